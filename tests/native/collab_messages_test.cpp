@@ -1,0 +1,243 @@
+// Golden vectors: for every message, the exact bytes its builder writes for
+// chosen values, the parser reading them back, and the malformed forms.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "collab/message_codec.h"
+
+namespace scribly {
+namespace {
+
+std::vector<uint8_t> hex(const std::string& text) {
+  std::vector<uint8_t> out;
+  std::string digits;
+  for (char c : text) {
+    if (c == ' ') continue;
+    digits += c;
+    if (digits.size() == 2) {
+      out.push_back(static_cast<uint8_t>(std::stoul(digits, nullptr, 16)));
+      digits.clear();
+    }
+  }
+  return out;
+}
+
+std::vector<uint8_t> concat(std::vector<uint8_t> a, const std::vector<uint8_t>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<uint8_t> shortByOne(std::vector<uint8_t> v) {
+  v.pop_back();
+  return v;
+}
+
+std::vector<uint8_t> flagged(std::vector<uint8_t> v) {
+  v[0] |= kQueuedFlag;
+  return v;
+}
+
+// Builds, compares with the golden bytes, then checks the parser: it reads the
+// bytes (flag set or not) into a message that builds the same bytes again, and
+// refuses them under another code.
+template <class M>
+M roundTrip(const M& message, const std::vector<uint8_t>& golden) {
+  const std::vector<uint8_t> built = build(message);
+  EXPECT_EQ(built, golden);
+  auto parsed = parse<M>(golden);
+  EXPECT_TRUE(parsed.has_value());
+  if (!parsed) return M{};
+  EXPECT_EQ(build(*parsed), golden);
+  EXPECT_TRUE(parse<M>(flagged(golden)).has_value());
+  auto otherCode = golden;
+  otherCode[0] = firstByteOf(127);
+  EXPECT_FALSE(parse<M>(otherCode).has_value());
+  return *parsed;
+}
+
+// A message whose fields are all fixed: the golden bytes less one are refused.
+template <class M>
+void fixedLayout(const M& message, const std::vector<uint8_t>& golden) {
+  roundTrip(message, golden);
+  EXPECT_FALSE(parse<M>(shortByOne(golden)).has_value()) << "one byte short";
+  EXPECT_TRUE(parse<M>(concat(golden, {0xEE})).has_value()) << "trailing byte";
+}
+
+TEST(CollabMessages, ObjectCreationCarriesKindPageIdAndRecord) {
+  const uint8_t record[] = {0xAA, 0xBB};
+  auto parsed = roundTrip(CreateObject{12, 7, 0x01020304, record}, hex("18 07000000 04030201 AABB"));
+  EXPECT_EQ(parsed.kind, 12);
+  EXPECT_EQ(parsed.record.size(), 2u);
+
+  EXPECT_TRUE(parse<CreateObject>(hex("14 07000000 04030201")).has_value());  // empty record
+  EXPECT_FALSE(parse<CreateObject>(hex("14 07000000 040302")).has_value());
+  for (uint8_t kind : {9, 18, 19, 26, 31}) {
+    EXPECT_TRUE(build(CreateObject{kind, 7, 1, record}).empty()) << int(kind);
+    auto bytes = hex("00 07000000 04030201 AABB");
+    bytes[0] = firstByteOf(kind);
+    EXPECT_FALSE(parse<CreateObject>(bytes).has_value()) << int(kind);
+  }
+  std::vector<uint8_t> tooLong(kMaxMessageBytes - 8);  // 9 + this = one past the limit
+  EXPECT_TRUE(build(CreateObject{12, 7, 1, tooLong}).empty());
+  tooLong.pop_back();
+  EXPECT_EQ(build(CreateObject{12, 7, 1, tooLong}).size(), kMaxMessageBytes);
+}
+
+TEST(CollabMessages, BackgroundAnnounceIsSeventeenBytesWithTwoOnes) {
+  fixedLayout(BackgroundAnnounce{8, 0x1234}, hex("26 08000000 34120000 01000000 01000000"));
+}
+
+TEST(CollabMessages, TransferMessages) {
+  fixedLayout(TransferBegin{500, 3, 9, 70000}, hex("40 F4010000 03000000 09000000 70110100"));
+  fixedLayout(TransferEnd{500, 9}, hex("44 F4010000 09000000"));
+  fixedLayout(TransferProgress{500, 2}, hex("AA F4010000 02000000"));
+
+  const uint8_t chunk[] = {1, 2, 3};
+  auto parsed = roundTrip(TransferChunk{500, chunk}, hex("42 F4010000 0300 010203"));
+  EXPECT_EQ(parsed.data.size(), 3u);
+  // A stated length larger than the bytes that follow is refused.
+  EXPECT_FALSE(parse<TransferChunk>(hex("42 F4010000 0300 0102")).has_value());
+  EXPECT_FALSE(parse<TransferChunk>(hex("42 F4010000 FFFF 0102")).has_value());
+  EXPECT_FALSE(parse<TransferChunk>(hex("42 F4010000 03")).has_value());
+
+  std::vector<uint8_t> full(kMaxChunkBytes, 0x5A);
+  EXPECT_EQ(build(TransferChunk{1, full}).size(), kMaxChunkBytes + 7);
+  full.push_back(0);
+  EXPECT_TRUE(build(TransferChunk{1, full}).empty());
+}
+
+TEST(CollabMessages, ObjectPropertyChanges) {
+  fixedLayout(SetObjectValue{42, 7, 5, 0x010000}, hex("54 07000000 05000000 00000100"));
+  fixedLayout(SetObjectValue{43, 7, 5, 0xFF}, hex("56 07000000 05000000 FF000000"));
+  fixedLayout(SetObjectValue{45, 7, 5, 0x00200010}, hex("5A 07000000 05000000 10002000"));
+  fixedLayout(SetObjectValue{50, 7, 5, 2}, hex("64 07000000 05000000 02000000"));
+  fixedLayout(SetObjectValue{53, 7, 5, 30}, hex("6A 07000000 05000000 1E000000"));
+  EXPECT_TRUE(build(SetObjectValue{44, 7, 5, 1}).empty());
+  EXPECT_FALSE(parse<SetObjectValue>(hex("58 07000000 05000000 03000000")).has_value());
+
+  fixedLayout(SetObjectWidth{7, 5, 3}, hex("58 07000000 05000000 03"));
+  fixedLayout(SetObjectPoints{7, 5, 0x00140010, 0x00280030},
+              hex("5C 07000000 05000000 10001400 30002800"));
+  fixedLayout(SetObjectStyle{7, 5, -2}, hex("62 07000000 05000000 FE"));
+  EXPECT_EQ(parse<SetObjectStyle>(hex("62 07000000 05000000 FE"))->style, -2);
+
+  SetObjectFont font{7, 5, {}};
+  for (size_t i = 0; i < font.font.size(); ++i) font.font[i] = static_cast<uint8_t>(i + 1);
+  std::vector<uint8_t> golden = hex("60 07000000 05000000");
+  golden.insert(golden.end(), font.font.begin(), font.font.end());
+  ASSERT_EQ(golden.size(), 69u);
+  EXPECT_EQ(roundTrip(font, golden).font, font.font);
+  EXPECT_FALSE(parse<SetObjectFont>(shortByOne(golden)).has_value());
+}
+
+TEST(CollabMessages, DeleteObjectHasASpareByte) {
+  fixedLayout(DeleteObject{7, 5}, hex("5E 07000000 05000000 00"));
+}
+
+TEST(CollabMessages, FixedPageMessages) {
+  fixedLayout(ClearPage{7}, hex("92 07000000 00"));
+  fixedLayout(CurrentPage{7}, hex("94 07000000 00"));
+  fixedLayout(RemovePage{10, 1}, hex("98 0A000000 01000000 00"));
+  fixedLayout(Scroll{1, 0x1234}, hex("9A 01 3412"));
+  fixedLayout(ClearPageWithBackground{7, 1234}, hex("B4 07000000 D2040000"));
+  fixedLayout(BackgroundScale{7, 3}, hex("B6 07000000 03000000 00"));
+  fixedLayout(BackgroundReady{7, 1234}, hex("BE 07000000 D2040000"));
+  fixedLayout(PageShown{7}, hex("BC 07000000"));
+}
+
+TEST(CollabMessages, JoiningMessages) {
+  roundTrip(Acknowledgement{}, hex("A0"));
+  roundTrip(IdRangeRequest{}, hex("A2"));
+  fixedLayout(IdRangeGrant{1000, 1999}, hex("A2 E8030000 CF070000"));
+  fixedLayout(MissingItem{500}, hex("A8 F4010000"));
+  fixedLayout(StateReplyEnd{}, hex("AE 00000000 00"));
+  fixedLayout(StateReplyItem{42}, hex("BA 2A000000"));
+  EXPECT_FALSE(parse<Acknowledgement>({}).has_value());
+}
+
+TEST(CollabMessages, NamedPageMessagesEndWithATerminator) {
+  roundTrip(SetBackgroundByName{7, "grid"}, hex("90 07000000 67726964 00"));
+  roundTrip(AddPage{10, ""}, hex("96 0A000000 00"));
+  roundTrip(RenamePage{10, "Plan"}, hex("9C 0A000000 506C616E 00"));
+  const auto refresh = hex("9E 0A000000 506C616E 00");
+  EXPECT_EQ(refresh.size(), std::string("Plan").size() + 6);
+  roundTrip(RenamePageAndRefresh{10, "Plan"}, refresh);
+  auto named = roundTrip(CreateNamedPage{11, "Doc-1"}, hex("B0 0B000000 446F632D31 00"));
+  EXPECT_EQ(named.name, "Doc-1");
+  EXPECT_EQ(named.page, 11u);
+
+  EXPECT_FALSE(parse<AddPage>(hex("96 0A0000")).has_value());  // page cut short
+}
+
+TEST(CollabMessages, NamesWithoutTerminatorEndAtTheMessageAndAreCut) {
+  auto parsed = parse<RenamePage>(hex("9C 0A000000 506C616E"));
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(parsed->name, "Plan");
+
+  std::vector<uint8_t> longName = hex("B0 0B000000");
+  longName.insert(longName.end(), 300, 'x');
+  auto page = parse<CreateNamedPage>(longName);
+  ASSERT_TRUE(page.has_value());
+  EXPECT_EQ(page->name, std::string(kMaxNameBytes - 1, 'x'));
+
+  // The builder cuts the same way, so a page name always fits its field.
+  EXPECT_EQ(build(AddPage{10, std::string(300, 'y')}).size(), 5 + kMaxNameBytes);
+}
+
+TEST(CollabMessages, IdListsEndAtZeroOrAtTheMessageEnd) {
+  roundTrip(StateRequest{}, hex("A4 00000000"));
+  auto contents = roundTrip(PageContents{7, {500, 1234}}, hex("BC 07000000 F4010000 D2040000 00000000"));
+  EXPECT_EQ(contents.ids, (std::vector<uint32_t>{500, 1234}));
+
+  // Without its terminator the list runs to the end; a partial value is dropped.
+  auto open = parse<PageContents>(hex("BC 07000000 F4010000 D2040000 D204"));
+  ASSERT_TRUE(open.has_value());
+  EXPECT_EQ(open->ids, (std::vector<uint32_t>{500, 1234}));
+  // Values after the terminator are not part of the list.
+  auto closed = parse<StateRequest>(hex("A4 03000000 00000000 04000000"));
+  ASSERT_TRUE(closed.has_value());
+  EXPECT_EQ(closed->values, std::vector<uint32_t>{3});
+
+  EXPECT_TRUE(build(StateRequest{{3, 0, 4}}).empty());
+}
+
+TEST(CollabMessages, RemoveDocumentPagesUsesANameFieldAndFourSpareBytes) {
+  RemoveDocumentPages message{"report.doc", {11, 12}};
+  std::vector<uint8_t> golden = hex("B2 7265706F72742E646F63");
+  golden.resize(1 + kDocumentNameBytes, 0);
+  golden = concat(golden, hex("0B000000 0C000000 00000000 00000000"));
+  EXPECT_EQ(golden.size(), 265u + 4 * 2);
+  auto parsed = roundTrip(message, golden);
+  EXPECT_EQ(parsed.documentName, "report.doc");
+  EXPECT_EQ(parsed.pages, (std::vector<uint32_t>{11, 12}));
+
+  // The spare bytes and even the terminator may be missing; the name field may not.
+  EXPECT_EQ(parse<RemoveDocumentPages>(std::span(golden).first(1 + 256 + 8))->pages.size(), 2u);
+  EXPECT_FALSE(parse<RemoveDocumentPages>(std::span(golden).first(256)).has_value());
+
+  // A name filling its field is cut to leave room for the terminator.
+  std::vector<uint8_t> unterminated(1 + kDocumentNameBytes, 'n');
+  unterminated[0] = firstByteOf(MessageCode::kRemoveDocumentPages);
+  auto full = parse<RemoveDocumentPages>(unterminated);
+  ASSERT_TRUE(full.has_value());
+  EXPECT_EQ(full->documentName.size(), kDocumentNameBytes - 1);
+  EXPECT_TRUE(full->pages.empty());
+}
+
+TEST(CollabMessages, BulkDataMayExceedTheMessageLimitButNotItsLength) {
+  const uint8_t data[] = {9, 8, 7};
+  roundTrip(BulkData{7, 500, data}, hex("B8 07000000 F4010000 03000000 090807"));
+  EXPECT_FALSE(parse<BulkData>(hex("B8 07000000 F4010000 04000000 090807")).has_value());
+  EXPECT_FALSE(parse<BulkData>(hex("B8 07000000 F4010000 FFFFFFFF 090807")).has_value());
+
+  std::vector<uint8_t> picture(100000, 0x11);
+  auto big = build(BulkData{7, 500, picture});
+  ASSERT_EQ(big.size(), 13 + picture.size());
+  auto parsed = parse<BulkData>(big);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(parsed->data.size(), picture.size());
+}
+
+}  // namespace
+}  // namespace scribly
