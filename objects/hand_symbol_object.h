@@ -1,0 +1,68 @@
+#pragma once
+// The pointing-hand marker (kind 17): the hand bitmap up and left of a box
+// holding the user's label. Every receiver sets the label from its own user
+// list; the record carries only the user id.
+#include <string>
+
+#include "objects/board_object.h"
+
+namespace scribly {
+
+class HandSymbolObject : public BoxObject {
+ public:
+  static constexpr size_t kRecordSize = 80;
+  // The hand sits in the square this far up and left of the box.
+  static constexpr int32_t kHandSpan = 20;
+
+  explicit HandSymbolObject(TextMeasurer* measurer = nullptr) : measurer_(measurer) {}
+  // The command's marker: the box starts at (x + 20, y + 20) with zero size.
+  HandSymbolObject(uint32_t userId, Point at, TextMeasurer* measurer = nullptr);
+
+  uint32_t userId() const { return userId_; }
+  const std::string& label() const { return label_; }
+  // Answers false when the label is unchanged; otherwise re-measures.
+  bool setLabel(const std::string& utf8);
+  // What the box shows: "name(id)", or only the id without a name.
+  std::string displayText() const;
+
+  int hitHandle(Point) const override { return kNoHandle; }
+  HandleCursor handleCursor(int) const override { return HandleCursor::None; }
+  bool moveHandle(int, Point) override { return false; }
+  bool hitTest(Point p) override;
+  std::unique_ptr<BoardObject> clone() const override { return nullptr; }
+  ObjectKind kind() const override { return ObjectKind::HandSymbol; }
+  void draw(Canvas* canvas, DrawMode mode, uint32_t background, bool atOwnPosition) override;
+  size_t save(std::span<uint8_t> dest) const override;
+  bool load(std::span<const uint8_t> record) override;
+  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
+  bool getColour(uint32_t& colour) const override {
+    colour = colour_;
+    return true;
+  }
+  bool setFill(uint32_t fill) override { return assignIfChanged(fill_, fill); }
+  bool getFill(uint32_t& fill) const override {
+    fill = fill_;
+    return true;
+  }
+  bool setFont(const FontRecord& font) override;
+  bool getFont(FontRecord& font) const override {
+    font = font_;
+    return true;
+  }
+  void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
+
+ private:
+  void measure();
+
+  TextMeasurer* measurer_;
+  uint32_t fill_ = 0;
+  uint32_t colour_ = 0;
+  // No operation sets it; it stays 0.
+  uint8_t width_ = 0;
+  bool visible_ = true;
+  uint32_t userId_ = 0;
+  std::string label_;
+  FontRecord font_;
+};
+
+}  // namespace scribly

@@ -1,0 +1,53 @@
+#include "objects/object_factory.h"
+
+#include "objects/half_circle_object.h"
+#include "objects/hand_symbol_object.h"
+#include "objects/image_object.h"
+#include "objects/line_object.h"
+#include "objects/pencil_object.h"
+#include "objects/rect_object.h"
+#include "objects/text_object.h"
+#include "objects/triangle_object.h"
+
+namespace scribly {
+
+std::unique_ptr<BoardObject> ObjectFactory::create(uint8_t kind) const {
+  switch (static_cast<ObjectKind>(kind)) {
+    case ObjectKind::Pencil:
+      return std::make_unique<PencilObject>();
+    case ObjectKind::Line:
+      return std::make_unique<LineObject>();
+    case ObjectKind::Rect:
+      return std::make_unique<RectObject>();
+    case ObjectKind::Ellipse:
+      return std::make_unique<EllipseObject>();
+    case ObjectKind::Image:
+      return std::make_unique<ImageObject>();
+    case ObjectKind::Text:
+      return std::make_unique<TextObject>(measurer_);
+    case ObjectKind::Triangle:
+      return std::make_unique<TriangleObject>();
+    case ObjectKind::HandSymbol:
+      return std::make_unique<HandSymbolObject>(measurer_);
+    case ObjectKind::ArrowLine:
+      return std::make_unique<ArrowLineObject>(false);
+    case ObjectKind::DoubleArrowLine:
+      return std::make_unique<ArrowLineObject>(true);
+    case ObjectKind::HalfCircleUpper:
+    case ObjectKind::HalfCircleLower:
+    case ObjectKind::HalfCircleLeft:
+    case ObjectKind::HalfCircleRight:
+      return std::make_unique<HalfCircleObject>(static_cast<HalfCircleOrientation>(kind - 21));
+    default:
+      return nullptr;
+  }
+}
+
+std::unique_ptr<BoardObject> ObjectFactory::createFromRecord(
+    uint8_t kind, std::span<const uint8_t> record) const {
+  auto object = create(kind);
+  if (!object || !object->load(record)) return nullptr;
+  return object;
+}
+
+}  // namespace scribly

@@ -1,0 +1,31 @@
+#pragma once
+// Makes objects by kind id: empty ones for the tools, loaded ones from a
+// peer's record.
+#include <memory>
+#include <span>
+
+#include "objects/board_object.h"
+
+namespace scribly {
+
+class ObjectFactory {
+ public:
+  // Text and hand symbols measure their boxes through the measurer (may be
+  // null in tests that do not look at text boxes).
+  explicit ObjectFactory(TextMeasurer* measurer = nullptr) : measurer_(measurer) {}
+
+  // An empty object for kinds 10..17 and 20..25; none for any other id (18 is
+  // a tool whose strokes are pencil objects, 19 a page record).
+  std::unique_ptr<BoardObject> create(uint8_t kind) const;
+
+  // The record-reading half of creating an object for a peer: the object for
+  // the kind, loaded from the record; none when the kind makes no object or
+  // the record is refused.
+  std::unique_ptr<BoardObject> createFromRecord(uint8_t kind,
+                                                std::span<const uint8_t> record) const;
+
+ private:
+  TextMeasurer* measurer_;
+};
+
+}  // namespace scribly
