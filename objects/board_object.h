@@ -28,7 +28,7 @@ enum class ObjectKind : uint8_t {
   Text = 15,
   Triangle = 16,
   HandSymbol = 17,
-  FreeCut = 18,  // a tool only: its strokes travel as pencil records
+  FreeCut = 18,     // a tool only: its strokes travel as pencil records
   PageRecord = 19,  // handled by the page, never an object
   ArrowLine = 20,
   DoubleArrowLine = 21,
@@ -53,57 +53,57 @@ class BoardObject {
   BoardObject(const BoardObject&) = delete;
   BoardObject& operator=(const BoardObject&) = delete;
 
-  virtual ~BoardObject() = default;                                     // 0
-  virtual int hitHandle(Point p) const = 0;                             // 1
-  virtual HandleCursor handleCursor(int handle) const = 0;              // 2
-  virtual bool moveHandle(int handle, Point p) = 0;                     // 3
-  virtual bool dragBy(Point from, Point to) = 0;                        // 4
-  virtual void nudge(int direction) = 0;                                // 5
-  virtual bool hitTest(Point p) = 0;                                    // 6
-  virtual std::unique_ptr<BoardObject> clone() const = 0;               // 7
-  virtual ObjectKind kind() const = 0;                                  // 8
+  virtual ~BoardObject() = default;                         // 0
+  virtual int hitHandle(Point p) const = 0;                 // 1
+  virtual HandleCursor handleCursor(int handle) const = 0;  // 2
+  virtual bool moveHandle(int handle, Point p) = 0;         // 3
+  virtual bool dragBy(Point from, Point to) = 0;            // 4
+  virtual void nudge(int direction) = 0;                    // 5
+  virtual bool hitTest(Point p) = 0;                        // 6
+  virtual std::unique_ptr<BoardObject> clone() const = 0;   // 7
+  virtual ObjectKind kind() const = 0;                      // 8
   virtual void draw(Canvas* canvas, DrawMode mode, uint32_t background,
-                    bool atOwnPosition) = 0;                            // 9
+                    bool atOwnPosition) = 0;  // 9
   // An empty destination asks for the bytes to reserve (an upper bound for
   // enveloped records); otherwise writes and answers the count, or 0 when the
   // object cannot be saved or the destination is too small.
-  virtual size_t save(std::span<uint8_t> dest) const = 0;               // 10
-  virtual bool load(std::span<const uint8_t> record) = 0;               // 11
-  virtual bool hasBulkData() const { return false; }                    // 12
-  virtual size_t saveBulkData(std::span<uint8_t> dest) const {          // 13
+  virtual size_t save(std::span<uint8_t> dest) const = 0;       // 10
+  virtual bool load(std::span<const uint8_t> record) = 0;       // 11
+  virtual bool hasBulkData() const { return false; }            // 12
+  virtual size_t saveBulkData(std::span<uint8_t> dest) const {  // 13
     return 0;
   }
   virtual bool loadBulkData(std::span<const uint8_t> bytes) { return false; }  // 14
-  virtual void moveTo(PackedPoint p) = 0;                               // 15
-  virtual void setPoints(PackedPoint a, PackedPoint b) = 0;             // 16
-  virtual PackedPoint firstPoint() const = 0;                           // 17
-  virtual PackedPoint secondPoint() const = 0;                          // 18
-  virtual bool setPenWidth(uint8_t width) { return false; }             // 19
-  virtual bool getPenWidth(uint8_t& width) const { return false; }      // 20
-  virtual bool setPenStyle(uint32_t style) { return false; }            // 21
-  virtual bool getPenStyle(uint32_t& style) const { return false; }     // 22
-  virtual bool setColour(uint32_t colour) { return false; }             // 23
-  virtual bool getColour(uint32_t& colour) const { return false; }      // 24
-  virtual bool setFill(uint32_t fill) { return false; }                 // 25
-  virtual bool getFill(uint32_t& fill) const { return false; }          // 26
-  virtual bool setText(std::string_view utf8) { return false; }         // 27
+  virtual void moveTo(PackedPoint p) = 0;                                      // 15
+  virtual void setPoints(PackedPoint a, PackedPoint b) = 0;                    // 16
+  virtual PackedPoint firstPoint() const = 0;                                  // 17
+  virtual PackedPoint secondPoint() const = 0;                                 // 18
+  virtual bool setPenWidth(uint8_t width) { return false; }                    // 19
+  virtual bool getPenWidth(uint8_t& width) const { return false; }             // 20
+  virtual bool setPenStyle(uint32_t style) { return false; }                   // 21
+  virtual bool getPenStyle(uint32_t& style) const { return false; }            // 22
+  virtual bool setColour(uint32_t colour) { return false; }                    // 23
+  virtual bool getColour(uint32_t& colour) const { return false; }             // 24
+  virtual bool setFill(uint32_t fill) { return false; }                        // 25
+  virtual bool getFill(uint32_t& fill) const { return false; }                 // 26
+  virtual bool setText(std::string_view utf8) { return false; }                // 27
   // Copies the text with its terminator when the buffer holds it; length
   // receives the text's length.
   virtual bool getText(std::span<char> buffer, uint16_t& length) const {  // 28
     return false;
   }
-  virtual bool setFont(const FontRecord& font) { return false; }        // 29
-  virtual bool getFont(FontRecord& font) const { return false; }        // 30
-  virtual bool setAdjustmentA(int32_t v) { return false; }              // 31
-  virtual bool getAdjustmentA(int32_t& v) const { return false; }       // 32
-  virtual bool setOrientation(int32_t v) { return false; }              // 33
-  virtual bool getOrientation(int32_t& v) const { return false; }       // 34
-  virtual bool setBrightness(int32_t v) { return false; }               // 35
-  virtual bool getBrightness(int32_t& v) const { return false; }        // 36
-  virtual bool setContrast(int32_t v) { return false; }                 // 37
-  virtual bool getContrast(int32_t& v) const { return false; }          // 38
+  virtual bool setFont(const FontRecord& font) { return false; }   // 29
+  virtual bool getFont(FontRecord& font) const { return false; }   // 30
+  virtual bool setAdjustmentA(int32_t v) { return false; }         // 31
+  virtual bool getAdjustmentA(int32_t& v) const { return false; }  // 32
+  virtual bool setOrientation(int32_t v) { return false; }         // 33
+  virtual bool getOrientation(int32_t& v) const { return false; }  // 34
+  virtual bool setBrightness(int32_t v) { return false; }          // 35
+  virtual bool getBrightness(int32_t& v) const { return false; }   // 36
+  virtual bool setContrast(int32_t v) { return false; }            // 37
+  virtual bool getContrast(int32_t& v) const { return false; }     // 38
   virtual void invalidate(Invalidator& view, int32_t dx, int32_t dy,
-                          bool erase) const = 0;                        // 39
+                          bool erase) const = 0;  // 39
 };
 
 // The object's record as a byte vector; empty when it cannot be saved.

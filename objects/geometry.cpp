@@ -84,7 +84,8 @@ bool polygonContainsWinding(std::span<const Point> polygon, Point p) {
   int winding = 0;
   for (size_t i = 0; i < polygon.size(); ++i) {
     const Point s = polygon[i], e = polygon[(i + 1) % polygon.size()];
-    const double cross = (double{1.0} * (e.x - s.x)) * (py - s.y) - (px - s.x) * (double{1.0} * (e.y - s.y));
+    const double cross =
+        (double{1.0} * (e.x - s.x)) * (py - s.y) - (px - s.x) * (double{1.0} * (e.y - s.y));
     if (s.y <= py) {
       if (e.y > py && cross > 0) ++winding;
     } else if (e.y <= py && cross < 0) {

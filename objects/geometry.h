@@ -32,7 +32,9 @@ struct Rect {
   bool empty() const { return right <= left || bottom <= top; }
   bool contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
   Rect inflated(int32_t d) const { return {left - d, top - d, right + d, bottom + d}; }
-  Rect offset(int32_t dx, int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+  Rect offset(int32_t dx, int32_t dy) const {
+    return {left + dx, top + dy, right + dx, bottom + dy};
+  }
 };
 
 // The ordered box spanned by two corners given in any order.

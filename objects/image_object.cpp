@@ -24,7 +24,8 @@ void drawFrame(Canvas& canvas, const Rect& r, uint32_t topLeft, uint32_t bottomR
   const Point upper[] = {{r.left, r.bottom - 1}, {r.left, r.top}, {r.right, r.top}};
   canvas.polyline(upper);
   canvas.setPen(framePen(bottomRight));
-  const Point lower[] = {{r.right - 1, r.top + 1}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
+  const Point lower[] = {
+      {r.right - 1, r.top + 1}, {r.right - 1, r.bottom - 1}, {r.left, r.bottom - 1}};
   canvas.polyline(lower);
 }
 
@@ -148,8 +149,8 @@ void ImageObject::draw(Canvas* canvas, DrawMode mode, uint32_t background, bool 
   if (!canvas) return;
   CanvasStateScope scope(*canvas);
   if (!pixels_.empty()) {
-    const Rect dest = atOwnPosition ? Rect{p1_.x, p1_.y, p2_.x, p2_.y}
-                                    : Rect{0, 0, p2_.x - p1_.x, p2_.y - p1_.y};
+    const Rect dest =
+        atOwnPosition ? Rect{p1_.x, p1_.y, p2_.x, p2_.y} : Rect{0, 0, p2_.x - p1_.x, p2_.y - p1_.y};
     if (brightness_ != 0 || contrast_ != 0) {
       std::vector<uint8_t> adjusted = pixels_;
       adjustPixels(adjusted, width_, height_, brightness_, contrast_);

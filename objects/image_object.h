@@ -19,8 +19,7 @@ class ImageObject : public BoxObject {
   // Takes the pixels of a w x h picture placed in the box from a to b; the
   // reference size becomes the box's. Refuses an empty picture or a buffer
   // shorter than its size.
-  bool attachPixels(std::vector<uint8_t> pixels, uint16_t width, uint16_t height, Point a,
-                    Point b);
+  bool attachPixels(std::vector<uint8_t> pixels, uint16_t width, uint16_t height, Point a, Point b);
   // The aspect ratio corner drags keep: the box's, taken when a drag starts.
   void setReferenceSize();
   bool hasPixels() const { return !pixels_.empty(); }

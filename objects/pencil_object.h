@@ -34,9 +34,7 @@ class PencilObject : public BoardObject {
   void moveTo(PackedPoint p) override;
   // The first point names a handle, the second is where it goes.
   void setPoints(PackedPoint handle, PackedPoint p) override;
-  PackedPoint firstPoint() const override {
-    return PackedPoint::pack({bounds_.left, bounds_.top});
-  }
+  PackedPoint firstPoint() const override { return PackedPoint::pack({bounds_.left, bounds_.top}); }
   PackedPoint secondPoint() const override {
     return PackedPoint::pack({bounds_.right, bounds_.bottom});
   }

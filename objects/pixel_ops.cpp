@@ -80,7 +80,8 @@ void adjustPixels(std::span<uint8_t> pixels, uint16_t width, uint16_t height, in
                   int32_t contrast) {
   if (brightness == 0 && contrast == 0) return;
   std::array<uint8_t, 256> table;
-  for (int c = 0; c < 256; ++c) table[c] = adjustChannel(static_cast<uint8_t>(c), brightness, contrast);
+  for (int c = 0; c < 256; ++c)
+    table[c] = adjustChannel(static_cast<uint8_t>(c), brightness, contrast);
   const size_t rowBytes = pictureRowBytes(width);
   const size_t rows = std::min<size_t>(height, rowBytes == 0 ? 0 : pixels.size() / rowBytes);
   for (size_t r = 0; r < rows; ++r) {

@@ -33,7 +33,9 @@ class RecordingCanvas : public Canvas {
     }
     return out;
   }
-  bool has(const std::string& op) const { return std::find(ops.begin(), ops.end(), op) != ops.end(); }
+  bool has(const std::string& op) const {
+    return std::find(ops.begin(), ops.end(), op) != ops.end();
+  }
   size_t indexOf(const std::string& op) const {
     return std::find(ops.begin(), ops.end(), op) - ops.begin();
   }

@@ -1,0 +1,78 @@
+#include "objects/object_factory.h"
+
+#include <gtest/gtest.h>
+
+#include "objects/pencil_object.h"
+#include "recording_canvas.h"
+
+namespace scribly {
+namespace {
+
+TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25Only) {
+  ObjectFactory factory;
+  for (int kind = 0; kind < 256; ++kind) {
+    auto object = factory.create(static_cast<uint8_t>(kind));
+    const bool expected = (kind >= 10 && kind <= 17) || (kind >= 20 && kind <= 25);
+    ASSERT_EQ(object != nullptr, expected) << kind;
+    if (object) {
+      EXPECT_EQ(static_cast<int>(object->kind()), kind);
+    }
+  }
+}
+
+TEST(ObjectFactory, CreateFromRecordLoadsOrDiscards) {
+  ObjectFactory factory;
+  auto rect = factory.create(12);
+  rect->setPoints(PackedPoint::pack({1, 2}), PackedPoint::pack({3, 4}));
+  const auto record = saveRecord(*rect);
+  auto loaded = factory.createFromRecord(12, record);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->secondPoint().unpack(), (Point{3, 4}));
+  EXPECT_FALSE(factory.createFromRecord(12, std::span(record).first(20)));
+  EXPECT_FALSE(factory.createFromRecord(18, record));
+  EXPECT_FALSE(factory.createFromRecord(19, record));
+  EXPECT_FALSE(factory.createFromRecord(26, record));
+}
+
+TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {
+  RecordingCanvas measurer;
+  ObjectFactory factory(&measurer);
+  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
+    auto object = factory.create(kind);
+    object->setPoints(PackedPoint::pack({-7, 8}), PackedPoint::pack({90, 100}));
+    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) {
+      pencil->addPoint({1, 1});
+      pencil->addPoint({2, 3});
+    }
+    object->setColour(0x102030);
+    object->setPenWidth(3);
+    object->setText("round trip");
+    const auto record = saveRecord(*object);
+    ASSERT_FALSE(record.empty()) << int(kind);
+    EXPECT_LE(record.size(), object->save({})) << int(kind);
+    auto copy = factory.createFromRecord(kind, record);
+    ASSERT_TRUE(copy) << int(kind);
+    EXPECT_EQ(copy->kind(), object->kind());
+    EXPECT_EQ(saveRecord(*copy), record) << int(kind);
+  }
+}
+
+TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
+  RecordingCanvas measurer;
+  ObjectFactory factory(&measurer);
+  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
+    for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
+      auto object = factory.create(kind);
+      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
+      object->setPenWidth(2);
+      object->setColour(0xFF);
+      RecordingCanvas c;
+      object->draw(&c, mode, 0, true);
+      EXPECT_EQ(c.depth, 0) << int(kind);
+      EXPECT_LE(c.maxDepth, 1) << int(kind);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace scribly

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+
+#include "collab/envelope.h"
+#include "objects/hand_symbol_object.h"
+#include "objects/image_object.h"
+#include "recording_canvas.h"
+
+namespace scribly {
+namespace {
+
+std::vector<uint8_t> grey(uint16_t w, uint16_t h, uint8_t v = 100) {
+  return std::vector<uint8_t>(pictureBytes(w, h), v);
+}
+
+TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZero) {
+  ImageObject img;
+  img.setPoints(PackedPoint::pack({-10, 20}), PackedPoint::pack({30, 40}));
+  img.setAdjustmentA(7);
+  img.setBrightness(-5);
+  img.setContrast(9);
+  const auto record = saveRecord(img);
+  ASSERT_EQ(record.size(), 24u);
+  EXPECT_EQ(record[8], 7);
+  EXPECT_EQ(record[16], 0xFB);
+  EXPECT_EQ(record[20], 9);
+
+  ImageObject copy;
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(saveRecord(copy), record);
+  ASSERT_TRUE(copy.load(std::span(record).first(8)));
+  int32_t v = -1;
+  copy.getBrightness(v);
+  EXPECT_EQ(v, 0);
+  copy.getAdjustmentA(v);
+  EXPECT_EQ(v, 0);
+  EXPECT_EQ(copy.first(), (Point{-10, 20}));
+  EXPECT_FALSE(copy.load(std::span(record).first(7)));
+}
+
+TEST(ImageObject, AdjustmentSettersAlwaysAnswerTrueAndOtherPropertiesAreAbsent) {
+  ImageObject img;
+  EXPECT_TRUE(img.setBrightness(0));
+  EXPECT_TRUE(img.setBrightness(0));
+  EXPECT_TRUE(img.setContrast(0));
+  EXPECT_TRUE(img.setAdjustmentA(0));
+  EXPECT_FALSE(img.setColour(1));
+  EXPECT_FALSE(img.setFill(1));
+  EXPECT_FALSE(img.setPenWidth(1));
+  EXPECT_FALSE(img.setPenStyle(1));
+  EXPECT_FALSE(img.setFont(FontRecord{}));
+}
+
+TEST(ImageObject, AttachRefusesEmptyOrShortPictures) {
+  ImageObject img;
+  EXPECT_FALSE(img.attachPixels({}, 2, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(img.attachPixels(grey(2, 2), 0, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(img.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
+  EXPECT_TRUE(img.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
+  EXPECT_EQ(img.referenceSize(), (Size{20, 10}));
+}
+
+TEST(ImageObject, CornerDragsKeepTheReferenceAspect) {
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(grey(4, 2), 4, 2, {0, 0}, {200, 100}));
+  EXPECT_TRUE(img.moveHandle(4, {100, 100}));
+  EXPECT_EQ(img.second(), (Point{100, 50}));
+  // Height-limited: the pointer's row decides, the width follows.
+  EXPECT_TRUE(img.moveHandle(4, {400, 60}));
+  EXPECT_EQ(img.second(), (Point{120, 60}));
+  EXPECT_TRUE(img.moveHandle(0, {-100, 10}));
+  EXPECT_EQ(img.first(), (Point{20, 10}));
+  EXPECT_TRUE(img.moveHandle(2, {200, -100}));  // x limited by y... or the reverse
+  EXPECT_EQ(img.first().y, -30);
+  EXPECT_EQ(img.second().x, 200);
+  EXPECT_TRUE(img.moveHandle(6, {-200, 400}));
+  // Refused when the corner would reach the opposite side.
+  const Point a = img.first(), b = img.second();
+  EXPECT_FALSE(img.moveHandle(4, {a.x, b.y + 10}));
+  EXPECT_FALSE(img.moveHandle(0, {b.x + 1, a.y}));
+  EXPECT_FALSE(img.moveHandle(1, {0, b.y}));
+  EXPECT_FALSE(img.moveHandle(3, {a.x, 0}));
+  EXPECT_FALSE(img.moveHandle(5, {0, a.y}));
+  EXPECT_FALSE(img.moveHandle(7, {b.x, 0}));
+  EXPECT_FALSE(img.moveHandle(9, {0, 0}));
+  EXPECT_TRUE(img.moveHandle(8, {0, 0}));
+  EXPECT_EQ(img.first(), a);
+  EXPECT_EQ(img.second(), b);
+  EXPECT_TRUE(img.moveHandle(3, {b.x + 5, 0}));  // edges move freely
+  EXPECT_EQ(img.second(), (Point{b.x + 5, b.y}));
+}
+
+TEST(ImageObject, ZeroReferenceSideMovesTheCornerFreely) {
+  ImageObject img;
+  img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({50, 0}));
+  img.setReferenceSize();
+  EXPECT_TRUE(img.moveHandle(4, {30, 70}));
+  EXPECT_EQ(img.second(), (Point{30, 70}));
+}
+
+TEST(ImageObject, OrientationTurnsPixelsAndTheBoxAboutItsCentre) {
+  ImageObject img;
+  auto px = grey(3, 2);
+  px[0] = 1;  // bottom-left pixel, blue
+  ASSERT_TRUE(img.attachPixels(px, 3, 2, {100, 100}, {160, 140}));
+  EXPECT_TRUE(img.setOrientation(4));
+  EXPECT_EQ(img.pictureWidth(), 2);
+  EXPECT_EQ(img.pictureHeight(), 3);
+  EXPECT_EQ(img.first(), (Point{110, 90}));
+  EXPECT_EQ(img.second(), (Point{150, 150}));
+  // A right turn takes the bottom-left pixel to the top-left.
+  EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2)], 1);
+  int32_t code = 0;
+  img.getOrientation(code);
+  EXPECT_EQ(code, 4);
+  EXPECT_TRUE(img.setOrientation(1));
+  EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2) + 3], 1);
+  EXPECT_TRUE(img.setOrientation(77));  // stored, pixels untouched
+  EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2) + 3], 1);
+}
+
+TEST(ImageObject, BulkRecordRoundTripsAsJpeg) {
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(grey(40, 30, 180), 40, 30, {0, 0}, {40, 30}));
+  EXPECT_EQ(img.saveBulkData({}), pictureBytes(40, 30) + 21);
+  const auto bulk = saveBulkRecord(img);
+  ASSERT_GT(bulk.size(), 12u);
+  ByteReader r(bulk);
+  EXPECT_EQ(r.u32(), 1u);
+  EXPECT_EQ(r.u32(), bulk.size());
+  EXPECT_EQ(r.u16(), 40);
+  EXPECT_EQ(r.u16(), 30);
+
+  ImageObject copy;
+  ASSERT_TRUE(copy.loadBulkData(bulk));
+  EXPECT_EQ(copy.pictureWidth(), 40);
+  EXPECT_NEAR(copy.pixels()[100], 180, 2);
+  EXPECT_FALSE(copy.loadBulkData(bulk));  // already has pixels
+  EXPECT_EQ(ImageObject().saveBulkData({}), 0u);
+}
+
+TEST(ImageObject, RefusesTruncatedMismatchedAndEmptyBulkRecords) {
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(grey(16, 16), 16, 16, {0, 0}, {16, 16}));
+  auto bulk = saveBulkRecord(img);
+  ImageObject a;
+  EXPECT_FALSE(a.loadBulkData(std::span(bulk).first(bulk.size() - 1)));  // stated length
+  auto cut = bulk;
+  cut.resize(bulk.size() - 40);
+  cut[4] = static_cast<uint8_t>(cut.size());  // consistent length, cut JPEG
+  cut[5] = static_cast<uint8_t>(cut.size() >> 8);
+  EXPECT_FALSE(a.loadBulkData(cut));
+  EXPECT_EQ(a.pictureWidth(), 0);
+  auto wrongSize = bulk;
+  wrongSize[8] = 17;
+  EXPECT_FALSE(a.loadBulkData(wrongSize));
+  auto zero = bulk;
+  zero[8] = zero[9] = 0;
+  EXPECT_FALSE(a.loadBulkData(zero));
+  EXPECT_FALSE(a.hasPixels());
+  EXPECT_FALSE(a.loadBulkData({}));
+}
+
+TEST(ImageObject, RawBulkFormIsRead) {
+  ByteWriter w;
+  w.u16(3).u16(2);
+  auto px = grey(3, 2, 42);
+  w.bytes(px);
+  ImageObject img;
+  auto short_ = w.data();
+  short_.pop_back();
+  EXPECT_FALSE(img.loadBulkData(Compress(short_)));
+  ASSERT_TRUE(img.loadBulkData(Compress(w.data())));
+  EXPECT_EQ(img.pixels(), px);
+  ByteWriter empty;
+  empty.u16(0).u16(5);
+  EXPECT_FALSE(ImageObject().loadBulkData(Compress(empty.data())));
+}
+
+TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
+  RecordingCanvas c;
+  img.draw(&c, DrawMode::Plain, 0, true);
+  img.draw(&c, DrawMode::Plain, 0, false);
+  EXPECT_EQ(c.with("blit"), (std::vector<std::string>{"blit 5,6-25,26 2x2", "blit 0,0-20,20 2x2"}));
+  EXPECT_EQ(c.blitSources[0], img.pixels().data());  // the stored pixels themselves
+  img.setBrightness(255);
+  img.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_NE(c.blitSources[2], img.pixels().data());
+  EXPECT_EQ(c.blits[2][0], 255);
+  EXPECT_EQ(img.pixels()[0], 10);
+}
+
+TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
+  ImageObject img;
+  img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
+  RecordingCanvas c;
+  img.draw(&c, DrawMode::SelectedWithHandles, 0x123456, true);
+  EXPECT_TRUE(c.has("fill 2,2-38,28 123456"));
+  EXPECT_TRUE(c.has("pen cos 0 w2 0000ff round round"));
+  EXPECT_EQ(c.with("line").size(), 2u);
+  EXPECT_TRUE(c.has("fill 13,8-27,22 ffffff"));
+  EXPECT_EQ(c.with("fill").size(), 2u + 9);
+  EXPECT_EQ(c.depth, 0);
+
+  ImageObject small;
+  small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
+  RecordingCanvas d;
+  small.draw(&d, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
+}
+
+TEST(ImageObject, CloneCopiesPixelsAndNoneWithout) {
+  ImageObject empty;
+  EXPECT_EQ(empty.clone(), nullptr);
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(grey(2, 2), 2, 2, {0, 0}, {2, 2}));
+  img.setContrast(3);
+  auto copy = img.clone();
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(saveRecord(*copy), saveRecord(img));
+  EXPECT_NE(static_cast<ImageObject&>(*copy).pixels().data(), img.pixels().data());
+}
+
+TEST(ImageObject, HitTestNormalisesTheBox) {
+  ImageObject img;
+  img.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
+  EXPECT_TRUE(img.hitTest({0, 0}));
+  EXPECT_FALSE(img.hitTest({20, 10}));
+  EXPECT_EQ(img.first(), (Point{0, 0}));
+}
+
+FontRecord tahoma() {
+  FontRecord f;
+  f.height = -11;
+  f.setFace("Tahoma");
+  return f;
+}
+
+TEST(HandSymbolObject, RecordIs80BytesAndCarriesNoLabel) {
+  HandSymbolObject hand(4242, {100, 50});
+  hand.setLabel("Ann");
+  hand.setColour(0xFF);
+  hand.setFill(0xFFFFFF);
+  hand.setFont(tahoma());
+  const auto record = saveRecord(hand);
+  ASSERT_EQ(record.size(), 80u);
+  EXPECT_EQ(PackedPoint{ByteReader(record).u32()}.unpack(), (Point{120, 70}));
+  EXPECT_EQ(record[8], 4242 & 0xFF);
+  EXPECT_EQ(record[12], 0xFF);
+  EXPECT_EQ(record[16], 0xFF);
+  EXPECT_EQ(record[20 + 28], 'T');
+  HandSymbolObject copy;
+  EXPECT_FALSE(copy.load(std::span(record).first(79)));
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.userId(), 4242u);
+  EXPECT_EQ(copy.label(), "");
+  EXPECT_EQ(saveRecord(copy), record);
+  EXPECT_EQ(copy.clone(), nullptr);
+}
+
+TEST(HandSymbolObject, LabelAndFontChangesMeasureTheBox) {
+  CountingMeasurer m;
+  HandSymbolObject hand(7, {0, 0}, &m);
+  EXPECT_TRUE(hand.setLabel("Bo"));
+  EXPECT_EQ(hand.displayText(), "Bo(7)");
+  EXPECT_EQ(hand.second(), (Point{20 + 35, 20 + 13}));
+  EXPECT_FALSE(hand.setLabel("Bo"));
+  EXPECT_TRUE(hand.setFont(tahoma()));
+  EXPECT_FALSE(hand.setFont(tahoma()));
+  EXPECT_EQ(m.calls, 2);
+  EXPECT_FALSE(hand.setPenWidth(3));
+  EXPECT_EQ(hand.hitHandle({20, 20}), kNoHandle);
+  EXPECT_FALSE(hand.moveHandle(4, {1, 1}));
+}
+
+TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdAndColourZeroNoText) {
+  HandSymbolObject hand(-5 & 0xFFFFFFFF, {0, 0});
+  hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
+  hand.setColour(0x0000FF);
+  RecordingCanvas c;
+  hand.draw(&c, DrawMode::Selected, 0, true);
+  EXPECT_EQ(c.ops,
+            (std::vector<std::string>{"save", "bitmap 1,4 ffffff", "font ", "textbk transparent",
+                                      "textcolour 0000ff", "text 20,20-60,33 -5",
+                                      "pen geo 1 w1 00ff00 round round", "brush null",
+                                      "rect 20,20-60,33", "restore"}));
+  hand.setColour(0);
+  RecordingCanvas d;
+  hand.draw(&d, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(d.with("text ").empty());
+  RecordingCanvas noBitmap;
+  noBitmap.bitmapAvailable = false;
+  hand.draw(&noBitmap, DrawMode::Selected, 0, true);
+  EXPECT_EQ(noBitmap.ops, (std::vector<std::string>{"save", "restore"}));
+}
+
+TEST(HandSymbolObject, HitInTheHandSquareAndTheBox) {
+  HandSymbolObject hand(1, {0, 0});
+  hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
+  EXPECT_TRUE(hand.hitTest({0, 0}));
+  EXPECT_TRUE(hand.hitTest({19, 19}));
+  EXPECT_FALSE(hand.hitTest({-1, 5}));
+  EXPECT_TRUE(hand.hitTest({49, 29}));
+  EXPECT_FALSE(hand.hitTest({50, 25}));
+  EXPECT_FALSE(hand.hitTest({25, 10}));
+  RecordingInvalidator v;
+  hand.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{-3, -3, 53, 33}));
+}
+
+}  // namespace
+}  // namespace scribly

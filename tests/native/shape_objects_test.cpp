@@ -1,0 +1,410 @@
+#include <gtest/gtest.h>
+
+#include "objects/half_circle_object.h"
+#include "objects/line_object.h"
+#include "objects/rect_object.h"
+#include "objects/triangle_object.h"
+#include "recording_canvas.h"
+
+namespace scribly {
+namespace {
+
+template <typename T>
+void place(T& o, Point a, Point b, uint8_t width = 2, uint32_t colour = 0xFF, uint32_t fill = 0) {
+  o.setPoints(PackedPoint::pack(a), PackedPoint::pack(b));
+  o.setPenWidth(width);
+  o.setColour(colour);
+  o.setFill(fill);
+}
+
+TEST(LineObject, RecordIs17BytesAndShorterIsRefused) {
+  LineObject line;
+  place(line, {-5, 7}, {300, -400}, 3, 0x010203);
+  line.setPenStyle(kPenDashDot);
+  const auto record = saveRecord(line);
+  ASSERT_EQ(record.size(), 17u);
+  EXPECT_EQ(line.save({}), 17u);
+  // first point, second point, colour, width, style
+  EXPECT_EQ(record[0], 0xFB);
+  EXPECT_EQ(record[3], 0x00);
+  EXPECT_EQ(record[8], 0x03);
+  EXPECT_EQ(record[12], 3);
+  EXPECT_EQ(record[13], kPenDashDot);
+
+  LineObject copy;
+  EXPECT_FALSE(copy.load(std::span(record).first(16)));
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.first(), (Point{-5, 7}));
+  EXPECT_EQ(copy.second(), (Point{300, -400}));
+  EXPECT_EQ(saveRecord(copy), record);
+  uint8_t small[16];
+  EXPECT_EQ(line.save(small), 0u);  // too small a destination
+}
+
+TEST(LineObject, HasNoFillAndSettersAnswerWhetherTheValueChanged) {
+  LineObject line;
+  uint32_t v = 0xDEADBEEF;
+  EXPECT_FALSE(line.setFill(5));
+  EXPECT_FALSE(line.getFill(v));
+  EXPECT_EQ(v, 0xDEADBEEFu);
+  EXPECT_TRUE(line.setColour(5));
+  EXPECT_FALSE(line.setColour(5));
+  EXPECT_TRUE(line.setPenWidth(3));
+  EXPECT_FALSE(line.setPenWidth(3));
+  EXPECT_TRUE(line.setPenStyle(2));
+  EXPECT_FALSE(line.setPenStyle(2));
+  EXPECT_FALSE(line.setText("x"));
+  EXPECT_FALSE(line.setBrightness(1));
+}
+
+TEST(LineObject, EndPointHandlesAndSegmentHitTest) {
+  LineObject line;
+  place(line, {10, 10}, {110, 10}, 4);
+  EXPECT_EQ(line.hitHandle({9, 11}), 0);
+  EXPECT_EQ(line.hitHandle({111, 9}), 1);
+  EXPECT_EQ(line.hitHandle({60, 10}), kNoHandle);
+  EXPECT_EQ(line.handleCursor(1), HandleCursor::SizeNwse);
+  EXPECT_EQ(line.handleCursor(2), HandleCursor::None);
+  EXPECT_FALSE(line.moveHandle(1, {110, 10}));  // unchanged
+  EXPECT_TRUE(line.moveHandle(1, {110, 20}));
+  EXPECT_FALSE(line.moveHandle(2, {0, 0}));
+  line.moveHandle(1, {110, 10});
+  EXPECT_TRUE(line.hitTest({60, 12}));  // width 4: two pixels either side
+  EXPECT_FALSE(line.hitTest({60, 13}));
+}
+
+TEST(LineObject, DrawsWithShapePenThenHandlesThenSelectionOutline) {
+  LineObject line;
+  place(line, {0, 0}, {10, 0}, 2, 0xFF);
+  line.setPenStyle(kPenDash);
+  RecordingCanvas c;
+  line.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  const std::vector<std::string> expected = {"save",
+                                             "pen geo 1 w2 0000ff flat miter",
+                                             "line 0,0 10,0",
+                                             "fill -2,-2-2,2 00ff00",
+                                             "fill 8,-2-12,2 00ff00",
+                                             "pen geo 1 w1 00ff00 round round",
+                                             "line 0,0 10,0",
+                                             "restore"};
+  EXPECT_EQ(c.ops, expected);
+
+  RecordingCanvas plain;
+  line.draw(&plain, DrawMode::Plain, 0, true);
+  EXPECT_EQ(plain.ops.size(), 4u);
+}
+
+TEST(LineObject, WidthOutsideOneToTenDrawsNothing) {
+  for (uint8_t w : {0, 11, 255}) {
+    LineObject line;
+    place(line, {0, 0}, {10, 0}, w);
+    RecordingCanvas c;
+    line.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+    EXPECT_TRUE(c.ops.empty()) << int(w);
+  }
+  LineObject line;
+  place(line, {0, 0}, {10, 0}, 10);
+  line.draw(nullptr, DrawMode::Plain, 0, true);  // no context: nothing, no crash
+}
+
+TEST(LineObject, ColourZeroStrokesWithTheNullPen) {
+  LineObject line;
+  place(line, {0, 0}, {10, 0}, 1, 0);
+  RecordingCanvas c;
+  line.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(c.has("pen null"));
+}
+
+TEST(ArrowLineObject, RecordIs18BytesAnd17IsRefused) {
+  ArrowLineObject arrow(true);
+  place(arrow, {1, 2}, {3, 4});
+  const auto record = saveRecord(arrow);
+  ASSERT_EQ(record.size(), 18u);
+  EXPECT_EQ(record[17], 1);
+  ArrowLineObject copy(false);
+  EXPECT_FALSE(copy.load(std::span(record).first(17)));
+  EXPECT_EQ(copy.kind(), ObjectKind::ArrowLine);
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);  // follows the record
+  EXPECT_EQ(saveRecord(copy), record);
+  EXPECT_EQ(copy.clone()->kind(), ObjectKind::DoubleArrowLine);
+}
+
+TEST(ArrowLineObject, HeadCornersOfAHorizontalArrow) {
+  const auto head = arrowHeadAt({0, 0}, {100, 0});
+  ASSERT_TRUE(head);
+  EXPECT_EQ((*head)[0], (Point{92, -6}));
+  EXPECT_EQ((*head)[1], (Point{92, 6}));
+  EXPECT_EQ((*head)[2], (Point{100, 0}));
+  // Pointing left, the corners truncate toward zero from the other side.
+  const auto back = arrowHeadAt({100, 0}, {0, 0});
+  ASSERT_TRUE(back);
+  EXPECT_EQ((*back)[0], (Point{7, 6}));
+  EXPECT_EQ((*back)[1], (Point{7, -6}));
+}
+
+TEST(ArrowLineObject, TwoHeadsAndTheZeroLengthArrowHasNone) {
+  ArrowLineObject arrow(true);
+  place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
+  RecordingCanvas c;
+  arrow.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_EQ(c.with("polygon"),
+            (std::vector<std::string>{"polygon 92,-6 92,6 100,0", "polygon 7,6 7,-6 0,0"}));
+  EXPECT_TRUE(c.has("fillmode alternate"));
+  EXPECT_TRUE(c.has("pen geo 0 w1 0000ff flat miter"));
+
+  ArrowLineObject dot(true);
+  place(dot, {5, 5}, {5, 5}, 1, 0xFF);
+  RecordingCanvas d;
+  dot.draw(&d, DrawMode::Selected, 0, true);
+  EXPECT_TRUE(d.with("polygon").empty());
+  EXPECT_EQ(d.with("line").size(), 2u);  // the line, and again in green
+}
+
+TEST(ArrowLineObject, InvalidationMarginMakesRoomForTheHeads) {
+  ArrowLineObject arrow(false);
+  place(arrow, {100, 50}, {10, 20}, 4);
+  RecordingInvalidator v;
+  arrow.invalidate(v, -5, 7, true);
+  ASSERT_EQ(v.rects.size(), 1u);
+  // margin ((4 + 4) >> 1) + 11 = 15, then the scroll offset
+  EXPECT_EQ(v.rects[0], (Rect{10 - 15 - 5, 20 - 15 + 7, 100 + 15 - 5, 50 + 15 + 7}));
+  EXPECT_TRUE(v.erases[0]);
+  LineObject line;
+  place(line, {0, 0}, {10, 10}, 4);
+  line.invalidate(v, 0, 0, false);
+  EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
+}
+
+TEST(RectObject, RecordPutsColourBeforeFillAndRoundTrips) {
+  RectObject r;
+  place(r, {1, 2}, {3, 4}, 5, 0xAABBCC, 0x112233);
+  r.setPenStyle(kPenDot);
+  const auto record = saveRecord(r);
+  ASSERT_EQ(record.size(), 21u);
+  EXPECT_EQ(record[8], 0xCC);
+  EXPECT_EQ(record[12], 0x33);
+  EXPECT_EQ(record[16], 5);
+  EXPECT_EQ(record[17], kPenDot);
+  RectObject copy;
+  EXPECT_FALSE(copy.load(std::span(record).first(20)));
+  ASSERT_TRUE(copy.load(record));
+  uint32_t fill = 0;
+  copy.getFill(fill);
+  EXPECT_EQ(fill, 0x112233u);
+  EXPECT_EQ(saveRecord(*copy.clone()), record);
+}
+
+TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
+  RectObject r;
+  place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
+  RecordingCanvas c;
+  r.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
+                                             "restore"}));
+}
+
+TEST(RectObject, HandlesOnlyWithHandlesModeAndOutlineInBothSelectedModes) {
+  RectObject r;
+  place(r, {0, 0}, {10, 10});
+  RecordingCanvas sel, handles;
+  r.draw(&sel, DrawMode::Selected, 0, true);
+  r.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
+  EXPECT_TRUE(sel.with("fill").empty());
+  EXPECT_EQ(handles.with("fill").size(), 9u);
+  EXPECT_TRUE(sel.has("pen geo 1 w1 00ff00 round round"));
+  EXPECT_LT(handles.indexOf("fill 3,8-7,12 00ff00"),
+            handles.indexOf("pen geo 1 w1 00ff00 round round"));
+}
+
+TEST(EllipseObject, FocalHitTest) {
+  EllipseObject e;
+  place(e, {0, 0}, {100, 50}, 2);  // t = 4
+  EXPECT_TRUE(e.hitTest({0, 25}));
+  // Along the major axis the focal sum grows twice as fast as the distance.
+  EXPECT_TRUE(e.hitTest({-1, 25}));
+  EXPECT_FALSE(e.hitTest({-2, 25}));
+  EXPECT_FALSE(e.hitTest({50, 25}));
+  EXPECT_TRUE(e.hitTest({50, 2}));
+  e.setFill(1);
+  EXPECT_TRUE(e.hitTest({50, 25}));
+  EXPECT_FALSE(e.hitTest({-4, 25}));
+  EXPECT_FALSE(e.hitTest({95, 5}));  // in the box, outside the ellipse
+
+  EllipseObject tall;
+  place(tall, {0, 0}, {20, 100}, 1);
+  EXPECT_TRUE(tall.hitTest({10, 1}));
+  EXPECT_TRUE(tall.hitTest({21, 50}));
+  EXPECT_FALSE(tall.hitTest({30, 50}));
+}
+
+TEST(EllipseObject, SelectedShowsTheEllipseWithHandlesTheBox) {
+  EllipseObject e;
+  place(e, {0, 0}, {10, 10});
+  RecordingCanvas sel, handles;
+  e.draw(&sel, DrawMode::Selected, 0, true);
+  e.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
+  EXPECT_EQ(sel.with("ellipse").size(), 2u);
+  EXPECT_EQ(handles.with("ellipse").size(), 1u);
+  EXPECT_EQ(handles.with("rect").size(), 1u);
+}
+
+TEST(HalfCircleObject, RecordCarriesTheOrientationAndTheKindFollowsIt) {
+  HalfCircleObject h(HalfCircleOrientation::Lower);
+  place(h, {0, 0}, {40, 20});
+  EXPECT_EQ(h.kind(), ObjectKind::HalfCircleLower);
+  auto record = saveRecord(h);
+  ASSERT_EQ(record.size(), 22u);
+  EXPECT_EQ(record[21], 2);
+  HalfCircleObject copy(HalfCircleOrientation::Upper);
+  EXPECT_FALSE(copy.load(std::span(record).first(21)));
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.kind(), ObjectKind::HalfCircleLower);
+  record[21] = 9;
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.kind(), ObjectKind::HalfCircleUpper);  // the kind it was made as
+  EXPECT_FALSE(copy.hitTest({20, 0}));
+  copy.setFill(1);
+  EXPECT_FALSE(copy.hitTest({20, 10}));
+  RecordingCanvas c;
+  copy.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(c.with("chord").empty());
+}
+
+TEST(HalfCircleObject, ChordsPerOrientation) {
+  const std::pair<HalfCircleOrientation, std::string> cases[] = {
+      {HalfCircleOrientation::Upper, "chord 0,0-40,40 40,20 0,20"},
+      {HalfCircleOrientation::Lower, "chord 0,-20-40,20 0,0 40,0"},
+      {HalfCircleOrientation::Left, "chord 0,0-80,20 40,0 40,20"},
+      {HalfCircleOrientation::Right, "chord -40,0-40,20 0,20 0,0"},
+  };
+  for (const auto& [o, chord] : cases) {
+    HalfCircleObject h(o);
+    place(h, {0, 0}, {40, 20});
+    RecordingCanvas c;
+    h.draw(&c, DrawMode::Plain, 0, true);
+    EXPECT_TRUE(c.has(chord)) << chord;
+  }
+}
+
+TEST(HalfCircleObject, RegionHitTestBandAndFill) {
+  HalfCircleObject upper(HalfCircleOrientation::Upper);
+  place(upper, {0, 0}, {40, 20}, 9);      // the band ignores the pen width
+  EXPECT_TRUE(upper.hitTest({20, 0}));    // top of the arc
+  EXPECT_TRUE(upper.hitTest({20, 21}));   // along the diameter
+  EXPECT_FALSE(upper.hitTest({20, 10}));  // middle
+  EXPECT_FALSE(upper.hitTest({20, -4}));
+  EXPECT_FALSE(upper.hitTest({1, 1}));  // box corner outside the ellipse
+  upper.setFill(5);
+  EXPECT_TRUE(upper.hitTest({20, 10}));
+  EXPECT_FALSE(upper.hitTest({20, 21}));  // below the box
+  EXPECT_FALSE(upper.hitTest({1, 1}));
+}
+
+TEST(HalfCircleObject, MovesThatCrossOrTouchTheOppositeSideAreRefused) {
+  HalfCircleObject h(HalfCircleOrientation::Upper);
+  place(h, {100, 100}, {200, 150});
+  EXPECT_FALSE(h.moveHandle(4, {90, 90}));
+  EXPECT_FALSE(h.moveHandle(4, {100, 160}));  // touches the left side
+  EXPECT_EQ(h.second(), (Point{200, 150}));
+  EXPECT_TRUE(h.moveHandle(4, {101, 101}));
+  EXPECT_FALSE(h.moveHandle(0, {101, 50}));
+  EXPECT_TRUE(h.moveHandle(7, {50, 0}));
+  EXPECT_EQ(h.first(), (Point{50, 100}));
+  EXPECT_FALSE(h.moveHandle(1, {0, 101}));
+  EXPECT_TRUE(h.moveHandle(8, {0, 0}));
+  EXPECT_FALSE(h.moveHandle(9, {0, 0}));
+}
+
+TEST(TriangleObject, CreationDragFromPressPoint) {
+  TriangleObject t;
+  t.startAt({100, 100});
+  EXPECT_TRUE(t.moveHandle(TriangleObject::kCreationHandle, {140, 160}));
+  EXPECT_EQ(t.corners()[0], (Point{100, 160}));
+  EXPECT_EQ(t.corners()[1], (Point{120, 100}));
+  EXPECT_EQ(t.corners()[2], (Point{140, 160}));
+  EXPECT_EQ(t.firstPoint().unpack(), (Point{100, 160}));
+  EXPECT_EQ(t.secondPoint().unpack(), (Point{140, 160}));
+  EXPECT_FALSE(t.moveHandle(0, {100, 160}));
+  EXPECT_FALSE(t.moveHandle(4, {0, 0}));
+  // setPoints names the handle with its first argument.
+  t.setPoints(PackedPoint{1}, PackedPoint::pack({120, 90}));
+  EXPECT_EQ(t.corners()[1], (Point{120, 90}));
+}
+
+TEST(TriangleObject, RecordLayoutAndRoundTrip) {
+  TriangleObject t;
+  t.startAt({0, 0});
+  t.moveHandle(3, {-40, 60});
+  t.setColour(0xABCDEF);
+  t.setFill(0x123456);
+  t.setPenWidth(7);
+  t.setPenStyle(4);
+  const auto record = saveRecord(t);
+  ASSERT_EQ(record.size(), 25u);
+  EXPECT_EQ(record[12], 0xEF);
+  EXPECT_EQ(record[16], 0x56);
+  EXPECT_EQ(record[20], 7);
+  EXPECT_EQ(record[21], 4);
+  TriangleObject copy;
+  EXPECT_FALSE(copy.load(std::span(record).first(24)));
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.corners(), t.corners());
+  EXPECT_EQ(saveRecord(*copy.clone()), record);
+}
+
+TEST(TriangleObject, EdgesAlwaysInteriorOnlyWhenFilled) {
+  TriangleObject t;
+  t.startAt({100, 100});
+  t.moveHandle(3, {140, 160});
+  t.setPenWidth(2);
+  const Point centroid{120, 140};
+  EXPECT_TRUE(t.hitTest({120, 160}));
+  EXPECT_TRUE(t.hitTest({120, 161}));
+  EXPECT_FALSE(t.hitTest(centroid));
+  EXPECT_FALSE(t.hitTest({100, 100}));
+  t.setFill(0xFF);
+  EXPECT_TRUE(t.hitTest(centroid));
+  EXPECT_FALSE(t.hitTest({100, 100}));
+}
+
+TEST(TriangleObject, DrawsPolygonThenClosingEdgeAndAWidthTwoOutline) {
+  TriangleObject t;
+  t.startAt({0, 0});
+  t.moveHandle(3, {20, 10});
+  t.setPenWidth(3);
+  t.setColour(0xFF);
+  RecordingCanvas c;
+  t.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  const std::vector<std::string> expected = {"save",
+                                             "pen geo 0 w3 0000ff round miter",
+                                             "brush null",
+                                             "polygon 0,10 10,0 20,10",
+                                             "line 20,10 0,10",
+                                             "fill -2,8-2,12 00ff00",
+                                             "fill 8,-2-12,2 00ff00",
+                                             "fill 18,8-22,12 00ff00",
+                                             "pen geo 1 w2 00ff00 round round",
+                                             "brush null",
+                                             "polygon 0,10 10,0 20,10",
+                                             "restore"};
+  EXPECT_EQ(c.ops, expected);
+  RecordingInvalidator v;
+  t.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{-14, -14, 34, 24}));  // 2w + 8
+}
+
+TEST(TriangleObject, MovesShiftAllCorners) {
+  TriangleObject t;
+  t.startAt({0, 0});
+  t.moveHandle(3, {20, 10});
+  t.moveTo(PackedPoint::pack({5, 5}));
+  EXPECT_EQ(t.corners()[0], (Point{5, 5}));
+  EXPECT_EQ(t.corners()[2], (Point{25, 5}));
+  t.nudge(2);
+  EXPECT_EQ(t.corners()[1], (Point{15, -6}));
+  EXPECT_FALSE(t.dragBy({1, 1}, {1, 1}));
+}
+
+}  // namespace
+}  // namespace scribly
