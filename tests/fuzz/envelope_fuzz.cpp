@@ -1,0 +1,12 @@
+// Fuzzes Decompress with any bytes a peer could send as an envelope.
+// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
+//   build/fuzz/tests/envelope_fuzz -max_total_time=600 -max_len=65536 corpus/envelope
+#include <cstdlib>
+
+#include "collab/envelope.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  auto payload = scribly::Decompress(std::span<const uint8_t>(data, size));
+  if (payload && payload->size() > scribly::kMaxPayloadBytes) std::abort();
+  return 0;
+}
