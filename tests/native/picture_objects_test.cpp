@@ -144,6 +144,9 @@ TEST(ImageObject, RefusesTruncatedMismatchedAndEmptyBulkRecords) {
   auto bulk = saveBulkRecord(img);
   ImageObject a;
   EXPECT_FALSE(a.loadBulkData(std::span(bulk).first(bulk.size() - 1)));  // stated length
+  auto longer = bulk;
+  longer.push_back(0);  // decodes fine, but is not the length stated
+  EXPECT_FALSE(a.loadBulkData(longer));
   auto cut = bulk;
   cut.resize(bulk.size() - 40);
   cut[4] = static_cast<uint8_t>(cut.size());  // consistent length, cut JPEG
