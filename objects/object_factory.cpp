@@ -43,6 +43,60 @@ std::unique_ptr<BoardObject> ObjectFactory::create(uint8_t kind) const {
   }
 }
 
+ToolStart ObjectFactory::startFromTool(uint8_t tool, Point p, const ToolSettings& settings) const {
+  const bool freeCut = tool == static_cast<uint8_t>(ObjectKind::FreeCut);
+  ToolStart start;
+  switch (static_cast<ObjectKind>(tool)) {
+    case ObjectKind::Pencil:
+    case ObjectKind::FreeCut: {
+      auto pencil = std::make_unique<PencilObject>();
+      pencil->addPoint(p);
+      start.object = std::move(pencil);
+      break;
+    }
+    case ObjectKind::Triangle: {
+      auto triangle = std::make_unique<TriangleObject>();
+      triangle->startAt(p);
+      start.object = std::move(triangle);
+      start.dragHandle = TriangleObject::kCreationHandle;
+      break;
+    }
+    case ObjectKind::Line:
+    case ObjectKind::ArrowLine:
+    case ObjectKind::DoubleArrowLine:
+      start.object = create(tool);
+      start.dragHandle = 1;
+      break;
+    case ObjectKind::Rect:
+    case ObjectKind::Ellipse:
+    case ObjectKind::HalfCircleUpper:
+    case ObjectKind::HalfCircleLower:
+    case ObjectKind::HalfCircleLeft:
+    case ObjectKind::HalfCircleRight:
+      start.object = create(tool);
+      start.dragHandle = 4;
+      break;
+    default:
+      return {};
+  }
+  if (start.dragHandle != kNoHandle && tool != static_cast<uint8_t>(ObjectKind::Triangle)) {
+    start.object->setPoints(PackedPoint::pack(p), PackedPoint::pack(p));
+  }
+  BoardObject& o = *start.object;
+  o.setPenWidth(settings.width);
+  o.setPenStyle(settings.style);
+  o.setColour(settings.colour);
+  o.setFill(settings.fill);
+  if (freeCut) {
+    // The cutting stroke is always a thin red line.
+    constexpr uint32_t kRed = 255;
+    o.setPenWidth(2);
+    o.setColour(kRed);
+    o.setFill(kRed);
+  }
+  return start;
+}
+
 std::unique_ptr<BoardObject> ObjectFactory::createFromRecord(
     uint8_t kind, std::span<const uint8_t> record) const {
   auto object = create(kind);

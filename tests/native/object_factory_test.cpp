@@ -76,3 +76,43 @@ TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
 
 }  // namespace
 }  // namespace scribly
+
+namespace scribly {
+namespace {
+
+TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
+  ObjectFactory factory;
+  const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
+  const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},
+                                           {22, 4}, {25, 4}, {16, 3}, {10, -1}};
+  for (auto [tool, handle] : tools) {
+    auto start = factory.startFromTool(tool, {30, 40}, settings);
+    ASSERT_TRUE(start.object) << int(tool);
+    EXPECT_EQ(start.dragHandle, handle) << int(tool);
+    EXPECT_EQ(start.object->firstPoint().unpack(), (Point{30, 40}));
+    uint8_t width = 0;
+    start.object->getPenWidth(width);
+    EXPECT_EQ(width, 3);
+  }
+  for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
+    EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
+  }
+}
+
+TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
+  ObjectFactory factory;
+  auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
+  ASSERT_TRUE(start.object);
+  EXPECT_EQ(start.object->kind(), ObjectKind::Pencil);
+  uint8_t width = 0;
+  uint32_t colour = 0, style = 0;
+  start.object->getPenWidth(width);
+  start.object->getColour(colour);
+  start.object->getPenStyle(style);
+  EXPECT_EQ(width, 2);
+  EXPECT_EQ(colour, 255u);
+  EXPECT_EQ(style, kPenDash);
+}
+
+}  // namespace
+}  // namespace scribly
