@@ -1,0 +1,170 @@
+#include "frame/main_frame_win.h"
+
+#include <cstring>
+
+#include "frame/frame_messages.h"
+#include "frame/host_channel_win.h"
+#include "plugin/module_paths.h"
+#include "plugin/module_win.h"
+
+namespace scribly {
+namespace {
+
+constexpr wchar_t kFrameClass[] = L"ScriblyMainFrame";
+constexpr COLORREF kPaperColour = RGB(255, 255, 255);
+
+volatile LONG g_pendingCopies = 0;
+
+// A posted copy of host data: owned by the message until the frame frees it.
+uint8_t* allocCopy(const uint8_t* data, uint32_t length) {
+  auto* copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, length));
+  if (!copy) return nullptr;
+  memcpy(copy, data, length);
+  InterlockedIncrement(&g_pendingCopies);
+  return copy;
+}
+
+void freeCopy(uint8_t* copy) {
+  if (!copy) return;
+  HeapFree(GetProcessHeap(), 0, copy);
+  InterlockedDecrement(&g_pendingCopies);
+}
+
+bool registerFrameClass(WNDPROC proc) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(moduleInstance(), kFrameClass, &wc)) return true;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = moduleInstance();
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kFrameClass;
+  return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
+    : settings_(settings),
+      handler_(handler),
+      channel_(std::make_unique<HostChannel>(settings.sink, settings.peerToPeer)),
+      backgroundFolder_(scribly::backgroundFolder(settings.skinFolder)) {}
+
+std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
+                                             FrameHandler* handler) {
+  if (!registerFrameClass(&MainFrame::windowProc)) return nullptr;
+  std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));
+  RECT area = {0, 0, 800, 600};
+  if (settings.parent) GetClientRect(settings.parent, &area);
+  DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (settings.parent ? WS_CHILD : WS_POPUP);
+  HWND hwnd = CreateWindowExW(0, kFrameClass, L"scribly main frame", style, 0, 0,
+                              area.right - area.left, area.bottom - area.top, settings.parent,
+                              nullptr, moduleInstance(), frame.get());
+  if (!hwnd) return nullptr;
+  return frame;
+}
+
+MainFrame::~MainFrame() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
+  if (!data || length == 0 || length > kMaxHostDataBytes || !window_) return false;
+  uint8_t* copy = allocCopy(data, length);
+  if (!copy) return false;
+  if (!PostMessageW(window_, WM_PLUGIN_DATA_IN, reinterpret_cast<WPARAM>(copy), length)) {
+    freeCopy(copy);  // a full message queue must not leak the copy
+    return false;
+  }
+  return true;
+}
+
+bool MainFrame::postPrivilege(uint32_t privilege) {
+  return window_ && PostMessageW(window_, WM_PLUGIN_SET_PRIVILEGE, privilege, 0);
+}
+
+bool MainFrame::command(UINT message, WPARAM wParam, LPARAM lParam, bool post) {
+  if (!window_) return false;
+  if (post) return PostMessageW(window_, message, wParam, lParam) != 0;
+  SendMessageW(window_, message, wParam, lParam);
+  return true;
+}
+
+void MainFrame::join(uint32_t userId, uint32_t peerId) {
+  channel_->setPeer(peerId);
+  if (handler_) handler_->joined(userId, peerId);
+}
+
+void MainFrame::reset() {
+  if (handler_) handler_->reset();
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+long MainFrame::pendingDataCopies() { return g_pendingCopies; }
+
+LRESULT CALLBACK MainFrame::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<MainFrame*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  LRESULT result = self->handle(msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PLUGIN_DATA_IN: {
+      auto* copy = reinterpret_cast<uint8_t*>(wParam);
+      if (copy && handler_)
+        handler_->dataIn(std::span<const uint8_t>(copy, static_cast<size_t>(lParam)));
+      freeCopy(copy);
+      return 0;
+    }
+    case WM_PLUGIN_SET_PRIVILEGE:
+      if (handler_) handler_->privilegeChanged(static_cast<uint32_t>(wParam));
+      return 0;
+    case WM_PLUGIN_CMD_MIRROR:
+      InterlockedExchange(&mirroring_, wParam != 0 ? 1 : 0);
+      if (handler_) handler_->mirrorCommand(wParam, lParam);
+      return 0;
+    case WM_PLUGIN_CMD_EDITING:
+      if (handler_) handler_->editingCommand(wParam, lParam);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      paint();
+      return 0;
+    case WM_DESTROY:
+      dropPendingData();
+      return 0;
+  }
+  return DefWindowProcW(window_, msg, wParam, lParam);
+}
+
+void MainFrame::paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  RECT client;
+  GetClientRect(window_, &client);
+  HBRUSH paper = CreateSolidBrush(kPaperColour);
+  FillRect(dc, &client, paper);
+  DeleteObject(paper);
+  EndPaint(window_, &ps);
+}
+
+void MainFrame::dropPendingData() {
+  // Copies still queued for this window would otherwise be lost with it.
+  MSG m;
+  while (PeekMessageW(&m, window_, WM_PLUGIN_DATA_IN, WM_PLUGIN_DATA_IN, PM_REMOVE))
+    freeCopy(reinterpret_cast<uint8_t*>(m.wParam));
+}
+
+}  // namespace scribly

@@ -1,0 +1,77 @@
+#pragma once
+// The plug-in's top-level window. Host calls that arrive on any thread become
+// messages to this window, so all board work runs on its thread in call order.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+struct IClientSink;
+
+namespace scribly {
+
+class HostChannel;
+
+// Receives what the host hands the frame, on the frame's thread.
+class FrameHandler {
+ public:
+  virtual ~FrameHandler() = default;
+  virtual void dataIn(std::span<const uint8_t> bytes) = 0;
+  virtual void privilegeChanged(uint32_t privilege) = 0;
+  virtual void mirrorCommand(uintptr_t wParam, intptr_t lParam) = 0;
+  virtual void editingCommand(uintptr_t wParam, intptr_t lParam) = 0;
+  virtual void joined(uint32_t userId, uint32_t peerId) = 0;
+  virtual void reset() = 0;
+};
+
+struct FrameSettings {
+  HWND parent = nullptr;
+  IClientSink* sink = nullptr;
+  std::string skinFolder;  // 8-bit, as the host passes it
+  bool peerToPeer = false;
+};
+
+class MainFrame {
+ public:
+  // Creates the frame window as a child of settings.parent, sized to fill it.
+  // `handler` may be null until the board takes over; it must outlive the frame.
+  static std::unique_ptr<MainFrame> create(const FrameSettings& settings, FrameHandler* handler);
+  ~MainFrame();
+  MainFrame(const MainFrame&) = delete;
+  MainFrame& operator=(const MainFrame&) = delete;
+
+  HWND window() const { return window_; }
+  const std::string& backgroundFolder() const { return backgroundFolder_; }
+  bool peerToPeer() const { return settings_.peerToPeer; }
+  HostChannel& channel() { return *channel_; }
+  bool mirroring() const { return mirroring_ != 0; }
+
+  // Copies the bytes and posts them; false when nothing was posted.
+  bool postDataIn(const uint8_t* data, uint32_t length);
+  bool postPrivilege(uint32_t privilege);
+  // Sends (handled on return) or posts (returns at once) a command message.
+  bool command(UINT message, WPARAM wParam, LPARAM lParam, bool post);
+  void join(uint32_t userId, uint32_t peerId);
+  void reset();
+
+  // Heap copies of host data posted but not yet handled, in this process.
+  static long pendingDataCopies();
+
+ private:
+  MainFrame(const FrameSettings& settings, FrameHandler* handler);
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void paint();
+  void dropPendingData();
+
+  FrameSettings settings_;
+  FrameHandler* handler_;
+  std::unique_ptr<HostChannel> channel_;
+  std::string backgroundFolder_;
+  HWND window_ = nullptr;
+  volatile LONG mirroring_ = 0;
+};
+
+}  // namespace scribly

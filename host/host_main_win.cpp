@@ -1,0 +1,85 @@
+// scribly-host: a conferencing host for Scribly. Registers the plug-in, gives
+// each participant a pane and relays their whiteboard messages.
+//   scribly-host [--participants N] [--server] [--screenshot FILE] [--exit]
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+
+#include "host/host_window_win.h"
+
+using namespace scribly;
+
+namespace {
+
+std::wstring exeFolder() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p = path;
+  return p.substr(0, p.rfind(L'\\'));
+}
+
+// regsvr32 is what a real installation runs; its exit code tells success.
+bool registerPlugin(const std::wstring& dll) {
+  std::wstring cmd = L"regsvr32.exe /s \"" + dll + L"\"";
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return false;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
+
+std::string narrow(const std::wstring& w) {
+  char buf[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
+  return buf;
+}
+
+}  // namespace
+
+int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
+  HostOptions options;
+  int argc = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  for (int i = 1; i < argc; ++i) {
+    std::wstring a = argv[i];
+    if (a == L"--participants" && i + 1 < argc)
+      options.participants = _wtoi(argv[++i]);
+    else if (a == L"--server")
+      options.peerToPeer = false;
+    else if (a == L"--screenshot" && i + 1 < argc)
+      options.screenshot = argv[++i];
+    else if (a == L"--exit")
+      options.exitAfterScreenshot = true;
+  }
+  LocalFree(argv);
+
+  const std::wstring folder = exeFolder();
+  options.skinFolder = narrow(folder + L"\\Skins\\");
+  if (!registerPlugin(folder + L"\\scribly.dll")) {
+    fwprintf(stderr, L"scribly-host: registering scribly.dll failed\n");
+    return 2;
+  }
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int result = 0;
+  {
+    HostWindow host(options);
+    std::wstring error;
+    if (!host.open(error)) {
+      fwprintf(stderr, L"scribly-host: %ls\n", error.c_str());
+      result = 3;
+    } else {
+      result = host.run();
+    }
+  }
+  CoUninitialize();
+  return result;
+}

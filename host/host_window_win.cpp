@@ -1,0 +1,211 @@
+#include "host/host_window_win.h"
+
+#include <cstdio>
+
+#include "host/screenshot_win.h"
+
+namespace scribly {
+namespace {
+
+constexpr wchar_t kHostClass[] = L"ScriblyHost";
+constexpr wchar_t kPaneClass[] = L"ScriblyHostPane";
+constexpr int kTitleHeight = 28;
+constexpr int kGap = 6;
+constexpr UINT_PTR kScreenshotTimer = 1;
+constexpr UINT kScreenshotDelayMs = 1500;
+const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
+
+std::wstring widen(const std::string& s) {
+  std::wstring out(s.size(), L'\0');
+  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(),
+                              static_cast<int>(out.size()));
+  out.resize(n > 0 ? n : 0);
+  return out;
+}
+
+void registerClasses(HINSTANCE instance, WNDPROC hostProc) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = hostProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kHostClass;
+  RegisterClassExW(&wc);
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
+  wc.lpszClassName = kPaneClass;
+  RegisterClassExW(&wc);
+}
+
+}  // namespace
+
+HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
+
+HostWindow::~HostWindow() {
+  // Plug-ins first: their frames still hold the sinks.
+  for (Participant& p : participants_)
+    if (p.plugin) p.plugin->Release();
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+bool HostWindow::open(std::wstring& error) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  registerClasses(instance, &HostWindow::windowProc);
+  window_ = CreateWindowExW(0, kHostClass, L"Scribly host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                            0, 0, 1280, 760, nullptr, nullptr, instance, this);
+  if (!window_) {
+    error = L"cannot create the host window";
+    return false;
+  }
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(L"Scribly.Scribly", &clsid);
+  if (FAILED(hr)) {
+    error = L"Scribly.Scribly is not registered";
+    return false;
+  }
+  const int count = options_.participants < 1 ? 1 : options_.participants > 4 ? 4 : options_.participants;
+  participants_.resize(count);
+  for (int i = 0; i < count; ++i) {
+    Participant& p = participants_[i];
+    p.userId = static_cast<uint32_t>(i + 1);
+    p.name = kNames[i];
+    p.sink = std::make_unique<HostSink>(*this, p.userId);
+    p.pane = CreateWindowExW(0, kPaneClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                             0, 10, 10, window_, nullptr, instance, nullptr);
+    hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPlugInClientEx,
+                          reinterpret_cast<void**>(&p.plugin));
+    if (FAILED(hr) || !p.plugin) {
+      error = L"cannot create a Scribly plug-in";
+      return false;
+    }
+  }
+  layout();
+  for (int i = 0; i < count; ++i) {
+    Participant& p = participants_[i];
+    // Hosts pass the skin folder as 8-bit text through the wide-declared parameter.
+    auto* skin = reinterpret_cast<LPWSTR>(const_cast<char*>(options_.skinFolder.c_str()));
+    if (p.plugin->Create(p.pane, p.sink.get(), skin, options_.peerToPeer ? 1 : 0, &p.frame) != S_OK) {
+      error = L"a plug-in could not build its window";
+      return false;
+    }
+    uint32_t peer = options_.peerToPeer ? participants_[(i + 1) % count].userId : 0;
+    p.plugin->Initialize(p.userId, peer);
+  }
+  layout();
+  ShowWindow(window_, SW_SHOW);
+  UpdateWindow(window_);
+  if (!options_.screenshot.empty()) SetTimer(window_, kScreenshotTimer, kScreenshotDelayMs, nullptr);
+  return true;
+}
+
+int HostWindow::run() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+void HostWindow::route(uint32_t fromUser, uint32_t target, std::span<const uint8_t> message,
+                       uint32_t level) {
+  // Target 0 is the whole conference; otherwise one participant.
+  for (Participant& p : participants_) {
+    if (p.userId == fromUser || !p.plugin) continue;
+    if (target != 0 && p.userId != target) continue;
+    p.plugin->DataIn(fromUser, const_cast<BYTE*>(message.data()),
+                     static_cast<ULONG>(message.size()));
+  }
+}
+
+std::string HostWindow::userName(uint32_t userId) const {
+  for (const Participant& p : participants_)
+    if (p.userId == userId) return p.name;
+  return {};
+}
+
+void HostWindow::notified(uint32_t, uintptr_t, intptr_t, const UINT_PTR*) {}
+
+HostWindow::Participant* HostWindow::participant(uint32_t userId) {
+  for (Participant& p : participants_)
+    if (p.userId == userId) return &p;
+  return nullptr;
+}
+
+LRESULT CALLBACK HostWindow::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* self = static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  return self->handle(msg, wParam, lParam);
+}
+
+LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SIZE:
+      layout();
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window_, &ps);
+      paintTitles(dc);
+      EndPaint(window_, &ps);
+      return 0;
+    }
+    case WM_TIMER:
+      if (wParam == kScreenshotTimer) {
+        KillTimer(window_, kScreenshotTimer);
+        bool saved = saveWindowPng(window_, options_.screenshot);
+        if (!saved) fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
+        if (options_.exitAfterScreenshot) {
+          SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+          DestroyWindow(window_);
+          PostQuitMessage(saved ? 0 : 1);
+        }
+      }
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcW(window_, msg, wParam, lParam);
+}
+
+void HostWindow::layout() {
+  if (participants_.empty()) return;
+  RECT client;
+  GetClientRect(window_, &client);
+  const int n = static_cast<int>(participants_.size());
+  const int width = (client.right - kGap * (n + 1)) / n;
+  const int height = client.bottom - kTitleHeight - kGap;
+  for (int i = 0; i < n; ++i) {
+    Participant& p = participants_[i];
+    int x = kGap + i * (width + kGap);
+    if (p.pane) MoveWindow(p.pane, x, kTitleHeight, width, height, TRUE);
+    if (p.frame) MoveWindow(p.frame, 0, 0, width, height, TRUE);
+  }
+  InvalidateRect(window_, nullptr, TRUE);
+}
+
+void HostWindow::paintTitles(HDC dc) {
+  RECT client;
+  GetClientRect(window_, &client);
+  const int n = static_cast<int>(participants_.size());
+  if (n == 0) return;
+  const int width = (client.right - kGap * (n + 1)) / n;
+  SetBkMode(dc, TRANSPARENT);
+  HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+  for (int i = 0; i < n; ++i) {
+    const Participant& p = participants_[i];
+    RECT title = {kGap + i * (width + kGap), 0, kGap + i * (width + kGap) + width, kTitleHeight};
+    std::wstring text = widen(p.name) + L"  (user " + std::to_wstring(p.userId) + L")";
+    DrawTextW(dc, text.c_str(), -1, &title, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+  }
+  SelectObject(dc, oldFont);
+}
+
+}  // namespace scribly

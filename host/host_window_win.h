@@ -1,0 +1,60 @@
+#pragma once
+// The conferencing host's window: one pane per participant, each holding that
+// participant's plug-in, and the relay between their sinks.
+#include <scribly.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/host_sink_win.h"
+
+namespace scribly {
+
+struct HostOptions {
+  int participants = 2;
+  bool peerToPeer = true;
+  std::wstring screenshot;  // saved once the panes have painted
+  bool exitAfterScreenshot = false;
+  std::string skinFolder;
+};
+
+class HostWindow final : public Conference {
+ public:
+  explicit HostWindow(const HostOptions& options);
+  ~HostWindow() override;
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
+
+  // Creates the window and every participant's plug-in; false with a reason.
+  bool open(std::wstring& error);
+  int run();
+
+  void route(uint32_t fromUser, uint32_t target, std::span<const uint8_t> message,
+             uint32_t level) override;
+  std::string userName(uint32_t userId) const override;
+  void notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
+                const UINT_PTR* info) override;
+
+ private:
+  struct Participant {
+    uint32_t userId = 0;
+    std::string name;
+    std::unique_ptr<HostSink> sink;
+    IPlugInClientEx* plugin = nullptr;
+    HWND pane = nullptr;
+    HWND frame = nullptr;
+  };
+
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  void layout();
+  void paintTitles(HDC dc);
+  Participant* participant(uint32_t userId);
+
+  HostOptions options_;
+  HWND window_ = nullptr;
+  std::vector<Participant> participants_;
+};
+
+}  // namespace scribly

@@ -1,0 +1,84 @@
+// Test runner for the COM contract. Also a probe: "--probe-create PROGID"
+// creates the class by name in a fresh process and exits 0 when it works.
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <scribly.h>
+
+#include "com_test_support.h"
+
+namespace scribly::test {
+
+std::wstring selfPath() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+
+std::wstring dllPath() {
+  std::wstring self = selfPath();
+  return self.substr(0, self.rfind(L'\\')) + L"\\scribly.dll";
+}
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+DWORD runProcess(const std::wstring& commandLine) {
+  std::wstring cmd = commandLine;
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    return ~0u;
+  WaitForSingleObject(pi.hProcess, 120000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+std::string narrow(const std::wstring& w) {
+  char buf[1024] = {};
+  WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
+  return buf;
+}
+
+}  // namespace scribly::test
+
+namespace {
+
+int probeCreate(const wchar_t* progId) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  int code = 1;
+  CLSID clsid;
+  IPlugInClient* plugin = nullptr;
+  if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)) &&
+      SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPlugInClient,
+                                 reinterpret_cast<void**>(&plugin)))) {
+    ULONG type = 0;
+    if (plugin->GetType(&type) == S_OK && type == 13049) code = 0;
+    plugin->Release();
+  }
+  CoUninitialize();
+  return code;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int wargc = 0;
+  LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
+  if (wargc == 3 && std::wstring(wargv[1]) == L"--probe-create") return probeCreate(wargv[2]);
+  LocalFree(wargv);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ::testing::InitGoogleTest(&argc, argv);
+  int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}

@@ -1,0 +1,169 @@
+// The plug-in as a host built from the IDL sees it: loaded from scribly.dll,
+// created through its class factory, driven through its interfaces only.
+#include <gtest/gtest.h>
+#include <ocidl.h>
+#include <scribly.h>
+
+#include "com_test_support.h"
+
+namespace scribly::test {
+namespace {
+
+using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadFn = HRESULT(WINAPI*)();
+
+constexpr ULONG kPoison = 0xDEADBEEF;
+
+class Contract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(dllPath().c_str());
+    ASSERT_NE(module_, nullptr);
+    getClassObject_ = reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_, "DllGetClassObject"));
+    canUnload_ = reinterpret_cast<CanUnloadFn>(GetProcAddress(module_, "DllCanUnloadNow"));
+    ASSERT_TRUE(getClassObject_ && canUnload_);
+    ASSERT_EQ(getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
+              S_OK);
+    ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
+              S_OK);
+    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr,
+                              nullptr, nullptr, nullptr);
+  }
+  void TearDown() override {
+    if (plugin_) plugin_->Release();
+    if (factory_) factory_->Release();
+    DestroyWindow(parent_);
+    pump();
+    // The module stays loaded: unloading it under a live window class would
+    // leave the class pointing at freed code.
+  }
+  HWND create(const char* skin = "C:\\Skins\\Blue\\", LONG p2p = 1) {
+    HWND frame = nullptr;
+    EXPECT_EQ(plugin_->Create(parent_, nullptr, reinterpret_cast<LPWSTR>(const_cast<char*>(skin)),
+                              p2p, &frame),
+              S_OK);
+    return frame;
+  }
+
+  HMODULE module_ = nullptr;
+  GetClassObjectFn getClassObject_ = nullptr;
+  CanUnloadFn canUnload_ = nullptr;
+  IClassFactory* factory_ = nullptr;
+  IPlugInClientEx* plugin_ = nullptr;
+  HWND parent_ = nullptr;
+};
+
+TEST_F(Contract, BeforeCreateOnlyTypeAndPrivilegeAnswer) {
+  ULONG type = kPoison, privilege = kPoison;
+  EXPECT_EQ(plugin_->GetType(&type), S_OK);
+  EXPECT_EQ(type, 13049u);
+  EXPECT_EQ(plugin_->GetPrivilege(&privilege), S_OK);
+  EXPECT_EQ(privilege, 1u);
+  EXPECT_EQ(plugin_->GetPrivilege(nullptr), S_FALSE);
+  BYTE data[] = {0xA0};
+  EXPECT_EQ(plugin_->Initialize(1, 2), S_FALSE);
+  EXPECT_EQ(plugin_->DataIn(2, data, 1), S_FALSE);
+  EXPECT_EQ(plugin_->SetPrivilege(7), S_FALSE);
+  EXPECT_EQ(plugin_->ExecuteCMD(121, 1, 0, 0), S_FALSE);
+  EXPECT_EQ(plugin_->Reset(), S_FALSE);
+  EXPECT_EQ(plugin_->GetPrivilege(&privilege), S_OK);
+  EXPECT_EQ(privilege, 1u);  // the refused SetPrivilege stored nothing
+  EXPECT_EQ(plugin_->SetLang(nullptr, 0), S_OK);
+  EXPECT_EQ(plugin_->PropertySetting(), S_OK);
+}
+
+TEST_F(Contract, CreateGivesAVisibleChildFrameOnce) {
+  HWND frame = create();
+  ASSERT_TRUE(IsWindow(frame));
+  EXPECT_EQ(GetParent(frame), parent_);
+  EXPECT_TRUE(GetWindowLongW(frame, GWL_STYLE) & WS_VISIBLE);
+  HWND again = nullptr;
+  EXPECT_EQ(plugin_->Create(parent_, nullptr, nullptr, 0, &again), S_FALSE);
+  EXPECT_EQ(again, nullptr);
+  EXPECT_TRUE(IsWindow(frame));
+  EXPECT_EQ(plugin_->Initialize(1, 2), S_OK);
+  EXPECT_EQ(plugin_->Reset(), S_OK);
+}
+
+TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {
+  create();
+  EXPECT_EQ(plugin_->SetPrivilege(0x30), S_OK);
+  ULONG privilege = kPoison;
+  EXPECT_EQ(plugin_->GetPrivilege(&privilege), S_OK);
+  EXPECT_EQ(privilege, 0x30u);
+  pump();
+  EXPECT_EQ(plugin_->GetPrivilege(&privilege), S_OK);
+  EXPECT_EQ(privilege, 0x30u);
+}
+
+TEST_F(Contract, DataInAcceptsMessagesAndRefusesEmptyOrOversizedOnes) {
+  create();
+  BYTE message[64];
+  for (int i = 0; i < 1000; ++i) {
+    memset(message, i, sizeof message);
+    ASSERT_EQ(plugin_->DataIn(2, message, 1 + i % 64), S_OK);
+  }
+  EXPECT_EQ(plugin_->DataIn(2, message, 0), S_FALSE);
+  EXPECT_EQ(plugin_->DataIn(2, nullptr, 4), S_FALSE);
+  std::vector<BYTE> huge(40000);
+  EXPECT_EQ(plugin_->DataIn(2, huge.data(), static_cast<ULONG>(huge.size())), S_FALSE);
+  pump();
+}
+
+TEST_F(Contract, ExecuteCmdKnowsOnlyMirrorAndEditing) {
+  create();
+  EXPECT_EQ(plugin_->ExecuteCMD(121, 1, 0, 0), S_OK);  // sent: handled on return
+  EXPECT_EQ(plugin_->ExecuteCMD(121, 0, 0, 1), S_OK);  // posted: returns at once
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 0, 0, 0), S_OK);
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 1, 0, 1), S_OK);
+  for (ULONG id : {0u, 1u, 120u, 122u, 123u, 125u, 0xFFFFFFFFu})
+    EXPECT_EQ(plugin_->ExecuteCMD(id, 1, 0, 0), S_FALSE) << id;
+  pump();
+}
+
+TEST_F(Contract, InterfacesShareOneIdentityAndOthersAreRefused) {
+  IUnknown* fromEx = nullptr;
+  ASSERT_EQ(plugin_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromEx)), S_OK);
+  IPlugInClient* client = nullptr;
+  ASSERT_EQ(plugin_->QueryInterface(IID_IPlugInClient, reinterpret_cast<void**>(&client)), S_OK);
+  IProvideClassInfo* info = nullptr;
+  ASSERT_EQ(client->QueryInterface(IID_IProvideClassInfo, reinterpret_cast<void**>(&info)), S_OK);
+  IUnknown* fromInfo = nullptr;
+  ASSERT_EQ(info->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&fromInfo)), S_OK);
+  EXPECT_EQ(fromEx, fromInfo);
+
+  ITypeInfo* classInfo = nullptr;
+  ASSERT_EQ(info->GetClassInfo(&classInfo), S_OK);
+  BSTR doc = nullptr;
+  classInfo->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr);
+  EXPECT_STREQ(doc, L"Scribly Class");
+  SysFreeString(doc);
+  classInfo->Release();
+
+  void* other = reinterpret_cast<void*>(1);
+  EXPECT_EQ(plugin_->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
+  EXPECT_EQ(other, nullptr);
+  for (IUnknown* u : {static_cast<IUnknown*>(client), static_cast<IUnknown*>(info), fromEx, fromInfo})
+    u->Release();
+}
+
+TEST_F(Contract, FactoryRefusesAggregationAndModuleUnloadsOnlyWhenIdle) {
+  IUnknown* outer = plugin_;
+  void* object = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory_->CreateInstance(outer, IID_IUnknown, &object), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(object, nullptr);
+  void* bogus = nullptr;
+  EXPECT_EQ(getClassObject_(IID_IDispatch, IID_IClassFactory, &bogus), CLASS_E_CLASSNOTAVAILABLE);
+
+  factory_->Release();
+  factory_ = nullptr;
+  EXPECT_EQ(canUnload_(), S_FALSE);  // one instance alive
+  HWND frame = create();
+  plugin_->Release();
+  plugin_ = nullptr;
+  EXPECT_FALSE(IsWindow(frame));  // the last release destroys the frame window
+  EXPECT_EQ(canUnload_(), S_OK);
+}
+
+}  // namespace
+}  // namespace scribly::test

@@ -1,0 +1,204 @@
+// The frame's side of the host contract: host data, privileges and commands
+// arrive as window messages, in call order, and every posted copy is freed.
+#include "frame/main_frame_win.h"
+
+#include <gtest/gtest.h>
+#include <scribly.h>
+
+#include <vector>
+
+#include "frame/frame_messages.h"
+#include "frame/host_channel_win.h"
+
+namespace scribly {
+namespace {
+
+struct Recorder : FrameHandler {
+  std::vector<std::vector<uint8_t>> data;
+  std::vector<uint32_t> privileges;
+  std::vector<std::pair<uintptr_t, intptr_t>> mirror, editing;
+  std::vector<std::pair<uint32_t, uint32_t>> joins;
+  int resets = 0;
+  void dataIn(std::span<const uint8_t> b) override { data.emplace_back(b.begin(), b.end()); }
+  void privilegeChanged(uint32_t p) override { privileges.push_back(p); }
+  void mirrorCommand(uintptr_t w, intptr_t l) override { mirror.emplace_back(w, l); }
+  void editingCommand(uintptr_t w, intptr_t l) override { editing.emplace_back(w, l); }
+  void joined(uint32_t u, uint32_t p) override { joins.emplace_back(u, p); }
+  void reset() override { ++resets; }
+};
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+class FrameTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                              nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent_, nullptr);
+    FrameSettings s;
+    s.parent = parent_;
+    s.skinFolder = "C:\\Skins\\Blue";
+    frame_ = MainFrame::create(s, &recorder_);
+    ASSERT_NE(frame_, nullptr);
+  }
+  void TearDown() override {
+    frame_.reset();
+    DestroyWindow(parent_);
+    pump();
+  }
+  HWND parent_ = nullptr;
+  Recorder recorder_;
+  std::unique_ptr<MainFrame> frame_;
+};
+
+TEST_F(FrameTest, IsAChildThatFillsTheHostsWindow) {
+  EXPECT_EQ(GetParent(frame_->window()), parent_);
+  RECT parent, frame;
+  GetClientRect(parent_, &parent);
+  GetClientRect(frame_->window(), &frame);
+  EXPECT_EQ(frame.right, parent.right);
+  EXPECT_EQ(frame.bottom, parent.bottom);
+  EXPECT_EQ(frame_->backgroundFolder(), "C:\\Skins\\Blue\\Scribly\\Back\\");
+}
+
+TEST_F(FrameTest, AThousandDataInCallsArriveInOrderWithTheirBytesAndAreFreed) {
+  std::vector<std::vector<uint8_t>> sent;
+  for (int i = 0; i < 1000; ++i) {
+    std::vector<uint8_t> bytes(1 + (i * 37) % 500);
+    for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>(i + k * 7);
+    ASSERT_TRUE(frame_->postDataIn(bytes.data(), static_cast<uint32_t>(bytes.size())));
+    // The caller's buffer is reused at once: the frame must own a copy.
+    sent.push_back(bytes);
+    std::fill(bytes.begin(), bytes.end(), 0xCC);
+  }
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 1000);
+  pump();
+  EXPECT_EQ(recorder_.data, sent);
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+}
+
+TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedWithoutACopy) {
+  uint8_t byte = 0xA0;
+  std::vector<uint8_t> big(kMaxHostDataBytes + 1);
+  EXPECT_FALSE(frame_->postDataIn(&byte, 0));
+  EXPECT_FALSE(frame_->postDataIn(nullptr, 5));
+  EXPECT_FALSE(frame_->postDataIn(big.data(), static_cast<uint32_t>(big.size())));
+  EXPECT_TRUE(frame_->postDataIn(big.data(), kMaxHostDataBytes));
+  pump();
+  ASSERT_EQ(recorder_.data.size(), 1u);
+  EXPECT_EQ(recorder_.data[0].size(), kMaxHostDataBytes);
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+}
+
+TEST_F(FrameTest, CopiesStillQueuedWhenTheFrameIsDestroyedAreFreed) {
+  uint8_t bytes[] = {0x18, 1, 0, 0, 0};
+  for (int i = 0; i < 10; ++i) frame_->postDataIn(bytes, sizeof bytes);
+  frame_.reset();
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  EXPECT_TRUE(recorder_.data.empty());
+}
+
+TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
+  ASSERT_TRUE(frame_->command(WM_PLUGIN_CMD_MIRROR, 1, 77, false));
+  ASSERT_EQ(recorder_.mirror.size(), 1u);
+  EXPECT_EQ(recorder_.mirror[0], (std::pair<uintptr_t, intptr_t>(1, 77)));
+  EXPECT_TRUE(frame_->mirroring());
+
+  ASSERT_TRUE(frame_->command(WM_PLUGIN_CMD_MIRROR, 0, 0, true));
+  ASSERT_TRUE(frame_->command(WM_PLUGIN_CMD_EDITING, 0, 5, true));
+  EXPECT_EQ(recorder_.mirror.size(), 1u);
+  EXPECT_TRUE(recorder_.editing.empty());
+  EXPECT_TRUE(frame_->mirroring());
+  pump();
+  EXPECT_EQ(recorder_.mirror.size(), 2u);
+  EXPECT_FALSE(frame_->mirroring());
+  ASSERT_EQ(recorder_.editing.size(), 1u);
+  EXPECT_EQ(recorder_.editing[0].second, 5);
+}
+
+TEST_F(FrameTest, PrivilegeAndDataKeepTheirRelativeOrder) {
+  std::vector<int> order;
+  struct OrderRecorder : Recorder {
+    std::vector<int>* order;
+    void dataIn(std::span<const uint8_t>) override { order->push_back(0); }
+    void privilegeChanged(uint32_t) override { order->push_back(1); }
+  } ordered;
+  ordered.order = &order;
+  FrameSettings s;
+  s.parent = parent_;
+  auto frame = MainFrame::create(s, &ordered);
+  uint8_t b = 1;
+  frame->postDataIn(&b, 1);
+  frame->postPrivilege(7);
+  frame->postDataIn(&b, 1);
+  pump();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 0}));
+}
+
+// A sink that records what the channel passes, and fills GetUserInfo's buffer.
+struct FakeSink : IClientSink {
+  struct Sent {
+    ULONG type, target, level;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Sent> sent;
+  LONG refs = 1;
+  std::string info;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** o) override {
+    *o = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
+  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+  HRESULT STDMETHODCALLTYPE SendTo(ULONG t, ULONG target, BYTE* d, ULONG n, ULONG level) override {
+    sent.push_back({t, target, level, std::vector<uint8_t>(d, d + n)});
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE* buffer) override {
+    memcpy(buffer, info.data(), std::min<size_t>(info.size(), HostChannel::kUserInfoBytes));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR, LONG_PTR, UINT_PTR*) override { return S_OK; }
+};
+
+TEST(HostChannel, AddressesThePeerOnlyInPeerToPeerConferences) {
+  FakeSink sink;
+  const uint8_t msg[] = {0x19, 2, 0, 0, 0};
+  {
+    HostChannel p2p(&sink, true);
+    EXPECT_EQ(sink.refs, 2);  // holds the sink while it lives
+    p2p.setPeer(42);
+    p2p.sendNow(msg, 3);
+    HostChannel server(&sink, false);
+    server.setPeer(42);
+    server.sendNow(msg, 1);
+    server.sendNow({}, 3);  // nothing to send
+  }
+  EXPECT_EQ(sink.refs, 1);
+  ASSERT_EQ(sink.sent.size(), 2u);
+  EXPECT_EQ(sink.sent[0].type, kPluginType);
+  EXPECT_EQ(sink.sent[0].target, 42u);
+  EXPECT_EQ(sink.sent[0].level, 3u);
+  EXPECT_EQ(sink.sent[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
+  EXPECT_EQ(sink.sent[1].target, 0u);
+  EXPECT_EQ(sink.sent[1].level, 1u);
+}
+
+TEST(HostChannel, UserInfoStaysTerminatedWhenTheHostFillsTheBuffer) {
+  FakeSink sink;
+  sink.info = "<userinfo><userbasic><name>Ann</name></userbasic></userinfo>";
+  HostChannel channel(&sink, true);
+  EXPECT_EQ(channel.userInfo(1), sink.info);
+  sink.info.assign(20000, 'x');
+  EXPECT_EQ(channel.userInfo(1).size(), HostChannel::kUserInfoBytes);
+}
+
+}  // namespace
+}  // namespace scribly
