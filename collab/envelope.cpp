@@ -17,9 +17,16 @@ constexpr int kWorkFactor = 50;
 constexpr int kSmallMode = 0;
 
 // First output buffer for a compressed payload. The announced length is the
-// sender's claim; growing towards it as bzip2 actually produces data keeps a
-// lying envelope from committing the whole cap up front.
+// sender's claim: the first buffer is sized from the bytes actually received
+// (generous enough that real payloads never grow it, which is costly), and it
+// grows towards the announced length only as bzip2 produces data, so a lying
+// envelope cannot commit the whole cap up front.
 constexpr size_t kFirstOutputBytes = size_t{256} << 10;
+constexpr size_t kFirstOutputPerInputByte = 16;
+
+// Compression scratch kept for the next call: enough for every record and
+// most pictures, without holding on to the memory of a rare huge one.
+constexpr size_t kKeptScratchBytes = size_t{4} << 20;
 
 void putU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -31,7 +38,8 @@ std::optional<std::vector<uint8_t>> inflate(std::span<const uint8_t> data, size_
 
   // One byte past the announced length shows a stream that would overrun it.
   const size_t limit = announced + 1;
-  std::vector<uint8_t> out(std::min(limit, kFirstOutputBytes));
+  std::vector<uint8_t> out(
+      std::min(limit, std::max(kFirstOutputBytes, kFirstOutputPerInputByte * data.size())));
   stream.next_in = const_cast<char*>(reinterpret_cast<const char*>(data.data()));
   stream.avail_in = static_cast<unsigned>(data.size());
   size_t produced = 0;
@@ -59,25 +67,31 @@ std::optional<std::vector<uint8_t>> inflate(std::span<const uint8_t> data, size_
 
 std::vector<uint8_t> Compress(std::span<const uint8_t> payload) {
   const size_t n = payload.size();
-  std::vector<uint8_t> out(kEnvelopeHeaderBytes + n);
   if (n > 0 && n <= UINT_MAX) {
+    // bzip2 writes into scratch space that stays mapped between calls, so
+    // only the envelope actually returned costs fresh memory. Board work runs
+    // on one thread; a second thread would get its own scratch.
+    thread_local std::vector<char> keptScratch;
+    std::vector<char> bigScratch;
+    std::vector<char>& scratch = n <= kKeptScratchBytes ? keptScratch : bigScratch;
+    if (scratch.size() < n) scratch.resize(n);
     unsigned compressed = static_cast<unsigned>(n);
     // A compressed form that does not fit in n bytes fails with BZ_OUTBUFF_FULL.
-    int rc = BZ2_bzBuffToBuffCompress(
-        reinterpret_cast<char*>(out.data() + kEnvelopeHeaderBytes), &compressed,
-        const_cast<char*>(reinterpret_cast<const char*>(payload.data())),
-        static_cast<unsigned>(n), kBlockSize100k, kVerbosity, kWorkFactor);
+    int rc = BZ2_bzBuffToBuffCompress(scratch.data(), &compressed,
+                                      const_cast<char*>(reinterpret_cast<const char*>(payload.data())),
+                                      static_cast<unsigned>(n), kBlockSize100k, kVerbosity, kWorkFactor);
     if (rc == BZ_OK) {
+      std::vector<uint8_t> out(kEnvelopeHeaderBytes + compressed);
       out[0] = kEnvelopeCompressed;
       putU32(&out[1], static_cast<uint32_t>(n));
       putU32(&out[5], compressed);
-      out.resize(kEnvelopeHeaderBytes + compressed);
+      std::memcpy(&out[kEnvelopeHeaderBytes], scratch.data(), compressed);
       return out;
     }
   }
+  std::vector<uint8_t> out(n + 1);
   out[0] = kEnvelopeRaw;
   if (n > 0) std::memcpy(&out[1], payload.data(), n);
-  out.resize(n + 1);
   return out;
 }
 
