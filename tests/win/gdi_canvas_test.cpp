@@ -1,0 +1,317 @@
+// The GDI canvas drawn into a 32-bit memory DIB and checked pixel by pixel.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include "objects/gdi_canvas_win.h"
+#include "objects/hand_symbol_object.h"
+#include "objects/image_object.h"
+#include "objects/line_object.h"
+#include "objects/object_factory.h"
+#include "objects/pencil_object.h"
+#include "objects/rect_object.h"
+
+namespace scribly {
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kBlue = 0xFF0000;
+constexpr COLORREF kRed = 0x0000FF;
+constexpr COLORREF kGreen = 0x00FF00;
+
+// A top-down 32-bit surface whose pixels can be read back as COLORREFs.
+class Surface {
+ public:
+  Surface(int w, int h, COLORREF fill = kWhite) : w_(w), h_(h), dc_(nullptr) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
+                               nullptr, 0);
+    previous_ = SelectObject(dc_.get(), bitmap_);
+    for (int i = 0; i < w * h; ++i) bits_[i] = toPixel(fill);
+  }
+  ~Surface() {
+    SelectObject(dc_.get(), previous_);
+    DeleteObject(bitmap_);
+  }
+  HDC dc() const { return dc_.get(); }
+  COLORREF at(int x, int y) const {
+    const uint32_t p = bits_[y * w_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+  int count(COLORREF c, RECT r) const {
+    int n = 0;
+    for (int y = std::max(0L, r.top); y < std::min<LONG>(h_, r.bottom); ++y) {
+      for (int x = std::max(0L, r.left); x < std::min<LONG>(w_, r.right); ++x) n += at(x, y) == c;
+    }
+    return n;
+  }
+  int count(COLORREF c) const { return count(c, {0, 0, w_, h_}); }
+  // Pixels that differ between two surfaces of the same size.
+  int differences(const Surface& other) const {
+    int n = 0;
+    for (int i = 0; i < w_ * h_; ++i) n += (bits_[i] & 0xFFFFFF) != (other.bits_[i] & 0xFFFFFF);
+    return n;
+  }
+
+ private:
+  static uint32_t toPixel(COLORREF c) {
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  }
+  int w_, h_;
+  MemoryDc dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ previous_;
+  uint32_t* bits_ = nullptr;
+};
+
+TEST(GdiCanvas, ArrowHeadCornersSitTenPixelsBackAndSixAside) {
+  Surface s(200, 100);
+  ArrowLineObject arrow(false);
+  arrow.setPoints(PackedPoint::pack({0, 50}), PackedPoint::pack({100, 50}));
+  arrow.setPenWidth(1);
+  arrow.setColour(kBlue);
+  {
+    GdiCanvas canvas(s.dc());
+    arrow.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  EXPECT_EQ(s.at(92, 56), kBlue);
+  EXPECT_EQ(s.at(92, 44), kBlue);
+  EXPECT_EQ(s.at(96, 50), kBlue);  // inside the filled head
+  EXPECT_EQ(s.at(92, 58), kWhite);
+  EXPECT_EQ(s.at(92, 42), kWhite);
+  EXPECT_EQ(s.at(90, 53), kWhite);  // behind the head, beside the line
+}
+
+TEST(GdiCanvas, ColourZeroDrawsNoOutlineButTheFillShows) {
+  Surface s(100, 100);
+  RectObject r;
+  r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({60, 60}));
+  r.setPenWidth(5);
+  r.setFill(kRed);
+  {
+    GdiCanvas canvas(s.dc());
+    r.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  EXPECT_EQ(s.at(35, 35), kRed);
+  EXPECT_EQ(s.at(11, 11), kRed);
+  EXPECT_EQ(s.count(RGB(0, 0, 0)), 0);  // colour 0 is no pen, not a black one
+  r.setColour(kBlue);
+  Surface outlined(100, 100);
+  {
+    GdiCanvas canvas(outlined.dc());
+    r.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  EXPECT_EQ(outlined.at(11, 11), kBlue);
+  EXPECT_EQ(outlined.at(35, 35), kRed);
+}
+
+TEST(GdiCanvas, PlaceholderShowsItsRedCrossOnTheBackground) {
+  Surface s(60, 50);
+  ImageObject img;
+  img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
+  const COLORREF page = RGB(0x56, 0x34, 0x12);
+  {
+    GdiCanvas canvas(s.dc());
+    img.draw(&canvas, DrawMode::Plain, page, true);
+  }
+  EXPECT_EQ(s.at(5, 25), page);
+  EXPECT_EQ(s.at(20, 15), kRed);   // where the cross's strokes meet
+  EXPECT_EQ(s.at(14, 9), kWhite);  // the square's white corner
+  EXPECT_GT(s.count(kRed), 10);
+  EXPECT_EQ(s.at(50, 40), kWhite);  // outside the box
+}
+
+TEST(GdiCanvas, PicturesStretchAndBrightness255DrawsWhite) {
+  std::vector<uint8_t> px(pictureBytes(2, 2), 0);
+  // Bottom-up: the first row is the bottom one. Bottom-left red.
+  px[2] = 255;
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(px, 2, 2, {10, 10}, {30, 30}));
+  Surface s(50, 50);
+  {
+    GdiCanvas canvas(s.dc());
+    img.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  EXPECT_EQ(s.at(12, 28), kRed);
+  EXPECT_EQ(s.at(28, 12), RGB(0, 0, 0));
+  EXPECT_EQ(s.at(5, 5), kWhite);
+
+  img.setBrightness(255);
+  Surface bright(50, 50, kBlue);
+  {
+    GdiCanvas canvas(bright.dc());
+    img.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  EXPECT_EQ(bright.count(kWhite, {10, 10, 30, 30}), 400);
+  EXPECT_EQ(bright.at(5, 5), kBlue);
+
+  // Placement 0 draws at the origin.
+  Surface origin(50, 50);
+  {
+    GdiCanvas canvas(origin.dc());
+    img.draw(&canvas, DrawMode::Plain, 0, false);
+  }
+  EXPECT_EQ(origin.count(kWhite, {0, 0, 20, 20}), 400);
+}
+
+TEST(GdiCanvas, HandlesOnlyWithHandlesAndADashedGreenOutlineWhenSelected) {
+  RectObject r;
+  r.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({120, 80}));
+  r.setPenWidth(1);
+  r.setColour(kBlue);
+  Surface plain(150, 100), selected(150, 100), handles(150, 100);
+  {
+    GdiCanvas a(plain.dc()), b(selected.dc()), c(handles.dc());
+    r.draw(&a, DrawMode::Plain, 0, true);
+    r.draw(&b, DrawMode::Selected, 0, true);
+    r.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  }
+  EXPECT_EQ(plain.count(kGreen), 0);
+  // Dashed: green and blue alternate along the top edge.
+  const int greenTop = selected.count(kGreen, {30, 20, 110, 21});
+  EXPECT_GT(greenTop, 20);
+  EXPECT_LT(greenTop, 80);
+  EXPECT_EQ(selected.count(kGreen, {68, 48, 72, 52}), 0);  // no centre handle
+  EXPECT_EQ(handles.count(kGreen, {68, 48, 72, 52}), 16);  // the centre handle square
+  EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
+}
+
+TEST(GdiCanvas, FontFacesThatDoNotConvertFallBack) {
+  FontRecord f;
+  f.height = -12;
+  f.setFace("\xff\xfe bad");
+  LOGFONTW lf = logFontFrom(f);
+  EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
+  EXPECT_EQ(lf.lfHeight, -12);
+  f.faceName.fill('a');  // no terminator: cut at 32 bytes, too long for a face
+  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
+  f.setFace("Caf\xc3\xa9");
+  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"Caf\u00e9");
+}
+
+// A stand-in hand: white all round a black 9 x 7 block.
+HBITMAP makeHand(HDC dc) {
+  HBITMAP bmp = CreateCompatibleBitmap(dc, 19, 17);
+  MemoryDc mem(dc);
+  HGDIOBJ old = SelectObject(mem.get(), bmp);
+  RECT all{0, 0, 19, 17}, block{5, 5, 14, 12};
+  FillRect(mem.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FillRect(mem.get(), &block, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SelectObject(mem.get(), old);
+  return bmp;
+}
+
+TEST(GdiCanvas, HandSymbolBitmapIsTransparentWhereWhiteAndAnEmptyLabelShowsTheId) {
+  Surface s(120, 60, kBlue);
+  Surface reference(120, 60, kBlue);
+  HBITMAP hand = makeHand(s.dc());
+  FontRecord font;
+  font.height = -12;
+  font.setFace("Tahoma");
+  HandSymbolObject marker(42, {0, 0});
+  {
+    GdiCanvas canvas(s.dc(), hand);
+    marker.setColour(kRed);
+    marker.setFont(font);
+    marker.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({100, 40}));
+    marker.draw(&canvas, DrawMode::Plain, 0, true);
+  }
+  // The bitmap sits at (x1 - 19, y1 - 16): its white is not drawn.
+  EXPECT_EQ(s.at(1, 4), kBlue);
+  EXPECT_EQ(s.at(1 + 7, 4 + 6), RGB(0, 0, 0));
+  {
+    // The same text drawn directly: the label adds nothing to the id.
+    GdiCanvas canvas(reference.dc());
+    canvas.drawBitmap(CanvasBitmap::Hand, {1, 4}, kWhite);
+    canvas.setFont(font);
+    canvas.setTextBackground(std::nullopt);
+    canvas.setTextColour(kRed);
+    canvas.drawText({20, 20, 100, 40}, "42");
+  }
+  EXPECT_GT(s.count(kRed), 0);
+  EXPECT_EQ(s.count(kRed), reference.count(kRed));
+  Surface none(120, 60, kBlue);
+  {
+    GdiCanvas canvas(none.dc());  // no bitmap: nothing at all
+    marker.draw(&canvas, DrawMode::Selected, 0, true);
+  }
+  EXPECT_EQ(none.count(kBlue), 120 * 60);
+  DeleteObject(hand);
+}
+
+TEST(GdiCanvas, StateAndSelectionsAreRestoredAfterDrawing) {
+  Surface s(50, 50);
+  HGDIOBJ pen = GetCurrentObject(s.dc(), OBJ_PEN);
+  HGDIOBJ brush = GetCurrentObject(s.dc(), OBJ_BRUSH);
+  const int fillMode = GetPolyFillMode(s.dc());
+  {
+    GdiCanvas canvas(s.dc());
+    ArrowLineObject arrow(true);
+    arrow.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
+    arrow.setPenWidth(3);
+    arrow.setColour(kRed);
+    arrow.draw(&canvas, DrawMode::SelectedWithHandles, 0, true);
+    EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_PEN), pen);
+    canvas.setPen({kPenSolid, 2, kRed, PenCap::Flat, PenJoin::Miter, true});
+  }
+  EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_PEN), pen);
+  EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_BRUSH), brush);
+  EXPECT_EQ(GetPolyFillMode(s.dc()), fillMode);
+}
+
+TEST(GdiCanvas, NoGdiObjectLeaksAfterDrawingEveryKindInEveryModeAThousandTimes) {
+  Surface s(200, 200);
+  HBITMAP hand = makeHand(s.dc());
+  GdiCanvas measurer(s.dc());
+  ObjectFactory factory(&measurer);
+  FontRecord font;
+  font.height = -11;
+  font.setFace("Tahoma");
+  std::vector<std::unique_ptr<BoardObject>> objects;
+  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
+    auto o = factory.create(kind);
+    o->setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({150, 120}));
+    if (auto* p = dynamic_cast<PencilObject*>(o.get())) {
+      p->addPoint({10, 10});
+      p->addPoint({100, 50});
+      p->addPoint({30, 140});
+    }
+    o->setPenWidth(3);
+    o->setPenStyle(kPenDash);
+    o->setColour(kRed);
+    o->setFill(kBlue);
+    o->setFont(font);
+    o->setText("leak\ncheck");
+    o->setBrightness(10);
+    objects.push_back(std::move(o));
+  }
+  ImageObject withPixels;
+  withPixels.attachPixels(std::vector<uint8_t>(pictureBytes(8, 8), 77), 8, 8, {0, 0}, {60, 60});
+  withPixels.setContrast(20);
+  const DWORD systemBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  const GdiObjectStats before = gdiObjectStats();
+  for (int i = 0; i < 1000; ++i) {
+    GdiCanvas canvas(s.dc(), hand);
+    for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
+      for (auto& o : objects) o->draw(&canvas, mode, kWhite, true);
+      withPixels.draw(&canvas, mode, kWhite, true);
+    }
+  }
+  const GdiObjectStats after = gdiObjectStats();
+  EXPECT_EQ(after.live, before.live);
+  EXPECT_EQ(after.deferredDeletes, before.deferredDeletes);
+  // Where the system counts GDI objects (Windows; Wine answers 0), it agrees.
+  const DWORD systemAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+  if (systemBefore != 0) {
+    EXPECT_EQ(systemAfter, systemBefore);
+  }
+  DeleteObject(hand);
+}
+
+}  // namespace
+}  // namespace scribly

@@ -1,0 +1,140 @@
+// The in-place editor driven with real window messages.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "objects/text_edit_box_win.h"
+
+namespace scribly {
+namespace {
+
+struct Commit {
+  HWND editor;
+  LPARAM position;
+  std::string text;
+  bool editorAlive;
+};
+std::vector<Commit> commits;
+
+LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  if (msg == TextEditBox::kCommitMessage) {
+    HWND editor = reinterpret_cast<HWND>(wp);
+    commits.push_back({editor, lp, TextEditBox::textOf(editor), IsWindow(editor) != FALSE});
+    return 0;
+  }
+  return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+class TextEditBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    commits.clear();
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = parentProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ScriblyEditParent";
+    RegisterClassW(&wc);
+    parent_ = CreateWindowExW(0, L"ScriblyEditParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                              400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    ASSERT_TRUE(parent_);
+    font_.height = -13;
+    font_.setFace("Tahoma");
+  }
+  void TearDown() override { DestroyWindow(parent_); }
+
+  static SIZE sizeOf(HWND w) {
+    RECT r;
+    GetWindowRect(w, &r);
+    return {r.right - r.left, r.bottom - r.top};
+  }
+  void type(HWND edit, const wchar_t* text) {
+    for (; *text; ++text) SendMessageW(edit, WM_CHAR, *text, 0);
+  }
+
+  HWND parent_ = nullptr;
+  FontRecord font_;
+};
+
+TEST_F(TextEditBoxTest, OpensAMultiLineEditAtThePointWithItsLimitAndFocus) {
+  TextEditBox box;
+  ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
+  HWND edit = box.window();
+  wchar_t cls[16] = {};
+  GetClassNameW(edit, cls, 16);
+  EXPECT_STREQ(cls, L"Edit");
+  const LONG style = GetWindowLongW(edit, GWL_STYLE);
+  EXPECT_TRUE(style & ES_MULTILINE);
+  EXPECT_TRUE(style & ES_WANTRETURN);
+  EXPECT_TRUE(style & WS_CHILD);
+  EXPECT_TRUE(GetWindowLongW(edit, GWL_EXSTYLE) & WS_EX_STATICEDGE);
+  EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4020);
+  EXPECT_EQ(TextEditBox::textOf(edit), "h\xc3\xa9llo");
+  EXPECT_EQ(GetFocus(), edit);
+  RECT r;
+  GetWindowRect(edit, &r);
+  MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
+  EXPECT_EQ(r.left, 30);
+  EXPECT_EQ(r.top, 40);
+  EXPECT_GT(sizeOf(edit).cx, 10);
+}
+
+TEST_F(TextEditBoxTest, FocusLossCommitsWithThePackedPositionThenCloses) {
+  TextEditBox box;
+  ASSERT_TRUE(box.open({30, 40}, parent_, font_, nullptr));
+  HWND edit = box.window();
+  type(edit, L"abc");
+  SetFocus(parent_);
+  ASSERT_EQ(commits.size(), 1u);
+  EXPECT_EQ(commits[0].editor, edit);
+  EXPECT_EQ(commits[0].position, MAKELPARAM(30, 40));
+  EXPECT_EQ(commits[0].text, "abc");
+  EXPECT_TRUE(commits[0].editorAlive);  // the text is still there to read
+  EXPECT_FALSE(IsWindow(edit));
+  EXPECT_FALSE(box.isOpen());
+}
+
+TEST_F(TextEditBoxTest, EmptyEditorCommitsEmptyTextAndANewEditorCommitsTheOldOne) {
+  TextEditBox box;
+  ASSERT_TRUE(box.open({5, 6}, parent_, font_, nullptr));
+  HWND first = box.window();
+  ASSERT_TRUE(box.open({70, 80}, parent_, font_, "second"));
+  ASSERT_EQ(commits.size(), 1u);
+  EXPECT_EQ(commits[0].editor, first);
+  EXPECT_EQ(commits[0].text, "");
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_TRUE(IsWindow(box.window()));
+}
+
+TEST_F(TextEditBoxTest, GrowsLineByLineAndNeverShrinksBelowTheSampleWord) {
+  TextEditBox box;
+  ASSERT_TRUE(box.open({0, 0}, parent_, font_, nullptr));
+  HWND edit = box.window();
+  const SIZE empty = sizeOf(edit);
+  type(edit, L"a much longer line of text than the sample");
+  const SIZE wide = sizeOf(edit);
+  EXPECT_GT(wide.cx, empty.cx);
+  type(edit, L"\r");
+  type(edit, L"x");
+  EXPECT_GT(sizeOf(edit).cy, wide.cy);
+  SetWindowTextW(edit, L"");
+  type(edit, L"i");
+  type(edit, L"\b");
+  EXPECT_EQ(sizeOf(edit).cx, empty.cx);
+  EXPECT_EQ(sizeOf(edit).cy, empty.cy);
+}
+
+TEST_F(TextEditBoxTest, DestroyingTheBoxClosesWithoutCommitting) {
+  HWND edit;
+  {
+    TextEditBox box;
+    ASSERT_TRUE(box.open({0, 0}, parent_, font_, "x"));
+    edit = box.window();
+  }
+  EXPECT_FALSE(IsWindow(edit));
+  EXPECT_TRUE(commits.empty());
+}
+
+}  // namespace
+}  // namespace scribly
