@@ -5,11 +5,9 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/frame_messages.h"
-
 namespace scribly {
 
-HostChannel::HostChannel(IClientSink* sink, bool peerToPeer) : sink_(sink), peerToPeer_(peerToPeer) {
+HostChannel::HostChannel(IClientSink* sink) : sink_(sink) {
   if (sink_) sink_->AddRef();
 }
 
@@ -17,11 +15,18 @@ HostChannel::~HostChannel() {
   if (sink_) sink_->Release();
 }
 
-void HostChannel::sendNow(std::span<const uint8_t> message, uint32_t level) {
+void HostChannel::sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> message,
+                         uint32_t level) {
   if (!sink_ || message.empty()) return;
   // The host may not keep the buffer; it is ours again when SendTo returns.
-  sink_->SendTo(kPluginType, peerToPeer_ ? peerId_ : 0, const_cast<BYTE*>(message.data()),
+  sink_->SendTo(type, target, const_cast<BYTE*>(message.data()),
                 static_cast<ULONG>(message.size()), level);
+}
+
+void HostChannel::hostMessage(uint32_t command, std::span<const uint8_t> message) {
+  if (!sink_) return;
+  sink_->GetMessageA(command, static_cast<LONG_PTR>(message.size()),
+                     reinterpret_cast<UINT_PTR*>(const_cast<uint8_t*>(message.data())));
 }
 
 std::string HostChannel::userInfo(uint32_t userId) {
@@ -34,9 +39,10 @@ std::string HostChannel::userInfo(uint32_t userId) {
   return std::string(text, strnlen(text, kUserInfoBytes));
 }
 
-void HostChannel::notify(uintptr_t wParam, intptr_t lParam, const void* info) {
+void HostChannel::notify(uintptr_t code) {
   if (!sink_) return;
-  sink_->GetMessageA(wParam, lParam, reinterpret_cast<UINT_PTR*>(const_cast<void*>(info)));
+  UINT_PTR zero = 0;
+  sink_->GetMessageA(code, 0, &zero);
 }
 
 }  // namespace scribly

@@ -1,35 +1,36 @@
 #pragma once
-// The board's way out to the host: whiteboard messages, user information and
-// notifications, all through the host's IClientSink.
+// The host behind the board's conference channel: IClientSink's calls for
+// messages, mirrored content, user information and notifications.
 #include <cstdint>
 #include <span>
 #include <string>
+
+#include "collab/conference_channel.h"
 
 struct IClientSink;
 
 namespace scribly {
 
-class HostChannel {
+class HostChannel final : public HostLink {
  public:
-  HostChannel(IClientSink* sink, bool peerToPeer);
-  ~HostChannel();
+  explicit HostChannel(IClientSink* sink);
+  ~HostChannel() override;
   HostChannel(const HostChannel&) = delete;
   HostChannel& operator=(const HostChannel&) = delete;
 
-  void setPeer(uint32_t peerId) { peerId_ = peerId; }
-  // One whiteboard message to the peer (peer-to-peer) or the conference (0).
-  void sendNow(std::span<const uint8_t> message, uint32_t level);
+  void sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> message,
+              uint32_t level) override;
+  void hostMessage(uint32_t command, std::span<const uint8_t> message) override;
+
   // The host's XML text about a user; empty when the host has none.
   std::string userInfo(uint32_t userId);
-  // Notifications: 121 mirrored message, 100/101 screen capture begins/ends.
-  void notify(uintptr_t wParam, intptr_t lParam, const void* info);
+  // Screen-capture notifications (100 begins, 101 ends).
+  void notify(uintptr_t code);
 
   static constexpr size_t kUserInfoBytes = 8192;
 
  private:
   IClientSink* sink_;
-  bool peerToPeer_;
-  uint32_t peerId_ = 0;
 };
 
 }  // namespace scribly

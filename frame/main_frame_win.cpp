@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "frame/frame_messages.h"
-#include "frame/host_channel_win.h"
 #include "plugin/module_paths.h"
 #include "plugin/module_win.h"
 
@@ -47,7 +46,8 @@ bool registerFrameClass(WNDPROC proc) {
 MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
     : settings_(settings),
       handler_(handler),
-      channel_(std::make_unique<HostChannel>(settings.sink, settings.peerToPeer)),
+      host_(settings.sink),
+      channel_(host_, settings.peerToPeer),
       backgroundFolder_(scribly::backgroundFolder(settings.skinFolder)) {}
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
@@ -91,7 +91,7 @@ bool MainFrame::command(UINT message, WPARAM wParam, LPARAM lParam, bool post) {
 }
 
 void MainFrame::join(uint32_t userId, uint32_t peerId) {
-  channel_->setPeer(peerId);
+  channel_.setPeer(peerId);
   if (handler_) handler_->joined(userId, peerId);
 }
 
@@ -131,7 +131,7 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (handler_) handler_->privilegeChanged(static_cast<uint32_t>(wParam));
       return 0;
     case WM_PLUGIN_CMD_MIRROR:
-      InterlockedExchange(&mirroring_, wParam != 0 ? 1 : 0);
+      channel_.setMirroring(wParam != 0);
       if (handler_) handler_->mirrorCommand(wParam, lParam);
       return 0;
     case WM_PLUGIN_CMD_EDITING:

@@ -8,11 +8,12 @@
 #include <span>
 #include <string>
 
+#include "collab/conference_channel.h"
+#include "frame/host_channel_win.h"
+
 struct IClientSink;
 
 namespace scribly {
-
-class HostChannel;
 
 // Receives what the host hands the frame, on the frame's thread.
 class FrameHandler {
@@ -45,8 +46,9 @@ class MainFrame {
   HWND window() const { return window_; }
   const std::string& backgroundFolder() const { return backgroundFolder_; }
   bool peerToPeer() const { return settings_.peerToPeer; }
-  HostChannel& channel() { return *channel_; }
-  bool mirroring() const { return mirroring_ != 0; }
+  HostChannel& host() { return host_; }
+  ConferenceChannel& channel() { return channel_; }
+  bool mirroring() const { return channel_.mirroring(); }
 
   // Copies the bytes and posts them; false when nothing was posted.
   bool postDataIn(const uint8_t* data, uint32_t length);
@@ -68,10 +70,10 @@ class MainFrame {
 
   FrameSettings settings_;
   FrameHandler* handler_;
-  std::unique_ptr<HostChannel> channel_;
+  HostChannel host_;
+  ConferenceChannel channel_;
   std::string backgroundFolder_;
   HWND window_ = nullptr;
-  volatile LONG mirroring_ = 0;
 };
 
 }  // namespace scribly

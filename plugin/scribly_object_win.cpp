@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include "collab/conference_channel.h"
 #include "frame/frame_messages.h"
 #include "plugin/module_win.h"
 
@@ -64,7 +65,7 @@ HRESULT CScribly::PropertySetting() { return S_OK; }
 
 HRESULT CScribly::GetType(ULONG* pType) {
   if (!pType) return S_FALSE;
-  *pType = kPluginType;
+  *pType = kWhiteboardType;
   return S_OK;
 }
 
@@ -100,7 +101,7 @@ HRESULT CScribly::Reset() {
 
 HRESULT CScribly::ExecuteCMD(ULONG nCMDID, UINT_PTR wParam, LONG_PTR lParam, LONG bPost) {
   UINT message;
-  if (nCMDID == kCommandMirror)
+  if (nCMDID == kMirrorCommand)
     message = WM_PLUGIN_CMD_MIRROR;
   else if (nCMDID == kCommandEnableEditing)
     message = WM_PLUGIN_CMD_EDITING;

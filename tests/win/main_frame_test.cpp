@@ -165,36 +165,58 @@ struct FakeSink : IClientSink {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR, LONG_PTR, UINT_PTR*) override { return S_OK; }
+  struct Note {
+    UINT_PTR wParam;
+    LONG_PTR lParam;
+    std::vector<uint8_t> bytes;
+  };
+  std::vector<Note> notes;
+  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR w, LONG_PTR l, UINT_PTR* info) override {
+    auto* b = reinterpret_cast<const uint8_t*>(info);
+    notes.push_back({w, l, std::vector<uint8_t>(b, b + l)});
+    return S_OK;
+  }
 };
 
-TEST(HostChannel, AddressesThePeerOnlyInPeerToPeerConferences) {
+TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
   FakeSink sink;
   const uint8_t msg[] = {0x19, 2, 0, 0, 0};
   {
-    HostChannel p2p(&sink, true);
+    HostChannel host(&sink);
     EXPECT_EQ(sink.refs, 2);  // holds the sink while it lives
+    ConferenceChannel p2p(host, true), server(host, false);
     p2p.setPeer(42);
-    p2p.sendNow(msg, 3);
-    HostChannel server(&sink, false);
     server.setPeer(42);
+    p2p.sendNow(msg, 3);
     server.sendNow(msg, 1);
-    server.sendNow({}, 3);  // nothing to send
+    host.sendTo(kWhiteboardType, 0, {}, 3);  // nothing to send
   }
   EXPECT_EQ(sink.refs, 1);
   ASSERT_EQ(sink.sent.size(), 2u);
-  EXPECT_EQ(sink.sent[0].type, kPluginType);
+  EXPECT_EQ(sink.sent[0].type, 13049u);
   EXPECT_EQ(sink.sent[0].target, 42u);
   EXPECT_EQ(sink.sent[0].level, 3u);
   EXPECT_EQ(sink.sent[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
+  EXPECT_EQ(sink.sent[1].type, 13049u);
   EXPECT_EQ(sink.sent[1].target, 0u);
   EXPECT_EQ(sink.sent[1].level, 1u);
+}
+
+TEST(HostChannel, MirroredMessagesReachGetMessageWithTheirLengthAndBytes) {
+  FakeSink sink;
+  HostChannel host(&sink);
+  const uint8_t msg[] = {0x18, 7, 0, 0, 0, 9, 0, 0, 0};
+  host.hostMessage(121, msg);
+  ASSERT_EQ(sink.notes.size(), 1u);
+  EXPECT_EQ(sink.notes[0].wParam, 121u);
+  EXPECT_EQ(sink.notes[0].lParam, 9);
+  EXPECT_EQ(sink.notes[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
 }
 
 TEST(HostChannel, UserInfoStaysTerminatedWhenTheHostFillsTheBuffer) {
   FakeSink sink;
   sink.info = "<userinfo><userbasic><name>Ann</name></userbasic></userinfo>";
-  HostChannel channel(&sink, true);
+  HostChannel channel(&sink);
   EXPECT_EQ(channel.userInfo(1), sink.info);
   sink.info.assign(20000, 'x');
   EXPECT_EQ(channel.userInfo(1).size(), HostChannel::kUserInfoBytes);
