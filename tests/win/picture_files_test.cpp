@@ -1,0 +1,124 @@
+// Pictures from system bitmaps and picture files, and the module's object
+// resources.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+
+#include "objects/gdi_canvas_win.h"
+#include "objects/image_object_win.h"
+
+namespace scribly {
+namespace {
+
+// A 24-bit BMP file of w x h whose pixel (x, y) from the top is (x*40, y*60, 200).
+std::vector<uint8_t> bmpFile(uint16_t w, uint16_t h) {
+  ByteWriter out;
+  const uint32_t size = static_cast<uint32_t>(pictureBytes(w, h));
+  out.u8('B').u8('M').u32(54 + size).u32(0).u32(54);
+  out.u32(40).u32(w).u32(h).u16(1).u16(24).u32(0).u32(size).u32(2835).u32(2835).u32(0).u32(0);
+  for (int y = h - 1; y >= 0; --y) {
+    size_t row = 0;
+    for (int x = 0; x < w; ++x, row += 3)
+      out.u8(200).u8(static_cast<uint8_t>(y * 60)).u8(static_cast<uint8_t>(x * 40));
+    for (; row < pictureRowBytes(w); ++row) out.u8(0);
+  }
+  return out.take();
+}
+
+std::wstring tempFile(const wchar_t* name, const std::vector<uint8_t>& bytes) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + name;
+  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  if (!bytes.empty())
+    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(f);
+  return path;
+}
+
+// Pixel (x, y) from the top as blue, green, red.
+std::array<uint8_t, 3> pixelAt(const ImageObject& img, int x, int y) {
+  const uint8_t* p =
+      &img.pixels()[(img.pictureHeight() - 1 - y) * pictureRowBytes(img.pictureWidth()) + 3 * x];
+  return {p[0], p[1], p[2]};
+}
+
+TEST(PictureFiles, BitmapFileLoadsAtThePointInItsOwnSize) {
+  const auto path = tempFile(L"scribly_picture_test.bmp", bmpFile(5, 3));
+  ImageObject img;
+  ASSERT_TRUE(loadPictureFile(img, path, {10, 20}));
+  EXPECT_EQ(img.pictureWidth(), 5);
+  EXPECT_EQ(img.pictureHeight(), 3);
+  EXPECT_EQ(img.first(), (Point{10, 20}));
+  EXPECT_EQ(img.second(), (Point{15, 23}));
+  EXPECT_EQ(img.referenceSize(), (Size{5, 3}));
+  EXPECT_EQ(pixelAt(img, 0, 0), (std::array<uint8_t, 3>{200, 0, 0}));
+  EXPECT_EQ(pixelAt(img, 4, 2), (std::array<uint8_t, 3>{200, 120, 160}));
+  EXPECT_FALSE(loadPictureFile(img, path, {0, 0}));  // already has pixels
+  DeleteFileW(path.c_str());
+}
+
+TEST(PictureFiles, MissingEmptyAndUndecodableFilesAreRefused) {
+  ImageObject img;
+  EXPECT_FALSE(loadPictureFile(img, L"Z:\\no\\such\\picture.bmp", {0, 0}));
+  const auto empty = tempFile(L"scribly_empty.bmp", {});
+  EXPECT_FALSE(loadPictureFile(img, empty, {0, 0}));
+  const auto junk = tempFile(L"scribly_junk.bmp", std::vector<uint8_t>(300, 0x5A));
+  EXPECT_FALSE(loadPictureFile(img, junk, {0, 0}));
+  auto cut = bmpFile(40, 40);
+  cut.resize(60);
+  const auto truncated = tempFile(L"scribly_cut.bmp", cut);
+  ImageObject other;
+  if (loadPictureFile(other, truncated, {0, 0})) {
+    // A loader that pads a cut file must still give a picture of the stated size.
+    EXPECT_EQ(other.pictureWidth(), 40);
+  }
+  EXPECT_FALSE(img.hasPixels());
+  DeleteFileW(empty.c_str());
+  DeleteFileW(junk.c_str());
+  DeleteFileW(truncated.c_str());
+}
+
+TEST(PictureFiles, RenderedBitmapReadsBackAsTheSamePixels) {
+  std::vector<uint8_t> px(pictureBytes(3, 2));
+  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 17);
+  ImageObject img;
+  ASSERT_TRUE(img.attachPixels(px, 3, 2, {100, 100}, {103, 102}));
+  GdiObject bitmap = renderToBitmap(img, GetDesktopWindow());
+  ASSERT_TRUE(bitmap);
+  ImageObject back;
+  ASSERT_TRUE(attachFromBitmap(back, static_cast<HBITMAP>(bitmap.get()), {0, 0}));
+  ASSERT_EQ(back.pictureWidth(), 3);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixelAt(back, x, y), pixelAt(img, x, y)) << x << "," << y;
+  }
+  EXPECT_FALSE(attachFromBitmap(back, static_cast<HBITMAP>(bitmap.get()), {0, 0}));
+  ImageObject none;
+  EXPECT_FALSE(attachFromBitmap(none, nullptr, {0, 0}));
+}
+
+TEST(ObjectResources, TheModuleCarriesTheHandBitmapAndTheMoveCursor) {
+  wchar_t exe[MAX_PATH];
+  GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  std::wstring dll(exe);
+  dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"scribly.dll";
+  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  if (!module) GTEST_SKIP() << "scribly.dll is not beside the tests";
+  {
+    GdiObject hand = loadHandBitmap(module);
+    ASSERT_TRUE(hand);
+    BITMAP bm{};
+    GetObjectW(hand.get(), sizeof bm, &bm);
+    EXPECT_EQ(bm.bmWidth, 19);
+    EXPECT_EQ(bm.bmHeight, 17);
+    EXPECT_TRUE(cursorForHandle(HandleCursor::Move, module));
+    EXPECT_TRUE(cursorForHandle(HandleCursor::SizeNwse, module));
+    EXPECT_FALSE(cursorForHandle(HandleCursor::None, module));
+  }
+  FreeLibrary(module);
+}
+
+}  // namespace
+}  // namespace scribly
