@@ -1,0 +1,298 @@
+#pragma once
+// The board: the page list with its current page, the id allocator, the send
+// queue and the transfer table, and the dispatcher that applies a peer's
+// message. Every local change is applied first and then sent; a peer's message
+// runs the same operation without confirmations, privilege tests or sending.
+//
+// Everything runs on the thread that owns the frame window; nothing here locks.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_seams.h"
+#include "board/id_allocator.h"
+#include "board/page.h"
+#include "collab/conference_channel.h"
+#include "collab/message_header.h"
+#include "collab/privileges.h"
+#include "collab/send_queue.h"
+#include "collab/transfer_table.h"
+#include "objects/font_record.h"
+#include "objects/object_factory.h"
+
+namespace scribly {
+
+// What the board talks to. All references must outlive the board.
+struct BoardEnvironment {
+  HostLink& host;
+  BoardView& view;
+  BoardFiles& files;
+  PictureDecoder& pictures;
+  HostInfo& hostInfo;
+  // Measures text and hand-symbol boxes; may be null where no one looks at them.
+  TextMeasurer* measurer = nullptr;
+};
+
+struct BoardOptions {
+  // The host's conference shape: peer-to-peer, or through a relay server.
+  bool peerToPeer = true;
+  // Where background files live, ending with a backslash (see
+  // backgroundFolderForModule).
+  std::string backgroundFolder;
+  // Names of the background templates the frame loaded; "default" among
+  // them becomes every new page's template.
+  std::vector<std::string> templateNames;
+  TransferLimits transferLimits;
+  // Bounds on what peers can make this board hold.
+  size_t maxPages = 10000;
+  size_t maxObjectsPerPage = 100000;
+  size_t maxCachedUsers = 1024;
+  // Messages a peer's message may make this board queue while the queue
+  // already holds this many at that level are dropped.
+  size_t maxQueuedReplies = 4096;
+};
+
+// The folder "BKDoc" beside the module's folder: the module path cut at its
+// last backslash twice, then "\BKDoc\". Empty when the path has fewer than two.
+std::string backgroundFolderForModule(const std::string& modulePath);
+
+// Format codes of a background file travelling with its bytes.
+uint32_t backgroundFormatCode(std::string_view extension);
+// The extension for a format code, ".bmp" when unknown.
+std::string_view backgroundExtensionFor(uint32_t formatCode);
+
+// The factor of a background scale code (0 and unknown codes give 1.0), and
+// the code of a factor (0 when it has none).
+float scaleFactorOf(uint32_t code);
+uint32_t scaleCodeOf(float factor);
+
+// A local change of one object property: codes 42 to 53 except 47.
+struct ObjectChange {
+  MessageCode code = MessageCode::kSetColor;
+  // Colour, fill, width (low byte), packed point, style (low byte, signed),
+  // or the picture values of codes 50 to 53; for code 46 the first value.
+  uint32_t value = 0;
+  // Code 46: the second value.
+  uint32_t second = 0;
+  // Code 48.
+  FontRecord font;
+};
+
+// How the messages that recreate an item carry bulk data: as the transfer a
+// sender makes (codes 32, 33, 34) or in one code-92 message, as recorded.
+enum class BulkForm : uint8_t { Transfer, OneMessage };
+
+class Board {
+ public:
+  Board(const BoardEnvironment& env, BoardOptions options);
+  ~Board();
+  Board(const Board&) = delete;
+  Board& operator=(const Board&) = delete;
+
+  // --- Lifecycle -----------------------------------------------------------
+  // The host's Initialize: my user id and the host-given peer id. Fetches my
+  // user information and starts id allocation; outside peer-to-peer mode asks
+  // for an id range (81) and the state (82).
+  void initialize(uint32_t myUserId, uint32_t hostId);
+  // Back to six empty system pages with page 1 current; queue, allocator,
+  // transfers, privileges, identity and mirroring start over.
+  void Reset();
+  bool peerToPeer() const { return options_.peerToPeer; }
+  uint32_t myUserId() const { return myUserId_; }
+  uint32_t hostId() const { return hostId_; }
+
+  // --- Receiving -----------------------------------------------------------
+  // Applies a peer's message; true when a handler consumed it. Any bytes are
+  // accepted: malformed messages are ignored.
+  bool Dispatch(std::span<const uint8_t> message);
+
+  // --- Privileges ----------------------------------------------------------
+  void setPrivilegeWord(uint32_t word);
+  uint32_t privilegeWord() const { return privilegeWord_; }
+  const Privileges& privileges() const { return privileges_; }
+
+  // --- Mirroring (host command 121) ----------------------------------------
+  // On: reports the whole board to the host first (forced through the mirror
+  // hook), then mirrors every content message sent or received. Off: stops.
+  void setMirroring(bool on);
+  bool mirroring() const { return channel_.mirroring(); }
+  // The messages of the full-board report, in order: system pages missing
+  // here removed, every page named, its template, background (announce and
+  // code 92) and objects (creation and code 92), then the current page.
+  std::vector<std::vector<uint8_t>> contentReport() const;
+
+  // --- Pages ---------------------------------------------------------------
+  const std::vector<std::unique_ptr<Page>>& pages() const { return pages_; }
+  Page* findPage(uint32_t id) const;
+  Page* currentPage() const;
+  uint32_t currentPageId() const { return currentPageId_; }
+  // Appends a page (default name when empty); null when the board is full.
+  Page* createPage(uint32_t id, std::string_view name = {});
+  // True when the page exists or was created.
+  bool ensurePage(uint32_t id, std::string_view name = {});
+  // Names an existing page or creates it with the name; false for id 0.
+  bool renameOrCreatePage(std::string_view name, uint32_t id);
+  // Neighbours in page order with wrap-around; null for an unknown id.
+  Page* nextPage(uint32_t id) const;
+  Page* previousPage(uint32_t id) const;
+  // Goes to page `id` (direction 0) or to the neighbour of the current page
+  // (-1, 1); creates a missing target. Sends the current page (74) when lead
+  // and `send`; outside peer-to-peer always sends page shown (94). Answers
+  // the current page id afterwards.
+  uint32_t goToPage(uint32_t id, bool send, int direction = 0);
+  // id 0: a local request (privilege, new id, sends 75); otherwise a peer's.
+  // Does not change the current page. Answers the page id, or 0.
+  uint32_t addUserPage(uint32_t id, std::string_view name = {});
+  // A page for a shared document's picture; sends 88. Answers its id or 0.
+  uint32_t addDocumentPage(std::string_view name);
+  // Local: privilege, system-page refusal and confirmation; sends 76 for
+  // ids above 7. Replacement 0 chooses the neighbour of a current page.
+  void removePage(uint32_t id, uint32_t replacement, bool local);
+  void removePageSet(std::string_view documentName, std::span<const uint32_t> ids, bool local);
+  // The contents panel's rename: names (or creates) the page and sends 79.
+  bool renamePage(uint32_t id, std::string_view name);
+
+  // --- Mouse state the page list needs -------------------------------------
+  // A peer's page change during a press waits for the release.
+  void pressMouse() { mouseDown_ = true; }
+  void releaseMouse();
+  bool mouseHeld() const { return mouseDown_; }
+  uint32_t deferredPage() const { return deferredPageId_; }
+
+  // --- Local content changes -----------------------------------------------
+  // Adds an object to a page (0 = current) under a new id and sends its
+  // creation, and its bulk record as a transfer when it has one. Answers the
+  // id, or 0 (the object is then destroyed).
+  uint32_t commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId = 0);
+  // Removes and destroys an object and sends its deletion (47).
+  bool deleteObject(uint32_t pageId, uint32_t objectId);
+  // Applies a property to an object and sends it when the object changed.
+  bool changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange& change);
+  // Destroys a page's objects (0 = current) and sends 73, or 90 when the page
+  // has a background file. Needs the write privilege.
+  bool clearPage(uint32_t pageId = 0);
+  // Page 0: the current page, the file copied. Otherwise that page and the
+  // file moved (document sharing). Sends the old background's withdrawal, the
+  // announce (19) and the enveloped file as a transfer.
+  bool setBackgroundFile(const std::string& path, uint32_t pageId = 0);
+  // A named template as background (0 = current, local: sends 47 and 72).
+  bool setTemplateBackground(std::string_view name, uint32_t pageId = 0);
+  // A background scale factor (0 = current page, local: sends 91).
+  void applyScale(float factor, uint32_t pageId = 0);
+  float backgroundScale() const { return backgroundScale_; }
+  // The view's scroll offset for a bar (the negated position).
+  int32_t scrollOffset(ScrollBar bar) const;
+
+  // --- Queries for the relay server and the host ----------------------------
+  // The messages that recreate one item of a page (an object id or the
+  // background file number) on another board; empty when the page lacks it.
+  std::vector<std::vector<uint8_t>> itemMessages(uint32_t pageId, uint32_t itemId,
+                                                 BulkForm form) const;
+  // The ids a page holds: objects in order, then its background file number.
+  std::vector<uint32_t> pageContentIds(uint32_t pageId) const;
+  // The path of a background file: folder, number, extension ("%s%u%s").
+  std::string backgroundPath(uint32_t number, std::string_view extension) const;
+  const std::string& backgroundFolder() const { return options_.backgroundFolder; }
+
+  // --- User names ----------------------------------------------------------
+  // A user's name from the host's user information, fetched once per user.
+  std::string userName(uint32_t userId);
+
+  // --- Parts, for the frame and tests --------------------------------------
+  SendQueue& sendQueue() { return queue_; }
+  IdAllocator& idAllocator() { return ids_; }
+  const IdAllocator& idAllocator() const { return ids_; }
+  TransferTable& transfers() { return transfers_; }
+  const TransferTable& transfers() const { return transfers_; }
+  ConferenceChannel& channel() { return channel_; }
+
+ private:
+  // Between the queue and the conference: notes which background transfers
+  // have fully left, because clearing a page makes the queue drop waiting
+  // transfers of that page while its background must still reach the peers.
+  class Outlet final : public SendChannel {
+   public:
+    explicit Outlet(Board& board) : board_(board) {}
+    void sendNow(std::span<const uint8_t> message, uint32_t hostLevel) override;
+    void mirror(std::span<const uint8_t> message, bool force) override;
+
+   private:
+    Board& board_;
+  };
+
+  // Bulk data for the host's recording, in code-92 form.
+  void mirrorBulk(uint32_t pageId, uint32_t key, std::span<const uint8_t> data, bool force) const;
+  void send(std::span<const uint8_t> message, uint32_t level);
+  template <class M>
+  void sendMessage(const M& message, uint32_t level);
+  void invalidateIfCurrent(const Page& page);
+  void invalidateObject(const Page& page, const BoardObject& object);
+  void loadBackgroundPicture(Page& page);
+  void forgetActiveObject(uint32_t objectId = 0);
+
+  // Receiving halves shared with local operations.
+  bool receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
+                     std::span<const uint8_t> record);
+  bool applyObjectChange(std::span<const uint8_t> message);
+  void clearPageContent(Page& page);
+  // A completed transfer or code-92 data for a page: its background when the
+  // key is the pending number, else an object's bulk record.
+  bool acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data);
+  bool installReceivedBackground(Page& page, uint32_t number, std::vector<uint8_t> envelope);
+  void sendTransfer(uint32_t key, uint32_t pageId, std::span<const uint8_t> data);
+  void appendItemMessages(const Page& page, const PageObject& entry, BulkForm form,
+                          std::vector<std::vector<uint8_t>>& out) const;
+  void appendBackgroundMessages(const Page& page, BulkForm form,
+                                std::vector<std::vector<uint8_t>>& out) const;
+  std::vector<uint8_t> backgroundEnvelope(const Page& page) const;
+  void createSystemPages();
+  void removePageAt(size_t index);
+  bool dispatchPageMessage(uint8_t code, std::span<const uint8_t> message);
+  bool dispatchTransfer(uint8_t code, std::span<const uint8_t> message);
+  void handleScroll(std::span<const uint8_t> message);
+  void handlePageContents(std::span<const uint8_t> message);
+
+  BoardEnvironment env_;
+  BoardOptions options_;
+  ConferenceChannel channel_;
+  Outlet outlet_;
+  SendQueue queue_;
+  IdAllocator ids_;
+  TransferTable transfers_;
+  ObjectFactory factory_;
+
+  std::vector<std::unique_ptr<Page>> pages_;
+  uint32_t currentPageId_ = kFirstSystemPage;
+  mutable Page* cachedCurrent_ = nullptr;
+  uint32_t deferredPageId_ = 0;
+  bool mouseDown_ = false;
+
+  uint32_t privilegeWord_ = kInitialPrivilegeWord;
+  Privileges privileges_;
+  uint32_t myUserId_ = 0;
+  uint32_t hostId_ = 0;
+
+  // The object being drawn or selected, by id on the current page (the
+  // canvas fills this in).
+  uint32_t activeObjectId_ = 0;
+
+  float backgroundScale_ = 1.0f;
+  int32_t scrollOffsetX_ = 0;
+  int32_t scrollOffsetY_ = 0;
+
+  // User information texts by user id, bounded.
+  std::map<uint32_t, std::string> userInfo_;
+  // Background transfers queued whose end has not left yet: key -> page.
+  std::map<uint32_t, uint32_t> backgroundsInFlight_;
+  // Set while a peer's message is applied: what the board sends then is
+  // capped, so a peer that never acknowledges cannot grow the queue.
+  bool dispatching_ = false;
+};
+
+}  // namespace scribly

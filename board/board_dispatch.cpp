@@ -1,0 +1,260 @@
+// The dispatcher: a peer's message applied to the board, one step per code
+// family, in a fixed order.
+#include "board/board.h"
+#include "collab/message_codec.h"
+
+namespace scribly {
+namespace {
+
+// Clears a flag when the dispatch that set it ends, whatever the path out.
+class DispatchScope {
+ public:
+  explicit DispatchScope(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~DispatchScope() { flag_ = previous_; }
+  DispatchScope(const DispatchScope&) = delete;
+  DispatchScope& operator=(const DispatchScope&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace
+
+bool Board::Dispatch(std::span<const uint8_t> message) {
+  if (message.empty() || message.size() > BulkData::kMaxBytes) return false;
+  DispatchScope scope(dispatching_);
+  const uint8_t first = message[0];
+  const uint8_t code = codeOf(first);
+
+  // Bulk data is recorded below, once the page has taken it.
+  if (code != toByte(MessageCode::kBulkData)) channel_.mirror(message, false);
+  if (options_.peerToPeer && isQueued(first)) {
+    queue_.Send(build(Acknowledgement{}), kLevelDirect);
+  }
+
+  if (code == toByte(MessageCode::kBackgroundReady)) {
+    const auto m = parse<BackgroundReady>(message);
+    if (!m) return false;
+    const Page* page = findPage(m->page);
+    if (page && page->hasBackgroundFile() && page->backgroundNumber() == m->fileNumber) {
+      env_.view.contentsChanged(ContentsChange::BackgroundReady, m->page);
+    }
+    return true;
+  }
+
+  if (isObjectCreation(code)) {
+    const auto pageId = readPage(message);
+    const auto objectId = readObjectId(message);
+    if (!pageId || !objectId) return false;
+    Page* page = findPage(*pageId);
+    if (!page) {
+      page = createPage(*pageId);
+      if (!page) return false;
+      env_.view.contentsChanged(ContentsChange::PageAdded, *pageId);
+      env_.view.pageInfoChanged();
+    }
+    if (code == toByte(MessageCode::kBackgroundAnnounce)) {
+      const auto m = parse<BackgroundAnnounce>(message);
+      if (!m || m->fileNumber == page->backgroundNumber()) return false;
+      page->announceBackground(m->fileNumber);
+    } else if (CreateObject::isKind(code)) {
+      if (!receiveObject(code, *pageId, *objectId, message.subspan(9))) return false;
+    } else {
+      return false;
+    }
+    invalidateIfCurrent(*page);
+    return true;
+  }
+
+  if (isObjectChange(code)) return applyObjectChange(message);
+  if (isTransfer(code)) return dispatchTransfer(code, message);
+  return dispatchPageMessage(code, message);
+}
+
+bool Board::dispatchTransfer(uint8_t code, std::span<const uint8_t> message) {
+  switch (static_cast<MessageCode>(code)) {
+    case MessageCode::kTransferBegin: {
+      const auto m = parse<TransferBegin>(message);
+      if (!m) return false;
+      // A sender whose queue dropped the rest of a transfer starts it over.
+      transfers_.drop(m->key);
+      if (transfers_.begin(m->key, m->senderUserId, m->page, m->totalLength) !=
+          TransferTable::BeginResult::Started) {
+        return false;
+      }
+      if (m->senderUserId == 0) sendMessage(TransferProgress{m->key, 1}, kLevelFirst);
+      return true;
+    }
+    case MessageCode::kTransferChunk: {
+      const auto m = parse<TransferChunk>(message);
+      if (!m) return false;
+      const auto sender = transfers_.senderOf(m->key);
+      uint32_t chunks = 0;
+      if (transfers_.chunk(m->key, m->data, &chunks) != TransferTable::ChunkResult::Appended) {
+        return false;
+      }
+      if (sender == 0u) sendMessage(TransferProgress{m->key, chunks}, kLevelFirst);
+      return true;
+    }
+    case MessageCode::kTransferEnd: {
+      const auto m = parse<TransferEnd>(message);
+      if (!m) return false;
+      auto done = transfers_.end(m->key);
+      if (!done) return false;
+      const uint32_t pageId = done->page;
+      std::vector<uint8_t> data = std::move(done->data);
+      // The host records what the page took, in the form it can give back.
+      const std::vector<uint8_t> copy = channel_.mirroring() ? data : std::vector<uint8_t>{};
+      if (!acceptBulk(pageId, m->key, std::move(data))) return false;
+      if (!copy.empty()) mirrorBulk(pageId, m->key, copy, false);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) {
+  switch (static_cast<MessageCode>(code)) {
+    case MessageCode::kIdRange: {
+      const auto m = parse<IdRangeGrant>(message);
+      return m && ids_.acceptRange(m->start, m->end);
+    }
+    case MessageCode::kAcknowledgement:
+      queue_.Pump();
+      queue_.Pump();
+      return true;
+    case MessageCode::kClearPage:
+    case MessageCode::kClearPageWithBackground: {
+      const auto pageId = readPage(message);
+      if (!pageId) return false;
+      Page* page = findPage(*pageId);
+      if (!page) return false;
+      clearPageContent(*page);
+      return true;
+    }
+    case MessageCode::kBackgroundScale: {
+      const auto m = parse<BackgroundScale>(message);
+      if (!m || m->page == 0) return false;
+      applyScale(scaleFactorOf(m->scaleCode), m->page);
+      return true;
+    }
+    case MessageCode::kSetBackgroundByName: {
+      const auto m = parse<SetBackgroundByName>(message);
+      if (!m || m->page == 0) return false;
+      return setTemplateBackground(m->name, m->page);
+    }
+    case MessageCode::kRenamePage:
+    case MessageCode::kRenamePageAndRefresh: {
+      const auto m = parse<RenamePage>(message);
+      const auto m2 = parse<RenamePageAndRefresh>(message);
+      const uint32_t page = m ? m->page : (m2 ? m2->page : 0);
+      const std::string& name = m ? m->name : (m2 ? m2->name : std::string());
+      if (!renameOrCreatePage(name, page)) return false;
+      if (code == toByte(MessageCode::kRenamePage)) {
+        env_.view.contentsChanged(ContentsChange::PageAdded, page);
+      } else {
+        env_.view.contentsChanged(ContentsChange::PageRenamed, page);
+        env_.view.pageInfoChanged();
+      }
+      return true;
+    }
+    case MessageCode::kRemovePage: {
+      const auto m = parse<RemovePage>(message);
+      if (!m) return false;
+      removePage(m->page, m->replacementPage, false);
+      return true;
+    }
+    case MessageCode::kCreateNamedPage: {
+      const auto m = parse<CreateNamedPage>(message);
+      if (!m || m->page == 0 || !ensurePage(m->page, m->name)) return false;
+      env_.view.namedPageCreated(message);
+      return true;
+    }
+    case MessageCode::kRemoveDocumentPages: {
+      const auto m = parse<RemoveDocumentPages>(message);
+      if (!m) return false;
+      env_.view.documentPagesRemoved(m->documentName);
+      removePageSet(m->documentName, m->pages, false);
+      return true;
+    }
+    case MessageCode::kCurrentPage: {
+      const auto m = parse<CurrentPage>(message);
+      if (!m || m->page == 0) return false;
+      if (mouseDown_) {
+        deferredPageId_ = m->page;
+      } else {
+        goToPage(m->page, false);
+      }
+      return true;
+    }
+    case MessageCode::kAddPage: {
+      const auto m = parse<AddPage>(message);
+      if (!m || m->page == 0) return false;
+      addUserPage(m->page, m->name);
+      return true;
+    }
+    case MessageCode::kScroll:
+      handleScroll(message);
+      return true;
+    case MessageCode::kStateRequest: {
+      const auto m = parse<StateRequest>(message);
+      if (!m) return false;
+      for (uint32_t value : m->values) sendMessage(StateReplyItem{value}, kLevelFirst);
+      sendMessage(StateReplyEnd{}, kLevelFirst);
+      return true;
+    }
+    case MessageCode::kPageContents:
+      if (options_.peerToPeer) return false;
+      handlePageContents(message);
+      return true;
+    case MessageCode::kBulkData: {
+      const auto m = parse<BulkData>(message);
+      if (!m) return false;
+      if (!acceptBulk(m->page, m->key, std::vector<uint8_t>(m->data.begin(), m->data.end()))) {
+        return false;
+      }
+      mirrorBulk(m->page, m->key, m->data, false);
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void Board::handleScroll(std::span<const uint8_t> message) {
+  const auto m = parse<Scroll>(message);
+  if (!m) return;
+  const ScrollBar bar = m->bar == 0 ? ScrollBar::Horizontal : ScrollBar::Vertical;
+  const auto info = env_.view.scrollInfo(bar);
+  const int32_t position = m->position;
+  if (!info || info->pageSize == 0 || position > info->maximum) return;
+  if (position == info->position) return;
+  if (env_.view.setScrollPosition(bar, position) != position) return;
+  const int32_t delta = info->position - position;
+  if (bar == ScrollBar::Horizontal) {
+    env_.view.scrollContents(delta, 0);
+    scrollOffsetX_ = -position;
+  } else {
+    env_.view.scrollContents(0, delta);
+    scrollOffsetY_ = -position;
+  }
+  env_.view.invalidateAll(true);
+}
+
+void Board::handlePageContents(std::span<const uint8_t> message) {
+  const auto m = parse<PageContents>(message);
+  if (!m) return;
+  for (uint32_t id : m->ids) {
+    const Page* page = findPage(m->page);
+    if (!page) break;
+    const bool missing = id == page->backgroundNumber() ? !page->hasBackgroundFile()
+                                                         : page->findObject(id) == nullptr;
+    if (missing) sendMessage(MissingItem{id}, kLevelFirst);
+  }
+  env_.view.invalidateAll(true);
+  env_.view.pageInfoChanged();
+}
+
+}  // namespace scribly

@@ -1,0 +1,111 @@
+#pragma once
+// What the board asks of its surroundings, shaped after the board's needs.
+// The Win32 layer implements these over the view window, the file system, the
+// system picture loader and the host sink; tests fake them.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "objects/canvas.h"
+#include "objects/geometry.h"
+
+namespace scribly {
+
+// Kinds of the contents-changed notification (0x0592).
+enum class ContentsChange : uint32_t {
+  PageRemoved = 0,
+  PageAdded = 1,
+  PageRenamed = 2,
+  DocumentPagesRemoved = 3,
+  BackgroundReady = 4,
+};
+
+// Message boxes the board shows: a stop sign with OK, or a question with Yes
+// and No. Texts are language keys; the caption is always the title key.
+enum class MessageBoxKind : uint8_t { StopOk, QuestionYesNo };
+enum class MessageBoxAnswer : uint8_t { Ok, Yes, No };
+
+constexpr std::string_view kMessageBoxTitleKey = "Scribly_MessageBox_Title";
+constexpr std::string_view kWritePrivilegeTextKey = "Scribly_MessageBox_WritePriv_Text";
+constexpr std::string_view kRemoveSystemPageTextKey = "Scribly_MessageBox_RemoveSystemPage_Text";
+constexpr std::string_view kRemovePageTextKey = "Scribly_MessageBox_Remove_Text";
+constexpr std::string_view kSetBackgroundPrivilegeTextKey = "Scribly_MessageBox_SetBKPriv_Text";
+
+enum class ScrollBar : uint8_t { Horizontal = 0, Vertical = 1 };
+
+struct ScrollInfo {
+  int32_t minimum = 0;
+  int32_t maximum = 0;
+  uint32_t pageSize = 0;
+  int32_t position = 0;
+};
+
+// The canvas view and the panels beside it.
+class BoardView : public Invalidator {
+ public:
+  // Invalidator::invalidateRect covers an area, in view coordinates.
+  virtual void invalidateAll(bool erase) = 0;
+  // 0x0592 to the contents panel; kinds other than DocumentPagesRemoved.
+  virtual void contentsChanged(ContentsChange kind, uint32_t page) = 0;
+  // 0x0592 kind 3 with the document name (at most 255 bytes).
+  virtual void documentPagesRemoved(std::string_view documentName) = 0;
+  // 0x0596: a peer created a named page; the message as received.
+  virtual void namedPageCreated(std::span<const uint8_t> message) = 0;
+  // 0x0595 to the view: the page list or the view changed.
+  virtual void pageInfoChanged() = 0;
+  // A message box with the text of `textKey` and the title key as caption,
+  // owned by the view's parent.
+  virtual MessageBoxAnswer messageBox(std::string_view textKey, MessageBoxKind kind) = 0;
+  // A scroll bar's state, or nullopt when it cannot be read.
+  virtual std::optional<ScrollInfo> scrollInfo(ScrollBar bar) = 0;
+  // Sets a bar's position with redraw and answers the position it then has.
+  virtual int32_t setScrollPosition(ScrollBar bar, int32_t position) = 0;
+  // Moves what the view shows by dx, dy pixels.
+  virtual void scrollContents(int32_t dx, int32_t dy) = 0;
+};
+
+// Files of the background folder. Paths are 8-bit system code page strings.
+class BoardFiles {
+ public:
+  virtual ~BoardFiles() = default;
+  // The whole file, or nullopt when it cannot be read or is over maxBytes.
+  virtual std::optional<std::vector<uint8_t>> readFile(const std::string& path,
+                                                       size_t maxBytes) = 0;
+  // Creates or overwrites.
+  virtual bool writeFile(const std::string& path, std::span<const uint8_t> bytes) = 0;
+  // Copies, overwriting the destination.
+  virtual bool copyFile(const std::string& from, const std::string& to) = 0;
+  virtual bool moveFile(const std::string& from, const std::string& to) = 0;
+  virtual bool deleteFile(const std::string& path) = 0;
+};
+
+// A decoded page background, owned by its page while the page is current.
+class BackgroundPicture {
+ public:
+  virtual ~BackgroundPicture() = default;
+  virtual Size size() const = 0;
+  // Shows the picture at a scale factor (1.0 the picture itself; negative
+  // factors fit the view's width or height; 0 covers the view).
+  virtual void setScale(float factor) {}
+};
+
+class PictureDecoder {
+ public:
+  virtual ~PictureDecoder() = default;
+  // The picture file decoded, or null when it does not decode.
+  virtual std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) = 0;
+};
+
+class HostInfo {
+ public:
+  virtual ~HostInfo() = default;
+  // The host's user information text for a user (XML), empty when unknown.
+  virtual std::string userInfo(uint32_t userId) = 0;
+};
+
+}  // namespace scribly

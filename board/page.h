@@ -1,0 +1,115 @@
+#pragma once
+// One page of the board: its objects in drawing order and its background.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_seams.h"
+#include "objects/board_object.h"
+
+namespace scribly {
+
+// Pages 1 to 6 always exist; anything above 6, taken unsigned, is a user or
+// document page (the peer-to-peer counters' negative ids included).
+constexpr uint32_t kFirstSystemPage = 1;
+constexpr uint32_t kLastSystemPage = 6;
+constexpr bool isSystemPage(uint32_t id) { return id >= kFirstSystemPage && id <= kLastSystemPage; }
+constexpr bool isUserPage(uint32_t id) { return id > kLastSystemPage; }
+
+// Names hold at most 255 bytes (256 with the terminator on the wire).
+constexpr size_t kMaxPageNameBytes = 255;
+constexpr uint32_t kPaperWhite = 0xFFFFFF;
+constexpr uint32_t kDefaultPageSide = 1200;
+constexpr uint32_t kMinPageSide = 100;
+// The background template every new page takes when the frame has one.
+constexpr std::string_view kDefaultTemplateName = "default";
+
+// The default name of a page created without one.
+std::string defaultPageName(uint32_t id);
+
+// A page's object with its id and, for kinds with bulk data, the bulk record
+// exactly as it travelled (or as this board sent it), kept for later requests.
+struct PageObject {
+  uint32_t id = 0;
+  std::unique_ptr<BoardObject> object;
+  std::vector<uint8_t> bulk;
+};
+
+class Page {
+ public:
+  Page(uint32_t id, std::string_view name, uint32_t width = kDefaultPageSide,
+       uint32_t height = kDefaultPageSide);
+  Page(const Page&) = delete;
+  Page& operator=(const Page&) = delete;
+
+  uint32_t id() const { return id_; }
+  const std::string& name() const { return name_; }
+  // An empty name gives the default one; longer names are cut.
+  void setName(std::string_view name);
+  uint32_t paperColour() const { return paperColour_; }
+  uint32_t width() const { return width_; }
+  uint32_t height() const { return height_; }
+
+  // Objects, first drawn first.
+  const std::vector<PageObject>& objects() const { return objects_; }
+  BoardObject* findObject(uint32_t id);
+  const BoardObject* findObject(uint32_t id) const;
+  PageObject* findEntry(uint32_t id);
+  const PageObject* findEntry(uint32_t id) const;
+  // Appends; refuses id 0, a null object and an id already on the page.
+  bool addObject(uint32_t id, std::unique_ptr<BoardObject> object);
+  // Takes the object out of the page; null when missing.
+  std::unique_ptr<BoardObject> removeObject(uint32_t id);
+  void clearObjects() { objects_.clear(); }
+
+  // Background file state. The file lives in the board's background folder
+  // as "<number><extension>"; the picture is decoded only while current.
+  bool hasBackgroundFile() const { return hasBackgroundFile_; }
+  uint32_t backgroundNumber() const { return backgroundNumber_; }
+  uint32_t pendingBackgroundNumber() const { return pendingBackgroundNumber_; }
+  const std::string& backgroundExtension() const { return backgroundExtension_; }
+  float scale() const { return scale_; }
+  BackgroundPicture* backgroundPicture() const { return picture_.get(); }
+  // The enveloped format code and file bytes as they travelled, kept for
+  // later requests; empty when not kept.
+  const std::vector<uint8_t>& backgroundBulk() const { return backgroundBulk_; }
+  // The template bitmap's name ("default" at creation when one exists).
+  const std::string& templateName() const { return templateName_; }
+
+  // Drops the decoded picture and resets the scale; the number stays only
+  // when asked. The file flag and the extension stay, so the file reloads.
+  void releaseBackground(bool keepNumber);
+  // A peer announced a new background file under `number`.
+  void announceBackground(uint32_t number);
+  // A background file is now on disk under `number`.
+  void installBackground(uint32_t number, std::string_view extension,
+                         std::vector<uint8_t> bulk);
+  // Forgets the background file (a template replaces it, or it was withdrawn).
+  void dropBackgroundFile();
+  void setPicture(std::unique_ptr<BackgroundPicture> picture) { picture_ = std::move(picture); }
+  void setScale(float scale) { scale_ = scale; }
+  void setTemplateName(std::string_view name) { templateName_ = std::string(name); }
+  // Keeps the page size the background asks for (both sides at least 100).
+  void setSize(uint32_t width, uint32_t height);
+
+ private:
+  std::vector<PageObject> objects_;
+  bool hasBackgroundFile_ = false;
+  std::unique_ptr<BackgroundPicture> picture_;
+  uint32_t backgroundNumber_ = 0;
+  float scale_ = 1.0f;
+  uint32_t pendingBackgroundNumber_ = 0;
+  std::string backgroundExtension_;
+  std::vector<uint8_t> backgroundBulk_;
+  uint32_t id_;
+  std::string name_;
+  uint32_t paperColour_ = kPaperWhite;
+  uint32_t width_;
+  uint32_t height_;
+  std::string templateName_;
+};
+
+}  // namespace scribly
