@@ -1,0 +1,110 @@
+#include "frame/board_view_win.h"
+
+#include "objects/gdi_canvas_win.h"
+#include "plugin/module_win.h"
+
+namespace scribly {
+namespace {
+
+constexpr wchar_t kViewClass[] = L"ScriblyView";
+
+bool registerViewClass(WNDPROC proc) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof wc;
+  if (GetClassInfoExW(moduleInstance(), kViewClass, &wc)) return true;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = moduleInstance();
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.lpszClassName = kViewClass;
+  return RegisterClassExW(&wc) != 0;
+}
+
+}  // namespace
+
+BoardView::BoardView(HWND parent, PagePainter& painter) : painter_(painter) {
+  if (!registerViewClass(&BoardView::windowProc)) return;
+  RECT area = {0, 0, 0, 0};
+  GetClientRect(parent, &area);
+  CreateWindowExW(0, kViewClass, L"view wnd", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                  area.right, area.bottom, parent, nullptr, moduleInstance(), this);
+}
+
+BoardView::~BoardView() {
+  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+}
+
+void BoardView::invalidate(const Rect& pageArea) {
+  Point scroll = painter_.scrollPosition();
+  RECT r = {pageArea.left - scroll.x, pageArea.top - scroll.y, pageArea.right - scroll.x,
+            pageArea.bottom - scroll.y};
+  InvalidateRect(window_, &r, FALSE);
+}
+
+void BoardView::paint(HDC dc, const RECT& client) {
+  const int w = client.right - client.left, h = client.bottom - client.top;
+  if (w <= 0 || h <= 0) return;
+  if (painter_.hasPage()) {
+    HDC memory = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    if (memory && bitmap) {
+      HGDIOBJ old = SelectObject(memory, bitmap);
+      Point scroll = painter_.scrollPosition();
+      // The memory context's origin is the page point the view's corner shows.
+      SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
+      {
+        GdiCanvas canvas(memory);
+        painter_.paintPage(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
+      }
+      SetViewportOrgEx(memory, 0, 0, nullptr);
+      BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+      SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    if (memory) DeleteDC(memory);
+  }
+  HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+  if (w > kPageExtent) {
+    RECT band = {kPageExtent, 0, w, h};
+    FillRect(dc, &band, grey);
+  }
+  if (h > kPageExtent) {
+    RECT band = {0, kPageExtent, w, h};
+    FillRect(dc, &band, grey);
+  }
+}
+
+LRESULT CALLBACK BoardView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<BoardView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (msg == WM_NCCREATE) {
+    self = static_cast<BoardView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self->window_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  LRESULT result = self->handle(msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+  }
+  return result;
+}
+
+LRESULT BoardView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;  // everything is painted at once below
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window_, &ps);
+      RECT client;
+      GetClientRect(window_, &client);
+      paint(dc, client);
+      EndPaint(window_, &ps);
+      return 0;
+    }
+  }
+  return DefWindowProcW(window_, msg, wParam, lParam);
+}
+
+}  // namespace scribly

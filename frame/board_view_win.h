@@ -1,0 +1,49 @@
+#pragma once
+// The canvas view: a child of the frame that shows the current page. Every
+// paint goes through one memory context and one block copy, so pages with many
+// objects never flicker.
+#include <windows.h>
+
+#include "objects/canvas.h"
+#include "objects/geometry.h"
+
+namespace scribly {
+
+// What the view shows, asked at every paint.
+class PagePainter {
+ public:
+  virtual ~PagePainter() = default;
+  // False when there is no page to show.
+  virtual bool hasPage() const = 0;
+  // The page's background and objects for `area`, in page coordinates, drawn
+  // so that area's top-left lands on the canvas origin.
+  virtual void paintPage(Canvas& canvas, const Rect& area) = 0;
+  // The view's scroll position: page coordinates of the view's origin.
+  virtual Point scrollPosition() const = 0;
+};
+
+class BoardView {
+ public:
+  // The page is this large; the view beyond it shows grey bands.
+  static constexpr int kPageExtent = 1200;
+
+  BoardView(HWND parent, PagePainter& painter);
+  ~BoardView();
+  BoardView(const BoardView&) = delete;
+  BoardView& operator=(const BoardView&) = delete;
+
+  HWND window() const { return window_; }
+  void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
+  void invalidate(const Rect& pageArea);
+  // Paints into any context (the window's, or a test's memory DIB).
+  void paint(HDC dc, const RECT& client);
+
+ private:
+  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+
+  PagePainter& painter_;
+  HWND window_ = nullptr;
+};
+
+}  // namespace scribly

@@ -1,0 +1,107 @@
+// The view's paint: the page through one memory context, shifted by the scroll
+// position, and grey bands where the client area passes the page's extent.
+#include "frame/board_view_win.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace scribly {
+namespace {
+
+struct SquarePainter : PagePainter {
+  bool page = true;
+  Point scroll;
+  Rect asked;
+  bool hasPage() const override { return page; }
+  void paintPage(Canvas& canvas, const Rect& area) override {
+    asked = area;
+    canvas.fillRect(Rect{0, 0, 1200, 1200}, 0xFFFFFF);  // paper
+    canvas.fillRect(Rect{100, 100, 110, 110}, 0x0000FF);  // a red square at page (100, 100)
+  }
+  Point scrollPosition() const override { return scroll; }
+};
+
+// A top-down 32-bit DIB the view paints into, read back pixel by pixel.
+struct Surface {
+  Surface(int w, int h) : w(w), h(h) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+    dc = CreateCompatibleDC(nullptr);
+    bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
+    old = SelectObject(dc, bitmap);
+    RECT all = {0, 0, w, h};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  }
+  ~Surface() {
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+  }
+  COLORREF at(int x, int y) {
+    GdiFlush();
+    uint32_t v = bits[y * w + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+  }
+  int w, h;
+  HDC dc;
+  HBITMAP bitmap;
+  HGDIOBJ old;
+  uint32_t* bits = nullptr;
+};
+
+class ViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                              nullptr, nullptr, nullptr);
+    view_ = std::make_unique<BoardView>(parent_, painter_);
+  }
+  void TearDown() override {
+    view_.reset();
+    DestroyWindow(parent_);
+  }
+  HWND parent_ = nullptr;
+  SquarePainter painter_;
+  std::unique_ptr<BoardView> view_;
+};
+
+TEST_F(ViewTest, IsNamedViewWndAndFillsItsParent) {
+  ASSERT_TRUE(IsWindow(view_->window()));
+  wchar_t title[32] = {};
+  GetWindowTextW(view_->window(), title, 32);
+  EXPECT_STREQ(title, L"view wnd");
+  EXPECT_EQ(GetParent(view_->window()), parent_);
+}
+
+TEST_F(ViewTest, WideClientShowsAGreyBandBeyondThePage) {
+  Surface s(1500, 300);
+  view_->paint(s.dc, RECT{0, 0, 1500, 300});
+  const COLORREF grey = RGB(0xC0, 0xC0, 0xC0);
+  EXPECT_EQ(s.at(105, 105), RGB(255, 0, 0));
+  EXPECT_EQ(s.at(50, 50), RGB(255, 255, 255));
+  EXPECT_EQ(s.at(1199, 10), RGB(255, 255, 255));
+  EXPECT_EQ(s.at(1200, 10), grey);
+  EXPECT_EQ(s.at(1499, 299), grey);
+}
+
+TEST_F(ViewTest, ScrollingShiftsThePageAndTallClientsGetABottomBand) {
+  painter_.scroll = Point{60, 90};
+  Surface s(300, 1300);
+  view_->paint(s.dc, RECT{0, 0, 300, 1300});
+  EXPECT_EQ(painter_.asked, (Rect{60, 90, 360, 1390}));
+  EXPECT_EQ(s.at(45, 15), RGB(255, 0, 0));  // page (105, 105)
+  EXPECT_EQ(s.at(105, 105), RGB(255, 255, 255));
+  EXPECT_EQ(s.at(10, 1250), RGB(0xC0, 0xC0, 0xC0));
+}
+
+TEST_F(ViewTest, WithoutAPageOnlyTheBandsArePainted) {
+  painter_.page = false;
+  Surface s(1300, 100);
+  view_->paint(s.dc, RECT{0, 0, 1300, 100});
+  EXPECT_EQ(s.at(50, 50), RGB(0, 0, 0));  // untouched
+  EXPECT_EQ(s.at(1250, 50), RGB(0xC0, 0xC0, 0xC0));
+}
+
+}  // namespace
+}  // namespace scribly
