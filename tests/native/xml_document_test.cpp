@@ -1,0 +1,392 @@
+#include "skin/xml_document.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace scribly {
+namespace {
+
+using namespace std::string_literals;
+
+// Parses from a heap block of exactly the text's length, so ASan reports any
+// read past the end (a std::string would hide one behind its terminator).
+XmlError parseExact(XmlDocument& doc, std::string_view text) {
+  std::vector<char> exact(text.begin(), text.end());
+  doc.parse(std::string_view(exact.data(), exact.size()));
+  return doc.lastError();
+}
+
+XmlError parseError(std::string_view text) {
+  XmlDocument doc;
+  return parseExact(doc, text);
+}
+
+// Compact dump of a tree: name, attributes, text and children, for comparing
+// two documents whole.
+std::string dump(XmlElementHandle e) {
+  std::string out = "(" + e.name();
+  for (const XmlAttribute& a : e.attributes()) out += " " + a.name + "=[" + a.value + "]";
+  out += " {" + e.text() + "}";
+  for (XmlElementHandle c = e.firstChild(); c; c = c.nextSibling()) out += dump(c);
+  return out + ")";
+}
+
+std::string dump(const XmlDocument& doc) {
+  std::string out;
+  for (XmlElementHandle r = doc.root(); r; r = r.nextSibling()) out += dump(r);
+  return out;
+}
+
+std::string tempPath(const std::string& name) { return testing::TempDir() + "scribly_xml_" + name; }
+
+void writeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFile(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+constexpr std::string_view kSkin =
+    "<window name=\"main\" width=\"640\">\r\n"
+    "  <button name=\"ok\" default/>\r\n"
+    "  <label name=\"title\">Page &lt;1&gt;</label>\r\n"
+    "  <button name=\"cancel\"></button>\r\n"
+    "</window>\r\n";
+
+TEST(XmlParse, ElementsAttributesAndTextKeepDocumentOrder) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc, kSkin), XmlError::None);
+  XmlElementHandle root = doc.root();
+  EXPECT_EQ(root.name(), "window");
+  EXPECT_EQ(root.text(), "");  // indentation around children is layout
+  ASSERT_EQ(root.attributes().size(), 2u);
+  EXPECT_EQ(root.attributes()[0].name, "name");
+  EXPECT_EQ(root.attributes()[1].value, "640");
+
+  XmlElementHandle ok = root.firstChild();
+  EXPECT_TRUE(ok.boolAttribute("default"));
+  EXPECT_EQ(ok.parent(), root);
+  EXPECT_FALSE(root.parent().exists());
+  XmlElementHandle label = ok.nextSibling();
+  EXPECT_EQ(label.text(), "Page <1>");
+  EXPECT_EQ(label.nextSibling().attribute("name").value(), "cancel");
+  EXPECT_FALSE(label.nextSibling().nextSibling().exists());
+  // The first child of that name, matched exactly.
+  EXPECT_EQ(root.child("button"), ok);
+  EXPECT_FALSE(root.child("Button").exists());
+  EXPECT_EQ(root.childCount(), 3u);
+}
+
+TEST(XmlParse, SeveralRootElementsAreWalkedAsSiblings) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc, "<a/> <b x=\"1\"/>\n<c>t</c>"), XmlError::None);
+  EXPECT_EQ(doc.rootCount(), 3u);
+  EXPECT_EQ(dump(doc), "(a {})(b x=[1] {})(c {t})");
+  EXPECT_EQ(doc.findFirst("c").text(), "t");
+}
+
+TEST(XmlParse, BareAttributeIsTrueAndOnlyExactTrueCounts) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc, "<check checked a=\"True\" b=\"true \" c=\"1\" d=\"true\"/>"),
+            XmlError::None);
+  XmlElementHandle check = doc.root();
+  EXPECT_EQ(check.attribute("checked").value(), "true");
+  EXPECT_TRUE(check.boolAttribute("checked"));
+  EXPECT_FALSE(check.boolAttribute("a"));
+  EXPECT_FALSE(check.boolAttribute("b"));
+  EXPECT_FALSE(check.boolAttribute("c"));
+  EXPECT_TRUE(check.boolAttribute("d"));
+  EXPECT_FALSE(check.boolAttribute("missing"));
+}
+
+TEST(XmlParse, EntitiesDecodeOnceAndUnknownAmpersandsStay) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc,
+                       "<e v=\"a &amp; b\" all=\"&lt;&gt;&amp;&apos;&quot;\" raw=\"x<y>'z\">"
+                       "&amp;lt; &foo; & &amp &quot;q&quot;</e>"),
+            XmlError::None);
+  XmlElementHandle e = doc.root();
+  EXPECT_EQ(e.attribute("v").value(), "a & b");
+  EXPECT_EQ(e.attribute("all").value(), "<>&'\"");
+  EXPECT_EQ(e.attribute("raw").value(), "x<y>'z");
+  EXPECT_EQ(e.text(), "&lt; &foo; & &amp \"q\"");
+}
+
+TEST(XmlParse, TextRunsAroundChildrenAreJoinedAndLeafWhitespaceKept) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc, "<p>one <b>two</b> three<i/></p><q>  </q>"), XmlError::None);
+  EXPECT_EQ(doc.root().text(), "one  three");
+  EXPECT_EQ(doc.root().child("b").text(), "two");
+  EXPECT_EQ(doc.root().nextSibling().text(), "  ");
+}
+
+TEST(XmlParse, WhitespaceBetweenTokensIsSkipped) {
+  XmlDocument doc;
+  ASSERT_EQ(parseExact(doc, "\t\r\n< a \n x\t=\r\n\"1\" y >t</ a >\n"), XmlError::None);
+  EXPECT_EQ(dump(doc), "(a x=[1] y=[true] {t})");
+}
+
+TEST(XmlParse, FormsOutsideTheDialectAreRejected) {
+  const std::string_view cases[] = {
+      "<?xml version=\"1.0\"?><a/>",  // declaration
+      "<!-- note --><a/>",            // comment
+      "<!DOCTYPE a><a/>",             // document type
+      "<a><![CDATA[x]]></a>",         // CDATA section
+      "<a><?pi x?></a>",              // processing instruction inside
+      "<a x='1'/>",                   // single quotes
+      "<a x=1/>",                     // unquoted value
+      "<a x=/>",                      // equals without a value
+      "<a x=\"open/>",                // unterminated string
+      "<a/ >",                        // slash not followed by '>'
+      "<1a/>",                        // name must start with a letter
+      "<a-b/>",                       // '-' is no name character
+      "<ns:a/>",                      // nor is ':'
+      "<_a/>",                        // nor may '_' start one
+      "text<a/>",                     // text outside any element
+      "<a/>text",                     // ... also after it
+      "</a>",                         // close without open
+      "<a></a></a>",                  // one close too many
+      "< /a>",                        // '<' then '/' is not a close-open
+      "<a b=\"1\"c=\"2\"",            // cut inside the tag
+  };
+  for (std::string_view text : cases) {
+    EXPECT_NE(parseError(text), XmlError::None) << text;
+  }
+}
+
+TEST(XmlParse, ClosingTagMustNameTheOpenElement) {
+  XmlDocument doc;
+  EXPECT_EQ(parseExact(doc, "<a><b></a></b>"), XmlError::TagMismatch);
+  EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
+}
+
+TEST(XmlParse, EveryTruncationOfADocumentFails) {
+  const std::string full(kSkin);
+  // Cutting anywhere before the last '>' leaves something open or unfinished.
+  const size_t lastClose = full.rfind('>');
+  for (size_t n = 0; n <= lastClose; ++n) {
+    EXPECT_NE(parseError(std::string_view(full).substr(0, n)), XmlError::None) << n;
+  }
+  EXPECT_EQ(parseError(std::string_view(full).substr(0, lastClose + 1)), XmlError::None);
+}
+
+TEST(XmlParse, ZeroByteEndsTheTextAndOnlyZerosMayFollow) {
+  EXPECT_EQ(parseError("<a/>\0\0\0"s), XmlError::None);
+  EXPECT_EQ(parseError("<a/>\0<b/>"s), XmlError::TrailingData);
+  EXPECT_EQ(parseError("<a>x\0</a>"s), XmlError::Syntax);
+  EXPECT_EQ(parseError("<a v=\"x\0\"/>"s), XmlError::Syntax);
+  EXPECT_EQ(parseError(""), XmlError::NoElement);
+  EXPECT_EQ(parseError(" \r\n\t"), XmlError::NoElement);
+  EXPECT_EQ(parseError("\0\0"s), XmlError::NoElement);
+}
+
+TEST(XmlParse, ElementsBeforeAnErrorStayAndAReparseReplacesThem) {
+  XmlDocument doc;
+  EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <d"), XmlError::Syntax);
+  EXPECT_EQ(doc.root().child("b").attribute("k").value(), "v");
+  EXPECT_EQ(doc.root().child("c").text(), "text ");
+  EXPECT_EQ(parseExact(doc, "<z/>"), XmlError::None);
+  EXPECT_EQ(dump(doc), "(z {})");
+}
+
+std::string nested(size_t depth) {
+  std::string s;
+  for (size_t i = 0; i < depth; ++i) s += "<a>";
+  for (size_t i = 0; i < depth; ++i) s += "</a>";
+  return s;
+}
+
+TEST(XmlParse, NestingIsCappedWithoutExhaustingTheStack) {
+  EXPECT_EQ(parseError(nested(kMaxXmlDepth)), XmlError::None);
+  EXPECT_EQ(parseError(nested(kMaxXmlDepth + 1)), XmlError::TooDeep);
+  EXPECT_EQ(parseError(std::string(1000000, '<') + "a"), XmlError::Syntax);
+  std::string deepOpen;
+  for (int i = 0; i < 200000; ++i) deepOpen += "<a>";
+  EXPECT_EQ(parseError(deepOpen), XmlError::TooDeep);
+}
+
+TEST(XmlParse, ElementAttributeAndSizeCaps) {
+  std::string many = "<r>";
+  for (size_t i = 0; i < kMaxXmlNodes; ++i) many += "<e/>";
+  many += "</r>";
+  EXPECT_EQ(parseError(many), XmlError::TooManyNodes);
+
+  std::string attrs = "<r";
+  for (size_t i = 0; i < kMaxXmlNodes; ++i) attrs += " a";
+  attrs += "/>";
+  EXPECT_EQ(parseError(attrs), XmlError::TooManyNodes);
+
+  std::string big = "<r>" + std::string(kMaxXmlBytes, 'x') + "</r>";
+  EXPECT_EQ(parseError(big), XmlError::TooLarge);
+}
+
+TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
+  XmlDocument doc;
+  ASSERT_TRUE(doc.parse("<library><other path=\"x\"/></library>"));
+  XmlElementHandle dirroot = doc.root().child("dirroot");
+  EXPECT_FALSE(dirroot.exists());
+  EXPECT_FALSE(dirroot.attribute("path").present());
+  EXPECT_EQ(dirroot.attribute("path").value(), "");
+  EXPECT_EQ(dirroot.child("a").child("b").firstChild().nextSibling().parent().text(), "");
+  EXPECT_EQ(dirroot.childCount(), 0u);
+  EXPECT_TRUE(doc.root().child("other").attribute("path").present());
+
+  XmlDocument empty;
+  EXPECT_EQ(empty.root().child("x").attribute("y").value(), "");
+  EXPECT_FALSE(empty.findFirst("x").exists());
+}
+
+TEST(XmlLookup, TheSharedEmptyElementRefusesWrites) {
+  XmlDocument doc;
+  ASSERT_TRUE(doc.parse("<a/>"));
+  XmlElementHandle missing = doc.root().child("missing");
+  EXPECT_FALSE(missing.setAttribute("path", "C:\\x"));
+  EXPECT_FALSE(missing.setText("t"));
+  EXPECT_FALSE(missing.appendChild("c").exists());
+  // A later, unrelated miss must still read as empty.
+  XmlElementHandle other = doc.root().child("elsewhere");
+  EXPECT_FALSE(other.attribute("path").present());
+  EXPECT_EQ(other.text(), "");
+  EXPECT_EQ(other.childCount(), 0u);
+}
+
+TEST(XmlLookup, SetAttributeReplacesInPlaceOrAppends) {
+  XmlDocument doc;
+  ASSERT_TRUE(doc.parse("<a x=\"1\" y=\"2\"/>"));
+  XmlElementHandle a = doc.root();
+  EXPECT_TRUE(a.setAttribute("x", "10"));
+  EXPECT_TRUE(a.setAttribute("z", "3"));
+  EXPECT_EQ(dump(doc), "(a x=[10] y=[2] z=[3] {})");
+  EXPECT_FALSE(a.setAttribute("bad-name", "v"));
+  EXPECT_FALSE(a.setAttribute("", "v"));
+  EXPECT_FALSE(a.setAttribute("v", "with\0zero"s));
+  EXPECT_FALSE(a.setText("with\0zero"s));
+  EXPECT_FALSE(a.appendChild("9lives").exists());
+  EXPECT_EQ(dump(doc), "(a x=[10] y=[2] z=[3] {})");
+}
+
+TEST(XmlLookup, BuiltTreesStopAtTheDepthCap) {
+  XmlDocument doc;
+  XmlElementHandle e = doc.appendRoot("a");
+  for (size_t depth = 1; depth < kMaxXmlDepth; ++depth) e = e.appendChild("a");
+  ASSERT_TRUE(e.exists());
+  EXPECT_FALSE(e.appendChild("a").exists());
+  XmlDocument again;
+  EXPECT_TRUE(again.parse(doc.serialise()));
+}
+
+TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
+  XmlDocument doc;
+  XmlElementHandle root = doc.appendRoot("config");
+  root.setAttribute("title", "a & b <\"c\"> 'd'");
+  root.setAttribute("multi", "line\r\none\ttab");
+  XmlElementHandle item = root.appendChild("item");
+  item.setText("  <padded & quoted \"text\">  ");
+  item.appendChild("empty");
+  XmlElementHandle mixed = root.appendChild("mixed");
+  mixed.setText("before");
+  mixed.appendChild("inner").appendChild("leaf").setText("x");
+  mixed.appendChild("tail.2").setAttribute("flag", "true");
+  doc.appendRoot("second").setText("\xC3\xA9t\xC3\xA9");  // UTF-8 stays bytes
+
+  const std::string text = doc.serialise();
+  XmlDocument back;
+  ASSERT_EQ(parseExact(back, text), XmlError::None) << text;
+  EXPECT_EQ(dump(back), dump(doc));
+  EXPECT_EQ(back.serialise(), text);
+}
+
+TEST(XmlSave, AmpersandValueIsWrittenBackAsAnEntity) {
+  XmlDocument doc;
+  ASSERT_TRUE(doc.parse("<e v=\"a &amp; b\" checked/>"));
+  const std::string text = doc.serialise();
+  EXPECT_NE(text.find("v=\"a &amp; b\""), std::string::npos) << text;
+  EXPECT_NE(text.find("checked=\"true\""), std::string::npos) << text;
+}
+
+TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
+  const std::string plain = tempPath("plain.xml");
+  const std::string marked = tempPath("marked.xml");
+  writeFile(plain, std::string(kSkin));
+  writeFile(marked, "\xEF\xBB\xBF" + std::string(kSkin));
+
+  XmlDocument a, b;
+  ASSERT_TRUE(a.load(plain));
+  ASSERT_TRUE(b.load(marked));
+  EXPECT_FALSE(a.hasByteOrderMark());
+  EXPECT_TRUE(b.hasByteOrderMark());
+  EXPECT_EQ(dump(a), dump(b));
+  EXPECT_EQ(b.path(), marked);
+
+  b.root().setAttribute("width", "800");
+  ASSERT_TRUE(b.save());
+  ASSERT_TRUE(a.save());
+  EXPECT_EQ(readFile(marked).substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_NE(readFile(plain)[0], '\xEF');
+
+  XmlDocument c;
+  ASSERT_TRUE(c.load(marked));
+  EXPECT_TRUE(c.hasByteOrderMark());
+  EXPECT_EQ(dump(c), dump(b));
+  EXPECT_EQ(c.root().attribute("width").value(), "800");
+  std::remove(plain.c_str());
+  std::remove(marked.c_str());
+}
+
+TEST(XmlSave, SavingLeavesNothingOfALongerOldFile) {
+  const std::string path = tempPath("shrink.xml");
+  writeFile(path, "<old>" + std::string(10000, 'x') + "</old>");
+  XmlDocument doc;
+  doc.appendRoot("new");
+  doc.setPath(path);
+  ASSERT_TRUE(doc.save());
+  EXPECT_EQ(readFile(path), doc.serialise());
+  std::remove(path.c_str());
+}
+
+TEST(XmlSave, FileFailuresAreReportedAndChangeNothing) {
+  XmlDocument doc;
+  ASSERT_TRUE(doc.parse("<keep/>"));
+  doc.setPath("kept.xml");
+  EXPECT_FALSE(doc.load(tempPath("does_not_exist.xml")));
+  EXPECT_EQ(doc.lastError(), XmlError::CannotOpen);
+  EXPECT_EQ(dump(doc), "(keep {})");
+  EXPECT_EQ(doc.path(), "kept.xml");
+
+  const std::string big = tempPath("big.xml");
+  writeFile(big, "<r>" + std::string(kMaxXmlBytes, ' ') + "</r>");
+  EXPECT_FALSE(doc.load(big));
+  EXPECT_EQ(doc.lastError(), XmlError::TooLarge);
+  EXPECT_EQ(dump(doc), "(keep {})");
+  std::remove(big.c_str());
+
+  doc.setPath(tempPath("no_such_folder/x.xml"));
+  EXPECT_FALSE(doc.save());
+  EXPECT_EQ(doc.lastError(), XmlError::CannotWrite);
+  doc.setPath("");
+  EXPECT_FALSE(doc.save());
+  EXPECT_EQ(doc.lastError(), XmlError::NoPath);
+}
+
+TEST(XmlSave, BadFileContentFailsLoadButKeepsPathAndMark) {
+  const std::string path = tempPath("comment.xml");
+  writeFile(path, "\xEF\xBB\xBF<!-- c --><a/>");
+  XmlDocument doc;
+  EXPECT_FALSE(doc.load(path));
+  EXPECT_EQ(doc.lastError(), XmlError::Syntax);
+  EXPECT_EQ(doc.errorOffset(), 1u);  // counted after the mark
+  EXPECT_EQ(doc.path(), path);
+  EXPECT_TRUE(doc.hasByteOrderMark());
+  std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace scribly
