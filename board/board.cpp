@@ -114,11 +114,6 @@ void Board::send(std::span<const uint8_t> message, uint32_t level) {
   queue_.Send(message, level);
 }
 
-template <class M>
-void Board::sendMessage(const M& message, uint32_t level) {
-  const std::vector<uint8_t> bytes = build(message);
-  send(bytes, level);
-}
 
 // --- Lifecycle ---------------------------------------------------------------
 
@@ -328,18 +323,24 @@ void Board::removePage(uint32_t id, uint32_t replacement, bool local) {
     }
   }
   const bool wasCurrent = id == currentPageId_;
+  uint32_t neighbour = 0;
   for (size_t i = 0; i < pages_.size(); ++i) {
     if (pages_[i]->id() != id) continue;
     env_.view.contentsChanged(ContentsChange::PageRemoved, id);
-    if (wasCurrent && replacement == 0) {
-      if (i + 1 < pages_.size()) {
-        replacement = pages_[i + 1]->id();
-      } else if (i > 0) {
-        replacement = pages_[i - 1]->id();
-      }
+    if (i + 1 < pages_.size()) {
+      neighbour = pages_[i + 1]->id();
+    } else if (i > 0) {
+      neighbour = pages_[i - 1]->id();
     }
+    if (wasCurrent && replacement == 0) replacement = neighbour;
     removePageAt(i);
     break;
+  }
+  // A replacement a peer names may be unknown here (removed meanwhile, or
+  // added by someone whose message has not arrived); going there would create
+  // it under the default name, so a current page falls back to its neighbour.
+  if (!local && replacement != 0 && !findPage(replacement)) {
+    replacement = wasCurrent ? neighbour : 0;
   }
   if (replacement != 0) goToPage(replacement, local);
   if (local && id > 7) sendMessage(RemovePage{id, replacement}, kLevelFirst);

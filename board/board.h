@@ -19,6 +19,7 @@
 #include "board/id_allocator.h"
 #include "board/page.h"
 #include "collab/conference_channel.h"
+#include "collab/message_codec.h"
 #include "collab/message_header.h"
 #include "collab/privileges.h"
 #include "collab/send_queue.h"
@@ -294,5 +295,11 @@ class Board {
   // capped, so a peer that never acknowledges cannot grow the queue.
   bool dispatching_ = false;
 };
+
+template <class M>
+void Board::sendMessage(const M& message, uint32_t level) {
+  const std::vector<uint8_t> bytes = build(message);
+  send(bytes, level);
+}
 
 }  // namespace scribly

@@ -136,7 +136,13 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   Page* page = findPage(*pageId);
   if (!page) return false;
   BoardObject* object = page->findObject(*objectId);
-  if (!object) return false;
+  if (!object) {
+    // A withdrawn background file: its transfer will never end.
+    if (code == toByte(MessageCode::kDeleteObject) && transfers_.pageOf(*objectId) == page->id()) {
+      transfers_.drop(*objectId);
+    }
+    return false;
+  }
 
   if (code == toByte(MessageCode::kDeleteObject)) {
     if (!parse<DeleteObject>(message)) return false;

@@ -181,7 +181,10 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     }
     case MessageCode::kCurrentPage: {
       const auto m = parse<CurrentPage>(message);
-      if (!m || m->page == 0) return false;
+      // A peer's page change never creates a page: one unknown here was
+      // removed meanwhile or its creation is still on its way, and creating
+      // it would bring it back, or keep it under the default name.
+      if (!m || m->page == 0 || !findPage(m->page)) return false;
       if (mouseDown_) {
         deferredPageId_ = m->page;
       } else {

@@ -1,0 +1,655 @@
+#pragma once
+// Fakes of the board's seams, a board with its fakes, an in-memory relay that
+// wires boards together (peer to peer, or through a minimal server that only
+// grants id ranges, acknowledges and forwards), random local operations, and a
+// comparison of whole boards. Shared by the board tests and the relay server's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <random>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "board/board.h"
+#include "collab/message_codec.h"
+#include "collab/message_header.h"
+#include "objects/hand_symbol_object.h"
+#include "objects/image_object.h"
+#include "objects/object_factory.h"
+#include "objects/pencil_object.h"
+#include "objects/text_object.h"
+
+namespace scribly::testing {
+
+using Bytes = std::vector<uint8_t>;
+
+// --- Seams --------------------------------------------------------------------
+
+struct FakeView final : BoardView {
+  struct Note {
+    ContentsChange kind;
+    uint32_t page;
+    friend bool operator==(const Note&, const Note&) = default;
+  };
+  std::vector<Note> contents;
+  std::vector<std::string> documentsRemoved;
+  std::vector<Bytes> namedPages;
+  int pageInfo = 0;
+  int invalidatedAll = 0;
+  int invalidatedRects = 0;
+  std::vector<std::string> boxes;
+  MessageBoxAnswer answer = MessageBoxAnswer::Yes;
+  std::optional<ScrollInfo> bars[2];
+  // What setScrollPosition reports back; empty: the position asked for.
+  std::optional<int32_t> reportedPosition;
+  std::vector<std::pair<int32_t, int32_t>> scrolled;
+
+  void invalidateRect(const Rect&, bool) override { ++invalidatedRects; }
+  void invalidateAll(bool) override { ++invalidatedAll; }
+  void contentsChanged(ContentsChange kind, uint32_t page) override {
+    contents.push_back({kind, page});
+  }
+  void documentPagesRemoved(std::string_view name) override {
+    documentsRemoved.emplace_back(name);
+  }
+  void namedPageCreated(std::span<const uint8_t> m) override { namedPages.emplace_back(m.begin(), m.end()); }
+  void pageInfoChanged() override { ++pageInfo; }
+  MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
+    boxes.emplace_back(key);
+    return kind == MessageBoxKind::StopOk ? MessageBoxAnswer::Ok : answer;
+  }
+  std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override {
+    return bars[static_cast<int>(bar)];
+  }
+  int32_t setScrollPosition(ScrollBar bar, int32_t position) override {
+    const int32_t reported = reportedPosition.value_or(position);
+    if (auto& info = bars[static_cast<int>(bar)]) info->position = reported;
+    return reported;
+  }
+  void scrollContents(int32_t dx, int32_t dy) override { scrolled.emplace_back(dx, dy); }
+};
+
+struct FakeFiles final : BoardFiles {
+  std::map<std::string, Bytes> files;
+  bool failWrites = false;
+
+  std::optional<Bytes> readFile(const std::string& path, size_t maxBytes) override {
+    auto it = files.find(path);
+    if (it == files.end() || it->second.size() > maxBytes) return std::nullopt;
+    return it->second;
+  }
+  bool writeFile(const std::string& path, std::span<const uint8_t> bytes) override {
+    if (failWrites) return false;
+    files[path] = Bytes(bytes.begin(), bytes.end());
+    return true;
+  }
+  bool copyFile(const std::string& from, const std::string& to) override {
+    auto it = files.find(from);
+    if (failWrites || it == files.end()) return false;
+    files[to] = it->second;
+    return true;
+  }
+  bool moveFile(const std::string& from, const std::string& to) override {
+    if (!copyFile(from, to)) return false;
+    if (from != to) files.erase(from);
+    return true;
+  }
+  bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
+};
+
+struct FakePicture final : BackgroundPicture {
+  Size pictureSize;
+  float* scaleSeen;
+  FakePicture(Size s, float* seen) : pictureSize(s), scaleSeen(seen) {}
+  Size size() const override { return pictureSize; }
+  void setScale(float factor) override { *scaleSeen = factor; }
+};
+
+// Decodes any non-empty file of its file set; the picture's width is the size.
+struct FakeDecoder final : PictureDecoder {
+  FakeFiles* files;
+  std::vector<std::string> decoded;
+  float lastScale = 1.0f;
+  explicit FakeDecoder(FakeFiles* f) : files(f) {}
+  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override {
+    decoded.push_back(path);
+    auto it = files->files.find(path);
+    if (it == files->files.end() || it->second.empty()) return nullptr;
+    return std::make_unique<FakePicture>(Size{static_cast<int32_t>(it->second.size()), 1},
+                                         &lastScale);
+  }
+};
+
+inline std::string userInfoXml(const std::string& name) {
+  return "<?xml version=\"1.0\"?><user><userbasic><id>1</id><name>" + name +
+         "</name></userbasic></user>";
+}
+
+struct FakeHostInfo final : HostInfo {
+  std::map<uint32_t, std::string> infos;
+  std::vector<uint32_t> asked;
+  std::string userInfo(uint32_t userId) override {
+    asked.push_back(userId);
+    auto it = infos.find(userId);
+    return it == infos.end() ? std::string() : it->second;
+  }
+};
+
+// Records what the board hands to the host; a relay may listen in.
+struct RecordingHost final : HostLink {
+  struct Sent {
+    uint32_t target;
+    Bytes bytes;
+    uint32_t level;
+  };
+  std::vector<Sent> sent;
+  std::vector<Bytes> mirrored;
+  std::function<void(uint32_t target, const Bytes&)> onSend;
+
+  void sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> m, uint32_t level) override {
+    sent.push_back({target, Bytes(m.begin(), m.end()), level});
+    if (onSend) onSend(target, sent.back().bytes);
+  }
+  void hostMessage(uint32_t command, std::span<const uint8_t> m) override {
+    if (command == kMirrorCommand) mirrored.emplace_back(m.begin(), m.end());
+  }
+  // Codes of everything sent, in order.
+  std::vector<uint8_t> sentCodes() const {
+    std::vector<uint8_t> codes;
+    for (const Sent& s : sent) codes.push_back(codeOf(s.bytes[0]));
+    return codes;
+  }
+  size_t countSent(MessageCode code) const {
+    return static_cast<size_t>(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) {
+      return codeOf(s.bytes[0]) == toByte(code);
+    }));
+  }
+};
+
+// A board with its own fakes.
+struct TestBoard {
+  RecordingHost host;
+  FakeView view;
+  FakeFiles files;
+  FakeDecoder decoder{&files};
+  FakeHostInfo info;
+  std::unique_ptr<Board> board;
+
+  static constexpr const char* kFolder = "C:\\Scribly\\BKDoc\\";
+
+  explicit TestBoard(bool peerToPeer = true, BoardOptions options = {}) {
+    options.peerToPeer = peerToPeer;
+    if (options.backgroundFolder.empty()) options.backgroundFolder = kFolder;
+    board = std::make_unique<Board>(BoardEnvironment{host, view, files, decoder, info, nullptr},
+                                    std::move(options));
+  }
+  Board* operator->() { return board.get(); }
+  Board& operator*() { return *board; }
+  bool dispatch(const Bytes& m) { return board->Dispatch(m); }
+  template <class M>
+  bool receive(const M& message, bool queued = true) {
+    Bytes bytes = build(message);
+    if (bytes.empty()) return false;
+    if (queued) bytes[0] |= kQueuedFlag;
+    return board->Dispatch(bytes);
+  }
+};
+
+// --- Relay --------------------------------------------------------------------
+
+// Wires boards together. Each link (sender to receiver) keeps its order, as
+// the host's transport does; which link delivers next is chosen at random.
+class InMemoryRelay {
+ public:
+  enum class Mode { PeerToPeer, Server };
+  static constexpr uint32_t kServer = 0;
+  static constexpr uint32_t kRangeSize = 1000;
+
+  InMemoryRelay(Mode mode, size_t boards, uint32_t seed, BoardOptions options = {})
+      : mode_(mode), rng_(seed) {
+    for (size_t i = 0; i < boards; ++i) {
+      auto node = std::make_unique<TestBoard>(mode == Mode::PeerToPeer, options);
+      const uint32_t user = userIdOf(i);
+      node->info.infos[user] = userInfoXml("User" + std::to_string(user));
+      node->host.onSend = [this, user](uint32_t target, const Bytes& m) {
+        fromBoard(user, target, m);
+      };
+      nodes_.push_back(std::move(node));
+    }
+    for (size_t i = 0; i < boards; ++i) {
+      // Peer to peer: the partner is the other board; server mode: the
+      // conference's own id.
+      const uint32_t partner = mode == Mode::PeerToPeer ? userIdOf((i + 1) % boards) : 77;
+      nodes_[i]->board->initialize(userIdOf(i), partner);
+    }
+  }
+
+  static uint32_t userIdOf(size_t index) { return static_cast<uint32_t>(11 + index); }
+  size_t size() const { return nodes_.size(); }
+  TestBoard& node(size_t i) { return *nodes_[i]; }
+  Board& board(size_t i) { return *nodes_[i]->board; }
+  std::mt19937& rng() { return rng_; }
+
+  bool idle() const {
+    return std::all_of(links_.begin(), links_.end(), [](const auto& l) { return l.second.empty(); });
+  }
+  size_t pending() const {
+    size_t n = 0;
+    for (const auto& l : links_) n += l.second.size();
+    return n;
+  }
+  // Delivers one message from a random non-empty link; false when idle.
+  bool deliverOne() {
+    std::vector<std::pair<uint32_t, uint32_t>> ready;
+    for (const auto& l : links_) {
+      if (!l.second.empty()) ready.push_back(l.first);
+    }
+    if (ready.empty()) return false;
+    const auto key = ready[std::uniform_int_distribution<size_t>(0, ready.size() - 1)(rng_)];
+    Bytes m = std::move(links_[key].front());
+    links_[key].pop_front();
+    ++delivered_;
+    if (key.second == kServer) {
+      atServer(key.first, m);
+    } else {
+      indexOf(key.second)->board->Dispatch(m);
+    }
+    return true;
+  }
+  // Delivers until nothing is left (bounded, so a livelock fails the test).
+  bool drain(size_t limit = 10'000'000) {
+    while (limit-- > 0) {
+      if (!deliverOne()) return true;
+    }
+    return false;
+  }
+  size_t delivered() const { return delivered_; }
+
+ private:
+  TestBoard* indexOf(uint32_t user) {
+    for (auto& n : nodes_) {
+      if (n->board->myUserId() == user) return n.get();
+    }
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      if (userIdOf(i) == user) return nodes_[i].get();
+    }
+    return nullptr;
+  }
+  void push(uint32_t from, uint32_t to, Bytes m) { links_[{from, to}].push_back(std::move(m)); }
+
+  void fromBoard(uint32_t user, uint32_t target, const Bytes& m) {
+    if (mode_ == Mode::PeerToPeer) {
+      push(user, target, m);
+    } else {
+      push(user, kServer, m);
+    }
+  }
+
+  // The least a server must do for boards to work: grant distinct id
+  // ranges, acknowledge queued messages, forward content to everyone else.
+  void atServer(uint32_t from, const Bytes& m) {
+    const uint8_t code = codeOf(m[0]);
+    if (isQueued(m[0])) push(kServer, from, build(Acknowledgement{}));
+    switch (static_cast<MessageCode>(code)) {
+      case MessageCode::kIdRange:
+        push(kServer, from, build(IdRangeGrant{nextRange_, nextRange_ + kRangeSize}));
+        nextRange_ += kRangeSize;
+        return;
+      case MessageCode::kStateRequest:
+      case MessageCode::kPageContents:
+      case MessageCode::kMissingItem:
+      case MessageCode::kTransferProgress:
+      case MessageCode::kStateReplyItem:
+      case MessageCode::kStateReplyEnd:
+      case MessageCode::kAcknowledgement:
+        return;
+      default:
+        break;
+    }
+    for (size_t i = 0; i < nodes_.size(); ++i) {
+      if (userIdOf(i) != from) push(kServer, userIdOf(i), m);
+    }
+  }
+
+  Mode mode_;
+  std::mt19937 rng_;
+  std::vector<std::unique_ptr<TestBoard>> nodes_;
+  std::map<std::pair<uint32_t, uint32_t>, std::deque<Bytes>> links_;
+  uint32_t nextRange_ = 1000;
+  size_t delivered_ = 0;
+};
+
+// --- Comparison ---------------------------------------------------------------
+
+// What another board must hold the same: pages by id with their names and
+// template, objects by id with kind, record and bulk record, and backgrounds
+// with their file bytes. Drawing order between objects committed at the same
+// time on different boards is not ordered by the protocol, so objects are
+// compared by id.
+struct BoardSnapshot {
+  struct Object {
+    uint8_t kind;
+    Bytes record;
+    Bytes bulk;
+    friend bool operator==(const Object&, const Object&) = default;
+  };
+  struct PageState {
+    std::string name;
+    std::string templateName;
+    std::map<uint32_t, Object> objects;
+    bool hasBackground = false;
+    uint32_t backgroundNumber = 0;
+    std::string extension;
+    Bytes backgroundFile;
+    friend bool operator==(const PageState&, const PageState&) = default;
+  };
+  std::map<uint32_t, PageState> pages;
+  friend bool operator==(const BoardSnapshot&, const BoardSnapshot&) = default;
+
+  static BoardSnapshot of(const Board& board, const FakeFiles& files) {
+    BoardSnapshot s;
+    for (const auto& page : board.pages()) {
+      PageState& p = s.pages[page->id()];
+      p.name = page->name();
+      p.templateName = page->templateName();
+      for (const PageObject& e : page->objects()) {
+        p.objects[e.id] = {static_cast<uint8_t>(e.object->kind()), saveRecord(*e.object), e.bulk};
+      }
+      p.hasBackground = page->hasBackgroundFile();
+      if (p.hasBackground) {
+        p.backgroundNumber = page->backgroundNumber();
+        p.extension = page->backgroundExtension();
+        auto it = files.files.find(board.backgroundPath(page->backgroundNumber(),
+                                                        page->backgroundExtension()));
+        if (it != files.files.end()) p.backgroundFile = it->second;
+      }
+    }
+    return s;
+  }
+  static BoardSnapshot of(TestBoard& b) { return of(*b.board, b.files); }
+};
+
+// The first difference between two boards, readable in a failure message.
+inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const BoardSnapshot& b) {
+  if (a == b) return ::testing::AssertionSuccess();
+  std::ostringstream out;
+  for (const auto& [id, pa] : a.pages) {
+    auto it = b.pages.find(id);
+    if (it == b.pages.end()) {
+      out << "page " << id << " only on the first board";
+      return ::testing::AssertionFailure() << out.str();
+    }
+    const auto& pb = it->second;
+    if (pa.name != pb.name) out << "page " << id << " named '" << pa.name << "' vs '" << pb.name << "'";
+    else if (pa.templateName != pb.templateName) out << "page " << id << " template differs";
+    else if (pa.hasBackground != pb.hasBackground || pa.backgroundNumber != pb.backgroundNumber ||
+             pa.extension != pb.extension || pa.backgroundFile != pb.backgroundFile)
+      out << "page " << id << " background " << pa.hasBackground << "/" << pa.backgroundNumber
+          << " vs " << pb.hasBackground << "/" << pb.backgroundNumber;
+    else if (pa.objects != pb.objects) {
+      out << "page " << id << " objects:";
+      for (const auto& [oid, o] : pa.objects) {
+        auto ob = pb.objects.find(oid);
+        if (ob == pb.objects.end()) out << " " << oid << " only first;";
+        else if (!(ob->second == o)) out << " " << oid << " differs (kind " << int(o.kind) << ");";
+      }
+      for (const auto& [oid, o] : pb.objects)
+        if (!pa.objects.count(oid)) out << " " << oid << " only second;";
+    }
+    if (!out.str().empty()) return ::testing::AssertionFailure() << out.str();
+  }
+  for (const auto& [id, pb] : b.pages)
+    if (!a.pages.count(id)) return ::testing::AssertionFailure() << "page " << id << " only on the second board";
+  return ::testing::AssertionFailure() << "boards differ";
+}
+
+// --- Local operations ---------------------------------------------------------
+
+// A picture of a few dozen pixels a side: a gradient with a little noise, as
+// a photograph would be (JPEG cannot pack pure noise into the bulk record).
+inline std::unique_ptr<ImageObject> randomPicture(std::mt19937& rng, Point at) {
+  const uint16_t w = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
+  const uint16_t h = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
+  const size_t row = ((3u * w - 1) / 4 + 1) * 4;
+  const uint8_t tint = static_cast<uint8_t>(rng());
+  Bytes pixels(row * h);
+  for (size_t y = 0; y < h; ++y) {
+    for (size_t x = 0; x < 3u * w; ++x) {
+      pixels[y * row + x] = static_cast<uint8_t>(x + 2 * y + tint + rng() % 4);
+    }
+  }
+  auto image = std::make_unique<ImageObject>();
+  image->attachPixels(std::move(pixels), w, h, at, {at.x + w, at.y + h});
+  return image;
+}
+
+// An object of the given kind, as the canvas would commit it.
+inline std::unique_ptr<BoardObject> makeObject(uint8_t kind, std::mt19937& rng, uint32_t userId) {
+  auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
+  const Point a{coord(), coord()};
+  const Point b{coord(), coord()};
+  ToolSettings settings;
+  settings.width = static_cast<uint8_t>(1 + rng() % 10);
+  settings.style = rng() % 5;
+  settings.colour = rng() & 0xFFFFFF;
+  settings.fill = (rng() % 2) ? rng() & 0xFFFFFF : 0;
+  switch (kind) {
+    case 14:
+      return randomPicture(rng, a);
+    case 15: {
+      auto text = std::make_unique<TextObject>();
+      text->setText("note " + std::to_string(rng() % 1000));
+      text->moveTo(PackedPoint::pack(a));
+      text->setColour(settings.colour);
+      return text;
+    }
+    case 17: {
+      auto hand = std::make_unique<HandSymbolObject>(userId, a);
+      hand->setColour(settings.colour);
+      return hand;
+    }
+    case 10: {
+      ToolStart start = ObjectFactory().startFromTool(10, a, settings);
+      auto* pencil = static_cast<PencilObject*>(start.object.get());
+      const int n = 1 + static_cast<int>(rng() % 40);
+      for (int i = 0; i < n; ++i) pencil->addPoint({coord(), coord()});
+      return std::move(start.object);
+    }
+    default: {
+      ToolStart start = ObjectFactory().startFromTool(kind, a, settings);
+      if (!start.object) return nullptr;
+      start.object->moveHandle(start.dragHandle, b);
+      return std::move(start.object);
+    }
+  }
+}
+
+inline constexpr uint8_t kCommittableKinds[] = {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25};
+
+// Random local operations on one board of a relay. While messages are on
+// their way, a board only changes what it made itself (pages it added,
+// objects it committed): concurrent conflicting edits of the same page are
+// not ordered by the protocol. Once the relay is idle, anything goes.
+class RandomOperations {
+ public:
+  explicit RandomOperations(InMemoryRelay& relay) : relay_(relay), owned_(relay.size()) {}
+
+  void step() {
+    std::mt19937& rng = relay_.rng();
+    const size_t who = rng() % relay_.size();
+    TestBoard& node = relay_.node(who);
+    Board& board = *node.board;
+    // Now and then a board works on anything, and everyone catches up before
+    // the next operation; otherwise boards work concurrently on their own.
+    const bool quiet = relay_.idle() && rng() % 2;
+    const uint32_t page = pickPage(board, who, quiet);
+    const int op = static_cast<int>(rng() % 100);
+    if (op < 35) {
+      const uint8_t kind = kCommittableKinds[rng() % std::size(kCommittableKinds)];
+      auto object = makeObject(kind, rng, board.myUserId());
+      // Page 0 would be the current page, which may be anybody's.
+      if (object && page != 0) {
+        const uint32_t id = board.commitObject(std::move(object), page);
+        if (id) owned_[who].objects.push_back({page, id});
+      }
+    } else if (op < 55) {
+      changeSomething(board, who, quiet);
+    } else if (op < 63) {
+      deleteSomething(board, who, quiet);
+    } else if (op < 70) {
+      const uint32_t id = board.addUserPage(0, (rng() % 2) ? "" : "Page " + std::to_string(rng() % 100));
+      if (id) owned_[who].pages.push_back(id);
+    } else if (op < 75) {
+      if (page != 0) board.renamePage(page, "Renamed " + std::to_string(rng() % 1000));
+    } else if (op < 80) {
+      removeSomePage(node, who, quiet);
+    } else if (op < 85) {
+      if (page != 0) board.clearPage(page);
+    } else if (op < 91) {
+      if (page != 0) setBackground(node, page);
+    } else if (op < 95) {
+      if (page != 0) board.goToPage(page, true);
+    } else {
+      // A template or none, as the background menu sets it.
+      if (page != 0 && board.goToPage(page, true) == page) {
+        board.setTemplateBackground((rng() % 2) ? "grid" : "nothing");
+      }
+    }
+    if (quiet) relay_.drain();
+  }
+
+  void setBackground(TestBoard& node, uint32_t page) {
+    std::mt19937& rng = relay_.rng();
+    static constexpr const char* kExtensions[] = {".bmp", ".jpg", ".jpeg", ".gif"};
+    const std::string source = "C:\\Pictures\\p" + std::to_string(rng() % 1000) +
+                               kExtensions[rng() % 4];
+    Bytes bytes(static_cast<size_t>(1 + rng() % 40000));
+    // Half the files compress (long runs), half do not.
+    const bool runs = rng() % 2;
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = runs ? uint8_t(i / 97) : uint8_t(rng());
+    node.files.files[source] = bytes;
+    if (node.board->goToPage(page, true) == page) node.board->setBackgroundFile(source);
+  }
+
+ private:
+  struct Owned {
+    std::vector<uint32_t> pages;
+    std::vector<std::pair<uint32_t, uint32_t>> objects;
+  };
+
+  // A page this board may work on: one it added, a system page while quiet
+  // (the owner of a system page is everyone), or any page while quiet.
+  uint32_t pickPage(Board& board, size_t who, bool quiet) {
+    std::mt19937& rng = relay_.rng();
+    if (quiet) {
+      const auto& pages = board.pages();
+      if (pages.empty()) return 0;
+      return pages[rng() % pages.size()]->id();
+    }
+    auto& mine = owned_[who].pages;
+    std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
+    if (mine.empty()) return 0;
+    return mine[rng() % mine.size()];
+  }
+
+  std::optional<std::pair<uint32_t, uint32_t>> pickObject(Board& board, size_t who, bool quiet) {
+    std::mt19937& rng = relay_.rng();
+    if (quiet) {
+      std::vector<std::pair<uint32_t, uint32_t>> all;
+      for (const auto& p : board.pages())
+        for (const auto& e : p->objects()) all.push_back({p->id(), e.id});
+      if (all.empty()) return std::nullopt;
+      return all[rng() % all.size()];
+    }
+    auto& mine = owned_[who].objects;
+    std::erase_if(mine, [&](const auto& o) {
+      const Page* p = board.findPage(o.first);
+      return !p || !p->findObject(o.second);
+    });
+    if (mine.empty()) return std::nullopt;
+    return mine[rng() % mine.size()];
+  }
+
+  void changeSomething(Board& board, size_t who, bool quiet) {
+    std::mt19937& rng = relay_.rng();
+    const auto target = pickObject(board, who, quiet);
+    if (!target) return;
+    static constexpr MessageCode kCodes[] = {
+        MessageCode::kSetColor,       MessageCode::kSetFill,        MessageCode::kSetWidth,
+        MessageCode::kMoveTo,         MessageCode::kSetPoints,      MessageCode::kSetFont,
+        MessageCode::kSetStyle,       MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
+        MessageCode::kSetBrightness,  MessageCode::kSetContrast};
+    ObjectChange change;
+    change.code = kCodes[rng() % std::size(kCodes)];
+    auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
+    switch (change.code) {
+      case MessageCode::kSetWidth:
+        change.value = 1 + rng() % 10;
+        break;
+      case MessageCode::kMoveTo:
+        change.value = PackedPoint::pack({coord(), coord()}).value;
+        break;
+      case MessageCode::kSetPoints:
+        change.value = (rng() % 2) ? rng() % 9 : PackedPoint::pack({coord(), coord()}).value;
+        change.second = PackedPoint::pack({coord(), coord()}).value;
+        break;
+      case MessageCode::kSetFont:
+        change.font.height = -static_cast<int32_t>(8 + rng() % 30);
+        change.font.weight = 400;
+        change.font.setFace((rng() % 2) ? "Arial" : "Courier New");
+        break;
+      case MessageCode::kSetStyle:
+        change.value = rng() % 5;
+        break;
+      case MessageCode::kSetOrientation:
+        change.value = 1 + rng() % 4;
+        break;
+      case MessageCode::kSetBrightness:
+      case MessageCode::kSetContrast:
+        change.value = static_cast<uint32_t>(static_cast<int32_t>(rng() % 101) - 50);
+        break;
+      default:
+        change.value = rng() & 0xFFFFFF;
+        break;
+    }
+    board.changeObject(target->first, target->second, change);
+  }
+
+  void deleteSomething(Board& board, size_t who, bool quiet) {
+    if (const auto target = pickObject(board, who, quiet)) {
+      board.deleteObject(target->first, target->second);
+    }
+  }
+
+  void removeSomePage(TestBoard& node, size_t who, bool quiet) {
+    Board& board = *node.board;
+    std::mt19937& rng = relay_.rng();
+    uint32_t page = 0;
+    if (quiet) {
+      std::vector<uint32_t> users;
+      for (const auto& p : board.pages())
+        if (isUserPage(p->id())) users.push_back(p->id());
+      if (!users.empty()) page = users[rng() % users.size()];
+    } else {
+      auto& mine = owned_[who].pages;
+      std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
+      if (!mine.empty()) page = mine[rng() % mine.size()];
+    }
+    if (page == 0) return;
+    node.view.answer = MessageBoxAnswer::Yes;
+    board.removePage(page, 0, true);
+  }
+
+  InMemoryRelay& relay_;
+  std::vector<Owned> owned_;
+};
+
+}  // namespace scribly::testing
