@@ -1,0 +1,172 @@
+// The page list: names, removal and its replacement, the refusals, what is
+// sent, the deferred page, and id allocation.
+#include <gtest/gtest.h>
+
+#include "tests/native/board_test_support.h"
+
+namespace scribly::testing {
+namespace {
+
+std::vector<uint32_t> pageIds(const Board& b) {
+  std::vector<uint32_t> ids;
+  for (const auto& p : b.pages()) ids.push_back(p->id());
+  return ids;
+}
+
+TEST(BoardPages, AFreshBoardHasSixSystemPagesWithPageOneCurrent) {
+  TestBoard b;
+  ASSERT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  for (uint32_t id = 1; id <= 6; ++id) {
+    EXPECT_EQ(b->findPage(id)->name(), "System Page-" + std::to_string(id));
+  }
+  EXPECT_EQ(b->currentPageId(), 1u);
+  EXPECT_EQ(b->nextPage(6)->id(), 1u);
+  EXPECT_EQ(b->previousPage(1)->id(), 6u);
+  EXPECT_EQ(b->nextPage(99), nullptr);
+}
+
+TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
+  TestBoard b;
+  b->initialize(11, 12);
+  b->addUserPage(20, "a");
+  b->addUserPage(21, "b");
+  b->goToPage(20, false);
+  b->removePage(20, 0, false);  // in the middle: the next one
+  EXPECT_EQ(b->currentPageId(), 21u);
+  b->removePage(21, 0, false);  // the last one: the previous one
+  EXPECT_EQ(b->currentPageId(), 6u);
+  EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+}
+
+TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeer) {
+  TestBoard b;
+  b->removePage(3, 0, true);
+  EXPECT_EQ(b.view.boxes, (std::vector<std::string>{std::string(kRemoveSystemPageTextKey)}));
+  EXPECT_NE(b->findPage(3), nullptr);
+  EXPECT_TRUE(b.host.sent.empty());
+
+  EXPECT_TRUE(b.receive(RemovePage{3, 0}));
+  EXPECT_EQ(b->findPage(3), nullptr);
+  EXPECT_EQ(b.view.boxes.size(), 1u);  // a peer is never asked
+}
+
+TEST(BoardPages, LocalRemovalAsksAndNeedsThePagePrivilege) {
+  TestBoard b;
+  b->addUserPage(30, "x");
+  b.view.answer = MessageBoxAnswer::No;
+  b->removePage(30, 0, true);
+  EXPECT_NE(b->findPage(30), nullptr);
+  b->setPrivilegeWord(kPrivilegeWrite);
+  b.view.answer = MessageBoxAnswer::Yes;
+  b->removePage(30, 0, true);
+  EXPECT_NE(b->findPage(30), nullptr);
+  EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
+  EXPECT_EQ(b->addUserPage(0), 0u);
+  EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
+}
+
+TEST(BoardPages, RemovingPageSevenSendsNothingAndPageEightSendsTheRemoval) {
+  TestBoard b;
+  b->addUserPage(7, "seven");
+  b->addUserPage(8, "eight");
+  b->removePage(7, 0, true);
+  EXPECT_EQ(b.host.countSent(MessageCode::kRemovePage), 0u);
+  EXPECT_EQ(b->findPage(7), nullptr);
+  b->removePage(8, 0, true);
+  ASSERT_EQ(b.host.countSent(MessageCode::kRemovePage), 1u);
+  EXPECT_EQ(parse<RemovePage>(b.host.sent.back().bytes)->page, 8u);
+}
+
+TEST(BoardPages, PeerToPeerPagesAreNamedAfterTheUser) {
+  for (const auto& [user, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"Ann", "Ann-101"}, {"", "User Page-101"}, {std::string(41, 'x'), "User Page-101"}}) {
+    TestBoard b;
+    if (!user.empty()) b.info.infos[11] = userInfoXml(user);
+    b->initialize(11, 12);  // the lower id counts down from -101
+    const uint32_t id = b->addUserPage(0);
+    ASSERT_EQ(id, static_cast<uint32_t>(-101));
+    EXPECT_EQ(b->findPage(id)->name(), expected);
+    const auto sent = parse<AddPage>(b.host.sent.back().bytes);
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(sent->name, expected);
+    EXPECT_EQ(b->currentPageId(), 1u);  // adding does not go there
+  }
+}
+
+TEST(BoardPages, AnIdAboveTheOtherCountsUpFrom100) {
+  TestBoard b;
+  b->initialize(12, 11);
+  EXPECT_EQ(b->idAllocator().allocate(), 100u);
+  EXPECT_EQ(b->idAllocator().allocate(), 101u);
+}
+
+TEST(BoardPages, APeersPageChangeWaitsForTheButtonRelease) {
+  TestBoard b;
+  b->addUserPage(40, "p");
+  b->pressMouse();
+  EXPECT_TRUE(b.receive(CurrentPage{40}));
+  EXPECT_EQ(b->currentPageId(), 1u);
+  EXPECT_EQ(b->deferredPage(), 40u);
+  b->releaseMouse();
+  EXPECT_EQ(b->currentPageId(), 40u);
+  EXPECT_EQ(b->deferredPage(), 0u);
+}
+
+TEST(BoardPages, GoingToAMissingPageCreatesItAndOnlyTheLeadSendsIt) {
+  TestBoard b;
+  b->goToPage(50, true);
+  EXPECT_EQ(b->findPage(50)->name(), "System Page-50");
+  EXPECT_EQ(b.view.contents.back(), (FakeView::Note{ContentsChange::PageAdded, 50}));
+  EXPECT_EQ(b.host.countSent(MessageCode::kCurrentPage), 1u);
+  b->setPrivilegeWord(kPrivilegeWrite);  // no lead
+  b->goToPage(2, true);
+  EXPECT_EQ(b.host.countSent(MessageCode::kCurrentPage), 1u);
+}
+
+TEST(BoardIds, ServerModeAsksForARangeOnceBelowTenRemaining) {
+  TestBoard b(false);
+  b->initialize(11, 77);
+  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 1u);
+  EXPECT_EQ(b.host.countSent(MessageCode::kStateRequest), 1u);
+  EXPECT_EQ(b->idAllocator().allocate(), 0u);  // no range yet
+  EXPECT_TRUE(b.receive(IdRangeGrant{1000, 1012}, false));
+  EXPECT_EQ(b->idAllocator().allocate(), 1000u);  // 12 left: no request
+  EXPECT_EQ(b->idAllocator().allocate(), 1001u);
+  EXPECT_EQ(b->idAllocator().allocate(), 1002u);  // 10 left
+  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 1u);
+  EXPECT_EQ(b->idAllocator().allocate(), 1003u);  // 9 left: asks
+  EXPECT_EQ(b->idAllocator().allocate(), 1004u);
+  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 2u);
+  EXPECT_TRUE(b.receive(IdRangeGrant{5000, 6000}, false));
+  EXPECT_FALSE(b.receive(IdRangeGrant{7000, 8000}, false));  // one pending at a time
+  for (int i = 0; i < 7; ++i) b->idAllocator().allocate();
+  EXPECT_EQ(b->idAllocator().allocate(), 5000u);
+}
+
+TEST(BoardPrivileges, TheWordGivesTheFlagsByConferenceShape) {
+  EXPECT_EQ(privilegesFromWord(0x18, false), (Privileges{false, false, true}));
+  EXPECT_EQ(privilegesFromWord(0x1A, false), (Privileges{true, false, true}));
+  EXPECT_EQ(privilegesFromWord(0x02, false), (Privileges{false, false, false}));
+  EXPECT_EQ(privilegesFromWord(0x02, true), (Privileges{true, false, false}));
+  EXPECT_EQ(privilegesFromWord(0x04, true), (Privileges{false, false, true}));
+  EXPECT_EQ(privilegesFromWord(0x01, true), (Privileges{false, true, false}));
+}
+
+TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
+  TestBoard b;
+  b->initialize(11, 12);
+  std::mt19937 rng(1);
+  b->addUserPage(0);
+  b->goToPage(3, true);
+  ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
+  b->setPrivilegeWord(0);
+  b->Reset();
+  EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  EXPECT_TRUE(b->findPage(3)->objects().empty());
+  EXPECT_EQ(b->currentPageId(), 1u);
+  EXPECT_EQ(b->privileges(), Privileges{});
+  EXPECT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
+}
+
+}  // namespace
+}  // namespace scribly::testing
