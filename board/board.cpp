@@ -87,9 +87,6 @@ Board::~Board() = default;
 // --- Channel -----------------------------------------------------------------
 
 void Board::Outlet::sendNow(std::span<const uint8_t> message, uint32_t hostLevel) {
-  if (!message.empty() && codeOf(message[0]) == toByte(MessageCode::kTransferEnd)) {
-    if (auto end = parse<TransferEnd>(message)) board_.backgroundsInFlight_.erase(end->key);
-  }
   board_.channel_.sendNow(message, hostLevel);
 }
 
@@ -132,7 +129,6 @@ void Board::initialize(uint32_t myUserId, uint32_t hostId) {
 
 void Board::Reset() {
   transfers_.clear();
-  backgroundsInFlight_.clear();
   // The board stays in its conference: it keeps its identity and goes on
   // handing out ids, so it can still draw after the reset.
   ids_.reset();

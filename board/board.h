@@ -214,9 +214,7 @@ class Board {
   ConferenceChannel& channel() { return channel_; }
 
  private:
-  // Between the queue and the conference: notes which background transfers
-  // have fully left, because clearing a page makes the queue drop waiting
-  // transfers of that page while its background must still reach the peers.
+  // Between the queue and the conference; the place to watch what leaves.
   class Outlet final : public SendChannel {
    public:
     explicit Outlet(Board& board) : board_(board) {}
@@ -289,8 +287,6 @@ class Board {
 
   // User information texts by user id, bounded.
   std::map<uint32_t, std::string> userInfo_;
-  // Background transfers queued whose end has not left yet: key -> page.
-  std::map<uint32_t, uint32_t> backgroundsInFlight_;
   // Set while a peer's message is applied: what the board sends then is
   // capped, so a peer that never acknowledges cannot grow the queue.
   bool dispatching_ = false;

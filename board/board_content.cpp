@@ -238,15 +238,6 @@ bool Board::clearPage(uint32_t pageId) {
   } else {
     sendMessage(ClearPage{id}, kLevelFirst);
   }
-  // The queue has just dropped the waiting transfers of this page; the
-  // background stays on a clear, so a background still waiting goes again.
-  const uint32_t number = page->backgroundNumber();
-  auto inFlight = backgroundsInFlight_.find(number);
-  if (page->hasBackgroundFile() && inFlight != backgroundsInFlight_.end() &&
-      inFlight->second == id && !page->backgroundBulk().empty()) {
-    const std::vector<uint8_t> envelope = page->backgroundBulk();
-    sendTransfer(number, id, envelope);
-  }
   return true;
 }
 
@@ -326,7 +317,6 @@ bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
   if (!page || !privileges_.write) return false;
   if (local && page->hasBackgroundFile()) {
     sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-    backgroundsInFlight_.erase(page->backgroundNumber());
     page->dropBackgroundFile();
   }
   const uint32_t number = ids_.allocate();
@@ -344,7 +334,6 @@ bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
 
   sendMessage(BackgroundAnnounce{page->id(), number}, kLevelFirst);
   mirrorBulk(page->id(), number, envelope, false);
-  backgroundsInFlight_[number] = page->id();
   sendTransfer(number, page->id(), envelope);
 
   page->announceBackground(number);
@@ -371,8 +360,7 @@ bool Board::setTemplateBackground(std::string_view name, uint32_t pageId) {
     page->setTemplateName(templateName);
     if (page->hasBackgroundFile()) {
       sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-      backgroundsInFlight_.erase(page->backgroundNumber());
-      page->dropBackgroundFile();
+        page->dropBackgroundFile();
     }
     sendMessage(SetBackgroundByName{page->id(), std::string(name)}, kLevelFirst);
     env_.view.invalidateAll(true);
