@@ -1,0 +1,120 @@
+#pragma once
+// The server of a server-relayed conference. Participants' boards send every
+// message to the server (target 0); it grants id ranges, acknowledges queued
+// messages, relays the whiteboard messages to everyone else and keeps a
+// replica of the board, from which it answers joiners that catch up page by
+// page. Transport-free: the host (or a test) hands it bytes and receives its
+// deliveries through a callback. Protocol behaviour: host/RELAY_SERVER.md.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace scribly {
+
+class Board;
+class ReplicaHost;
+
+// Bounds of everything a participant can make the server hold.
+struct RelayServerLimits {
+  // Granted ids start here: clear of the system pages and of small test ids.
+  uint32_t firstGrantedId = 0x10000;
+  // Ids stay below the sign bit, where peer-to-peer boards count down from.
+  uint32_t lastGrantedId = 0x7FFFFFFF;
+  uint32_t idRangeSize = 4096;
+  uint32_t maxGrantsPerParticipant = 4096;
+  size_t maxParticipants = 256;
+  // Transfers a participant may have open at once, and the bytes they hold.
+  size_t maxOpenTransfers = 8;
+  size_t maxOpenTransferBytes = size_t{160} << 20;
+  // The replica's size: pages beyond the system ones, objects on all pages.
+  size_t maxPages = 4096;
+  size_t maxObjects = 500000;
+};
+
+class RelayServer {
+ public:
+  // One message to one participant. The bytes are valid during the call only.
+  using Deliver = std::function<void(uint32_t toUser, std::span<const uint8_t> message)>;
+
+  explicit RelayServer(Deliver deliver, RelayServerLimits limits = {});
+  ~RelayServer();
+  RelayServer(const RelayServer&) = delete;
+  RelayServer& operator=(const RelayServer&) = delete;
+
+  // Admits a participant by its user id; false for 0, a user already in, or
+  // a full conference.
+  bool connect(uint32_t userId);
+  // Forgets the participant and its unfinished transfers; its ids stay spent.
+  void disconnect(uint32_t userId);
+  bool connected(uint32_t userId) const { return participants_.count(userId) != 0; }
+  size_t participantCount() const { return participants_.size(); }
+
+  // One message from a participant, as its SendTo handed it over. Bytes from
+  // users who are not connected are ignored.
+  void receive(uint32_t fromUser, std::span<const uint8_t> message);
+
+  // The server's copy of the board, for inspection.
+  const Board& replica() const;
+  size_t openTransferBytes(uint32_t userId) const;
+  size_t objectCount() const { return objectCount_; }
+
+ private:
+  struct IdRange {
+    uint32_t start = 0;
+    uint32_t end = 0;  // exclusive
+  };
+  // A transfer a participant is sending; the replica assembles the bytes.
+  struct IncomingTransfer {
+    uint32_t total = 0;
+    uint32_t received = 0;
+  };
+  struct Participant {
+    std::vector<IdRange> ranges;  // in grant order, so ascending
+    std::map<uint32_t, IncomingTransfer> transfers;
+    size_t openBytes = 0;
+    // The page it showed last: where its missing items are looked up first.
+    uint32_t shownPage = 0;
+  };
+
+  void send(uint32_t toUser, std::span<const uint8_t> message);
+  void relay(uint32_t fromUser, std::span<const uint8_t> message);
+
+  void grantRange(uint32_t user, Participant& p);
+  bool ownsId(const Participant& p, uint32_t id) const;
+  // Whether a whiteboard message may go on to the others and the replica.
+  bool admits(Participant& p, uint8_t code, std::span<const uint8_t> message);
+  bool admitsTransfer(Participant& p, uint8_t code, std::span<const uint8_t> message);
+
+  std::unique_ptr<Board> makeReplica();
+  void applyToReplica(uint8_t code, std::span<const uint8_t> message);
+  void confirmRemoval(uint32_t user, uint8_t code, std::span<const uint8_t> message);
+  void answerStateRequest(uint32_t user, std::span<const uint8_t> message);
+  void answerPageShown(uint32_t user, Participant& p, std::span<const uint8_t> message);
+  void answerMissingItem(uint32_t user, const Participant& p, std::span<const uint8_t> message);
+  size_t countObjects() const;
+
+  Deliver deliver_;
+  RelayServerLimits limits_;
+  std::map<uint32_t, Participant> participants_;
+  uint32_t nextGrant_;
+  size_t objectCount_ = 0;
+  // Pages created by a create-named-page message (document pages), so a
+  // joiner learns them the same way.
+  std::map<uint32_t, bool> documentPages_;
+  // The latest template background by name per page (a file background
+  // leaves the template as it is).
+  std::map<uint32_t, std::vector<uint8_t>> namedBackgrounds_;
+  std::vector<uint8_t> lastScale_;
+  // A lead has named its current page at least once.
+  bool currentPageKnown_ = false;
+  std::unique_ptr<ReplicaHost> replicaHost_;
+  std::unique_ptr<Board> replica_;
+};
+
+}  // namespace scribly

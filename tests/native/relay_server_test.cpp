@@ -1,0 +1,421 @@
+#include "host/relay_server.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "board/board.h"
+#include "collab/message_codec.h"
+#include "objects/image_object.h"
+#include "objects/rect_object.h"
+
+namespace scribly {
+namespace {
+
+constexpr uint32_t kAnn = 11;
+constexpr uint32_t kBob = 12;
+constexpr uint32_t kCid = 13;
+
+struct Delivery {
+  uint32_t to = 0;
+  std::vector<uint8_t> bytes;
+};
+
+std::vector<uint8_t> queued(std::vector<uint8_t> m) {
+  m[0] |= kQueuedFlag;
+  return m;
+}
+
+std::vector<uint8_t> rectRecord(int16_t x) {
+  RectObject rect;
+  rect.setPoints(PackedPoint::pack({x, 10}), PackedPoint::pack({int16_t(x + 40), 50}));
+  rect.setColour(0x0000FF);
+  return saveRecord(rect);
+}
+
+std::vector<uint8_t> rectCreation(uint32_t page, uint32_t id, int16_t x = 10) {
+  const std::vector<uint8_t> record = rectRecord(x);
+  return build(CreateObject{12, page, id, record});
+}
+
+// A picture of w x h grey pixels and its bulk record, as a sender makes them.
+struct Picture {
+  std::vector<uint8_t> creation;
+  std::vector<uint8_t> bulk;
+};
+Picture picture(uint32_t page, uint32_t id, uint16_t w, uint16_t h) {
+  ImageObject img;
+  std::vector<uint8_t> px(size_t{w} * h * 3);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 7);
+  EXPECT_TRUE(img.attachPixels(std::move(px), w, h, {0, 0}, {int16_t(w), int16_t(h)}));
+  const std::vector<uint8_t> record = saveRecord(img);
+  return {build(CreateObject{14, page, id, record}), saveBulkRecord(img)};
+}
+
+class RelayServerTest : public ::testing::Test {
+ protected:
+  RelayServerTest() { start({}); }
+
+  void start(RelayServerLimits limits) {
+    out.clear();
+    server = std::make_unique<RelayServer>(
+        [this](uint32_t to, std::span<const uint8_t> m) {
+          out.push_back({to, {m.begin(), m.end()}});
+        },
+        limits);
+    for (uint32_t user : {kAnn, kBob, kCid}) server->connect(user);
+  }
+
+  void receive(uint32_t from, std::span<const uint8_t> m) { server->receive(from, m); }
+
+  // Asks for a range and answers the grant, or nullopt when none came.
+  std::optional<IdRangeGrant> requestRange(uint32_t user) {
+    out.clear();
+    receive(user, build(IdRangeRequest{}));
+    for (const Delivery& d : out) {
+      if (d.to == user) return parse<IdRangeGrant>(d.bytes);
+    }
+    return std::nullopt;
+  }
+
+  std::vector<Delivery> to(uint32_t user) const {
+    std::vector<Delivery> r;
+    for (const Delivery& d : out) {
+      if (d.to == user) r.push_back(d);
+    }
+    return r;
+  }
+  std::vector<uint8_t> codesTo(uint32_t user) const {
+    std::vector<uint8_t> r;
+    for (const Delivery& d : to(user)) r.push_back(codeOf(d.bytes[0]));
+    return r;
+  }
+
+  // The bytes of one transfer among a participant's deliveries, assembled.
+  std::vector<uint8_t> transferTo(uint32_t user, uint32_t key) const {
+    std::vector<uint8_t> data;
+    bool ended = false;
+    for (const Delivery& d : to(user)) {
+      if (auto c = parse<TransferChunk>(d.bytes); c && c->key == key) {
+        data.insert(data.end(), c->data.begin(), c->data.end());
+      }
+      if (auto e = parse<TransferEnd>(d.bytes); e && e->key == key) ended = true;
+    }
+    return ended ? data : std::vector<uint8_t>{};
+  }
+
+  void sendTransfer(uint32_t from, uint32_t key, uint32_t page, std::span<const uint8_t> data) {
+    receive(from, queued(build(TransferBegin{key, from, page, uint32_t(data.size())})));
+    for (size_t at = 0; at < data.size(); at += kMaxChunkBytes) {
+      const size_t n = std::min(kMaxChunkBytes, data.size() - at);
+      receive(from, queued(build(TransferChunk{key, data.subspan(at, n)})));
+    }
+    receive(from, queued(build(TransferEnd{key, page})));
+  }
+
+  std::vector<Delivery> out;
+  std::unique_ptr<RelayServer> server;
+};
+
+// --- Id ranges -------------------------------------------------------------
+
+TEST_F(RelayServerTest, EveryRequestGetsAFreshRangeDisjointFromAllOthers) {
+  std::vector<IdRangeGrant> grants;
+  for (uint32_t user : {kAnn, kBob, kCid, kAnn, kBob}) {
+    const auto g = requestRange(user);
+    ASSERT_TRUE(g);
+    EXPECT_LT(g->start, g->end);
+    EXPECT_GT(g->start, kLastSystemPage);
+    EXPECT_LE(g->end, 0x80000000u);
+    grants.push_back(*g);
+  }
+  for (size_t i = 0; i < grants.size(); ++i) {
+    for (size_t j = i + 1; j < grants.size(); ++j) {
+      EXPECT_TRUE(grants[i].end <= grants[j].start || grants[j].end <= grants[i].start)
+          << i << " overlaps " << j;
+    }
+  }
+}
+
+TEST_F(RelayServerTest, GrantsStopAtThePerParticipantCapAndAtTheEndOfTheIdSpace) {
+  start({.firstGrantedId = 1000, .lastGrantedId = 1299, .idRangeSize = 100,
+         .maxGrantsPerParticipant = 2});
+  EXPECT_TRUE(requestRange(kAnn));
+  EXPECT_TRUE(requestRange(kAnn));
+  EXPECT_FALSE(requestRange(kAnn));
+  const auto last = requestRange(kBob);
+  ASSERT_TRUE(last);
+  EXPECT_EQ(last->end, 1300u);
+  EXPECT_FALSE(requestRange(kCid));
+}
+
+// --- Acknowledgements --------------------------------------------------------
+
+TEST_F(RelayServerTest, EveryQueuedMessageIsAcknowledgedWhateverBecomesOfIt) {
+  requestRange(kAnn);
+  const auto grant = requestRange(kAnn);
+  const std::vector<std::vector<uint8_t>> messages = {
+      queued(rectCreation(1, grant->start)),  // relayed
+      queued(rectCreation(1, 5)),             // refused: not Ann's id
+      {0x01},                                 // code 0, flagged
+      {0xFF, 1, 2},                           // unknown code
+      queued(build(MissingItem{77})),         // answered with nothing
+      queued(build(TransferChunk{1, {}})),    // no such transfer
+  };
+  for (const auto& m : messages) {
+    out.clear();
+    receive(kAnn, m);
+    ASSERT_FALSE(to(kAnn).empty());
+    EXPECT_EQ(to(kAnn).back().bytes, std::vector<uint8_t>{0xA0});
+  }
+  out.clear();
+  receive(kAnn, rectCreation(1, grant->start + 1));  // flag clear: level 0
+  EXPECT_TRUE(to(kAnn).empty());
+  receive(99, queued(rectCreation(1, grant->start + 2)));  // not connected
+  EXPECT_EQ(out.size(), 2u);                              // only Ann's creation to Bob and Cid
+}
+
+// --- Relaying ----------------------------------------------------------------
+
+TEST_F(RelayServerTest, WhiteboardMessagesReachEveryoneButTheSenderUnchanged) {
+  const auto grant = requestRange(kAnn);
+  const std::vector<uint8_t> creation = queued(rectCreation(3, grant->start));
+  out.clear();
+  receive(kAnn, creation);
+  ASSERT_EQ(to(kBob).size(), 1u);
+  ASSERT_EQ(to(kCid).size(), 1u);
+  EXPECT_EQ(to(kBob)[0].bytes, creation);
+  EXPECT_EQ(to(kCid)[0].bytes, creation);
+  EXPECT_EQ(codesTo(kAnn), std::vector<uint8_t>{80});
+
+  out.clear();
+  receive(kBob, build(DeleteObject{3, grant->start}));  // anyone may change anything
+  EXPECT_EQ(to(kAnn).size(), 1u);
+  EXPECT_EQ(to(kCid).size(), 1u);
+  EXPECT_TRUE(to(kBob).empty());
+}
+
+TEST_F(RelayServerTest, IdsOutsideTheSendersRangesMalformedAndServerBoundMessagesStayHere) {
+  const auto ann = requestRange(kAnn);
+  const auto bob = requestRange(kBob);
+  std::vector<uint8_t> truncated = rectCreation(1, ann->start);
+  truncated.resize(7);
+  const std::vector<std::vector<uint8_t>> kept = {
+      rectCreation(1, bob->start),                   // Bob's id
+      rectCreation(1, ann->end),                     // just past Ann's range
+      build(AddPage{bob->start, "x"}),               // Bob's page id
+      build(BackgroundAnnounce{1, bob->start + 1}),  // Bob's file number
+      truncated,
+      build(StateReplyItem{1}),
+      build(StateReplyEnd{}),
+      build(BackgroundReady{1, ann->start}),
+      build(Acknowledgement{}),
+      {firstByteOf(30)},  // creation code without a kind
+      std::vector<uint8_t>(kMaxMessageBytes + 1, firstByteOf(MessageCode::kSetColor)),
+  };
+  out.clear();
+  for (const auto& m : kept) receive(kAnn, m);
+  EXPECT_TRUE(out.empty());
+}
+
+// --- Transfers ---------------------------------------------------------------
+
+TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
+  start({.maxOpenTransfers = 2, .maxOpenTransferBytes = 1000});
+  const auto g = requestRange(kAnn);
+  out.clear();
+  receive(kAnn, build(TransferBegin{g->start, kAnn, 1, 600}));
+  receive(kAnn, build(TransferBegin{g->start + 1, kAnn, 1, 500}));  // over the bytes
+  receive(kAnn, build(TransferBegin{g->start + 2, kAnn, 1, 400}));
+  receive(kAnn, build(TransferBegin{g->start + 3, kAnn, 1, 1}));  // over the count
+  receive(kAnn, build(TransferBegin{g->start + 2, kAnn, 1, 4}));  // key already open
+  EXPECT_EQ(to(kBob).size(), 2u);
+  EXPECT_EQ(server->openTransferBytes(kAnn), 1000u);
+
+  out.clear();
+  receive(kAnn, build(TransferEnd{g->start + 2, 1}));
+  receive(kAnn, build(TransferEnd{g->start + 2, 1}));  // already ended
+  EXPECT_EQ(to(kBob).size(), 1u);
+  EXPECT_EQ(server->openTransferBytes(kAnn), 600u);
+  server->disconnect(kAnn);
+  EXPECT_EQ(server->openTransferBytes(kAnn), 0u);
+}
+
+TEST_F(RelayServerTest, TransferBeyondTheEnvelopeCapOrOfZeroLengthIsRefused) {
+  const auto g = requestRange(kAnn);
+  out.clear();
+  receive(kAnn, build(TransferBegin{g->start, kAnn, 1, 0}));
+  receive(kAnn, build(TransferBegin{g->start + 1, kAnn, 1,
+                                    uint32_t(kEnvelopeHeaderBytes + kMaxPayloadBytes + 1)}));
+  receive(kAnn, build(TransferBegin{7, kAnn, 1, 10}));  // key not Ann's
+  EXPECT_TRUE(out.empty());
+}
+
+TEST_F(RelayServerTest, OverflowingChunkIsRelayedSoEveryBoardFailsTheTransferAlike) {
+  const auto g = requestRange(kAnn);
+  const std::vector<uint8_t> data(10, 1);
+  receive(kAnn, build(TransferBegin{g->start, kAnn, 1, 5}));
+  out.clear();
+  receive(kAnn, build(TransferChunk{g->start, data}));
+  receive(kAnn, build(TransferEnd{g->start, 1}));  // the transfer is gone
+  EXPECT_EQ(codesTo(kBob), std::vector<uint8_t>{33});
+  EXPECT_EQ(server->openTransferBytes(kAnn), 0u);
+}
+
+// --- The replica's answers -----------------------------------------------------
+
+TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
+  const auto g = requestRange(kAnn);
+  receive(kAnn, rectCreation(4, g->start + 2));
+  receive(kAnn, rectCreation(4, g->start));
+  receive(kAnn, rectCreation(5, g->start + 1));
+  out.clear();
+  receive(kBob, queued(build(PageShown{4})));
+  ASSERT_EQ(codesTo(kBob), (std::vector<uint8_t>{94, 80}));
+  const auto list = parse<PageContents>(to(kBob)[0].bytes);
+  ASSERT_TRUE(list);
+  EXPECT_EQ(list->page, 4u);
+  EXPECT_EQ(list->ids, (std::vector<uint32_t>{g->start + 2, g->start}));
+  EXPECT_TRUE(to(kAnn).empty());
+  EXPECT_TRUE(to(kCid).empty());
+}
+
+TEST_F(RelayServerTest, LongContentsListsAreSplitIntoWholeMessages) {
+  start({.idRangeSize = 9000});
+  const auto g = requestRange(kAnn);
+  const uint32_t count = 8300;  // over one message's worth
+  for (uint32_t i = 0; i < count; ++i) receive(kAnn, rectCreation(2, g->start + i));
+  out.clear();
+  receive(kBob, build(PageShown{2}));
+  std::vector<uint32_t> ids;
+  size_t messages = 0;
+  for (const Delivery& d : to(kBob)) {
+    ASSERT_LE(d.bytes.size(), kMaxMessageBytes);
+    const auto list = parse<PageContents>(d.bytes);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->page, 2u);
+    ids.insert(ids.end(), list->ids.begin(), list->ids.end());
+    ++messages;
+  }
+  EXPECT_EQ(messages, 2u);
+  ASSERT_EQ(ids.size(), count);
+  for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(ids[i], g->start + i);
+}
+
+TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
+  const auto g = requestRange(kAnn);
+  receive(kAnn, rectCreation(3, g->start, 10));
+  receive(kAnn, build(SetObjectValue{42, 3, g->start, 0x00FF00}));
+  receive(kBob, build(PageShown{3}));
+  out.clear();
+  receive(kBob, queued(build(MissingItem{g->start})));
+  ASSERT_EQ(codesTo(kBob), (std::vector<uint8_t>{12, 80}));
+  const std::vector<Delivery> bob = to(kBob);  // the parsed record points into it
+  const auto created = parse<CreateObject>(bob[0].bytes);
+  ASSERT_TRUE(created);
+  EXPECT_EQ(created->page, 3u);
+  EXPECT_EQ(created->objectId, g->start);
+  RectObject got;
+  ASSERT_TRUE(got.load(created->record));
+  uint32_t colour = 0;
+  ASSERT_TRUE(got.getColour(colour));
+  EXPECT_EQ(colour, 0x00FF00u);
+}
+
+TEST_F(RelayServerTest, MissingItemIsFoundOnAnyPageAndUnknownIdsGetNothing) {
+  const auto g = requestRange(kAnn);
+  receive(kAnn, rectCreation(6, g->start));
+  receive(kBob, build(PageShown{2}));
+  out.clear();
+  receive(kBob, build(MissingItem{g->start}));
+  receive(kBob, build(MissingItem{g->start + 1}));
+  receive(kBob, build(MissingItem{0}));
+  EXPECT_EQ(codesTo(kBob), std::vector<uint8_t>{12});
+}
+
+TEST_F(RelayServerTest, MissingPictureComesWithItsPixelsAsTheyTravelled) {
+  const auto g = requestRange(kAnn);
+  const Picture pic = picture(2, g->start, 300, 200);
+  ASSERT_GT(pic.bulk.size(), kMaxChunkBytes);  // several chunks
+  receive(kAnn, queued(pic.creation));
+  sendTransfer(kAnn, g->start, 2, pic.bulk);
+  out.clear();
+  receive(kCid, build(MissingItem{g->start}));
+  const std::vector<uint8_t> codes = codesTo(kCid);
+  ASSERT_GE(codes.size(), 4u);
+  EXPECT_EQ(codes.front(), 14);
+  EXPECT_EQ(codes[1], 32);
+  EXPECT_EQ(codes.back(), 34);
+  EXPECT_EQ(transferTo(kCid, g->start), pic.bulk);
+  const auto begin = parse<TransferBegin>(to(kCid)[1].bytes);
+  EXPECT_NE(begin->senderUserId, 0u);  // no progress reports wanted
+}
+
+TEST_F(RelayServerTest, StateRequestBringsThePageListAndTheLeadsPage) {
+  const auto g = requestRange(kAnn);
+  receive(kAnn, build(AddPage{g->start, "Plans"}));
+  receive(kAnn, build(CreateNamedPage{g->start + 1, "doc\\p1"}));
+  receive(kAnn, build(RenamePage{3, "Agenda"}));
+  receive(kAnn, build(RemovePage{5, 0}));
+  receive(kAnn, build(CurrentPage{g->start}));
+  server->connect(20);
+  out.clear();
+  receive(20, build(StateRequest{{4, 9}}));
+  std::vector<std::vector<uint8_t>> expected = {
+      build(RemovePage{5, 0}),
+      build(RenamePage{3, "Agenda"}),
+      build(AddPage{g->start, "Plans"}),
+      build(CreateNamedPage{g->start + 1, "doc\\p1"}),
+      build(CurrentPage{g->start}),
+      build(StateReplyItem{4}),
+      build(StateReplyItem{9}),
+      build(StateReplyEnd{}),
+  };
+  std::vector<std::vector<uint8_t>> got;
+  for (const Delivery& d : to(20)) got.push_back(d.bytes);
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(RelayServerTest, FreshConferenceAnswersAStateRequestWithItsEndOnly) {
+  out.clear();
+  receive(kBob, build(StateRequest{}));
+  EXPECT_EQ(codesTo(kBob), std::vector<uint8_t>{87});
+}
+
+// --- Bounds on the replica ---------------------------------------------------
+
+TEST_F(RelayServerTest, NewPagesAndObjectsStopAtTheirCapsWhileExistingOnesStillChange) {
+  start({.maxPages = 1, .maxObjects = 2});
+  const auto g = requestRange(kAnn);
+  out.clear();
+  receive(kAnn, build(AddPage{g->start, ""}));
+  receive(kAnn, build(AddPage{g->start + 1, ""}));               // a second new page
+  receive(kAnn, rectCreation(g->start + 2, g->start + 3));       // creates a page too
+  receive(kAnn, rectCreation(1, g->start + 4));
+  receive(kAnn, rectCreation(1, g->start + 5));
+  receive(kAnn, rectCreation(1, g->start + 6));                  // a third object
+  receive(kAnn, build(SetObjectValue{42, 1, g->start + 4, 5}));  // existing: fine
+  EXPECT_EQ(to(kBob).size(), 4u);
+  EXPECT_EQ(server->objectCount(), 2u);
+
+  out.clear();
+  receive(kAnn, build(ClearPage{1}));
+  receive(kAnn, rectCreation(1, g->start + 6));
+  EXPECT_EQ(to(kBob).size(), 2u);
+  EXPECT_EQ(server->objectCount(), 1u);
+}
+
+TEST_F(RelayServerTest, ConnectRefusesUserZeroTwiceTheSameUserAndAFullConference) {
+  start({.maxParticipants = 4});
+  EXPECT_FALSE(server->connect(0));
+  EXPECT_FALSE(server->connect(kAnn));
+  EXPECT_TRUE(server->connect(40));
+  EXPECT_FALSE(server->connect(41));
+  server->disconnect(40);
+  EXPECT_TRUE(server->connect(41));
+  EXPECT_EQ(server->participantCount(), 4u);
+}
+
+}  // namespace
+}  // namespace scribly
