@@ -1,6 +1,7 @@
-#include "frame/board_view_win.h"
+#include "frame/canvas_view_win.h"
 
 #include "objects/gdi_canvas_win.h"
+#include "objects/image_object_win.h"
 #include "plugin/module_win.h"
 
 namespace scribly {
@@ -22,26 +23,27 @@ bool registerViewClass(WNDPROC proc) {
 
 }  // namespace
 
-BoardView::BoardView(HWND parent, PagePainter& painter) : painter_(painter) {
-  if (!registerViewClass(&BoardView::windowProc)) return;
+CanvasView::CanvasView(HWND parent, PagePainter& painter)
+    : painter_(painter), handBitmap_(loadHandBitmap(moduleInstance())) {
+  if (!registerViewClass(&CanvasView::windowProc)) return;
   RECT area = {0, 0, 0, 0};
   GetClientRect(parent, &area);
   CreateWindowExW(0, kViewClass, L"view wnd", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                   area.right, area.bottom, parent, nullptr, moduleInstance(), this);
 }
 
-BoardView::~BoardView() {
+CanvasView::~CanvasView() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
-void BoardView::invalidate(const Rect& pageArea) {
+void CanvasView::invalidate(const Rect& pageArea) {
   Point scroll = painter_.scrollPosition();
   RECT r = {pageArea.left - scroll.x, pageArea.top - scroll.y, pageArea.right - scroll.x,
             pageArea.bottom - scroll.y};
   InvalidateRect(window_, &r, FALSE);
 }
 
-void BoardView::paint(HDC dc, const RECT& client) {
+void CanvasView::paint(HDC dc, const RECT& client) {
   const int w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0) return;
   if (painter_.hasPage()) {
@@ -53,14 +55,14 @@ void BoardView::paint(HDC dc, const RECT& client) {
       // The memory context's origin is the page point the view's corner shows.
       SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
       {
-        GdiCanvas canvas(memory);
+        GdiCanvas canvas(memory, static_cast<HBITMAP>(handBitmap_.get()));
         painter_.paintPage(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
       }
       SetViewportOrgEx(memory, 0, 0, nullptr);
       BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
       SelectObject(memory, old);
     }
-    if (bitmap) DeleteObject(bitmap);
+    if (bitmap) ::DeleteObject(bitmap);
     if (memory) DeleteDC(memory);
   }
   HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
@@ -74,10 +76,10 @@ void BoardView::paint(HDC dc, const RECT& client) {
   }
 }
 
-LRESULT CALLBACK BoardView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<BoardView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+LRESULT CALLBACK CanvasView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  auto* self = reinterpret_cast<CanvasView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (msg == WM_NCCREATE) {
-    self = static_cast<BoardView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    self = static_cast<CanvasView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
@@ -90,7 +92,7 @@ LRESULT CALLBACK BoardView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARA
   return result;
 }
 
-LRESULT BoardView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;  // everything is painted at once below

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "objects/canvas.h"
+#include "objects/gdi_handles_win.h"
 #include "objects/geometry.h"
 
 namespace scribly {
@@ -22,15 +23,15 @@ class PagePainter {
   virtual Point scrollPosition() const = 0;
 };
 
-class BoardView {
+class CanvasView {
  public:
   // The page is this large; the view beyond it shows grey bands.
   static constexpr int kPageExtent = 1200;
 
-  BoardView(HWND parent, PagePainter& painter);
-  ~BoardView();
-  BoardView(const BoardView&) = delete;
-  BoardView& operator=(const BoardView&) = delete;
+  CanvasView(HWND parent, PagePainter& painter);
+  ~CanvasView();
+  CanvasView(const CanvasView&) = delete;
+  CanvasView& operator=(const CanvasView&) = delete;
 
   HWND window() const { return window_; }
   void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
@@ -43,6 +44,7 @@ class BoardView {
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
 
   PagePainter& painter_;
+  GdiObject handBitmap_;
   HWND window_ = nullptr;
 };
 

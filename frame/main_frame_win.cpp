@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frame/frame_board_win.h"
 #include "frame/frame_messages.h"
 #include "plugin/module_paths.h"
 #include "plugin/module_win.h"
@@ -47,7 +48,6 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
     : settings_(settings),
       handler_(handler),
       host_(settings.sink),
-      channel_(host_, settings.peerToPeer),
       backgroundFolder_(scribly::backgroundFolder(settings.skinFolder)) {}
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
@@ -61,11 +61,17 @@ std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
                               area.right - area.left, area.bottom - area.top, settings.parent,
                               nullptr, moduleInstance(), frame.get());
   if (!hwnd) return nullptr;
+  if (!handler) {
+    frame->ownBoard_ = std::make_unique<FrameBoard>(hwnd, frame->host_, settings);
+    frame->handler_ = frame->ownBoard_.get();
+  }
   return frame;
 }
 
 MainFrame::~MainFrame() {
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  handler_ = nullptr;
+  ownBoard_.reset();
 }
 
 bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
@@ -91,7 +97,6 @@ bool MainFrame::command(UINT message, WPARAM wParam, LPARAM lParam, bool post) {
 }
 
 void MainFrame::join(uint32_t userId, uint32_t peerId) {
-  channel_.setPeer(peerId);
   if (handler_) handler_->joined(userId, peerId);
 }
 
@@ -131,12 +136,21 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (handler_) handler_->privilegeChanged(static_cast<uint32_t>(wParam));
       return 0;
     case WM_PLUGIN_CMD_MIRROR:
-      channel_.setMirroring(wParam != 0);
       if (handler_) handler_->mirrorCommand(wParam, lParam);
       return 0;
     case WM_PLUGIN_CMD_EDITING:
       if (handler_) handler_->editingCommand(wParam, lParam);
       return 0;
+    case WM_SIZE:
+      if (ownBoard_) ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_COPYDATA: {
+      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+      if (!ownBoard_ || !data || data->dwData != kScriptCopyData || !data->lpData) return FALSE;
+      ownBoard_->runScript(
+          std::string_view(static_cast<const char*>(data->lpData), data->cbData));
+      return TRUE;
+    }
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
@@ -156,7 +170,7 @@ void MainFrame::paint() {
   GetClientRect(window_, &client);
   HBRUSH paper = CreateSolidBrush(kPaperColour);
   FillRect(dc, &client, paper);
-  DeleteObject(paper);
+  ::DeleteObject(paper);
   EndPaint(window_, &ps);
 }
 

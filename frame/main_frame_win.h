@@ -8,12 +8,16 @@
 #include <span>
 #include <string>
 
-#include "collab/conference_channel.h"
 #include "frame/host_channel_win.h"
 
 struct IClientSink;
 
 namespace scribly {
+
+class FrameBoard;
+
+// WM_COPYDATA's dwData for a scripted session sent by the host ("SCRP").
+constexpr ULONG_PTR kScriptCopyData = 0x53435250;
 
 // Receives what the host hands the frame, on the frame's thread.
 class FrameHandler {
@@ -37,7 +41,8 @@ struct FrameSettings {
 class MainFrame {
  public:
   // Creates the frame window as a child of settings.parent, sized to fill it.
-  // `handler` may be null until the board takes over; it must outlive the frame.
+  // A null `handler` gives the frame its own board and view; otherwise the
+  // handler (a test's) receives the host's traffic and must outlive the frame.
   static std::unique_ptr<MainFrame> create(const FrameSettings& settings, FrameHandler* handler);
   ~MainFrame();
   MainFrame(const MainFrame&) = delete;
@@ -47,8 +52,8 @@ class MainFrame {
   const std::string& backgroundFolder() const { return backgroundFolder_; }
   bool peerToPeer() const { return settings_.peerToPeer; }
   HostChannel& host() { return host_; }
-  ConferenceChannel& channel() { return channel_; }
-  bool mirroring() const { return channel_.mirroring(); }
+  // The frame's own board, or null when a handler was given.
+  FrameBoard* board() { return ownBoard_.get(); }
 
   // Copies the bytes and posts them; false when nothing was posted.
   bool postDataIn(const uint8_t* data, uint32_t length);
@@ -71,7 +76,7 @@ class MainFrame {
   FrameSettings settings_;
   FrameHandler* handler_;
   HostChannel host_;
-  ConferenceChannel channel_;
+  std::unique_ptr<FrameBoard> ownBoard_;
   std::string backgroundFolder_;
   HWND window_ = nullptr;
 };

@@ -1,6 +1,6 @@
 // scribly-host: a conferencing host for Scribly. Registers the plug-in, gives
 // each participant a pane and relays their whiteboard messages.
-//   scribly-host [--participants N] [--server] [--screenshot FILE] [--exit]
+//   scribly-host [--participants N] [--server] [--script FILE] [--screenshot FILE] [--exit]
 #include <windows.h>
 
 #include <shellapi.h>
@@ -37,6 +37,17 @@ bool registerPlugin(const std::wstring& dll) {
   return code == 0;
 }
 
+bool readText(const std::wstring& path, std::string& text) {
+  FILE* f = _wfopen(path.c_str(), L"rb");
+  if (!f) return false;
+  char buffer[4096];
+  size_t n;
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() < (1u << 20))
+    text.append(buffer, n);
+  fclose(f);
+  return true;
+}
+
 std::string narrow(const std::wstring& w) {
   char buf[MAX_PATH * 2] = {};
   WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
@@ -47,6 +58,7 @@ std::string narrow(const std::wstring& w) {
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   HostOptions options;
+  std::wstring scriptPath;
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   for (int i = 1; i < argc; ++i) {
@@ -57,10 +69,16 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       options.peerToPeer = false;
     else if (a == L"--screenshot" && i + 1 < argc)
       options.screenshot = argv[++i];
+    else if (a == L"--script" && i + 1 < argc)
+      scriptPath = argv[++i];
     else if (a == L"--exit")
       options.exitAfterScreenshot = true;
   }
   LocalFree(argv);
+  if (!scriptPath.empty() && !readText(scriptPath, options.script)) {
+    fwprintf(stderr, L"scribly-host: cannot read %ls\n", scriptPath.c_str());
+    return 2;
+  }
 
   const std::wstring folder = exeFolder();
   options.skinFolder = narrow(folder + L"\\Skins\\");

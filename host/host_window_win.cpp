@@ -12,7 +12,11 @@ constexpr wchar_t kPaneClass[] = L"ScriblyHostPane";
 constexpr int kTitleHeight = 28;
 constexpr int kGap = 6;
 constexpr UINT_PTR kScreenshotTimer = 1;
-constexpr UINT kScreenshotDelayMs = 1500;
+constexpr UINT_PTR kScriptTimer = 2;
+constexpr UINT kScriptDelayMs = 300;
+constexpr UINT kScreenshotDelayMs = 2500;
+// WM_COPYDATA tag of a scripted session ("SCRP"), as the plug-in expects it.
+constexpr ULONG_PTR kScriptCopyData = 0x53435250;
 const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
 
 std::wstring widen(const std::string& s) {
@@ -95,6 +99,7 @@ bool HostWindow::open(std::wstring& error) {
   layout();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
+  if (!options_.script.empty()) SetTimer(window_, kScriptTimer, kScriptDelayMs, nullptr);
   if (!options_.screenshot.empty()) SetTimer(window_, kScreenshotTimer, kScreenshotDelayMs, nullptr);
   return true;
 }
@@ -157,6 +162,15 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case WM_TIMER:
+      if (wParam == kScriptTimer) {
+        KillTimer(window_, kScriptTimer);
+        if (!participants_.empty() && participants_[0].frame) {
+          COPYDATASTRUCT data = {kScriptCopyData, static_cast<DWORD>(options_.script.size()),
+                                 options_.script.data()};
+          SendMessageW(participants_[0].frame, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
+                       reinterpret_cast<LPARAM>(&data));
+        }
+      }
       if (wParam == kScreenshotTimer) {
         KillTimer(window_, kScreenshotTimer);
         bool saved = saveWindowPng(window_, options_.screenshot);

@@ -17,6 +17,8 @@ struct HostOptions {
   std::wstring screenshot;  // saved once the panes have painted
   bool exitAfterScreenshot = false;
   std::string skinFolder;
+  // A scripted session for the first participant, played once all have joined.
+  std::string script;
 };
 
 class HostWindow final : public Conference {

@@ -1,6 +1,6 @@
 // The view's paint: the page through one memory context, shifted by the scroll
 // position, and grey bands where the client area passes the page's extent.
-#include "frame/board_view_win.h"
+#include "frame/canvas_view_win.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ class ViewTest : public ::testing::Test {
   void SetUp() override {
     parent_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                               nullptr, nullptr, nullptr);
-    view_ = std::make_unique<BoardView>(parent_, painter_);
+    view_ = std::make_unique<CanvasView>(parent_, painter_);
   }
   void TearDown() override {
     view_.reset();
@@ -63,7 +63,7 @@ class ViewTest : public ::testing::Test {
   }
   HWND parent_ = nullptr;
   SquarePainter painter_;
-  std::unique_ptr<BoardView> view_;
+  std::unique_ptr<CanvasView> view_;
 };
 
 TEST_F(ViewTest, IsNamedViewWndAndFillsItsParent) {

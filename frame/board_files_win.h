@@ -1,0 +1,29 @@
+#pragma once
+// The board's files and background pictures on Windows.
+#include "board/board_seams.h"
+
+namespace scribly {
+
+class Win32Files final : public BoardFiles {
+ public:
+  std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t maxBytes) override;
+  bool writeFile(const std::string& path, std::span<const uint8_t> bytes) override;
+  bool copyFile(const std::string& from, const std::string& to) override;
+  bool moveFile(const std::string& from, const std::string& to) override;
+  bool deleteFile(const std::string& path) override;
+};
+
+// Decodes background files with the system picture loader; the pictures draw
+// themselves onto a canvas.
+class SystemPictureDecoder final : public PictureDecoder {
+ public:
+  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override;
+};
+
+// What the view needs of a decoded background.
+class DrawableBackground : public BackgroundPicture {
+ public:
+  virtual void draw(Canvas& canvas, uint32_t paperColour) = 0;
+};
+
+}  // namespace scribly

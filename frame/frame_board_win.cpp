@@ -1,0 +1,118 @@
+#include "frame/frame_board_win.h"
+
+#include "frame/operation_script.h"
+#include "plugin/module_win.h"
+
+namespace scribly {
+namespace {
+
+std::wstring wideFromUtf8Or(std::string_view text) {
+  if (auto w = wideFromUtf8(text)) return *w;
+  return std::wstring(text.begin(), text.end());
+}
+
+BoardOptions boardOptions(const FrameSettings& settings) {
+  BoardOptions options;
+  options.peerToPeer = settings.peerToPeer;
+  options.backgroundFolder = backgroundFolderForModule(moduleFilePath());
+  if (!options.backgroundFolder.empty()) CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
+  return options;
+}
+
+}  // namespace
+
+FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings)
+    : frame_(frame), host_(host), view_(frame, *this) {
+  board_ = std::make_unique<Board>(
+      BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_}, boardOptions(settings));
+}
+
+FrameBoard::~FrameBoard() = default;
+
+void FrameBoard::resize(int width, int height) {
+  if (view_.window()) MoveWindow(view_.window(), 0, 0, width, height, TRUE);
+}
+
+void FrameBoard::runScript(std::string_view script) {
+  ObjectFactory factory(&measurer_);
+  runOperationScript(*board_, factory, script, &measurer_);
+  view_.invalidate();
+}
+
+void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->Dispatch(bytes); }
+
+void FrameBoard::privilegeChanged(uint32_t privilege) { board_->setPrivilegeWord(privilege); }
+
+void FrameBoard::mirrorCommand(uintptr_t wParam, intptr_t) { board_->setMirroring(wParam != 0); }
+
+// The tool buttons and panels this enables come with the skin-built frame.
+void FrameBoard::editingCommand(uintptr_t, intptr_t) {}
+
+void FrameBoard::joined(uint32_t userId, uint32_t peerId) { board_->initialize(userId, peerId); }
+
+void FrameBoard::reset() {
+  board_->Reset();
+  view_.invalidate();
+}
+
+bool FrameBoard::hasPage() const { return board_->currentPage() != nullptr; }
+
+void FrameBoard::paintPage(Canvas& canvas, const Rect& area) {
+  const Page* page = board_->currentPage();
+  if (!page) return;
+  const uint32_t paper = page->paperColour();
+  canvas.fillRect(area, paper);
+  if (auto* background = dynamic_cast<DrawableBackground*>(page->backgroundPicture()))
+    background->draw(canvas, paper);
+  for (const PageObject& entry : page->objects())
+    entry.object->draw(&canvas, DrawMode::Plain, paper, true);
+}
+
+Point FrameBoard::scrollPosition() const {
+  return {-board_->scrollOffset(ScrollBar::Horizontal), -board_->scrollOffset(ScrollBar::Vertical)};
+}
+
+void FrameBoard::invalidateRect(const Rect& r, bool) { view_.invalidate(r); }
+
+void FrameBoard::invalidateAll(bool) { view_.invalidate(); }
+
+// The contents panel arrives with document sharing; until then the view is
+// all there is to refresh.
+void FrameBoard::contentsChanged(ContentsChange, uint32_t) { view_.invalidate(); }
+
+void FrameBoard::documentPagesRemoved(std::string_view) { view_.invalidate(); }
+
+void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_.invalidate(); }
+
+void FrameBoard::pageInfoChanged() { view_.invalidate(); }
+
+MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind kind) {
+  // Language texts come with the skin engine; until then the key is the text.
+  std::wstring text = wideFromUtf8Or(textKey);
+  std::wstring caption = wideFromUtf8Or(kMessageBoxTitleKey);
+  UINT style = kind == MessageBoxKind::QuestionYesNo ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONSTOP;
+  int answer = MessageBoxW(GetParent(view_.window()), text.c_str(), caption.c_str(), style);
+  if (kind == MessageBoxKind::StopOk) return MessageBoxAnswer::Ok;
+  return answer == IDYES ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
+}
+
+std::optional<ScrollInfo> FrameBoard::scrollInfo(ScrollBar bar) {
+  SCROLLINFO si = {sizeof si, SIF_ALL};
+  if (!GetScrollInfo(view_.window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si))
+    return std::nullopt;
+  return ScrollInfo{si.nMin, si.nMax, si.nPage, si.nPos};
+}
+
+int32_t FrameBoard::setScrollPosition(ScrollBar bar, int32_t position) {
+  const int which = bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ;
+  SetScrollPos(view_.window(), which, position, TRUE);
+  return GetScrollPos(view_.window(), which);
+}
+
+void FrameBoard::scrollContents(int32_t dx, int32_t dy) {
+  ScrollWindowEx(view_.window(), dx, dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+}
+
+std::string FrameBoard::userInfo(uint32_t userId) { return host_.userInfo(userId); }
+
+}  // namespace scribly

@@ -1,0 +1,70 @@
+#pragma once
+// The board inside the frame: the view window, the board with its seams over
+// Win32, and the frame's host traffic handed to the board.
+#include <windows.h>
+
+#include <memory>
+#include <string_view>
+
+#include "board/board.h"
+#include "frame/board_files_win.h"
+#include "frame/canvas_view_win.h"
+#include "frame/host_channel_win.h"
+#include "frame/main_frame_win.h"
+#include "objects/gdi_canvas_win.h"
+
+namespace scribly {
+
+class FrameBoard final : public FrameHandler,
+                         public PagePainter,
+                         public BoardView,
+                         public HostInfo {
+ public:
+  FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings);
+  ~FrameBoard() override;
+
+  Board& board() { return *board_; }
+  CanvasView& view() { return view_; }
+  void resize(int width, int height);
+  // A host's scripted session: local operations, as a user would make them.
+  void runScript(std::string_view script);
+
+  // FrameHandler
+  void dataIn(std::span<const uint8_t> bytes) override;
+  void privilegeChanged(uint32_t privilege) override;
+  void mirrorCommand(uintptr_t wParam, intptr_t lParam) override;
+  void editingCommand(uintptr_t wParam, intptr_t lParam) override;
+  void joined(uint32_t userId, uint32_t peerId) override;
+  void reset() override;
+
+  // PagePainter
+  bool hasPage() const override;
+  void paintPage(Canvas& canvas, const Rect& area) override;
+  Point scrollPosition() const override;
+
+  // BoardView
+  void invalidateRect(const Rect& r, bool erase) override;
+  void invalidateAll(bool erase) override;
+  void contentsChanged(ContentsChange kind, uint32_t page) override;
+  void documentPagesRemoved(std::string_view documentName) override;
+  void namedPageCreated(std::span<const uint8_t> message) override;
+  void pageInfoChanged() override;
+  MessageBoxAnswer messageBox(std::string_view textKey, MessageBoxKind kind) override;
+  std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override;
+  int32_t setScrollPosition(ScrollBar bar, int32_t position) override;
+  void scrollContents(int32_t dx, int32_t dy) override;
+
+  // HostInfo
+  std::string userInfo(uint32_t userId) override;
+
+ private:
+  HWND frame_;
+  HostChannel& host_;
+  Win32Files files_;
+  SystemPictureDecoder pictures_;
+  ScreenTextMeasurer measurer_;
+  CanvasView view_;
+  std::unique_ptr<Board> board_;
+};
+
+}  // namespace scribly
