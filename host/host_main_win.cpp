@@ -1,6 +1,10 @@
 // scribly-host: a conferencing host for Scribly. Registers the plug-in, gives
 // each participant a pane and relays their whiteboard messages.
-//   scribly-host [--participants N] [--server] [--script FILE] [--screenshot FILE] [--exit]
+//   scribly-host [--participants N] [--server] [--late-joiner] [--script FILE]
+//                [--screenshot FILE] [--verify] [--exit]
+// --late-joiner lets the last participant join after the script has run;
+// --verify compares every participant's mirrored board and exits 4 on a
+// difference.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -71,6 +75,10 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       options.screenshot = argv[++i];
     else if (a == L"--script" && i + 1 < argc)
       scriptPath = argv[++i];
+    else if (a == L"--late-joiner")
+      options.lateJoiner = true;
+    else if (a == L"--verify")
+      options.verify = true;
     else if (a == L"--exit")
       options.exitAfterScreenshot = true;
   }

@@ -14,7 +14,12 @@ constexpr int kGap = 6;
 constexpr UINT_PTR kScreenshotTimer = 1;
 constexpr UINT_PTR kScriptTimer = 2;
 constexpr UINT kScriptDelayMs = 300;
+constexpr UINT_PTR kJoinTimer = 3;
+constexpr UINT kJoinDelayMs = 1200;
 constexpr UINT kScreenshotDelayMs = 2500;
+constexpr UINT kLateScreenshotDelayMs = 4000;
+// Shows every page so a late joiner catches each of them up.
+constexpr char kVisitPages[] = "page 1\npage 2\npage 3\npage 4\npage 5\npage 6\npage 1\n";
 // WM_COPYDATA tag of a scripted session ("SCRP"), as the plug-in expects it.
 constexpr ULONG_PTR kScriptCopyData = 0x53435250;
 const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
@@ -84,24 +89,86 @@ bool HostWindow::open(std::wstring& error) {
       return false;
     }
   }
-  layout();
-  for (int i = 0; i < count; ++i) {
-    Participant& p = participants_[i];
-    // Hosts pass the skin folder as 8-bit text through the wide-declared parameter.
-    auto* skin = reinterpret_cast<LPWSTR>(const_cast<char*>(options_.skinFolder.c_str()));
-    if (p.plugin->Create(p.pane, p.sink.get(), skin, options_.peerToPeer ? 1 : 0, &p.frame) != S_OK) {
-      error = L"a plug-in could not build its window";
-      return false;
-    }
-    uint32_t peer = options_.peerToPeer ? participants_[(i + 1) % count].userId : 0;
-    p.plugin->Initialize(p.userId, peer);
+  if (!options_.peerToPeer) {
+    server_ = std::make_unique<RelayServer>([this](uint32_t to, std::span<const uint8_t> m) {
+      if (Participant* p = participant(to); p && p->joined)
+        p->plugin->DataIn(0, const_cast<BYTE*>(m.data()), static_cast<ULONG>(m.size()));
+    });
   }
+  layout();
+  const int joinNow = options_.lateJoiner && count > 1 ? count - 1 : count;
+  for (int i = 0; i < joinNow; ++i)
+    if (!join(participants_[i], error)) return false;
   layout();
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
   if (!options_.script.empty()) SetTimer(window_, kScriptTimer, kScriptDelayMs, nullptr);
-  if (!options_.screenshot.empty()) SetTimer(window_, kScreenshotTimer, kScreenshotDelayMs, nullptr);
+  if (joinNow < count) SetTimer(window_, kJoinTimer, kJoinDelayMs, nullptr);
+  if (!options_.screenshot.empty() || options_.verify)
+    SetTimer(window_, kScreenshotTimer, joinNow < count ? kLateScreenshotDelayMs : kScreenshotDelayMs,
+             nullptr);
   return true;
+}
+
+bool HostWindow::join(Participant& p, std::wstring& error) {
+  // Hosts pass the skin folder as 8-bit text through the wide-declared parameter.
+  auto* skin = reinterpret_cast<LPWSTR>(const_cast<char*>(options_.skinFolder.c_str()));
+  if (p.plugin->Create(p.pane, p.sink.get(), skin, options_.peerToPeer ? 1 : 0, &p.frame) != S_OK) {
+    error = L"a plug-in could not build its window";
+    return false;
+  }
+  uint32_t peer = 0;
+  if (options_.peerToPeer) {
+    const size_t i = static_cast<size_t>(&p - participants_.data());
+    peer = participants_[(i + 1) % participants_.size()].userId;
+  } else {
+    server_->connect(p.userId);
+  }
+  p.joined = true;
+  p.plugin->Initialize(p.userId, peer);
+  layout();
+  return true;
+}
+
+void HostWindow::joinLate() {
+  Participant& p = participants_.back();
+  std::wstring error;
+  if (p.joined || !join(p, error)) return;
+  // The joiner looks at every page, as a participant catching up would.
+  COPYDATASTRUCT data = {kScriptCopyData, sizeof kVisitPages - 1, const_cast<char*>(kVisitPages)};
+  SendMessageW(p.frame, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
+               reinterpret_cast<LPARAM>(&data));
+}
+
+bool HostWindow::verifyBoards() {
+  // Mirroring reports the whole board first, as the messages that create it.
+  for (Participant& p : participants_) {
+    p.mirrored.clear();
+    if (p.joined) p.plugin->ExecuteCMD(121, 1, 0, 0);
+    if (p.joined) p.plugin->ExecuteCMD(121, 0, 0, 0);
+  }
+  // Which page each participant looks at is its own business.
+  auto content = [](const std::vector<std::vector<uint8_t>>& report) {
+    std::vector<std::vector<uint8_t>> out;
+    for (const auto& m : report)
+      if (!m.empty() && (m[0] >> 1) != 74) out.push_back(m);
+    return out;
+  };
+  const auto reference = content(participants_[0].mirrored);
+  bool same = !reference.empty();
+  for (size_t i = 1; i < participants_.size(); ++i) {
+    const auto other = content(participants_[i].mirrored);
+    if (other == reference) continue;
+    same = false;
+    size_t at = 0;
+    while (at < other.size() && at < reference.size() && other[at] == reference[at]) ++at;
+    fwprintf(stderr, L"scribly-host: %hs's board differs from %hs's at message %zu of %zu/%zu\n",
+             participants_[i].name.c_str(), participants_[0].name.c_str(), at, other.size(),
+             reference.size());
+  }
+  fwprintf(stderr, L"scribly-host: %zu messages describe each board; %ls\n", reference.size(),
+           same ? L"all boards are identical" : L"boards differ");
+  return same;
 }
 
 int HostWindow::run() {
@@ -110,13 +177,18 @@ int HostWindow::run() {
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
-  return static_cast<int>(msg.wParam);
+  return exitCode_ != 0 ? exitCode_ : static_cast<int>(msg.wParam);
 }
 
 void HostWindow::route(uint32_t fromUser, uint32_t target, std::span<const uint8_t> message,
                        uint32_t level) {
+  if (server_) {
+    server_->receive(fromUser, message);
+    return;
+  }
   // Target 0 is the whole conference; otherwise one participant.
   for (Participant& p : participants_) {
+    if (!p.joined) continue;
     if (p.userId == fromUser || !p.plugin) continue;
     if (target != 0 && p.userId != target) continue;
     p.plugin->DataIn(fromUser, const_cast<BYTE*>(message.data()),
@@ -130,7 +202,13 @@ std::string HostWindow::userName(uint32_t userId) const {
   return {};
 }
 
-void HostWindow::notified(uint32_t, uintptr_t, intptr_t, const UINT_PTR*) {}
+void HostWindow::notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
+                          const UINT_PTR* info) {
+  Participant* p = participant(fromUser);
+  if (!p || wParam != 121 || !info || lParam <= 0 || lParam > 0x4000000) return;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(info);
+  p->mirrored.emplace_back(bytes, bytes + lParam);
+}
 
 HostWindow::Participant* HostWindow::participant(uint32_t userId) {
   for (Participant& p : participants_)
@@ -171,14 +249,23 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
                        reinterpret_cast<LPARAM>(&data));
         }
       }
+      if (wParam == kJoinTimer) {
+        KillTimer(window_, kJoinTimer);
+        joinLate();
+      }
       if (wParam == kScreenshotTimer) {
         KillTimer(window_, kScreenshotTimer);
-        bool saved = saveWindowPng(window_, options_.screenshot);
-        if (!saved) fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
+        bool ok = true;
+        if (!options_.screenshot.empty()) {
+          ok = saveWindowPng(window_, options_.screenshot);
+          if (!ok) fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
+        }
+        if (options_.verify && !verifyBoards()) exitCode_ = 4;
+        if (!ok && exitCode_ == 0) exitCode_ = 1;
         if (options_.exitAfterScreenshot) {
           SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
           DestroyWindow(window_);
-          PostQuitMessage(saved ? 0 : 1);
+          PostQuitMessage(exitCode_);
         }
       }
       return 0;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "host/host_sink_win.h"
+#include "host/relay_server.h"
 
 namespace scribly {
 
@@ -19,6 +20,10 @@ struct HostOptions {
   std::string skinFolder;
   // A scripted session for the first participant, played once all have joined.
   std::string script;
+  // The last participant joins only after the script has run.
+  bool lateJoiner = false;
+  // Compares every participant's mirrored board, exits non-zero on a difference.
+  bool verify = false;
 };
 
 class HostWindow final : public Conference {
@@ -40,6 +45,8 @@ class HostWindow final : public Conference {
 
  private:
   struct Participant {
+    bool joined = false;
+    std::vector<std::vector<uint8_t>> mirrored;
     uint32_t userId = 0;
     std::string name;
     std::unique_ptr<HostSink> sink;
@@ -51,12 +58,18 @@ class HostWindow final : public Conference {
   static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void layout();
+  bool join(Participant& p, std::wstring& error);
+  void joinLate();
+  // Every participant's whole board as mirrored messages, compared; true when equal.
+  bool verifyBoards();
   void paintTitles(HDC dc);
   Participant* participant(uint32_t userId);
 
   HostOptions options_;
   HWND window_ = nullptr;
   std::vector<Participant> participants_;
+  std::unique_ptr<RelayServer> server_;
+  int exitCode_ = 0;
 };
 
 }  // namespace scribly

@@ -15,8 +15,7 @@
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 
-// Benchmarks link the portable core only; the server is host code.
-#include "host/relay_server.cpp"
+#include "host/relay_server.h"
 
 namespace scribly {
 namespace {
