@@ -315,10 +315,6 @@ bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
   const bool local = pageId == 0;
   Page* page = local ? currentPage() : findPage(pageId);
   if (!page || !privileges_.write) return false;
-  if (local && page->hasBackgroundFile()) {
-    sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-    page->dropBackgroundFile();
-  }
   const uint32_t number = ids_.allocate();
   if (number == 0) return false;
   const std::string extension = extensionOf(path);
@@ -331,6 +327,12 @@ bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
   ByteWriter payload(file->size() + 4);
   payload.u32(backgroundFormatCode(extension)).bytes(*file);
   std::vector<uint8_t> envelope = Compress(payload.data());
+  // The old background goes only once the new one is ready: a file that
+  // cannot be read must not leave the page without any.
+  if (local && page->hasBackgroundFile()) {
+    sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
+    page->dropBackgroundFile();
+  }
 
   sendMessage(BackgroundAnnounce{page->id(), number}, kLevelFirst);
   mirrorBulk(page->id(), number, envelope, false);

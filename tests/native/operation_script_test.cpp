@@ -81,18 +81,24 @@ TEST(OperationScript, BadLinesFailAloneWithTheirLineNumbers) {
   EXPECT_EQ(runOperationScript(*t, factory, huge).failed, 1);
 }
 
-TEST(OperationScript, PagesAreAddedShownRenamedAndRemoved) {
+TEST(OperationScript, PagesAreAddedShownRenamedClearedAndGivenBackgrounds) {
   TestBoard t;
   t->initialize(1, 2);
+  t.files.files["C:\\photos\\sea view.bmp"] = Bytes(64, 9);  // a name with a blank
   ObjectFactory factory;
   ScriptResult r = runOperationScript(*t, factory,
                                       "addpage Plans\n"
                                       "page 3\n"
                                       "rect 1 1 40 40\n"
                                       "renamepage 3 Sketches\n"
-                                      "clear\n");
-  EXPECT_EQ(r.failed, 0) << (r.errors.empty() ? "" : r.errors[0]);
+                                      "clear\n"
+                                      "background C:\\photos\\sea view.bmp\n"
+                                      "background C:\\missing.bmp\n");
+  EXPECT_EQ(r.failed, 1);
+  ASSERT_EQ(r.errors.size(), 1u);
+  EXPECT_EQ(r.errors[0].rfind("line 7:", 0), 0u);  // the missing file only
   EXPECT_EQ(t->currentPageId(), 3u);
+  EXPECT_TRUE(t->findPage(3)->hasBackgroundFile());
   EXPECT_EQ(t->findPage(3)->name(), "Sketches");
   EXPECT_TRUE(t->findPage(3)->objects().empty());
   EXPECT_EQ(t->pages().size(), 7u);
