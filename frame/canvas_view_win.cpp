@@ -2,6 +2,7 @@
 
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
+#include "frame/window_proc_win.h"
 #include "plugin/module_win.h"
 
 namespace scribly {
@@ -9,23 +10,12 @@ namespace {
 
 constexpr wchar_t kViewClass[] = L"ScriblyView";
 
-bool registerViewClass(WNDPROC proc) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(moduleInstance(), kViewClass, &wc)) return true;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = moduleInstance();
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kViewClass;
-  return RegisterClassExW(&wc) != 0;
-}
 
 }  // namespace
 
 CanvasView::CanvasView(HWND parent, PagePainter& painter)
     : painter_(painter), handBitmap_(loadHandBitmap(moduleInstance())) {
-  if (!registerViewClass(&CanvasView::windowProc)) return;
+  if (!registerWindowClass(moduleInstance(), kViewClass, &forwardingWindowProc<CanvasView>)) return;
   RECT area = {0, 0, 0, 0};
   GetClientRect(parent, &area);
   CreateWindowExW(0, kViewClass, L"view wnd", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
@@ -74,22 +64,6 @@ void CanvasView::paint(HDC dc, const RECT& client) {
     RECT band = {0, kPageExtent, w, h};
     FillRect(dc, &band, grey);
   }
-}
-
-LRESULT CALLBACK CanvasView::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<CanvasView*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCCREATE) {
-    self = static_cast<CanvasView*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  LRESULT result = self->handle(msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-  }
-  return result;
 }
 
 LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -40,7 +40,8 @@ class CanvasView {
   void paint(HDC dc, const RECT& client);
 
  private:
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
 
   PagePainter& painter_;

@@ -4,6 +4,7 @@
 
 #include "frame/frame_board_win.h"
 #include "frame/frame_messages.h"
+#include "frame/window_proc_win.h"
 #include "plugin/module_paths.h"
 #include "plugin/module_win.h"
 
@@ -30,17 +31,6 @@ void freeCopy(uint8_t* copy) {
   InterlockedDecrement(&g_pendingCopies);
 }
 
-bool registerFrameClass(WNDPROC proc) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(moduleInstance(), kFrameClass, &wc)) return true;
-  wc.style = CS_DBLCLKS;
-  wc.lpfnWndProc = proc;
-  wc.hInstance = moduleInstance();
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.lpszClassName = kFrameClass;
-  return RegisterClassExW(&wc) != 0;
-}
 
 }  // namespace
 
@@ -52,7 +42,8 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
                                              FrameHandler* handler) {
-  if (!registerFrameClass(&MainFrame::windowProc)) return nullptr;
+  if (!registerWindowClass(moduleInstance(), kFrameClass, &forwardingWindowProc<MainFrame>))
+    return nullptr;
   std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));
   RECT area = {0, 0, 800, 600};
   if (settings.parent) GetClientRect(settings.parent, &area);
@@ -106,22 +97,6 @@ void MainFrame::reset() {
 }
 
 long MainFrame::pendingDataCopies() { return g_pendingCopies; }
-
-LRESULT CALLBACK MainFrame::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<MainFrame*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (msg == WM_NCCREATE) {
-    self = static_cast<MainFrame*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  LRESULT result = self->handle(msg, wParam, lParam);
-  if (msg == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->window_ = nullptr;
-  }
-  return result;
-}
 
 LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {

@@ -68,7 +68,8 @@ class MainFrame {
 
  private:
   MainFrame(const FrameSettings& settings, FrameHandler* handler);
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void paint();
   void dropPendingData();

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "frame/window_proc_win.h"
 #include "host/screenshot_win.h"
 
 namespace scribly {
@@ -32,20 +33,6 @@ std::wstring widen(const std::string& s) {
   return out;
 }
 
-void registerClasses(HINSTANCE instance, WNDPROC hostProc) {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = hostProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kHostClass;
-  RegisterClassExW(&wc);
-  wc.lpfnWndProc = DefWindowProcW;
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1);
-  wc.lpszClassName = kPaneClass;
-  RegisterClassExW(&wc);
-}
 
 }  // namespace
 
@@ -60,7 +47,10 @@ HostWindow::~HostWindow() {
 
 bool HostWindow::open(std::wstring& error) {
   HINSTANCE instance = GetModuleHandleW(nullptr);
-  registerClasses(instance, &HostWindow::windowProc);
+  registerWindowClass(instance, kHostClass, &forwardingWindowProc<HostWindow>,
+                      reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
+  registerWindowClass(instance, kPaneClass, DefWindowProcW,
+                      reinterpret_cast<HBRUSH>(COLOR_APPWORKSPACE + 1));
   window_ = CreateWindowExW(0, kHostClass, L"Scribly host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
                             0, 0, 1280, 760, nullptr, nullptr, instance, this);
   if (!window_) {
@@ -214,17 +204,6 @@ HostWindow::Participant* HostWindow::participant(uint32_t userId) {
   for (Participant& p : participants_)
     if (p.userId == userId) return &p;
   return nullptr;
-}
-
-LRESULT CALLBACK HostWindow::windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* self = static_cast<HostWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->window_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  }
-  auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  return self->handle(msg, wParam, lParam);
 }
 
 LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {

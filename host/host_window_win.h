@@ -55,7 +55,8 @@ class HostWindow final : public Conference {
     HWND frame = nullptr;
   };
 
-  static LRESULT CALLBACK windowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  template <class Owner>
+  friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   void layout();
   bool join(Participant& p, std::wstring& error);
