@@ -97,7 +97,9 @@ MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind
 }
 
 std::optional<ScrollInfo> FrameBoard::scrollInfo(ScrollBar bar) {
-  SCROLLINFO si = {sizeof si, SIF_ALL};
+  SCROLLINFO si = {};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_ALL;
   if (!GetScrollInfo(view_.window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si))
     return std::nullopt;
   return ScrollInfo{si.nMin, si.nMax, si.nPage, si.nPos};

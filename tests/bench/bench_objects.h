@@ -3,6 +3,7 @@
 #include <memory>
 #include <random>
 #include <vector>
+
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 #include "objects/triangle_object.h"
@@ -21,11 +22,14 @@ inline std::vector<std::unique_ptr<BoardObject>> makePage(TextMeasurer* m) {
     if (auto* p = dynamic_cast<PencilObject*>(o.get())) {
       for (int j = 0; j < 40; ++j) p->addPoint({x + j * 3, y + (j * 7) % 50});
     } else if (auto* t = dynamic_cast<TriangleObject*>(o.get())) {
-      t->startAt(a); t->moveHandle(3, b);
+      t->startAt(a);
+      t->moveHandle(3, b);
     } else {
       o->setPoints(PackedPoint::pack(a), PackedPoint::pack(b));
     }
-    o->setPenWidth(1 + i % 5); o->setColour(0x102030 + i); o->setFill(i % 3 ? 0 : 0x808080);
+    o->setPenWidth(1 + i % 5);
+    o->setColour(0x102030 + i);
+    o->setFill(i % 3 ? 0 : 0x808080);
     o->setText("note");
     page.push_back(std::move(o));
   }

@@ -25,9 +25,10 @@ int main() {
       messages.push_back(build(CreateObject{kind, page, nextId++, saveRecord(*object)}));
     } else if (pick < 8) {
       const uint32_t id = 1000 + rng() % (nextId - 999);
-      messages.push_back(build(SetObjectValue{45, page, id, rng()}));
+      messages.push_back(build(SetObjectValue{45, page, id, static_cast<uint32_t>(rng())}));
     } else if (pick < 9) {
-      messages.push_back(build(DeleteObject{page, 1000 + rng() % (nextId - 999)}));
+      messages.push_back(
+          build(DeleteObject{page, static_cast<uint32_t>(1000 + rng() % (nextId - 999))}));
     } else {
       messages.push_back(build(CurrentPage{page}));
     }

@@ -1,57 +1,171 @@
 #include <windows.h>
+
 #include <chrono>
 #include <cstdio>
 #include <variant>
-#include "objects/gdi_canvas_win.h"
+
 #include "bench_objects.h"
+#include "objects/gdi_canvas_win.h"
 
 // Captures what objects draw so the same primitives can be issued directly.
-struct Op { int kind; PenSpec pen; BrushSpec brush; FillMode fill; std::vector<Point> pts; Rect r; uint32_t colour; };
+struct Op {
+  int kind = 0;
+  PenSpec pen;
+  BrushSpec brush;
+  FillMode fill = FillMode::Alternate;
+  std::vector<Point> pts;
+  Rect r;
+  uint32_t colour = 0;
+};
 struct Capture : Canvas {
   std::vector<std::vector<Op>> objects;
   void begin() { objects.emplace_back(); }
   void add(Op o) { objects.back().push_back(std::move(o)); }
-  void save() override {} void restore() override {}
-  void setPen(const PenSpec& p) override { add({0, p}); }
-  void setBrush(const BrushSpec& b) override { Op o{1}; o.brush = b; add(o); }
-  void setFillMode(FillMode m) override { Op o{2}; o.fill = m; add(o); }
-  void setFont(const FontRecord&) override {} void setTextColour(uint32_t) override {}
+  void save() override {}
+  void restore() override {}
+  void setPen(const PenSpec& p) override {
+    Op o;
+    o.kind = 0;
+    o.pen = p;
+    add(o);
+  }
+  void setBrush(const BrushSpec& b) override {
+    Op o;
+    o.kind = 1;
+    o.brush = b;
+    add(o);
+  }
+  void setFillMode(FillMode m) override {
+    Op o;
+    o.kind = 2;
+    o.fill = m;
+    add(o);
+  }
+  void setFont(const FontRecord&) override {}
+  void setTextColour(uint32_t) override {}
   void setTextBackground(std::optional<uint32_t>) override {}
-  void line(Point a, Point b) override { Op o{3}; o.pts = {a, b}; add(o); }
-  void polyline(std::span<const Point> p) override { Op o{4}; o.pts.assign(p.begin(), p.end()); add(o); }
-  void polygon(std::span<const Point> p) override { Op o{5}; o.pts.assign(p.begin(), p.end()); add(o); }
-  void rectangle(const Rect& r) override { Op o{6}; o.r = r; add(o); }
-  void ellipse(const Rect& r) override { Op o{7}; o.r = r; add(o); }
-  void chord(const Rect& r, Point a, Point b) override { Op o{8}; o.r = r; o.pts = {a, b}; add(o); }
-  void fillRect(const Rect& r, uint32_t c) override { Op o{9}; o.r = r; o.colour = c; add(o); }
+  void line(Point a, Point b) override {
+    Op o;
+    o.kind = 3;
+    o.pts = {a, b};
+    add(o);
+  }
+  void polyline(std::span<const Point> p) override {
+    Op o;
+    o.kind = 4;
+    o.pts.assign(p.begin(), p.end());
+    add(o);
+  }
+  void polygon(std::span<const Point> p) override {
+    Op o;
+    o.kind = 5;
+    o.pts.assign(p.begin(), p.end());
+    add(o);
+  }
+  void rectangle(const Rect& r) override {
+    Op o;
+    o.kind = 6;
+    o.r = r;
+    add(o);
+  }
+  void ellipse(const Rect& r) override {
+    Op o;
+    o.kind = 7;
+    o.r = r;
+    add(o);
+  }
+  void chord(const Rect& r, Point a, Point b) override {
+    Op o;
+    o.kind = 8;
+    o.r = r;
+    o.pts = {a, b};
+    add(o);
+  }
+  void fillRect(const Rect& r, uint32_t c) override {
+    Op o;
+    o.kind = 9;
+    o.r = r;
+    o.colour = c;
+    add(o);
+  }
   bool drawText(const Rect&, std::string_view) override { return true; }
   void blitPixels(const Rect&, std::span<const uint8_t>, uint16_t, uint16_t) override {}
   bool drawBitmap(CanvasBitmap, Point, uint32_t) override { return true; }
-  std::optional<Size> measureText(const FontRecord&, std::string_view, const Rect&) override { return Size{30, 13}; }
+  std::optional<Size> measureText(const FontRecord&, std::string_view, const Rect&) override {
+    return Size{30, 13};
+  }
 };
 
 void direct(HDC dc, const std::vector<Op>& ops) {
-  HGDIOBJ oldPen = nullptr, oldBrush = nullptr; HGDIOBJ pen = nullptr, brush = nullptr; int oldFill = 0;
+  HGDIOBJ oldPen = nullptr, oldBrush = nullptr;
+  HGDIOBJ pen = nullptr, brush = nullptr;
+  int oldFill = 0;
   for (const Op& o : ops) {
     switch (o.kind) {
-      case 0: { HGDIOBJ np; if (o.pen.colour == 0) np = GetStockObject(NULL_PEN); else { LOGBRUSH lb{BS_SOLID, o.pen.colour, 0};
-        DWORD f = PS_GEOMETRIC | o.pen.style | (o.pen.cap == PenCap::Flat ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND) | (o.pen.join == PenJoin::Miter ? PS_JOIN_MITER : PS_JOIN_ROUND);
-        np = ExtCreatePen(f, o.pen.width, &lb, 0, nullptr); }
-        HGDIOBJ prev = SelectObject(dc, np); if (!oldPen) oldPen = prev; if (pen) DeleteObject(pen); pen = o.pen.colour ? np : nullptr; break; }
-      case 1: { HGDIOBJ nb = o.brush.null ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(o.brush.colour);
-        HGDIOBJ prev = SelectObject(dc, nb); if (!oldBrush) oldBrush = prev; if (brush) DeleteObject(brush); brush = o.brush.null ? nullptr : nb; break; }
-      case 2: { int p = SetPolyFillMode(dc, ALTERNATE); if (!oldFill) oldFill = p; break; }
-      case 3: MoveToEx(dc, o.pts[0].x, o.pts[0].y, nullptr); LineTo(dc, o.pts[1].x, o.pts[1].y); break;
-      case 4: Polyline(dc, reinterpret_cast<const POINT*>(o.pts.data()), (int)o.pts.size()); break;
-      case 5: Polygon(dc, reinterpret_cast<const POINT*>(o.pts.data()), (int)o.pts.size()); break;
-      case 6: Rectangle(dc, o.r.left, o.r.top, o.r.right, o.r.bottom); break;
-      case 7: Ellipse(dc, o.r.left, o.r.top, o.r.right, o.r.bottom); break;
-      case 8: Chord(dc, o.r.left, o.r.top, o.r.right, o.r.bottom, o.pts[0].x, o.pts[0].y, o.pts[1].x, o.pts[1].y); break;
-      case 9: { RECT r{o.r.left, o.r.top, o.r.right, o.r.bottom}; HBRUSH b = CreateSolidBrush(o.colour); FillRect(dc, &r, b); DeleteObject(b); break; }
+      case 0: {
+        HGDIOBJ np;
+        if (o.pen.colour == 0)
+          np = GetStockObject(NULL_PEN);
+        else {
+          LOGBRUSH lb{BS_SOLID, o.pen.colour, 0};
+          DWORD f = PS_GEOMETRIC | o.pen.style |
+                    (o.pen.cap == PenCap::Flat ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND) |
+                    (o.pen.join == PenJoin::Miter ? PS_JOIN_MITER : PS_JOIN_ROUND);
+          np = ExtCreatePen(f, o.pen.width, &lb, 0, nullptr);
+        }
+        HGDIOBJ prev = SelectObject(dc, np);
+        if (!oldPen) oldPen = prev;
+        if (pen) DeleteObject(pen);
+        pen = o.pen.colour ? np : nullptr;
+        break;
+      }
+      case 1: {
+        HGDIOBJ nb = o.brush.null ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(o.brush.colour);
+        HGDIOBJ prev = SelectObject(dc, nb);
+        if (!oldBrush) oldBrush = prev;
+        if (brush) DeleteObject(brush);
+        brush = o.brush.null ? nullptr : nb;
+        break;
+      }
+      case 2: {
+        int p = SetPolyFillMode(dc, ALTERNATE);
+        if (!oldFill) oldFill = p;
+        break;
+      }
+      case 3:
+        MoveToEx(dc, o.pts[0].x, o.pts[0].y, nullptr);
+        LineTo(dc, o.pts[1].x, o.pts[1].y);
+        break;
+      case 4:
+        Polyline(dc, reinterpret_cast<const POINT*>(o.pts.data()), (int)o.pts.size());
+        break;
+      case 5:
+        Polygon(dc, reinterpret_cast<const POINT*>(o.pts.data()), (int)o.pts.size());
+        break;
+      case 6:
+        Rectangle(dc, o.r.left, o.r.top, o.r.right, o.r.bottom);
+        break;
+      case 7:
+        Ellipse(dc, o.r.left, o.r.top, o.r.right, o.r.bottom);
+        break;
+      case 8:
+        Chord(dc, o.r.left, o.r.top, o.r.right, o.r.bottom, o.pts[0].x, o.pts[0].y, o.pts[1].x,
+              o.pts[1].y);
+        break;
+      case 9: {
+        RECT r{o.r.left, o.r.top, o.r.right, o.r.bottom};
+        HBRUSH b = CreateSolidBrush(o.colour);
+        FillRect(dc, &r, b);
+        DeleteObject(b);
+        break;
+      }
     }
   }
-  if (oldPen) SelectObject(dc, oldPen); if (oldBrush) SelectObject(dc, oldBrush); if (oldFill) SetPolyFillMode(dc, oldFill);
-  if (pen) DeleteObject(pen); if (brush) DeleteObject(brush);
+  if (oldPen) SelectObject(dc, oldPen);
+  if (oldBrush) SelectObject(dc, oldBrush);
+  if (oldFill) SetPolyFillMode(dc, oldFill);
+  if (pen) DeleteObject(pen);
+  if (brush) DeleteObject(brush);
 }
 
 int main() {
@@ -59,8 +173,12 @@ int main() {
   auto page = makePage(&cap);
   // Text is left out: the direct path could not draw it without the same conversions.
   std::vector<BoardObject*> shapes;
-  for (auto& o : page) if (o->kind() != ObjectKind::Text) shapes.push_back(o.get());
-  for (auto* o : shapes) { cap.begin(); o->draw(&cap, DrawMode::Plain, 0, true); }
+  for (auto& o : page)
+    if (o->kind() != ObjectKind::Text) shapes.push_back(o.get());
+  for (auto* o : shapes) {
+    cap.begin();
+    o->draw(&cap, DrawMode::Plain, 0, true);
+  }
   HDC screen = GetDC(nullptr);
   HDC mem = CreateCompatibleDC(screen);
   HBITMAP bmp = CreateCompatibleBitmap(screen, 1300, 1300);
@@ -69,7 +187,10 @@ int main() {
   double viaCanvas = 0, viaDirect = 0;
   for (int r = 0; r < rounds; ++r) {
     auto t0 = std::chrono::steady_clock::now();
-    { GdiCanvas c(mem); for (auto* o : shapes) o->draw(&c, DrawMode::Plain, 0, true); }
+    {
+      GdiCanvas c(mem);
+      for (auto* o : shapes) o->draw(&c, DrawMode::Plain, 0, true);
+    }
     GdiFlush();
     auto t1 = std::chrono::steady_clock::now();
     for (auto& ops : cap.objects) direct(mem, ops);
@@ -79,5 +200,6 @@ int main() {
     viaCanvas += std::chrono::duration<double, std::milli>(t1 - t0).count();
     viaDirect += std::chrono::duration<double, std::milli>(t2 - t1).count();
   }
-  printf("%zu objects: canvas %.2f ms, direct %.2f ms, ratio %.3f\n", shapes.size(), viaCanvas / (rounds - 1), viaDirect / (rounds - 1), viaCanvas / viaDirect);
+  printf("%zu objects: canvas %.2f ms, direct %.2f ms, ratio %.3f\n", shapes.size(),
+         viaCanvas / (rounds - 1), viaDirect / (rounds - 1), viaCanvas / viaDirect);
 }

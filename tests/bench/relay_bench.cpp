@@ -26,7 +26,13 @@ class Participant final : public HostLink, public BoardView, public BoardFiles,
   explicit Participant(uint32_t userId)
       : userId(userId),
         board(BoardEnvironment{*this, *this, *this, *this, *this, nullptr},
-              BoardOptions{.peerToPeer = false, .backgroundFolder = "C:\\bk\\"}) {}
+              options()) {}
+  static BoardOptions options() {
+    BoardOptions o;
+    o.peerToPeer = false;
+    o.backgroundFolder = "C:\\bk\\";
+    return o;
+  }
 
   void sendTo(uint32_t, uint32_t, std::span<const uint8_t> m, uint32_t) override {
     toServer.emplace_back(m.begin(), m.end());

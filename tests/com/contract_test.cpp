@@ -19,8 +19,10 @@ class Contract : public ::testing::Test {
   void SetUp() override {
     module_ = LoadLibraryW(dllPath().c_str());
     ASSERT_NE(module_, nullptr);
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(GetProcAddress(module_, "DllGetClassObject"));
-    canUnload_ = reinterpret_cast<CanUnloadFn>(GetProcAddress(module_, "DllCanUnloadNow"));
+    getClassObject_ = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    canUnload_ = reinterpret_cast<CanUnloadFn>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
     ASSERT_TRUE(getClassObject_ && canUnload_);
     ASSERT_EQ(getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
               S_OK);
