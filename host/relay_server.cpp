@@ -155,6 +155,7 @@ void RelayServer::receive(uint32_t fromUser, std::span<const uint8_t> message) {
         break;
       default:
         if (admits(p, c, message)) {
+          closeTransfersCutShort(p, c, message);
           applyToReplica(c, message);
           relay(fromUser, message);
           confirmRemoval(fromUser, c, message);
@@ -274,7 +275,7 @@ bool RelayServer::admitsTransfer(Participant& p, uint8_t c, std::span<const uint
                                                                     p.openBytes)) {
         return false;
       }
-      p.transfers.emplace(m->key, IncomingTransfer{m->totalLength, 0});
+      p.transfers.emplace(m->key, IncomingTransfer{m->page, m->totalLength, 0});
       p.openBytes += m->totalLength;
       return true;
     }
@@ -304,6 +305,46 @@ bool RelayServer::admitsTransfer(Participant& p, uint8_t c, std::span<const uint
     }
     default:
       return false;
+  }
+}
+
+// A board's queue drops what is still waiting of a transfer when the board
+// deletes its item or clears its page (keeping the background a clear
+// keeps), so those transfers never end; every board and the replica drop
+// them on the same message. Left open here they would count against the
+// sender's allowance for good.
+void RelayServer::closeTransfersCutShort(Participant& p, uint8_t c,
+                                         std::span<const uint8_t> message) {
+  auto closeIf = [&p](auto cutShort) {
+    for (auto it = p.transfers.begin(); it != p.transfers.end();) {
+      if (cutShort(it->first, it->second)) {
+        p.openBytes -= it->second.total;
+        it = p.transfers.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  };
+  switch (static_cast<MessageCode>(c)) {
+    case MessageCode::kDeleteObject:
+      if (const auto m = parse<DeleteObject>(message)) {
+        closeIf([&](uint32_t key, const IncomingTransfer&) { return key == m->objectId; });
+      }
+      break;
+    case MessageCode::kClearPage:
+      if (const auto m = parse<ClearPage>(message)) {
+        closeIf([&](uint32_t, const IncomingTransfer& t) { return t.page == m->page; });
+      }
+      break;
+    case MessageCode::kClearPageWithBackground:
+      if (const auto m = parse<ClearPageWithBackground>(message)) {
+        closeIf([&](uint32_t key, const IncomingTransfer& t) {
+          return t.page == m->page && key != m->backgroundNumber;
+        });
+      }
+      break;
+    default:
+      break;
   }
 }
 

@@ -71,6 +71,7 @@ class RelayServer {
   };
   // A transfer a participant is sending; the replica assembles the bytes.
   struct IncomingTransfer {
+    uint32_t page = 0;
     uint32_t total = 0;
     uint32_t received = 0;
   };
@@ -90,6 +91,7 @@ class RelayServer {
   // Whether a whiteboard message may go on to the others and the replica.
   bool admits(Participant& p, uint8_t code, std::span<const uint8_t> message);
   bool admitsTransfer(Participant& p, uint8_t code, std::span<const uint8_t> message);
+  void closeTransfersCutShort(Participant& p, uint8_t code, std::span<const uint8_t> message);
 
   std::unique_ptr<Board> makeReplica();
   void applyToReplica(uint8_t code, std::span<const uint8_t> message);

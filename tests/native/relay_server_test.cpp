@@ -263,6 +263,42 @@ TEST_F(RelayServerTest, OverflowingChunkIsRelayedSoEveryBoardFailsTheTransferAli
   EXPECT_EQ(server->openTransferBytes(kAnn), 0u);
 }
 
+// A board's queue drops the rest of a transfer when the board deletes its
+// item or clears its page; those transfers never end and must not use up the
+// sender's allowance.
+TEST_F(RelayServerTest, TransfersTheirSenderCutShortCloseWithItsDeleteOrClear) {
+  start({.maxOpenTransfers = 4});
+  const auto g = requestRange(kAnn);
+  const uint32_t a = g->start, b = g->start + 1, c = g->start + 2, d = g->start + 3;
+  receive(kAnn, build(TransferBegin{a, kAnn, 1, 100}));
+  receive(kAnn, build(TransferChunk{a, std::vector<uint8_t>(10, 1)}));
+  receive(kAnn, build(TransferBegin{b, kAnn, 2, 200}));
+  receive(kAnn, build(TransferBegin{c, kAnn, 2, 400}));  // page 2's background
+  receive(kAnn, build(TransferBegin{d, kAnn, 3, 800}));
+  ASSERT_EQ(server->openTransferBytes(kAnn), 1500u);
+
+  receive(kAnn, build(DeleteObject{1, a}));
+  EXPECT_EQ(server->openTransferBytes(kAnn), 1400u);
+  out.clear();
+  receive(kAnn, build(TransferChunk{a, std::vector<uint8_t>(10, 1)}));
+  EXPECT_TRUE(out.empty());
+
+  // Someone else's delete or clear cuts nothing short on Ann's side.
+  receive(kBob, build(DeleteObject{3, d}));
+  receive(kBob, build(ClearPage{2}));
+  EXPECT_EQ(server->openTransferBytes(kAnn), 1400u);
+
+  receive(kAnn, build(ClearPageWithBackground{2, c}));
+  EXPECT_EQ(server->openTransferBytes(kAnn), 1200u);
+  receive(kAnn, build(ClearPage{3}));
+  EXPECT_EQ(server->openTransferBytes(kAnn), 400u);
+
+  // The allowance is free again: four transfers fit.
+  out.clear();
+  for (uint32_t k = 4; k < 7; ++k) receive(kAnn, build(TransferBegin{g->start + k, kAnn, 1, 10}));
+  EXPECT_EQ(to(kBob).size(), 3u);
+}
+
 // --- The replica's answers -----------------------------------------------------
 
 TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
