@@ -142,6 +142,10 @@ void Board::Reset() {
   forgetActiveObject();
   cachedCurrent_ = nullptr;
   pages_.clear();
+  pendingTurns_.clear();
+  pendingTurnBytes_ = 0;
+  removedHere_.clear();
+  removedOrder_.clear();
   createSystemPages();
   if (currentPageId_ == kFirstSystemPage) {
     env_.view.invalidateAll(true);
@@ -299,6 +303,7 @@ void Board::removePageAt(size_t index) {
   const uint32_t id = pages_[index]->id();
   if (activeObjectId_ != 0 && id == currentPageId_) forgetActiveObject();
   transfers_.dropPage(id);
+  forgetPendingTurns(id);
   pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(index));
   cachedCurrent_ = nullptr;
 }

@@ -7,9 +7,11 @@
 // Everything runs on the thread that owns the frame window; nothing here locks.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -57,6 +59,12 @@ struct BoardOptions {
   // Messages a peer's message may make this board queue while the queue
   // already holds this many at that level are dropped.
   size_t maxQueuedReplies = 4096;
+  // Ids of items this board removed itself, remembered so that it never asks
+  // for them again (see Board::removedHere_).
+  size_t maxRememberedRemovals = 65536;
+  // Changes kept for pictures turned before their pixels arrived, all
+  // pictures together (see Board::pendingTurns_).
+  size_t maxPendingTurnBytes = size_t{1} << 20;
 };
 
 // The folder "BKDoc" beside the module's folder: the module path cut at its
@@ -239,6 +247,15 @@ class Board {
   bool receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
                      std::span<const uint8_t> record);
   bool applyObjectChange(std::span<const uint8_t> message);
+  // Keeps a change of a picture whose pixels have not arrived, from its
+  // first turn on, to be replayed on the pixels.
+  void keepForReplay(const Page& page, const PageObject& entry, bool turn,
+                     std::span<const uint8_t> message);
+  void forgetPendingTurns(uint32_t pageId, uint32_t objectId = 0);
+  // A turn changes a picture's pixels, so the bulk record kept for later
+  // requests turns with it.
+  void turnKeptBulk(PageObject& entry, int32_t orientation) const;
+  void rememberRemoved(uint32_t id);
   void clearPageContent(Page& page);
   // A completed transfer or code-92 data for a page: its background when the
   // key is the pending number, else an object's bulk record.
@@ -290,6 +307,27 @@ class Board {
   // Set while a peer's message is applied: what the board sends then is
   // capped, so a peer that never acknowledges cannot grow the queue.
   bool dispatching_ = false;
+
+  // Items (objects, background files) this board removed itself, oldest
+  // first, bounded. A page-contents list the server made before the removal
+  // reached it still names them; asking for them would bring them back here
+  // alone, as the server may get the request before the removal (a later
+  // clear drops a delete still waiting in the queue). Ids are never reused.
+  std::set<uint32_t> removedHere_;
+  std::deque<uint32_t> removedOrder_;
+
+  // Pictures turned before their pixels arrived, by object id. The sender
+  // turned the pixels, which travel after the change (level 2 after level
+  // 1); replaying the changes since the turn on the pixels gives what the
+  // sender has. Bounded by maxPendingTurnBytes.
+  struct PendingTurns {
+    uint32_t page = 0;
+    std::vector<uint8_t> record;  // before the first turn
+    std::vector<std::vector<uint8_t>> changes;
+    size_t bytes = 0;
+  };
+  std::map<uint32_t, PendingTurns> pendingTurns_;
+  size_t pendingTurnBytes_ = 0;
 };
 
 template <class M>

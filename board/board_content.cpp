@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "collab/message_codec.h"
 #include "objects/hand_symbol_object.h"
+#include "objects/pixel_ops.h"
 
 namespace scribly {
 namespace {
@@ -14,6 +15,17 @@ std::string extensionOf(const std::string& path) {
   const size_t dot = path.rfind('.');
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
   return path.substr(dot);
+}
+
+// Bulk data as its sender sends it: begin, chunks, end.
+void appendTransfer(uint32_t key, uint32_t sender, uint32_t page, std::span<const uint8_t> data,
+                    std::vector<std::vector<uint8_t>>& out) {
+  out.push_back(build(TransferBegin{key, sender, page, static_cast<uint32_t>(data.size())}));
+  for (size_t offset = 0; offset < data.size(); offset += kMaxChunkBytes) {
+    const size_t n = std::min(kMaxChunkBytes, data.size() - offset);
+    out.push_back(build(TransferChunk{key, data.subspan(offset, n)}));
+  }
+  out.push_back(build(TransferEnd{key, page}));
 }
 
 std::vector<uint8_t> fontBytes(const FontRecord& font) {
@@ -69,7 +81,9 @@ bool Board::deleteObject(uint32_t pageId, uint32_t objectId) {
   if (!object) return false;
   invalidateObject(*page, *object);
   forgetActiveObject(objectId);
+  forgetPendingTurns(page->id(), objectId);
   page->removeObject(objectId);
+  rememberRemoved(objectId);
   sendMessage(DeleteObject{page->id(), objectId}, kLevelFirst);
   return true;
 }
@@ -126,6 +140,91 @@ bool Board::receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
   return true;
 }
 
+namespace {
+
+// A property change parsed, so that a malformed message changes nothing.
+struct ParsedChange {
+  uint8_t code = 0;
+  std::optional<SetObjectValue> value;
+  std::optional<SetObjectWidth> width;
+  std::optional<SetObjectPoints> points;
+  std::optional<SetObjectFont> font;
+  std::optional<SetObjectStyle> style;
+};
+
+std::optional<ParsedChange> parseChange(uint8_t code, std::span<const uint8_t> message) {
+  ParsedChange c;
+  c.code = code;
+  switch (static_cast<MessageCode>(code)) {
+    case MessageCode::kSetWidth:
+      if (!(c.width = parse<SetObjectWidth>(message))) return std::nullopt;
+      break;
+    case MessageCode::kSetPoints:
+      if (!(c.points = parse<SetObjectPoints>(message))) return std::nullopt;
+      break;
+    case MessageCode::kSetFont:
+      if (!(c.font = parse<SetObjectFont>(message))) return std::nullopt;
+      break;
+    case MessageCode::kSetStyle:
+      if (!(c.style = parse<SetObjectStyle>(message))) return std::nullopt;
+      // Only the five pen styles exist; anything else would reach the pen.
+      if (c.style->style < 0 || c.style->style > static_cast<int8_t>(kPenDashDotDot)) {
+        return std::nullopt;
+      }
+      break;
+    default:
+      if (!(c.value = parse<SetObjectValue>(message))) return std::nullopt;
+      break;
+  }
+  return c;
+}
+
+bool applyChange(BoardObject& object, const ParsedChange& c) {
+  switch (static_cast<MessageCode>(c.code)) {
+    case MessageCode::kSetColor:
+      return object.setColour(c.value->value);
+    case MessageCode::kSetFill:
+      return object.setFill(c.value->value);
+    case MessageCode::kSetWidth:
+      return object.setPenWidth(c.width->width);
+    case MessageCode::kMoveTo:
+      object.moveTo(PackedPoint{c.value->value});
+      return true;
+    case MessageCode::kSetPoints:
+      object.setPoints(PackedPoint{c.points->first}, PackedPoint{c.points->second});
+      return true;
+    case MessageCode::kSetFont: {
+      ByteReader in(c.font->font);
+      const FontRecord record = FontRecord::read(in);
+      return in.ok() && object.setFont(record);
+    }
+    case MessageCode::kSetStyle:
+      return object.setPenStyle(static_cast<uint32_t>(c.style->style));
+    case MessageCode::kSetOrientation:
+      return object.setOrientation(static_cast<int32_t>(c.value->value));
+    case MessageCode::kSetAdjustmentA:
+      return object.setAdjustmentA(static_cast<int32_t>(c.value->value));
+    case MessageCode::kSetBrightness:
+      return object.setBrightness(static_cast<int32_t>(c.value->value));
+    case MessageCode::kSetContrast:
+      return object.setContrast(static_cast<int32_t>(c.value->value));
+    default:
+      return false;
+  }
+}
+
+constexpr uint8_t kTurnCode = toByte(MessageCode::kSetOrientation);
+// Changes one picture keeps while it waits for its pixels; past this many it
+// shows its pixels as they come.
+constexpr size_t kMaxReplayedChanges = 256;
+
+bool turnsPixels(int32_t orientation) {
+  return orientation >= static_cast<int32_t>(Orientation::MirrorLeftRight) &&
+         orientation <= static_cast<int32_t>(Orientation::TurnRight);
+}
+
+}  // namespace
+
 bool Board::applyObjectChange(std::span<const uint8_t> message) {
   const auto header = readHeader(message);
   const auto pageId = readPage(message);
@@ -135,102 +234,115 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   if (code > toByte(MessageCode::kSetContrast)) return false;
   Page* page = findPage(*pageId);
   if (!page) return false;
-  BoardObject* object = page->findObject(*objectId);
-  if (!object) {
+  PageObject* entry = page->findEntry(*objectId);
+  if (!entry) {
     // A withdrawn background file: its transfer will never end.
     if (code == toByte(MessageCode::kDeleteObject) && transfers_.pageOf(*objectId) == page->id()) {
       transfers_.drop(*objectId);
     }
     return false;
   }
+  BoardObject* object = entry->object.get();
 
   if (code == toByte(MessageCode::kDeleteObject)) {
     if (!parse<DeleteObject>(message)) return false;
     invalidateObject(*page, *object);
     forgetActiveObject(*objectId);
+    forgetPendingTurns(page->id(), *objectId);
     page->removeObject(*objectId);
     if (transfers_.pageOf(*objectId) == page->id()) transfers_.drop(*objectId);
     return true;
   }
 
-  // Parse first, so that a malformed message leaves the object untouched.
-  std::optional<SetObjectValue> value;
-  std::optional<SetObjectWidth> width;
-  std::optional<SetObjectPoints> points;
-  std::optional<SetObjectFont> font;
-  std::optional<SetObjectStyle> style;
-  switch (static_cast<MessageCode>(code)) {
-    case MessageCode::kSetWidth:
-      if (!(width = parse<SetObjectWidth>(message))) return false;
-      break;
-    case MessageCode::kSetPoints:
-      if (!(points = parse<SetObjectPoints>(message))) return false;
-      break;
-    case MessageCode::kSetFont:
-      if (!(font = parse<SetObjectFont>(message))) return false;
-      break;
-    case MessageCode::kSetStyle:
-      if (!(style = parse<SetObjectStyle>(message))) return false;
-      // Only the five pen styles exist; anything else would reach the pen.
-      if (style->style < 0 || style->style > static_cast<int8_t>(kPenDashDotDot)) return false;
-      break;
-    default:
-      if (!(value = parse<SetObjectValue>(message))) return false;
-      break;
-  }
-
+  const std::optional<ParsedChange> change = parseChange(code, message);
+  if (!change) return false;
+  keepForReplay(*page, *entry,
+                code == kTurnCode && turnsPixels(static_cast<int32_t>(change->value->value)),
+                message);
   invalidateObject(*page, *object);
-  bool changed = false;
-  switch (static_cast<MessageCode>(code)) {
-    case MessageCode::kSetColor:
-      changed = object->setColour(value->value);
-      break;
-    case MessageCode::kSetFill:
-      changed = object->setFill(value->value);
-      break;
-    case MessageCode::kSetWidth:
-      changed = object->setPenWidth(width->width);
-      break;
-    case MessageCode::kMoveTo:
-      object->moveTo(PackedPoint{value->value});
-      changed = true;
-      break;
-    case MessageCode::kSetPoints:
-      object->setPoints(PackedPoint{points->first}, PackedPoint{points->second});
-      changed = true;
-      break;
-    case MessageCode::kSetFont: {
-      ByteReader in(font->font);
-      const FontRecord record = FontRecord::read(in);
-      changed = in.ok() && object->setFont(record);
-      break;
-    }
-    case MessageCode::kSetStyle:
-      changed = object->setPenStyle(static_cast<uint32_t>(style->style));
-      break;
-    case MessageCode::kSetOrientation:
-      changed = object->setOrientation(static_cast<int32_t>(value->value));
-      break;
-    case MessageCode::kSetAdjustmentA:
-      changed = object->setAdjustmentA(static_cast<int32_t>(value->value));
-      break;
-    case MessageCode::kSetBrightness:
-      changed = object->setBrightness(static_cast<int32_t>(value->value));
-      break;
-    case MessageCode::kSetContrast:
-      changed = object->setContrast(static_cast<int32_t>(value->value));
-      break;
-    default:
-      break;
+  const bool changed = applyChange(*object, *change);
+  if (changed) {
+    if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
+    invalidateObject(*page, *object);
   }
-  if (changed) invalidateObject(*page, *object);
   return changed;
+}
+
+void Board::keepForReplay(const Page& page, const PageObject& entry, bool turn,
+                          std::span<const uint8_t> message) {
+  // Only a picture still waiting for its pixels; until its first turn the
+  // order of its changes and its pixels makes no difference.
+  if (!entry.object->hasBulkData() || !entry.bulk.empty()) return;
+  auto it = pendingTurns_.find(entry.id);
+  if (it == pendingTurns_.end()) {
+    if (!turn) return;
+    std::vector<uint8_t> record = saveRecord(*entry.object);
+    if (record.size() > options_.maxPendingTurnBytes - std::min(options_.maxPendingTurnBytes,
+                                                                 pendingTurnBytes_)) {
+      return;
+    }
+    pendingTurnBytes_ += record.size();
+    const size_t bytes = record.size();
+    it = pendingTurns_.emplace(entry.id, PendingTurns{page.id(), std::move(record), {}, bytes})
+             .first;
+  }
+  PendingTurns& turns = it->second;
+  if (turns.changes.size() >= kMaxReplayedChanges ||
+      message.size() > options_.maxPendingTurnBytes - std::min(options_.maxPendingTurnBytes,
+                                                               pendingTurnBytes_)) {
+    // Past the bound the picture shows its pixels as they come.
+    forgetPendingTurns(page.id(), entry.id);
+    return;
+  }
+  turns.changes.emplace_back(message.begin(), message.end());
+  turns.bytes += message.size();
+  pendingTurnBytes_ += message.size();
+}
+
+void Board::forgetPendingTurns(uint32_t pageId, uint32_t objectId) {
+  if (objectId != 0) {
+    auto it = pendingTurns_.find(objectId);
+    if (it != pendingTurns_.end() && it->second.page == pageId) {
+      pendingTurnBytes_ -= it->second.bytes;
+      pendingTurns_.erase(it);
+    }
+    return;
+  }
+  for (auto it = pendingTurns_.begin(); it != pendingTurns_.end();) {
+    if (it->second.page == pageId) {
+      pendingTurnBytes_ -= it->second.bytes;
+      it = pendingTurns_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Board::turnKeptBulk(PageObject& entry, int32_t orientation) const {
+  if (entry.bulk.empty() || !turnsPixels(orientation)) return;
+  // Turned from the kept record, not from this board's own pixels, so that
+  // every board keeps the same bytes.
+  std::unique_ptr<BoardObject> copy = factory_.createFromRecord(
+      static_cast<uint8_t>(entry.object->kind()), saveRecord(*entry.object));
+  if (!copy || !copy->loadBulkData(entry.bulk) || !copy->setOrientation(orientation)) return;
+  std::vector<uint8_t> bulk = saveBulkRecord(*copy);
+  if (!bulk.empty()) entry.bulk = std::move(bulk);
+}
+
+void Board::rememberRemoved(uint32_t id) {
+  if (id == 0 || options_.maxRememberedRemovals == 0 || !removedHere_.insert(id).second) return;
+  removedOrder_.push_back(id);
+  if (removedOrder_.size() > options_.maxRememberedRemovals) {
+    removedHere_.erase(removedOrder_.front());
+    removedOrder_.pop_front();
+  }
 }
 
 bool Board::clearPage(uint32_t pageId) {
   if (!privileges_.write) return false;
   Page* page = pageId != 0 ? findPage(pageId) : currentPage();
   if (!page) return false;
+  for (const PageObject& entry : page->objects()) rememberRemoved(entry.id);
   clearPageContent(*page);
   const uint32_t id = page->id();
   if (page->hasBackgroundFile() && page->backgroundNumber() != 0) {
@@ -243,6 +355,7 @@ bool Board::clearPage(uint32_t pageId) {
 
 void Board::clearPageContent(Page& page) {
   if (page.id() == currentPageId_) forgetActiveObject();
+  forgetPendingTurns(page.id());
   page.clearObjects();
   // A clear keeps the background, so a background on its way keeps coming.
   transfers_.dropPage(page.id(), page.pendingBackgroundNumber());
@@ -252,13 +365,9 @@ void Board::clearPageContent(Page& page) {
 // --- Transfers ---------------------------------------------------------------
 
 void Board::sendTransfer(uint32_t key, uint32_t pageId, std::span<const uint8_t> data) {
-  sendMessage(TransferBegin{key, myUserId_, pageId, static_cast<uint32_t>(data.size())},
-              kLevelSecond);
-  for (size_t offset = 0; offset < data.size(); offset += kMaxChunkBytes) {
-    const size_t n = std::min(kMaxChunkBytes, data.size() - offset);
-    sendMessage(TransferChunk{key, data.subspan(offset, n)}, kLevelSecond);
-  }
-  sendMessage(TransferEnd{key, pageId}, kLevelSecond);
+  std::vector<std::vector<uint8_t>> messages;
+  appendTransfer(key, myUserId_, pageId, data, messages);
+  for (const std::vector<uint8_t>& m : messages) send(m, kLevelSecond);
 }
 
 bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data) {
@@ -269,10 +378,34 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
   }
   PageObject* entry = page->findEntry(key);
   if (!entry || !entry->object->hasBulkData()) return false;
-  if (!entry->object->loadBulkData(data)) return false;
-  entry->bulk = std::move(data);
-  invalidateObject(*page, *entry->object);
-  return true;
+  std::optional<PendingTurns> turns;
+  if (auto it = pendingTurns_.find(key); it != pendingTurns_.end() && it->second.page == page->id()) {
+    pendingTurnBytes_ -= it->second.bytes;
+    turns = std::move(it->second);
+    pendingTurns_.erase(it);
+  }
+  BoardObject& object = *entry->object;
+  if (turns) invalidateObject(*page, object);
+  // The pixels go under the record they were taken with, and the changes
+  // since the first turn follow them, as on the sender.
+  if (turns) object.load(turns->record);
+  const bool loaded = object.loadBulkData(data);
+  if (loaded) entry->bulk = std::move(data);
+  if (turns) {
+    for (const std::vector<uint8_t>& message : turns->changes) {
+      const uint8_t code = codeOf(message[0]);
+      const std::optional<ParsedChange> change = parseChange(code, message);
+      if (!change || !applyChange(object, *change)) continue;
+      if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
+    }
+    // Still without pixels: keep waiting for a later copy of them.
+    if (!loaded) {
+      pendingTurnBytes_ += turns->bytes;
+      pendingTurns_.emplace(key, std::move(*turns));
+    }
+  }
+  invalidateObject(*page, object);
+  return loaded;
 }
 
 // --- Backgrounds -------------------------------------------------------------
@@ -331,6 +464,7 @@ bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
   // cannot be read must not leave the page without any.
   if (local && page->hasBackgroundFile()) {
     sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
+    rememberRemoved(page->backgroundNumber());
     page->dropBackgroundFile();
   }
 
@@ -362,7 +496,8 @@ bool Board::setTemplateBackground(std::string_view name, uint32_t pageId) {
     page->setTemplateName(templateName);
     if (page->hasBackgroundFile()) {
       sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-        page->dropBackgroundFile();
+      rememberRemoved(page->backgroundNumber());
+      page->dropBackgroundFile();
     }
     sendMessage(SetBackgroundByName{page->id(), std::string(name)}, kLevelFirst);
     env_.view.invalidateAll(true);
@@ -415,14 +550,7 @@ void Board::appendBackgroundMessages(const Page& page, BulkForm form,
     out.push_back(build(BulkData{page.id(), number, envelope}));
     return;
   }
-  out.push_back(build(TransferBegin{number, myUserId_, page.id(),
-                                    static_cast<uint32_t>(envelope.size())}));
-  for (size_t offset = 0; offset < envelope.size(); offset += kMaxChunkBytes) {
-    const size_t n = std::min(kMaxChunkBytes, envelope.size() - offset);
-    out.push_back(
-        build(TransferChunk{number, std::span<const uint8_t>(envelope).subspan(offset, n)}));
-  }
-  out.push_back(build(TransferEnd{number, page.id()}));
+  appendTransfer(number, myUserId_, page.id(), envelope, out);
 }
 
 void Board::appendItemMessages(const Page& page, const PageObject& entry, BulkForm form,
@@ -435,14 +563,7 @@ void Board::appendItemMessages(const Page& page, const PageObject& entry, BulkFo
     out.push_back(build(BulkData{page.id(), entry.id, entry.bulk}));
     return;
   }
-  const std::span<const uint8_t> bulk(entry.bulk);
-  out.push_back(build(TransferBegin{entry.id, myUserId_, page.id(),
-                                    static_cast<uint32_t>(bulk.size())}));
-  for (size_t offset = 0; offset < bulk.size(); offset += kMaxChunkBytes) {
-    const size_t n = std::min(kMaxChunkBytes, bulk.size() - offset);
-    out.push_back(build(TransferChunk{entry.id, bulk.subspan(offset, n)}));
-  }
-  out.push_back(build(TransferEnd{entry.id, page.id()}));
+  appendTransfer(entry.id, myUserId_, page.id(), entry.bulk, out);
 }
 
 std::vector<std::vector<uint8_t>> Board::itemMessages(uint32_t pageId, uint32_t itemId,

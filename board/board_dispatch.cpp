@@ -252,6 +252,8 @@ void Board::handlePageContents(std::span<const uint8_t> message) {
   for (uint32_t id : m->ids) {
     const Page* page = findPage(m->page);
     if (!page) break;
+    // What this board removed itself stays removed, whatever an older list says.
+    if (removedHere_.count(id) != 0) continue;
     const bool missing = id == page->backgroundNumber() ? !page->hasBackgroundFile()
                                                          : page->findObject(id) == nullptr;
     if (missing) sendMessage(MissingItem{id}, kLevelFirst);

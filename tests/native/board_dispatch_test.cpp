@@ -94,6 +94,122 @@ TEST(BoardDispatch, PageContentsListAsksForWhatIsMissing) {
   EXPECT_EQ(asked, (std::vector<uint32_t>{801, 900}));
 }
 
+// Releases everything a board's queue holds, acknowledging each message.
+void pumpAll(TestBoard& b) {
+  for (int i = 0; i < 10000 && !b->sendQueue().ready(); ++i) b.receive(Acknowledgement{}, false);
+}
+
+// A list the server made before this board's own removal reached it still
+// names what the board removed. Asking for it again would bring it back on
+// this board alone: a clear drops a delete still waiting in the queue, so the
+// server may see the request before any removal.
+TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
+  TestBoard b(false);
+  b->initialize(11, 77);
+  b.receive(IdRangeGrant{5000, 5100}, false);
+  std::mt19937 rng(4);
+  const uint32_t deleted = b->commitObject(makeObject(12, rng, 11), 1);
+  const uint32_t cleared = b->commitObject(makeObject(13, rng, 11), 2);
+  b.files.files["C:\\a.bmp"] = Bytes(40, 1);
+  b.files.files["C:\\b.bmp"] = Bytes(40, 2);
+  ASSERT_EQ(b->goToPage(3, false), 3u);
+  ASSERT_TRUE(b->setBackgroundFile("C:\\a.bmp"));
+  const uint32_t replaced = b->findPage(3)->backgroundNumber();
+  ASSERT_TRUE(b->setBackgroundFile("C:\\b.bmp"));
+  ASSERT_TRUE(b->deleteObject(1, deleted));
+  ASSERT_TRUE(b->clearPage(2));
+  pumpAll(b);
+  b.host.sent.clear();
+
+  b.receive(PageContents{1, {deleted, 4999}});
+  b.receive(PageContents{2, {cleared}});
+  b.receive(PageContents{3, {replaced}});
+  pumpAll(b);
+  std::vector<uint32_t> asked;
+  for (const auto& s : b.host.sent) {
+    if (auto m = parse<MissingItem>(s.bytes)) asked.push_back(m->id);
+  }
+  EXPECT_EQ(asked, std::vector<uint32_t>{4999});
+}
+
+// A picture of 60 x 30 pixels, a gradient as a photograph would be.
+std::unique_ptr<ImageObject> widePicture() {
+  constexpr uint16_t w = 60, h = 30;
+  const size_t row = ((3u * w - 1) / 4 + 1) * 4;
+  Bytes pixels(row * h);
+  for (size_t y = 0; y < h; ++y) {
+    for (size_t x = 0; x < 3u * w; ++x) pixels[y * row + x] = static_cast<uint8_t>(x + 3 * y);
+  }
+  auto image = std::make_unique<ImageObject>();
+  image->attachPixels(std::move(pixels), w, h, {100, 100}, {160, 130});
+  return image;
+}
+
+Size pictureSize(Board& b, uint32_t page, uint32_t id) {
+  const auto& image = static_cast<const ImageObject&>(*b.findPage(page)->findObject(id));
+  return {image.pictureWidth(), image.pictureHeight()};
+}
+
+// The sender turns a picture's pixels, and the turn travels ahead of them
+// (level 1 leaves before level 2). Every board must end as the sender did,
+// and a copy made later from any board must show the pixels turned.
+TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
+  TestBoard ann, bob, cid;
+  ann->initialize(11, 12);
+  bob->initialize(12, 11);
+  const uint32_t id = ann->commitObject(widePicture(), 1);
+  ASSERT_NE(id, 0u);
+  auto change = [](MessageCode code, uint32_t value) {
+    ObjectChange c;
+    c.code = code;
+    c.value = value;
+    return c;
+  };
+  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 3)));  // turn left
+  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
+  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 2)));  // mirror
+  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetBrightness, 20)));
+  pumpAll(ann);
+  const std::vector<uint8_t> codes = ann.host.sentCodes();
+  const auto turn = std::find(codes.begin(), codes.end(), toByte(MessageCode::kSetOrientation));
+  const auto pixels = std::find(codes.begin(), codes.end(), toByte(MessageCode::kTransferBegin));
+  ASSERT_LT(turn, pixels) << "the turn no longer overtakes the pixels";
+
+  for (const auto& s : ann.host.sent) bob.dispatch(s.bytes);
+  EXPECT_EQ(pictureSize(*ann, 1, id), (Size{30, 60}));
+  EXPECT_EQ(pictureSize(*bob, 1, id), (Size{30, 60}));
+  EXPECT_TRUE(sameBoards(BoardSnapshot::of(ann), BoardSnapshot::of(bob)));
+
+  for (const Bytes& m : bob->itemMessages(1, id, BulkForm::Transfer)) cid.dispatch(m);
+  EXPECT_EQ(pictureSize(*cid, 1, id), (Size{30, 60}));
+  EXPECT_TRUE(sameBoards(BoardSnapshot::of(bob), BoardSnapshot::of(cid)));
+}
+
+// What waits for pixels is bounded over all pictures; a picture past the
+// bound shows its pixels as they come, and a deleted one frees its share.
+TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {
+  BoardOptions options;
+  options.maxPendingTurnBytes = 60;  // one record and one turn, not two
+  TestBoard b(true, options);
+  const auto picture = widePicture();
+  const Bytes record = saveRecord(*picture);
+  const Bytes bulk = saveBulkRecord(*picture);
+  for (uint32_t id : {700u, 701u, 702u}) b.dispatch(build(CreateObject{14, 1, id, record}));
+  const SetObjectValue turnLeft{toByte(MessageCode::kSetOrientation), 1, 0, 3};
+  auto turn = [&](uint32_t id) {
+    SetObjectValue m = turnLeft;
+    m.objectId = id;
+    return b.receive(m);
+  };
+  ASSERT_TRUE(turn(700));
+  ASSERT_TRUE(turn(701));  // no room left: not kept
+  ASSERT_TRUE(b.receive(DeleteObject{1, 700}));
+  ASSERT_TRUE(turn(702));  // the deleted picture's share is free again
+  for (uint32_t id : {701u, 702u}) ASSERT_TRUE(b.receive(BulkData{1, id, bulk}));
+  EXPECT_EQ(pictureSize(*b, 1, 701), (Size{60, 30}));
+  EXPECT_EQ(pictureSize(*b, 1, 702), (Size{30, 60}));
+}
+
 TEST(BoardTransfers, APictureArrivesInChunksAndIsKeptForLaterRequests) {
   InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 1);
   std::mt19937 rng(2);

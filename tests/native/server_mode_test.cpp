@@ -257,6 +257,9 @@ void runConference(size_t boards, uint32_t seed, int operations) {
   FakeFiles none;
   EXPECT_TRUE(sameBoards(withoutFiles(first), BoardSnapshot::of(conf.server.replica(), none)))
       << "replica";
+  // Transfers a board cut short by deleting or clearing are closed at the
+  // server too, or they would use up the sender's allowance for good.
+  for (auto& m : conf.members) EXPECT_EQ(conf.server.openTransferBytes(m->userId), 0u) << m->userId;
 
   // The run touched every kind of content, or it proves little.
   std::set<uint8_t> kinds;
@@ -276,10 +279,8 @@ TEST(ServerModeConference, TwoBoardsEndIdenticalAfterRandomWork) {
   }
 }
 
-// Disabled until the divergences it finds are fixed: a background on one page and
-// objects a joiner misses; see the relay server notes.
-TEST(ServerModeConference, DISABLED_ThreeBoardsEndIdenticalAfterRandomWork) {
-  for (uint32_t seed : {11u, 12u}) {
+TEST(ServerModeConference, ThreeBoardsEndIdenticalAfterRandomWork) {
+  for (uint32_t seed : {2u, 9u, 11u, 20u}) {
     SCOPED_TRACE(seed);
     runConference(3, seed, 3000);
   }
@@ -295,8 +296,8 @@ void visitEveryPage(ServerConference& conf, Board& board) {
   }
 }
 
-TEST(ServerModeConference, DISABLED_LateJoinerSeesEveryPageItVisitsComplete) {
-  for (uint32_t seed : {21u, 22u}) {
+TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
+  for (uint32_t seed : {16u, 21u, 22u}) {
     SCOPED_TRACE(seed);
     ServerConference conf(seed);
     conf.join(101);
