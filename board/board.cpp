@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "board/user_names.h"
 #include "collab/message_codec.h"
+#include "skin/user_names.h"
 
 namespace scribly {
 namespace {
@@ -393,21 +393,21 @@ int32_t Board::scrollOffset(ScrollBar bar) const {
 // --- User names --------------------------------------------------------------
 
 std::string Board::userName(uint32_t userId) {
-  auto it = userInfo_.find(userId);
-  if (it == userInfo_.end()) {
-    std::string info = env_.hostInfo.userInfo(userId);
-    if (info.size() >= kMaxUserInfoBytes) info.resize(kMaxUserInfoBytes - 1);
-    // An empty answer is asked again next time.
-    if (info.empty()) return {};
-    // Peers name any user id they like; the cache must not grow with them.
-    if (userInfo_.size() >= options_.maxCachedUsers) {
-      auto victim = userInfo_.begin();
-      if (victim->first == myUserId_ && userInfo_.size() > 1) ++victim;
-      userInfo_.erase(victim);
-    }
-    it = userInfo_.emplace(userId, std::move(info)).first;
+  if (auto it = userNames_.find(userId); it != userNames_.end()) return it->second;
+  std::string info = env_.hostInfo.userInfo(userId);
+  // The host writes at most its buffer's worth.
+  if (info.size() > kUserInfoBufferBytes) info.resize(kUserInfoBufferBytes);
+  std::string name = userNameFromInfo(info);
+  // No name (no answer, or none in it) is asked for again next time.
+  if (name.empty()) return name;
+  // Peers name any user id they like; the cache must not grow with them.
+  if (userNames_.size() >= options_.maxCachedUsers) {
+    auto victim = userNames_.begin();
+    if (victim->first == myUserId_ && userNames_.size() > 1) ++victim;
+    userNames_.erase(victim);
   }
-  return userNameInInfo(it->second);
+  userNames_.emplace(userId, name);
+  return name;
 }
 
 }  // namespace scribly

@@ -210,7 +210,8 @@ class Board {
   const std::string& backgroundFolder() const { return options_.backgroundFolder; }
 
   // --- User names ----------------------------------------------------------
-  // A user's name from the host's user information, fetched once per user.
+  // A user's name from the host's user information, fetched once per user
+  // (again while it yields none).
   std::string userName(uint32_t userId);
 
   // --- Parts, for the frame and tests --------------------------------------
@@ -302,8 +303,8 @@ class Board {
   int32_t scrollOffsetX_ = 0;
   int32_t scrollOffsetY_ = 0;
 
-  // User information texts by user id, bounded.
-  std::map<uint32_t, std::string> userInfo_;
+  // User names from the host's user information, by user id, bounded.
+  std::map<uint32_t, std::string> userNames_;
   // Set while a peer's message is applied: what the board sends then is
   // capped, so a peer that never acknowledges cannot grow the queue.
   bool dispatching_ = false;

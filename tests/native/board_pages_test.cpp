@@ -93,6 +93,33 @@ TEST(BoardPages, PeerToPeerPagesAreNamedAfterTheUser) {
   }
 }
 
+TEST(BoardUserNames, AskedOncePerNamedUserAgainWhileNamelessAndBounded) {
+  BoardOptions options;
+  options.maxCachedUsers = 3;
+  TestBoard b(true, options);
+  b.info.infos[11] = userInfoXml("Ann &amp; Bo");
+  b.info.infos[20] = "<user><userbasic><id>20</id></userbasic></user>";  // no name
+  b.info.infos[21] = "<userbasic><name>Cid</name>";                      // cut short
+  b->initialize(11, 12);
+  EXPECT_EQ(b->userName(11), "Ann & Bo");
+  EXPECT_EQ(b->userName(20), "");
+  EXPECT_EQ(b->userName(20), "");
+  EXPECT_EQ(b->userName(21), "");
+  EXPECT_EQ(std::count(b.info.asked.begin(), b.info.asked.end(), 11u), 1);
+  EXPECT_EQ(std::count(b.info.asked.begin(), b.info.asked.end(), 20u), 2);
+
+  // Peers' hand symbols name any user id; the cache keeps my own name.
+  for (uint32_t user = 30; user < 40; ++user) {
+    b.info.infos[user] = userInfoXml("U" + std::to_string(user));
+    EXPECT_EQ(b->userName(user), "U" + std::to_string(user));
+  }
+  b.info.asked.clear();
+  EXPECT_EQ(b->userName(11), "Ann & Bo");
+  EXPECT_EQ(b->userName(39), "U39");
+  EXPECT_EQ(b->userName(30), "U30");
+  EXPECT_EQ(b.info.asked, std::vector<uint32_t>{30});
+}
+
 TEST(BoardPages, AnIdAboveTheOtherCountsUpFrom100) {
   TestBoard b;
   b->initialize(12, 11);

@@ -128,9 +128,9 @@ struct FakeDecoder final : PictureDecoder {
   }
 };
 
+// The host's user information in the XML reader's dialect (no declaration).
 inline std::string userInfoXml(const std::string& name) {
-  return "<?xml version=\"1.0\"?><user><userbasic><id>1</id><name>" + name +
-         "</name></userbasic></user>";
+  return "<user><userbasic><id>1</id><name>" + name + "</name></userbasic></user>";
 }
 
 struct FakeHostInfo final : HostInfo {
