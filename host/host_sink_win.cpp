@@ -64,7 +64,8 @@ HRESULT HostSink::GetMessageA(UINT_PTR wParam, LONG_PTR lParam, UINT_PTR* pInfo)
 }
 
 std::string HostSink::userInfoXml(uint32_t userId, const std::string& name) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><userinfo><userbasic><id>" +
+  // No XML declaration: plug-ins read a plain element tree.
+  return "<userinfo><userbasic><id>" +
          std::to_string(userId) + "</id><name>" + escapeXml(name) +
          "</name></userbasic></userinfo>";
 }
