@@ -2,26 +2,14 @@
 
 #include <cstring>
 
+#include "host/user_info.h"
+
 namespace scribly {
 namespace {
 
 constexpr ULONG kPluginType = 13049;
 constexpr size_t kUserInfoBytes = 8192;  // what a plug-in's buffer holds
 constexpr ULONG kMaxMessageBytes = 32768;
-
-std::string escapeXml(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 }  // namespace
 
@@ -61,13 +49,6 @@ HRESULT HostSink::GetBufferSize(ULONG* wlpBufferSize) {
 HRESULT HostSink::GetMessageA(UINT_PTR wParam, LONG_PTR lParam, UINT_PTR* pInfo) {
   conference_.notified(userId_, wParam, lParam, pInfo);
   return S_OK;
-}
-
-std::string HostSink::userInfoXml(uint32_t userId, const std::string& name) {
-  // No XML declaration: plug-ins read a plain element tree.
-  return "<userinfo><userbasic><id>" +
-         std::to_string(userId) + "</id><name>" + escapeXml(name) +
-         "</name></userbasic></userinfo>";
 }
 
 }  // namespace scribly

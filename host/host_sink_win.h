@@ -33,9 +33,6 @@ class HostSink final : public IClientSink {
   HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG* wlpBufferSize) override;
   HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR wParam, LONG_PTR lParam, UINT_PTR* pInfo) override;
 
-  // The XML a host hands out about a user, as plug-ins read it.
-  static std::string userInfoXml(uint32_t userId, const std::string& name);
-
  private:
   Conference& conference_;
   uint32_t userId_;
