@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "board/board.h"
+#include "board/silent_surroundings.h"
 #include "collab/message_codec.h"
 #include "collab/message_header.h"
 #include "objects/board_object.h"
@@ -38,38 +39,11 @@ bool createsPage(uint8_t c) {
 
 }  // namespace
 
-// Everything the replica board needs around it, none of it visible: it never
-// speaks for itself, has no view, no files (pages keep the background bytes
-// they received) and decodes no pictures.
-class ReplicaHost final : public HostLink, public BoardView, public BoardFiles,
-                          public PictureDecoder, public HostInfo {
+// The replica never speaks for itself and nobody looks at it.
+class ReplicaHost final : public HostLink, public SilentSurroundings {
  public:
   void sendTo(uint32_t, uint32_t, std::span<const uint8_t>, uint32_t) override {}
   void hostMessage(uint32_t, std::span<const uint8_t>) override {}
-
-  void invalidateRect(const Rect&, bool) override {}
-  void invalidateAll(bool) override {}
-  void contentsChanged(ContentsChange, uint32_t) override {}
-  void documentPagesRemoved(std::string_view) override {}
-  void namedPageCreated(std::span<const uint8_t>) override {}
-  void pageInfoChanged() override {}
-  MessageBoxAnswer messageBox(std::string_view, MessageBoxKind) override {
-    return MessageBoxAnswer::No;
-  }
-  std::optional<ScrollInfo> scrollInfo(ScrollBar) override { return std::nullopt; }
-  int32_t setScrollPosition(ScrollBar, int32_t position) override { return position; }
-  void scrollContents(int32_t, int32_t) override {}
-
-  std::optional<std::vector<uint8_t>> readFile(const std::string&, size_t) override {
-    return std::nullopt;
-  }
-  bool writeFile(const std::string&, std::span<const uint8_t>) override { return true; }
-  bool copyFile(const std::string&, const std::string&) override { return true; }
-  bool moveFile(const std::string&, const std::string&) override { return true; }
-  bool deleteFile(const std::string&) override { return true; }
-
-  std::unique_ptr<BackgroundPicture> decodeFile(const std::string&) override { return nullptr; }
-  std::string userInfo(uint32_t) override { return {}; }
 };
 
 RelayServer::RelayServer(Deliver deliver, RelayServerLimits limits)

@@ -15,16 +15,17 @@
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 
+#include "board/silent_surroundings.h"
 #include "host/relay_server.h"
 
 namespace scribly {
 namespace {
 
-class Participant final : public HostLink, public BoardView, public BoardFiles,
-                          public PictureDecoder, public HostInfo {
+class Participant final : public HostLink, public SilentSurroundings {
  public:
   explicit Participant(uint32_t userId)
-      : userId(userId),
+      : SilentSurroundings(MessageBoxAnswer::Yes),
+        userId(userId),
         board(BoardEnvironment{*this, *this, *this, *this, *this, nullptr},
               options()) {}
   static BoardOptions options() {
@@ -38,27 +39,6 @@ class Participant final : public HostLink, public BoardView, public BoardFiles,
     toServer.emplace_back(m.begin(), m.end());
   }
   void hostMessage(uint32_t, std::span<const uint8_t>) override {}
-  void invalidateRect(const Rect&, bool) override {}
-  void invalidateAll(bool) override {}
-  void contentsChanged(ContentsChange, uint32_t) override {}
-  void documentPagesRemoved(std::string_view) override {}
-  void namedPageCreated(std::span<const uint8_t>) override {}
-  void pageInfoChanged() override {}
-  MessageBoxAnswer messageBox(std::string_view, MessageBoxKind) override {
-    return MessageBoxAnswer::Yes;
-  }
-  std::optional<ScrollInfo> scrollInfo(ScrollBar) override { return std::nullopt; }
-  int32_t setScrollPosition(ScrollBar, int32_t position) override { return position; }
-  void scrollContents(int32_t, int32_t) override {}
-  std::optional<std::vector<uint8_t>> readFile(const std::string&, size_t) override {
-    return std::nullopt;
-  }
-  bool writeFile(const std::string&, std::span<const uint8_t>) override { return true; }
-  bool copyFile(const std::string&, const std::string&) override { return true; }
-  bool moveFile(const std::string&, const std::string&) override { return true; }
-  bool deleteFile(const std::string&) override { return true; }
-  std::unique_ptr<BackgroundPicture> decodeFile(const std::string&) override { return nullptr; }
-  std::string userInfo(uint32_t) override { return {}; }
 
   uint32_t userId;
   std::deque<std::vector<uint8_t>> toServer;
