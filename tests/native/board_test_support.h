@@ -474,6 +474,49 @@ inline std::unique_ptr<BoardObject> makeObject(uint8_t kind, std::mt19937& rng, 
 
 inline constexpr uint8_t kCommittableKinds[] = {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25};
 
+// A property change of any kind with values a user could pick.
+inline ObjectChange randomObjectChange(std::mt19937& rng) {
+  static constexpr MessageCode kCodes[] = {
+      MessageCode::kSetColor,       MessageCode::kSetFill,        MessageCode::kSetWidth,
+      MessageCode::kMoveTo,         MessageCode::kSetPoints,      MessageCode::kSetFont,
+      MessageCode::kSetStyle,       MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
+      MessageCode::kSetBrightness,  MessageCode::kSetContrast};
+  ObjectChange change;
+  change.code = kCodes[rng() % std::size(kCodes)];
+  auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
+  switch (change.code) {
+    case MessageCode::kSetWidth:
+      change.value = 1 + rng() % 10;
+      break;
+    case MessageCode::kMoveTo:
+      change.value = PackedPoint::pack({coord(), coord()}).value;
+      break;
+    case MessageCode::kSetPoints:
+      change.value = (rng() % 2) ? rng() % 9 : PackedPoint::pack({coord(), coord()}).value;
+      change.second = PackedPoint::pack({coord(), coord()}).value;
+      break;
+    case MessageCode::kSetFont:
+      change.font.height = -static_cast<int32_t>(8 + rng() % 30);
+      change.font.weight = 400;
+      change.font.setFace((rng() % 2) ? "Arial" : "Courier New");
+      break;
+    case MessageCode::kSetStyle:
+      change.value = rng() % 5;
+      break;
+    case MessageCode::kSetOrientation:
+      change.value = 1 + rng() % 4;
+      break;
+    case MessageCode::kSetBrightness:
+    case MessageCode::kSetContrast:
+      change.value = static_cast<uint32_t>(static_cast<int32_t>(rng() % 101) - 50);
+      break;
+    default:
+      change.value = rng() & 0xFFFFFF;
+      break;
+  }
+  return change;
+}
+
 // Random local operations on one board of a relay. While messages are on
 // their way, a board only changes what it made itself (pages it added,
 // objects it committed): concurrent conflicting edits of the same page are
@@ -582,45 +625,7 @@ class RandomOperations {
     std::mt19937& rng = relay_.rng();
     const auto target = pickObject(board, who, quiet);
     if (!target) return;
-    static constexpr MessageCode kCodes[] = {
-        MessageCode::kSetColor,       MessageCode::kSetFill,        MessageCode::kSetWidth,
-        MessageCode::kMoveTo,         MessageCode::kSetPoints,      MessageCode::kSetFont,
-        MessageCode::kSetStyle,       MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
-        MessageCode::kSetBrightness,  MessageCode::kSetContrast};
-    ObjectChange change;
-    change.code = kCodes[rng() % std::size(kCodes)];
-    auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
-    switch (change.code) {
-      case MessageCode::kSetWidth:
-        change.value = 1 + rng() % 10;
-        break;
-      case MessageCode::kMoveTo:
-        change.value = PackedPoint::pack({coord(), coord()}).value;
-        break;
-      case MessageCode::kSetPoints:
-        change.value = (rng() % 2) ? rng() % 9 : PackedPoint::pack({coord(), coord()}).value;
-        change.second = PackedPoint::pack({coord(), coord()}).value;
-        break;
-      case MessageCode::kSetFont:
-        change.font.height = -static_cast<int32_t>(8 + rng() % 30);
-        change.font.weight = 400;
-        change.font.setFace((rng() % 2) ? "Arial" : "Courier New");
-        break;
-      case MessageCode::kSetStyle:
-        change.value = rng() % 5;
-        break;
-      case MessageCode::kSetOrientation:
-        change.value = 1 + rng() % 4;
-        break;
-      case MessageCode::kSetBrightness:
-      case MessageCode::kSetContrast:
-        change.value = static_cast<uint32_t>(static_cast<int32_t>(rng() % 101) - 50);
-        break;
-      default:
-        change.value = rng() & 0xFFFFFF;
-        break;
-    }
-    board.changeObject(target->first, target->second, change);
+    board.changeObject(target->first, target->second, randomObjectChange(rng));
   }
 
   void deleteSomething(Board& board, size_t who, bool quiet) {

@@ -101,48 +101,6 @@ class ServerConference {
   size_t delivered = 0;
 };
 
-ObjectChange randomChange(std::mt19937& rng) {
-  static constexpr MessageCode kCodes[] = {
-      MessageCode::kSetColor,      MessageCode::kSetFill,        MessageCode::kSetWidth,
-      MessageCode::kMoveTo,        MessageCode::kSetPoints,      MessageCode::kSetFont,
-      MessageCode::kSetStyle,      MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
-      MessageCode::kSetBrightness, MessageCode::kSetContrast};
-  ObjectChange change;
-  change.code = kCodes[rng() % std::size(kCodes)];
-  auto point = [&] { return PackedPoint::pack({int32_t(rng() % 1200), int32_t(rng() % 1200)}).value; };
-  switch (change.code) {
-    case MessageCode::kMoveTo:
-      change.value = point();
-      break;
-    case MessageCode::kSetPoints:
-      change.value = (rng() % 2) ? rng() % 9 : point();
-      change.second = point();
-      break;
-    case MessageCode::kSetWidth:
-      change.value = 1 + rng() % 10;
-      break;
-    case MessageCode::kSetStyle:
-      change.value = rng() % 5;
-      break;
-    case MessageCode::kSetOrientation:
-      change.value = 1 + rng() % 4;
-      break;
-    case MessageCode::kSetFont:
-      change.font.height = -static_cast<int32_t>(8 + rng() % 30);
-      change.font.weight = 400;
-      change.font.setFace((rng() % 2) ? "Arial" : "Courier New");
-      break;
-    case MessageCode::kSetBrightness:
-    case MessageCode::kSetContrast:
-      change.value = static_cast<uint32_t>(static_cast<int32_t>(rng() % 101) - 50);
-      break;
-    default:
-      change.value = rng() & 0xFFFFFF;
-      break;
-  }
-  return change;
-}
-
 // A picture file of the member's own, set as the current page's background.
 void setBackground(TestBoard& node, std::mt19937& rng) {
   static constexpr const char* kExtensions[] = {".bmp", ".jpg", ".jpeg", ".gif"};
@@ -190,7 +148,7 @@ void randomStep(ServerConference& conf) {
       if (const uint32_t id = board.commitObject(std::move(object), page)) m.objects.push_back({page, id});
     }
   } else if (op < 55) {
-    if (auto o = pickObject()) board.changeObject(o->first, o->second, randomChange(rng));
+    if (auto o = pickObject()) board.changeObject(o->first, o->second, randomObjectChange(rng));
   } else if (op < 62) {
     if (auto o = pickObject()) board.deleteObject(o->first, o->second);
   } else if (op < 68) {
