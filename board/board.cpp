@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "collab/message_codec.h"
-#include "skin/user_names.h"
+#include "base/user_names.h"
 
 namespace scribly {
 namespace {

@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 
 namespace scribly {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 
 namespace scribly {
 namespace {

@@ -1,6 +1,6 @@
 #include "collab/message_header.h"
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 
 namespace scribly {
 namespace {

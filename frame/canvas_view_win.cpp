@@ -2,8 +2,8 @@
 
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
-#include "frame/window_proc_win.h"
-#include "plugin/module_win.h"
+#include "win/window_proc.h"
+#include "win/module.h"
 
 namespace scribly {
 namespace {

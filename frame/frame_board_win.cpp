@@ -1,7 +1,7 @@
 #include "frame/frame_board_win.h"
 
-#include "frame/operation_script.h"
-#include "plugin/module_win.h"
+#include "board/operation_script.h"
+#include "win/module.h"
 
 namespace scribly {
 namespace {

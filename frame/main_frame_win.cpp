@@ -4,9 +4,9 @@
 
 #include "frame/frame_board_win.h"
 #include "frame/frame_messages.h"
-#include "frame/window_proc_win.h"
-#include "plugin/module_paths.h"
-#include "plugin/module_win.h"
+#include "win/window_proc.h"
+#include "base/module_paths.h"
+#include "win/module.h"
 
 namespace scribly {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "frame/window_proc_win.h"
+#include "win/window_proc.h"
 #include "host/screenshot_win.h"
 
 namespace scribly {

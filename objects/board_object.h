@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 #include "objects/canvas.h"
 #include "objects/font_record.h"
 #include "objects/geometry.h"

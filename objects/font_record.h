@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 
 namespace scribly {
 

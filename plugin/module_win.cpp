@@ -1,31 +1,11 @@
 #include "plugin/module_win.h"
 
-#include "plugin/module_paths.h"
-
 namespace scribly {
 namespace {
 
 volatile LONG g_locks = 0;
 
 }  // namespace
-
-HINSTANCE moduleInstance() {
-  HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&moduleInstance), &module);
-  return module;
-}
-
-std::string moduleFilePath() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(moduleInstance(), path, MAX_PATH);
-  return std::string(path, n < MAX_PATH ? n : MAX_PATH);
-}
-
-std::string moduleFolder() { return folderOf(moduleFilePath()); }
-
-std::string installFolder() { return installFolderOf(moduleFolder()); }
 
 void lockModule() { InterlockedIncrement(&g_locks); }
 void unlockModule() { InterlockedDecrement(&g_locks); }

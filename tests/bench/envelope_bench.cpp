@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 #include "collab/envelope.h"
 
 namespace {

@@ -5,7 +5,7 @@
 //   build/fuzz/tests/send_queue_fuzz -max_total_time=600 corpus/send_queue
 #include <cstdlib>
 
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 #include "collab/message_header.h"
 #include "collab/send_queue.h"
 

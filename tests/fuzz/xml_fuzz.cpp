@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "skin/user_names.h"
-#include "skin/xml_document.h"
+#include "base/user_names.h"
+#include "base/xml_document.h"
 
 namespace {
 

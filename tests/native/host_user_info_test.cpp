@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "skin/user_names.h"
+#include "base/user_names.h"
 
 namespace scribly {
 namespace {

@@ -1,6 +1,6 @@
 // Scripted sessions run the board's own local operations: what a script does
 // reaches peers exactly as a user's drawing would, and bad lines fail alone.
-#include "frame/operation_script.h"
+#include "board/operation_script.h"
 
 #include "board_test_support.h"
 

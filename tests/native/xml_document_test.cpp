@@ -1,4 +1,4 @@
-#include "skin/xml_document.h"
+#include "base/xml_document.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "skin/user_names.h"
+#include "base/user_names.h"
 
 namespace scribly {
 namespace {

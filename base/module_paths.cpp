@@ -1,4 +1,4 @@
-#include "plugin/module_paths.h"
+#include "base/module_paths.h"
 
 namespace scribly {
 

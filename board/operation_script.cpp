@@ -1,4 +1,4 @@
-#include "frame/operation_script.h"
+#include "board/operation_script.h"
 
 #include <charconv>
 #include <map>

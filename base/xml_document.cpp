@@ -1,8 +1,8 @@
-#include "skin/xml_document.h"
+#include "base/xml_document.h"
 
 #include <algorithm>
 
-#include "skin/file_bytes.h"
+#include "base/file_bytes.h"
 
 namespace scribly {
 

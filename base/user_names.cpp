@@ -1,6 +1,6 @@
-#include "skin/user_names.h"
+#include "base/user_names.h"
 
-#include "skin/xml_document.h"
+#include "base/xml_document.h"
 
 namespace scribly {
 

@@ -1,4 +1,4 @@
-#include "collab/byte_io.h"
+#include "base/byte_io.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,0 +1,26 @@
+#pragma once
+// Text conversions in one place. Inside the program text is UTF-8; wide text
+// exists only at wide-character system calls; 8-bit system text (file names,
+// page names on the wire, printer calls) is in a code page that the caller
+// names, so the system's default never decides by accident.
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+namespace scribly {
+
+// Code pages by name. kCodePageChinese is the one the document trees' font
+// name literal is written in, whatever the system's default is.
+inline constexpr UINT kCodePageUtf8 = CP_UTF8;
+inline constexpr UINT kCodePageSystem = CP_ACP;
+inline constexpr UINT kCodePageChinese = 936;
+
+// Empty results for empty input or text the code page cannot express at all;
+// invalid sequences become the code page's replacement character.
+std::wstring toWide(std::string_view text, UINT codePage = kCodePageUtf8);
+std::string fromWide(std::wstring_view text, UINT codePage = kCodePageUtf8);
+// From one code page to another, through UTF-16.
+std::string recode(std::string_view text, UINT from, UINT to);
+
+}  // namespace scribly
