@@ -4,71 +4,24 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "collab/message_codec.h"
 #include "base/user_names.h"
+#include "board/page_painting.h"
+#include "collab/message_codec.h"
 
 namespace scribly {
 namespace {
 
 constexpr std::string_view kUserPageName = "User Page";
-// A user name longer than this does not name pages.
+// A user name longer than this many characters does not name pages.
 constexpr size_t kMaxUserNameForPage = 40;
 
-bool sameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
+// Characters of UTF-8 text: every byte that does not continue a sequence.
+size_t characterCount(std::string_view utf8) {
+  return static_cast<size_t>(
+      std::count_if(utf8.begin(), utf8.end(), [](char c) { return (uint8_t(c) & 0xC0) != 0x80; }));
 }
 
 }  // namespace
-
-std::string backgroundFolderForModule(const std::string& modulePath) {
-  const size_t file = modulePath.rfind('\\');
-  if (file == std::string::npos || file == 0) return {};
-  const size_t folder = modulePath.rfind('\\', file - 1);
-  if (folder == std::string::npos) return {};
-  return modulePath.substr(0, folder) + "\\BKDoc\\";
-}
-
-uint32_t backgroundFormatCode(std::string_view extension) {
-  if (sameNoCase(extension, ".bmp")) return 1;
-  if (sameNoCase(extension, ".jpeg")) return 2;
-  if (sameNoCase(extension, ".jpg")) return 3;
-  if (sameNoCase(extension, ".gif")) return 4;
-  return 0;
-}
-
-std::string_view backgroundExtensionFor(uint32_t formatCode) {
-  switch (formatCode) {
-    case 2:
-      return ".jpeg";
-    case 3:
-      return ".jpg";
-    case 4:
-      return ".gif";
-    default:
-      return ".bmp";
-  }
-}
-
-namespace {
-constexpr float kScaleFactors[] = {0.5f, 0.65f, 0.75f, 0.85f, 1.0f, 1.25f, 1.5f, 2.0f, -1.0f, -2.0f};
-}
-
-float scaleFactorOf(uint32_t code) {
-  if (code >= 1 && code <= 10) return kScaleFactors[code - 1];
-  return 1.0f;
-}
-
-uint32_t scaleCodeOf(float factor) {
-  for (uint32_t i = 0; i < 10; ++i) {
-    if (kScaleFactors[i] == factor) return i + 1;
-  }
-  return 0;
-}
 
 Board::Board(const BoardEnvironment& env, BoardOptions options)
     : env_(env),
@@ -78,9 +31,11 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
       queue_(outlet_),
       ids_(queue_),
       transfers_(options_.transferLimits),
-      factory_(env.measurer) {
-  createSystemPages();
-}
+      factory_(env.measurer),
+      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templateNames),
+      pages_(options_.maxPages, backgrounds_.creationTemplate()),
+      turns_(options_.maxPendingTurnBytes),
+      backlog_(options_.maxReplyBacklog) {}
 
 Board::~Board() = default;
 
@@ -104,19 +59,22 @@ void Board::mirrorBulk(uint32_t pageId, uint32_t key, std::span<const uint8_t> d
 
 void Board::send(std::span<const uint8_t> message, uint32_t level) {
   if (message.empty()) return;
+  // Replies keep their order: once one waits in the backlog, the rest follow.
   if (dispatching_ && level != kLevelDirect &&
-      queue_.waiting(level) >= options_.maxQueuedReplies) {
+      (!backlog_.empty() || queue_.waiting(level) >= options_.maxQueuedReplies)) {
+    backlog_.push(message);
     return;
   }
   queue_.Send(message, level);
 }
 
+void Board::sendBacklog() {
+  while (!backlog_.empty() && queue_.waiting(kLevelFirst) < options_.maxQueuedReplies) {
+    queue_.Send(backlog_.pop(), kLevelFirst);
+  }
+}
 
 // --- Lifecycle ---------------------------------------------------------------
-
-void Board::createSystemPages() {
-  for (uint32_t id = kFirstSystemPage; id <= kLastSystemPage; ++id) createPage(id);
-}
 
 void Board::initialize(uint32_t myUserId, uint32_t hostId) {
   myUserId_ = myUserId;
@@ -133,26 +91,23 @@ void Board::Reset() {
   // handing out ids, so it can still draw after the reset.
   ids_.reset();
   queue_.Clear();
+  backlog_.clear();
   if (myUserId_ != 0 || hostId_ != 0) {
     ids_.initialise(myUserId_, options_.peerToPeer ? hostId_ : 0);
   }
   mouseDown_ = false;
   privileges_ = Privileges{};
   deferredPageId_ = 0;
-  forgetActiveObject();
-  cachedCurrent_ = nullptr;
-  pages_.clear();
-  pendingTurns_.clear();
-  pendingTurnBytes_ = 0;
+  turns_.clear();
   removedHere_.clear();
   removedOrder_.clear();
-  createSystemPages();
-  if (currentPageId_ == kFirstSystemPage) {
+  const bool firstWasCurrent = pages_.currentId() == kFirstSystemPage;
+  pages_.reset();
+  if (firstWasCurrent) {
     env_.view.invalidateAll(true);
   } else {
     goToPage(kFirstSystemPage, false);
   }
-  cachedCurrent_ = nullptr;
   channel_.setMirroring(false);
 }
 
@@ -178,134 +133,110 @@ void Board::setMirroring(bool on) {
   channel_.setMirroring(on);
 }
 
+std::vector<std::vector<uint8_t>> Board::contentReport() const {
+  return ContentReport(pages_, backgrounds_, myUserId_).wholeBoard();
+}
+
+std::vector<std::vector<uint8_t>> Board::itemMessages(uint32_t pageId, uint32_t itemId,
+                                                      BulkForm form) const {
+  return ContentReport(pages_, backgrounds_, myUserId_).item(pageId, itemId, form);
+}
+
+std::vector<uint32_t> Board::pageContentIds(uint32_t pageId) const {
+  return ContentReport(pages_, backgrounds_, myUserId_).ids(pageId);
+}
+
 // --- Pages -------------------------------------------------------------------
 
-Page* Board::findPage(uint32_t id) const {
-  for (const auto& page : pages_) {
-    if (page->id() == id) return page.get();
-  }
-  return nullptr;
-}
-
-Page* Board::currentPage() const {
-  if (currentPageId_ == 0) return nullptr;
-  if (cachedCurrent_ && cachedCurrent_->id() == currentPageId_) return cachedCurrent_;
-  cachedCurrent_ = findPage(currentPageId_);
-  return cachedCurrent_;
-}
-
-Page* Board::createPage(uint32_t id, std::string_view name) {
-  if (pages_.size() >= options_.maxPages || findPage(id)) return nullptr;
-  auto page = std::make_unique<Page>(id, name);
-  const auto& names = options_.templateNames;
-  if (std::find(names.begin(), names.end(), kDefaultTemplateName) != names.end()) {
-    page->setTemplateName(kDefaultTemplateName);
-  }
-  pages_.push_back(std::move(page));
-  return pages_.back().get();
-}
-
-bool Board::ensurePage(uint32_t id, std::string_view name) {
-  return findPage(id) || createPage(id, name);
+Page* Board::pageOrCurrent(uint32_t pageId) const {
+  return pageId != 0 ? pages_.find(pageId) : pages_.current();
 }
 
 bool Board::renameOrCreatePage(std::string_view name, uint32_t id) {
   if (id == 0) return false;
-  if (Page* page = findPage(id)) {
+  if (Page* page = pages_.find(id)) {
     page->setName(name);
     return true;
   }
-  return createPage(id, name) != nullptr;
-}
-
-Page* Board::nextPage(uint32_t id) const {
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    if (pages_[i]->id() == id) return pages_[(i + 1) % pages_.size()].get();
-  }
-  return nullptr;
-}
-
-Page* Board::previousPage(uint32_t id) const {
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    if (pages_[i]->id() == id) return pages_[(i + pages_.size() - 1) % pages_.size()].get();
-  }
-  return nullptr;
+  return pages_.create(id, name) != nullptr;
 }
 
 uint32_t Board::goToPage(uint32_t id, bool send, int direction) {
-  if (id == 0 && direction == 0) return currentPageId_;
-  if (direction < -1 || direction > 1) return currentPageId_;
-  forgetActiveObject();
-  if (Page* leaving = currentPage()) leaving->releaseBackground(true);
+  if (id == 0 && direction == 0) return pages_.currentId();
+  if (direction < -1 || direction > 1) return pages_.currentId();
+  if (Page* leaving = pages_.current()) leaving->releaseBackground(true);
 
   Page* target = nullptr;
   if (direction == -1) {
-    target = previousPage(currentPageId_);
+    target = pages_.previous(pages_.currentId());
   } else if (direction == 1) {
-    target = nextPage(currentPageId_);
+    target = pages_.next(pages_.currentId());
   } else {
-    target = findPage(id);
+    target = pages_.find(id);
     if (!target) {
-      target = createPage(id);
+      target = pages_.create(id);
       if (target) env_.view.contentsChanged(ContentsChange::PageAdded, id);
     }
   }
-  if (!target) return currentPageId_;
+  if (!target) return pages_.currentId();
 
-  currentPageId_ = target->id();
-  cachedCurrent_ = target;
-  if (privileges_.lead && send) sendMessage(CurrentPage{currentPageId_}, kLevelFirst);
-  if (!options_.peerToPeer) sendMessage(PageShown{currentPageId_}, kLevelFirst);
+  pages_.setCurrent(target->id());
+  if (privileges_.lead && send) sendMessage(CurrentPage{target->id()}, kLevelFirst);
+  if (!options_.peerToPeer) sendMessage(PageShown{target->id()}, kLevelFirst);
   if (target->hasBackgroundFile()) loadBackgroundPicture(*target);
   env_.view.pageInfoChanged();
   env_.view.invalidateAll(true);
-  return currentPageId_;
+  return pages_.currentId();
 }
 
-uint32_t Board::addUserPage(uint32_t id, std::string_view name) {
-  std::string pageName(name.substr(0, std::min(name.find('\0'), name.size())));
-  if (id == 0) {
-    if (!privileges_.pages) {
-      env_.view.messageBox(kWritePrivilegeTextKey, MessageBoxKind::StopOk);
-      return 0;
-    }
-    id = ids_.allocate();
-    if (id == 0) return 0;
-    if (options_.peerToPeer && pageName.empty()) {
-      std::string user = userName(myUserId_);
-      if (user.empty() || user.size() > kMaxUserNameForPage) user = kUserPageName;
-      const long long number = std::llabs(static_cast<long long>(static_cast<int32_t>(id)));
-      char suffix[24];
-      std::snprintf(suffix, sizeof suffix, "-%lld", number);
-      pageName = user + suffix;
-    }
-    // The name travels in both conference shapes, so every board shows the
-    // page under the name it has here.
-    sendMessage(AddPage{id, pageName}, kLevelFirst);
+uint32_t Board::addUserPage(std::string_view name) {
+  if (!privileges_.pages) {
+    env_.view.messageBox(kWritePrivilegeTextKey, MessageBoxKind::StopOk);
+    return 0;
   }
-  if (!findPage(id) && createPage(id, pageName)) {
+  const uint32_t id = ids_.allocate();
+  if (id == 0) return 0;
+  std::string pageName(name.substr(0, std::min(name.find('\0'), name.size())));
+  if (options_.peerToPeer && pageName.empty()) {
+    std::string user = userName(myUserId_);
+    if (user.empty() || characterCount(user) > kMaxUserNameForPage) {
+      user = kUserPageName;
+    } else if (env_.codec) {
+      // Page names travel in the system code page.
+      user = env_.codec->toSystemCodePage(user);
+    }
+    const long long number = std::llabs(static_cast<long long>(static_cast<int32_t>(id)));
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "-%lld", number);
+    pageName = user + suffix;
+  }
+  // The name travels in both conference shapes, so every board shows the
+  // page under the name it has here.
+  sendMessage(AddPage{id, pageName}, kLevelFirst);
+  addPeerPage(id, pageName);
+  return id;
+}
+
+void Board::addPeerPage(uint32_t id, std::string_view name) {
+  if (!pages_.find(id) && pages_.create(id, name)) {
     env_.view.contentsChanged(ContentsChange::PageAdded, id);
     env_.view.pageInfoChanged();
     env_.view.invalidateAll(true);
   }
-  return id;
 }
 
 uint32_t Board::addDocumentPage(std::string_view name) {
   const uint32_t id = ids_.allocate();
   if (id == 0) return 0;
   sendMessage(CreateNamedPage{id, std::string(name)}, kLevelFirst);
-  if (!createPage(id, name)) return 0;
+  if (!pages_.create(id, name)) return 0;
   return id;
 }
 
-void Board::removePageAt(size_t index) {
-  const uint32_t id = pages_[index]->id();
-  if (activeObjectId_ != 0 && id == currentPageId_) forgetActiveObject();
+void Board::removeFromList(uint32_t id) {
   transfers_.dropPage(id);
-  forgetPendingTurns(id);
-  pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(index));
-  cachedCurrent_ = nullptr;
+  turns_.forget(id);
+  pages_.remove(id);
 }
 
 void Board::removePage(uint32_t id, uint32_t replacement, bool local) {
@@ -318,29 +249,23 @@ void Board::removePage(uint32_t id, uint32_t replacement, bool local) {
       env_.view.messageBox(kRemoveSystemPageTextKey, MessageBoxKind::StopOk);
       return;
     }
-    if (env_.view.messageBox(kRemovePageTextKey, MessageBoxKind::QuestionYesNo) !=
+    if (env_.view.messageBox(kRemovePageTextKey, MessageBoxKind::InformationYesNo) !=
         MessageBoxAnswer::Yes) {
       return;
     }
   }
-  const bool wasCurrent = id == currentPageId_;
+  const bool wasCurrent = id == pages_.currentId();
   uint32_t neighbour = 0;
-  for (size_t i = 0; i < pages_.size(); ++i) {
-    if (pages_[i]->id() != id) continue;
+  if (pages_.find(id)) {
     env_.view.contentsChanged(ContentsChange::PageRemoved, id);
-    if (i + 1 < pages_.size()) {
-      neighbour = pages_[i + 1]->id();
-    } else if (i > 0) {
-      neighbour = pages_[i - 1]->id();
-    }
+    neighbour = pages_.successorOf(id);
     if (wasCurrent && replacement == 0) replacement = neighbour;
-    removePageAt(i);
-    break;
+    removeFromList(id);
   }
   // A replacement a peer names may be unknown here (removed meanwhile, or
   // added by someone whose message has not arrived); going there would create
   // it under the default name, so a current page falls back to its neighbour.
-  if (!local && replacement != 0 && !findPage(replacement)) {
+  if (!local && replacement != 0 && !pages_.find(replacement)) {
     replacement = wasCurrent ? neighbour : 0;
   }
   if (replacement != 0) goToPage(replacement, local);
@@ -354,12 +279,7 @@ void Board::removePageSet(std::string_view documentName, std::span<const uint32_
   for (uint32_t id : ids) {
     if (id == 0) break;
     removed.push_back(id);
-    for (size_t i = 0; i < pages_.size(); ++i) {
-      if (pages_[i]->id() == id) {
-        removePageAt(i);
-        break;
-      }
-    }
+    removeFromList(id);
   }
   if (local) {
     sendMessage(RemoveDocumentPages{std::string(documentName), removed}, kLevelFirst);
@@ -368,7 +288,7 @@ void Board::removePageSet(std::string_view documentName, std::span<const uint32_
 
 bool Board::renamePage(uint32_t id, std::string_view name) {
   if (!renameOrCreatePage(name, id)) return false;
-  sendMessage(RenamePageAndRefresh{id, findPage(id)->name()}, kLevelFirst);
+  sendMessage(RenamePageAndRefresh{id, pages_.find(id)->name()}, kLevelFirst);
   env_.view.pageInfoChanged();
   return true;
 }
@@ -382,12 +302,12 @@ void Board::releaseMouse() {
   }
 }
 
-void Board::forgetActiveObject(uint32_t objectId) {
-  if (objectId == 0 || objectId == activeObjectId_) activeObjectId_ = 0;
-}
-
 int32_t Board::scrollOffset(ScrollBar bar) const {
   return bar == ScrollBar::Horizontal ? scrollOffsetX_ : scrollOffsetY_;
+}
+
+void Board::paint(Canvas& canvas, const Rect& area) const {
+  paintPage(pages_.current(), canvas, area);
 }
 
 // --- User names --------------------------------------------------------------

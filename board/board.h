@@ -1,8 +1,10 @@
 #pragma once
-// The board: the page list with its current page, the id allocator, the send
-// queue and the transfer table, and the dispatcher that applies a peer's
-// message. Every local change is applied first and then sent; a peer's message
-// runs the same operation without confirmations, privilege tests or sending.
+// The board: a façade that wires its parts (page list, id allocator,
+// backgrounds, picture-turn replay, content report) with the send queue, the
+// reply backlog and the conference channel, and the dispatcher that applies
+// a peer's message. Every local change is applied first and then sent; a
+// peer's message runs the same operation without confirmations, privilege
+// tests or sending.
 //
 // Everything runs on the thread that owns the frame window; nothing here locks.
 #include <cstddef>
@@ -10,16 +12,20 @@
 #include <deque>
 #include <map>
 #include <memory>
-#include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "board/backgrounds.h"
 #include "board/board_seams.h"
+#include "board/content_report.h"
 #include "board/id_allocator.h"
 #include "board/page.h"
+#include "board/page_list.h"
+#include "board/picture_turn_replay.h"
+#include "board/reply_backlog.h"
 #include "collab/conference_channel.h"
 #include "collab/message_codec.h"
 #include "collab/message_header.h"
@@ -40,6 +46,8 @@ struct BoardEnvironment {
   HostInfo& hostInfo;
   // Measures text and hand-symbol boxes; may be null where no one looks at them.
   TextMeasurer* measurer = nullptr;
+  // Converts user names for page names; null leaves them as they are.
+  TextCodec* codec = nullptr;
 };
 
 struct BoardOptions {
@@ -56,30 +64,18 @@ struct BoardOptions {
   size_t maxPages = 10000;
   size_t maxObjectsPerPage = 100000;
   size_t maxCachedUsers = 1024;
-  // Messages a peer's message may make this board queue while the queue
-  // already holds this many at that level are dropped.
+  // Replies to a peer's message wait in a backlog while the queue holds this
+  // many at their level, and move on as acknowledgements drain it.
   size_t maxQueuedReplies = 4096;
+  // Replies the backlog keeps: a whole page's missing items and more.
+  size_t maxReplyBacklog = 262144;
   // Ids of items this board removed itself, remembered so that it never asks
   // for them again (see Board::removedHere_).
   size_t maxRememberedRemovals = 65536;
   // Changes kept for pictures turned before their pixels arrived, all
-  // pictures together (see Board::pendingTurns_).
+  // pictures together (see PictureTurnReplay).
   size_t maxPendingTurnBytes = size_t{1} << 20;
 };
-
-// The folder "BKDoc" beside the module's folder: the module path cut at its
-// last backslash twice, then "\BKDoc\". Empty when the path has fewer than two.
-std::string backgroundFolderForModule(const std::string& modulePath);
-
-// Format codes of a background file travelling with its bytes.
-uint32_t backgroundFormatCode(std::string_view extension);
-// The extension for a format code, ".bmp" when unknown.
-std::string_view backgroundExtensionFor(uint32_t formatCode);
-
-// The factor of a background scale code (0 and unknown codes give 1.0), and
-// the code of a factor (0 when it has none).
-float scaleFactorOf(uint32_t code);
-uint32_t scaleCodeOf(float factor);
 
 // A local change of one object property: codes 42 to 53 except 47.
 struct ObjectChange {
@@ -93,10 +89,7 @@ struct ObjectChange {
   FontRecord font;
 };
 
-// How the messages that recreate an item carry bulk data: as the transfer a
-// sender makes (codes 32, 33, 34) or in one code-92 message, as recorded.
-enum class BulkForm : uint8_t { Transfer, OneMessage };
-
+// A page id of 0 in the operations below always means the current page.
 class Board {
  public:
   Board(const BoardEnvironment& env, BoardOptions options);
@@ -109,8 +102,9 @@ class Board {
   // user information and starts id allocation; outside peer-to-peer mode asks
   // for an id range (81) and the state (82).
   void initialize(uint32_t myUserId, uint32_t hostId);
-  // Back to six empty system pages with page 1 current; queue, allocator,
-  // transfers, privileges, identity and mirroring start over.
+  // Back to six empty system pages with page 1 current; queue, transfers,
+  // privileges and mirroring start over. Identity and the peer-to-peer id
+  // counter stay: peers still hold the ids handed out before.
   void Reset();
   bool peerToPeer() const { return options_.peerToPeer; }
   uint32_t myUserId() const { return myUserId_; }
@@ -131,33 +125,26 @@ class Board {
   // hook), then mirrors every content message sent or received. Off: stops.
   void setMirroring(bool on);
   bool mirroring() const { return channel_.mirroring(); }
-  // The messages of the full-board report, in order: system pages missing
-  // here removed, every page named, its template, background (announce and
-  // code 92) and objects (creation and code 92), then the current page.
+  // The messages of the full-board report (see ContentReport::wholeBoard).
   std::vector<std::vector<uint8_t>> contentReport() const;
 
   // --- Pages ---------------------------------------------------------------
-  const std::vector<std::unique_ptr<Page>>& pages() const { return pages_; }
-  Page* findPage(uint32_t id) const;
-  Page* currentPage() const;
-  uint32_t currentPageId() const { return currentPageId_; }
-  // Appends a page (default name when empty); null when the board is full.
-  Page* createPage(uint32_t id, std::string_view name = {});
-  // True when the page exists or was created.
-  bool ensurePage(uint32_t id, std::string_view name = {});
-  // Names an existing page or creates it with the name; false for id 0.
-  bool renameOrCreatePage(std::string_view name, uint32_t id);
-  // Neighbours in page order with wrap-around; null for an unknown id.
-  Page* nextPage(uint32_t id) const;
-  Page* previousPage(uint32_t id) const;
+  const std::vector<std::unique_ptr<Page>>& pages() const { return pages_.pages(); }
+  Page* findPage(uint32_t id) const { return pages_.find(id); }
+  Page* currentPage() const { return pages_.current(); }
+  uint32_t currentPageId() const { return pages_.currentId(); }
+  Page* nextPage(uint32_t id) const { return pages_.next(id); }
+  Page* previousPage(uint32_t id) const { return pages_.previous(id); }
   // Goes to page `id` (direction 0) or to the neighbour of the current page
   // (-1, 1); creates a missing target. Sends the current page (74) when lead
   // and `send`; outside peer-to-peer always sends page shown (94). Answers
   // the current page id afterwards.
   uint32_t goToPage(uint32_t id, bool send, int direction = 0);
-  // id 0: a local request (privilege, new id, sends 75); otherwise a peer's.
-  // Does not change the current page. Answers the page id, or 0.
-  uint32_t addUserPage(uint32_t id, std::string_view name = {});
+  // A local request for a new user page (needs the page privilege; sends
+  // 75). Does not change the current page. Answers the page id, or 0.
+  uint32_t addUserPage(std::string_view name = {});
+  // Page ids are given by the allocator, never by the caller.
+  uint32_t addUserPage(uint32_t, std::string_view = {}) = delete;
   // A page for a shared document's picture; sends 88. Answers its id or 0.
   uint32_t addDocumentPage(std::string_view name);
   // Local: privilege, system-page refusal and confirmation; sends 76 for
@@ -171,32 +158,34 @@ class Board {
   // A peer's page change during a press waits for the release.
   void pressMouse() { mouseDown_ = true; }
   void releaseMouse();
-  bool mouseHeld() const { return mouseDown_; }
   uint32_t deferredPage() const { return deferredPageId_; }
 
   // --- Local content changes -----------------------------------------------
-  // Adds an object to a page (0 = current) under a new id and sends its
-  // creation, and its bulk record as a transfer when it has one. Answers the
-  // id, or 0 (the object is then destroyed).
+  // Adds an object to a page under a new id and sends its creation, and its
+  // bulk record as a transfer when it has one. Answers the id, or 0 (the
+  // object is then destroyed).
   uint32_t commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId = 0);
   // Removes and destroys an object and sends its deletion (47).
   bool deleteObject(uint32_t pageId, uint32_t objectId);
   // Applies a property to an object and sends it when the object changed.
   bool changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange& change);
-  // Destroys a page's objects (0 = current) and sends 73, or 90 when the page
-  // has a background file. Needs the write privilege.
+  // Destroys a page's objects and sends 73, or 90 when the page has a
+  // background file. Needs the write privilege.
   bool clearPage(uint32_t pageId = 0);
-  // Page 0: the current page, the file copied. Otherwise that page and the
-  // file moved (document sharing). Sends the old background's withdrawal, the
-  // announce (19) and the enveloped file as a transfer.
+  // A picture file copied in as a page's background. Sends the old
+  // background's withdrawal, the announce (19) and the enveloped file as a
+  // transfer.
   bool setBackgroundFile(const std::string& path, uint32_t pageId = 0);
-  // A named template as background (0 = current, local: sends 47 and 72).
-  bool setTemplateBackground(std::string_view name, uint32_t pageId = 0);
-  // A background scale factor (0 = current page, local: sends 91).
-  void applyScale(float factor, uint32_t pageId = 0);
-  float backgroundScale() const { return backgroundScale_; }
+  // The same for a shared document's page picture, whose file is moved in.
+  bool setDocumentBackground(const std::string& path, uint32_t pageId);
+  // A named template as the current page's background; sends 47 and 72.
+  bool setTemplateBackground(std::string_view name);
+  // A background scale factor for the current page; sends 91.
+  void applyScale(float factor);
   // The view's scroll offset for a bar (the negated position).
   int32_t scrollOffset(ScrollBar bar) const;
+  // Paints what the view shows (see paintPage).
+  void paint(Canvas& canvas, const Rect& area) const;
 
   // --- Queries for the relay server and the host ----------------------------
   // The messages that recreate one item of a page (an object id or the
@@ -206,8 +195,9 @@ class Board {
   // The ids a page holds: objects in order, then its background file number.
   std::vector<uint32_t> pageContentIds(uint32_t pageId) const;
   // The path of a background file: folder, number, extension ("%s%u%s").
-  std::string backgroundPath(uint32_t number, std::string_view extension) const;
-  const std::string& backgroundFolder() const { return options_.backgroundFolder; }
+  std::string backgroundPath(uint32_t number, std::string_view extension) const {
+    return backgrounds_.path(number, extension);
+  }
 
   // --- User names ----------------------------------------------------------
   // A user's name from the host's user information, fetched once per user
@@ -220,7 +210,6 @@ class Board {
   const IdAllocator& idAllocator() const { return ids_; }
   TransferTable& transfers() { return transfers_; }
   const TransferTable& transfers() const { return transfers_; }
-  ConferenceChannel& channel() { return channel_; }
 
  private:
   // Between the queue and the conference; the place to watch what leaves.
@@ -239,20 +228,28 @@ class Board {
   void send(std::span<const uint8_t> message, uint32_t level);
   template <class M>
   void sendMessage(const M& message, uint32_t level);
+  // Moves held-back replies into the queue as far as its cap allows.
+  void sendBacklog();
+  // The page an operation names: 0 is the current page.
+  Page* pageOrCurrent(uint32_t pageId) const;
   void invalidateIfCurrent(const Page& page);
   void invalidateObject(const Page& page, const BoardObject& object);
   void loadBackgroundPicture(Page& page);
-  void forgetActiveObject(uint32_t objectId = 0);
+
+  // Peers' page and background requests, sharing the local operations' halves.
+  void addPeerPage(uint32_t id, std::string_view name);
+  bool renameOrCreatePage(std::string_view name, uint32_t id);
+  bool applyTemplateBackground(std::string_view name, uint32_t pageId);
+  void scaleBackground(Page& page, float factor, bool local);
+  bool installBackgroundFile(const std::string& path, Page& page, bool move);
+  // The background file withdrawn locally: sends 47 and forgets it.
+  void withdrawBackground(Page& page);
+  void removeFromList(uint32_t id);
 
   // Receiving halves shared with local operations.
   bool receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
                      std::span<const uint8_t> record);
   bool applyObjectChange(std::span<const uint8_t> message);
-  // Keeps a change of a picture whose pixels have not arrived, from its
-  // first turn on, to be replayed on the pixels.
-  void keepForReplay(const Page& page, const PageObject& entry, bool turn,
-                     std::span<const uint8_t> message);
-  void forgetPendingTurns(uint32_t pageId, uint32_t objectId = 0);
   // A turn changes a picture's pixels, so the bulk record kept for later
   // requests turns with it.
   void turnKeptBulk(PageObject& entry, int32_t orientation) const;
@@ -263,13 +260,6 @@ class Board {
   bool acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data);
   bool installReceivedBackground(Page& page, uint32_t number, std::vector<uint8_t> envelope);
   void sendTransfer(uint32_t key, uint32_t pageId, std::span<const uint8_t> data);
-  void appendItemMessages(const Page& page, const PageObject& entry, BulkForm form,
-                          std::vector<std::vector<uint8_t>>& out) const;
-  void appendBackgroundMessages(const Page& page, BulkForm form,
-                                std::vector<std::vector<uint8_t>>& out) const;
-  std::vector<uint8_t> backgroundEnvelope(const Page& page) const;
-  void createSystemPages();
-  void removePageAt(size_t index);
   bool dispatchPageMessage(uint8_t code, std::span<const uint8_t> message);
   bool dispatchTransfer(uint8_t code, std::span<const uint8_t> message);
   void handleScroll(std::span<const uint8_t> message);
@@ -283,10 +273,11 @@ class Board {
   IdAllocator ids_;
   TransferTable transfers_;
   ObjectFactory factory_;
+  Backgrounds backgrounds_;
+  PageList pages_;
+  PictureTurnReplay turns_;
+  ReplyBacklog backlog_;
 
-  std::vector<std::unique_ptr<Page>> pages_;
-  uint32_t currentPageId_ = kFirstSystemPage;
-  mutable Page* cachedCurrent_ = nullptr;
   uint32_t deferredPageId_ = 0;
   bool mouseDown_ = false;
 
@@ -295,18 +286,13 @@ class Board {
   uint32_t myUserId_ = 0;
   uint32_t hostId_ = 0;
 
-  // The object being drawn or selected, by id on the current page (the
-  // canvas fills this in).
-  uint32_t activeObjectId_ = 0;
-
-  float backgroundScale_ = 1.0f;
   int32_t scrollOffsetX_ = 0;
   int32_t scrollOffsetY_ = 0;
 
   // User names from the host's user information, by user id, bounded.
   std::map<uint32_t, std::string> userNames_;
-  // Set while a peer's message is applied: what the board sends then is
-  // capped, so a peer that never acknowledges cannot grow the queue.
+  // Set while a peer's message is applied: what the board sends then goes
+  // through the reply backlog once the queue holds its cap.
   bool dispatching_ = false;
 
   // Items (objects, background files) this board removed itself, oldest
@@ -316,19 +302,6 @@ class Board {
   // clear drops a delete still waiting in the queue). Ids are never reused.
   std::set<uint32_t> removedHere_;
   std::deque<uint32_t> removedOrder_;
-
-  // Pictures turned before their pixels arrived, by object id. The sender
-  // turned the pixels, which travel after the change (level 2 after level
-  // 1); replaying the changes since the turn on the pixels gives what the
-  // sender has. Bounded by maxPendingTurnBytes.
-  struct PendingTurns {
-    uint32_t page = 0;
-    std::vector<uint8_t> record;  // before the first turn
-    std::vector<std::vector<uint8_t>> changes;
-    size_t bytes = 0;
-  };
-  std::map<uint32_t, PendingTurns> pendingTurns_;
-  size_t pendingTurnBytes_ = 0;
 };
 
 template <class M>

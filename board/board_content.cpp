@@ -1,5 +1,5 @@
 // Local content changes and what carries content between boards: object
-// creation and bulk data, backgrounds, and the messages that recreate a page.
+// creation, changes and bulk data, and backgrounds.
 #include <algorithm>
 
 #include "board/board.h"
@@ -10,24 +10,6 @@
 namespace scribly {
 namespace {
 
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return path.substr(dot);
-}
-
-// Bulk data as its sender sends it: begin, chunks, end.
-void appendTransfer(uint32_t key, uint32_t sender, uint32_t page, std::span<const uint8_t> data,
-                    std::vector<std::vector<uint8_t>>& out) {
-  out.push_back(build(TransferBegin{key, sender, page, static_cast<uint32_t>(data.size())}));
-  for (size_t offset = 0; offset < data.size(); offset += kMaxChunkBytes) {
-    const size_t n = std::min(kMaxChunkBytes, data.size() - offset);
-    out.push_back(build(TransferChunk{key, data.subspan(offset, n)}));
-  }
-  out.push_back(build(TransferEnd{key, page}));
-}
-
 std::vector<uint8_t> fontBytes(const FontRecord& font) {
   ByteWriter out(FontRecord::kSize);
   font.write(out);
@@ -37,18 +19,20 @@ std::vector<uint8_t> fontBytes(const FontRecord& font) {
 }  // namespace
 
 void Board::invalidateIfCurrent(const Page& page) {
-  if (page.id() == currentPageId_) env_.view.invalidateAll(true);
+  if (page.id() == pages_.currentId()) env_.view.invalidateAll(true);
 }
 
 void Board::invalidateObject(const Page& page, const BoardObject& object) {
-  if (page.id() == currentPageId_) object.invalidate(env_.view, scrollOffsetX_, scrollOffsetY_, true);
+  if (page.id() == pages_.currentId()) {
+    object.invalidate(env_.view, scrollOffsetX_, scrollOffsetY_, true);
+  }
 }
 
 // --- Objects -----------------------------------------------------------------
 
 uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId) {
   if (!object) return 0;
-  Page* page = pageId != 0 ? findPage(pageId) : currentPage();
+  Page* page = pageOrCurrent(pageId);
   if (!page || page->objects().size() >= options_.maxObjectsPerPage) return 0;
   const uint32_t id = ids_.allocate();
   if (id == 0) return 0;
@@ -75,13 +59,12 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
 }
 
 bool Board::deleteObject(uint32_t pageId, uint32_t objectId) {
-  Page* page = pageId != 0 ? findPage(pageId) : currentPage();
+  Page* page = pageOrCurrent(pageId);
   if (!page) return false;
   const BoardObject* object = page->findObject(objectId);
   if (!object) return false;
   invalidateObject(*page, *object);
-  forgetActiveObject(objectId);
-  forgetPendingTurns(page->id(), objectId);
+  turns_.forget(page->id(), objectId);
   page->removeObject(objectId);
   rememberRemoved(objectId);
   sendMessage(DeleteObject{page->id(), objectId}, kLevelFirst);
@@ -89,7 +72,7 @@ bool Board::deleteObject(uint32_t pageId, uint32_t objectId) {
 }
 
 bool Board::changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange& change) {
-  Page* page = pageId != 0 ? findPage(pageId) : currentPage();
+  Page* page = pageOrCurrent(pageId);
   if (!page) return false;
   const uint32_t p = page->id();
   const uint8_t code = toByte(change.code);
@@ -123,9 +106,8 @@ bool Board::changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange&
 
 bool Board::receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
                           std::span<const uint8_t> record) {
-  Page* page = findPage(pageId);
-  if (!page || page->findEntry(objectId) ||
-      page->objects().size() >= options_.maxObjectsPerPage) {
+  Page* page = pages_.find(pageId);
+  if (!page || page->findEntry(objectId) || page->objects().size() >= options_.maxObjectsPerPage) {
     return false;
   }
   std::unique_ptr<BoardObject> object = factory_.createFromRecord(code, record);
@@ -214,9 +196,6 @@ bool applyChange(BoardObject& object, const ParsedChange& c) {
 }
 
 constexpr uint8_t kTurnCode = toByte(MessageCode::kSetOrientation);
-// Changes one picture keeps while it waits for its pixels; past this many it
-// shows its pixels as they come.
-constexpr size_t kMaxReplayedChanges = 256;
 
 bool turnsPixels(int32_t orientation) {
   return orientation >= static_cast<int32_t>(Orientation::MirrorLeftRight) &&
@@ -232,7 +211,7 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   if (!header || !pageId || !objectId) return false;
   const uint8_t code = header->code;
   if (code > toByte(MessageCode::kSetContrast)) return false;
-  Page* page = findPage(*pageId);
+  Page* page = pages_.find(*pageId);
   if (!page) return false;
   PageObject* entry = page->findEntry(*objectId);
   if (!entry) {
@@ -247,8 +226,7 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   if (code == toByte(MessageCode::kDeleteObject)) {
     if (!parse<DeleteObject>(message)) return false;
     invalidateObject(*page, *object);
-    forgetActiveObject(*objectId);
-    forgetPendingTurns(page->id(), *objectId);
+    turns_.forget(page->id(), *objectId);
     page->removeObject(*objectId);
     if (transfers_.pageOf(*objectId) == page->id()) transfers_.drop(*objectId);
     return true;
@@ -256,9 +234,9 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
 
   const std::optional<ParsedChange> change = parseChange(code, message);
   if (!change) return false;
-  keepForReplay(*page, *entry,
-                code == kTurnCode && turnsPixels(static_cast<int32_t>(change->value->value)),
-                message);
+  turns_.keep(page->id(), *entry,
+              code == kTurnCode && turnsPixels(static_cast<int32_t>(change->value->value)),
+              message);
   invalidateObject(*page, *object);
   const bool changed = applyChange(*object, *change);
   if (changed) {
@@ -266,56 +244,6 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
     invalidateObject(*page, *object);
   }
   return changed;
-}
-
-void Board::keepForReplay(const Page& page, const PageObject& entry, bool turn,
-                          std::span<const uint8_t> message) {
-  // Only a picture still waiting for its pixels; until its first turn the
-  // order of its changes and its pixels makes no difference.
-  if (!entry.object->hasBulkData() || !entry.bulk.empty()) return;
-  auto it = pendingTurns_.find(entry.id);
-  if (it == pendingTurns_.end()) {
-    if (!turn) return;
-    std::vector<uint8_t> record = saveRecord(*entry.object);
-    if (record.size() > options_.maxPendingTurnBytes - std::min(options_.maxPendingTurnBytes,
-                                                                 pendingTurnBytes_)) {
-      return;
-    }
-    pendingTurnBytes_ += record.size();
-    const size_t bytes = record.size();
-    it = pendingTurns_.emplace(entry.id, PendingTurns{page.id(), std::move(record), {}, bytes})
-             .first;
-  }
-  PendingTurns& turns = it->second;
-  if (turns.changes.size() >= kMaxReplayedChanges ||
-      message.size() > options_.maxPendingTurnBytes - std::min(options_.maxPendingTurnBytes,
-                                                               pendingTurnBytes_)) {
-    // Past the bound the picture shows its pixels as they come.
-    forgetPendingTurns(page.id(), entry.id);
-    return;
-  }
-  turns.changes.emplace_back(message.begin(), message.end());
-  turns.bytes += message.size();
-  pendingTurnBytes_ += message.size();
-}
-
-void Board::forgetPendingTurns(uint32_t pageId, uint32_t objectId) {
-  if (objectId != 0) {
-    auto it = pendingTurns_.find(objectId);
-    if (it != pendingTurns_.end() && it->second.page == pageId) {
-      pendingTurnBytes_ -= it->second.bytes;
-      pendingTurns_.erase(it);
-    }
-    return;
-  }
-  for (auto it = pendingTurns_.begin(); it != pendingTurns_.end();) {
-    if (it->second.page == pageId) {
-      pendingTurnBytes_ -= it->second.bytes;
-      it = pendingTurns_.erase(it);
-    } else {
-      ++it;
-    }
-  }
 }
 
 void Board::turnKeptBulk(PageObject& entry, int32_t orientation) const {
@@ -340,7 +268,7 @@ void Board::rememberRemoved(uint32_t id) {
 
 bool Board::clearPage(uint32_t pageId) {
   if (!privileges_.write) return false;
-  Page* page = pageId != 0 ? findPage(pageId) : currentPage();
+  Page* page = pageOrCurrent(pageId);
   if (!page) return false;
   for (const PageObject& entry : page->objects()) rememberRemoved(entry.id);
   clearPageContent(*page);
@@ -354,8 +282,7 @@ bool Board::clearPage(uint32_t pageId) {
 }
 
 void Board::clearPageContent(Page& page) {
-  if (page.id() == currentPageId_) forgetActiveObject();
-  forgetPendingTurns(page.id());
+  turns_.forget(page.id());
   page.clearObjects();
   // A clear keeps the background, so a background on its way keeps coming.
   transfers_.dropPage(page.id(), page.pendingBackgroundNumber());
@@ -371,19 +298,14 @@ void Board::sendTransfer(uint32_t key, uint32_t pageId, std::span<const uint8_t>
 }
 
 bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data) {
-  Page* page = findPage(pageId);
+  Page* page = pages_.find(pageId);
   if (!page || key == 0) return false;
   if (key == page->pendingBackgroundNumber()) {
     return installReceivedBackground(*page, key, std::move(data));
   }
   PageObject* entry = page->findEntry(key);
   if (!entry || !entry->object->hasBulkData()) return false;
-  std::optional<PendingTurns> turns;
-  if (auto it = pendingTurns_.find(key); it != pendingTurns_.end() && it->second.page == page->id()) {
-    pendingTurnBytes_ -= it->second.bytes;
-    turns = std::move(it->second);
-    pendingTurns_.erase(it);
-  }
+  std::optional<PictureTurnReplay::Pending> turns = turns_.take(page->id(), key);
   BoardObject& object = *entry->object;
   if (turns) invalidateObject(*page, object);
   // The pixels go under the record they were taken with, and the changes
@@ -399,10 +321,7 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
       if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
     }
     // Still without pixels: keep waiting for a later copy of them.
-    if (!loaded) {
-      pendingTurnBytes_ += turns->bytes;
-      pendingTurns_.emplace(key, std::move(*turns));
-    }
+    if (!loaded) turns_.putBack(key, std::move(*turns));
   }
   invalidateObject(*page, object);
   return loaded;
@@ -410,33 +329,16 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
 
 // --- Backgrounds -------------------------------------------------------------
 
-std::string Board::backgroundPath(uint32_t number, std::string_view extension) const {
-  return options_.backgroundFolder + std::to_string(number) + std::string(extension);
-}
-
 void Board::loadBackgroundPicture(Page& page) {
-  std::unique_ptr<BackgroundPicture> picture = env_.pictures.decodeFile(
-      backgroundPath(page.backgroundNumber(), page.backgroundExtension()));
-  if (!picture) {
-    // The number stays, so the file is tried again next time.
-    page.releaseBackground(true);
-    return;
-  }
-  page.setPicture(std::move(picture));
-  if (page.id() == currentPageId_) applyScale(backgroundScale_, 0);
+  if (!backgrounds_.load(page)) return;
+  if (page.id() == pages_.currentId()) scaleBackground(page, backgrounds_.factor(), true);
 }
 
 bool Board::installReceivedBackground(Page& page, uint32_t number, std::vector<uint8_t> envelope) {
-  const auto payload = Decompress(envelope);
-  if (!payload || payload->size() < 4) return false;
-  ByteReader in(*payload);
-  const uint32_t format = in.u32();
-  if (format < 1 || format > 4) return false;
-  const std::string_view extension = backgroundExtensionFor(format);
-  const std::span<const uint8_t> file = std::span<const uint8_t>(*payload).subspan(4);
-  if (!env_.files.writeFile(backgroundPath(number, extension), file)) return false;
-  page.installBackground(number, extension, std::move(envelope));
-  if (page.id() == currentPageId_) {
+  const auto extension = backgrounds_.writeReceived(number, envelope);
+  if (!extension) return false;
+  page.installBackground(number, *extension, std::move(envelope));
+  if (page.id() == pages_.currentId()) {
     loadBackgroundPicture(page);
     env_.view.invalidateAll(true);
   }
@@ -445,174 +347,91 @@ bool Board::installReceivedBackground(Page& page, uint32_t number, std::vector<u
 }
 
 bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
-  const bool local = pageId == 0;
-  Page* page = local ? currentPage() : findPage(pageId);
-  if (!page || !privileges_.write) return false;
+  Page* page = pageOrCurrent(pageId);
+  return page && installBackgroundFile(path, *page, false);
+}
+
+bool Board::setDocumentBackground(const std::string& path, uint32_t pageId) {
+  Page* page = pageOrCurrent(pageId);
+  return page && installBackgroundFile(path, *page, true);
+}
+
+void Board::withdrawBackground(Page& page) {
+  sendMessage(DeleteObject{page.id(), page.backgroundNumber()}, kLevelFirst);
+  rememberRemoved(page.backgroundNumber());
+  page.dropBackgroundFile();
+}
+
+bool Board::installBackgroundFile(const std::string& path, Page& page, bool move) {
+  if (!privileges_.write) return false;
   const uint32_t number = ids_.allocate();
   if (number == 0) return false;
-  const std::string extension = extensionOf(path);
-  const std::string destination = backgroundPath(number, extension);
-  if (!(local ? env_.files.copyFile(path, destination) : env_.files.moveFile(path, destination))) {
-    return false;
-  }
-  const auto file = env_.files.readFile(destination, kMaxPayloadBytes - 4);
-  if (!file) return false;
-  ByteWriter payload(file->size() + 4);
-  payload.u32(backgroundFormatCode(extension)).bytes(*file);
-  std::vector<uint8_t> envelope = Compress(payload.data());
+  auto imported = backgrounds_.importFile(path, number, move);
+  if (!imported) return false;
   // The old background goes only once the new one is ready: a file that
   // cannot be read must not leave the page without any.
-  if (local && page->hasBackgroundFile()) {
-    sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-    rememberRemoved(page->backgroundNumber());
-    page->dropBackgroundFile();
-  }
+  if (!move && page.hasBackgroundFile()) withdrawBackground(page);
 
-  sendMessage(BackgroundAnnounce{page->id(), number}, kLevelFirst);
-  mirrorBulk(page->id(), number, envelope, false);
-  sendTransfer(number, page->id(), envelope);
+  sendMessage(BackgroundAnnounce{page.id(), number}, kLevelFirst);
+  mirrorBulk(page.id(), number, imported->envelope, false);
+  sendTransfer(number, page.id(), imported->envelope);
 
-  page->announceBackground(number);
-  page->installBackground(number, extension, std::move(envelope));
-  if (page->id() == currentPageId_) {
-    loadBackgroundPicture(*page);
+  page.announceBackground(number);
+  page.installBackground(number, imported->extension, std::move(imported->envelope));
+  if (page.id() == pages_.currentId()) {
+    loadBackgroundPicture(page);
     env_.view.invalidateAll(true);
   }
-  env_.view.contentsChanged(ContentsChange::BackgroundReady, page->id());
+  env_.view.contentsChanged(ContentsChange::BackgroundReady, page.id());
   return true;
 }
 
-bool Board::setTemplateBackground(std::string_view name, uint32_t pageId) {
-  const auto& names = options_.templateNames;
-  const bool known = std::find(names.begin(), names.end(), name) != names.end();
-  const std::string_view templateName = known ? name : std::string_view{};
-  if (pageId == 0) {
-    if (!privileges_.pages) {
-      env_.view.messageBox(kSetBackgroundPrivilegeTextKey, MessageBoxKind::StopOk);
-      return false;
-    }
-    Page* page = currentPage();
-    if (!page || !privileges_.write) return false;
-    page->setTemplateName(templateName);
-    if (page->hasBackgroundFile()) {
-      sendMessage(DeleteObject{page->id(), page->backgroundNumber()}, kLevelFirst);
-      rememberRemoved(page->backgroundNumber());
-      page->dropBackgroundFile();
-    }
-    sendMessage(SetBackgroundByName{page->id(), std::string(name)}, kLevelFirst);
-    env_.view.invalidateAll(true);
-    return true;
+bool Board::setTemplateBackground(std::string_view name) {
+  if (!privileges_.pages) {
+    env_.view.messageBox(kSetBackgroundPrivilegeTextKey, MessageBoxKind::StopOk);
+    return false;
   }
-  Page* page = findPage(pageId);
+  Page* page = pages_.current();
+  if (!page || !privileges_.write) return false;
+  page->setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});
+  if (page->hasBackgroundFile()) withdrawBackground(*page);
+  sendMessage(SetBackgroundByName{page->id(), std::string(name)}, kLevelFirst);
+  env_.view.invalidateAll(true);
+  return true;
+}
+
+bool Board::applyTemplateBackground(std::string_view name, uint32_t pageId) {
+  Page* page = pages_.find(pageId);
   if (!page) {
-    page = createPage(pageId);
+    page = pages_.create(pageId);
     if (!page) return false;
     env_.view.contentsChanged(ContentsChange::PageAdded, pageId);
   }
-  page->setTemplateName(templateName);
+  page->setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});
   if (page->hasBackgroundFile()) page->dropBackgroundFile();
   env_.view.invalidateAll(true);
   return true;
 }
 
-void Board::applyScale(float factor, uint32_t pageId) {
-  const bool local = pageId == 0;
-  Page* page = local ? currentPage() : findPage(pageId);
-  if (!page || !page->hasBackgroundFile() || !page->backgroundPicture()) return;
-  if (factor >= 0.0f && factor == page->scale()) return;
-  if (local) sendMessage(BackgroundScale{page->id(), scaleCodeOf(factor)}, kLevelFirst);
-  backgroundScale_ = factor;
-  page->setScale(factor);
-  page->backgroundPicture()->setScale(factor);
-  invalidateIfCurrent(*page);
+void Board::applyScale(float factor) {
+  if (Page* page = pages_.current()) scaleBackground(*page, factor, true);
 }
 
-// --- Recreating content ------------------------------------------------------
-
-std::vector<uint8_t> Board::backgroundEnvelope(const Page& page) const {
-  if (!page.backgroundBulk().empty()) return page.backgroundBulk();
-  const auto file = env_.files.readFile(
-      backgroundPath(page.backgroundNumber(), page.backgroundExtension()), kMaxPayloadBytes - 4);
-  if (!file) return {};
-  ByteWriter payload(file->size() + 4);
-  payload.u32(backgroundFormatCode(page.backgroundExtension())).bytes(*file);
-  return Compress(payload.data());
-}
-
-void Board::appendBackgroundMessages(const Page& page, BulkForm form,
-                                     std::vector<std::vector<uint8_t>>& out) const {
-  const uint32_t number = page.backgroundNumber();
-  out.push_back(build(BackgroundAnnounce{page.id(), number}));
-  if (!page.hasBackgroundFile()) return;
-  const std::vector<uint8_t> envelope = backgroundEnvelope(page);
-  if (envelope.empty()) return;
-  if (form == BulkForm::OneMessage) {
-    out.push_back(build(BulkData{page.id(), number, envelope}));
-    return;
+void Board::scaleBackground(Page& page, float factor, bool local) {
+  const BackgroundPicture* picture = page.backgroundPicture();
+  if (!page.hasBackgroundFile() || !picture) return;
+  // Fit modes are worked out anew every time, as the view may have changed.
+  const bool fit = factor < 0.0f;
+  if (!fit && factor == page.scale()) return;
+  bool announce = local;
+  if (fit) {
+    const std::optional<Size> client = env_.view.clientSize();
+    announce = local && client && fitStretches(factor, picture->size(), *client);
   }
-  appendTransfer(number, myUserId_, page.id(), envelope, out);
-}
-
-void Board::appendItemMessages(const Page& page, const PageObject& entry, BulkForm form,
-                               std::vector<std::vector<uint8_t>>& out) const {
-  const std::vector<uint8_t> record = saveRecord(*entry.object);
-  out.push_back(
-      build(CreateObject{static_cast<uint8_t>(entry.object->kind()), page.id(), entry.id, record}));
-  if (entry.bulk.empty()) return;
-  if (form == BulkForm::OneMessage) {
-    out.push_back(build(BulkData{page.id(), entry.id, entry.bulk}));
-    return;
-  }
-  appendTransfer(entry.id, myUserId_, page.id(), entry.bulk, out);
-}
-
-std::vector<std::vector<uint8_t>> Board::itemMessages(uint32_t pageId, uint32_t itemId,
-                                                      BulkForm form) const {
-  std::vector<std::vector<uint8_t>> out;
-  const Page* page = findPage(pageId);
-  if (!page || itemId == 0) return out;
-  if (itemId == page->backgroundNumber() &&
-      (page->hasBackgroundFile() || page->pendingBackgroundNumber() == itemId)) {
-    appendBackgroundMessages(*page, form, out);
-  } else if (const PageObject* entry = page->findEntry(itemId)) {
-    appendItemMessages(*page, *entry, form, out);
-  }
-  return out;
-}
-
-std::vector<uint32_t> Board::pageContentIds(uint32_t pageId) const {
-  std::vector<uint32_t> ids;
-  const Page* page = findPage(pageId);
-  if (!page) return ids;
-  for (const PageObject& entry : page->objects()) ids.push_back(entry.id);
-  if (page->hasBackgroundFile() && page->backgroundNumber() != 0) {
-    ids.push_back(page->backgroundNumber());
-  }
-  return ids;
-}
-
-std::vector<std::vector<uint8_t>> Board::contentReport() const {
-  std::vector<std::vector<uint8_t>> out;
-  for (uint32_t id = kFirstSystemPage; id <= kLastSystemPage; ++id) {
-    if (!findPage(id)) out.push_back(build(RemovePage{id, 0}));
-  }
-  const auto& names = options_.templateNames;
-  const bool hasDefault = std::find(names.begin(), names.end(), kDefaultTemplateName) != names.end();
-  const std::string_view creationTemplate = hasDefault ? kDefaultTemplateName : std::string_view{};
-  for (const auto& page : pages_) {
-    out.push_back(build(RenamePage{page->id(), page->name()}));
-    if (page->templateName() != creationTemplate) {
-      out.push_back(build(SetBackgroundByName{page->id(), page->templateName()}));
-    }
-    if (page->hasBackgroundFile() || page->pendingBackgroundNumber() != 0) {
-      appendBackgroundMessages(*page, BulkForm::OneMessage, out);
-    }
-    for (const PageObject& entry : page->objects()) {
-      appendItemMessages(*page, entry, BulkForm::OneMessage, out);
-    }
-  }
-  if (findPage(currentPageId_)) out.push_back(build(CurrentPage{currentPageId_}));
-  return out;
+  if (announce) sendMessage(BackgroundScale{page.id(), scaleCodeOf(factor)}, kLevelFirst);
+  backgrounds_.setFactor(factor);
+  page.setScale(factor);
+  invalidateIfCurrent(page);
 }
 
 }  // namespace scribly

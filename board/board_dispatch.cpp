@@ -36,7 +36,7 @@ bool Board::Dispatch(std::span<const uint8_t> message) {
   if (code == toByte(MessageCode::kBackgroundReady)) {
     const auto m = parse<BackgroundReady>(message);
     if (!m) return false;
-    const Page* page = findPage(m->page);
+    const Page* page = pages_.find(m->page);
     if (page && page->hasBackgroundFile() && page->backgroundNumber() == m->fileNumber) {
       env_.view.contentsChanged(ContentsChange::BackgroundReady, m->page);
     }
@@ -47,9 +47,9 @@ bool Board::Dispatch(std::span<const uint8_t> message) {
     const auto pageId = readPage(message);
     const auto objectId = readObjectId(message);
     if (!pageId || !objectId) return false;
-    Page* page = findPage(*pageId);
+    Page* page = pages_.find(*pageId);
     if (!page) {
-      page = createPage(*pageId);
+      page = pages_.create(*pageId);
       if (!page) return false;
       env_.view.contentsChanged(ContentsChange::PageAdded, *pageId);
       env_.view.pageInfoChanged();
@@ -124,12 +124,13 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     case MessageCode::kAcknowledgement:
       queue_.Pump();
       queue_.Pump();
+      sendBacklog();
       return true;
     case MessageCode::kClearPage:
     case MessageCode::kClearPageWithBackground: {
       const auto pageId = readPage(message);
       if (!pageId) return false;
-      Page* page = findPage(*pageId);
+      Page* page = pages_.find(*pageId);
       if (!page) return false;
       clearPageContent(*page);
       return true;
@@ -137,13 +138,14 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     case MessageCode::kBackgroundScale: {
       const auto m = parse<BackgroundScale>(message);
       if (!m || m->page == 0) return false;
-      applyScale(scaleFactorOf(m->scaleCode), m->page);
+      if (Page* page = pages_.find(m->page))
+        scaleBackground(*page, scaleFactorOf(m->scaleCode), false);
       return true;
     }
     case MessageCode::kSetBackgroundByName: {
       const auto m = parse<SetBackgroundByName>(message);
       if (!m || m->page == 0) return false;
-      return setTemplateBackground(m->name, m->page);
+      return applyTemplateBackground(m->name, m->page);
     }
     case MessageCode::kRenamePage:
     case MessageCode::kRenamePageAndRefresh: {
@@ -168,7 +170,8 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     }
     case MessageCode::kCreateNamedPage: {
       const auto m = parse<CreateNamedPage>(message);
-      if (!m || m->page == 0 || !ensurePage(m->page, m->name)) return false;
+      if (!m || m->page == 0) return false;
+      if (!pages_.find(m->page) && !pages_.create(m->page, m->name)) return false;
       env_.view.namedPageCreated(message);
       return true;
     }
@@ -184,7 +187,7 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       // A peer's page change never creates a page: one unknown here was
       // removed meanwhile or its creation is still on its way, and creating
       // it would bring it back, or keep it under the default name.
-      if (!m || m->page == 0 || !findPage(m->page)) return false;
+      if (!m || m->page == 0 || !pages_.find(m->page)) return false;
       if (mouseDown_) {
         deferredPageId_ = m->page;
       } else {
@@ -195,7 +198,7 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     case MessageCode::kAddPage: {
       const auto m = parse<AddPage>(message);
       if (!m || m->page == 0) return false;
-      addUserPage(m->page, m->name);
+      addPeerPage(m->page, m->name);
       return true;
     }
     case MessageCode::kScroll:
@@ -250,12 +253,12 @@ void Board::handlePageContents(std::span<const uint8_t> message) {
   const auto m = parse<PageContents>(message);
   if (!m) return;
   for (uint32_t id : m->ids) {
-    const Page* page = findPage(m->page);
+    const Page* page = pages_.find(m->page);
     if (!page) break;
     // What this board removed itself stays removed, whatever an older list says.
     if (removedHere_.count(id) != 0) continue;
     const bool missing = id == page->backgroundNumber() ? !page->hasBackgroundFile()
-                                                         : page->findObject(id) == nullptr;
+                                                        : page->findObject(id) == nullptr;
     if (missing) sendMessage(MissingItem{id}, kLevelFirst);
   }
   env_.view.invalidateAll(true);

@@ -25,9 +25,10 @@ enum class ContentsChange : uint32_t {
   BackgroundReady = 4,
 };
 
-// Message boxes the board shows: a stop sign with OK, or a question with Yes
-// and No. Texts are language keys; the caption is always the title key.
-enum class MessageBoxKind : uint8_t { StopOk, QuestionYesNo };
+// Message boxes the board shows: a stop sign with OK (refusals), or the
+// information sign with Yes and No (confirmations). Texts are language keys;
+// the caption is always the title key.
+enum class MessageBoxKind : uint8_t { StopOk, InformationYesNo };
 enum class MessageBoxAnswer : uint8_t { Ok, Yes, No };
 
 constexpr std::string_view kMessageBoxTitleKey = "Scribly_MessageBox_Title";
@@ -67,6 +68,8 @@ class BoardView : public Invalidator {
   virtual int32_t setScrollPosition(ScrollBar bar, int32_t position) = 0;
   // Moves what the view shows by dx, dy pixels.
   virtual void scrollContents(int32_t dx, int32_t dy) = 0;
+  // The view's client size, or nullopt when it cannot be read.
+  virtual std::optional<Size> clientSize() = 0;
 };
 
 // Files of the background folder. Paths are 8-bit system code page strings.
@@ -89,9 +92,9 @@ class BackgroundPicture {
  public:
   virtual ~BackgroundPicture() = default;
   virtual Size size() const = 0;
-  // Shows the picture at a scale factor (1.0 the picture itself; negative
-  // factors fit the view's width or height; 0 covers the view).
-  virtual void setScale(float factor) {}
+  // Draws the picture stretched into `box`, each pixel taken from the
+  // nearest source pixel.
+  virtual void draw(Canvas& canvas, const Rect& box) const = 0;
 };
 
 class PictureDecoder {
@@ -106,6 +109,14 @@ class HostInfo {
   virtual ~HostInfo() = default;
   // The host's user information text for a user (XML), empty when unknown.
   virtual std::string userInfo(uint32_t userId) = 0;
+};
+
+// Text for the wire, which carries 8-bit system code page text (page names).
+class TextCodec {
+ public:
+  virtual ~TextCodec() = default;
+  // UTF-8 text in the system code page; characters it lacks are replaced.
+  virtual std::string toSystemCodePage(std::string_view utf8) = 0;
 };
 
 }  // namespace scribly

@@ -56,8 +56,6 @@ void IdAllocator::reset() {
   next_ = end_ = 0;
   pendingStart_ = pendingEnd_ = 0;
   requestOutstanding_ = false;
-  counterSet_ = false;
-  counter_ = 0;
 }
 
 }  // namespace scribly

@@ -26,6 +26,8 @@ class IdAllocator {
   // grant simply has no use there). A range already pending, a 0 bound or a
   // range that holds no id is ignored.
   bool acceptRange(uint32_t start, uint32_t end);
+  // Forgets the mode and the ranges. The peer-to-peer counter keeps running:
+  // peers still hold the ids it handed out.
   void reset();
 
   bool peerToPeer() const { return partner_ != 0; }

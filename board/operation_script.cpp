@@ -4,10 +4,10 @@
 #include <map>
 
 #include "board/board.h"
+#include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
 #include "objects/pencil_object.h"
 #include "objects/text_object.h"
-#include "objects/hand_symbol_object.h"
 
 namespace scribly {
 namespace {
@@ -68,9 +68,8 @@ class Runner {
   std::string run(const std::vector<std::string_view>& w) {
     const std::string_view op = w[0];
     static const std::map<std::string_view, uint8_t> shapes = {
-        {"line", 11},     {"rect", 12},      {"ellipse", 13},   {"triangle", 16},
-        {"arrow", 20},    {"darrow", 21},    {"half1", 22},     {"half2", 23},
-        {"half3", 24},    {"half4", 25}};
+        {"line", 11},   {"rect", 12},  {"ellipse", 13}, {"triangle", 16}, {"arrow", 20},
+        {"darrow", 21}, {"half1", 22}, {"half2", 23},   {"half3", 24},    {"half4", 25}};
     if (auto s = shapes.find(op); s != shapes.end()) return shape(s->second, w);
     if (op == "pencil") return pencil(w);
     if (op == "text") return text(w);
@@ -85,7 +84,7 @@ class Runner {
     }
     if (op == "addpage") {
       std::string name = rest(w, 1);
-      return board_.addUserPage(0, name) ? "" : "page not added";
+      return board_.addUserPage(name) ? "" : "page not added";
     }
     if (op == "page") {
       int64_t id;
@@ -112,7 +111,7 @@ class Runner {
     if (op == "scale") {
       int64_t code;
       if (w.size() != 2 || !number(w[1], code) || code < 0) return "scale CODE";
-      board_.applyScale(scaleFactorOf(static_cast<uint32_t>(code)), 0);
+      board_.applyScale(scaleFactorOf(static_cast<uint32_t>(code)));
       return "";
     }
     return "unknown operation";
@@ -145,11 +144,16 @@ class Runner {
       int64_t v;
       if (eq == std::string_view::npos || !number(w[i].substr(eq + 1), v)) return false;
       std::string_view key = w[i].substr(0, eq);
-      if (key == "colour") s.colour = static_cast<uint32_t>(v);
-      else if (key == "fill") s.fill = static_cast<uint32_t>(v);
-      else if (key == "width" && v >= 1 && v <= 255) s.width = static_cast<uint8_t>(v);
-      else if (key == "style" && v >= 0 && v <= 4) s.style = static_cast<uint32_t>(v);
-      else return false;
+      if (key == "colour")
+        s.colour = static_cast<uint32_t>(v);
+      else if (key == "fill")
+        s.fill = static_cast<uint32_t>(v);
+      else if (key == "width" && v >= 1 && v <= 255)
+        s.width = static_cast<uint8_t>(v);
+      else if (key == "style" && v >= 0 && v <= 4)
+        s.style = static_cast<uint32_t>(v);
+      else
+        return false;
     }
     return true;
   }
@@ -214,13 +218,12 @@ class Runner {
     for (uint16_t y = 0; y < height; ++y)
       for (uint16_t x = 0; x < width; ++x) {
         uint8_t* px = &pixels[y * stride + x * 3];
-        px[0] = static_cast<uint8_t>(255 * x / width);          // blue across
-        px[1] = static_cast<uint8_t>(255 * y / height);         // green down
+        px[0] = static_cast<uint8_t>(255 * x / width);                // blue across
+        px[1] = static_cast<uint8_t>(255 * y / height);               // green down
         px[2] = static_cast<uint8_t>(((x / 16 + y / 16) & 1) * 200);  // red checks
       }
     auto image = std::make_unique<ImageObject>();
-    if (!image->attachPixels(std::move(pixels), width, height, p,
-                             Point{p.x + width, p.y + height}))
+    if (!image->attachPixels(std::move(pixels), width, height, p, Point{p.x + width, p.y + height}))
       return "picture not made";
     return commit(std::move(image));
   }
@@ -231,10 +234,14 @@ class Runner {
     if (w.size() != 3 || !objectRef(w[1], id) || !number(w[2], v)) return "PROPERTY @N VALUE";
     ObjectChange change;
     change.value = static_cast<uint32_t>(v);
-    if (w[0] == "colour") change.code = MessageCode::kSetColor;
-    else if (w[0] == "fill") change.code = MessageCode::kSetFill;
-    else if (w[0] == "width") change.code = MessageCode::kSetWidth;
-    else change.code = MessageCode::kSetStyle;
+    if (w[0] == "colour")
+      change.code = MessageCode::kSetColor;
+    else if (w[0] == "fill")
+      change.code = MessageCode::kSetFill;
+    else if (w[0] == "width")
+      change.code = MessageCode::kSetWidth;
+    else
+      change.code = MessageCode::kSetStyle;
     return board_.changeObject(pageOf(id), id, change) ? "" : "not changed";
   }
 
@@ -279,8 +286,8 @@ class Runner {
 
 }  // namespace
 
-ScriptResult runOperationScript(Board& board, const ObjectFactory& factory,
-                                std::string_view script, TextMeasurer* measurer) {
+ScriptResult runOperationScript(Board& board, const ObjectFactory& factory, std::string_view script,
+                                TextMeasurer* measurer) {
   ScriptResult result;
   if (script.size() > kMaxScriptBytes) {
     result.failed = 1;

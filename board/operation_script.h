@@ -35,7 +35,7 @@ struct ScriptResult {
 constexpr size_t kMaxScriptBytes = 1 << 20;
 
 // `measurer` sizes text and hand-symbol boxes (may be null in tests).
-ScriptResult runOperationScript(Board& board, const ObjectFactory& factory,
-                                std::string_view script, TextMeasurer* measurer = nullptr);
+ScriptResult runOperationScript(Board& board, const ObjectFactory& factory, std::string_view script,
+                                TextMeasurer* measurer = nullptr);
 
 }  // namespace scribly

@@ -33,9 +33,8 @@ void Page::setName(std::string_view name) {
 }
 
 const PageObject* Page::findEntry(uint32_t id) const {
-  auto it = std::find_if(objects_.begin(), objects_.end(),
-                         [id](const PageObject& e) { return e.id == id; });
-  return it == objects_.end() ? nullptr : &*it;
+  auto it = positions_.find(id);
+  return it == positions_.end() ? nullptr : &objects_[it->second];
 }
 
 PageObject* Page::findEntry(uint32_t id) {
@@ -53,18 +52,25 @@ const BoardObject* Page::findObject(uint32_t id) const {
 }
 
 bool Page::addObject(uint32_t id, std::unique_ptr<BoardObject> object) {
-  if (id == 0 || !object || findEntry(id)) return false;
+  if (id == 0 || !object || !positions_.emplace(id, objects_.size()).second) return false;
   objects_.push_back(PageObject{id, std::move(object), {}});
   return true;
 }
 
 std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
-  auto it = std::find_if(objects_.begin(), objects_.end(),
-                         [id](const PageObject& e) { return e.id == id; });
-  if (it == objects_.end()) return nullptr;
-  std::unique_ptr<BoardObject> object = std::move(it->object);
-  objects_.erase(it);
+  auto it = positions_.find(id);
+  if (it == positions_.end()) return nullptr;
+  const size_t position = it->second;
+  positions_.erase(it);
+  std::unique_ptr<BoardObject> object = std::move(objects_[position].object);
+  objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(position));
+  for (size_t i = position; i < objects_.size(); ++i) positions_[objects_[i].id] = i;
   return object;
+}
+
+void Page::clearObjects() {
+  objects_.clear();
+  positions_.clear();
 }
 
 void Page::releaseBackground(bool keepNumber) {
@@ -95,12 +101,6 @@ void Page::dropBackgroundFile() {
   releaseBackground(false);
   hasBackgroundFile_ = false;
   backgroundBulk_.clear();
-}
-
-void Page::setSize(uint32_t width, uint32_t height) {
-  if (width < kMinPageSide || height < kMinPageSide) return;
-  width_ = width;
-  height_ = height;
 }
 
 }  // namespace scribly

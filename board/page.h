@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "board/board_seams.h"
@@ -63,7 +64,7 @@ class Page {
   bool addObject(uint32_t id, std::unique_ptr<BoardObject> object);
   // Takes the object out of the page; null when missing.
   std::unique_ptr<BoardObject> removeObject(uint32_t id);
-  void clearObjects() { objects_.clear(); }
+  void clearObjects();
 
   // Background file state. The file lives in the board's background folder
   // as "<number><extension>"; the picture is decoded only while current.
@@ -85,18 +86,18 @@ class Page {
   // A peer announced a new background file under `number`.
   void announceBackground(uint32_t number);
   // A background file is now on disk under `number`.
-  void installBackground(uint32_t number, std::string_view extension,
-                         std::vector<uint8_t> bulk);
+  void installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk);
   // Forgets the background file (a template replaces it, or it was withdrawn).
   void dropBackgroundFile();
   void setPicture(std::unique_ptr<BackgroundPicture> picture) { picture_ = std::move(picture); }
   void setScale(float scale) { scale_ = scale; }
   void setTemplateName(std::string_view name) { templateName_ = std::string(name); }
-  // Keeps the page size the background asks for (both sides at least 100).
-  void setSize(uint32_t width, uint32_t height);
 
  private:
   std::vector<PageObject> objects_;
+  // Position in objects_ by id: every message names its object, and every
+  // creation checks for a duplicate.
+  std::unordered_map<uint32_t, size_t> positions_;
   bool hasBackgroundFile_ = false;
   std::unique_ptr<BackgroundPicture> picture_;
   uint32_t backgroundNumber_ = 0;

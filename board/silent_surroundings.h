@@ -24,6 +24,7 @@ class SilentSurroundings : public BoardView,
   std::optional<ScrollInfo> scrollInfo(ScrollBar) override { return std::nullopt; }
   int32_t setScrollPosition(ScrollBar, int32_t position) override { return position; }
   void scrollContents(int32_t, int32_t) override {}
+  std::optional<Size> clientSize() override { return std::nullopt; }
 
   std::optional<std::vector<uint8_t>> readFile(const std::string&, size_t) override {
     return std::nullopt;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "board/page.h"
 #include "objects/image_object.h"
 #include "objects/image_object_win.h"
 
@@ -28,21 +29,21 @@ std::wstring wide(const std::string& path) {
   return out;
 }
 
-class PictureBackground final : public DrawableBackground {
+class PictureBackground final : public BackgroundPicture {
  public:
   explicit PictureBackground(std::unique_ptr<ImageObject> image) : image_(std::move(image)) {}
   Size size() const override {
     return {static_cast<int32_t>(image_->pictureWidth()),
             static_cast<int32_t>(image_->pictureHeight())};
   }
-  void setScale(float factor) override { scale_ = factor; }
-  void draw(Canvas& canvas, uint32_t paperColour) override {
-    image_->draw(&canvas, DrawMode::Plain, paperColour, true);
+  void draw(Canvas& canvas, const Rect& box) const override {
+    image_->setPoints(PackedPoint::pack({box.left, box.top}),
+                      PackedPoint::pack({box.right, box.bottom}));
+    image_->draw(&canvas, DrawMode::Plain, kPaperWhite, true);
   }
 
  private:
   std::unique_ptr<ImageObject> image_;
-  float scale_ = 1.0f;
 };
 
 }  // namespace
@@ -89,7 +90,9 @@ bool Win32Files::moveFile(const std::string& from, const std::string& to) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
 }
 
-bool Win32Files::deleteFile(const std::string& path) { return DeleteFileW(wide(path).c_str()) != 0; }
+bool Win32Files::deleteFile(const std::string& path) {
+  return DeleteFileW(wide(path).c_str()) != 0;
+}
 
 std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::string& path) {
   auto image = std::make_unique<ImageObject>();

@@ -20,10 +20,4 @@ class SystemPictureDecoder final : public PictureDecoder {
   std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override;
 };
 
-// What the view needs of a decoded background.
-class DrawableBackground : public BackgroundPicture {
- public:
-  virtual void draw(Canvas& canvas, uint32_t paperColour) = 0;
-};
-
 }  // namespace scribly

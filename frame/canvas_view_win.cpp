@@ -2,14 +2,13 @@
 
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
-#include "win/window_proc.h"
 #include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
 
 constexpr wchar_t kViewClass[] = L"ScriblyView";
-
 
 }  // namespace
 
@@ -36,34 +35,23 @@ void CanvasView::invalidate(const Rect& pageArea) {
 void CanvasView::paint(HDC dc, const RECT& client) {
   const int w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0) return;
-  if (painter_.hasPage()) {
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
-    if (memory && bitmap) {
-      HGDIOBJ old = SelectObject(memory, bitmap);
-      Point scroll = painter_.scrollPosition();
-      // The memory context's origin is the page point the view's corner shows.
-      SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
-      {
-        GdiCanvas canvas(memory, static_cast<HBITMAP>(handBitmap_.get()));
-        painter_.paintPage(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
-      }
-      SetViewportOrgEx(memory, 0, 0, nullptr);
-      BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
-      SelectObject(memory, old);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+  if (memory && bitmap) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    Point scroll = painter_.scrollPosition();
+    // The memory context's origin is the page point the view's corner shows.
+    SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
+    {
+      GdiCanvas canvas(memory, static_cast<HBITMAP>(handBitmap_.get()));
+      painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
     }
-    if (bitmap) ::DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
+    SetViewportOrgEx(memory, 0, 0, nullptr);
+    BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
   }
-  HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
-  if (w > kPageExtent) {
-    RECT band = {kPageExtent, 0, w, h};
-    FillRect(dc, &band, grey);
-  }
-  if (h > kPageExtent) {
-    RECT band = {0, kPageExtent, w, h};
-    FillRect(dc, &band, grey);
-  }
+  if (bitmap) ::DeleteObject(bitmap);
+  if (memory) DeleteDC(memory);
 }
 
 LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -14,20 +14,15 @@ namespace scribly {
 class PagePainter {
  public:
   virtual ~PagePainter() = default;
-  // False when there is no page to show.
-  virtual bool hasPage() const = 0;
-  // The page's background and objects for `area`, in page coordinates, drawn
-  // so that area's top-left lands on the canvas origin.
-  virtual void paintPage(Canvas& canvas, const Rect& area) = 0;
+  // Everything the view shows of `area`, in page coordinates, drawn so that
+  // area's top-left lands on the view's corner.
+  virtual void paintView(Canvas& canvas, const Rect& area) = 0;
   // The view's scroll position: page coordinates of the view's origin.
   virtual Point scrollPosition() const = 0;
 };
 
 class CanvasView {
  public:
-  // The page is this large; the view beyond it shows grey bands.
-  static constexpr int kPageExtent = 1200;
-
   CanvasView(HWND parent, PagePainter& painter);
   ~CanvasView();
   CanvasView(const CanvasView&) = delete;

@@ -2,6 +2,7 @@
 
 #include "board/operation_script.h"
 #include "win/module.h"
+#include "win/text.h"
 
 namespace scribly {
 namespace {
@@ -15,7 +16,8 @@ BoardOptions boardOptions(const FrameSettings& settings) {
   BoardOptions options;
   options.peerToPeer = settings.peerToPeer;
   options.backgroundFolder = backgroundFolderForModule(moduleFilePath());
-  if (!options.backgroundFolder.empty()) CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
+  if (!options.backgroundFolder.empty())
+    CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
   return options;
 }
 
@@ -24,7 +26,8 @@ BoardOptions boardOptions(const FrameSettings& settings) {
 FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings)
     : frame_(frame), host_(host), view_(frame, *this) {
   board_ = std::make_unique<Board>(
-      BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_}, boardOptions(settings));
+      BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
+      boardOptions(settings));
 }
 
 FrameBoard::~FrameBoard() = default;
@@ -55,18 +58,7 @@ void FrameBoard::reset() {
   view_.invalidate();
 }
 
-bool FrameBoard::hasPage() const { return board_->currentPage() != nullptr; }
-
-void FrameBoard::paintPage(Canvas& canvas, const Rect& area) {
-  const Page* page = board_->currentPage();
-  if (!page) return;
-  const uint32_t paper = page->paperColour();
-  canvas.fillRect(area, paper);
-  if (auto* background = dynamic_cast<DrawableBackground*>(page->backgroundPicture()))
-    background->draw(canvas, paper);
-  for (const PageObject& entry : page->objects())
-    entry.object->draw(&canvas, DrawMode::Plain, paper, true);
-}
+void FrameBoard::paintView(Canvas& canvas, const Rect& area) { board_->paint(canvas, area); }
 
 Point FrameBoard::scrollPosition() const {
   return {-board_->scrollOffset(ScrollBar::Horizontal), -board_->scrollOffset(ScrollBar::Vertical)};
@@ -90,7 +82,8 @@ MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind
   // Language texts come with the skin engine; until then the key is the text.
   std::wstring text = wideFromUtf8Or(textKey);
   std::wstring caption = wideFromUtf8Or(kMessageBoxTitleKey);
-  UINT style = kind == MessageBoxKind::QuestionYesNo ? MB_YESNO | MB_ICONQUESTION : MB_OK | MB_ICONSTOP;
+  const UINT style = kind == MessageBoxKind::InformationYesNo ? MB_YESNO | MB_ICONINFORMATION
+                                                              : MB_OK | MB_ICONSTOP;
   int answer = MessageBoxW(GetParent(view_.window()), text.c_str(), caption.c_str(), style);
   if (kind == MessageBoxKind::StopOk) return MessageBoxAnswer::Ok;
   return answer == IDYES ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
@@ -115,6 +108,16 @@ void FrameBoard::scrollContents(int32_t dx, int32_t dy) {
   ScrollWindowEx(view_.window(), dx, dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
 }
 
+std::optional<Size> FrameBoard::clientSize() {
+  RECT client;
+  if (!GetClientRect(view_.window(), &client)) return std::nullopt;
+  return Size{client.right - client.left, client.bottom - client.top};
+}
+
 std::string FrameBoard::userInfo(uint32_t userId) { return host_.userInfo(userId); }
+
+std::string FrameBoard::toSystemCodePage(std::string_view utf8) {
+  return recode(utf8, kCodePageUtf8, kCodePageSystem);
+}
 
 }  // namespace scribly

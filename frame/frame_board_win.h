@@ -18,7 +18,8 @@ namespace scribly {
 class FrameBoard final : public FrameHandler,
                          public PagePainter,
                          public BoardView,
-                         public HostInfo {
+                         public HostInfo,
+                         public TextCodec {
  public:
   FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings);
   ~FrameBoard() override;
@@ -38,8 +39,7 @@ class FrameBoard final : public FrameHandler,
   void reset() override;
 
   // PagePainter
-  bool hasPage() const override;
-  void paintPage(Canvas& canvas, const Rect& area) override;
+  void paintView(Canvas& canvas, const Rect& area) override;
   Point scrollPosition() const override;
 
   // BoardView
@@ -53,9 +53,13 @@ class FrameBoard final : public FrameHandler,
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override;
   int32_t setScrollPosition(ScrollBar bar, int32_t position) override;
   void scrollContents(int32_t dx, int32_t dy) override;
+  std::optional<Size> clientSize() override;
 
   // HostInfo
   std::string userInfo(uint32_t userId) override;
+
+  // TextCodec
+  std::string toSystemCodePage(std::string_view utf8) override;
 
  private:
   HWND frame_;

@@ -121,7 +121,7 @@ void run(const char* label, int objects, int picturesEvery) {
   Conference conf;
   Participant& ann = conf.join(101);
   conf.settle();
-  const uint32_t page = ann.board.addUserPage(0);
+  const uint32_t page = ann.board.addUserPage();
   ann.board.goToPage(page, true);
   conf.settle();
   for (int i = 0; i < objects; ++i) {

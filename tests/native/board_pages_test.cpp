@@ -28,8 +28,8 @@ TEST(BoardPages, AFreshBoardHasSixSystemPagesWithPageOneCurrent) {
 TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
   TestBoard b;
   b->initialize(11, 12);
-  b->addUserPage(20, "a");
-  b->addUserPage(21, "b");
+  b.receive(AddPage{20, "a"});
+  b.receive(AddPage{21, "b"});
   b->goToPage(20, false);
   b->removePage(20, 0, false);  // in the middle: the next one
   EXPECT_EQ(b->currentPageId(), 21u);
@@ -52,23 +52,24 @@ TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeer) {
 
 TEST(BoardPages, LocalRemovalAsksAndNeedsThePagePrivilege) {
   TestBoard b;
-  b->addUserPage(30, "x");
+  b.receive(AddPage{30, "x"});
   b.view.answer = MessageBoxAnswer::No;
   b->removePage(30, 0, true);
   EXPECT_NE(b->findPage(30), nullptr);
+  EXPECT_EQ(b.view.boxKinds.back(), MessageBoxKind::InformationYesNo);
   b->setPrivilegeWord(kPrivilegeWrite);
   b.view.answer = MessageBoxAnswer::Yes;
   b->removePage(30, 0, true);
   EXPECT_NE(b->findPage(30), nullptr);
   EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
-  EXPECT_EQ(b->addUserPage(0), 0u);
+  EXPECT_EQ(b->addUserPage(), 0u);
   EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
 }
 
 TEST(BoardPages, RemovingPageSevenSendsNothingAndPageEightSendsTheRemoval) {
   TestBoard b;
-  b->addUserPage(7, "seven");
-  b->addUserPage(8, "eight");
+  b.receive(AddPage{7, "seven"});
+  b.receive(AddPage{8, "eight"});
   b->removePage(7, 0, true);
   EXPECT_EQ(b.host.countSent(MessageCode::kRemovePage), 0u);
   EXPECT_EQ(b->findPage(7), nullptr);
@@ -77,19 +78,44 @@ TEST(BoardPages, RemovingPageSevenSendsNothingAndPageEightSendsTheRemoval) {
   EXPECT_EQ(parse<RemovePage>(b.host.sent.back().bytes)->page, 8u);
 }
 
-TEST(BoardPages, PeerToPeerPagesAreNamedAfterTheUser) {
-  for (const auto& [user, expected] : std::vector<std::pair<std::string, std::string>>{
-           {"Ann", "Ann-101"}, {"", "User Page-101"}, {std::string(41, 'x'), "User Page-101"}}) {
-    TestBoard b;
-    if (!user.empty()) b.info.infos[11] = userInfoXml(user);
-    b->initialize(11, 12);  // the lower id counts down from -101
-    const uint32_t id = b->addUserPage(0);
+// Page names travel in the system code page; this one has é as one byte.
+struct LatinCodec final : TextCodec {
+  std::string toSystemCodePage(std::string_view utf8) override {
+    std::string out;
+    for (size_t i = 0; i < utf8.size(); ++i) {
+      if (utf8.substr(i, 2) == "\xC3\xA9") {
+        out += '\xE9';
+        ++i;
+      } else {
+        out += utf8[i];
+      }
+    }
+    return out;
+  }
+};
+
+TEST(BoardPages, PeerToPeerPagesAreNamedAfterTheUserInTheSystemCodePage) {
+  std::string forty;
+  for (int i = 0; i < 40; ++i) forty += "\xC3\xA9";
+  for (const auto& [user, expected] :
+       std::vector<std::pair<std::string, std::string>>{{"Ann", "Ann-101"},
+                                                        {"", "User Page-101"},
+                                                        {std::string(41, 'x'), "User Page-101"},
+                                                        {"Zo\xC3\xA9", "Zo\xE9-101"},
+                                                        {forty, std::string(40, '\xE9') + "-101"},
+                                                        {forty + "x", "User Page-101"}}) {
+    TestBoard t;
+    LatinCodec codec;
+    Board b(BoardEnvironment{t.host, t.view, t.files, t.decoder, t.info, nullptr, &codec}, {});
+    if (!user.empty()) t.info.infos[11] = userInfoXml(user);
+    b.initialize(11, 12);  // the lower id counts down from -101
+    const uint32_t id = b.addUserPage();
     ASSERT_EQ(id, static_cast<uint32_t>(-101));
-    EXPECT_EQ(b->findPage(id)->name(), expected);
-    const auto sent = parse<AddPage>(b.host.sent.back().bytes);
+    EXPECT_EQ(b.findPage(id)->name(), expected);
+    const auto sent = parse<AddPage>(t.host.sent.back().bytes);
     ASSERT_TRUE(sent);
     EXPECT_EQ(sent->name, expected);
-    EXPECT_EQ(b->currentPageId(), 1u);  // adding does not go there
+    EXPECT_EQ(b.currentPageId(), 1u);  // adding does not go there
   }
 }
 
@@ -129,7 +155,7 @@ TEST(BoardPages, AnIdAboveTheOtherCountsUpFrom100) {
 
 TEST(BoardPages, APeersPageChangeWaitsForTheButtonRelease) {
   TestBoard b;
-  b->addUserPage(40, "p");
+  b.receive(AddPage{40, "p"});
   b->pressMouse();
   EXPECT_TRUE(b.receive(CurrentPage{40}));
   EXPECT_EQ(b->currentPageId(), 1u);
@@ -183,7 +209,7 @@ TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
   TestBoard b;
   b->initialize(11, 12);
   std::mt19937 rng(1);
-  b->addUserPage(0);
+  b->addUserPage();
   b->goToPage(3, true);
   ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
   b->setPrivilegeWord(0);
@@ -193,6 +219,25 @@ TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
   EXPECT_EQ(b->currentPageId(), 1u);
   EXPECT_EQ(b->privileges(), Privileges{});
   EXPECT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
+}
+
+// Peers keep what they received before the reset; new ids must not clash.
+TEST(BoardReset, NewIdsAreOnesThePeerDoesNotHoldYet) {
+  InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 3);
+  std::mt19937 rng(3);
+  for (size_t i = 0; i < 2; ++i)
+    ASSERT_NE(relay.board(i).commitObject(makeObject(12, rng, 11), 2), 0u);
+  ASSERT_TRUE(relay.drain());
+  for (size_t i = 0; i < 2; ++i) {
+    Board& other = relay.board(1 - i);
+    const size_t held = other.findPage(2)->objects().size();
+    relay.board(i).Reset();
+    const uint32_t id = relay.board(i).commitObject(makeObject(12, rng, 11), 2);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(other.findPage(2)->findEntry(id), nullptr) << "board " << i;
+    ASSERT_TRUE(relay.drain());
+    EXPECT_EQ(other.findPage(2)->objects().size(), held + 1) << "board " << i;
+  }
 }
 
 }  // namespace

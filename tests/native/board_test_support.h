@@ -46,6 +46,7 @@ struct FakeView final : BoardView {
   int invalidatedAll = 0;
   int invalidatedRects = 0;
   std::vector<std::string> boxes;
+  std::vector<MessageBoxKind> boxKinds;
   MessageBoxAnswer answer = MessageBoxAnswer::Yes;
   std::optional<ScrollInfo> bars[2];
   // What setScrollPosition reports back; empty: the position asked for.
@@ -64,6 +65,7 @@ struct FakeView final : BoardView {
   void pageInfoChanged() override { ++pageInfo; }
   MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
     boxes.emplace_back(key);
+    boxKinds.push_back(kind);
     return kind == MessageBoxKind::StopOk ? MessageBoxAnswer::Ok : answer;
   }
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override {
@@ -75,6 +77,8 @@ struct FakeView final : BoardView {
     return reported;
   }
   void scrollContents(int32_t dx, int32_t dy) override { scrolled.emplace_back(dx, dy); }
+  std::optional<Size> client;
+  std::optional<Size> clientSize() override { return client; }
 };
 
 struct FakeFiles final : BoardFiles {
@@ -105,26 +109,26 @@ struct FakeFiles final : BoardFiles {
   bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
 };
 
+// A picture that draws itself as a box of one colour.
 struct FakePicture final : BackgroundPicture {
+  static constexpr uint32_t kColour = 0x123456;
   Size pictureSize;
-  float* scaleSeen;
-  FakePicture(Size s, float* seen) : pictureSize(s), scaleSeen(seen) {}
+  explicit FakePicture(Size s) : pictureSize(s) {}
   Size size() const override { return pictureSize; }
-  void setScale(float factor) override { *scaleSeen = factor; }
+  void draw(Canvas& canvas, const Rect& box) const override { canvas.fillRect(box, kColour); }
 };
 
-// Decodes any non-empty file of its file set; the picture's width is the size.
+// Decodes any non-empty file of its file set; the picture is as wide as the
+// file is long and 100 pixels high.
 struct FakeDecoder final : PictureDecoder {
   FakeFiles* files;
   std::vector<std::string> decoded;
-  float lastScale = 1.0f;
   explicit FakeDecoder(FakeFiles* f) : files(f) {}
   std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override {
     decoded.push_back(path);
     auto it = files->files.find(path);
     if (it == files->files.end() || it->second.empty()) return nullptr;
-    return std::make_unique<FakePicture>(Size{static_cast<int32_t>(it->second.size()), 1},
-                                         &lastScale);
+    return std::make_unique<FakePicture>(Size{static_cast<int32_t>(it->second.size()), 100});
   }
 };
 
@@ -548,7 +552,7 @@ class RandomOperations {
     } else if (op < 63) {
       deleteSomething(board, who, quiet);
     } else if (op < 70) {
-      const uint32_t id = board.addUserPage(0, (rng() % 2) ? "" : "Page " + std::to_string(rng() % 100));
+      const uint32_t id = board.addUserPage((rng() % 2) ? "" : "Page " + std::to_string(rng() % 100));
       if (id) owned_[who].pages.push_back(id);
     } else if (op < 75) {
       if (page != 0) board.renamePage(page, "Renamed " + std::to_string(rng() % 1000));

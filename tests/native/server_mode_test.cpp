@@ -152,7 +152,7 @@ void randomStep(ServerConference& conf) {
   } else if (op < 62) {
     if (auto o = pickObject()) board.deleteObject(o->first, o->second);
   } else if (op < 68) {
-    if (const uint32_t id = board.addUserPage(0)) m.pages.push_back(id);
+    if (const uint32_t id = board.addUserPage()) m.pages.push_back(id);
   } else if (op < 71) {
     if (const uint32_t id = board.addDocumentPage("doc\\page " + std::to_string(rng() % 100))) {
       m.pages.push_back(id);
@@ -199,7 +199,7 @@ void runConference(size_t boards, uint32_t seed, int operations) {
   ASSERT_TRUE(conf.drain());
   // Every board starts with pages of its own to work on concurrently.
   for (auto& m : conf.members) {
-    for (int k = 0; k < 3; ++k) m->pages.push_back((*m->node)->addUserPage(0));
+    for (int k = 0; k < 3; ++k) m->pages.push_back((*m->node)->addUserPage());
   }
   for (int i = 0; i < operations; ++i) {
     randomStep(conf);
@@ -268,7 +268,7 @@ TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
     ASSERT_TRUE(conf.drain());
     // Pictures and a background on a page the lead shows, for certain.
     Board& ann = conf.board(0);
-    const uint32_t page = ann.addUserPage(0);
+    const uint32_t page = ann.addUserPage();
     ASSERT_NE(ann.commitObject(randomPicture(conf.rng, {20, 20}), page), 0u);
     ASSERT_EQ(ann.goToPage(page, true), page);
     setBackground(*conf.members[0]->node, conf.rng);
@@ -293,7 +293,7 @@ TEST(ServerModeConference, QueuesAdvanceOnlyOnTheServersAcknowledgements) {
   conf.join(102);
   ASSERT_TRUE(conf.drain());
   Board& ann = conf.board(0);
-  for (int i = 0; i < 5; ++i) ASSERT_NE(ann.addUserPage(0), 0u);
+  for (int i = 0; i < 5; ++i) ASSERT_NE(ann.addUserPage(), 0u);
   EXPECT_FALSE(ann.sendQueue().ready());
   EXPECT_EQ(ann.sendQueue().waiting(kLevelFirst), 4u);
   ASSERT_TRUE(conf.drain());

@@ -1,0 +1,174 @@
+#include "board/backgrounds.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "base/byte_io.h"
+#include "collab/envelope.h"
+#include "collab/message_header.h"
+
+namespace scribly {
+namespace {
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+std::string extensionOf(const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return path.substr(dot);
+}
+
+constexpr float kScaleFactors[] = {0.5f,  0.65f, 0.75f, 0.85f, 1.0f,
+                                   1.25f, 1.5f,  2.0f,  -1.0f, -2.0f};
+constexpr int32_t kFitSlack = 2;
+constexpr float kMinScale = 0.5f;
+constexpr float kMaxScale = 3.0f;
+
+int32_t scaled(int32_t side, double factor) { return static_cast<int32_t>(side * factor); }
+
+}  // namespace
+
+std::string backgroundFolderForModule(const std::string& modulePath) {
+  const size_t file = modulePath.rfind('\\');
+  if (file == std::string::npos || file == 0) return {};
+  const size_t folder = modulePath.rfind('\\', file - 1);
+  if (folder == std::string::npos) return {};
+  return modulePath.substr(0, folder) + "\\BKDoc\\";
+}
+
+uint32_t backgroundFormatCode(std::string_view extension) {
+  if (sameNoCase(extension, ".bmp")) return 1;
+  if (sameNoCase(extension, ".jpeg")) return 2;
+  if (sameNoCase(extension, ".jpg")) return 3;
+  if (sameNoCase(extension, ".gif")) return 4;
+  return 0;
+}
+
+std::string_view backgroundExtensionFor(uint32_t formatCode) {
+  switch (formatCode) {
+    case 2:
+      return ".jpeg";
+    case 3:
+      return ".jpg";
+    case 4:
+      return ".gif";
+    default:
+      return ".bmp";
+  }
+}
+
+float scaleFactorOf(uint32_t code) {
+  if (code >= 1 && code <= 10) return kScaleFactors[code - 1];
+  return 1.0f;
+}
+
+uint32_t scaleCodeOf(float factor) {
+  for (uint32_t i = 0; i < 10; ++i) {
+    if (kScaleFactors[i] == factor) return i + 1;
+  }
+  return 0;
+}
+
+bool fitStretches(float factor, Size picture, Size client) {
+  if (factor == kFitWidth) return std::abs(client.width - picture.width) > kFitSlack;
+  if (factor == kFitHeight) return std::abs(client.height - picture.height) > kFitSlack;
+  return false;
+}
+
+Rect backgroundBox(float factor, Size picture, Size client) {
+  Rect box{0, 0, picture.width, picture.height};
+  if (picture.width <= 0 || picture.height <= 0) return box;
+  if (factor < 0.0f) {
+    if (!fitStretches(factor, picture, client)) return box;
+    if (factor == kFitWidth) box.right = client.width;
+    if (factor == kFitHeight) box.bottom = client.height;
+    return box;
+  }
+  double s = factor;
+  if (factor == kCoverView) {
+    s = std::max(static_cast<double>(client.width) / picture.width,
+                 static_cast<double>(client.height) / picture.height);
+  }
+  if (s == 1.0 || s < kMinScale || s > kMaxScale) return box;
+  box.right = scaled(picture.width, s);
+  box.bottom = scaled(picture.height, s);
+  return box;
+}
+
+Backgrounds::Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
+                         std::vector<std::string> templateNames)
+    : files_(files),
+      decoder_(decoder),
+      folder_(std::move(folder)),
+      templateNames_(std::move(templateNames)) {
+  if (isTemplate(kDefaultTemplateName)) creationTemplate_ = kDefaultTemplateName;
+}
+
+std::string Backgrounds::path(uint32_t number, std::string_view extension) const {
+  return folder_ + std::to_string(number) + std::string(extension);
+}
+
+bool Backgrounds::isTemplate(std::string_view name) const {
+  return std::find(templateNames_.begin(), templateNames_.end(), name) != templateNames_.end();
+}
+
+std::vector<uint8_t> Backgrounds::envelopeFile(const std::string& file,
+                                               std::string_view extension) const {
+  const auto bytes = files_.readFile(file, kMaxPayloadBytes - 4);
+  if (!bytes) return {};
+  ByteWriter payload(bytes->size() + 4);
+  payload.u32(backgroundFormatCode(extension)).bytes(*bytes);
+  return Compress(payload.data());
+}
+
+std::optional<Backgrounds::Imported> Backgrounds::importFile(const std::string& source,
+                                                             uint32_t number, bool move) {
+  Imported imported{extensionOf(source), {}};
+  const std::string destination = path(number, imported.extension);
+  if (!(move ? files_.moveFile(source, destination) : files_.copyFile(source, destination))) {
+    return std::nullopt;
+  }
+  imported.envelope = envelopeFile(destination, imported.extension);
+  if (imported.envelope.empty()) return std::nullopt;
+  return imported;
+}
+
+std::optional<std::string_view> Backgrounds::writeReceived(uint32_t number,
+                                                           std::span<const uint8_t> envelope) {
+  const auto payload = Decompress(envelope);
+  if (!payload || payload->size() < 4) return std::nullopt;
+  ByteReader in(*payload);
+  const uint32_t format = in.u32();
+  if (format < 1 || format > 4) return std::nullopt;
+  const std::string_view extension = backgroundExtensionFor(format);
+  const std::span<const uint8_t> file = std::span<const uint8_t>(*payload).subspan(4);
+  if (!files_.writeFile(path(number, extension), file)) return std::nullopt;
+  return extension;
+}
+
+std::vector<uint8_t> Backgrounds::envelopeOf(const Page& page) const {
+  if (!page.backgroundBulk().empty()) return page.backgroundBulk();
+  return envelopeFile(path(page.backgroundNumber(), page.backgroundExtension()),
+                      page.backgroundExtension());
+}
+
+bool Backgrounds::load(Page& page) {
+  std::unique_ptr<BackgroundPicture> picture =
+      decoder_.decodeFile(path(page.backgroundNumber(), page.backgroundExtension()));
+  if (!picture) {
+    page.releaseBackground(true);
+    return false;
+  }
+  page.setPicture(std::move(picture));
+  return true;
+}
+
+}  // namespace scribly

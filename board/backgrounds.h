@@ -1,0 +1,89 @@
+#pragma once
+// Page backgrounds: the files in the background folder with their format
+// codes, the templates the frame loaded, and the scale factor with the box a
+// scaled or fitted picture covers.
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "board/board_seams.h"
+#include "board/page.h"
+
+namespace scribly {
+
+// The folder "BKDoc" beside the module's folder: the module path cut at its
+// last backslash twice, then "\BKDoc\". Empty when the path has fewer than two.
+std::string backgroundFolderForModule(const std::string& modulePath);
+
+// Format codes of a background file travelling with its bytes.
+uint32_t backgroundFormatCode(std::string_view extension);
+// The extension for a format code, ".bmp" when unknown.
+std::string_view backgroundExtensionFor(uint32_t formatCode);
+
+// The factor of a background scale code (0 and unknown codes give 1.0), and
+// the code of a factor (0 when it has none).
+float scaleFactorOf(uint32_t code);
+uint32_t scaleCodeOf(float factor);
+
+constexpr float kFitWidth = -1.0f;
+constexpr float kFitHeight = -2.0f;
+constexpr float kCoverView = 0.0f;
+
+// Whether a fit mode stretches a picture in a view of `client` size: only
+// when the fitted side differs by more than two pixels.
+bool fitStretches(float factor, Size picture, Size client);
+// The box, from the page's corner, that a picture covers at a factor in a
+// view of `client` size: fit modes stretch one side, 0 covers the view, and
+// factors outside 0.5 to 3 leave the picture at its own size.
+Rect backgroundBox(float factor, Size picture, Size client);
+
+class Backgrounds {
+ public:
+  // folder: where background files live, ending with a backslash.
+  // templateNames: the templates the frame loaded.
+  Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
+              std::vector<std::string> templateNames);
+
+  const std::string& folder() const { return folder_; }
+  // The path of a background file: folder, number, extension ("%s%u%s").
+  std::string path(uint32_t number, std::string_view extension) const;
+  bool isTemplate(std::string_view name) const;
+  // The template every new page takes: "default" when loaded, else none.
+  const std::string& creationTemplate() const { return creationTemplate_; }
+
+  // The factor last applied on any page; going to a page applies it again.
+  float factor() const { return factor_; }
+  void setFactor(float factor) { factor_ = factor; }
+
+  // A picture file taken into the folder under `number` (moved or copied):
+  // its extension, and its bytes with their format code in the compression
+  // envelope; nullopt when anything fails.
+  struct Imported {
+    std::string extension;
+    std::vector<uint8_t> envelope;
+  };
+  std::optional<Imported> importFile(const std::string& source, uint32_t number, bool move);
+  // A received envelope written as the file of `number`; its extension, or
+  // nullopt when it is malformed or cannot be written.
+  std::optional<std::string_view> writeReceived(uint32_t number, std::span<const uint8_t> envelope);
+  // The envelope of a page's background: as it travelled, else from its file.
+  std::vector<uint8_t> envelopeOf(const Page& page) const;
+  // Decodes the page's file into its picture; false when it does not decode
+  // (the number stays, so the file is tried again next time).
+  bool load(Page& page);
+
+ private:
+  std::vector<uint8_t> envelopeFile(const std::string& path, std::string_view extension) const;
+
+  BoardFiles& files_;
+  PictureDecoder& decoder_;
+  std::string folder_;
+  std::vector<std::string> templateNames_;
+  std::string creationTemplate_;
+  float factor_ = 1.0f;
+};
+
+}  // namespace scribly

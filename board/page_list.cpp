@@ -1,0 +1,63 @@
+#include "board/page_list.h"
+
+namespace scribly {
+
+PageList::PageList(size_t maxPages, std::string creationTemplate)
+    : maxPages_(maxPages), creationTemplate_(std::move(creationTemplate)) {
+  reset();
+}
+
+Page* PageList::find(uint32_t id) const {
+  auto it = byId_.find(id);
+  return it == byId_.end() ? nullptr : it->second;
+}
+
+Page* PageList::create(uint32_t id, std::string_view name) {
+  if (pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
+  auto page = std::make_unique<Page>(id, name);
+  page->setTemplateName(creationTemplate_);
+  byId_.emplace(id, page.get());
+  pages_.push_back(std::move(page));
+  return pages_.back().get();
+}
+
+size_t PageList::positionOf(uint32_t id) const {
+  if (byId_.count(id) == 0) return pages_.size();
+  size_t i = 0;
+  while (pages_[i]->id() != id) ++i;
+  return i;
+}
+
+Page* PageList::next(uint32_t id) const {
+  const size_t i = positionOf(id);
+  return i == pages_.size() ? nullptr : pages_[(i + 1) % pages_.size()].get();
+}
+
+Page* PageList::previous(uint32_t id) const {
+  const size_t i = positionOf(id);
+  return i == pages_.size() ? nullptr : pages_[(i + pages_.size() - 1) % pages_.size()].get();
+}
+
+uint32_t PageList::successorOf(uint32_t id) const {
+  const size_t i = positionOf(id);
+  if (i == pages_.size()) return 0;
+  if (i + 1 < pages_.size()) return pages_[i + 1]->id();
+  return i > 0 ? pages_[i - 1]->id() : 0;
+}
+
+bool PageList::remove(uint32_t id) {
+  const size_t i = positionOf(id);
+  if (i == pages_.size()) return false;
+  byId_.erase(id);
+  pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(i));
+  return true;
+}
+
+void PageList::reset() {
+  pages_.clear();
+  byId_.clear();
+  for (uint32_t id = kFirstSystemPage; id <= kLastSystemPage; ++id) create(id);
+  currentId_ = kFirstSystemPage;
+}
+
+}  // namespace scribly

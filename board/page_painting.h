@@ -1,0 +1,18 @@
+#pragma once
+// What the view shows of the current page: paper, the background picture at
+// the page's scale, the objects in drawing order, and grey past the page.
+#include <cstdint>
+
+#include "board/page.h"
+#include "objects/canvas.h"
+
+namespace scribly {
+
+constexpr uint32_t kBeyondPageGrey = 0xC0C0C0;
+
+// Paints `area`, the view's client in page coordinates (the view's corner at
+// the scroll position); the canvas draws in page coordinates. Without a page
+// the whole area is grey.
+void paintPage(const Page* page, Canvas& canvas, const Rect& area);
+
+}  // namespace scribly
