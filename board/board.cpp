@@ -62,15 +62,16 @@ void Board::send(std::span<const uint8_t> message, uint32_t level) {
   // Replies keep their order: once one waits in the backlog, the rest follow.
   if (dispatching_ && level != kLevelDirect &&
       (!backlog_.empty() || queue_.waiting(level) >= options_.maxQueuedReplies)) {
-    backlog_.push(message);
+    backlog_.push(message, level);
     return;
   }
   queue_.Send(message, level);
 }
 
 void Board::sendBacklog() {
-  while (!backlog_.empty() && queue_.waiting(kLevelFirst) < options_.maxQueuedReplies) {
-    queue_.Send(backlog_.pop(), kLevelFirst);
+  while (!backlog_.empty() && queue_.waiting(backlog_.nextLevel()) < options_.maxQueuedReplies) {
+    const uint32_t level = backlog_.nextLevel();
+    queue_.Send(backlog_.pop(), level);
   }
 }
 

@@ -17,14 +17,20 @@ class ReplyBacklog {
 
   bool empty() const { return messages_.empty(); }
   // False when the backlog is full: the reply is lost.
-  bool push(std::span<const uint8_t> message);
+  bool push(std::span<const uint8_t> message, uint32_t level);
+  // The send level of the oldest reply; the backlog must not be empty.
+  uint32_t nextLevel() const { return messages_.front().level; }
   // The oldest reply, taken out; the backlog must not be empty.
   std::vector<uint8_t> pop();
   void clear() { messages_.clear(); }
 
  private:
+  struct Reply {
+    std::vector<uint8_t> bytes;
+    uint32_t level;
+  };
   size_t maxMessages_;
-  std::deque<std::vector<uint8_t>> messages_;
+  std::deque<Reply> messages_;
 };
 
 }  // namespace scribly
