@@ -58,6 +58,24 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {
   }
 }
 
+// A record may carry any style value; the pen gets one of the five.
+TEST(ObjectFactory, RecordedPenStylesOutsideTheFiveLoadAsSolid) {
+  ObjectFactory factory;
+  for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
+    for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
+      auto object = factory.create(kind);
+      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
+      if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({9, 9});
+      ASSERT_TRUE(object->setPenStyle(style));
+      auto copy = factory.createFromRecord(kind, saveRecord(*object));
+      ASSERT_TRUE(copy) << int(kind);
+      uint32_t loaded = 99;
+      ASSERT_TRUE(copy->getPenStyle(loaded));
+      EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
+    }
+  }
+}
+
 TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
   RecordingCanvas measurer;
   ObjectFactory factory(&measurer);
