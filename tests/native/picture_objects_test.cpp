@@ -206,6 +206,14 @@ TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
   EXPECT_EQ(c.with("fill").size(), 2u + 9);
   EXPECT_EQ(c.depth, 0);
 
+  // Corners given the other way round draw the same.
+  ImageObject reversed;
+  reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
+  RecordingCanvas r;
+  reversed.draw(&r, DrawMode::SelectedWithHandles, 0x123456, true);
+  EXPECT_EQ(r.with("fill"), c.with("fill"));
+  EXPECT_EQ(r.with("line"), c.with("line"));
+
   ImageObject small;
   small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
   RecordingCanvas d;
