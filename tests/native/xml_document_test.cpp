@@ -190,9 +190,14 @@ TEST(XmlParse, ZeroByteEndsTheTextAndOnlyZerosMayFollow) {
 
 TEST(XmlParse, ElementsBeforeAnErrorStayAndAReparseReplacesThem) {
   XmlDocument doc;
-  EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <d"), XmlError::Syntax);
+  EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <e>x</e><d"), XmlError::Syntax);
   EXPECT_EQ(doc.root().child("b").attribute("k").value(), "v");
   EXPECT_EQ(doc.root().child("c").text(), "text ");
+  // What was closed before the error is complete; what was still open is not.
+  EXPECT_TRUE(doc.root().child("b").complete());
+  EXPECT_TRUE(doc.root().child("c").child("e").complete());
+  EXPECT_FALSE(doc.root().child("c").complete());
+  EXPECT_FALSE(doc.root().complete());
   EXPECT_EQ(parseExact(doc, "<z/>"), XmlError::None);
   EXPECT_EQ(dump(doc), "(z {})");
 }
