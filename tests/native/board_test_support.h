@@ -264,6 +264,7 @@ class InMemoryRelay {
     Bytes m = std::move(links_[key].front());
     links_[key].pop_front();
     ++delivered_;
+    if (onDeliver) onDeliver(key.first, key.second, m);
     if (key.second == kServer) {
       server_.receive(key.first, m);
     } else if (TestBoard* to = byUser(key.second)) {
@@ -279,6 +280,8 @@ class InMemoryRelay {
     return false;
   }
   size_t delivered() const { return delivered_; }
+  // Sees every message as it is delivered (the server is kServer).
+  std::function<void(uint32_t from, uint32_t to, const Bytes&)> onDeliver;
 
  private:
   TestBoard& add() {
