@@ -307,7 +307,7 @@ bool ImageObject::getContrast(int32_t& v) const {
 }
 
 void ImageObject::invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const {
-  invalidateBox(view, box(), standardMargin(penWidth_), dx, dy, erase);
+  invalidateBox(view, box(), standardMargin(0), dx, dy, erase);
 }
 
 }  // namespace scribly

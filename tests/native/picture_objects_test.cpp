@@ -265,7 +265,7 @@ TEST(HandSymbolObject, RecordIs80BytesAndCarriesNoLabel) {
   EXPECT_FALSE(copy.load(std::span(record).first(79)));
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.userId(), 4242u);
-  EXPECT_EQ(copy.label(), "");
+  EXPECT_EQ(copy.displayText(), "4242");
   EXPECT_EQ(saveRecord(copy), record);
   EXPECT_EQ(copy.clone(), nullptr);
 }
