@@ -93,12 +93,6 @@ TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
   }
 }
 
-}  // namespace
-}  // namespace scribly
-
-namespace scribly {
-namespace {
-
 TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
   ObjectFactory factory;
   const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
@@ -132,12 +126,6 @@ TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
   EXPECT_EQ(colour, 255u);
   EXPECT_EQ(style, kPenDash);
 }
-
-}  // namespace
-}  // namespace scribly
-
-namespace scribly {
-namespace {
 
 TEST(ToolTable, SkinNamesGiveTheToolIdsThatStartTheirShapes) {
   EXPECT_EQ(toolIdFromName("pencial"), 10);  // spelled as the skin spells it
