@@ -215,6 +215,7 @@ class InMemoryRelay {
   // The server's own address on the links.
   static constexpr uint32_t kServer = 0;
 
+  // Small id ranges by default, so boards ask for more while they work.
   InMemoryRelay(Mode mode, size_t boards, uint32_t seed, BoardOptions options = {},
                 RelayServerLimits limits = {.idRangeSize = 64})
       : mode_(mode),
