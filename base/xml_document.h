@@ -132,8 +132,8 @@ class XmlDocument {
 
   // Replaces the content with the elements in `text`. Parsing stops at the
   // first error; the elements built before it stay (those still open are not
-  // complete()), and the failure is reported. A zero byte ends the text (only zeros may follow it),
-  // so a zero-padded host buffer can be passed whole.
+  // complete()), and the failure is reported. A zero byte ends the text (only
+  // zeros may follow it), so a zero-padded host buffer can be passed whole.
   bool parse(std::string_view text);
 
   // Writes the document to path(): the byte-order mark when set, then the
