@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "objects/pencil_object.h"
-#include "objects/tool_table.h"
 #include "recording_canvas.h"
 
 namespace scribly {
@@ -125,18 +124,6 @@ TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
   EXPECT_EQ(width, 2);
   EXPECT_EQ(colour, 255u);
   EXPECT_EQ(style, kPenDash);
-}
-
-TEST(ToolTable, SkinNamesGiveTheToolIdsThatStartTheirShapes) {
-  EXPECT_EQ(toolIdFromName("pencial"), 10);  // spelled as the skin spells it
-  EXPECT_EQ(toolIdFromName("trigon"), 16);
-  EXPECT_EQ(toolIdFromName("lineDA"), 21);
-  EXPECT_EQ(toolIdFromName("halfcircle3"), 24);
-  EXPECT_FALSE(toolIdFromName("pencil"));
-  EXPECT_FALSE(toolIdFromName("Rect"));
-  ObjectFactory factory;
-  EXPECT_EQ(factory.startFromTool(*toolIdFromName("halfcircle4"), {0, 0}, {}).object->kind(),
-            ObjectKind::HalfCircleRight);
 }
 
 }  // namespace
