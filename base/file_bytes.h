@@ -24,8 +24,10 @@ struct FileReadResult {
 // so a caller never mistakes part of a file for all of it.
 FileReadResult readFileBytes(const std::string& path, size_t maxBytes);
 
-// Replaces the file's contents with `bytes`, creating it when missing. False
-// when the file cannot be opened (nothing is written then) or the write fails.
+// Replaces the file with one holding `bytes`, creating it when missing. The
+// bytes go to a new file in the same folder first ("<path>.new"), which then
+// takes the old one's place: on any failure the old file stays as it was and
+// the answer is false.
 bool writeFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 
 }  // namespace scribly

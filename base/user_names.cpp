@@ -6,9 +6,12 @@ namespace scribly {
 
 std::string userNameFromInfo(std::string_view xml) {
   XmlDocument doc;
-  // A half-parsed text could yield a name cut off mid-way; take none instead.
-  if (!doc.parse(xml)) return {};
-  return doc.findFirst("userbasic").child("name").text();
+  // A host may cut the text at its buffer's end or leave bytes after it: the
+  // elements read before the fault still count, but only a name element that
+  // was closed, so a name cut mid-way is never taken.
+  doc.parse(xml);
+  const XmlElementHandle name = doc.findFirst("userbasic").child("name");
+  return name.complete() ? name.text() : std::string();
 }
 
 }  // namespace scribly

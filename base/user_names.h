@@ -11,9 +11,10 @@ namespace scribly {
 // this many bytes and need not leave a terminator when it fills it.
 inline constexpr size_t kUserInfoBufferBytes = 8192;
 
-// The name as UTF-8, or empty when the text is malformed or has no such
-// element. The first "userbasic" in document order counts, wherever it sits,
-// since hosts wrap it differently. The whole zero-padded buffer may be passed.
+// The name as UTF-8, or empty when the text has no such element or it is not
+// closed before the text goes wrong. The first "userbasic" in document order
+// counts, wherever it sits, since hosts wrap it differently. The whole
+// zero-padded buffer may be passed, and so may a text cut at its end.
 std::string userNameFromInfo(std::string_view xml);
 
 }  // namespace scribly

@@ -16,6 +16,8 @@ class XmlElement {
   size_t indexInParent = 0;
   // The document's holder is 0, root elements 1.
   size_t depth = 0;
+  // False while its closing tag is still to come; a failed parse leaves it so.
+  bool complete = true;
 
   XmlElement* addChild(std::string_view childName) {
     auto child = std::make_unique<XmlElement>();
@@ -143,6 +145,7 @@ class Parser {
         ++pos_;
         // Indentation between children is layout, not content.
         if (!open->children.empty() && isAllSpace(open->text)) open->text.clear();
+        open->complete = true;
         open = open->parent == &holder_ ? nullptr : open->parent;
       } else {
         if (XmlError e = readStartTag(*open, open); e != XmlError::None) return e;
@@ -167,6 +170,7 @@ class Parser {
       const char c = peek();
       if (c == '>') {
         ++pos_;
+        element->complete = false;
         open = element;
         return XmlError::None;
       }
@@ -287,6 +291,7 @@ const std::string& XmlElementHandle::name() const { return get().name; }
 const std::string& XmlElementHandle::text() const { return get().text; }
 const std::vector<XmlAttribute>& XmlElementHandle::attributes() const { return get().attributes; }
 size_t XmlElementHandle::childCount() const { return get().children.size(); }
+bool XmlElementHandle::complete() const { return element_ && element_->complete; }
 
 XmlElementHandle XmlElementHandle::parent() const {
   // A root element's parent is the document's holder, which is not an element.

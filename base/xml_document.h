@@ -81,6 +81,9 @@ class XmlElementHandle {
   // whitespace around child elements is dropped; see XmlDocument::parse.
   const std::string& text() const;
   const std::vector<XmlAttribute>& attributes() const;
+  // False for the empty element and for an element a failed parse left open:
+  // its text and children may then be cut short.
+  bool complete() const;
 
   XmlElementHandle parent() const;
   XmlElementHandle firstChild() const;
@@ -128,9 +131,9 @@ class XmlDocument {
   bool load(const std::string& path);
 
   // Replaces the content with the elements in `text`. Parsing stops at the
-  // first error; the elements built before it stay, and the failure is
-  // reported. A zero byte ends the text (only zeros may follow it), so a
-  // zero-padded host buffer can be passed whole.
+  // first error; the elements built before it stay (those still open are not
+  // complete()), and the failure is reported. A zero byte ends the text (only
+  // zeros may follow it), so a zero-padded host buffer can be passed whole.
   bool parse(std::string_view text);
 
   // Writes the document to path(): the byte-order mark when set, then the

@@ -79,7 +79,6 @@ constexpr uint8_t kLastObjectKind = 25;
 constexpr bool isObjectCreation(uint8_t code) { return code >= 10 && code <= 31; }
 constexpr bool isTransfer(uint8_t code) { return code >= 32 && code <= 41; }
 constexpr bool isObjectChange(uint8_t code) { return code >= 42 && code <= 71; }
-constexpr bool isPageMessage(uint8_t code) { return code >= 72 && code <= 95; }
 
 struct MessageHeader {
   uint8_t code = 0;

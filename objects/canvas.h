@@ -19,6 +19,12 @@ inline constexpr uint32_t kPenDot = 2;
 inline constexpr uint32_t kPenDashDot = 3;
 inline constexpr uint32_t kPenDashDotDot = 4;
 
+// A record's style as the object keeps it: any other value would fail pen
+// creation and leave the previous pen selected, so it draws solid.
+inline constexpr uint32_t knownPenStyle(uint32_t style) {
+  return style <= kPenDashDotDot ? style : kPenSolid;
+}
+
 inline constexpr uint32_t kSelectionGreen = 0x00FF00;
 
 enum class PenCap : uint8_t { Round, Square, Flat };

@@ -28,7 +28,7 @@ bool HandSymbolObject::hitTest(Point p) {
 }
 
 void HandSymbolObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
-  if (!visible_ || !canvas) return;
+  if (!canvas) return;
   CanvasStateScope scope(*canvas);
   constexpr uint32_t kWhite = 0xFFFFFF;
   if (!canvas->drawBitmap(CanvasBitmap::Hand, {p1_.x - 19, p1_.y - 16}, kWhite)) return;
@@ -86,7 +86,7 @@ bool HandSymbolObject::setFont(const FontRecord& font) {
 
 void HandSymbolObject::invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const {
   const Rect withHand{p1_.x - kHandSpan, p1_.y - kHandSpan, p2_.x, p2_.y};
-  invalidateBox(view, withHand, standardMargin(width_), dx, dy, erase);
+  invalidateBox(view, withHand, standardMargin(0), dx, dy, erase);
 }
 
 void HandSymbolObject::measure() {

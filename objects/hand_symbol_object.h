@@ -19,7 +19,6 @@ class HandSymbolObject : public BoxObject {
   HandSymbolObject(uint32_t userId, Point at, TextMeasurer* measurer = nullptr);
 
   uint32_t userId() const { return userId_; }
-  const std::string& label() const { return label_; }
   // Answers false when the label is unchanged; otherwise re-measures.
   bool setLabel(const std::string& utf8);
   // What the box shows: "name(id)", or only the id without a name.
@@ -57,9 +56,6 @@ class HandSymbolObject : public BoxObject {
   TextMeasurer* measurer_;
   uint32_t fill_ = 0;
   uint32_t colour_ = 0;
-  // No operation sets it; it stays 0.
-  uint8_t width_ = 0;
-  bool visible_ = true;
   uint32_t userId_ = 0;
   std::string label_;
   FontRecord font_;

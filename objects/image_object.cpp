@@ -32,7 +32,8 @@ void drawFrame(Canvas& canvas, const Rect& r, uint32_t topLeft, uint32_t bottomR
 }  // namespace
 
 void drawPicturePlaceholder(Canvas& canvas, Point a, Point b, uint32_t background) {
-  const Rect r = boxOf({a.x + 1, a.y + 1}, {b.x - 1, b.y - 1});
+  // Normalised first: shrinking the corners of a reversed box would grow it.
+  const Rect r = boxOf(a, b).inflated(-1);
   drawFrame(canvas, r, kFrameDark, kFrameLight);
   canvas.fillRect(r.inflated(-1), background);
   if (r.width() < 10 || r.height() < 10) return;
@@ -306,7 +307,7 @@ bool ImageObject::getContrast(int32_t& v) const {
 }
 
 void ImageObject::invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const {
-  invalidateBox(view, box(), standardMargin(penWidth_), dx, dy, erase);
+  invalidateBox(view, box(), standardMargin(0), dx, dy, erase);
 }
 
 }  // namespace scribly

@@ -54,8 +54,6 @@ class ImageObject : public BoxObject {
   bool loadRawBulk(std::span<const uint8_t> envelope);
   bool loadJpegBulk(std::span<const uint8_t> bytes);
 
-  // Only feeds the invalidation margin.
-  uint8_t penWidth_ = 0;
   std::vector<uint8_t> pixels_;
   uint16_t width_ = 0;
   uint16_t height_ = 0;

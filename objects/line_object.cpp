@@ -65,7 +65,7 @@ bool LineObject::readLineRecord(ByteReader& in) {
   p2_ = b;
   colour_ = colour;
   width_ = width;
-  style_ = style;
+  style_ = knownPenStyle(style);
   return true;
 }
 

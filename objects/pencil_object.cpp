@@ -110,7 +110,7 @@ bool PencilObject::load(std::span<const uint8_t> record) {
   bounds_ = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
   colour_ = colour;
   width_ = width;
-  style_ = style;
+  style_ = knownPenStyle(style);
   return true;
 }
 

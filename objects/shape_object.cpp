@@ -21,7 +21,7 @@ bool FilledObject::readBoxRecord(ByteReader& in) {
   colour_ = colour;
   fill_ = fill;
   width_ = width;
-  style_ = style;
+  style_ = knownPenStyle(style);
   return true;
 }
 

@@ -88,7 +88,7 @@ bool TriangleObject::load(std::span<const uint8_t> record) {
   colour_ = colour;
   fill_ = fill;
   width_ = width;
-  style_ = style;
+  style_ = knownPenStyle(style);
   return true;
 }
 

@@ -38,6 +38,24 @@ TEST(BoardDispatch, OnlyOddFirstBytesAreAcknowledgedAndOnlyPeerToPeer) {
   EXPECT_EQ(server.host.countSent(MessageCode::kAcknowledgement), 0u);
 }
 
+// The peer's acknowledgement of one flagged message lets two waiting ones go.
+TEST(BoardDispatch, AnAcknowledgementReleasesTwoQueuedMessages) {
+  TestBoard b;
+  b->initialize(11, 12);
+  b.host.sent.clear();
+  for (int i = 0; i < 5; ++i) ASSERT_NE(b->addUserPage(), 0u);
+  ASSERT_EQ(b.host.sent.size(), 1u);
+  EXPECT_EQ(b->sendQueue().waiting(kLevelFirst), 4u);
+  ASSERT_TRUE(b.receive(Acknowledgement{}, false));
+  ASSERT_EQ(b.host.sent.size(), 3u);
+  for (const auto& s : b.host.sent) EXPECT_TRUE(isQueued(s.bytes[0]));
+  ASSERT_TRUE(b.receive(Acknowledgement{}, false));
+  EXPECT_EQ(b.host.sent.size(), 5u);
+  EXPECT_FALSE(b->sendQueue().ready());
+  ASSERT_TRUE(b.receive(Acknowledgement{}, false));
+  EXPECT_TRUE(b->sendQueue().ready());
+}
+
 TEST(BoardDispatch, ScaleCodesOutsideTheTableMeanFullSize) {
   TestBoard b;
   b->initialize(11, 12);

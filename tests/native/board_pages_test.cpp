@@ -125,7 +125,7 @@ TEST(BoardUserNames, AskedOncePerNamedUserAgainWhileNamelessAndBounded) {
   TestBoard b(true, options);
   b.info.infos[11] = userInfoXml("Ann &amp; Bo");
   b.info.infos[20] = "<user><userbasic><id>20</id></userbasic></user>";  // no name
-  b.info.infos[21] = "<userbasic><name>Cid</name>";                      // cut short
+  b.info.infos[21] = "<userbasic><name>Cid";                             // cut in the name
   b->initialize(11, 12);
   EXPECT_EQ(b->userName(11), "Ann & Bo");
   EXPECT_EQ(b->userName(20), "");

@@ -26,7 +26,9 @@ class BoardSync : public ::testing::TestWithParam<SyncCase> {};
 // Runs random operations with deliveries interleaved, then lets every
 // message arrive and compares every board with the first.
 void runAndCompare(InMemoryRelay& relay, int operations) {
+  ASSERT_TRUE(relay.drain());
   RandomOperations ops(relay);
+  ops.addOwnPages(3);
   for (int i = 0; i < operations; ++i) {
     ops.step();
     // Deliver a random number of messages between operations, so boards act
@@ -42,6 +44,16 @@ void runAndCompare(InMemoryRelay& relay, int operations) {
   }
   // Nothing is left half-received once every message has arrived.
   for (size_t i = 0; i < relay.size(); ++i) EXPECT_EQ(relay.board(i).transfers().size(), 0u);
+  if (relay.mode() == InMemoryRelay::Mode::Server) {
+    FakeFiles none;
+    EXPECT_TRUE(sameBoards(withoutFiles(first), BoardSnapshot::of(relay.server().replica(), none)))
+        << "replica";
+    // Transfers a board cut short by deleting or clearing are closed at the
+    // server too, or they would use up the sender's allowance for good.
+    for (size_t i = 0; i < relay.size(); ++i) {
+      EXPECT_EQ(relay.server().openTransferBytes(InMemoryRelay::userIdOf(i)), 0u) << i;
+    }
+  }
 }
 
 TEST_P(BoardSync, EveryBoardHoldsTheSameContent) {

@@ -1,8 +1,8 @@
 #pragma once
-// Fakes of the board's seams, a board with its fakes, an in-memory relay that
-// wires boards together (peer to peer, or through a minimal server that only
-// grants id ranges, acknowledges and forwards), random local operations, and a
-// comparison of whole boards. Shared by the board tests and the relay server's.
+// Fakes of the board's seams, a board with its fakes, an in-memory conference
+// that wires boards together (peer to peer, or through the relay server),
+// random local operations, and a comparison of whole boards. Shared by the
+// board and relay tests, the fuzz targets and the benchmarks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -21,6 +21,7 @@
 #include "board/board.h"
 #include "collab/message_codec.h"
 #include "collab/message_header.h"
+#include "host/relay_server.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
 #include "objects/object_factory.h"
@@ -58,10 +59,10 @@ struct FakeView final : BoardView {
   void contentsChanged(ContentsChange kind, uint32_t page) override {
     contents.push_back({kind, page});
   }
-  void documentPagesRemoved(std::string_view name) override {
-    documentsRemoved.emplace_back(name);
+  void documentPagesRemoved(std::string_view name) override { documentsRemoved.emplace_back(name); }
+  void namedPageCreated(std::span<const uint8_t> m) override {
+    namedPages.emplace_back(m.begin(), m.end());
   }
-  void namedPageCreated(std::span<const uint8_t> m) override { namedPages.emplace_back(m.begin(), m.end()); }
   void pageInfoChanged() override { ++pageInfo; }
   MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
     boxes.emplace_back(key);
@@ -207,27 +208,29 @@ struct TestBoard {
   }
 };
 
-// --- Relay --------------------------------------------------------------------
+// --- Conference ---------------------------------------------------------------
 
-// Wires boards together. Each link (sender to receiver) keeps its order, as
-// the host's transport does; which link delivers next is chosen at random.
+// Boards wired together in memory, peer to peer or through the relay server.
+// Each link (sender to receiver) keeps its order, as the host's transport
+// does; which link delivers next is chosen at random.
 class InMemoryRelay {
  public:
   enum class Mode { PeerToPeer, Server };
+  // The server's own address on the links.
   static constexpr uint32_t kServer = 0;
-  static constexpr uint32_t kRangeSize = 1000;
 
-  InMemoryRelay(Mode mode, size_t boards, uint32_t seed, BoardOptions options = {})
-      : mode_(mode), rng_(seed) {
-    for (size_t i = 0; i < boards; ++i) {
-      auto node = std::make_unique<TestBoard>(mode == Mode::PeerToPeer, options);
-      const uint32_t user = userIdOf(i);
-      node->info.infos[user] = userInfoXml("User" + std::to_string(user));
-      node->host.onSend = [this, user](uint32_t target, const Bytes& m) {
-        fromBoard(user, target, m);
-      };
-      nodes_.push_back(std::move(node));
-    }
+  // Small id ranges by default, so boards ask for more while they work.
+  InMemoryRelay(Mode mode, size_t boards, uint32_t seed, BoardOptions options = {},
+                RelayServerLimits limits = {.idRangeSize = 64})
+      : mode_(mode),
+        options_(std::move(options)),
+        rng_(seed),
+        server_(
+            [this](uint32_t to, std::span<const uint8_t> m) {
+              links_[{kServer, to}].emplace_back(m.begin(), m.end());
+            },
+            limits) {
+    for (size_t i = 0; i < boards; ++i) add();
     for (size_t i = 0; i < boards; ++i) {
       // Peer to peer: the partner is the other board; server mode: the
       // conference's own id.
@@ -237,18 +240,23 @@ class InMemoryRelay {
   }
 
   static uint32_t userIdOf(size_t index) { return static_cast<uint32_t>(11 + index); }
+  Mode mode() const { return mode_; }
   size_t size() const { return nodes_.size(); }
   TestBoard& node(size_t i) { return *nodes_[i]; }
   Board& board(size_t i) { return *nodes_[i]->board; }
   std::mt19937& rng() { return rng_; }
+  RelayServer& server() { return server_; }
+
+  // A participant who joins a server-mode conference now.
+  TestBoard& join() {
+    TestBoard& node = add();
+    node->initialize(userIdOf(nodes_.size() - 1), 77);
+    return node;
+  }
 
   bool idle() const {
-    return std::all_of(links_.begin(), links_.end(), [](const auto& l) { return l.second.empty(); });
-  }
-  size_t pending() const {
-    size_t n = 0;
-    for (const auto& l : links_) n += l.second.size();
-    return n;
+    return std::all_of(links_.begin(), links_.end(),
+                       [](const auto& l) { return l.second.empty(); });
   }
   // Delivers one message from a random non-empty link; false when idle.
   bool deliverOne() {
@@ -261,73 +269,51 @@ class InMemoryRelay {
     Bytes m = std::move(links_[key].front());
     links_[key].pop_front();
     ++delivered_;
+    if (onDeliver) onDeliver(key.first, key.second, m);
     if (key.second == kServer) {
-      atServer(key.first, m);
-    } else {
-      indexOf(key.second)->board->Dispatch(m);
+      server_.receive(key.first, m);
+    } else if (TestBoard* to = byUser(key.second)) {
+      to->board->Dispatch(m);
     }
     return true;
   }
   // Delivers until nothing is left (bounded, so a livelock fails the test).
-  bool drain(size_t limit = 10'000'000) {
+  bool drain(size_t limit = 20'000'000) {
     while (limit-- > 0) {
       if (!deliverOne()) return true;
     }
     return false;
   }
   size_t delivered() const { return delivered_; }
+  // Sees every message as it is delivered (the server is kServer).
+  std::function<void(uint32_t from, uint32_t to, const Bytes&)> onDeliver;
 
  private:
-  TestBoard* indexOf(uint32_t user) {
-    for (auto& n : nodes_) {
-      if (n->board->myUserId() == user) return n.get();
-    }
+  TestBoard& add() {
+    const size_t index = nodes_.size();
+    const uint32_t user = userIdOf(index);
+    auto node = std::make_unique<TestBoard>(mode_ == Mode::PeerToPeer, options_);
+    node->info.infos[user] = userInfoXml("User" + std::to_string(user));
+    node->host.onSend = [this, user](uint32_t target, const Bytes& m) {
+      links_[{user, mode_ == Mode::PeerToPeer ? target : kServer}].push_back(m);
+    };
+    nodes_.push_back(std::move(node));
+    if (mode_ == Mode::Server) server_.connect(user);
+    return *nodes_.back();
+  }
+  TestBoard* byUser(uint32_t user) {
     for (size_t i = 0; i < nodes_.size(); ++i) {
       if (userIdOf(i) == user) return nodes_[i].get();
     }
     return nullptr;
   }
-  void push(uint32_t from, uint32_t to, Bytes m) { links_[{from, to}].push_back(std::move(m)); }
-
-  void fromBoard(uint32_t user, uint32_t target, const Bytes& m) {
-    if (mode_ == Mode::PeerToPeer) {
-      push(user, target, m);
-    } else {
-      push(user, kServer, m);
-    }
-  }
-
-  // The least a server must do for boards to work: grant distinct id
-  // ranges, acknowledge queued messages, forward content to everyone else.
-  void atServer(uint32_t from, const Bytes& m) {
-    const uint8_t code = codeOf(m[0]);
-    if (isQueued(m[0])) push(kServer, from, build(Acknowledgement{}));
-    switch (static_cast<MessageCode>(code)) {
-      case MessageCode::kIdRange:
-        push(kServer, from, build(IdRangeGrant{nextRange_, nextRange_ + kRangeSize}));
-        nextRange_ += kRangeSize;
-        return;
-      case MessageCode::kStateRequest:
-      case MessageCode::kPageContents:
-      case MessageCode::kMissingItem:
-      case MessageCode::kTransferProgress:
-      case MessageCode::kStateReplyItem:
-      case MessageCode::kStateReplyEnd:
-      case MessageCode::kAcknowledgement:
-        return;
-      default:
-        break;
-    }
-    for (size_t i = 0; i < nodes_.size(); ++i) {
-      if (userIdOf(i) != from) push(kServer, userIdOf(i), m);
-    }
-  }
 
   Mode mode_;
+  BoardOptions options_;
   std::mt19937 rng_;
+  RelayServer server_;
   std::vector<std::unique_ptr<TestBoard>> nodes_;
   std::map<std::pair<uint32_t, uint32_t>, std::deque<Bytes>> links_;
-  uint32_t nextRange_ = 1000;
   size_t delivered_ = 0;
 };
 
@@ -371,8 +357,8 @@ struct BoardSnapshot {
       if (p.hasBackground) {
         p.backgroundNumber = page->backgroundNumber();
         p.extension = page->backgroundExtension();
-        auto it = files.files.find(board.backgroundPath(page->backgroundNumber(),
-                                                        page->backgroundExtension()));
+        auto it = files.files.find(
+            board.backgroundPath(page->backgroundNumber(), page->backgroundExtension()));
         if (it != files.files.end()) p.backgroundFile = it->second;
       }
     }
@@ -381,19 +367,33 @@ struct BoardSnapshot {
   static BoardSnapshot of(TestBoard& b) { return of(*b.board, b.files); }
 };
 
-// The first difference between two boards, readable in a failure message.
-inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const BoardSnapshot& b) {
-  if (a == b) return ::testing::AssertionSuccess();
+// The relay server's replica has no files and no templates: it is compared
+// without the background files' bytes (its pages keep them as they travelled)
+// and template names (which the server relays by name).
+inline BoardSnapshot withoutFiles(BoardSnapshot s) {
+  for (auto& [id, page] : s.pages) {
+    page.backgroundFile.clear();
+    page.templateName.clear();
+  }
+  return s;
+}
+
+// The first difference between two boards, readable in a failure message;
+// empty when they hold the same.
+inline std::string firstDifference(const BoardSnapshot& a, const BoardSnapshot& b) {
+  if (a == b) return {};
   std::ostringstream out;
   for (const auto& [id, pa] : a.pages) {
     auto it = b.pages.find(id);
     if (it == b.pages.end()) {
       out << "page " << id << " only on the first board";
-      return ::testing::AssertionFailure() << out.str();
+      return out.str();
     }
     const auto& pb = it->second;
-    if (pa.name != pb.name) out << "page " << id << " named '" << pa.name << "' vs '" << pb.name << "'";
-    else if (pa.templateName != pb.templateName) out << "page " << id << " template differs";
+    if (pa.name != pb.name)
+      out << "page " << id << " named '" << pa.name << "' vs '" << pb.name << "'";
+    else if (pa.templateName != pb.templateName)
+      out << "page " << id << " template differs";
     else if (pa.hasBackground != pb.hasBackground || pa.backgroundNumber != pb.backgroundNumber ||
              pa.extension != pb.extension || pa.backgroundFile != pb.backgroundFile)
       out << "page " << id << " background " << pa.hasBackground << "/" << pa.backgroundNumber
@@ -402,17 +402,25 @@ inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const Board
       out << "page " << id << " objects:";
       for (const auto& [oid, o] : pa.objects) {
         auto ob = pb.objects.find(oid);
-        if (ob == pb.objects.end()) out << " " << oid << " only first;";
-        else if (!(ob->second == o)) out << " " << oid << " differs (kind " << int(o.kind) << ");";
+        if (ob == pb.objects.end())
+          out << " " << oid << " only first;";
+        else if (!(ob->second == o))
+          out << " " << oid << " differs (kind " << int(o.kind) << ");";
       }
       for (const auto& [oid, o] : pb.objects)
         if (!pa.objects.count(oid)) out << " " << oid << " only second;";
     }
-    if (!out.str().empty()) return ::testing::AssertionFailure() << out.str();
+    if (!out.str().empty()) return out.str();
   }
   for (const auto& [id, pb] : b.pages)
-    if (!a.pages.count(id)) return ::testing::AssertionFailure() << "page " << id << " only on the second board";
-  return ::testing::AssertionFailure() << "boards differ";
+    if (!a.pages.count(id)) return "page " + std::to_string(id) + " only on the second board";
+  return "boards differ";
+}
+
+inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const BoardSnapshot& b) {
+  const std::string difference = firstDifference(a, b);
+  if (difference.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << difference;
 }
 
 // --- Local operations ---------------------------------------------------------
@@ -476,15 +484,16 @@ inline std::unique_ptr<BoardObject> makeObject(uint8_t kind, std::mt19937& rng, 
   }
 }
 
-inline constexpr uint8_t kCommittableKinds[] = {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25};
+inline constexpr uint8_t kCommittableKinds[] = {10, 11, 12, 13, 14, 15, 16,
+                                                17, 20, 21, 22, 23, 24, 25};
 
 // A property change of any kind with values a user could pick.
 inline ObjectChange randomObjectChange(std::mt19937& rng) {
   static constexpr MessageCode kCodes[] = {
-      MessageCode::kSetColor,       MessageCode::kSetFill,        MessageCode::kSetWidth,
-      MessageCode::kMoveTo,         MessageCode::kSetPoints,      MessageCode::kSetFont,
-      MessageCode::kSetStyle,       MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
-      MessageCode::kSetBrightness,  MessageCode::kSetContrast};
+      MessageCode::kSetColor,      MessageCode::kSetFill,        MessageCode::kSetWidth,
+      MessageCode::kMoveTo,        MessageCode::kSetPoints,      MessageCode::kSetFont,
+      MessageCode::kSetStyle,      MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
+      MessageCode::kSetBrightness, MessageCode::kSetContrast};
   ObjectChange change;
   change.code = kCodes[rng() % std::size(kCodes)];
   auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
@@ -521,13 +530,23 @@ inline ObjectChange randomObjectChange(std::mt19937& rng) {
   return change;
 }
 
-// Random local operations on one board of a relay. While messages are on
-// their way, a board only changes what it made itself (pages it added,
-// objects it committed): concurrent conflicting edits of the same page are
-// not ordered by the protocol. Once the relay is idle, anything goes.
+// Random local operations of every kind on the boards of a conference. While
+// messages are on their way, a board only changes what it made itself (pages
+// it added, objects it committed): concurrent conflicting edits of the same
+// page are not ordered by the protocol. Once the conference is idle, anything
+// goes.
 class RandomOperations {
  public:
-  explicit RandomOperations(InMemoryRelay& relay) : relay_(relay), owned_(relay.size()) {}
+  explicit RandomOperations(InMemoryRelay& relay) : relay_(relay) {}
+
+  // Every board adds pages of its own to work on concurrently.
+  void addOwnPages(int perBoard) {
+    for (size_t who = 0; who < relay_.size(); ++who) {
+      for (int k = 0; k < perBoard; ++k) {
+        if (const uint32_t id = relay_.board(who).addUserPage()) owned(who).pages.push_back(id);
+      }
+    }
+  }
 
   void step() {
     std::mt19937& rng = relay_.rng();
@@ -545,39 +564,51 @@ class RandomOperations {
       // Page 0 would be the current page, which may be anybody's.
       if (object && page != 0) {
         const uint32_t id = board.commitObject(std::move(object), page);
-        if (id) owned_[who].objects.push_back({page, id});
+        if (id) owned(who).objects.push_back({page, id});
       }
     } else if (op < 55) {
-      changeSomething(board, who, quiet);
-    } else if (op < 63) {
-      deleteSomething(board, who, quiet);
-    } else if (op < 70) {
-      const uint32_t id = board.addUserPage((rng() % 2) ? "" : "Page " + std::to_string(rng() % 100));
-      if (id) owned_[who].pages.push_back(id);
+      if (const auto target = pickObject(board, who, quiet)) {
+        board.changeObject(target->first, target->second, randomObjectChange(rng));
+      }
+    } else if (op < 62) {
+      if (const auto target = pickObject(board, who, quiet)) {
+        board.deleteObject(target->first, target->second);
+      }
+    } else if (op < 68) {
+      const uint32_t id =
+          board.addUserPage((rng() % 2) ? "" : "Page " + std::to_string(rng() % 100));
+      if (id) owned(who).pages.push_back(id);
+    } else if (op < 71) {
+      if (const uint32_t id = board.addDocumentPage("doc\\page " + std::to_string(rng() % 100))) {
+        owned(who).pages.push_back(id);
+      }
     } else if (op < 75) {
       if (page != 0) board.renamePage(page, "Renamed " + std::to_string(rng() % 1000));
-    } else if (op < 80) {
-      removeSomePage(node, who, quiet);
-    } else if (op < 85) {
-      if (page != 0) board.clearPage(page);
-    } else if (op < 91) {
+    } else if (op < 77) {
+      if (rng() % 2) removeSomePage(node, who, quiet);
+    } else if (op < 83) {
+      if (page != 0 && rng() % 4 == 0) board.clearPage(page);
+    } else if (op < 90) {
       if (page != 0) setBackground(node, page);
-    } else if (op < 95) {
+    } else if (op < 94) {
       if (page != 0) board.goToPage(page, true);
-    } else {
+    } else if (op < 97) {
       // A template or none, as the background menu sets it.
       if (page != 0 && board.goToPage(page, true) == page) {
         board.setTemplateBackground((rng() % 2) ? "grid" : "nothing");
       }
+    } else {
+      board.applyScale(0.5f + 0.25f * static_cast<float>(rng() % 4));
     }
     if (quiet) relay_.drain();
   }
 
+  // A picture file of the board's own, set as the page's background.
   void setBackground(TestBoard& node, uint32_t page) {
     std::mt19937& rng = relay_.rng();
     static constexpr const char* kExtensions[] = {".bmp", ".jpg", ".jpeg", ".gif"};
-    const std::string source = "C:\\Pictures\\p" + std::to_string(rng() % 1000) +
-                               kExtensions[rng() % 4];
+    const std::string source =
+        "C:\\Pictures\\p" + std::to_string(rng() % 1000) + kExtensions[rng() % 4];
     Bytes bytes(static_cast<size_t>(1 + rng() % 40000));
     // Half the files compress (long runs), half do not.
     const bool runs = rng() % 2;
@@ -591,9 +622,13 @@ class RandomOperations {
     std::vector<uint32_t> pages;
     std::vector<std::pair<uint32_t, uint32_t>> objects;
   };
+  // Boards may join after the operations started.
+  Owned& owned(size_t who) {
+    if (owned_.size() <= who) owned_.resize(who + 1);
+    return owned_[who];
+  }
 
-  // A page this board may work on: one it added, a system page while quiet
-  // (the owner of a system page is everyone), or any page while quiet.
+  // A page this board may work on: one it added, or any page while quiet.
   uint32_t pickPage(Board& board, size_t who, bool quiet) {
     std::mt19937& rng = relay_.rng();
     if (quiet) {
@@ -601,7 +636,7 @@ class RandomOperations {
       if (pages.empty()) return 0;
       return pages[rng() % pages.size()]->id();
     }
-    auto& mine = owned_[who].pages;
+    auto& mine = owned(who).pages;
     std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
     if (mine.empty()) return 0;
     return mine[rng() % mine.size()];
@@ -616,26 +651,13 @@ class RandomOperations {
       if (all.empty()) return std::nullopt;
       return all[rng() % all.size()];
     }
-    auto& mine = owned_[who].objects;
+    auto& mine = owned(who).objects;
     std::erase_if(mine, [&](const auto& o) {
       const Page* p = board.findPage(o.first);
       return !p || !p->findObject(o.second);
     });
     if (mine.empty()) return std::nullopt;
     return mine[rng() % mine.size()];
-  }
-
-  void changeSomething(Board& board, size_t who, bool quiet) {
-    std::mt19937& rng = relay_.rng();
-    const auto target = pickObject(board, who, quiet);
-    if (!target) return;
-    board.changeObject(target->first, target->second, randomObjectChange(rng));
-  }
-
-  void deleteSomething(Board& board, size_t who, bool quiet) {
-    if (const auto target = pickObject(board, who, quiet)) {
-      board.deleteObject(target->first, target->second);
-    }
   }
 
   void removeSomePage(TestBoard& node, size_t who, bool quiet) {
@@ -648,7 +670,7 @@ class RandomOperations {
         if (isUserPage(p->id())) users.push_back(p->id());
       if (!users.empty()) page = users[rng() % users.size()];
     } else {
-      auto& mine = owned_[who].pages;
+      auto& mine = owned(who).pages;
       std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
       if (!mine.empty()) page = mine[rng() % mine.size()];
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "objects/pencil_object.h"
-#include "objects/tool_table.h"
 #include "recording_canvas.h"
 
 namespace scribly {
@@ -58,6 +57,24 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {
   }
 }
 
+// A record may carry any style value; the pen gets one of the five.
+TEST(ObjectFactory, RecordedPenStylesOutsideTheFiveLoadAsSolid) {
+  ObjectFactory factory;
+  for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
+    for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
+      auto object = factory.create(kind);
+      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
+      if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({9, 9});
+      ASSERT_TRUE(object->setPenStyle(style));
+      auto copy = factory.createFromRecord(kind, saveRecord(*object));
+      ASSERT_TRUE(copy) << int(kind);
+      uint32_t loaded = 99;
+      ASSERT_TRUE(copy->getPenStyle(loaded));
+      EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
+    }
+  }
+}
+
 TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
   RecordingCanvas measurer;
   ObjectFactory factory(&measurer);
@@ -74,12 +91,6 @@ TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
     }
   }
 }
-
-}  // namespace
-}  // namespace scribly
-
-namespace scribly {
-namespace {
 
 TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
   ObjectFactory factory;
@@ -113,24 +124,6 @@ TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
   EXPECT_EQ(width, 2);
   EXPECT_EQ(colour, 255u);
   EXPECT_EQ(style, kPenDash);
-}
-
-}  // namespace
-}  // namespace scribly
-
-namespace scribly {
-namespace {
-
-TEST(ToolTable, SkinNamesGiveTheToolIdsThatStartTheirShapes) {
-  EXPECT_EQ(toolIdFromName("pencial"), 10);  // spelled as the skin spells it
-  EXPECT_EQ(toolIdFromName("trigon"), 16);
-  EXPECT_EQ(toolIdFromName("lineDA"), 21);
-  EXPECT_EQ(toolIdFromName("halfcircle3"), 24);
-  EXPECT_FALSE(toolIdFromName("pencil"));
-  EXPECT_FALSE(toolIdFromName("Rect"));
-  ObjectFactory factory;
-  EXPECT_EQ(factory.startFromTool(*toolIdFromName("halfcircle4"), {0, 0}, {}).object->kind(),
-            ObjectKind::HalfCircleRight);
 }
 
 }  // namespace

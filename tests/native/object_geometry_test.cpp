@@ -14,20 +14,15 @@ TEST(PackedPoint, HalvesAreSignExtendedAndWritingKeepsLow16Bits) {
   EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
 }
 
-TEST(SegmentNearTest, HorizontalLineIsHitWithinToleranceOnly) {
-  const Point a{10, 50}, b{100, 50};
+TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrExtent) {
   const int32_t t = (4 >> 1) + 1;  // a width-4 line
-  EXPECT_TRUE(SegmentNearTest({50, 52}, a, b, t));
-  EXPECT_TRUE(SegmentNearTest({50, 48}, a, b, t));
-  EXPECT_FALSE(SegmentNearTest({50, 53}, a, b, t));
-  EXPECT_FALSE(SegmentNearTest({50, 47}, a, b, t));
+  EXPECT_TRUE(SegmentNearTest({50, 52}, {10, 50}, {100, 50}, t));
+  EXPECT_TRUE(SegmentNearTest({50, 48}, {10, 50}, {100, 50}, t));
+  EXPECT_FALSE(SegmentNearTest({50, 53}, {10, 50}, {100, 50}, t));
   // Past the end, outside the enlarged box.
-  EXPECT_FALSE(SegmentNearTest({103, 50}, a, b, t));
-  EXPECT_TRUE(SegmentNearTest({102, 50}, a, b, t));
-}
-
-TEST(SegmentNearTest, DiagonalsInBothDirectionsUseDistanceToTheLine) {
-  // Down-right and up-right segments, end points given in either order.
+  EXPECT_TRUE(SegmentNearTest({102, 50}, {10, 50}, {100, 50}, t));
+  EXPECT_FALSE(SegmentNearTest({103, 50}, {10, 50}, {100, 50}, t));
+  // Down-right and up-right diagonals, end points given in either order.
   for (auto [a, b] : {std::pair<Point, Point>{{0, 0}, {100, 100}}, {{100, 100}, {0, 0}}}) {
     EXPECT_TRUE(SegmentNearTest({50, 52}, a, b, 2));   // about 1.4 away
     EXPECT_FALSE(SegmentNearTest({50, 54}, a, b, 2));  // about 2.8 away
@@ -36,20 +31,13 @@ TEST(SegmentNearTest, DiagonalsInBothDirectionsUseDistanceToTheLine) {
     EXPECT_TRUE(SegmentNearTest({50, 51}, a, b, 2));
     EXPECT_FALSE(SegmentNearTest({50, 54}, a, b, 2));
   }
-}
-
-TEST(SegmentNearTest, ZeroLengthSegmentIsHitStrictlyWithinToleranceOnBothAxes) {
-  const Point a{20, 20};
-  EXPECT_TRUE(SegmentNearTest({21, 19}, a, a, 2));
-  EXPECT_FALSE(SegmentNearTest({22, 20}, a, a, 2));
-  EXPECT_FALSE(SegmentNearTest({20, 18}, a, a, 2));
-}
-
-TEST(SegmentNearTest, ExtremeCoordinatesDoNotOverflow) {
+  // A zero-length segment is hit strictly within the tolerance on both axes.
+  EXPECT_TRUE(SegmentNearTest({21, 19}, {20, 20}, {20, 20}, 2));
+  EXPECT_FALSE(SegmentNearTest({22, 20}, {20, 20}, {20, 20}, 2));
+  EXPECT_FALSE(SegmentNearTest({20, 18}, {20, 20}, {20, 20}, 2));
   // Extents of 65535 on both axes: their product exceeds 32 bits.
-  const Point a{-32768, -32768}, b{32767, 32767};
-  EXPECT_TRUE(SegmentNearTest({0, 0}, a, b, 2));
-  EXPECT_FALSE(SegmentNearTest({0, 100}, a, b, 2));
+  EXPECT_TRUE(SegmentNearTest({0, 0}, {-32768, -32768}, {32767, 32767}, 2));
+  EXPECT_FALSE(SegmentNearTest({0, 100}, {-32768, -32768}, {32767, 32767}, 2));
 }
 
 TEST(BoxHandles, NineHandlesWithTruncatedCentres) {

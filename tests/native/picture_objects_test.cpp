@@ -206,6 +206,14 @@ TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
   EXPECT_EQ(c.with("fill").size(), 2u + 9);
   EXPECT_EQ(c.depth, 0);
 
+  // Corners given the other way round draw the same.
+  ImageObject reversed;
+  reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
+  RecordingCanvas r;
+  reversed.draw(&r, DrawMode::SelectedWithHandles, 0x123456, true);
+  EXPECT_EQ(r.with("fill"), c.with("fill"));
+  EXPECT_EQ(r.with("line"), c.with("line"));
+
   ImageObject small;
   small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
   RecordingCanvas d;
@@ -257,7 +265,7 @@ TEST(HandSymbolObject, RecordIs80BytesAndCarriesNoLabel) {
   EXPECT_FALSE(copy.load(std::span(record).first(79)));
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.userId(), 4242u);
-  EXPECT_EQ(copy.label(), "");
+  EXPECT_EQ(copy.displayText(), "4242");
   EXPECT_EQ(saveRecord(copy), record);
   EXPECT_EQ(copy.clone(), nullptr);
 }

@@ -41,18 +41,12 @@ TEST(LineObject, RecordIs17BytesAndShorterIsRefused) {
   EXPECT_EQ(line.save(small), 0u);  // too small a destination
 }
 
-TEST(LineObject, HasNoFillAndSettersAnswerWhetherTheValueChanged) {
+TEST(LineObject, HasNoFillTextOrPictureAdjustments) {
   LineObject line;
   uint32_t v = 0xDEADBEEF;
   EXPECT_FALSE(line.setFill(5));
   EXPECT_FALSE(line.getFill(v));
   EXPECT_EQ(v, 0xDEADBEEFu);
-  EXPECT_TRUE(line.setColour(5));
-  EXPECT_FALSE(line.setColour(5));
-  EXPECT_TRUE(line.setPenWidth(3));
-  EXPECT_FALSE(line.setPenWidth(3));
-  EXPECT_TRUE(line.setPenStyle(2));
-  EXPECT_FALSE(line.setPenStyle(2));
   EXPECT_FALSE(line.setText("x"));
   EXPECT_FALSE(line.setBrightness(1));
 }

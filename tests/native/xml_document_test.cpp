@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 namespace scribly {
 namespace {
@@ -190,9 +196,14 @@ TEST(XmlParse, ZeroByteEndsTheTextAndOnlyZerosMayFollow) {
 
 TEST(XmlParse, ElementsBeforeAnErrorStayAndAReparseReplacesThem) {
   XmlDocument doc;
-  EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <d"), XmlError::Syntax);
+  EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <e>x</e><d"), XmlError::Syntax);
   EXPECT_EQ(doc.root().child("b").attribute("k").value(), "v");
   EXPECT_EQ(doc.root().child("c").text(), "text ");
+  // What was closed before the error is complete; what was still open is not.
+  EXPECT_TRUE(doc.root().child("b").complete());
+  EXPECT_TRUE(doc.root().child("c").child("e").complete());
+  EXPECT_FALSE(doc.root().child("c").complete());
+  EXPECT_FALSE(doc.root().complete());
   EXPECT_EQ(parseExact(doc, "<z/>"), XmlError::None);
   EXPECT_EQ(dump(doc), "(z {})");
 }
@@ -351,6 +362,39 @@ TEST(XmlSave, SavingLeavesNothingOfALongerOldFile) {
   EXPECT_EQ(readFile(path), doc.serialise());
   std::remove(path.c_str());
 }
+
+#ifndef _WIN32
+// A disk that fills up half-way through the write: the old file stays whole
+// and no half-written file is left beside it.
+TEST(XmlSave, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
+  const std::string path = tempPath("full_disk.xml");
+  const std::string old = "<old/>";
+  writeFile(path, old);
+  XmlDocument doc;
+  doc.appendRoot("new").setText(std::string(100000, 'x'));
+  doc.setPath(path);
+
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  void (*previous)(int) = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool written = doc.save();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(written);
+  EXPECT_EQ(doc.lastError(), XmlError::CannotWrite);
+  EXPECT_EQ(readFile(path), old);
+  size_t besides = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(testing::TempDir())) {
+    besides += entry.path().filename().string().starts_with("scribly_xml_full_disk");
+  }
+  EXPECT_EQ(besides, 1u);
+  std::remove(path.c_str());
+}
+#endif
 
 TEST(XmlSave, FileFailuresAreReportedAndChangeNothing) {
   XmlDocument doc;

@@ -30,26 +30,27 @@ TEST(XmlUserNames, NoNameGivesEmpty) {
   EXPECT_EQ(userNameFromInfo("<userbasic><name/></userbasic>"), "");
 }
 
-TEST(XmlUserNames, MalformedInfoGivesEmptyEvenAfterAName) {
-  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name>"), "");
+// Hosts cut the text at their buffer's end or leave bytes after it: a name
+// closed before the text goes wrong is read, one cut or left open is not.
+TEST(XmlUserNames, ANameClosedBeforeTheTextGoesWrongCountsAndNoOther) {
+  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name>"), "Ann");
+  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name></userbasic>\0junk"s), "Ann");
+  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name></userbasic><<"), "Ann");
   EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</nam></userbasic>"), "");
+  EXPECT_EQ(userNameFromInfo("<userbasic><name>An"), "");
+  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann<b></name></userbasic>"), "");
   EXPECT_EQ(userNameFromInfo("<?xml version=\"1.0\"?><userbasic><name>Ann</name></userbasic>"), "");
-  EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name></userbasic>\0junk"s), "");
-}
 
-TEST(XmlUserNames, TheWholeHostBufferMayBePassed) {
   const std::string info = "<userbasic><name>Ann</name></userbasic>";
   std::string buffer(kUserInfoBufferBytes, '\0');
   buffer.replace(0, info.size(), info);
   EXPECT_EQ(userNameFromInfo(buffer), "Ann");
 
-  // A host that fills the buffer leaves no terminator; the length still bounds it.
-  std::string full = "<userbasic><name>Ann</name>";
-  full += std::string(kUserInfoBufferBytes - full.size() - 12, ' ');
-  full += "</userbasic>";
-  ASSERT_EQ(full.size(), kUserInfoBufferBytes);
-  EXPECT_EQ(userNameFromInfo(full), "Ann");
-  EXPECT_EQ(userNameFromInfo(std::string_view(full).substr(0, kUserInfoBufferBytes - 1)), "");
+  // A host that fills the buffer leaves no terminator: the text ends there.
+  std::string full = "<user><userbasic><name>Ann</name><sign>";
+  full += std::string(kUserInfoBufferBytes, 'x');
+  full += "</sign></userbasic></user>";
+  EXPECT_EQ(userNameFromInfo(std::string_view(full).substr(0, kUserInfoBufferBytes)), "Ann");
 }
 
 }  // namespace
