@@ -13,7 +13,7 @@ Page* PageList::find(uint32_t id) const {
 }
 
 Page* PageList::create(uint32_t id, std::string_view name) {
-  if (pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
+  if (id == 0 || pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
   auto page = std::make_unique<Page>(id, name);
   page->setTemplateName(creationTemplate_);
   byId_.emplace(id, page.get());

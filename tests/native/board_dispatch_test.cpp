@@ -20,6 +20,11 @@ TEST(BoardDispatch, CreationOnAMissingPageCreatesItTellsThePanelAndDropsDuplicat
   EXPECT_EQ(b.view.contents.front(), (FakeView::Note{ContentsChange::PageAdded, 12}));
   EXPECT_FALSE(b.dispatch(rectCreation(12, 500)));
   EXPECT_EQ(b->findPage(12)->objects().size(), 1u);
+  // No page has id 0: a creation naming it makes none, which a report could not rebuild.
+  const size_t pages = b->pages().size();
+  EXPECT_FALSE(b.dispatch(rectCreation(0, 501)));
+  EXPECT_EQ(b->pages().size(), pages);
+  EXPECT_EQ(b->findPage(0), nullptr);
 }
 
 TEST(BoardDispatch, OnlyOddFirstBytesAreAcknowledgedAndOnlyPeerToPeer) {
