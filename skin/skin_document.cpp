@@ -1,0 +1,116 @@
+#include "skin/skin_document.h"
+
+#include <algorithm>
+
+#include "base/file_bytes.h"
+#include "skin/style_names.h"
+
+namespace scribly {
+namespace {
+
+constexpr size_t kMaxProblems = 64;
+constexpr size_t kSkinFileCap = kMaxXmlBytes + sizeof kUtf8Bom;
+
+// Skin paths come from Windows (backslashes) and from tests on other systems
+// (slashes); a "src" is joined with the separator its including path uses.
+std::string besidePath(const std::string& from, std::string_view src) {
+  const size_t cut = from.find_last_of("\\/");
+  if (cut == std::string::npos) return std::string(src);
+  return from.substr(0, cut + 1) + std::string(src);
+}
+
+std::string_view withoutByteOrderMark(std::string_view text) {
+  const std::string_view bom(reinterpret_cast<const char*>(kUtf8Bom), sizeof kUtf8Bom);
+  if (text.substr(0, bom.size()) == bom) text.remove_prefix(bom.size());
+  return text;
+}
+
+}  // namespace
+
+bool SkinDocument::loadFile(const std::string& path, SkinScripts* scripts) {
+  return loadResolved(path, 0, scripts);
+}
+
+bool SkinDocument::loadText(std::string_view text, const std::string& path, SkinScripts* scripts) {
+  return parseAndWalk(text, path, 0, scripts);
+}
+
+XmlElementHandle SkinDocument::findWindow(std::string_view type, std::string_view name) const {
+  for (XmlElementHandle e : descriptions_)
+    if (equalsIgnoringCase(e.name(), type) && e.attribute("name").value() == name) return e;
+  return {};
+}
+
+bool SkinDocument::loadResolved(const std::string& path, size_t depth, SkinScripts* scripts) {
+  std::string text;
+  if (!readCapped(path, kSkinFileCap, text)) {
+    note("cannot read skin file " + path);
+    return false;
+  }
+  return parseAndWalk(withoutByteOrderMark(text), path, depth, scripts);
+}
+
+bool SkinDocument::parseAndWalk(std::string_view text, const std::string& path, size_t depth,
+                                SkinScripts* scripts) {
+  XmlDocument doc;
+  if (!doc.parse(text)) {
+    note("skin file " + path + " does not parse at byte " + std::to_string(doc.errorOffset()));
+    return false;
+  }
+  doc.setPath(path);
+  // Elements live on the heap, so handles survive the document's moves.
+  documents_.push_back(std::move(doc));
+  for (XmlElementHandle root = documents_.back().root(); root; root = root.nextSibling()) {
+    for (XmlElementHandle item = root.firstChild(); item; item = item.nextSibling()) {
+      const std::string_view src = item.attribute("src").value();
+      std::string bytes;
+      if (item.name() == "include") {
+        if (depth >= limits_.maxIncludeDepth) {
+          note("include of " + std::string(src) + " nested too deep in " + path);
+          continue;
+        }
+        const std::string found = readNamed(path, src, kSkinFileCap, bytes);
+        if (!found.empty()) parseAndWalk(withoutByteOrderMark(bytes), found, depth + 1, scripts);
+      } else if (item.name() == "script") {
+        if (!item.attribute("src").present()) {
+          if (scripts && !item.text().empty()) scripts->runScriptSource(item.text());
+          continue;
+        }
+        const std::string found = readNamed(path, src, limits_.maxScriptBytes, bytes);
+        if (!found.empty() && scripts) scripts->loadScriptFile(found);
+      } else if (item.name() == "skins") {
+        for (XmlElementHandle d = item.firstChild(); d; d = d.nextSibling())
+          descriptions_.push_back(d);
+      }
+    }
+  }
+  return true;
+}
+
+bool SkinDocument::readCapped(const std::string& path, size_t cap, std::string& out) {
+  if (files_ >= limits_.maxFiles) return false;
+  FileReadResult file = readFileBytes(path, std::min(cap, limits_.maxBytes - bytes_));
+  if (!file.ok()) return false;
+  ++files_;
+  bytes_ += file.bytes.size();
+  out.assign(file.bytes.begin(), file.bytes.end());
+  return true;
+}
+
+std::string SkinDocument::readNamed(const std::string& from, std::string_view src, size_t cap,
+                                    std::string& bytes) {
+  if (src.empty()) {
+    note("an include or script in " + from + " names no file");
+    return {};
+  }
+  for (const std::string& candidate : {besidePath(from, src), std::string(src)})
+    if (readCapped(candidate, cap, bytes)) return candidate;
+  note("cannot read " + std::string(src) + " named in " + from);
+  return {};
+}
+
+void SkinDocument::note(std::string problem) {
+  if (problems_.size() < kMaxProblems) problems_.push_back(std::move(problem));
+}
+
+}  // namespace scribly

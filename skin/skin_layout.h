@@ -1,0 +1,100 @@
+#pragma once
+// What the Win32 skin loader creates for a window element: the window, then
+// its tooltip, then each control in pre-order, every one with its type row,
+// styles, rectangle, id and the messages that apply its attributes. Each
+// control's messages are sent right after it is created, before its children.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/xml_document.h"
+#include "skin/attribute_values.h"
+#include "skin/control_types.h"
+
+namespace scribly {
+
+// Engine-private control messages. The values are the engine's own; the bridge
+// and the loader agree on them through this list.
+enum EngineMessage : uint32_t {
+  kEngineInitialised = 0xC01,     // the window is built: raise "oninit"
+  kEngineCopyName = 0xC07,        // wParam buffer, lParam its size
+  kEngineControlRecord = 0xC08,   // the program-side record of the control
+  kEngineClicked = 0xC09,         // raise "onclick"
+  kEngineMenuCommand = 0xC0D,     // raise "onmenucmd" with wParam
+  kEngineMinSize = 0xC16,         // wParam width, lParam height
+  kEngineMaxSize = 0xC17,         // wParam width, lParam height
+  kEnginePicture = 0xC18,         // text file; wParam transparent colour | size << 32
+  kEngineFont = 0xC19,            // text face; wParam size in points
+  kEngineColour = 0xC1A,          // wParam which (kColourText...), lParam colour
+  kEngineStretch = 0xC1B,         // draw the picture stretched
+  kEngineHitTransparent = 0xC1C,  // wParam bool: clicks pass through clear pixels
+  kEngineCursor = 0xC1D,          // text cursor name or file
+  kEngineTip = 0xC1E,             // text tooltip
+  kEngineDropdownHeight = 0xC1F,  // wParam height of the list
+  kEngineSplitRange = 0xC21,      // wParam lowest, lParam highest position
+  kEngineSplitMode = 0xC22,       // wParam 1 horizontal, 0 vertical
+  kEngineMultiSelect = 0xD36,     // wParam bool
+  kEngineSingleLine = 0xD38,      // wParam bool
+  kEngineHaveLines = 0xD39,       // wParam bool
+  kEngineTreeListOption = 0xD90,  // wParam kTreeList...; lParam the value
+  kEngineIconPosition = 0xDC4,    // wParam x, lParam y
+  kEngineTitlePosition = 0xDC5,   // wParam x, lParam y
+};
+
+enum : uint32_t { kColourText = 0, kColourShadow = 1, kColourBack = 2 };
+enum : uint32_t { kTreeListLines = 0, kTreeListLineColour = 1, kTreeListSort = 2 };
+
+// One message that applies an attribute after the control exists. When `text`
+// is set the engine gets a pointer to it, zero-terminated, as lParam.
+struct SkinMessage {
+  uint32_t code = 0;
+  uint64_t wParam = 0;
+  int64_t lParam = 0;
+  std::optional<std::string> text;
+  bool operator==(const SkinMessage&) const = default;
+};
+
+struct SkinRect {
+  int32_t x = 0, y = 0, width = 0, height = 0;
+  bool operator==(const SkinRect&) const = default;
+};
+
+struct SkinSize {
+  int32_t width = 0, height = 0;
+  bool operator==(const SkinSize&) const = default;
+};
+
+struct ControlDescription {
+  const ControlType* type = nullptr;
+  std::string name;
+  std::string caption;
+  uint32_t style = 0;
+  uint32_t exStyle = 0;
+  SkinRect rect;
+  int32_t id = 0;            // 0 for windows and their tooltip
+  XmlElementHandle element;  // where the events ("onclick", ...) are read
+  // Handed to the engine before creation unless "noskin" / "nodata" say not.
+  XmlElementHandle skinPart;
+  XmlElementHandle dataPart;
+  std::vector<SkinMessage> messages;
+  // Windows only: the client size asked for, applied after the children.
+  std::optional<SkinSize> clientSize;
+  std::vector<ControlDescription> children;  // creation order
+};
+
+inline constexpr std::string_view kWindowTooltipName = "_vdtooltip";
+// Beyond this many controls in one window the rest of the skin is left out.
+inline constexpr size_t kMaxControlsPerWindow = 4096;
+
+// A window element as created: its own styles (the type row's, plus
+// "style_add", less "style_remove"), the "_vdtooltip" tooltip as first child,
+// then its child controls. None when the tag is not a control type.
+std::optional<ControlDescription> describeWindow(XmlElementHandle element, ControlIds& ids);
+
+// The first control in pre-order whose name is exactly `name`: the control
+// itself, then the first child and its subtree, then the second, and so on.
+const ControlDescription* findControl(const ControlDescription& root, std::string_view name);
+
+}  // namespace scribly
