@@ -36,10 +36,11 @@ void FrameBoard::resize(int width, int height) {
   if (view_.window()) MoveWindow(view_.window(), 0, 0, width, height, TRUE);
 }
 
-void FrameBoard::runScript(std::string_view script) {
+bool FrameBoard::runScript(std::string_view script) {
   ObjectFactory factory(&measurer_);
-  runOperationScript(*board_, factory, script, &measurer_);
+  const ScriptResult result = runOperationScript(*board_, factory, script, &measurer_);
   view_.invalidate();
+  return result.failed == 0;
 }
 
 void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->Dispatch(bytes); }

@@ -27,8 +27,9 @@ class FrameBoard final : public FrameHandler,
   Board& board() { return *board_; }
   CanvasView& view() { return view_; }
   void resize(int width, int height);
-  // A host's scripted session: local operations, as a user would make them.
-  void runScript(std::string_view script);
+  // A host's scripted session: local operations, as a user would make them;
+  // true when every line applied.
+  bool runScript(std::string_view script);
 
   // FrameHandler
   void dataIn(std::span<const uint8_t> bytes) override;

@@ -66,7 +66,7 @@ MainFrame::~MainFrame() {
 }
 
 bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
-  if (!data || length == 0 || length > kMaxHostDataBytes || !window_) return false;
+  if (!data || length == 0 || length > maxHostDataBytes(data[0]) || !window_) return false;
   uint8_t* copy = allocCopy(data, length);
   if (!copy) return false;
   if (!PostMessageW(window_, WM_PLUGIN_DATA_IN, reinterpret_cast<WPARAM>(copy), length)) {
@@ -89,6 +89,14 @@ bool MainFrame::command(UINT message, WPARAM wParam, LPARAM lParam, bool post) {
 
 void MainFrame::join(uint32_t userId, uint32_t peerId) {
   if (handler_) handler_->joined(userId, peerId);
+}
+
+bool MainFrame::runScript(std::string_view script) {
+  // A direct call from the frame's own thread: no other thread, and no other
+  // process, has a way in.
+  if (!ownBoard_ || GetWindowThreadProcessId(window_, nullptr) != GetCurrentThreadId())
+    return false;
+  return ownBoard_->runScript(script);
 }
 
 void MainFrame::reset() {
@@ -119,13 +127,6 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (ownBoard_) ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
       return 0;
-    case WM_COPYDATA: {
-      const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-      if (!ownBoard_ || !data || data->dwData != kScriptCopyData || !data->lpData) return FALSE;
-      ownBoard_->runScript(
-          std::string_view(static_cast<const char*>(data->lpData), data->cbData));
-      return TRUE;
-    }
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:

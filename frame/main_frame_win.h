@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "frame/host_channel_win.h"
 
@@ -15,9 +16,6 @@ struct IClientSink;
 namespace scribly {
 
 class FrameBoard;
-
-// WM_COPYDATA's dwData for a scripted session sent by the host ("SCRP").
-constexpr ULONG_PTR kScriptCopyData = 0x53435250;
 
 // Receives what the host hands the frame, on the frame's thread.
 class FrameHandler {
@@ -62,6 +60,9 @@ class MainFrame {
   bool command(UINT message, WPARAM wParam, LPARAM lParam, bool post);
   void join(uint32_t userId, uint32_t peerId);
   void reset();
+  // Plays a scripted session on the frame's own board, on the frame's thread
+  // only; true when every line applied.
+  bool runScript(std::string_view script);
 
   // Heap copies of host data posted but not yet handled, in this process.
   static long pendingDataCopies();

@@ -2,8 +2,10 @@
 
 #include <cstdio>
 
-#include "win/window_proc.h"
+#include "collab/messages.h"
 #include "host/screenshot_win.h"
+#include "resources/private_commands.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -21,8 +23,6 @@ constexpr UINT kScreenshotDelayMs = 2500;
 constexpr UINT kLateScreenshotDelayMs = 4000;
 // Shows every page so a late joiner catches each of them up.
 constexpr char kVisitPages[] = "page 1\npage 2\npage 3\npage 4\npage 5\npage 6\npage 1\n";
-// WM_COPYDATA tag of a scripted session ("SCRP"), as the plug-in expects it.
-constexpr ULONG_PTR kScriptCopyData = 0x53435250;
 const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
 
 std::wstring widen(const std::string& s) {
@@ -125,9 +125,15 @@ void HostWindow::joinLate() {
   std::wstring error;
   if (p.joined || !join(p, error)) return;
   // The joiner looks at every page, as a participant catching up would.
-  COPYDATASTRUCT data = {kScriptCopyData, sizeof kVisitPages - 1, const_cast<char*>(kVisitPages)};
-  SendMessageW(p.frame, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
-               reinterpret_cast<LPARAM>(&data));
+  runScript(p, kVisitPages);
+}
+
+void HostWindow::runScript(Participant& p, std::string_view script) {
+  const HRESULT hr =
+      p.plugin->ExecuteCMD(kCommandRunScript, reinterpret_cast<UINT_PTR>(script.data()),
+                           static_cast<LONG_PTR>(script.size()), 0);
+  if (hr != S_OK)
+    fwprintf(stderr, L"scribly-host: %hs's script did not apply whole\n", p.name.c_str());
 }
 
 bool HostWindow::verifyBoards() {
@@ -195,7 +201,9 @@ std::string HostWindow::userName(uint32_t userId) const {
 void HostWindow::notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
                           const UINT_PTR* info) {
   Participant* p = participant(fromUser);
-  if (!p || wParam != 121 || !info || lParam <= 0 || lParam > 0x4000000) return;
+  if (!p || wParam != 121 || !info || lParam <= 0 ||
+      static_cast<size_t>(lParam) > BulkData::kMaxBytes)
+    return;
   const auto* bytes = reinterpret_cast<const uint8_t*>(info);
   p->mirrored.emplace_back(bytes, bytes + lParam);
 }
@@ -221,12 +229,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kScriptTimer) {
         KillTimer(window_, kScriptTimer);
-        if (!participants_.empty() && participants_[0].frame) {
-          COPYDATASTRUCT data = {kScriptCopyData, static_cast<DWORD>(options_.script.size()),
-                                 options_.script.data()};
-          SendMessageW(participants_[0].frame, WM_COPYDATA, reinterpret_cast<WPARAM>(window_),
-                       reinterpret_cast<LPARAM>(&data));
-        }
+        if (!participants_.empty() && participants_[0].joined)
+          runScript(participants_[0], options_.script);
       }
       if (wParam == kJoinTimer) {
         KillTimer(window_, kJoinTimer);

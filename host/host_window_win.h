@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/host_sink_win.h"
@@ -61,6 +62,9 @@ class HostWindow final : public Conference {
   void layout();
   bool join(Participant& p, std::wstring& error);
   void joinLate();
+  // Plays a scripted session on the participant's board, through the command
+  // only the creating host can issue.
+  void runScript(Participant& p, std::string_view script);
   // Every participant's whole board as mirrored messages, compared; true when equal.
   bool verifyBoards();
   void paintTitles(HDC dc);

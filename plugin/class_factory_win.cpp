@@ -1,5 +1,6 @@
 #include "plugin/class_factory_win.h"
 
+#include "plugin/com_guard_win.h"
 #include "plugin/module_win.h"
 #include "plugin/scribly_object_win.h"
 
@@ -31,12 +32,16 @@ class ScriblyFactory final : public IClassFactory {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
-    auto* instance = new (std::nothrow) CScribly();
-    if (!instance) return E_OUTOFMEMORY;
-    instance->AddRef();
-    HRESULT hr = instance->QueryInterface(riid, object);
-    instance->Release();
-    return hr;
+    return guarded(
+        [&] {
+          auto* instance = new (std::nothrow) CScribly();
+          if (!instance) return E_OUTOFMEMORY;
+          instance->AddRef();
+          HRESULT hr = instance->QueryInterface(riid, object);
+          instance->Release();
+          return hr;
+        },
+        E_OUTOFMEMORY);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
     if (lock)

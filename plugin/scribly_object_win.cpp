@@ -2,20 +2,19 @@
 
 #include <oleauto.h>
 
+#include "board/operation_script.h"
 #include "collab/conference_channel.h"
 #include "frame/frame_messages.h"
+#include "plugin/com_guard_win.h"
 #include "plugin/module_win.h"
+#include "resources/private_commands.h"
 
 using namespace scribly;
 
-CScribly::CScribly() {
-  InitializeCriticalSection(&lock_);
-  lockModule();
-}
+CScribly::CScribly() { lockModule(); }
 
 CScribly::~CScribly() {
   frame_.reset();  // destroys the frame window if it still exists
-  DeleteCriticalSection(&lock_);
   unlockModule();
 }
 
@@ -43,20 +42,22 @@ ULONG CScribly::Release() {
 
 HRESULT CScribly::Create(HWND hParent, IClientSink* pSink, LPWSTR lpszSkin, LONG bP2P,
                          HWND* pHwnd) {
-  // A second Create would orphan the first frame and its window.
-  if (frame_) return S_FALSE;
-  FrameSettings settings;
-  settings.parent = hParent;
-  settings.sink = pSink;
-  // Declared wide for the type library, but hosts pass 8-bit text.
-  if (lpszSkin) settings.skinFolder = reinterpret_cast<const char*>(lpszSkin);
-  settings.peerToPeer = bP2P != 0;
-  frame_ = MainFrame::create(settings, nullptr);
-  if (!frame_) return S_FALSE;
-  frameWindow_ = frame_->window();
-  ShowWindow(frameWindow_, SW_SHOW);
-  if (pHwnd) *pHwnd = frameWindow_;
-  return S_OK;
+  return guarded([&] {
+    // A second Create would orphan the first frame and its window.
+    if (frame_) return S_FALSE;
+    FrameSettings settings;
+    settings.parent = hParent;
+    settings.sink = pSink;
+    // Declared wide for the type library, but hosts pass 8-bit text.
+    if (lpszSkin) settings.skinFolder = reinterpret_cast<const char*>(lpszSkin);
+    settings.peerToPeer = bP2P != 0;
+    frame_ = MainFrame::create(settings, nullptr);
+    if (!frame_) return S_FALSE;
+    frameWindow_ = frame_->window();
+    ShowWindow(frameWindow_, SW_SHOW);
+    if (pHwnd) *pHwnd = frameWindow_;
+    return S_OK;
+  });
 }
 
 HRESULT CScribly::SetLang(LPWSTR, ULONG) { return S_OK; }
@@ -70,21 +71,27 @@ HRESULT CScribly::GetType(ULONG* pType) {
 }
 
 HRESULT CScribly::Initialize(ULONG nUserID, ULONG nID) {
-  if (!frame_) return S_FALSE;
-  frame_->join(nUserID, nID);
-  return S_OK;
+  return guarded([&] {
+    if (!frame_) return S_FALSE;
+    frame_->join(nUserID, nID);
+    return S_OK;
+  });
 }
 
 HRESULT CScribly::DataIn(ULONG, BYTE* lpData, ULONG nLen) {
-  if (!frame_ || nLen == 0) return S_FALSE;
-  return frame_->postDataIn(lpData, nLen) ? S_OK : S_FALSE;
+  return guarded([&] {
+    if (!frame_ || nLen == 0) return S_FALSE;
+    return frame_->postDataIn(lpData, nLen) ? S_OK : S_FALSE;
+  });
 }
 
 HRESULT CScribly::SetPrivilege(ULONG nPrivilege) {
-  if (!frame_) return S_FALSE;
-  frame_->postPrivilege(nPrivilege);
-  InterlockedExchange(&privilege_, static_cast<LONG>(nPrivilege));
-  return S_OK;
+  return guarded([&] {
+    if (!frame_) return S_FALSE;
+    frame_->postPrivilege(nPrivilege);
+    InterlockedExchange(&privilege_, static_cast<LONG>(nPrivilege));
+    return S_OK;
+  });
 }
 
 HRESULT CScribly::GetPrivilege(ULONG* pPrivilege) {
@@ -94,32 +101,46 @@ HRESULT CScribly::GetPrivilege(ULONG* pPrivilege) {
 }
 
 HRESULT CScribly::Reset() {
-  if (!frame_) return S_FALSE;
-  frame_->reset();
-  return S_OK;
+  return guarded([&] {
+    if (!frame_) return S_FALSE;
+    frame_->reset();
+    return S_OK;
+  });
 }
 
 HRESULT CScribly::ExecuteCMD(ULONG nCMDID, UINT_PTR wParam, LONG_PTR lParam, LONG bPost) {
-  UINT message;
-  if (nCMDID == kMirrorCommand)
-    message = WM_PLUGIN_CMD_MIRROR;
-  else if (nCMDID == kCommandEnableEditing)
-    message = WM_PLUGIN_CMD_EDITING;
-  else
-    return S_FALSE;
-  if (!frame_) return S_FALSE;
-  return frame_->command(message, wParam, lParam, bPost != 0) ? S_OK : S_FALSE;
+  return guarded([&] {
+    if (!frame_) return S_FALSE;
+    if (nCMDID == kCommandRunScript) {
+      // The text belongs to the caller, so the script runs during the call.
+      const auto* text = reinterpret_cast<const char*>(wParam);
+      if (bPost || !text || lParam <= 0 || static_cast<size_t>(lParam) > kMaxScriptBytes)
+        return S_FALSE;
+      return frame_->runScript(std::string_view(text, static_cast<size_t>(lParam))) ? S_OK
+                                                                                    : S_FALSE;
+    }
+    UINT message;
+    if (nCMDID == kMirrorCommand)
+      message = WM_PLUGIN_CMD_MIRROR;
+    else if (nCMDID == kCommandEnableEditing)
+      message = WM_PLUGIN_CMD_EDITING;
+    else
+      return S_FALSE;
+    return frame_->command(message, wParam, lParam, bPost != 0) ? S_OK : S_FALSE;
+  });
 }
 
 HRESULT CScribly::GetClassInfo(ITypeInfo** typeInfo) {
   if (!typeInfo) return S_FALSE;
   *typeInfo = nullptr;
-  std::string path = moduleFilePath();
-  wchar_t wide[MAX_PATH + 1] = {};
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  ITypeLib* library = nullptr;
-  if (FAILED(LoadTypeLibEx(wide, REGKIND_NONE, &library))) return S_FALSE;
-  HRESULT hr = library->GetTypeInfoOfGuid(CLSID_CScribly, typeInfo);
-  library->Release();
-  return SUCCEEDED(hr) ? S_OK : S_FALSE;
+  return guarded([&] {
+    std::string path = moduleFilePath();
+    wchar_t wide[MAX_PATH + 1] = {};
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    ITypeLib* library = nullptr;
+    if (FAILED(LoadTypeLibEx(wide, REGKIND_NONE, &library))) return S_FALSE;
+    HRESULT hr = library->GetTypeInfoOfGuid(CLSID_CScribly, typeInfo);
+    library->Release();
+    return SUCCEEDED(hr) ? S_OK : S_FALSE;
+  });
 }

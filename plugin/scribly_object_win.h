@@ -1,9 +1,9 @@
 #pragma once
 // CScribly: the COM object the conferencing host creates once per conference.
 // Host calls become messages to the main frame; only GetType and GetPrivilege
-// answer directly.
-#include <scribly.h>
+// answer directly. No exception leaves a method: failures answer S_FALSE.
 #include <ocidl.h>
+#include <scribly.h>
 
 #include <memory>
 
@@ -42,7 +42,6 @@ class CScribly final : public IPlugInClientEx, public IProvideClassInfo {
 
  private:
   volatile LONG refs_ = 0;
-  CRITICAL_SECTION lock_;
   std::unique_ptr<scribly::MainFrame> frame_;
   HWND frameWindow_ = nullptr;
   volatile LONG privilege_ = 1;

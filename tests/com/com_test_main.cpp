@@ -1,9 +1,11 @@
-// Test runner for the COM contract. Also a probe: "--probe-create PROGID"
-// creates the class by name in a fresh process and exits 0 when it works.
+// Test runner for the COM contract. Also two helpers run as other processes:
+//   --probe-create PROGID  creates the class by name, exits 0 when it works;
+//   --copy-script HWND     hands the window a scripted session by WM_COPYDATA,
+//                          exits 0 when it was refused, 1 when taken.
 #include <gtest/gtest.h>
 #include <objbase.h>
-#include <shellapi.h>
 #include <scribly.h>
+#include <shellapi.h>
 
 #include "com_test_support.h"
 
@@ -35,7 +37,11 @@ DWORD runProcess(const std::wstring& commandLine) {
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return ~0u;
-  WaitForSingleObject(pi.hProcess, 120000);
+  // The child may send messages to this thread's windows: keep handling them.
+  const DWORD start = GetTickCount();
+  while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0 &&
+         GetTickCount() - start < 120000)
+    pump();
   DWORD code = ~0u;
   GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
@@ -69,12 +75,24 @@ int probeCreate(const wchar_t* progId) {
   return code;
 }
 
+int copyScript(const wchar_t* window) {
+  HWND frame = reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(window, nullptr, 10)));
+  static const char kScript[] = "rect 10 10 110 60\nbackground C:\\windows\\win.ini\n";
+  COPYDATASTRUCT data = {0x53435250, sizeof kScript - 1, const_cast<char*>(kScript)};  // "SCRP"
+  DWORD_PTR taken = 0;
+  if (!SendMessageTimeoutW(frame, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
+                           30000, &taken))
+    return 2;
+  return taken ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int wargc = 0;
   LPWSTR* wargv = CommandLineToArgvW(GetCommandLineW(), &wargc);
   if (wargc == 3 && std::wstring(wargv[1]) == L"--probe-create") return probeCreate(wargv[2]);
+  if (wargc == 3 && std::wstring(wargv[1]) == L"--copy-script") return copyScript(wargv[2]);
   LocalFree(wargv);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   ::testing::InitGoogleTest(&argc, argv);

@@ -4,6 +4,7 @@
 #include <ocidl.h>
 #include <scribly.h>
 
+#include "collab/messages.h"
 #include "com_test_support.h"
 
 namespace scribly::test {
@@ -24,10 +25,12 @@ class Contract : public ::testing::Test {
     canUnload_ = reinterpret_cast<CanUnloadFn>(
         reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
     ASSERT_TRUE(getClassObject_ && canUnload_);
-    ASSERT_EQ(getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
-              S_OK);
-    ASSERT_EQ(factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
-              S_OK);
+    ASSERT_EQ(
+        getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
+        S_OK);
+    ASSERT_EQ(
+        factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
+        S_OK);
     parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr,
                               nullptr, nullptr, nullptr);
   }
@@ -107,7 +110,11 @@ TEST_F(Contract, DataInAcceptsMessagesAndRefusesEmptyOrOversizedOnes) {
   }
   EXPECT_EQ(plugin_->DataIn(2, message, 0), S_FALSE);
   EXPECT_EQ(plugin_->DataIn(2, nullptr, 4), S_FALSE);
-  std::vector<BYTE> huge(40000);
+  std::vector<BYTE> huge(BulkData::kMaxBytes + 1);
+  EXPECT_EQ(plugin_->DataIn(2, huge.data(), 40000), S_FALSE);
+  // Bulk data (code 92) is longer by nature, up to the envelope's cap.
+  huge[0] = 2 * 92;
+  EXPECT_EQ(plugin_->DataIn(2, huge.data(), 40000), S_OK);
   EXPECT_EQ(plugin_->DataIn(2, huge.data(), static_cast<ULONG>(huge.size())), S_FALSE);
   pump();
 }
@@ -145,7 +152,8 @@ TEST_F(Contract, InterfacesShareOneIdentityAndOthersAreRefused) {
   void* other = reinterpret_cast<void*>(1);
   EXPECT_EQ(plugin_->QueryInterface(IID_IDispatch, &other), E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
-  for (IUnknown* u : {static_cast<IUnknown*>(client), static_cast<IUnknown*>(info), fromEx, fromInfo})
+  for (IUnknown* u :
+       {static_cast<IUnknown*>(client), static_cast<IUnknown*>(info), fromEx, fromInfo})
     u->Release();
 }
 
