@@ -181,17 +181,24 @@ TEST(GdiCanvas, HandlesOnlyWithHandlesAndADashedGreenOutlineWhenSelected) {
   EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
 }
 
-TEST(GdiCanvas, FontFacesThatDoNotConvertFallBack) {
+TEST(GdiCanvas, FontFacesConvertFromWholeCharactersOrFallBack) {
   FontRecord f;
   f.height = -12;
   f.setFace("\xff\xfe bad");
   LOGFONTW lf = logFontFrom(f);
   EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
   EXPECT_EQ(lf.lfHeight, -12);
-  f.faceName.fill('a');  // no terminator: cut at 32 bytes, too long for a face
-  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
   f.setFace("Caf\xc3\xa9");
   EXPECT_STREQ(logFontFrom(f).lfFaceName, L"Caf\u00e9");
+  // A face longer than the record holds loses the character its last byte cuts.
+  f.setFace(std::string(30, 'x') + "\xc3\xa9z");
+  EXPECT_EQ(std::wstring(logFontFrom(f).lfFaceName), std::wstring(30, L'x'));
+  // A record without a terminator may end inside a character too.
+  const std::string unterminated = std::string(31, 'y') + "\xe4";
+  std::copy(unterminated.begin(), unterminated.end(), f.faceName.begin());
+  EXPECT_EQ(std::wstring(logFontFrom(f).lfFaceName), std::wstring(31, L'y'));
+  f.faceName.fill('a');  // 32 characters: too long for a face
+  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
 }
 
 // A stand-in hand: white all round a black 9 x 7 block.
