@@ -2,14 +2,13 @@
 
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
-#include "win/window_proc.h"
 #include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
 
 constexpr wchar_t kViewClass[] = L"ScriblyView";
-
 
 }  // namespace
 
@@ -37,23 +36,20 @@ void CanvasView::paint(HDC dc, const RECT& client) {
   const int w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0) return;
   if (painter_.hasPage()) {
-    HDC memory = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    MemoryDc memory(dc);
+    Bitmap bitmap(CreateCompatibleBitmap(dc, w, h));
     if (memory && bitmap) {
-      HGDIOBJ old = SelectObject(memory, bitmap);
+      ScopedSelect selected(memory.get(), bitmap.get());
       Point scroll = painter_.scrollPosition();
       // The memory context's origin is the page point the view's corner shows.
-      SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
+      SetViewportOrgEx(memory.get(), -scroll.x, -scroll.y, nullptr);
       {
-        GdiCanvas canvas(memory, static_cast<HBITMAP>(handBitmap_.get()));
+        GdiCanvas canvas(memory.get(), handBitmap_.get());
         painter_.paintPage(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
       }
-      SetViewportOrgEx(memory, 0, 0, nullptr);
-      BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
-      SelectObject(memory, old);
+      SetViewportOrgEx(memory.get(), 0, 0, nullptr);
+      BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
     }
-    if (bitmap) ::DeleteObject(bitmap);
-    if (memory) DeleteDC(memory);
   }
   HBRUSH grey = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
   if (w > kPageExtent) {
@@ -71,12 +67,10 @@ LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;  // everything is painted at once below
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
+      PaintDc dc(window_);
       RECT client;
       GetClientRect(window_, &client);
-      paint(dc, client);
-      EndPaint(window_, &ps);
+      paint(dc.get(), client);
       return 0;
     }
   }

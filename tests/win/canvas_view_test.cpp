@@ -1,10 +1,11 @@
 // The view's paint: the page through one memory context, shifted by the scroll
 // position, and grey bands where the client area passes the page's extent.
-#include "frame/canvas_view_win.h"
-
 #include <gtest/gtest.h>
 
 #include <vector>
+
+#include "frame/canvas_view_win.h"
+#include "tests/win/test_surface.h"
 
 namespace scribly {
 namespace {
@@ -16,43 +17,10 @@ struct SquarePainter : PagePainter {
   bool hasPage() const override { return page; }
   void paintPage(Canvas& canvas, const Rect& area) override {
     asked = area;
-    canvas.fillRect(Rect{0, 0, 1200, 1200}, 0xFFFFFF);  // paper
+    canvas.fillRect(Rect{0, 0, 1200, 1200}, 0xFFFFFF);    // paper
     canvas.fillRect(Rect{100, 100, 110, 110}, 0x0000FF);  // a red square at page (100, 100)
   }
   Point scrollPosition() const override { return scroll; }
-};
-
-// A top-down 32-bit DIB the view paints into, read back pixel by pixel.
-struct Surface {
-  Surface(int w, int h) : w(w), h(h) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    dc = CreateCompatibleDC(nullptr);
-    bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    old = SelectObject(dc, bitmap);
-    RECT all = {0, 0, w, h};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  }
-  ~Surface() {
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  COLORREF at(int x, int y) {
-    GdiFlush();
-    uint32_t v = bits[y * w + x];
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-  }
-  int w, h;
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-  uint32_t* bits = nullptr;
 };
 
 class ViewTest : public ::testing::Test {
@@ -80,8 +48,8 @@ TEST_F(ViewTest, IsNamedViewWndAndFillsItsParent) {
 }
 
 TEST_F(ViewTest, WideClientShowsAGreyBandBeyondThePage) {
-  Surface s(1500, 300);
-  view_->paint(s.dc, RECT{0, 0, 1500, 300});
+  Surface s(1500, 300, RGB(0, 0, 0));
+  view_->paint(s.dc(), RECT{0, 0, 1500, 300});
   const COLORREF grey = RGB(0xC0, 0xC0, 0xC0);
   EXPECT_EQ(s.at(105, 105), RGB(255, 0, 0));
   EXPECT_EQ(s.at(50, 50), RGB(255, 255, 255));
@@ -92,8 +60,8 @@ TEST_F(ViewTest, WideClientShowsAGreyBandBeyondThePage) {
 
 TEST_F(ViewTest, ScrollingShiftsThePageAndTallClientsGetABottomBand) {
   painter_.scroll = Point{60, 90};
-  Surface s(300, 1300);
-  view_->paint(s.dc, RECT{0, 0, 300, 1300});
+  Surface s(300, 1300, RGB(0, 0, 0));
+  view_->paint(s.dc(), RECT{0, 0, 300, 1300});
   EXPECT_EQ(painter_.asked, (Rect{60, 90, 360, 1390}));
   EXPECT_EQ(s.at(45, 15), RGB(255, 0, 0));  // page (105, 105)
   EXPECT_EQ(s.at(105, 105), RGB(255, 255, 255));
@@ -102,8 +70,8 @@ TEST_F(ViewTest, ScrollingShiftsThePageAndTallClientsGetABottomBand) {
 
 TEST_F(ViewTest, WithoutAPageOnlyTheBandsArePainted) {
   painter_.page = false;
-  Surface s(1300, 100);
-  view_->paint(s.dc, RECT{0, 0, 1300, 100});
+  Surface s(1300, 100, RGB(0, 0, 0));
+  view_->paint(s.dc(), RECT{0, 0, 1300, 100});
   EXPECT_EQ(s.at(50, 50), RGB(0, 0, 0));  // untouched
   EXPECT_EQ(s.at(1250, 50), RGB(0xC0, 0xC0, 0xC0));
 }
