@@ -38,7 +38,8 @@ class UniqueHandle {
     handle_ = h;
     Traits::adopted(handle_);
   }
-  // For calls that return a handle through an out parameter.
+  // For calls that return a handle through an out parameter (none that make
+  // GDI objects, whose count would miss it).
   Handle* put() {
     reset();
     return &handle_;
@@ -70,30 +71,20 @@ struct GdiTraits {
   static void adopted(H h) { countGdiAdopted(h); }
   static void close(H h) { deleteGdiObject(h); }
 };
-struct FileTraits {
-  using Handle = HANDLE;
+// Handles that need no counting, closed by one system call.
+template <class H, auto Close>
+struct ClosedBy {
+  using Handle = H;
+  static H invalid() { return nullptr; }
+  static void adopted(H) {}
+  static void close(H h) { Close(h); }
+};
+struct FileTraits : ClosedBy<HANDLE, &CloseHandle> {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
-  static void adopted(HANDLE) {}
-  static void close(HANDLE h) { CloseHandle(h); }
 };
-struct GlobalTraits {
-  using Handle = HGLOBAL;
-  static HGLOBAL invalid() { return nullptr; }
-  static void adopted(HGLOBAL) {}
-  static void close(HGLOBAL h) { GlobalFree(h); }
-};
-struct RegistryTraits {
-  using Handle = HKEY;
-  static HKEY invalid() { return nullptr; }
-  static void adopted(HKEY) {}
-  static void close(HKEY h) { RegCloseKey(h); }
-};
-struct MemoryDcTraits {
-  using Handle = HDC;
-  static HDC invalid() { return nullptr; }
-  static void adopted(HDC) {}
-  static void close(HDC h) { DeleteDC(h); }
-};
+using GlobalTraits = ClosedBy<HGLOBAL, &GlobalFree>;
+using RegistryTraits = ClosedBy<HKEY, &RegCloseKey>;
+using MemoryDcTraits = ClosedBy<HDC, &DeleteDC>;
 }  // namespace detail
 
 // Pens, brushes, fonts, bitmaps and regions: deleted with DeleteObject.
