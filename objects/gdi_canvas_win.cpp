@@ -67,17 +67,6 @@ Pen makePen(const PenSpec& pen) {
   return Pen(ExtCreatePen(penFlags(pen), pen.width, &brush, 0, nullptr));
 }
 
-std::optional<std::wstring> wideFromUtf8(std::string_view utf8) {
-  if (utf8.empty()) return std::wstring();
-  const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
-                                    static_cast<int>(utf8.size()), nullptr, 0);
-  if (n <= 0) return std::nullopt;
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), static_cast<int>(utf8.size()),
-                      out.data(), n);
-  return out;
-}
-
 LOGFONTW logFontFrom(const FontRecord& font) {
   LOGFONTW lf{};
   ByteWriter metrics;

@@ -10,6 +10,7 @@
 #include "objects/board_object.h"
 #include "objects/canvas.h"
 #include "win/handles.h"
+#include "win/text.h"
 
 namespace scribly {
 
@@ -17,8 +18,6 @@ namespace scribly {
 inline constexpr int kHandBitmapResource = 208;
 inline constexpr int kMoveCursorResource = 209;
 
-// UTF-8 to UTF-16; empty optional when the bytes are not valid UTF-8.
-std::optional<std::wstring> wideFromUtf8(std::string_view utf8);
 // The font a record describes: its first 28 bytes as they are, the face
 // converted from UTF-8, "MS Shell Dlg" when the face does not convert.
 LOGFONTW logFontFrom(const FontRecord& font);
