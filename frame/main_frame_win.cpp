@@ -2,11 +2,13 @@
 
 #include <cstring>
 
-#include "frame/frame_board_win.h"
-#include "frame/frame_messages.h"
-#include "win/window_proc.h"
 #include "base/module_paths.h"
+#include "collab/messages.h"
+#include "frame/frame_board_win.h"
+#include "win/handles.h"
+#include "win/messages.h"
 #include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -15,6 +17,13 @@ constexpr wchar_t kFrameClass[] = L"ScriblyMainFrame";
 constexpr COLORREF kPaperColour = RGB(255, 255, 255);
 
 volatile LONG g_pendingCopies = 0;
+
+// Bulk data (code 92) may pass the message limit: a host replays it from its
+// recording of the mirrored stream, and one message carries a whole picture.
+size_t maxHostDataBytes(uint8_t firstByte) {
+  return codeOf(firstByte) == toByte(MessageCode::kBulkData) ? BulkData::kMaxBytes
+                                                             : kMaxHostDataBytes;
+}
 
 // A posted copy of host data: owned by the message until the frame frees it.
 uint8_t* allocCopy(const uint8_t* data, uint32_t length) {
@@ -30,7 +39,6 @@ void freeCopy(uint8_t* copy) {
   HeapFree(GetProcessHeap(), 0, copy);
   InterlockedDecrement(&g_pendingCopies);
 }
-
 
 }  // namespace
 
@@ -140,14 +148,11 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainFrame::paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window_, &ps);
+  PaintDc dc(window_);
   RECT client;
   GetClientRect(window_, &client);
-  HBRUSH paper = CreateSolidBrush(kPaperColour);
-  FillRect(dc, &client, paper);
-  ::DeleteObject(paper);
-  EndPaint(window_, &ps);
+  Brush paper(CreateSolidBrush(kPaperColour));
+  if (paper) FillRect(dc.get(), &client, paper.get());
 }
 
 void MainFrame::dropPendingData() {

@@ -4,10 +4,10 @@
 
 #include "board/operation_script.h"
 #include "collab/conference_channel.h"
-#include "frame/frame_messages.h"
 #include "plugin/com_guard_win.h"
 #include "plugin/module_win.h"
 #include "resources/private_commands.h"
+#include "win/messages.h"
 
 using namespace scribly;
 

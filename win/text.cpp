@@ -4,14 +4,27 @@
 
 namespace scribly {
 
-std::wstring toWide(std::string_view text, UINT codePage) {
-  if (text.empty() || text.size() > INT_MAX) return {};
+namespace {
+
+std::optional<std::wstring> convert(std::string_view text, UINT codePage, DWORD flags) {
+  if (text.empty()) return std::wstring();
+  if (text.size() > INT_MAX) return std::nullopt;
   const int length = static_cast<int>(text.size());
-  const int n = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
-  if (n <= 0) return {};
+  const int n = MultiByteToWideChar(codePage, flags, text.data(), length, nullptr, 0);
+  if (n <= 0) return std::nullopt;
   std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(codePage, 0, text.data(), length, wide.data(), n);
+  MultiByteToWideChar(codePage, flags, text.data(), length, wide.data(), n);
   return wide;
+}
+
+}  // namespace
+
+std::wstring toWide(std::string_view text, UINT codePage) {
+  return convert(text, codePage, 0).value_or(std::wstring());
+}
+
+std::optional<std::wstring> wideFromUtf8(std::string_view utf8) {
+  return convert(utf8, kCodePageUtf8, MB_ERR_INVALID_CHARS);
 }
 
 std::string fromWide(std::wstring_view text, UINT codePage) {

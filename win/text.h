@@ -5,6 +5,7 @@
 // names, so the system's default never decides by accident.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,9 @@ inline constexpr UINT kCodePageChinese = 936;
 // invalid sequences become the code page's replacement character.
 std::wstring toWide(std::string_view text, UINT codePage = kCodePageUtf8);
 std::string fromWide(std::wstring_view text, UINT codePage = kCodePageUtf8);
+// UTF-8 that must be UTF-8 (object texts, font faces): empty optional for
+// invalid sequences instead of replacement characters.
+std::optional<std::wstring> wideFromUtf8(std::string_view utf8);
 // From one code page to another, through UTF-16.
 std::string recode(std::string_view text, UINT from, UINT to);
 
