@@ -77,9 +77,10 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> payload) {
     if (scratch.size() < n) scratch.resize(n);
     unsigned compressed = static_cast<unsigned>(n);
     // A compressed form that does not fit in n bytes fails with BZ_OUTBUFF_FULL.
-    int rc = BZ2_bzBuffToBuffCompress(scratch.data(), &compressed,
-                                      const_cast<char*>(reinterpret_cast<const char*>(payload.data())),
-                                      static_cast<unsigned>(n), kBlockSize100k, kVerbosity, kWorkFactor);
+    int rc =
+        BZ2_bzBuffToBuffCompress(scratch.data(), &compressed,
+                                 const_cast<char*>(reinterpret_cast<const char*>(payload.data())),
+                                 static_cast<unsigned>(n), kBlockSize100k, kVerbosity, kWorkFactor);
     if (rc == BZ_OK) {
       std::vector<uint8_t> out(kEnvelopeHeaderBytes + compressed);
       out[0] = kEnvelopeCompressed;

@@ -155,8 +155,8 @@ std::optional<M> parse(std::span<const uint8_t> bytes) {
   return message;
 }
 
-#define SCRIBLY_MESSAGE(M)                                 \
-  template std::vector<uint8_t> build<M>(const M&);        \
+#define SCRIBLY_MESSAGE(M)                          \
+  template std::vector<uint8_t> build<M>(const M&); \
   template std::optional<M> parse<M>(std::span<const uint8_t>);
 SCRIBLY_MESSAGE(CreateObject)
 SCRIBLY_MESSAGE(BackgroundAnnounce)

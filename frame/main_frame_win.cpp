@@ -48,8 +48,7 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
       host_(settings.sink),
       backgroundFolder_(scribly::backgroundFolder(settings.skinFolder)) {}
 
-std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings,
-                                             FrameHandler* handler) {
+std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, FrameHandler* handler) {
   if (!registerWindowClass(moduleInstance(), kFrameClass, &forwardingWindowProc<MainFrame>))
     return nullptr;
   std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));

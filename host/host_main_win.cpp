@@ -5,9 +5,8 @@
 // --late-joiner lets the last participant join after the script has run;
 // --verify compares every participant's mirrored board and exits 4 on a
 // difference.
-#include <windows.h>
-
 #include <shellapi.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>

@@ -33,7 +33,6 @@ std::wstring widen(const std::string& s) {
   return out;
 }
 
-
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
@@ -63,15 +62,17 @@ bool HostWindow::open(std::wstring& error) {
     error = L"Scribly.Scribly is not registered";
     return false;
   }
-  const int count = options_.participants < 1 ? 1 : options_.participants > 4 ? 4 : options_.participants;
+  const int count = options_.participants < 1   ? 1
+                    : options_.participants > 4 ? 4
+                                                : options_.participants;
   participants_.resize(count);
   for (int i = 0; i < count; ++i) {
     Participant& p = participants_[i];
     p.userId = static_cast<uint32_t>(i + 1);
     p.name = kNames[i];
     p.sink = std::make_unique<HostSink>(*this, p.userId);
-    p.pane = CreateWindowExW(0, kPaneClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                             0, 10, 10, window_, nullptr, instance, nullptr);
+    p.pane = CreateWindowExW(0, kPaneClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
+                             10, 10, window_, nullptr, instance, nullptr);
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPlugInClientEx,
                           reinterpret_cast<void**>(&p.plugin));
     if (FAILED(hr) || !p.plugin) {
@@ -95,8 +96,8 @@ bool HostWindow::open(std::wstring& error) {
   if (!options_.script.empty()) SetTimer(window_, kScriptTimer, kScriptDelayMs, nullptr);
   if (joinNow < count) SetTimer(window_, kJoinTimer, kJoinDelayMs, nullptr);
   if (!options_.screenshot.empty() || options_.verify)
-    SetTimer(window_, kScreenshotTimer, joinNow < count ? kLateScreenshotDelayMs : kScreenshotDelayMs,
-             nullptr);
+    SetTimer(window_, kScreenshotTimer,
+             joinNow < count ? kLateScreenshotDelayMs : kScreenshotDelayMs, nullptr);
   return true;
 }
 
@@ -241,7 +242,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         bool ok = true;
         if (!options_.screenshot.empty()) {
           ok = saveWindowPng(window_, options_.screenshot);
-          if (!ok) fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
+          if (!ok)
+            fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
         }
         if (options_.verify && !verifyBoards()) exitCode_ = 4;
         if (!ok && exitCode_ == 0) exitCode_ = 1;

@@ -60,8 +60,8 @@ std::unique_ptr<Board> RelayServer::makeReplica() {
   options.peerToPeer = false;
   options.maxPages = limits_.maxPages + kLastSystemPage;
   options.maxObjectsPerPage = limits_.maxObjects;
-  const BoardEnvironment env{*replicaHost_, *replicaHost_, *replicaHost_, *replicaHost_,
-                             *replicaHost_, nullptr};
+  const BoardEnvironment env{*replicaHost_, *replicaHost_, *replicaHost_,
+                             *replicaHost_, *replicaHost_, nullptr};
   auto board = std::make_unique<Board>(env, std::move(options));
   board->initialize(kServerUserId, 0);
   return board;
@@ -166,7 +166,8 @@ bool RelayServer::admits(Participant& p, uint8_t c, std::span<const uint8_t> mes
   if (createsPage(c)) {
     const std::optional<uint32_t> page = readPage(message);
     if (!page || *page == 0) return false;
-    if (!replica_->findPage(*page) && replica_->pages().size() >= limits_.maxPages + kLastSystemPage) {
+    if (!replica_->findPage(*page) &&
+        replica_->pages().size() >= limits_.maxPages + kLastSystemPage) {
       return false;
     }
   }
@@ -245,8 +246,8 @@ bool RelayServer::admitsTransfer(Participant& p, uint8_t c, std::span<const uint
         return false;
       }
       if (p.transfers.count(m->key) != 0 || p.transfers.size() >= limits_.maxOpenTransfers ||
-          m->totalLength > limits_.maxOpenTransferBytes - std::min(limits_.maxOpenTransferBytes,
-                                                                    p.openBytes)) {
+          m->totalLength >
+              limits_.maxOpenTransferBytes - std::min(limits_.maxOpenTransferBytes, p.openBytes)) {
         return false;
       }
       p.transfers.emplace(m->key, IncomingTransfer{m->page, m->totalLength, 0});
@@ -328,8 +329,8 @@ void RelayServer::applyToReplica(uint8_t c, std::span<const uint8_t> message) {
     const Page* page = replica_->findPage(id);
     return page ? page->objects().size() : 0;
   };
-  const bool removesPages = c == code(MessageCode::kRemovePage) ||
-                            c == code(MessageCode::kRemoveDocumentPages);
+  const bool removesPages =
+      c == code(MessageCode::kRemovePage) || c == code(MessageCode::kRemoveDocumentPages);
   const size_t before = pageId && !removesPages ? objectsOn(*pageId) : 0;
 
   replica_->Dispatch(message);

@@ -11,9 +11,9 @@
 #include <cstdlib>
 #include <functional>
 #include <random>
+#include <string>
 #include <tuple>
 #include <utility>
-#include <string>
 #include <vector>
 
 #include "base/byte_io.h"
@@ -117,7 +117,8 @@ std::vector<uint8_t> jpegFile(int width, int height) {
   jpeg_set_quality(&c, 97, TRUE);
   jpeg_start_compress(&c, TRUE);
   while (c.next_scanline < c.image_height) {
-    JSAMPROW rowPointer = const_cast<JSAMPROW>(&rgb[static_cast<size_t>(c.next_scanline) * width * 3]);
+    JSAMPROW rowPointer =
+        const_cast<JSAMPROW>(&rgb[static_cast<size_t>(c.next_scanline) * width * 3]);
     jpeg_write_scanlines(&c, &rowPointer, 1);
   }
   jpeg_finish_compress(&c);

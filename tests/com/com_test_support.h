@@ -7,9 +7,9 @@
 
 namespace scribly::test {
 
-std::wstring dllPath();       // scribly.dll beside this executable
-std::wstring selfPath();      // this executable
-void pump();                  // handles every queued message of this thread
+std::wstring dllPath();                             // scribly.dll beside this executable
+std::wstring selfPath();                            // this executable
+void pump();                                        // handles every queued message of this thread
 DWORD runProcess(const std::wstring& commandLine);  // exit code, or ~0 on failure
 std::string narrow(const std::wstring& w);
 

@@ -1,8 +1,8 @@
 // Registration as regsvr32 does it, checked through the registry, a separate
 // process and the type library API.
 #include <gtest/gtest.h>
-#include <scribly.h>
 #include <oleauto.h>
+#include <scribly.h>
 
 #include "com_test_support.h"
 
@@ -19,7 +19,8 @@ std::string guid(REFGUID g) {
 
 bool keyExists(const std::string& path) {
   HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return false;
   RegCloseKey(key);
   return true;
 }
@@ -102,8 +103,9 @@ TEST(Registration, WritesTheClassNamesAndTypeLibraryAndRemovesThemAgain) {
   library->Release();
 
   ASSERT_EQ(regsvr32(true), 0u);
-  for (const std::string& gone : {std::string("Scribly.Scribly.1"), std::string("Scribly.Scribly"), cls,
-                                  std::string("AppID\\") + kAppId, std::string("AppID\\Scribly.DLL")})
+  for (const std::string& gone :
+       {std::string("Scribly.Scribly.1"), std::string("Scribly.Scribly"), cls,
+        std::string("AppID\\") + kAppId, std::string("AppID\\Scribly.DLL")})
     EXPECT_FALSE(keyExists(gone)) << gone;
   EXPECT_TRUE(keyExists("AppID"));
   library = nullptr;

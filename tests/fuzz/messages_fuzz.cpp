@@ -33,12 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace scribly;
   checkAll<CreateObject, BackgroundAnnounce, TransferBegin, TransferChunk, TransferEnd,
            SetObjectValue, SetObjectWidth, SetObjectPoints, DeleteObject, SetObjectFont,
-           SetObjectStyle, SetBackgroundByName, ClearPage, CurrentPage, AddPage, RemovePage,
-           Scroll, RenamePage, RenamePageAndRefresh, Acknowledgement, IdRangeRequest,
-           IdRangeGrant, StateRequest, MissingItem, TransferProgress, StateReplyEnd,
-           CreateNamedPage, RemoveDocumentPages, ClearPageWithBackground, BackgroundScale,
-           BulkData, StateReplyItem, PageShown, PageContents, BackgroundReady>(
-      std::span<const uint8_t>(data, size));
+           SetObjectStyle, SetBackgroundByName, ClearPage, CurrentPage, AddPage, RemovePage, Scroll,
+           RenamePage, RenamePageAndRefresh, Acknowledgement, IdRangeRequest, IdRangeGrant,
+           StateRequest, MissingItem, TransferProgress, StateReplyEnd, CreateNamedPage,
+           RemoveDocumentPages, ClearPageWithBackground, BackgroundScale, BulkData, StateReplyItem,
+           PageShown, PageContents, BackgroundReady>(std::span<const uint8_t>(data, size));
   readHeader(std::span<const uint8_t>(data, size));
   return 0;
 }

@@ -92,22 +92,23 @@ TEST_P(BoardSync, TheReportOfABoardRebuildsItInAFreshBoard) {
   EXPECT_EQ(fresh->currentPageId(), source->currentPageId());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Relay, BoardSync,
-    ::testing::Values(SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 1},
-                      SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 2},
-                      SyncCase{InMemoryRelay::Mode::Server, 2, 3},
-                      SyncCase{InMemoryRelay::Mode::Server, 3, 4},
-                      SyncCase{InMemoryRelay::Mode::Server, 3, 11},
-                      SyncCase{InMemoryRelay::Mode::Server, 3, 21},
-                      SyncCase{InMemoryRelay::Mode::Server, 3, 22},
-                      SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 23},
-                      SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 24}),
-    [](const auto& info) {
-      return std::string(info.param.mode == InMemoryRelay::Mode::PeerToPeer ? "PeerToPeer"
-                                                                             : "Server") +
-             std::to_string(info.param.boards) + "Seed" + std::to_string(info.param.seed);
-    });
+INSTANTIATE_TEST_SUITE_P(Relay, BoardSync,
+                         ::testing::Values(SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 1},
+                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 2},
+                                           SyncCase{InMemoryRelay::Mode::Server, 2, 3},
+                                           SyncCase{InMemoryRelay::Mode::Server, 3, 4},
+                                           SyncCase{InMemoryRelay::Mode::Server, 3, 11},
+                                           SyncCase{InMemoryRelay::Mode::Server, 3, 21},
+                                           SyncCase{InMemoryRelay::Mode::Server, 3, 22},
+                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 23},
+                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 24}),
+                         [](const auto& info) {
+                           return std::string(info.param.mode == InMemoryRelay::Mode::PeerToPeer
+                                                  ? "PeerToPeer"
+                                                  : "Server") +
+                                  std::to_string(info.param.boards) + "Seed" +
+                                  std::to_string(info.param.seed);
+                         });
 
 // Once mirroring is on, what a board receives reaches the host in a form a
 // fresh board can replay: a picture that arrives by transfer is recorded as

@@ -66,7 +66,8 @@ void fixedLayout(const M& message, const std::vector<uint8_t>& golden) {
 
 TEST(CollabMessages, ObjectCreationCarriesKindPageIdAndRecord) {
   const uint8_t record[] = {0xAA, 0xBB};
-  auto parsed = roundTrip(CreateObject{12, 7, 0x01020304, record}, hex("18 07000000 04030201 AABB"));
+  auto parsed =
+      roundTrip(CreateObject{12, 7, 0x01020304, record}, hex("18 07000000 04030201 AABB"));
   EXPECT_EQ(parsed.kind, 12);
   EXPECT_EQ(parsed.record.size(), 2u);
 
@@ -187,7 +188,8 @@ TEST(CollabMessages, NamesWithoutTerminatorEndAtTheMessageAndAreCut) {
 
 TEST(CollabMessages, IdListsEndAtZeroOrAtTheMessageEnd) {
   roundTrip(StateRequest{}, hex("A4 00000000"));
-  auto contents = roundTrip(PageContents{7, {500, 1234}}, hex("BC 07000000 F4010000 D2040000 00000000"));
+  auto contents =
+      roundTrip(PageContents{7, {500, 1234}}, hex("BC 07000000 F4010000 D2040000 00000000"));
   EXPECT_EQ(contents.ids, (std::vector<uint32_t>{500, 1234}));
 
   // Without its terminator the list runs to the end; a partial value is dropped.

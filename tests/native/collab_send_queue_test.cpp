@@ -174,8 +174,8 @@ TEST_F(SendQueueTest, ClearingAPageWithBackgroundKeepsThatBackgroundOnItsWay) {
   sendTransfer(500, 9);
   queue.Send(build(ClearPageWithBackground{9, 777}), kLevelFirst);
   drain();
-  EXPECT_EQ(sentSummary(), (std::vector<std::string>{"19:9:777", "90:9:777", "32:777:3",
-                                                     "33:777", "33:777", "34:777:9"}));
+  EXPECT_EQ(sentSummary(), (std::vector<std::string>{"19:9:777", "90:9:777", "32:777:3", "33:777",
+                                                     "33:777", "34:777:9"}));
 }
 
 TEST_F(SendQueueTest, ClearEmptiesBothListsAndMakesReady) {
@@ -226,11 +226,14 @@ TEST(ConferenceChannel, MirrorsContentMessagesWhenMirroringOrForced) {
   RecordingHost host;
   ConferenceChannel channel(host, false);
   const uint8_t record[] = {1};
-  const std::vector<std::vector<uint8_t>> messages = {
-      build(CreateObject{12, 7, 5, record}), build(SetObjectWidth{7, 5, 2}),
-      build(CurrentPage{7}),                 build(Scroll{1, 2}),
-      build(TransferEnd{5, 7}),              build(RemoveDocumentPages{"d", {9}}),
-      build(Acknowledgement{}),              build(PageShown{7})};
+  const std::vector<std::vector<uint8_t>> messages = {build(CreateObject{12, 7, 5, record}),
+                                                      build(SetObjectWidth{7, 5, 2}),
+                                                      build(CurrentPage{7}),
+                                                      build(Scroll{1, 2}),
+                                                      build(TransferEnd{5, 7}),
+                                                      build(RemoveDocumentPages{"d", {9}}),
+                                                      build(Acknowledgement{}),
+                                                      build(PageShown{7})};
   for (const auto& m : messages) channel.mirror(m, false);
   EXPECT_TRUE(host.hostMessages.empty());
   channel.mirror(messages[0], true);

@@ -1,8 +1,7 @@
-#include "host/user_info.h"
-
 #include <gtest/gtest.h>
 
 #include "base/user_names.h"
+#include "host/user_info.h"
 
 namespace scribly {
 namespace {

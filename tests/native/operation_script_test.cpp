@@ -66,10 +66,10 @@ TEST(OperationScript, BadLinesFailAloneWithTheirLineNumbers) {
   t->initialize(1, 2);
   ObjectFactory factory;
   ScriptResult r = runOperationScript(*t, factory,
-                                      "rect 10 10\n"                 // too few numbers
-                                      "rect 1 2 3 4 colour=red\n"    // not a number
-                                      "rect 1 2 3 99999\n"           // off any page
-                                      "colour @7 0x1\n"              // no 7th object
+                                      "rect 10 10\n"               // too few numbers
+                                      "rect 1 2 3 4 colour=red\n"  // not a number
+                                      "rect 1 2 3 99999\n"         // off any page
+                                      "colour @7 0x1\n"            // no 7th object
                                       "explode\n"
                                       "rect 10 10 50 50\n");
   EXPECT_EQ(r.applied, 1);

@@ -139,7 +139,9 @@ TEST_F(RelayServerTest, EveryRequestGetsAFreshRangeDisjointFromAllOthers) {
 }
 
 TEST_F(RelayServerTest, GrantsStopAtThePerParticipantCapAndAtTheEndOfTheIdSpace) {
-  start({.firstGrantedId = 1000, .lastGrantedId = 1299, .idRangeSize = 100,
+  start({.firstGrantedId = 1000,
+         .lastGrantedId = 1299,
+         .idRangeSize = 100,
          .maxGrantsPerParticipant = 2});
   EXPECT_TRUE(requestRange(kAnn));
   EXPECT_TRUE(requestRange(kAnn));
@@ -173,7 +175,7 @@ TEST_F(RelayServerTest, EveryQueuedMessageIsAcknowledgedWhateverBecomesOfIt) {
   receive(kAnn, rectCreation(1, grant->start + 1));  // flag clear: level 0
   EXPECT_TRUE(to(kAnn).empty());
   receive(99, queued(rectCreation(1, grant->start + 2)));  // not connected
-  EXPECT_EQ(out.size(), 2u);                              // only Ann's creation to Bob and Cid
+  EXPECT_EQ(out.size(), 2u);                               // only Ann's creation to Bob and Cid
 }
 
 // --- Relaying ----------------------------------------------------------------
@@ -399,14 +401,10 @@ TEST_F(RelayServerTest, StateRequestBringsThePageListAndTheLeadsPage) {
   out.clear();
   receive(20, build(StateRequest{{4, 9}}));
   std::vector<std::vector<uint8_t>> expected = {
-      build(RemovePage{5, 0}),
-      build(RenamePage{3, "Agenda"}),
-      build(AddPage{g->start, "Plans"}),
-      build(CreateNamedPage{g->start + 1, "doc\\p1"}),
-      build(CurrentPage{g->start}),
-      build(StateReplyItem{4}),
-      build(StateReplyItem{9}),
-      build(StateReplyEnd{}),
+      build(RemovePage{5, 0}),           build(RenamePage{3, "Agenda"}),
+      build(AddPage{g->start, "Plans"}), build(CreateNamedPage{g->start + 1, "doc\\p1"}),
+      build(CurrentPage{g->start}),      build(StateReplyItem{4}),
+      build(StateReplyItem{9}),          build(StateReplyEnd{}),
   };
   std::vector<std::vector<uint8_t>> got;
   for (const Delivery& d : to(20)) got.push_back(d.bytes);
@@ -426,8 +424,8 @@ TEST_F(RelayServerTest, NewPagesAndObjectsStopAtTheirCapsWhileExistingOnesStillC
   const auto g = requestRange(kAnn);
   out.clear();
   receive(kAnn, build(AddPage{g->start, ""}));
-  receive(kAnn, build(AddPage{g->start + 1, ""}));               // a second new page
-  receive(kAnn, rectCreation(g->start + 2, g->start + 3));       // creates a page too
+  receive(kAnn, build(AddPage{g->start + 1, ""}));          // a second new page
+  receive(kAnn, rectCreation(g->start + 2, g->start + 3));  // creates a page too
   receive(kAnn, rectCreation(1, g->start + 4));
   receive(kAnn, rectCreation(1, g->start + 5));
   receive(kAnn, rectCreation(1, g->start + 6));                  // a third object
