@@ -5,8 +5,9 @@
 // --late-joiner lets the last participant join after the script has run;
 // --verify compares every participant's mirrored board and exits 4 on a
 // difference.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <cstdio>
 #include <string>

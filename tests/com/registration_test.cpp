@@ -1,5 +1,7 @@
 // Registration as regsvr32 does it, checked through the registry, a separate
 // process and the type library API.
+#include <windows.h>
+// After windows.h, which they need.
 #include <gtest/gtest.h>
 #include <oleauto.h>
 #include <scribly.h>
