@@ -13,6 +13,8 @@
 #include <string>
 
 #include "host/host_window_win.h"
+#include "win/handles.h"
+#include "win/text.h"
 
 using namespace scribly;
 
@@ -33,11 +35,10 @@ bool registerPlugin(const std::wstring& dll) {
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
-  WaitForSingleObject(pi.hProcess, 60000);
+  const FileHandle process(pi.hProcess), thread(pi.hThread);
+  WaitForSingleObject(process.get(), 60000);
   DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
+  GetExitCodeProcess(process.get(), &code);
   return code == 0;
 }
 
@@ -52,11 +53,7 @@ bool readText(const std::wstring& path, std::string& text) {
   return true;
 }
 
-std::string narrow(const std::wstring& w) {
-  char buf[MAX_PATH * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
-  return buf;
-}
+std::string narrow(const std::wstring& w) { return fromWide(w, kCodePageSystem); }
 
 }  // namespace
 

@@ -5,6 +5,8 @@
 #include "collab/messages.h"
 #include "host/screenshot_win.h"
 #include "resources/private_commands.h"
+#include "win/handles.h"
+#include "win/text.h"
 #include "win/window_proc.h"
 
 namespace scribly {
@@ -25,13 +27,7 @@ constexpr UINT kLateScreenshotDelayMs = 4000;
 constexpr char kVisitPages[] = "page 1\npage 2\npage 3\npage 4\npage 5\npage 6\npage 1\n";
 const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
 
-std::wstring widen(const std::string& s) {
-  std::wstring out(s.size(), L'\0');
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), out.data(),
-                              static_cast<int>(out.size()));
-  out.resize(n > 0 ? n : 0);
-  return out;
-}
+std::wstring widen(const std::string& s) { return toWide(s); }
 
 }  // namespace
 
@@ -39,8 +35,7 @@ HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
 
 HostWindow::~HostWindow() {
   // Plug-ins first: their frames still hold the sinks.
-  for (Participant& p : participants_)
-    if (p.plugin) p.plugin->Release();
+  for (Participant& p : participants_) p.plugin.reset();
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
@@ -74,7 +69,7 @@ bool HostWindow::open(std::wstring& error) {
     p.pane = CreateWindowExW(0, kPaneClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                              10, 10, window_, nullptr, instance, nullptr);
     hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPlugInClientEx,
-                          reinterpret_cast<void**>(&p.plugin));
+                          p.plugin.putVoid());
     if (FAILED(hr) || !p.plugin) {
       error = L"cannot create a Scribly plug-in";
       return false;
@@ -221,10 +216,8 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       layout();
       return 0;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
-      paintTitles(dc);
-      EndPaint(window_, &ps);
+      PaintDc dc(window_);
+      paintTitles(dc.get());
       return 0;
     }
     case WM_TIMER:

@@ -10,6 +10,7 @@
 
 #include "host/host_sink_win.h"
 #include "host/relay_server.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -51,7 +52,7 @@ class HostWindow final : public Conference {
     uint32_t userId = 0;
     std::string name;
     std::unique_ptr<HostSink> sink;
-    IPlugInClientEx* plugin = nullptr;
+    ComPtr<IPlugInClientEx> plugin;
     HWND pane = nullptr;
     HWND frame = nullptr;
   };

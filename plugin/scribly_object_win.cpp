@@ -7,7 +7,9 @@
 #include "plugin/com_guard_win.h"
 #include "plugin/module_win.h"
 #include "resources/private_commands.h"
+#include "win/handles.h"
 #include "win/messages.h"
+#include "win/text.h"
 
 using namespace scribly;
 
@@ -134,13 +136,9 @@ HRESULT CScribly::GetClassInfo(ITypeInfo** typeInfo) {
   if (!typeInfo) return S_FALSE;
   *typeInfo = nullptr;
   return guarded([&] {
-    std::string path = moduleFilePath();
-    wchar_t wide[MAX_PATH + 1] = {};
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    ITypeLib* library = nullptr;
-    if (FAILED(LoadTypeLibEx(wide, REGKIND_NONE, &library))) return S_FALSE;
-    HRESULT hr = library->GetTypeInfoOfGuid(CLSID_CScribly, typeInfo);
-    library->Release();
-    return SUCCEEDED(hr) ? S_OK : S_FALSE;
+    const std::wstring path = toWide(moduleFilePath(), kCodePageSystem);
+    ComPtr<ITypeLib> library;
+    if (FAILED(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return S_FALSE;
+    return SUCCEEDED(library->GetTypeInfoOfGuid(CLSID_CScribly, typeInfo)) ? S_OK : S_FALSE;
   });
 }
