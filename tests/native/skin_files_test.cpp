@@ -159,6 +159,27 @@ TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThere) {
        {"ellipse", "halfcircle1", "halfcircle2", "halfcircle3", "halfcircle4"})
     EXPECT_TRUE(findControl(window("scribly chose circle panel"), name)) << name;
   EXPECT_TRUE(skin_.findWindow("window", "ext tool box"));
+
+  // The frame lives inside the host's window; the panels float above it.
+  EXPECT_EQ(frame.style & (kStyleChild | kStylePopup | parseStyle("WS_CAPTION")), kStyleChild);
+  EXPECT_TRUE(tip.style & kStylePopup);
+  EXPECT_TRUE(palette.style & kStylePopup);
+}
+
+// A misspelt style name would quietly count as 0.
+TEST_F(SkinFiles, EveryStyleNameIsKnown) {
+  for (XmlElementHandle description : skin_.descriptions()) {
+    forEachElement(description, [&](XmlElementHandle e) {
+      for (std::string_view attribute : {"style_add", "style_remove"}) {
+        std::string_view styles = e.attribute(attribute).value();
+        while (!styles.empty()) {
+          const std::string_view token = styles.substr(0, styles.find('|'));
+          styles.remove_prefix(std::min(styles.size(), token.size() + 1));
+          EXPECT_TRUE(parseStyle(token) || parseExStyle(token)) << token;
+        }
+      }
+    });
+  }
 }
 
 TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
