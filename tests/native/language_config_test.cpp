@@ -37,7 +37,6 @@ TEST(LanguageTexts, EveryKeyOfTheProgramHasAShippedText) {
     EXPECT_FALSE(texts.text(key).empty()) << key;
     EXPECT_LT(texts.text(key).size(), kShortTextBytes) << key;  // fits every buffer
   }
-  EXPECT_EQ(texts.size(), kLanguageKeys.size());
 }
 
 TEST(LanguageTexts, CopiesAreCutOnCharacterBoundariesAndTerminated) {

@@ -1,0 +1,316 @@
+// The shipped skin, loaded from the source tree as the plug-in loads it from
+// its folder: every window and menu the program finds by name is there, every
+// text it names has a language entry, every picture is a bitmap the engine
+// can read, and every click script raises the command the frame expects.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/file_bytes.h"
+#include "objects/tool_table.h"
+#include "skin/language_keys.h"
+#include "skin/language_texts.h"
+#include "skin/skin_document.h"
+#include "skin/skin_layout.h"
+#include "skin/style_names.h"
+#include "uiengine/script_interpreter.h"
+
+namespace scribly {
+namespace {
+
+std::string resources() {
+  const std::string here = __FILE__;
+  return here.substr(0, here.find_last_of("\\/")) + "/../../resources/";
+}
+const std::string kSkinFolder = resources() + "skin/";
+// The included skin files live here, and name their pictures from here.
+const std::string kPartsFolder = kSkinFolder + "ScriblySkin/";
+
+class RecordedScripts : public SkinScripts {
+ public:
+  void loadScriptFile(const std::string& path) override { files.push_back(path); }
+  void runScriptSource(std::string_view source) override { sources.emplace_back(source); }
+  std::vector<std::string> files;
+  std::vector<std::string> sources;
+};
+
+struct Bitmap {
+  int32_t width = 0, height = 0;
+};
+
+uint32_t u32(const std::vector<uint8_t>& b, size_t at) {
+  uint32_t v;
+  std::memcpy(&v, b.data() + at, 4);
+  return v;
+}
+
+// A 24-bit uncompressed bitmap whose headers agree with its length; none otherwise.
+std::optional<Bitmap> readBitmap(const std::string& path) {
+  const FileReadResult file = readFileBytes(path, 1 << 20);
+  const std::vector<uint8_t>& b = file.bytes;
+  if (!file.ok() || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
+  const auto width = static_cast<int32_t>(u32(b, 18));
+  const auto height = static_cast<int32_t>(u32(b, 22));
+  const uint32_t bits = u32(b, 28) & 0xFFFF;
+  if (u32(b, 2) != b.size() || u32(b, 10) != 54 || u32(b, 14) != 40 || u32(b, 30) != 0 ||
+      bits != 24 || width <= 0 || height <= 0 || width > 4096 || height > 4096)
+    return std::nullopt;
+  const size_t rowBytes = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
+  if (54 + rowBytes * static_cast<size_t>(height) != b.size()) return std::nullopt;
+  return Bitmap{width, height};
+}
+
+void forEachElement(XmlElementHandle e, const std::function<void(XmlElementHandle)>& visit) {
+  visit(e);
+  for (XmlElementHandle child = e.firstChild(); child; child = child.nextSibling())
+    forEachElement(child, visit);
+}
+
+void forEachControl(const ControlDescription& c,
+                    const std::function<void(const ControlDescription&)>& visit) {
+  visit(c);
+  for (const ControlDescription& child : c.children) forEachControl(child, visit);
+}
+
+class SkinFiles : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(skin_.loadFile(kSkinFolder + "Scribly.xml", &scripts_));
+    ASSERT_TRUE(texts_.load(resources() + "Scribly_LANG.xml"));
+  }
+
+  ControlDescription window(std::string_view name) {
+    const XmlElementHandle element = skin_.findWindow("window", name);
+    EXPECT_TRUE(element) << name;
+    ControlIds ids(1);
+    std::optional<ControlDescription> built = describeWindow(element, ids);
+    return built ? std::move(*built) : ControlDescription{};
+  }
+
+  std::vector<std::string> menuItems(std::string_view menu) {
+    std::vector<std::string> names;
+    const XmlElementHandle element = skin_.findWindow("menu", menu);
+    EXPECT_TRUE(element) << menu;
+    for (XmlElementHandle item = element.firstChild(); item; item = item.nextSibling())
+      names.push_back(item.attribute("name").value());
+    return names;
+  }
+
+  SkinDocument skin_;
+  RecordedScripts scripts_;
+  LanguageTexts texts_;
+};
+
+TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThere) {
+  EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
+  ASSERT_EQ(scripts_.files.size(), 1u);
+  EXPECT_TRUE(readFileBytes(scripts_.files[0], 1 << 20).ok());
+
+  const ControlDescription frame = window("scribly main frame");
+  for (std::string_view name :
+       {"view wnd",      "color picker", "line width", "font set",      "privtip",
+        "curpageinfo",   "paste",        "clrscr",     "save",          "PS_SOLID",
+        "PS_DASH",       "PS_DOT",       "PS_DASHDOT", "PS_DASHDOTDOT", "pageLeft",
+        "pageRight",     "contents",     "add page",   "add share doc", "screen cap",
+        "ext panel btn", "ext panel",    "tool bar",   "tool panel",    "vdtree"})
+    EXPECT_TRUE(findControl(frame, name)) << name;
+  // Hidden until the frame's layout or privileges say otherwise.
+  EXPECT_FALSE(findControl(frame, "privtip")->style & kStyleVisible);
+  EXPECT_FALSE(findControl(frame, "ext panel btn")->style & kStyleVisible);
+
+  const ControlDescription* tools = findControl(frame, "tool panel");
+  ASSERT_TRUE(tools);
+  for (const ToolName& tool : kToolTable) {
+    const ControlDescription* button = findControl(*tools, tool.name);
+    ASSERT_TRUE(button) << tool.name;
+    EXPECT_EQ(button->type->name, "button");
+    EXPECT_FALSE(button->element.attribute("tip").value().empty()) << tool.name;
+  }
+
+  const ControlDescription tip = window("scribly tip panel");
+  for (std::string_view name :
+       {"Info Title", "Info Contents", "btn start share", "btn stop share", "scribly tip edit",
+        "scribly_quality_text_pic", "scribly_quality_text", "btn chose sharedoc"})
+    EXPECT_TRUE(findControl(tip, name)) << name;
+
+  const ControlDescription picture = window("scribly EditPicture panel");
+  for (std::string_view name :
+       {"painter editpic btnReset", "painter editpic btnHReversal", "painter editpic btnVReversal",
+        "painter editpic btnLRotate", "painter editpic btnRRotate",
+        "scribly editpic editRotateAngle", "painter trackbar brightness",
+        "painter trackbar contrast", "painter trackbar size"})
+    EXPECT_TRUE(findControl(picture, name)) << name;
+
+  const ControlDescription palette = window("scribly color pick panel");
+  std::set<int32_t> ids;
+  forEachControl(palette, [&](const ControlDescription& c) { ids.insert(c.id); });
+  EXPECT_TRUE(ids.count(100) && ids.count(101));  // more colours, no colour
+
+  EXPECT_TRUE(findControl(window("scribly contents panel"), "vdtree"));
+  for (std::string_view name : {"line", "lineSA", "lineDA"})
+    EXPECT_TRUE(findControl(window("scribly chose line panel"), name)) << name;
+  for (std::string_view name :
+       {"ellipse", "halfcircle1", "halfcircle2", "halfcircle3", "halfcircle4"})
+    EXPECT_TRUE(findControl(window("scribly chose circle panel"), name)) << name;
+  EXPECT_TRUE(skin_.findWindow("window", "ext tool box"));
+
+  // The frame lives inside the host's window; the panels float above it.
+  EXPECT_EQ(frame.style & (kStyleChild | kStylePopup | parseStyle("WS_CAPTION")), kStyleChild);
+  EXPECT_TRUE(tip.style & kStylePopup);
+  EXPECT_TRUE(palette.style & kStylePopup);
+}
+
+// A misspelt style name would quietly count as 0.
+TEST_F(SkinFiles, EveryStyleNameIsKnown) {
+  for (XmlElementHandle description : skin_.descriptions()) {
+    forEachElement(description, [&](XmlElementHandle e) {
+      for (std::string_view attribute : {"style_add", "style_remove"}) {
+        std::string_view styles = e.attribute(attribute).value();
+        while (!styles.empty()) {
+          const std::string_view token = styles.substr(0, styles.find('|'));
+          styles.remove_prefix(std::min(styles.size(), token.size() + 1));
+          EXPECT_TRUE(parseStyle(token) || parseExStyle(token)) << token;
+        }
+      }
+    });
+  }
+}
+
+TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
+  // Items are enabled by index, so the order is part of the contract.
+  EXPECT_EQ(menuItems("right mouseclick"),
+            (std::vector<std::string>{"copy", "paste", "delete", "editpic", "rotate90", "saveto"}));
+  EXPECT_EQ(menuItems("dirroot menu"),
+            (std::vector<std::string>{"print", "refresh", "ChangeLibPath"}));
+  EXPECT_EQ(menuItems("contents menu"), (std::vector<std::string>{"rename", "delete", "refresh"}));
+
+  const std::vector<std::string> scales = menuItems("set bkgndscale");
+  EXPECT_EQ(std::set<std::string>(scales.begin(), scales.end()),
+            (std::set<std::string>{"scale_50", "scale_65", "scale_75", "scale_85", "scale_100",
+                                   "scale_125", "scale_150", "scale_200", "scale_wfit",
+                                   "scale_hfit", "scale_BestFit"}));
+
+  // "custom" picks a file and "none" names no template, which clears the
+  // background; every other item must be a template the board can load.
+  const std::vector<std::string> backgrounds = menuItems("set bkgnd");
+  EXPECT_EQ(backgrounds.at(0), "custom");
+  for (const std::string& name : backgrounds) {
+    if (name == "custom" || name == "none") continue;
+    EXPECT_TRUE(readBitmap(kSkinFolder + "Back/" + name + ".bmp")) << name;
+  }
+}
+
+TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
+  std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
+  size_t pictures = 0;
+  for (XmlElementHandle description : skin_.descriptions()) {
+    forEachElement(description, [&](XmlElementHandle e) {
+      for (std::string_view attribute : {"tip", "caption"}) {
+        const std::string& value = e.attribute(attribute).value();
+        if (value.rfind("Scribly_", 0) != 0) continue;
+        keys.insert(value);
+        EXPECT_TRUE(texts_.contains(value)) << value;
+      }
+      for (std::string_view attribute : {"icon", "src"}) {
+        const std::string& value = e.attribute(attribute).value();
+        if (value.empty()) continue;
+        ++pictures;
+        const std::optional<Bitmap> small = readBitmap(kPartsFolder + value);
+        ASSERT_TRUE(small) << value;
+        if (e.attribute("iconsize").present()) {
+          EXPECT_EQ(small->width, std::stoi(e.attribute("iconsize").value())) << value;
+        }
+        // The same picture for 144 dots per inch, half as large again.
+        std::string large = value;
+        const size_t at = large.find("/24/");
+        ASSERT_NE(at, std::string::npos) << value;
+        large.replace(at, 4, "/36/");
+        const std::optional<Bitmap> big = readBitmap(kPartsFolder + large);
+        ASSERT_TRUE(big) << large;
+        EXPECT_EQ(big->width * 2, small->width * 3) << large;
+        EXPECT_EQ(big->height * 2, small->height * 3) << large;
+      }
+    });
+  }
+  EXPECT_GT(pictures, 40u);
+  // No text is left behind that neither the program nor the skin shows.
+  EXPECT_EQ(texts_.size(), keys.size());
+
+  // The page and library trees show their items' pictures by number.
+  for (int number : {11, 12, 21, 22, 31, 32, 41, 42, 51, 52})
+    EXPECT_TRUE(readBitmap(kSkinFolder + "VDTree/" + std::to_string(number) + ".bmp")) << number;
+}
+
+// Runs the skin's click scripts against a stand-in of the engine's API that
+// records what they ask for.
+TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
+  std::vector<std::string> log;
+  ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
+  ASSERT_TRUE(scripts.runSource(R"(
+    names, current = {}, 0
+    function GetCurObj() return current end
+    function GetCurWnd() return 1 end
+    function GetName(control) return names[control] or "" end
+    function FindControl(window, name)
+      for control, n in pairs(names) do if n == name then return control end end
+      return 0
+    end
+    function Check(control, on) if on then print("checked", names[control]) end end
+    function Command(control, command, argument) print("command", names[control], command) end
+    function Click(control, name, handler) names[control] = name; current = control; _G[handler]() end
+  )"));
+  ASSERT_EQ(scripts_.files.size(), 1u);
+  ASSERT_TRUE(scripts.loadScriptFile(scripts_.files[0]));
+
+  // What the command table expects each clickable element to raise.
+  std::map<std::string, std::string> expected = {
+      {"PS_SOLID", "SelectLineStyle"},
+      {"PS_DASH", "SelectLineStyle"},
+      {"PS_DOT", "SelectLineStyle"},
+      {"PS_DASHDOT", "SelectLineStyle"},
+      {"PS_DASHDOTDOT", "SelectLineStyle"},
+      {"pageLeft", "SetPage"},
+      {"pageRight", "SetPage"},
+      {"contents", "Contents"},
+      {"add page", "PageOpt"},
+      {"add share doc", "PageOpt"},
+      {"paste", "Paste"},
+      {"scribly_quality_text", "SelectPrintQuality"},
+      {"scribly_quality_text_pic", "SelectPrintQuality"}};
+  for (const ToolName& tool : kToolTable) expected[std::string(tool.name)] = "SelectTool";
+
+  int control = 100;
+  std::set<std::string> clicked;
+  for (XmlElementHandle description : skin_.descriptions()) {
+    forEachElement(description, [&](XmlElementHandle e) {
+      const std::string& handler = e.attribute("onclick").value();
+      if (handler.empty()) return;
+      const std::string& name = e.attribute("name").value();
+      log.clear();
+      ASSERT_TRUE(scripts.runSource("Click(" + std::to_string(++control) + ", \"" + name +
+                                    "\", \"" + handler + "\")"))
+          << name << ": " << (log.empty() ? "" : log.back());
+      ASSERT_FALSE(log.empty()) << name;
+      const auto wanted = expected.find(name);
+      if (wanted != expected.end()) {
+        EXPECT_EQ(log.back(), "command\t" + name + "\t" + wanted->second);
+        clicked.insert(name);
+      }
+    });
+  }
+  for (const auto& [name, command] : expected) EXPECT_TRUE(clicked.count(name)) << name;
+
+  // A tool click leaves exactly the clicked tool checked.
+  log.clear();
+  ASSERT_TRUE(scripts.runSource("Click(1, \"rect\", \"OnSelectTool\")"));
+  EXPECT_EQ(log, (std::vector<std::string>{"checked\trect", "command\trect\tSelectTool"}));
+}
+
+}  // namespace
+}  // namespace scribly
