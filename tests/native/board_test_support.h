@@ -206,6 +206,13 @@ struct TestBoard {
   }
 };
 
+// Options whose background menu offers two templates.
+inline BoardOptions withTemplates() {
+  BoardOptions options;
+  options.templateNames = {"default", "grid"};
+  return options;
+}
+
 // --- Conference ---------------------------------------------------------------
 
 // Boards wired together in memory, peer to peer or through the relay server.
