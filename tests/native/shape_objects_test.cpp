@@ -90,14 +90,6 @@ TEST(LineObject, WidthOutsideOneToTenDrawsNothing) {
   line.draw(nullptr, DrawMode::Plain, 0, true);  // no context: nothing, no crash
 }
 
-TEST(LineObject, ColourZeroStrokesWithTheNullPen) {
-  LineObject line;
-  place(line, {0, 0}, {10, 0}, 1, 0);
-  RecordingCanvas c;
-  line.draw(&c, DrawMode::Plain, 0, true);
-  EXPECT_TRUE(c.has("pen null"));
-}
-
 TEST(ArrowLineObject, TheKindFollowsTheRecordsLastByte) {
   ArrowLineObject arrow(true);
   place(arrow, {1, 2}, {3, 4});
@@ -162,6 +154,11 @@ TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
   r.draw(&c, DrawMode::Plain, 0, true);
   EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
                                              "restore"}));
+  LineObject line;  // a line of colour 0 strokes with the null pen too
+  place(line, {0, 0}, {10, 0}, 1, 0);
+  RecordingCanvas d;
+  line.draw(&d, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(d.has("pen null"));
 }
 
 TEST(RectObject, HandlesOnlyWithHandlesModeAndOutlineInBothSelectedModes) {
