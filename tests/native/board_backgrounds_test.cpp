@@ -15,7 +15,7 @@ struct PictureBoard : TestBoard {
     board->initialize(11, 12);
     files.files["C:\\a.jpg"] = Bytes(500, 7);
     EXPECT_TRUE(board->setBackgroundFile("C:\\a.jpg"));
-    for (int i = 0; i < 100 && !board->sendQueue().ready(); ++i) receive(Acknowledgement{}, false);
+    acknowledgeAll();
     host.sent.clear();
   }
 };
@@ -31,7 +31,7 @@ TEST(BoardBackgrounds, FitModesAnnounceOnlyWhenTheViewDiffersByMoreThanTwoPixels
   b.view.client = Size{503, 97};
   b->applyScale(kFitWidth);
   b->applyScale(kFitHeight);
-  for (int i = 0; i < 10 && !b->sendQueue().ready(); ++i) b.receive(Acknowledgement{}, false);
+  b.acknowledgeAll();
   ASSERT_EQ(b.host.countSent(MessageCode::kBackgroundScale), 2u);
   EXPECT_EQ(parse<BackgroundScale>(b.host.sent.back().bytes)->scaleCode, 10u);
 }

@@ -104,16 +104,7 @@ TEST(BoardDispatch, PageContentsListAsksForWhatIsMissing) {
   b.host.sent.clear();
   b.receive(PageContents{1, {800, 801, 900}});
   b.receive(Acknowledgement{}, false);  // the second reply waits for the first's
-  std::vector<uint32_t> asked;
-  for (const auto& s : b.host.sent) {
-    if (auto m = parse<MissingItem>(s.bytes)) asked.push_back(m->id);
-  }
-  EXPECT_EQ(asked, (std::vector<uint32_t>{801, 900}));
-}
-
-// Releases everything a board's queue holds, acknowledging each message.
-void pumpAll(TestBoard& b) {
-  for (int i = 0; i < 10000 && !b->sendQueue().ready(); ++i) b.receive(Acknowledgement{}, false);
+  EXPECT_EQ(b.host.askedIds(), (std::vector<uint32_t>{801, 900}));
 }
 
 // A list the server made before this board's own removal reached it still
@@ -135,31 +126,14 @@ TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
   ASSERT_TRUE(b->setBackgroundFile("C:\\b.bmp"));
   ASSERT_TRUE(b->deleteObject(1, deleted));
   ASSERT_TRUE(b->clearPage(2));
-  pumpAll(b);
+  b.acknowledgeAll();
   b.host.sent.clear();
 
   b.receive(PageContents{1, {deleted, 4999}});
   b.receive(PageContents{2, {cleared}});
   b.receive(PageContents{3, {replaced}});
-  pumpAll(b);
-  std::vector<uint32_t> asked;
-  for (const auto& s : b.host.sent) {
-    if (auto m = parse<MissingItem>(s.bytes)) asked.push_back(m->id);
-  }
-  EXPECT_EQ(asked, std::vector<uint32_t>{4999});
-}
-
-// A picture of 60 x 30 pixels, a gradient as a photograph would be.
-std::unique_ptr<ImageObject> widePicture() {
-  constexpr uint16_t w = 60, h = 30;
-  const size_t row = ((3u * w - 1) / 4 + 1) * 4;
-  Bytes pixels(row * h);
-  for (size_t y = 0; y < h; ++y) {
-    for (size_t x = 0; x < 3u * w; ++x) pixels[y * row + x] = static_cast<uint8_t>(x + 3 * y);
-  }
-  auto image = std::make_unique<ImageObject>();
-  image->attachPixels(std::move(pixels), w, h, {100, 100}, {160, 130});
-  return image;
+  b.acknowledgeAll();
+  EXPECT_EQ(b.host.askedIds(), std::vector<uint32_t>{4999});
 }
 
 Size pictureSize(Board& b, uint32_t page, uint32_t id) {
@@ -174,7 +148,7 @@ TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
   TestBoard ann, bob, cid;
   ann->initialize(11, 12);
   bob->initialize(12, 11);
-  const uint32_t id = ann->commitObject(widePicture(), 1);
+  const uint32_t id = ann->commitObject(gradientPicture(60, 30, {100, 100}), 1);
   ASSERT_NE(id, 0u);
   auto change = [](MessageCode code, uint32_t value) {
     ObjectChange c;
@@ -187,7 +161,7 @@ TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
       ann->changeObject(1, id, change(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
   ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 2)));  // mirror
   ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetBrightness, 20)));
-  pumpAll(ann);
+  ann.acknowledgeAll();
   const std::vector<uint8_t> codes = ann.host.sentCodes();
   const auto turn = std::find(codes.begin(), codes.end(), toByte(MessageCode::kSetOrientation));
   const auto pixels = std::find(codes.begin(), codes.end(), toByte(MessageCode::kTransferBegin));
@@ -209,7 +183,7 @@ TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {
   BoardOptions options;
   options.maxPendingTurnBytes = 60;  // one record and one turn, not two
   TestBoard b(true, options);
-  const auto picture = widePicture();
+  const auto picture = gradientPicture(60, 30, {100, 100});
   const Bytes record = saveRecord(*picture);
   const Bytes bulk = saveBulkRecord(*picture);
   for (uint32_t id : {700u, 701u, 702u}) b.dispatch(build(CreateObject{14, 1, id, record}));

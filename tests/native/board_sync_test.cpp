@@ -9,12 +9,6 @@
 namespace scribly::testing {
 namespace {
 
-BoardOptions withTemplates() {
-  BoardOptions options;
-  options.templateNames = {"default", "grid"};
-  return options;
-}
-
 struct SyncCase {
   InMemoryRelay::Mode mode;
   size_t boards;

@@ -14,7 +14,6 @@
 #include <optional>
 #include <random>
 #include <span>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,6 +25,7 @@
 #include "objects/image_object.h"
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
+#include "objects/pixel_ops.h"
 #include "objects/text_object.h"
 
 namespace scribly::testing {
@@ -41,29 +41,21 @@ struct FakeView final : BoardView {
     friend bool operator==(const Note&, const Note&) = default;
   };
   std::vector<Note> contents;
-  std::vector<std::string> documentsRemoved;
-  std::vector<Bytes> namedPages;
-  int pageInfo = 0;
-  int invalidatedAll = 0;
-  int invalidatedRects = 0;
   std::vector<std::string> boxes;
   std::vector<MessageBoxKind> boxKinds;
   MessageBoxAnswer answer = MessageBoxAnswer::Yes;
   std::optional<ScrollInfo> bars[2];
-  // What setScrollPosition reports back; empty: the position asked for.
-  std::optional<int32_t> reportedPosition;
   std::vector<std::pair<int32_t, int32_t>> scrolled;
+  std::optional<Size> client;
 
-  void invalidateRect(const Rect&, bool) override { ++invalidatedRects; }
-  void invalidateAll(bool) override { ++invalidatedAll; }
+  void invalidateRect(const Rect&, bool) override {}
+  void invalidateAll(bool) override {}
   void contentsChanged(ContentsChange kind, uint32_t page) override {
     contents.push_back({kind, page});
   }
-  void documentPagesRemoved(std::string_view name) override { documentsRemoved.emplace_back(name); }
-  void namedPageCreated(std::span<const uint8_t> m) override {
-    namedPages.emplace_back(m.begin(), m.end());
-  }
-  void pageInfoChanged() override { ++pageInfo; }
+  void documentPagesRemoved(std::string_view) override {}
+  void namedPageCreated(std::span<const uint8_t>) override {}
+  void pageInfoChanged() override {}
   MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
     boxes.emplace_back(key);
     boxKinds.push_back(kind);
@@ -73,18 +65,15 @@ struct FakeView final : BoardView {
     return bars[static_cast<int>(bar)];
   }
   int32_t setScrollPosition(ScrollBar bar, int32_t position) override {
-    const int32_t reported = reportedPosition.value_or(position);
-    if (auto& info = bars[static_cast<int>(bar)]) info->position = reported;
-    return reported;
+    if (auto& info = bars[static_cast<int>(bar)]) info->position = position;
+    return position;
   }
   void scrollContents(int32_t dx, int32_t dy) override { scrolled.emplace_back(dx, dy); }
-  std::optional<Size> client;
   std::optional<Size> clientSize() override { return client; }
 };
 
 struct FakeFiles final : BoardFiles {
   std::map<std::string, Bytes> files;
-  bool failWrites = false;
 
   std::optional<Bytes> readFile(const std::string& path, size_t maxBytes) override {
     auto it = files.find(path);
@@ -92,13 +81,12 @@ struct FakeFiles final : BoardFiles {
     return it->second;
   }
   bool writeFile(const std::string& path, std::span<const uint8_t> bytes) override {
-    if (failWrites) return false;
     files[path] = Bytes(bytes.begin(), bytes.end());
     return true;
   }
   bool copyFile(const std::string& from, const std::string& to) override {
     auto it = files.find(from);
-    if (failWrites || it == files.end()) return false;
+    if (it == files.end()) return false;
     files[to] = it->second;
     return true;
   }
@@ -123,10 +111,8 @@ struct FakePicture final : BackgroundPicture {
 // file is long and 100 pixels high.
 struct FakeDecoder final : PictureDecoder {
   FakeFiles* files;
-  std::vector<std::string> decoded;
   explicit FakeDecoder(FakeFiles* f) : files(f) {}
   std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override {
-    decoded.push_back(path);
     auto it = files->files.find(path);
     if (it == files->files.end() || it->second.empty()) return nullptr;
     return std::make_unique<FakePicture>(Size{static_cast<int32_t>(it->second.size()), 100});
@@ -172,6 +158,13 @@ struct RecordingHost final : HostLink {
     for (const Sent& s : sent) codes.push_back(codeOf(s.bytes[0]));
     return codes;
   }
+  // Ids of the missing-item requests sent, in order.
+  std::vector<uint32_t> askedIds() const {
+    std::vector<uint32_t> ids;
+    for (const Sent& s : sent)
+      if (auto m = parse<MissingItem>(s.bytes)) ids.push_back(m->id);
+    return ids;
+  }
   size_t countSent(MessageCode code) const {
     return static_cast<size_t>(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) {
       return codeOf(s.bytes[0]) == toByte(code);
@@ -206,7 +199,19 @@ struct TestBoard {
     if (queued) bytes[0] |= kQueuedFlag;
     return board->Dispatch(bytes);
   }
+  // Acknowledges until the queue has released everything it held.
+  void acknowledgeAll(int limit = 100000) {
+    for (int i = 0; i < limit && !board->sendQueue().ready(); ++i)
+      receive(Acknowledgement{}, false);
+  }
 };
+
+// Options whose background menu offers two templates.
+inline BoardOptions withTemplates() {
+  BoardOptions options;
+  options.templateNames = {"default", "grid"};
+  return options;
+}
 
 // --- Conference ---------------------------------------------------------------
 
@@ -268,7 +273,6 @@ class InMemoryRelay {
     const auto key = ready[std::uniform_int_distribution<size_t>(0, ready.size() - 1)(rng_)];
     Bytes m = std::move(links_[key].front());
     links_[key].pop_front();
-    ++delivered_;
     if (onDeliver) onDeliver(key.first, key.second, m);
     if (key.second == kServer) {
       server_.receive(key.first, m);
@@ -284,7 +288,6 @@ class InMemoryRelay {
     }
     return false;
   }
-  size_t delivered() const { return delivered_; }
   // Sees every message as it is delivered (the server is kServer).
   std::function<void(uint32_t from, uint32_t to, const Bytes&)> onDeliver;
 
@@ -314,7 +317,6 @@ class InMemoryRelay {
   RelayServer server_;
   std::vector<std::unique_ptr<TestBoard>> nodes_;
   std::map<std::pair<uint32_t, uint32_t>, std::deque<Bytes>> links_;
-  size_t delivered_ = 0;
 };
 
 // --- Comparison ---------------------------------------------------------------
@@ -382,38 +384,30 @@ inline BoardSnapshot withoutFiles(BoardSnapshot s) {
 // empty when they hold the same.
 inline std::string firstDifference(const BoardSnapshot& a, const BoardSnapshot& b) {
   if (a == b) return {};
-  std::ostringstream out;
-  for (const auto& [id, pa] : a.pages) {
-    auto it = b.pages.find(id);
-    if (it == b.pages.end()) {
-      out << "page " << id << " only on the first board";
-      return out.str();
-    }
-    const auto& pb = it->second;
-    if (pa.name != pb.name)
-      out << "page " << id << " named '" << pa.name << "' vs '" << pb.name << "'";
-    else if (pa.templateName != pb.templateName)
-      out << "page " << id << " template differs";
-    else if (pa.hasBackground != pb.hasBackground || pa.backgroundNumber != pb.backgroundNumber ||
-             pa.extension != pb.extension || pa.backgroundFile != pb.backgroundFile)
-      out << "page " << id << " background " << pa.hasBackground << "/" << pa.backgroundNumber
-          << " vs " << pb.hasBackground << "/" << pb.backgroundNumber;
-    else if (pa.objects != pb.objects) {
-      out << "page " << id << " objects:";
-      for (const auto& [oid, o] : pa.objects) {
-        auto ob = pb.objects.find(oid);
-        if (ob == pb.objects.end())
-          out << " " << oid << " only first;";
-        else if (!(ob->second == o))
-          out << " " << oid << " differs (kind " << int(o.kind) << ");";
+  auto pageOf = [](const BoardSnapshot& s, uint32_t id) {
+    auto it = s.pages.find(id);
+    return it == s.pages.end() ? nullptr : &it->second;
+  };
+  std::map<uint32_t, bool> ids;
+  for (const auto* s : {&a, &b})
+    for (const auto& [id, page] : s->pages) ids[id] = true;
+  for (const auto& [id, unused] : ids) {
+    const auto *pa = pageOf(a, id), *pb = pageOf(b, id);
+    const std::string page = "page " + std::to_string(id);
+    if (!pa || !pb) return page + " only on the " + (pa ? "first" : "second") + " board";
+    if (pa->name != pb->name) return page + " named '" + pa->name + "' vs '" + pb->name + "'";
+    if (pa->templateName != pb->templateName) return page + " template differs";
+    if (pa->objects != pb->objects) {
+      for (const auto& [oid, o] : pa->objects) {
+        auto other = pb->objects.find(oid);
+        if (other == pb->objects.end())
+          return page + " object " + std::to_string(oid) + " only first";
+        if (!(other->second == o)) return page + " object " + std::to_string(oid) + " differs";
       }
-      for (const auto& [oid, o] : pb.objects)
-        if (!pa.objects.count(oid)) out << " " << oid << " only second;";
+      return page + " has objects only on the second board";
     }
-    if (!out.str().empty()) return out.str();
+    if (!(*pa == *pb)) return page + " background differs";
   }
-  for (const auto& [id, pb] : b.pages)
-    if (!a.pages.count(id)) return "page " + std::to_string(id) + " only on the second board";
   return "boards differ";
 }
 
@@ -425,22 +419,29 @@ inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const Board
 
 // --- Local operations ---------------------------------------------------------
 
-// A picture of a few dozen pixels a side: a gradient with a little noise, as
-// a photograph would be (JPEG cannot pack pure noise into the bulk record).
-inline std::unique_ptr<ImageObject> randomPicture(std::mt19937& rng, Point at) {
-  const uint16_t w = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
-  const uint16_t h = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
-  const size_t row = ((3u * w - 1) / 4 + 1) * 4;
-  const uint8_t tint = static_cast<uint8_t>(rng());
+// A picture of w x h pixels at its own size: a gradient, with a little noise
+// when given a generator, as a photograph would be (JPEG cannot pack pure
+// noise into the bulk record).
+inline std::unique_ptr<ImageObject> gradientPicture(uint16_t w, uint16_t h, Point at,
+                                                    std::mt19937* rng = nullptr) {
+  const size_t row = pictureRowBytes(w);
+  const uint8_t tint = rng ? static_cast<uint8_t>((*rng)()) : 0;
   Bytes pixels(row * h);
   for (size_t y = 0; y < h; ++y) {
     for (size_t x = 0; x < 3u * w; ++x) {
-      pixels[y * row + x] = static_cast<uint8_t>(x + 2 * y + tint + rng() % 4);
+      pixels[y * row + x] = static_cast<uint8_t>(x + 2 * y + tint + (rng ? (*rng)() % 4 : 0));
     }
   }
   auto image = std::make_unique<ImageObject>();
   image->attachPixels(std::move(pixels), w, h, at, {at.x + w, at.y + h});
   return image;
+}
+
+// A picture of a few dozen pixels a side.
+inline std::unique_ptr<ImageObject> randomPicture(std::mt19937& rng, Point at) {
+  const uint16_t w = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
+  const uint16_t h = static_cast<uint16_t>(std::uniform_int_distribution<int>(32, 96)(rng));
+  return gradientPicture(w, h, at, &rng);
 }
 
 // An object of the given kind, as the canvas would commit it.

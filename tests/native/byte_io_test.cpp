@@ -17,13 +17,11 @@ TEST(ByteReader, ReadsLittleEndianAndFailsStickyPastTheEnd) {
   EXPECT_EQ(r.u8(), 0);  // and stays failed although a byte remains
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(r.remaining(), 0u);
-}
 
-TEST(ByteReader, SignedValuesExtend) {
-  const uint8_t data[] = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
-  ByteReader r(data, sizeof data);
-  EXPECT_EQ(r.i16(), -2);
-  EXPECT_EQ(r.i32(), static_cast<int32_t>(0x7FFFFFFF));
+  const uint8_t signedData[] = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
+  ByteReader s(signedData, sizeof signedData);
+  EXPECT_EQ(s.i16(), -2);  // extended
+  EXPECT_EQ(s.i32(), static_cast<int32_t>(0x7FFFFFFF));
 }
 
 TEST(ByteReader, HugeLengthsNeverWrapTheBoundCheck) {
@@ -76,12 +74,10 @@ TEST(ByteWriter, WritesWhatTheReaderReads) {
   EXPECT_EQ(r.fixedString(8), "page");
   EXPECT_EQ(r.terminatedString(10), "t");
   EXPECT_TRUE(r.atEnd());
-}
 
-TEST(ByteWriter, FixedStringIsCutToLeaveItsTerminator) {
-  ByteWriter w;
-  w.fixedString("abcdef", 4);
-  EXPECT_EQ(w.data(), (std::vector<uint8_t>{'a', 'b', 'c', 0}));
+  ByteWriter cut;  // a fixed string is cut to leave its terminator
+  cut.fixedString("abcdef", 4);
+  EXPECT_EQ(cut.data(), (std::vector<uint8_t>{'a', 'b', 'c', 0}));
 }
 
 }  // namespace

@@ -85,10 +85,6 @@ TEST(CollabMessages, ObjectCreationCarriesKindPageIdAndRecord) {
   EXPECT_EQ(build(CreateObject{12, 7, 1, tooLong}).size(), kMaxMessageBytes);
 }
 
-TEST(CollabMessages, BackgroundAnnounceIsSeventeenBytesWithTwoOnes) {
-  fixedLayout(BackgroundAnnounce{8, 0x1234}, hex("26 08000000 34120000 01000000 01000000"));
-}
-
 TEST(CollabMessages, TransferMessages) {
   fixedLayout(TransferBegin{500, 3, 9, 70000}, hex("40 F4010000 03000000 09000000 70110100"));
   fixedLayout(TransferEnd{500, 9}, hex("44 F4010000 09000000"));
@@ -121,6 +117,7 @@ TEST(CollabMessages, ObjectPropertyChanges) {
   fixedLayout(SetObjectPoints{7, 5, 0x00140010, 0x00280030},
               hex("5C 07000000 05000000 10001400 30002800"));
   fixedLayout(SetObjectStyle{7, 5, -2}, hex("62 07000000 05000000 FE"));
+  fixedLayout(DeleteObject{7, 5}, hex("5E 07000000 05000000 00"));  // a spare byte
   EXPECT_EQ(parse<SetObjectStyle>(hex("62 07000000 05000000 FE"))->style, -2);
 
   SetObjectFont font{7, 5, {}};
@@ -132,10 +129,6 @@ TEST(CollabMessages, ObjectPropertyChanges) {
   EXPECT_FALSE(parse<SetObjectFont>(shortByOne(golden)).has_value());
 }
 
-TEST(CollabMessages, DeleteObjectHasASpareByte) {
-  fixedLayout(DeleteObject{7, 5}, hex("5E 07000000 05000000 00"));
-}
-
 TEST(CollabMessages, FixedPageMessages) {
   fixedLayout(ClearPage{7}, hex("92 07000000 00"));
   fixedLayout(CurrentPage{7}, hex("94 07000000 00"));
@@ -145,6 +138,7 @@ TEST(CollabMessages, FixedPageMessages) {
   fixedLayout(BackgroundScale{7, 3}, hex("B6 07000000 03000000 00"));
   fixedLayout(BackgroundReady{7, 1234}, hex("BE 07000000 D2040000"));
   fixedLayout(PageShown{7}, hex("BC 07000000"));
+  fixedLayout(BackgroundAnnounce{8, 0x1234}, hex("26 08000000 34120000 01000000 01000000"));
 }
 
 TEST(CollabMessages, JoiningMessages) {

@@ -54,6 +54,25 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {
     ASSERT_TRUE(copy) << int(kind);
     EXPECT_EQ(copy->kind(), object->kind());
     EXPECT_EQ(saveRecord(*copy), record) << int(kind);
+    // Hand symbols and pictures without pixels have no clone.
+    if (auto twin = copy->clone()) {
+      EXPECT_EQ(saveRecord(*twin), record) << int(kind);
+    }
+  }
+}
+
+// Shapes have fixed records; one byte short is refused and a short destination
+// gets nothing.
+TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizes) {
+  ObjectFactory factory;
+  const std::pair<uint8_t, size_t> sizes[] = {{11, 17}, {20, 18}, {21, 18}, {12, 21}, {13, 21},
+                                              {22, 22}, {23, 22}, {24, 22}, {25, 22}, {16, 25}};
+  for (auto [kind, size] : sizes) {
+    const auto record = saveRecord(*factory.create(kind));
+    ASSERT_EQ(record.size(), size) << int(kind);
+    EXPECT_FALSE(factory.createFromRecord(kind, std::span(record).first(size - 1))) << int(kind);
+    std::vector<uint8_t> small(size - 1);
+    EXPECT_EQ(factory.create(kind)->save(small), 0u) << int(kind);
   }
 }
 

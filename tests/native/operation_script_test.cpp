@@ -7,11 +7,6 @@
 namespace scribly::testing {
 namespace {
 
-// Acknowledges until the queue has released everything it held.
-void drain(TestBoard& t) {
-  for (int i = 0; i < 200; ++i) t.dispatch(Bytes{0xA0});
-}
-
 TEST(OperationScript, EveryKindIsCommittedAndSentAsItsCreation) {
   TestBoard t;
   t->initialize(1, 2);
@@ -38,7 +33,7 @@ TEST(OperationScript, EveryKindIsCommittedAndSentAsItsCreation) {
   ASSERT_TRUE(page->objects()[0].object->getFill(fill));
   EXPECT_EQ(fill, 0x00FF00u);
   EXPECT_EQ(page->objects()[9].object->kind(), ObjectKind::Image);
-  drain(t);
+  t.acknowledgeAll();
   EXPECT_EQ(t.host.countSent(MessageCode::kTransferBegin), 1u);  // the picture's pixels
 }
 
@@ -56,7 +51,7 @@ TEST(OperationScript, ReferencesChangeMoveAndDeleteWhatTheScriptMade) {
   const Page* page = t->currentPage();
   ASSERT_EQ(page->objects().size(), 1u);
   EXPECT_EQ(page->objects()[0].object->firstPoint().unpack(), (Point{300, 300}));
-  drain(t);
+  t.acknowledgeAll();
   EXPECT_EQ(t.host.countSent(MessageCode::kSetColor), 1u);
   EXPECT_EQ(t.host.countSent(MessageCode::kDeleteObject), 1u);
 }

@@ -30,14 +30,6 @@ const uint8_t* at(const std::vector<uint8_t>& px, uint16_t w, uint16_t h, int x,
   return &px[(h - 1 - y) * pictureRowBytes(w) + 3 * x];
 }
 
-TEST(PictureRows, RowsArePaddedToFourBytes) {
-  EXPECT_EQ(pictureRowBytes(0), 0u);
-  EXPECT_EQ(pictureRowBytes(1), 4u);
-  EXPECT_EQ(pictureRowBytes(4), 12u);
-  EXPECT_EQ(pictureRowBytes(5), 16u);
-  EXPECT_EQ(pictureBytes(5, 3), 48u);
-}
-
 TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
   const uint16_t w = 5, h = 3;
   const auto px = numbered(w, h);

@@ -12,12 +12,6 @@
 namespace scribly::testing {
 namespace {
 
-BoardOptions withTemplates() {
-  BoardOptions options;
-  options.templateNames = {"default", "grid"};
-  return options;
-}
-
 // Shows every page of a board in turn and lets it catch up each one.
 void visitEveryPage(InMemoryRelay& relay, Board& board) {
   std::vector<uint32_t> ids;

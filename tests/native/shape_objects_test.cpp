@@ -17,38 +17,27 @@ void place(T& o, Point a, Point b, uint8_t width = 2, uint32_t colour = 0xFF, ui
   o.setFill(fill);
 }
 
-TEST(LineObject, RecordIs17BytesAndShorterIsRefused) {
+// Record sizes and round trips of every kind are in object_factory_test; these
+// pin where the fields sit.
+TEST(LineObject, RecordHoldsPointsColourWidthAndStyleAndNoFill) {
   LineObject line;
   place(line, {-5, 7}, {300, -400}, 3, 0x010203);
   line.setPenStyle(kPenDashDot);
   const auto record = saveRecord(line);
   ASSERT_EQ(record.size(), 17u);
-  EXPECT_EQ(line.save({}), 17u);
-  // first point, second point, colour, width, style
   EXPECT_EQ(record[0], 0xFB);
   EXPECT_EQ(record[3], 0x00);
   EXPECT_EQ(record[8], 0x03);
   EXPECT_EQ(record[12], 3);
   EXPECT_EQ(record[13], kPenDashDot);
-
   LineObject copy;
-  EXPECT_FALSE(copy.load(std::span(record).first(16)));
   ASSERT_TRUE(copy.load(record));
-  EXPECT_EQ(copy.first(), (Point{-5, 7}));
   EXPECT_EQ(copy.second(), (Point{300, -400}));
-  EXPECT_EQ(saveRecord(copy), record);
-  uint8_t small[16];
-  EXPECT_EQ(line.save(small), 0u);  // too small a destination
-}
-
-TEST(LineObject, HasNoFillTextOrPictureAdjustments) {
-  LineObject line;
   uint32_t v = 0xDEADBEEF;
   EXPECT_FALSE(line.setFill(5));
   EXPECT_FALSE(line.getFill(v));
   EXPECT_EQ(v, 0xDEADBEEFu);
   EXPECT_FALSE(line.setText("x"));
-  EXPECT_FALSE(line.setBrightness(1));
 }
 
 TEST(LineObject, EndPointHandlesAndSegmentHitTest) {
@@ -101,40 +90,15 @@ TEST(LineObject, WidthOutsideOneToTenDrawsNothing) {
   line.draw(nullptr, DrawMode::Plain, 0, true);  // no context: nothing, no crash
 }
 
-TEST(LineObject, ColourZeroStrokesWithTheNullPen) {
-  LineObject line;
-  place(line, {0, 0}, {10, 0}, 1, 0);
-  RecordingCanvas c;
-  line.draw(&c, DrawMode::Plain, 0, true);
-  EXPECT_TRUE(c.has("pen null"));
-}
-
-TEST(ArrowLineObject, RecordIs18BytesAnd17IsRefused) {
+TEST(ArrowLineObject, TheKindFollowsTheRecordsLastByte) {
   ArrowLineObject arrow(true);
   place(arrow, {1, 2}, {3, 4});
   const auto record = saveRecord(arrow);
-  ASSERT_EQ(record.size(), 18u);
-  EXPECT_EQ(record[17], 1);
+  EXPECT_EQ(record.back(), 1);
   ArrowLineObject copy(false);
-  EXPECT_FALSE(copy.load(std::span(record).first(17)));
-  EXPECT_EQ(copy.kind(), ObjectKind::ArrowLine);
   ASSERT_TRUE(copy.load(record));
-  EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);  // follows the record
-  EXPECT_EQ(saveRecord(copy), record);
+  EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);
   EXPECT_EQ(copy.clone()->kind(), ObjectKind::DoubleArrowLine);
-}
-
-TEST(ArrowLineObject, HeadCornersOfAHorizontalArrow) {
-  const auto head = arrowHeadAt({0, 0}, {100, 0});
-  ASSERT_TRUE(head);
-  EXPECT_EQ((*head)[0], (Point{92, -6}));
-  EXPECT_EQ((*head)[1], (Point{92, 6}));
-  EXPECT_EQ((*head)[2], (Point{100, 0}));
-  // Pointing left, the corners truncate toward zero from the other side.
-  const auto back = arrowHeadAt({100, 0}, {0, 0});
-  ASSERT_TRUE(back);
-  EXPECT_EQ((*back)[0], (Point{7, 6}));
-  EXPECT_EQ((*back)[1], (Point{7, -6}));
 }
 
 TEST(ArrowLineObject, TwoHeadsAndTheZeroLengthArrowHasNone) {
@@ -142,6 +106,7 @@ TEST(ArrowLineObject, TwoHeadsAndTheZeroLengthArrowHasNone) {
   place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
   RecordingCanvas c;
   arrow.draw(&c, DrawMode::Plain, 0, true);
+  // Pointing left, the corners truncate toward zero from the other side.
   EXPECT_EQ(c.with("polygon"),
             (std::vector<std::string>{"polygon 92,-6 92,6 100,0", "polygon 7,6 7,-6 0,0"}));
   EXPECT_TRUE(c.has("fillmode alternate"));
@@ -170,7 +135,7 @@ TEST(ArrowLineObject, InvalidationMarginMakesRoomForTheHeads) {
   EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
 }
 
-TEST(RectObject, RecordPutsColourBeforeFillAndRoundTrips) {
+TEST(RectObject, RecordPutsColourBeforeFill) {
   RectObject r;
   place(r, {1, 2}, {3, 4}, 5, 0xAABBCC, 0x112233);
   r.setPenStyle(kPenDot);
@@ -180,13 +145,6 @@ TEST(RectObject, RecordPutsColourBeforeFillAndRoundTrips) {
   EXPECT_EQ(record[12], 0x33);
   EXPECT_EQ(record[16], 5);
   EXPECT_EQ(record[17], kPenDot);
-  RectObject copy;
-  EXPECT_FALSE(copy.load(std::span(record).first(20)));
-  ASSERT_TRUE(copy.load(record));
-  uint32_t fill = 0;
-  copy.getFill(fill);
-  EXPECT_EQ(fill, 0x112233u);
-  EXPECT_EQ(saveRecord(*copy.clone()), record);
 }
 
 TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
@@ -196,6 +154,11 @@ TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
   r.draw(&c, DrawMode::Plain, 0, true);
   EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
                                              "restore"}));
+  LineObject line;  // a line of colour 0 strokes with the null pen too
+  place(line, {0, 0}, {10, 0}, 1, 0);
+  RecordingCanvas d;
+  line.draw(&d, DrawMode::Plain, 0, true);
+  EXPECT_TRUE(d.has("pen null"));
 }
 
 TEST(RectObject, HandlesOnlyWithHandlesModeAndOutlineInBothSelectedModes) {
@@ -248,10 +211,8 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndTheKindFollowsIt) {
   place(h, {0, 0}, {40, 20});
   EXPECT_EQ(h.kind(), ObjectKind::HalfCircleLower);
   auto record = saveRecord(h);
-  ASSERT_EQ(record.size(), 22u);
   EXPECT_EQ(record[21], 2);
   HalfCircleObject copy(HalfCircleOrientation::Upper);
-  EXPECT_FALSE(copy.load(std::span(record).first(21)));
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.kind(), ObjectKind::HalfCircleLower);
   record[21] = 9;
@@ -326,7 +287,7 @@ TEST(TriangleObject, CreationDragFromPressPoint) {
   EXPECT_EQ(t.corners()[1], (Point{120, 90}));
 }
 
-TEST(TriangleObject, RecordLayoutAndRoundTrip) {
+TEST(TriangleObject, RecordLayout) {
   TriangleObject t;
   t.startAt({0, 0});
   t.moveHandle(3, {-40, 60});
@@ -341,10 +302,8 @@ TEST(TriangleObject, RecordLayoutAndRoundTrip) {
   EXPECT_EQ(record[20], 7);
   EXPECT_EQ(record[21], 4);
   TriangleObject copy;
-  EXPECT_FALSE(copy.load(std::span(record).first(24)));
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.corners(), t.corners());
-  EXPECT_EQ(saveRecord(*copy.clone()), record);
 }
 
 TEST(TriangleObject, EdgesAlwaysInteriorOnlyWhenFilled) {

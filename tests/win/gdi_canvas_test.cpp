@@ -19,16 +19,19 @@ constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kGreen = 0x00FF00;
 
+void paint(Surface& s, BoardObject& o, DrawMode mode = DrawMode::Plain, uint32_t page = 0,
+           bool placed = true) {
+  GdiCanvas canvas(s.dc());
+  o.draw(&canvas, mode, page, placed);
+}
+
 TEST(GdiCanvas, ArrowHeadCornersSitTenPixelsBackAndSixAside) {
   Surface s(200, 100);
   ArrowLineObject arrow(false);
   arrow.setPoints(PackedPoint::pack({0, 50}), PackedPoint::pack({100, 50}));
   arrow.setPenWidth(1);
   arrow.setColour(kBlue);
-  {
-    GdiCanvas canvas(s.dc());
-    arrow.draw(&canvas, DrawMode::Plain, 0, true);
-  }
+  paint(s, arrow);
   EXPECT_EQ(s.at(92, 56), kBlue);
   EXPECT_EQ(s.at(92, 44), kBlue);
   EXPECT_EQ(s.at(96, 50), kBlue);  // inside the filled head
@@ -43,19 +46,13 @@ TEST(GdiCanvas, ColourZeroDrawsNoOutlineButTheFillShows) {
   r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({60, 60}));
   r.setPenWidth(5);
   r.setFill(kRed);
-  {
-    GdiCanvas canvas(s.dc());
-    r.draw(&canvas, DrawMode::Plain, 0, true);
-  }
+  paint(s, r);
   EXPECT_EQ(s.at(35, 35), kRed);
   EXPECT_EQ(s.at(11, 11), kRed);
   EXPECT_EQ(s.count(RGB(0, 0, 0)), 0);  // colour 0 is no pen, not a black one
   r.setColour(kBlue);
   Surface outlined(100, 100);
-  {
-    GdiCanvas canvas(outlined.dc());
-    r.draw(&canvas, DrawMode::Plain, 0, true);
-  }
+  paint(outlined, r);
   EXPECT_EQ(outlined.at(11, 11), kBlue);
   EXPECT_EQ(outlined.at(35, 35), kRed);
 }
@@ -65,10 +62,7 @@ TEST(GdiCanvas, PlaceholderShowsItsRedCrossOnTheBackground) {
   ImageObject img;
   img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
   const COLORREF page = RGB(0x56, 0x34, 0x12);
-  {
-    GdiCanvas canvas(s.dc());
-    img.draw(&canvas, DrawMode::Plain, page, true);
-  }
+  paint(s, img, DrawMode::Plain, page);
   EXPECT_EQ(s.at(5, 25), page);
   EXPECT_EQ(s.at(20, 15), kRed);   // where the cross's strokes meet
   EXPECT_EQ(s.at(14, 9), kWhite);  // the square's white corner
@@ -83,29 +77,20 @@ TEST(GdiCanvas, PicturesStretchAndBrightness255DrawsWhite) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(px, 2, 2, {10, 10}, {30, 30}));
   Surface s(50, 50);
-  {
-    GdiCanvas canvas(s.dc());
-    img.draw(&canvas, DrawMode::Plain, 0, true);
-  }
+  paint(s, img);
   EXPECT_EQ(s.at(12, 28), kRed);
   EXPECT_EQ(s.at(28, 12), RGB(0, 0, 0));
   EXPECT_EQ(s.at(5, 5), kWhite);
 
   img.setBrightness(255);
   Surface bright(50, 50, kBlue);
-  {
-    GdiCanvas canvas(bright.dc());
-    img.draw(&canvas, DrawMode::Plain, 0, true);
-  }
+  paint(bright, img);
   EXPECT_EQ(bright.count(kWhite, {10, 10, 30, 30}), 400);
   EXPECT_EQ(bright.at(5, 5), kBlue);
 
   // Placement 0 draws at the origin.
   Surface origin(50, 50);
-  {
-    GdiCanvas canvas(origin.dc());
-    img.draw(&canvas, DrawMode::Plain, 0, false);
-  }
+  paint(origin, img, DrawMode::Plain, 0, false);
   EXPECT_EQ(origin.count(kWhite, {0, 0, 20, 20}), 400);
 }
 
@@ -115,12 +100,9 @@ TEST(GdiCanvas, HandlesOnlyWithHandlesAndADashedGreenOutlineWhenSelected) {
   r.setPenWidth(1);
   r.setColour(kBlue);
   Surface plain(150, 100), selected(150, 100), handles(150, 100);
-  {
-    GdiCanvas a(plain.dc()), b(selected.dc()), c(handles.dc());
-    r.draw(&a, DrawMode::Plain, 0, true);
-    r.draw(&b, DrawMode::Selected, 0, true);
-    r.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  }
+  paint(plain, r);
+  paint(selected, r, DrawMode::Selected);
+  paint(handles, r, DrawMode::SelectedWithHandles);
   EXPECT_EQ(plain.count(kGreen), 0);
   // Dashed: green and blue alternate along the top edge.
   const int greenTop = selected.count(kGreen, {30, 20, 110, 21});
@@ -192,10 +174,7 @@ TEST(GdiCanvas, HandSymbolBitmapIsTransparentWhereWhiteAndAnEmptyLabelShowsTheId
   EXPECT_GT(s.count(kRed), 0);
   EXPECT_EQ(s.count(kRed), reference.count(kRed));
   Surface none(120, 60, kBlue);
-  {
-    GdiCanvas canvas(none.dc());  // no bitmap: nothing at all
-    marker.draw(&canvas, DrawMode::Selected, 0, true);
-  }
+  paint(none, marker, DrawMode::Selected);  // no bitmap: nothing at all
   EXPECT_EQ(none.count(kBlue), 120 * 60);
 }
 

@@ -142,6 +142,7 @@ struct FakeSink : IClientSink {
   struct Sent {
     ULONG type, target, level;
     std::vector<uint8_t> bytes;
+    bool operator==(const Sent&) const = default;
   };
   std::vector<Sent> sent;
   LONG refs = 1;
@@ -188,14 +189,8 @@ TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
     host.sendTo(kWhiteboardType, 0, {}, 3);  // nothing to send
   }
   EXPECT_EQ(sink.refs, 1);
-  ASSERT_EQ(sink.sent.size(), 2u);
-  EXPECT_EQ(sink.sent[0].type, 13049u);
-  EXPECT_EQ(sink.sent[0].target, 42u);
-  EXPECT_EQ(sink.sent[0].level, 3u);
-  EXPECT_EQ(sink.sent[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
-  EXPECT_EQ(sink.sent[1].type, 13049u);
-  EXPECT_EQ(sink.sent[1].target, 0u);
-  EXPECT_EQ(sink.sent[1].level, 1u);
+  const std::vector<uint8_t> bytes(msg, msg + sizeof msg);
+  EXPECT_EQ(sink.sent, (std::vector<FakeSink::Sent>{{13049, 42, 3, bytes}, {13049, 0, 1, bytes}}));
 }
 
 TEST(HostChannel, MirroredMessagesReachGetMessageWithTheirLengthAndBytes) {
