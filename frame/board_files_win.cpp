@@ -5,29 +5,13 @@
 #include "board/page.h"
 #include "objects/image_object.h"
 #include "objects/image_object_win.h"
+#include "win/handles.h"
+#include "win/text.h"
 
 namespace scribly {
 namespace {
 
-// Closes a file handle on every path.
-struct FileHandle {
-  HANDLE h;
-  explicit FileHandle(HANDLE handle) : h(handle) {}
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool ok() const { return h != INVALID_HANDLE_VALUE; }
-};
-
-std::wstring wide(const std::string& path) {
-  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  std::wstring out(n > 0 ? n : 1, L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, out.data(), n);
-  out.resize(out.size() - 1);
-  return out;
-}
+std::wstring wide(const std::string& path) { return toWide(path, kCodePageSystem); }
 
 class PictureBackground final : public BackgroundPicture {
  public:
@@ -51,9 +35,9 @@ class PictureBackground final : public BackgroundPicture {
 std::optional<std::vector<uint8_t>> Win32Files::readFile(const std::string& path, size_t maxBytes) {
   FileHandle f(CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f.ok()) return std::nullopt;
+  if (!f) return std::nullopt;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(f.h, &size) || size.QuadPart < 0 ||
+  if (!GetFileSizeEx(f.get(), &size) || size.QuadPart < 0 ||
       static_cast<uint64_t>(size.QuadPart) > maxBytes)
     return std::nullopt;
   std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
@@ -61,7 +45,8 @@ std::optional<std::vector<uint8_t>> Win32Files::readFile(const std::string& path
   while (done < bytes.size()) {
     DWORD got = 0;
     DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-    if (!ReadFile(f.h, bytes.data() + done, want, &got, nullptr) || got == 0) return std::nullopt;
+    if (!ReadFile(f.get(), bytes.data() + done, want, &got, nullptr) || got == 0)
+      return std::nullopt;
     done += got;
   }
   return bytes;
@@ -70,12 +55,12 @@ std::optional<std::vector<uint8_t>> Win32Files::readFile(const std::string& path
 bool Win32Files::writeFile(const std::string& path, std::span<const uint8_t> bytes) {
   FileHandle f(CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!f.ok()) return false;
+  if (!f) return false;
   size_t done = 0;
   while (done < bytes.size()) {
     DWORD put = 0;
     DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-    if (!WriteFile(f.h, bytes.data() + done, want, &put, nullptr) || put == 0) return false;
+    if (!WriteFile(f.get(), bytes.data() + done, want, &put, nullptr) || put == 0) return false;
     done += put;
   }
   return true;

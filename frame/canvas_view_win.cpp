@@ -35,23 +35,19 @@ void CanvasView::invalidate(const Rect& pageArea) {
 void CanvasView::paint(HDC dc, const RECT& client) {
   const int w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0) return;
-  HDC memory = CreateCompatibleDC(dc);
-  HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
-  if (memory && bitmap) {
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    Point scroll = painter_.scrollPosition();
-    // The memory context's origin is the page point the view's corner shows.
-    SetViewportOrgEx(memory, -scroll.x, -scroll.y, nullptr);
-    {
-      GdiCanvas canvas(memory, static_cast<HBITMAP>(handBitmap_.get()));
-      painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
-    }
-    SetViewportOrgEx(memory, 0, 0, nullptr);
-    BitBlt(dc, 0, 0, w, h, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
+  MemoryDc memory(dc);
+  Bitmap bitmap(CreateCompatibleBitmap(dc, w, h));
+  if (!memory || !bitmap) return;
+  ScopedSelect selected(memory.get(), bitmap.get());
+  Point scroll = painter_.scrollPosition();
+  // The memory context's origin is the page point the view's corner shows.
+  SetViewportOrgEx(memory.get(), -scroll.x, -scroll.y, nullptr);
+  {
+    GdiCanvas canvas(memory.get(), handBitmap_.get());
+    painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
   }
-  if (bitmap) ::DeleteObject(bitmap);
-  if (memory) DeleteDC(memory);
+  SetViewportOrgEx(memory.get(), 0, 0, nullptr);
+  BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
 }
 
 LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -59,12 +55,10 @@ LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;  // everything is painted at once below
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window_, &ps);
+      PaintDc dc(window_);
       RECT client;
       GetClientRect(window_, &client);
-      paint(dc, client);
-      EndPaint(window_, &ps);
+      paint(dc.get(), client);
       return 0;
     }
   }

@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include "objects/canvas.h"
-#include "objects/gdi_handles_win.h"
 #include "objects/geometry.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -40,7 +40,7 @@ class CanvasView {
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
 
   PagePainter& painter_;
-  GdiObject handBitmap_;
+  Bitmap handBitmap_;
   HWND window_ = nullptr;
 };
 

@@ -7,20 +7,16 @@
 
 namespace scribly {
 
-HostChannel::HostChannel(IClientSink* sink) : sink_(sink) {
-  if (sink_) sink_->AddRef();
-}
+HostChannel::HostChannel(IClientSink* sink) : sink_(sink) {}
 
-HostChannel::~HostChannel() {
-  if (sink_) sink_->Release();
-}
+HostChannel::~HostChannel() = default;
 
 void HostChannel::sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> message,
                          uint32_t level) {
   if (!sink_ || message.empty()) return;
   // The host may not keep the buffer; it is ours again when SendTo returns.
-  sink_->SendTo(type, target, const_cast<BYTE*>(message.data()),
-                static_cast<ULONG>(message.size()), level);
+  sink_->SendTo(type, target, const_cast<BYTE*>(message.data()), static_cast<ULONG>(message.size()),
+                level);
 }
 
 void HostChannel::hostMessage(uint32_t command, std::span<const uint8_t> message) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "collab/conference_channel.h"
+#include "win/handles.h"
 
 struct IClientSink;
 
@@ -30,7 +31,7 @@ class HostChannel final : public HostLink {
   static constexpr size_t kUserInfoBytes = 8192;
 
  private:
-  IClientSink* sink_;
+  ComPtr<IClientSink> sink_;
 };
 
 }  // namespace scribly

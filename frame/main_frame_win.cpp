@@ -2,11 +2,12 @@
 
 #include <cstring>
 
-#include "frame/frame_board_win.h"
-#include "frame/frame_messages.h"
-#include "win/window_proc.h"
 #include "base/module_paths.h"
+#include "frame/frame_board_win.h"
+#include "win/handles.h"
+#include "win/messages.h"
 #include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -30,7 +31,6 @@ void freeCopy(uint8_t* copy) {
   HeapFree(GetProcessHeap(), 0, copy);
   InterlockedDecrement(&g_pendingCopies);
 }
-
 
 }  // namespace
 
@@ -139,14 +139,11 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void MainFrame::paint() {
-  PAINTSTRUCT ps;
-  HDC dc = BeginPaint(window_, &ps);
+  PaintDc dc(window_);
   RECT client;
   GetClientRect(window_, &client);
-  HBRUSH paper = CreateSolidBrush(kPaperColour);
-  FillRect(dc, &client, paper);
-  ::DeleteObject(paper);
-  EndPaint(window_, &ps);
+  Brush paper(CreateSolidBrush(kPaperColour));
+  if (paper) FillRect(dc.get(), &client, paper.get());
 }
 
 void MainFrame::dropPendingData() {

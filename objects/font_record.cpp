@@ -1,19 +1,38 @@
 #include "objects/font_record.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace scribly {
+namespace {
+
+// The text without a last UTF-8 character that a byte limit cut short, so the
+// face still converts; the bytes of whole characters stay as they are.
+std::string_view wholeCharacters(std::string_view utf8) {
+  size_t lead = utf8.size();
+  while (lead > 0 && utf8.size() - lead < 4 &&
+         (static_cast<uint8_t>(utf8[lead - 1]) & 0xC0) == 0x80)
+    --lead;
+  if (lead == 0) return utf8;
+  const auto first = static_cast<uint8_t>(utf8[--lead]);
+  const size_t length = first >= 0xF0 ? 4 : first >= 0xE0 ? 3 : first >= 0xC0 ? 2 : 1;
+  return utf8.size() - lead < length ? utf8.substr(0, lead) : utf8;
+}
+
+}  // namespace
 
 std::string FontRecord::face() const {
   const size_t n = strnlen(faceName.data(), faceName.size());
-  return std::string(faceName.data(), n);
+  return std::string(wholeCharacters({faceName.data(), n}));
 }
 
 void FontRecord::setFace(const std::string& utf8) {
   faceName.fill(0);
-  const size_t n = std::min(utf8.size(), kFaceSize - 1);
-  std::memcpy(faceName.data(), utf8.data(), n);
+  const std::string_view kept =
+      wholeCharacters(std::string_view(utf8).substr(0, std::min(utf8.size(), kFaceSize - 1)));
+  std::memcpy(faceName.data(), kept.data(), kept.size());
 }
 
 void FontRecord::write(ByteWriter& out) const {

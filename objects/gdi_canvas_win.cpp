@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "objects/pixel_ops.h"
+#include "win/dib.h"
 
 namespace scribly {
 
@@ -44,12 +45,6 @@ DWORD penFlags(const PenSpec& pen) {
   return flags;
 }
 
-HGDIOBJ makePen(const PenSpec& pen) {
-  if (!pen.geometric) return CreatePen(static_cast<int>(pen.style), pen.width, pen.colour);
-  LOGBRUSH brush{BS_SOLID, pen.colour, 0};
-  return ExtCreatePen(penFlags(pen), pen.width, &brush, 0, nullptr);
-}
-
 RECT toRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
 
 std::optional<Size> measureOn(HDC dc, const FontRecord& font, std::string_view utf8,
@@ -57,7 +52,7 @@ std::optional<Size> measureOn(HDC dc, const FontRecord& font, std::string_view u
   const auto text = wideFromUtf8(utf8);
   if (!text || !dc) return std::nullopt;
   const LOGFONTW lf = logFontFrom(font);
-  GdiObject made(CreateFontIndirectW(&lf));
+  Font made(CreateFontIndirectW(&lf));
   ScopedSelect selected(dc, made.get());
   RECT r = toRect(start);
   DrawTextW(dc, text->c_str(), static_cast<int>(text->size()), &r, DT_CALCRECT);
@@ -65,6 +60,12 @@ std::optional<Size> measureOn(HDC dc, const FontRecord& font, std::string_view u
 }
 
 }  // namespace
+
+Pen makePen(const PenSpec& pen) {
+  if (!pen.geometric) return Pen(CreatePen(static_cast<int>(pen.style), pen.width, pen.colour));
+  LOGBRUSH brush{BS_SOLID, pen.colour, 0};
+  return Pen(ExtCreatePen(penFlags(pen), pen.width, &brush, 0, nullptr));
+}
 
 std::optional<std::wstring> wideFromUtf8(std::string_view utf8) {
   if (utf8.empty()) return std::wstring();
@@ -129,8 +130,8 @@ void GdiCanvas::restore() {
   scopes_.pop_back();
 }
 
-void GdiCanvas::replace(GdiObject& slot, HGDIOBJ made) {
-  GdiObject owned(made);
+template <class H>
+void GdiCanvas::replace(GdiHandle<H>& slot, GdiHandle<H> owned) {
   if (!owned) return;
   SelectObject(dc_, owned.get());
   slot = std::move(owned);
@@ -152,7 +153,7 @@ void GdiCanvas::setBrush(const BrushSpec& brush) {
     current().brush.reset();
     return;
   }
-  replace(current().brush, CreateSolidBrush(brush.colour));
+  replace(current().brush, Brush(CreateSolidBrush(brush.colour)));
 }
 
 void GdiCanvas::setFillMode(FillMode mode) {
@@ -161,7 +162,7 @@ void GdiCanvas::setFillMode(FillMode mode) {
 
 void GdiCanvas::setFont(const FontRecord& font) {
   const LOGFONTW lf = logFontFrom(font);
-  replace(current().font, CreateFontIndirectW(&lf));
+  replace(current().font, Font(CreateFontIndirectW(&lf)));
 }
 
 void GdiCanvas::setTextColour(uint32_t colour) { SetTextColor(dc_, colour); }
@@ -197,9 +198,9 @@ void GdiCanvas::chord(const Rect& b, Point from, Point to) {
 }
 
 void GdiCanvas::fillRect(const Rect& box, uint32_t colour) {
-  GdiObject brush(CreateSolidBrush(colour));
+  Brush brush(CreateSolidBrush(colour));
   const RECT r = toRect(box);
-  if (brush) FillRect(dc_, &r, static_cast<HBRUSH>(brush.get()));
+  if (brush) FillRect(dc_, &r, brush.get());
 }
 
 bool GdiCanvas::drawText(const Rect& box, std::string_view utf8) {
@@ -213,13 +214,7 @@ bool GdiCanvas::drawText(const Rect& box, std::string_view utf8) {
 void GdiCanvas::blitPixels(const Rect& dest, std::span<const uint8_t> pixels, uint16_t w,
                            uint16_t h) {
   if (w == 0 || h == 0 || pixels.size() < pictureBytes(w, h)) return;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = h;  // positive: bottom-up rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO info = dibInfo(w, h, 24, DibRows::BottomUp);
   const int previous = SetStretchBltMode(dc_, COLORONCOLOR);
   StretchDIBits(dc_, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0, w,
                 h, pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
@@ -231,8 +226,8 @@ bool GdiCanvas::drawBitmap(CanvasBitmap, Point at, uint32_t transparent) {
   if (!hand_ || !GetObjectW(hand_, sizeof bm, &bm)) return false;
   MemoryDc image(dc_);
   MemoryDc mask(dc_);
-  GdiObject maskBitmap(CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, nullptr));
-  if (!image.get() || !mask.get() || !maskBitmap) return false;
+  Bitmap maskBitmap(CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, nullptr));
+  if (!image || !mask || !maskBitmap) return false;
   ScopedSelect imageSelected(image.get(), hand_);
   ScopedSelect maskSelected(mask.get(), maskBitmap.get());
   // Colour to monochrome: pixels of the background colour become 1.

@@ -9,7 +9,7 @@
 
 #include "objects/board_object.h"
 #include "objects/canvas.h"
-#include "objects/gdi_handles_win.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -22,6 +22,9 @@ std::optional<std::wstring> wideFromUtf8(std::string_view utf8);
 // The font a record describes: its first 28 bytes as they are, the face
 // converted from UTF-8, "MS Shell Dlg" when the face does not convert.
 LOGFONTW logFontFrom(const FontRecord& font);
+
+// The pen a spec describes: geometric with its cap, join and style, or cosmetic.
+Pen makePen(const PenSpec& pen);
 
 // The cursor a handle shows: system sizing cursors, the module's move cursor.
 HCURSOR cursorForHandle(HandleCursor cursor, HINSTANCE module);
@@ -63,13 +66,14 @@ class GdiCanvas : public Canvas {
   // since, which stay selected until the scope closes.
   struct Scope {
     int savedState = 0;
-    GdiObject pen;
-    GdiObject brush;
-    GdiObject font;
+    Pen pen;
+    Brush brush;
+    Font font;
   };
   Scope& current() { return scopes_.back(); }
   // Selects a newly made object and lets the previous one of its slot go.
-  void replace(GdiObject& slot, HGDIOBJ made);
+  template <class H>
+  void replace(GdiHandle<H>& slot, GdiHandle<H> made);
 
   HDC dc_;
   HBITMAP hand_;

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "objects/gdi_handles_win.h"
 #include "objects/image_object.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -21,9 +21,9 @@ bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at);
 
 // A bitmap of the picture's size compatible with the window's screen, with
 // the picture drawn into it at the origin.
-GdiObject renderToBitmap(ImageObject& image, HWND window);
+Bitmap renderToBitmap(ImageObject& image, HWND window);
 
 // The module's hand bitmap (resource 208), deleted with its owner.
-GdiObject loadHandBitmap(HINSTANCE module);
+Bitmap loadHandBitmap(HINSTANCE module);
 
 }  // namespace scribly

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "objects/gdi_canvas_win.h"
+#include "win/messages.h"
+#include "win/text.h"
 
 namespace scribly {
 
@@ -69,10 +71,7 @@ std::string TextEditBox::textOf(HWND edit) {
   std::wstring text(kMaxChars + 1, L'\0');
   const int n = GetWindowTextW(edit, text.data(), kMaxChars + 1);
   if (n <= 0) return {};
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), n, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<size_t>(std::max(bytes, 0)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), n, out.data(), bytes, nullptr, nullptr);
-  return out;
+  return fromWide(std::wstring_view(text.data(), static_cast<size_t>(n)));
 }
 
 void TextEditBox::commit() {
@@ -80,7 +79,7 @@ void TextEditBox::commit() {
   closing_ = true;
   HWND edit = edit_;
   const LPARAM packed = MAKELPARAM(static_cast<WORD>(position_.x), static_cast<WORD>(position_.y));
-  SendMessageW(parent_, kCommitMessage, reinterpret_cast<WPARAM>(edit), packed);
+  SendMessageW(parent_, WM_PLUGIN_TEXT_COMMITTED, reinterpret_cast<WPARAM>(edit), packed);
   detach();
   DestroyWindow(edit);
   // The control no longer refers to the font once it is gone.
@@ -95,32 +94,26 @@ void TextEditBox::detach() {
 }
 
 void TextEditBox::fit() {
-  HDC dc = GetDC(edit_);
+  WindowDc dc(edit_);
   if (!dc) return;
-  {
-    ScopedSelect selected(dc, font_.get());
-    std::wstring text(kMaxChars + 1, L'\0');
-    const int n = GetWindowTextW(edit_, text.data(), kMaxChars + 1);
-    const SIZE own = measured(dc, text.c_str(), std::max(n, 0));
-    const SIZE sample = measured(dc, kSampleWord, static_cast<int>(wcslen(kSampleWord)));
-    SetWindowPos(edit_, nullptr, 0, 0, std::max(own.cx, sample.cx), std::max(own.cy, sample.cy),
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-  ReleaseDC(edit_, dc);
+  ScopedSelect selected(dc.get(), font_.get());
+  std::wstring text(kMaxChars + 1, L'\0');
+  const int n = GetWindowTextW(edit_, text.data(), kMaxChars + 1);
+  const SIZE own = measured(dc.get(), text.c_str(), std::max(n, 0));
+  const SIZE sample = measured(dc.get(), kSampleWord, static_cast<int>(wcslen(kSampleWord)));
+  SetWindowPos(edit_, nullptr, 0, 0, std::max(own.cx, sample.cx), std::max(own.cy, sample.cy),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TextEditBox::paintFrame() {
-  HDC dc = GetWindowDC(edit_);
+  WindowDc dc(edit_, WindowDc::Area::Whole);
   if (!dc) return;
   RECT r;
   GetWindowRect(edit_, &r);
-  {
-    GdiObject pen(CreatePen(PS_SOLID, 1, kFrameColour));
-    ScopedSelect penSelected(dc, pen.get());
-    ScopedSelect brushSelected(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, 0, 0, r.right - r.left, r.bottom - r.top);
-  }
-  ReleaseDC(edit_, dc);
+  Pen pen(CreatePen(PS_SOLID, 1, kFrameColour));
+  ScopedSelect penSelected(dc.get(), pen.get());
+  ScopedSelect brushSelected(dc.get(), GetStockObject(NULL_BRUSH));
+  Rectangle(dc.get(), 0, 0, r.right - r.left, r.bottom - r.top);
 }
 
 LRESULT CALLBACK TextEditBox::editProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -7,16 +7,16 @@
 #include <string>
 
 #include "objects/font_record.h"
-#include "objects/gdi_handles_win.h"
 #include "objects/geometry.h"
+#include "win/handles.h"
 
 namespace scribly {
 
 class TextEditBox {
  public:
-  // Sent to the parent on commit: wParam the editor window, lParam the
-  // position (x low 16 bits, y high 16 bits). The window text is still there.
-  static constexpr UINT kCommitMessage = WM_USER + 278;
+  // On commit the parent gets WM_PLUGIN_TEXT_COMMITTED: wParam the editor
+  // window, lParam the position (x low 16 bits, y high 16 bits). The window
+  // text is still there.
   static constexpr int kMaxChars = 4020;
   // The editor is never smaller than this word in its font.
   static constexpr const wchar_t* kSampleWord = L"Scribly";
@@ -48,7 +48,7 @@ class TextEditBox {
   HWND edit_ = nullptr;
   HWND parent_ = nullptr;
   WNDPROC previous_ = nullptr;
-  GdiObject font_;
+  Font font_;
   Point position_;
   bool closing_ = false;
 };

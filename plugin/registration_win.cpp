@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "plugin/module_win.h"
+#include "win/handles.h"
+#include "win/text.h"
 
 namespace scribly {
 namespace {
@@ -20,10 +22,8 @@ constexpr char kAppModuleKey[] = "AppID\\Scribly.DLL";
 
 std::string guidText(REFGUID guid) {
   wchar_t wide[40] = {};
-  StringFromGUID2(guid, wide, 40);
-  char text[40] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-  return text;
+  const int n = StringFromGUID2(guid, wide, 40);
+  return n > 1 ? fromWide({wide, static_cast<size_t>(n - 1)}, kCodePageSystem) : std::string();
 }
 
 // One key with its default value and named values; empty default means none.
@@ -59,22 +59,14 @@ LONG setString(HKEY key, const char* name, const std::string& value) {
 }
 
 HRESULT writeKey(const KeyEntry& entry) {
-  HKEY key;
+  RegistryKey key;
   LONG rc = RegCreateKeyExA(HKEY_CLASSES_ROOT, entry.path.c_str(), 0, nullptr, 0, KEY_WRITE,
-                            nullptr, &key, nullptr);
+                            nullptr, key.put(), nullptr);
   if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
-  if (!entry.defaultValue.empty() && rc == ERROR_SUCCESS)
-    rc = setString(key, nullptr, entry.defaultValue);
+  if (!entry.defaultValue.empty()) rc = setString(key.get(), nullptr, entry.defaultValue);
   for (const auto& [name, value] : entry.values)
-    if (rc == ERROR_SUCCESS) rc = setString(key, name.c_str(), value);
-  RegCloseKey(key);
+    if (rc == ERROR_SUCCESS) rc = setString(key.get(), name.c_str(), value);
   return HRESULT_FROM_WIN32(rc);
-}
-
-std::wstring widePath(const std::string& path) {
-  wchar_t wide[MAX_PATH + 1] = {};
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-  return wide;
 }
 
 }  // namespace
@@ -84,13 +76,11 @@ HRESULT registerServer() {
     HRESULT hr = writeKey(entry);
     if (FAILED(hr)) return hr;
   }
-  ITypeLib* library = nullptr;
-  std::wstring path = widePath(moduleFilePath());
-  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, &library);
+  ComPtr<ITypeLib> library;
+  std::wstring path = toWide(moduleFilePath(), kCodePageSystem);
+  HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
   if (FAILED(hr)) return hr;
-  hr = RegisterTypeLib(library, path.data(), nullptr);
-  library->Release();
-  return hr;
+  return RegisterTypeLib(library.get(), path.data(), nullptr);
 }
 
 HRESULT unregisterServer() {
@@ -105,7 +95,8 @@ HRESULT unregisterServer() {
     if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) result = HRESULT_FROM_WIN32(rc);
   }
   HRESULT hr = UnRegisterTypeLib(LIBID_Scribly, 1, 0, 0x0409, SYS_WIN64);
-  if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY && SUCCEEDED(result))
+  if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_CANTLOADLIBRARY &&
+      SUCCEEDED(result))
     result = hr;
   return result;
 }

@@ -3,8 +3,8 @@
 #include <oleauto.h>
 
 #include "collab/conference_channel.h"
-#include "frame/frame_messages.h"
 #include "plugin/module_win.h"
+#include "win/messages.h"
 
 using namespace scribly;
 

@@ -2,7 +2,8 @@
 // One window procedure, one object: WM_NCCREATE stores the object passed to
 // CreateWindowEx, later messages go to its handle(), and WM_NCDESTROY forgets
 // it. The owner class befriends forwardingWindowProc<Owner> and has `HWND
-// window_` and `LRESULT handle(UINT, WPARAM, LPARAM)`.
+// window_` and `LRESULT handle(UINT, WPARAM, LPARAM)`. An exception never
+// unwinds into the system: the message then gets the default answer.
 #include <windows.h>
 
 namespace scribly {
@@ -16,7 +17,12 @@ LRESULT CALLBACK forwardingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
-  LRESULT result = self->handle(msg, wParam, lParam);
+  LRESULT result = 0;
+  try {
+    result = self->handle(msg, wParam, lParam);
+  } catch (...) {
+    result = DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
     self->window_ = nullptr;

@@ -96,39 +96,31 @@ struct Capture : Canvas {
   }
 };
 
+// The same primitives straight to the context, with the same pens and brushes
+// but without the canvas's scopes.
 void direct(HDC dc, const std::vector<Op>& ops) {
   HGDIOBJ oldPen = nullptr, oldBrush = nullptr;
-  HGDIOBJ pen = nullptr, brush = nullptr;
+  Pen pen;
+  Brush brush;
   int oldFill = 0;
   for (const Op& o : ops) {
     switch (o.kind) {
       case 0: {
-        HGDIOBJ np;
-        if (o.pen.colour == 0)
-          np = GetStockObject(NULL_PEN);
-        else {
-          LOGBRUSH lb{BS_SOLID, o.pen.colour, 0};
-          DWORD f = PS_GEOMETRIC | o.pen.style |
-                    (o.pen.cap == PenCap::Flat ? PS_ENDCAP_FLAT : PS_ENDCAP_ROUND) |
-                    (o.pen.join == PenJoin::Miter ? PS_JOIN_MITER : PS_JOIN_ROUND);
-          np = ExtCreatePen(f, o.pen.width, &lb, 0, nullptr);
-        }
-        HGDIOBJ prev = SelectObject(dc, np);
+        Pen made = o.pen.colour ? makePen(o.pen) : Pen();
+        HGDIOBJ prev = SelectObject(dc, made ? made.get() : GetStockObject(NULL_PEN));
         if (!oldPen) oldPen = prev;
-        if (pen) DeleteObject(pen);
-        pen = o.pen.colour ? np : nullptr;
+        pen = std::move(made);
         break;
       }
       case 1: {
-        HGDIOBJ nb = o.brush.null ? GetStockObject(NULL_BRUSH) : CreateSolidBrush(o.brush.colour);
-        HGDIOBJ prev = SelectObject(dc, nb);
+        Brush made = o.brush.null ? Brush() : Brush(CreateSolidBrush(o.brush.colour));
+        HGDIOBJ prev = SelectObject(dc, made ? made.get() : GetStockObject(NULL_BRUSH));
         if (!oldBrush) oldBrush = prev;
-        if (brush) DeleteObject(brush);
-        brush = o.brush.null ? nullptr : nb;
+        brush = std::move(made);
         break;
       }
       case 2: {
-        int p = SetPolyFillMode(dc, ALTERNATE);
+        int p = SetPolyFillMode(dc, o.fill == FillMode::Alternate ? ALTERNATE : WINDING);
         if (!oldFill) oldFill = p;
         break;
       }
@@ -154,18 +146,16 @@ void direct(HDC dc, const std::vector<Op>& ops) {
         break;
       case 9: {
         RECT r{o.r.left, o.r.top, o.r.right, o.r.bottom};
-        HBRUSH b = CreateSolidBrush(o.colour);
-        FillRect(dc, &r, b);
-        DeleteObject(b);
+        Brush b(CreateSolidBrush(o.colour));
+        FillRect(dc, &r, b.get());
         break;
       }
     }
   }
+  // Deselected before their owners delete them.
   if (oldPen) SelectObject(dc, oldPen);
   if (oldBrush) SelectObject(dc, oldBrush);
   if (oldFill) SetPolyFillMode(dc, oldFill);
-  if (pen) DeleteObject(pen);
-  if (brush) DeleteObject(brush);
 }
 
 int main() {
@@ -179,10 +169,11 @@ int main() {
     cap.begin();
     o->draw(&cap, DrawMode::Plain, 0, true);
   }
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, 1300, 1300);
-  SelectObject(mem, bmp);
+  ScreenDc screen;
+  MemoryDc memory(screen.get());
+  Bitmap bitmap(CreateCompatibleBitmap(screen.get(), 1300, 1300));
+  ScopedSelect selected(memory.get(), bitmap.get());
+  HDC mem = memory.get();
   const int rounds = 20;
   double viaCanvas = 0, viaDirect = 0;
   for (int r = 0; r < rounds; ++r) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/canvas_view_win.h"
+#include "tests/win/test_surface.h"
 
 namespace scribly {
 namespace {
@@ -18,39 +19,6 @@ struct SquarePainter : PagePainter {
     canvas.fillRect(Rect{100, 100, 110, 110}, 0x0000FF);  // a red square at page (100, 100)
   }
   Point scrollPosition() const override { return scroll; }
-};
-
-// A top-down 32-bit DIB the view paints into, read back pixel by pixel.
-struct Surface {
-  Surface(int w, int h) : w(w), h(h) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;  // top-down
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    dc = CreateCompatibleDC(nullptr);
-    bitmap = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits), nullptr, 0);
-    old = SelectObject(dc, bitmap);
-    RECT all = {0, 0, w, h};
-    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  }
-  ~Surface() {
-    SelectObject(dc, old);
-    DeleteObject(bitmap);
-    DeleteDC(dc);
-  }
-  COLORREF at(int x, int y) {
-    GdiFlush();
-    uint32_t v = bits[y * w + x];
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-  }
-  int w, h;
-  HDC dc;
-  HBITMAP bitmap;
-  HGDIOBJ old;
-  uint32_t* bits = nullptr;
 };
 
 class ViewTest : public ::testing::Test {
@@ -80,7 +48,7 @@ TEST_F(ViewTest, IsNamedViewWndAndFillsItsParent) {
 TEST_F(ViewTest, ScrollingShiftsWhatThePainterDraws) {
   painter_.scroll = Point{60, 90};
   Surface s(300, 400);
-  view_->paint(s.dc, RECT{0, 0, 300, 400});
+  view_->paint(s.dc(), RECT{0, 0, 300, 400});
   EXPECT_EQ(painter_.asked, (Rect{60, 90, 360, 490}));
   EXPECT_EQ(s.at(45, 15), RGB(255, 0, 0));  // page (105, 105)
   EXPECT_EQ(s.at(105, 105), RGB(255, 255, 255));

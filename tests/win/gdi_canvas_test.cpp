@@ -9,6 +9,7 @@
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 #include "objects/rect_object.h"
+#include "tests/win/test_surface.h"
 
 namespace scribly {
 namespace {
@@ -17,57 +18,6 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr COLORREF kRed = 0x0000FF;
 constexpr COLORREF kGreen = 0x00FF00;
-
-// A top-down 32-bit surface whose pixels can be read back as COLORREFs.
-class Surface {
- public:
-  Surface(int w, int h, COLORREF fill = kWhite) : w_(w), h_(h), dc_(nullptr) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    bitmap_ = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits_),
-                               nullptr, 0);
-    previous_ = SelectObject(dc_.get(), bitmap_);
-    for (int i = 0; i < w * h; ++i) bits_[i] = toPixel(fill);
-  }
-  ~Surface() {
-    SelectObject(dc_.get(), previous_);
-    DeleteObject(bitmap_);
-  }
-  HDC dc() const { return dc_.get(); }
-  COLORREF at(int x, int y) const {
-    const uint32_t p = bits_[y * w_ + x];
-    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
-  }
-  int count(COLORREF c, RECT r) const {
-    int n = 0;
-    for (int y = std::max(0L, r.top); y < std::min<LONG>(h_, r.bottom); ++y) {
-      for (int x = std::max(0L, r.left); x < std::min<LONG>(w_, r.right); ++x) n += at(x, y) == c;
-    }
-    return n;
-  }
-  int count(COLORREF c) const { return count(c, {0, 0, w_, h_}); }
-  // Pixels that differ between two surfaces of the same size.
-  int differences(const Surface& other) const {
-    int n = 0;
-    for (int i = 0; i < w_ * h_; ++i) n += (bits_[i] & 0xFFFFFF) != (other.bits_[i] & 0xFFFFFF);
-    return n;
-  }
-
- private:
-  static uint32_t toPixel(COLORREF c) {
-    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-  }
-  int w_, h_;
-  MemoryDc dc_;
-  HBITMAP bitmap_;
-  HGDIOBJ previous_;
-  uint32_t* bits_ = nullptr;
-};
 
 TEST(GdiCanvas, ArrowHeadCornersSitTenPixelsBackAndSixAside) {
   Surface s(200, 100);
@@ -181,41 +131,47 @@ TEST(GdiCanvas, HandlesOnlyWithHandlesAndADashedGreenOutlineWhenSelected) {
   EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
 }
 
-TEST(GdiCanvas, FontFacesThatDoNotConvertFallBack) {
+TEST(GdiCanvas, FontFacesConvertFromWholeCharactersOrFallBack) {
   FontRecord f;
   f.height = -12;
   f.setFace("\xff\xfe bad");
   LOGFONTW lf = logFontFrom(f);
   EXPECT_STREQ(lf.lfFaceName, L"MS Shell Dlg");
   EXPECT_EQ(lf.lfHeight, -12);
-  f.faceName.fill('a');  // no terminator: cut at 32 bytes, too long for a face
-  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
   f.setFace("Caf\xc3\xa9");
   EXPECT_STREQ(logFontFrom(f).lfFaceName, L"Caf\u00e9");
+  // A face longer than the record holds loses the character its last byte cuts.
+  f.setFace(std::string(30, 'x') + "\xc3\xa9z");
+  EXPECT_EQ(std::wstring(logFontFrom(f).lfFaceName), std::wstring(30, L'x'));
+  // A record without a terminator may end inside a character too.
+  const std::string unterminated = std::string(31, 'y') + "\xe4";
+  std::copy(unterminated.begin(), unterminated.end(), f.faceName.begin());
+  EXPECT_EQ(std::wstring(logFontFrom(f).lfFaceName), std::wstring(31, L'y'));
+  f.faceName.fill('a');  // 32 characters: too long for a face
+  EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
 }
 
 // A stand-in hand: white all round a black 9 x 7 block.
-HBITMAP makeHand(HDC dc) {
-  HBITMAP bmp = CreateCompatibleBitmap(dc, 19, 17);
+Bitmap makeHand(HDC dc) {
+  Bitmap bmp(CreateCompatibleBitmap(dc, 19, 17));
   MemoryDc mem(dc);
-  HGDIOBJ old = SelectObject(mem.get(), bmp);
+  ScopedSelect selected(mem.get(), bmp.get());
   RECT all{0, 0, 19, 17}, block{5, 5, 14, 12};
   FillRect(mem.get(), &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   FillRect(mem.get(), &block, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  SelectObject(mem.get(), old);
   return bmp;
 }
 
 TEST(GdiCanvas, HandSymbolBitmapIsTransparentWhereWhiteAndAnEmptyLabelShowsTheId) {
   Surface s(120, 60, kBlue);
   Surface reference(120, 60, kBlue);
-  HBITMAP hand = makeHand(s.dc());
+  Bitmap hand = makeHand(s.dc());
   FontRecord font;
   font.height = -12;
   font.setFace("Tahoma");
   HandSymbolObject marker(42, {0, 0});
   {
-    GdiCanvas canvas(s.dc(), hand);
+    GdiCanvas canvas(s.dc(), hand.get());
     marker.setColour(kRed);
     marker.setFont(font);
     marker.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({100, 40}));
@@ -241,7 +197,6 @@ TEST(GdiCanvas, HandSymbolBitmapIsTransparentWhereWhiteAndAnEmptyLabelShowsTheId
     marker.draw(&canvas, DrawMode::Selected, 0, true);
   }
   EXPECT_EQ(none.count(kBlue), 120 * 60);
-  DeleteObject(hand);
 }
 
 TEST(GdiCanvas, StateAndSelectionsAreRestoredAfterDrawing) {
@@ -266,7 +221,7 @@ TEST(GdiCanvas, StateAndSelectionsAreRestoredAfterDrawing) {
 
 TEST(GdiCanvas, NoGdiObjectLeaksAfterDrawingEveryKindInEveryModeAThousandTimes) {
   Surface s(200, 200);
-  HBITMAP hand = makeHand(s.dc());
+  Bitmap hand = makeHand(s.dc());
   GdiCanvas measurer(s.dc());
   ObjectFactory factory(&measurer);
   FontRecord font;
@@ -293,24 +248,22 @@ TEST(GdiCanvas, NoGdiObjectLeaksAfterDrawingEveryKindInEveryModeAThousandTimes) 
   ImageObject withPixels;
   withPixels.attachPixels(std::vector<uint8_t>(pictureBytes(8, 8), 77), 8, 8, {0, 0}, {60, 60});
   withPixels.setContrast(20);
-  const DWORD systemBefore = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  const GdiObjectStats before = gdiObjectStats();
-  for (int i = 0; i < 1000; ++i) {
-    GdiCanvas canvas(s.dc(), hand);
+  auto drawAll = [&] {
+    GdiCanvas canvas(s.dc(), hand.get());
     for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
       for (auto& o : objects) o->draw(&canvas, mode, kWhite, true);
       withPixels.draw(&canvas, mode, kWhite, true);
     }
-  }
+  };
+  drawAll();  // the system's own first-use objects are no leak
+  const long systemBefore = liveGdiObjects();
+  const GdiObjectStats before = gdiObjectStats();
+  for (int i = 0; i < 1000; ++i) drawAll();
   const GdiObjectStats after = gdiObjectStats();
   EXPECT_EQ(after.live, before.live);
   EXPECT_EQ(after.deferredDeletes, before.deferredDeletes);
-  // Where the system counts GDI objects (Windows; Wine answers 0), it agrees.
-  const DWORD systemAfter = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-  if (systemBefore != 0) {
-    EXPECT_EQ(systemAfter, systemBefore);
-  }
-  DeleteObject(hand);
+  // Also what the drawing code makes without an owner.
+  EXPECT_EQ(liveGdiObjects(), systemBefore);
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
 // The frame's side of the host contract: host data, privileges and commands
 // arrive as window messages, in call order, and every posted copy is freed.
-#include "frame/main_frame_win.h"
-
 #include <gtest/gtest.h>
 #include <scribly.h>
 
 #include <vector>
 
-#include "frame/frame_messages.h"
 #include "frame/host_channel_win.h"
+#include "frame/main_frame_win.h"
+#include "win/messages.h"
 
 namespace scribly {
 namespace {
@@ -38,8 +37,8 @@ void pump() {
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                              nullptr, nullptr, nullptr, nullptr);
+    parent_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
+                              nullptr, nullptr, nullptr);
     ASSERT_NE(parent_, nullptr);
     FrameSettings s;
     s.parent = parent_;

@@ -30,11 +30,10 @@ std::wstring tempFile(const wchar_t* name, const std::vector<uint8_t>& bytes) {
   wchar_t dir[MAX_PATH];
   GetTempPathW(MAX_PATH, dir);
   const std::wstring path = std::wstring(dir) + name;
-  HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
   if (!bytes.empty())
-    WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(f);
+    WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
   return path;
 }
 
@@ -86,15 +85,15 @@ TEST(PictureFiles, RenderedBitmapReadsBackAsTheSamePixels) {
   for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 17);
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(px, 3, 2, {100, 100}, {103, 102}));
-  GdiObject bitmap = renderToBitmap(img, GetDesktopWindow());
+  Bitmap bitmap = renderToBitmap(img, GetDesktopWindow());
   ASSERT_TRUE(bitmap);
   ImageObject back;
-  ASSERT_TRUE(attachFromBitmap(back, static_cast<HBITMAP>(bitmap.get()), {0, 0}));
+  ASSERT_TRUE(attachFromBitmap(back, bitmap.get(), {0, 0}));
   ASSERT_EQ(back.pictureWidth(), 3);
   for (int y = 0; y < 2; ++y) {
     for (int x = 0; x < 3; ++x) EXPECT_EQ(pixelAt(back, x, y), pixelAt(img, x, y)) << x << "," << y;
   }
-  EXPECT_FALSE(attachFromBitmap(back, static_cast<HBITMAP>(bitmap.get()), {0, 0}));
+  EXPECT_FALSE(attachFromBitmap(back, bitmap.get(), {0, 0}));
   ImageObject none;
   EXPECT_FALSE(attachFromBitmap(none, nullptr, {0, 0}));
 }
@@ -107,7 +106,7 @@ TEST(ObjectResources, TheModuleCarriesTheHandBitmapAndTheMoveCursor) {
   HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   if (!module) GTEST_SKIP() << "scribly.dll is not beside the tests";
   {
-    GdiObject hand = loadHandBitmap(module);
+    Bitmap hand = loadHandBitmap(module);
     ASSERT_TRUE(hand);
     BITMAP bm{};
     GetObjectW(hand.get(), sizeof bm, &bm);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "objects/text_edit_box_win.h"
+#include "win/messages.h"
 
 namespace scribly {
 namespace {
@@ -19,7 +20,7 @@ struct Commit {
 std::vector<Commit> commits;
 
 LRESULT CALLBACK parentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg == TextEditBox::kCommitMessage) {
+  if (msg == WM_PLUGIN_TEXT_COMMITTED) {
     HWND editor = reinterpret_cast<HWND>(wp);
     commits.push_back({editor, lp, TextEditBox::textOf(editor), IsWindow(editor) != FALSE});
     return 0;

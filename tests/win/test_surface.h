@@ -1,0 +1,82 @@
+#pragma once
+// What the Windows tests draw into and count with.
+#include <windows.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "win/dib.h"
+#include "win/handles.h"
+
+namespace scribly {
+
+// A top-down 32-bit surface whose pixels read back as COLORREFs.
+class Surface {
+ public:
+  Surface(int w, int h, COLORREF fill = RGB(255, 255, 255))
+      : w_(w), h_(h), dc_(nullptr), bitmap_(makeDib(w, h, bits_)), selected_(dc(), bitmap_.get()) {
+    for (int i = 0; i < w * h; ++i) bits_[i] = toPixel(fill);
+  }
+  HDC dc() const { return dc_.get(); }
+  COLORREF at(int x, int y) const {
+    GdiFlush();
+    const uint32_t p = bits_[y * w_ + x];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+  }
+  int count(COLORREF c, RECT r) const {
+    int n = 0;
+    for (int y = std::max(0L, r.top); y < std::min<LONG>(h_, r.bottom); ++y) {
+      for (int x = std::max(0L, r.left); x < std::min<LONG>(w_, r.right); ++x) n += at(x, y) == c;
+    }
+    return n;
+  }
+  int count(COLORREF c) const { return count(c, {0, 0, w_, h_}); }
+
+ private:
+  static HBITMAP makeDib(int w, int h, uint32_t*& bits) {
+    const BITMAPINFO info = dibInfo(w, h, 32, DibRows::TopDown);
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, reinterpret_cast<void**>(&bits),
+                            nullptr, 0);
+  }
+  static uint32_t toPixel(COLORREF c) {
+    return (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+  }
+  int w_, h_;
+  uint32_t* bits_ = nullptr;
+  MemoryDc dc_;
+  Bitmap bitmap_;
+  ScopedSelect selected_;
+};
+
+// GDI objects of this process, contexts included, as the system counts them.
+// Wine answers GetGuiResources with 0 but keeps the handle table the process
+// environment block points to; a used entry has a non-zero type.
+inline long liveGdiObjects() {
+  if (const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return n;
+  struct Entry {
+    uint64_t object;
+    uint32_t owner;
+    uint16_t unique;
+    uint8_t type;
+    uint8_t flags;
+    uint64_t user;
+  };
+  static_assert(sizeof(Entry) == 24);
+  constexpr size_t kTableOffset = 0xF8;  // GdiSharedHandleTable in the 64-bit block
+  constexpr int kEntries = 0x10000;
+  using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
+  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  PROCESS_BASIC_INFORMATION info{};
+  if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr))
+    return -1;
+  const auto* peb = reinterpret_cast<const uint8_t*>(info.PebBaseAddress);
+  const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffset);
+  if (!table) return -1;
+  long n = 0;
+  for (int i = 0; i < kEntries; ++i) n += table[i].type != 0;
+  return n;
+}
+
+}  // namespace scribly
