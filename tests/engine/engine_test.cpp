@@ -1,0 +1,408 @@
+// uiengine.dll driven from outside as the plug-in drives it: loaded by full
+// path, the SkinManager created through COM after regsvr32, windows built from
+// skin text, and real window messages sent to the controls.
+#include <gtest/gtest.h>
+#include <objbase.h>
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "skin/attribute_values.h"
+#include "skin/skin_document.h"
+#include "skin/skin_layout.h"
+#include "uiengine/ui_engine_win.h"
+
+namespace scribly {
+namespace {
+
+std::wstring besideSelf(const wchar_t* file) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.rfind(L'\\') + 1) + file;
+}
+
+DWORD runProcess(std::wstring commandLine) {
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return ~0u;
+  WaitForSingleObject(pi.hProcess, 120000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+std::string narrow(const std::wstring& wide) {
+  char text[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
+  return text;
+}
+
+GUID guidOf(const EngineId& id) {
+  GUID guid;
+  std::memcpy(&guid, &id, sizeof guid);
+  return guid;
+}
+
+SkinManager* g_manager = nullptr;
+
+intptr_t __stdcall currentObject() {
+  SkinControl* control = nullptr;
+  g_manager->getObject(kCurrentControlVariable, &control);
+  return reinterpret_cast<intptr_t>(control);
+}
+
+intptr_t __stdcall currentWindow() {
+  SkinControl* control = nullptr;
+  g_manager->getObject(kCurrentWindowVariable, &control);
+  return reinterpret_cast<intptr_t>(control);
+}
+
+// The program side, as the skin bridge is: "onclick" raised from the click
+// message with the control and its window made current; every named command
+// written down.
+class RecordingOwner final : public SkinControlOwner {
+ public:
+  struct Command {
+    SkinControl* source;
+    std::string name, argument;
+  };
+
+  LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM, LPARAM,
+                                     BOOL* handled) override {
+    if (message == 0xC09) {
+      ++clicks;
+      g_manager->setObject(kCurrentControlVariable, control);
+      g_manager->setObject(kCurrentWindowVariable, window);
+      char name[64] = {};
+      control->sendMessage(0xC07, reinterpret_cast<WPARAM>(name), sizeof name);
+      const std::string function = std::string("on_") + name;
+      engine->callFunction(function.c_str(), 0, nullptr);
+      *handled = TRUE;
+    }
+    return 0;
+  }
+  LRESULT __stdcall onNamedCommand(SkinControl* control, const char* name,
+                                   const char* argument) override {
+    commands.push_back({control, name, argument});
+    return 7;
+  }
+
+  ScriptEngine* engine = nullptr;
+  SkinControl* window = nullptr;
+  int clicks = 0;
+  std::vector<Command> commands;
+};
+
+class EngineTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Loaded as the plug-in loads it, by full path, and kept for the run.
+    module_ = LoadLibraryW(besideSelf(L"uiengine.dll").c_str());
+    ASSERT_NE(module_, nullptr);
+    auto get = reinterpret_cast<GetUIEngineFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module_, kGetUIEngineName)));
+    ASSERT_NE(get, nullptr);
+    engine_ = get();
+    ASSERT_EQ(runProcess(L"regsvr32.exe /s \"" + besideSelf(L"uiengine.dll") + L"\""), 0u);
+    ASSERT_EQ(CoCreateInstance(kSkinManagerClassId, nullptr, kSkinManagerContext,
+                               kSkinManagerInterfaceId, reinterpret_cast<void**>(&g_manager)),
+              S_OK);
+    engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
+    engine_->registerNative(currentWindow, "GetCurWnd", 0, kScriptIntegerType, 0, 0);
+  }
+  static void TearDownTestSuite() {
+    if (g_manager) g_manager->Release();
+    g_manager = nullptr;
+  }
+
+  void TearDown() override {
+    if (window_) DestroyWindow(window_->window());
+  }
+
+  // Builds a window element of `skin` the way the skin loader does.
+  SkinControl* build(const std::string& skin, const char* windowName) {
+    EXPECT_TRUE(document_.loadText(skin, "test.xml", nullptr));
+    ControlIds ids(1);
+    auto description = describeWindow(document_.findWindow("window", windowName), ids);
+    EXPECT_TRUE(description.has_value());
+    if (!description) return nullptr;
+    description_ = std::move(*description);
+    owner_.engine = engine_;
+    window_ = create(description_, nullptr);
+    owner_.window = window_;
+    return window_;
+  }
+
+  SkinControl* create(const ControlDescription& d, HWND parent) {
+    const RECT rect = {d.rect.x, d.rect.y, d.rect.x + d.rect.width, d.rect.y + d.rect.height};
+    SkinControl* control = nullptr;
+    EXPECT_EQ(g_manager->createControl(guidOf(engineClassId(*d.type)),
+                                       guidOf(engineInterfaceId(*d.type)), d.caption.c_str(),
+                                       d.style, d.exStyle, &rect, parent, &owner_, &control),
+              S_OK)
+        << d.name;
+    if (!control) return nullptr;
+    control->setName(d.name.c_str());
+    if (d.id) SetWindowLongPtrW(control->window(), GWLP_ID, d.id);
+    for (const SkinMessage& m : d.messages)
+      control->sendMessage(m.code, m.wParam,
+                           m.text ? reinterpret_cast<LPARAM>(m.text->c_str()) : m.lParam);
+    for (const ControlDescription& child : d.children) create(child, control->window());
+    return control;
+  }
+
+  // Asks every window below `root`, and the root, for its name.
+  static HWND byName(HWND root, const char* name) {
+    struct Search {
+      const char* name;
+      HWND found;
+    } search{name, nullptr};
+    auto matches = [](HWND w, LPARAM p) {
+      auto* s = reinterpret_cast<Search*>(p);
+      char buffer[64] = {};
+      if (SendMessageW(w, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer) == 0 &&
+          std::strcmp(buffer, s->name) == 0) {
+        s->found = w;
+        return FALSE;
+      }
+      return TRUE;
+    };
+    if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
+    EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  static void pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+  }
+
+  std::string log() {
+    std::string text(engine_->copyLog(nullptr, 0) + 1, '\0');
+    engine_->copyLog(text.data(), text.size());
+    text.resize(std::strlen(text.c_str()));
+    return text;
+  }
+
+  static inline HMODULE module_ = nullptr;
+  static inline ScriptEngine* engine_ = nullptr;
+  SkinDocument document_;
+  ControlDescription description_;
+  RecordingOwner owner_;
+  SkinControl* window_ = nullptr;
+};
+
+constexpr char kPanelSkin[] = R"(<skin><skins>
+<window name="test panel" style_add="WS_VISIBLE" width="420" height="300" caption="Panel" minwidth="200" minheight="150">
+  <button name="pen" x="8" y="8" width="40" height="40" tip="Pen"/>
+  <button name="hidden" style_remove="WS_VISIBLE" x="50" y="8" width="40" height="40"/>
+  <static name="label" caption="Width" x="8" y="60" width="80" height="20" color="200,0,0"/>
+  <edit name="title" id="321" x="8" y="90" width="120" height="22" max_len="5"/>
+  <check name="grid" caption="Grid" checked x="8" y="120" width="80" height="20"/>
+  <radio name="solid" caption="Solid" x="100" y="120" width="80" height="20"/>
+  <image name="logo" x="200" y="8" width="32" height="32"/>
+  <trackbar name="size" x="8" y="150" width="150" height="30" range_min="1" range_max="20" pos="4"/>
+  <combobox name="fonts" x="8" y="190" width="150" height="24" dropdown_height="120"/>
+  <panel name="tool panel" x="200" y="60" width="200" height="200">
+    <button name="deep" x="4" y="4" width="40" height="40"/>
+  </panel>
+</window>
+</skins></skin>)";
+
+TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  const HWND root = window->window();
+  struct Expected {
+    const char* name;
+    const wchar_t* windowClass;
+  };
+  for (const Expected& e : {Expected{"pen", L"ScriblySkinControl"},
+                            {"label", L"Static"},
+                            {"title", L"Edit"},
+                            {"grid", L"Button"},
+                            {"solid", L"Button"},
+                            {"logo", L"ScriblySkinControl"},
+                            {"size", L"msctls_trackbar32"},
+                            {"fonts", L"ComboBox"},
+                            {"deep", L"ScriblySkinControl"}}) {
+    HWND w = byName(root, e.name);
+    ASSERT_NE(w, nullptr) << e.name;
+    wchar_t windowClass[64] = {};
+    GetClassNameW(w, windowClass, 64);
+    EXPECT_EQ(_wcsicmp(windowClass, e.windowClass), 0) << e.name;
+    const ControlDescription* d = findControl(description_, e.name);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
+    // The standard controls keep their own bits below the window-style word,
+    // and the combo box draws its own edge instead of WS_BORDER.
+    const DWORD mask = std::string_view(e.name) == "fonts" ? 0xFF7F0000 : 0xFFFF0000;
+    EXPECT_EQ(style & mask, d->style & mask) << e.name;
+    EXPECT_TRUE(IsWindowVisible(w)) << e.name;
+  }
+  EXPECT_FALSE(IsWindowVisible(byName(root, "hidden")));
+  EXPECT_EQ(GetDlgCtrlID(byName(root, "title")), 321);
+  const int randomId = GetDlgCtrlID(byName(root, "pen"));
+  EXPECT_GE(randomId, kFirstRandomControlId);
+  EXPECT_LE(randomId, kLastRandomControlId);
+
+  // The attributes took effect on the real controls.
+  EXPECT_EQ(SendMessageW(byName(root, "grid"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(byName(root, "size"), TBM_GETRANGEMAX, 0, 0), 20);
+  EXPECT_EQ(SendMessageW(byName(root, "size"), TBM_GETPOS, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(byName(root, "title"), EM_GETLIMITTEXT, 0, 0), 5);
+  SetWindowPos(root, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);
+  RECT r;
+  GetWindowRect(root, &r);
+  EXPECT_GE(r.right - r.left, 200);
+  EXPECT_GE(r.bottom - r.top, 150);
+
+  // The name message: a short buffer learns the size it needs.
+  char small[3] = {};
+  EXPECT_EQ(SendMessageW(byName(root, "title"), 0xC07, reinterpret_cast<WPARAM>(small), 3), 6);
+  EXPECT_EQ(byName(root, "tool panel"), GetParent(byName(root, "deep")));
+  EXPECT_EQ(byName(root, "nothing"), nullptr);
+}
+
+TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurrent) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  engine_->runScript(R"(
+    function on_pen()
+      ui.command("clicked", tostring(GetCurObj()))
+      ui.command("window", tostring(GetCurWnd()))
+      ui.check(GetCurObj(), true)
+      ui.show(ui.find(GetCurWnd(), "hidden"), true)
+      ui.text(ui.find(GetCurWnd(), "title"), "Größe")
+    end
+    function on_grid() ui.command("grid", ui.check(GetCurObj())) end)");
+  const HWND root = window->window();
+  const HWND pen = byName(root, "pen");
+  const LPARAM inside = MAKELPARAM(10, 10);
+  SendMessageW(pen, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  SendMessageW(pen, WM_LBUTTONUP, 0, inside);
+  pump();
+
+  ASSERT_EQ(owner_.commands.size(), 2u) << log();
+  auto* button = reinterpret_cast<SkinControl*>(std::stoll(owner_.commands[0].argument));
+  EXPECT_EQ(owner_.commands[0].name, "clicked");
+  EXPECT_EQ(button->window(), pen);
+  EXPECT_EQ(SendMessageW(pen, 0xC08, 0, 0), reinterpret_cast<LRESULT>(&owner_));
+  EXPECT_EQ(owner_.commands[1].argument, std::to_string(reinterpret_cast<intptr_t>(window)));
+  EXPECT_EQ(owner_.commands[0].source, button);
+  EXPECT_EQ(SendMessageW(pen, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(IsWindowVisible(byName(root, "hidden")));
+  wchar_t title[16] = {};
+  GetWindowTextW(byName(root, "title"), title, 16);
+  EXPECT_STREQ(title, L"Gr\u00f6\u00dfe");
+
+  // A press that ends outside the button is no click.
+  SendMessageW(pen, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  SendMessageW(pen, WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+  EXPECT_EQ(owner_.clicks, 1);
+
+  // A standard check box clicks through its parent, and its state has changed
+  // by the time the script runs.
+  SendMessageW(byName(root, "grid"), BM_CLICK, 0, 0);
+  pump();
+  ASSERT_EQ(owner_.commands.size(), 3u) << log();
+  EXPECT_EQ(owner_.commands[2].name, "grid");
+  EXPECT_EQ(owner_.commands[2].argument, "0");
+}
+
+TEST_F(EngineTest, AScriptErrorIsLoggedAndTheEngineGoesOn) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  engine_->runScript("function on_pen() error('pen is broken') end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  EXPECT_NE(log().find("pen is broken"), std::string::npos);
+  engine_->runScript("this is not lua");
+  engine_->callFunction("no_such_function", 0, nullptr);
+  // Numbers that are no live control reach nothing.
+  engine_->runScript("ui.show(12345, false) ui.text(0, 'x')");
+
+  engine_->runScript("function on_pen() ui.command('fine', 'yes') end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  ASSERT_EQ(owner_.commands.size(), 1u);
+  EXPECT_EQ(owner_.commands[0].argument, "yes");
+
+  // After finish the scripts start afresh, with the engine's functions.
+  engine_->finish();
+  engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
+  engine_->runScript("function on_pen() ui.command('again', tostring(GetCurObj() ~= 0)) end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  ASSERT_EQ(owner_.commands.size(), 2u) << log();
+  EXPECT_EQ(owner_.commands[1].argument, "true");
+}
+
+TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::string path = narrow(folder) + "engine_test_lang.xml";
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << "\xEF\xBB\xBF<language name=\"Deutsch\">"
+            "<text key=\"Scribly_MessageBox_Title\">Tafel \xE2\x80\x93 \xC3\x9C"
+            "bersicht</text>"
+            "</language>";
+  }
+  ASSERT_EQ(g_manager->loadLanguageFile(path.c_str()), S_OK);
+  char text[512];
+  std::memset(text, 'X', sizeof text);
+  DWORD size = sizeof text;
+  ASSERT_EQ(g_manager->getText("Scribly_MessageBox_Title", text, &size), S_OK);
+  EXPECT_STREQ(text,
+               "Tafel \xE2\x80\x93 \xC3\x9C"
+               "bersicht");
+  EXPECT_EQ(size, std::strlen(text));
+  // Eight bytes would split the dash: the text stops before it.
+  size = 8;
+  ASSERT_EQ(g_manager->getText("Scribly_MessageBox_Title", text, &size), S_OK);
+  EXPECT_STREQ(text, "Tafel ");
+  size = sizeof text;
+  EXPECT_EQ(g_manager->getText("Scribly_Missing", text, &size), S_FALSE);
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(EngineTest, RegistrationNamesThisFileAndUnregisteringRemovesIt) {
+  wchar_t clsid[40] = {};
+  StringFromGUID2(kSkinManagerClassId, clsid, 40);
+  const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
+  wchar_t value[MAX_PATH] = {};
+  LONG size = sizeof value;
+  ASSERT_EQ(RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(_wcsicmp(value, besideSelf(L"uiengine.dll").c_str()), 0);
+  const std::wstring dll = L"\"" + besideSelf(L"uiengine.dll") + L"\"";
+  ASSERT_EQ(runProcess(L"regsvr32.exe /s /u " + dll), 0u);
+  SkinManager* other = nullptr;
+  EXPECT_NE(CoCreateInstance(kSkinManagerClassId, nullptr, kSkinManagerContext,
+                             kSkinManagerInterfaceId, reinterpret_cast<void**>(&other)),
+            S_OK);
+  ASSERT_EQ(runProcess(L"regsvr32.exe /s " + dll), 0u);
+}
+
+}  // namespace
+}  // namespace scribly
+
+int main(int argc, char** argv) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}
