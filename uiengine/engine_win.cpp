@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "uiengine/control_win.h"
+#include "uiengine/menu_win.h"
 #include "win/text.h"
 
 namespace scribly {
@@ -170,6 +171,20 @@ Control* Engine::control(int64_t address) const {
   for (const auto& [window, control] : controls_)
     if (addressOf(control.get()) == address && !control->dead_) return control.get();
   return nullptr;
+}
+
+Menu* Engine::createMenu(std::string_view markup, HWND window) {
+  auto menu = std::make_unique<Menu>(*this, window);
+  if (!menu->build(markup)) {
+    log("no menu in the text given");
+    return nullptr;
+  }
+  menus_.push_back(std::move(menu));
+  return menus_.back().get();
+}
+
+void Engine::releaseMenu(Menu* menu) {
+  std::erase_if(menus_, [menu](const std::unique_ptr<Menu>& held) { return held.get() == menu; });
 }
 
 void Engine::forget(HWND window) {

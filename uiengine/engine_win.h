@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "skin/language_texts.h"
 #include "uiengine/script_interpreter.h"
@@ -15,6 +16,7 @@
 namespace scribly {
 
 class Control;
+class Menu;
 
 class Engine {
  public:
@@ -46,6 +48,10 @@ class Engine {
   void forget(HWND window);
   bool hasControls() const { return !controls_.empty(); }
 
+  // A menu for `window` from a skin menu element's text; null when it is none.
+  Menu* createMenu(std::string_view markup, HWND window);
+  void releaseMenu(Menu* menu);
+
  private:
   Engine();
   void installScriptApi();
@@ -57,6 +63,7 @@ class Engine {
   LanguageTexts texts_;
   std::string skinFolder_;
   std::map<HWND, std::unique_ptr<Control>> controls_;
+  std::vector<std::unique_ptr<Menu>> menus_;
 };
 
 }  // namespace scribly

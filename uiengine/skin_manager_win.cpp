@@ -10,6 +10,7 @@
 
 #include "uiengine/control_win.h"
 #include "uiengine/engine_win.h"
+#include "uiengine/menu_win.h"
 
 namespace scribly {
 namespace {
@@ -75,6 +76,15 @@ class SkinManagerObject final : public SkinManager {
     const bool found = engine().texts().copyText(key, buffer, &bytes);
     *size = static_cast<DWORD>(bytes);
     return found ? S_OK : S_FALSE;
+  }
+
+  HRESULT __stdcall createMenu(const char* markup, SkinControl* window, SkinMenu** menu) override {
+    if (!menu) return S_FALSE;
+    *menu = nullptr;
+    Control* control = window ? engine().control(reinterpret_cast<int64_t>(window)) : nullptr;
+    if (!markup || !control) return S_FALSE;
+    *menu = engine().createMenu(markup, control->window());
+    return *menu ? S_OK : S_FALSE;
   }
 
   SkinManagerObject() { ++g_locks; }

@@ -103,6 +103,21 @@ class SkinControl {
   ~SkinControl() = default;
 };
 
+// A pop-up menu built from a skin menu element. The chosen item arrives at
+// the owner of its window as the named command (menu name, item name).
+class SkinMenu {
+ public:
+  // Shows the menu at a screen point and returns when it closes.
+  virtual void __stdcall popup(int x, int y) = 0;  // 0
+  // Items count in menu order, separators and sub-menus not included.
+  virtual void __stdcall enableItem(int index, BOOL enabled) = 0;  // 1
+  virtual HMENU __stdcall handle() = 0;                            // 2
+  virtual void __stdcall release() = 0;                            // 3
+
+ protected:
+  ~SkinMenu() = default;
+};
+
 // The SkinManager: slots 0 to 2 are IUnknown's.
 class SkinManager : public IUnknown {
  public:
@@ -125,6 +140,13 @@ class SkinManager : public IUnknown {
   // bytes going in, the bytes written (without the terminator) coming out.
   // S_FALSE when the key is missing (its name is written then).
   virtual HRESULT __stdcall getText(const char* key, char* buffer, DWORD* size) = 0;  // 12
+  // Beyond the slots the plug-in relies on. A menu from the text of a skin
+  // menu element (<menu name="..."><item name="copy" caption="Copy"/>
+  // <separator/><menu caption="More">...</menu></menu>; "disabled" and
+  // "checked" are bare attributes of an item) for `window`; S_FALSE and null
+  // when the text is no menu.
+  virtual HRESULT __stdcall createMenu(const char* markup, SkinControl* window,
+                                       SkinMenu** menu) = 0;  // 13
 };
 
 inline constexpr char kCurrentControlVariable[] = "current wnd";

@@ -277,6 +277,22 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   EXPECT_EQ(SendMessageW(byName(root, "title"), 0xC07, reinterpret_cast<WPARAM>(small), 3), 6);
   EXPECT_EQ(byName(root, "tool panel"), GetParent(byName(root, "deep")));
   EXPECT_EQ(byName(root, "nothing"), nullptr);
+
+  // The window's tooltip knows the one control with a tip.
+  HWND tooltip = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM out) {
+        wchar_t windowClass[64] = {};
+        GetClassNameW(w, windowClass, 64);
+        if (_wcsicmp(windowClass, TOOLTIPS_CLASSW) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(out) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&tooltip));
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(byName(tooltip, "_vdtooltip"), tooltip);
+  EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurrent) {
@@ -348,6 +364,41 @@ TEST_F(EngineTest, AScriptErrorIsLoggedAndTheEngineGoesOn) {
   SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
   ASSERT_EQ(owner_.commands.size(), 2u) << log();
   EXPECT_EQ(owner_.commands[1].argument, "true");
+}
+
+TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  SkinMenu* menu = nullptr;
+  ASSERT_EQ(g_manager->createMenu(R"(<menu name="contents menu">
+      <item name="rename" caption="Rename"/><separator/>
+      <menu caption="More"><item name="deep" caption="Deep"/></menu>
+      <item name="delete" caption="Delete"/><item name="refresh" caption="Refresh"/></menu>)",
+                                  window, &menu),
+            S_OK);
+  ASSERT_NE(menu, nullptr);
+  // Indexes count the items: 1 is "delete", after the separator and sub-menu.
+  menu->enableItem(1, FALSE);
+  menu->enableItem(9, FALSE);
+  EXPECT_TRUE(GetMenuState(menu->handle(), 3, MF_BYPOSITION) & MF_GRAYED);
+  EXPECT_FALSE(GetMenuState(menu->handle(), 4, MF_BYPOSITION) & MF_GRAYED);
+
+  // The keys a hand would press, queued before the menu opens; a timer ends
+  // the menu should they never arrive.
+  const HWND root = window->window();
+  PostMessageW(root, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(root, WM_KEYDOWN, VK_RETURN, 0);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  menu->popup(100, 100);
+  KillTimer(nullptr, timer);
+  ASSERT_EQ(owner_.commands.size(), 1u);
+  EXPECT_EQ(owner_.commands[0].name, "contents menu");
+  EXPECT_EQ(owner_.commands[0].argument, "rename");
+  EXPECT_EQ(owner_.commands[0].source, window);
+  menu->release();
+
+  EXPECT_EQ(g_manager->createMenu("<item/>", window, &menu), S_FALSE);
+  EXPECT_EQ(menu, nullptr);
 }
 
 TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
