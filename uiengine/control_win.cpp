@@ -9,6 +9,7 @@
 #include "skin/language_texts.h"
 #include "skin/skin_layout.h"
 #include "uiengine/engine_win.h"
+#include "uiengine/item_markup.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -169,6 +170,8 @@ bool Control::createWindow(const char* caption, DWORD style, DWORD exStyle, cons
   const std::wstring text = toWide(caption ? caption : "");
   const wchar_t* standard = standardClass(kind_);
   if (kind_ == ControlKind::Tooltip) style |= TTS_ALWAYSTIP | TTS_NOPREFIX;
+  // Trees open and close their items and take new labels from the user.
+  if (kind_ == ControlKind::Tree) style |= TVS_HASBUTTONS | TVS_EDITLABELS | TVS_SHOWSELALWAYS;
   // Child windows carry their id in the menu parameter; the loader sets the
   // real one afterwards with SetWindowLongPtr.
   HWND created =
@@ -323,6 +326,18 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
                           lParam ? style | TVS_HASLINES : style & ~TVS_HASLINES);
       }
       return 0;
+    case kTreeSetPictureFolder:
+    case kTreeInsertItem:
+    case kTreeGetItemMarkup:
+    case kTreeSetItemMarkup:
+      if (kind_ == ControlKind::Tree) return treeMessage(message, wParam, lParam);
+      return 0;
+    case WM_NOTIFY:
+      if (auto* header = reinterpret_cast<NMHDR*>(lParam)) {
+        Control* child = engine_.control(header->hwndFrom);
+        if (child && child->kind_ == ControlKind::Tree) return child->treeNotification(header);
+      }
+      break;
     case kEngineIconPosition:
       iconPosition_ = {static_cast<LONG>(wParam), static_cast<LONG>(lParam)};
       InvalidateRect(window_, nullptr, TRUE);
@@ -452,6 +467,139 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       return callDefault(message, wParam, lParam);
   }
+}
+
+LRESULT Control::treeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* item = reinterpret_cast<HTREEITEM>(wParam);
+  switch (message) {
+    case kTreeSetPictureFolder:
+      if (lParam) loadTreePictures(reinterpret_cast<const char*>(lParam));
+      return 0;
+    case kTreeInsertItem: {
+      const auto* spec = reinterpret_cast<const TreeItemSpec*>(lParam);
+      if (!spec || !spec->markup) return 0;
+      const ItemMarkup markup = parseItemMarkup(spec->markup);
+      std::wstring name = toWide(markup.name);
+      TVINSERTSTRUCTW insert = {};
+      insert.hParent = item ? item : TVI_ROOT;
+      insert.hInsertAfter = spec->after ? spec->after : TVI_LAST;
+      insert.item.mask = TVIF_TEXT | TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_PARAM;
+      insert.item.pszText = name.data();
+      insert.item.iImage = spec->image;
+      insert.item.iSelectedImage = spec->selectedImage;
+      insert.item.lParam = spec->data;
+      auto* made = reinterpret_cast<HTREEITEM>(
+          callDefault(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
+      if (made) {
+        markups_[made] = std::string(spec->markup).substr(0, kMaxItemMarkupBytes);
+        if (markup.colour != kNoColourValue) itemColours_[made] = rgbOf(markup.colour);
+      }
+      return reinterpret_cast<LRESULT>(made);
+    }
+    case kTreeGetItemMarkup: {
+      auto it = markups_.find(item);
+      const auto* text = reinterpret_cast<const TreeText*>(lParam);
+      if (it == markups_.end() || !text) return 0;
+      if (text->buffer && text->size > 0) {
+        const std::string_view cut = cutUtf8(it->second, text->size - 1);
+        std::memcpy(text->buffer, cut.data(), cut.size());
+        text->buffer[cut.size()] = '\0';
+      }
+      return static_cast<LRESULT>(it->second.size());
+    }
+    case kTreeSetItemMarkup: {
+      if (!lParam || markups_.find(item) == markups_.end()) return 0;
+      const std::string markup =
+          std::string(reinterpret_cast<const char*>(lParam)).substr(0, kMaxItemMarkupBytes);
+      const ItemMarkup parsed = parseItemMarkup(markup);
+      std::wstring name = toWide(parsed.name);
+      TVITEMW change = {};
+      change.mask = TVIF_TEXT;
+      change.hItem = item;
+      change.pszText = name.data();
+      callDefault(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
+      markups_[item] = markup;
+      if (parsed.colour != kNoColourValue)
+        itemColours_[item] = rgbOf(parsed.colour);
+      else
+        itemColours_.erase(item);
+      InvalidateRect(window_, nullptr, TRUE);
+      return 1;
+    }
+    default:
+      return 0;
+  }
+}
+
+LRESULT Control::treeNotification(NMHDR* header) {
+  switch (header->code) {
+    case NM_CUSTOMDRAW: {
+      auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(header);
+      if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+      if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
+        auto it = itemColours_.find(reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec));
+        if (it != itemColours_.end() && !(draw->nmcd.uItemState & CDIS_SELECTED))
+          draw->clrText = it->second;
+      }
+      return CDRF_DODEFAULT;
+    }
+    case NM_CLICK:
+    case NM_RCLICK: {
+      // The item under the pointer becomes current before the owner hears.
+      TVHITTESTINFO hit = {};
+      GetCursorPos(&hit.pt);
+      ScreenToClient(window_, &hit.pt);
+      auto* item = reinterpret_cast<HTREEITEM>(
+          SendMessageW(window_, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+      if (item) SendMessageW(window_, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+      SendMessageW(window_, kTreeNotify, 1,
+                   header->code == NM_CLICK ? kTreeClick : kTreeRightClick);
+      return header->code == NM_RCLICK ? 1 : 0;
+    }
+    case TVN_BEGINLABELEDITW:
+      editedItem_ = reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem;
+      return FALSE;
+    case TVN_ENDLABELEDITW: {
+      auto* edit = reinterpret_cast<NMTVDISPINFOW*>(header);
+      // The tree may end one edit twice (the edit box losing the focus as it
+      // goes): the owner hears of it once.
+      const bool first = edit->item.hItem == editedItem_;
+      editedItem_ = nullptr;
+      if (!edit->item.pszText || !first) return edit->item.pszText != nullptr;
+      auto it = markups_.find(edit->item.hItem);
+      if (it != markups_.end())
+        it->second = renameItemMarkup(it->second, fromWide(edit->item.pszText));
+      // The new label is in place once this returns TRUE; the owner hears after.
+      PostMessageW(window_, kTreeNotify, 1, kTreeLabelEdited);
+      return TRUE;
+    }
+    case TVN_DELETEITEMW: {
+      const auto* removed = reinterpret_cast<NMTREEVIEWW*>(header);
+      markups_.erase(removed->itemOld.hItem);
+      itemColours_.erase(removed->itemOld.hItem);
+      return 0;
+    }
+    default:
+      return 0;
+  }
+}
+
+void Control::loadTreePictures(const char* folder) {
+  constexpr int kSide = 16, kMaxPictures = 100;
+  treePictures_.reset(ImageList_Create(kSide, kSide, ILC_COLOR32 | ILC_MASK, kMaxPictures, 0));
+  if (!treePictures_) return;
+  const std::wstring base = toWide(folder, kCodePageSystem) + L"\\";
+  WindowDc screen(nullptr);
+  for (int n = 0; n < kMaxPictures; ++n) {
+    const std::wstring path = base + std::to_wstring(n) + L".bmp";
+    Bitmap picture(static_cast<HBITMAP>(
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, kSide, kSide, LR_LOADFROMFILE)));
+    // Missing numbers keep their place with an empty picture.
+    if (!picture) picture.reset(CreateCompatibleBitmap(screen.get(), kSide, kSide));
+    ImageList_AddMasked(treePictures_.get(), picture.get(), RGB(255, 0, 255));
+  }
+  SendMessageW(window_, TVM_SETIMAGELIST, TVSIL_NORMAL,
+               reinterpret_cast<LPARAM>(treePictures_.get()));
 }
 
 void Control::click() {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "skin/control_types.h"
@@ -44,6 +45,12 @@ struct CursorTraits {
   static HCURSOR invalid() { return nullptr; }
   static void adopted(HCURSOR) {}
   static void close(HCURSOR h) { DestroyCursor(h); }
+};
+struct ImageListTraits {
+  using Handle = HIMAGELIST;
+  static HIMAGELIST invalid() { return nullptr; }
+  static void adopted(HIMAGELIST) {}
+  static void close(HIMAGELIST h) { ImageList_Destroy(h); }
 };
 struct IconTraits {
   using Handle = HICON;
@@ -103,6 +110,10 @@ class Control final : public SkinControl {
   HBRUSH colourBrush(HDC dc);
   COLORREF backgroundColour() const;
   bool transparentAt(POINT client) const;
+  // Trees: their own messages, and the notifications their parent passes on.
+  LRESULT treeMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT treeNotification(NMHDR* header);
+  void loadTreePictures(const char* folder);
 
   Engine& engine_;
   const ControlType& type_;
@@ -135,6 +146,10 @@ class Control final : public SkinControl {
   HWND tooltip_ = nullptr;  // windows: the tooltip that shows their controls' tips
   bool checked_ = false, pressed_ = false, hover_ = false;
   int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
+  std::map<HTREEITEM, std::string> markups_;
+  std::map<HTREEITEM, COLORREF> itemColours_;
+  UniqueHandle<detail::ImageListTraits> treePictures_;
+  HTREEITEM editedItem_ = nullptr;
 
   static constexpr uint32_t kNoColourValue = 0xFFFFFFFF;
 

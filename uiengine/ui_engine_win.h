@@ -6,7 +6,10 @@
 // virtual functions below is fixed; reserved slots stay where they are.
 // Texts crossing these calls are UTF-8, paths 8-bit in the system code page.
 #include <objbase.h>
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <cstdint>
 
@@ -60,6 +63,37 @@ using GetUIEngineFunction = ScriptEngine*(__stdcall*)();
 inline constexpr char kGetUIEngineName[] = "GetUIEngine";
 
 class SkinControl;
+
+// The tree controls' own messages (vdtree and the other tree types). Items
+// carry markup texts (<text><font size="10" color="0,0,255">name</font>
+// </text>), shown as the name in that colour; images, item data, expanding,
+// hit testing and label editing are the standard tree-view messages.
+struct TreeItemSpec {
+  const char* markup;  // UTF-8
+  int image;           // numbers of the pictures in the picture folder
+  int selectedImage;
+  LPARAM data;
+  HTREEITEM after;  // TVI_LAST when null
+};
+struct TreeText {
+  char* buffer;
+  size_t size;
+};
+enum : UINT {
+  // To the tree's owner: wParam 1, lParam the kind below; the item is the
+  // tree's current item.
+  kTreeNotify = 0xD0A,
+  // lParam the folder (8-bit) whose "<n>.bmp" files are image n.
+  kTreeSetPictureFolder = 0xD40,
+  // wParam the parent item (null: top level), lParam a TreeItemSpec; returns
+  // the new HTREEITEM.
+  kTreeInsertItem = 0xD41,
+  // wParam the item, lParam a TreeText; copies the markup, returns its length.
+  kTreeGetItemMarkup = 0xD42,
+  // wParam the item, lParam the new markup.
+  kTreeSetItemMarkup = 0xD43,
+};
+enum : LPARAM { kTreeClick = 1, kTreeRightClick = 2, kTreeLabelEdited = 3 };
 
 // The program side of a control: every message the control's window gets is
 // offered here first; `*handled` set means the engine does nothing more and

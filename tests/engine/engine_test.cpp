@@ -80,8 +80,9 @@ class RecordingOwner final : public SkinControlOwner {
     std::string name, argument;
   };
 
-  LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM, LPARAM,
-                                     BOOL* handled) override {
+  LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM wParam,
+                                     LPARAM lParam, BOOL* handled) override {
+    if (message == kTreeNotify && wParam == 1) treeNotes.push_back(lParam);
     if (message == 0xC09) {
       ++clicks;
       g_manager->setObject(kCurrentControlVariable, control);
@@ -104,6 +105,7 @@ class RecordingOwner final : public SkinControlOwner {
   SkinControl* window = nullptr;
   int clicks = 0;
   std::vector<Command> commands;
+  std::vector<LPARAM> treeNotes;
 };
 
 class EngineTest : public testing::Test {
@@ -399,6 +401,83 @@ TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {
 
   EXPECT_EQ(g_manager->createMenu("<item/>", window, &menu), S_FALSE);
   EXPECT_EQ(menu, nullptr);
+}
+
+TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
+  SkinControl* window = build(R"(<skin><skins>
+    <window name="tree panel" style_add="WS_VISIBLE" x="0" y="0" width="300" height="300">
+      <vdtree name="vdtree" x="0" y="0" width="280" height="260"/>
+    </window></skins></skin>)",
+                              "tree panel");
+  ASSERT_NE(window, nullptr);
+  const HWND tree = byName(window->window(), "vdtree");
+  ASSERT_NE(tree, nullptr);
+  SendMessageW(tree, kTreeSetPictureFolder, 0, reinterpret_cast<LPARAM>("C:\\nowhere"));
+  EXPECT_EQ(ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(
+                SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0))),
+            100);
+
+  const char kRoot[] = "<text><font size=\"10\" color=\"255,0,0\">System pages</font></text>";
+  TreeItemSpec spec = {kRoot, 11, 12, 10, nullptr};
+  auto* root = reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, kTreeInsertItem, 0, reinterpret_cast<LPARAM>(&spec)));
+  ASSERT_NE(root, nullptr);
+  spec = {"<text><font size=\"10\" color=\"0,0,255\">3</font></text>", 51, 51, 3, nullptr};
+  auto* page = reinterpret_cast<HTREEITEM>(SendMessageW(
+      tree, kTreeInsertItem, reinterpret_cast<WPARAM>(root), reinterpret_cast<LPARAM>(&spec)));
+  ASSERT_NE(page, nullptr);
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+
+  // Shown as the name; read back as the markup; data and image as given.
+  wchar_t shown[64] = {};
+  TVITEMW item = {};
+  item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+  item.hItem = page;
+  item.pszText = shown;
+  item.cchTextMax = 64;
+  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_STREQ(shown, L"3");
+  EXPECT_EQ(item.lParam, 3);
+  EXPECT_EQ(item.iImage, 51);
+  char markup[600] = {};
+  TreeText text = {markup, sizeof markup};
+  EXPECT_EQ(SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(root),
+                         reinterpret_cast<LPARAM>(&text)),
+            static_cast<LRESULT>(std::strlen(kRoot)));
+  EXPECT_STREQ(markup, kRoot);
+
+  // A click where the page item is makes it current and tells the owner.
+  RECT where = {};
+  std::memcpy(&where, &page, sizeof page);
+  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where)));
+  POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+  TVHITTESTINFO hit = {p, 0, nullptr};
+  EXPECT_EQ(reinterpret_cast<HTREEITEM>(
+                SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))),
+            page);
+  ClientToScreen(tree, &p);
+  SetCursorPos(p.x, p.y);
+  ScreenToClient(tree, &p);
+  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  pump();
+  ASSERT_FALSE(owner_.treeNotes.empty());
+  EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
+  EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
+
+  // A new label keeps the item's colour in its markup.
+  owner_.treeNotes.clear();
+  const HWND edit =
+      reinterpret_cast<HWND>(SendMessageW(tree, TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(root)));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"Seiten \u00dc");
+  SendMessageW(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+  pump();
+  SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(root),
+               reinterpret_cast<LPARAM>(&text));
+  EXPECT_STREQ(markup, "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
+  ASSERT_EQ(owner_.treeNotes.size(), 1u);
+  EXPECT_EQ(owner_.treeNotes[0], kTreeLabelEdited);
 }
 
 TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
