@@ -171,7 +171,8 @@ bool Control::createWindow(const char* caption, DWORD style, DWORD exStyle, cons
   const wchar_t* standard = standardClass(kind_);
   if (kind_ == ControlKind::Tooltip) style |= TTS_ALWAYSTIP | TTS_NOPREFIX;
   // Trees open and close their items and take new labels from the user.
-  if (kind_ == ControlKind::Tree) style |= TVS_HASBUTTONS | TVS_EDITLABELS | TVS_SHOWSELALWAYS;
+  if (kind_ == ControlKind::Tree)
+    style |= TVS_HASBUTTONS | TVS_EDITLABELS | TVS_SHOWSELALWAYS | TVS_INFOTIP;
   // Child windows carry their id in the menu parameter; the loader sets the
   // real one afterwards with SetWindowLongPtr.
   HWND created =
@@ -556,6 +557,9 @@ LRESULT Control::treeNotification(NMHDR* header) {
                    header->code == NM_CLICK ? kTreeClick : kTreeRightClick);
       return header->code == NM_RCLICK ? 1 : 0;
     }
+    case TVN_GETINFOTIPW:
+      tipFromOwner(reinterpret_cast<NMTVGETINFOTIPW*>(header));
+      return 0;
     case TVN_BEGINLABELEDITW:
       editedItem_ = reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem;
       return FALSE;
@@ -582,6 +586,22 @@ LRESULT Control::treeNotification(NMHDR* header) {
     default:
       return 0;
   }
+}
+
+void Control::tipFromOwner(NMTVGETINFOTIPW* request) {
+  if (!request->pszText || request->cchTextMax <= 0) return;
+  request->pszText[0] = L'\0';
+  // The owner writes a tip markup for the item under the pointer and answers
+  // 2; the words inside its "font" elements are what the tip shows.
+  std::array<char, kMaxTipMarkupBytes + 1> markup{};
+  if (SendMessageW(window_, kTreeTipRequest, reinterpret_cast<WPARAM>(markup.data()),
+                   static_cast<LPARAM>(kMaxTipMarkupBytes)) != kTipWritten)
+    return;
+  markup.back() = '\0';
+  const std::wstring text = toWide(tipText(markup.data()));
+  const size_t n = std::min(text.size(), static_cast<size_t>(request->cchTextMax - 1));
+  text.copy(request->pszText, n);
+  request->pszText[n] = L'\0';
 }
 
 void Control::loadTreePictures(const char* folder) {

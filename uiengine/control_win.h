@@ -114,6 +114,7 @@ class Control final : public SkinControl {
   LRESULT treeMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT treeNotification(NMHDR* header);
   void loadTreePictures(const char* folder);
+  void tipFromOwner(NMTVGETINFOTIPW* request);
 
   Engine& engine_;
   const ControlType& type_;

@@ -48,7 +48,24 @@ void appendEscaped(std::string& out, std::string_view text) {
   }
 }
 
+void appendFontText(std::string& out, XmlElementHandle element, bool insideFont, int depth) {
+  if (depth > 16) return;
+  insideFont = insideFont || element.name() == "font";
+  if (insideFont) out += element.text();
+  for (XmlElementHandle child = element.firstChild(); child; child = child.nextSibling())
+    appendFontText(out, child, insideFont, depth + 1);
+}
+
 }  // namespace
+
+std::string tipText(std::string_view markup) {
+  XmlDocument document;
+  if (!document.parse(markup)) return {};
+  std::string out;
+  for (XmlElementHandle root = document.root(); root; root = root.nextSibling())
+    appendFontText(out, root, false, 0);
+  return out;
+}
 
 std::string renameItemMarkup(std::string_view markup, std::string_view name) {
   XmlDocument document;

@@ -25,4 +25,8 @@ ItemMarkup parseItemMarkup(std::string_view markup);
 // label a user typed), or plain `name` when `markup` was plain.
 std::string renameItemMarkup(std::string_view markup, std::string_view name);
 
+// The words of a tip markup: the text inside its "font" elements, nested
+// markup included, in document order; empty when it does not parse.
+std::string tipText(std::string_view markup);
+
 }  // namespace scribly

@@ -92,7 +92,13 @@ enum : UINT {
   kTreeGetItemMarkup = 0xD42,
   // wParam the item, lParam the new markup.
   kTreeSetItemMarkup = 0xD43,
+  // To the tree's owner when the pointer rests on an item: wParam a buffer of
+  // kMaxTipMarkupBytes (lParam) for a tip markup, <tip><font size="10"
+  // color="0,0,255">text</font></tip>; the owner answers kTipWritten.
+  kTreeTipRequest = 0xD18,
 };
+inline constexpr size_t kMaxTipMarkupBytes = 1024;
+inline constexpr LRESULT kTipWritten = 2;
 enum : LPARAM { kTreeClick = 1, kTreeRightClick = 2, kTreeLabelEdited = 3 };
 
 // The program side of a control: every message the control's window gets is

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -83,6 +84,12 @@ class RecordingOwner final : public SkinControlOwner {
   LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM wParam,
                                      LPARAM lParam, BOOL* handled) override {
     if (message == kTreeNotify && wParam == 1) treeNotes.push_back(lParam);
+    if (message == kTreeTipRequest) {
+      snprintf(reinterpret_cast<char*>(wParam), static_cast<size_t>(lParam),
+               "<tip><font size=\"10\" color=\"0,0,255\">%s</font>/></tip>", "Page &amp; 3");
+      *handled = TRUE;
+      return kTipWritten;
+    }
     if (message == 0xC09) {
       ++clicks;
       g_manager->setObject(kCurrentControlVariable, control);
@@ -464,6 +471,16 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   ASSERT_FALSE(owner_.treeNotes.empty());
   EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
   EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
+
+  // Resting on an item asks the owner for the tip.
+  wchar_t tip[80] = {};
+  NMTVGETINFOTIPW request = {};
+  request.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), TVN_GETINFOTIPW};
+  request.pszText = tip;
+  request.cchTextMax = 80;
+  request.hItem = page;
+  SendMessageW(window->window(), WM_NOTIFY, request.hdr.idFrom, reinterpret_cast<LPARAM>(&request));
+  EXPECT_STREQ(tip, L"Page & 3");
 
   // A new label keeps the item's colour in its markup.
   owner_.treeNotes.clear();

@@ -25,5 +25,14 @@ TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
   EXPECT_EQ(renameItemMarkup("plain", "new"), "new");
 }
 
+TEST(ItemMarkup, TipsShowTheWordsOfTheirFonts) {
+  // The contents tree wraps the item's own markup, and writes "/>" after it.
+  EXPECT_EQ(tipText("<tip><font size=\"10\" color=\"0,0,255\"><text><font color=\"0,0,255\">3"
+                    "</font></text></font>/></tip>"),
+            "3");
+  EXPECT_EQ(tipText("<tip width=\"200\"><font size=\"9\">report.doc</font></tip>"), "report.doc");
+  EXPECT_EQ(tipText("<tip><font>open"), "");
+}
+
 }  // namespace
 }  // namespace scribly
