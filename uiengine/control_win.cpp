@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "skin/language_texts.h"
 #include "skin/skin_layout.h"
+#include "uiengine/bitmap_file_win.h"
 #include "uiengine/engine_win.h"
 #include "uiengine/item_markup.h"
 #include "win/module.h"
@@ -56,6 +58,7 @@ constexpr KindRow kKinds[] = {
     {"trackbar", ControlKind::Trackbar},
     {"tooltip", ControlKind::Tooltip},
     {"calendarctrl", ControlKind::Calendar},
+    {"capturescreen", ControlKind::Capture},
 };
 
 const wchar_t* standardClass(ControlKind kind) {
@@ -418,6 +421,7 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
       break;
   }
+  if (kind_ == ControlKind::Capture) return captureMessage(message, wParam, lParam);
   if (kind_ != ControlKind::Button) return callDefault(message, wParam, lParam);
 
   switch (message) {
@@ -622,6 +626,79 @@ void Control::loadTreePictures(const char* folder) {
                reinterpret_cast<LPARAM>(treePictures_.get()));
 }
 
+LRESULT Control::captureMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+  switch (message) {
+    case kCaptureStart:
+      if (lParam)
+        startCapture(reinterpret_cast<HWND>(wParam), reinterpret_cast<const char*>(lParam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      dragging_ = true;
+      dragFrom_ = dragTo_ = p;
+      SetCapture(window_);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (dragging_) {
+        dragTo_ = p;
+        InvalidateRect(window_, nullptr, FALSE);
+      }
+      return 0;
+    case WM_LBUTTONUP:
+      if (dragging_) {
+        dragTo_ = p;
+        endCapture(true);
+      }
+      return 0;
+    case WM_RBUTTONUP:
+      endCapture(false);
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) endCapture(false);
+      return 0;
+    default:
+      return callDefault(message, wParam, lParam);
+  }
+}
+
+void Control::startCapture(HWND reportTo, std::string path) {
+  captureReport_ = reportTo;
+  capturePath_ = std::move(path);
+  dragging_ = false;
+  const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+  const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+  {
+    WindowDc screen(nullptr);
+    screen_.reset(CreateCompatibleBitmap(screen.get(), width, height));
+    MemoryDc copy(screen.get());
+    ScopedSelect selected(copy.get(), screen_.get());
+    BitBlt(copy.get(), 0, 0, width, height, screen.get(), x, y, SRCCOPY);
+  }
+  SetWindowPos(window_, HWND_TOPMOST, x, y, width, height, SWP_SHOWWINDOW);
+  SetForegroundWindow(window_);
+  SetFocus(window_);
+  SetCursor(LoadCursor(nullptr, IDC_CROSS));
+}
+
+void Control::endCapture(bool take) {
+  dragging_ = false;
+  if (GetCapture() == window_) ReleaseCapture();
+  ShowWindow(window_, SW_HIDE);
+  const RECT area = {std::min(dragFrom_.x, dragTo_.x), std::min(dragFrom_.y, dragTo_.y),
+                     std::max(dragFrom_.x, dragTo_.x), std::max(dragFrom_.y, dragTo_.y)};
+  const bool written = take && screen_ && area.right - area.left >= 2 &&
+                       area.bottom - area.top >= 2 &&
+                       writeBitmapFile(screen_.get(), area, capturePath_);
+  screen_.reset();
+  const HWND report = std::exchange(captureReport_, nullptr);
+  if (!report) return;
+  if (written)
+    SendMessageW(report, kCaptureDone, reinterpret_cast<WPARAM>(capturePath_.c_str()), 0);
+  else
+    SendMessageW(report, kCaptureNone, 0, 0);
+}
+
 void Control::click() {
   // As a standard button does: the parent hears of it, and an engine parent
   // answers with the click message to this button.
@@ -659,6 +736,20 @@ HBRUSH Control::colourBrush(HDC dc) {
 }
 
 void Control::paint() {
+  if (kind_ == ControlKind::Capture) {
+    PaintDc paint(window_);
+    RECT client;
+    GetClientRect(window_, &client);
+    MemoryDc source(paint.get());
+    ScopedSelect picture(source.get(), screen_.get());
+    BitBlt(paint.get(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+    if (dragging_) {
+      Pen pen(CreatePen(PS_SOLID, 2, RGB(0, 120, 212)));
+      ScopedSelect p(paint.get(), pen.get()), b(paint.get(), GetStockObject(NULL_BRUSH));
+      Rectangle(paint.get(), dragFrom_.x, dragFrom_.y, dragTo_.x, dragTo_.y);
+    }
+    return;
+  }
   PaintDc paint(window_);
   HDC dc = paint.get();
   RECT client;

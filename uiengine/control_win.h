@@ -35,6 +35,7 @@ enum class ControlKind {
   Progress,
   DateTime,
   Calendar,
+  Capture,
 };
 
 ControlKind controlKindOf(const ControlType& type);
@@ -115,6 +116,10 @@ class Control final : public SkinControl {
   LRESULT treeNotification(NMHDR* header);
   void loadTreePictures(const char* folder);
   void tipFromOwner(NMTVGETINFOTIPW* request);
+  // The capture element.
+  LRESULT captureMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void startCapture(HWND reportTo, std::string path);
+  void endCapture(bool take);
 
   Engine& engine_;
   const ControlType& type_;
@@ -151,6 +156,11 @@ class Control final : public SkinControl {
   std::map<HTREEITEM, COLORREF> itemColours_;
   UniqueHandle<detail::ImageListTraits> treePictures_;
   HTREEITEM editedItem_ = nullptr;
+  Bitmap screen_;  // the still picture of the screen while capturing
+  HWND captureReport_ = nullptr;
+  std::string capturePath_;
+  POINT dragFrom_{}, dragTo_{};
+  bool dragging_ = false;
 
   static constexpr uint32_t kNoColourValue = 0xFFFFFFFF;
 

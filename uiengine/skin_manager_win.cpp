@@ -17,6 +17,17 @@ namespace {
 
 std::atomic<long> g_locks{0};
 
+// Nothing may unwind into the caller of a COM method or an export.
+template <class Body, class Result>
+Result guarded(Body body, Result failure) noexcept {
+  try {
+    return body();
+  } catch (...) {
+    Engine::instance().log("engine call failed");
+    return failure;
+  }
+}
+
 class SkinManagerObject final : public SkinManager {
  public:
   HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
@@ -40,8 +51,12 @@ class SkinManagerObject final : public SkinManager {
                                   SkinControlOwner* owner, SkinControl** control) override {
     if (control) *control = nullptr;
     const RECT area = rect ? *rect : RECT{};
-    Control* made =
-        engine().create(classId, interfaceId, caption, style, exStyle, area, parent, owner);
+    Control* made = guarded(
+        [&] {
+          return engine().create(classId, interfaceId, caption, style, exStyle, area, parent,
+                                 owner);
+        },
+        static_cast<Control*>(nullptr));
     if (control) *control = made;
     return made ? S_OK : S_FALSE;
   }
@@ -63,7 +78,7 @@ class SkinManagerObject final : public SkinManager {
   }
   HRESULT __stdcall loadLanguageFile(const char* path) override {
     if (!path) return S_FALSE;
-    if (engine().texts().load(path)) return S_OK;
+    if (guarded([&] { return engine().texts().load(path); }, false)) return S_OK;
     engine().log("cannot read the language file " + std::string(path));
     return S_FALSE;
   }
@@ -83,7 +98,8 @@ class SkinManagerObject final : public SkinManager {
     *menu = nullptr;
     Control* control = window ? engine().control(reinterpret_cast<int64_t>(window)) : nullptr;
     if (!markup || !control) return S_FALSE;
-    *menu = engine().createMenu(markup, control->window());
+    *menu = guarded([&] { return engine().createMenu(markup, control->window()); },
+                    static_cast<Menu*>(nullptr));
     return *menu ? S_OK : S_FALSE;
   }
 
@@ -138,10 +154,10 @@ SkinManagerFactory g_factory;
 class ScriptEngineObject final : public ScriptEngine {
  public:
   void __stdcall loadScriptFile(const char* path) override {
-    if (path) scripts().loadScriptFile(path);
+    if (path) guarded([&] { return scripts().loadScriptFile(path); }, false);
   }
   void __stdcall runScript(const char* source) override {
-    if (source) scripts().runSource(source);
+    if (source) guarded([&] { return scripts().runSource(source); }, false);
   }
   void __stdcall reserved2() override {}
   void __stdcall finish() override { Engine::instance().finishScripts(); }
@@ -149,16 +165,24 @@ class ScriptEngineObject final : public ScriptEngine {
   void __stdcall callFunction(const char* name, int count,
                               const ScriptCallArgument* arguments) override {
     if (!name || count < 0 || (count > 0 && !arguments)) return;
-    std::vector<ScriptArgument> converted;
-    for (int i = 0; i < count && i < 64; ++i)
-      converted.push_back({arguments[i].type, arguments[i].value});
-    scripts().callFunction(name, converted);
+    guarded(
+        [&] {
+          std::vector<ScriptArgument> converted;
+          for (int i = 0; i < count && i < 64; ++i)
+            converted.push_back({arguments[i].type, arguments[i].value});
+          return scripts().callFunction(name, converted);
+        },
+        false);
   }
   void __stdcall registerNative(ScriptNativeCallback callback, const char* name, int,
                                 uint32_t resultType, int, int) override {
     if (!callback || !name) return;
-    scripts().registerNative(name, resultType,
-                             [callback] { return static_cast<int64_t>(callback()); });
+    guarded(
+        [&] {
+          return scripts().registerNative(name, resultType,
+                                          [callback] { return static_cast<int64_t>(callback()); });
+        },
+        false);
   }
   size_t __stdcall copyLog(char* buffer, size_t size) override {
     const std::string& log = Engine::instance().logText();

@@ -101,6 +101,18 @@ inline constexpr size_t kMaxTipMarkupBytes = 1024;
 inline constexpr LRESULT kTipWritten = 2;
 enum : LPARAM { kTreeClick = 1, kTreeRightClick = 2, kTreeLabelEdited = 3 };
 
+// The capture element (type "capturescreen"): covers the screen with a still
+// picture of it, lets the user drag out an area, writes that area as a bitmap
+// file and reports to the window it was given.
+enum : UINT {
+  // wParam the window to report to, lParam the bitmap file's path (8-bit).
+  kCaptureStart = 0xD50,
+  // To that window: wParam the path, zero-terminated, 8-bit.
+  kCaptureDone = 0x0D2C,
+  // To that window: the user cancelled or the file could not be written.
+  kCaptureNone = 0x0D2D,
+};
+
 // The program side of a control: every message the control's window gets is
 // offered here first; `*handled` set means the engine does nothing more and
 // `*result` is the answer. Named commands (a script's ui.command, a chosen

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,8 @@ class RecordingOwner final : public SkinControlOwner {
   LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM wParam,
                                      LPARAM lParam, BOOL* handled) override {
     if (message == kTreeNotify && wParam == 1) treeNotes.push_back(lParam);
+    if (message == kCaptureDone) captures.push_back(reinterpret_cast<const char*>(wParam));
+    if (message == kCaptureNone) captures.push_back("none");
     if (message == kTreeTipRequest) {
       snprintf(reinterpret_cast<char*>(wParam), static_cast<size_t>(lParam),
                "<tip><font size=\"10\" color=\"0,0,255\">%s</font>/></tip>", "Page &amp; 3");
@@ -113,6 +116,7 @@ class RecordingOwner final : public SkinControlOwner {
   int clicks = 0;
   std::vector<Command> commands;
   std::vector<LPARAM> treeNotes;
+  std::vector<std::string> captures;
 };
 
 class EngineTest : public testing::Test {
@@ -191,6 +195,9 @@ class EngineTest : public testing::Test {
     };
     if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
     EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
+    // Pop-up controls (tooltip, capture element) are owned, not children.
+    if (!search.found)
+      EnumThreadWindows(GetCurrentThreadId(), matches, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
 
@@ -495,6 +502,54 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   EXPECT_STREQ(markup, "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
   ASSERT_EQ(owner_.treeNotes.size(), 1u);
   EXPECT_EQ(owner_.treeNotes[0], kTreeLabelEdited);
+}
+
+TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
+  SkinControl* window = build(R"(<skin><skins>
+    <window name="capture owner" width="200" height="100">
+      <capturescreen name="screen cap"/>
+    </window></skins></skin>)",
+                              "capture owner");
+  ASSERT_NE(window, nullptr);
+  const HWND capture = byName(window->window(), "screen cap");
+  ASSERT_NE(capture, nullptr);
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::string path = narrow(folder) + "engine_test_capture.bmp";
+  DeleteFileA(path.c_str());
+
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  EXPECT_TRUE(IsWindowVisible(capture));
+  SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));
+  SendMessageW(capture, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 30));
+  SendMessageW(capture, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_FALSE(IsWindowVisible(capture));
+  ASSERT_EQ(owner_.captures.size(), 1u);
+  EXPECT_EQ(owner_.captures[0], path);
+  std::ifstream file(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 54u);
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof header);
+  EXPECT_EQ(header.biWidth, 40);
+  EXPECT_EQ(header.biHeight, 30);
+  EXPECT_EQ(bytes.size(), 54u + 120u * 30u);
+  file.close();
+  DeleteFileA(path.c_str());
+
+  // Escape, or a click without an area, gives no picture.
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(capture, WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(capture, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  ASSERT_EQ(owner_.captures.size(), 3u);
+  EXPECT_EQ(owner_.captures[1], "none");
+  EXPECT_EQ(owner_.captures[2], "none");
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
