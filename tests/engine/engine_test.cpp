@@ -578,6 +578,30 @@ TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
   EXPECT_STREQ(text, "Tafel ");
   size = sizeof text;
   EXPECT_EQ(g_manager->getText("Scribly_Missing", text, &size), S_FALSE);
+
+  // A window's message box shows the texts of its keys; the test answers it
+  // with Yes once it is up.
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  static std::wstring caption;
+  caption.clear();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) {
+          wchar_t windowClass[16] = {}, title[64] = {};
+          GetClassNameW(w, windowClass, 16);
+          if (std::wstring_view(windowClass) != L"#32770") return TRUE;
+          GetWindowTextW(w, title, 64);
+          caption = title;
+          PostMessageW(w, WM_COMMAND, IDYES, 0);
+          return FALSE;
+        },
+        0);
+  });
+  EXPECT_EQ(window->messageBox("Scribly_Missing", "Scribly_MessageBox_Title", MB_YESNO), IDYES);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(caption, L"Tafel \u2013 \u00dcbersicht");
   DeleteFileA(path.c_str());
 }
 
