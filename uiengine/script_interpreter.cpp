@@ -19,6 +19,9 @@ struct ScriptInterpreter::Guard {
   uint64_t executed = 0;
   uint64_t budget = 0;
   const ScriptLog* log = nullptr;
+  // The last result of a ScriptFunction, kept here so the Lua-side frame that
+  // pushes it holds nothing with a destructor.
+  ScriptValue result;
 };
 
 namespace {
@@ -160,6 +163,85 @@ int nativeTrampoline(lua_State* L) {
   return 1;
 }
 
+// Outside any frame a Lua error can cross: builds the arguments, calls, and
+// leaves the result in the guard. False when the function threw.
+bool callFunctionNative(const ScriptFunction& function, lua_State* L, int count,
+                        Guard* guard) noexcept {
+  try {
+    std::vector<ScriptValue> arguments(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      ScriptValue& value = arguments[static_cast<size_t>(i)];
+      switch (lua_type(L, i + 1)) {
+        case LUA_TBOOLEAN:
+          value = ScriptValue::of(lua_toboolean(L, i + 1) ? 1 : 0);
+          break;
+        case LUA_TNUMBER:
+          value = ScriptValue::of(static_cast<int64_t>(lua_tointeger(L, i + 1)));
+          break;
+        case LUA_TSTRING: {
+          size_t length = 0;
+          const char* text = lua_tolstring(L, i + 1, &length);
+          value = ScriptValue::of(std::string(text, length));
+          break;
+        }
+        default:
+          break;
+      }
+    }
+    guard->result = function(arguments);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+int functionTrampoline(lua_State* L) {
+  const auto* function = static_cast<const ScriptFunction*>(lua_touserdata(L, lua_upvalueindex(1)));
+  const int count = lua_gettop(L);
+  if (count > static_cast<int>(kMaxArguments)) return luaL_error(L, "too many arguments");
+  Guard* guard = guardOf(L);
+  if (!callFunctionNative(*function, L, count, guard))
+    return luaL_error(L, "engine function failed");
+  switch (guard->result.kind) {
+    case ScriptValue::Kind::Integer:
+      lua_pushinteger(L, guard->result.integer);
+      break;
+    case ScriptValue::Kind::Text:
+      lua_pushlstring(L, guard->result.text.data(), guard->result.text.size());
+      break;
+    case ScriptValue::Kind::Nil:
+      lua_pushnil(L);
+      break;
+  }
+  return 1;
+}
+
+struct FunctionRequest {
+  std::string_view table;
+  std::string_view name;
+  ScriptFunction* function;
+};
+
+int registerTableFunction(lua_State* L) {
+  const auto* request = static_cast<const FunctionRequest*>(lua_touserdata(L, 1));
+  lua_pushglobaltable(L);
+  if (!request->table.empty()) {
+    lua_pushlstring(L, request->table.data(), request->table.size());
+    if (lua_rawget(L, -2) != LUA_TTABLE) {
+      lua_pop(L, 1);
+      lua_newtable(L);
+      lua_pushlstring(L, request->table.data(), request->table.size());
+      lua_pushvalue(L, -2);
+      lua_rawset(L, -4);
+    }
+  }
+  lua_pushlstring(L, request->name.data(), request->name.size());
+  lua_pushlightuserdata(L, request->function);
+  lua_pushcclosure(L, functionTrampoline, 1);
+  lua_rawset(L, -3);
+  return 0;
+}
+
 struct NativeRequest {
   const char* name;
   size_t nameLength;
@@ -274,11 +356,20 @@ bool ScriptInterpreter::registerNative(std::string_view name, uint32_t resultTyp
   return enter(registerGlobal, &request);
 }
 
+bool ScriptInterpreter::registerFunction(std::string_view table, std::string_view name,
+                                         ScriptFunction function) {
+  if (!function || functions_.size() >= kMaxNatives) return false;
+  functions_.push_back(std::make_unique<ScriptFunction>(std::move(function)));
+  FunctionRequest request{table, name, functions_.back().get()};
+  return enter(registerTableFunction, &request);
+}
+
 bool ScriptInterpreter::finish() {
   if (depth_ > 0) return false;
   if (state_) lua_close(state_);
   state_ = nullptr;
   natives_.clear();
+  functions_.clear();
   return true;
 }
 

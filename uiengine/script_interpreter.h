@@ -38,6 +38,19 @@ using ScriptLog = std::function<void(std::string_view)>;
 // script as an integer (objects travel as their addresses). Must not throw.
 using ScriptNative = std::function<int64_t()>;
 
+// A value passed between scripts and the engine's own functions: nil, an
+// integer (booleans arrive as 0 and 1) or a text. Texts handed to a function
+// live only for the call.
+struct ScriptValue {
+  enum class Kind { Nil, Integer, Text } kind = Kind::Nil;
+  int64_t integer = 0;
+  std::string text;
+  static ScriptValue of(int64_t value) { return {Kind::Integer, value, {}}; }
+  static ScriptValue of(std::string value) { return {Kind::Text, 0, std::move(value)}; }
+};
+// A function scripts call with arguments; it returns one value. Must not throw.
+using ScriptFunction = std::function<ScriptValue(std::span<const ScriptValue>)>;
+
 class ScriptInterpreter {
  public:
   explicit ScriptInterpreter(ScriptLog log = {}, ScriptLimits limits = {});
@@ -53,6 +66,9 @@ class ScriptInterpreter {
   bool callFunction(std::string_view name, std::span<const ScriptArgument> arguments);
   // A global function `name` calling `native`; only kScriptInteger results.
   bool registerNative(std::string_view name, uint32_t resultType, ScriptNative native);
+  // `table.name` (or the global `name` when `table` is empty) calling
+  // `function` with at most 16 arguments.
+  bool registerFunction(std::string_view table, std::string_view name, ScriptFunction function);
 
   // Closes the scripts' world: globals and natives are gone, and the next
   // entry starts a fresh one. Refused while a script is running.
@@ -72,6 +88,7 @@ class ScriptInterpreter {
   lua_State* state_ = nullptr;
   int depth_ = 0;
   std::vector<std::unique_ptr<ScriptNative>> natives_;
+  std::vector<std::unique_ptr<ScriptFunction>> functions_;
 };
 
 }  // namespace scribly

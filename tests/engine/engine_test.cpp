@@ -1,0 +1,634 @@
+// uiengine.dll driven from outside as the plug-in drives it: loaded by full
+// path, the SkinManager created through COM after regsvr32, windows built from
+// skin text, and real window messages sent to the controls.
+#include <gtest/gtest.h>
+#include <objbase.h>
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "skin/attribute_values.h"
+#include "skin/skin_document.h"
+#include "skin/skin_layout.h"
+#include "uiengine/ui_engine_win.h"
+
+namespace scribly {
+namespace {
+
+std::wstring besideSelf(const wchar_t* file) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring path = self;
+  return path.substr(0, path.rfind(L'\\') + 1) + file;
+}
+
+DWORD runProcess(std::wstring commandLine) {
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return ~0u;
+  WaitForSingleObject(pi.hProcess, 120000);
+  DWORD code = ~0u;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code;
+}
+
+std::string narrow(const std::wstring& wide) {
+  char text[MAX_PATH * 2] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
+  return text;
+}
+
+GUID guidOf(const EngineId& id) {
+  GUID guid;
+  std::memcpy(&guid, &id, sizeof guid);
+  return guid;
+}
+
+SkinManager* g_manager = nullptr;
+
+intptr_t __stdcall currentObject() {
+  SkinControl* control = nullptr;
+  g_manager->getObject(kCurrentControlVariable, &control);
+  return reinterpret_cast<intptr_t>(control);
+}
+
+intptr_t __stdcall currentWindow() {
+  SkinControl* control = nullptr;
+  g_manager->getObject(kCurrentWindowVariable, &control);
+  return reinterpret_cast<intptr_t>(control);
+}
+
+// The program side, as the skin bridge is: "onclick" raised from the click
+// message with the control and its window made current; every named command
+// written down.
+class RecordingOwner final : public SkinControlOwner {
+ public:
+  struct Command {
+    SkinControl* source;
+    std::string name, argument;
+  };
+
+  LRESULT __stdcall onControlMessage(SkinControl* control, UINT message, WPARAM wParam,
+                                     LPARAM lParam, BOOL* handled) override {
+    if (message == kTreeNotify && wParam == 1) treeNotes.push_back(lParam);
+    if (message == kCaptureDone) captures.push_back(reinterpret_cast<const char*>(wParam));
+    if (message == kCaptureNone) captures.push_back("none");
+    if (message == kTreeTipRequest) {
+      snprintf(reinterpret_cast<char*>(wParam), static_cast<size_t>(lParam),
+               "<tip><font size=\"10\" color=\"0,0,255\">%s</font>/></tip>", "Page &amp; 3");
+      *handled = TRUE;
+      return kTipWritten;
+    }
+    if (message == 0xC09) {
+      ++clicks;
+      g_manager->setObject(kCurrentControlVariable, control);
+      g_manager->setObject(kCurrentWindowVariable, window);
+      char name[64] = {};
+      control->sendMessage(0xC07, reinterpret_cast<WPARAM>(name), sizeof name);
+      const std::string function = std::string("on_") + name;
+      engine->callFunction(function.c_str(), 0, nullptr);
+      *handled = TRUE;
+    }
+    return 0;
+  }
+  LRESULT __stdcall onNamedCommand(SkinControl* control, const char* name,
+                                   const char* argument) override {
+    commands.push_back({control, name, argument});
+    return 7;
+  }
+
+  ScriptEngine* engine = nullptr;
+  SkinControl* window = nullptr;
+  int clicks = 0;
+  std::vector<Command> commands;
+  std::vector<LPARAM> treeNotes;
+  std::vector<std::string> captures;
+};
+
+class EngineTest : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Loaded as the plug-in loads it, by full path, and kept for the run.
+    module_ = LoadLibraryW(besideSelf(L"uiengine.dll").c_str());
+    ASSERT_NE(module_, nullptr);
+    auto get = reinterpret_cast<GetUIEngineFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module_, kGetUIEngineName)));
+    ASSERT_NE(get, nullptr);
+    engine_ = get();
+    ASSERT_EQ(runProcess(L"regsvr32.exe /s \"" + besideSelf(L"uiengine.dll") + L"\""), 0u);
+    ASSERT_EQ(CoCreateInstance(kSkinManagerClassId, nullptr, kSkinManagerContext,
+                               kSkinManagerInterfaceId, reinterpret_cast<void**>(&g_manager)),
+              S_OK);
+    engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
+    engine_->registerNative(currentWindow, "GetCurWnd", 0, kScriptIntegerType, 0, 0);
+  }
+  static void TearDownTestSuite() {
+    if (g_manager) g_manager->Release();
+    g_manager = nullptr;
+  }
+
+  void TearDown() override {
+    if (window_) DestroyWindow(window_->window());
+  }
+
+  // Builds a window element of `skin` the way the skin loader does.
+  SkinControl* build(const std::string& skin, const char* windowName) {
+    EXPECT_TRUE(document_.loadText(skin, "test.xml", nullptr));
+    ControlIds ids(1);
+    auto description = describeWindow(document_.findWindow("window", windowName), ids);
+    EXPECT_TRUE(description.has_value());
+    if (!description) return nullptr;
+    description_ = std::move(*description);
+    owner_.engine = engine_;
+    window_ = create(description_, nullptr);
+    owner_.window = window_;
+    return window_;
+  }
+
+  SkinControl* create(const ControlDescription& d, HWND parent) {
+    const RECT rect = {d.rect.x, d.rect.y, d.rect.x + d.rect.width, d.rect.y + d.rect.height};
+    SkinControl* control = nullptr;
+    EXPECT_EQ(g_manager->createControl(guidOf(engineClassId(*d.type)),
+                                       guidOf(engineInterfaceId(*d.type)), d.caption.c_str(),
+                                       d.style, d.exStyle, &rect, parent, &owner_, &control),
+              S_OK)
+        << d.name;
+    if (!control) return nullptr;
+    control->setName(d.name.c_str());
+    if (d.id) SetWindowLongPtrW(control->window(), GWLP_ID, d.id);
+    for (const SkinMessage& m : d.messages)
+      control->sendMessage(m.code, m.wParam,
+                           m.text ? reinterpret_cast<LPARAM>(m.text->c_str()) : m.lParam);
+    for (const ControlDescription& child : d.children) create(child, control->window());
+    return control;
+  }
+
+  // Asks every window below `root`, and the root, for its name.
+  static HWND byName(HWND root, const char* name) {
+    struct Search {
+      const char* name;
+      HWND found;
+    } search{name, nullptr};
+    auto matches = [](HWND w, LPARAM p) {
+      auto* s = reinterpret_cast<Search*>(p);
+      char buffer[64] = {};
+      if (SendMessageW(w, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer) == 0 &&
+          std::strcmp(buffer, s->name) == 0) {
+        s->found = w;
+        return FALSE;
+      }
+      return TRUE;
+    };
+    if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
+    EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
+    // Pop-up controls (tooltip, capture element) are owned, not children.
+    if (!search.found)
+      EnumThreadWindows(GetCurrentThreadId(), matches, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  static void pump() {
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+  }
+
+  std::string log() {
+    std::string text(engine_->copyLog(nullptr, 0) + 1, '\0');
+    engine_->copyLog(text.data(), text.size());
+    text.resize(std::strlen(text.c_str()));
+    return text;
+  }
+
+  static inline HMODULE module_ = nullptr;
+  static inline ScriptEngine* engine_ = nullptr;
+  SkinDocument document_;
+  ControlDescription description_;
+  RecordingOwner owner_;
+  SkinControl* window_ = nullptr;
+};
+
+constexpr char kPanelSkin[] = R"(<skin><skins>
+<window name="test panel" style_add="WS_VISIBLE" width="420" height="300" caption="Panel" minwidth="200" minheight="150">
+  <button name="pen" x="8" y="8" width="40" height="40" tip="Pen"/>
+  <button name="hidden" style_remove="WS_VISIBLE" x="50" y="8" width="40" height="40"/>
+  <static name="label" caption="Width" x="8" y="60" width="80" height="20" color="200,0,0"/>
+  <edit name="title" id="321" x="8" y="90" width="120" height="22" max_len="5"/>
+  <check name="grid" caption="Grid" checked x="8" y="120" width="80" height="20"/>
+  <radio name="solid" caption="Solid" x="100" y="120" width="80" height="20"/>
+  <image name="logo" x="200" y="8" width="32" height="32"/>
+  <trackbar name="size" x="8" y="150" width="150" height="30" range_min="1" range_max="20" pos="4"/>
+  <combobox name="fonts" x="8" y="190" width="150" height="24" dropdown_height="120"/>
+  <panel name="tool panel" x="200" y="60" width="200" height="200">
+    <button name="deep" x="4" y="4" width="40" height="40"/>
+  </panel>
+</window>
+</skins></skin>)";
+
+TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  const HWND root = window->window();
+  struct Expected {
+    const char* name;
+    const wchar_t* windowClass;
+  };
+  for (const Expected& e : {Expected{"pen", L"ScriblySkinControl"},
+                            {"label", L"Static"},
+                            {"title", L"Edit"},
+                            {"grid", L"Button"},
+                            {"solid", L"Button"},
+                            {"logo", L"ScriblySkinControl"},
+                            {"size", L"msctls_trackbar32"},
+                            {"fonts", L"ComboBox"},
+                            {"deep", L"ScriblySkinControl"}}) {
+    HWND w = byName(root, e.name);
+    ASSERT_NE(w, nullptr) << e.name;
+    wchar_t windowClass[64] = {};
+    GetClassNameW(w, windowClass, 64);
+    EXPECT_EQ(_wcsicmp(windowClass, e.windowClass), 0) << e.name;
+    const ControlDescription* d = findControl(description_, e.name);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
+    // The standard controls keep their own bits below the window-style word,
+    // and the combo box draws its own edge instead of WS_BORDER.
+    const DWORD mask = std::string_view(e.name) == "fonts" ? 0xFF7F0000 : 0xFFFF0000;
+    EXPECT_EQ(style & mask, d->style & mask) << e.name;
+    EXPECT_TRUE(IsWindowVisible(w)) << e.name;
+  }
+  EXPECT_FALSE(IsWindowVisible(byName(root, "hidden")));
+  EXPECT_EQ(GetDlgCtrlID(byName(root, "title")), 321);
+  const int randomId = GetDlgCtrlID(byName(root, "pen"));
+  EXPECT_GE(randomId, kFirstRandomControlId);
+  EXPECT_LE(randomId, kLastRandomControlId);
+
+  // The attributes took effect on the real controls.
+  EXPECT_EQ(SendMessageW(byName(root, "grid"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(byName(root, "size"), TBM_GETRANGEMAX, 0, 0), 20);
+  EXPECT_EQ(SendMessageW(byName(root, "size"), TBM_GETPOS, 0, 0), 4);
+  EXPECT_EQ(SendMessageW(byName(root, "title"), EM_GETLIMITTEXT, 0, 0), 5);
+  SetWindowPos(root, nullptr, 0, 0, 50, 50, SWP_NOMOVE | SWP_NOZORDER);
+  RECT r;
+  GetWindowRect(root, &r);
+  EXPECT_GE(r.right - r.left, 200);
+  EXPECT_GE(r.bottom - r.top, 150);
+
+  // The name message: a short buffer learns the size it needs.
+  char small[3] = {};
+  EXPECT_EQ(SendMessageW(byName(root, "title"), 0xC07, reinterpret_cast<WPARAM>(small), 3), 6);
+  EXPECT_EQ(byName(root, "tool panel"), GetParent(byName(root, "deep")));
+  EXPECT_EQ(byName(root, "nothing"), nullptr);
+
+  // The window's tooltip knows the one control with a tip.
+  HWND tooltip = nullptr;
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM out) {
+        wchar_t windowClass[64] = {};
+        GetClassNameW(w, windowClass, 64);
+        if (_wcsicmp(windowClass, TOOLTIPS_CLASSW) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(out) = w;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&tooltip));
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(byName(tooltip, "_vdtooltip"), tooltip);
+  EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+}
+
+TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurrent) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  engine_->runScript(R"(
+    function on_pen()
+      ui.command("clicked", tostring(GetCurObj()))
+      ui.command("window", tostring(GetCurWnd()))
+      ui.check(GetCurObj(), true)
+      ui.show(ui.find(GetCurWnd(), "hidden"), true)
+      ui.text(ui.find(GetCurWnd(), "title"), "Größe")
+    end
+    function on_grid() ui.command("grid", ui.check(GetCurObj())) end)");
+  const HWND root = window->window();
+  const HWND pen = byName(root, "pen");
+  const LPARAM inside = MAKELPARAM(10, 10);
+  SendMessageW(pen, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  SendMessageW(pen, WM_LBUTTONUP, 0, inside);
+  pump();
+
+  ASSERT_EQ(owner_.commands.size(), 2u) << log();
+  auto* button = reinterpret_cast<SkinControl*>(std::stoll(owner_.commands[0].argument));
+  EXPECT_EQ(owner_.commands[0].name, "clicked");
+  EXPECT_EQ(button->window(), pen);
+  EXPECT_EQ(SendMessageW(pen, 0xC08, 0, 0), reinterpret_cast<LRESULT>(&owner_));
+  EXPECT_EQ(owner_.commands[1].argument, std::to_string(reinterpret_cast<intptr_t>(window)));
+  EXPECT_EQ(owner_.commands[0].source, button);
+  EXPECT_EQ(SendMessageW(pen, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_TRUE(IsWindowVisible(byName(root, "hidden")));
+  wchar_t title[16] = {};
+  GetWindowTextW(byName(root, "title"), title, 16);
+  EXPECT_STREQ(title, L"Gr\u00f6\u00dfe");
+
+  // A press that ends outside the button is no click.
+  SendMessageW(pen, WM_LBUTTONDOWN, MK_LBUTTON, inside);
+  SendMessageW(pen, WM_LBUTTONUP, 0, MAKELPARAM(300, 300));
+  EXPECT_EQ(owner_.clicks, 1);
+
+  // A standard check box clicks through its parent, and its state has changed
+  // by the time the script runs.
+  SendMessageW(byName(root, "grid"), BM_CLICK, 0, 0);
+  pump();
+  ASSERT_EQ(owner_.commands.size(), 3u) << log();
+  EXPECT_EQ(owner_.commands[2].name, "grid");
+  EXPECT_EQ(owner_.commands[2].argument, "0");
+}
+
+TEST_F(EngineTest, AScriptErrorIsLoggedAndTheEngineGoesOn) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  engine_->runScript("function on_pen() error('pen is broken') end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  EXPECT_NE(log().find("pen is broken"), std::string::npos);
+  engine_->runScript("this is not lua");
+  engine_->callFunction("no_such_function", 0, nullptr);
+  // Numbers that are no live control reach nothing.
+  engine_->runScript("ui.show(12345, false) ui.text(0, 'x')");
+
+  engine_->runScript("function on_pen() ui.command('fine', 'yes') end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  ASSERT_EQ(owner_.commands.size(), 1u);
+  EXPECT_EQ(owner_.commands[0].argument, "yes");
+
+  // After finish the scripts start afresh, with the engine's functions.
+  engine_->finish();
+  engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
+  engine_->runScript("function on_pen() ui.command('again', tostring(GetCurObj() ~= 0)) end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  ASSERT_EQ(owner_.commands.size(), 2u) << log();
+  EXPECT_EQ(owner_.commands[1].argument, "true");
+}
+
+TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  SkinMenu* menu = nullptr;
+  ASSERT_EQ(g_manager->createMenu(R"(<menu name="contents menu">
+      <item name="rename" caption="Rename"/><separator/>
+      <menu caption="More"><item name="deep" caption="Deep"/></menu>
+      <item name="delete" caption="Delete"/><item name="refresh" caption="Refresh"/></menu>)",
+                                  window, &menu),
+            S_OK);
+  ASSERT_NE(menu, nullptr);
+  // Indexes count the items: 1 is "delete", after the separator and sub-menu.
+  menu->enableItem(1, FALSE);
+  menu->enableItem(9, FALSE);
+  EXPECT_TRUE(GetMenuState(menu->handle(), 3, MF_BYPOSITION) & MF_GRAYED);
+  EXPECT_FALSE(GetMenuState(menu->handle(), 4, MF_BYPOSITION) & MF_GRAYED);
+
+  // The keys a hand would press, queued before the menu opens; a timer ends
+  // the menu should they never arrive.
+  const HWND root = window->window();
+  PostMessageW(root, WM_KEYDOWN, VK_DOWN, 0);
+  PostMessageW(root, WM_KEYDOWN, VK_RETURN, 0);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  menu->popup(100, 100);
+  KillTimer(nullptr, timer);
+  ASSERT_EQ(owner_.commands.size(), 1u);
+  EXPECT_EQ(owner_.commands[0].name, "contents menu");
+  EXPECT_EQ(owner_.commands[0].argument, "rename");
+  EXPECT_EQ(owner_.commands[0].source, window);
+  menu->release();
+
+  EXPECT_EQ(g_manager->createMenu("<item/>", window, &menu), S_FALSE);
+  EXPECT_EQ(menu, nullptr);
+}
+
+TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
+  SkinControl* window = build(R"(<skin><skins>
+    <window name="tree panel" style_add="WS_VISIBLE" x="0" y="0" width="300" height="300">
+      <vdtree name="vdtree" x="0" y="0" width="280" height="260"/>
+    </window></skins></skin>)",
+                              "tree panel");
+  ASSERT_NE(window, nullptr);
+  const HWND tree = byName(window->window(), "vdtree");
+  ASSERT_NE(tree, nullptr);
+  SendMessageW(tree, kTreeSetPictureFolder, 0, reinterpret_cast<LPARAM>("C:\\nowhere"));
+  EXPECT_EQ(ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(
+                SendMessageW(tree, TVM_GETIMAGELIST, TVSIL_NORMAL, 0))),
+            100);
+
+  const char kRoot[] = "<text><font size=\"10\" color=\"255,0,0\">System pages</font></text>";
+  TreeItemSpec spec = {kRoot, 11, 12, 10, nullptr};
+  auto* root = reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, kTreeInsertItem, 0, reinterpret_cast<LPARAM>(&spec)));
+  ASSERT_NE(root, nullptr);
+  spec = {"<text><font size=\"10\" color=\"0,0,255\">3</font></text>", 51, 51, 3, nullptr};
+  auto* page = reinterpret_cast<HTREEITEM>(SendMessageW(
+      tree, kTreeInsertItem, reinterpret_cast<WPARAM>(root), reinterpret_cast<LPARAM>(&spec)));
+  ASSERT_NE(page, nullptr);
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
+
+  // Shown as the name; read back as the markup; data and image as given.
+  wchar_t shown[64] = {};
+  TVITEMW item = {};
+  item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+  item.hItem = page;
+  item.pszText = shown;
+  item.cchTextMax = 64;
+  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  EXPECT_STREQ(shown, L"3");
+  EXPECT_EQ(item.lParam, 3);
+  EXPECT_EQ(item.iImage, 51);
+  char markup[600] = {};
+  TreeText text = {markup, sizeof markup};
+  EXPECT_EQ(SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(root),
+                         reinterpret_cast<LPARAM>(&text)),
+            static_cast<LRESULT>(std::strlen(kRoot)));
+  EXPECT_STREQ(markup, kRoot);
+
+  // A click where the page item is makes it current and tells the owner.
+  RECT where = {};
+  std::memcpy(&where, &page, sizeof page);
+  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where)));
+  POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+  TVHITTESTINFO hit = {p, 0, nullptr};
+  EXPECT_EQ(reinterpret_cast<HTREEITEM>(
+                SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))),
+            page);
+  ClientToScreen(tree, &p);
+  SetCursorPos(p.x, p.y);
+  ScreenToClient(tree, &p);
+  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  pump();
+  ASSERT_FALSE(owner_.treeNotes.empty());
+  EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
+  EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
+
+  // Resting on an item asks the owner for the tip.
+  wchar_t tip[80] = {};
+  NMTVGETINFOTIPW request = {};
+  request.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), TVN_GETINFOTIPW};
+  request.pszText = tip;
+  request.cchTextMax = 80;
+  request.hItem = page;
+  SendMessageW(window->window(), WM_NOTIFY, request.hdr.idFrom, reinterpret_cast<LPARAM>(&request));
+  EXPECT_STREQ(tip, L"Page & 3");
+
+  // A new label keeps the item's colour in its markup.
+  owner_.treeNotes.clear();
+  const HWND edit =
+      reinterpret_cast<HWND>(SendMessageW(tree, TVM_EDITLABELW, 0, reinterpret_cast<LPARAM>(root)));
+  ASSERT_NE(edit, nullptr);
+  SetWindowTextW(edit, L"Seiten \u00dc");
+  SendMessageW(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+  pump();
+  SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(root),
+               reinterpret_cast<LPARAM>(&text));
+  EXPECT_STREQ(markup, "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
+  ASSERT_EQ(owner_.treeNotes.size(), 1u);
+  EXPECT_EQ(owner_.treeNotes[0], kTreeLabelEdited);
+}
+
+TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
+  SkinControl* window = build(R"(<skin><skins>
+    <window name="capture owner" width="200" height="100">
+      <capturescreen name="screen cap"/>
+    </window></skins></skin>)",
+                              "capture owner");
+  ASSERT_NE(window, nullptr);
+  const HWND capture = byName(window->window(), "screen cap");
+  ASSERT_NE(capture, nullptr);
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::string path = narrow(folder) + "engine_test_capture.bmp";
+  DeleteFileA(path.c_str());
+
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  EXPECT_TRUE(IsWindowVisible(capture));
+  SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));
+  SendMessageW(capture, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(20, 30));
+  SendMessageW(capture, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  EXPECT_FALSE(IsWindowVisible(capture));
+  ASSERT_EQ(owner_.captures.size(), 1u);
+  EXPECT_EQ(owner_.captures[0], path);
+  std::ifstream file(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  ASSERT_GE(bytes.size(), 54u);
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, bytes.data() + sizeof(BITMAPFILEHEADER), sizeof header);
+  EXPECT_EQ(header.biWidth, 40);
+  EXPECT_EQ(header.biHeight, 30);
+  EXPECT_EQ(bytes.size(), 54u + 120u * 30u);
+  file.close();
+  DeleteFileA(path.c_str());
+
+  // Escape, or a click without an area, gives no picture.
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(capture, WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+  SendMessageW(capture, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  ASSERT_EQ(owner_.captures.size(), 3u);
+  EXPECT_EQ(owner_.captures[1], "none");
+  EXPECT_EQ(owner_.captures[2], "none");
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::string path = narrow(folder) + "engine_test_lang.xml";
+  {
+    std::ofstream file(path, std::ios::binary);
+    file << "\xEF\xBB\xBF<language name=\"Deutsch\">"
+            "<text key=\"Scribly_MessageBox_Title\">Tafel \xE2\x80\x93 \xC3\x9C"
+            "bersicht</text>"
+            "</language>";
+  }
+  ASSERT_EQ(g_manager->loadLanguageFile(path.c_str()), S_OK);
+  char text[512];
+  std::memset(text, 'X', sizeof text);
+  DWORD size = sizeof text;
+  ASSERT_EQ(g_manager->getText("Scribly_MessageBox_Title", text, &size), S_OK);
+  EXPECT_STREQ(text,
+               "Tafel \xE2\x80\x93 \xC3\x9C"
+               "bersicht");
+  EXPECT_EQ(size, std::strlen(text));
+  // Eight bytes would split the dash: the text stops before it.
+  size = 8;
+  ASSERT_EQ(g_manager->getText("Scribly_MessageBox_Title", text, &size), S_OK);
+  EXPECT_STREQ(text, "Tafel ");
+  size = sizeof text;
+  EXPECT_EQ(g_manager->getText("Scribly_Missing", text, &size), S_FALSE);
+
+  // A window's message box shows the texts of its keys; the test answers it
+  // with Yes once it is up.
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  static std::wstring caption;
+  caption.clear();
+  const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM) {
+          wchar_t windowClass[16] = {}, title[64] = {};
+          GetClassNameW(w, windowClass, 16);
+          if (std::wstring_view(windowClass) != L"#32770") return TRUE;
+          GetWindowTextW(w, title, 64);
+          caption = title;
+          PostMessageW(w, WM_COMMAND, IDYES, 0);
+          return FALSE;
+        },
+        0);
+  });
+  EXPECT_EQ(window->messageBox("Scribly_Missing", "Scribly_MessageBox_Title", MB_YESNO), IDYES);
+  KillTimer(nullptr, timer);
+  EXPECT_EQ(caption, L"Tafel \u2013 \u00dcbersicht");
+  DeleteFileA(path.c_str());
+}
+
+TEST_F(EngineTest, RegistrationNamesThisFileAndUnregisteringRemovesIt) {
+  wchar_t clsid[40] = {};
+  StringFromGUID2(kSkinManagerClassId, clsid, 40);
+  const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32";
+  wchar_t value[MAX_PATH] = {};
+  LONG size = sizeof value;
+  ASSERT_EQ(RegQueryValueW(HKEY_CLASSES_ROOT, key.c_str(), value, &size), ERROR_SUCCESS);
+  EXPECT_EQ(_wcsicmp(value, besideSelf(L"uiengine.dll").c_str()), 0);
+  const std::wstring dll = L"\"" + besideSelf(L"uiengine.dll") + L"\"";
+  ASSERT_EQ(runProcess(L"regsvr32.exe /s /u " + dll), 0u);
+  SkinManager* other = nullptr;
+  EXPECT_NE(CoCreateInstance(kSkinManagerClassId, nullptr, kSkinManagerContext,
+                             kSkinManagerInterfaceId, reinterpret_cast<void**>(&other)),
+            S_OK);
+  ASSERT_EQ(runProcess(L"regsvr32.exe /s " + dll), 0u);
+}
+
+}  // namespace
+}  // namespace scribly
+
+int main(int argc, char** argv) {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  testing::InitGoogleTest(&argc, argv);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  return result;
+}

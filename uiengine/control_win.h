@@ -1,0 +1,170 @@
+#pragma once
+// One engine control: a real window (the engine's own class for windows,
+// panels, buttons and images; the nearest standard control for the rest,
+// subclassed) that offers every message to its owner first and then gives the
+// engine-private messages their effect.
+#include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "skin/control_types.h"
+#include "uiengine/ui_engine_win.h"
+#include "win/handles.h"
+
+namespace scribly {
+
+class Engine;
+
+// What implements a type row.
+enum class ControlKind {
+  Window,  // windows, panels and the types drawn as a plain area
+  Button,
+  StandardButton,  // check, radio, group
+  Edit,
+  Static,
+  Image,
+  Trackbar,
+  Combo,
+  Tooltip,
+  Tree,
+  List,
+  ListView,
+  Progress,
+  DateTime,
+  Calendar,
+  Capture,
+};
+
+ControlKind controlKindOf(const ControlType& type);
+
+namespace detail {
+struct CursorTraits {
+  using Handle = HCURSOR;
+  static HCURSOR invalid() { return nullptr; }
+  static void adopted(HCURSOR) {}
+  static void close(HCURSOR h) { DestroyCursor(h); }
+};
+struct ImageListTraits {
+  using Handle = HIMAGELIST;
+  static HIMAGELIST invalid() { return nullptr; }
+  static void adopted(HIMAGELIST) {}
+  static void close(HIMAGELIST h) { ImageList_Destroy(h); }
+};
+struct IconTraits {
+  using Handle = HICON;
+  static HICON invalid() { return nullptr; }
+  static void adopted(HICON) {}
+  static void close(HICON h) { DestroyIcon(h); }
+};
+}  // namespace detail
+
+class Control final : public SkinControl {
+ public:
+  Control(Engine& engine, const ControlType& type, SkinControlOwner* owner);
+  ~Control();
+  Control(const Control&) = delete;
+  Control& operator=(const Control&) = delete;
+
+  // Makes the window; false when the system refused.
+  bool createWindow(const char* caption, DWORD style, DWORD exStyle, const RECT& rect, HWND parent);
+
+  LRESULT __stdcall sendMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+  size_t __stdcall getText(char* buffer, size_t size) override;
+  void __stdcall setText(const char* text) override;
+  void __stdcall show(int command) override;
+  void __stdcall enable(BOOL enabled) override;
+  void __stdcall move(int x, int y, int width, int height) override;
+  HWND __stdcall window() override { return window_; }
+  int __stdcall messageBox(const char* textKey, const char* captionKey, UINT flags) override;
+  void __stdcall setName(const char* name) override;
+  SkinControlOwner* __stdcall owner() override { return owner_; }
+
+  const std::string& name() const { return name_; }
+  const ControlType& type() const { return type_; }
+  ControlKind kind() const { return kind_; }
+  HFONT font() const;
+  // The first control in pre-order below and including this one named `name`.
+  Control* find(std::string_view name);
+
+  // The window procedures of the engine's own class and of subclassed
+  // standard controls.
+  static LRESULT CALLBACK ownProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK subclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+
+ private:
+  static LRESULT dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT engineDefault(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
+
+  void click();
+  void paint();
+  void loadPicture(const char* file, uint32_t transparentKey, int size);
+  void setFont(const char* face, int points);
+  void setCursor(const char* name);
+  void setTip(const char* text);
+  void becomeTooltipOf(HWND window);
+  void addTool(const Control& tool);
+  HBRUSH colourBrush(HDC dc);
+  COLORREF backgroundColour() const;
+  bool transparentAt(POINT client) const;
+  // Trees: their own messages, and the notifications their parent passes on.
+  LRESULT treeMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT treeNotification(NMHDR* header);
+  void loadTreePictures(const char* folder);
+  void tipFromOwner(NMTVGETINFOTIPW* request);
+  // The capture element.
+  LRESULT captureMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void startCapture(HWND reportTo, std::string path);
+  void endCapture(bool take);
+
+  Engine& engine_;
+  const ControlType& type_;
+  ControlKind kind_;
+  SkinControlOwner* owner_;
+  HWND window_ = nullptr;
+  bool subclassed_ = false;
+  int depth_ = 0;      // messages of this window being handled
+  bool dead_ = false;  // WM_NCDESTROY seen while depth_ > 0
+  std::string name_;
+
+  SIZE minSize_{}, maxSize_{};
+  std::array<uint32_t, 3> colours_{kNoColourValue, kNoColourValue, kNoColourValue};
+  Brush backBrush_;
+  Bitmap picture_;
+  SIZE pictureSize_{};
+  uint32_t transparentKey_ = kNoColourValue;
+  int iconSize_ = 0;
+  POINT iconPosition_{-1, -1};
+  POINT titlePosition_{-1, -1};
+  bool stretch_ = false;
+  bool hitTransparent_ = false;
+  bool singleLine_ = false;
+  HCURSOR cursor_ = nullptr;
+  UniqueHandle<detail::CursorTraits> loadedCursor_;
+  UniqueHandle<detail::IconTraits> icon_;
+  Font font_;
+  HFONT fontBorrowed_ = nullptr;  // from WM_SETFONT; its sender keeps it
+  std::string tip_;
+  HWND tooltip_ = nullptr;  // windows: the tooltip that shows their controls' tips
+  bool checked_ = false, pressed_ = false, hover_ = false;
+  int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
+  std::map<HTREEITEM, std::string> markups_;
+  std::map<HTREEITEM, COLORREF> itemColours_;
+  UniqueHandle<detail::ImageListTraits> treePictures_;
+  HTREEITEM editedItem_ = nullptr;
+  Bitmap screen_;  // the still picture of the screen while capturing
+  HWND captureReport_ = nullptr;
+  std::string capturePath_;
+  POINT dragFrom_{}, dragTo_{};
+  bool dragging_ = false;
+
+  static constexpr uint32_t kNoColourValue = 0xFFFFFFFF;
+
+  friend class Engine;
+};
+
+}  // namespace scribly

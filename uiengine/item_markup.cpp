@@ -1,0 +1,92 @@
+#include "uiengine/item_markup.h"
+
+#include "base/xml_document.h"
+#include "skin/attribute_values.h"
+
+namespace scribly {
+
+ItemMarkup parseItemMarkup(std::string_view markup) {
+  ItemMarkup item;
+  markup = markup.substr(0, kMaxItemMarkupBytes);
+  XmlDocument document;
+  const bool parsed = document.parse(markup);
+  const XmlElementHandle font = document.root().child("font");
+  if (!parsed || document.root().name() != "text" || !font) {
+    item.name = std::string(markup);
+    return item;
+  }
+  item.name = font.text();
+  if (font.attribute("color").present()) item.colour = parseColour(font.attribute("color").value());
+  item.size = readDecimal(font.attribute("size").value());
+  item.face = font.attribute("face").value();
+  return item;
+}
+
+namespace {
+
+void appendEscaped(std::string& out, std::string_view text) {
+  for (const char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
+      default:
+        out += c;
+    }
+  }
+}
+
+void appendFontText(std::string& out, XmlElementHandle element, bool insideFont, int depth) {
+  if (depth > 16) return;
+  insideFont = insideFont || element.name() == "font";
+  if (insideFont) out += element.text();
+  for (XmlElementHandle child = element.firstChild(); child; child = child.nextSibling())
+    appendFontText(out, child, insideFont, depth + 1);
+}
+
+}  // namespace
+
+std::string tipText(std::string_view markup) {
+  XmlDocument document;
+  if (!document.parse(markup)) return {};
+  std::string out;
+  for (XmlElementHandle root = document.root(); root; root = root.nextSibling())
+    appendFontText(out, root, false, 0);
+  return out;
+}
+
+std::string renameItemMarkup(std::string_view markup, std::string_view name) {
+  XmlDocument document;
+  XmlElementHandle font;
+  if (document.parse(markup.substr(0, kMaxItemMarkupBytes)) && document.root().name() == "text")
+    font = document.root().child("font");
+  if (!font) return std::string(name);
+  // Written compactly, as the program writes its items: the layout of the
+  // document writer would spend the item's few hundred bytes on blanks.
+  std::string out = "<text><font";
+  for (const XmlAttribute& attribute : font.attributes()) {
+    out += ' ';
+    out += attribute.name;
+    out += "=\"";
+    appendEscaped(out, attribute.value);
+    out += '"';
+  }
+  out += '>';
+  appendEscaped(out, name);
+  out += "</font></text>";
+  return out;
+}
+
+}  // namespace scribly
