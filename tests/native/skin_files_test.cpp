@@ -254,15 +254,15 @@ TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
   ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
   ASSERT_TRUE(scripts.runSource(R"(
     names, current = {}, 0
-    function GetCurObj() return current end
-    function GetCurWnd() return 1 end
-    function GetName(control) return names[control] or "" end
-    function FindControl(window, name)
+    ui = {}
+    function ui.control() return current end
+    function ui.window() return 1 end
+    function ui.find(window, name)
       for control, n in pairs(names) do if n == name then return control end end
       return 0
     end
-    function Check(control, on) if on then print("checked", names[control]) end end
-    function Command(control, command, argument) print("command", names[control], command) end
+    function ui.check(control, on) if on then print("checked", names[control]) end end
+    function ui.command(command, argument) print("command", names[current], command) end
     function Click(control, name, handler) names[control] = name; current = control; _G[handler]() end
   )"));
   ASSERT_EQ(scripts_.files.size(), 1u);
@@ -308,7 +308,7 @@ TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
 
   // A tool click leaves exactly the clicked tool checked.
   log.clear();
-  ASSERT_TRUE(scripts.runSource("Click(1, \"rect\", \"OnSelectTool\")"));
+  ASSERT_TRUE(scripts.runSource("names = {}; Click(1, \"rect\", \"OnSelectTool\")"));
   EXPECT_EQ(log, (std::vector<std::string>{"checked\trect", "command\trect\tSelectTool"}));
 }
 

@@ -10,15 +10,15 @@ local tools = {
 local lineStyles = { "PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT" }
 
 local function run(command, argument)
-  return Command(GetCurObj(), command, argument or "")
+  return ui.command(command, argument or "")
 end
 
 -- Checks the clicked button and clears the others of its group in the same window.
 local function choose(group)
-  local window, chosen = GetCurWnd(), GetName(GetCurObj())
+  local window, chosen = ui.window(), ui.control()
   for _, name in ipairs(group) do
-    local button = FindControl(window, name)
-    if button ~= 0 then Check(button, name == chosen) end
+    local button = ui.find(window, name)
+    if button ~= 0 then ui.check(button, button == chosen) end
   end
 end
 
