@@ -129,21 +129,11 @@ void drawArrow(Canvas& canvas, Point from, Point to, bool twoHeads, uint32_t sty
   canvas.setPen(shapePen(kPenSolid, 1, colour));
   canvas.setBrush(BrushSpec::solid(colour));
   canvas.setFillMode(FillMode::Alternate);
-  const auto offsets = headOffsets(from, to);
-  if (!offsets) return;
-  ArrowHead head;
-  for (int i = 0; i < 2; ++i) {
-    head[i] = {truncated(to.x + (*offsets)[i][0]), truncated(to.y + (*offsets)[i][1])};
-  }
-  head[2] = to;
-  canvas.polygon(head);
-  if (!twoHeads) return;
-  // The head at the first point takes the same offsets backwards.
-  for (int i = 0; i < 2; ++i) {
-    head[i] = {truncated(from.x - (*offsets)[i][0]), truncated(from.y - (*offsets)[i][1])};
-  }
-  head[2] = from;
-  canvas.polygon(head);
+  const auto head = arrowHeadAt(from, to);
+  if (!head) return;
+  canvas.polygon(*head);
+  // The head at the first point is the same head drawn backwards.
+  if (twoHeads) canvas.polygon(*arrowHeadAt(to, from));
 }
 
 std::unique_ptr<BoardObject> ArrowLineObject::clone() const {
