@@ -7,9 +7,15 @@
 namespace scribly {
 namespace {
 
-std::wstring wideFromUtf8Or(std::string_view text) {
-  if (auto w = wideFromUtf8(text)) return *w;
-  return std::wstring(text.begin(), text.end());
+constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
+
+// A text by key as the wide message box shows it, through the buffer size
+// message boxes use.
+std::wstring messageText(const LanguageTexts& texts, std::string_view key) {
+  char buffer[kMessageTextBytes] = {};
+  size_t size = sizeof buffer;
+  texts.copyText(key, buffer, &size);
+  return toWide(std::string_view(buffer, size));
 }
 
 BoardOptions boardOptions(const FrameSettings& settings) {
@@ -28,6 +34,7 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
       boardOptions(settings));
+  texts_.load(moduleFolder() + kLanguageFile);
 }
 
 FrameBoard::~FrameBoard() = default;
@@ -80,9 +87,8 @@ void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_.invalidate()
 void FrameBoard::pageInfoChanged() { view_.invalidate(); }
 
 MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind kind) {
-  // Language texts come with the skin engine; until then the key is the text.
-  std::wstring text = wideFromUtf8Or(textKey);
-  std::wstring caption = wideFromUtf8Or(kMessageBoxTitleKey);
+  const std::wstring text = messageText(texts_, textKey);
+  const std::wstring caption = messageText(texts_, kMessageBoxTitleKey);
   const UINT style = kind == MessageBoxKind::InformationYesNo ? MB_YESNO | MB_ICONINFORMATION
                                                               : MB_OK | MB_ICONSTOP;
   int answer = MessageBoxW(GetParent(view_.window()), text.c_str(), caption.c_str(), style);

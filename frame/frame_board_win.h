@@ -12,6 +12,7 @@
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
 #include "objects/gdi_canvas_win.h"
+#include "skin/language_texts.h"
 
 namespace scribly {
 
@@ -68,6 +69,9 @@ class FrameBoard final : public FrameHandler,
   Win32Files files_;
   SystemPictureDecoder pictures_;
   ScreenTextMeasurer measurer_;
+  // Read once from the language file beside the module; keys show as
+  // themselves when the file or a key is missing.
+  LanguageTexts texts_;
   CanvasView view_;
   std::unique_ptr<Board> board_;
 };

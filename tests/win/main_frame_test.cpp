@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <scribly.h>
 
+#include <atomic>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include "frame/frame_board_win.h"
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
 #include "win/messages.h"
@@ -211,6 +215,49 @@ TEST(HostChannel, UserInfoStaysTerminatedWhenTheHostFillsTheBuffer) {
   EXPECT_EQ(channel.userInfo(1), sink.info);
   sink.info.assign(20000, 'x');
   EXPECT_EQ(channel.userInfo(1).size(), HostChannel::kUserInfoBytes);
+}
+
+// Message boxes show the language file's texts, not their keys: the refusal
+// that removing a system page meets, read off the box as a user sees it.
+TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
+  HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
+                                nullptr, nullptr, nullptr, nullptr);
+  FakeSink sink;
+  FrameSettings s;
+  s.parent = parent;
+  s.sink = &sink;
+  auto frame = MainFrame::create(s, nullptr);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_NE(frame->board(), nullptr);
+
+  std::atomic<bool> found{false};
+  std::wstring shown;
+  std::thread reader([&] {
+    for (int i = 0; i < 500 && !found; ++i) {
+      if (HWND box = FindWindowW(L"#32770", L"Whiteboard")) {
+        EnumChildWindows(
+            box,
+            [](HWND child, LPARAM out) {
+              wchar_t text[512] = {};
+              GetWindowTextW(child, text, 512);
+              *reinterpret_cast<std::wstring*>(out) += text;
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&shown));
+        found = true;
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  frame->board()->board().removePage(kFirstSystemPage, 0, true);
+  reader.join();
+  ASSERT_TRUE(found) << "no message box titled with the language text";
+  EXPECT_NE(shown.find(L"pages"), std::wstring::npos);
+  EXPECT_EQ(shown.find(L"Scribly_"), std::wstring::npos);
+  frame.reset();
+  DestroyWindow(parent);
 }
 
 }  // namespace
