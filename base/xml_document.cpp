@@ -82,30 +82,6 @@ void appendDecoded(std::string& out, std::string_view raw) {
   }
 }
 
-void appendEscaped(std::string& out, std::string_view s) {
-  for (char c : s) {
-    switch (c) {
-      case '<':
-        out.append("&lt;");
-        break;
-      case '>':
-        out.append("&gt;");
-        break;
-      case '&':
-        out.append("&amp;");
-        break;
-      case '\'':
-        out.append("&apos;");
-        break;
-      case '"':
-        out.append("&quot;");
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
-}
-
 // One pass over the text. Iterative, with the open element as the only stack,
 // so hostile nesting costs no native stack; depth is still capped because
 // destroying and writing a tree recurse.
@@ -251,14 +227,14 @@ void writeElement(std::string& out, const XmlElement& e, size_t level, bool inde
     out.push_back(' ');
     out.append(a.name);
     out.append("=\"");
-    appendEscaped(out, a.value);
+    appendXmlEscaped(out, a.value);
     out.push_back('"');
   }
   if (e.children.empty() && e.text.empty()) {
     out.append("/>");
   } else {
     out.push_back('>');
-    appendEscaped(out, e.text);
+    appendXmlEscaped(out, e.text);
     const bool indentChildren = indented && e.text.empty();
     for (const auto& child : e.children) {
       if (indentChildren) out.append("\r\n");
@@ -444,6 +420,30 @@ void XmlDocument::clear() {
   top_->children.clear();
   error_ = XmlError::None;
   errorOffset_ = 0;
+}
+
+void appendXmlEscaped(std::string& out, std::string_view s) {
+  for (char c : s) {
+    switch (c) {
+      case '<':
+        out.append("&lt;");
+        break;
+      case '>':
+        out.append("&gt;");
+        break;
+      case '&':
+        out.append("&amp;");
+        break;
+      case '\'':
+        out.append("&apos;");
+        break;
+      case '"':
+        out.append("&quot;");
+        break;
+      default:
+        out.push_back(c);
+    }
+  }
 }
 
 }  // namespace scribly

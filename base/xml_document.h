@@ -174,4 +174,8 @@ class XmlDocument {
 // digits, '_' or '.'.
 bool isXmlName(std::string_view name);
 
+// Appends `text` with the five characters the dialect escapes replaced by
+// their entities, for text and attribute values alike.
+void appendXmlEscaped(std::string& out, std::string_view text);
+
 }  // namespace scribly

@@ -1,28 +1,13 @@
 #include "host/user_info.h"
 
+#include "base/xml_document.h"
+
 namespace scribly {
 namespace {
 
 std::string escapeXml(const std::string& text) {
   std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
+  appendXmlEscaped(out, text);
   return out;
 }
 

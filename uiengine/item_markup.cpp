@@ -24,30 +24,6 @@ ItemMarkup parseItemMarkup(std::string_view markup) {
 
 namespace {
 
-void appendEscaped(std::string& out, std::string_view text) {
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      default:
-        out += c;
-    }
-  }
-}
-
 void appendFontText(std::string& out, XmlElementHandle element, bool insideFont, int depth) {
   if (depth > 16) return;
   insideFont = insideFont || element.name() == "font";
@@ -80,11 +56,11 @@ std::string renameItemMarkup(std::string_view markup, std::string_view name) {
     out += ' ';
     out += attribute.name;
     out += "=\"";
-    appendEscaped(out, attribute.value);
+    appendXmlEscaped(out, attribute.value);
     out += '"';
   }
   out += '>';
-  appendEscaped(out, name);
+  appendXmlEscaped(out, name);
   out += "</font></text>";
   return out;
 }
