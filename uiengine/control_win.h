@@ -11,7 +11,7 @@
 #include <string>
 
 #include "skin/control_types.h"
-#include "uiengine/ui_engine_win.h"
+#include "skin/ui_engine_win.h"
 #include "win/handles.h"
 
 namespace scribly {

@@ -11,7 +11,7 @@
 
 #include "skin/language_texts.h"
 #include "uiengine/script_interpreter.h"
-#include "uiengine/ui_engine_win.h"
+#include "skin/ui_engine_win.h"
 
 namespace scribly {
 

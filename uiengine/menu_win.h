@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/xml_document.h"
-#include "uiengine/ui_engine_win.h"
+#include "skin/ui_engine_win.h"
 #include "win/handles.h"
 
 namespace scribly {

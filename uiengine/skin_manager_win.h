@@ -1,7 +1,7 @@
 #pragma once
 #include <unknwn.h>
 
-#include "uiengine/ui_engine_win.h"
+#include "skin/ui_engine_win.h"
 
 namespace scribly {
 

@@ -19,7 +19,7 @@
 #include "skin/attribute_values.h"
 #include "skin/skin_document.h"
 #include "skin/skin_layout.h"
-#include "uiengine/ui_engine_win.h"
+#include "skin/ui_engine_win.h"
 
 namespace scribly {
 namespace {

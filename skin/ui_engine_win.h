@@ -1,5 +1,5 @@
 #pragma once
-// What the plug-in sees of uiengine.dll: the ScriptEngine that GetUIEngine
+// What the plug-in's skin bridge sees of uiengine.dll: the ScriptEngine that GetUIEngine
 // returns, the SkinManager COM class, the control objects it creates and the
 // owner record through which a control hands its messages to the program.
 // Every table of operations is used by its slot order, so the order of the
