@@ -374,6 +374,12 @@ bool XmlDocument::save() {
   return written;
 }
 
+std::string XmlElementHandle::serialise() const {
+  std::string out;
+  if (element_) writeElement(out, *element_, 0, true);
+  return out;
+}
+
 std::string XmlDocument::serialise() const {
   std::string out;
   for (const auto& root : top_->children) {

@@ -105,6 +105,9 @@ class XmlElementHandle {
   // A new last child. The empty handle when refused: empty parent, bad name,
   // or nesting beyond kMaxXmlDepth.
   XmlElementHandle appendChild(std::string_view name);
+  // The element and its subtree as text, as a document save writes it; empty
+  // for the empty element.
+  std::string serialise() const;
 
   bool operator==(const XmlElementHandle& other) const = default;
 

@@ -31,7 +31,6 @@ enum class ContentsChange : uint32_t {
 enum class MessageBoxKind : uint8_t { StopOk, InformationYesNo };
 enum class MessageBoxAnswer : uint8_t { Ok, Yes, No };
 
-constexpr std::string_view kMessageBoxTitleKey = "Scribly_MessageBox_Title";
 constexpr std::string_view kWritePrivilegeTextKey = "Scribly_MessageBox_WritePriv_Text";
 constexpr std::string_view kRemoveSystemPageTextKey = "Scribly_MessageBox_RemoveSystemPage_Text";
 constexpr std::string_view kRemovePageTextKey = "Scribly_MessageBox_Remove_Text";

@@ -88,7 +88,7 @@ void FrameBoard::pageInfoChanged() { view_.invalidate(); }
 
 MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind kind) {
   const std::wstring text = messageText(texts_, textKey);
-  const std::wstring caption = messageText(texts_, kMessageBoxTitleKey);
+  const std::wstring caption = messageText(texts_, kTextMessageBoxTitle);
   const UINT style = kind == MessageBoxKind::InformationYesNo ? MB_YESNO | MB_ICONINFORMATION
                                                               : MB_OK | MB_ICONSTOP;
   int answer = MessageBoxW(GetParent(view_.window()), text.c_str(), caption.c_str(), style);

@@ -1,5 +1,6 @@
 #include "frame/main_frame_win.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/module_paths.h"
@@ -49,27 +50,53 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
       backgroundFolder_(scribly::backgroundFolder(settings.skinFolder)) {}
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, FrameHandler* handler) {
-  if (!registerWindowClass(moduleInstance(), kFrameClass, &forwardingWindowProc<MainFrame>))
-    return nullptr;
   std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));
-  RECT area = {0, 0, 800, 600};
-  if (settings.parent) GetClientRect(settings.parent, &area);
-  DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (settings.parent ? WS_CHILD : WS_POPUP);
-  HWND hwnd = CreateWindowExW(0, kFrameClass, L"scribly main frame", style, 0, 0,
-                              area.right - area.left, area.bottom - area.top, settings.parent,
-                              nullptr, moduleInstance(), frame.get());
-  if (!hwnd) return nullptr;
+  // A broken skin install still leaves a whiteboard to draw on.
+  if (!frame->createSkinWindow() && !frame->createPlainWindow()) return nullptr;
   if (!handler) {
-    frame->ownBoard_ = std::make_unique<FrameBoard>(hwnd, frame->host_, settings);
+    SkinElement* view = frame->skinWindow_ ? frame->skinWindow_->find("view wnd") : nullptr;
+    HWND viewParent = view && view->window() ? view->window() : frame->window_;
+    frame->ownBoard_ = std::make_unique<FrameBoard>(viewParent, frame->host_, settings);
     frame->handler_ = frame->ownBoard_.get();
   }
+  RECT area = {0, 0, 800, 600};
+  if (settings.parent) GetClientRect(settings.parent, &area);
+  MoveWindow(frame->window_, 0, 0, area.right - area.left, area.bottom - area.top, TRUE);
   return frame;
 }
 
+bool MainFrame::createSkinWindow() {
+  if (settings_.moduleFolder.empty()) return false;
+  skinSystem_ = SkinSystem::acquire(settings_.moduleFolder, settings_.skinFolder);
+  if (skinSystem_)
+    skinWindow_ = skinSystem_->createWindow("scribly main frame", settings_.parent, this);
+  if (!skinWindow_) {
+    skinSystem_.reset();
+    return false;
+  }
+  window_ = skinWindow_->window();
+  return true;
+}
+
+bool MainFrame::createPlainWindow() {
+  if (!registerWindowClass(moduleInstance(), kFrameClass, &forwardingWindowProc<MainFrame>))
+    return false;
+  DWORD style = WS_CLIPCHILDREN | WS_CLIPSIBLINGS | (settings_.parent ? WS_CHILD : WS_POPUP);
+  return CreateWindowExW(0, kFrameClass, L"scribly main frame", style, 0, 0, 800, 600,
+                         settings_.parent, nullptr, moduleInstance(), this) != nullptr;
+}
+
 MainFrame::~MainFrame() {
-  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  if (skinWindow_) {
+    dropPendingData();
+    skinWindow_.reset();  // destroys the window without telling us
+  } else if (window_ && IsWindow(window_)) {
+    DestroyWindow(window_);
+  }
+  window_ = nullptr;
   handler_ = nullptr;
   ownBoard_.reset();
+  skinSystem_.reset();
 }
 
 bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
@@ -113,24 +140,34 @@ void MainFrame::reset() {
 
 long MainFrame::pendingDataCopies() { return g_pendingCopies; }
 
-LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+bool MainFrame::handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_PLUGIN_DATA_IN: {
       auto* copy = reinterpret_cast<uint8_t*>(wParam);
       if (copy && handler_)
         handler_->dataIn(std::span<const uint8_t>(copy, static_cast<size_t>(lParam)));
       freeCopy(copy);
-      return 0;
+      return true;
     }
     case WM_PLUGIN_SET_PRIVILEGE:
       if (handler_) handler_->privilegeChanged(static_cast<uint32_t>(wParam));
-      return 0;
+      return true;
     case WM_PLUGIN_CMD_MIRROR:
       if (handler_) handler_->mirrorCommand(wParam, lParam);
-      return 0;
+      return true;
     case WM_PLUGIN_CMD_EDITING:
       if (handler_) handler_->editingCommand(wParam, lParam);
-      return 0;
+      return true;
+    case WM_DESTROY:
+      dropPendingData();
+      return false;  // the skin's "ondestroy" may still want it
+  }
+  return false;
+}
+
+LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (handleHostMessage(msg, wParam, lParam)) return 0;
+  switch (msg) {
     case WM_SIZE:
       if (ownBoard_) ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
       return 0;
@@ -139,11 +176,47 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT:
       paint();
       return 0;
-    case WM_DESTROY:
-      dropPendingData();
-      return 0;
   }
   return DefWindowProcW(window_, msg, wParam, lParam);
+}
+
+LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                                 bool& handled) {
+  if (!skinWindow_) return 0;  // still being built
+  if (&source == &skinWindow_->root()) {
+    if (message == WM_NCDESTROY) window_ = nullptr;
+    if (handleHostMessage(message, wParam, lParam)) {
+      handled = true;
+      return 0;
+    }
+    if (message == WM_SIZE) layout(LOWORD(lParam), HIWORD(lParam));
+  } else if (message == WM_SIZE && source.name() == "view wnd" && ownBoard_) {
+    ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
+  }
+  return 0;
+}
+
+LRESULT MainFrame::onNamedCommand(SkinElement&, std::string_view, std::string_view) { return 0; }
+
+void MainFrame::layout(int width, int height) {
+  // The tool bar keeps its width on the left, the library tree its width on
+  // the right; the page bar and the view take what is between.
+  auto place = [&](const char* name, auto rect) {
+    SkinElement* e = skinWindow_->find(name);
+    if (!e || !e->window()) return;
+    const SkinRect r = rect(e->description().rect);
+    MoveWindow(e->window(), r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), TRUE);
+  };
+  const SkinElement* tree = skinWindow_->find("vdtree");
+  const int treeWidth = tree ? tree->description().rect.width : 0;
+  place("tool bar", [&](SkinRect r) { return SkinRect{r.x, r.y, r.width, height - r.y}; });
+  place("page bar", [&](SkinRect r) { return SkinRect{r.x, r.y, width - r.x, r.height}; });
+  place("view wnd", [&](SkinRect r) {
+    return SkinRect{r.x, r.y, width - r.x - treeWidth, height - r.y};
+  });
+  place("vdtree", [&](SkinRect r) {
+    return SkinRect{width - treeWidth, r.y, treeWidth, height - r.y};
+  });
 }
 
 void MainFrame::paint() {
@@ -155,6 +228,8 @@ void MainFrame::paint() {
 }
 
 void MainFrame::dropPendingData() {
+  // Without a window the filter below would take other frames' messages.
+  if (!window_) return;
   // Copies still queued for this window would otherwise be lost with it.
   MSG m;
   while (PeekMessageW(&m, window_, WM_PLUGIN_DATA_IN, WM_PLUGIN_DATA_IN, PM_REMOVE))

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "frame/host_channel_win.h"
+#include "skin/skin_bridge_win.h"
 
 struct IClientSink;
 
@@ -34,9 +35,12 @@ struct FrameSettings {
   IClientSink* sink = nullptr;
   std::string skinFolder;  // 8-bit, as the host passes it
   bool peerToPeer = false;
+  // Where the skin engine, the skin and the language file are: the plug-in's
+  // own folder. Empty: the frame is a plain window without skin.
+  std::string moduleFolder;
 };
 
-class MainFrame {
+class MainFrame final : public SkinProgram {
  public:
   // Creates the frame window as a child of settings.parent, sized to fill it.
   // A null `handler` gives the frame its own board and view; otherwise the
@@ -47,6 +51,9 @@ class MainFrame {
   MainFrame& operator=(const MainFrame&) = delete;
 
   HWND window() const { return window_; }
+  // The window built from the skin's "scribly main frame"; null when the
+  // skin could not be used and the frame is a plain window.
+  SkinWindow* skin() { return skinWindow_.get(); }
   const std::string& backgroundFolder() const { return backgroundFolder_; }
   bool peerToPeer() const { return settings_.peerToPeer; }
   HostChannel& host() { return host_; }
@@ -72,6 +79,19 @@ class MainFrame {
   template <class Owner>
   friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  // The host's messages, whichever window class the frame has; false for
+  // any other message.
+  bool handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  bool createPlainWindow();
+  bool createSkinWindow();
+  // Keeps the page bar, the view and the library tree filling the frame.
+  void layout(int width, int height);
+
+  // SkinProgram
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool& handled) override;
+  LRESULT onNamedCommand(SkinElement& source, std::string_view name,
+                         std::string_view argument) override;
   void paint();
   void dropPendingData();
 
@@ -80,6 +100,8 @@ class MainFrame {
   HostChannel host_;
   std::unique_ptr<FrameBoard> ownBoard_;
   std::string backgroundFolder_;
+  std::shared_ptr<SkinSystem> skinSystem_;
+  std::unique_ptr<SkinWindow> skinWindow_;
   HWND window_ = nullptr;
 };
 

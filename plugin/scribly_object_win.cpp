@@ -9,6 +9,7 @@
 #include "resources/private_commands.h"
 #include "win/handles.h"
 #include "win/messages.h"
+#include "win/module.h"
 #include "win/text.h"
 
 using namespace scribly;
@@ -53,6 +54,7 @@ HRESULT CScribly::Create(HWND hParent, IClientSink* pSink, LPWSTR lpszSkin, LONG
     // Declared wide for the type library, but hosts pass 8-bit text.
     if (lpszSkin) settings.skinFolder = reinterpret_cast<const char*>(lpszSkin);
     settings.peerToPeer = bP2P != 0;
+    settings.moduleFolder = moduleFolder();
     frame_ = MainFrame::create(settings, nullptr);
     if (!frame_) return S_FALSE;
     frameWindow_ = frame_->window();

@@ -41,6 +41,12 @@ XmlElementHandle SkinDocument::findWindow(std::string_view type, std::string_vie
   return {};
 }
 
+std::string SkinDocument::fileOf(XmlElementHandle description) const {
+  for (size_t i = 0; i < descriptions_.size(); ++i)
+    if (descriptions_[i] == description) return documents_[descriptionFiles_[i]].path();
+  return {};
+}
+
 bool SkinDocument::loadResolved(const std::string& path, size_t depth, SkinScripts* scripts) {
   std::string text;
   if (!readCapped(path, kSkinFileCap, text)) {
@@ -60,6 +66,7 @@ bool SkinDocument::parseAndWalk(std::string_view text, const std::string& path, 
   doc.setPath(path);
   // Elements live on the heap, so handles survive the document's moves.
   documents_.push_back(std::move(doc));
+  const size_t self = documents_.size() - 1;  // includes below add more
   for (XmlElementHandle root = documents_.back().root(); root; root = root.nextSibling()) {
     for (XmlElementHandle item = root.firstChild(); item; item = item.nextSibling()) {
       const std::string_view src = item.attribute("src").value();
@@ -79,8 +86,10 @@ bool SkinDocument::parseAndWalk(std::string_view text, const std::string& path, 
         const std::string found = readNamed(path, src, limits_.maxScriptBytes, bytes);
         if (!found.empty() && scripts) scripts->loadScriptFile(found);
       } else if (item.name() == "skins") {
-        for (XmlElementHandle d = item.firstChild(); d; d = d.nextSibling())
+        for (XmlElementHandle d = item.firstChild(); d; d = d.nextSibling()) {
           descriptions_.push_back(d);
+          descriptionFiles_.push_back(self);
+        }
       }
     }
   }

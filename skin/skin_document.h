@@ -50,6 +50,10 @@ class SkinDocument {
   // "name" is exactly `name`; the empty element when there is none.
   XmlElementHandle findWindow(std::string_view type, std::string_view name) const;
 
+  // The path of the skin file a description was read from; empty for an
+  // element that is not one of descriptions().
+  std::string fileOf(XmlElementHandle description) const;
+
   // Every description in the order loaded.
   const std::vector<XmlElementHandle>& descriptions() const { return descriptions_; }
   // What was skipped and why, for the engine's log.
@@ -72,6 +76,7 @@ class SkinDocument {
   size_t bytes_ = 0;
   std::vector<XmlDocument> documents_;  // own the elements the handles point at
   std::vector<XmlElementHandle> descriptions_;
+  std::vector<size_t> descriptionFiles_;  // index into documents_, per description
   std::vector<std::string> problems_;
 };
 

@@ -218,6 +218,24 @@ std::optional<ControlDescription> describeWindow(XmlElementHandle element, Contr
   return window;
 }
 
+void localiseDescription(ControlDescription& root, std::string_view pictureFolder,
+                         const LanguageTexts& texts) {
+  auto translate = [&](std::string& text) {
+    if (texts.contains(text)) text = std::string(texts.text(text));
+  };
+  translate(root.caption);
+  for (SkinMessage& m : root.messages) {
+    if (!m.text) continue;
+    if (m.code == kEngineTip) translate(*m.text);
+    const std::string_view file = *m.text;
+    const bool absolute =
+        file.starts_with('\\') || file.starts_with('/') || (file.size() > 1 && file[1] == ':');
+    if (m.code == kEnginePicture && !absolute && !file.empty())
+      m.text = std::string(pictureFolder) + *m.text;
+  }
+  for (ControlDescription& child : root.children) localiseDescription(child, pictureFolder, texts);
+}
+
 const ControlDescription* findControl(const ControlDescription& root, std::string_view name) {
   if (root.name == name) return &root;
   for (const ControlDescription& child : root.children)

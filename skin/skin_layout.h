@@ -12,6 +12,7 @@
 #include "base/xml_document.h"
 #include "skin/attribute_values.h"
 #include "skin/control_types.h"
+#include "skin/language_texts.h"
 
 namespace scribly {
 
@@ -92,6 +93,13 @@ inline constexpr size_t kMaxControlsPerWindow = 4096;
 // "style_add", less "style_remove"), the "_vdtooltip" tooltip as first child,
 // then its child controls. None when the tag is not a control type.
 std::optional<ControlDescription> describeWindow(XmlElementHandle element, ControlIds& ids);
+
+// Makes a built description ready for the engine: relative picture names
+// become paths in `pictureFolder` (the folder of the skin file that names
+// them, with its separator at the end), and captions and tips that are keys of
+// `texts` become their texts.
+void localiseDescription(ControlDescription& root, std::string_view pictureFolder,
+                         const LanguageTexts& texts);
 
 // The first control in pre-order whose name is exactly `name`: the control
 // itself, then the first child and its subtree, then the second, and so on.

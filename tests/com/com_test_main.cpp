@@ -7,6 +7,8 @@
 #include <scribly.h>
 #include <shellapi.h>
 
+#include <cstring>
+
 #include "com_test_support.h"
 
 namespace scribly::test {
@@ -53,6 +55,25 @@ std::string narrow(const std::wstring& w) {
   char buf[1024] = {};
   WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
   return buf;
+}
+
+HWND findSkinControl(HWND root, const char* name) {
+  struct Search {
+    const char* name;
+    HWND found;
+  } search{name, nullptr};
+  auto matches = [](HWND w, LPARAM p) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(p);
+    char buffer[128] = {};
+    if (SendMessageW(w, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer) != 0 ||
+        std::strcmp(buffer, s->name) != 0)
+      return TRUE;
+    s->found = w;
+    return FALSE;
+  };
+  if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
+  EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
+  return search.found;
 }
 
 }  // namespace scribly::test

@@ -12,5 +12,8 @@ std::wstring selfPath();                            // this executable
 void pump();                                        // handles every queued message of this thread
 DWORD runProcess(const std::wstring& commandLine);  // exit code, or ~0 on failure
 std::string narrow(const std::wstring& w);
+// The skin control named `name` at or below `root`, asked as automation
+// would ask: the engine's name message to each window; null when none.
+HWND findSkinControl(HWND root, const char* name);
 
 }  // namespace scribly::test

@@ -2,6 +2,10 @@
 // created through its class factory, driven through its interfaces only.
 #include <gtest/gtest.h>
 #include <ocidl.h>
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
 #include <scribly.h>
 
 #include "collab/messages.h"
@@ -88,6 +92,48 @@ TEST_F(Contract, CreateGivesAVisibleChildFrameOnce) {
   EXPECT_TRUE(IsWindow(frame));
   EXPECT_EQ(plugin_->Initialize(1, 2), S_OK);
   EXPECT_EQ(plugin_->Reset(), S_OK);
+}
+
+TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
+  HWND frame = create();
+  ASSERT_TRUE(IsWindow(frame));
+  char name[64] = {};
+  EXPECT_EQ(SendMessageW(frame, 0xC07, reinterpret_cast<WPARAM>(name), sizeof name), 0);
+  EXPECT_STREQ(name, "scribly main frame");
+  for (const char* element :
+       {"tool bar",      "tool panel",   "choice",     "pencial",       "rect",
+        "freecut",       "color picker", "line width", "font set",      "PS_SOLID",
+        "PS_DASHDOTDOT", "clrscr",       "save",       "pageLeft",      "pageRight",
+        "curpageinfo",   "contents",     "add page",   "add share doc", "paste",
+        "ext panel btn", "ext panel",    "privtip",    "view wnd",      "vdtree"}) {
+    HWND control = findSkinControl(frame, element);
+    EXPECT_TRUE(control && IsChild(frame, control)) << element;
+  }
+  wchar_t className[64] = {};
+  GetClassNameW(findSkinControl(frame, "vdtree"), className, 64);
+  EXPECT_STREQ(className, WC_TREEVIEWW);
+  // Hidden by its skin; its caption is a language key shown as its text.
+  HWND privilegeTip = findSkinControl(frame, "privtip");
+  EXPECT_FALSE(GetWindowLongW(privilegeTip, GWL_STYLE) & WS_VISIBLE);
+  wchar_t tip[128] = {};
+  GetWindowTextW(privilegeTip, tip, 128);
+  EXPECT_EQ(std::wstring(tip).rfind(L"You can watch", 0), 0u) << narrow(tip);
+
+  // The board's view fills "view wnd", which fills the frame beside the tool
+  // bar and the library tree.
+  HWND view = findSkinControl(frame, "view wnd");
+  HWND canvas = GetWindow(view, GW_CHILD);
+  ASSERT_TRUE(canvas);
+  RECT frameArea, viewBox, viewArea, canvasArea;
+  GetClientRect(frame, &frameArea);
+  GetWindowRect(view, &viewBox);
+  GetClientRect(view, &viewArea);
+  GetClientRect(canvas, &canvasArea);
+  EXPECT_GT(viewArea.right, 0);
+  EXPECT_LT(viewArea.right, frameArea.right);
+  EXPECT_EQ(viewBox.bottom - viewBox.top, frameArea.bottom - 36);
+  EXPECT_EQ(canvasArea.right, viewArea.right);
+  EXPECT_EQ(canvasArea.bottom, viewArea.bottom);
 }
 
 TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {

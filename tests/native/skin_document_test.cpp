@@ -65,6 +65,11 @@ TEST_F(SkinDocumentTest, IncludesAndScriptsLoadInFileOrderBesideTheirIncluder) {
   ASSERT_EQ(doc.problems().size(), 1u);
   EXPECT_NE(doc.problems()[0].find("missing.xml"), std::string::npos);
 
+  // Each description knows its file, so its pictures are found beside it.
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder_ + "/parts/panels.xml");
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "scribly main frame")), top);
+  EXPECT_EQ(doc.fileOf(doc.descriptions()[0].firstChild()), "");
+
   EXPECT_TRUE(doc.findWindow("Window", "tip panel"));
   EXPECT_FALSE(doc.findWindow("menu", "tip panel"));
   EXPECT_FALSE(doc.findWindow("window", "Tip panel"));

@@ -231,5 +231,24 @@ TEST_F(SkinLayoutTest, AttributesBecomeMessagesAndStyles) {
   EXPECT_TRUE(plain->dataPart.exists());
 }
 
+TEST_F(SkinLayoutTest, PicturesAreFoundBesideTheirSkinFileAndKeysShowTheirTexts) {
+  ControlDescription w = describe(
+      "<window name=\"w\" caption=\"Title_Key\" icon=\"C:\\abs.bmp\">"
+      "<button name=\"b\" icon=\"icons/24/pen.bmp\" tip=\"Tip_Key\" caption=\"50%\"/>"
+      "<image name=\"i\" src=\"/root.bmp\"/></window>");
+  LanguageTexts texts;
+  ASSERT_TRUE(
+      texts.loadText("<language><text key=\"Title_Key\">Whiteboard</text>"
+                     "<text key=\"Tip_Key\">Pen \xE2\x9C\x8E</text></language>"));
+  localiseDescription(w, "D:\\skin\\ScriblySkin\\", texts);
+  EXPECT_EQ(w.caption, "Whiteboard");
+  EXPECT_EQ(*w.messages[0].text, "C:\\abs.bmp");
+  const ControlDescription* b = findControl(w, "b");
+  EXPECT_EQ(b->caption, "50%");  // not a key: shown as written
+  EXPECT_EQ(*b->messages[0].text, "D:\\skin\\ScriblySkin\\icons/24/pen.bmp");
+  EXPECT_EQ(*b->messages[1].text, "Pen \xE2\x9C\x8E");
+  EXPECT_EQ(*findControl(w, "i")->messages[0].text, "/root.bmp");
+}
+
 }  // namespace
 }  // namespace scribly

@@ -310,6 +310,13 @@ TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
   ASSERT_EQ(parseExact(back, text), XmlError::None) << text;
   EXPECT_EQ(dump(back), dump(doc));
   EXPECT_EQ(back.serialise(), text);
+
+  // One element alone reads back as that subtree.
+  XmlDocument part;
+  ASSERT_EQ(parseExact(part, mixed.serialise()), XmlError::None);
+  EXPECT_EQ(part.root().child("inner").child("leaf").text(), "x");
+  EXPECT_EQ(part.root().child("tail.2").attribute("flag").value(), "true");
+  EXPECT_EQ(XmlElementHandle().serialise(), "");
 }
 
 TEST(XmlSave, AmpersandValueIsWrittenBackAsAnEntity) {

@@ -1,0 +1,203 @@
+// The skin bridge over the real engine beside this program: windows built from
+// skin files, driven by the messages a hand's clicks and keys produce.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "skin/skin_bridge_win.h"
+#include "win/module.h"
+
+namespace scribly {
+namespace {
+
+constexpr char kTestSkin[] = R"(<skin>
+<script>
+function OnPen() ui.command("pen", tostring(GetCurObj()) .. " " .. tostring(GetCurWnd())) end
+function OnBroken() error("the pen is broken") end
+function OnInit() ui.command("init", tostring(GetCurObj())) end
+function OnClose() ui.command("close", "") end
+function OnMenu(low, high) ui.command("menu", low .. "/" .. high) end
+</script>
+<skins>
+<window name="bridge panel" style_add="WS_VISIBLE" width="300" height="200" oninit="OnInit"
+        onclose="OnClose" onmenucmd="OnMenu">
+  <panel name="tools" x="4" y="4" width="200" height="60">
+    <button name="pen" x="4" y="4" width="40" height="40" onclick="OnPen" tip="Scribly_Tip_Pencil"/>
+  </panel>
+  <button name="broken" x="60" y="80" width="40" height="40" onclick="OnBroken"/>
+  <button name="quiet" x="110" y="80" width="40" height="40"/>
+</window>
+<menu name="bridge menu"><item name="rename" caption="Rename"/><item name="delete" caption="Delete"/></menu>
+</skins></skin>)";
+
+class RecordingProgram final : public SkinProgram {
+ public:
+  struct Command {
+    SkinElement* source;
+    std::string name, argument;
+  };
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM, LPARAM, bool& handled) override {
+    if (message == WM_CLOSE && &source == root && takeClose) {
+      ++closesTaken;
+      handled = true;
+    }
+    return 0;
+  }
+  LRESULT onNamedCommand(SkinElement& source, std::string_view name,
+                         std::string_view argument) override {
+    commands.push_back({&source, std::string(name), std::string(argument)});
+    return 0;
+  }
+  SkinElement* root = nullptr;
+  bool takeClose = false;
+  int closesTaken = 0;
+  std::vector<Command> commands;
+};
+
+class SkinBridge : public testing::Test {
+ protected:
+  void SetUp() override {
+    system_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(system_, nullptr);
+    if (!system_->document().findWindow("window", "bridge panel")) {
+      const std::string path = testing::TempDir() + "bridge_test_skin.xml";
+      std::ofstream(path, std::ios::binary) << kTestSkin;
+      ASSERT_TRUE(system_->loadSkinFile(path));
+    }
+    window_ = system_->createWindow("bridge panel", nullptr, &program_);
+    ASSERT_NE(window_, nullptr);
+    program_.root = &window_->root();
+  }
+
+  static void click(HWND button) {
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+  }
+
+  static std::string address(SkinElement* element) {
+    return std::to_string(reinterpret_cast<intptr_t>(element->control()));
+  }
+
+  std::shared_ptr<SkinSystem> system_;
+  RecordingProgram program_;
+  std::unique_ptr<SkinWindow> window_;
+};
+
+TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
+  // "oninit" ran once the window was whole, with the window current.
+  ASSERT_EQ(program_.commands.size(), 1u) << system_->log();
+  EXPECT_EQ(program_.commands[0].name, "init");
+  EXPECT_EQ(program_.commands[0].argument, address(&window_->root()));
+  program_.commands.clear();
+
+  SkinElement* pen = window_->find("pen");
+  ASSERT_TRUE(pen && pen->window());
+  EXPECT_EQ(GetWindowLongPtrW(pen->window(), GWLP_ID) >= 10000, true);
+  click(pen->window());
+  ASSERT_EQ(program_.commands.size(), 1u) << system_->log();
+  EXPECT_EQ(program_.commands[0].name, "pen");
+  // The button nested in a panel still has the window as its window.
+  EXPECT_EQ(program_.commands[0].argument, address(pen) + " " + address(&window_->root()));
+  EXPECT_EQ(program_.commands[0].source, pen);
+  EXPECT_EQ(SendMessageW(pen->window(), 0xC08, 0, 0), reinterpret_cast<LRESULT>(pen));
+
+  // A button without "onclick" does nothing; a failing script leaves the
+  // scripts working.
+  click(window_->find("quiet")->window());
+  click(window_->find("broken")->window());
+  EXPECT_NE(system_->log().find("the pen is broken"), std::string::npos);
+  click(pen->window());
+  EXPECT_EQ(program_.commands.size(), 2u);
+}
+
+TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
+  program_.commands.clear();
+  program_.takeClose = true;
+  SendMessageW(window_->window(), WM_CLOSE, 0, 0);
+  EXPECT_EQ(program_.closesTaken, 1);
+  EXPECT_TRUE(program_.commands.empty());
+  EXPECT_TRUE(IsWindow(window_->window()));
+
+  program_.takeClose = false;
+  SendMessageW(window_->window(), WM_CLOSE, 0, 0);
+  ASSERT_EQ(program_.commands.size(), 1u);
+  EXPECT_EQ(program_.commands[0].name, "close");
+  // The script had it, so the window stays.
+  EXPECT_TRUE(IsWindow(window_->window()));
+
+  // "onmenucmd" gets the two halves of wParam.
+  SendMessageW(window_->window(), 0xC0D, MAKEWPARAM(3, 9), 0);
+  ASSERT_EQ(program_.commands.size(), 2u);
+  EXPECT_EQ(program_.commands[1].argument, "3/9");
+}
+
+TEST_F(SkinBridge, AChosenMenuItemReachesTheProgramAsMenuAndCommand) {
+  program_.commands.clear();
+  std::unique_ptr<SkinMenuHandle> menu = window_->menu("bridge menu");
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(window_->menu("no such menu"), nullptr);
+  menu->enableItem(0, false);
+  EXPECT_TRUE(GetMenuState(menu->handle(), 0, MF_BYPOSITION) & MF_GRAYED);
+  // Return on the disabled first item chooses nothing; on the second it
+  // chooses "delete".
+  for (WPARAM key : {VK_DOWN, VK_RETURN, VK_DOWN, VK_RETURN})
+    PostMessageW(window_->window(), WM_KEYDOWN, key, 0);
+  const UINT_PTR timer = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+  menu->popup({50, 50});
+  KillTimer(nullptr, timer);
+  ASSERT_EQ(program_.commands.size(), 1u);
+  EXPECT_EQ(program_.commands[0].name, "bridge menu");
+  EXPECT_EQ(program_.commands[0].argument, "delete");
+  EXPECT_EQ(program_.commands[0].source, &window_->root());
+}
+
+TEST_F(SkinBridge, KeysBecomeTextsInTipsBoxesAndLookups) {
+  EXPECT_EQ(system_->text("Scribly_MessageBox_Title"), "Whiteboard");
+  EXPECT_EQ(system_->text("No_Such_Key"), "No_Such_Key");
+  // A 512-byte text cut to a 128-byte buffer ends on a whole character.
+  const std::string shortened = system_->text("Scribly_MessageBox_Remove_ShareDoc", 16);
+  EXPECT_LE(shortened.size(), 15u);
+
+  std::atomic<bool> found{false};
+  std::wstring shown;
+  std::thread reader([&] {
+    for (int i = 0; i < 500 && !found; ++i) {
+      if (HWND box = FindWindowW(L"#32770", L"Whiteboard")) {
+        EnumChildWindows(
+            box,
+            [](HWND child, LPARAM out) {
+              wchar_t text[512] = {};
+              GetWindowTextW(child, text, 512);
+              *reinterpret_cast<std::wstring*>(out) += text;
+              return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&shown));
+        found = true;
+        PostMessageW(box, WM_COMMAND, IDNO, 0);
+        return;
+      }
+      Sleep(10);
+    }
+  });
+  const int answer = window_->messageBox("Scribly_MessageBox_Remove_Text", MB_YESNO);
+  reader.join();
+  ASSERT_TRUE(found);
+  EXPECT_EQ(answer, IDNO);
+  EXPECT_NE(shown.find(L"Remove this page"), std::wstring::npos);
+}
+
+TEST_F(SkinBridge, AWindowDestroyedFromOutsideTellsNobodyAfterwards) {
+  HWND pen = window_->find("pen")->window();
+  DestroyWindow(window_->window());
+  EXPECT_FALSE(IsWindow(pen));
+  EXPECT_EQ(window_->find("pen")->window(), nullptr);
+  EXPECT_EQ(window_->window(), nullptr);
+  window_.reset();  // nothing left to destroy
+}
+
+}  // namespace
+}  // namespace scribly
