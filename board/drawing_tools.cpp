@@ -104,9 +104,9 @@ void DrawingTools::forget() {
   activeId_ = 0;
 }
 
-std::optional<Selection> DrawingTools::selection() {
+std::optional<SelectedObject> DrawingTools::selection() {
   if (!active() || drawing_) return std::nullopt;
-  return Selection{activePage_, activeId_};
+  return SelectedObject{activePage_, activeId_};
 }
 
 void DrawingTools::invalidate(const BoardObject& object) {
@@ -316,7 +316,8 @@ void DrawingTools::selectRelease(Point p) {
 
 void DrawingTools::followSelection() {
   BoardObject* object = active();
-  const Selection now = object && !drawing_ ? Selection{activePage_, activeId_} : Selection{};
+  const SelectedObject now =
+      object && !drawing_ ? SelectedObject{activePage_, activeId_} : SelectedObject{};
   if (object && now != followed_) {
     uint32_t bits = 0;
     uint32_t colour = 0, fill = 0, style = 0;

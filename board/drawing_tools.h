@@ -36,10 +36,10 @@ enum class ToolCursor : uint8_t { Arrow, CrossHair, SizeNwse, SizeNs, SizeNesw, 
 
 enum class DragMode : uint8_t { None, MoveObject, MoveHandle };
 
-struct Selection {
+struct SelectedObject {
   uint32_t page = 0;
   uint32_t object = 0;
-  friend bool operator==(const Selection&, const Selection&) = default;
+  friend bool operator==(const SelectedObject&, const SelectedObject&) = default;
 };
 
 class DrawingTools final : public ObjectChangeListener {
@@ -104,7 +104,7 @@ class DrawingTools final : public ObjectChangeListener {
   // The object drawn or selected, if any.
   BoardObject* activeObject() { return active(); }
   // The selected object of the current page, if any (not one being drawn).
-  std::optional<Selection> selection();
+  std::optional<SelectedObject> selection();
   // Removes the active object, sending its deletion when it was on a page.
   void deleteActive();
   // Forgets everything in hand (the board was reset).
@@ -161,7 +161,7 @@ class DrawingTools final : public ObjectChangeListener {
   // The page the active object belongs to; another page forgets it.
   uint32_t activePage_ = 0;
   // The selection the pen last followed.
-  Selection followed_;
+  SelectedObject followed_;
 
   DragMode dragMode_ = DragMode::None;
   int handle_ = kNoHandle;

@@ -129,7 +129,7 @@ TEST_F(DrawingToolsTest, MovingTheSelectionSendsOneMoveAndAStillPressSendsNothin
   const uint32_t id = drawRect();
   tools.selectTool(kChoiceTool);
   click({10, 45});  // on the left edge
-  EXPECT_EQ(tools.selection(), (Selection{1, id}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, id}));
   EXPECT_EQ(sent(), Codes{});
 
   here().view.invalidated.clear();
@@ -176,7 +176,7 @@ TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndCreatesNothi
 
   click({10, 45});
   EXPECT_EQ(sent(), Codes{});
-  EXPECT_EQ(tools.selection(), (Selection{1, id}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, id}));
   EXPECT_EQ(tools.tool(), kChoiceTool);
   EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
   EXPECT_EQ(ownObjects().size(), 1u);
@@ -241,7 +241,7 @@ TEST_F(DrawingToolsTest, TheFreeFormCutInsertsThePictureOfTheOutlineAndLeavesThe
   EXPECT_EQ(picture.kind(), ObjectKind::Image);
   EXPECT_EQ(picture.firstPoint().unpack(), (Point{4, 4}));
   EXPECT_EQ(picture.secondPoint().unpack(), (Point{4 + 62, 4 + 52}));
-  EXPECT_EQ(tools.selection(), (Selection{1, ownObjects()[1].id}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
   EXPECT_EQ(tools.tool(), kChoiceTool);
   EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
 }
@@ -255,7 +255,7 @@ TEST_F(DrawingToolsTest, PicturesAndHandSymbolsAreInsertedAndSelected) {
   click({30, 40});
   ASSERT_EQ(peerObjects().size(), 1u);
   EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{30, 40}));
-  EXPECT_EQ(tools.selection(), (Selection{1, ownObjects()[0].id}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[0].id}));
   EXPECT_EQ(tools.tool(), kImageTool);
 
   tools.insertHandSymbolCommand();
@@ -264,7 +264,7 @@ TEST_F(DrawingToolsTest, PicturesAndHandSymbolsAreInsertedAndSelected) {
   ASSERT_EQ(peerObjects().size(), 2u);
   EXPECT_EQ(static_cast<const HandSymbolObject&>(*peerObjects()[1].object).userId(),
             InMemoryRelay::userIdOf(0));
-  EXPECT_EQ(tools.selection(), (Selection{1, ownObjects()[1].id}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
   EXPECT_EQ(tools.tool(), kChoiceTool);
 }
 
