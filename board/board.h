@@ -89,6 +89,14 @@ struct ObjectChange {
   FontRecord font;
 };
 
+// Told when a peer's message changed a property of an object (codes 42 to
+// 53 except 47), after the change was applied.
+class ObjectChangeListener {
+ public:
+  virtual ~ObjectChangeListener() = default;
+  virtual void peerChangedObject(uint32_t pageId, uint32_t objectId, MessageCode code) = 0;
+};
+
 // A page id of 0 in the operations below always means the current page.
 class Board {
  public:
@@ -205,6 +213,10 @@ class Board {
   std::string userName(uint32_t userId);
 
   // --- Parts, for the frame and tests --------------------------------------
+  BoardView& view() const { return env_.view; }
+  TextMeasurer* measurer() const { return env_.measurer; }
+  // One listener at a time; null stops the calls.
+  void setChangeListener(ObjectChangeListener* listener) { changeListener_ = listener; }
   SendQueue& sendQueue() { return queue_; }
   IdAllocator& idAllocator() { return ids_; }
   const IdAllocator& idAllocator() const { return ids_; }
@@ -291,6 +303,7 @@ class Board {
 
   // User names from the host's user information, by user id, bounded.
   std::map<uint32_t, std::string> userNames_;
+  ObjectChangeListener* changeListener_ = nullptr;
   // Set while a peer's message is applied: what the board sends then goes
   // through the reply backlog once the queue holds its cap.
   bool dispatching_ = false;

@@ -242,6 +242,9 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   if (changed) {
     if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
     invalidateObject(*page, *object);
+    if (dispatching_ && changeListener_) {
+      changeListener_->peerChangedObject(page->id(), *objectId, static_cast<MessageCode>(code));
+    }
   }
   return changed;
 }

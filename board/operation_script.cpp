@@ -4,6 +4,7 @@
 #include <map>
 
 #include "board/board.h"
+#include "board/pen_state.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
 #include "objects/pencil_object.h"
@@ -15,20 +16,6 @@ namespace {
 constexpr size_t kMaxErrors = 8;
 constexpr int32_t kMaxCoordinate = 32767;
 constexpr uint32_t kMaxPictureSide = 1024;
-
-// The font a new text or hand symbol takes, as the pen state starts it.
-FontRecord penFont() {
-  FontRecord f;
-  f.height = -14;
-  f.weight = 400;
-  f.charSet = 134;
-  f.outPrecision = 3;
-  f.clipPrecision = 2;
-  f.quality = 1;
-  f.pitchAndFamily = 2;
-  f.setFace("MS Shell Dlg");
-  return f;
-}
 
 // Words of one line.
 std::vector<std::string_view> split(std::string_view line) {
@@ -190,7 +177,7 @@ class Runner {
     auto object = factory_.create(15);
     if (!object) return "no text";
     object->setColour(0x010000);
-    object->setFont(penFont());
+    object->setFont(defaultPenFont());
     object->setText(rest(w, 3));
     object->moveTo(PackedPoint::pack(p));
     return commit(std::move(object));
@@ -200,7 +187,7 @@ class Runner {
     Point p;
     if (w.size() != 3 || !point(w, 1, p)) return "hand X Y";
     auto object = std::make_unique<HandSymbolObject>(board_.myUserId(), p, measurer_);
-    object->setFont(penFont());
+    object->setFont(defaultPenFont());
     object->setColour(0x010000);
     object->setLabel(board_.userName(board_.myUserId()));
     return commit(std::move(object));

@@ -47,9 +47,12 @@ struct FakeView final : BoardView {
   std::optional<ScrollInfo> bars[2];
   std::vector<std::pair<int32_t, int32_t>> scrolled;
   std::optional<Size> client;
+  // What was invalidated, in view coordinates.
+  std::vector<Rect> invalidated;
+  int wholeInvalidations = 0;
 
-  void invalidateRect(const Rect&, bool) override {}
-  void invalidateAll(bool) override {}
+  void invalidateRect(const Rect& r, bool) override { invalidated.push_back(r); }
+  void invalidateAll(bool) override { ++wholeInvalidations; }
   void contentsChanged(ContentsChange kind, uint32_t page) override {
     contents.push_back({kind, page});
   }

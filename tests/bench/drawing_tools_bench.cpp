@@ -1,0 +1,80 @@
+// The tools on a page of 1000 objects: the work of one pointer movement while
+// an object is dragged, and while the delete tool hovers (which searches the
+// page at every movement); and how much of the view a drag invalidates.
+// Prints figures only.
+#include <chrono>
+#include <cstdio>
+
+#include "bench_objects.h"
+#include "board/drawing_tools.h"
+#include "tests/native/board_test_support.h"
+
+using namespace scribly::testing;
+
+namespace {
+
+struct QuietTools final : ToolSurroundings {
+  bool captured = false;
+  void captureMouse() override { captured = true; }
+  void releaseMouse() override { captured = false; }
+  bool holdsMouse() const override { return captured; }
+  void focusView() override {}
+  void enableParent(bool) override {}
+  void toolButtonChanged(uint32_t) override {}
+  void penStateChanged(uint32_t, uint32_t) override {}
+  void selectionProperty(SelectionProperty, uint32_t) override {}
+  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
+  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
+  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
+  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
+};
+
+constexpr int kMoves = 20000;
+
+template <class Move>
+double microsecondsPerMove(Move move) {
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < kMoves; ++i) move(i);
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+             .count() /
+         kMoves;
+}
+
+}  // namespace
+
+int main() {
+  TestBoard board;
+  board->initialize(11, 12);
+  for (auto& object : makePage(nullptr)) board->commitObject(std::move(object));
+  QuietTools surroundings;
+  DrawingTools tools(*board.board, surroundings, 1);
+
+  // The last object, a filled ellipse, is drawn on top: select it and grip
+  // its centre handle.
+  const BoardObject& top = *board->currentPage()->objects().back().object;
+  const Rect box = boxOf(top.firstPoint().unpack(), top.secondPoint().unpack());
+  const Point grip{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+  tools.selectTool(kChoiceTool);
+  tools.mouseDown(grip);
+  tools.mouseUp(grip);
+  tools.mouseDown(grip);
+  if (tools.dragMode() != DragMode::MoveObject) return 1;
+  board.view.invalidated.clear();
+  const double drag = microsecondsPerMove([&](int i) {
+    tools.mouseMove({grip.x + 1 + i % 300, grip.y + 1 + i % 200});
+  });
+  tools.mouseUp({grip.x + 50, grip.y + 50});
+  double area = 0;
+  for (const Rect& r : board.view.invalidated) area += double(r.width()) * r.height();
+
+  tools.selectTool(kDeleteTool);
+  const double hover = microsecondsPerMove([&](int i) {
+    tools.mouseMove({(i * 37) % 1200, (i * 53) % 1200});
+  });
+
+  std::printf("dragging one of 1000 objects (%d x %d): %.2f us per pointer movement\n", box.width(),
+              box.height(), drag);
+  std::printf("  invalidated per movement: %.0f pixels (%.2f%% of a 1200 x 1200 view)\n",
+              area / kMoves, 100.0 * area / kMoves / (1200.0 * 1200.0));
+  std::printf("delete tool hovering over 1000 objects: %.2f us per pointer movement\n", hover);
+}

@@ -1,0 +1,416 @@
+// The tools driven as a hand drives the mouse, on a board wired to a peer:
+// what leaves the board, what the peer then shows, and what the view and the
+// frame are told.
+#include "board/drawing_tools.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/native/board_test_support.h"
+#include "tests/native/recording_canvas.h"
+
+namespace scribly::testing {
+namespace {
+
+struct FakeToolHost final : ToolSurroundings {
+  struct Editor {
+    Point at;
+    FontRecord font;
+    std::string text;
+  };
+  bool captured = false;
+  bool parentEnabled = true;
+  std::vector<uint32_t> toolButtons;
+  std::vector<std::pair<uint32_t, uint32_t>> penStates;
+  std::vector<std::pair<SelectionProperty, uint32_t>> properties;
+  std::vector<Editor> editors;
+  std::optional<std::string> chosenFile;
+  std::vector<Point> cutOutline;
+
+  void captureMouse() override { captured = true; }
+  void releaseMouse() override { captured = false; }
+  bool holdsMouse() const override { return captured; }
+  void focusView() override {}
+  void enableParent(bool enable) override { parentEnabled = enable; }
+  void toolButtonChanged(uint32_t key) override { toolButtons.push_back(key); }
+  void penStateChanged(uint32_t bits, uint32_t style) override {
+    penStates.push_back({bits, style});
+  }
+  void selectionProperty(SelectionProperty which, uint32_t value) override {
+    properties.push_back({which, value});
+  }
+  void openTextEditor(Point at, const FontRecord& font, std::string_view text) override {
+    editors.push_back({at, font, std::string(text)});
+  }
+  std::optional<std::string> choosePictureFile() override { return chosenFile; }
+  // Only "a.bmp" exists: 64 x 48 pixels.
+  bool loadPictureFile(ImageObject& image, const std::string& path, Point at) override {
+    return path == "a.bmp" && attach(image, {64, 48}, at);
+  }
+  bool cutFromView(ImageObject& image, std::span<const Point> outline, Point at) override {
+    cutOutline.assign(outline.begin(), outline.end());
+    const Rect box = boundsOf(outline).inflated(1);
+    return attach(image, {box.width(), box.height()}, at);
+  }
+  static bool attach(ImageObject& image, Size size, Point at) {
+    const auto w = static_cast<uint16_t>(size.width), h = static_cast<uint16_t>(size.height);
+    return image.attachPixels(std::vector<uint8_t>(pictureBytes(w, h), 0x80), w, h, at,
+                              {at.x + w, at.y + h});
+  }
+};
+
+class DrawingToolsTest : public ::testing::Test {
+ protected:
+  DrawingToolsTest() { EXPECT_TRUE(relay.drain()); }
+
+  TestBoard& here() { return relay.node(0); }
+  Board& peer() { return relay.board(1); }
+  // What the peer shows once everything arrived.
+  const std::vector<PageObject>& peerObjects() {
+    EXPECT_TRUE(relay.drain());
+    return peer().currentPage()->objects();
+  }
+  const std::vector<PageObject>& ownObjects() { return here()->currentPage()->objects(); }
+
+  // Press, move through the points, release at the last one.
+  void drag(Point from, std::initializer_list<Point> through) {
+    tools.mouseDown(from);
+    Point at = from;
+    for (Point p : through) tools.mouseMove(at = p);
+    tools.mouseUp(at);
+  }
+  void click(Point at) {
+    tools.mouseDown(at);
+    tools.mouseUp(at);
+  }
+  // The codes this board sent since the last call, once everything arrived;
+  // acknowledgements left out.
+  std::vector<uint8_t> sent() {
+    EXPECT_TRUE(relay.drain());
+    std::vector<uint8_t> codes;
+    for (uint8_t code : here().host.sentCodes()) {
+      if (code != toByte(MessageCode::kAcknowledgement)) codes.push_back(code);
+    }
+    here().host.sent.clear();
+    return codes;
+  }
+  // A rectangle from (10, 10) to (110, 60) made with the tool; its id.
+  uint32_t drawRect() {
+    tools.selectTool(12);
+    drag({10, 10}, {{60, 30}, {110, 60}});
+    EXPECT_EQ(sent(), std::vector<uint8_t>{12});
+    return ownObjects().back().id;
+  }
+
+  InMemoryRelay relay{InMemoryRelay::Mode::PeerToPeer, 2, 7};
+  FakeToolHost host;
+  DrawingTools tools{*here().board, host, 1};
+};
+
+using Codes = std::vector<uint8_t>;
+
+constexpr uint8_t code(ObjectKind kind) { return static_cast<uint8_t>(kind); }
+
+TEST_F(DrawingToolsTest, ARectDragSendsOneCreationAndThePeerShowsTheSameRectangle) {
+  drawRect();
+  ASSERT_EQ(peerObjects().size(), 1u);
+  const BoardObject& shown = *peerObjects()[0].object;
+  EXPECT_EQ(shown.kind(), ObjectKind::Rect);
+  EXPECT_EQ(shown.firstPoint().unpack(), (Point{10, 10}));
+  EXPECT_EQ(shown.secondPoint().unpack(), (Point{110, 60}));
+  EXPECT_EQ(saveRecord(shown), saveRecord(*ownObjects()[0].object));
+  uint32_t colour = 0;
+  EXPECT_TRUE(shown.getColour(colour));
+  EXPECT_EQ(colour, tools.pen().colour);
+  EXPECT_FALSE(host.captured);
+  EXPECT_EQ(tools.activeObject(), nullptr);
+}
+
+TEST_F(DrawingToolsTest, MovingTheSelectionSendsOneMoveAndAStillPressSendsNothing) {
+  const uint32_t id = drawRect();
+  tools.selectTool(kChoiceTool);
+  click({10, 45});  // on the left edge
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, id}));
+  EXPECT_EQ(sent(), Codes{});
+
+  here().view.invalidated.clear();
+  const int whole = here().view.wholeInvalidations;
+  drag({10, 45}, {{20, 50}, {40, 65}});
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
+  EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{40, 30}));
+  // Only the object's old and new areas repaint while it moves.
+  EXPECT_EQ(here().view.wholeInvalidations, whole);
+  ASSERT_FALSE(here().view.invalidated.empty());
+  const Rect around = Rect{10, 10, 140, 80}.inflated(8);
+  for (const Rect& r : here().view.invalidated) {
+    EXPECT_TRUE(r.left >= around.left && r.top >= around.top && r.right <= around.right &&
+                r.bottom <= around.bottom);
+  }
+
+  // The centre handle shows the move cursor, and moves.
+  tools.mouseMove({90, 55});
+  EXPECT_EQ(tools.cursor(), ToolCursor::Move);
+  drag({90, 55}, {{100, 65}});
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
+  EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{50, 40}));
+}
+
+TEST_F(DrawingToolsTest, ResizingByAHandleSendsTheNewCorners) {
+  const uint32_t id = drawRect();
+  tools.selectTool(kChoiceTool);
+  click({10, 45});
+  tools.mouseMove({110, 60});
+  EXPECT_EQ(tools.cursor(), ToolCursor::SizeNwse);
+  drag({110, 60}, {{150, 90}});
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetPoints)});
+  const BoardObject& shown = *peer().currentPage()->findObject(id);
+  EXPECT_EQ(shown.secondPoint().unpack(), (Point{150, 90}));
+}
+
+TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndCreatesNothing) {
+  const uint32_t id = drawRect();
+  tools.selectTool(13);
+  click({600, 600});
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_EQ(tools.tool(), 13);
+  EXPECT_TRUE(host.toolButtons.empty());
+
+  click({10, 45});
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, id}));
+  EXPECT_EQ(tools.tool(), kChoiceTool);
+  EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
+  EXPECT_EQ(ownObjects().size(), 1u);
+}
+
+TEST_F(DrawingToolsTest, TheDeleteToolMarksOnHoverAndDeletesOnRelease) {
+  const uint32_t id = drawRect();
+  tools.selectTool(kDeleteTool);
+  auto markShown = [&] {
+    RecordingCanvas canvas;
+    tools.paint(canvas, {0, 0, 800, 600});
+    return !canvas.with("pen geo 1 w1 00ff00").empty();
+  };
+  tools.mouseMove({10, 45});
+  ASSERT_NE(tools.selection(), std::nullopt);
+  EXPECT_EQ(tools.selection()->object, id);
+  EXPECT_TRUE(markShown());
+  tools.mouseMove({600, 600});
+  EXPECT_EQ(tools.selection(), std::nullopt);
+  EXPECT_FALSE(markShown());
+  tools.mouseMove({10, 45});
+  tools.mouseLeft();
+  EXPECT_EQ(tools.selection(), std::nullopt);
+
+  tools.mouseMove({10, 45});
+  click({10, 45});
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
+  EXPECT_TRUE(ownObjects().empty());
+  EXPECT_TRUE(peerObjects().empty());
+}
+
+TEST_F(DrawingToolsTest, APencilStrokeTravelsWithItsPointsAndALongOneIsNotCutShort) {
+  EXPECT_EQ(tools.tool(), kPencilTool);
+  drag({100, 100}, {{110, 105}, {120, 115}, {130, 130}});
+  EXPECT_EQ(sent(), Codes{10});
+  const auto& stroke = static_cast<const PencilObject&>(*peerObjects()[0].object);
+  const std::vector<Point> expected{{100, 100}, {110, 105}, {120, 115}, {130, 130}};
+  EXPECT_EQ(std::vector<Point>(stroke.points().begin(), stroke.points().end()), expected);
+
+  tools.mouseDown({0, 0});
+  for (int i = 1; i <= 600; ++i) tools.mouseMove({i, i % 7});
+  tools.mouseUp({600, 600 % 7});
+  EXPECT_EQ(sent(), (Codes{10, 10}));
+  ASSERT_EQ(peerObjects().size(), 3u);
+  const auto& first = static_cast<const PencilObject&>(*peerObjects()[1].object);
+  const auto& rest = static_cast<const PencilObject&>(*peerObjects()[2].object);
+  EXPECT_EQ(first.points().size() + rest.points().size(), 602u);
+  EXPECT_EQ(rest.points().front(), first.points().back());
+  EXPECT_EQ(rest.points().back(), (Point{600, 600 % 7}));
+}
+
+TEST_F(DrawingToolsTest, TheFreeFormCutInsertsThePictureOfTheOutlineAndLeavesThePage) {
+  drawRect();
+  tools.selectTool(kFreeCutTool);
+  drag({20, 20}, {{80, 20}, {80, 70}, {20, 70}});
+  const Codes codes = sent();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), code(ObjectKind::Image)), 1);
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), code(ObjectKind::Pencil)), 0);
+  EXPECT_EQ(host.cutOutline, (std::vector<Point>{{20, 20}, {80, 20}, {80, 70}, {20, 70}}));
+  ASSERT_EQ(peerObjects().size(), 2u);
+  const BoardObject& picture = *peerObjects()[1].object;
+  EXPECT_EQ(picture.kind(), ObjectKind::Image);
+  EXPECT_EQ(picture.firstPoint().unpack(), (Point{4, 4}));
+  EXPECT_EQ(picture.secondPoint().unpack(), (Point{4 + 62, 4 + 52}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
+  EXPECT_EQ(tools.tool(), kChoiceTool);
+  EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
+}
+
+TEST_F(DrawingToolsTest, PicturesAndHandSymbolsAreInsertedAndSelected) {
+  tools.selectTool(kImageTool);
+  host.chosenFile = "missing.bmp";
+  click({30, 40});
+  EXPECT_TRUE(ownObjects().empty());
+  host.chosenFile = "a.bmp";
+  click({30, 40});
+  ASSERT_EQ(peerObjects().size(), 1u);
+  EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{30, 40}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[0].id}));
+  EXPECT_EQ(tools.tool(), kImageTool);
+
+  tools.insertHandSymbolCommand();
+  const Codes codes = sent();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), code(ObjectKind::HandSymbol)), 1);
+  ASSERT_EQ(peerObjects().size(), 2u);
+  EXPECT_EQ(static_cast<const HandSymbolObject&>(*peerObjects()[1].object).userId(),
+            InMemoryRelay::userIdOf(0));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
+  EXPECT_EQ(tools.tool(), kChoiceTool);
+}
+
+TEST_F(DrawingToolsTest, TheTextToolOpensTheEditorWhoseTextBecomesAnObject) {
+  tools.keyDown(66);
+  EXPECT_EQ(tools.tool(), kPencilTool);
+  tools.keyDown(116);
+  EXPECT_EQ(tools.tool(), kTextTool);
+  EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{116});
+
+  drag({50, 60}, {{70, 80}});
+  ASSERT_EQ(host.editors.size(), 1u);
+  EXPECT_EQ(host.editors[0].at, (Point{50, 60}));
+  EXPECT_EQ(host.editors[0].font, tools.pen().font);
+  EXPECT_EQ(sent(), Codes{});
+
+  EXPECT_FALSE(tools.insertText("", {50, 60}));
+  EXPECT_TRUE(tools.insertText("Hello", {50, 60}));
+  EXPECT_EQ(sent(), Codes{code(ObjectKind::Text)});
+  const auto& text = static_cast<const TextObject&>(*peerObjects()[0].object);
+  EXPECT_EQ(text.text(), "Hello");
+  EXPECT_EQ(text.firstPoint().unpack(), (Point{50, 60}));
+  EXPECT_EQ(tools.selection(), std::nullopt);
+}
+
+TEST_F(DrawingToolsTest, ClickingTheSelectedTextReopensItInTheEditorAndDeletesIt) {
+  auto note = std::make_unique<TextObject>();
+  note->setText("note");
+  note->setPoints(PackedPoint::pack({200, 200}), PackedPoint::pack({260, 220}));
+  ASSERT_NE(here()->commitObject(std::move(note)), 0u);
+  sent();
+  tools.selectTool(kChoiceTool);
+  click({230, 210});
+  EXPECT_TRUE(host.editors.empty());
+  click({230, 210});
+  ASSERT_EQ(host.editors.size(), 1u);
+  EXPECT_EQ(host.editors[0].at, (Point{200, 200}));
+  EXPECT_EQ(host.editors[0].text, "note");
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
+  EXPECT_TRUE(peerObjects().empty());
+}
+
+TEST_F(DrawingToolsTest, ThePenFollowsTheSelectionAndItsChangesReachThePeer) {
+  ToolSettings painted{.width = 5, .style = kPenDot, .colour = 0x123456, .fill = 0x654321};
+  ToolStart start = ObjectFactory().startFromTool(12, {10, 10}, painted);
+  start.object->moveHandle(start.dragHandle, {110, 60});
+  const uint32_t id = here()->commitObject(std::move(start.object));
+  sent();
+
+  tools.selectTool(kChoiceTool);
+  click({50, 30});  // filled: hit inside
+  EXPECT_EQ(tools.pen().colour, 0x123456u);
+  EXPECT_EQ(tools.pen().fill, 0x654321u);
+  EXPECT_EQ(tools.pen().width, 5);
+  EXPECT_EQ(host.penStates, (std::vector<std::pair<uint32_t, uint32_t>>{
+                                {kPenColourBit | kPenFillBit | kPenStyleBit, kPenDot}}));
+
+  tools.setColour(0x00AA00);
+  tools.setColour(0x00AA00);
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetColor)});
+  uint32_t colour = 0;
+  peer().currentPage()->findObject(id)->getColour(colour);
+  EXPECT_EQ(colour, 0x00AA00u);
+
+  host.properties.clear();
+  click({600, 600});
+  EXPECT_EQ(tools.selection(), std::nullopt);
+  EXPECT_EQ(host.properties.size(), 3u);
+  tools.setColour(0x0000AA);
+  EXPECT_EQ(sent(), Codes{});
+}
+
+TEST_F(DrawingToolsTest, APeerChangingOrDeletingTheSelectionMidDragLeavesASaneState) {
+  const uint32_t id = drawRect();
+  tools.selectTool(kChoiceTool);
+  tools.mouseDown({10, 45});
+  tools.mouseMove({20, 40});
+
+  ObjectChange change;
+  change.value = 0x0000AA;
+  ASSERT_TRUE(peer().changeObject(1, id, change));
+  ASSERT_TRUE(relay.drain());
+  EXPECT_EQ(tools.pen().colour, 0x0000AAu);
+  EXPECT_EQ(host.penStates, (std::vector<std::pair<uint32_t, uint32_t>>{{kPenColourBit, 0}}));
+
+  ASSERT_TRUE(peer().deleteObject(1, id));
+  ASSERT_TRUE(relay.drain());
+  tools.mouseMove({40, 50});
+  tools.mouseUp({40, 50});
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_EQ(tools.activeObject(), nullptr);
+  EXPECT_FALSE(host.captured);
+  EXPECT_TRUE(peerObjects().empty());
+}
+
+TEST_F(DrawingToolsTest, APeersPageChangeDuringADragWaitsForTheRelease) {
+  peer().setPrivilegeWord(kPrivilegeWrite | kPrivilegeLead);
+  tools.selectTool(12);
+  tools.mouseDown({10, 10});
+  tools.mouseMove({50, 50});
+  peer().goToPage(3, true);
+  ASSERT_TRUE(relay.drain());
+  EXPECT_EQ(here()->currentPageId(), 1u);
+  tools.mouseUp({50, 50});
+  EXPECT_EQ(here()->currentPageId(), 3u);
+  EXPECT_EQ(here()->findPage(1)->objects().size(), 1u);
+}
+
+TEST_F(DrawingToolsTest, ViewPointsBecomePagePointsThroughTheScrollPosition) {
+  EXPECT_EQ(tools.toPage({-5, 20}), (Point{0, 20}));
+  here().view.bars[0] = ScrollInfo{0, 1200, 500, 0};
+  ASSERT_TRUE(here().receive(Scroll{0, 100}));
+  EXPECT_EQ(tools.toPage({-5, 20}), (Point{95, 20}));
+
+  here().view.invalidated.clear();
+  tools.selectTool(12);
+  drag({10, 10}, {{110, 60}});
+  const BoardObject& shown = *peerObjects()[0].object;
+  EXPECT_EQ(shown.firstPoint().unpack(), (Point{110, 10}));
+  EXPECT_EQ(shown.secondPoint().unpack(), (Point{210, 60}));
+  // The view is told in its own coordinates.
+  for (const Rect& r : here().view.invalidated) EXPECT_LT(r.left, 20);
+}
+
+TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDragToEnd) {
+  here()->setPrivilegeWord(0);
+  tools.writePrivilegeChanged(true);
+  EXPECT_FALSE(host.parentEnabled);
+  tools.selectTool(12);
+  drag({10, 10}, {{110, 60}});
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_FALSE(host.captured);
+
+  here()->setPrivilegeWord(kPrivilegeWrite);
+  tools.writePrivilegeChanged(false);
+  EXPECT_TRUE(host.parentEnabled);
+  tools.mouseDown({10, 10});
+  tools.mouseMove({60, 40});
+  here()->setPrivilegeWord(0);
+  tools.writePrivilegeChanged(true);
+  EXPECT_TRUE(host.parentEnabled);
+  tools.mouseMove({110, 60});
+  tools.mouseUp({110, 60});
+  EXPECT_EQ(sent(), Codes{12});
+  EXPECT_FALSE(host.parentEnabled);
+}
+
+}  // namespace
+}  // namespace scribly::testing
