@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the board objects' resources: the 19 x 17 hand bitmap (208) and the
-move cursor (209). Rerun after changing a drawing; the outputs are committed."""
+"""Writes the module's pictures: the 19 x 17 hand bitmap (208), the move cursor
+(209) and the colour swatch's signs: no colour (204), swap (205) and reset
+(206). Rerun after changing a drawing; the outputs are committed."""
 import os
 import struct
 
@@ -30,20 +31,96 @@ HAND = [
 COLOURS = {" ": (255, 255, 255), "#": (0, 0, 0), ".": (160, 200, 250)}  # RGB
 
 
-def hand_bitmap():
-    w, h = len(HAND[0]), len(HAND)
-    assert (w, h) == (19, 17) and all(len(r) == w for r in HAND)
+# The swatch's signs. Magenta is their transparent colour, so the swatch's own
+# frame and background show around them.
+CLEAR = (255, 0, 255)
+INK = (64, 64, 64)
+
+# No colour: a light checkerboard crossed by a red slash, drawn inside a colour
+# square whose top-left corner it is placed at (its frame stays visible).
+def no_colour_rows():
+    w, h = 28, 24
+    # Whole 4-pixel checks, inclusive bounds.
+    top, left, bottom, right = 2, 2, 17, 25
+    rows = []
+    for y in range(h):
+        row = ""
+        for x in range(w):
+            if not (left <= x <= right and top <= y <= bottom):
+                row += " "
+                continue
+            # The slash runs from the bottom-left to the top-right corner.
+            dx, dy = right - left, top - bottom
+            distance = abs(dx * (y - bottom) - dy * (x - left)) / (dx * dx + dy * dy) ** 0.5
+            if distance < 1.0:
+                row += "/"
+            elif ((x - left) // 4 + (y - top) // 4) % 2:
+                row += "."
+            else:
+                row += "o"
+        rows.append(row)
+    return rows
+
+
+# Swap: a bent arrow with a head at each end, from the front square's side
+# to the back square's.
+SWAP = [
+    "   #        ",
+    "  ##        ",
+    " #######    ",
+    "  ##    #   ",
+    "   #     #  ",
+    "         #  ",
+    "         #  ",
+    "       #####",
+    "        ### ",
+    "         #  ",
+]
+
+
+# Reset: the default colours, a dark front square over a white back square.
+def reset_rows():
+    rows = []
+    for y in range(10):
+        row = ""
+        for x in range(12):
+            if x < 7 and y < 6:
+                row += "#"
+            elif 4 <= x <= 11 and 3 <= y <= 9:
+                row += "#" if x in (4, 11) or y in (3, 9) else "w"
+            else:
+                row += " "
+        rows.append(row)
+    return rows
+
+
+def bitmap(rows, colours):
+    w, h = len(rows[0]), len(rows)
+    assert all(len(r) == w for r in rows)
     row_bytes = (3 * w + 3) // 4 * 4
     pixels = bytearray()
-    for row in reversed(HAND):  # bottom-up
+    for row in reversed(rows):  # bottom-up
         line = bytearray()
         for c in row:
-            r, g, b = COLOURS[c]
+            r, g, b = colours[c]
             line += bytes((b, g, r))
         pixels += line + bytes(row_bytes - len(line))
     header = struct.pack("<IiiHHIIiiII", 40, w, h, 1, 24, 0, len(pixels), 2835, 2835, 0, 0)
     file_header = struct.pack("<2sIHHI", b"BM", 14 + len(header) + len(pixels), 0, 0, 14 + 40)
     return file_header + header + pixels
+
+
+def hand_bitmap():
+    assert (len(HAND[0]), len(HAND)) == (19, 17)
+    return bitmap(HAND, COLOURS)
+
+
+def swatch_signs():
+    no_colour = bitmap(no_colour_rows(), {" ": CLEAR, "/": (220, 38, 38), ".": (214, 214, 214),
+                                          "o": (255, 255, 255)})
+    swap = bitmap(SWAP, {" ": CLEAR, "#": INK})
+    reset = bitmap(reset_rows(), {" ": CLEAR, "#": INK, "w": (255, 255, 255)})
+    return {"no_colour.bmp": no_colour, "swap.bmp": swap, "reset.bmp": reset}
 
 
 def move_cursor():
@@ -87,6 +164,9 @@ def main():
         f.write(hand_bitmap())
     with open(os.path.join(HERE, "move.cur"), "wb") as f:
         f.write(move_cursor())
+    for name, data in swatch_signs().items():
+        with open(os.path.join(HERE, name), "wb") as f:
+            f.write(data)
 
 
 if __name__ == "__main__":
