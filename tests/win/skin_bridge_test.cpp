@@ -1,6 +1,10 @@
 // The skin bridge over the real engine beside this program: windows built from
 // skin files, driven by the messages a hand's clicks and keys produce.
 #include <gtest/gtest.h>
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <atomic>
 #include <fstream>
@@ -30,6 +34,7 @@ function OnMenu(low, high) ui.command("menu", low .. "/" .. high) end
   </panel>
   <button name="broken" x="60" y="80" width="40" height="40" onclick="OnBroken"/>
   <button name="quiet" x="110" y="80" width="40" height="40"/>
+  <trackbar name="level" x="4" y="130" width="140" height="26" range_min="-100" range_max="100" pos="0"/>
 </window>
 <menu name="bridge menu"><item name="rename" caption="Rename"/><item name="delete" caption="Delete"/></menu>
 </skins></skin>)";
@@ -112,6 +117,13 @@ TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
   EXPECT_NE(system_->log().find("the pen is broken"), std::string::npos);
   click(pen->window());
   EXPECT_EQ(program_.commands.size(), 2u);
+}
+
+TEST_F(SkinBridge, AttributesReachTheirControls) {
+  HWND level = window_->find("level")->window();
+  EXPECT_EQ(SendMessageW(level, TBM_GETRANGEMIN, 0, 0), -100);
+  EXPECT_EQ(SendMessageW(level, TBM_GETRANGEMAX, 0, 0), 100);
+  EXPECT_EQ(SendMessageW(level, TBM_GETPOS, 0, 0), 0);
 }
 
 TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
