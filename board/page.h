@@ -113,4 +113,10 @@ class Page {
   std::string templateName_;
 };
 
+// The text that tells which page is shown: "<info> <folder or title> / <name>".
+// A page named like a path ("notes.txt/3", a shared document's page) shows its
+// folder; any other shows the title of its kind, system or user.
+std::string pageInfoText(const Page& page, std::string_view info, std::string_view systemTitle,
+                         std::string_view userTitle);
+
 }  // namespace scribly

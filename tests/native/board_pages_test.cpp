@@ -25,6 +25,17 @@ TEST(BoardPages, AFreshBoardHasSixSystemPagesWithPageOneCurrent) {
   EXPECT_EQ(b->nextPage(99), nullptr);
 }
 
+TEST(BoardPages, PageInfoShowsTheFolderOfADocumentPageElseTheKindsTitle) {
+  auto info = [](uint32_t id, std::string_view name) {
+    return pageInfoText(Page(id, name), "Page:", "System", "Mine");
+  };
+  EXPECT_EQ(info(1, "System Page-1"), "Page: System / System Page-1");
+  EXPECT_EQ(info(7, "Ann 1"), "Page: Mine / Ann 1");
+  EXPECT_EQ(info(9, "notes.txt/12"), "Page: notes.txt / 12");
+  EXPECT_EQ(info(9, "a\\b/deck.pptx\\3"), "Page: a\\b/deck.pptx / 3");
+  EXPECT_EQ(info(9, "/3"), "Page: Mine / 3");
+}
+
 TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
   TestBoard b;
   b->initialize(11, 12);
