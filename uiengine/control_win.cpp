@@ -9,9 +9,9 @@
 
 #include "skin/language_texts.h"
 #include "skin/skin_layout.h"
-#include "uiengine/bitmap_file_win.h"
 #include "uiengine/engine_win.h"
 #include "uiengine/item_markup.h"
+#include "win/bitmap_file.h"
 #include "win/module.h"
 #include "win/text.h"
 

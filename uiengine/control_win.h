@@ -40,27 +40,6 @@ enum class ControlKind {
 
 ControlKind controlKindOf(const ControlType& type);
 
-namespace detail {
-struct CursorTraits {
-  using Handle = HCURSOR;
-  static HCURSOR invalid() { return nullptr; }
-  static void adopted(HCURSOR) {}
-  static void close(HCURSOR h) { DestroyCursor(h); }
-};
-struct ImageListTraits {
-  using Handle = HIMAGELIST;
-  static HIMAGELIST invalid() { return nullptr; }
-  static void adopted(HIMAGELIST) {}
-  static void close(HIMAGELIST h) { ImageList_Destroy(h); }
-};
-struct IconTraits {
-  using Handle = HICON;
-  static HICON invalid() { return nullptr; }
-  static void adopted(HICON) {}
-  static void close(HICON h) { DestroyIcon(h); }
-};
-}  // namespace detail
-
 class Control final : public SkinControl {
  public:
   Control(Engine& engine, const ControlType& type, SkinControlOwner* owner);
@@ -144,8 +123,8 @@ class Control final : public SkinControl {
   bool hitTransparent_ = false;
   bool singleLine_ = false;
   HCURSOR cursor_ = nullptr;
-  UniqueHandle<detail::CursorTraits> loadedCursor_;
-  UniqueHandle<detail::IconTraits> icon_;
+  Cursor loadedCursor_;
+  Icon icon_;
   Font font_;
   HFONT fontBorrowed_ = nullptr;  // from WM_SETFONT; its sender keeps it
   std::string tip_;
@@ -154,7 +133,7 @@ class Control final : public SkinControl {
   int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
   std::map<HTREEITEM, std::string> markups_;
   std::map<HTREEITEM, COLORREF> itemColours_;
-  UniqueHandle<detail::ImageListTraits> treePictures_;
+  ImageList treePictures_;
   HTREEITEM editedItem_ = nullptr;
   Bitmap screen_;  // the still picture of the screen while capturing
   HWND captureReport_ = nullptr;
