@@ -8,10 +8,13 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "skin/control_types.h"
 #include "skin/ui_engine_win.h"
+#include "uiengine/item_markup.h"
 #include "win/handles.h"
 
 namespace scribly {
@@ -80,7 +83,7 @@ class Control final : public SkinControl {
   LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
 
   void click();
-  void paint();
+  void draw(HDC dc);
   void loadPicture(const char* file, uint32_t transparentKey, int size);
   void setFont(const char* face, int points);
   void setCursor(const char* name);
@@ -95,6 +98,13 @@ class Control final : public SkinControl {
   LRESULT treeNotification(NMHDR* header);
   void loadTreePictures(const char* folder);
   void tipFromOwner(NMTVGETINFOTIPW* request);
+  HFONT treeFont();
+  // The font of a markup's face and size, made once per tree; null when the
+  // markup names neither.
+  HFONT markupFont(const ItemMarkup& markup);
+  void applyItemLook(HTREEITEM item, const ItemMarkup& markup);
+  // After the tree's own font changed: the faceless markup fonts follow it.
+  void refreshItemLooks();
   // The capture element.
   LRESULT captureMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void startCapture(HWND reportTo, std::string path);
@@ -132,7 +142,12 @@ class Control final : public SkinControl {
   bool checked_ = false, pressed_ = false, hover_ = false;
   int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
   std::map<HTREEITEM, std::string> markups_;
-  std::map<HTREEITEM, COLORREF> itemColours_;
+  struct ItemLook {
+    std::optional<COLORREF> colour;
+    HFONT font = nullptr;  // in markupFonts_
+  };
+  std::map<HTREEITEM, ItemLook> itemLooks_;
+  std::map<std::pair<std::string, int>, Font> markupFonts_;
   ImageList treePictures_;
   HTREEITEM editedItem_ = nullptr;
   Bitmap screen_;  // the still picture of the screen while capturing
