@@ -9,9 +9,9 @@
 
 #include "skin/language_texts.h"
 #include "skin/skin_layout.h"
-#include "uiengine/bitmap_file_win.h"
 #include "uiengine/engine_win.h"
 #include "uiengine/item_markup.h"
+#include "win/bitmap_file.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -23,6 +23,12 @@ constexpr UINT_PTR kSubclassId = 1;
 // A message box shows at most this many characters of text and caption.
 constexpr size_t kMaxBoxText = 4096;
 constexpr size_t kMaxBoxCaption = 512;
+// Tips wrap at this width unless their markup gives one.
+constexpr LPARAM kTipWidth = 360;
+// From this many dots per inch on icons come from their 36-pixel twins.
+constexpr int kDenseDpi = 144;
+// A tree item in a large font takes at most this many rows.
+constexpr int kMaxItemRows = 8;
 
 struct KindRow {
   std::string_view type;
@@ -121,6 +127,40 @@ HFONT defaultFont() {
     return Font(CreateFontIndirectW(&metrics.lfMessageFont));
   }();
   return font.get() ? font.get() : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+}
+
+// A face from skin or markup text: UTF-8, or else the code-page-936 bytes
+// the document trees write their font name in; cut to what a LOGFONT holds,
+// never inside a character.
+std::wstring faceName(std::string_view face) {
+  std::wstring wide = wideFromUtf8(face).value_or(toWide(face, kCodePageChinese));
+  size_t n = std::min<size_t>(wide.size(), LF_FACESIZE - 1);
+  if (n < wide.size() && n > 0 && IS_HIGH_SURROGATE(wide[n - 1])) --n;
+  wide.resize(n);
+  return wide;
+}
+
+// `base` (none: the system's choice at 9 points) with the face and the size
+// in points at `dpi` put in where they are given.
+Font pointFont(HFONT base, std::string_view face, int points, int dpi) {
+  LOGFONTW description = {};
+  if (!base || GetObjectW(base, sizeof description, &description) != sizeof description) {
+    description = {};
+    description.lfCharSet = DEFAULT_CHARSET;
+    description.lfHeight = -MulDiv(9, dpi, 72);
+  }
+  if (points > 0) {
+    description.lfHeight = -MulDiv(points, dpi, 72);
+    description.lfWidth = 0;
+  }
+  if (!face.empty()) {
+    const std::wstring wide = faceName(face);
+    const size_t n = wide.copy(description.lfFaceName, LF_FACESIZE - 1);
+    description.lfFaceName[n] = L'\0';
+    description.lfCharSet = DEFAULT_CHARSET;
+  }
+  description.lfQuality = CLEARTYPE_QUALITY;
+  return Font(CreateFontIndirectW(&description));
 }
 
 void drawPicture(HDC dc, HBITMAP picture, SIZE size, uint32_t key, const RECT& to) {
@@ -336,6 +376,13 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTreeSetItemMarkup:
       if (kind_ == ControlKind::Tree) return treeMessage(message, wParam, lParam);
       return 0;
+    case WM_SETFONT:
+      if (kind_ == ControlKind::Tree) {
+        const LRESULT result = callDefault(message, wParam, lParam);
+        refreshItemLooks();
+        return result;
+      }
+      break;
     case WM_NOTIFY:
       if (auto* header = reinterpret_cast<NMHDR*>(lParam)) {
         Control* child = engine_.control(header->hwndFrom);
@@ -393,8 +440,13 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_ERASEBKGND:
       return 1;
-    case WM_PAINT:
-      paint();
+    case WM_PAINT: {
+      PaintDc paint(window_);
+      draw(paint.get());
+      return 0;
+    }
+    case WM_PRINTCLIENT:
+      draw(reinterpret_cast<HDC>(wParam));
       return 0;
     case WM_SETFONT:
       if (!font_) {
@@ -461,6 +513,30 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
     case BM_CLICK:
       click();
       return 0;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      if (message == WM_KILLFOCUS && GetCapture() != window_) pressed_ = false;
+      InvalidateRect(window_, nullptr, FALSE);
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_BUTTON;
+    case WM_KEYDOWN:
+      // Space presses the focused button and clicks it as it comes up, as
+      // the mouse does; Enter clicks at once.
+      if (wParam == VK_SPACE && !pressed_) {
+        pressed_ = true;
+        InvalidateRect(window_, nullptr, FALSE);
+      } else if (wParam == VK_RETURN) {
+        click();
+      }
+      return 0;
+    case WM_KEYUP:
+      if (wParam == VK_SPACE && pressed_) {
+        pressed_ = false;
+        InvalidateRect(window_, nullptr, FALSE);
+        click();
+      }
+      return 0;
     case BM_GETCHECK:
       return checked_ ? BST_CHECKED : BST_UNCHECKED;
     case BM_SETCHECK:
@@ -497,7 +573,7 @@ LRESULT Control::treeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
           callDefault(TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&insert)));
       if (made) {
         markups_[made] = std::string(spec->markup).substr(0, kMaxItemMarkupBytes);
-        if (markup.colour != kNoColourValue) itemColours_[made] = rgbOf(markup.colour);
+        applyItemLook(made, markup);
       }
       return reinterpret_cast<LRESULT>(made);
     }
@@ -524,10 +600,7 @@ LRESULT Control::treeMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       change.pszText = name.data();
       callDefault(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
       markups_[item] = markup;
-      if (parsed.colour != kNoColourValue)
-        itemColours_[item] = rgbOf(parsed.colour);
-      else
-        itemColours_.erase(item);
+      applyItemLook(item, parsed);
       InvalidateRect(window_, nullptr, TRUE);
       return 1;
     }
@@ -541,12 +614,15 @@ LRESULT Control::treeNotification(NMHDR* header) {
     case NM_CUSTOMDRAW: {
       auto* draw = reinterpret_cast<NMTVCUSTOMDRAW*>(header);
       if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
-      if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT) {
-        auto it = itemColours_.find(reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec));
-        if (it != itemColours_.end() && !(draw->nmcd.uItemState & CDIS_SELECTED))
-          draw->clrText = it->second;
-      }
-      return CDRF_DODEFAULT;
+      if (draw->nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+      auto it = itemLooks_.find(reinterpret_cast<HTREEITEM>(draw->nmcd.dwItemSpec));
+      if (it == itemLooks_.end()) return CDRF_DODEFAULT;
+      if (it->second.colour && !(draw->nmcd.uItemState & CDIS_SELECTED))
+        draw->clrText = *it->second.colour;
+      if (!it->second.font) return CDRF_DODEFAULT;
+      // The tree puts its own font back after the item.
+      SelectObject(draw->nmcd.hdc, it->second.font);
+      return CDRF_NEWFONT;
     }
     case NM_CLICK:
     case NM_RCLICK: {
@@ -584,7 +660,7 @@ LRESULT Control::treeNotification(NMHDR* header) {
     case TVN_DELETEITEMW: {
       const auto* removed = reinterpret_cast<NMTREEVIEWW*>(header);
       markups_.erase(removed->itemOld.hItem);
-      itemColours_.erase(removed->itemOld.hItem);
+      itemLooks_.erase(removed->itemOld.hItem);
       return 0;
     }
     default:
@@ -602,24 +678,89 @@ void Control::tipFromOwner(NMTVGETINFOTIPW* request) {
                    static_cast<LPARAM>(kMaxTipMarkupBytes)) != kTipWritten)
     return;
   markup.back() = '\0';
-  const std::wstring text = toWide(tipText(markup.data()));
+  const TipMarkup tip = parseTipMarkup(markup.data());
+  // The tree's tooltip measures the text with the font it has when it asks,
+  // so the tip comes out sized to its font.
+  if (const auto tooltip = reinterpret_cast<HWND>(callDefault(TVM_GETTOOLTIPS, 0, 0))) {
+    const HFONT font = markupFont(tip);
+    SendMessageW(tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : treeFont()), FALSE);
+    SendMessageW(tooltip, TTM_SETMAXTIPWIDTH, 0, tip.width > 0 ? tip.width : kTipWidth);
+    SendMessageW(tooltip, TTM_SETTIPTEXTCOLOR,
+                 tip.colour != kNoColourValue ? rgbOf(tip.colour) : GetSysColor(COLOR_INFOTEXT), 0);
+  }
+  const std::wstring text = toWide(tip.name);
   const size_t n = std::min(text.size(), static_cast<size_t>(request->cchTextMax - 1));
   text.copy(request->pszText, n);
   request->pszText[n] = L'\0';
 }
 
+HFONT Control::treeFont() {
+  const auto font = reinterpret_cast<HFONT>(callDefault(WM_GETFONT, 0, 0));
+  return font ? font : defaultFont();
+}
+
+HFONT Control::markupFont(const ItemMarkup& markup) {
+  if (markup.face.empty() && markup.size <= 0) return nullptr;
+  auto key = std::make_pair(markup.face, std::max(markup.size, 0));
+  auto it = markupFonts_.find(key);
+  if (it == markupFonts_.end()) {
+    Font made = pointFont(treeFont(), markup.face, markup.size, engine_.dpi());
+    if (!made) return nullptr;
+    it = markupFonts_.emplace(std::move(key), std::move(made)).first;
+  }
+  return it->second.get();
+}
+
+void Control::applyItemLook(HTREEITEM item, const ItemMarkup& markup) {
+  ItemLook look;
+  if (markup.colour != kNoColourValue) look.colour = rgbOf(markup.colour);
+  look.font = markupFont(markup);
+  if (look.colour || look.font)
+    itemLooks_[item] = look;
+  else
+    itemLooks_.erase(item);
+  // All rows of a tree are one height: an item in a taller font takes as many
+  // as its letters need (the leading above them may be cut).
+  int rows = 1;
+  const int rowHeight = static_cast<int>(callDefault(TVM_GETITEMHEIGHT, 0, 0));
+  if (look.font && rowHeight > 0) {
+    ScreenDc screen;
+    ScopedSelect selected(screen.get(), look.font);
+    TEXTMETRICW metrics = {};
+    if (GetTextMetricsW(screen.get(), &metrics))
+      rows = std::clamp<int>(
+          (metrics.tmHeight - metrics.tmInternalLeading + rowHeight - 1) / rowHeight, 1,
+          kMaxItemRows);
+  }
+  TVITEMEXW change = {};
+  change.mask = TVIF_HANDLE | TVIF_INTEGRAL;
+  change.hItem = item;
+  change.iIntegral = rows;
+  callDefault(TVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&change));
+}
+
+void Control::refreshItemLooks() {
+  // The tooltip may hold one of the fonts about to go.
+  if (const auto tooltip = reinterpret_cast<HWND>(callDefault(TVM_GETTOOLTIPS, 0, 0)))
+    SendMessageW(tooltip, WM_SETFONT, reinterpret_cast<WPARAM>(treeFont()), FALSE);
+  itemLooks_.clear();
+  markupFonts_.clear();
+  for (const auto& [item, markup] : markups_) applyItemLook(item, parseItemMarkup(markup));
+}
+
 void Control::loadTreePictures(const char* folder) {
-  constexpr int kSide = 16, kMaxPictures = 100;
-  treePictures_.reset(ImageList_Create(kSide, kSide, ILC_COLOR32 | ILC_MASK, kMaxPictures, 0));
+  constexpr int kMaxPictures = 100;
+  const int side = MulDiv(16, engine_.dpi(), 96);
+  treePictures_.reset(ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, kMaxPictures, 0));
   if (!treePictures_) return;
   const std::wstring base = toWide(folder, kCodePageSystem) + L"\\";
   WindowDc screen(nullptr);
   for (int n = 0; n < kMaxPictures; ++n) {
     const std::wstring path = base + std::to_wstring(n) + L".bmp";
     Bitmap picture(static_cast<HBITMAP>(
-        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, kSide, kSide, LR_LOADFROMFILE)));
+        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, side, side, LR_LOADFROMFILE)));
     // Missing numbers keep their place with an empty picture.
-    if (!picture) picture.reset(CreateCompatibleBitmap(screen.get(), kSide, kSide));
+    if (!picture) picture.reset(CreateCompatibleBitmap(screen.get(), side, side));
     ImageList_AddMasked(treePictures_.get(), picture.get(), RGB(255, 0, 255));
   }
   SendMessageW(window_, TVM_SETIMAGELIST, TVSIL_NORMAL,
@@ -735,23 +876,20 @@ HBRUSH Control::colourBrush(HDC dc) {
   return backBrush_.get();
 }
 
-void Control::paint() {
+void Control::draw(HDC dc) {
   if (kind_ == ControlKind::Capture) {
-    PaintDc paint(window_);
     RECT client;
     GetClientRect(window_, &client);
-    MemoryDc source(paint.get());
+    MemoryDc source(dc);
     ScopedSelect picture(source.get(), screen_.get());
-    BitBlt(paint.get(), 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, client.right, client.bottom, source.get(), 0, 0, SRCCOPY);
     if (dragging_) {
       Pen pen(CreatePen(PS_SOLID, 2, RGB(0, 120, 212)));
-      ScopedSelect p(paint.get(), pen.get()), b(paint.get(), GetStockObject(NULL_BRUSH));
-      Rectangle(paint.get(), dragFrom_.x, dragFrom_.y, dragTo_.x, dragTo_.y);
+      ScopedSelect p(dc, pen.get()), b(dc, GetStockObject(NULL_BRUSH));
+      Rectangle(dc, dragFrom_.x, dragFrom_.y, dragTo_.x, dragTo_.y);
     }
     return;
   }
-  PaintDc paint(window_);
-  HDC dc = paint.get();
   RECT client;
   GetClientRect(window_, &client);
   // Drawn off screen first so a pressed or hovered button does not flicker.
@@ -765,6 +903,8 @@ void Control::paint() {
     FillRect(m, &client, back.get());
   }
   const bool enabled = IsWindowEnabled(window_);
+  const int dpi = engine_.dpi();
+  const auto scaled = [dpi](int pixels) { return MulDiv(pixels, dpi, 96); };
   if (kind_ == ControlKind::Button) {
     COLORREF fill = 0, edge = 0;
     bool frame = true;
@@ -779,16 +919,32 @@ void Control::paint() {
     } else {
       fill = RGB(253, 253, 253), edge = RGB(200, 204, 210);
     }
+    const int corner = scaled(6);
     if (frame) {
       Brush brush(CreateSolidBrush(fill));
-      Pen pen(CreatePen(PS_SOLID, 1, edge));
+      Pen pen(CreatePen(PS_INSIDEFRAME, scaled(1), edge));
       ScopedSelect b(m, brush.get()), p(m, pen.get());
-      RoundRect(m, client.left, client.top, client.right, client.bottom, 6, 6);
+      RoundRect(m, client.left, client.top, client.right, client.bottom, corner, corner);
+    }
+    // The keyboard's button: a dark ring inside the edge.
+    if (GetFocus() == window_) {
+      const int inset = scaled(2);
+      Pen pen(CreatePen(PS_INSIDEFRAME, scaled(2), RGB(24, 24, 24)));
+      ScopedSelect b(m, GetStockObject(NULL_BRUSH)), p(m, pen.get());
+      RoundRect(m, client.left + inset, client.top + inset, client.right - inset,
+                client.bottom - inset, corner, corner);
     }
   }
   wchar_t text[512] = {};
   const int length = kind_ == ControlKind::Window ? 0 : GetWindowTextW(window_, text, 512);
   RECT textArea = client;
+  int lineHeight = 0;
+  if (length > 0) {
+    ScopedSelect f(m, font());
+    TEXTMETRICW metrics = {};
+    GetTextMetricsW(m, &metrics);
+    lineHeight = metrics.tmHeight;
+  }
   if (picture_) {
     RECT to = client;
     if (kind_ == ControlKind::Image) {
@@ -797,8 +953,10 @@ void Control::paint() {
       const int w = iconSize_ > 0 ? iconSize_ : pictureSize_.cx;
       const int h = iconSize_ > 0 ? iconSize_ : pictureSize_.cy;
       int x = (client.right - w) / 2, y = (client.bottom - h) / 2;
-      if (length > 0) y = std::max<int>(2, (client.bottom - h - 16) / 2);
+      if (length > 0) y = std::max<int>(scaled(2), (client.bottom - h - lineHeight) / 2);
       if (iconPosition_.x >= 0) x = iconPosition_.x, y = iconPosition_.y;
+      // A pressed button's picture sinks a little.
+      if (kind_ == ControlKind::Button && pressed_) y += scaled(1);
       to = {x, y, x + w, y + h};
       textArea.top = to.bottom;
     }
@@ -833,7 +991,26 @@ bool Control::transparentAt(POINT p) const {
 }
 
 void Control::loadPicture(const char* file, uint32_t transparentKey, int size) {
-  const std::wstring path = toWide(engine_.resolveSkinFile(file));
+  std::wstring path = toWide(engine_.resolveSkinFile(file));
+  // Icons are drawn for 96 dots per inch in ".../24/" folders; a denser
+  // screen gets the 36-pixel twin from ".../36/" where there is one, and the
+  // icon size grows with the screen.
+  const int dpi = engine_.dpi();
+  bool scale = false;
+  if (dpi >= kDenseDpi) {
+    scale = size > 0;
+    for (const std::wstring_view folder : {L"/24/", L"\\24\\"}) {
+      const size_t at = path.rfind(folder);
+      if (at == std::wstring::npos) continue;
+      std::wstring twin = path;
+      twin.replace(at + 1, 2, L"36");
+      if (GetFileAttributesW(twin.c_str()) != INVALID_FILE_ATTRIBUTES)
+        path = std::move(twin);
+      else
+        scale = true;  // the 24-pixel picture, drawn larger
+      break;
+    }
+  }
   Bitmap loaded(static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
                                                 LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
   if (!loaded) {
@@ -845,7 +1022,7 @@ void Control::loadPicture(const char* file, uint32_t transparentKey, int size) {
   picture_ = std::move(loaded);
   pictureSize_ = {info.bmWidth, info.bmHeight};
   transparentKey_ = transparentKey;
-  iconSize_ = size;
+  iconSize_ = scale ? MulDiv(size > 0 ? size : info.bmWidth, dpi, 96) : size;
   if (kind_ == ControlKind::Window) {
     // A window's picture is its title icon.
     Bitmap mask(CreateBitmap(pictureSize_.cx, pictureSize_.cy, 1, 1, nullptr));
@@ -857,15 +1034,7 @@ void Control::loadPicture(const char* file, uint32_t transparentKey, int size) {
 }
 
 void Control::setFont(const char* face, int points) {
-  LOGFONTW description = {};
-  WindowDc screen(nullptr);
-  description.lfHeight =
-      -MulDiv(points > 0 ? points : 9, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
-  description.lfCharSet = DEFAULT_CHARSET;
-  description.lfQuality = CLEARTYPE_QUALITY;
-  const std::wstring wide = toWide(face);
-  wcsncpy(description.lfFaceName, wide.c_str(), LF_FACESIZE - 1);
-  Font created(CreateFontIndirectW(&description));
+  Font created = pointFont(nullptr, face, points > 0 ? points : 9, engine_.dpi());
   if (!created) return;
   font_ = std::move(created);
   SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);

@@ -8,10 +8,13 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <utility>
 
 #include "skin/control_types.h"
 #include "skin/ui_engine_win.h"
+#include "uiengine/item_markup.h"
 #include "win/handles.h"
 
 namespace scribly {
@@ -39,27 +42,6 @@ enum class ControlKind {
 };
 
 ControlKind controlKindOf(const ControlType& type);
-
-namespace detail {
-struct CursorTraits {
-  using Handle = HCURSOR;
-  static HCURSOR invalid() { return nullptr; }
-  static void adopted(HCURSOR) {}
-  static void close(HCURSOR h) { DestroyCursor(h); }
-};
-struct ImageListTraits {
-  using Handle = HIMAGELIST;
-  static HIMAGELIST invalid() { return nullptr; }
-  static void adopted(HIMAGELIST) {}
-  static void close(HIMAGELIST h) { ImageList_Destroy(h); }
-};
-struct IconTraits {
-  using Handle = HICON;
-  static HICON invalid() { return nullptr; }
-  static void adopted(HICON) {}
-  static void close(HICON h) { DestroyIcon(h); }
-};
-}  // namespace detail
 
 class Control final : public SkinControl {
  public:
@@ -101,7 +83,7 @@ class Control final : public SkinControl {
   LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
 
   void click();
-  void paint();
+  void draw(HDC dc);
   void loadPicture(const char* file, uint32_t transparentKey, int size);
   void setFont(const char* face, int points);
   void setCursor(const char* name);
@@ -116,6 +98,13 @@ class Control final : public SkinControl {
   LRESULT treeNotification(NMHDR* header);
   void loadTreePictures(const char* folder);
   void tipFromOwner(NMTVGETINFOTIPW* request);
+  HFONT treeFont();
+  // The font of a markup's face and size, made once per tree; null when the
+  // markup names neither.
+  HFONT markupFont(const ItemMarkup& markup);
+  void applyItemLook(HTREEITEM item, const ItemMarkup& markup);
+  // After the tree's own font changed: the faceless markup fonts follow it.
+  void refreshItemLooks();
   // The capture element.
   LRESULT captureMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void startCapture(HWND reportTo, std::string path);
@@ -144,8 +133,8 @@ class Control final : public SkinControl {
   bool hitTransparent_ = false;
   bool singleLine_ = false;
   HCURSOR cursor_ = nullptr;
-  UniqueHandle<detail::CursorTraits> loadedCursor_;
-  UniqueHandle<detail::IconTraits> icon_;
+  Cursor loadedCursor_;
+  Icon icon_;
   Font font_;
   HFONT fontBorrowed_ = nullptr;  // from WM_SETFONT; its sender keeps it
   std::string tip_;
@@ -153,8 +142,13 @@ class Control final : public SkinControl {
   bool checked_ = false, pressed_ = false, hover_ = false;
   int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
   std::map<HTREEITEM, std::string> markups_;
-  std::map<HTREEITEM, COLORREF> itemColours_;
-  UniqueHandle<detail::ImageListTraits> treePictures_;
+  struct ItemLook {
+    std::optional<COLORREF> colour;
+    HFONT font = nullptr;  // in markupFonts_
+  };
+  std::map<HTREEITEM, ItemLook> itemLooks_;
+  std::map<std::pair<std::string, int>, Font> markupFonts_;
+  ImageList treePictures_;
   HTREEITEM editedItem_ = nullptr;
   Bitmap screen_;  // the still picture of the screen while capturing
   HWND captureReport_ = nullptr;

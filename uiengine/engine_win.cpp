@@ -5,6 +5,7 @@
 
 #include "uiengine/control_win.h"
 #include "uiengine/menu_win.h"
+#include "win/handles.h"
 #include "win/text.h"
 
 namespace scribly {
@@ -141,6 +142,15 @@ std::string Engine::resolveSkinFile(std::string_view file) const {
   std::string folder = fromWide(toWide(skinFolder_, kCodePageSystem));
   if (!folder.ends_with('\\') && !folder.ends_with('/')) folder += '\\';
   return folder + std::string(file);
+}
+
+int Engine::dpi() {
+  if (dpi_ <= 0) {
+    ScreenDc screen;
+    dpi_ = screen ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
+    if (dpi_ <= 0) dpi_ = 96;
+  }
+  return dpi_;
 }
 
 Control* Engine::create(const CLSID& classId, const IID& interfaceId, const char* caption,

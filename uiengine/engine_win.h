@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "skin/language_texts.h"
-#include "uiengine/script_interpreter.h"
 #include "skin/ui_engine_win.h"
+#include "uiengine/script_interpreter.h"
 
 namespace scribly {
 
@@ -38,6 +38,12 @@ class Engine {
   // A relative picture or cursor file is looked for in the skin folder.
   std::string resolveSkinFile(std::string_view file) const;
 
+  // The dots per inch fonts and icons are made for: the screen's, read on
+  // first use. Programs that link the engine itself (its tests) may set
+  // another before they make controls; the DLL offers no way to.
+  int dpi();
+  void setDpi(int dpi) { dpi_ = dpi; }
+
   Control* create(const CLSID& classId, const IID& interfaceId, const char* caption, DWORD style,
                   DWORD exStyle, const RECT& rect, HWND parent, SkinControlOwner* owner);
   // The live control of a window, or one a script names by its address; null
@@ -62,6 +68,7 @@ class Engine {
   std::map<std::string, Control*, std::less<>> objects_;
   LanguageTexts texts_;
   std::string skinFolder_;
+  int dpi_ = 0;
   std::map<HWND, std::unique_ptr<Control>> controls_;
   std::vector<std::unique_ptr<Menu>> menus_;
 };

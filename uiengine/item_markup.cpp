@@ -5,24 +5,13 @@
 
 namespace scribly {
 
-ItemMarkup parseItemMarkup(std::string_view markup) {
-  ItemMarkup item;
-  markup = markup.substr(0, kMaxItemMarkupBytes);
-  XmlDocument document;
-  const bool parsed = document.parse(markup);
-  const XmlElementHandle font = document.root().child("font");
-  if (!parsed || document.root().name() != "text" || !font) {
-    item.name = std::string(markup);
-    return item;
-  }
-  item.name = font.text();
-  if (font.attribute("color").present()) item.colour = parseColour(font.attribute("color").value());
-  item.size = readDecimal(font.attribute("size").value());
-  item.face = font.attribute("face").value();
-  return item;
-}
-
 namespace {
+
+void readFont(ItemMarkup& out, XmlElementHandle font) {
+  if (font.attribute("color").present()) out.colour = parseColour(font.attribute("color").value());
+  out.size = readDecimal(font.attribute("size").value());
+  out.face = font.attribute("face").value();
+}
 
 void appendFontText(std::string& out, XmlElementHandle element, bool insideFont, int depth) {
   if (depth > 16) return;
@@ -34,13 +23,33 @@ void appendFontText(std::string& out, XmlElementHandle element, bool insideFont,
 
 }  // namespace
 
-std::string tipText(std::string_view markup) {
+ItemMarkup parseItemMarkup(std::string_view markup) {
+  ItemMarkup item;
+  markup = markup.substr(0, kMaxItemMarkupBytes);
   XmlDocument document;
-  if (!document.parse(markup)) return {};
-  std::string out;
+  const bool parsed = document.parse(markup);
+  const XmlElementHandle font = document.root().child("font");
+  if (!parsed || document.root().name() != "text" || !font) {
+    item.name = std::string(markup);
+    return item;
+  }
+  item.name = font.text();
+  readFont(item, font);
+  return item;
+}
+
+TipMarkup parseTipMarkup(std::string_view markup) {
+  TipMarkup tip;
+  XmlDocument document;
+  if (!document.parse(markup)) return tip;
   for (XmlElementHandle root = document.root(); root; root = root.nextSibling())
-    appendFontText(out, root, false, 0);
-  return out;
+    appendFontText(tip.name, root, false, 0);
+  const XmlElementHandle root = document.root();
+  if (root.name() == "tip") {
+    readFont(tip, root.child("font"));
+    tip.width = readDecimal(root.attribute("width").value());
+  }
+  return tip;
 }
 
 std::string renameItemMarkup(std::string_view markup, std::string_view name) {

@@ -25,8 +25,14 @@ ItemMarkup parseItemMarkup(std::string_view markup);
 // label a user typed), or plain `name` when `markup` was plain.
 std::string renameItemMarkup(std::string_view markup, std::string_view name);
 
-// The words of a tip markup: the text inside its "font" elements, nested
-// markup included, in document order; empty when it does not parse.
-std::string tipText(std::string_view markup);
+// A tip markup, <tip width="200"><font face="..." size="9" color="255,0,255">
+// text</font></tip>: `name` holds the words inside its "font" elements, nested
+// markup included, in document order (empty when it does not parse); the font
+// is that of the first "font" element under "tip".
+struct TipMarkup : ItemMarkup {
+  int32_t width = 0;  // pixels; 0: the tip's own
+};
+
+TipMarkup parseTipMarkup(std::string_view markup);
 
 }  // namespace scribly

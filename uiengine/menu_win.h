@@ -15,15 +15,6 @@ namespace scribly {
 
 class Engine;
 
-namespace detail {
-struct MenuTraits {
-  using Handle = HMENU;
-  static HMENU invalid() { return nullptr; }
-  static void adopted(HMENU) {}
-  static void close(HMENU h) { DestroyMenu(h); }
-};
-}  // namespace detail
-
 // Skin menus are small; a larger one is cut here.
 inline constexpr size_t kMaxMenuItems = 256;
 
@@ -48,7 +39,7 @@ class Menu final : public SkinMenu {
   Engine& engine_;
   HWND window_;
   std::string name_;
-  UniqueHandle<detail::MenuTraits> menu_;
+  MenuHandle menu_;
   std::vector<std::string> commands_;  // item id - 1 -> item name
   std::vector<UINT> topLevelIds_;      // what enableItem's index counts
 };

@@ -2,7 +2,10 @@
 // Owners for every handle the Win32 layer touches. Each closes its handle on
 // every path; copies are deleted, moves hand the handle over.
 #include <objbase.h>
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <cstdint>
 #include <utility>
@@ -85,6 +88,10 @@ struct FileTraits : ClosedBy<HANDLE, &CloseHandle> {
 using GlobalTraits = ClosedBy<HGLOBAL, &GlobalFree>;
 using RegistryTraits = ClosedBy<HKEY, &RegCloseKey>;
 using MemoryDcTraits = ClosedBy<HDC, &DeleteDC>;
+using CursorTraits = ClosedBy<HCURSOR, &DestroyCursor>;
+using IconTraits = ClosedBy<HICON, &DestroyIcon>;
+using MenuTraits = ClosedBy<HMENU, &DestroyMenu>;
+using ImageListTraits = ClosedBy<HIMAGELIST, &ImageList_Destroy>;
 }  // namespace detail
 
 // Pens, brushes, fonts, bitmaps and regions: deleted with DeleteObject.
@@ -103,6 +110,14 @@ using FileHandle = UniqueHandle<detail::FileTraits>;
 using RegistryKey = UniqueHandle<detail::RegistryTraits>;
 // Global memory from GlobalAlloc; release() when a stream takes it over.
 using GlobalMemory = UniqueHandle<detail::GlobalTraits>;
+// Cursors and icons this code made or loaded from a file (never the shared
+// system ones from LoadCursor or LoadIcon).
+using Cursor = UniqueHandle<detail::CursorTraits>;
+using Icon = UniqueHandle<detail::IconTraits>;
+// A menu not attached to a window (a window destroys its own menu bar).
+using MenuHandle = UniqueHandle<detail::MenuTraits>;
+// An image list of the common controls; whoever destroys it links comctl32.
+using ImageList = UniqueHandle<detail::ImageListTraits>;
 
 // A memory context from CreateCompatibleDC.
 class MemoryDc : public UniqueHandle<detail::MemoryDcTraits> {

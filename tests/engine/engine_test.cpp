@@ -88,8 +88,8 @@ class RecordingOwner final : public SkinControlOwner {
     if (message == kCaptureDone) captures.push_back(reinterpret_cast<const char*>(wParam));
     if (message == kCaptureNone) captures.push_back("none");
     if (message == kTreeTipRequest) {
-      snprintf(reinterpret_cast<char*>(wParam), static_cast<size_t>(lParam),
-               "<tip><font size=\"10\" color=\"0,0,255\">%s</font>/></tip>", "Page &amp; 3");
+      snprintf(reinterpret_cast<char*>(wParam), static_cast<size_t>(lParam), "%s",
+               tipMarkup.c_str());
       *handled = TRUE;
       return kTipWritten;
     }
@@ -113,6 +113,8 @@ class RecordingOwner final : public SkinControlOwner {
 
   ScriptEngine* engine = nullptr;
   SkinControl* window = nullptr;
+  // What the tree's tip request is answered with.
+  std::string tipMarkup;
   int clicks = 0;
   std::vector<Command> commands;
   std::vector<LPARAM> treeNotes;
@@ -175,6 +177,16 @@ class EngineTest : public testing::Test {
                            m.text ? reinterpret_cast<LPARAM>(m.text->c_str()) : m.lParam);
     for (const ControlDescription& child : d.children) create(child, control->window());
     return control;
+  }
+
+  // The tree of a window that holds only it.
+  HWND buildTree() {
+    SkinControl* window = build(R"(<skin><skins>
+      <window name="tree panel" style_add="WS_VISIBLE" x="0" y="0" width="300" height="300">
+        <vdtree name="vdtree" x="0" y="0" width="280" height="260"/>
+      </window></skins></skin>)",
+                                "tree panel");
+    return window ? byName(window->window(), "vdtree") : nullptr;
   }
 
   // Asks every window below `root`, and the root, for its name.
@@ -287,6 +299,11 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   GetWindowRect(root, &r);
   EXPECT_GE(r.right - r.left, 200);
   EXPECT_GE(r.bottom - r.top, 150);
+  SendMessageW(root, 0xC17, 500, 400);
+  SetWindowPos(root, nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
+  GetWindowRect(root, &r);
+  EXPECT_EQ(r.right - r.left, 500);
+  EXPECT_EQ(r.bottom - r.top, 400);
 
   // The name message: a short buffer learns the size it needs.
   char small[3] = {};
@@ -418,13 +435,7 @@ TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {
 }
 
 TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
-  SkinControl* window = build(R"(<skin><skins>
-    <window name="tree panel" style_add="WS_VISIBLE" x="0" y="0" width="300" height="300">
-      <vdtree name="vdtree" x="0" y="0" width="280" height="260"/>
-    </window></skins></skin>)",
-                              "tree panel");
-  ASSERT_NE(window, nullptr);
-  const HWND tree = byName(window->window(), "vdtree");
+  const HWND tree = buildTree();
   ASSERT_NE(tree, nullptr);
   SendMessageW(tree, kTreeSetPictureFolder, 0, reinterpret_cast<LPARAM>("C:\\nowhere"));
   EXPECT_EQ(ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(
@@ -479,16 +490,6 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
   EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
 
-  // Resting on an item asks the owner for the tip.
-  wchar_t tip[80] = {};
-  NMTVGETINFOTIPW request = {};
-  request.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), TVN_GETINFOTIPW};
-  request.pszText = tip;
-  request.cchTextMax = 80;
-  request.hItem = page;
-  SendMessageW(window->window(), WM_NOTIFY, request.hdr.idFrom, reinterpret_cast<LPARAM>(&request));
-  EXPECT_STREQ(tip, L"Page & 3");
-
   // A new label keeps the item's colour in its markup.
   owner_.treeNotes.clear();
   const HWND edit =
@@ -502,6 +503,75 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   EXPECT_STREQ(markup, "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
   ASSERT_EQ(owner_.treeNotes.size(), 1u);
   EXPECT_EQ(owner_.treeNotes[0], kTreeLabelEdited);
+}
+
+TEST_F(EngineTest, TreeItemsAndTipsAreDrawnInTheFontsOfTheirMarkup) {
+  const HWND tree = buildTree();
+  ASSERT_NE(tree, nullptr);
+  auto insert = [tree](const char* markup) {
+    TreeItemSpec spec = {markup, 0, 0, 0, nullptr};
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, kTreeInsertItem, 0, reinterpret_cast<LPARAM>(&spec)));
+  };
+  auto height = [tree](HTREEITEM item) {
+    RECT r = {};
+    std::memcpy(&r, &item, sizeof item);
+    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r))
+               ? r.bottom - r.top
+               : -1;
+  };
+  HTREEITEM small = insert("<text><font size=\"10\" color=\"0,0,255\">small</font></text>");
+  HTREEITEM large = insert("<text><font size=\"20\" face=\"Arial\">large</font></text>");
+  HTREEITEM plain = insert("plain");
+  ASSERT_TRUE(small && large && plain);
+  EXPECT_GT(height(large), height(small));
+  EXPECT_EQ(height(small), height(plain));
+  // Made small again, the item takes one row again.
+  SendMessageW(tree, kTreeSetItemMarkup, reinterpret_cast<WPARAM>(large),
+               reinterpret_cast<LPARAM>("<text><font size=\"8\">large</font></text>"));
+  EXPECT_EQ(height(large), height(small));
+
+  // The tip shows exactly the words of its font element, in that font; its
+  // face may come as UTF-8 or as the code-page-936 bytes it was written in.
+  const HWND tooltip = reinterpret_cast<HWND>(SendMessageW(tree, TVM_GETTOOLTIPS, 0, 0));
+  ASSERT_NE(tooltip, nullptr);
+  auto tip = [&](const std::string& markup, LOGFONTW* font) {
+    owner_.tipMarkup = markup;
+    // Resting on an item asks the owner for the tip.
+    wchar_t text[80] = {};
+    NMTVGETINFOTIPW request = {};
+    request.hdr = {tree, static_cast<UINT_PTR>(GetDlgCtrlID(tree)), TVN_GETINFOTIPW};
+    request.pszText = text;
+    request.cchTextMax = 80;
+    request.hItem = small;
+    SendMessageW(GetParent(tree), WM_NOTIFY, request.hdr.idFrom,
+                 reinterpret_cast<LPARAM>(&request));
+    *font = {};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(tooltip, WM_GETFONT, 0, 0)), sizeof *font,
+               font);
+    return std::wstring(text);
+  };
+  int dpi = 0;
+  {
+    HDC screen = GetDC(nullptr);
+    dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+  }
+  LOGFONTW font;
+  // As the contents tree writes it, with "/>" after the font element.
+  EXPECT_EQ(tip("<tip><font size=\"10\" color=\"0,0,255\">text</font>/></tip>", &font), L"text");
+  EXPECT_EQ(font.lfHeight, -MulDiv(10, dpi, 72));
+  EXPECT_EQ(tip("<tip width=\"200\" height=\"100\"><font face=\"\xCB\xCE\xCC\xE5\" size=\"9\" "
+                "color=\"255,0,255\">report &amp; notes.doc</font></tip>",
+                &font),
+            L"report & notes.doc");
+  EXPECT_STREQ(font.lfFaceName, L"\u5b8b\u4f53");
+  EXPECT_EQ(font.lfHeight, -MulDiv(9, dpi, 72));
+  tip("<tip><font face=\"\xE5\xAE\x8B\xE4\xBD\x93\" size=\"9\">x</font></tip>", &font);
+  EXPECT_STREQ(font.lfFaceName, L"\u5b8b\u4f53");
+  // A face longer than a font holds is cut before a character, not inside it.
+  tip("<tip><font face=\"" + std::string(30, 'A') + "\xF0\x9F\x98\x80\">x</font></tip>", &font);
+  EXPECT_EQ(std::wstring(font.lfFaceName), std::wstring(30, L'A'));
 }
 
 TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {

@@ -25,13 +25,22 @@ TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
   EXPECT_EQ(renameItemMarkup("plain", "new"), "new");
 }
 
-TEST(ItemMarkup, TipsShowTheWordsOfTheirFonts) {
+TEST(ItemMarkup, TipsShowTheWordsOfTheirFontsInTheOuterFont) {
   // The contents tree wraps the item's own markup, and writes "/>" after it.
-  EXPECT_EQ(tipText("<tip><font size=\"10\" color=\"0,0,255\"><text><font color=\"0,0,255\">3"
-                    "</font></text></font>/></tip>"),
-            "3");
-  EXPECT_EQ(tipText("<tip width=\"200\"><font size=\"9\">report.doc</font></tip>"), "report.doc");
-  EXPECT_EQ(tipText("<tip><font>open"), "");
+  const TipMarkup contents = parseTipMarkup(
+      "<tip><font size=\"10\" color=\"0,0,255\"><text><font size=\"30\" "
+      "color=\"255,0,0\">3</font></text></font>/></tip>");
+  EXPECT_EQ(contents.name, "3");
+  EXPECT_EQ(contents.size, 10);
+  EXPECT_EQ(contents.colour, 0xFF0000u);
+  // The face arrives as the bytes it was written in.
+  const TipMarkup library = parseTipMarkup(
+      "<tip width=\"200\" height=\"100\"><font face=\"\xCB\xCE\xCC\xE5\" size=\"9\">report.doc"
+      "</font></tip>");
+  EXPECT_EQ(library.name, "report.doc");
+  EXPECT_EQ(library.face, "\xCB\xCE\xCC\xE5");
+  EXPECT_EQ(library.width, 200);
+  EXPECT_EQ(parseTipMarkup("<tip><font>open").name, "");
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "uiengine/bitmap_file_win.h"
+#include "win/bitmap_file.h"
 
 #include <cstring>
 #include <vector>
