@@ -108,7 +108,8 @@ std::string pageInfoText(const Page& page, std::string_view info, std::string_vi
   const std::string_view name = page.name();
   const size_t cut = name.find_last_of("/\\");
   const std::string_view file = cut == std::string_view::npos ? name : name.substr(cut + 1);
-  std::string_view folder = cut == std::string_view::npos ? std::string_view() : name.substr(0, cut);
+  std::string_view folder =
+      cut == std::string_view::npos ? std::string_view() : name.substr(0, cut);
   if (folder.empty()) folder = isUserPage(page.id()) ? userTitle : systemTitle;
   std::string text(info);
   text.append(" ").append(folder).append(" / ").append(file);

@@ -1,6 +1,7 @@
 #include "frame/frame_board_win.h"
 
 #include "board/operation_script.h"
+#include "skin/language_keys.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -84,7 +85,19 @@ void FrameBoard::documentPagesRemoved(std::string_view) { view_.invalidate(); }
 
 void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_.invalidate(); }
 
-void FrameBoard::pageInfoChanged() { view_.invalidate(); }
+void FrameBoard::pageInfoChanged() {
+  view_.invalidate();
+  const Page* page = board_ ? board_->currentPage() : nullptr;
+  if (!pageInfoDisplay_ || !page) return;
+  pageInfoDisplay_(pageInfoText(*page, texts_.text(kTextPageInfo),
+                                texts_.text(kTextSystemPagesTitle),
+                                texts_.text(kTextUserPagesTitle)));
+}
+
+void FrameBoard::setPageInfoDisplay(std::function<void(const std::string&)> display) {
+  pageInfoDisplay_ = std::move(display);
+  pageInfoChanged();
+}
 
 MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind kind) {
   const std::wstring text = messageText(texts_, textKey);

@@ -3,7 +3,9 @@
 // Win32, and the frame's host traffic handed to the board.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "board/board.h"
@@ -28,6 +30,9 @@ class FrameBoard final : public FrameHandler,
   Board& board() { return *board_; }
   CanvasView& view() { return view_; }
   void resize(int width, int height);
+  // Where the text telling the shown page goes (UTF-8); told at once and at
+  // every change of page or page name.
+  void setPageInfoDisplay(std::function<void(const std::string&)> display);
   // A host's scripted session: local operations, as a user would make them;
   // true when every line applied.
   bool runScript(std::string_view script);
@@ -72,6 +77,7 @@ class FrameBoard final : public FrameHandler,
   // Read once from the language file beside the module; keys show as
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
+  std::function<void(const std::string&)> pageInfoDisplay_;
   CanvasView view_;
   std::unique_ptr<Board> board_;
 };

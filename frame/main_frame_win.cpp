@@ -58,6 +58,10 @@ std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, Fram
     HWND viewParent = view && view->window() ? view->window() : frame->window_;
     frame->ownBoard_ = std::make_unique<FrameBoard>(viewParent, frame->host_, settings);
     frame->handler_ = frame->ownBoard_.get();
+    if (SkinElement* info = frame->skinWindow_ ? frame->skinWindow_->find("curpageinfo") : nullptr)
+      frame->ownBoard_->setPageInfoDisplay([info](const std::string& text) {
+        if (info->control()) info->control()->setText(text.c_str());
+      });
   }
   RECT area = {0, 0, 800, 600};
   if (settings.parent) GetClientRect(settings.parent, &area);
