@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 #include <scribly.h>
 
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "frame/frame_board_win.h"
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
+#include "test_surface.h"
 #include "win/messages.h"
 
 namespace scribly {
@@ -230,32 +229,11 @@ TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(frame->board(), nullptr);
 
-  std::atomic<bool> found{false};
-  std::wstring shown;
-  std::thread reader([&] {
-    for (int i = 0; i < 500 && !found; ++i) {
-      if (HWND box = FindWindowW(L"#32770", L"Whiteboard")) {
-        EnumChildWindows(
-            box,
-            [](HWND child, LPARAM out) {
-              wchar_t text[512] = {};
-              GetWindowTextW(child, text, 512);
-              *reinterpret_cast<std::wstring*>(out) += text;
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&shown));
-        found = true;
-        PostMessageW(box, WM_COMMAND, IDOK, 0);
-        return;
-      }
-      Sleep(10);
-    }
-  });
+  MessageBoxReader reader(L"Whiteboard", IDOK);
   frame->board()->board().removePage(kFirstSystemPage, 0, true);
-  reader.join();
-  ASSERT_TRUE(found) << "no message box titled with the language text";
-  EXPECT_NE(shown.find(L"pages"), std::wstring::npos);
-  EXPECT_EQ(shown.find(L"Scribly_"), std::wstring::npos);
+  ASSERT_TRUE(reader.finish()) << "no message box titled with the language text";
+  EXPECT_NE(reader.shown().find(L"pages"), std::wstring::npos);
+  EXPECT_EQ(reader.shown().find(L"Scribly_"), std::wstring::npos);
   frame.reset();
   DestroyWindow(parent);
 }

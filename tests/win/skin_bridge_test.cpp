@@ -6,13 +6,12 @@
 #include <commctrl.h>
 // clang-format on
 
-#include <atomic>
 #include <fstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "skin/skin_bridge_win.h"
+#include "test_surface.h"
 #include "win/module.h"
 
 namespace scribly {
@@ -174,32 +173,11 @@ TEST_F(SkinBridge, KeysBecomeTextsInTipsBoxesAndLookups) {
   const std::string shortened = system_->text("Scribly_MessageBox_Remove_ShareDoc", 16);
   EXPECT_LE(shortened.size(), 15u);
 
-  std::atomic<bool> found{false};
-  std::wstring shown;
-  std::thread reader([&] {
-    for (int i = 0; i < 500 && !found; ++i) {
-      if (HWND box = FindWindowW(L"#32770", L"Whiteboard")) {
-        EnumChildWindows(
-            box,
-            [](HWND child, LPARAM out) {
-              wchar_t text[512] = {};
-              GetWindowTextW(child, text, 512);
-              *reinterpret_cast<std::wstring*>(out) += text;
-              return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&shown));
-        found = true;
-        PostMessageW(box, WM_COMMAND, IDNO, 0);
-        return;
-      }
-      Sleep(10);
-    }
-  });
+  MessageBoxReader reader(L"Whiteboard", IDNO);
   const int answer = window_->messageBox("Scribly_MessageBox_Remove_Text", MB_YESNO);
-  reader.join();
-  ASSERT_TRUE(found);
+  ASSERT_TRUE(reader.finish());
   EXPECT_EQ(answer, IDNO);
-  EXPECT_NE(shown.find(L"Remove this page"), std::wstring::npos);
+  EXPECT_NE(reader.shown().find(L"Remove this page"), std::wstring::npos);
 }
 
 TEST_F(SkinBridge, AWindowDestroyedFromOutsideTellsNobodyAfterwards) {

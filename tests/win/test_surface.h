@@ -4,7 +4,10 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <string>
+#include <thread>
 
 #include "win/dib.h"
 #include "win/handles.h"
@@ -78,5 +81,43 @@ inline long liveGdiObjects() {
   for (int i = 0; i < kEntries; ++i) n += table[i].type != 0;
   return n;
 }
+
+// Watches from another thread for the next message box titled `title`,
+// keeps the texts it shows and answers it with `answer`, as a hand would.
+class MessageBoxReader {
+ public:
+  MessageBoxReader(const wchar_t* title, WPARAM answer)
+      : thread_([this, title, answer] {
+          for (int i = 0; i < 500 && !found_; ++i) {
+            if (HWND box = FindWindowW(L"#32770", title)) {
+              EnumChildWindows(
+                  box,
+                  [](HWND child, LPARAM out) {
+                    wchar_t text[512] = {};
+                    GetWindowTextW(child, text, 512);
+                    *reinterpret_cast<std::wstring*>(out) += text;
+                    return TRUE;
+                  },
+                  reinterpret_cast<LPARAM>(&shown_));
+              found_ = true;
+              PostMessageW(box, WM_COMMAND, answer, 0);
+              return;
+            }
+            Sleep(10);
+          }
+        }) {}
+  ~MessageBoxReader() { finish(); }
+  // Waits for the box (at most five seconds); true when one was answered.
+  bool finish() {
+    if (thread_.joinable()) thread_.join();
+    return found_;
+  }
+  const std::wstring& shown() const { return shown_; }
+
+ private:
+  std::atomic<bool> found_{false};
+  std::wstring shown_;
+  std::thread thread_;
+};
 
 }  // namespace scribly
