@@ -59,6 +59,8 @@ void MainFrame::wireSkin() {
     SetFocus(view);
   }
   if (SkinElement* tip = element("privtip")) tip->show(false);
+  // The tools start with "choice" in hand; its button shows it.
+  activateToolButton(0);
   for (std::string_view name : kFrameMenus)
     if (std::unique_ptr<SkinMenuHandle> menu = skinWindow_->menu(name))
       menus_[std::string(name)] = std::move(menu);

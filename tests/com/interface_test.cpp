@@ -128,6 +128,48 @@ TEST_F(Interface, AClickWithADrawingToolSelectsWhatIsThereAndGoesBackToChoice) {
   EXPECT_FALSE(checked("rect"));
 }
 
+TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
+  EXPECT_TRUE(checked("choice"));  // the tool in hand at the start
+  click("text");
+  drag(30, 30, 30, 30);
+  HWND editor = GetWindow(view_, GW_CHILD);
+  ASSERT_TRUE(editor);
+  for (wchar_t c : std::wstring(L"Hi \u00e9"))
+    SendMessageW(editor, WM_CHAR, c, 0);
+  SetFocus(view_);  // leaving the editor commits it
+  pump();
+  const Messages typed = relay();
+  ASSERT_EQ(typed.size(), 1u);
+  EXPECT_EQ(codeOf(typed[0]), 15);
+  EXPECT_EQ(report(*ben_), report(*ann_));
+
+  // The delete tool marks what the pointer rests on and removes it on release.
+  click("delete");
+  pointAt(32, 34);
+  drag(32, 34, 32, 34);
+  const Messages removed = relay();
+  ASSERT_EQ(removed.size(), 1u);
+  EXPECT_EQ(codeOf(removed[0]), 47);
+  EXPECT_EQ(report(*ben_), report(*ann_));
+}
+
+TEST_F(Interface, AWideViewShowsGreyPastThePage) {
+  MoveWindow(parent_, 0, 0, 1600, 700, FALSE);
+  MoveWindow(ann_->frame, 0, 0, 1600, 700, TRUE);
+  pump();
+  RECT view;
+  GetClientRect(view_, &view);
+  ASSERT_GT(view.right, 1250);
+  RedrawWindow(view_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  HDC dc = GetDC(view_);
+  const COLORREF paper = GetPixel(dc, 600, 300);
+  const COLORREF beyond = GetPixel(dc, 1230, 300);
+  ReleaseDC(view_, dc);
+  EXPECT_EQ(paper, RGB(255, 255, 255));
+  EXPECT_NE(beyond, paper);
+  EXPECT_EQ(GetRValue(beyond), GetGValue(beyond));  // a grey
+}
+
 TEST_F(Interface, KeysOverTheViewChooseTools) {
   SetFocus(view_);
   SendMessageW(view_, WM_KEYDOWN, 84, 0);
