@@ -1,5 +1,7 @@
 #include "frame/frame_board_win.h"
 
+#include <atomic>
+
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
 #include "win/module.h"
@@ -7,6 +9,8 @@
 
 namespace scribly {
 namespace {
+
+std::atomic<int> g_liveBoards{0};
 
 constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
 
@@ -39,12 +43,18 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
       boardOptions(settings));
+  ++g_liveBoards;
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   view_->setInput(this);
   texts_.load(moduleFolder() + kLanguageFile);
 }
 
-FrameBoard::~FrameBoard() = default;
+FrameBoard::~FrameBoard() {
+  tools_.reset();
+  board_.reset();
+  // Every plug-in of the process shares the folder: the last one empties it.
+  if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
+}
 
 void FrameBoard::resize(int width, int height) {
   if (view_->window()) MoveWindow(view_->window(), 0, 0, width, height, TRUE);
