@@ -133,6 +133,33 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);
 }
 
+TEST_F(Contract, ThePrivilegeTipAndEditingFollowTheHost) {
+  MoveWindow(parent_, 0, 0, 960, 640, FALSE);
+  HWND frame = create("C:\\Skins\\", 0);  // a conference through a server
+  ASSERT_TRUE(IsWindow(frame));
+  auto visible = [&](const char* name) {
+    return (GetWindowLongW(findSkinControl(frame, name), GWL_STYLE) & WS_VISIBLE) != 0;
+  };
+  EXPECT_FALSE(visible("privtip"));
+  plugin_->SetPrivilege(0);
+  pump();
+  EXPECT_TRUE(visible("privtip"));
+  plugin_->SetPrivilege(1);
+  pump();
+  EXPECT_FALSE(visible("privtip"));
+
+  auto enabled = [&](const char* name) { return IsWindowEnabled(findSkinControl(frame, name)); };
+  SendMessageW(findSkinControl(frame, "pencial"), BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 0, 0, 0), S_OK);
+  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
+    EXPECT_FALSE(enabled(name)) << name;
+  EXPECT_EQ(SendMessageW(findSkinControl(frame, "choice"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(findSkinControl(frame, "pencial"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 1, 0, 0), S_OK);
+  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
+    EXPECT_TRUE(enabled(name)) << name;
+}
+
 TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {
   create();
   EXPECT_EQ(plugin_->SetPrivilege(0x30), S_OK);
