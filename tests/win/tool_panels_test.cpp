@@ -136,6 +136,17 @@ class ToolPanelsTest : public ::testing::Test {
     SendMessageW(palette(), WM_MOUSEMOVE, 0, point);
     pump();
   }
+  // A palette button pressed as a hand presses it: through the palette,
+  // which holds the pointer, and released on the button.
+  void press(const char* name) {
+    HWND button = childNamed(palette(), name);
+    ASSERT_NE(button, nullptr);
+    RECT r;
+    GetWindowRect(button, &r);
+    MapWindowPoints(nullptr, palette(), reinterpret_cast<POINT*>(&r), 2);
+    SendMessageW(palette(), WM_LBUTTONDOWN, MK_LBUTTON, at(r.left + 5, r.top + 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, at(5, 5));
+  }
   // What a panel shows, printed into a surface of its size.
   std::unique_ptr<Surface> print(HWND window) {
     RECT r;
@@ -193,7 +204,7 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenUnderThePointerAndChoosesOnRele
   EXPECT_EQ(tools_.pen().fill, 0xFFFFFFu);
 }
 
-TEST_F(ToolPanelsTest, TheBackSquareSendsTheChoiceToTheFillAndNoColourClearsIt) {
+TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   openPalette(false);
   EXPECT_FALSE(panels_->paletteEditsPen());
   hover(cell(7));  // red 51, green and blue 0
@@ -206,20 +217,35 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsTheChoiceToTheFillAndNoColourClearsIt) 
   EXPECT_EQ(swatch->at(10, 10), 0x123456u);         // the front square
   EXPECT_EQ(swatch->at(1, 1), RGB(230, 230, 230));  // the panel
 
-  // Button 101 is pressed as a hand presses it, through the palette that
-  // holds the pointer.
+  // Button 100 opens the colour dialog at the sampled colour; what it
+  // confirms is chosen, a cancel chooses nothing.
   openPalette(false);
-  HWND none = childNamed(palette(), "no colour");
-  ASSERT_NE(none, nullptr);
-  RECT button;
-  GetWindowRect(none, &button);
-  MapWindowPoints(nullptr, palette(), reinterpret_cast<POINT*>(&button), 2);
-  SendMessageW(palette(), WM_LBUTTONDOWN, MK_LBUTTON, at(button.left + 5, button.top + 5));
-  SendMessageW(none, WM_LBUTTONUP, 0, at(5, 5));
+  hover(cell(8));  // red 51, green 51
+  {
+    MessageBoxReader dialog(L"Color", IDOK);
+    press("more colours");
+    EXPECT_TRUE(dialog.finish());
+  }
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
   ASSERT_EQ(program_.coloursChosen.size(), 2u);
-  EXPECT_EQ(program_.coloursChosen[1], (std::pair<WPARAM, LPARAM>(0, 0)));
+  EXPECT_EQ(program_.coloursChosen[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
+  openPalette(false);
+  {
+    MessageBoxReader dialog(L"Color", IDCANCEL);
+    press("more colours");
+    EXPECT_TRUE(dialog.finish());
+  }
+  pump();
+  EXPECT_EQ(program_.coloursChosen.size(), 2u);
+  EXPECT_EQ(tools_.pen().fill, RGB(51, 51, 0));
+
+  openPalette(false);
+  press("no colour");
+  pump();
+  EXPECT_FALSE(IsWindowVisible(palette()));
+  ASSERT_EQ(program_.coloursChosen.size(), 3u);
+  EXPECT_EQ(program_.coloursChosen[2], (std::pair<WPARAM, LPARAM>(0, 0)));
   EXPECT_EQ(tools_.pen().fill, 0u);
   EXPECT_EQ(tools_.pen().colour, 0x123456u);
 }
