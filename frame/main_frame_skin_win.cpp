@@ -64,6 +64,10 @@ void MainFrame::wireSkin() {
   for (std::string_view name : kFrameMenus)
     if (std::unique_ptr<SkinMenuHandle> menu = skinWindow_->menu(name))
       menus_[std::string(name)] = std::move(menu);
+  panels_ = std::make_unique<ToolPanels>(*skinSystem_, *skinWindow_, ownBoard_->tools());
+  // The panels show the pen the tools start with, its line style included.
+  panels_->penStateChanged(kPenColourBit | kPenFillBit | kPenWidthBit | kPenFontBit | kPenStyleBit,
+                           ownBoard_->tools().pen().style);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -77,6 +81,13 @@ void MainFrame::wireSkin() {
 LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
                                  bool& handled) {
   if (!skinWindow_) return 0;  // still being built
+  if (panels_) {
+    LRESULT result = 0;
+    if (panels_->handle(source, message, wParam, lParam, result)) {
+      handled = true;
+      return result;
+    }
+  }
   if (&source != &skinWindow_->root()) {
     LRESULT result = 0;
     if (ownBoard_ && source.name() == "view wnd" &&
@@ -101,6 +112,10 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
       return 0;
     case WM_PLUGIN_SELECT_TOOL:
       if (wParam == 0) activateToolButton(static_cast<uint32_t>(lParam));
+      return 0;
+    case WM_PLUGIN_PEN_STATE:
+      if (panels_)
+        panels_->penStateChanged(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
       return 0;
     case WM_PLUGIN_GO_TO_PAGE:
       if (ownBoard_) ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);

@@ -95,6 +95,10 @@ bool MainFrame::createPlainWindow() {
 MainFrame::~MainFrame() {
   if (skinWindow_) {
     dropPendingData();
+    // What lives in or beside the skin window goes before it.
+    panels_.reset();
+    menus_.clear();
+    extToolBox_.reset();
     skinWindow_.reset();  // destroys the window without telling us
   } else if (window_ && IsWindow(window_)) {
     DestroyWindow(window_);

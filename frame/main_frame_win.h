@@ -12,6 +12,7 @@
 
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
+#include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 
 struct IClientSink;
@@ -143,6 +144,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<SkinWindow> skinWindow_;
   // The extension panel's pop-up home on short frames.
   std::unique_ptr<SkinWindow> extToolBox_;
+  // After the board and the skin window it paints into, so it goes first.
+  std::unique_ptr<ToolPanels> panels_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   bool hideWhileCapturing_ = true;
   HWND window_ = nullptr;
