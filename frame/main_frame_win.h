@@ -105,6 +105,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   // Highlights and runs the tool button for a shortcut key, as a click would.
   void activateToolButton(uint32_t keyCode);
   void clearPageAsked();
+  // The right button in the view: the selection's menu at that point.
+  void openContextMenu(POINT view);
   void elementCommand(std::string_view element);
   void updatePasteButton();
   SkinElement* element(std::string_view name);
