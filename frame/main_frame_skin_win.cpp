@@ -71,6 +71,8 @@ void MainFrame::wireSkin() {
   // The panels show the pen the tools start with, its line style included.
   panels_->penStateChanged(kPenColourBit | kPenFillBit | kPenWidthBit | kPenFontBit | kPenStyleBit,
                            ownBoard_->tools().pen().style);
+  capture_ =
+      std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -108,6 +110,10 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
     handled = true;
     if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip(static_cast<uint32_t>(wParam));
     if (message == WM_PLUGIN_CMD_EDITING) enableEditing(wParam != 0);
+    return 0;
+  }
+  if (capture_ && capture_->handle(message)) {
+    handled = true;
     return 0;
   }
   handled = true;
@@ -296,12 +302,11 @@ void MainFrame::insertHandSymbol() {
 }
 
 void MainFrame::captureScreen(bool hidePlugin) {
-  // The capture itself comes with the picture tools; the flag is the frame's.
-  hideWhileCapturing_ = hidePlugin;
+  if (capture_) capture_->start(hidePlugin);
 }
 
 void MainFrame::paste() {
-  // Pasting the clipboard's text or picture comes with the picture tools.
+  if (ownBoard_) pasteFromClipboard(ownBoard_->tools(), viewWindow(), window_);
 }
 
 void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
