@@ -101,11 +101,5 @@ TEST(BmpFile, BadLayoutsAndMismatchedPartsAreRefused) {
   EXPECT_TRUE(bmpFileBytes(BmpLayout{4, 4, 12}, {}, pixels).empty());
 }
 
-TEST(BmpFile, ScreenDepthRoundsUpToAFileDepth) {
-  const std::pair<int, uint16_t> cases[] = {{1, 1},  {2, 4},   {4, 4},   {5, 8},   {8, 8},
-                                            {9, 24}, {15, 24}, {16, 24}, {24, 24}, {32, 32}};
-  for (auto [screen, file] : cases) EXPECT_EQ(bmpBitCount(screen), file) << screen;
-}
-
 }  // namespace
 }  // namespace scribly
