@@ -8,6 +8,7 @@
 
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
+#include "frame/picture_files_win.h"
 #include "skin/language_keys.h"
 #include "win/messages.h"
 
@@ -165,8 +166,7 @@ LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
 void MainFrame::elementCommand(std::string_view name) {
   if (name == "ext panel btn") openExtensionPanel();
   if (name == "clrscr") clearPageAsked();
-  // "save" writes the page as a picture: the picture files come with the
-  // picture tools.
+  if (name == "save" && ownBoard_) savePage(*ownBoard_, GetActiveWindow());
 }
 
 void MainFrame::layout(int width, int height) {
@@ -321,7 +321,8 @@ void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
 void MainFrame::setBackground(std::string_view item) {
   if (!ownBoard_) return;
   if (item == "custom") {
-    // A picture file as the background comes with the picture tools.
+    if (std::optional<std::string> file = choosePictureToOpen(window_))
+      ownBoard_->board().setBackgroundFile(*file);
     return;
   }
   ownBoard_->board().setTemplateBackground(item);
@@ -341,8 +342,10 @@ void MainFrame::contextCommand(std::string_view item) {
     activateToolButton('E');  // the delete tool stays in hand and shows so
   }
   if (item == "rotate90") selection.turnRight();
-  // "editpic" opens the picture panel and "saveto" the save dialog, which
-  // come with the picture tools.
+  if (item == "saveto")
+    if (BoardObject* active = ownBoard_->tools().activeObject())
+      saveObject(*ownBoard_, *active, GetActiveWindow());
+  // "editpic" opens the picture panel, which comes with picture editing.
 }
 
 void MainFrame::libraryCommand(std::string_view) {
