@@ -52,9 +52,11 @@ std::optional<TurnedPicture> turnPixels(std::span<const uint8_t> pixels, uint16_
   const double dstCx = (out.width - 1) / 2.0, dstCy = (out.height - 1) / 2.0;
   // A source position this close to the last row or column still samples it.
   constexpr double kEdge = 1e-6;
+  const size_t srcRow = pictureRowBytes(width);
   for (uint32_t y = 0; y < out.height; ++y) {
     const double dy = y - dstCy;
-    for (uint32_t x = 0; x < out.width; ++x) {
+    uint8_t* d = &out.pixels[pixelOffset(0, y, out.width, out.height)];
+    for (uint32_t x = 0; x < out.width; ++x, d += 3) {
       const double dx = x - dstCx;
       // The inverse turn finds where the destination pixel comes from.
       const double sx = dx * t.cos + dy * t.sin + srcCx;
@@ -62,19 +64,18 @@ std::optional<TurnedPicture> turnPixels(std::span<const uint8_t> pixels, uint16_
       if (sx < -kEdge || sy < -kEdge || sx > width - 1 + kEdge || sy > height - 1 + kEdge) {
         continue;
       }
-      const auto ix = static_cast<uint32_t>(std::clamp(std::floor(sx), 0.0, width - 1.0));
-      const auto iy = static_cast<uint32_t>(std::clamp(std::floor(sy), 0.0, height - 1.0));
+      const auto ix = static_cast<uint32_t>(std::clamp(sx, 0.0, width - 1.0));
+      const auto iy = static_cast<uint32_t>(std::clamp(sy, 0.0, height - 1.0));
       const double fx = std::clamp(sx - ix, 0.0, 1.0), fy = std::clamp(sy - iy, 0.0, 1.0);
-      const uint32_t ix1 = std::min<uint32_t>(ix + 1, width - 1);
-      const uint32_t iy1 = std::min<uint32_t>(iy + 1, height - 1);
+      // Rows are bottom-up: the row below on screen comes first in memory.
       const uint8_t* p00 = &pixels[pixelOffset(ix, iy, width, height)];
-      const uint8_t* p10 = &pixels[pixelOffset(ix1, iy, width, height)];
-      const uint8_t* p01 = &pixels[pixelOffset(ix, iy1, width, height)];
-      const uint8_t* p11 = &pixels[pixelOffset(ix1, iy1, width, height)];
-      uint8_t* d = &out.pixels[pixelOffset(x, y, out.width, out.height)];
+      const uint8_t* p10 = ix + 1 < width ? p00 + 3 : p00;
+      const uint8_t* p01 = iy + 1 < height ? p00 - srcRow : p00;
+      const uint8_t* p11 = ix + 1 < width ? p01 + 3 : p01;
+      const double w00 = (1 - fx) * (1 - fy), w10 = fx * (1 - fy), w01 = (1 - fx) * fy,
+                   w11 = fx * fy;
       for (int c = 0; c < 3; ++c) {
-        const double v = p00[c] * (1 - fx) * (1 - fy) + p10[c] * fx * (1 - fy) +
-                         p01[c] * (1 - fx) * fy + p11[c] * fx * fy;
+        const double v = p00[c] * w00 + p10[c] * w10 + p01[c] * w01 + p11[c] * w11;
         // The sum's last bits must not take one off an even colour.
         d[c] = static_cast<uint8_t>(std::clamp(v + 1e-9, 0.0, 255.0));
       }
