@@ -4,26 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "board/silent_surroundings.h"
 #include "tests/native/board_test_support.h"
 
 namespace scribly::testing {
 namespace {
-
-struct StillView final : ToolSurroundings {
-  bool captured = false;
-  void captureMouse() override { captured = true; }
-  void releaseMouse() override { captured = false; }
-  bool holdsMouse() const override { return captured; }
-  void focusView() override {}
-  void enableParent(bool) override {}
-  void toolButtonChanged(uint32_t) override {}
-  void penStateChanged(uint32_t, uint32_t) override {}
-  void selectionProperty(SelectionProperty, uint32_t) override {}
-  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
-  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
-  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
-  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
-};
 
 // A photo-like picture: smooth gradients with fine detail that JPEG loses.
 std::vector<uint8_t> photo(uint16_t w, uint16_t h) {
@@ -75,7 +60,7 @@ class PictureEditorTest : public ::testing::Test {
   }
 
   InMemoryRelay relay{InMemoryRelay::Mode::PeerToPeer, 2, 7};
-  StillView view;
+  SilentToolSurroundings view;
   DrawingTools tools{*relay.node(0).board, view, 1};
   PictureEditor editor{relay.board(0), tools};
 };
