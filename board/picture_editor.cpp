@@ -25,6 +25,8 @@ int32_t scaledSide(int32_t side, int32_t value) {
 }  // namespace
 
 ImageObject* PictureEditor::shown() {
+  // Editing is drawing: without the write privilege nothing changes.
+  if (!board_.privileges().write) return nullptr;
   const std::optional<SelectedObject> selected = tools_.selection();
   if (!base_ || !selected || selected->page != base_->page || selected->object != shownId_) {
     return nullptr;

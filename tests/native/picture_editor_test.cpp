@@ -135,12 +135,17 @@ TEST_F(PictureEditorTest, ResetClearsTheAdjustmentsButKeepsTheMirror) {
   expectSamePictureOnBothSides();
 }
 
-TEST_F(PictureEditorTest, NothingHappensWithoutASelectedPicture) {
+TEST_F(PictureEditorTest, NothingHappensWithoutASelectedPictureOrTheWritePrivilege) {
   EXPECT_FALSE(editor.follow());
   EXPECT_FALSE(editor.setSize(-50));
   EXPECT_FALSE(editor.turn(30));
   EXPECT_FALSE(editor.reorient(Orientation::TurnLeft));
   insert(50, 50);
+  relay.board(0).setPrivilegeWord(0);
+  EXPECT_FALSE(editor.setSize(-50));
+  EXPECT_FALSE(editor.turn(30));
+  relay.board(0).setPrivilegeWord(kPrivilegeWrite);
+  EXPECT_TRUE(editor.setSize(-50));
   // A peer deletes the picture while it is being edited.
   ASSERT_EQ(peers().size(), 1u);
   relay.node(1).board->deleteObject(0, own().back().id);
