@@ -53,6 +53,15 @@ bool PictureEditPanel::build() {
   if (SkinElement* field = window_->find(kAngleField)) {
     field->send(EM_SETLIMITTEXT, kAngleChars);
   }
+  // Wine's trackbar leaves its thumb where it was when only the range
+  // changed, as the skin's range does; a move away and back places it.
+  for (std::string_view name : {kBrightnessBar, kContrastBar, kSizeBar}) {
+    if (SkinElement* bar = window_->find(name)) {
+      const LRESULT pos = bar->send(TBM_GETPOS);
+      bar->send(TBM_SETPOS, FALSE, pos + 1);
+      bar->send(TBM_SETPOS, TRUE, pos);
+    }
+  }
   return true;
 }
 
@@ -182,9 +191,7 @@ void PictureEditPanel::showValues() {
 }
 
 void PictureEditPanel::showValue(std::string_view trackbar, std::string_view label, int32_t value) {
-  if (SkinElement* bar = window_->find(trackbar)) {
-    if (bar->send(TBM_GETPOS) != value) bar->send(TBM_SETPOS, TRUE, value);
-  }
+  if (SkinElement* bar = window_->find(trackbar)) bar->send(TBM_SETPOS, TRUE, value);
   SkinElement* text = window_->find(label);
   if (!text || !text->window()) return;
   char shown[16];
