@@ -5,6 +5,7 @@
 #include "board/board.h"
 #include "collab/message_codec.h"
 #include "objects/hand_symbol_object.h"
+#include "objects/image_object.h"
 #include "objects/pixel_ops.h"
 
 namespace scribly {
@@ -45,6 +46,8 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
   if (object->hasBulkData()) {
     bulk = saveBulkRecord(*object);
     if (bulk.empty()) return 0;
+    // Peers decode lossy pixels; this board shows the same ones.
+    if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   }
   const BoardObject* added = object.get();
   if (!page->addObject(id, std::move(object))) return 0;

@@ -5,6 +5,7 @@
 // `answer`.
 #include "board/board_seams.h"
 #include "board/tool_seams.h"
+#include "collab/conference_channel.h"
 
 namespace scribly {
 
@@ -42,8 +43,15 @@ class SilentSurroundings : public BoardView,
   MessageBoxAnswer answer_;
 };
 
-// Tools nobody watches: the mouse capture is remembered, everything else
-// is ignored or refused. Tests override what they look at.
+// A host that drops what is sent, for the same boards.
+class SilentHost : public HostLink, public SilentSurroundings {
+ public:
+  void sendTo(uint32_t, uint32_t, std::span<const uint8_t>, uint32_t) override {}
+  void hostMessage(uint32_t, std::span<const uint8_t>) override {}
+};
+
+// Drawing tools nobody watches: the capture is remembered, no dialog or
+// editor opens, no picture decodes.
 class SilentToolSurroundings : public ToolSurroundings {
  public:
   void captureMouse() override { captured_ = true; }

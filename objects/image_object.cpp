@@ -218,6 +218,13 @@ bool ImageObject::loadBulkData(std::span<const uint8_t> bytes) {
   return loadRawBulk(bytes);
 }
 
+bool ImageObject::reloadPixels(std::span<const uint8_t> bulk) {
+  ImageObject fresh;
+  if (!fresh.loadBulkData(bulk) || fresh.width_ != width_ || fresh.height_ != height_) return false;
+  pixels_ = std::move(fresh.pixels_);
+  return true;
+}
+
 bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes) {
   ByteReader in(bytes);
   in.u32();

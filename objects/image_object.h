@@ -38,6 +38,9 @@ class ImageObject : public BoxObject {
   bool hasBulkData() const override { return true; }
   size_t saveBulkData(std::span<uint8_t> dest) const override;
   bool loadBulkData(std::span<const uint8_t> bytes) override;
+  // Replaces the pixels by those of a bulk record of the same picture size,
+  // so that the sender shows what its peers decode; false leaves them.
+  bool reloadPixels(std::span<const uint8_t> bulk);
   bool setAdjustmentA(int32_t v) override;
   bool getAdjustmentA(int32_t& v) const override;
   bool setOrientation(int32_t v) override;

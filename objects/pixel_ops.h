@@ -3,8 +3,11 @@
 // bottom-up, each row padded to a multiple of 4 bytes.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
+
+#include "objects/geometry.h"
 
 namespace scribly {
 
@@ -31,6 +34,22 @@ enum class Orientation : int32_t {
 // or a buffer shorter than the picture.
 std::vector<uint8_t> reorientPixels(std::span<const uint8_t> pixels, uint16_t width,
                                     uint16_t height, Orientation code);
+
+struct TurnedPicture {
+  std::vector<uint8_t> pixels;
+  uint16_t width = 0;
+  uint16_t height = 0;
+};
+
+// The picture turned by `degrees` about its centre (positive turns clockwise
+// on screen) into the bounding size of the turned picture, each pixel the
+// bilinear mix of the four source pixels around it, white where no source
+// pixel lies. None for a buffer shorter than the picture, or when the result
+// would exceed 16-bit sides or kMaxPictureBytes.
+std::optional<TurnedPicture> turnPixels(std::span<const uint8_t> pixels, uint16_t width,
+                                        uint16_t height, double degrees);
+// The bounding box of `box` turned by `degrees` about its centre.
+Rect turnedBox(const Rect& box, double degrees);
 
 // One channel value after brightness b, then contrast k (each only when
 // non-zero).

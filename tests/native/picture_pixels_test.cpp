@@ -46,6 +46,38 @@ TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
   EXPECT_EQ(0, std::memcmp(at(mirrorY, w, h, 2, h - 1), at(px, w, h, 2, 0), 3));
 }
 
+TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
+  const uint16_t w = 5, h = 3;
+  const auto px = numbered(w, h);
+  const auto quarter = turnPixels(px, w, h, 90);
+  ASSERT_TRUE(quarter);
+  ASSERT_EQ(quarter->width, h);
+  ASSERT_EQ(quarter->height, w);
+  const auto right = reorientPixels(px, w, h, Orientation::TurnRight);
+  for (int y = 0; y < w; ++y) {
+    for (int x = 0; x < h; ++x) {
+      EXPECT_EQ(0, std::memcmp(at(quarter->pixels, h, w, x, y), at(right, h, w, x, y), 3));
+    }
+  }
+
+  const std::vector<uint8_t> grey(pictureBytes(100, 50), 0x80);
+  const auto turned = turnPixels(grey, 100, 50, 30);
+  ASSERT_TRUE(turned);
+  EXPECT_EQ(turned->width, 112);  // 100 cos 30 + 50 sin 30
+  EXPECT_EQ(turned->height, 93);
+  const uint8_t white[3] = {0xFF, 0xFF, 0xFF}, mid[3] = {0x80, 0x80, 0x80};
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 0, 0), white, 3));
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 111, 92), white, 3));
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 56, 46), mid, 3));
+
+  EXPECT_EQ(turnedBox({10, 10, 50, 30}, 90), (Rect{20, 0, 40, 40}));
+  EXPECT_EQ(turnedBox({10, 10, 50, 30}, -180), (Rect{10, 10, 50, 30}));
+  EXPECT_FALSE(turnPixels(std::span(px).first(10), w, h, 30));
+  EXPECT_FALSE(turnPixels(grey, 100, 50, std::nan("")));
+  const std::vector<uint8_t> huge(pictureBytes(60000, 2));
+  EXPECT_FALSE(turnPixels(huge, 60000, 2, 45));
+}
+
 TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalBack) {
   for (auto [w, h] : {std::pair<uint16_t, uint16_t>{5, 3}, {1, 7}, {4, 4}, {6, 1}}) {
     const auto px = numbered(w, h);

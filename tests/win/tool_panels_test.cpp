@@ -16,11 +16,6 @@
 namespace scribly {
 namespace {
 
-struct QuietHost final : HostLink, SilentSurroundings {
-  void sendTo(uint32_t, uint32_t, std::span<const uint8_t>, uint32_t) override {}
-  void hostMessage(uint32_t, std::span<const uint8_t>) override {}
-};
-
 // The frame's part: every element message goes to the panels first; what
 // reaches the frame itself is recorded.
 struct FrameProgram final : SkinProgram {
@@ -142,7 +137,7 @@ class ToolPanelsTest : public ::testing::Test {
   }
 
   HWND parent_ = nullptr;
-  QuietHost host_;
+  SilentHost host_;
   Board board_{BoardEnvironment{host_, host_, host_, host_, host_, nullptr}, BoardOptions{}};
   SilentToolSurroundings view_;
   DrawingTools tools_{board_, view_, 1};
