@@ -85,4 +85,41 @@ std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::s
   return std::make_unique<PictureBackground>(std::move(image));
 }
 
+namespace {
+
+size_t emptyTree(const std::wstring& folder, int depth) {
+  // Links and junctions are not followed, and the depth is bounded, so a loop
+  // in the tree ends.
+  if (depth > 32) return 0;
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
+  if (!search) return 0;
+  size_t left = 0;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring path = folder + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        left += emptyTree(path, depth + 1);
+    } else {
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
+        SetFileAttributesW(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+      if (!DeleteFileW(path.c_str())) ++left;
+    }
+  } while (FindNextFileW(search.get(), &found));
+  return left;
+}
+
+}  // namespace
+
+size_t emptyFolderTree(const std::string& folder) {
+  if (folder.empty()) return 0;
+  std::wstring path = wide(folder);
+  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
+  // Only a full drive path can take the prefix.
+  if (path.size() > 2 && path[1] == L':') path = L"\\\\?\\" + path;
+  return emptyTree(path, 0);
+}
+
 }  // namespace scribly

@@ -13,6 +13,11 @@ class Win32Files final : public BoardFiles {
   bool deleteFile(const std::string& path) override;
 };
 
+// Deletes every file in `folder` and in its subfolders, which stay. Paths go
+// with the long-path prefix, so deep document trees are emptied too. Answers
+// the files that could not be deleted.
+size_t emptyFolderTree(const std::string& folder);
+
 // Decodes background files with the system picture loader; the pictures draw
 // themselves onto a canvas.
 class SystemPictureDecoder final : public PictureDecoder {

@@ -21,8 +21,14 @@ CanvasView::CanvasView(HWND parent, PagePainter& painter)
                   area.right, area.bottom, parent, nullptr, moduleInstance(), this);
 }
 
+CanvasView::CanvasView(PagePainter& painter, HWND adopted)
+    : painter_(painter),
+      handBitmap_(loadHandBitmap(moduleInstance())),
+      window_(adopted),
+      ownsWindow_(false) {}
+
 CanvasView::~CanvasView() {
-  if (window_ && IsWindow(window_)) DestroyWindow(window_);
+  if (ownsWindow_ && window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
 void CanvasView::invalidate(const Rect& pageArea) {
@@ -50,18 +56,26 @@ void CanvasView::paint(HDC dc, const RECT& client) {
   BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
 }
 
-LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+bool CanvasView::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  result = 0;
   switch (msg) {
     case WM_ERASEBKGND:
-      return 1;  // everything is painted at once below
+      result = 1;  // everything is painted at once below
+      return true;
     case WM_PAINT: {
       PaintDc dc(window_);
       RECT client;
       GetClientRect(window_, &client);
       paint(dc.get(), client);
-      return 0;
+      return true;
     }
   }
+  return input_ && input_->onViewMessage(msg, wParam, lParam, result);
+}
+
+LRESULT CanvasView::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (handleMessage(msg, wParam, lParam, result)) return result;
   return DefWindowProcW(window_, msg, wParam, lParam);
 }
 

@@ -21,9 +21,21 @@ class PagePainter {
   virtual Point scrollPosition() const = 0;
 };
 
+// Where the view's messages other than painting go first (the tools).
+class ViewInput {
+ public:
+  virtual ~ViewInput() = default;
+  // True when consumed, with the answer in `result`.
+  virtual bool onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) = 0;
+};
+
 class CanvasView {
  public:
+  // A view window of its own, a child of `parent`.
   CanvasView(HWND parent, PagePainter& painter);
+  // A window someone else made and owns (the skin's "view wnd"), whose owner
+  // hands its messages to handleMessage.
+  CanvasView(PagePainter& painter, HWND adopted);
   ~CanvasView();
   CanvasView(const CanvasView&) = delete;
   CanvasView& operator=(const CanvasView&) = delete;
@@ -33,6 +45,9 @@ class CanvasView {
   void invalidate(const Rect& pageArea);
   // Paints into any context (the window's, or a test's memory DIB).
   void paint(HDC dc, const RECT& client);
+  void setInput(ViewInput* input) { input_ = input; }
+  // The view's own handling of a message; true when consumed.
+  bool handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
  private:
   template <class Owner>
@@ -41,7 +56,9 @@ class CanvasView {
 
   PagePainter& painter_;
   Bitmap handBitmap_;
+  ViewInput* input_ = nullptr;
   HWND window_ = nullptr;
+  bool ownsWindow_ = true;
 };
 
 }  // namespace scribly

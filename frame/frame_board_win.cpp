@@ -1,5 +1,7 @@
 #include "frame/frame_board_win.h"
 
+#include <atomic>
+
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
 #include "win/module.h"
@@ -7,6 +9,8 @@
 
 namespace scribly {
 namespace {
+
+std::atomic<int> g_liveBoards{0};
 
 constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
 
@@ -30,30 +34,46 @@ BoardOptions boardOptions(const FrameSettings& settings) {
 
 }  // namespace
 
-FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings)
-    : frame_(frame), host_(host), view_(frame, *this) {
+FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
+                       HWND viewWindow)
+    : frame_(frame),
+      host_(host),
+      view_(viewWindow ? std::make_unique<CanvasView>(*this, viewWindow)
+                       : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
       boardOptions(settings));
+  ++g_liveBoards;
+  tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
+  view_->setInput(this);
   texts_.load(moduleFolder() + kLanguageFile);
 }
 
-FrameBoard::~FrameBoard() = default;
+FrameBoard::~FrameBoard() {
+  tools_.reset();
+  board_.reset();
+  // Every plug-in of the process shares the folder: the last one empties it.
+  if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
+}
 
 void FrameBoard::resize(int width, int height) {
-  if (view_.window()) MoveWindow(view_.window(), 0, 0, width, height, TRUE);
+  if (view_->window()) MoveWindow(view_->window(), 0, 0, width, height, TRUE);
 }
 
 bool FrameBoard::runScript(std::string_view script) {
   ObjectFactory factory(&measurer_);
   const ScriptResult result = runOperationScript(*board_, factory, script, &measurer_);
-  view_.invalidate();
+  view_->invalidate();
   return result.failed == 0;
 }
 
 void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->Dispatch(bytes); }
 
-void FrameBoard::privilegeChanged(uint32_t privilege) { board_->setPrivilegeWord(privilege); }
+void FrameBoard::privilegeChanged(uint32_t privilege) {
+  const bool hadWrite = board_->privileges().write;
+  board_->setPrivilegeWord(privilege);
+  tools_->tools().writePrivilegeChanged(hadWrite);
+}
 
 void FrameBoard::mirrorCommand(uintptr_t wParam, intptr_t) { board_->setMirroring(wParam != 0); }
 
@@ -64,29 +84,40 @@ void FrameBoard::joined(uint32_t userId, uint32_t peerId) { board_->initialize(u
 
 void FrameBoard::reset() {
   board_->Reset();
-  view_.invalidate();
+  tools_->tools().reset();
+  view_->invalidate();
 }
 
-void FrameBoard::paintView(Canvas& canvas, const Rect& area) { board_->paint(canvas, area); }
+bool FrameBoard::onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  return tools_ && tools_->handle(message, wParam, lParam, result);
+}
+
+// The tools draw the page with the object in hand on top.
+void FrameBoard::paintView(Canvas& canvas, const Rect& area) {
+  if (tools_)
+    tools_->tools().paint(canvas, area);
+  else
+    board_->paint(canvas, area);
+}
 
 Point FrameBoard::scrollPosition() const {
   return {-board_->scrollOffset(ScrollBar::Horizontal), -board_->scrollOffset(ScrollBar::Vertical)};
 }
 
-void FrameBoard::invalidateRect(const Rect& r, bool) { view_.invalidate(r); }
+void FrameBoard::invalidateRect(const Rect& r, bool) { view_->invalidate(r); }
 
-void FrameBoard::invalidateAll(bool) { view_.invalidate(); }
+void FrameBoard::invalidateAll(bool) { view_->invalidate(); }
 
 // The contents panel arrives with document sharing; until then the view is
 // all there is to refresh.
-void FrameBoard::contentsChanged(ContentsChange, uint32_t) { view_.invalidate(); }
+void FrameBoard::contentsChanged(ContentsChange, uint32_t) { view_->invalidate(); }
 
-void FrameBoard::documentPagesRemoved(std::string_view) { view_.invalidate(); }
+void FrameBoard::documentPagesRemoved(std::string_view) { view_->invalidate(); }
 
-void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_.invalidate(); }
+void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_->invalidate(); }
 
 void FrameBoard::pageInfoChanged() {
-  view_.invalidate();
+  view_->invalidate();
   const Page* page = board_ ? board_->currentPage() : nullptr;
   if (!pageInfoDisplay_ || !page) return;
   pageInfoDisplay_(pageInfoText(*page, texts_.text(kTextPageInfo),
@@ -104,7 +135,7 @@ MessageBoxAnswer FrameBoard::messageBox(std::string_view textKey, MessageBoxKind
   const std::wstring caption = messageText(texts_, kTextMessageBoxTitle);
   const UINT style = kind == MessageBoxKind::InformationYesNo ? MB_YESNO | MB_ICONINFORMATION
                                                               : MB_OK | MB_ICONSTOP;
-  int answer = MessageBoxW(GetParent(view_.window()), text.c_str(), caption.c_str(), style);
+  int answer = MessageBoxW(GetParent(view_->window()), text.c_str(), caption.c_str(), style);
   if (kind == MessageBoxKind::StopOk) return MessageBoxAnswer::Ok;
   return answer == IDYES ? MessageBoxAnswer::Yes : MessageBoxAnswer::No;
 }
@@ -113,24 +144,24 @@ std::optional<ScrollInfo> FrameBoard::scrollInfo(ScrollBar bar) {
   SCROLLINFO si = {};
   si.cbSize = sizeof si;
   si.fMask = SIF_ALL;
-  if (!GetScrollInfo(view_.window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si))
+  if (!GetScrollInfo(view_->window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si))
     return std::nullopt;
   return ScrollInfo{si.nMin, si.nMax, si.nPage, si.nPos};
 }
 
 int32_t FrameBoard::setScrollPosition(ScrollBar bar, int32_t position) {
   const int which = bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ;
-  SetScrollPos(view_.window(), which, position, TRUE);
-  return GetScrollPos(view_.window(), which);
+  SetScrollPos(view_->window(), which, position, TRUE);
+  return GetScrollPos(view_->window(), which);
 }
 
 void FrameBoard::scrollContents(int32_t dx, int32_t dy) {
-  ScrollWindowEx(view_.window(), dx, dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+  ScrollWindowEx(view_->window(), dx, dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
 }
 
 std::optional<Size> FrameBoard::clientSize() {
   RECT client;
-  if (!GetClientRect(view_.window(), &client)) return std::nullopt;
+  if (!GetClientRect(view_->window(), &client)) return std::nullopt;
   return Size{client.right - client.left, client.bottom - client.top};
 }
 

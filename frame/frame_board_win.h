@@ -13,6 +13,7 @@
 #include "frame/canvas_view_win.h"
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
+#include "frame/view_tools_win.h"
 #include "objects/gdi_canvas_win.h"
 #include "skin/language_texts.h"
 
@@ -20,15 +21,26 @@ namespace scribly {
 
 class FrameBoard final : public FrameHandler,
                          public PagePainter,
+                         public ViewInput,
                          public BoardView,
                          public HostInfo,
                          public TextCodec {
  public:
-  FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings);
+  // The view is `viewWindow` when given (the skin's "view wnd", whose
+  // messages the frame hands to viewMessage), else a window of its own.
+  FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
+             HWND viewWindow = nullptr);
   ~FrameBoard() override;
 
   Board& board() { return *board_; }
-  CanvasView& view() { return view_; }
+  CanvasView& view() { return *view_; }
+  DrawingTools& tools() { return tools_->tools(); }
+  // A message of an adopted view window; true when consumed.
+  bool viewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return view_->handleMessage(message, wParam, lParam, result);
+  }
+  // The frame's 10 ms tick.
+  void poll() { tools_->poll(); }
   void resize(int width, int height);
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
@@ -44,6 +56,9 @@ class FrameBoard final : public FrameHandler,
   void editingCommand(uintptr_t wParam, intptr_t lParam) override;
   void joined(uint32_t userId, uint32_t peerId) override;
   void reset() override;
+
+  // ViewInput
+  bool onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   // PagePainter
   void paintView(Canvas& canvas, const Rect& area) override;
@@ -78,8 +93,9 @@ class FrameBoard final : public FrameHandler,
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
-  CanvasView view_;
+  std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;
+  std::unique_ptr<ViewTools> tools_;
 };
 
 }  // namespace scribly

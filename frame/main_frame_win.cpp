@@ -54,15 +54,17 @@ std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, Fram
   // A broken skin install still leaves a whiteboard to draw on.
   if (!frame->createSkinWindow() && !frame->createPlainWindow()) return nullptr;
   if (!handler) {
-    SkinElement* view = frame->skinWindow_ ? frame->skinWindow_->find("view wnd") : nullptr;
-    HWND viewParent = view && view->window() ? view->window() : frame->window_;
-    frame->ownBoard_ = std::make_unique<FrameBoard>(viewParent, frame->host_, settings);
+    // In the skin the view is the element "view wnd"; a plain frame makes one.
+    frame->ownBoard_ =
+        std::make_unique<FrameBoard>(frame->window_, frame->host_, settings, frame->viewWindow());
     frame->handler_ = frame->ownBoard_.get();
     if (SkinElement* info = frame->skinWindow_ ? frame->skinWindow_->find("curpageinfo") : nullptr)
       frame->ownBoard_->setPageInfoDisplay([info](const std::string& text) {
         if (info->control()) info->control()->setText(text.c_str());
       });
   }
+  frame->wireSkin();
+  SetTimer(frame->window_, kPollTimer, kPollMilliseconds, nullptr);
   RECT area = {0, 0, 800, 600};
   if (settings.parent) GetClientRect(settings.parent, &area);
   MoveWindow(frame->window_, 0, 0, area.right - area.left, area.bottom - area.top, TRUE);
@@ -175,6 +177,9 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
       if (ownBoard_) ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
       return 0;
+    case WM_TIMER:
+      if (wParam == kPollTimer && ownBoard_) ownBoard_->poll();
+      return 0;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT:
@@ -182,45 +187,6 @@ LRESULT MainFrame::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
   }
   return DefWindowProcW(window_, msg, wParam, lParam);
-}
-
-LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
-                                 bool& handled) {
-  if (!skinWindow_) return 0;  // still being built
-  if (&source == &skinWindow_->root()) {
-    if (message == WM_NCDESTROY) window_ = nullptr;
-    if (handleHostMessage(message, wParam, lParam)) {
-      handled = true;
-      return 0;
-    }
-    if (message == WM_SIZE) layout(LOWORD(lParam), HIWORD(lParam));
-  } else if (message == WM_SIZE && source.name() == "view wnd" && ownBoard_) {
-    ownBoard_->resize(LOWORD(lParam), HIWORD(lParam));
-  }
-  return 0;
-}
-
-LRESULT MainFrame::onNamedCommand(SkinElement&, std::string_view, std::string_view) { return 0; }
-
-void MainFrame::layout(int width, int height) {
-  // The tool bar keeps its width on the left, the library tree its width on
-  // the right; the page bar and the view take what is between.
-  auto place = [&](const char* name, auto rect) {
-    SkinElement* e = skinWindow_->find(name);
-    if (!e || !e->window()) return;
-    const SkinRect r = rect(e->description().rect);
-    MoveWindow(e->window(), r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), TRUE);
-  };
-  const SkinElement* tree = skinWindow_->find("vdtree");
-  const int treeWidth = tree ? tree->description().rect.width : 0;
-  place("tool bar", [&](SkinRect r) { return SkinRect{r.x, r.y, r.width, height - r.y}; });
-  place("page bar", [&](SkinRect r) { return SkinRect{r.x, r.y, width - r.x, r.height}; });
-  place("view wnd", [&](SkinRect r) {
-    return SkinRect{r.x, r.y, width - r.x - treeWidth, height - r.y};
-  });
-  place("vdtree", [&](SkinRect r) {
-    return SkinRect{width - treeWidth, r.y, treeWidth, height - r.y};
-  });
 }
 
 void MainFrame::paint() {

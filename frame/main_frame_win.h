@@ -4,11 +4,13 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "frame/command_table.h"
 #include "frame/host_channel_win.h"
 #include "skin/skin_bridge_win.h"
 
@@ -40,7 +42,7 @@ struct FrameSettings {
   std::string moduleFolder;
 };
 
-class MainFrame final : public SkinProgram {
+class MainFrame final : public SkinProgram, private CommandTarget {
  public:
   // Creates the frame window as a child of settings.parent, sized to fill it.
   // A null `handler` gives the frame its own board and view; otherwise the
@@ -74,6 +76,10 @@ class MainFrame final : public SkinProgram {
   // Heap copies of host data posted but not yet handled, in this process.
   static long pendingDataCopies();
 
+  // The frame's pointer-polling timer.
+  static constexpr UINT_PTR kPollTimer = 1;
+  static constexpr UINT kPollMilliseconds = 10;
+
  private:
   MainFrame(const FrameSettings& settings, FrameHandler* handler);
   template <class Owner>
@@ -84,8 +90,41 @@ class MainFrame final : public SkinProgram {
   bool handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   bool createPlainWindow();
   bool createSkinWindow();
-  // Keeps the page bar, the view and the library tree filling the frame.
+  // The skin-built frame's elements, menus, timer and folders, once the
+  // board exists.
+  void wireSkin();
+  // Keeps the page bar, the view and the library tree filling the frame, and
+  // puts the extension panel where the height has room for it.
   void layout(int width, int height);
+  void openExtensionPanel();
+  // The privilege tip shows while a conference with a server withholds write.
+  void showPrivilegeTip(uint32_t privilege);
+  // 124: editing on or off for the tool elements.
+  void enableEditing(bool enable);
+  // Highlights and runs the tool button for a shortcut key, as a click would.
+  void activateToolButton(uint32_t keyCode);
+  void clearPageAsked();
+  void elementCommand(std::string_view element);
+  void updatePasteButton();
+  SkinElement* element(std::string_view name);
+  HWND viewWindow();
+
+  // CommandTarget
+  void selectTool(uint8_t tool) override;
+  void focusView() override;
+  void insertImage() override;
+  void insertHandSymbol() override;
+  void captureScreen(bool hidePlugin) override;
+  void paste() override;
+  void openMenu(std::string_view menu, std::string_view element) override;
+  void setBackground(std::string_view item) override;
+  void setBackgroundScale(double factor) override;
+  void contextCommand(std::string_view item) override;
+  void libraryCommand(std::string_view item) override;
+  void setLineStyle(uint32_t style) override;
+  void showContents(std::string_view element) override;
+  void goToNeighbourPage(int direction) override;
+  void pageOption(uint32_t option) override;
 
   // SkinProgram
   LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
@@ -102,6 +141,10 @@ class MainFrame final : public SkinProgram {
   std::string backgroundFolder_;
   std::shared_ptr<SkinSystem> skinSystem_;
   std::unique_ptr<SkinWindow> skinWindow_;
+  // The extension panel's pop-up home on short frames.
+  std::unique_ptr<SkinWindow> extToolBox_;
+  std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
+  bool hideWhileCapturing_ = true;
   HWND window_ = nullptr;
 };
 

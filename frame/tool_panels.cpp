@@ -5,6 +5,7 @@
 
 #include "objects/canvas.h"
 #include "objects/tool_table.h"
+#include "skin/style_names.h"
 
 namespace scribly {
 
@@ -276,7 +277,7 @@ std::optional<uint8_t> chooserToolAt(const Chooser& chooser, Point p) {
 
 std::optional<uint32_t> lineStyleFromName(std::string_view name) {
   for (uint32_t style = 0; style < std::size(kLineStyleNames); ++style) {
-    if (kLineStyleNames[style] == name) return style;
+    if (equalsIgnoringCase(kLineStyleNames[style], name)) return style;
   }
   return std::nullopt;
 }

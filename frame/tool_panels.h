@@ -245,7 +245,8 @@ std::optional<size_t> chooserItemAt(const Chooser& chooser, Point p);
 // The tool a shape chooser picks at a point.
 std::optional<uint8_t> chooserToolAt(const Chooser& chooser, Point p);
 
-// "SelectLineStyle": the style of a name; none for a name not in the table.
+// "SelectLineStyle": the style of a name in any case; none for a name not in
+// the table.
 std::optional<uint32_t> lineStyleFromName(std::string_view name);
 // The button that shows a style; styles past the table show as solid.
 std::string_view lineStyleName(uint32_t style);

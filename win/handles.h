@@ -85,6 +85,9 @@ struct ClosedBy {
 struct FileTraits : ClosedBy<HANDLE, &CloseHandle> {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
 };
+struct FindTraits : ClosedBy<HANDLE, &FindClose> {
+  static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
+};
 using GlobalTraits = ClosedBy<HGLOBAL, &GlobalFree>;
 using RegistryTraits = ClosedBy<HKEY, &RegCloseKey>;
 using MemoryDcTraits = ClosedBy<HDC, &DeleteDC>;
@@ -106,6 +109,8 @@ using Region = GdiHandle<HRGN>;
 
 // A kernel file handle (CreateFile's failure value is INVALID_HANDLE_VALUE).
 using FileHandle = UniqueHandle<detail::FileTraits>;
+// A directory search from FindFirstFile.
+using FindHandle = UniqueHandle<detail::FindTraits>;
 // A registry key opened or created by this code.
 using RegistryKey = UniqueHandle<detail::RegistryTraits>;
 // Global memory from GlobalAlloc; release() when a stream takes it over.

@@ -95,6 +95,7 @@ TEST_F(Contract, CreateGivesAVisibleChildFrameOnce) {
 }
 
 TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
+  MoveWindow(parent_, 0, 0, 960, 640, FALSE);  // tall enough to keep every panel inside
   HWND frame = create();
   ASSERT_TRUE(IsWindow(frame));
   char name[64] = {};
@@ -119,21 +120,44 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   GetWindowTextW(privilegeTip, tip, 128);
   EXPECT_EQ(std::wstring(tip).rfind(L"You can watch", 0), 0u) << narrow(tip);
 
-  // The board's view fills "view wnd", which fills the frame beside the tool
-  // bar and the library tree.
+  // "view wnd" is the board's view: it fills the frame beside the tool bar
+  // and the library tree, edge to edge.
   HWND view = findSkinControl(frame, "view wnd");
-  HWND canvas = GetWindow(view, GW_CHILD);
-  ASSERT_TRUE(canvas);
-  RECT frameArea, viewBox, viewArea, canvasArea;
+  RECT frameArea, viewBox;
   GetClientRect(frame, &frameArea);
   GetWindowRect(view, &viewBox);
-  GetClientRect(view, &viewArea);
-  GetClientRect(canvas, &canvasArea);
-  EXPECT_GT(viewArea.right, 0);
-  EXPECT_LT(viewArea.right, frameArea.right);
+  EXPECT_GT(viewBox.right - viewBox.left, 0);
+  EXPECT_LT(viewBox.right - viewBox.left, frameArea.right);
   EXPECT_EQ(viewBox.bottom - viewBox.top, frameArea.bottom - 36);
-  EXPECT_EQ(canvasArea.right, viewArea.right);
-  EXPECT_EQ(canvasArea.bottom, viewArea.bottom);
+  EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_BORDER);
+  EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);
+}
+
+TEST_F(Contract, ThePrivilegeTipAndEditingFollowTheHost) {
+  MoveWindow(parent_, 0, 0, 960, 640, FALSE);
+  HWND frame = create("C:\\Skins\\", 0);  // a conference through a server
+  ASSERT_TRUE(IsWindow(frame));
+  auto visible = [&](const char* name) {
+    return (GetWindowLongW(findSkinControl(frame, name), GWL_STYLE) & WS_VISIBLE) != 0;
+  };
+  EXPECT_FALSE(visible("privtip"));
+  plugin_->SetPrivilege(0);
+  pump();
+  EXPECT_TRUE(visible("privtip"));
+  plugin_->SetPrivilege(1);
+  pump();
+  EXPECT_FALSE(visible("privtip"));
+
+  auto enabled = [&](const char* name) { return IsWindowEnabled(findSkinControl(frame, name)); };
+  SendMessageW(findSkinControl(frame, "pencial"), BM_SETCHECK, BST_CHECKED, 0);
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 0, 0, 0), S_OK);
+  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
+    EXPECT_FALSE(enabled(name)) << name;
+  EXPECT_EQ(SendMessageW(findSkinControl(frame, "choice"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(findSkinControl(frame, "pencial"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(plugin_->ExecuteCMD(124, 1, 0, 0), S_OK);
+  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
+    EXPECT_TRUE(enabled(name)) << name;
 }
 
 TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {

@@ -1,0 +1,319 @@
+// The main frame as the program object of its skin window: the elements it
+// works with, the routing of their messages, the layout, and the named
+// commands of the skin's scripts and menus.
+#include <algorithm>
+
+#include "frame/frame_board_win.h"
+#include "frame/main_frame_win.h"
+#include "skin/language_keys.h"
+#include "win/messages.h"
+
+namespace scribly {
+namespace {
+
+// The extension panel sits in the tool bar at this point on tall frames.
+constexpr POINT kExtensionPanelInToolBar = {0, 334};
+constexpr int kTallFrame = 550;
+constexpr int kShortFrame = 400;
+constexpr int kNoRoomForSave = 376;
+constexpr int kNoRoomForClear = 353;
+
+constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick",
+                                            "dirroot menu"};
+
+// Touch input is registered where the system has it (6.1 and later); older
+// systems lack the function, so it is looked up by name.
+void registerTouch(HWND view) {
+  using RegisterTouch = BOOL(WINAPI*)(HWND, ULONG);
+  if (HMODULE user = GetModuleHandleW(L"user32.dll"))
+    if (auto reg = reinterpret_cast<RegisterTouch>(
+            reinterpret_cast<void*>(GetProcAddress(user, "RegisterTouchWindow"))))
+      reg(view, 0);
+}
+
+}  // namespace
+
+SkinElement* MainFrame::element(std::string_view name) {
+  return skinWindow_ ? skinWindow_->find(name) : nullptr;
+}
+
+HWND MainFrame::viewWindow() {
+  SkinElement* view = element("view wnd");
+  return view ? view->window() : nullptr;
+}
+
+void MainFrame::wireSkin() {
+  if (!skinWindow_ || !ownBoard_) return;
+  const HWND view = viewWindow();
+  if (view) {
+    registerTouch(view);
+    // The view shows the page edge to edge; its scroll bars appear when the
+    // page is larger than the view.
+    LONG style = GetWindowLongW(view, GWL_STYLE);
+    style = (style & ~(WS_BORDER | WS_THICKFRAME)) | WS_HSCROLL | WS_VSCROLL;
+    SetWindowLongW(view, GWL_STYLE, style);
+    SetScrollRange(view, SB_HORZ, 0, 0, FALSE);
+    SetScrollRange(view, SB_VERT, 0, 0, FALSE);
+    SetWindowPos(view, nullptr, 0, 0, 0, 0,
+                 SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetFocus(view);
+  }
+  if (SkinElement* tip = element("privtip")) tip->show(false);
+  // The tools start with "choice" in hand; its button shows it.
+  activateToolButton(0);
+  for (std::string_view name : kFrameMenus)
+    if (std::unique_ptr<SkinMenuHandle> menu = skinWindow_->menu(name))
+      menus_[std::string(name)] = std::move(menu);
+  extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
+  if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
+  AddClipboardFormatListener(window_);
+  updatePasteButton();
+  if (SkinElement* info = element("curpageinfo"))
+    ownBoard_->setPageInfoDisplay([info](const std::string& text) {
+      if (info->control()) info->control()->setText(text.c_str());
+    });
+}
+
+LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                                 bool& handled) {
+  if (!skinWindow_) return 0;  // still being built
+  if (&source != &skinWindow_->root()) {
+    LRESULT result = 0;
+    if (ownBoard_ && source.name() == "view wnd" &&
+        ownBoard_->viewMessage(message, wParam, lParam, result))
+      handled = true;
+    return result;
+  }
+  if (message == WM_NCDESTROY) window_ = nullptr;
+  if (handleHostMessage(message, wParam, lParam)) {
+    handled = true;
+    if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip(static_cast<uint32_t>(wParam));
+    if (message == WM_PLUGIN_CMD_EDITING) enableEditing(wParam != 0);
+    return 0;
+  }
+  handled = true;
+  switch (message) {
+    case WM_SIZE:
+      layout(LOWORD(lParam), HIWORD(lParam));
+      return 0;
+    case WM_TIMER:
+      if (wParam == kPollTimer && ownBoard_) ownBoard_->poll();
+      return 0;
+    case WM_PLUGIN_SELECT_TOOL:
+      if (wParam == 0) activateToolButton(static_cast<uint32_t>(lParam));
+      return 0;
+    case WM_PLUGIN_GO_TO_PAGE:
+      if (ownBoard_) ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);
+      return 0;
+    case WM_CLOSE:
+      return 0;  // the host owns the frame; closing it is the host's call
+    case WM_CLIPBOARDUPDATE:
+      updatePasteButton();
+      return 0;
+    case WM_COMMAND:
+      // A click of a child: the frame acts on some by name, and the child's
+      // own script still runs.
+      if (wParam <= 0xFFFF)
+        if (SkinElement* from = skinWindow_->root().find(reinterpret_cast<HWND>(lParam)))
+          elementCommand(from->name());
+      handled = false;
+      return 0;
+    case WM_DESTROY:
+      KillTimer(window_, kPollTimer);
+      RemoveClipboardFormatListener(window_);
+      handled = false;
+      return 0;
+  }
+  handled = false;
+  return 0;
+}
+
+LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
+                                  std::string_view argument) {
+  return runCommand(*this, source.name(), name, argument);
+}
+
+void MainFrame::elementCommand(std::string_view name) {
+  if (name == "ext panel btn") openExtensionPanel();
+  if (name == "clrscr") clearPageAsked();
+  // "save" writes the page as a picture: the picture files come with the
+  // picture tools.
+}
+
+void MainFrame::layout(int width, int height) {
+  // The tool bar keeps its width on the left, the library tree its width on
+  // the right; the page bar and the view take what is between.
+  auto place = [&](const char* name, auto rect) {
+    SkinElement* e = element(name);
+    if (!e || !e->window()) return;
+    const SkinRect r = rect(e->description().rect);
+    MoveWindow(e->window(), r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), TRUE);
+  };
+  const SkinElement* tree = element("vdtree");
+  const int treeWidth = tree ? tree->description().rect.width : 0;
+  place("tool bar", [&](SkinRect r) { return SkinRect{r.x, r.y, r.width, height - r.y}; });
+  place("page bar", [&](SkinRect r) { return SkinRect{r.x, r.y, width - r.x, r.height}; });
+  place("view wnd", [&](SkinRect r) {
+    return SkinRect{r.x, r.y, width - r.x - treeWidth, height - r.y};
+  });
+  place("vdtree", [&](SkinRect r) {
+    return SkinRect{width - treeWidth, r.y, treeWidth, height - r.y};
+  });
+
+  SkinElement* panel = element("ext panel");
+  SkinElement* toolBar = element("tool bar");
+  SkinElement* button = element("ext panel btn");
+  SkinElement* clear = element("clrscr");
+  SkinElement* save = element("save");
+  if (!panel || !panel->window()) return;
+  const HWND box = extToolBox_ ? extToolBox_->window() : nullptr;
+  if (height >= kTallFrame) {
+    if (toolBar && toolBar->window()) SetParent(panel->window(), toolBar->window());
+    SetWindowPos(panel->window(), nullptr, kExtensionPanelInToolBar.x, kExtensionPanelInToolBar.y,
+                 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (box) ShowWindow(box, SW_HIDE);
+    if (button) button->show(false);
+    if (clear) clear->show(true);
+    if (save) save->show(true);
+    return;
+  }
+  if (box) {
+    SetParent(panel->window(), box);
+    SetWindowPos(panel->window(), nullptr, 1, 1, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  if (height >= kShortFrame) {
+    if (clear) clear->show(true);
+    if (save) save->show(true);
+    if (button) button->show(true);
+    return;
+  }
+  // Below that nothing is shown again: a button hidden at a smaller height
+  // comes back only at kShortFrame.
+  if (button) button->show(false);
+  if (height <= kNoRoomForSave && save) save->show(false);
+  if (height <= kNoRoomForClear && clear) clear->show(false);
+}
+
+void MainFrame::openExtensionPanel() {
+  if (!extToolBox_ || !extToolBox_->window()) return;
+  RECT frame;
+  GetWindowRect(window_, &frame);
+  SetWindowPos(extToolBox_->window(), HWND_TOP, frame.left + 67, frame.bottom - 200, 0, 0,
+               SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+void MainFrame::showPrivilegeTip(uint32_t privilege) {
+  SkinElement* tip = element("privtip");
+  if (!tip) return;
+  tip->show(!settings_.peerToPeer && !(privilege & 1));
+}
+
+void MainFrame::enableEditing(bool enable) {
+  if (!enable) {
+    if (SkinElement* choice = element("choice")) choice->send(BM_SETCHECK, BST_CHECKED);
+    if (SkinElement* pencil = element("pencial")) pencil->send(BM_SETCHECK, BST_UNCHECKED);
+  }
+  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
+    if (SkinElement* e = element(name)) e->enable(enable);
+}
+
+void MainFrame::activateToolButton(uint32_t keyCode) {
+  SkinElement* button = element(toolButtonForKey(keyCode));
+  // As a click: the button's script highlights it and selects its tool.
+  if (button && button->window()) SendMessageW(button->window(), kEngineClicked, 0, 0);
+}
+
+void MainFrame::clearPageAsked() {
+  if (!ownBoard_) return;
+  if (ownBoard_->messageBox(kTextConfirmClearPage, MessageBoxKind::InformationYesNo) !=
+      MessageBoxAnswer::Yes)
+    return;
+  ownBoard_->tools().reset();
+  ownBoard_->board().clearPage();
+}
+
+void MainFrame::updatePasteButton() {
+  SkinElement* button = element("paste");
+  if (!button) return;
+  button->enable(IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_BITMAP));
+}
+
+// ------------------------------------------------------------- commands
+
+void MainFrame::selectTool(uint8_t tool) {
+  if (ownBoard_) ownBoard_->tools().selectTool(tool);
+}
+
+void MainFrame::focusView() {
+  if (HWND view = viewWindow()) SetFocus(view);
+}
+
+void MainFrame::insertImage() {
+  if (ownBoard_) ownBoard_->tools().insertImageCommand();
+}
+
+void MainFrame::insertHandSymbol() {
+  if (ownBoard_) ownBoard_->tools().insertHandSymbolCommand();
+}
+
+void MainFrame::captureScreen(bool hidePlugin) {
+  // The capture itself comes with the picture tools; the flag is the frame's.
+  hideWhileCapturing_ = hidePlugin;
+}
+
+void MainFrame::paste() {
+  // Pasting the clipboard's text or picture comes with the picture tools.
+}
+
+void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
+  auto found = menus_.find(menu);
+  SkinElement* at = element(elementName);
+  if (found == menus_.end() || !at || !at->window()) return;
+  RECT box;
+  GetWindowRect(at->window(), &box);
+  found->second->popup({box.left, box.bottom});
+}
+
+void MainFrame::setBackground(std::string_view item) {
+  if (!ownBoard_) return;
+  if (item == "custom") {
+    // A picture file as the background comes with the picture tools.
+    return;
+  }
+  ownBoard_->board().setTemplateBackground(item);
+}
+
+void MainFrame::setBackgroundScale(double factor) {
+  if (ownBoard_) ownBoard_->board().applyScale(static_cast<float>(factor));
+}
+
+void MainFrame::contextCommand(std::string_view) {
+  // The selection's context menu comes with the picture tools.
+}
+
+void MainFrame::libraryCommand(std::string_view) {
+  // The document library comes with document sharing.
+}
+
+void MainFrame::setLineStyle(uint32_t style) {
+  if (ownBoard_) ownBoard_->tools().setStyle(style);
+}
+
+void MainFrame::showContents(std::string_view) {
+  // The contents panel comes with document sharing.
+}
+
+void MainFrame::goToNeighbourPage(int direction) {
+  if (!ownBoard_) return;
+  ownBoard_->board().goToPage(0, true, direction);
+  ownBoard_->setScrollPosition(ScrollBar::Horizontal, 0);
+  ownBoard_->setScrollPosition(ScrollBar::Vertical, 0);
+}
+
+void MainFrame::pageOption(uint32_t option) {
+  if (!ownBoard_ || option != 2) return;  // sharing and print settings come later
+  if (const uint32_t page = ownBoard_->board().addUserPage())
+    ownBoard_->board().goToPage(page, true);
+}
+
+}  // namespace scribly
