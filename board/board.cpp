@@ -307,8 +307,8 @@ int32_t Board::scrollOffset(ScrollBar bar) const {
   return bar == ScrollBar::Horizontal ? scrollOffsetX_ : scrollOffsetY_;
 }
 
-void Board::paint(Canvas& canvas, const Rect& area) const {
-  paintPage(pages_.current(), canvas, area);
+void Board::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) const {
+  paintPage(pages_.current(), canvas, area, dirty);
 }
 
 // --- User names --------------------------------------------------------------

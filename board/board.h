@@ -193,7 +193,8 @@ class Board {
   // The view's scroll offset for a bar (the negated position).
   int32_t scrollOffset(ScrollBar bar) const;
   // Paints what the view shows (see paintPage).
-  void paint(Canvas& canvas, const Rect& area) const;
+  void paint(Canvas& canvas, const Rect& area,
+             const std::optional<Rect>& dirty = std::nullopt) const;
 
   // --- Queries for the relay server and the host ----------------------------
   // The messages that recreate one item of a page (an object id or the

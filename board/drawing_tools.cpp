@@ -602,8 +602,8 @@ void DrawingTools::peerChangedObject(uint32_t pageId, uint32_t objectId, Message
 
 // --- Painting --------------------------------------------------------------------
 
-void DrawingTools::paint(Canvas& canvas, const Rect& area) {
-  board_.paint(canvas, area);
+void DrawingTools::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) {
+  board_.paint(canvas, area, dirty);
   BoardObject* object = active();
   if (!object) return;
   const DrawMode mode = tool_ == kDeleteTool ? DrawMode::Selected : DrawMode::SelectedWithHandles;

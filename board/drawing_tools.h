@@ -113,7 +113,7 @@ class DrawingTools final : public ObjectChangeListener {
   // --- View ------------------------------------------------------------------
   // The current page with the active object on top; `area` is in page
   // coordinates.
-  void paint(Canvas& canvas, const Rect& area);
+  void paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty = std::nullopt);
   Point toPage(Point view) const;
   Point toView(Point page) const;
 

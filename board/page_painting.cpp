@@ -6,7 +6,26 @@
 
 namespace scribly {
 
-void paintPage(const Page* page, Canvas& canvas, const Rect& area) {
+namespace {
+
+// Whether an object's area, as it would invalidate it, meets a rectangle.
+class Meets final : public Invalidator {
+ public:
+  explicit Meets(const Rect& r) : r_(r) {}
+  void invalidateRect(const Rect& box, bool) override {
+    met = met || (box.left < r_.right && r_.left < box.right && box.top < r_.bottom &&
+                  r_.top < box.bottom);
+  }
+  bool met = false;
+
+ private:
+  Rect r_;
+};
+
+}  // namespace
+
+void paintPage(const Page* page, Canvas& canvas, const Rect& area,
+               const std::optional<Rect>& dirty) {
   if (!page) {
     canvas.fillRect(area, kBeyondPageGrey);
     return;
@@ -26,6 +45,11 @@ void paintPage(const Page* page, Canvas& canvas, const Rect& area) {
       Rect{area.left, area.top, std::min(area.right, right), std::min(area.bottom, bottom)}, paper);
   if (picture) picture->draw(canvas, pictureBox);
   for (const PageObject& entry : page->objects()) {
+    if (dirty) {
+      Meets meets(*dirty);
+      entry.object->invalidate(meets, 0, 0, false);
+      if (!meets.met) continue;
+    }
     entry.object->draw(&canvas, DrawMode::Plain, paper, true);
   }
   if (area.right > right)

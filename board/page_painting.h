@@ -2,6 +2,7 @@
 // What the view shows of the current page: paper, the background picture at
 // the page's scale, the objects in drawing order, and grey past the page.
 #include <cstdint>
+#include <optional>
 
 #include "board/page.h"
 #include "objects/canvas.h"
@@ -13,6 +14,9 @@ constexpr uint32_t kBeyondPageGrey = 0xC0C0C0;
 // Paints `area`, the view's client in page coordinates (the view's corner at
 // the scroll position); the canvas draws in page coordinates. Without a page
 // the whole area is grey.
-void paintPage(const Page* page, Canvas& canvas, const Rect& area);
+// Only objects whose area meets `dirty` are drawn (the rest of the canvas is
+// clipped away by the caller); without it every object is.
+void paintPage(const Page* page, Canvas& canvas, const Rect& area,
+               const std::optional<Rect>& dirty = std::nullopt);
 
 }  // namespace scribly

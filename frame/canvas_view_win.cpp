@@ -38,22 +38,29 @@ void CanvasView::invalidate(const Rect& pageArea) {
   InvalidateRect(window_, &r, FALSE);
 }
 
-void CanvasView::paint(HDC dc, const RECT& client) {
+void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {
   const int w = client.right - client.left, h = client.bottom - client.top;
   if (w <= 0 || h <= 0) return;
+  RECT part = dirty ? *dirty : client;
+  if (!IntersectRect(&part, &part, &client)) return;
+  // Only the dirty part goes through memory: a drag repaints the dragged
+  // object's area, not the page.
+  const int pw = part.right - part.left, ph = part.bottom - part.top;
   MemoryDc memory(dc);
-  Bitmap bitmap(CreateCompatibleBitmap(dc, w, h));
+  Bitmap bitmap(CreateCompatibleBitmap(dc, pw, ph));
   if (!memory || !bitmap) return;
   ScopedSelect selected(memory.get(), bitmap.get());
   Point scroll = painter_.scrollPosition();
-  // The memory context's origin is the page point the view's corner shows.
-  SetViewportOrgEx(memory.get(), -scroll.x, -scroll.y, nullptr);
+  // The memory context's origin is the page point the part's corner shows.
+  SetViewportOrgEx(memory.get(), -scroll.x - part.left, -scroll.y - part.top, nullptr);
   {
     GdiCanvas canvas(memory.get(), handBitmap_.get());
-    painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h});
+    painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h},
+                       Rect{scroll.x + part.left, scroll.y + part.top, scroll.x + part.right,
+                            scroll.y + part.bottom});
   }
   SetViewportOrgEx(memory.get(), 0, 0, nullptr);
-  BitBlt(dc, 0, 0, w, h, memory.get(), 0, 0, SRCCOPY);
+  BitBlt(dc, part.left, part.top, pw, ph, memory.get(), 0, 0, SRCCOPY);
 }
 
 bool CanvasView::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
@@ -66,7 +73,7 @@ bool CanvasView::handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& 
       PaintDc dc(window_);
       RECT client;
       GetClientRect(window_, &client);
-      paint(dc.get(), client);
+      paint(dc.get(), client, &dc.dirty());
       return true;
     }
   }

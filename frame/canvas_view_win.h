@@ -16,7 +16,8 @@ class PagePainter {
   virtual ~PagePainter() = default;
   // Everything the view shows of `area`, in page coordinates, drawn so that
   // area's top-left lands on the view's corner.
-  virtual void paintView(Canvas& canvas, const Rect& area) = 0;
+  // Objects outside `dirty` (page coordinates) need not be drawn.
+  virtual void paintView(Canvas& canvas, const Rect& area, const Rect& dirty) = 0;
   // The view's scroll position: page coordinates of the view's origin.
   virtual Point scrollPosition() const = 0;
 };
@@ -43,8 +44,9 @@ class CanvasView {
   HWND window() const { return window_; }
   void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
   void invalidate(const Rect& pageArea);
-  // Paints into any context (the window's, or a test's memory DIB).
-  void paint(HDC dc, const RECT& client);
+  // Paints into any context (the window's, or a test's memory DIB); only the
+  // `dirty` part of the client when given.
+  void paint(HDC dc, const RECT& client, const RECT* dirty = nullptr);
   void setInput(ViewInput* input) { input_ = input; }
   // The view's own handling of a message; true when consumed.
   bool handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);

@@ -93,11 +93,11 @@ bool FrameBoard::onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
 }
 
 // The tools draw the page with the object in hand on top.
-void FrameBoard::paintView(Canvas& canvas, const Rect& area) {
+void FrameBoard::paintView(Canvas& canvas, const Rect& area, const Rect& dirty) {
   if (tools_)
-    tools_->tools().paint(canvas, area);
+    tools_->tools().paint(canvas, area, dirty);
   else
-    board_->paint(canvas, area);
+    board_->paint(canvas, area, dirty);
 }
 
 Point FrameBoard::scrollPosition() const {

@@ -61,7 +61,7 @@ class FrameBoard final : public FrameHandler,
   bool onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
   // PagePainter
-  void paintView(Canvas& canvas, const Rect& area) override;
+  void paintView(Canvas& canvas, const Rect& area, const Rect& dirty) override;
   Point scrollPosition() const override;
 
   // BoardView

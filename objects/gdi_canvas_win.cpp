@@ -1,5 +1,6 @@
 #include "objects/gdi_canvas_win.h"
 
+#include <array>
 #include <cstring>
 
 #include "objects/pixel_ops.h"
@@ -77,6 +78,15 @@ LOGFONTW logFontFrom(const FontRecord& font) {
       face && face->size() < LF_FACESIZE ? *face : std::wstring(L"MS Shell Dlg");
   std::memcpy(lf.lfFaceName, chosen.c_str(), (chosen.size() + 1) * sizeof(wchar_t));
   return lf;
+}
+
+FontRecord fontRecordFrom(const LOGFONTW& lf) {
+  std::array<uint8_t, FontRecord::kSize> bytes{};
+  std::memcpy(bytes.data(), &lf, FontRecord::kMetricsSize);
+  ByteReader in(bytes);
+  FontRecord font = FontRecord::read(in);
+  font.setFace(fromWide(std::wstring_view(lf.lfFaceName, wcsnlen(lf.lfFaceName, LF_FACESIZE))));
+  return font;
 }
 
 HCURSOR cursorForHandle(HandleCursor cursor, HINSTANCE module) {
@@ -210,29 +220,33 @@ void GdiCanvas::blitPixels(const Rect& dest, std::span<const uint8_t> pixels, ui
   if (previous) SetStretchBltMode(dc_, previous);
 }
 
-bool GdiCanvas::drawBitmap(CanvasBitmap, Point at, uint32_t transparent) {
+bool drawTransparentBitmap(HDC dc, HBITMAP bitmap, Point at, COLORREF transparent) {
   BITMAP bm{};
-  if (!hand_ || !GetObjectW(hand_, sizeof bm, &bm)) return false;
-  MemoryDc image(dc_);
-  MemoryDc mask(dc_);
+  if (!dc || !bitmap || !GetObjectW(bitmap, sizeof bm, &bm)) return false;
+  MemoryDc image(dc);
+  MemoryDc mask(dc);
   Bitmap maskBitmap(CreateBitmap(bm.bmWidth, bm.bmHeight, 1, 1, nullptr));
   if (!image || !mask || !maskBitmap) return false;
-  ScopedSelect imageSelected(image.get(), hand_);
+  ScopedSelect imageSelected(image.get(), bitmap);
   ScopedSelect maskSelected(mask.get(), maskBitmap.get());
   // Colour to monochrome: pixels of the background colour become 1.
   SetBkColor(image.get(), transparent);
   BitBlt(mask.get(), 0, 0, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCCOPY);
   // Monochrome to colour maps 0 to the text colour and 1 to the background:
   // black and white make the mask an exact AND mask.
-  const COLORREF text = SetTextColor(dc_, RGB(0, 0, 0));
-  const COLORREF back = SetBkColor(dc_, RGB(255, 255, 255));
+  const COLORREF text = SetTextColor(dc, RGB(0, 0, 0));
+  const COLORREF back = SetBkColor(dc, RGB(255, 255, 255));
   // XOR, AND, XOR: the image where the mask is 0, the destination elsewhere.
-  BitBlt(dc_, at.x, at.y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
-  BitBlt(dc_, at.x, at.y, bm.bmWidth, bm.bmHeight, mask.get(), 0, 0, SRCAND);
-  BitBlt(dc_, at.x, at.y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
-  SetTextColor(dc_, text);
-  SetBkColor(dc_, back);
+  BitBlt(dc, at.x, at.y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
+  BitBlt(dc, at.x, at.y, bm.bmWidth, bm.bmHeight, mask.get(), 0, 0, SRCAND);
+  BitBlt(dc, at.x, at.y, bm.bmWidth, bm.bmHeight, image.get(), 0, 0, SRCINVERT);
+  SetTextColor(dc, text);
+  SetBkColor(dc, back);
   return true;
+}
+
+bool GdiCanvas::drawBitmap(CanvasBitmap, Point at, uint32_t transparent) {
+  return drawTransparentBitmap(dc_, hand_, at, transparent);
 }
 
 std::optional<Size> GdiCanvas::measureText(const FontRecord& font, std::string_view utf8,

@@ -22,6 +22,14 @@ inline constexpr int kMoveCursorResource = 209;
 // converted from UTF-8, "MS Shell Dlg" when the face does not convert.
 LOGFONTW logFontFrom(const FontRecord& font);
 
+// The record of a font the system describes; a face longer than the record
+// holds is cut.
+FontRecord fontRecordFrom(const LOGFONTW& lf);
+
+// Draws a bitmap at its own size with one colour left out; false when the
+// bitmap or the context cannot be used.
+bool drawTransparentBitmap(HDC dc, HBITMAP bitmap, Point at, COLORREF transparent);
+
 // The pen a spec describes: geometric with its cap, join and style, or cosmetic.
 Pen makePen(const PenSpec& pen);
 

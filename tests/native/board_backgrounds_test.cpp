@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "board/page_painting.h"
+#include "objects/object_factory.h"
 #include "tests/native/board_test_support.h"
 #include "tests/native/recording_canvas.h"
 
@@ -73,6 +74,28 @@ TEST(BoardBackgrounds, TheViewIsGreyPastThePageAndWithoutOne) {
   RecordingCanvas none;
   paintPage(nullptr, none, Rect{0, 0, 300, 200});
   EXPECT_EQ(none.ops, (std::vector<std::string>{"fill 0,0-300,200 c0c0c0"}));
+}
+
+TEST(BoardBackgrounds, ARepaintOfPartOfTheViewDrawsOnlyTheObjectsThere) {
+  Page page(7, "p");
+  ObjectFactory factory(nullptr);
+  for (int32_t x : {10, 400}) {
+    auto rect = factory.create(12);
+    rect->setPoints(PackedPoint::pack({x, 10}), PackedPoint::pack({x + 50, 60}));
+    rect->setPenWidth(2);
+    rect->setColour(0xFF);
+    ASSERT_TRUE(page.addObject(static_cast<uint32_t>(x), std::move(rect)));
+  }
+  auto saves = [&](std::optional<Rect> dirty) {
+    RecordingCanvas canvas;
+    paintPage(&page, canvas, Rect{0, 0, 800, 600}, dirty);
+    return canvas.with("save").size();
+  };
+  EXPECT_EQ(saves(std::nullopt), 2u);
+  EXPECT_EQ(saves(Rect{380, 0, 500, 100}), 1u);
+  // A pen's width and handles reach a little past the points.
+  EXPECT_EQ(saves(Rect{61, 61, 62, 62}), 1u);
+  EXPECT_EQ(saves(Rect{200, 200, 300, 300}), 0u);
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace {
 struct SquarePainter : PagePainter {
   Point scroll;
   Rect asked;
-  void paintView(Canvas& canvas, const Rect& area) override {
+  void paintView(Canvas& canvas, const Rect& area, const Rect&) override {
     asked = area;
     canvas.fillRect(Rect{0, 0, 1200, 1200}, 0xFFFFFF);    // paper
     canvas.fillRect(Rect{100, 100, 110, 110}, 0x0000FF);  // a red square at page (100, 100)

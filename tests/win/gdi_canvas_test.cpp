@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include "objects/gdi_canvas_win.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
@@ -131,6 +134,23 @@ TEST(GdiCanvas, FontFacesConvertFromWholeCharactersOrFallBack) {
   EXPECT_EQ(std::wstring(logFontFrom(f).lfFaceName), std::wstring(31, L'y'));
   f.faceName.fill('a');  // 32 characters: too long for a face
   EXPECT_STREQ(logFontFrom(f).lfFaceName, L"MS Shell Dlg");
+
+  // Back from what the font dialog hands out: every value, the face as UTF-8.
+  lf = {};
+  lf.lfHeight = -19;
+  lf.lfWeight = 700;
+  lf.lfItalic = 1;
+  lf.lfCharSet = 134;
+  lf.lfPitchAndFamily = 0x31;
+  wcscpy(lf.lfFaceName, L"Caf\u00e9 Sans");
+  const FontRecord back = fontRecordFrom(lf);
+  EXPECT_EQ(back.face(), "Caf\xc3\xa9 Sans");
+  const LOGFONTW again = logFontFrom(back);
+  EXPECT_EQ(std::memcmp(&again, &lf, sizeof lf), 0);
+  // 31 wide characters are more bytes than the record holds.
+  std::fill_n(lf.lfFaceName, 30, L'x');
+  wcscpy(lf.lfFaceName + 30, L"\u00e9");
+  EXPECT_EQ(fontRecordFrom(lf).face(), std::string(30, 'x'));
 }
 
 // A stand-in hand: white all round a black 9 x 7 block.

@@ -1,0 +1,553 @@
+#include "frame/tool_panels_win.h"
+
+#include <commdlg.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <array>
+#include <variant>
+
+#include "objects/gdi_canvas_win.h"
+#include "objects/tool_table.h"
+#include "skin/attribute_values.h"
+#include "win/messages.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+namespace {
+
+constexpr std::string_view kPopupNames[] = {kPaletteWindowName, kLineChooserName,
+                                            kRoundChooserName};
+// The palette window's attribute for its grid lines, and their colour
+// without it.
+constexpr std::string_view kGridColourAttribute = "gridcolor";
+constexpr uint32_t kDefaultGridColour = 0xA0A0A0;
+constexpr COLORREF kPopupEdgeColour = 0x808080;
+
+RECT toRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+Point pointOf(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
+
+Size clientSize(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  return {r.right, r.bottom};
+}
+
+bool isNamed(std::string_view name, std::span<const std::string_view> names) {
+  return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+Bitmap loadPanelBitmap(PanelBitmap bitmap) {
+  return Bitmap(
+      static_cast<HBITMAP>(LoadImageW(moduleInstance(), MAKEINTRESOURCEW(static_cast<int>(bitmap)),
+                                      IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+}
+
+// The pop-ups' one-pixel border, dark enough to stand out from the panels
+// and the paper they cover; false for a window without a border.
+bool drawPopupEdge(HWND window) {
+  RECT r;
+  if (!(GetWindowLongPtrW(window, GWL_STYLE) & WS_BORDER) || !GetWindowRect(window, &r))
+    return false;
+  WindowDc dc(window, WindowDc::Area::Whole);
+  Brush edge(CreateSolidBrush(kPopupEdgeColour));
+  const RECT box = {0, 0, r.right - r.left, r.bottom - r.top};
+  return dc && edge && FrameRect(dc.get(), &box, edge.get());
+}
+
+// The dialogs run as the system has them: their hooks leave every message,
+// and the first focus, to the dialog.
+UINT_PTR CALLBACK keepDialog(HWND, UINT message, WPARAM, LPARAM) {
+  return message == WM_INITDIALOG ? TRUE : 0;
+}
+
+// Draws a panel's shapes in order onto a context whose font is the panel's.
+class ShapePainter {
+ public:
+  ShapePainter(HDC dc, std::span<const HBITMAP, 3> bitmaps) : dc_(dc), bitmaps_(bitmaps) {}
+
+  void operator()(const FillShape& s) const {
+    Brush brush(CreateSolidBrush(s.colour));
+    const RECT r = toRect(s.box);
+    if (brush) FillRect(dc_, &r, brush.get());
+  }
+  void operator()(const FrameShape& s) const {
+    Pen pen(CreatePen(PS_SOLID, 1, s.pen));
+    Brush brush(s.brush ? CreateSolidBrush(*s.brush) : nullptr);
+    ScopedSelect p(dc_, pen.get());
+    ScopedSelect b(dc_, s.brush ? static_cast<HGDIOBJ>(brush.get()) : GetStockObject(NULL_BRUSH));
+    Rectangle(dc_, s.box.left, s.box.top, s.box.right, s.box.bottom);
+  }
+  void operator()(const LineShape& s) const {
+    Pen pen(CreatePen(PS_SOLID, s.width, s.colour));
+    ScopedSelect p(dc_, pen.get());
+    MoveToEx(dc_, s.from.x, s.from.y, nullptr);
+    LineTo(dc_, s.to.x, s.to.y);
+  }
+  void operator()(const BitmapShape& s) const {
+    const size_t index = static_cast<size_t>(s.bitmap) - static_cast<size_t>(PanelBitmap::NoColour);
+    if (index < bitmaps_.size())
+      drawTransparentBitmap(dc_, bitmaps_[index], s.topLeft, kPanelBitmapTransparent);
+  }
+  void operator()(const TextShape& s) const {
+    Font font;
+    if (s.font) {
+      const LOGFONTW lf = logFontFrom(*s.font);
+      font.reset(CreateFontIndirectW(&lf));
+    }
+    ScopedSelect f(dc_, font.get());
+    SetTextColor(dc_, s.colour);
+    SetBkMode(dc_, TRANSPARENT);
+    std::wstring text = toWide(s.text);
+    RECT r = toRect(s.box);
+    const UINT flags = DT_SINGLELINE | DT_NOPREFIX | (s.centred ? DT_CENTER | DT_VCENTER : 0);
+    DrawTextW(dc_, text.c_str(), static_cast<int>(text.size()), &r, flags);
+  }
+  void operator()(const FocusShape& s) const {
+    const RECT r = toRect(s.box);
+    DrawFocusRect(dc_, &r);
+  }
+
+ private:
+  HDC dc_;
+  std::span<const HBITMAP, 3> bitmaps_;
+};
+
+}  // namespace
+
+// A pop-up built from the skin, with the panels as its program object.
+class ToolPanels::Popup final : public SkinProgram {
+ public:
+  Popup(ToolPanels& panels, PopupKind kind) : kind(kind), panels_(panels) {}
+  ~Popup() { window_.reset(); }
+  Popup(const Popup&) = delete;
+  Popup& operator=(const Popup&) = delete;
+
+  bool build(SkinSystem& skin, HWND owner) {
+    window_ = skin.createWindow(kPopupNames[static_cast<size_t>(kind)], owner, this);
+    if (!window_ || !window_->window()) return false;
+    ShowWindow(window_->window(), SW_HIDE);
+    return true;
+  }
+  SkinWindow& skinWindow() { return *window_; }
+  HWND window() const { return window_ ? window_->window() : nullptr; }
+  void hide() {
+    if (window() && IsWindowVisible(window())) ShowWindow(window(), SW_HIDE);
+  }
+
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool& handled) override {
+    return panels_.popupMessage(*this, source, message, wParam, lParam, handled);
+  }
+  LRESULT onNamedCommand(SkinElement& source, std::string_view name, std::string_view) override {
+    panels_.popupCommand(*this, source, name);
+    return 0;
+  }
+
+  const PopupKind kind;
+
+ private:
+  ToolPanels& panels_;
+  std::unique_ptr<SkinWindow> window_;
+};
+
+ToolPanels::ToolPanels(SkinSystem& skin, SkinWindow& frame, DrawingTools& tools)
+    : skin_(skin),
+      frame_(frame),
+      tools_(tools),
+      swatch_(frame.find("color picker")),
+      lineWidth_(frame.find("line width")),
+      fontSample_(frame.find("font set")),
+      gridColour_(kDefaultGridColour),
+      samplingCursor_(LoadCursorW(nullptr, IDC_CROSS)),
+      noColour_(loadPanelBitmap(PanelBitmap::NoColour)),
+      swap_(loadPanelBitmap(PanelBitmap::Swap)),
+      reset_(loadPanelBitmap(PanelBitmap::Reset)) {}
+
+ToolPanels::~ToolPanels() {
+  for (auto& popup : popups_) popup.reset();
+}
+
+HWND ToolPanels::popupWindow(std::string_view name) const {
+  for (size_t i = 0; i < std::size(kPopupNames); ++i) {
+    if (kPopupNames[i] == name && popups_[i]) return popups_[i]->window();
+  }
+  return nullptr;
+}
+
+ToolPanels::Popup* ToolPanels::popup(PopupKind kind) {
+  auto& slot = popups_[static_cast<size_t>(kind)];
+  if (!slot) {
+    auto made = std::make_unique<Popup>(*this, kind);
+    if (!made->build(skin_, frame_.window())) return nullptr;
+    if (kind == PopupKind::Palette) {
+      const XmlAttributeRef grid =
+          made->skinWindow().root().description().element.attribute(kGridColourAttribute);
+      if (grid.present()) gridColour_ = parseColour(grid.value()) & 0xFFFFFF;
+    }
+    slot = std::move(made);
+  }
+  return slot.get();
+}
+
+// --- The frame's panels ----------------------------------------------------------
+
+bool ToolPanels::handle(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        LRESULT& result) {
+  result = 0;
+  if (message == WM_PLUGIN_COLOUR_CHOSEN) {
+    const uint32_t colour = colourFromChoice(wParam, lParam);
+    if (editPen_) {
+      tools_.setColour(colour);
+    } else {
+      tools_.setFill(colour);
+    }
+    repaint(swatch_);
+    repaint(fontSample_);
+    return true;
+  }
+  if (&source.ownerWindow() != &frame_.root()) return false;
+
+  HWND window = source.window();
+  if (&source == swatch_ || &source == lineWidth_ || &source == fontSample_) {
+    switch (message) {
+      case WM_ERASEBKGND:
+        result = 1;
+        return true;
+      case WM_PAINT: {
+        PaintDc dc(window);
+        paint(window, dc.get(), panelPainting(source, clientSize(window)));
+        return true;
+      }
+      case WM_PRINTCLIENT:
+        paint(window, reinterpret_cast<HDC>(wParam), panelPainting(source, clientSize(window)));
+        return true;
+      case WM_LBUTTONDOWN:
+        if (&source == swatch_) {
+          clickSwatch(pointOf(lParam));
+        } else if (&source == lineWidth_) {
+          clickLineWidth(pointOf(lParam));
+        } else {
+          chooseFont();
+        }
+        return true;
+      default:
+        return false;
+    }
+  }
+  if (message == WM_RBUTTONDOWN) {
+    if (isNamed(source.name(), kLineShapeNames)) {
+      openChooser(PopupKind::LineChooser, window);
+      return true;
+    }
+    if (isNamed(source.name(), kRoundShapeNames)) {
+      openChooser(PopupKind::RoundChooser, window);
+      return true;
+    }
+  }
+  return false;
+}
+
+void ToolPanels::penStateChanged(uint32_t bits, uint32_t style) {
+  if (bits & (kPenColourBit | kPenFillBit)) {
+    repaint(swatch_);
+    repaint(fontSample_);
+  }
+  if (bits & kPenWidthBit) repaint(lineWidth_);
+  if (bits & kPenFontBit) repaint(fontSample_);
+  if (bits & kPenStyleBit) {
+    const std::string_view chosen = lineStyleName(style);
+    for (std::string_view name : kLineStyleNames) {
+      if (SkinElement* button = frame_.find(name))
+        button->send(BM_SETCHECK, name == chosen ? BST_CHECKED : BST_UNCHECKED);
+    }
+  }
+}
+
+PanelPainting ToolPanels::panelPainting(const SkinElement& element, Size size) const {
+  const PenState& pen = tools_.pen();
+  if (&element == swatch_) return paintSwatch(size, {pen.colour, pen.fill});
+  if (&element == lineWidth_) return paintLineWidth(size, pen.width, GetSysColor(COLOR_HIGHLIGHT));
+  if (&element == fontSample_) return paintFontSample(size, pen.font, pen.colour);
+  return {};
+}
+
+void ToolPanels::paint(HWND window, HDC target, const PanelPainting& shapes) const {
+  const Size size = clientSize(window);
+  if (!target || size.width <= 0 || size.height <= 0) return;
+  // Drawn off screen first, so that the palette does not flicker while the
+  // pointer samples.
+  MemoryDc memory(target);
+  Bitmap canvas(CreateCompatibleBitmap(target, size.width, size.height));
+  if (!memory || !canvas) return;
+  ScopedSelect selected(memory.get(), canvas.get());
+  ScopedSelect font(memory.get(),
+                    reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+  const std::array<HBITMAP, 3> bitmaps = {noColour_.get(), swap_.get(), reset_.get()};
+  const ShapePainter painter(memory.get(), bitmaps);
+  for (const PanelShape& shape : shapes) std::visit(painter, shape);
+  BitBlt(target, 0, 0, size.width, size.height, memory.get(), 0, 0, SRCCOPY);
+}
+
+void ToolPanels::repaint(SkinElement* element) {
+  if (element && element->window()) InvalidateRect(element->window(), nullptr, FALSE);
+}
+
+void ToolPanels::clickSwatch(Point p) {
+  HWND window = swatch_->window();
+  PenColours colours{tools_.pen().colour, tools_.pen().fill};
+  const PenColours before = colours;
+  const SwatchPart part = scribly::clickSwatch(clientSize(window), p, colours);
+  switch (part) {
+    case SwatchPart::Front:
+    case SwatchPart::Back:
+      editPen_ = part == SwatchPart::Front;
+      showPalette();
+      return;
+    case SwatchPart::Reset:
+    case SwatchPart::Swap:
+      if (colours.pen != before.pen) tools_.setColour(colours.pen);
+      if (colours.fill != before.fill) tools_.setFill(colours.fill);
+      repaint(swatch_);
+      repaint(fontSample_);
+      return;
+    case SwatchPart::None:
+      return;
+  }
+}
+
+void ToolPanels::clickLineWidth(Point p) {
+  const std::optional<uint8_t> width = lineWidthAt(clientSize(lineWidth_->window()), p);
+  if (!width) return;
+  tools_.setWidth(*width);
+  repaint(lineWidth_);
+}
+
+void ToolPanels::chooseFont() {
+  LOGFONTW font = logFontFrom(tools_.pen().font);
+  CHOOSEFONTW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = GetActiveWindow();
+  dialog.lpLogFont = &font;
+  dialog.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_ENABLEHOOK | CF_INITTOLOGFONTSTRUCT;
+  dialog.lpfnHook = keepDialog;
+  dialog.rgbColors = tools_.pen().colour;
+  if (!ChooseFontW(&dialog)) return;
+  tools_.setFont(fontRecordFrom(font));
+  repaint(fontSample_);
+  repaint(swatch_);
+}
+
+void ToolPanels::openChooser(PopupKind kind, HWND button) {
+  Popup* chooser = popup(kind);
+  if (!chooser || !button) return;
+  // The tool in hand shows as chosen, whichever way it was chosen.
+  const std::span<const std::string_view> names =
+      kind == PopupKind::LineChooser ? std::span<const std::string_view>(kLineShapeNames)
+                                     : std::span<const std::string_view>(kRoundShapeNames);
+  for (std::string_view name : names) {
+    if (SkinElement* item = chooser->skinWindow().find(name))
+      item->send(BM_SETCHECK, toolIdFromName(name) == tools_.tool() ? BST_CHECKED : BST_UNCHECKED);
+  }
+  // Level with the button, just right of the buttons' panel, so that every
+  // tool stays in sight.
+  RECT r, bar;
+  GetWindowRect(button, &r);
+  HWND panel = GetParent(button);
+  const LONG left = panel && GetWindowRect(panel, &bar) ? bar.right : r.right;
+  SetWindowPos(chooser->window(), HWND_TOP, left, r.top, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+}
+
+// --- The pop-ups ------------------------------------------------------------------
+
+LRESULT ToolPanels::popupMessage(Popup& popup, SkinElement& source, UINT message, WPARAM wParam,
+                                 LPARAM lParam, bool& handled) {
+  const bool root = &source == &source.ownerWindow();
+  if (root && message == WM_NCPAINT && drawPopupEdge(source.window())) {
+    handled = true;
+    return 0;
+  }
+  if (popup.kind == PopupKind::Palette)
+    return paletteMessage(popup, source, message, wParam, lParam, handled);
+  // A chooser goes away as soon as the person turns elsewhere.
+  if (root && message == WM_ACTIVATE && LOWORD(wParam) == WA_INACTIVE) popup.hide();
+  return 0;
+}
+
+void ToolPanels::popupCommand(Popup& popup, SkinElement& source, std::string_view name) {
+  if (popup.kind == PopupKind::Palette || name != "SelectTool") return;
+  const std::optional<uint8_t> tool = toolIdFromName(source.name());
+  if (!tool) return;
+  tools_.selectTool(*tool);
+  popup.hide();
+  // The frame's button of that tool is activated as a click does, so the
+  // tool bar shows the tool in hand.
+  if (SkinElement* button = frame_.find(source.name())) button->raise(SkinEvent::Click);
+}
+
+LRESULT ToolPanels::paletteMessage(Popup& popup, SkinElement& source, UINT message, WPARAM wParam,
+                                   LPARAM lParam, bool& handled) {
+  HWND window = source.window();
+  if (&source != &source.ownerWindow()) {
+    // Buttons 100 and 101 draw their own faces.
+    const int id = GetDlgCtrlID(window);
+    if (id != kMoreColoursButton && id != kNoColourButton) return 0;
+    const auto face = [&] {
+      const bool pressed = (source.send(BM_GETSTATE) & BST_PUSHED) != 0;
+      return paintPaletteButton(id, clientSize(window), pressed);
+    };
+    switch (message) {
+      case WM_ERASEBKGND:
+        handled = true;
+        return 1;
+      case WM_PAINT: {
+        PaintDc dc(window);
+        paint(window, dc.get(), face());
+        handled = true;
+        return 0;
+      }
+      case WM_PRINTCLIENT:
+        paint(window, reinterpret_cast<HDC>(wParam), face());
+        handled = true;
+        return 0;
+      default:
+        return 0;
+    }
+  }
+
+  handled = true;
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+    case WM_PRINTCLIENT: {
+      PanelPainting shapes{
+          FillShape{{0, 0, kPaletteClientSize.width, kPaletteClientSize.height}, gridColour_}};
+      PanelPainting palette = palette_.paint(gridColour_);
+      shapes.insert(shapes.end(), palette.begin(), palette.end());
+      if (message == WM_PAINT) {
+        PaintDc dc(window);
+        paint(window, dc.get(), shapes);
+      } else {
+        paint(window, reinterpret_cast<HDC>(wParam), shapes);
+      }
+      return 0;
+    }
+    case WM_MOUSEMOVE: {
+      const Point p = pointOf(lParam);
+      samplePalette(window, p);
+      const RECT client = {0, 0, kPaletteClientSize.width, kPaletteClientSize.height};
+      SetCursor(PtInRect(&client, {p.x, p.y}) ? LoadCursorW(nullptr, IDC_ARROW) : samplingCursor_);
+      // The palette samples the whole screen: it takes the pointer back
+      // from a button that was pressed and left.
+      if (!(wParam & MK_LBUTTON) && IsWindowVisible(window) && GetCapture() != window)
+        SetCapture(window);
+      return 0;
+    }
+    case WM_SETCURSOR:
+      SetCursor(LOWORD(lParam) == HTCLIENT ? LoadCursorW(nullptr, IDC_ARROW) : samplingCursor_);
+      return TRUE;
+    case WM_LBUTTONDOWN: {
+      // The pointer is captured: a press on a button is handed to it.
+      POINT p = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+      HWND child = ChildWindowFromPointEx(window, p, CWP_SKIPINVISIBLE | CWP_SKIPDISABLED);
+      if (child && child != window) {
+        MapWindowPoints(window, child, &p, 1);
+        SendMessageW(child, WM_LBUTTONDOWN, wParam, MAKELPARAM(p.x, p.y));
+      } else {
+        paletteArmed_ = true;
+      }
+      return 0;
+    }
+    case WM_LBUTTONUP:
+      if (paletteArmed_ || kPaletteGrid.contains(pointOf(lParam))) {
+        const ColourChoice choice = palette_.choose();
+        choosePaletteColour(choice.colour, choice.chosen);
+      }
+      return 0;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == kMoreColoursButton) {
+        chooseMoreColours();
+      } else if (LOWORD(wParam) == kNoColourButton) {
+        const ColourChoice none = ColourPalette::noColour();
+        choosePaletteColour(none.colour, none.chosen);
+      }
+      return 0;
+    case WM_KEYDOWN:
+      if (wParam == VK_ESCAPE) hidePalette();
+      return 0;
+    case WM_CAPTURECHANGED: {
+      // Losing the pointer to anyone but its own buttons closes it, as a
+      // menu closes.
+      HWND taker = reinterpret_cast<HWND>(lParam);
+      if (taker != window && !(taker && IsChild(window, taker))) popup.hide();
+      return 0;
+    }
+    default:
+      handled = false;
+      return 0;
+  }
+}
+
+void ToolPanels::showPalette() {
+  Popup* palette = popup(PopupKind::Palette);
+  if (!palette || !swatch_ || !swatch_->window()) return;
+  RECT swatch;
+  GetWindowRect(swatch_->window(), &swatch);
+  SetWindowPos(palette->window(), HWND_TOP, swatch.left, swatch.bottom, 0, 0,
+               SWP_NOSIZE | SWP_SHOWWINDOW);
+  paletteArmed_ = false;
+  SetCapture(palette->window());
+}
+
+void ToolPanels::hidePalette() {
+  Popup* palette = popups_[static_cast<size_t>(PopupKind::Palette)].get();
+  if (!palette) return;
+  palette->hide();
+  if (GetCapture() == palette->window()) ReleaseCapture();
+}
+
+void ToolPanels::samplePalette(HWND palette, Point client) {
+  POINT screen = {client.x, client.y};
+  ClientToScreen(palette, &screen);
+  if (!palette_.pointerMoved({screen.x, screen.y})) return;
+  std::optional<uint32_t> colour;
+  if (HWND under = WindowFromPoint(screen)) {
+    POINT local = screen;
+    ScreenToClient(under, &local);
+    WindowDc dc(under);
+    const COLORREF pixel = dc ? GetPixel(dc.get(), local.x, local.y) : CLR_INVALID;
+    if (pixel != CLR_INVALID) colour = pixel;
+  }
+  for (const Rect& r : palette_.sampled(colour, client)) {
+    const RECT box = toRect(r);
+    InvalidateRect(palette, &box, FALSE);
+  }
+}
+
+void ToolPanels::choosePaletteColour(uint32_t colour, uint32_t chosen) {
+  hidePalette();
+  PostMessageW(frame_.window(), WM_PLUGIN_COLOUR_CHOSEN, colour, chosen);
+}
+
+void ToolPanels::chooseMoreColours() {
+  hidePalette();
+  std::array<COLORREF, 16> custom;
+  std::copy(paletteCustomColours().begin(), paletteCustomColours().end(), custom.begin());
+  CHOOSECOLORW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = frame_.window();
+  dialog.lpCustColors = custom.data();
+  dialog.Flags = CC_FULLOPEN | CC_ENABLEHOOK;
+  dialog.lpfnHook = keepDialog;
+  if (const std::optional<uint32_t> start = palette_.dialogStartColour()) {
+    dialog.Flags |= CC_RGBINIT;
+    dialog.rgbResult = *start;
+  }
+  const bool confirmed = ChooseColorW(&dialog);
+  std::copy(custom.begin(), custom.end(), paletteCustomColours().begin());
+  if (confirmed) PostMessageW(frame_.window(), WM_PLUGIN_COLOUR_CHOSEN, dialog.rgbResult, 1);
+}
+
+}  // namespace scribly

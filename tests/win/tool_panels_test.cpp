@@ -1,0 +1,331 @@
+// The tool panels in the main frame built from the installed skin, driven by
+// the messages a hand's clicks and pointer moves produce: what the pen then
+// holds, what the frame is told and what the panels show.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "board/silent_surroundings.h"
+#include "frame/tool_panels_win.h"
+#include "objects/tool_table.h"
+#include "test_surface.h"
+#include "win/messages.h"
+#include "win/module.h"
+
+namespace scribly {
+namespace {
+
+struct QuietHost final : HostLink, SilentSurroundings {
+  void sendTo(uint32_t, uint32_t, std::span<const uint8_t>, uint32_t) override {}
+  void hostMessage(uint32_t, std::span<const uint8_t>) override {}
+};
+
+struct QuietView final : ToolSurroundings {
+  void captureMouse() override {}
+  void releaseMouse() override {}
+  bool holdsMouse() const override { return false; }
+  void focusView() override {}
+  void enableParent(bool) override {}
+  void toolButtonChanged(uint32_t) override {}
+  void penStateChanged(uint32_t, uint32_t) override {}
+  void selectionProperty(SelectionProperty, uint32_t) override {}
+  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
+  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
+  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
+  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
+};
+
+// The frame's part: every element message goes to the panels first; what
+// reaches the frame itself is recorded.
+struct FrameProgram final : SkinProgram {
+  ToolPanels* panels = nullptr;
+  std::vector<std::pair<WPARAM, LPARAM>> coloursChosen;
+  std::vector<std::string> commands;  // "element:command"
+
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool& handled) override {
+    if (message == WM_PLUGIN_COLOUR_CHOSEN) coloursChosen.emplace_back(wParam, lParam);
+    LRESULT result = 0;
+    if (panels && panels->handle(source, message, wParam, lParam, result)) handled = true;
+    return result;
+  }
+  LRESULT onNamedCommand(SkinElement& source, std::string_view name, std::string_view) override {
+    commands.push_back(source.name() + ":" + std::string(name));
+    return 0;
+  }
+};
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+LPARAM at(int x, int y) { return MAKELPARAM(x, y); }
+
+void click(HWND window, int x, int y, UINT down = WM_LBUTTONDOWN) {
+  SendMessageW(window, down, down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON, at(x, y));
+  SendMessageW(window, down + 1, 0, at(x, y));
+}
+
+// A control of a skin window by its skin name.
+HWND childNamed(HWND parent, const std::string& name) {
+  struct Search {
+    const std::string& name;
+    HWND found = nullptr;
+  } search{name};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        char buffer[64] = {};
+        if (SendMessageW(child, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer),
+                         sizeof buffer) == 0 &&
+            s->name == buffer) {
+          s->found = child;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The centre of palette cell `index`.
+LPARAM cell(int index) { return at(index % 19 * 10 + 4, index / 19 * 10 + 4); }
+
+class ToolPanelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
+                              700, nullptr, nullptr, nullptr, nullptr);
+    skin_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(skin_, nullptr);
+    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
+    ASSERT_NE(frame_, nullptr) << skin_->log();
+    ShowWindow(frame_->window(), SW_SHOW);
+    panels_ = std::make_unique<ToolPanels>(*skin_, *frame_, tools_);
+    program_.panels = panels_.get();
+    tools_.setColour(0x123456);
+    tools_.setFill(0xFFFFFF);
+    pump();
+  }
+  void TearDown() override {
+    program_.panels = nullptr;
+    panels_.reset();
+    frame_.reset();
+    DestroyWindow(parent_);
+    pump();
+  }
+
+  HWND element(const char* name) {
+    SkinElement* e = frame_->find(name);
+    return e ? e->window() : nullptr;
+  }
+  HWND palette() { return panels_->popupWindow(kPaletteWindowName); }
+  // Opens the palette from the swatch's front (pen) or back (fill) square.
+  void openPalette(bool forPen) {
+    click(element("color picker"), forPen ? 10 : 50, forPen ? 10 : 30);
+    pump();
+    ASSERT_TRUE(palette() && IsWindowVisible(palette()));
+  }
+  void hover(LPARAM point) {
+    SendMessageW(palette(), WM_MOUSEMOVE, 0, point);
+    pump();
+  }
+  // A palette button pressed as a hand presses it: through the palette,
+  // which holds the pointer, and released on the button.
+  void press(const char* name) {
+    HWND button = childNamed(palette(), name);
+    ASSERT_NE(button, nullptr);
+    RECT r;
+    GetWindowRect(button, &r);
+    MapWindowPoints(nullptr, palette(), reinterpret_cast<POINT*>(&r), 2);
+    SendMessageW(palette(), WM_LBUTTONDOWN, MK_LBUTTON, at(r.left + 5, r.top + 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, at(5, 5));
+  }
+  // What a panel shows, printed into a surface of its size.
+  std::unique_ptr<Surface> print(HWND window) {
+    RECT r;
+    GetClientRect(window, &r);
+    auto surface = std::make_unique<Surface>(r.right, r.bottom, RGB(1, 2, 3));
+    SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(surface->dc()), PRF_CLIENT);
+    return surface;
+  }
+
+  HWND parent_ = nullptr;
+  QuietHost host_;
+  Board board_{BoardEnvironment{host_, host_, host_, host_, host_, nullptr}, BoardOptions{}};
+  QuietView view_;
+  DrawingTools tools_{board_, view_, 1};
+  FrameProgram program_;
+  std::shared_ptr<SkinSystem> skin_;
+  std::unique_ptr<SkinWindow> frame_;
+  std::unique_ptr<ToolPanels> panels_;
+};
+
+TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenUnderThePointerAndChoosesOnRelease) {
+  openPalette(true);
+  // It opens at the swatch's bottom-left corner and takes the pointer.
+  RECT swatch, shown;
+  GetWindowRect(element("color picker"), &swatch);
+  GetWindowRect(palette(), &shown);
+  EXPECT_EQ(shown.left, swatch.left);
+  EXPECT_EQ(shown.top, swatch.bottom);
+  EXPECT_EQ(GetCapture(), palette());
+  // The release that ended the opening click chose nothing.
+  SendMessageW(palette(), WM_LBUTTONUP, 0, at(10, -20));
+  pump();
+  EXPECT_TRUE(IsWindowVisible(palette()));
+
+  hover(cell(19));
+  EXPECT_EQ(panels_->palette().colour(), RGB(232, 232, 232));
+  EXPECT_EQ(panels_->palette().highlighted(), 19);
+  hover(cell(11 * 19));
+  EXPECT_EQ(panels_->palette().colour(), 0u);
+  EXPECT_EQ(panels_->palette().highlighted(), 11 * 19);
+  EXPECT_EQ(paletteReadout(panels_->palette().colour()), "R:0   G:0   B:0   ");
+  // The sample beside the read-out shows the colour too.
+  auto shownPalette = print(palette());
+  EXPECT_EQ(shownPalette->at(20, 135), RGB(0, 0, 0));
+  EXPECT_EQ(shownPalette->at(4, 14), RGB(232, 232, 232));
+
+  click(palette(), 4, 114);
+  pump();
+  EXPECT_FALSE(IsWindowVisible(palette()));
+  EXPECT_NE(GetCapture(), palette());
+  ASSERT_EQ(program_.coloursChosen.size(), 1u);
+  EXPECT_EQ(program_.coloursChosen[0], (std::pair<WPARAM, LPARAM>(0, 1)));
+  // A chosen black stays visible.
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
+  EXPECT_EQ(tools_.pen().fill, 0xFFFFFFu);
+}
+
+TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
+  openPalette(false);
+  EXPECT_FALSE(panels_->paletteEditsPen());
+  hover(cell(7));  // red 51, green and blue 0
+  click(palette(), 74, 4);
+  pump();
+  EXPECT_EQ(tools_.pen().fill, RGB(51, 0, 0));
+  EXPECT_EQ(tools_.pen().colour, 0x123456u);
+  auto swatch = print(element("color picker"));
+  EXPECT_EQ(swatch->at(50, 30), RGB(51, 0, 0));     // the back square
+  EXPECT_EQ(swatch->at(10, 10), 0x123456u);         // the front square
+  EXPECT_EQ(swatch->at(1, 1), RGB(230, 230, 230));  // the panel
+
+  // Button 100 opens the colour dialog at the sampled colour; what it
+  // confirms is chosen, a cancel chooses nothing.
+  openPalette(false);
+  hover(cell(8));  // red 51, green 51
+  {
+    MessageBoxReader dialog(L"Color", IDOK);
+    press("more colours");
+    EXPECT_TRUE(dialog.finish());
+  }
+  pump();
+  EXPECT_FALSE(IsWindowVisible(palette()));
+  ASSERT_EQ(program_.coloursChosen.size(), 2u);
+  EXPECT_EQ(program_.coloursChosen[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
+  openPalette(false);
+  {
+    MessageBoxReader dialog(L"Color", IDCANCEL);
+    press("more colours");
+    EXPECT_TRUE(dialog.finish());
+  }
+  pump();
+  EXPECT_EQ(program_.coloursChosen.size(), 2u);
+  EXPECT_EQ(tools_.pen().fill, RGB(51, 51, 0));
+
+  openPalette(false);
+  press("no colour");
+  pump();
+  EXPECT_FALSE(IsWindowVisible(palette()));
+  ASSERT_EQ(program_.coloursChosen.size(), 3u);
+  EXPECT_EQ(program_.coloursChosen[2], (std::pair<WPARAM, LPARAM>(0, 0)));
+  EXPECT_EQ(tools_.pen().fill, 0u);
+  EXPECT_EQ(tools_.pen().colour, 0x123456u);
+}
+
+TEST_F(ToolPanelsTest, SwatchCornersSwapAndResetAndTheWidthBarsSetTheWidth) {
+  HWND swatch = element("color picker");
+  click(swatch, 55, 8);  // swap
+  EXPECT_EQ(tools_.pen().colour, 0xFFFFFFu);
+  EXPECT_EQ(tools_.pen().fill, 0x123456u);
+  click(swatch, 8, 32);  // reset
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
+  EXPECT_EQ(tools_.pen().fill, 0xFFFFFFu);
+  EXPECT_EQ(palette(), nullptr);  // neither corner opens the palette
+
+  HWND widths = element("line width");
+  click(widths, 30, 52);
+  EXPECT_EQ(tools_.pen().width, 5);
+  click(widths, 30, 60);  // beside every bar
+  EXPECT_EQ(tools_.pen().width, 5);
+  click(widths, 30, 9);
+  EXPECT_EQ(tools_.pen().width, 1);
+  auto shown = print(widths);
+  EXPECT_EQ(shown->at(30, 8), RGB(255, 255, 255));  // the chosen bar
+  EXPECT_EQ(shown->at(5, 8), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(shown->at(30, 17), RGB(0, 0, 0));  // bar 2
+  // Painting keeps nothing and never deletes what is still selected.
+  const GdiObjectStats before = gdiObjectStats();
+  print(element("color picker"));
+  print(element("font set"));
+  EXPECT_EQ(gdiObjectStats().live, before.live);
+  EXPECT_EQ(gdiObjectStats().deferredDeletes, before.deferredDeletes);
+}
+
+TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
+  HWND line = element("line");
+  click(line, 5, 5, WM_RBUTTONDOWN);
+  HWND chooser = panels_->popupWindow(kLineChooserName);
+  ASSERT_NE(chooser, nullptr);
+  EXPECT_TRUE(IsWindowVisible(chooser));
+  EXPECT_EQ(panels_->popupWindow(kRoundChooserName), nullptr);
+  // Level with the button, right of the tool buttons.
+  RECT button, tools, shown;
+  GetWindowRect(line, &button);
+  GetWindowRect(GetParent(line), &tools);
+  GetWindowRect(chooser, &shown);
+  EXPECT_EQ(shown.left, tools.right);
+  EXPECT_EQ(shown.top, button.top);
+
+  click(childNamed(chooser, "lineSA"), 5, 5);
+  pump();
+  EXPECT_EQ(tools_.tool(), toolIdFromName("lineSA"));
+  EXPECT_FALSE(IsWindowVisible(chooser));
+  // The frame's own button of the tool shows it and tells the frame.
+  EXPECT_EQ(SendMessageW(element("lineSA"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(program_.commands, std::vector<std::string>{"lineSA:SelectTool"});
+
+  // Opened again, it shows the tool in hand, even one chosen elsewhere.
+  tools_.selectTool(*toolIdFromName("lineDA"));
+  click(line, 5, 5, WM_RBUTTONDOWN);
+  EXPECT_TRUE(IsWindowVisible(chooser));
+  EXPECT_EQ(SendMessageW(childNamed(chooser, "lineDA"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(childNamed(chooser, "lineSA"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  click(element("halfcircle3"), 5, 5, WM_RBUTTONDOWN);
+  HWND rounds = panels_->popupWindow(kRoundChooserName);
+  ASSERT_NE(rounds, nullptr);
+  EXPECT_TRUE(IsWindowVisible(rounds));
+}
+
+TEST_F(ToolPanelsTest, APenStyleChangeChecksItsButtonOnly) {
+  panels_->penStateChanged(kPenStyleBit, 2);
+  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"}) {
+    EXPECT_EQ(SendMessageW(element(name), BM_GETCHECK, 0, 0),
+              std::string(name) == "PS_DOT" ? BST_CHECKED : BST_UNCHECKED)
+        << name;
+  }
+  panels_->penStateChanged(kPenStyleBit, 9);  // unknown: shown as solid
+  EXPECT_EQ(SendMessageW(element("PS_SOLID"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(element("PS_DOT"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+}
+
+}  // namespace
+}  // namespace scribly
