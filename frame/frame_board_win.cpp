@@ -45,11 +45,13 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
       boardOptions(settings));
   ++g_liveBoards;
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
+  selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
   view_->setInput(this);
   texts_.load(moduleFolder() + kLanguageFile);
 }
 
 FrameBoard::~FrameBoard() {
+  selection_.reset();
   tools_.reset();
   board_.reset();
   // Every plug-in of the process shares the folder: the last one empties it.

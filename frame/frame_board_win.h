@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "board/board.h"
+#include "board/selection_editing.h"
 #include "frame/board_files_win.h"
 #include "frame/canvas_view_win.h"
 #include "frame/host_channel_win.h"
@@ -35,6 +36,7 @@ class FrameBoard final : public FrameHandler,
   Board& board() { return *board_; }
   CanvasView& view() { return *view_; }
   DrawingTools& tools() { return tools_->tools(); }
+  SelectionEditing& selection() { return *selection_; }
   // A message of an adopted view window; true when consumed.
   bool viewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return view_->handleMessage(message, wParam, lParam, result);
@@ -96,6 +98,7 @@ class FrameBoard final : public FrameHandler,
   std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<ViewTools> tools_;
+  std::unique_ptr<SelectionEditing> selection_;
 };
 
 }  // namespace scribly

@@ -1,7 +1,10 @@
 // The main frame as the program object of its skin window: the elements it
 // works with, the routing of their messages, the layout, and the named
 // commands of the skin's scripts and menus.
+#include <windowsx.h>
+
 #include <algorithm>
+#include <iterator>
 
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
@@ -64,6 +67,10 @@ void MainFrame::wireSkin() {
   for (std::string_view name : kFrameMenus)
     if (std::unique_ptr<SkinMenuHandle> menu = skinWindow_->menu(name))
       menus_[std::string(name)] = std::move(menu);
+  panels_ = std::make_unique<ToolPanels>(*skinSystem_, *skinWindow_, ownBoard_->tools());
+  // The panels show the pen the tools start with, its line style included.
+  panels_->penStateChanged(kPenColourBit | kPenFillBit | kPenWidthBit | kPenFontBit | kPenStyleBit,
+                           ownBoard_->tools().pen().style);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -77,11 +84,23 @@ void MainFrame::wireSkin() {
 LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
                                  bool& handled) {
   if (!skinWindow_) return 0;  // still being built
+  if (panels_) {
+    LRESULT result = 0;
+    if (panels_->handle(source, message, wParam, lParam, result)) {
+      handled = true;
+      return result;
+    }
+  }
   if (&source != &skinWindow_->root()) {
     LRESULT result = 0;
-    if (ownBoard_ && source.name() == "view wnd" &&
-        ownBoard_->viewMessage(message, wParam, lParam, result))
-      handled = true;
+    if (ownBoard_ && source.name() == "view wnd") {
+      if (message == WM_RBUTTONDOWN) {
+        openContextMenu({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        handled = true;
+      } else if (ownBoard_->viewMessage(message, wParam, lParam, result)) {
+        handled = true;
+      }
+    }
     return result;
   }
   if (message == WM_NCDESTROY) window_ = nullptr;
@@ -101,6 +120,10 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
       return 0;
     case WM_PLUGIN_SELECT_TOOL:
       if (wParam == 0) activateToolButton(static_cast<uint32_t>(lParam));
+      return 0;
+    case WM_PLUGIN_PEN_STATE:
+      if (panels_)
+        panels_->penStateChanged(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
       return 0;
     case WM_PLUGIN_GO_TO_PAGE:
       if (ownBoard_) ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);
@@ -223,11 +246,27 @@ void MainFrame::activateToolButton(uint32_t keyCode) {
   if (button && button->window()) SendMessageW(button->window(), kEngineClicked, 0, 0);
 }
 
+void MainFrame::openContextMenu(POINT view) {
+  if (!ownBoard_) return;
+  const uint32_t items = ownBoard_->selection().prepareContextMenu({view.x, view.y});
+  // "choice" shows as chosen before the menu, whose command may choose another.
+  activateToolButton(0);
+  auto menu = menus_.find("right mouseclick");
+  if (menu != menus_.end()) {
+    for (int index = 0; index < static_cast<int>(std::size(kContextItemNames)); ++index)
+      menu->second->enableItem(index, (items & (1u << index)) != 0);
+    POINT screen = view;
+    ClientToScreen(viewWindow(), &screen);
+    menu->second->popup(screen);
+  }
+}
+
 void MainFrame::clearPageAsked() {
   if (!ownBoard_) return;
   if (ownBoard_->messageBox(kTextConfirmClearPage, MessageBoxKind::InformationYesNo) !=
       MessageBoxAnswer::Yes)
     return;
+  ownBoard_->selection().selectionCleared();
   ownBoard_->tools().reset();
   ownBoard_->board().clearPage();
 }
@@ -287,8 +326,18 @@ void MainFrame::setBackgroundScale(double factor) {
   if (ownBoard_) ownBoard_->board().applyScale(static_cast<float>(factor));
 }
 
-void MainFrame::contextCommand(std::string_view) {
-  // The selection's context menu comes with the picture tools.
+void MainFrame::contextCommand(std::string_view item) {
+  if (!ownBoard_) return;
+  SelectionEditing& selection = ownBoard_->selection();
+  if (item == "copy") selection.copy();
+  if (item == "paste") selection.paste();
+  if (item == "delete") {
+    selection.remove();
+    activateToolButton('E');  // the delete tool stays in hand and shows so
+  }
+  if (item == "rotate90") selection.turnRight();
+  // "editpic" opens the picture panel and "saveto" the save dialog, which
+  // come with the picture tools.
 }
 
 void MainFrame::libraryCommand(std::string_view) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "base/module_paths.h"
 #include "collab/messages.h"
@@ -17,7 +19,10 @@ namespace {
 constexpr wchar_t kFrameClass[] = L"ScriblyMainFrame";
 constexpr COLORREF kPaperColour = RGB(255, 255, 255);
 
-volatile LONG g_pendingCopies = 0;
+// Copies posted and not yet handled. Any process can post the data message
+// to the frame; only a pointer found here is ours to read and free.
+std::mutex g_copiesLock;
+std::unordered_map<const uint8_t*, uint32_t> g_copies;
 
 // Bulk data (code 92) may pass the message limit: a host replays it from its
 // recording of the mirrored stream, and one message carries a whole picture.
@@ -31,15 +36,22 @@ uint8_t* allocCopy(const uint8_t* data, uint32_t length) {
   auto* copy = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, length));
   if (!copy) return nullptr;
   memcpy(copy, data, length);
-  InterlockedIncrement(&g_pendingCopies);
+  std::lock_guard lock(g_copiesLock);
+  g_copies[copy] = length;
   return copy;
 }
 
-void freeCopy(uint8_t* copy) {
-  if (!copy) return;
-  HeapFree(GetProcessHeap(), 0, copy);
-  InterlockedDecrement(&g_pendingCopies);
+// Takes a posted copy back: false (and nothing freed) for a pointer that is
+// not one, or a length that is not its own.
+bool takeCopy(const uint8_t* copy, size_t length) {
+  std::lock_guard lock(g_copiesLock);
+  auto found = g_copies.find(copy);
+  if (found == g_copies.end() || found->second != length) return false;
+  g_copies.erase(found);
+  return true;
 }
+
+void freeCopy(uint8_t* copy) { HeapFree(GetProcessHeap(), 0, copy); }
 
 }  // namespace
 
@@ -95,6 +107,10 @@ bool MainFrame::createPlainWindow() {
 MainFrame::~MainFrame() {
   if (skinWindow_) {
     dropPendingData();
+    // What lives in or beside the skin window goes before it.
+    panels_.reset();
+    menus_.clear();
+    extToolBox_.reset();
     skinWindow_.reset();  // destroys the window without telling us
   } else if (window_ && IsWindow(window_)) {
     DestroyWindow(window_);
@@ -110,7 +126,8 @@ bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
   uint8_t* copy = allocCopy(data, length);
   if (!copy) return false;
   if (!PostMessageW(window_, WM_PLUGIN_DATA_IN, reinterpret_cast<WPARAM>(copy), length)) {
-    freeCopy(copy);  // a full message queue must not leak the copy
+    takeCopy(copy, length);  // a full message queue must not leak the copy
+    freeCopy(copy);
     return false;
   }
   return true;
@@ -144,14 +161,20 @@ void MainFrame::reset() {
   InvalidateRect(window_, nullptr, FALSE);
 }
 
-long MainFrame::pendingDataCopies() { return g_pendingCopies; }
+long MainFrame::pendingDataCopies() {
+  std::lock_guard lock(g_copiesLock);
+  return static_cast<long>(g_copies.size());
+}
 
 bool MainFrame::handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_PLUGIN_DATA_IN: {
       auto* copy = reinterpret_cast<uint8_t*>(wParam);
-      if (copy && handler_)
-        handler_->dataIn(std::span<const uint8_t>(copy, static_cast<size_t>(lParam)));
+      const auto length = static_cast<size_t>(lParam);
+      // Another process may post this message with any pointer: only our
+      // own copies are read and freed.
+      if (!takeCopy(copy, length)) return true;
+      if (handler_) handler_->dataIn(std::span<const uint8_t>(copy, length));
       freeCopy(copy);
       return true;
     }
@@ -202,8 +225,10 @@ void MainFrame::dropPendingData() {
   if (!window_) return;
   // Copies still queued for this window would otherwise be lost with it.
   MSG m;
-  while (PeekMessageW(&m, window_, WM_PLUGIN_DATA_IN, WM_PLUGIN_DATA_IN, PM_REMOVE))
-    freeCopy(reinterpret_cast<uint8_t*>(m.wParam));
+  while (PeekMessageW(&m, window_, WM_PLUGIN_DATA_IN, WM_PLUGIN_DATA_IN, PM_REMOVE)) {
+    auto* copy = reinterpret_cast<uint8_t*>(m.wParam);
+    if (takeCopy(copy, static_cast<size_t>(m.lParam))) freeCopy(copy);
+  }
 }
 
 }  // namespace scribly

@@ -12,6 +12,7 @@
 
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
+#include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 
 struct IClientSink;
@@ -104,6 +105,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   // Highlights and runs the tool button for a shortcut key, as a click would.
   void activateToolButton(uint32_t keyCode);
   void clearPageAsked();
+  // The right button in the view: the selection's menu at that point.
+  void openContextMenu(POINT view);
   void elementCommand(std::string_view element);
   void updatePasteButton();
   SkinElement* element(std::string_view name);
@@ -143,6 +146,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<SkinWindow> skinWindow_;
   // The extension panel's pop-up home on short frames.
   std::unique_ptr<SkinWindow> extToolBox_;
+  // After the board and the skin window it paints into, so it goes first.
+  std::unique_ptr<ToolPanels> panels_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   bool hideWhileCapturing_ = true;
   HWND window_ = nullptr;

@@ -134,8 +134,7 @@ TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
   drag(30, 30, 30, 30);
   HWND editor = GetWindow(view_, GW_CHILD);
   ASSERT_TRUE(editor);
-  for (wchar_t c : std::wstring(L"Hi \u00e9"))
-    SendMessageW(editor, WM_CHAR, c, 0);
+  for (wchar_t c : std::wstring(L"Hi \u00e9")) SendMessageW(editor, WM_CHAR, c, 0);
   SetFocus(view_);  // leaving the editor commits it
   pump();
   const Messages typed = relay();
@@ -168,6 +167,36 @@ TEST_F(Interface, AWideViewShowsGreyPastThePage) {
   EXPECT_EQ(paper, RGB(255, 255, 255));
   EXPECT_NE(beyond, paper);
   EXPECT_EQ(GetRValue(beyond), GetGValue(beyond));  // a grey
+}
+
+TEST_F(Interface, TheContextMenuCopiesPastesOnceAndDeletes) {
+  click("rect");
+  drag(10, 10, 110, 60);
+  relay();
+  // The menu's items are chosen with the keys a hand would press, queued
+  // before the right button opens it.
+  auto choose = [&](int item) {
+    for (int i = 0; i <= item; ++i) PostMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(view_, WM_KEYDOWN, VK_RETURN, 0);
+    SendMessageW(view_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 35));
+    SendMessageW(view_, WM_RBUTTONUP, 0, MAKELPARAM(10, 35));
+    pump();
+  };
+  choose(0);  // copy
+  EXPECT_TRUE(checked("choice"));
+  EXPECT_TRUE(relay().empty());
+  choose(1);  // paste
+  Messages pasted = relay();
+  ASSERT_EQ(pasted.size(), 1u);
+  EXPECT_EQ(codeOf(pasted[0]), 12);
+  choose(1);  // paste again: disabled, nothing
+  EXPECT_TRUE(relay().empty());
+  choose(2);  // delete
+  Messages deleted = relay();
+  ASSERT_EQ(deleted.size(), 1u);
+  EXPECT_EQ(codeOf(deleted[0]), 47);
+  EXPECT_TRUE(checked("delete"));
+  EXPECT_EQ(report(*ben_), report(*ann_));
 }
 
 TEST_F(Interface, KeysOverTheViewChooseTools) {

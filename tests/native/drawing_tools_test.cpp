@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "board/selection_editing.h"
 #include "tests/native/board_test_support.h"
 #include "tests/native/recording_canvas.h"
 
@@ -410,6 +411,87 @@ TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDrag
   tools.mouseUp({110, 60});
   EXPECT_EQ(sent(), Codes{12});
   EXPECT_FALSE(host.parentEnabled);
+}
+
+class SelectionEditingTest : public DrawingToolsTest {
+ protected:
+  SelectionEditing editing{*here().board, tools};
+  static constexpr uint32_t kCopyDelete = itemBit(ContextItem::Copy) | itemBit(ContextItem::Delete);
+  static constexpr uint32_t kPictureItems =
+      itemBit(ContextItem::EditPicture) | itemBit(ContextItem::Turn) | itemBit(ContextItem::SaveTo);
+};
+
+TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginal) {
+  drawRect();
+  EXPECT_EQ(editing.prepareContextMenu({300, 300}), 0u);  // empty paper, nothing copied
+  EXPECT_EQ(editing.prepareContextMenu({10, 30}), kCopyDelete);
+  EXPECT_EQ(tools.tool(), kChoiceTool);
+  EXPECT_EQ(sent(), Codes{});  // a right click moves nothing
+
+  editing.copy();
+  EXPECT_EQ(editing.prepareContextMenu({10, 30}), kCopyDelete | itemBit(ContextItem::Paste));
+  EXPECT_TRUE(editing.paste());
+  EXPECT_EQ(sent(), Codes{12});
+  ASSERT_EQ(peerObjects().size(), 2u);
+  EXPECT_EQ(saveRecord(*peerObjects()[1].object), saveRecord(*peerObjects()[0].object));
+  EXPECT_FALSE(editing.paste());
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_FALSE(editing.applicableItems() & itemBit(ContextItem::Paste));
+
+  // Deleted from the menu: the delete tool stays in hand.
+  editing.prepareContextMenu({10, 30});
+  editing.remove();
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
+  EXPECT_EQ(tools.tool(), kDeleteTool);
+  EXPECT_EQ(peerObjects().size(), 1u);
+}
+
+TEST_F(SelectionEditingTest, ACopyWhoseObjectIsGonePastesNothing) {
+  const uint32_t id = drawRect();
+  editing.prepareContextMenu({10, 30});
+  editing.copy();
+  ASSERT_TRUE(relay.drain());
+  // The peer deletes it; then a paste finds nothing to clone.
+  ASSERT_TRUE(peer().deleteObject(1, id));
+  ASSERT_TRUE(relay.drain());
+  EXPECT_TRUE(ownObjects().empty());
+  EXPECT_FALSE(editing.paste());
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_FALSE(editing.hasCopy());
+
+  // The same after a reset.
+  drawRect();
+  editing.prepareContextMenu({10, 30});
+  editing.copy();
+  here()->Reset();
+  tools.reset();
+  EXPECT_FALSE(editing.paste());
+}
+
+TEST_F(SelectionEditingTest, PicturesOfferTheirItemsAndHandSymbolsHaveNoCopy) {
+  tools.insertHandSymbolCommand();
+  sent();
+  const Point hand = ownObjects()[0].object->firstPoint().unpack();
+  EXPECT_EQ(editing.prepareContextMenu({hand.x + 2, hand.y + 2}), 0u);
+  editing.copy();
+  EXPECT_FALSE(editing.paste());  // no clone of a hand symbol
+  EXPECT_EQ(sent(), Codes{});
+
+  tools.selectTool(kImageTool);
+  host.chosenFile = "a.bmp";
+  click({300, 200});
+  sent();
+  EXPECT_EQ(editing.prepareContextMenu({310, 210}), kCopyDelete | kPictureItems);
+  editing.copy();
+  ASSERT_TRUE(editing.paste());
+  const Codes pasted = sent();
+  EXPECT_EQ(std::count(pasted.begin(), pasted.end(), toByte(MessageCode::kTransferBegin)), 1);
+  ASSERT_EQ(peerObjects().size(), 3u);
+  EXPECT_EQ(saveRecord(*peerObjects()[2].object), saveRecord(*peerObjects()[1].object));
+
+  editing.prepareContextMenu({310, 210});
+  editing.turnRight();
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetOrientation)});
 }
 
 }  // namespace

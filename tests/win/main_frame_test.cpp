@@ -98,6 +98,20 @@ TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedWithoutACopy) {
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
 }
 
+TEST_F(FrameTest, DataMessagesPostedByOthersAreNeitherReadNorFreed) {
+  // What another process could post: pointers of its own choosing.
+  static uint8_t notACopy[] = {0x18, 1, 0, 0, 0};
+  PostMessageW(frame_->window(), WM_PLUGIN_DATA_IN, reinterpret_cast<WPARAM>(notACopy),
+               sizeof notACopy);
+  PostMessageW(frame_->window(), WM_PLUGIN_DATA_IN, 0x1234, 5);
+  uint8_t bytes[] = {0x18, 2, 0, 0, 0};
+  ASSERT_TRUE(frame_->postDataIn(bytes, sizeof bytes));
+  pump();
+  ASSERT_EQ(recorder_.data.size(), 1u);
+  EXPECT_EQ(recorder_.data[0], std::vector<uint8_t>(bytes, bytes + sizeof bytes));
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+}
+
 TEST_F(FrameTest, CopiesStillQueuedWhenTheFrameIsDestroyedAreFreed) {
   uint8_t bytes[] = {0x18, 1, 0, 0, 0};
   for (int i = 0; i < 10; ++i) frame_->postDataIn(bytes, sizeof bytes);
