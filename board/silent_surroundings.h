@@ -4,6 +4,7 @@
 // received), no picture decoding, no user information. Questions get
 // `answer`.
 #include "board/board_seams.h"
+#include "board/tool_seams.h"
 
 namespace scribly {
 
@@ -39,6 +40,27 @@ class SilentSurroundings : public BoardView,
 
  private:
   MessageBoxAnswer answer_;
+};
+
+// Tools nobody watches: the mouse capture is remembered, everything else
+// is ignored or refused. Tests override what they look at.
+class SilentToolSurroundings : public ToolSurroundings {
+ public:
+  void captureMouse() override { captured_ = true; }
+  void releaseMouse() override { captured_ = false; }
+  bool holdsMouse() const override { return captured_; }
+  void focusView() override {}
+  void enableParent(bool) override {}
+  void toolButtonChanged(uint32_t) override {}
+  void penStateChanged(uint32_t, uint32_t) override {}
+  void selectionProperty(SelectionProperty, uint32_t) override {}
+  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
+  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
+  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
+  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
+
+ private:
+  bool captured_ = false;
 };
 
 }  // namespace scribly

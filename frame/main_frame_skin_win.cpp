@@ -8,6 +8,7 @@
 
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
+#include "frame/picture_files_win.h"
 #include "skin/language_keys.h"
 #include "win/messages.h"
 
@@ -71,6 +72,8 @@ void MainFrame::wireSkin() {
   // The panels show the pen the tools start with, its line style included.
   panels_->penStateChanged(kPenColourBit | kPenFillBit | kPenWidthBit | kPenFontBit | kPenStyleBit,
                            ownBoard_->tools().pen().style);
+  capture_ =
+      std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -108,6 +111,10 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
     handled = true;
     if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip(static_cast<uint32_t>(wParam));
     if (message == WM_PLUGIN_CMD_EDITING) enableEditing(wParam != 0);
+    return 0;
+  }
+  if (capture_ && capture_->handle(message)) {
+    handled = true;
     return 0;
   }
   handled = true;
@@ -159,8 +166,7 @@ LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
 void MainFrame::elementCommand(std::string_view name) {
   if (name == "ext panel btn") openExtensionPanel();
   if (name == "clrscr") clearPageAsked();
-  // "save" writes the page as a picture: the picture files come with the
-  // picture tools.
+  if (name == "save" && ownBoard_) savePage(*ownBoard_, GetActiveWindow());
 }
 
 void MainFrame::layout(int width, int height) {
@@ -296,12 +302,11 @@ void MainFrame::insertHandSymbol() {
 }
 
 void MainFrame::captureScreen(bool hidePlugin) {
-  // The capture itself comes with the picture tools; the flag is the frame's.
-  hideWhileCapturing_ = hidePlugin;
+  if (capture_) capture_->start(hidePlugin);
 }
 
 void MainFrame::paste() {
-  // Pasting the clipboard's text or picture comes with the picture tools.
+  if (ownBoard_) pasteFromClipboard(ownBoard_->tools(), viewWindow(), window_);
 }
 
 void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
@@ -316,7 +321,8 @@ void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
 void MainFrame::setBackground(std::string_view item) {
   if (!ownBoard_) return;
   if (item == "custom") {
-    // A picture file as the background comes with the picture tools.
+    if (std::optional<std::string> file = choosePictureToOpen(window_))
+      ownBoard_->board().setBackgroundFile(*file);
     return;
   }
   ownBoard_->board().setTemplateBackground(item);
@@ -336,8 +342,10 @@ void MainFrame::contextCommand(std::string_view item) {
     activateToolButton('E');  // the delete tool stays in hand and shows so
   }
   if (item == "rotate90") selection.turnRight();
-  // "editpic" opens the picture panel and "saveto" the save dialog, which
-  // come with the picture tools.
+  if (item == "saveto")
+    if (BoardObject* active = ownBoard_->tools().activeObject())
+      saveObject(*ownBoard_, *active, GetActiveWindow());
+  // "editpic" opens the picture panel, which comes with picture editing.
 }
 
 void MainFrame::libraryCommand(std::string_view) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "frame/clipboard_capture_win.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
 #include "frame/tool_panels_win.h"
@@ -148,8 +149,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<SkinWindow> extToolBox_;
   // After the board and the skin window it paints into, so it goes first.
   std::unique_ptr<ToolPanels> panels_;
+  std::unique_ptr<ScreenCapture> capture_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
-  bool hideWhileCapturing_ = true;
   HWND window_ = nullptr;
 };
 

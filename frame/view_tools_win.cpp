@@ -1,10 +1,10 @@
 #include "frame/view_tools_win.h"
 
-#include <commdlg.h>
 #include <windowsx.h>
 
 #include <vector>
 
+#include "frame/picture_files_win.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
 #include "win/handles.h"
@@ -128,19 +128,7 @@ void ViewTools::openTextEditor(Point viewPoint, const FontRecord& font, std::str
   editor_.open(viewPoint, view(), font, text.empty() ? nullptr : text.c_str());
 }
 
-std::optional<std::string> ViewTools::choosePictureFile() {
-  wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = view();
-  dialog.lpstrFilter =
-      L"Pictures (*.bmp;*.jpg;*.jpeg;*.gif)\0*.bmp;*.jpg;*.jpeg;*.gif\0All files (*.*)\0*.*\0";
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = MAX_PATH;
-  dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-  if (!GetOpenFileNameW(&dialog)) return std::nullopt;
-  return fromWide(file);
-}
+std::optional<std::string> ViewTools::choosePictureFile() { return choosePictureToOpen(view()); }
 
 bool ViewTools::loadPictureFile(ImageObject& image, const std::string& path, Point at) {
   return scribly::loadPictureFile(image, toWide(path), at);

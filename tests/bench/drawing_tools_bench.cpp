@@ -7,27 +7,12 @@
 
 #include "bench_objects.h"
 #include "board/drawing_tools.h"
+#include "board/silent_surroundings.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly::testing;
 
 namespace {
-
-struct QuietTools final : ToolSurroundings {
-  bool captured = false;
-  void captureMouse() override { captured = true; }
-  void releaseMouse() override { captured = false; }
-  bool holdsMouse() const override { return captured; }
-  void focusView() override {}
-  void enableParent(bool) override {}
-  void toolButtonChanged(uint32_t) override {}
-  void penStateChanged(uint32_t, uint32_t) override {}
-  void selectionProperty(SelectionProperty, uint32_t) override {}
-  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
-  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
-  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
-  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
-};
 
 constexpr int kMoves = 20000;
 
@@ -46,7 +31,7 @@ int main() {
   TestBoard board;
   board->initialize(11, 12);
   for (auto& object : makePage(nullptr)) board->commitObject(std::move(object));
-  QuietTools surroundings;
+  SilentToolSurroundings surroundings;
   DrawingTools tools(*board.board, surroundings, 1);
 
   // The last object, a filled ellipse, is drawn on top: select it and grip

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <scribly.h>
 
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -196,6 +197,25 @@ TEST_F(Interface, TheContextMenuCopiesPastesOnceAndDeletes) {
   ASSERT_EQ(deleted.size(), 1u);
   EXPECT_EQ(codeOf(deleted[0]), 47);
   EXPECT_TRUE(checked("delete"));
+  EXPECT_EQ(report(*ben_), report(*ann_));
+}
+
+TEST_F(Interface, ThePasteButtonPutsTheClipboardsTextOnThePage) {
+  const char text[] = "from the clipboard";
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
+  memcpy(GlobalLock(memory), text, sizeof text);
+  GlobalUnlock(memory);
+  SetClipboardData(CF_TEXT, memory);
+  CloseClipboard();
+  pump();
+  EXPECT_TRUE(IsWindowEnabled(element("paste")));
+  relay();
+  click("paste");
+  const Messages pasted = relay();
+  ASSERT_EQ(pasted.size(), 1u);
+  EXPECT_EQ(codeOf(pasted[0]), 15);
   EXPECT_EQ(report(*ben_), report(*ann_));
 }
 

@@ -164,7 +164,7 @@ TEST(Choosers, PointsPickItemsAndNamesPickStylesAndTools) {
   EXPECT_EQ(chooserItemBox(kLineStyleChooser, 5), Rect{});
 
   EXPECT_EQ(lineStyleFromName("PS_DOT"), 2u);
-  EXPECT_FALSE(lineStyleFromName("ps_dot"));
+  EXPECT_EQ(lineStyleFromName("ps_dot"), 2u);  // element names match in any case
   EXPECT_FALSE(lineStyleFromName("PS_NULL"));
   EXPECT_EQ(lineStyleName(3), "PS_DASHDOT");
   EXPECT_EQ(lineStyleName(7), "PS_SOLID");

@@ -21,21 +21,6 @@ struct QuietHost final : HostLink, SilentSurroundings {
   void hostMessage(uint32_t, std::span<const uint8_t>) override {}
 };
 
-struct QuietView final : ToolSurroundings {
-  void captureMouse() override {}
-  void releaseMouse() override {}
-  bool holdsMouse() const override { return false; }
-  void focusView() override {}
-  void enableParent(bool) override {}
-  void toolButtonChanged(uint32_t) override {}
-  void penStateChanged(uint32_t, uint32_t) override {}
-  void selectionProperty(SelectionProperty, uint32_t) override {}
-  void openTextEditor(Point, const FontRecord&, std::string_view) override {}
-  std::optional<std::string> choosePictureFile() override { return std::nullopt; }
-  bool loadPictureFile(ImageObject&, const std::string&, Point) override { return false; }
-  bool cutFromView(ImageObject&, std::span<const Point>, Point) override { return false; }
-};
-
 // The frame's part: every element message goes to the panels first; what
 // reaches the frame itself is recorded.
 struct FrameProgram final : SkinProgram {
@@ -159,7 +144,7 @@ class ToolPanelsTest : public ::testing::Test {
   HWND parent_ = nullptr;
   QuietHost host_;
   Board board_{BoardEnvironment{host_, host_, host_, host_, host_, nullptr}, BoardOptions{}};
-  QuietView view_;
+  SilentToolSurroundings view_;
   DrawingTools tools_{board_, view_, 1};
   FrameProgram program_;
   std::shared_ptr<SkinSystem> skin_;

@@ -1,0 +1,224 @@
+// Pasting from the real clipboard and capturing through the skin's capture
+// element, on a board wired to a peer: what lands on the page, what the peer
+// shows, and what the host and the frame are told.
+#include <gtest/gtest.h>
+#include <scribly.h>
+
+#include <cstring>
+
+#include "board/silent_surroundings.h"
+#include "frame/clipboard_capture_win.h"
+#include "objects/image_object_win.h"
+#include "objects/text_object.h"
+#include "skin/skin_bridge_win.h"
+#include "tests/native/board_test_support.h"
+#include "win/dib.h"
+#include "win/messages.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+namespace {
+
+using testing::Bytes;
+
+struct NotedSink final : IClientSink {
+  std::vector<UINT_PTR> notes;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE SendTo(ULONG, ULONG, BYTE*, ULONG, ULONG) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE*) override { return S_FALSE; }
+  HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR command, LONG_PTR, UINT_PTR*) override {
+    notes.push_back(command);
+    return S_OK;
+  }
+};
+
+// The view's side as far as insertion goes: picture files are decoded.
+struct PictureView final : SilentToolSurroundings {
+  bool loadPictureFile(ImageObject& image, const std::string& path, Point at) override {
+    return scribly::loadPictureFile(image, toWide(path), at);
+  }
+};
+
+// The frame's part: capture reports to the capture, select-tool
+// notifications recorded.
+struct FrameProgram final : SkinProgram {
+  ScreenCapture* capture = nullptr;
+  std::vector<LPARAM> toolNotes;
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM, LPARAM lParam,
+                        bool& handled) override {
+    if (&source != &source.ownerWindow()) return 0;
+    if (message == WM_PLUGIN_SELECT_TOOL) toolNotes.push_back(lParam);
+    if (capture && capture->handle(message)) handled = true;
+    return 0;
+  }
+  LRESULT onNamedCommand(SkinElement&, std::string_view, std::string_view) override { return 0; }
+};
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+}
+
+void putOnClipboard(HWND owner, const std::vector<std::pair<UINT, Bytes>>& formats) {
+  ASSERT_TRUE(OpenClipboard(owner));
+  EmptyClipboard();
+  for (const auto& [format, bytes] : formats) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+    GlobalUnlock(memory);
+    SetClipboardData(format, memory);
+  }
+  CloseClipboard();
+}
+
+Bytes text(const std::string& s) { return Bytes(s.c_str(), s.c_str() + s.size() + 1); }
+
+// A 64 x 32 bottom-up 24-bit bitmap with smooth colours, and the same pixels.
+// (Much smaller pictures do not compress into their own size and are not
+// sent at all.)
+Bytes gradientDib(Bytes& pixels) {
+  pixels.clear();
+  for (int y = 0; y < 32; ++y)
+    for (int x = 0; x < 64; ++x)
+      pixels.insert(pixels.end(), {uint8_t(x * 4), uint8_t(y * 8), uint8_t(160)});
+  const BITMAPINFOHEADER header = dibInfo(64, 32, 24, DibRows::BottomUp).bmiHeader;
+  Bytes dib(sizeof header + pixels.size());
+  memcpy(dib.data(), &header, sizeof header);
+  memcpy(dib.data() + sizeof header, pixels.data(), pixels.size());
+  return dib;
+}
+
+class ClipboardCaptureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(relay_.drain());
+    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
+                              600, nullptr, nullptr, nullptr, nullptr);
+    skin_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(skin_, nullptr);
+    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
+    ASSERT_NE(frame_, nullptr) << skin_->log();
+    ShowWindow(frame_->window(), SW_SHOW);
+    view_ = frame_->find("view wnd")->window();
+    capture_ = std::make_unique<ScreenCapture>(tools_, host_, frame_->find("screen cap"),
+                                               frame_->window());
+    program_.capture = capture_.get();
+    pump();
+  }
+  void TearDown() override {
+    program_.capture = nullptr;
+    capture_.reset();
+    frame_.reset();
+    DestroyWindow(parent_);
+    pump();
+  }
+  // Each board's current page once everything arrived.
+  const std::vector<PageObject>& objects(size_t board) {
+    EXPECT_TRUE(relay_.drain());
+    return relay_.board(board).currentPage()->objects();
+  }
+  const ImageObject& picture(size_t board, size_t index) {
+    return static_cast<const ImageObject&>(*objects(board).at(index).object);
+  }
+  // A press, a drag and a release on the capture's still picture.
+  void dragOut(POINT from, POINT to) {
+    const HWND cap = frame_->find("screen cap")->window();
+    SendMessageW(cap, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
+    SendMessageW(cap, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
+    SendMessageW(cap, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
+  }
+
+  testing::InMemoryRelay relay_{testing::InMemoryRelay::Mode::PeerToPeer, 2, 7};
+  PictureView surroundings_;
+  DrawingTools tools_{relay_.board(0), surroundings_, 1};
+  NotedSink sink_;
+  HostChannel host_{&sink_};
+  HWND parent_ = nullptr;
+  HWND view_ = nullptr;
+  FrameProgram program_;
+  std::shared_ptr<SkinSystem> skin_;
+  std::unique_ptr<SkinWindow> frame_;
+  std::unique_ptr<ScreenCapture> capture_;
+};
+
+TEST_F(ClipboardCaptureTest, TextComesBeforeAPictureAndKeeps4020Bytes) {
+  Bytes pixels;
+  putOnClipboard(view_, {{CF_TEXT, text(std::string(5000, 'x'))}, {CF_DIB, gradientDib(pixels)}});
+  ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
+  ASSERT_EQ(objects(1).size(), 1u);
+  const auto& pasted = static_cast<const TextObject&>(*objects(1)[0].object);
+  EXPECT_EQ(pasted.text(), std::string(4020, 'x'));
+  EXPECT_EQ(pasted.firstPoint().unpack(), kPastePoint);
+  EXPECT_FALSE(tools_.selection());
+  EXPECT_EQ(program_.toolNotes, std::vector<LPARAM>{0});
+
+  // The system code page's text arrives as UTF-8.
+  if (GetACP() == 1252) {
+    putOnClipboard(view_, {{CF_TEXT, text("caf\xE9")}});
+    ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
+    EXPECT_EQ(static_cast<const TextObject&>(*objects(1).at(1).object).text(), "caf\xC3\xA9");
+  }
+  // An empty text pastes nothing, not even the picture beside it.
+  putOnClipboard(view_, {{CF_TEXT, text("")}, {CF_DIB, gradientDib(pixels)}});
+  const size_t before = objects(0).size();
+  EXPECT_FALSE(pasteFromClipboard(tools_, view_, frame_->window()));
+  EXPECT_EQ(objects(0).size(), before);
+}
+
+TEST_F(ClipboardCaptureTest, APictureIsSelectedAndSentWithItsPixelsToThePeer) {
+  Bytes pixels;
+  putOnClipboard(view_, {{CF_DIB, gradientDib(pixels)}});
+  ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
+  ASSERT_EQ(objects(0).size(), 1u);
+  const ImageObject& own = picture(0, 0);
+  EXPECT_EQ(own.pixels(), pixels);
+  EXPECT_EQ(own.firstPoint().unpack(), kPastePoint);
+  EXPECT_EQ(own.secondPoint().unpack(), (Point{4 + 64, 4 + 32}));
+  EXPECT_EQ(tools_.selection(),
+            (SelectedObject{relay_.board(0).currentPageId(), objects(0)[0].id}));
+
+  // The peer decodes the pixels from their compressed form: close, not equal.
+  ASSERT_EQ(objects(1).size(), 1u);
+  for (MessageCode code :
+       {MessageCode::kTransferBegin, MessageCode::kTransferChunk, MessageCode::kTransferEnd})
+    EXPECT_GE(relay_.node(0).host.countSent(code), 1u) << int(code);
+  const ImageObject& peer = picture(1, 0);
+  ASSERT_EQ(peer.pixels().size(), pixels.size());
+  for (size_t i = 0; i < pixels.size(); ++i) ASSERT_NEAR(peer.pixels()[i], pixels[i], 12) << i;
+  EXPECT_EQ(peer.secondPoint().unpack(), own.secondPoint().unpack());
+}
+
+TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsArea) {
+  capture_->start(true);
+  EXPECT_EQ(sink_.notes, std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins});
+  EXPECT_TRUE(IsWindowVisible(frame_->find("screen cap")->window()));
+  dragOut({10, 10}, {40, 30});
+  EXPECT_EQ(sink_.notes,
+            (std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins, ScreenCapture::kCaptureEnds}));
+  ASSERT_EQ(objects(1).size(), 1u);
+  EXPECT_EQ(picture(0, 0).pictureWidth(), 30);
+  EXPECT_EQ(picture(0, 0).pictureHeight(), 20);
+  EXPECT_EQ(picture(1, 0).firstPoint().unpack(), kPastePoint);
+  EXPECT_EQ(GetFileAttributesA(ScreenCapture::filePath().c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(capture_->capturing());
+
+  // "Cut" keeps the host out of it; a cancelled capture inserts nothing.
+  capture_->start(false);
+  SendMessageW(frame_->find("screen cap")->window(), WM_KEYDOWN, VK_ESCAPE, 0);
+  EXPECT_EQ(objects(0).size(), 1u);
+  EXPECT_EQ(sink_.notes.size(), 2u);
+  // A report nobody asked for changes nothing.
+  SendMessageW(frame_->window(), kCaptureNone, 0, 0);
+  EXPECT_EQ(sink_.notes.size(), 2u);
+  EXPECT_EQ(program_.toolNotes, (std::vector<LPARAM>{0, 0}));
+}
+
+}  // namespace
+}  // namespace scribly

@@ -1,0 +1,159 @@
+// Pages and objects saved as bitmap files, and the names they are saved under.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <array>
+#include <fstream>
+#include <iterator>
+
+#include "base/byte_io.h"
+#include "frame/picture_files_win.h"
+#include "objects/image_object.h"
+#include "objects/pixel_ops.h"
+
+namespace scribly {
+namespace {
+
+// Colours every palette holds exactly, as blue, green, red.
+constexpr std::array<std::array<uint8_t, 3>, 6> kColours = {
+    {{0, 0, 255}, {0, 255, 0}, {255, 0, 0}, {0, 0, 0}, {0, 255, 255}, {255, 0, 255}}};
+
+std::array<uint8_t, 3> colourAt(int x, int y) { return kColours[(x / 7 + 2 * (y / 5)) % 6]; }
+
+// A picture of w x h in kColours placed at `at`.
+std::unique_ptr<ImageObject> picture(uint16_t w, uint16_t h, Point at) {
+  std::vector<uint8_t> pixels(pictureBytes(w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const auto c = colourAt(x, y);
+      std::copy(c.begin(), c.end(), &pixels[(h - 1 - y) * pictureRowBytes(w) + 3 * x]);
+    }
+  auto image = std::make_unique<ImageObject>();
+  EXPECT_TRUE(image->attachPixels(std::move(pixels), w, h, at, {at.x + w, at.y + h}));
+  return image;
+}
+
+std::wstring tempPath(const wchar_t* name) {
+  wchar_t dir[MAX_PATH];
+  GetTempPathW(MAX_PATH, dir);
+  const std::wstring path = std::wstring(dir) + name;
+  DeleteFileW(path.c_str());
+  return path;
+}
+
+std::vector<uint8_t> readAll(const std::wstring& path) {
+  std::ifstream in(path.c_str(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A written file read back as a reader would: its headers checked against its
+// length, and each pixel as blue, green, red (through the table up to 8 bits).
+struct ReadBack {
+  explicit ReadBack(const std::wstring& path) : file(readAll(path)) {
+    ByteReader in(file);
+    in.skip(2);
+    sizeField = in.u32();
+    in.skip(4);
+    offset = in.u32();
+    in.skip(4);
+    width = in.i32();
+    height = in.i32();
+    in.skip(2);
+    bits = in.u16();
+    EXPECT_TRUE(in.ok());
+  }
+  size_t rowBytes() const { return (static_cast<size_t>(width) * bits + 31) / 32 * 4; }
+  std::array<uint8_t, 3> pixel(int x, int y) const {
+    const size_t row = offset + (height - 1 - y) * rowBytes();
+    if (bits <= 8) {
+      const size_t entry = 54 + 4 * size_t{file.at(row + x)};
+      return {file.at(entry), file.at(entry + 1), file.at(entry + 2)};
+    }
+    const size_t at = row + x * (bits / 8);
+    return {file.at(at), file.at(at + 1), file.at(at + 2)};
+  }
+
+  std::vector<uint8_t> file;
+  uint32_t sizeField = 0, offset = 0;
+  int32_t width = 0, height = 0;
+  uint16_t bits = 0;
+};
+
+TEST(SavedPictures, PageIsWrittenAtTheScreenDepthAndReadsBack) {
+  Page page(7, "p", 120, 100);
+  ASSERT_TRUE(page.addObject(1, picture(30, 20, {10, 40})));
+  const auto path = tempPath(L"scribly_saved_page.bmp");
+  const std::pair<int, uint16_t> depths[] = {{8, 8}, {16, 24}, {32, 32}};
+  for (auto [screen, bits] : depths) {
+    SCOPED_TRACE(screen);
+    ASSERT_TRUE(writePagePicture(page, path, screen));
+    const ReadBack back(path);
+    EXPECT_EQ(back.sizeField, back.file.size());
+    EXPECT_EQ(back.bits, bits);
+    EXPECT_EQ(back.offset, bits == 8 ? 54u + 1024u : 54u);
+    EXPECT_EQ(back.width, 120);
+    EXPECT_EQ(back.height, 100);
+    EXPECT_EQ(back.pixel(0, 0), (std::array<uint8_t, 3>{255, 255, 255}));
+    EXPECT_EQ(back.pixel(119, 99), (std::array<uint8_t, 3>{255, 255, 255}));
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 30; ++x) ASSERT_EQ(back.pixel(10 + x, 40 + y), colourAt(x, y)) << x;
+    EXPECT_EQ(back.pixel(40, 40), (std::array<uint8_t, 3>{255, 255, 255}));
+  }
+  DeleteFileW(path.c_str());
+}
+
+TEST(SavedPictures, ObjectIsWrittenAtTheOriginInItsOwnSize) {
+  auto image = picture(100, 50, {300, 200});
+  const auto path = tempPath(L"scribly_saved_object.bmp");
+  ASSERT_TRUE(writeObjectPicture(*image, kPaperWhite, path, 32));
+  const ReadBack back(path);
+  EXPECT_EQ(back.sizeField, back.file.size());
+  EXPECT_EQ(back.width, 100);
+  EXPECT_EQ(back.height, 50);
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 100; ++x) ASSERT_EQ(back.pixel(x, y), colourAt(x, y)) << x << "," << y;
+  EXPECT_EQ(image->first(), (Point{300, 200}));
+  DeleteFileW(path.c_str());
+}
+
+TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
+  Page page(42, "p", 100, 100);
+  std::wstring proposed;
+  auto choose = [&](const std::wstring& name) {
+    return [&, name](HWND, const std::wstring& offered) -> std::optional<std::wstring> {
+      proposed = offered;
+      return name;
+    };
+  };
+  const auto png = tempPath(L"scribly_saved.png");
+  const auto appended = tempPath(L"scribly_saved.png.bmp");
+  ASSERT_TRUE(savePagePicture(&page, nullptr, choose(png)));
+  EXPECT_EQ(GetFileAttributesW(png.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(readAll(appended).empty());
+  EXPECT_EQ(proposed.rfind(L"Scribly-42-", 0), 0u);
+
+  const auto upper = tempPath(L"scribly_saved.BMP");
+  const auto doubled = tempPath(L"scribly_saved.BMP.bmp");
+  auto object = picture(3, 3, {50, 50});
+  ASSERT_TRUE(saveObjectPicture(&page, *object, nullptr, choose(upper)));
+  EXPECT_EQ(ReadBack(upper).width, 3);
+  EXPECT_EQ(GetFileAttributesW(doubled.c_str()), INVALID_FILE_ATTRIBUTES);
+
+  const auto cancelled = [](HWND, const std::wstring&) -> std::optional<std::wstring> {
+    return std::nullopt;
+  };
+  EXPECT_FALSE(savePagePicture(&page, nullptr, cancelled));
+  bool asked = false;
+  EXPECT_FALSE(savePagePicture(nullptr, nullptr, [&](HWND, const std::wstring&) {
+    asked = true;
+    return std::optional<std::wstring>(png);
+  }));
+  EXPECT_FALSE(asked);
+  EXPECT_FALSE(writePagePicture(page, L"Z:\\no\\such\\folder\\page.bmp", 32));
+  DeleteFileW(appended.c_str());
+  DeleteFileW(upper.c_str());
+  DeleteFileW(doubled.c_str());
+}
+
+}  // namespace
+}  // namespace scribly
