@@ -1,8 +1,10 @@
 // scribly-host: a conferencing host for Scribly. Registers the plug-in, gives
 // each participant a pane and relays their whiteboard messages.
 //   scribly-host [--participants N] [--server] [--late-joiner] [--script FILE]
-//                [--screenshot FILE] [--verify] [--exit]
-// --late-joiner lets the last participant join after the script has run;
+//                [--hand FILE] [--screenshot FILE] [--verify] [--exit]
+// --hand plays a hand session (host/hand_session.h) as real input once the
+// participants are in; a step that cannot play exits 5.
+// --late-joiner lets the last participant join after the sessions have run;
 // --verify compares every participant's mirrored board and exits 4 on a
 // difference.
 #include <windows.h>
@@ -12,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "host/hand_session.h"
 #include "host/host_window_win.h"
 #include "win/handles.h"
 #include "win/text.h"
@@ -47,7 +50,7 @@ bool readText(const std::wstring& path, std::string& text) {
   if (!f) return false;
   char buffer[4096];
   size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() < (1u << 20))
+  while ((n = fread(buffer, 1, sizeof buffer, f)) > 0 && text.size() <= (1u << 20))
     text.append(buffer, n);
   fclose(f);
   return true;
@@ -59,7 +62,7 @@ std::string narrow(const std::wstring& w) { return fromWide(w, kCodePageSystem);
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   HostOptions options;
-  std::wstring scriptPath;
+  std::wstring scriptPath, handPath;
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   for (int i = 1; i < argc; ++i) {
@@ -72,6 +75,8 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       options.screenshot = argv[++i];
     else if (a == L"--script" && i + 1 < argc)
       scriptPath = argv[++i];
+    else if (a == L"--hand" && i + 1 < argc)
+      handPath = argv[++i];
     else if (a == L"--late-joiner")
       options.lateJoiner = true;
     else if (a == L"--verify")
@@ -83,6 +88,19 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
   if (!scriptPath.empty() && !readText(scriptPath, options.script)) {
     fwprintf(stderr, L"scribly-host: cannot read %ls\n", scriptPath.c_str());
     return 2;
+  }
+
+  if (!handPath.empty()) {
+    std::string text;
+    if (!readText(handPath, text)) {
+      fwprintf(stderr, L"scribly-host: cannot read %ls\n", handPath.c_str());
+      return 2;
+    }
+    options.hand = parseHandSession(text);
+    if (!options.hand.ok()) {
+      fwprintf(stderr, L"scribly-host: %ls: %hs\n", handPath.c_str(), options.hand.error.c_str());
+      return 2;
+    }
   }
 
   const std::wstring folder = exeFolder();

@@ -21,6 +21,8 @@ constexpr UINT_PTR kScriptTimer = 2;
 constexpr UINT kScriptDelayMs = 300;
 constexpr UINT_PTR kJoinTimer = 3;
 constexpr UINT kJoinDelayMs = 1200;
+constexpr UINT_PTR kHandTimer = 4;
+constexpr UINT kHandDelayMs = 600;
 constexpr UINT kScreenshotDelayMs = 2500;
 constexpr UINT kLateScreenshotDelayMs = 4000;
 // Shows every page so a late joiner catches each of them up.
@@ -89,11 +91,34 @@ bool HostWindow::open(std::wstring& error) {
   ShowWindow(window_, SW_SHOW);
   UpdateWindow(window_);
   if (!options_.script.empty()) SetTimer(window_, kScriptTimer, kScriptDelayMs, nullptr);
-  if (joinNow < count) SetTimer(window_, kJoinTimer, kJoinDelayMs, nullptr);
-  if (!options_.screenshot.empty() || options_.verify)
-    SetTimer(window_, kScreenshotTimer,
-             joinNow < count ? kLateScreenshotDelayMs : kScreenshotDelayMs, nullptr);
+  if (!options_.hand.steps.empty())
+    SetTimer(window_, kHandTimer, kHandDelayMs, nullptr);
+  else
+    scheduleAfterSessions();
   return true;
+}
+
+void HostWindow::scheduleAfterSessions() {
+  const bool late = !participants_.back().joined;
+  if (late) SetTimer(window_, kJoinTimer, kJoinDelayMs, nullptr);
+  if (!options_.screenshot.empty() || options_.verify)
+    SetTimer(window_, kScreenshotTimer, late ? kLateScreenshotDelayMs : kScreenshotDelayMs,
+             nullptr);
+}
+
+void HostWindow::playHand() {
+  std::vector<HWND> frames;
+  for (const Participant& p : participants_) frames.push_back(p.joined ? p.frame : nullptr);
+  const size_t steps = options_.hand.steps.size();
+  hand_.start(options_.hand, window_, std::move(frames), [this, steps](const std::string& error) {
+    if (error.empty()) {
+      fwprintf(stderr, L"scribly-host: the hand played %zu steps\n", steps);
+    } else {
+      fwprintf(stderr, L"scribly-host: the hand session failed: %hs\n", error.c_str());
+      exitCode_ = 5;
+    }
+    scheduleAfterSessions();
+  });
 }
 
 bool HostWindow::join(Participant& p, std::wstring& error) {
@@ -225,6 +250,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
         KillTimer(window_, kScriptTimer);
         if (!participants_.empty() && participants_[0].joined)
           runScript(participants_[0], options_.script);
+      }
+      if (wParam == kHandTimer) {
+        KillTimer(window_, kHandTimer);
+        playHand();
       }
       if (wParam == kJoinTimer) {
         KillTimer(window_, kJoinTimer);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/hand_player_win.h"
+#include "host/hand_session.h"
 #include "host/host_sink_win.h"
 #include "host/relay_server.h"
 #include "win/handles.h"
@@ -22,7 +24,9 @@ struct HostOptions {
   std::string skinFolder;
   // A scripted session for the first participant, played once all have joined.
   std::string script;
-  // The last participant joins only after the script has run.
+  // Real input from a simulated hand, played once the participants are in.
+  HandSession hand;
+  // The last participant joins only after the script and the hand have run.
   bool lateJoiner = false;
   // Compares every participant's mirrored board, exits non-zero on a difference.
   bool verify = false;
@@ -66,6 +70,10 @@ class HostWindow final : public Conference {
   // Plays a scripted session on the participant's board, through the command
   // only the creating host can issue.
   void runScript(Participant& p, std::string_view script);
+  void playHand();
+  // The late joiner, then the screenshot and the comparison, once the
+  // sessions have played.
+  void scheduleAfterSessions();
   // Every participant's whole board as mirrored messages, compared; true when equal.
   bool verifyBoards();
   void paintTitles(HDC dc);
@@ -75,6 +83,7 @@ class HostWindow final : public Conference {
   HWND window_ = nullptr;
   std::vector<Participant> participants_;
   std::unique_ptr<RelayServer> server_;
+  HandPlayer hand_;
   int exitCode_ = 0;
 };
 

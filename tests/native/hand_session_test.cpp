@@ -1,0 +1,108 @@
+// Hand sessions come from files: every step a person's hand takes is read with
+// its bounds, and a bad line refuses the whole session with its line number.
+#include "host/hand_session.h"
+
+#include <gtest/gtest.h>
+
+namespace scribly {
+namespace {
+
+TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaults) {
+  const HandSession s = parseHandSession(
+      "\xEF\xBB\xBF# the hand of participant 1\n"
+      "click rect\r\n"
+      "  click \"view wnd\" 12 -3\n"
+      "\n"
+      "as 2\n"
+      "rclick \"scribly color pick panel\" 5 6\n"
+      "drag \"view wnd\" 10 10 110 60\n"
+      "drag pad 0 0 1 1 3\n"
+      "key \"view wnd\" 0x54\n"
+      "type   Hello \"there\"  \n"
+      "type \" spaced \"\n"
+      "wait 250\n");
+  ASSERT_TRUE(s.ok()) << s.error;
+  ASSERT_EQ(s.steps.size(), 9u);
+
+  EXPECT_EQ(s.steps[0].action, HandAction::Click);
+  EXPECT_EQ(s.steps[0].element, "rect");
+  EXPECT_TRUE(s.steps[0].atCentre);
+  EXPECT_EQ(s.steps[0].participant, 1);
+  EXPECT_EQ(s.steps[0].line, 2);
+
+  EXPECT_EQ(s.steps[1].element, "view wnd");
+  EXPECT_FALSE(s.steps[1].atCentre);
+  EXPECT_EQ(s.steps[1].x1, 12);
+  EXPECT_EQ(s.steps[1].y1, -3);
+
+  EXPECT_EQ(s.steps[2].action, HandAction::RightClick);
+  EXPECT_EQ(s.steps[2].element, "scribly color pick panel");
+  EXPECT_EQ(s.steps[2].participant, 2);
+
+  EXPECT_EQ(s.steps[3].action, HandAction::Drag);
+  EXPECT_EQ(s.steps[3].x2, 110);
+  EXPECT_EQ(s.steps[3].y2, 60);
+  EXPECT_EQ(s.steps[3].steps, 10);
+  EXPECT_EQ(s.steps[4].steps, 3);
+
+  EXPECT_EQ(s.steps[5].action, HandAction::Key);
+  EXPECT_EQ(s.steps[5].value, 0x54u);
+
+  EXPECT_EQ(s.steps[6].action, HandAction::Type);
+  EXPECT_EQ(s.steps[6].text, "Hello \"there\"");
+  EXPECT_EQ(s.steps[7].text, " spaced ");
+  EXPECT_TRUE(s.steps[7].element.empty());
+
+  EXPECT_EQ(s.steps[8].action, HandAction::Wait);
+  EXPECT_EQ(s.steps[8].value, 250u);
+  EXPECT_EQ(s.steps[8].participant, 2);
+}
+
+TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
+  const struct {
+    const char* text;
+    const char* error;
+  } cases[] = {
+      {"click rect\npoke rect\n", "line 2: unknown step"},
+      {"click\n", "line 1: an element name is expected"},
+      {"click \"view wnd 1 2\n", "line 1: an element name is expected"},
+      {"click \"view\"wnd\n", "line 1: an element name is expected"},
+      {"\"unclosed\n", "line 1: unclosed or misplaced quote"},
+      {"click rect 5\n", "line 1: a point X Y is expected"},
+      {"click rect 5 6 7\n", "line 1: unexpected words at the end"},
+      {"click rect 10001 0\n", "line 1: a point X Y is expected"},
+      {"click rect 0x10 0\n", "line 1: a point X Y is expected"},
+      {"drag pad 1 2 3\n", "line 1: drag: X1 Y1 X2 Y2 are expected"},
+      {"drag pad 1 2 3 4 0\n", "line 1: drag: steps from 1 to 1000 are expected"},
+      {"drag pad 1 2 3 4 1001\n", "line 1: drag: steps from 1 to 1000 are expected"},
+      {"key pad 0\n", "line 1: key: a virtual key from 1 to 254 is expected"},
+      {"key pad 0x100\n", "line 1: key: a virtual key from 1 to 254 is expected"},
+      {"key pad 99999999999999999999\n", "line 1: key: a virtual key from 1 to 254 is expected"},
+      {"type\n", "line 1: type: text is expected"},
+      {"type \"\"\n", "line 1: type: text is expected"},
+      {"wait -1\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
+      {"wait 60001\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
+      {"as 0\n", "line 1: as: a participant from 1 to 16 is expected"},
+      {"as 2 3\n", "line 1: unexpected words at the end"},
+  };
+  for (const auto& c : cases) {
+    const HandSession s = parseHandSession(c.text);
+    EXPECT_EQ(s.error, c.error) << c.text;
+    EXPECT_TRUE(s.steps.empty()) << c.text;
+  }
+}
+
+TEST(HandSession, LongNamesTextsAndSessionsAreRefused) {
+  const std::string longName(kMaxHandNameBytes + 1, 'n');
+  EXPECT_FALSE(parseHandSession("click " + longName + "\n").ok());
+  EXPECT_TRUE(parseHandSession("click " + longName.substr(1) + "\n").ok());
+  const std::string longText(kMaxHandTextBytes + 1, 't');
+  EXPECT_FALSE(parseHandSession("type " + longText + "\n").ok());
+  EXPECT_TRUE(parseHandSession("type " + longText.substr(1) + "\n").ok());
+  std::string huge;
+  while (huge.size() <= kMaxHandSessionBytes) huge += "wait 1\n";
+  EXPECT_EQ(parseHandSession(huge).error, "the session is longer than 1 MiB");
+}
+
+}  // namespace
+}  // namespace scribly
