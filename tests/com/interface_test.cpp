@@ -134,8 +134,7 @@ TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
   drag(30, 30, 30, 30);
   HWND editor = GetWindow(view_, GW_CHILD);
   ASSERT_TRUE(editor);
-  for (wchar_t c : std::wstring(L"Hi \u00e9"))
-    SendMessageW(editor, WM_CHAR, c, 0);
+  for (wchar_t c : std::wstring(L"Hi \u00e9")) SendMessageW(editor, WM_CHAR, c, 0);
   SetFocus(view_);  // leaving the editor commits it
   pump();
   const Messages typed = relay();
@@ -168,6 +167,27 @@ TEST_F(Interface, AWideViewShowsGreyPastThePage) {
   EXPECT_EQ(paper, RGB(255, 255, 255));
   EXPECT_NE(beyond, paper);
   EXPECT_EQ(GetRValue(beyond), GetGValue(beyond));  // a grey
+}
+
+TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
+  RECT client;
+  GetClientRect(view_, &client);
+  SCROLLINFO bar = {sizeof bar, SIF_ALL};
+  ASSERT_TRUE(GetScrollInfo(view_, SB_VERT, &bar));
+  EXPECT_EQ(bar.nMax, 1200 - client.bottom);
+  EXPECT_EQ(bar.nPage, static_cast<UINT>(client.bottom / 10));
+
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  Sleep(850);
+  SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  const Messages sent = relay();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(codeOf(sent[0]), 77);
+  EXPECT_EQ(GetScrollPos(view_, SB_VERT), static_cast<int>(2 * bar.nPage));
+  EXPECT_EQ(GetScrollPos(findSkinControl(ben_->frame, "view wnd"), SB_VERT),
+            static_cast<int>(bar.nPage));
 }
 
 TEST_F(Interface, KeysOverTheViewChooseTools) {
