@@ -1,7 +1,7 @@
 #pragma once
 // Page backgrounds: the files in the background folder with their format
-// codes, the templates the frame loaded, and the scale factor with the box a
-// scaled or fitted picture covers.
+// codes, the templates the frame loaded, and the scale factor with the size a
+// scaled or fitted picture shows at.
 #include <cstdint>
 #include <functional>
 #include <map>
