@@ -32,7 +32,10 @@ constexpr int32_t kFitSlack = 2;
 constexpr float kMinScale = 0.5f;
 constexpr float kMaxScale = 3.0f;
 
-int32_t scaled(int32_t side, double factor) { return static_cast<int32_t>(side * factor); }
+// In single precision, as the factors are: 1000 x 0.65 is 650.
+int32_t scaled(int32_t side, float factor) {
+  return static_cast<int32_t>(static_cast<float>(side) * factor);
+}
 
 }  // namespace
 
@@ -83,32 +86,38 @@ bool fitStretches(float factor, Size picture, Size client) {
   return false;
 }
 
-Rect backgroundBox(float factor, Size picture, Size client) {
-  Rect box{0, 0, picture.width, picture.height};
-  if (picture.width <= 0 || picture.height <= 0) return box;
+Size scaledPictureSize(float factor, Size picture, Size client) {
+  if (picture.width <= 0 || picture.height <= 0) return picture;
+  // Sides that follow the view are worked out in whole numbers, so a side
+  // that matches the view's is exactly as long.
+  auto ratio = [](int32_t side, int32_t to, int32_t from) {
+    return static_cast<int32_t>(int64_t{side} * to / from);
+  };
   if (factor < 0.0f) {
-    if (!fitStretches(factor, picture, client)) return box;
-    if (factor == kFitWidth) box.right = client.width;
-    if (factor == kFitHeight) box.bottom = client.height;
-    return box;
+    if (!fitStretches(factor, picture, client)) return picture;
+    if (factor == kFitWidth) return {client.width, picture.height};
+    return {picture.width, client.height};
   }
-  double s = factor;
   if (factor == kCoverView) {
-    s = std::max(static_cast<double>(client.width) / picture.width,
-                 static_cast<double>(client.height) / picture.height);
+    if (client.width <= 0 || client.height <= 0) return picture;
+    // The larger of the two ratios, compared without dividing.
+    const bool byWidth =
+        int64_t{client.width} * picture.height >= int64_t{client.height} * picture.width;
+    const int32_t to = byWidth ? client.width : client.height;
+    const int32_t from = byWidth ? picture.width : picture.height;
+    if (int64_t{to} * 2 < from || int64_t{to} > int64_t{from} * 3) return picture;
+    return {ratio(picture.width, to, from), ratio(picture.height, to, from)};
   }
-  if (s == 1.0 || s < kMinScale || s > kMaxScale) return box;
-  box.right = scaled(picture.width, s);
-  box.bottom = scaled(picture.height, s);
-  return box;
+  if (factor == 1.0f || factor < kMinScale || factor > kMaxScale) return picture;
+  return {scaled(picture.width, factor), scaled(picture.height, factor)};
 }
 
 Backgrounds::Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
-                         std::vector<std::string> templateNames)
+                         BackgroundTemplates templates)
     : files_(files),
       decoder_(decoder),
       folder_(std::move(folder)),
-      templateNames_(std::move(templateNames)) {
+      templates_(std::move(templates)) {
   if (isTemplate(kDefaultTemplateName)) creationTemplate_ = kDefaultTemplateName;
 }
 
@@ -117,7 +126,12 @@ std::string Backgrounds::path(uint32_t number, std::string_view extension) const
 }
 
 bool Backgrounds::isTemplate(std::string_view name) const {
-  return std::find(templateNames_.begin(), templateNames_.end(), name) != templateNames_.end();
+  return templates_.find(name) != templates_.end();
+}
+
+const BackgroundPicture* Backgrounds::templatePicture(std::string_view name) const {
+  const auto it = templates_.find(name);
+  return it == templates_.end() ? nullptr : it->second.get();
 }
 
 std::vector<uint8_t> Backgrounds::envelopeFile(const std::string& file,

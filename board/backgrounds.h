@@ -1,8 +1,11 @@
 #pragma once
 // Page backgrounds: the files in the background folder with their format
-// codes, the templates the frame loaded, and the scale factor with the box a
-// scaled or fitted picture covers.
+// codes, the templates the frame loaded, and the scale factor with the size a
+// scaled or fitted picture shows at.
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -35,22 +38,28 @@ constexpr float kCoverView = 0.0f;
 // Whether a fit mode stretches a picture in a view of `client` size: only
 // when the fitted side differs by more than two pixels.
 bool fitStretches(float factor, Size picture, Size client);
-// The box, from the page's corner, that a picture covers at a factor in a
-// view of `client` size: fit modes stretch one side, 0 covers the view, and
-// factors outside 0.5 to 3 leave the picture at its own size.
-Rect backgroundBox(float factor, Size picture, Size client);
+// The size a picture shows at a factor in a view of `client` size: fit modes
+// stretch one side to the view's, 0 covers the view, and factors outside 0.5
+// to 3 leave the picture at its own size.
+Size scaledPictureSize(float factor, Size picture, Size client);
+
+// Template pictures by name (the file title), tiled behind a page.
+using BackgroundTemplates =
+    std::map<std::string, std::shared_ptr<const BackgroundPicture>, std::less<>>;
 
 class Backgrounds {
  public:
   // folder: where background files live, ending with a backslash.
-  // templateNames: the templates the frame loaded.
+  // templates: the pictures the frame loaded from its template folder.
   Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
-              std::vector<std::string> templateNames);
+              BackgroundTemplates templates);
 
   const std::string& folder() const { return folder_; }
   // The path of a background file: folder, number, extension ("%s%u%s").
   std::string path(uint32_t number, std::string_view extension) const;
   bool isTemplate(std::string_view name) const;
+  // The picture of a template; null for a name that is none.
+  const BackgroundPicture* templatePicture(std::string_view name) const;
   // The template every new page takes: "default" when loaded, else none.
   const std::string& creationTemplate() const { return creationTemplate_; }
 
@@ -81,7 +90,7 @@ class Backgrounds {
   BoardFiles& files_;
   PictureDecoder& decoder_;
   std::string folder_;
-  std::vector<std::string> templateNames_;
+  BackgroundTemplates templates_;
   std::string creationTemplate_;
   float factor_ = 1.0f;
 };

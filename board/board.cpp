@@ -32,7 +32,7 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
       ids_(queue_),
       transfers_(options_.transferLimits),
       factory_(env.measurer),
-      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templateNames),
+      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templates),
       pages_(options_.maxPages, backgrounds_.creationTemplate()),
       turns_(options_.maxPendingTurnBytes),
       backlog_(options_.maxReplyBacklog) {}
@@ -307,8 +307,40 @@ int32_t Board::scrollOffset(ScrollBar bar) const {
   return bar == ScrollBar::Horizontal ? scrollOffsetX_ : scrollOffsetY_;
 }
 
+std::optional<int32_t> Board::scrollTo(ScrollBar bar, int32_t position) {
+  if (!env_.view.scrollInfo(bar)) return std::nullopt;
+  // The offset is what the view shows, whatever the bar said before.
+  const int32_t before = -scrollOffset(bar);
+  const int32_t now = env_.view.setScrollPosition(bar, position);
+  if (now == before) return now;
+  const int32_t delta = before - now;
+  if (bar == ScrollBar::Horizontal) {
+    env_.view.scrollContents(delta, 0);
+    scrollOffsetX_ = -now;
+  } else {
+    env_.view.scrollContents(0, delta);
+    scrollOffsetY_ = -now;
+  }
+  return now;
+}
+
+bool Board::sendScrollPosition(ScrollBar bar, int32_t position) {
+  if (!privileges_.lead) return false;
+  sendMessage(Scroll{static_cast<uint8_t>(bar == ScrollBar::Vertical ? 1 : 0),
+                     static_cast<uint16_t>(position)},
+              kLevelFirst);
+  return true;
+}
+
+Size Board::pageSize() const {
+  if (const Page* page = pages_.current()) return page->size();
+  return {static_cast<int32_t>(kDefaultPageSide), static_cast<int32_t>(kDefaultPageSide)};
+}
+
 void Board::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) const {
-  paintPage(pages_.current(), canvas, area, dirty);
+  const Page* page = pages_.current();
+  paintPage(page, page ? backgrounds_.templatePicture(page->templateName()) : nullptr, canvas, area,
+            dirty);
 }
 
 // --- User names --------------------------------------------------------------

@@ -56,9 +56,9 @@ struct BoardOptions {
   // Where background files live, ending with a backslash (see
   // backgroundFolderForModule).
   std::string backgroundFolder;
-  // Names of the background templates the frame loaded; "default" among
-  // them becomes every new page's template.
-  std::vector<std::string> templateNames;
+  // The background templates the frame loaded; "default" among them becomes
+  // every new page's template.
+  BackgroundTemplates templates;
   TransferLimits transferLimits;
   // Bounds on what peers can make this board hold.
   size_t maxPages = 10000;
@@ -192,6 +192,14 @@ class Board {
   void applyScale(float factor);
   // The view's scroll offset for a bar (the negated position).
   int32_t scrollOffset(ScrollBar bar) const;
+  // Moves a bar to `position` as far as the bar's range allows; the view's
+  // contents move with it and the offset follows the position the bar took.
+  // Answers that position, or nullopt when the bar cannot be read.
+  std::optional<int32_t> scrollTo(ScrollBar bar, int32_t position);
+  // Sends a bar's position to the others (77); only the lead's are sent.
+  bool sendScrollPosition(ScrollBar bar, int32_t position);
+  // The current page's size (see Page::size); the default side without one.
+  Size pageSize() const;
   // Paints what the view shows (see paintPage).
   void paint(Canvas& canvas, const Rect& area,
              const std::optional<Rect>& dirty = std::nullopt) const;

@@ -429,14 +429,15 @@ void Board::scaleBackground(Page& page, float factor, bool local) {
   // Fit modes are worked out anew every time, as the view may have changed.
   const bool fit = factor < 0.0f;
   if (!fit && factor == page.scale()) return;
-  bool announce = local;
-  if (fit) {
-    const std::optional<Size> client = env_.view.clientSize();
-    announce = local && client && fitStretches(factor, picture->size(), *client);
-  }
+  const Size client = env_.view.clientSize().value_or(Size{});
+  const bool announce = local && (!fit || fitStretches(factor, picture->size(), client));
   if (announce) sendMessage(BackgroundScale{page.id(), scaleCodeOf(factor)}, kLevelFirst);
   backgrounds_.setFactor(factor);
   page.setScale(factor);
+  // Scaled once here and kept, so painting only copies it. A copy too large
+  // to hold leaves the picture at its own size.
+  const Size size = scaledPictureSize(factor, picture->size(), client);
+  page.setScaledPicture(size == picture->size() ? nullptr : picture->resized(size));
   invalidateIfCurrent(page);
 }
 

@@ -237,16 +237,9 @@ void Board::handleScroll(std::span<const uint8_t> message) {
   const int32_t position = m->position;
   if (!info || info->pageSize == 0 || position > info->maximum) return;
   if (position == info->position) return;
-  if (env_.view.setScrollPosition(bar, position) != position) return;
-  const int32_t delta = info->position - position;
-  if (bar == ScrollBar::Horizontal) {
-    env_.view.scrollContents(delta, 0);
-    scrollOffsetX_ = -position;
-  } else {
-    env_.view.scrollContents(0, delta);
-    scrollOffsetY_ = -position;
-  }
-  env_.view.invalidateAll(true);
+  // A lead with a smaller view reaches positions this bar stops short of:
+  // the view goes as far as its bar does.
+  if (scrollTo(bar, position)) env_.view.invalidateAll(true);
 }
 
 void Board::handlePageContents(std::span<const uint8_t> message) {

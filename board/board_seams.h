@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "board/background_picture.h"
 #include "objects/canvas.h"
 #include "objects/geometry.h"
 
@@ -43,6 +44,8 @@ struct ScrollInfo {
   int32_t maximum = 0;
   uint32_t pageSize = 0;
   int32_t position = 0;
+  // Where the thumb is while it is dragged.
+  int32_t track = 0;
 };
 
 // The canvas view and the panels beside it.
@@ -65,6 +68,10 @@ class BoardView : public Invalidator {
   virtual std::optional<ScrollInfo> scrollInfo(ScrollBar bar) = 0;
   // Sets a bar's position with redraw and answers the position it then has.
   virtual int32_t setScrollPosition(ScrollBar bar, int32_t position) = 0;
+  // Sets a bar's range and page size; the bar keeps its position as far as
+  // the new range allows.
+  virtual void setScrollRange(ScrollBar bar, int32_t minimum, int32_t maximum,
+                              uint32_t pageSize) = 0;
   // Moves what the view shows by dx, dy pixels.
   virtual void scrollContents(int32_t dx, int32_t dy) = 0;
   // The view's client size, or nullopt when it cannot be read.
@@ -84,16 +91,6 @@ class BoardFiles {
   virtual bool copyFile(const std::string& from, const std::string& to) = 0;
   virtual bool moveFile(const std::string& from, const std::string& to) = 0;
   virtual bool deleteFile(const std::string& path) = 0;
-};
-
-// A decoded page background, owned by its page while the page is current.
-class BackgroundPicture {
- public:
-  virtual ~BackgroundPicture() = default;
-  virtual Size size() const = 0;
-  // Draws the picture stretched into `box`, each pixel taken from the
-  // nearest source pixel.
-  virtual void draw(Canvas& canvas, const Rect& box) const = 0;
 };
 
 class PictureDecoder {

@@ -73,8 +73,23 @@ void Page::clearObjects() {
   positions_.clear();
 }
 
+Size Page::size() const {
+  Size size{static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
+  if (const BackgroundPicture* shown = shownPicture()) {
+    size.width = std::max(size.width, shown->size().width);
+    size.height = std::max(size.height, shown->size().height);
+  }
+  return size;
+}
+
+const BackgroundPicture* Page::shownPicture() const {
+  if (!hasBackgroundFile_ || !picture_) return nullptr;
+  return scaled_ ? scaled_.get() : picture_.get();
+}
+
 void Page::releaseBackground(bool keepNumber) {
   picture_.reset();
+  scaled_.reset();
   scale_ = 1.0f;
   if (!keepNumber) backgroundNumber_ = 0;
 }

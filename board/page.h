@@ -51,8 +51,9 @@ class Page {
   // An empty name gives the default one; longer names are cut.
   void setName(std::string_view name);
   uint32_t paperColour() const { return paperColour_; }
-  uint32_t width() const { return width_; }
-  uint32_t height() const { return height_; }
+  // The page's size: its own, or as large as the background picture shown
+  // on it when that is larger.
+  Size size() const;
 
   // Objects, first drawn first.
   const std::vector<PageObject>& objects() const { return objects_; }
@@ -74,6 +75,9 @@ class Page {
   const std::string& backgroundExtension() const { return backgroundExtension_; }
   float scale() const { return scale_; }
   BackgroundPicture* backgroundPicture() const { return picture_.get(); }
+  // The picture as it shows at the page's scale: the kept scaled copy, else
+  // the picture itself; null while no picture file is loaded.
+  const BackgroundPicture* shownPicture() const;
   // The enveloped format code and file bytes as they travelled, kept for
   // later requests; empty when not kept.
   const std::vector<uint8_t>& backgroundBulk() const { return backgroundBulk_; }
@@ -89,7 +93,12 @@ class Page {
   void installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk);
   // Forgets the background file (a template replaces it, or it was withdrawn).
   void dropBackgroundFile();
-  void setPicture(std::unique_ptr<BackgroundPicture> picture) { picture_ = std::move(picture); }
+  void setPicture(std::unique_ptr<BackgroundPicture> picture) {
+    picture_ = std::move(picture);
+    scaled_.reset();
+  }
+  // The picture scaled for the page's scale; null shows the picture itself.
+  void setScaledPicture(std::unique_ptr<BackgroundPicture> scaled) { scaled_ = std::move(scaled); }
   void setScale(float scale) { scale_ = scale; }
   void setTemplateName(std::string_view name) { templateName_ = std::string(name); }
 
@@ -100,6 +109,7 @@ class Page {
   std::unordered_map<uint32_t, size_t> positions_;
   bool hasBackgroundFile_ = false;
   std::unique_ptr<BackgroundPicture> picture_;
+  std::unique_ptr<BackgroundPicture> scaled_;
   uint32_t backgroundNumber_ = 0;
   float scale_ = 1.0f;
   uint32_t pendingBackgroundNumber_ = 0;

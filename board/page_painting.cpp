@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "board/backgrounds.h"
-
 namespace scribly {
 
 namespace {
@@ -24,26 +22,31 @@ class Meets final : public Invalidator {
 
 }  // namespace
 
-void paintPage(const Page* page, Canvas& canvas, const Rect& area,
+void paintPage(const Page* page, const BackgroundPicture* tile, Canvas& canvas, const Rect& area,
                const std::optional<Rect>& dirty) {
   if (!page) {
     canvas.fillRect(area, kBeyondPageGrey);
     return;
   }
-  int32_t right = static_cast<int32_t>(page->width());
-  int32_t bottom = static_cast<int32_t>(page->height());
-  const BackgroundPicture* picture = page->backgroundPicture();
-  Rect pictureBox;
-  if (picture) {
-    pictureBox = backgroundBox(page->scale(), picture->size(), Size{area.width(), area.height()});
-    // A picture larger than the page makes the page as large.
-    right = std::max(right, pictureBox.right);
-    bottom = std::max(bottom, pictureBox.bottom);
+  const Size size = page->size();
+  const int32_t right = size.width;
+  const int32_t bottom = size.height;
+  const Rect onPage{area.left, area.top, std::min(area.right, right),
+                    std::min(area.bottom, bottom)};
+  Rect painted = onPage;
+  if (dirty) {
+    painted = Rect{std::max(onPage.left, dirty->left), std::max(onPage.top, dirty->top),
+                   std::min(onPage.right, dirty->right), std::min(onPage.bottom, dirty->bottom)};
   }
   const uint32_t paper = page->paperColour();
-  canvas.fillRect(
-      Rect{area.left, area.top, std::min(area.right, right), std::min(area.bottom, bottom)}, paper);
-  if (picture) picture->draw(canvas, pictureBox);
+  if (const BackgroundPicture* picture = page->shownPicture()) {
+    canvas.fillRect(onPage, paper);
+    picture->draw(canvas, Point{0, 0}, painted);
+  } else if (tile) {
+    tile->tile(canvas, Rect{0, 0, right, bottom}, painted);
+  } else {
+    canvas.fillRect(onPage, paper);
+  }
   for (const PageObject& entry : page->objects()) {
     if (dirty) {
       Meets meets(*dirty);

@@ -25,6 +25,7 @@ class SilentSurroundings : public BoardView,
   MessageBoxAnswer messageBox(std::string_view, MessageBoxKind) override { return answer_; }
   std::optional<ScrollInfo> scrollInfo(ScrollBar) override { return std::nullopt; }
   int32_t setScrollPosition(ScrollBar, int32_t position) override { return position; }
+  void setScrollRange(ScrollBar, int32_t, int32_t, uint32_t) override {}
   void scrollContents(int32_t, int32_t) override {}
   std::optional<Size> clientSize() override { return std::nullopt; }
 

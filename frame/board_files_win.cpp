@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cwchar>
+
 #include "board/page.h"
 #include "objects/image_object.h"
 #include "objects/image_object_win.h"
@@ -13,22 +15,16 @@ namespace {
 
 std::wstring wide(const std::string& path) { return toWide(path, kCodePageSystem); }
 
-class PictureBackground final : public BackgroundPicture {
- public:
-  explicit PictureBackground(std::unique_ptr<ImageObject> image) : image_(std::move(image)) {}
-  Size size() const override {
-    return {static_cast<int32_t>(image_->pictureWidth()),
-            static_cast<int32_t>(image_->pictureHeight())};
-  }
-  void draw(Canvas& canvas, const Rect& box) const override {
-    image_->setPoints(PackedPoint::pack({box.left, box.top}),
-                      PackedPoint::pack({box.right, box.bottom}));
-    image_->draw(&canvas, DrawMode::Plain, kPaperWhite, true);
-  }
+// The picture's pixels as a background; null when it has none.
+std::unique_ptr<BackgroundPicture> backgroundFrom(const ImageObject& image) {
+  if (!image.hasPixels()) return nullptr;
+  return BackgroundPicture::make(image.pixels(), image.pictureWidth(), image.pictureHeight());
+}
 
- private:
-  std::unique_ptr<ImageObject> image_;
-};
+bool isBitmapFileName(const std::wstring& name) {
+  const size_t dot = name.rfind(L'.');
+  return dot != std::wstring::npos && _wcsicmp(name.c_str() + dot, L".bmp") == 0;
+}
 
 }  // namespace
 
@@ -80,9 +76,31 @@ bool Win32Files::deleteFile(const std::string& path) {
 }
 
 std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::string& path) {
-  auto image = std::make_unique<ImageObject>();
-  if (!loadPictureFile(*image, wide(path), Point{0, 0})) return nullptr;
-  return std::make_unique<PictureBackground>(std::move(image));
+  ImageObject image;
+  if (!loadPictureFile(image, wide(path), Point{0, 0})) return nullptr;
+  return backgroundFrom(image);
+}
+
+BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t maxTemplates) {
+  BackgroundTemplates templates;
+  if (folder.empty()) return templates;
+  const std::wstring where = wide(folder);
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileW((where + L"*.*").c_str(), &found));
+  if (!search) return templates;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::wstring name = found.cFileName;
+    if (!isBitmapFileName(name)) continue;
+    Bitmap bitmap(static_cast<HBITMAP>(LoadImageW(nullptr, (where + name).c_str(), IMAGE_BITMAP, 0,
+                                                  0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    ImageObject image;
+    if (!bitmap || !attachFromBitmap(image, bitmap.get(), Point{0, 0})) continue;
+    if (auto picture = backgroundFrom(image))
+      templates.emplace(fromWide(name.substr(0, name.rfind(L'.')), kCodePageSystem),
+                        std::move(picture));
+  } while (templates.size() < maxTemplates && FindNextFileW(search.get(), &found));
+  return templates;
 }
 
 namespace {

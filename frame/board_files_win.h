@@ -1,5 +1,6 @@
 #pragma once
 // The board's files and background pictures on Windows.
+#include "board/backgrounds.h"
 #include "board/board_seams.h"
 
 namespace scribly {
@@ -18,8 +19,11 @@ class Win32Files final : public BoardFiles {
 // the files that could not be deleted.
 size_t emptyFolderTree(const std::string& folder);
 
-// Decodes background files with the system picture loader; the pictures draw
-// themselves onto a canvas.
+// The bitmap files (".bmp", any case) of `folder` (ending with a backslash) as
+// templates under their titles; files that do not load are left out.
+BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t maxTemplates = 256);
+
+// Decodes background files with the system picture loader.
 class SystemPictureDecoder final : public PictureDecoder {
  public:
   std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "base/module_paths.h"
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
 #include "win/module.h"
@@ -29,6 +30,7 @@ BoardOptions boardOptions(const FrameSettings& settings) {
   options.backgroundFolder = backgroundFolderForModule(moduleFilePath());
   if (!options.backgroundFolder.empty())
     CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
+  options.templates = loadBackgroundTemplates(backgroundFolder(settings.skinFolder));
   return options;
 }
 
@@ -46,16 +48,23 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
   ++g_liveBoards;
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
+  scroll_ = std::make_unique<ViewScroll>(*board_);
   view_->setInput(this);
   texts_.load(moduleFolder() + kLanguageFile);
 }
 
 FrameBoard::~FrameBoard() {
+  scroll_.reset();
   selection_.reset();
   tools_.reset();
   board_.reset();
   // Every plug-in of the process shares the folder: the last one empties it.
   if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
+}
+
+void FrameBoard::poll() {
+  tools_->poll();
+  scroll_->tick(GetTickCount());
 }
 
 void FrameBoard::resize(int width, int height) {
@@ -91,6 +100,19 @@ void FrameBoard::reset() {
 }
 
 bool FrameBoard::onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  if (scroll_) {
+    switch (message) {
+      case WM_SIZE:
+        scroll_->fitRanges(Size{LOWORD(lParam), HIWORD(lParam)});
+        break;
+      case WM_HSCROLL:
+      case WM_VSCROLL:
+        scroll_->scroll(message == WM_VSCROLL ? ScrollBar::Vertical : ScrollBar::Horizontal,
+                        static_cast<ScrollRequest>(LOWORD(wParam)));
+        result = 0;
+        return true;
+    }
+  }
   return tools_ && tools_->handle(message, wParam, lParam, result);
 }
 
@@ -148,13 +170,24 @@ std::optional<ScrollInfo> FrameBoard::scrollInfo(ScrollBar bar) {
   si.fMask = SIF_ALL;
   if (!GetScrollInfo(view_->window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si))
     return std::nullopt;
-  return ScrollInfo{si.nMin, si.nMax, si.nPage, si.nPos};
+  return ScrollInfo{si.nMin, si.nMax, si.nPage, si.nPos, si.nTrackPos};
 }
 
 int32_t FrameBoard::setScrollPosition(ScrollBar bar, int32_t position) {
   const int which = bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ;
   SetScrollPos(view_->window(), which, position, TRUE);
   return GetScrollPos(view_->window(), which);
+}
+
+void FrameBoard::setScrollRange(ScrollBar bar, int32_t minimum, int32_t maximum,
+                                uint32_t pageSize) {
+  SCROLLINFO si = {};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_RANGE | SIF_PAGE;
+  si.nMin = minimum;
+  si.nMax = maximum;
+  si.nPage = pageSize;
+  SetScrollInfo(view_->window(), bar == ScrollBar::Vertical ? SB_VERT : SB_HORZ, &si, TRUE);
 }
 
 void FrameBoard::scrollContents(int32_t dx, int32_t dy) {

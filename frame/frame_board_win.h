@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "board/selection_editing.h"
+#include "board/view_scroll.h"
 #include "frame/board_files_win.h"
 #include "frame/canvas_view_win.h"
 #include "frame/host_channel_win.h"
@@ -37,12 +38,15 @@ class FrameBoard final : public FrameHandler,
   CanvasView& view() { return *view_; }
   DrawingTools& tools() { return tools_->tools(); }
   SelectionEditing& selection() { return *selection_; }
+  // The view's scroll bars: the view's size and scroll messages reach them
+  // through viewMessage, the broadcast through poll.
+  ViewScroll& scroll() { return *scroll_; }
   // A message of an adopted view window; true when consumed.
   bool viewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return view_->handleMessage(message, wParam, lParam, result);
   }
   // The frame's 10 ms tick.
-  void poll() { tools_->poll(); }
+  void poll();
   void resize(int width, int height);
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
@@ -76,6 +80,7 @@ class FrameBoard final : public FrameHandler,
   MessageBoxAnswer messageBox(std::string_view textKey, MessageBoxKind kind) override;
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override;
   int32_t setScrollPosition(ScrollBar bar, int32_t position) override;
+  void setScrollRange(ScrollBar bar, int32_t minimum, int32_t maximum, uint32_t pageSize) override;
   void scrollContents(int32_t dx, int32_t dy) override;
   std::optional<Size> clientSize() override;
 
@@ -99,6 +104,7 @@ class FrameBoard final : public FrameHandler,
   std::unique_ptr<Board> board_;
   std::unique_ptr<ViewTools> tools_;
   std::unique_ptr<SelectionEditing> selection_;
+  std::unique_ptr<ViewScroll> scroll_;
 };
 
 }  // namespace scribly

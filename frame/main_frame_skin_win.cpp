@@ -363,8 +363,7 @@ void MainFrame::showContents(std::string_view) {
 void MainFrame::goToNeighbourPage(int direction) {
   if (!ownBoard_) return;
   ownBoard_->board().goToPage(0, true, direction);
-  ownBoard_->setScrollPosition(ScrollBar::Horizontal, 0);
-  ownBoard_->setScrollPosition(ScrollBar::Vertical, 0);
+  ownBoard_->scroll().toStart();
 }
 
 void MainFrame::pageOption(uint32_t option) {

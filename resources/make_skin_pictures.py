@@ -293,6 +293,8 @@ def templates():
     """Background templates, tiled over a page."""
     grid_line, ruled, margin = (210, 225, 245), (190, 210, 240), (245, 180, 180)
     return {
+        # Plain paper, in tiles large enough that a page takes few copies.
+        "default": (128, 128, lambda x, y: PAPER),
         "grid": (24, 24, lambda x, y: grid_line if x == 0 or y == 0 else PAPER),
         "lines": (32, 32, lambda x, y: ruled if y == 31 else PAPER),
         "dots": (24, 24, lambda x, y: (170, 180, 195) if (x, y) in ((0, 0), (1, 0), (0, 1), (1, 1)) else PAPER),

@@ -219,6 +219,27 @@ TEST_F(Interface, ThePasteButtonPutsTheClipboardsTextOnThePage) {
   EXPECT_EQ(report(*ben_), report(*ann_));
 }
 
+TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
+  RECT client;
+  GetClientRect(view_, &client);
+  SCROLLINFO bar = {sizeof bar, SIF_ALL};
+  ASSERT_TRUE(GetScrollInfo(view_, SB_VERT, &bar));
+  EXPECT_EQ(bar.nMax, 1200 - client.bottom);
+  EXPECT_EQ(bar.nPage, static_cast<UINT>(client.bottom / 10));
+
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  Sleep(850);
+  SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  const Messages sent = relay();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(codeOf(sent[0]), 77);
+  EXPECT_EQ(GetScrollPos(view_, SB_VERT), static_cast<int>(2 * bar.nPage));
+  EXPECT_EQ(GetScrollPos(findSkinControl(ben_->frame, "view wnd"), SB_VERT),
+            static_cast<int>(bar.nPage));
+}
+
 TEST_F(Interface, KeysOverTheViewChooseTools) {
   SetFocus(view_);
   SendMessageW(view_, WM_KEYDOWN, 84, 0);

@@ -13,12 +13,11 @@ using namespace scribly::testing;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
-  BoardOptions options;
+  BoardOptions options = withTemplates();
   options.transferLimits = TransferLimits{1 << 20, 4 << 20, 8};
   options.maxPages = 64;
   options.maxObjectsPerPage = 256;
   options.maxQueuedReplies = 64;
-  options.templateNames = {"default", "grid"};
   TestBoard board((data[0] & 1) != 0, options);
   board->initialize(11, 12);
   board.info.infos[5] = userInfoXml("Ann");

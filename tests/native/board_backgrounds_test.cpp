@@ -1,5 +1,6 @@
-// Background scale and fit modes, and what the view shows of a page: paper,
-// the picture in its scaled box, the objects, and grey past the page.
+// Background scale and fit modes with the scaled copy they keep, the page
+// size that follows the picture, templates, and what the view shows of a
+// page: the picture or the template under the objects, grey past the page.
 #include <gtest/gtest.h>
 
 #include "board/page_painting.h"
@@ -10,69 +11,174 @@
 namespace scribly::testing {
 namespace {
 
-// A board whose current page has a picture 500 wide and 100 high.
+// A board whose current page has a picture `width` wide and 100 high.
 struct PictureBoard : TestBoard {
-  PictureBoard() {
+  explicit PictureBoard(size_t width = 500) {
     board->initialize(11, 12);
-    files.files["C:\\a.jpg"] = Bytes(500, 7);
+    files.files["C:\\a.jpg"] = Bytes(width, 7);
     EXPECT_TRUE(board->setBackgroundFile("C:\\a.jpg"));
     acknowledgeAll();
     host.sent.clear();
   }
+  std::vector<uint32_t> sentScaleCodes() {
+    acknowledgeAll();
+    std::vector<uint32_t> codes;
+    for (const auto& s : host.sent)
+      if (auto m = parse<BackgroundScale>(s.bytes)) codes.push_back(m->scaleCode);
+    return codes;
+  }
+  Size shown() const { return board->currentPage()->shownPicture()->size(); }
 };
 
-TEST(BoardBackgrounds, FitModesAnnounceOnlyWhenTheViewDiffersByMoreThanTwoPixels) {
+// The source pixel a shown pixel came from, by its colour (see testPicture).
+Point sourceOf(const BackgroundPicture& picture, int32_t x, int32_t y) {
+  const Size size = picture.size();
+  const uint8_t* p = &picture.pixels()[(size.height - 1 - y) * pictureRowBytes(size.width) + 3 * x];
+  return {p[0] + 256 * p[2], p[1]};
+}
+
+TEST(BoardBackgrounds, AFixedFactorIsSentOnceAndKeptAsANearestPixelCopy) {
+  PictureBoard b(1000);
+  b->applyScale(0.65f);
+  b->applyScale(0.65f);
+  EXPECT_EQ(b.sentScaleCodes(), std::vector<uint32_t>{2});
+  ASSERT_EQ(b.shown(), (Size{650, 65}));
+  const BackgroundPicture& shown = *b->currentPage()->shownPicture();
+  EXPECT_EQ(sourceOf(shown, 0, 0), (Point{0, 0}));
+  EXPECT_EQ(sourceOf(shown, 13, 13), (Point{20, 20}));
+  EXPECT_EQ(sourceOf(shown, 649, 64), (Point{998, 98}));
+
+  // Painting copies the kept picture at its own size, only the rows asked for.
+  RecordingCanvas canvas;
+  b->paint(canvas, Rect{0, 0, 800, 600}, Rect{0, 10, 800, 20});
+  EXPECT_TRUE(canvas.has("blit 0,10-650,20 650x10"));
+
+  b->applyScale(2.0f);
+  EXPECT_EQ(b.shown(), (Size{2000, 200}));
+  EXPECT_EQ(sourceOf(*b->currentPage()->shownPicture(), 3, 3), (Point{2, 2}));
+  b->applyScale(0.1f);  // outside the factors a picture is scaled by
+  EXPECT_EQ(b.shown(), (Size{1000, 100}));
+  b->applyScale(1.0f);
+  EXPECT_EQ(b->currentPage()->shownPicture(), b->currentPage()->backgroundPicture());
+}
+
+TEST(BoardBackgrounds, FitModesStretchOneSideAndAnnounceOnlyBeyondTwoPixels) {
   PictureBoard b;
   b.view.client = Size{502, 98};
   b->applyScale(kFitWidth);
   b->applyScale(kFitHeight);
-  EXPECT_EQ(b.host.countSent(MessageCode::kBackgroundScale), 0u);
+  EXPECT_TRUE(b.sentScaleCodes().empty());
   EXPECT_EQ(b->currentPage()->scale(), kFitHeight);
+  EXPECT_EQ(b.shown(), (Size{500, 100}));
 
-  b.view.client = Size{503, 97};
+  b.view.client = Size{803, 397};
   b->applyScale(kFitWidth);
+  EXPECT_EQ(b.shown(), (Size{803, 100}));
   b->applyScale(kFitHeight);
-  b.acknowledgeAll();
-  ASSERT_EQ(b.host.countSent(MessageCode::kBackgroundScale), 2u);
-  EXPECT_EQ(parse<BackgroundScale>(b.host.sent.back().bytes)->scaleCode, 10u);
+  EXPECT_EQ(b.shown(), (Size{500, 397}));
+  b->applyScale(kFitHeight);  // worked out again, and sent again
+  EXPECT_EQ(b.sentScaleCodes(), (std::vector<uint32_t>{9, 10, 10}));
+
+  // Covering the view takes the larger ratio: 803 / 500 over 397 / 100 is
+  // beyond 3, so the picture stays; a wider view makes it 2.5 times.
+  b->applyScale(kCoverView);
+  EXPECT_EQ(b.shown(), (Size{500, 100}));
+  b.view.client = Size{1250, 200};
+  b->applyScale(1.0f);
+  b->applyScale(kCoverView);
+  EXPECT_EQ(b.shown(), (Size{1250, 250}));
 }
 
-TEST(BoardBackgrounds, ThePictureIsDrawnInItsScaledBoxUnderTheObjects) {
+TEST(BoardBackgrounds, ThePageGrowsWithTheShownPictureAndShrinksWithoutIt) {
+  TestBoard b;
+  b->initialize(11, 12);
+  b.decoder.height = 900;
+  b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
+  ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
+  EXPECT_EQ(b->pageSize(), (Size{2000, 1200}));
+  b->applyScale(1.5f);
+  EXPECT_EQ(b->pageSize(), (Size{3000, 1350}));
+
+  RecordingCanvas canvas;
+  b->paint(canvas, Rect{2900, 1300, 3100, 1400});
+  EXPECT_EQ(canvas.ops.front(), "fill 2900,1300-3000,1350 ffffff");
+  EXPECT_TRUE(canvas.has("fill 3000,1300-3100,1400 c0c0c0"));
+
+  b->goToPage(2, false);
+  EXPECT_EQ(b->pageSize(), (Size{1200, 1200}));
+  b->goToPage(1, false);  // the factor comes back with the page
+  EXPECT_EQ(b->pageSize(), (Size{3000, 1350}));
+  b->setTemplateBackground("none");
+  EXPECT_EQ(b->pageSize(), (Size{1200, 1200}));
+}
+
+TEST(BoardBackgrounds, TheFactorIsReappliedAndSentAgainOnEveryVisit) {
   PictureBoard b;
-  std::mt19937 rng(2);
-  ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
-  const std::string picture = " " + hexColour(FakePicture::kColour);
-  auto paint = [&](const Rect& area) {
+  b->applyScale(0.75f);
+  b->goToPage(2, false);
+  b->goToPage(1, false);
+  EXPECT_EQ(b.sentScaleCodes(), (std::vector<uint32_t>{3, 3}));
+  EXPECT_EQ(b.shown(), (Size{375, 75}));
+}
+
+TEST(BoardBackgrounds, CoveringTheViewIsSentAsZeroWhichAPeerShowsAtFullSize) {
+  InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 5);
+  relay.node(0).files.files["C:\\a.jpg"] = Bytes(400, 7);
+  relay.node(0).view.client = Size{800, 100};
+  ASSERT_TRUE(relay.board(0).setBackgroundFile("C:\\a.jpg"));
+  ASSERT_TRUE(relay.drain());
+  ASSERT_NE(relay.board(1).currentPage()->shownPicture(), nullptr);
+
+  relay.node(1).view.client = Size{800, 100};
+  relay.board(1).applyScale(1.25f);
+  ASSERT_TRUE(relay.drain());
+  relay.board(0).applyScale(kCoverView);
+  EXPECT_EQ(relay.board(0).currentPage()->shownPicture()->size(), (Size{800, 200}));
+  ASSERT_TRUE(relay.drain());
+  std::vector<uint32_t> codes;
+  for (const auto& s : relay.node(0).host.sent)
+    if (auto m = parse<BackgroundScale>(s.bytes)) codes.push_back(m->scaleCode);
+  EXPECT_EQ(codes, std::vector<uint32_t>{0});
+  const Page& there = *relay.board(1).currentPage();
+  EXPECT_EQ(there.scale(), 1.0f);
+  EXPECT_EQ(there.shownPicture()->size(), (Size{400, 100}));
+}
+
+TEST(BoardBackgrounds, NewPagesTileTheDefaultTemplateAndTheMenuSwitchesTemplates) {
+  TestBoard b(true, withTemplates());
+  b->initialize(11, 12);
+  EXPECT_EQ(b->currentPage()->templateName(), "default");
+  auto paint = [&](const Rect& area, std::optional<Rect> dirty = std::nullopt) {
     RecordingCanvas canvas;
-    b->paint(canvas, area);
+    b->paint(canvas, area, dirty);
     return canvas;
   };
+  // 16 x 8 copies from the page's corner, only those that meet the repaint.
+  EXPECT_EQ(paint(Rect{0, 0, 800, 600}, Rect{20, 5, 40, 12}).with("blit"),
+            (std::vector<std::string>{"blit 16,5-32,8 16x3", "blit 32,5-48,8 16x3",
+                                      "blit 16,8-32,12 16x4", "blit 32,8-48,12 16x4"}));
+  // The copies end at the page's edge, where grey begins.
+  RecordingCanvas edge = paint(Rect{1190, 1195, 1300, 1300});
+  EXPECT_EQ(edge.with("blit"), std::vector<std::string>{"blit 1184,1195-1200,1200 16x5"});
+  EXPECT_TRUE(edge.has("fill 1200,1195-1300,1300 c0c0c0"));
 
-  RecordingCanvas full = paint(Rect{0, 0, 800, 600});
-  ASSERT_GE(full.ops.size(), 3u);
-  EXPECT_EQ(full.ops[0], "fill 0,0-800,600 ffffff");
-  EXPECT_EQ(full.ops[1], "fill 0,0-500,100" + picture);
-  EXPECT_EQ(full.ops[2], "save");  // the object, over the picture
-
-  b->applyScale(2.0f);
-  EXPECT_TRUE(paint(Rect{0, 0, 800, 600}).has("fill 0,0-1000,200" + picture));
-  b->applyScale(0.1f);  // outside the factors a picture is scaled by
-  EXPECT_TRUE(paint(Rect{0, 0, 800, 600}).has("fill 0,0-500,100" + picture));
-  b->applyScale(kCoverView);
-  EXPECT_TRUE(paint(Rect{0, 0, 1000, 150}).has("fill 0,0-1000,200" + picture));
-  b->applyScale(kFitWidth);
-  EXPECT_TRUE(paint(Rect{0, 0, 800, 600}).has("fill 0,0-800,100" + picture));
+  ASSERT_TRUE(b->setTemplateBackground("grid"));
+  EXPECT_EQ(paint(Rect{0, 0, 48, 24}).with("blit"),
+            (std::vector<std::string>{"blit 0,0-24,24 24x24", "blit 24,0-48,24 24x24"}));
+  // A name that is no template clears the background to paper.
+  ASSERT_TRUE(b->setTemplateBackground("none"));
+  EXPECT_EQ(paint(Rect{0, 0, 48, 24}).ops, std::vector<std::string>{"fill 0,0-48,24 ffffff"});
 }
 
 TEST(BoardBackgrounds, TheViewIsGreyPastThePageAndWithoutOne) {
   const Page page(7, "p");
   RecordingCanvas canvas;
-  paintPage(&page, canvas, Rect{1000, 1100, 1500, 1400});
+  paintPage(&page, nullptr, canvas, Rect{1000, 1100, 1500, 1400});
   EXPECT_EQ(canvas.ops, (std::vector<std::string>{"fill 1000,1100-1200,1200 ffffff",
                                                   "fill 1200,1100-1500,1400 c0c0c0",
                                                   "fill 1000,1200-1200,1400 c0c0c0"}));
   RecordingCanvas none;
-  paintPage(nullptr, none, Rect{0, 0, 300, 200});
+  paintPage(nullptr, nullptr, none, Rect{0, 0, 300, 200});
   EXPECT_EQ(none.ops, (std::vector<std::string>{"fill 0,0-300,200 c0c0c0"}));
 }
 
@@ -88,7 +194,7 @@ TEST(BoardBackgrounds, ARepaintOfPartOfTheViewDrawsOnlyTheObjectsThere) {
   }
   auto saves = [&](std::optional<Rect> dirty) {
     RecordingCanvas canvas;
-    paintPage(&page, canvas, Rect{0, 0, 800, 600}, dirty);
+    paintPage(&page, nullptr, canvas, Rect{0, 0, 800, 600}, dirty);
     return canvas.with("save").size();
   };
   EXPECT_EQ(saves(std::nullopt), 2u);

@@ -67,9 +67,21 @@ struct FakeView final : BoardView {
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override {
     return bars[static_cast<int>(bar)];
   }
+  // Positions are clamped as the system's bars do: to the range less the page.
   int32_t setScrollPosition(ScrollBar bar, int32_t position) override {
-    if (auto& info = bars[static_cast<int>(bar)]) info->position = position;
-    return position;
+    auto& info = bars[static_cast<int>(bar)];
+    if (!info) return position;
+    const int32_t last = info->maximum - std::max<int32_t>(int32_t(info->pageSize) - 1, 0);
+    info->position = std::max(info->minimum, std::min(position, std::max(info->minimum, last)));
+    return info->position;
+  }
+  void setScrollRange(ScrollBar bar, int32_t minimum, int32_t maximum, uint32_t pageSize) override {
+    auto& info = bars[static_cast<int>(bar)];
+    if (!info) return;
+    info->minimum = minimum;
+    info->maximum = maximum;
+    info->pageSize = pageSize;
+    setScrollPosition(bar, info->position);
   }
   void scrollContents(int32_t dx, int32_t dy) override { scrolled.emplace_back(dx, dy); }
   std::optional<Size> clientSize() override { return client; }
@@ -101,24 +113,32 @@ struct FakeFiles final : BoardFiles {
   bool deleteFile(const std::string& path) override { return files.erase(path) != 0; }
 };
 
-// A picture that draws itself as a box of one colour.
-struct FakePicture final : BackgroundPicture {
-  static constexpr uint32_t kColour = 0x123456;
-  Size pictureSize;
-  explicit FakePicture(Size s) : pictureSize(s) {}
-  Size size() const override { return pictureSize; }
-  void draw(Canvas& canvas, const Rect& box) const override { canvas.fillRect(box, kColour); }
-};
+// A picture whose pixel at (x, y), counted from the top, is blue x % 256,
+// green y % 256 and red x / 256: every pixel tells where it came from.
+inline std::unique_ptr<BackgroundPicture> testPicture(uint16_t width, uint16_t height) {
+  Bytes pixels(pictureBytes(width, height));
+  const size_t row = pictureRowBytes(width);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      uint8_t* p = &pixels[(height - 1 - y) * row + 3 * x];
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = static_cast<uint8_t>(x >> 8);
+    }
+  }
+  return BackgroundPicture::make(std::move(pixels), width, height);
+}
 
-// Decodes any non-empty file of its file set; the picture is as wide as the
-// file is long and 100 pixels high.
+// Decodes any non-empty file of its file set as a test picture as wide as the
+// file is long and `height` pixels high.
 struct FakeDecoder final : PictureDecoder {
   FakeFiles* files;
+  uint16_t height = 100;
   explicit FakeDecoder(FakeFiles* f) : files(f) {}
   std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override {
     auto it = files->files.find(path);
     if (it == files->files.end() || it->second.empty()) return nullptr;
-    return std::make_unique<FakePicture>(Size{static_cast<int32_t>(it->second.size()), 100});
+    return testPicture(static_cast<uint16_t>(it->second.size()), height);
   }
 };
 
@@ -209,10 +229,11 @@ struct TestBoard {
   }
 };
 
-// Options whose background menu offers two templates.
+// Options whose background menu offers two templates: "default" 16 x 8 and
+// "grid" 24 x 24.
 inline BoardOptions withTemplates() {
   BoardOptions options;
-  options.templateNames = {"default", "grid"};
+  options.templates = {{"default", testPicture(16, 8)}, {"grid", testPicture(24, 24)}};
   return options;
 }
 

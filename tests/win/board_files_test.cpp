@@ -1,5 +1,5 @@
 // The frame's own folder of backgrounds and documents, emptied when the last
-// plug-in of the process goes.
+// plug-in of the process goes; the background templates of the skin folder.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -7,7 +7,10 @@
 #include <fstream>
 #include <string>
 
+#include "base/module_paths.h"
 #include "frame/board_files_win.h"
+#include "objects/pixel_ops.h"
+#include "win/module.h"
 
 namespace scribly {
 namespace {
@@ -43,6 +46,39 @@ TEST(BoardFolder, EmptyingDeletesEveryFileAtAnyDepthAndKeepsTheFolders) {
   for (fs::path p = deep; p != root.parent_path(); p = p.parent_path())
     RemoveDirectoryW((L"\\\\?\\" + p.wstring()).c_str());
   EXPECT_FALSE(fs::exists(root));
+}
+
+// The top-left pixel of a picture as 0xRRGGBB.
+uint32_t cornerColour(const BackgroundPicture& picture) {
+  const Size size = picture.size();
+  const uint8_t* p = &picture.pixels()[(size.height - 1) * pictureRowBytes(size.width)];
+  return uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+}
+
+TEST(BackgroundTemplates, EveryBitmapFileOfTheFolderLoadsUnderItsTitle) {
+  // The templates installed with the skin: plain paper and a grid whose
+  // lines run along the tile's top and left edges, so copies join up.
+  const BackgroundTemplates shipped =
+      loadBackgroundTemplates(backgroundFolder(moduleFolder() + "\\Skins"));
+  ASSERT_TRUE(shipped.count("default") && shipped.count("grid"));
+  EXPECT_EQ(cornerColour(*shipped.at("default")), 0xFFFFFFu);
+  EXPECT_NE(cornerColour(*shipped.at("grid")), 0xFFFFFFu);
+
+  namespace fs = std::filesystem;
+  const fs::path root = fs::path(testing::TempDir()) / "scribly_templates";
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+  fs::create_directories(root / "folder.bmp");
+  const std::string installed = backgroundFolder(moduleFolder() + "\\Skins");
+  fs::copy_file(installed + "grid.bmp", root / "Squares.BMP");
+  std::ofstream(root / "notes.txt") << "not a picture";
+  std::ofstream(root / "broken.bmp") << "BM not really";
+  const BackgroundTemplates loaded = loadBackgroundTemplates(root.string() + "\\");
+  ASSERT_EQ(loaded.size(), 1u);
+  EXPECT_EQ(loaded.begin()->first, "Squares");
+  EXPECT_EQ(loaded.begin()->second->size(), (Size{24, 24}));
+  EXPECT_TRUE(loadBackgroundTemplates(root.string() + "\\missing\\").empty());
+  fs::remove_all(root, ignored);
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+// A 1920 x 1080 background: scaling it once per factor, then painting a
+// 1200 x 800 view over the kept copy, against stretching the picture itself
+// at every paint.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <vector>
+
+#include "board/background_picture.h"
+#include "objects/gdi_canvas_win.h"
+#include "objects/pixel_ops.h"
+#include "win/handles.h"
+
+using namespace scribly;
+
+namespace {
+
+double msSince(std::chrono::steady_clock::time_point t0) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+}  // namespace
+
+int main() {
+  constexpr uint16_t kW = 1920, kH = 1080;
+  std::vector<uint8_t> pixels(pictureBytes(kW, kH));
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 / 3);
+  const auto picture = BackgroundPicture::make(pixels, kW, kH);
+
+  for (float factor : {0.65f, 1.25f, 2.0f}) {
+    const Size size{static_cast<int32_t>(kW * factor), static_cast<int32_t>(kH * factor)};
+    auto t0 = std::chrono::steady_clock::now();
+    const int rounds = 10;
+    for (int i = 0; i < rounds; ++i) picture->resized(size);
+    printf("scale to %.2f (%d x %d): %.1f ms\n", factor, size.width, size.height,
+           msSince(t0) / rounds);
+  }
+
+  const auto scaled = picture->resized(Size{2400, 1350});
+  HDC screen = GetDC(nullptr);
+  MemoryDc memory(screen);
+  Bitmap bitmap(CreateCompatibleBitmap(screen, 1200, 800));
+  ReleaseDC(nullptr, screen);
+  ScopedSelect selected(memory.get(), bitmap.get());
+  const Rect view{300, 200, 1500, 1000};
+  const int paints = 50;
+  auto t1 = std::chrono::steady_clock::now();
+  for (int i = 0; i < paints; ++i) {
+    SetViewportOrgEx(memory.get(), -view.left, -view.top, nullptr);
+    GdiCanvas canvas(memory.get());
+    scaled->draw(canvas, Point{0, 0}, view);
+  }
+  const double copy = msSince(t1) / paints;
+  auto t2 = std::chrono::steady_clock::now();
+  for (int i = 0; i < paints; ++i) {
+    SetViewportOrgEx(memory.get(), -view.left, -view.top, nullptr);
+    GdiCanvas canvas(memory.get());
+    canvas.blitPixels(Rect{0, 0, 2400, 1350}, picture->pixels(), kW, kH);
+  }
+  const double stretch = msSince(t2) / paints;
+  printf("paint a 1200 x 800 view at 1.25: kept copy %.2f ms, stretched at paint %.2f ms\n", copy,
+         stretch);
+}

@@ -1,0 +1,135 @@
+// The view's scroll bars: ranges from the page and the view, a person's
+// requests moving the view and the offsets, the lead's broadcast at most
+// every 800 ms, and a peer's positions the bar cannot reach.
+#include "board/view_scroll.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/native/board_test_support.h"
+
+namespace scribly::testing {
+namespace {
+
+struct ScrollBoard : TestBoard {
+  ViewScroll scroll{*board};
+  ScrollBoard() {
+    board->initialize(11, 12);
+    view.bars[0] = ScrollInfo{};
+    view.bars[1] = ScrollInfo{};
+    view.client = Size{800, 600};
+    scroll.fitRanges(*view.client);
+  }
+  const ScrollInfo& bar(ScrollBar b) { return *view.bars[static_cast<int>(b)]; }
+  std::vector<Scroll> sentScrolls() {
+    acknowledgeAll();
+    std::vector<Scroll> out;
+    for (const auto& s : host.sent)
+      if (auto m = parse<Scroll>(s.bytes)) out.push_back(*m);
+    return out;
+  }
+};
+
+TEST(ViewScroll, RangesFollowThePageAndTheViewAndCutThePositionBack) {
+  ScrollBoard b;
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 600);
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).pageSize, 60u);
+  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 400);
+  EXPECT_EQ(b.bar(ScrollBar::Horizontal).pageSize, 80u);
+
+  b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
+  for (int i = 0; i < 9; ++i) b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
+  // The system's bar stops a page short of its range.
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -541);
+  b.view.scrolled.clear();
+  // A taller view shortens the range; the view moves back with the bar.
+  b.view.client = Size{800, 1000};
+  b.scroll.fitRanges(*b.view.client);
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 200);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -101);
+  EXPECT_EQ(b.view.scrolled, (std::vector<std::pair<int32_t, int32_t>>{{0, 440}}));
+  // A view larger than the page has nothing to scroll.
+  b.view.client = Size{1500, 1300};
+  b.scroll.fitRanges(*b.view.client);
+  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 0);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), 0);
+}
+
+TEST(ViewScroll, ALargerPageReachesTheBarsWithinATick) {
+  ScrollBoard b;
+  b.decoder.height = 900;
+  b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
+  ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
+  b.scroll.tick(5);
+  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 1200);
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 600);
+  // An ordinary resize keeps the page's size.
+  b.scroll.fitRanges(Size{1000, 600});
+  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 1000);
+}
+
+TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
+  ScrollBoard b;
+  const ScrollBar v = ScrollBar::Vertical;
+  b.scroll.scroll(v, ScrollRequest::PageForward);
+  EXPECT_EQ(b.bar(v).position, 60);
+  b.scroll.scroll(v, ScrollRequest::LineForward);
+  b.scroll.scroll(v, ScrollRequest::LineForward);
+  b.scroll.scroll(v, ScrollRequest::LineBack);
+  EXPECT_EQ(b.bar(v).position, 61);
+  b.view.bars[1]->track = 300;
+  b.scroll.scroll(v, ScrollRequest::ThumbReleased);
+  EXPECT_EQ(b.bar(v).position, 61);
+  b.scroll.scroll(v, ScrollRequest::Track);
+  EXPECT_EQ(b->scrollOffset(v), -300);
+  b.scroll.scroll(v, ScrollRequest::PageBack);
+  EXPECT_EQ(b->scrollOffset(v), -240);
+  EXPECT_EQ(b.view.scrolled, (std::vector<std::pair<int32_t, int32_t>>{
+                                 {0, -60}, {0, -1}, {0, -1}, {0, 1}, {0, -239}, {0, 60}}));
+  b.scroll.scroll(ScrollBar::Horizontal, ScrollRequest::LineForward);
+  b.scroll.toStart();
+  EXPECT_EQ(b->scrollOffset(v), 0);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Horizontal), 0);
+}
+
+TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
+  ScrollBoard b;
+  b.scroll.tick(1000);
+  b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
+  b.scroll.tick(1010);
+  b.scroll.tick(1500);
+  b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
+  b.scroll.scroll(ScrollBar::Horizontal, ScrollRequest::PageForward);
+  b.scroll.tick(1799);
+  EXPECT_TRUE(b.sentScrolls().empty());
+  b.scroll.tick(1800);
+  b.scroll.tick(1810);
+  auto sent = b.sentScrolls();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0].bar, 1);
+  EXPECT_EQ(sent[0].position, 120);
+  EXPECT_EQ(sent[1].bar, 0);
+  EXPECT_EQ(sent[1].position, 80);
+
+  // A peer's position is remembered, never sent back.
+  b.host.sent.clear();
+  b.receive(Scroll{1, 300});
+  b.scroll.tick(2600);
+  EXPECT_TRUE(b.sentScrolls().empty());
+
+  // Without the lead nothing goes out.
+  b->setPrivilegeWord(0);
+  b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageBack);
+  b.scroll.tick(3400);
+  EXPECT_TRUE(b.sentScrolls().empty());
+}
+
+TEST(ViewScroll, APeerPositionPastThisBarsEndMovesTheViewAsFarAsTheBarGoes) {
+  ScrollBoard b;
+  ASSERT_TRUE(b.receive(Scroll{1, 580}));
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 541);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -541);
+  EXPECT_EQ(b.view.scrolled.back(), (std::pair<int32_t, int32_t>{0, -541}));
+}
+
+}  // namespace
+}  // namespace scribly::testing
