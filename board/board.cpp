@@ -339,8 +339,11 @@ Size Board::pageSize() const {
 
 void Board::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) const {
   const Page* page = pages_.current();
-  paintPage(page, page ? backgrounds_.templatePicture(page->templateName()) : nullptr, canvas, area,
-            dirty);
+  paintPage(page, page ? pageTemplate(*page) : nullptr, canvas, area, dirty);
+}
+
+const BackgroundPicture* Board::pageTemplate(const Page& page) const {
+  return backgrounds_.templatePicture(page.templateName());
 }
 
 // --- User names --------------------------------------------------------------

@@ -186,6 +186,8 @@ class Board {
   bool setBackgroundFile(const std::string& path, uint32_t pageId = 0);
   // The same for a shared document's page picture, whose file is moved in.
   bool setDocumentBackground(const std::string& path, uint32_t pageId);
+  // The template picture a page tiles under its objects, or null.
+  const BackgroundPicture* pageTemplate(const Page& page) const;
   // A named template as the current page's background; sends 47 and 72.
   bool setTemplateBackground(std::string_view name);
   // A background scale factor for the current page; sends 91.

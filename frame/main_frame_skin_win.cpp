@@ -72,6 +72,8 @@ void MainFrame::wireSkin() {
   // The panels show the pen the tools start with, its line style included.
   panels_->penStateChanged(kPenColourBit | kPenFillBit | kPenWidthBit | kPenFontBit | kPenStyleBit,
                            ownBoard_->tools().pen().style);
+  editPicture_ = std::make_unique<PictureEditPanel>(*skinSystem_, window_, ownBoard_->tools(),
+                                                    ownBoard_->board());
   capture_ =
       std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
@@ -131,6 +133,11 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
     case WM_PLUGIN_PEN_STATE:
       if (panels_)
         panels_->penStateChanged(static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam));
+      return 0;
+    case WM_PLUGIN_SELECTION_PROPS:
+      if (editPicture_)
+        editPicture_->selectionChanged(static_cast<SelectionProperty>(wParam),
+                                       static_cast<uint32_t>(lParam));
       return 0;
     case WM_PLUGIN_GO_TO_PAGE:
       if (ownBoard_) ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);
@@ -345,7 +352,7 @@ void MainFrame::contextCommand(std::string_view item) {
   if (item == "saveto")
     if (BoardObject* active = ownBoard_->tools().activeObject())
       saveObject(*ownBoard_, *active, GetActiveWindow());
-  // "editpic" opens the picture panel, which comes with picture editing.
+  if (item == "editpic" && editPicture_) editPicture_->show();
 }
 
 void MainFrame::libraryCommand(std::string_view) {

@@ -108,6 +108,7 @@ MainFrame::~MainFrame() {
   if (skinWindow_) {
     dropPendingData();
     // What lives in or beside the skin window goes before it.
+    editPicture_.reset();
     capture_.reset();
     panels_.reset();
     menus_.clear();

@@ -13,6 +13,7 @@
 #include "frame/clipboard_capture_win.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
+#include "frame/picture_edit_panel_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 
@@ -150,6 +151,7 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   // After the board and the skin window it paints into, so it goes first.
   std::unique_ptr<ToolPanels> panels_;
   std::unique_ptr<ScreenCapture> capture_;
+  std::unique_ptr<PictureEditPanel> editPicture_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
 };

@@ -128,10 +128,11 @@ int screenColourDepth() {
   return GetDeviceCaps(screen.get(), BITSPIXEL) * GetDeviceCaps(screen.get(), PLANES);
 }
 
-bool writePagePicture(const Page& page, const std::wstring& path, int screenBits) {
-  const Size size{static_cast<int32_t>(page.width()), static_cast<int32_t>(page.height())};
+bool writePagePicture(const Page& page, const std::wstring& path, int screenBits,
+                      const BackgroundPicture* tile) {
+  const Size size = page.size();
   return writePicture(size, screenBits, path, [&](Canvas& canvas) {
-    paintPage(&page, canvas, Rect{0, 0, size.width, size.height});
+    paintPage(&page, tile, canvas, Rect{0, 0, size.width, size.height});
   });
 }
 
@@ -144,9 +145,10 @@ bool writeObjectPicture(BoardObject& object, uint32_t paperColour, const std::ws
   });
 }
 
-bool savePagePicture(const Page* page, HWND owner, const SaveChooser& choose) {
+bool savePagePicture(const Page* page, HWND owner, const SaveChooser& choose,
+                     const BackgroundPicture* tile) {
   return savePicture(page, owner, choose, [&](const std::wstring& path) {
-    return writePagePicture(*page, path, screenColourDepth());
+    return writePagePicture(*page, path, screenColourDepth(), tile);
   });
 }
 
@@ -158,7 +160,9 @@ bool saveObjectPicture(const Page* page, BoardObject& object, HWND owner,
 }
 
 bool savePage(FrameBoard& board, HWND owner) {
-  return savePagePicture(board.board().currentPage(), owner);
+  const Page* page = board.board().currentPage();
+  return savePagePicture(page, owner, choosePictureToSave,
+                         page ? board.board().pageTemplate(*page) : nullptr);
 }
 
 bool saveObject(FrameBoard& board, BoardObject& object, HWND owner) {

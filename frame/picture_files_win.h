@@ -35,7 +35,8 @@ int screenColourDepth();
 // drawn at the origin on the page's paper colour, written as a bitmap file at
 // the bit count for a screen of `screenBits`, with a colour table up to 8
 // bits. False when nothing could be drawn or the file not written whole.
-bool writePagePicture(const Page& page, const std::wstring& path, int screenBits);
+bool writePagePicture(const Page& page, const std::wstring& path, int screenBits,
+                      const BackgroundPicture* tile = nullptr);
 bool writeObjectPicture(BoardObject& object, uint32_t paperColour, const std::wstring& path,
                         int screenBits);
 
@@ -45,7 +46,8 @@ using SaveChooser =
 // Asks for a file name and writes the page, or the object of `page`, there at
 // the screen's depth. False when there is no page, the dialog is cancelled or
 // the file is not written.
-bool savePagePicture(const Page* page, HWND owner, const SaveChooser& choose = choosePictureToSave);
+bool savePagePicture(const Page* page, HWND owner, const SaveChooser& choose = choosePictureToSave,
+                     const BackgroundPicture* tile = nullptr);
 bool saveObjectPicture(const Page* page, BoardObject& object, HWND owner,
                        const SaveChooser& choose = choosePictureToSave);
 

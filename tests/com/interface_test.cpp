@@ -222,7 +222,9 @@ TEST_F(Interface, ThePasteButtonPutsTheClipboardsTextOnThePage) {
 TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
   RECT client;
   GetClientRect(view_, &client);
-  SCROLLINFO bar = {sizeof bar, SIF_ALL};
+  SCROLLINFO bar = {};
+  bar.cbSize = sizeof bar;
+  bar.fMask = SIF_ALL;
   ASSERT_TRUE(GetScrollInfo(view_, SB_VERT, &bar));
   EXPECT_EQ(bar.nMax, 1200 - client.bottom);
   EXPECT_EQ(bar.nPage, static_cast<UINT>(client.bottom / 10));
