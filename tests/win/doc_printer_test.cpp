@@ -28,24 +28,6 @@ LRESULT CALLBACK reportWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
   return DefWindowProcW(window, msg, wParam, lParam);
 }
 
-void deleteTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        deleteTree(folder + L"\\" + name);
-      } else {
-        DeleteFileW((folder + L"\\" + name).c_str());
-      }
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
 class DocPrinterTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -81,7 +63,7 @@ class DocPrinterTest : public testing::Test {
   void TearDown() override {
     if (printer_) printer_->release();
     if (window_) DestroyWindow(window_);
-    deleteTree(toWide(root_, kCodePageSystem));
+    deleteFolderTree(root_);
     if (module_) FreeLibrary(module_);
   }
 

@@ -3,6 +3,8 @@
 // LibreOffice from text and flat XML the caller writes. Under Wine the Linux
 // program runs through scribly-convert beside the test program.
 #include <windows.h>
+// After windows.h.
+#include <shellapi.h>
 
 #include <chrono>
 #include <string>
@@ -55,6 +57,16 @@ inline bool convertWithOffice(const std::string& source, const std::string& fold
   }
   const FileReadResult result = readFileBytes(status, 16);
   return std::string(result.bytes.begin(), result.bytes.end()) == "0\n";
+}
+
+// Removes a folder with everything in it.
+inline void deleteFolderTree(const std::string& folder) {
+  const std::wstring from = toWide(folder, kCodePageSystem) + L'\0';
+  SHFILEOPSTRUCTW remove{};
+  remove.wFunc = FO_DELETE;
+  remove.pFrom = from.c_str();
+  remove.fFlags = FOF_NO_UI;
+  SHFileOperationW(&remove);
 }
 
 // A flat XML presentation of `slides` slides, each with a title and a box.
