@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <iterator>
 
+#include "base/module_paths.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
 #include "frame/picture_files_win.h"
 #include "skin/language_keys.h"
+#include "skin/skin_config.h"
 #include "win/messages.h"
 
 namespace scribly {
@@ -22,8 +24,7 @@ constexpr int kShortFrame = 400;
 constexpr int kNoRoomForSave = 376;
 constexpr int kNoRoomForClear = 353;
 
-constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick",
-                                            "dirroot menu"};
+constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick"};
 
 // Touch input is registered where the system has it (6.1 and later); older
 // systems lack the function, so it is looked up by name.
@@ -74,6 +75,10 @@ void MainFrame::wireSkin() {
                            ownBoard_->tools().pen().style);
   editPicture_ = std::make_unique<PictureEditPanel>(*skinSystem_, window_, ownBoard_->tools(),
                                                     ownBoard_->board());
+  // Sharing a library file opens the tip panel, which comes with document sharing.
+  library_ = std::make_unique<LibraryTree>(
+      *skinSystem_, *skinWindow_, joinPath(settings_.moduleFolder, kConfigFileName),
+      LibraryTree::Hooks{[this] { return ownBoard_->board().privileges().pages; }, {}, {}});
   capture_ =
       std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
@@ -92,6 +97,13 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
   if (panels_) {
     LRESULT result = 0;
     if (panels_->handle(source, message, wParam, lParam, result)) {
+      handled = true;
+      return result;
+    }
+  }
+  if (library_) {
+    LRESULT result = 0;
+    if (library_->handle(source, message, wParam, lParam, result)) {
       handled = true;
       return result;
     }
@@ -185,8 +197,11 @@ void MainFrame::layout(int width, int height) {
     const SkinRect r = rect(e->description().rect);
     MoveWindow(e->window(), r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), TRUE);
   };
+  // The library tree has room only while it shows a library.
   const SkinElement* tree = element("vdtree");
-  const int treeWidth = tree ? tree->description().rect.width : 0;
+  const int treeWidth = tree && (GetWindowLongW(tree->window(), GWL_STYLE) & WS_VISIBLE)
+                            ? tree->description().rect.width
+                            : 0;
   place("tool bar", [&](SkinRect r) { return SkinRect{r.x, r.y, r.width, height - r.y}; });
   place("page bar", [&](SkinRect r) { return SkinRect{r.x, r.y, width - r.x, r.height}; });
   place("view wnd", [&](SkinRect r) {
@@ -355,8 +370,8 @@ void MainFrame::contextCommand(std::string_view item) {
   if (item == "editpic" && editPicture_) editPicture_->show();
 }
 
-void MainFrame::libraryCommand(std::string_view) {
-  // The document library comes with document sharing.
+void MainFrame::libraryCommand(std::string_view item) {
+  if (library_) library_->command(item);
 }
 
 void MainFrame::setLineStyle(uint32_t style) {

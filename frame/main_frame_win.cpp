@@ -109,6 +109,7 @@ MainFrame::~MainFrame() {
     dropPendingData();
     // What lives in or beside the skin window goes before it.
     editPicture_.reset();
+    library_.reset();
     capture_.reset();
     panels_.reset();
     menus_.clear();

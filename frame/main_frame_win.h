@@ -13,6 +13,7 @@
 #include "frame/clipboard_capture_win.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
+#include "frame/library_tree_win.h"
 #include "frame/picture_edit_panel_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
@@ -152,6 +153,7 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<ToolPanels> panels_;
   std::unique_ptr<ScreenCapture> capture_;
   std::unique_ptr<PictureEditPanel> editPicture_;
+  std::unique_ptr<LibraryTree> library_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
 };

@@ -34,6 +34,11 @@ std::string readLibraryRoot(const std::string& configPath) {
   return root;
 }
 
+bool libraryEnabled(const std::string& configPath) {
+  XmlDocument doc;
+  return doc.load(configPath) && configItem(doc, kLibraryRootItem).boolAttribute("enable");
+}
+
 ConfigWrite writeLibraryRoot(const std::string& configPath, std::string_view folder) {
   XmlDocument doc;
   if (!doc.load(configPath)) return ConfigWrite::Failed;

@@ -12,6 +12,8 @@
 
 namespace scribly {
 
+inline constexpr char kConfigFileName[] = "ScriblyCfg.xml";
+
 // The library root is read into a buffer of this many characters, terminator
 // included; a longer path is no path rather than a wrong one.
 inline constexpr size_t kLibraryRootChars = 260;
@@ -22,6 +24,9 @@ std::string readConfigItem(const std::string& configPath, std::string_view item)
 
 // The "dirroot" item, empty when it would not fit kLibraryRootChars.
 std::string readLibraryRoot(const std::string& configPath);
+// Whether "dirroot" has "enable" "true": the library is on even while its
+// path is still empty, and a folder chosen then is shown at once.
+bool libraryEnabled(const std::string& configPath);
 
 enum class ConfigWrite { Unchanged, Written, Failed };
 

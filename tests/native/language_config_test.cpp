@@ -93,6 +93,11 @@ TEST(Configuration, RootCountsOnlyWhenEnabledPresentAndShort) {
   const std::string path = tempPath("cases.xml");
   writeFile(path, "<Scribly><dirroot enable=\"TRUE\" path=\"C:\\x\"/></Scribly>");
   EXPECT_EQ(readLibraryRoot(path), "");
+  EXPECT_FALSE(libraryEnabled(path));
+  // On without a folder yet: a folder chosen later shows at once.
+  writeFile(path, "<Scribly><dirroot enable=\"true\" path=\"\"/></Scribly>");
+  EXPECT_TRUE(libraryEnabled(path));
+  EXPECT_EQ(readLibraryRoot(path), "");
   writeFile(path, "<Other><dirroot enable=\"true\" path=\"C:\\x\"/></Other>");
   EXPECT_EQ(readLibraryRoot(path), "");
   EXPECT_EQ(writeLibraryRoot(path, "C:\\y"), ConfigWrite::Failed);

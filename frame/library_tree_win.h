@@ -1,0 +1,96 @@
+#pragma once
+// The shared-document library in the main frame's tree "vdtree": a folder on
+// disk listed folder by folder as they are opened, a menu to share a file,
+// reload the tree or choose another folder, and tips naming the item under
+// the pointer. The folder comes from the configuration file and goes back to
+// it when the user chooses another.
+#include <windows.h>
+// clang-format off
+#include <commctrl.h>
+// clang-format on
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "frame/library_items.h"
+#include "skin/skin_bridge_win.h"
+
+namespace scribly {
+
+inline constexpr std::string_view kLibraryMenuName = "dirroot menu";
+inline constexpr std::string_view kLibraryTreeName = "vdtree";
+
+// A folder entry count no lesson folder reaches; past it a folder's listing
+// stops rather than filling the tree without end.
+inline constexpr size_t kMaxLibraryFolderItems = 5000;
+
+class LibraryTree {
+ public:
+  struct Hooks {
+    // Whether this participant may share documents.
+    std::function<bool()> mayShare;
+    // Opens the share dialog with a library file's full path (UTF-8).
+    std::function<void(const std::string&)> share;
+    // Asks for the library's new folder (UTF-8), nullopt when cancelled; the
+    // system's folder browser when not set.
+    std::function<std::optional<std::string>()> chooseFolder;
+  };
+
+  // `configPath` (8-bit, system code page) holds the library folder. The
+  // frame window and the skin outlive the tree.
+  LibraryTree(SkinSystem& skin, SkinWindow& frame, std::string configPath, Hooks hooks);
+  LibraryTree(const LibraryTree&) = delete;
+  LibraryTree& operator=(const LibraryTree&) = delete;
+
+  // Offered every message of the frame's elements: the tree's clicks and
+  // tip requests. True when consumed, with the answer in `result`.
+  bool handle(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  // A "dirroot menu" item: "print", "refresh" or "ChangeLibPath".
+  void command(std::string_view item);
+
+  // The library folder (UTF-8); empty while there is none.
+  const std::string& root() const { return root_; }
+  HWND treeWindow() const { return tree_ ? tree_->window() : nullptr; }
+  HTREEITEM rootItem() const { return rootItem_; }
+  SkinMenuHandle* menu() { return menu_.get(); }
+
+ private:
+  bool shown() const { return enabled_ && !root_.empty(); }
+  // Lists the root folder into the root item, made when missing; the tree
+  // has room in the frame only while the library is on and has a folder.
+  void reload();
+  void show(bool visible);
+  void clicked();
+  void rightClicked();
+  LRESULT tip(char* buffer, size_t size);
+  void shareRemembered();
+  void changeFolder();
+
+  size_t listFolder(HTREEITEM parent, const std::string& folder);
+  HTREEITEM insert(HTREEITEM parent, LibraryItemKind kind, std::string_view name);
+  void deleteChildren(HTREEITEM item);
+  void setImage(HTREEITEM item, int image);
+  std::optional<LibraryItemKind> kindOf(HTREEITEM item);
+  std::string nameOf(HTREEITEM item);
+  // The item's full path; nullopt for an item outside the library.
+  std::optional<std::string> pathOf(HTREEITEM item);
+  LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+  SkinWindow& frame_;
+  std::string configPath_;
+  Hooks hooks_;
+  SkinElement* tree_ = nullptr;
+  std::unique_ptr<SkinMenuHandle> menu_;
+  std::string rootText_;
+  std::string faceUtf8_;
+  bool enabled_ = false;
+  std::string root_;
+  HTREEITEM rootItem_ = nullptr;
+  // The file the menu was last opened on; forgotten whenever items go.
+  HTREEITEM menuFile_ = nullptr;
+};
+
+}  // namespace scribly

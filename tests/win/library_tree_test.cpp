@@ -1,0 +1,262 @@
+// The document library in the main frame's tree, built from the installed
+// skin over a real folder and driven by the clicks a hand makes: what the
+// tree lists, what its menu offers, what it shares, tips and the folder the
+// configuration keeps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frame/library_tree_win.h"
+#include "frame/tree_items.h"
+#include "skin/skin_config.h"
+#include "test_surface.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+namespace {
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+// The frame's part: the tree's messages and the menu's commands go to the
+// library as the main frame routes them.
+struct FrameProgram final : SkinProgram {
+  LibraryTree* library = nullptr;
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool& handled) override {
+    LRESULT result = 0;
+    if (library && library->handle(source, message, wParam, lParam, result)) handled = true;
+    return result;
+  }
+  LRESULT onNamedCommand(SkinElement&, std::string_view name, std::string_view item) override {
+    if (library && name == kLibraryMenuName) library->command(item);
+    return 0;
+  }
+};
+
+void writeFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class LibraryTreeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // A name beyond ASCII: the listing is wide, the tree's texts UTF-8.
+    folder_ = std::filesystem::temp_directory_path() /
+              (L"library \u00e9t\u00e9 " + std::to_wstring(GetTickCount()));
+    std::filesystem::create_directories(folder_ / L"f");
+    for (const wchar_t* name : {L"a.ppt", L"b.pptx", L"c.PDF", L"d.exe", L"e.doc", L"f\\g.txt"})
+      writeFile(folder_ / name, "x");
+    SetFileAttributesW((folder_ / L"e.doc").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    config_ = fromWide((folder_ / L"ScriblyCfg.xml").wstring(), kCodePageSystem);
+    writeFile(folder_ / L"ScriblyCfg.xml",
+              "<Scribly><dirroot enable=\"true\" path=\"" + utf8(folder_) + "\"/></Scribly>");
+
+    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
+                              700, nullptr, nullptr, nullptr, nullptr);
+    skin_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(skin_, nullptr);
+    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
+    ASSERT_NE(frame_, nullptr) << skin_->log();
+    ShowWindow(frame_->window(), SW_SHOW);
+  }
+  void TearDown() override {
+    program_.library = nullptr;
+    library_.reset();
+    frame_.reset();
+    DestroyWindow(parent_);
+    pump();
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+  static std::string utf8(const std::filesystem::path& path) { return fromWide(path.wstring()); }
+
+  void build(LibraryTree::Hooks hooks = {}) {
+    library_ = std::make_unique<LibraryTree>(*skin_, *frame_, config_, std::move(hooks));
+    program_.library = library_.get();
+    tree_ = library_->treeWindow();
+    ASSERT_NE(tree_, nullptr);
+  }
+
+  std::vector<HTREEITEM> children(HTREEITEM parent) {
+    std::vector<HTREEITEM> out;
+    for (auto item = reinterpret_cast<HTREEITEM>(
+             SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+         item; item = reinterpret_cast<HTREEITEM>(
+                   SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item))))
+      out.push_back(item);
+    return out;
+  }
+  std::string name(HTREEITEM item) {
+    char markup[kMaxTreeItemBytes] = {};
+    TreeText text = {markup, sizeof markup};
+    SendMessageW(tree_, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(item),
+                 reinterpret_cast<LPARAM>(&text));
+    return treeItemName(markup);
+  }
+  std::vector<std::string> names(HTREEITEM parent) {
+    std::vector<std::string> out;
+    for (HTREEITEM item : children(parent)) out.push_back(name(item));
+    return out;
+  }
+  HTREEITEM childNamed(HTREEITEM parent, const std::string& wanted) {
+    for (HTREEITEM item : children(parent))
+      if (name(item) == wanted) return item;
+    return nullptr;
+  }
+  int image(HTREEITEM item) {
+    TVITEMW read = {};
+    read.mask = TVIF_IMAGE;
+    read.hItem = item;
+    SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+    return read.iImage;
+  }
+  // Puts the pointer on the item's label, where the tree's hit test finds it.
+  POINT pointAt(HTREEITEM item) {
+    RECT where = {};
+    std::memcpy(&where, &item, sizeof item);
+    SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
+    POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+    ClientToScreen(tree_, &p);
+    SetCursorPos(p.x, p.y);
+    ScreenToClient(tree_, &p);
+    return p;
+  }
+  // A click as a hand makes it; the tree waits for the release before it
+  // tells its owner. A menu the click opens is closed again.
+  void click(HTREEITEM item, bool right = false) {
+    const POINT p = pointAt(item);
+    const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+    PostMessageW(tree_, down + 1, 0, MAKELPARAM(p.x, p.y));
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    SendMessageW(tree_, down, right ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    KillTimer(nullptr, timer);
+    pump();
+  }
+  bool menuItemEnabled(int index) {
+    return !(GetMenuState(library_->menu()->handle(), index, MF_BYPOSITION) & MF_GRAYED);
+  }
+  // The names of the folder's entries that the library lists, in the order
+  // the system enumerates them.
+  std::vector<std::string> enumerated(std::initializer_list<std::string> listed) {
+    std::vector<std::string> out;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_))
+      if (std::find(listed.begin(), listed.end(), utf8(entry.path().filename())) != listed.end())
+        out.push_back(utf8(entry.path().filename()));
+    return out;
+  }
+
+  std::filesystem::path folder_;
+  std::string config_;
+  HWND parent_ = nullptr;
+  std::shared_ptr<SkinSystem> skin_;
+  FrameProgram program_;
+  std::unique_ptr<SkinWindow> frame_;
+  std::unique_ptr<LibraryTree> library_;
+  HWND tree_ = nullptr;
+};
+
+TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
+  build();
+  const HTREEITEM root = library_->rootItem();
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(name(root), "Document library");
+  EXPECT_TRUE(children(root).empty());
+
+  click(root);
+  EXPECT_EQ(names(root), enumerated({"a.ppt", "c.PDF", "f"}));
+  EXPECT_EQ(image(root), kImageFolderOpen);
+  const HTREEITEM f = childNamed(root, "f");
+  ASSERT_NE(f, nullptr);
+  EXPECT_TRUE(children(f).empty());
+
+  click(f);
+  EXPECT_EQ(names(f), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(image(f), kImageFolderOpen);
+  click(f);
+  EXPECT_TRUE(children(f).empty());
+  EXPECT_EQ(image(f), kImageFolder);
+
+  // A file's click opens nothing.
+  click(childNamed(root, "a.ppt"));
+  EXPECT_EQ(names(root).size(), 3u);
+}
+
+TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
+  std::vector<std::string> shared;
+  bool mayShare = true;
+  build({[&] { return mayShare; }, [&](const std::string& path) { shared.push_back(path); }, {}});
+  const HTREEITEM root = library_->rootItem();
+  click(root);
+
+  click(root, true);
+  EXPECT_FALSE(menuItemEnabled(kLibraryMenuShare));
+  EXPECT_TRUE(menuItemEnabled(kLibraryMenuChangeFolder));
+  library_->command("print");
+  EXPECT_TRUE(shared.empty());
+
+  click(childNamed(root, "a.ppt"), true);
+  EXPECT_TRUE(menuItemEnabled(kLibraryMenuShare));
+  EXPECT_FALSE(menuItemEnabled(kLibraryMenuChangeFolder));
+  library_->command("print");
+  EXPECT_EQ(shared, std::vector<std::string>{utf8(folder_ / L"a.ppt")});
+
+  // Without the page privilege the user is told why nothing happens.
+  mayShare = false;
+  MessageBoxReader refusal(L"Whiteboard", IDOK);
+  library_->command("print");
+  ASSERT_TRUE(refusal.finish());
+  EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
+  EXPECT_EQ(shared.size(), 1u);
+}
+
+TEST_F(LibraryTreeTest, AnotherFolderIsListedAndKeptUnlessTheChoiceIsCancelled) {
+  std::optional<std::string> choice;
+  build({{}, {}, [&] { return choice; }});
+  const std::string before = readLibraryRoot(config_);
+
+  library_->command("ChangeLibPath");
+  EXPECT_EQ(library_->root(), before);
+  EXPECT_EQ(readLibraryRoot(config_), before);
+
+  choice = utf8(folder_ / L"f");
+  library_->command("ChangeLibPath");
+  EXPECT_EQ(library_->root(), *choice);
+  EXPECT_EQ(names(library_->rootItem()), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(readLibraryRoot(config_), *choice);
+}
+
+TEST_F(LibraryTreeTest, TipsNameTheItemUnderThePointerAndNothingElse) {
+  build();
+  click(library_->rootItem());
+  char tip[kMaxTipMarkupBytes] = {};
+  auto ask = [&] {
+    return SendMessageW(tree_, kTreeTipRequest, reinterpret_cast<WPARAM>(tip), sizeof tip);
+  };
+  pointAt(childNamed(library_->rootItem(), "c.PDF"));
+  ASSERT_EQ(ask(), kTipWritten);
+  EXPECT_NE(std::string(tip).find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
+
+  RECT client = {};
+  GetClientRect(tree_, &client);
+  POINT below = {client.right / 2, client.bottom - 4};
+  ClientToScreen(tree_, &below);
+  SetCursorPos(below.x, below.y);
+  EXPECT_EQ(ask(), 0);
+}
+
+}  // namespace
+}  // namespace scribly
