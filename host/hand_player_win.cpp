@@ -263,9 +263,21 @@ std::string HandPlayer::perform(const Motion& m) {
       if (GetCursorPos(&now) && (now.x != at.x || now.y != at.y)) SetCursorPos(at.x, at.y);
       return {};
     }
-    case Motion::Press:
+    case Motion::Press: {
       sendMouse(m.right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+      // A press on a window's frame (its close box, its title) is tracked by
+      // the system in a loop of its own that runs no timer, so the release
+      // must already be on its way.
+      POINT at;
+      const bool onFrame =
+          IsWindow(element_) && GetCursorPos(&at) &&
+          SendMessageW(element_, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) != HTCLIENT;
+      if (onFrame && next_ < motions_.size() && motions_[next_].kind == Motion::Release) {
+        sendMouse(m.right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+        ++next_;
+      }
       return {};
+    }
     case Motion::Release:
       sendMouse(m.right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
       return {};
