@@ -35,7 +35,9 @@ ImageObject* PictureEditor::shown() {
 }
 
 bool PictureEditor::follow() {
-  if (shown()) return true;
+  if (const ImageObject* picture = shown(); picture && picture->pixelsVersion() == seenPixels_) {
+    return true;
+  }
   const std::optional<SelectedObject> selected = tools_.selection();
   const ImageObject* picture = selected ? asPicture(tools_.activeObject()) : nullptr;
   if (!picture || !picture->hasPixels()) {
@@ -57,6 +59,7 @@ void PictureEditor::takeBase(uint32_t page, uint32_t id, const ImageObject& pict
                picture.box(),
                adjustment(picture, &BoardObject::getAdjustmentA)};
   shownId_ = id;
+  seenPixels_ = picture.pixelsVersion();
   turnedBox_ = {};
   size_ = 0;
   angle_ = 0;
@@ -135,6 +138,7 @@ bool PictureEditor::turn(double degrees) {
     return false;
   }
   shownId_ = tools_.selection()->object;
+  if (const ImageObject* now = shown()) seenPixels_ = now->pixelsVersion();
   turnedBox_ = box;
   board_.deleteObject(base_->page, replaced);
   return true;

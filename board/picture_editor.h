@@ -70,6 +70,10 @@ class PictureEditor {
   Point centre2_;
   Rect turnedBox_;
   uint32_t shownId_ = 0;
+  // The shown picture's pixel version as this editor left it: another one
+  // means someone else turned or replaced the pixels (the context menu's
+  // quarter turn, a peer), and the picture as it now is becomes the base.
+  uint32_t seenPixels_ = 0;
   int32_t brightness_ = 0;
   int32_t contrast_ = 0;
   int32_t size_ = 0;

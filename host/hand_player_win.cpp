@@ -3,6 +3,7 @@
 #include <cstring>
 #include <utility>
 
+#include "win/handles.h"
 #include "win/messages.h"
 #include "win/text.h"
 #include "win/window_proc.h"
@@ -16,6 +17,9 @@ constexpr UINT_PTR kTickTimer = 1;
 constexpr UINT kTickMs = 16;
 // After each step, time for what it started (repaints, the peer's answer).
 constexpr unsigned kSettleMs = 120;
+// How long a dialog or a menu may take to come up.
+constexpr DWORD kAwaitMs = 15000;
+constexpr UINT kMenuGetHandle = 0x01E1;  // MN_GETHMENU
 
 bool hasName(HWND window, std::string_view name) {
   char buffer[kMaxHandNameBytes + 1] = {};
@@ -69,6 +73,14 @@ void sendKey(WORD vk, WORD scan, DWORD flags) {
   SendInput(1, &input, sizeof input);
 }
 
+BOOL CALLBACK matchMenu(HWND window, LPARAM param) {
+  wchar_t kind[16] = {};
+  if (!IsWindowVisible(window) || !GetClassNameW(window, kind, 16) || wcscmp(kind, L"#32768") != 0)
+    return TRUE;
+  *reinterpret_cast<HWND*>(param) = window;
+  return FALSE;
+}
+
 }  // namespace
 
 HWND findSkinElement(HWND root, std::string_view name) {
@@ -99,6 +111,7 @@ bool HandPlayer::start(const HandSession& session, HWND host, std::vector<HWND> 
   plan();
   next_ = 0;
   element_ = nullptr;
+  awaitingSince_ = 0;
   resumeAt_ = GetTickCount();
   if (motions_.empty()) {
     finish({});
@@ -143,6 +156,22 @@ void HandPlayer::plan() {
       case HandAction::Wait:
         add(Motion::Pause, 0, 0, s.value);
         continue;
+      case HandAction::Menu:
+        add(Motion::AwaitMenu);
+        add(Motion::Move, 0, 0, 2);
+        add(Motion::Press);
+        add(Motion::Release);
+        break;
+      case HandAction::OpenFile:
+        add(Motion::AwaitDialog);
+        for (wchar_t unit : toWide(s.text)) add(Motion::Char, 0, 0, unit);
+        add(Motion::KeyDown, 0, 0, VK_RETURN);
+        add(Motion::KeyUp, 0, 0, VK_RETURN);
+        break;
+      case HandAction::ClipText:
+      case HandAction::ClipPicture:
+        add(Motion::Clipboard);
+        break;
     }
     add(Motion::Pause, 0, 0, kSettleMs);
   }
@@ -161,7 +190,22 @@ void HandPlayer::tick() {
   // tick, so the windows handle it before the next one comes.
   while (next_ < motions_.size()) {
     if (static_cast<LONG>(GetTickCount() - resumeAt_) < 0) return;
-    const Motion& m = motions_[next_++];
+    const Motion& m = motions_[next_];
+    if (m.kind == Motion::AwaitDialog || m.kind == Motion::AwaitMenu) {
+      std::string error;
+      if (!appeared(m, error) && error.empty()) {
+        if (awaitingSince_ == 0) awaitingSince_ = GetTickCount();
+        if (GetTickCount() - awaitingSince_ < kAwaitMs) return;
+        error =
+            m.kind == Motion::AwaitMenu ? "no pop-up menu opened" : "no open-file dialog came up";
+      }
+      awaitingSince_ = 0;
+      if (!error.empty()) {
+        finish("line " + std::to_string(session_.steps[m.step].line) + ": " + error);
+        return;
+      }
+    }
+    ++next_;
     const std::string error = perform(m);
     if (!error.empty()) {
       const HandStep& s = session_.steps[m.step];
@@ -202,8 +246,8 @@ std::string HandPlayer::perform(const Motion& m) {
     }
     case Motion::Move: {
       if (!IsWindow(element_)) return "the element \"" + step.element + "\" went away";
-      POINT at = {m.x, m.y};
-      if (m.code) {
+      POINT at = m.code == 2 ? found_ : POINT{m.x, m.y};
+      if (m.code == 1) {
         RECT client;
         GetClientRect(element_, &client);
         at = {client.right / 2, client.bottom / 2};
@@ -219,9 +263,21 @@ std::string HandPlayer::perform(const Motion& m) {
       if (GetCursorPos(&now) && (now.x != at.x || now.y != at.y)) SetCursorPos(at.x, at.y);
       return {};
     }
-    case Motion::Press:
+    case Motion::Press: {
       sendMouse(m.right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
+      // A press on a window's frame (its close box, its title) is tracked by
+      // the system in a loop of its own that runs no timer, so the release
+      // must already be on its way.
+      POINT at;
+      const bool onFrame =
+          IsWindow(element_) && GetCursorPos(&at) &&
+          SendMessageW(element_, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y)) != HTCLIENT;
+      if (onFrame && next_ < motions_.size() && motions_[next_].kind == Motion::Release) {
+        sendMouse(m.right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
+        ++next_;
+      }
       return {};
+    }
     case Motion::Release:
       sendMouse(m.right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
       return {};
@@ -239,9 +295,68 @@ std::string HandPlayer::perform(const Motion& m) {
       sendKey(0, static_cast<WORD>(m.code), KEYEVENTF_UNICODE);
       sendKey(0, static_cast<WORD>(m.code), KEYEVENTF_UNICODE | KEYEVENTF_KEYUP);
       return {};
+    case Motion::Clipboard:
+      return fillClipboard(step);
     case Motion::Pause:
+    case Motion::AwaitDialog:
+    case Motion::AwaitMenu:
       return {};
   }
+  return {};
+}
+
+bool HandPlayer::appeared(const Motion& m, std::string& error) {
+  if (m.kind == Motion::AwaitDialog) {
+    // The dialog gives its file name field the focus when it is ready.
+    HWND field = GetFocus();
+    HWND dialog = field ? GetAncestor(field, GA_ROOT) : nullptr;
+    wchar_t kind[16] = {};
+    if (!dialog || !GetClassNameW(dialog, kind, 16) || wcscmp(kind, L"#32770") != 0) return false;
+    element_ = field;
+    return true;
+  }
+  HWND menu = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), matchMenu, reinterpret_cast<LPARAM>(&menu));
+  const auto handle =
+      menu ? reinterpret_cast<HMENU>(SendMessageW(menu, kMenuGetHandle, 0, 0)) : nullptr;
+  if (!handle) return false;
+  const HandStep& step = session_.steps[m.step];
+  RECT item;
+  if (static_cast<int>(step.value) >= GetMenuItemCount(handle) ||
+      !GetMenuItemRect(menu, handle, step.value, &item)) {
+    error = "the menu has no item " + std::to_string(step.value);
+    return false;
+  }
+  element_ = menu;
+  found_ = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ScreenToClient(menu, &found_);
+  return true;
+}
+
+std::string HandPlayer::fillClipboard(const HandStep& step) {
+  GlobalMemory text;
+  Bitmap picture;
+  if (step.action == HandAction::ClipText) {
+    const std::wstring wide = toWide(step.text);
+    const size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
+    text = GlobalMemory(GlobalAlloc(GMEM_MOVEABLE, bytes));
+    const GlobalMemoryLock lock(text.get());
+    if (!lock.data()) return "out of memory";
+    std::memcpy(lock.data(), wide.c_str(), bytes);
+  } else {
+    picture = Bitmap(static_cast<HBITMAP>(
+        LoadImageW(nullptr, toWide(step.text).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+    if (!picture) return "cannot load the bitmap file " + step.text;
+  }
+  if (!OpenClipboard(window_)) return "the clipboard is busy";
+  EmptyClipboard();
+  // The clipboard owns what it took.
+  const bool taken = text ? SetClipboardData(CF_UNICODETEXT, text.get()) != nullptr
+                          : SetClipboardData(CF_BITMAP, picture.get()) != nullptr;
+  CloseClipboard();
+  if (!taken) return "the clipboard refused the data";
+  text.release();
+  picture.release();
   return {};
 }
 

@@ -39,12 +39,25 @@ class HandPlayer {
  private:
   // One input event or pause; a step is a few of them.
   struct Motion {
-    enum Kind { Find, Move, Press, Release, Focus, KeyDown, KeyUp, Char, Pause } kind;
+    enum Kind {
+      Find,
+      Move,
+      Press,
+      Release,
+      Focus,
+      KeyDown,
+      KeyUp,
+      Char,
+      Pause,
+      Clipboard,
+      AwaitDialog,  // until the open-file dialog has the focus
+      AwaitMenu,    // until a pop-up menu is open; finds the step's item
+    } kind;
     size_t step = 0;   // index into the session's steps
     int x = 0, y = 0;  // Move: in the element's client area
     bool right = false;
-    // Move: 1 for the element's centre; else the virtual key, the UTF-16 unit,
-    // or the pause in milliseconds.
+    // Move: 1 for the element's centre, 2 for the point an await found; else
+    // the virtual key, the UTF-16 unit, or the pause in milliseconds.
     unsigned code = 0;
   };
 
@@ -56,6 +69,10 @@ class HandPlayer {
   // Performs one motion; an error text on failure.
   std::string perform(const Motion& m);
   HWND find(const HandStep& step) const;
+  // For the awaits: whether what they wait for is there (then element_ and
+  // found_ are set); an error text when it is there but wrong.
+  bool appeared(const Motion& m, std::string& error);
+  std::string fillClipboard(const HandStep& step);
   void finish(const std::string& error);
 
   HWND window_ = nullptr;  // message-only, for the timer
@@ -66,7 +83,9 @@ class HandPlayer {
   std::vector<Motion> motions_;
   size_t next_ = 0;
   HWND element_ = nullptr;  // the current step's
+  POINT found_ = {};        // in element_'s client area
   DWORD resumeAt_ = 0;
+  DWORD awaitingSince_ = 0;  // 0 when not waiting
 };
 
 }  // namespace scribly

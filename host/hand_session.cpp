@@ -120,14 +120,27 @@ const char* parseStep(std::string_view line, HandStep& step, int& participant, b
     const auto n = integer(1, 254, true);
     if (!n) return "key: a virtual key from 1 to 254 is expected";
     step.value = static_cast<uint32_t>(*n);
-  } else if (verb == "type") {
-    step.action = HandAction::Type;
+  } else if (verb == "type" || verb == "clip-text" || verb == "open-file" ||
+             verb == "clip-picture") {
+    step.action = verb == "type"        ? HandAction::Type
+                  : verb == "clip-text" ? HandAction::ClipText
+                  : verb == "open-file" ? HandAction::OpenFile
+                                        : HandAction::ClipPicture;
     std::string_view text = words.rest();
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
       text = text.substr(1, text.size() - 2);
-    if (text.empty() || text.size() > kMaxHandTextBytes) return "type: text is expected";
+    const bool file = step.action == HandAction::OpenFile || step.action == HandAction::ClipPicture;
+    if (text.empty() || text.size() > (file ? kMaxHandFileBytes : kMaxHandTextBytes))
+      return file                              ? "a file of at most 259 bytes is expected"
+             : step.action == HandAction::Type ? "type: text is expected"
+                                               : "clip-text: text is expected";
     step.text.assign(text);
     return nullptr;
+  } else if (verb == "menu") {
+    step.action = HandAction::Menu;
+    const auto n = integer(0, kMaxHandMenuItem);
+    if (!n) return "menu: an item from 0 to 63 is expected";
+    step.value = static_cast<uint32_t>(*n);
   } else if (verb == "wait") {
     step.action = HandAction::Wait;
     const auto n = integer(0, kMaxHandWaitMs);
@@ -141,7 +154,25 @@ const char* parseStep(std::string_view line, HandStep& step, int& participant, b
   return nullptr;
 }
 
+bool isRelative(std::string_view path) {
+  if (path.empty() || path.front() == '/' || path.front() == '\\') return false;
+  return !(path.size() >= 2 && path[1] == ':');
+}
+
 }  // namespace
+
+void resolveHandFiles(HandSession& session, std::string_view folder, char separator) {
+  for (HandStep& step : session.steps) {
+    if (step.action != HandAction::OpenFile && step.action != HandAction::ClipPicture) continue;
+    if (!isRelative(step.text)) continue;
+    std::string path(folder);
+    if (!path.empty() && path.back() != separator) path += separator;
+    path += step.text;
+    for (char& c : path)
+      if (c == '/' || c == '\\') c = separator;
+    step.text = std::move(path);
+  }
+}
 
 HandSession parseHandSession(std::string_view text) {
   HandSession session;

@@ -9,9 +9,15 @@
 //   key NAME VK                   press and release a virtual key in the element's window
 //   type TEXT                     the characters of TEXT to the window with the keyboard focus
 //   wait MS                       let the windows run for MS milliseconds
+//   menu N                        click item N (from 0) of the open pop-up menu
+//   open-file FILE                in the open-file dialog that comes up: type the
+//                                 file's path into its focused field, press Enter
+//   clip-text TEXT                put TEXT on the clipboard, as another program would
+//   clip-picture FILE             put the picture of a bitmap file on the clipboard
 //
 // NAME is the element's skin name; one with spaces is written in double
-// quotes ("view wnd"). Numbers are decimal, VK also 0x-hexadecimal. Lines
+// quotes ("view wnd"). A relative FILE is relative to the session file's
+// folder (resolveHandFiles). Numbers are decimal, VK also 0x-hexadecimal. Lines
 // starting with "#" and empty lines are skipped. A session comes from a file,
 // so every line is parsed with bounds, and one bad line refuses the whole
 // session: half a session played would leave the boards in a state nobody wrote.
@@ -22,7 +28,18 @@
 
 namespace scribly {
 
-enum class HandAction { Click, RightClick, Drag, Key, Type, Wait };
+enum class HandAction {
+  Click,
+  RightClick,
+  Drag,
+  Key,
+  Type,
+  Wait,
+  Menu,
+  OpenFile,
+  ClipText,
+  ClipPicture
+};
 
 struct HandStep {
   HandAction action = HandAction::Click;
@@ -32,8 +49,8 @@ struct HandStep {
   bool atCentre = true;  // click, rclick: no point given
   int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   int steps = 0;       // drag moves
-  uint32_t value = 0;  // key: virtual key; wait: milliseconds
-  std::string text;    // type: UTF-8
+  uint32_t value = 0;  // key: virtual key; wait: milliseconds; menu: item
+  std::string text;    // type, clip-text: UTF-8; open-file, clip-picture: the file
 };
 
 struct HandSession {
@@ -50,8 +67,14 @@ constexpr int kMaxHandDragSteps = 1000;
 constexpr uint32_t kMaxHandWaitMs = 60000;
 constexpr size_t kMaxHandNameBytes = 127;  // the longest name a window is asked for
 constexpr size_t kMaxHandTextBytes = 4096;
+constexpr size_t kMaxHandFileBytes = 259;  // a path the dialogs take
 constexpr int kMaxHandCoordinate = 10000;  // either sign
+constexpr uint32_t kMaxHandMenuItem = 63;
 
 HandSession parseHandSession(std::string_view text);
+
+// Puts `folder` and `separator` before every relative file of the session
+// (one that starts with neither a separator nor a drive such as "C:").
+void resolveHandFiles(HandSession& session, std::string_view folder, char separator);
 
 }  // namespace scribly

@@ -101,6 +101,9 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       fwprintf(stderr, L"scribly-host: %ls: %hs\n", handPath.c_str(), options.hand.error.c_str());
       return 2;
     }
+    const size_t slash = handPath.find_last_of(L"\\/");
+    const std::wstring handFolder = slash == std::wstring::npos ? L"." : handPath.substr(0, slash);
+    resolveHandFiles(options.hand, fromWide(handFolder), '\\');
   }
 
   const std::wstring folder = exeFolder();

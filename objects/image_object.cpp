@@ -54,6 +54,7 @@ bool ImageObject::attachPixels(std::vector<uint8_t> pixels, uint16_t width, uint
     return false;
   }
   pixels_ = std::move(pixels);
+  ++pixelsVersion_;
   width_ = width;
   height_ = height;
   p1_ = a;
@@ -222,6 +223,7 @@ bool ImageObject::reloadPixels(std::span<const uint8_t> bulk) {
   ImageObject fresh;
   if (!fresh.loadBulkData(bulk) || fresh.width_ != width_ || fresh.height_ != height_) return false;
   pixels_ = std::move(fresh.pixels_);
+  ++pixelsVersion_;
   return true;
 }
 
@@ -238,6 +240,7 @@ bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes) {
     return false;
   }
   pixels_ = std::move(*pixels);
+  ++pixelsVersion_;
   width_ = width;
   height_ = height;
   return true;
@@ -254,6 +257,7 @@ bool ImageObject::loadRawBulk(std::span<const uint8_t> envelope) {
   if (!in.ok() || size == 0 || in.remaining() < size) return false;
   const auto body = in.bytes(size);
   pixels_.assign(body.begin(), body.end());
+  ++pixelsVersion_;
   width_ = width;
   height_ = height;
   return true;
@@ -275,6 +279,7 @@ bool ImageObject::setOrientation(int32_t code) {
   auto turned = reorientPixels(pixels_, width_, height_, static_cast<Orientation>(code));
   if (turned.empty()) return true;
   pixels_ = std::move(turned);
+  ++pixelsVersion_;
   if (code == static_cast<int32_t>(Orientation::TurnLeft) ||
       code == static_cast<int32_t>(Orientation::TurnRight)) {
     std::swap(width_, height_);

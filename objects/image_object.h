@@ -24,6 +24,9 @@ class ImageObject : public BoxObject {
   void setReferenceSize();
   bool hasPixels() const { return !pixels_.empty(); }
   const std::vector<uint8_t>& pixels() const { return pixels_; }
+  // Counts the times the pixels were replaced or turned, so an editor holding
+  // a copy can tell that someone else changed them.
+  uint32_t pixelsVersion() const { return pixelsVersion_; }
   uint16_t pictureWidth() const { return width_; }
   uint16_t pictureHeight() const { return height_; }
   Size referenceSize() const { return {refWidth_, refHeight_}; }
@@ -66,6 +69,7 @@ class ImageObject : public BoxObject {
   int32_t contrast_ = 0;
   uint16_t refWidth_ = 0;
   uint16_t refHeight_ = 0;
+  uint32_t pixelsVersion_ = 0;
 };
 
 // The placeholder's pieces, shared with the drawing of pictures not yet

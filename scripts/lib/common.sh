@@ -22,3 +22,8 @@ build_preset() {
 
 # A Linux path as Windows programs under Wine see it.
 win_path() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
+
+# The photographs the demo's hand session opens and pastes (build/demo).
+demo_pictures() {
+  python3 "$ROOT/scripts/lib/demo_pictures.py" "$ROOT/build/demo"
+}

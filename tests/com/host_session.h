@@ -5,7 +5,9 @@
 #include <scribly.h>
 
 #include <cstring>
+#include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "com_test_support.h"
@@ -105,6 +107,105 @@ class HostSession : public ::testing::Test {
   HWND parent_ = nullptr;
   Participant participants_[2];
   int count_ = 0;
+};
+
+inline constexpr UINT kPollTimer = 1;
+inline constexpr uint8_t kAcknowledgement = 80;
+
+inline uint8_t codeOf(const std::vector<uint8_t>& message) { return message[0] >> 1; }
+
+// Ann's plug-in driven as a hand drives it, with Ben as her peer.
+class Interface : public HostSession {
+ protected:
+  void SetUp() override {
+    HostSession::SetUp();
+    MoveWindow(parent_, 0, 0, 960, 640, FALSE);
+    ShowWindow(parent_, SW_SHOW);
+    ann_ = &join(1, 2);
+    ben_ = &join(2, 1);
+    MoveWindow(ann_->frame, 0, 0, 960, 640, TRUE);
+    pump();
+    view_ = findSkinControl(ann_->frame, "view wnd");
+    ASSERT_TRUE(view_);
+  }
+
+  HWND element(const char* name) { return findSkinControl(ann_->frame, name); }
+
+  void click(const char* name) {
+    HWND button = element(name);
+    ASSERT_TRUE(button) << name;
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    pump();
+  }
+
+  // The pointer over the view at a client point, seen by the next poll.
+  void pointAt(int x, int y) {
+    POINT p = {x, y};
+    ClientToScreen(view_, &p);
+    SetCursorPos(p.x, p.y);
+    SendMessageW(view_, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  }
+
+  void drag(int x1, int y1, int x2, int y2) {
+    pointAt(x1, y1);
+    SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x1, y1));
+    for (int step = 1; step <= 4; ++step)
+      pointAt(x1 + (x2 - x1) * step / 4, y1 + (y2 - y1) * step / 4);
+    SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(x2, y2));
+    pump();
+  }
+
+  // What Ann sent since the last call, handed on to Ben as the host would,
+  // with Ben's answers handed back until both are quiet; acknowledgements
+  // let Ann's further messages go.
+  Messages relay() {
+    Messages fromAnn;
+    for (int round = 0; round < 20; ++round) {
+      Messages a = std::exchange(ann_->sink.sent, {});
+      Messages b = std::exchange(ben_->sink.sent, {});
+      if (a.empty() && b.empty()) break;
+      for (auto& m : a) ben_->plugin->DataIn(1, m.data(), static_cast<ULONG>(m.size()));
+      for (auto& m : b) ann_->plugin->DataIn(2, m.data(), static_cast<ULONG>(m.size()));
+      pump();
+      for (auto& m : a)
+        if (codeOf(m) != kAcknowledgement) fromAnn.push_back(std::move(m));
+    }
+    return fromAnn;
+  }
+
+  // A pop-up menu's item chosen with the keys a hand would press, queued
+  // before the menu opens: the right button in the view at (x, y), or a click
+  // on the button `opener`.
+  void chooseFromContextMenu(int item, int x, int y) {
+    queueMenuKeys(item);
+    SendMessageW(view_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
+    SendMessageW(view_, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
+    pump();
+  }
+  void chooseFromMenu(const char* opener, int item) {
+    queueMenuKeys(item);
+    click(opener);
+  }
+  void queueMenuKeys(int item) {
+    for (int i = 0; i <= item; ++i) PostMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(view_, WM_KEYDOWN, VK_RETURN, 0);
+  }
+
+  bool checked(const char* name) {
+    return SendMessageW(element(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+
+  std::wstring pageInfo() {
+    wchar_t text[256] = {};
+    GetWindowTextW(element("curpageinfo"), text, 256);
+    return text;
+  }
+
+  Participant* ann_ = nullptr;
+  Participant* ben_ = nullptr;
+  HWND view_ = nullptr;
 };
 
 }  // namespace scribly::test

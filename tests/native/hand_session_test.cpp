@@ -80,6 +80,9 @@ TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
       {"key pad 99999999999999999999\n", "line 1: key: a virtual key from 1 to 254 is expected"},
       {"type\n", "line 1: type: text is expected"},
       {"type \"\"\n", "line 1: type: text is expected"},
+      {"menu 64\n", "line 1: menu: an item from 0 to 63 is expected"},
+      {"open-file\n", "line 1: a file of at most 259 bytes is expected"},
+      {"clip-text \"\"\n", "line 1: clip-text: text is expected"},
       {"wait -1\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
       {"wait 60001\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
       {"as 0\n", "line 1: as: a participant from 1 to 16 is expected"},
@@ -90,6 +93,29 @@ TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
     EXPECT_EQ(s.error, c.error) << c.text;
     EXPECT_TRUE(s.steps.empty()) << c.text;
   }
+}
+
+TEST(HandSession, FilesAreReadWholeAndRelativeOnesFoundBesideTheSession) {
+  HandSession s = parseHandSession(
+      "menu 4\n"
+      "clip-text Greetings, \"Ben\"\n"
+      "clip-picture pictures/sun set.bmp\n"
+      "open-file \"C:\\photos\\hills.bmp\"\n"
+      "open-file /tmp/hills.bmp\n");
+  ASSERT_TRUE(s.ok()) << s.error;
+  ASSERT_EQ(s.steps.size(), 5u);
+  EXPECT_EQ(s.steps[0].action, HandAction::Menu);
+  EXPECT_EQ(s.steps[0].value, 4u);
+  EXPECT_EQ(s.steps[1].action, HandAction::ClipText);
+  EXPECT_EQ(s.steps[1].text, "Greetings, \"Ben\"");
+  resolveHandFiles(s, "Z:\\work\\host\\", '\\');
+  EXPECT_EQ(s.steps[1].text, "Greetings, \"Ben\"");
+  EXPECT_EQ(s.steps[2].action, HandAction::ClipPicture);
+  EXPECT_EQ(s.steps[2].text, "Z:\\work\\host\\pictures\\sun set.bmp");
+  EXPECT_EQ(s.steps[3].action, HandAction::OpenFile);
+  EXPECT_EQ(s.steps[3].text, "C:\\photos\\hills.bmp");
+  EXPECT_EQ(s.steps[4].text, "/tmp/hills.bmp");
+  EXPECT_FALSE(parseHandSession("open-file " + std::string(kMaxHandFileBytes + 1, 'f')).ok());
 }
 
 TEST(HandSession, LongNamesTextsAndSessionsAreRefused) {

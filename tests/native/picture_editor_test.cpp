@@ -103,6 +103,19 @@ TEST_F(PictureEditorTest, AnAngleTurnsTheBaseOnceAndReplacesThePicture) {
   expectSamePictureOnBothSides();
 }
 
+TEST_F(PictureEditorTest, AnAngleStartsFromAQuarterTurnMadeOutsideTheEditor) {
+  insert(40, 20, 80, 60);
+  // The context menu's quarter turn, while the editor follows the picture.
+  tools.setPictureValue(MessageCode::kSetOrientation, 4);
+  EXPECT_TRUE(editor.follow());
+  EXPECT_TRUE(editor.turn(90));
+  const ImageObject& turned = picture(own());
+  EXPECT_EQ(turned.pictureWidth(), 80);
+  EXPECT_EQ(turned.pictureHeight(), 60);
+  EXPECT_EQ(turned.box(), (Rect{20, 30, 60, 50}));
+  expectSamePictureOnBothSides();
+}
+
 TEST_F(PictureEditorTest, ATurnedBrightenedResizedPictureIsTheSameOnThePeer) {
   insert(64, 48, 64, 48);
   EXPECT_TRUE(editor.turn(30));

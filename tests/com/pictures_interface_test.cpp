@@ -1,0 +1,299 @@
+// Pictures and backgrounds brought in and edited through the interface as a
+// hand does it (the clipboard, the paste button, the context menu, the picture
+// panel's controls, the background menus and the open dialog), then both
+// participants' views compared pixel for pixel: Ben sees what Ann sees.
+#include <gtest/gtest.h>
+#include <scribly.h>
+// After windows.h, which scribly.h brings.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "com_test_support.h"
+#include "host_session.h"
+
+namespace scribly::test {
+namespace {
+
+constexpr int kFrameWidth = 788;
+constexpr int kFrameHeight = 660;
+constexpr uint32_t kWhite = 0xFFFFFF;
+
+// A photo-like landscape as 0xRRGGBB: a sky darkening upwards, a sun, two
+// rows of shaded hills and a striped field, so scaling, turning and the
+// JPEG form all have edges and gradients to get wrong.
+uint32_t landscape(int x, int y, int w, int h) {
+  auto rgb = [](int r, int g, int b) { return static_cast<uint32_t>(r << 16 | g << 8 | b); };
+  const int horizon = h * 11 / 20;
+  const int sunX = w * 3 / 4, sunY = h / 4, sunR = h / 10;
+  const int dx = x - sunX, dy = y - sunY;
+  if (dx * dx + dy * dy <= sunR * sunR) return rgb(255, 214, 90);
+  const int period = w / 5 + 1, t = x % period;
+  const int ridge = horizon - h / 6 + (h / 10) * std::abs(2 * t - period) / period;
+  const int foot = horizon + h / 12 - (h / 12) * (2 * x - w) * (2 * x - w) / (w * w);
+  if (y < ridge) return rgb(70 + 110 * y / h, 130 + 90 * y / h, 235 - 20 * y / h);
+  if (y < foot) return rgb(60 + 40 * (y - ridge) / (foot - ridge + 1), 110, 150 - x * 60 / w);
+  const int depth = y - foot;
+  return (depth / 9 + x / 40) % 2 ? rgb(88, 150 - depth * 40 / h, 52) : rgb(120, 170, 60);
+}
+
+// The landscape as a w x h picture file: 24-bit, rows bottom-up.
+bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
+  const int stride = (3 * w + 3) / 4 * 4;
+  std::vector<uint8_t> file(54 + static_cast<size_t>(stride) * h);
+  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
+  file[0] = 'B';
+  file[1] = 'M';
+  put32(2, static_cast<uint32_t>(file.size()));
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, static_cast<uint32_t>(w));
+  put32(22, static_cast<uint32_t>(h));
+  put32(26, 1 | 24 << 16);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* row = &file[54 + static_cast<size_t>(stride) * (h - 1 - y)];
+    for (int x = 0; x < w; ++x) {
+      const uint32_t c = landscape(x, y, w, h);
+      row[3 * x] = c & 0xFF;
+      row[3 * x + 1] = c >> 8 & 0xFF;
+      row[3 * x + 2] = c >> 16 & 0xFF;
+    }
+  }
+  FILE* f = _wfopen(path.c_str(), L"wb");
+  if (!f) return false;
+  const bool whole = fwrite(file.data(), 1, file.size(), f) == file.size();
+  return fclose(f) == 0 && whole;
+}
+
+BITMAPINFO topDown32(int w, int h) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  return info;
+}
+
+// The landscape on the clipboard as a bitmap, as a paint program leaves it.
+bool copyLandscapeBitmap(int w, int h) {
+  const BITMAPINFO info = topDown32(w, h);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bitmap) return false;
+  auto* pixels = static_cast<uint32_t*>(bits);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) pixels[y * w + x] = landscape(x, y, w, h);
+  if (!OpenClipboard(nullptr)) {
+    DeleteObject(bitmap);
+    return false;
+  }
+  EmptyClipboard();
+  const bool given = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
+  CloseClipboard();
+  if (!given) DeleteObject(bitmap);
+  return given;
+}
+
+// What a window shows in its client area, as 0xRRGGBB.
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & kWhite; }
+  bool operator==(const Shot&) const = default;
+};
+
+// The smallest rectangle holding every pixel that is not white.
+RECT inkBox(const Shot& shot) {
+  RECT box = {shot.width, shot.height, 0, 0};
+  for (int y = 0; y < shot.height; ++y)
+    for (int x = 0; x < shot.width; ++x)
+      if (shot.at(x, y) != kWhite) {
+        box.left = std::min<LONG>(box.left, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.right = std::max<LONG>(box.right, x + 1);
+        box.bottom = std::max<LONG>(box.bottom, y + 1);
+      }
+  return box;
+}
+
+Shot shoot(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Shot shot;
+  RECT client;
+  GetClientRect(window, &client);
+  shot.width = client.right;
+  shot.height = client.bottom;
+  const BITMAPINFO info = topDown32(shot.width, shot.height);
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  shot.pixels.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height);
+  for (uint32_t& p : shot.pixels) p &= kWhite;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+  return shot;
+}
+
+// Answers the next open-file dialog of this thread as a hand would: the path
+// typed into the field that has the focus, then Enter.
+class OpenDialogHand {
+ public:
+  explicit OpenDialogHand(std::wstring path) {
+    path_ = std::move(path);
+    timer_ = SetTimer(nullptr, 0, 100, &OpenDialogHand::look);
+  }
+  ~OpenDialogHand() { KillTimer(nullptr, timer_); }
+  OpenDialogHand(const OpenDialogHand&) = delete;
+  OpenDialogHand& operator=(const OpenDialogHand&) = delete;
+  static bool answered() { return answered_; }
+
+ private:
+  static void CALLBACK look(HWND, UINT, UINT_PTR, DWORD) {
+    HWND field = GetFocus();
+    HWND dialog = field ? GetAncestor(field, GA_ROOT) : nullptr;
+    wchar_t kind[16] = {};
+    if (answered_ || !dialog || !GetClassNameW(dialog, kind, 16) || wcscmp(kind, L"#32770") != 0)
+      return;
+    answered_ = true;
+    for (wchar_t c : path_) PostMessageW(field, WM_CHAR, c, 0);
+    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
+  }
+
+  static inline std::wstring path_;
+  static inline bool answered_ = false;
+  UINT_PTR timer_ = 0;
+};
+
+class PicturesInterface : public Interface {
+ protected:
+  void SetUp() override {
+    Interface::SetUp();
+    // Side by side, the same size, so the views can be compared whole.
+    MoveWindow(parent_, 0, 0, 1600, kFrameHeight + 60, FALSE);
+    MoveWindow(ann_->frame, 0, 0, kFrameWidth, kFrameHeight, TRUE);
+    MoveWindow(ben_->frame, kFrameWidth + 6, 0, kFrameWidth, kFrameHeight, TRUE);
+    pump();
+    benView_ = findSkinControl(ben_->frame, "view wnd");
+    ASSERT_TRUE(benView_);
+  }
+
+  // A top-level window of this thread by its skin name (the panels).
+  static HWND popup(const char* name) {
+    struct Search {
+      const char* name;
+      HWND found;
+    } search{name, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+          auto* s = reinterpret_cast<Search*>(p);
+          s->found = findSkinControl(w, s->name);
+          return s->found ? FALSE : TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+  // Both views, once everything sent has arrived and the pointer is away.
+  void expectSameViews() {
+    relay();
+    SetCursorPos(1590, 990);
+    const Shot ann = shoot(view_), ben = shoot(benView_);
+    ASSERT_EQ(ann.width, ben.width);
+    ASSERT_EQ(ann.height, ben.height);
+    size_t differing = 0;
+    for (size_t i = 0; i < ann.pixels.size(); ++i) differing += ann.pixels[i] != ben.pixels[i];
+    EXPECT_EQ(differing, 0u);
+    EXPECT_EQ(report(*ben_), report(*ann_));
+    annShot_ = ann;
+  }
+
+  HWND benView_ = nullptr;
+  Shot annShot_;
+};
+
+TEST_F(PicturesInterface, APastedPictureTurnedBrightenedAndResizedIsTheSameOnThePeer) {
+  ASSERT_TRUE(copyLandscapeBitmap(120, 80));
+  pump();
+  relay();
+  click("paste");          // at (4, 4), selected
+  drag(64, 44, 264, 244);  // its centre, with the selection tool
+  relay();
+  // The panel open while the menu turns the picture a quarter.
+  chooseFromContextMenu(3, 264, 244);  // editpic
+  chooseFromContextMenu(4, 264, 244);  // rotate90
+  HWND panel = popup("scribly EditPicture panel");
+  ASSERT_TRUE(panel);
+  EXPECT_TRUE(IsWindowVisible(panel));
+  HWND angle = findSkinControl(panel, "scribly editpic editRotateAngle");
+  HWND brightness = findSkinControl(panel, "painter trackbar brightness");
+  HWND size = findSkinControl(panel, "painter trackbar size");
+  ASSERT_TRUE(angle && brightness && size);
+  SetFocus(angle);
+  for (wchar_t c : std::wstring(L"30")) SendMessageW(angle, WM_CHAR, c, 0);
+  pump();
+  auto press = [](HWND control, UINT key, int times) {
+    SetFocus(control);
+    for (int i = 0; i < times; ++i) {
+      SendMessageW(control, WM_KEYDOWN, key, 0);
+      SendMessageW(control, WM_KEYUP, key, 0);
+    }
+    pump();
+  };
+  press(brightness, VK_NEXT, 3);
+  press(size, VK_PRIOR, 1);
+  EXPECT_EQ(SendMessageW(brightness, TBM_GETPOS, 0, 0), 30);
+  EXPECT_EQ(SendMessageW(size, TBM_GETPOS, 0, 0), -25);
+  SendMessageW(panel, WM_CLOSE, 0, 0);
+  click("choice");
+  drag(480, 560, 480, 560);  // on bare paper: nothing selected, no marks
+  expectSameViews();
+
+  // Upright after the quarter turn (80 x 120), the 30 degrees make a box of
+  // 129 x 144, and 75% of that shows.
+  const RECT shown = inkBox(annShot_);
+  EXPECT_NEAR(shown.right - shown.left, 97, 3);
+  EXPECT_NEAR(shown.bottom - shown.top, 108, 3);
+}
+
+TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring photo = std::wstring(folder) + L"scribly-landscape.bmp";
+  ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
+  relay();
+  {
+    OpenDialogHand hand(photo);
+    chooseFromMenu("bkgnd", 0);  // custom: the open dialog
+    EXPECT_TRUE(OpenDialogHand::answered());
+  }
+  const Messages set = relay();
+  ASSERT_FALSE(set.empty());
+  EXPECT_EQ(codeOf(set[0]), 19);
+  chooseFromMenu("bkgnd scale", 4);  // scale_65
+  const Messages scaled = relay();
+  ASSERT_EQ(scaled.size(), 1u);
+  EXPECT_EQ(codeOf(scaled[0]), 91);
+  expectSameViews();
+  DeleteFileW(photo.c_str());
+
+  // 600 rows at 0.65 end near y 390, where the paper begins.
+  EXPECT_NE(annShot_.at(300, 386), kWhite);
+  EXPECT_EQ(annShot_.at(300, 392), kWhite);
+}
+
+}  // namespace
+}  // namespace scribly::test
