@@ -109,6 +109,9 @@ MainFrame::~MainFrame() {
     dropPendingData();
     // What lives in or beside the skin window goes before it.
     editPicture_.reset();
+    if (ownBoard_) ownBoard_->setContentsWindow(nullptr);
+    tipPanel_.reset();
+    contents_.reset();
     capture_.reset();
     panels_.reset();
     menus_.clear();
