@@ -31,6 +31,19 @@ struct BmpLayout {
   size_t fileBytes() const { return kBmpHeaderBytes + colourTableBytes() + pixelBytes(); }
 };
 
+// Pictures in memory keep the layout of a 24-bit file's pixels: blue, green,
+// red per pixel, rows bottom-up, each padded to a multiple of 4 bytes.
+// Bytes in one padded row; 0 for an empty row.
+inline size_t pictureRowBytes(uint32_t width) {
+  return width == 0 ? 0 : ((3 * size_t{width} - 1) / 4 + 1) * 4;
+}
+inline size_t pictureBytes(uint32_t width, uint32_t height) {
+  return pictureRowBytes(width) * height;
+}
+
+// Largest pixel buffer accepted from a peer or a decoder.
+inline constexpr size_t kMaxPictureBytes = size_t{64} << 20;
+
 // Nullopt when a side is not positive, the bit count is not 1, 4, 8, 16, 24
 // or 32, or the file would be larger than kMaxBmpFileBytes.
 std::optional<BmpLayout> bmpLayout(int32_t width, int32_t height, uint16_t bits);

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "collab/envelope.h"
-#include "objects/jpeg_codec.h"
+#include "base/jpeg_codec.h"
 
 namespace scribly {
 

@@ -7,20 +7,10 @@
 #include <span>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "objects/geometry.h"
 
 namespace scribly {
-
-// Bytes in one padded row; 0 for an empty row.
-inline size_t pictureRowBytes(uint32_t width) {
-  return width == 0 ? 0 : ((3 * size_t{width} - 1) / 4 + 1) * 4;
-}
-inline size_t pictureBytes(uint32_t width, uint32_t height) {
-  return pictureRowBytes(width) * height;
-}
-
-// Largest pixel buffer accepted from a peer or a decoder.
-inline constexpr size_t kMaxPictureBytes = size_t{64} << 20;
 
 enum class Orientation : int32_t {
   MirrorLeftRight = 1,

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "objects/jpeg_codec.h"
+#include "base/jpeg_codec.h"
 #include "objects/pixel_ops.h"
 
 namespace scribly {

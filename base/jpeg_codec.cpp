@@ -1,11 +1,11 @@
-#include "objects/jpeg_codec.h"
+#include "base/jpeg_codec.h"
 
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "objects/pixel_ops.h"
+#include "base/bmp_file.h"
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <jpeglib.h>

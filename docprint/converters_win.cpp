@@ -1,0 +1,281 @@
+#include "docprint/converters_win.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <optional>
+#include <thread>
+
+#include "base/file_bytes.h"
+#include "docprint/print_job.h"
+#include "win/handles.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kPollInterval = std::chrono::milliseconds(50);
+// After a stop or the time limit, how long the runner may take to kill the
+// converter and say so.
+constexpr auto kRunnerGrace = std::chrono::seconds(15);
+constexpr char kRasterPrefix[] = "page";
+constexpr char kRunnerName[] = "scribly-convert";
+
+// Under Wine the converters are Linux programs: Wine starts them but hands
+// out no process handle, so our runner waits for them and kills them.
+bool underWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+// The Linux path of a Windows one (UTF-8); empty when Wine has none.
+std::string unixPath(const std::wstring& path) {
+  using Convert = char*(CDECL*)(LPCWSTR);
+  static const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+  if (!convert) return {};
+  char* unix = convert(path.c_str());
+  if (!unix) return {};
+  std::string result = unix;
+  HeapFree(GetProcessHeap(), 0, unix);
+  return result;
+}
+
+bool exists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void deleteTree(const std::wstring& folder) {
+  WIN32_FIND_DATAW entry;
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (find) {
+    do {
+      const std::wstring name = entry.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring path = folder + L"\\" + name;
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        deleteTree(path);
+      } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+      }
+    } while (FindNextFileW(find.get(), &entry));
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+// A folder of this job's own under the system's temporary folder, deleted
+// with everything in it at the end of the job.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    wchar_t temp[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathW(MAX_PATH, temp);
+    if (n == 0 || n > MAX_PATH) return;
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+      const std::wstring path = std::wstring(temp) + L"scribly-print-" +
+                                std::to_wstring(GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(attempt);
+      if (CreateDirectoryW(path.c_str(), nullptr)) {
+        path_ = path;
+        return;
+      }
+    }
+  }
+  ~PrivateFolder() {
+    if (!path_.empty()) deleteTree(path_);
+  }
+  PrivateFolder(const PrivateFolder&) = delete;
+  PrivateFolder& operator=(const PrivateFolder&) = delete;
+
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+using KernelHandle = UniqueHandle<detail::ClosedBy<HANDLE, &CloseHandle>>;
+
+// A program the system can wait for: found on the PATH, run in a job object
+// so that killing it also kills what it started.
+bool runNative(const std::vector<std::string>& arguments, const PrivateFolder& work,
+               uint32_t seconds, const std::atomic<bool>& stop) {
+  wchar_t program[MAX_PATH + 1] = {};
+  const std::wstring name = toWide(arguments.front()) + L".exe";
+  const DWORD found = SearchPathW(nullptr, name.c_str(), nullptr, MAX_PATH, program, nullptr);
+  if (found == 0 || found > MAX_PATH) return false;
+  std::vector<std::string> line = arguments;
+  line.front() = fromWide(program);
+  std::wstring commandLine = toWide(windowsCommandLine(line));
+  KernelHandle job(CreateJobObjectW(nullptr, nullptr));
+  if (!job) return false;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(program, commandLine.data(), nullptr, nullptr, FALSE,
+                      CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, work.path().c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  KernelHandle processHandle(process.hProcess);
+  KernelHandle thread(process.hThread);
+  if (!AssignProcessToJobObject(job.get(), processHandle.get())) {
+    TerminateProcess(processHandle.get(), 1);
+    return false;
+  }
+  ResumeThread(thread.get());
+  const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+  while (WaitForSingleObject(processHandle.get(), 50) == WAIT_TIMEOUT) {
+    if (stop || Clock::now() >= deadline) {
+      TerminateJobObject(job.get(), 1);
+      return false;
+    }
+  }
+  DWORD code = 1;
+  return GetExitCodeProcess(processHandle.get(), &code) && code == 0;
+}
+
+// A Linux program under Wine, through scribly-convert beside this library:
+// it writes the program's status to a file, and ends it when the stop file
+// appears or the time runs out.
+bool runThroughRunner(const std::vector<std::string>& arguments, const PrivateFolder& work,
+                      uint32_t seconds, const std::atomic<bool>& stop) {
+  const std::wstring runner = toWide(moduleFolder(), kCodePageSystem) + L"\\" + toWide(kRunnerName);
+  const std::wstring statusFile = work / L"status";
+  const std::wstring stopFile = work / L"stop";
+  DeleteFileW(statusFile.c_str());
+  DeleteFileW(stopFile.c_str());
+  const std::string workUnix = unixPath(work.path());
+  if (!exists(runner) || workUnix.empty()) return false;
+  std::vector<std::string> line = {fromWide(runner), workUnix + "/status", workUnix + "/stop",
+                                   std::to_string(seconds)};
+  line.insert(line.end(), arguments.begin(), arguments.end());
+  std::wstring commandLine = toWide(windowsCommandLine(line));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                      nullptr, work.path().c_str(), &startup, &process)) {
+    return false;
+  }
+  KernelHandle processHandle(process.hProcess);
+  KernelHandle thread(process.hThread);
+  auto deadline = Clock::now() + std::chrono::seconds(seconds) + kRunnerGrace;
+  bool stopping = false;
+  while (!exists(statusFile)) {
+    if (stop && !stopping) {
+      FileHandle(CreateFileW(stopFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+      stopping = true;
+      deadline = std::min(deadline, Clock::now() + kRunnerGrace);
+    }
+    // A runner that never reports (killed, or no runner at all) must not
+    // hold the job forever.
+    if (Clock::now() >= deadline) {
+      FileHandle(CreateFileW(stopFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+      return false;
+    }
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  const FileReadResult status = readFileBytes(fromWide(statusFile, kCodePageSystem), 64);
+  return !stopping && status.ok() && std::string(status.bytes.begin(), status.bytes.end()) == "0\n";
+}
+
+// The path a converter is given: Linux paths for Linux programs.
+std::string converterPath(const std::wstring& path) {
+  return underWine() ? unixPath(path) : fromWide(path);
+}
+
+bool runConverter(const std::vector<std::string>& arguments, const PrivateFolder& work,
+                  uint32_t seconds, const std::atomic<bool>& stop) {
+  for (const std::string& argument : arguments) {
+    if (argument.empty()) return false;
+  }
+  return underWine() ? runThroughRunner(arguments, work, seconds, stop)
+                     : runNative(arguments, work, seconds, stop);
+}
+
+uint64_t fileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+}
+
+// The rasteriser's pictures by page number; empty unless they run 1..n.
+std::vector<std::wstring> rasterisedPages(const std::wstring& folder) {
+  std::map<uint32_t, std::wstring> pages;
+  WIN32_FIND_DATAW entry;
+  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
+  if (find) {
+    do {
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      if (const auto number = rasterPageNumber(fromWide(entry.cFileName), kRasterPrefix)) {
+        pages[*number] = folder + L"\\" + entry.cFileName;
+      }
+    } while (FindNextFileW(find.get(), &entry));
+  }
+  std::vector<std::wstring> ordered;
+  for (const auto& [number, path] : pages) {
+    if (number != ordered.size() + 1) return {};
+    ordered.push_back(path);
+  }
+  return ordered;
+}
+
+}  // namespace
+
+bool printConvertedPages(const std::string& path, bool office, const std::string& folder,
+                         const std::string& base, int dpi, const std::atomic<bool>& stop,
+                         std::vector<std::string>& written) {
+  const PrivateFolder work;
+  if (work.path().empty()) return false;
+  const std::wstring document = toWide(path, kCodePageSystem);
+  const uint32_t seconds = conversionSeconds(fileSize(document));
+  std::wstring pdf = document;
+  if (office) {
+    // A copy under a plain name: the converter names its output after its
+    // input, and the document's own name may hold anything.
+    const std::wstring extension = document.substr(document.find_last_of(L'.'));
+    const std::wstring copy = work / (L"document" + extension).c_str();
+    const std::wstring profile = work / L"profile";
+    const std::wstring converted = work / L"converted";
+    if (!CopyFileW(document.c_str(), copy.c_str(), TRUE) ||
+        !CreateDirectoryW(converted.c_str(), nullptr) ||
+        !runConverter(officeToPdfArguments("soffice", fileUrl(converterPath(profile)),
+                                           converterPath(converted), converterPath(copy)),
+                      work, seconds, stop)) {
+      return false;
+    }
+    pdf = converted + L"\\document.pdf";
+    if (!exists(pdf)) return false;
+  }
+  const std::wstring pages = work / L"pages";
+  if (stop || !CreateDirectoryW(pages.c_str(), nullptr) ||
+      !runConverter(pdfToJpegArguments("pdftoppm", dpi, converterPath(pdf),
+                                       converterPath(pages + L"\\" + toWide(kRasterPrefix))),
+                    work, seconds, stop)) {
+    return false;
+  }
+  const std::vector<std::wstring> pictures = rasterisedPages(pages);
+  if (pictures.empty()) return false;
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    if (stop) return false;
+    const std::string target = folder + pageFileName(base, static_cast<uint32_t>(i + 1), ".jpg");
+    if (!MoveFileExW(pictures[i].c_str(), toWide(target, kCodePageSystem).c_str(),
+                     MOVEFILE_COPY_ALLOWED | MOVEFILE_REPLACE_EXISTING)) {
+      return false;
+    }
+    written.push_back(target);
+  }
+  return true;
+}
+
+}  // namespace scribly

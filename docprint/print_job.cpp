@@ -1,0 +1,150 @@
+#include "docprint/print_job.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+
+namespace scribly {
+
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+bool oneOf(std::string_view extension, std::initializer_list<std::string_view> list) {
+  return std::any_of(list.begin(), list.end(),
+                     [&](std::string_view e) { return equalsIgnoringCase(extension, e); });
+}
+
+}  // namespace
+
+std::string_view fileNameOf(std::string_view path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view baseNameOf(std::string_view path) {
+  const std::string_view name = fileNameOf(path);
+  return name.substr(0, std::min(name.rfind('.'), name.size()));
+}
+
+DocumentKind documentKind(std::string_view path) {
+  const std::string_view name = fileNameOf(path);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return DocumentKind::Refused;
+  const std::string_view extension = name.substr(dot);
+  if (oneOf(extension, {".txt"})) return DocumentKind::Text;
+  if (oneOf(extension, {".pdf"})) return DocumentKind::Pdf;
+  if (oneOf(extension, {".doc", ".docx", ".ppt", ".pptx", ".xls", ".xlsx", ".rtf"})) {
+    return DocumentKind::Office;
+  }
+  return DocumentKind::Refused;
+}
+
+std::string pageFileName(std::string_view base, uint32_t page, std::string_view extension) {
+  std::string name(base);
+  if (page >= 2) name += "(" + std::to_string(page) + ")";
+  name += extension;
+  return name;
+}
+
+int dotsPerInch(int32_t quality) { return quality == 3 ? 150 : 96; }
+
+int pagePixels(int tenthsOfMillimetre, int dpi) {
+  return static_cast<int>((int64_t{tenthsOfMillimetre} * dpi + 127) / 254);
+}
+
+uint32_t conversionSeconds(uint64_t bytes) {
+  constexpr uint64_t kMiB = uint64_t{1} << 20;
+  const uint64_t seconds = 60 + 10 * ((bytes + kMiB - 1) / kMiB);
+  return static_cast<uint32_t>(std::min<uint64_t>(seconds, 600));
+}
+
+std::vector<std::string> officeToPdfArguments(std::string_view program, std::string_view profileUrl,
+                                              std::string_view outFolder,
+                                              std::string_view document) {
+  return {std::string(program),
+          "-env:UserInstallation=" + std::string(profileUrl),
+          "--headless",
+          "--norestore",
+          "--nolockcheck",
+          "--convert-to",
+          "pdf",
+          "--outdir",
+          std::string(outFolder),
+          std::string(document)};
+}
+
+std::vector<std::string> pdfToJpegArguments(std::string_view program, int dpi, std::string_view pdf,
+                                            std::string_view prefix) {
+  return {std::string(program), "-r", std::to_string(dpi), "-jpeg", std::string(pdf),
+          std::string(prefix)};
+}
+
+std::optional<uint32_t> rasterPageNumber(std::string_view fileName, std::string_view prefix) {
+  constexpr std::string_view kSuffix = ".jpg";
+  if (fileName.size() <= prefix.size() + 1 + kSuffix.size() ||
+      fileName.substr(0, prefix.size()) != prefix || fileName[prefix.size()] != '-' ||
+      fileName.substr(fileName.size() - kSuffix.size()) != kSuffix) {
+    return std::nullopt;
+  }
+  const std::string_view digits =
+      fileName.substr(prefix.size() + 1, fileName.size() - prefix.size() - 1 - kSuffix.size());
+  if (digits.size() > 9) return std::nullopt;
+  uint32_t n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return std::nullopt;
+    n = n * 10 + static_cast<uint32_t>(c - '0');
+  }
+  return n == 0 ? std::nullopt : std::optional<uint32_t>(n);
+}
+
+std::string windowsCommandLine(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (const std::string& argument : arguments) {
+    if (!line.empty()) line += ' ';
+    if (!argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string::npos) {
+      line += argument;
+      continue;
+    }
+    line += '"';
+    size_t backslashes = 0;
+    for (char c : argument) {
+      if (c == '\\') {
+        ++backslashes;
+        continue;
+      }
+      // Backslashes count double only before a quote.
+      line.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+      backslashes = 0;
+      line += c;
+    }
+    line.append(2 * backslashes, '\\');
+    line += '"';
+  }
+  return line;
+}
+
+std::string fileUrl(std::string_view path) {
+  std::string url = "file://";
+  if (path.empty() || (path[0] != '/' && path[0] != '\\')) url += '/';
+  for (unsigned char c : path) {
+    if (c == '\\') {
+      url += '/';
+    } else if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("/-_.~:").find(static_cast<char>(c)) != std::string_view::npos) {
+      url += static_cast<char>(c);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      url += hex;
+    }
+  }
+  return url;
+}
+
+}  // namespace scribly

@@ -1,0 +1,63 @@
+#pragma once
+// What a print job decides before anything runs: which way a document goes,
+// the names of the page pictures it leaves, the resolution, the converters'
+// argument lists and how long they may take.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace scribly {
+
+enum class DocumentKind {
+  Text,    // laid out and drawn page by page
+  Pdf,     // rasterised
+  Office,  // converted to PDF first
+  Refused  // pictures (set as backgrounds, never printed) and everything else
+};
+
+// By the extension after the last ".", in any case.
+DocumentKind documentKind(std::string_view path);
+
+// The file name without its folder (after the last "\" or "/").
+std::string_view fileNameOf(std::string_view path);
+// The file name up to its last "." ("a.b.doc" -> "a.b"); the whole name when
+// it has none.
+std::string_view baseNameOf(std::string_view path);
+
+// "base.jpg" for page 1, "base(n).jpg" for page n >= 2.
+std::string pageFileName(std::string_view base, uint32_t page, std::string_view extension);
+
+// Pixels per inch for a quality: 3 (text) 150, anything else 96.
+int dotsPerInch(int32_t quality);
+// The page is 185.5 mm x 244.8 mm; its size in pixels at a resolution.
+int pagePixels(int tenthsOfMillimetre, int dpi);
+inline constexpr int kPageWidthTenthsMm = 1855;
+inline constexpr int kPageHeightTenthsMm = 2448;
+
+// How long a converter may run on a document of `bytes`: a minute plus ten
+// seconds per MiB started, at most ten minutes.
+uint32_t conversionSeconds(uint64_t bytes);
+
+// LibreOffice headless: the document as PDF into `outFolder`, with its own
+// profile folder (a file:// URL) so that no other run's profile interferes.
+std::vector<std::string> officeToPdfArguments(std::string_view program, std::string_view profileUrl,
+                                              std::string_view outFolder,
+                                              std::string_view document);
+// pdftoppm: every page as "<prefix>-<n>.jpg" at `dpi`.
+std::vector<std::string> pdfToJpegArguments(std::string_view program, int dpi, std::string_view pdf,
+                                            std::string_view prefix);
+// The page number of a picture the rasteriser wrote ("page-07.jpg" -> 7 for
+// the prefix "page"); nullopt for any other name.
+std::optional<uint32_t> rasterPageNumber(std::string_view fileName, std::string_view prefix);
+
+// A Windows command line whose arguments the C runtime (and Wine, for a Linux
+// program) splits back into exactly `arguments`: each quoted when needed, with
+// backslashes before a quote doubled.
+std::string windowsCommandLine(const std::vector<std::string>& arguments);
+
+// A file URL for a Unix or Windows path ("/tmp/a b" -> "file:///tmp/a%20b").
+std::string fileUrl(std::string_view path);
+
+}  // namespace scribly

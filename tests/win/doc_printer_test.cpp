@@ -1,0 +1,254 @@
+// docprint.dll loaded by full path, as the contents panel loads it: page
+// pictures named after the document, the report posted to a window, stop and
+// refusals.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/file_bytes.h"
+#include "base/jpeg_codec.h"
+#include "docprint/doc_printer_win.h"
+#include "docprint/print_job.h"
+#include "tests/win/office_documents.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+namespace {
+
+std::optional<LPARAM> lastReport;
+
+LRESULT CALLBACK reportWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kPrintFinishedMessage) lastReport = lParam;
+  return DefWindowProcW(window, msg, wParam, lParam);
+}
+
+class DocPrinterTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    module_ = LoadLibraryW(toWide(moduleFolder() + "\\docprint.dll", kCodePageSystem).c_str());
+    ASSERT_NE(module_, nullptr);
+    auto create = reinterpret_cast<CreateDocPrintFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module_, kCreateDocPrintName)));
+    ASSERT_NE(create, nullptr);
+    printer_ = create();
+    ASSERT_NE(printer_, nullptr);
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = reportWindowProc;
+    windowClass.hInstance = moduleInstance();
+    windowClass.lpszClassName = L"ScriblyPrintReportTest";
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                              nullptr, moduleInstance(), nullptr);
+    printer_->setNotifyWindow(window_, kPrintFinishedMessage);
+    lastReport.reset();
+
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    static int counter = 0;
+    root_ = std::string(temp) + "scribly-docprint-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(++counter);
+    CreateDirectoryA(root_.c_str(), nullptr);
+    // Under a folder that does not exist yet: the printer makes it.
+    output_ = root_ + "\\PrintTemp\\out\\";
+    printer_->setOutputFolder(output_.c_str());
+  }
+
+  void TearDown() override {
+    if (printer_) printer_->release();
+    if (window_) DestroyWindow(window_);
+    deleteFolderTree(root_);
+    if (module_) FreeLibrary(module_);
+  }
+
+  std::string document(const std::string& name, std::string_view text) {
+    const std::string path = root_ + "\\" + name;
+    writeFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    return path;
+  }
+
+  // Pumps messages until the report arrives.
+  std::optional<LPARAM> waitForReport(double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!lastReport && std::chrono::steady_clock::now() < end) {
+      MSG msg;
+      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+      Sleep(10);
+    }
+    return lastReport;
+  }
+
+  std::vector<std::string> outputFiles() {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((output_ + "*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  struct Page {
+    int width = 0;
+    int height = 0;
+    int64_t ink = -1;  // dark pixels; -1 when the file is no picture
+  };
+  Page pageOf(const std::string& name) {
+    const FileReadResult file = readFileBytes(output_ + name, size_t{64} << 20);
+    const std::vector<uint8_t>& b = file.bytes;
+    Page page;
+    // The size from the frame header (baseline or progressive).
+    for (size_t i = 0; i + 8 < b.size(); ++i) {
+      if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+        page.height = b[i + 5] << 8 | b[i + 6];
+        page.width = b[i + 7] << 8 | b[i + 8];
+        break;
+      }
+    }
+    const auto pixels =
+        decodeJpeg(b, static_cast<uint16_t>(page.width), static_cast<uint16_t>(page.height));
+    if (!pixels) return page;
+    page.ink = 0;
+    for (size_t i = 0; i + 2 < pixels->size(); i += 3) {
+      if ((*pixels)[i] + (*pixels)[i + 1] + (*pixels)[i + 2] < 3 * 128) ++page.ink;
+    }
+    return page;
+  }
+
+  // The pages of a finished job: base.jpg, base(2).jpg ... and nothing else.
+  size_t pageCount(const std::string& base) {
+    const std::vector<std::string> files = outputFiles();
+    std::vector<std::string> expected;
+    for (uint32_t n = 1; n <= files.size(); ++n) expected.push_back(pageFileName(base, n, ".jpg"));
+    std::sort(expected.begin(), expected.end());
+    return files == expected ? files.size() : 0;
+  }
+
+  std::optional<LPARAM> print(const std::string& path, double seconds) {
+    lastReport.reset();
+    if (!printer_->printDocument(path.c_str())) return std::nullopt;
+    return waitForReport(seconds);
+  }
+
+  HMODULE module_ = nullptr;
+  DocPrinter* printer_ = nullptr;
+  HWND window_ = nullptr;
+  std::string root_;
+  std::string output_;
+};
+
+TEST_F(DocPrinterTest, TextPrintsOnePictureWithInkPerPage) {
+  std::string text;
+  for (int page = 1; page <= 12; ++page) {
+    text += "Page " + std::to_string(page) + "\tof the notes\r\n" + std::string(300, 'x') + "\f";
+  }
+  printer_->setQuality(3);
+  ASSERT_EQ(print(document("notes.txt", text), 60), kPrintSucceeded);
+  EXPECT_EQ(pageCount("notes"), 12u);
+  for (const char* name : {"notes.jpg", "notes(12).jpg"}) {
+    const Page page = pageOf(name);
+    EXPECT_EQ(page.width, pagePixels(kPageWidthTenthsMm, 150));
+    EXPECT_EQ(page.height, pagePixels(kPageHeightTenthsMm, 150));
+    EXPECT_GT(page.ink, 2000) << name;
+  }
+
+  // Another job on the same printer, named up to the last dot, at the other
+  // quality.
+  printer_->setQuality(2);
+  ASSERT_EQ(print(document("a.b.TXT", "only page"), 60), kPrintSucceeded);
+  EXPECT_EQ(pageOf("a.b.jpg").width, pagePixels(kPageWidthTenthsMm, 96));
+  EXPECT_GT(pageOf("a.b.jpg").ink, 30);
+}
+
+TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
+  std::string memo;
+  for (int line = 1; line <= 90; ++line) memo += "Line " + std::to_string(line) + " of the memo\n";
+  const std::string memoText = document("memo.txt", memo);
+  writeFileBytes(root_ + "\\deck.fodp",
+                 std::span(reinterpret_cast<const uint8_t*>(flatPresentation(3).data()),
+                           flatPresentation(3).size()));
+  ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
+  ASSERT_TRUE(convertWithOffice(memoText, root_, "pdf"));
+  ASSERT_TRUE(convertWithOffice(root_ + "\\deck.fodp", root_, "pptx"));
+  ASSERT_TRUE(MoveFileA((root_ + "\\memo.docx").c_str(), (root_ + "\\a.b.docx").c_str()));
+
+  struct Case {
+    const char* file;
+    const char* base;
+    size_t pages;
+  };
+  for (const Case& c :
+       {Case{"a.b.docx", "a.b", 2}, Case{"deck.pptx", "deck", 3}, Case{"memo.pdf", "memo", 2}}) {
+    output_ = root_ + "\\PrintTemp\\" + c.base + "\\";
+    printer_->setOutputFolder(output_.c_str());
+    ASSERT_EQ(print(root_ + "\\" + c.file, 180), kPrintSucceeded) << c.file;
+    EXPECT_EQ(pageCount(c.base), c.pages) << c.file;
+    EXPECT_GT(pageOf(std::string(c.base) + ".jpg").ink, 500) << c.file;
+  }
+
+  // Stopped while the converter runs: it is killed and the job fails soon.
+  output_ = root_ + "\\PrintTemp\\stopped\\";
+  printer_->setOutputFolder(output_.c_str());
+  lastReport.reset();
+  ASSERT_NE(printer_->printDocument((root_ + "\\deck.pptx").c_str()), 0);
+  Sleep(300);
+  printer_->stop();
+  EXPECT_EQ(waitForReport(20), 0);
+  EXPECT_TRUE(outputFiles().empty());
+}
+
+TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {
+  // The library alone, without the runner that starts the converters.
+  const std::string lonely = root_ + "\\alone";
+  CreateDirectoryA(lonely.c_str(), nullptr);
+  ASSERT_TRUE(CopyFileA((moduleFolder() + "\\docprint.dll").c_str(),
+                        (lonely + "\\docprint.dll").c_str(), FALSE));
+  HMODULE module = LoadLibraryA((lonely + "\\docprint.dll").c_str());
+  ASSERT_NE(module, nullptr);
+  auto create = reinterpret_cast<CreateDocPrintFunction>(
+      reinterpret_cast<void*>(GetProcAddress(module, kCreateDocPrintName)));
+  DocPrinter* printer = create();
+  printer->setNotifyWindow(window_, kPrintFinishedMessage);
+  printer->setOutputFolder(output_.c_str());
+  lastReport.reset();
+  ASSERT_NE(printer->printDocument(document("paper.pdf", "%PDF-1.4\n").c_str()), 0);
+  EXPECT_EQ(waitForReport(20), 0);
+  printer->release();
+  FreeLibrary(module);
+  EXPECT_TRUE(outputFiles().empty());
+}
+
+TEST_F(DocPrinterTest, StopEndsALongJobPromptlyWithAFailureAndNoPages) {
+  const std::string path = document("long.txt", std::string(900, '\f') + "end");
+  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
+  EXPECT_EQ(printer_->printDocument(path.c_str()), 0);
+  Sleep(200);
+  const auto t0 = std::chrono::steady_clock::now();
+  printer_->stop();
+  ASSERT_EQ(waitForReport(10), 0);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 3.0);
+  EXPECT_TRUE(outputFiles().empty());
+}
+
+TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
+  for (const char* name : {"photo.JPG", "clip.gif", "tool.exe", "README"}) {
+    EXPECT_EQ(printer_->printDocument(document(name, "x").c_str()), 0) << name;
+  }
+  EXPECT_EQ(printer_->printDocument((root_ + "\\missing.txt").c_str()), 0);
+  EXPECT_EQ(printer_->printDocument(root_.c_str()), 0);
+  printer_->setOutputFolder("");
+  EXPECT_EQ(printer_->printDocument(document("notes.txt", "x").c_str()), 0);
+  EXPECT_FALSE(waitForReport(0.2));
+}
+
+}  // namespace
+}  // namespace scribly
