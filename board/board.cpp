@@ -294,6 +294,8 @@ bool Board::renamePage(uint32_t id, std::string_view name) {
   return true;
 }
 
+void Board::askPageContents() { sendMessage(PageShown{pages_.currentId()}, kLevelFirst); }
+
 void Board::releaseMouse() {
   mouseDown_ = false;
   if (deferredPageId_ != 0) {

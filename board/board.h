@@ -161,6 +161,8 @@ class Board {
   void removePageSet(std::string_view documentName, std::span<const uint32_t> ids, bool local);
   // The contents panel's rename: names (or creates) the page and sends 79.
   bool renamePage(uint32_t id, std::string_view name);
+  // Asks the others for what the current page holds (94).
+  void askPageContents();
 
   // --- Mouse state the page list needs -------------------------------------
   // A peer's page change during a press waits for the release.

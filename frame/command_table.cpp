@@ -15,6 +15,8 @@ std::optional<uint8_t> toolOf(std::string_view element) {
   return std::nullopt;
 }
 
+}  // namespace
+
 uint32_t pageOptionOf(std::string_view element) {
   constexpr std::pair<std::string_view, uint32_t> kOptions[] = {
       {"add share doc", 1}, {"add page", 2}, {"set print", 3}};
@@ -22,8 +24,6 @@ uint32_t pageOptionOf(std::string_view element) {
     if (equalsIgnoringCase(name, element)) return value;
   return 0;
 }
-
-}  // namespace
 
 std::optional<double> scaleFactorOf(std::string_view item) {
   constexpr std::pair<std::string_view, double> kScales[] = {

@@ -5,6 +5,7 @@
 #include "base/module_paths.h"
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
+#include "win/messages.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -132,11 +133,20 @@ void FrameBoard::invalidateRect(const Rect& r, bool) { view_->invalidate(r); }
 
 void FrameBoard::invalidateAll(bool) { view_->invalidate(); }
 
-// The contents panel arrives with document sharing; until then the view is
-// all there is to refresh.
-void FrameBoard::contentsChanged(ContentsChange, uint32_t) { view_->invalidate(); }
+void FrameBoard::contentsChanged(ContentsChange kind, uint32_t page) {
+  view_->invalidate();
+  if (contents_)
+    SendMessageW(contents_, WM_PLUGIN_CONTENTS_CHANGED, static_cast<WPARAM>(kind), page);
+}
 
-void FrameBoard::documentPagesRemoved(std::string_view) { view_->invalidate(); }
+void FrameBoard::documentPagesRemoved(std::string_view documentName) {
+  view_->invalidate();
+  const std::string name(documentName.substr(0, 255));
+  if (contents_)
+    SendMessageW(contents_, WM_PLUGIN_CONTENTS_CHANGED,
+                 static_cast<WPARAM>(ContentsChange::DocumentPagesRemoved),
+                 reinterpret_cast<LPARAM>(name.c_str()));
+}
 
 void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_->invalidate(); }
 

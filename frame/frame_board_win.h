@@ -51,6 +51,8 @@ class FrameBoard final : public FrameHandler,
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
+  // The contents panel, told of every change of the page list (0x592).
+  void setContentsWindow(HWND contents) { contents_ = contents; }
   // A host's scripted session: local operations, as a user would make them;
   // true when every line applied.
   bool runScript(std::string_view script);
@@ -100,6 +102,7 @@ class FrameBoard final : public FrameHandler,
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
+  HWND contents_ = nullptr;
   std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<ViewTools> tools_;

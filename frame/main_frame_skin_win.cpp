@@ -75,10 +75,24 @@ void MainFrame::wireSkin() {
                            ownBoard_->tools().pen().style);
   editPicture_ = std::make_unique<PictureEditPanel>(*skinSystem_, window_, ownBoard_->tools(),
                                                     ownBoard_->board());
-  // Sharing a library file opens the tip panel, which comes with document sharing.
+  contents_ = std::make_unique<ContentsPanel>(
+      *skinSystem_,
+      ContentsPanel::Surroundings{ownBoard_->board(), window_, view,
+                                  [board = ownBoard_.get()] { board->scroll().toStart(); },
+                                  joinPath(installFolderOf(settings_.moduleFolder), "PrintTemp\\"),
+                                  joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
+                                  spoolerRunning()},
+      PrinterHandle::load(settings_.moduleFolder), shareFlags_);
+  tipPanel_ = std::make_unique<TipPanel>(*skinSystem_, window_, shareFlags_);
+  tipPanel_->setContentsPanel(contents_->window());
+  contents_->setTipPanel(tipPanel_->window());
+  ownBoard_->setContentsWindow(contents_->window());
+  // Sharing a library file opens the tip panel with its path.
   library_ = std::make_unique<LibraryTree>(
       *skinSystem_, *skinWindow_, joinPath(settings_.moduleFolder, kConfigFileName),
-      LibraryTree::Hooks{[this] { return ownBoard_->board().privileges().pages; }, {}, {}});
+      LibraryTree::Hooks{[this] { return ownBoard_->board().privileges().pages; },
+                         [this](const std::string& path) { shareDocumentPath(path); },
+                         {}});
   capture_ =
       std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
@@ -378,8 +392,15 @@ void MainFrame::setLineStyle(uint32_t style) {
   if (ownBoard_) ownBoard_->tools().setStyle(style);
 }
 
-void MainFrame::showContents(std::string_view) {
-  // The contents panel comes with document sharing.
+void MainFrame::showContents(std::string_view asking) {
+  SkinElement* at = element(asking);
+  if (contents_) contents_->showAgain(at ? at->window() : nullptr);
+}
+
+void MainFrame::shareDocumentPath(const std::string& path) {
+  if (tipPanel_ && tipPanel_->window())
+    SendMessageW(tipPanel_->window(), WM_PLUGIN_TIP, kTipPath,
+                 reinterpret_cast<LPARAM>(path.c_str()));
 }
 
 void MainFrame::goToNeighbourPage(int direction) {
@@ -389,9 +410,8 @@ void MainFrame::goToNeighbourPage(int direction) {
 }
 
 void MainFrame::pageOption(uint32_t option) {
-  if (!ownBoard_ || option != 2) return;  // sharing and print settings come later
-  if (const uint32_t page = ownBoard_->board().addUserPage())
-    ownBoard_->board().goToPage(page, true);
+  if (contents_ && contents_->window())
+    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, option);
 }
 
 }  // namespace scribly

@@ -110,6 +110,9 @@ MainFrame::~MainFrame() {
     // What lives in or beside the skin window goes before it.
     editPicture_.reset();
     library_.reset();
+    if (ownBoard_) ownBoard_->setContentsWindow(nullptr);
+    tipPanel_.reset();
+    contents_.reset();
     capture_.reset();
     panels_.reset();
     menus_.clear();

@@ -15,6 +15,7 @@
 #include "frame/host_channel_win.h"
 #include "frame/library_tree_win.h"
 #include "frame/picture_edit_panel_win.h"
+#include "frame/share_panels_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 
@@ -76,6 +77,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   // Plays a scripted session on the frame's own board, on the frame's thread
   // only; true when every line applied.
   bool runScript(std::string_view script);
+  // Opens the share dialog with a document's path (UTF-8) filled in.
+  void shareDocumentPath(const std::string& path);
 
   // Heap copies of host data posted but not yet handled, in this process.
   static long pendingDataCopies();
@@ -154,6 +157,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<ScreenCapture> capture_;
   std::unique_ptr<PictureEditPanel> editPicture_;
   std::unique_ptr<LibraryTree> library_;
+  ShareFlags shareFlags_;
+  std::unique_ptr<ContentsPanel> contents_;
+  std::unique_ptr<TipPanel> tipPanel_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
 };

@@ -7,10 +7,21 @@ namespace scribly {
 
 namespace {
 
+// What the font element states; what it leaves out stays as it was.
 void readFont(ItemMarkup& out, XmlElementHandle font) {
   if (font.attribute("color").present()) out.colour = parseColour(font.attribute("color").value());
-  out.size = readDecimal(font.attribute("size").value());
-  out.face = font.attribute("face").value();
+  if (font.attribute("size").present()) out.size = readDecimal(font.attribute("size").value());
+  if (font.attribute("face").present()) out.face = font.attribute("face").value();
+}
+
+// The first "font" element below `element`, in document order.
+XmlElementHandle fontBelow(XmlElementHandle element, int depth) {
+  if (depth > 16) return {};
+  for (XmlElementHandle child = element.firstChild(); child; child = child.nextSibling()) {
+    if (child.name() == "font") return child;
+    if (XmlElementHandle font = fontBelow(child, depth + 1)) return font;
+  }
+  return {};
 }
 
 void appendFontText(std::string& out, XmlElementHandle element, bool insideFont, int depth) {
@@ -46,7 +57,13 @@ TipMarkup parseTipMarkup(std::string_view markup) {
     appendFontText(tip.name, root, false, 0);
   const XmlElementHandle root = document.root();
   if (root.name() == "tip") {
-    readFont(tip, root.child("font"));
+    // A tree's tip wraps the item's own markup: the inner font refines the
+    // outer one, so the item keeps its colour.
+    XmlElementHandle font = root.child("font");
+    for (int depth = 0; font && depth < 16; ++depth) {
+      readFont(tip, font);
+      font = fontBelow(font, 0);
+    }
     tip.width = readDecimal(root.attribute("width").value());
   }
   return tip;

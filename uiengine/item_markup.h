@@ -28,7 +28,8 @@ std::string renameItemMarkup(std::string_view markup, std::string_view name);
 // A tip markup, <tip width="200"><font face="..." size="9" color="255,0,255">
 // text</font></tip>: `name` holds the words inside its "font" elements, nested
 // markup included, in document order (empty when it does not parse); the font
-// is that of the first "font" element under "tip".
+// is that of the first "font" element under "tip", refined by the fonts
+// nested in it (a tree item's markup keeps its own colour inside a tip).
 struct TipMarkup : ItemMarkup {
   int32_t width = 0;  // pixels; 0: the tip's own
 };

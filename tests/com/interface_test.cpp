@@ -176,6 +176,98 @@ TEST_F(Interface, PageArrowsWrapAndTheBarSaysWhichPage) {
   EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
 }
 
+// The visible top-level window of this thread with that skin name.
+HWND visiblePanel(const char* name) {
+  struct Search {
+    const char* name;
+    HWND found;
+  } search{name, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        if (IsWindowVisible(w) && findSkinControl(w, s->name) == w) s->found = w;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Pixels in the upper half of a window darker than mid grey, as the screen
+// shows them (the lower half may reach past the host's window).
+int darkPixels(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+  int dark = 0;
+  for (int i = 0; i < w * (h / 2); ++i) {
+    const auto* p = static_cast<const uint8_t*>(bits) + 4 * i;
+    if (p[0] + p[1] + p[2] < 3 * 100) ++dark;
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return dark;
+}
+
+// A text file shared through the dialog with the real printer: one page per
+// printed page on both participants, each showing its text.
+TEST_F(Interface, ASharedTextFileBecomesPagesWithItsTextOnBothParticipants) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring path = std::wstring(folder) + L"notes.txt";
+  std::string text;
+  for (int page = 1; page <= 12; ++page)
+    text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  CloseHandle(file);
+
+  click("add share doc");
+  HWND tip = visiblePanel("scribly tip panel");
+  ASSERT_TRUE(tip);
+  HWND edit = findSkinControl(tip, "scribly tip edit");
+  for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
+  SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
+
+  // The import ends with the dialog gone; every page goes to Ben on the way.
+  int created = 0;
+  for (int i = 0; i < 3000 && (created < 12 || IsWindowVisible(tip)); ++i) {
+    pump();
+    for (const auto& m : relay()) created += codeOf(m) == 88;
+    Sleep(10);
+  }
+  for (int i = 0; i < 50; ++i) relay();
+  EXPECT_EQ(created, 12);
+  EXPECT_NE(pageInfo().find(L"notes.txt / 1"), std::wstring::npos) << narrow(pageInfo());
+
+  // The contents panel shows itself at the end; closed, it leaves the views bare.
+  if (HWND contents = visiblePanel("scribly contents panel"))
+    SendMessageW(contents, WM_CLOSE, 0, 0);
+  pump();
+  ShowWindow(ben_->frame, SW_HIDE);
+  pump();
+  const int annDark = darkPixels(view_);
+  ShowWindow(ann_->frame, SW_HIDE);
+  ShowWindow(ben_->frame, SW_SHOW);
+  UpdateWindow(ben_->frame);
+  pump();
+  const int benDark = darkPixels(findSkinControl(ben_->frame, "view wnd"));
+  EXPECT_GT(annDark, 200);
+  EXPECT_GT(benDark, 200);
+  DeleteFileW(path.c_str());
+}
+
 TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {
   click("rect");
   pointAt(10, 10);

@@ -25,14 +25,16 @@ TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
   EXPECT_EQ(renameItemMarkup("plain", "new"), "new");
 }
 
-TEST(ItemMarkup, TipsShowTheWordsOfTheirFontsInTheOuterFont) {
+TEST(ItemMarkup, TipsShowTheWordsOfTheirFontsInTheItemsOwnFont) {
   // The contents tree wraps the item's own markup, and writes "/>" after it.
   const TipMarkup contents = parseTipMarkup(
-      "<tip><font size=\"10\" color=\"0,0,255\"><text><font size=\"30\" "
+      "<tip><font size=\"10\" color=\"0,0,255\" face=\"Arial\"><text><font size=\"30\" "
       "color=\"255,0,0\">3</font></text></font>/></tip>");
   EXPECT_EQ(contents.name, "3");
-  EXPECT_EQ(contents.size, 10);
-  EXPECT_EQ(contents.colour, 0xFF0000u);
+  // The item's own font refines the tip's: its colour and size, the tip's face.
+  EXPECT_EQ(contents.size, 30);
+  EXPECT_EQ(contents.colour, 0x0000FFu);
+  EXPECT_EQ(contents.face, "Arial");
   // The face arrives as the bytes it was written in.
   const TipMarkup library = parseTipMarkup(
       "<tip width=\"200\" height=\"100\"><font face=\"\xCB\xCE\xCC\xE5\" size=\"9\">report.doc"

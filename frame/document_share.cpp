@@ -1,0 +1,94 @@
+#include "frame/document_share.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "frame/tree_items.h"
+#include "skin/style_names.h"
+
+namespace scribly {
+
+std::string_view documentFileName(std::string_view path) {
+  const size_t slash = path.find_last_of("\\/");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+std::string_view documentBase(std::string_view name) {
+  return name.substr(0, std::min(name.rfind('.'), name.size()));
+}
+
+std::string_view documentExtension(std::string_view name) {
+  return name.substr(std::min(name.rfind('.'), name.size()));
+}
+
+bool isPictureDocument(std::string_view name) {
+  const std::string_view extension = documentExtension(name);
+  for (std::string_view picture : {".bmp", ".jpg", ".jpeg", ".gif"})
+    if (equalsIgnoringCase(extension, picture)) return true;
+  return false;
+}
+
+int32_t printQualityFor(std::string_view name, int32_t chosen) {
+  return equalsIgnoringCase(documentExtension(name), ".txt") ? kQualityText : chosen;
+}
+
+std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name) {
+  std::string folder(temporaryRoot);
+  folder += documentBase(name);
+  folder += '\\';
+  return folder;
+}
+
+std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension) {
+  std::string out(base);
+  if (k >= 2) out += "(" + std::to_string(k) + ")";
+  out += extension;
+  return out;
+}
+
+std::string documentPageLabel(std::string_view name, uint32_t number) {
+  return std::string(name) + "/" + std::to_string(number);
+}
+
+std::vector<std::string> importPictureList(std::string_view name,
+                                           const std::vector<FolderEntry>& listing) {
+  std::vector<std::string> pictures;
+  const std::string_view base = documentBase(name);
+  for (const FolderEntry& entry : listing) {
+    if (entry.directory || entry.hidden) continue;
+    // An entry without a "." has no extension, so it is no picture either.
+    const size_t dot = entry.name.rfind('.');
+    if (dot == std::string::npos) continue;
+    std::string extension = entry.name.substr(dot);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (!isPictureDocument(extension)) continue;
+    pictures.push_back(
+        pagePictureName(base, static_cast<uint32_t>(pictures.size() + 1), extension));
+  }
+  return pictures;
+}
+
+ContentsMenu contentsMenuFor(ContentsItemKind kind, bool isCurrentPage) {
+  switch (kind) {
+    case ContentsItemKind::Document:
+      return {true, false, true, false};
+    case ContentsItemKind::UserPage:
+      return {true, true, true, isCurrentPage};
+    case ContentsItemKind::SystemOrDocumentPage:
+      if (isCurrentPage) return {true, false, false, true};
+      return {};
+    case ContentsItemKind::SystemRoot:
+    case ContentsItemKind::UserRoot:
+      return {};
+  }
+  return {};
+}
+
+int findDocumentItem(const std::vector<std::string>& itemMarkups, std::string_view name) {
+  for (size_t i = 0; i < itemMarkups.size(); ++i)
+    if (treeItemName(itemMarkups[i]) == name) return static_cast<int>(i);
+  return -1;
+}
+
+}  // namespace scribly

@@ -1,0 +1,65 @@
+#include "frame/document_share.h"
+
+#include <gtest/gtest.h>
+
+#include "frame/tree_items.h"
+
+namespace scribly {
+namespace {
+
+TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
+  const std::string_view name = documentFileName("C:\\docs\\old.v2/a.b.doc");
+  EXPECT_EQ(name, "a.b.doc");
+  EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", name), "C:\\X\\PrintTemp\\a.b\\");
+  EXPECT_EQ(documentPageLabel(name, 3), "a.b.doc/3");
+  EXPECT_EQ(shareOutputFolder("R\\", "README"), "R\\README\\");
+
+  EXPECT_TRUE(isPictureDocument("photo.JPG"));
+  EXPECT_TRUE(isPictureDocument("x.jpeg"));
+  EXPECT_FALSE(isPictureDocument("jpg"));
+  EXPECT_FALSE(isPictureDocument("slides.gif.pptx"));
+  EXPECT_EQ(printQualityFor("notes.TXT", kQualityPicture), kQualityText);
+  EXPECT_EQ(printQualityFor("deck.pptx", kQualityPicture), kQualityPicture);
+}
+
+TEST(DocumentShare, TheImportNamesTheKthPictureAfterTheDocument) {
+  // Whatever the printer called its files, the k-th visible picture becomes
+  // base(k) with its own extension; folders, hidden files and others count not.
+  const std::vector<FolderEntry> listing = {{".", true}, {"..", true},           {"sub.jpg", true},
+                                            {"x.BMP"},   {"y.jpg", false, true}, {"notes.txt"},
+                                            {"z.Gif"},   {"noextension"},        {"w.jpeg"}};
+  EXPECT_EQ(importPictureList("a.b.doc", listing),
+            (std::vector<std::string>{"a.b.bmp", "a.b(2).gif", "a.b(3).jpeg"}));
+  EXPECT_TRUE(importPictureList("a.doc", {}).empty());
+}
+
+TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndTheCurrentPage) {
+  auto menu = [](ContentsItemKind kind, bool current) {
+    const ContentsMenu m = contentsMenuFor(kind, current);
+    return std::string(m.open ? "o" : "-") + (m.rename ? "r" : "-") + (m.remove ? "d" : "-") +
+           (m.refresh ? "f" : "-");
+  };
+  EXPECT_EQ(menu(ContentsItemKind::Document, true), "o-d-");
+  EXPECT_EQ(menu(ContentsItemKind::UserPage, false), "ord-");
+  EXPECT_EQ(menu(ContentsItemKind::UserPage, true), "ordf");
+  EXPECT_EQ(menu(ContentsItemKind::SystemOrDocumentPage, true), "o--f");
+  EXPECT_EQ(menu(ContentsItemKind::SystemOrDocumentPage, false), "----");
+  EXPECT_EQ(menu(ContentsItemKind::SystemRoot, false), "----");
+  EXPECT_EQ(menu(ContentsItemKind::UserRoot, true), "----");
+}
+
+TEST(DocumentShare, DocumentItemsAreFoundByTheirExactName) {
+  const std::vector<std::string> items = {
+      treeItemMarkup(TreeItemStyle::Red, "", "report.doc"),
+      "<text><font>broken",
+      treeItemMarkup(TreeItemStyle::Red, "", "a&b.doc"),
+      treeItemMarkup(TreeItemStyle::Red, "", "report.doc"),
+  };
+  EXPECT_EQ(findDocumentItem(items, "report.doc"), 0);
+  EXPECT_EQ(findDocumentItem(items, "a&b.doc"), 2);
+  EXPECT_EQ(findDocumentItem(items, "REPORT.doc"), -1);
+  EXPECT_EQ(findDocumentItem(items, "report"), -1);
+}
+
+}  // namespace
+}  // namespace scribly

@@ -1,0 +1,415 @@
+// The share dialog and the contents panel built from the installed skin over
+// two boards of one conference, with a printer that writes its page pictures
+// at once: typing a path, pressing the buttons, the import tick by tick, and
+// the contents tree driven with the pointer and its menu.
+#include <gtest/gtest.h>
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "../native/board_test_support.h"
+#include "frame/document_share.h"
+#include "frame/share_panels_win.h"
+#include "frame/tree_items.h"
+#include "test_surface.h"
+#include "win/messages.h"
+#include "win/module.h"
+#include "win/text.h"
+
+namespace scribly {
+namespace {
+
+using testing::InMemoryRelay;
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+// Writes `pages` pictures into the output folder when asked to print, named
+// as it likes (the import names them itself), and reports at once.
+class FakePrinter final : public DocPrinter {
+ public:
+  void __stdcall release() override {}
+  void __stdcall setOutputFolder(const char* folder) override { folder_ = folder; }
+  void __stdcall setQuality(int32_t quality) override { qualities.push_back(quality); }
+  int32_t __stdcall printDocument(const char* path) override {
+    printed.push_back(path);
+    if (!starts) return 0;
+    for (size_t slash = folder_.find('\\', 3); slash != std::string::npos;
+         slash = folder_.find('\\', slash + 1))
+      CreateDirectoryA(folder_.substr(0, slash).c_str(), nullptr);
+    for (int page = 1; page <= pages; ++page) {
+      const std::string file = folder_ + "p" + std::to_string(100 + page) + ".BMP";
+      HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      DWORD written = 0;
+      WriteFile(h, "BM", 2, &written, nullptr);
+      CloseHandle(h);
+    }
+    PostMessageW(window_, message_, 0, succeeds ? kPrintSucceeded : 0);
+    return 1;
+  }
+  void __stdcall stop() override { ++stops; }
+  void __stdcall setNotifyWindow(HWND window, UINT message) override {
+    window_ = window;
+    message_ = message;
+  }
+
+  int pages = 12;
+  bool starts = true;
+  bool succeeds = true;
+  std::vector<std::string> printed;
+  std::vector<int32_t> qualities;
+  int stops = 0;
+
+ private:
+  std::string folder_;
+  HWND window_ = nullptr;
+  UINT message_ = 0;
+};
+
+class SharePanelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    frame_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
+                             600, nullptr, nullptr, nullptr, nullptr);
+    skin_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(skin_, nullptr);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
+    contents_ = std::make_unique<ContentsPanel>(
+        *skin_,
+        ContentsPanel::Surroundings{board(), frame_, nullptr, [this] { ++scrolledToStart_; }, root_,
+                                    installFolder() + "\\Skin\\VDTree", true},
+        PrinterHandle(nullptr, &printer_), flags_);
+    tip_ = std::make_unique<TipPanel>(*skin_, frame_, flags_);
+    ASSERT_NE(contents_->window(), nullptr);
+    ASSERT_NE(tip_->window(), nullptr);
+    tip_->setContentsPanel(contents_->window());
+    contents_->setTipPanel(tip_->window());
+  }
+  void TearDown() override {
+    tip_.reset();
+    contents_.reset();
+    DestroyWindow(frame_);
+    pump();
+  }
+
+  Board& board() { return relay_.board(0); }
+  Board& peer() { return relay_.board(1); }
+  HWND control(std::string_view name) {
+    SkinElement* element = tip_->find(name);
+    return element ? element->window() : nullptr;
+  }
+  HWND tree() { return contents_->find("vdtree")->window(); }
+  // What the board told its view, as the frame tells the contents panel.
+  void tellContents() {
+    for (const auto& note : relay_.node(0).view.contents)
+      SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_CHANGED, static_cast<WPARAM>(note.kind),
+                   note.page);
+    relay_.node(0).view.contents.clear();
+  }
+  void type(std::string_view text) {
+    for (char c : text) SendMessageW(control("scribly tip edit"), WM_CHAR, c, 1);
+    pump();
+  }
+  void press(std::string_view button) {
+    SendMessageW(control(button), BM_CLICK, 0, 0);
+    pump();
+  }
+  // Shares `path` through the dialog and waits for the import to end.
+  void share(std::string_view path) {
+    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+    type(path);
+    press("btn start share");
+    waitUntilReady();
+  }
+  void waitUntilReady() {
+    for (int i = 0; i < 500 && !contents_->ready(); ++i) {
+      pump();
+      Sleep(5);
+    }
+    pump();
+    relay_.drain();
+  }
+  // The names of the pages beside the six system pages.
+  std::vector<std::string> pageNames(Board& on) {
+    std::vector<std::string> names;
+    for (const auto& page : on.pages())
+      if (page->id() > 6) names.push_back(page->name());
+    return names;
+  }
+
+  HTREEITEM item(HTREEITEM from, UINT relation) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree(), TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+  }
+  std::vector<HTREEITEM> children(HTREEITEM parent) {
+    std::vector<HTREEITEM> out;
+    for (HTREEITEM c = item(parent, TVGN_CHILD); c; c = item(c, TVGN_NEXT)) out.push_back(c);
+    return out;
+  }
+  std::string markup(HTREEITEM of) {
+    char buffer[kMaxTreeItemBytes] = {};
+    TreeText text{buffer, sizeof buffer};
+    SendMessageW(tree(), kTreeGetItemMarkup, reinterpret_cast<WPARAM>(of),
+                 reinterpret_cast<LPARAM>(&text));
+    return buffer;
+  }
+  TVITEMW details(HTREEITEM of) {
+    TVITEMW data{};
+    data.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | TVIF_HANDLE;
+    data.stateMask = TVIS_EXPANDED;
+    data.hItem = of;
+    SendMessageW(tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
+    return data;
+  }
+  // Puts the pointer on an item (or at a point of the tree) and clicks.
+  POINT pointAt(HTREEITEM of) {
+    RECT where{};
+    std::memcpy(&where, &of, sizeof of);
+    SendMessageW(tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
+    return {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+  }
+  void pointTo(POINT p) {
+    ClientToScreen(tree(), &p);
+    SetCursorPos(p.x, p.y);
+  }
+  void click(HTREEITEM of, UINT down = WM_LBUTTONDOWN) {
+    ShowWindow(contents_->window(), SW_SHOW);
+    const POINT p = pointAt(of);
+    pointTo(p);
+    PostMessageW(tree(), down + 1, 0, MAKELPARAM(p.x, p.y));
+    SendMessageW(tree(), down, down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON,
+                 MAKELPARAM(p.x, p.y));
+    pump();
+  }
+  // Right-clicks an item and chooses the menu's item `index` with the keys,
+  // typed once the menu is open (the tree's own mouse tracking would take
+  // them before).
+  void menuCommand(HTREEITEM of, int index) {
+    static HWND owner;
+    static int chosen;
+    owner = contents_->window();
+    chosen = index;
+    const UINT_PTR keys = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      for (int i = 0; i <= chosen; ++i) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    const UINT_PTR timer =
+        SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    click(of, WM_RBUTTONDOWN);
+    // The chosen item may still be on its way.
+    for (int i = 0; i < 30; ++i) {
+      Sleep(10);
+      pump();
+    }
+    KillTimer(nullptr, timer);
+    KillTimer(nullptr, keys);
+  }
+  std::string tipAt(POINT p) {
+    pointTo(p);
+    char buffer[kMaxTipMarkupBytes] = {};
+    if (SendMessageW(tree(), kTreeTipRequest, reinterpret_cast<WPARAM>(buffer), sizeof buffer) !=
+        kTipWritten)
+      return "none";
+    return buffer;
+  }
+
+  HWND frame_ = nullptr;
+  InMemoryRelay relay_{InMemoryRelay::Mode::PeerToPeer, 2, 1};
+  std::shared_ptr<SkinSystem> skin_;
+  std::string root_;
+  FakePrinter printer_;
+  ShareFlags flags_;
+  int scrolledToStart_ = 0;
+  std::unique_ptr<ContentsPanel> contents_;
+  std::unique_ptr<TipPanel> tip_;
+};
+
+TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem) {
+  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  EXPECT_TRUE(IsWindowVisible(tip_->window()));
+  // "start" waits for a path; typing one enables it, clearing it again not.
+  EXPECT_FALSE(IsWindowEnabled(control("btn start share")));
+  type("x");
+  EXPECT_TRUE(IsWindowEnabled(control("btn start share")));
+  SendMessageW(control("scribly tip edit"), WM_CHAR, VK_BACK, 1);
+  pump();
+  EXPECT_FALSE(IsWindowEnabled(control("btn start share")));
+  type("C:\\docs\\notes.txt");
+  // The text radio chooses text quality; a text file has it anyway.
+  SendMessageW(control("scribly_quality_text"), WM_SKIN_CLICKED, 0, 0);
+  pump();
+  EXPECT_EQ(tip_->quality(), kQualityText);
+  SendMessageW(control("scribly_quality_text_pic"), WM_SKIN_CLICKED, 0, 0);
+  pump();
+  EXPECT_EQ(tip_->quality(), kQualityPicture);
+
+  // Started once; a second start while printing is ignored.
+  SendMessageW(control("btn start share"), BM_CLICK, 0, 0);
+  SendMessageW(contents_->window(), WM_PLUGIN_START_SHARING,
+               reinterpret_cast<WPARAM>("C:\\docs\\other.doc"), kQualityPicture);
+  waitUntilReady();
+  EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});
+  EXPECT_EQ(printer_.qualities, std::vector<int32_t>{kQualityText});
+
+  std::vector<std::string> expected;
+  for (int page = 1; page <= 12; ++page) expected.push_back("notes.txt/" + std::to_string(page));
+  EXPECT_EQ(pageNames(board()), expected);
+  EXPECT_EQ(pageNames(peer()), expected);
+
+  // A red document item, open, with twelve blue children holding the pages.
+  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+  ASSERT_NE(document, nullptr);
+  EXPECT_EQ(treeItemName(markup(document)), "notes.txt");
+  EXPECT_NE(markup(document).find("255,0,0"), std::string::npos);
+  EXPECT_EQ(details(document).iImage, kImageDocumentOpen);
+  EXPECT_TRUE(details(document).state & TVIS_EXPANDED);
+  const std::vector<HTREEITEM> pages = children(document);
+  ASSERT_EQ(pages.size(), 12u);
+  EXPECT_EQ(treeItemName(markup(pages[11])), "12");
+  EXPECT_NE(markup(pages[11]).find("0,0,255"), std::string::npos);
+  EXPECT_EQ(board().findPage(static_cast<uint32_t>(details(pages[11]).lParam))->name(),
+            "notes.txt/12");
+
+  // The first page is current; the pictures' folders are gone; the dialog too.
+  EXPECT_EQ(board().currentPageId(), static_cast<uint32_t>(details(pages[0]).lParam));
+  EXPECT_EQ(GetFileAttributesA(root_.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+  EXPECT_TRUE(IsWindowVisible(contents_->window()));
+
+  // The same document again is refused with a box; nothing is printed.
+  MessageBoxReader again(L"Whiteboard", IDOK);
+  share("C:\\docs\\notes.txt");
+  EXPECT_TRUE(again.finish());
+  EXPECT_EQ(printer_.printed.size(), 1u);
+
+  // The tip of page 3's item wraps its markup.
+  EXPECT_EQ(tipAt(pointAt(pages[2])),
+            "<tip><font size=\"10\" color=\"0,0,255\">" + markup(pages[2]) + "</font>/></tip>");
+
+  // A click on a page goes there, hides the panel and scrolls to the start;
+  // one on the document closes it.
+  click(pages[4]);
+  EXPECT_EQ(board().currentPageId(), static_cast<uint32_t>(details(pages[4]).lParam));
+  EXPECT_FALSE(IsWindowVisible(contents_->window()));
+  EXPECT_EQ(scrolledToStart_, 1);
+  click(document);
+  EXPECT_EQ(details(document).iImage, kImageDocument);
+  EXPECT_FALSE(details(document).state & TVIS_EXPANDED);
+
+  // Empty space below the items has no tip.
+  RECT client{};
+  GetClientRect(tree(), &client);
+  ASSERT_GT(client.bottom - 4, pointAt(document).y + 20);
+  EXPECT_EQ(tipAt({client.right / 2, client.bottom - 4}), "none");
+}
+
+TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
+  // Stopped after four ticks: four pages, and the import ends as usual.
+  printer_.pages = 10;
+  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  type("deck.pptx");
+  press("btn start share");
+  // One message at a time: each timer message is one tick.
+  for (int i = 0; i < 5000 && pageNames(board()).size() < 4; ++i) {
+    MSG m;
+    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
+      DispatchMessageW(&m);
+    else
+      Sleep(1);
+  }
+  press("btn stop share");
+  waitUntilReady();
+  EXPECT_EQ(printer_.stops, 1);
+  EXPECT_EQ(pageNames(board()),
+            (std::vector<std::string>{"deck.pptx/1", "deck.pptx/2", "deck.pptx/3", "deck.pptx/4"}));
+  EXPECT_EQ(printer_.qualities, std::vector<int32_t>{kQualityPicture});
+  Sleep(100);
+  pump();
+  EXPECT_EQ(pageNames(board()).size(), 4u);
+
+  // A printer that cannot start shows the print error and makes nothing.
+  printer_.starts = false;
+  {
+    MessageBoxReader box(L"Whiteboard", IDOK);
+    share("C:\\docs\\broken.doc");
+    ASSERT_TRUE(box.finish());
+    EXPECT_NE(box.shown().find(L"could not be converted"), std::wstring::npos);
+  }
+  // One that reports failure leaves the pictures it wrote unused.
+  printer_.starts = true;
+  printer_.succeeds = false;
+  share("C:\\docs\\failed.doc");
+  EXPECT_EQ(pageNames(board()).size(), 4u);
+  EXPECT_TRUE(contents_->ready());
+
+  // A picture is never printed: it is the current page's background.
+  const size_t printed = printer_.printed.size();
+  share("C:\\pictures\\photo.JPG");
+  EXPECT_EQ(printer_.printed.size(), printed);
+  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+}
+
+TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPages) {
+  printer_.pages = 3;
+  share("C:\\docs\\a.b.doc");
+  ASSERT_EQ(pageNames(peer()).size(), 3u);
+  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+
+  // A page a peer adds is the last child of the user pages.
+  board().addUserPage("mine");
+  relay_.drain();
+  peer().addUserPage("theirs");
+  relay_.drain();
+  tellContents();
+  const std::vector<HTREEITEM> user = children(contents_->userRoot());
+  ASSERT_EQ(user.size(), 2u);
+  EXPECT_EQ(treeItemName(markup(user[1])), "theirs");
+
+  // A click opens the user pages.
+  click(contents_->userRoot());
+  EXPECT_EQ(details(contents_->userRoot()).iImage, kImageUserRootOpen);
+
+  // Renamed to the same name nothing is sent; to another, the peer follows.
+  auto rename = [&](const wchar_t* name) {
+    relay_.node(0).host.sent.clear();
+    menuCommand(user[0], 0);
+    const auto edit = reinterpret_cast<HWND>(SendMessageW(tree(), TVM_GETEDITCONTROL, 0, 0));
+    ASSERT_NE(edit, nullptr);
+    SetWindowTextW(edit, name);
+    SendMessageW(tree(), TVM_ENDEDITLABELNOW, FALSE, 0);
+    click(user[1]);
+    relay_.drain();
+  };
+  rename(L"mine");
+  EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRenamePageAndRefresh), 0u);
+  rename(L"ours");
+  EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRenamePageAndRefresh), 1u);
+  EXPECT_EQ(pageNames(peer()),
+            (std::vector<std::string>{"a.b.doc/1", "a.b.doc/2", "a.b.doc/3", "ours", "theirs"}));
+
+  // Deleting the document removes its three pages here and there with one message.
+  MessageBoxReader confirm(L"Whiteboard", IDYES);
+  menuCommand(document, 1);
+  ASSERT_TRUE(confirm.finish());
+  relay_.drain();
+  EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRemoveDocumentPages), 1u);
+  EXPECT_EQ(pageNames(board()), (std::vector<std::string>{"ours", "theirs"}));
+  EXPECT_EQ(pageNames(peer()), pageNames(board()));
+  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT), nullptr);
+}
+
+}  // namespace
+}  // namespace scribly
