@@ -22,8 +22,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (s.participant < 1 || s.participant > kMaxHandParticipants) std::abort();
     if (!inRange(s.x1) || !inRange(s.y1) || !inRange(s.x2) || !inRange(s.y2)) std::abort();
     if (s.element.size() > kMaxHandNameBytes || s.text.size() > kMaxHandTextBytes) std::abort();
-    const bool needsElement = s.action != HandAction::Type && s.action != HandAction::Wait;
+    const bool needsElement = s.action == HandAction::Click || s.action == HandAction::RightClick ||
+                              s.action == HandAction::Drag || s.action == HandAction::Key;
     if (needsElement == s.element.empty()) std::abort();
+    const bool file = s.action == HandAction::OpenFile || s.action == HandAction::ClipPicture;
+    if (file && (s.text.empty() || s.text.size() > kMaxHandFileBytes)) std::abort();
+    if (s.action == HandAction::ClipText && s.text.empty()) std::abort();
+    if (s.action == HandAction::Menu && s.value > kMaxHandMenuItem) std::abort();
     if (s.action == HandAction::Drag && (s.steps < 1 || s.steps > kMaxHandDragSteps)) std::abort();
     if (s.action == HandAction::Key && (s.value < 1 || s.value > 254)) std::abort();
     if (s.action == HandAction::Wait && s.value > kMaxHandWaitMs) std::abort();
