@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <scribly.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -114,6 +115,60 @@ inline constexpr uint8_t kAcknowledgement = 80;
 
 inline uint8_t codeOf(const std::vector<uint8_t>& message) { return message[0] >> 1; }
 
+// The visible top-level window of this thread with that skin name.
+inline HWND visiblePanel(const char* name) {
+  struct Search {
+    const char* name;
+    HWND found;
+  } search{name, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM p) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(p);
+        if (IsWindowVisible(w) && findSkinControl(w, s->name) == w) s->found = w;
+        return s->found == nullptr;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// What a window shows on the screen inside its top-level window: 32-bit
+// pixels, rows bottom-up as a bitmap file keeps them.
+struct ScreenShot {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> pixels;
+};
+
+inline ScreenShot screenShotOf(HWND window) {
+  RECT r, top;
+  GetWindowRect(window, &r);
+  GetWindowRect(GetAncestor(window, GA_ROOT), &top);
+  IntersectRect(&r, &r, &top);
+  ScreenShot shot{r.right - r.left, r.bottom - r.top, {}};
+  if (shot.width <= 0 || shot.height <= 0) return {};
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  const auto* first = static_cast<const uint8_t*>(bits);
+  shot.pixels.assign(first, first + size_t{4} * shot.width * shot.height);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}
+
 // Ann's plug-in driven as a hand drives it, with Ben as her peer.
 class Interface : public HostSession {
  protected:
@@ -197,6 +252,53 @@ class Interface : public HostSession {
     return SendMessageW(element(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
 
+  // A document shared through the dialog with the real printer: its path
+  // typed, "start" clicked, and what Ann sends handed on to Ben until the
+  // import ends with the dialog gone; the contents panel that then shows is
+  // closed. The number of pages Ann created.
+  int shareDocument(const std::wstring& path) {
+    click("add share doc");
+    HWND tip = visiblePanel("scribly tip panel");
+    EXPECT_TRUE(tip);
+    if (!tip) return 0;
+    HWND edit = findSkinControl(tip, "scribly tip edit");
+    for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
+    shareStarted_ = std::chrono::steady_clock::now();
+    SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
+    int created = 0;
+    auto handOn = [&] {
+      for (const auto& m : relay()) {
+        if (codeOf(m) != 88) continue;
+        ++created;
+        lastPageHandedOn_ = std::chrono::steady_clock::now();
+      }
+    };
+    for (int i = 0; i < 6000 && IsWindowVisible(tip); ++i) {
+      pump();
+      handOn();
+      Sleep(10);
+    }
+    for (int i = 0; i < 50; ++i) handOn();
+    if (HWND contents = visiblePanel("scribly contents panel"))
+      SendMessageW(contents, WM_CLOSE, 0, 0);
+    pump();
+    return created;
+  }
+
+  // A participant's view as the screen shows it, the other's frame hidden.
+  ScreenShot viewOf(Participant& p) {
+    Participant& other = &p == ann_ ? *ben_ : *ann_;
+    ShowWindow(other.frame, SW_HIDE);
+    ShowWindow(p.frame, SW_SHOW);
+    HWND view = findSkinControl(p.frame, "view wnd");
+    RedrawWindow(p.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    pump();
+    ScreenShot shot = screenShotOf(view);
+    ShowWindow(other.frame, SW_SHOW);
+    pump();
+    return shot;
+  }
+
   std::wstring pageInfo() {
     wchar_t text[256] = {};
     GetWindowTextW(element("curpageinfo"), text, 256);
@@ -206,6 +308,8 @@ class Interface : public HostSession {
   Participant* ann_ = nullptr;
   Participant* ben_ = nullptr;
   HWND view_ = nullptr;
+  // The click on "start" of the last share, and when its last page went to Ben.
+  std::chrono::steady_clock::time_point shareStarted_, lastPageHandedOn_;
 };
 
 }  // namespace scribly::test

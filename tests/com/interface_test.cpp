@@ -4,13 +4,16 @@
 #include <gtest/gtest.h>
 #include <scribly.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "com_test_support.h"
 #include "host_session.h"
+#include "tests/win/office_documents.h"
 
 namespace scribly::test {
 namespace {
@@ -176,47 +179,20 @@ TEST_F(Interface, PageArrowsWrapAndTheBarSaysWhichPage) {
   EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
 }
 
-// The visible top-level window of this thread with that skin name.
-HWND visiblePanel(const char* name) {
-  struct Search {
-    const char* name;
-    HWND found;
-  } search{name, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        if (IsWindowVisible(w) && findSkinControl(w, s->name) == w) s->found = w;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+// Pixels of a shot that are not paper white.
+int inkPixels(const ScreenShot& shot) {
+  int ink = 0;
+  for (size_t i = 0; i + 3 < shot.pixels.size(); i += 4)
+    ink += shot.pixels[i] + shot.pixels[i + 1] + shot.pixels[i + 2] < 3 * 240;
+  return ink;
 }
 
-// Pixels in the upper half of a window darker than mid grey, as the screen
-// shows them (the lower half may reach past the host's window).
-int darkPixels(HWND window) {
-  RECT r;
-  GetWindowRect(window, &r);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB};
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
-  int dark = 0;
-  for (int i = 0; i < w * (h / 2); ++i) {
-    const auto* p = static_cast<const uint8_t*>(bits) + 4 * i;
-    if (p[0] + p[1] + p[2] < 3 * 100) ++dark;
-  }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return dark;
+// Whether a board's report names a page `name`.
+bool hasPage(const Messages& report, const std::string& name) {
+  const std::string field = name + '\0';
+  for (const auto& m : report)
+    if (std::search(m.begin(), m.end(), field.begin(), field.end()) != m.end()) return true;
+  return false;
 }
 
 // A text file shared through the dialog with the real printer: one page per
@@ -228,44 +204,56 @@ TEST_F(Interface, ASharedTextFileBecomesPagesWithItsTextOnBothParticipants) {
   std::string text;
   for (int page = 1; page <= 12; ++page)
     text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
+  writeFileBytes(fromWide(path, kCodePageSystem),
+                 std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 
-  click("add share doc");
-  HWND tip = visiblePanel("scribly tip panel");
-  ASSERT_TRUE(tip);
-  HWND edit = findSkinControl(tip, "scribly tip edit");
-  for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
-  SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
-
-  // The import ends with the dialog gone; every page goes to Ben on the way.
-  int created = 0;
-  for (int i = 0; i < 3000 && (created < 12 || IsWindowVisible(tip)); ++i) {
-    pump();
-    for (const auto& m : relay()) created += codeOf(m) == 88;
-    Sleep(10);
-  }
-  for (int i = 0; i < 50; ++i) relay();
-  EXPECT_EQ(created, 12);
+  EXPECT_EQ(shareDocument(path), 12);
   EXPECT_NE(pageInfo().find(L"notes.txt / 1"), std::wstring::npos) << narrow(pageInfo());
-
-  // The contents panel shows itself at the end; closed, it leaves the views bare.
-  if (HWND contents = visiblePanel("scribly contents panel"))
-    SendMessageW(contents, WM_CLOSE, 0, 0);
-  pump();
-  ShowWindow(ben_->frame, SW_HIDE);
-  pump();
-  const int annDark = darkPixels(view_);
-  ShowWindow(ann_->frame, SW_HIDE);
-  ShowWindow(ben_->frame, SW_SHOW);
-  UpdateWindow(ben_->frame);
-  pump();
-  const int benDark = darkPixels(findSkinControl(ben_->frame, "view wnd"));
-  EXPECT_GT(annDark, 200);
-  EXPECT_GT(benDark, 200);
+  EXPECT_GT(inkPixels(viewOf(*ann_)), 200);
+  EXPECT_GT(inkPixels(viewOf(*ben_)), 200);
   DeleteFileW(path.c_str());
+}
+
+// A .docx, a .pptx and a PDF that LibreOffice makes, shared one after the
+// other: two pages named after each on both participants, the first shown
+// with its content and alike on both.
+TEST_F(Interface, SharedOfficeDocumentsAndAPdfLookAlikeOnBothParticipants) {
+  char temp[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  const std::string folder = std::string(temp) + "scribly-shared-documents";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string memo;
+  for (int line = 1; line <= 80; ++line)
+    memo += "Line " + std::to_string(line) + " of the memo, shared with the class.\n";
+  const std::string deck = flatPresentation(2);
+  writeFileBytes(folder + "\\memo.txt",
+                 std::span(reinterpret_cast<const uint8_t*>(memo.data()), memo.size()));
+  writeFileBytes(folder + "\\deck.fodp",
+                 std::span(reinterpret_cast<const uint8_t*>(deck.data()), deck.size()));
+  ASSERT_TRUE(convertWithOffice(folder + "\\memo.txt", folder, "docx"));
+  ASSERT_TRUE(convertWithOffice(folder + "\\memo.txt", folder, "pdf"));
+  ASSERT_TRUE(convertWithOffice(folder + "\\deck.fodp", folder, "pptx"));
+  MoveWindow(ben_->frame, 0, 0, 960, 640, TRUE);
+
+  for (const std::string name : {"memo.docx", "deck.pptx", "memo.pdf"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(shareDocument(toWide(folder + "\\" + name, kCodePageSystem)), 2);
+    for (Participant* p : {ann_, ben_}) {
+      const Messages board = report(*p);
+      EXPECT_TRUE(hasPage(board, name + "/1"));
+      EXPECT_TRUE(hasPage(board, name + "/2"));
+    }
+    const ScreenShot annView = viewOf(*ann_);
+    const ScreenShot benView = viewOf(*ben_);
+    if (auto layout = bmpLayout(annView.width, annView.height, 32))
+      writeFileBytes(std::string(temp) + "scribly-shared-" + name + ".bmp",
+                     bmpFileBytes(*layout, {}, annView.pixels));
+    EXPECT_GT(inkPixels(annView), 200);
+    EXPECT_GT(annView.width, 0);
+    EXPECT_EQ(annView.width, benView.width);
+    EXPECT_TRUE(annView.pixels == benView.pixels);
+  }
+  deleteFolderTree(folder);
 }
 
 TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {
