@@ -23,10 +23,9 @@ std::string readFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
-// The installed language file, found from this source file's place.
+// The installed language file, in the checkout this test was built from.
 std::string shippedLanguageFile() {
-  std::string here = __FILE__;
-  return here.substr(0, here.find_last_of("\\/")) + "/../../resources/Scribly_LANG.xml";
+  return std::string(SCRIBLY_SOURCE_DIR) + "/resources/Scribly_LANG.xml";
 }
 
 TEST(LanguageTexts, EveryKeyOfTheProgramHasAShippedText) {

@@ -24,11 +24,7 @@
 namespace scribly {
 namespace {
 
-std::string resources() {
-  const std::string here = __FILE__;
-  return here.substr(0, here.find_last_of("\\/")) + "/../../resources/";
-}
-const std::string kSkinFolder = resources() + "skin/";
+const std::string kSkinFolder = std::string(SCRIBLY_SOURCE_DIR) + "/resources/skin/";
 // The included skin files live here, and name their pictures from here.
 const std::string kPartsFolder = kSkinFolder + "ScriblySkin/";
 
@@ -82,7 +78,7 @@ class SkinFiles : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(skin_.loadFile(kSkinFolder + "Scribly.xml", &scripts_));
-    ASSERT_TRUE(texts_.load(resources() + "Scribly_LANG.xml"));
+    ASSERT_TRUE(texts_.load(std::string(SCRIBLY_SOURCE_DIR) + "/resources/Scribly_LANG.xml"));
   }
 
   ControlDescription window(std::string_view name) {

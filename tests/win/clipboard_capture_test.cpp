@@ -11,6 +11,7 @@
 #include "objects/image_object_win.h"
 #include "objects/text_object.h"
 #include "skin/skin_bridge_win.h"
+#include "test_surface.h"
 #include "tests/native/board_test_support.h"
 #include "win/dib.h"
 #include "win/messages.h"
@@ -60,11 +61,6 @@ struct FrameProgram final : SkinProgram {
   }
   LRESULT onNamedCommand(SkinElement&, std::string_view, std::string_view) override { return 0; }
 };
-
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
-}
 
 void putOnClipboard(HWND owner, const std::vector<std::pair<UINT, Bytes>>& formats) {
   ASSERT_TRUE(OpenClipboard(owner));

@@ -22,14 +22,6 @@
 namespace scribly {
 namespace {
 
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
 // The frame's part: the tree's messages and the menu's commands go to the
 // library as the main frame routes them.
 struct FrameProgram final : SkinProgram {

@@ -29,14 +29,6 @@ struct Recorder : FrameHandler {
   void reset() override { ++resets; }
 };
 
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {

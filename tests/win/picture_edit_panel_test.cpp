@@ -11,19 +11,12 @@
 
 #include "board/silent_surroundings.h"
 #include "frame/picture_edit_panel_win.h"
+#include "test_surface.h"
 #include "win/module.h"
 #include "win/text.h"
 
 namespace scribly {
 namespace {
-
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
 
 class PictureEditPanelTest : public ::testing::Test {
  protected:

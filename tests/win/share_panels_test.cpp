@@ -26,14 +26,6 @@ namespace {
 
 using testing::InMemoryRelay;
 
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
 // Writes `pages` pictures into the output folder when asked to print, named
 // as it likes (the import names them itself), and reports at once.
 class FakePrinter final : public DocPrinter {

@@ -1,5 +1,5 @@
 #pragma once
-// What the Windows tests draw into and count with.
+// What the Windows tests draw into and count with, and their message pump.
 #include <windows.h>
 #include <winternl.h>
 
@@ -13,6 +13,15 @@
 #include "win/handles.h"
 
 namespace scribly {
+
+// Runs every message waiting for this thread's windows.
+inline void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
 
 // A top-down 32-bit surface whose pixels read back as COLORREFs.
 class Surface {

@@ -36,14 +36,6 @@ struct FrameProgram final : SkinProgram {
   }
 };
 
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
 LPARAM at(int x, int y) { return MAKELPARAM(x, y); }
 
 void click(HWND window, int x, int y, UINT down = WM_LBUTTONDOWN) {
