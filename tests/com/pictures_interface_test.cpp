@@ -190,23 +190,6 @@ class PicturesInterface : public Interface {
     ASSERT_TRUE(benView_);
   }
 
-  // A top-level window of this thread by its skin name (the panels).
-  static HWND popup(const char* name) {
-    struct Search {
-      const char* name;
-      HWND found;
-    } search{name, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM p) -> BOOL {
-          auto* s = reinterpret_cast<Search*>(p);
-          s->found = findSkinControl(w, s->name);
-          return s->found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-
   // Both views, once everything sent has arrived and the pointer is away.
   void expectSameViews() {
     relay();
@@ -235,7 +218,7 @@ TEST_F(PicturesInterface, APastedPictureTurnedBrightenedAndResizedIsTheSameOnThe
   // The panel open while the menu turns the picture a quarter.
   chooseFromContextMenu(3, 264, 244);  // editpic
   chooseFromContextMenu(4, 264, 244);  // rotate90
-  HWND panel = popup("scribly EditPicture panel");
+  HWND panel = visiblePanel("scribly EditPicture panel");
   ASSERT_TRUE(panel);
   EXPECT_TRUE(IsWindowVisible(panel));
   HWND angle = findSkinControl(panel, "scribly editpic editRotateAngle");
