@@ -275,12 +275,17 @@ void Board::removePage(uint32_t id, uint32_t replacement, bool local) {
 
 void Board::removePageSet(std::string_view documentName, std::span<const uint32_t> ids,
                           bool local) {
-  goToPage(kFirstSystemPage, false);
+  const uint32_t shown = goToPage(kFirstSystemPage, false);
   std::vector<uint32_t> removed;
   for (uint32_t id : ids) {
     if (id == 0) break;
     removed.push_back(id);
     removeFromList(id);
+  }
+  // A list that names the page just shown hands the view to the page that
+  // took its place, as removing a single page does.
+  if (pages_.currentId() != shown && pages_.currentId() != 0) {
+    goToPage(pages_.currentId(), false);
   }
   if (local) {
     sendMessage(RemoveDocumentPages{std::string(documentName), removed}, kLevelFirst);

@@ -17,6 +17,7 @@ Page* PageList::create(uint32_t id, std::string_view name) {
   auto page = std::make_unique<Page>(id, name);
   page->setTemplateName(creationTemplate_);
   byId_.emplace(id, page.get());
+  if (currentId_ == 0) currentId_ = id;
   pages_.push_back(std::move(page));
   return pages_.back().get();
 }
@@ -48,6 +49,7 @@ uint32_t PageList::successorOf(uint32_t id) const {
 bool PageList::remove(uint32_t id) {
   const size_t i = positionOf(id);
   if (i == pages_.size()) return false;
+  if (id == currentId_) currentId_ = successorOf(id);
   byId_.erase(id);
   pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(i));
   return true;

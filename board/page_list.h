@@ -29,7 +29,7 @@ class PageList {
   const std::string& creationTemplate() const { return creationTemplate_; }
 
   // Appends a page (default name when empty); null when the id exists or the
-  // list is full.
+  // list is full. A list without a current page makes the new page current.
   Page* create(uint32_t id, std::string_view name = {});
   // Neighbours in page order with wrap-around; null for an unknown id.
   Page* next(uint32_t id) const;
@@ -37,7 +37,9 @@ class PageList {
   // The page that takes a removed page's place: the one after it, or the one
   // before when it is last; 0 when it is alone or unknown.
   uint32_t successorOf(uint32_t id) const;
-  // Destroys the page; false when unknown.
+  // Destroys the page; false when unknown. When it was current, its successor
+  // becomes current (0 when none is left), so the current id never names a
+  // page that is gone.
   bool remove(uint32_t id);
   // Back to the six empty system pages with page 1 current.
   void reset();

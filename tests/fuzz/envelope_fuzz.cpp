@@ -1,6 +1,4 @@
 // Fuzzes Decompress with any bytes a peer could send as an envelope.
-// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
-//   build/fuzz/tests/envelope_fuzz -max_total_time=600 -max_len=65536 corpus/envelope
 #include <cstdlib>
 
 #include "collab/envelope.h"

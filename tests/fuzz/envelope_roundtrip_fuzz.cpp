@@ -1,7 +1,5 @@
 // Fuzzes Compress: every payload comes back from its envelope unchanged, and
 // the envelope never outgrows the payload by more than its header.
-// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
-//   build/fuzz/tests/envelope_roundtrip_fuzz -max_total_time=600 -max_len=65536 corpus/roundtrip
 #include <algorithm>
 #include <cstdlib>
 

@@ -1,7 +1,5 @@
 // Fuzzes the parser of every whiteboard message: any bytes are offered to
 // each parser; whatever one accepts must build again and read back the same.
-// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
-//   build/fuzz/tests/messages_fuzz -max_total_time=600 -max_len=33000 corpus/messages
 #include <cstdlib>
 
 #include "collab/message_codec.h"

@@ -1,8 +1,6 @@
 // Fuzzes the send queue's purge rules with arbitrary queued messages and
 // sequences of sends, pumps and clears (messages here come from board code,
 // but a purge reads their ids, so short and odd ones must be safe).
-// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
-//   build/fuzz/tests/send_queue_fuzz -max_total_time=600 corpus/send_queue
 #include <cstdlib>
 
 #include "base/byte_io.h"

@@ -1,9 +1,6 @@
 // Fuzzes the XML reader with any bytes a skin file, a configuration file or the
 // host's user info could hold. Whatever parses must write out as text that
 // reads back to the same text; the user-name lookup must never crash.
-// Longer run (build with `cmake --preset fuzz && cmake --build --preset fuzz`):
-//   mkdir -p corpus/xml && build/fuzz/tests/xml_fuzz -max_total_time=3600 \
-//     -max_len=65536 -dict=<file of tokens such as "&amp;" "</" "/>"> corpus/xml
 #include <cstdint>
 #include <cstdlib>
 #include <string>

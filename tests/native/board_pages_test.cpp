@@ -49,6 +49,40 @@ TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
   EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
 }
 
+// The list never leaves its current id on a page that is gone: the removed
+// page's successor takes over, and a list emptied by peers shows the first
+// page that comes back.
+TEST(PageList, TheCurrentPageAlwaysExistsWhileAnyPageDoes) {
+  PageList list(64, {});
+  list.remove(1);
+  EXPECT_EQ(list.currentId(), 2u);
+  list.setCurrent(6);
+  list.remove(6);
+  EXPECT_EQ(list.currentId(), 5u);
+  for (uint32_t id : {2, 3, 4, 5}) list.remove(id);
+  EXPECT_EQ(list.currentId(), 0u);
+  list.create(9);
+  list.create(10);
+  EXPECT_EQ(list.currentId(), 9u);
+}
+
+// A peer's document removal first shows page 1; a list that names page 1
+// too moves on to the next page (asking the server what it holds), and the
+// board's report rebuilds it there.
+TEST(BoardPages, ADocumentRemovalThatNamesPageOneLeavesAPageTheReportRebuilds) {
+  TestBoard b(false);
+  b.receive(AddPage{9, "doc/1"});
+  b->goToPage(9, false);
+  EXPECT_TRUE(b.receive(RemoveDocumentPages{"doc", {9, 1, 2}}));
+  EXPECT_EQ(b->currentPageId(), 3u);
+  b.acknowledgeAll();
+  EXPECT_EQ(parse<PageShown>(b.host.sent.back().bytes)->page, 3u);
+  TestBoard replay;
+  for (const Bytes& m : b->contentReport()) replay.dispatch(m);
+  EXPECT_TRUE(sameBoards(BoardSnapshot::of(b), BoardSnapshot::of(replay)));
+  EXPECT_EQ(replay->currentPageId(), 3u);
+}
+
 TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeer) {
   TestBoard b;
   b->removePage(3, 0, true);
