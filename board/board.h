@@ -182,9 +182,12 @@ class Board {
   // Destroys a page's objects and sends 73, or 90 when the page has a
   // background file. Needs the write privilege.
   bool clearPage(uint32_t pageId = 0);
-  // A picture file copied in as a page's background. Sends the old
-  // background's withdrawal, the announce (19) and the enveloped file as a
-  // transfer.
+  // Whether a person may set a page's background (the page privilege);
+  // without it the refusal box shows.
+  bool mayChangeBackground();
+  // A picture file copied in as a page's background (a person's request: it
+  // needs the page privilege). Sends the old background's withdrawal, the
+  // announce (19) and the enveloped file as a transfer.
   bool setBackgroundFile(const std::string& path, uint32_t pageId = 0);
   // The same for a shared document's page picture, whose file is moved in.
   bool setDocumentBackground(const std::string& path, uint32_t pageId);

@@ -352,7 +352,14 @@ bool Board::installReceivedBackground(Page& page, uint32_t number, std::vector<u
   return true;
 }
 
+bool Board::mayChangeBackground() {
+  if (privileges_.pages) return true;
+  env_.view.messageBox(kSetBackgroundPrivilegeTextKey, MessageBoxKind::StopOk);
+  return false;
+}
+
 bool Board::setBackgroundFile(const std::string& path, uint32_t pageId) {
+  if (!mayChangeBackground()) return false;
   Page* page = pageOrCurrent(pageId);
   return page && installBackgroundFile(path, *page, false);
 }
@@ -393,10 +400,7 @@ bool Board::installBackgroundFile(const std::string& path, Page& page, bool move
 }
 
 bool Board::setTemplateBackground(std::string_view name) {
-  if (!privileges_.pages) {
-    env_.view.messageBox(kSetBackgroundPrivilegeTextKey, MessageBoxKind::StopOk);
-    return false;
-  }
+  if (!mayChangeBackground()) return false;
   Page* page = pages_.current();
   if (!page || !privileges_.write) return false;
   page->setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});

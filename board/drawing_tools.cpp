@@ -141,9 +141,9 @@ void DrawingTools::reset() {
 
 void DrawingTools::mouseDown(Point view) {
   const Point p = toPage(view);
-  if (!board_.privileges().write) {
+  if (!mayWrite()) {
     if (surroundings_.holdsMouse()) surroundings_.releaseMouse();
-    surroundings_.enableParent(false);
+    surroundings_.enableDrawing(false);
     return;
   }
   // A page change a peer asked for during an earlier press happens first.
@@ -192,7 +192,7 @@ void DrawingTools::mouseUp(Point view) {
   pressed_ = false;
   dragMode_ = DragMode::None;
   board_.releaseMouse();
-  if (!board_.privileges().write) surroundings_.enableParent(false);
+  if (!mayWrite()) surroundings_.enableDrawing(false);
 }
 
 void DrawingTools::mouseLeft() {
@@ -204,13 +204,25 @@ void DrawingTools::mouseLeft() {
   cursor_ = ToolCursor::Arrow;
 }
 
+bool DrawingTools::menuClick(Point view) {
+  if (!mayWrite()) return false;
+  tool_ = kChoiceTool;
+  // A whole click: a press left open would hold peers' page changes back
+  // until some later release.
+  menuPress_ = true;
+  mouseDown(view);
+  mouseUp(view);
+  menuPress_ = false;
+  return true;
+}
+
 void DrawingTools::writePrivilegeChanged(bool hadWrite) {
-  const bool write = board_.privileges().write;
+  const bool write = mayWrite();
   if (write && !hadWrite) {
-    surroundings_.enableParent(true);
+    surroundings_.enableDrawing(true);
   } else if (!write && hadWrite && !pressed_) {
     if (surroundings_.holdsMouse()) surroundings_.releaseMouse();
-    surroundings_.enableParent(false);
+    surroundings_.enableDrawing(false);
   }
 }
 
@@ -253,7 +265,7 @@ void DrawingTools::selectPress(Point p) {
   if (!current || !current->hitTest(p)) activate(objectAt(p));
   BoardObject* hit = active();
   followSelection();
-  if (hit && !drawing_ && activeId_ == before && hit->kind() == ObjectKind::Text) {
+  if (!menuPress_ && hit && !drawing_ && activeId_ == before && hit->kind() == ObjectKind::Text) {
     editText(activeId_);
     return;
   }
@@ -331,13 +343,19 @@ void DrawingTools::followSelection() {
       pen_.fill = fill;
       bits |= kPenFillBit;
     }
-    if (object->getPenWidth(width)) pen_.width = width;
-    if (object->getFont(font)) pen_.font = font;
+    if (object->getPenWidth(width) && width != pen_.width) {
+      pen_.width = width;
+      bits |= kPenWidthBit;
+    }
+    if (object->getFont(font) && font != pen_.font) {
+      pen_.font = font;
+      bits |= kPenFontBit;
+    }
     if (object->getPenStyle(style) && style != pen_.style) {
       pen_.style = style;
       bits |= kPenStyleBit;
     }
-    // The panels repaint for colours and styles; width and font wait.
+    // Every panel that shows a changed value repaints.
     if (bits != 0) surroundings_.penStateChanged(bits, pen_.style);
   }
   followed_ = now;
@@ -458,8 +476,9 @@ void DrawingTools::freeCut() {
   // Fewer than three points enclose nothing.
   if (outline.size() >= 3) {
     auto picture = std::make_unique<ImageObject>();
+    // The cut ends a drag, which may finish after the privilege went.
     if (surroundings_.cutFromView(*picture, outline, toPage(kInsertCorner))) {
-      insertPicture(std::move(picture));
+      placePicture(std::move(picture));
     }
   }
   backToChoice();
@@ -468,17 +487,23 @@ void DrawingTools::freeCut() {
 // --- Insertion -------------------------------------------------------------------
 
 bool DrawingTools::choosePicture(Point view) {
+  if (!mayWrite()) return false;
   const std::optional<std::string> path = surroundings_.choosePictureFile();
   return path && insertPictureFile(*path, view);
 }
 
 bool DrawingTools::insertPictureFile(const std::string& path, Point view) {
+  if (!mayWrite()) return false;
   auto picture = std::make_unique<ImageObject>();
   if (!surroundings_.loadPictureFile(*picture, path, toPage(view))) return false;
-  return insertPicture(std::move(picture));
+  return placePicture(std::move(picture));
 }
 
 bool DrawingTools::insertPicture(std::unique_ptr<ImageObject> picture) {
+  return mayWrite() && placePicture(std::move(picture));
+}
+
+bool DrawingTools::placePicture(std::unique_ptr<ImageObject> picture) {
   if (!picture || !picture->hasPixels()) return false;
   return selectCommitted(board_.commitObject(std::move(picture)));
 }
@@ -492,7 +517,7 @@ bool DrawingTools::selectCommitted(uint32_t objectId) {
 }
 
 bool DrawingTools::insertText(std::string_view utf8, Point view) {
-  if (utf8.empty()) return false;
+  if (utf8.empty() || !mayWrite()) return false;
   auto text = std::make_unique<TextObject>(board_.measurer());
   text->moveTo(PackedPoint::pack(toPage(view)));
   text->setFill(pen_.fill);
@@ -503,6 +528,7 @@ bool DrawingTools::insertText(std::string_view utf8, Point view) {
 }
 
 bool DrawingTools::insertHandSymbol(Point view) {
+  if (!mayWrite()) return false;
   auto hand =
       std::make_unique<HandSymbolObject>(board_.myUserId(), toPage(view), board_.measurer());
   hand->setLabel(board_.userName(board_.myUserId()));
@@ -525,7 +551,8 @@ void DrawingTools::insertHandSymbolCommand() {
 // --- Pen -------------------------------------------------------------------------
 
 void DrawingTools::applyToSelection(const ObjectChange& change) {
-  if (selection()) board_.changeObject(activePage_, activeId_, change);
+  // Without the write privilege the pen changes, the page does not.
+  if (mayWrite() && selection()) board_.changeObject(activePage_, activeId_, change);
 }
 
 void DrawingTools::setColour(uint32_t colour) {

@@ -79,14 +79,20 @@ class DrawingTools final : public ObjectChangeListener {
   void mouseUp(Point view);
   // The pointer left the view: a hover mark goes, a drag goes on.
   void mouseLeft();
+  // The right button: "choice" in hand and the object under the pointer
+  // selected, as a click would, but a selected text stays as it is. False
+  // without the write privilege (nothing is selected then).
+  bool menuClick(Point view);
   bool pressed() const { return pressed_; }
   DragMode dragMode() const { return dragMode_; }
   ToolCursor cursor() const { return cursor_; }
   // Call after the board took a new privilege word. Without the write
-  // privilege the view's parent is disabled, at once or when a drag ends.
+  // privilege drawing is switched off, at once or when a drag ends.
   void writePrivilegeChanged(bool hadWrite);
 
   // --- Insertion, at view points ---------------------------------------------
+  // Each needs the write privilege at the moment it commits: a dialog or
+  // the editor may have stayed open while the privilege went.
   // The person chooses a picture file; it is inserted and selected.
   bool choosePicture(Point view);
   bool insertPictureFile(const std::string& path, Point view);
@@ -141,6 +147,8 @@ class DrawingTools final : public ObjectChangeListener {
   void editText(uint32_t objectId);
   // Selects an object just committed (0: the commit failed, false).
   bool selectCommitted(uint32_t objectId);
+  bool placePicture(std::unique_ptr<ImageObject> picture);
+  bool mayWrite() const { return board_.privileges().write; }
   // The pen takes the selection's values, and the panels are told.
   void followSelection();
   void applyToSelection(const ObjectChange& change);
@@ -170,6 +178,8 @@ class DrawingTools final : public ObjectChangeListener {
   bool pressed_ = false;
   ToolCursor cursor_ = ToolCursor::Arrow;
   Point textEditPosition_;
+  // A right-button press: it selects, and never opens the editor.
+  bool menuPress_ = false;
 };
 
 }  // namespace scribly

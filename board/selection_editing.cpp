@@ -4,12 +4,8 @@
 
 namespace scribly {
 
-uint32_t SelectionEditing::prepareContextMenu(Point view) {
-  tools_.selectTool(kChoiceTool);
-  // A whole click: a press left open would hold peers' page changes back
-  // until some later release.
-  tools_.mouseDown(view);
-  tools_.mouseUp(view);
+std::optional<uint32_t> SelectionEditing::prepareContextMenu(Point view) {
+  if (!tools_.menuClick(view)) return std::nullopt;
   return applicableItems();
 }
 
@@ -29,6 +25,7 @@ uint32_t SelectionEditing::applicableItems() {
 void SelectionEditing::copy() { copied_ = tools_.selection(); }
 
 bool SelectionEditing::paste() {
+  if (!board_.privileges().write) return false;
   const std::optional<SelectedObject> copied = std::exchange(copied_, std::nullopt);
   if (!copied) return false;
   Page* page = board_.findPage(copied->page);
@@ -40,6 +37,7 @@ bool SelectionEditing::paste() {
 }
 
 void SelectionEditing::remove() {
+  if (!board_.privileges().write) return;
   tools_.selectTool(kDeleteTool);
   tools_.deleteActive();
 }

@@ -29,8 +29,9 @@ class SelectionEditing {
   SelectionEditing(Board& board, DrawingTools& tools) : board_(board), tools_(tools) {}
 
   // The right button at a view point: "choice" in hand and the object there
-  // selected, as a click would. Answers the items that apply (itemBit).
-  uint32_t prepareContextMenu(Point view);
+  // selected, as a click would. Answers the items that apply (itemBit), or
+  // nothing without the write privilege: then no menu opens.
+  std::optional<uint32_t> prepareContextMenu(Point view);
   uint32_t applicableItems();
 
   // The copy is a reference to the object by page and id: an object gone by
@@ -39,7 +40,8 @@ class SelectionEditing {
   void copy();
   // A clone of the copied object over it, on the current page, sent as any
   // new object; the copy is forgotten either way. False when nothing was
-  // pasted.
+  // pasted. These commands need the write privilege when they run: the menu
+  // may have stayed open while it went.
   bool paste();
   // Removes the selection with the delete tool, which stays in hand.
   void remove();

@@ -59,7 +59,7 @@ class SilentToolSurroundings : public ToolSurroundings {
   void releaseMouse() override { captured_ = false; }
   bool holdsMouse() const override { return captured_; }
   void focusView() override {}
-  void enableParent(bool) override {}
+  void enableDrawing(bool) override {}
   void toolButtonChanged(uint32_t) override {}
   void penStateChanged(uint32_t, uint32_t) override {}
   void selectionProperty(SelectionProperty, uint32_t) override {}

@@ -46,8 +46,9 @@ class ToolSurroundings {
   virtual void releaseMouse() = 0;
   virtual bool holdsMouse() const = 0;
   virtual void focusView() = 0;
-  // The view's parent is disabled while the write privilege is missing.
-  virtual void enableParent(bool enable) = 0;
+  // Drawing and the drawing tools are off while the write privilege is
+  // missing; the rest of the frame (pages, scrolling, the library) stays.
+  virtual void enableDrawing(bool enable) = 0;
 
   // The frame highlights the tool button for a shortcut key (0: "choice").
   virtual void toolButtonChanged(uint32_t keyCode) = 0;

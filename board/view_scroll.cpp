@@ -25,9 +25,12 @@ void ViewScroll::fitBar(ScrollBar bar, int32_t pageSide, int32_t clientSide) {
   BoardView& view = board_.view();
   const auto info = view.scrollInfo(bar);
   if (!info || clientSide < 0) return;
-  // A view larger than the page has nothing to scroll; the bar goes.
-  view.setScrollRange(bar, 0, std::max(0, pageSide - clientSide),
-                      static_cast<uint32_t>(clientSide / 10));
+  // The system's bar stops a page size short of its maximum: the range
+  // reaches that much further, so that the last position shows the page's
+  // last pixel. A view larger than the page has nothing to scroll; the bar goes.
+  const int32_t pageSize = clientSide / 10;
+  const int32_t last = std::max(0, pageSide - clientSide);
+  view.setScrollRange(bar, 0, last + std::max(0, pageSize - 1), static_cast<uint32_t>(pageSize));
   const int32_t wanted =
       info->position + clientSide > pageSide ? std::max(0, pageSide - clientSide) : info->position;
   // The offset follows wherever the bar ends up, the system's clamp included.

@@ -25,9 +25,10 @@ class ViewScroll {
 
   explicit ViewScroll(Board& board) : board_(board) {}
 
-  // Sets both bars for the current page in a view of `client` size: range 0
-  // to page side - client side, page size a tenth of the client side. A
-  // position the new range cuts back moves the view with it.
+  // Sets both bars for the current page in a view of `client` size: the
+  // positions go from 0 to page side - client side, the page size is a tenth
+  // of the client side. A position the new range cuts back moves the view
+  // with it.
   void fitRanges(Size client);
   // A person's request on a bar; `toStart` turns Track into the start.
   void scroll(ScrollBar bar, ScrollRequest request, bool toStart = false);

@@ -31,10 +31,8 @@ CanvasView::~CanvasView() {
   if (ownsWindow_ && window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
-void CanvasView::invalidate(const Rect& pageArea) {
-  Point scroll = painter_.scrollPosition();
-  RECT r = {pageArea.left - scroll.x, pageArea.top - scroll.y, pageArea.right - scroll.x,
-            pageArea.bottom - scroll.y};
+void CanvasView::invalidate(const Rect& viewArea) {
+  const RECT r = {viewArea.left, viewArea.top, viewArea.right, viewArea.bottom};
   InvalidateRect(window_, &r, FALSE);
 }
 

@@ -43,7 +43,8 @@ class CanvasView {
 
   HWND window() const { return window_; }
   void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
-  void invalidate(const Rect& pageArea);
+  // An area in view coordinates (the board's objects say where they show).
+  void invalidate(const Rect& viewArea);
   // Paints into any context (the window's, or a test's memory DIB); only the
   // `dirty` part of the client when given.
   void paint(HDC dc, const RECT& client, const RECT* dirty = nullptr);

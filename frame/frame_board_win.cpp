@@ -95,8 +95,11 @@ void FrameBoard::editingCommand(uintptr_t, intptr_t) {}
 void FrameBoard::joined(uint32_t userId, uint32_t peerId) { board_->initialize(userId, peerId); }
 
 void FrameBoard::reset() {
+  const bool hadWrite = board_->privileges().write;
   board_->Reset();
   tools_->tools().reset();
+  // The reset gives every privilege back: drawing comes back with it.
+  tools_->tools().writePrivilegeChanged(hadWrite);
   view_->invalidate();
 }
 
@@ -129,6 +132,7 @@ Point FrameBoard::scrollPosition() const {
   return {-board_->scrollOffset(ScrollBar::Horizontal), -board_->scrollOffset(ScrollBar::Vertical)};
 }
 
+// Objects report their areas in view coordinates, scroll offsets applied.
 void FrameBoard::invalidateRect(const Rect& r, bool) { view_->invalidate(r); }
 
 void FrameBoard::invalidateAll(bool) { view_->invalidate(); }

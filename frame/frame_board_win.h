@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "board/board.h"
 #include "board/selection_editing.h"
@@ -53,6 +54,10 @@ class FrameBoard final : public FrameHandler,
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
   // The contents panel, told of every change of the page list (0x592).
   void setContentsWindow(HWND contents) { contents_ = contents; }
+  // Switches the frame's drawing tools on and off with the write privilege.
+  void setDrawingSwitch(std::function<void(bool)> drawingSwitch) {
+    tools_->setDrawingSwitch(std::move(drawingSwitch));
+  }
   // A host's scripted session: local operations, as a user would make them;
   // true when every line applied.
   bool runScript(std::string_view script);

@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "base/module_paths.h"
+#include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
 #include "frame/picture_files_win.h"
@@ -25,6 +26,13 @@ constexpr int kNoRoomForSave = 376;
 constexpr int kNoRoomForClear = 353;
 
 constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick"};
+
+// The drawing tools, which both the host's editing switch (124) and the
+// write privilege turn off; the elements only 124 turns off; and those only
+// the write privilege does ("paste" also needs something to paste).
+constexpr char kDrawingTools[] = "tool panel";
+constexpr const char* kEditingElements[] = {"add share doc", "add page", "ext panel"};
+constexpr const char* kDrawingElements[] = {"clrscr", "cut", "hand", "capture"};
 
 // Touch input is registered where the system has it (6.1 and later); older
 // systems lack the function, so it is looked up by name.
@@ -87,6 +95,10 @@ void MainFrame::wireSkin() {
   tipPanel_->setContentsPanel(contents_->window());
   contents_->setTipPanel(tipPanel_->window());
   ownBoard_->setContentsWindow(contents_->window());
+  ownBoard_->setDrawingSwitch([this](bool on) {
+    drawing_ = on;
+    updateToolElements();
+  });
   // Sharing a library file opens the tip panel with its path.
   library_ = std::make_unique<LibraryTree>(
       *skinSystem_, *skinWindow_, joinPath(settings_.moduleFolder, kConfigFileName),
@@ -137,7 +149,7 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
   if (message == WM_NCDESTROY) window_ = nullptr;
   if (handleHostMessage(message, wParam, lParam)) {
     handled = true;
-    if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip(static_cast<uint32_t>(wParam));
+    if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip((wParam & kPrivilegeWrite) != 0);
     if (message == WM_PLUGIN_CMD_EDITING) enableEditing(wParam != 0);
     return 0;
   }
@@ -267,10 +279,10 @@ void MainFrame::openExtensionPanel() {
                SWP_NOSIZE | SWP_SHOWWINDOW);
 }
 
-void MainFrame::showPrivilegeTip(uint32_t privilege) {
+void MainFrame::showPrivilegeTip(bool write) {
   SkinElement* tip = element("privtip");
   if (!tip) return;
-  tip->show(!settings_.peerToPeer && !(privilege & 1));
+  tip->show(!settings_.peerToPeer && !write);
 }
 
 void MainFrame::enableEditing(bool enable) {
@@ -278,8 +290,18 @@ void MainFrame::enableEditing(bool enable) {
     if (SkinElement* choice = element("choice")) choice->send(BM_SETCHECK, BST_CHECKED);
     if (SkinElement* pencil = element("pencial")) pencil->send(BM_SETCHECK, BST_UNCHECKED);
   }
-  for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
-    if (SkinElement* e = element(name)) e->enable(enable);
+  editing_ = enable;
+  updateToolElements();
+}
+
+void MainFrame::updateToolElements() {
+  auto enable = [this](const char* name, bool on) {
+    if (SkinElement* e = element(name)) e->enable(on);
+  };
+  enable(kDrawingTools, editing_ && drawing_);
+  for (const char* name : kEditingElements) enable(name, editing_);
+  for (const char* name : kDrawingElements) enable(name, drawing_);
+  updatePasteButton();
 }
 
 void MainFrame::activateToolButton(uint32_t keyCode) {
@@ -290,7 +312,10 @@ void MainFrame::activateToolButton(uint32_t keyCode) {
 
 void MainFrame::openContextMenu(POINT view) {
   if (!ownBoard_) return;
-  const uint32_t items = ownBoard_->selection().prepareContextMenu({view.x, view.y});
+  const std::optional<uint32_t> prepared =
+      ownBoard_->selection().prepareContextMenu({view.x, view.y});
+  if (!prepared) return;
+  const uint32_t items = *prepared;
   // "choice" shows as chosen before the menu, whose command may choose another.
   activateToolButton(0);
   auto menu = menus_.find("right mouseclick");
@@ -316,7 +341,8 @@ void MainFrame::clearPageAsked() {
 void MainFrame::updatePasteButton() {
   SkinElement* button = element("paste");
   if (!button) return;
-  button->enable(IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_BITMAP));
+  button->enable(drawing_ &&
+                 (IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_BITMAP)));
 }
 
 // ------------------------------------------------------------- commands
@@ -357,6 +383,8 @@ void MainFrame::openMenu(std::string_view menu, std::string_view elementName) {
 void MainFrame::setBackground(std::string_view item) {
   if (!ownBoard_) return;
   if (item == "custom") {
+    // Refused before the dialog, as every background is.
+    if (!ownBoard_->board().mayChangeBackground()) return;
     if (std::optional<std::string> file = choosePictureToOpen(window_))
       ownBoard_->board().setBackgroundFile(*file);
     return;

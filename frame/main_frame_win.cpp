@@ -164,6 +164,8 @@ bool MainFrame::runScript(std::string_view script) {
 
 void MainFrame::reset() {
   if (handler_) handler_->reset();
+  // Every privilege is back: the notice of a missing one goes.
+  if (skinWindow_) showPrivilegeTip(true);
   InvalidateRect(window_, nullptr, FALSE);
 }
 

@@ -105,9 +105,12 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void layout(int width, int height);
   void openExtensionPanel();
   // The privilege tip shows while a conference with a server withholds write.
-  void showPrivilegeTip(uint32_t privilege);
+  void showPrivilegeTip(bool write);
   // 124: editing on or off for the tool elements.
   void enableEditing(bool enable);
+  // The elements that draw follow the write privilege and 124, the page
+  // elements 124 alone.
+  void updateToolElements();
   // Highlights and runs the tool button for a shortcut key, as a click would.
   void activateToolButton(uint32_t keyCode);
   void clearPageAsked();
@@ -162,6 +165,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<TipPanel> tipPanel_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
+  // The host's editing switch (124) and the write privilege's.
+  bool editing_ = true;
+  bool drawing_ = true;
 };
 
 }  // namespace scribly

@@ -80,10 +80,27 @@ bool ViewTools::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
       if (IsWindow(edit)) tools_.insertText(TextEditBox::textOf(edit), at);
       return true;
     }
+    case WM_CTLCOLOREDIT:
+      if (reinterpret_cast<HWND>(lParam) != editor_.window()) return false;
+      result = editorColours(reinterpret_cast<HDC>(wParam));
+      return true;
     case WM_CAPTURECHANGED:
       return false;
   }
   return false;
+}
+
+LRESULT ViewTools::editorColours(HDC dc) {
+  // The text behind the fill, as the text object draws it, or on the paper
+  // while unfilled; the brush is made again only when that colour changes.
+  const uint32_t back = tools_.editBrushColour();
+  if (!editBrush_ || back != editBrushColour_) {
+    editBrush_.reset(CreateSolidBrush(back));
+    editBrushColour_ = back;
+  }
+  SetTextColor(dc, tools_.pen().colour);
+  SetBkColor(dc, back);
+  return reinterpret_cast<LRESULT>(editBrush_.get());
 }
 
 void ViewTools::poll() {
@@ -107,8 +124,8 @@ void ViewTools::focusView() {
   if (view()) SetFocus(view());
 }
 
-void ViewTools::enableParent(bool enable) {
-  if (HWND parent = GetParent(view())) EnableWindow(parent, enable);
+void ViewTools::enableDrawing(bool enable) {
+  if (drawingSwitch_) drawingSwitch_(enable);
 }
 
 void ViewTools::toolButtonChanged(uint32_t keyCode) {

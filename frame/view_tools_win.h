@@ -5,9 +5,13 @@
 // dialog. The tools themselves are portable (DrawingTools).
 #include <windows.h>
 
+#include <functional>
+#include <utility>
+
 #include "board/drawing_tools.h"
 #include "frame/canvas_view_win.h"
 #include "objects/text_edit_box_win.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -26,13 +30,19 @@ class ViewTools final : public ToolSurroundings {
   // The frame's 10 ms tick: one mouse move when the pointer has moved since
   // the last tick, while it is over the view.
   void poll();
+  // Where drawing is switched on and off: the frame's drawing tools. The
+  // view itself stays enabled (its scroll bars serve everyone) and refuses
+  // presses on its own.
+  void setDrawingSwitch(std::function<void(bool)> drawingSwitch) {
+    drawingSwitch_ = std::move(drawingSwitch);
+  }
 
   // ToolSurroundings
   void captureMouse() override;
   void releaseMouse() override;
   bool holdsMouse() const override;
   void focusView() override;
-  void enableParent(bool enable) override;
+  void enableDrawing(bool enable) override;
   void toolButtonChanged(uint32_t keyCode) override;
   void penStateChanged(uint32_t bits, uint32_t style) override;
   void selectionProperty(SelectionProperty which, uint32_t value) override;
@@ -43,11 +53,16 @@ class ViewTools final : public ToolSurroundings {
 
  private:
   HWND view() const { return view_.window(); }
+  // The in-place editor's colours: the text as it will show on the page.
+  LRESULT editorColours(HDC dc);
 
   CanvasView& view_;
   HWND frame_;
   DrawingTools tools_;
   TextEditBox editor_;
+  Brush editBrush_;
+  uint32_t editBrushColour_ = 0;
+  std::function<void(bool)> drawingSwitch_;
   bool mouseSeen_ = false;
   POINT lastPolled_ = {-32768, -32768};
 };

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "collab/envelope.h"
 #include "base/jpeg_codec.h"
+#include "collab/envelope.h"
 
 namespace scribly {
 
@@ -203,13 +203,19 @@ size_t ImageObject::saveBulkData(std::span<uint8_t> dest) const {
   if (pixels_.empty()) return 0;
   const size_t pictureSize = pictureBytes(width_, height_);
   if (dest.empty()) return pictureSize + kJpegHeaderBytes + kEnvelopeHeaderBytes;
-  const auto jpeg = encodeJpeg(pixels_, width_, height_, pictureSize + kEnvelopeHeaderBytes);
-  if (!jpeg) return 0;
-  const size_t total = kJpegHeaderBytes + jpeg->size();
-  ByteWriter out(total);
-  out.u32(kJpegMarker).u32(static_cast<uint32_t>(total)).u16(width_).u16(height_);
-  out.bytes(*jpeg);
-  return emitRecord(dest, out.data());
+  if (const auto jpeg = encodeJpeg(pixels_, width_, height_, pictureSize + kEnvelopeHeaderBytes)) {
+    const size_t total = kJpegHeaderBytes + jpeg->size();
+    ByteWriter out(total);
+    out.u32(kJpegMarker).u32(static_cast<uint32_t>(total)).u16(width_).u16(height_);
+    out.bytes(*jpeg);
+    return emitRecord(dest, out.data());
+  }
+  // A picture so small that the JPEG stream's own headers pass its limit
+  // (below about 30 x 20) goes as its pixels in an envelope, the other form
+  // every receiver reads, and always within the limit.
+  ByteWriter raw(4 + pictureSize);
+  raw.u16(width_).u16(height_).bytes(std::span(pixels_).first(pictureSize));
+  return emitRecord(dest, Compress(raw.data()));
 }
 
 bool ImageObject::loadBulkData(std::span<const uint8_t> bytes) {

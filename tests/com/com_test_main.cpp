@@ -76,6 +76,13 @@ HWND findSkinControl(HWND root, const char* name) {
   return search.found;
 }
 
+bool reachable(HWND window) {
+  if (!window || !IsWindowVisible(window)) return false;
+  for (HWND w = window; w; w = (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) ? GetParent(w) : nullptr)
+    if (!IsWindowEnabled(w)) return false;
+  return true;
+}
+
 }  // namespace scribly::test
 
 namespace {

@@ -15,5 +15,8 @@ std::string narrow(const std::wstring& w);
 // The skin control named `name` at or below `root`, asked as automation
 // would ask: the engine's name message to each window; null when none.
 HWND findSkinControl(HWND root, const char* name);
+// Whether a hand can reach a window: it and every window around it shown and
+// enabled (a disabled parent takes its children's input away).
+bool reachable(HWND window);
 
 }  // namespace scribly::test

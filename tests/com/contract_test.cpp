@@ -142,9 +142,16 @@ TEST_F(Contract, ThePrivilegeTipAndEditingFollowTheHost) {
     return (GetWindowLongW(findSkinControl(frame, name), GWL_STYLE) & WS_VISIBLE) != 0;
   };
   EXPECT_FALSE(visible("privtip"));
+  ShowWindow(parent_, SW_SHOW);
   plugin_->SetPrivilege(0);
   pump();
   EXPECT_TRUE(visible("privtip"));
+  EXPECT_FALSE(reachable(findSkinControl(frame, "rect")));
+  // A reset gives every privilege back: drawing returns and the notice goes.
+  EXPECT_EQ(plugin_->Reset(), S_OK);
+  pump();
+  EXPECT_FALSE(visible("privtip"));
+  EXPECT_TRUE(reachable(findSkinControl(frame, "rect")));
   plugin_->SetPrivilege(1);
   pump();
   EXPECT_FALSE(visible("privtip"));

@@ -188,7 +188,7 @@ class Interface : public HostSession {
 
   void click(const char* name) {
     HWND button = element(name);
-    ASSERT_TRUE(button) << name;
+    ASSERT_TRUE(reachable(button)) << name;
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
     pump();
@@ -204,6 +204,7 @@ class Interface : public HostSession {
   }
 
   void drag(int x1, int y1, int x2, int y2) {
+    ASSERT_TRUE(reachable(view_));
     pointAt(x1, y1);
     SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x1, y1));
     for (int step = 1; step <= 4; ++step)

@@ -140,8 +140,9 @@ TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
   bar.cbSize = sizeof bar;
   bar.fMask = SIF_ALL;
   ASSERT_TRUE(GetScrollInfo(view_, SB_VERT, &bar));
-  EXPECT_EQ(bar.nMax, 1200 - client.bottom);
   EXPECT_EQ(bar.nPage, static_cast<UINT>(client.bottom / 10));
+  // The bar's last position shows the page's last row.
+  EXPECT_EQ(bar.nMax - static_cast<int>(bar.nPage) + 1, 1200 - client.bottom);
 
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
   Sleep(850);
@@ -264,13 +265,65 @@ TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {
   ann_->plugin->SetPrivilege(0);
   pump();
   pointAt(110, 60);
-  EXPECT_TRUE(IsWindowEnabled(GetParent(view_)));
+  EXPECT_TRUE(reachable(element("rect")));
   SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(110, 60));
   pump();
-  EXPECT_FALSE(IsWindowEnabled(GetParent(view_)));
+  EXPECT_FALSE(reachable(element("rect")));
   const Messages sent = relay();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(codeOf(sent[0]), 12);
+}
+
+// Without write only drawing stops: the page privilege alone still turns,
+// lists and adds pages, and the view still scrolls.
+TEST_F(Interface, ThePagePrivilegeAloneTurnsListsAndAddsPagesButDrawsNothing) {
+  ann_->plugin->SetPrivilege(0x04);  // page management alone
+  pump();
+  relay();
+  for (const char* tool : {"rect", "paste", "clrscr", "hand"})
+    EXPECT_FALSE(reachable(element(tool))) << tool;
+  drag(10, 10, 110, 60);
+  chooseFromContextMenu(1, 10, 35);  // no menu: the keys change nothing
+  EXPECT_TRUE(relay().empty());
+
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  EXPECT_GT(GetScrollPos(view_, SB_VERT), 0);
+  click("pageRight");
+  EXPECT_NE(pageInfo().find(L"System Page-2"), std::wstring::npos) << narrow(pageInfo());
+  click("contents");
+  HWND contents = visiblePanel("scribly contents panel");
+  EXPECT_TRUE(contents);
+  if (contents) SendMessageW(contents, WM_CLOSE, 0, 0);
+  click("add page");
+  EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
+  EXPECT_FALSE(relay().empty());
+  EXPECT_EQ(report(*ben_), report(*ann_));
+}
+
+// The editor shows the text as the page will: white on the black fill that
+// the swatch's reset and swap corners give.
+TEST_F(Interface, TheTextEditorShowsThePenColourOnTheFill) {
+  HWND swatch = element("color picker");
+  for (POINT corner : {POINT{10, 32}, POINT{52, 8}}) {
+    SendMessageW(swatch, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(corner.x, corner.y));
+    SendMessageW(swatch, WM_LBUTTONUP, 0, MAKELPARAM(corner.x, corner.y));
+  }
+  click("text");
+  drag(30, 30, 30, 30);
+  HWND editor = GetWindow(view_, GW_CHILD);
+  ASSERT_TRUE(editor);
+  for (wchar_t c : std::wstring(L"MMMM")) SendMessageW(editor, WM_CHAR, c, 0);
+  RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  pump();
+  const ScreenShot shot = screenShotOf(editor);
+  int dark = 0, white = 0;
+  for (size_t i = 0; i + 3 < shot.pixels.size(); i += 4) {
+    const int sum = shot.pixels[i] + shot.pixels[i + 1] + shot.pixels[i + 2];
+    dark += sum < 30;
+    white += sum > 3 * 240;
+  }
+  EXPECT_GT(dark, static_cast<int>(shot.pixels.size() / 4) / 2);
+  EXPECT_GT(white, 20);
 }
 
 TEST_F(Interface, TheExtensionPanelMovesWithTheFramesHeight) {

@@ -1,7 +1,8 @@
 // Pictures and backgrounds brought in and edited through the interface as a
 // hand does it (the clipboard, the paste button, the context menu, the picture
 // panel's controls, the background menus and the open dialog), then both
-// participants' views compared pixel for pixel: Ben sees what Ann sees.
+// participants' views compared pixel for pixel: Ben sees what Ann sees. A
+// scrolled view's repaints are compared with a repaint of the whole.
 #include <gtest/gtest.h>
 #include <scribly.h>
 // After windows.h, which scribly.h brings.
@@ -122,8 +123,8 @@ RECT inkBox(const Shot& shot) {
   return box;
 }
 
-Shot shoot(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+// What a window shows now, without asking it to paint anything.
+Shot shown(HWND window) {
   Shot shot;
   RECT client;
   GetClientRect(window, &client);
@@ -147,18 +148,28 @@ Shot shoot(HWND window) {
   return shot;
 }
 
-// Answers the next open-file dialog of this thread as a hand would: the path
-// typed into the field that has the focus, then Enter.
+// The same after a repaint of the whole window.
+Shot shoot(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return shown(window);
+}
+
+// Answers the next dialog of this thread as a hand would: the path typed
+// into the field that has the focus (an open-file dialog's), then Enter.
 class OpenDialogHand {
  public:
   explicit OpenDialogHand(std::wstring path) {
     path_ = std::move(path);
+    answered_ = false;
+    caption_.clear();
     timer_ = SetTimer(nullptr, 0, 100, &OpenDialogHand::look);
   }
   ~OpenDialogHand() { KillTimer(nullptr, timer_); }
   OpenDialogHand(const OpenDialogHand&) = delete;
   OpenDialogHand& operator=(const OpenDialogHand&) = delete;
   static bool answered() { return answered_; }
+  // The caption of the dialog answered.
+  static const std::wstring& caption() { return caption_; }
 
  private:
   static void CALLBACK look(HWND, UINT, UINT_PTR, DWORD) {
@@ -168,11 +179,15 @@ class OpenDialogHand {
     if (answered_ || !dialog || !GetClassNameW(dialog, kind, 16) || wcscmp(kind, L"#32770") != 0)
       return;
     answered_ = true;
+    wchar_t caption[128] = {};
+    GetWindowTextW(dialog, caption, 128);
+    caption_ = caption;
     for (wchar_t c : path_) PostMessageW(field, WM_CHAR, c, 0);
     PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
   }
 
   static inline std::wstring path_;
+  static inline std::wstring caption_;
   static inline bool answered_ = false;
   UINT_PTR timer_ = 0;
 };
@@ -276,6 +291,72 @@ TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
   // 600 rows at 0.65 end near y 390, where the paper begins.
   EXPECT_NE(annShot_.at(300, 386), kWhite);
   EXPECT_EQ(annShot_.at(300, 392), kWhite);
+}
+
+// A picture too small for the JPEG stream's own headers still goes to the
+// peer, and shows the same there.
+TEST_F(PicturesInterface, ATinyPastedPictureReachesThePeer) {
+  ASSERT_TRUE(copyLandscapeBitmap(16, 10));
+  pump();
+  relay();
+  click("paste");
+  const Messages pasted = relay();
+  ASSERT_FALSE(pasted.empty());
+  EXPECT_EQ(codeOf(pasted[0]), 14);
+  click("choice");
+  drag(480, 560, 480, 560);  // nothing selected, no marks
+  expectSameViews();
+  EXPECT_NE(annShot_.at(10, 10), kWhite);
+}
+
+// A scrolled view repaints what changes where it shows, on the one who draws
+// and on the peer: what the screen then holds equals a repaint of the whole.
+TEST_F(PicturesInterface, AScrolledViewRepaintsChangesInPlace) {
+  relay();
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
+  SendMessageW(view_, WM_HSCROLL, SB_PAGEDOWN, 0);
+  Sleep(850);
+  SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
+  relay();
+  ASSERT_GT(GetScrollPos(view_, SB_VERT), 0);
+  ASSERT_EQ(GetScrollPos(benView_, SB_VERT), GetScrollPos(view_, SB_VERT));
+  ASSERT_EQ(GetScrollPos(benView_, SB_HORZ), GetScrollPos(view_, SB_HORZ));
+  SetCursorPos(1590, 990);
+  shoot(view_);
+  shoot(benView_);
+  auto inPlace = [](HWND view) {
+    pump();
+    return shown(view) == shoot(view);
+  };
+  click("rect");
+  drag(100, 100, 300, 220);
+  EXPECT_TRUE(inPlace(view_));
+  click("choice");
+  drag(100, 160, 180, 240);  // taken by its edge and moved
+  EXPECT_TRUE(inPlace(view_));
+  relay();
+  EXPECT_TRUE(inPlace(benView_));
+}
+
+// Only the page privilege sets a background: a picture file is refused with
+// the box before the dialog, and nothing is sent.
+TEST_F(PicturesInterface, ABackgroundFromAFileNeedsThePagePrivilege) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring photo = std::wstring(folder) + L"scribly-refused.bmp";
+  ASSERT_TRUE(writeLandscapeBmp(photo, 90, 60));
+  ann_->plugin->SetPrivilege(0x01);  // write alone
+  pump();
+  relay();
+  {
+    OpenDialogHand hand(photo);
+    chooseFromMenu("bkgnd", 0);  // custom
+    EXPECT_TRUE(OpenDialogHand::answered());
+  }
+  EXPECT_EQ(OpenDialogHand::caption(), L"Whiteboard");
+  EXPECT_TRUE(relay().empty());
+  DeleteFileW(photo.c_str());
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ struct FakeToolHost final : ToolSurroundings {
     std::string text;
   };
   bool captured = false;
-  bool parentEnabled = true;
+  bool drawingEnabled = true;
   std::vector<uint32_t> toolButtons;
   std::vector<std::pair<uint32_t, uint32_t>> penStates;
   std::vector<std::pair<SelectionProperty, uint32_t>> properties;
@@ -31,7 +31,7 @@ struct FakeToolHost final : ToolSurroundings {
   void releaseMouse() override { captured = false; }
   bool holdsMouse() const override { return captured; }
   void focusView() override {}
-  void enableParent(bool enable) override { parentEnabled = enable; }
+  void enableDrawing(bool enable) override { drawingEnabled = enable; }
   void toolButtonChanged(uint32_t key) override { toolButtons.push_back(key); }
   void penStateChanged(uint32_t bits, uint32_t style) override {
     penStates.push_back({bits, style});
@@ -100,6 +100,21 @@ class DrawingToolsTest : public ::testing::Test {
     drag({10, 10}, {{60, 30}, {110, 60}});
     EXPECT_EQ(sent(), std::vector<uint8_t>{12});
     return ownObjects().back().id;
+  }
+
+  // The text "note" from (200, 200) to (260, 220), in a large font.
+  void addNote() {
+    auto note = std::make_unique<TextObject>();
+    note->setText("note");
+    note->setFont(largeFont());
+    note->setPoints(PackedPoint::pack({200, 200}), PackedPoint::pack({260, 220}));
+    ASSERT_NE(here()->commitObject(std::move(note)), 0u);
+    sent();
+  }
+  FontRecord largeFont() const {
+    FontRecord font = tools.pen().font;
+    font.height = -40;
+    return font;
   }
 
   InMemoryRelay relay{InMemoryRelay::Mode::PeerToPeer, 2, 7};
@@ -291,23 +306,6 @@ TEST_F(DrawingToolsTest, TheTextToolOpensTheEditorWhoseTextBecomesAnObject) {
   EXPECT_EQ(tools.selection(), std::nullopt);
 }
 
-TEST_F(DrawingToolsTest, ClickingTheSelectedTextReopensItInTheEditorAndDeletesIt) {
-  auto note = std::make_unique<TextObject>();
-  note->setText("note");
-  note->setPoints(PackedPoint::pack({200, 200}), PackedPoint::pack({260, 220}));
-  ASSERT_NE(here()->commitObject(std::move(note)), 0u);
-  sent();
-  tools.selectTool(kChoiceTool);
-  click({230, 210});
-  EXPECT_TRUE(host.editors.empty());
-  click({230, 210});
-  ASSERT_EQ(host.editors.size(), 1u);
-  EXPECT_EQ(host.editors[0].at, (Point{200, 200}));
-  EXPECT_EQ(host.editors[0].text, "note");
-  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
-  EXPECT_TRUE(peerObjects().empty());
-}
-
 TEST_F(DrawingToolsTest, ThePenFollowsTheSelectionAndItsChangesReachThePeer) {
   ToolSettings painted{.width = 5, .style = kPenDot, .colour = 0x123456, .fill = 0x654321};
   ToolStart start = ObjectFactory().startFromTool(12, {10, 10}, painted);
@@ -315,13 +313,23 @@ TEST_F(DrawingToolsTest, ThePenFollowsTheSelectionAndItsChangesReachThePeer) {
   const uint32_t id = here()->commitObject(std::move(start.object));
   sent();
 
+  addNote();
+
+  // Every panel whose value changed shows the selection's.
   tools.selectTool(kChoiceTool);
   click({50, 30});  // filled: hit inside
   EXPECT_EQ(tools.pen().colour, 0x123456u);
   EXPECT_EQ(tools.pen().fill, 0x654321u);
   EXPECT_EQ(tools.pen().width, 5);
-  EXPECT_EQ(host.penStates, (std::vector<std::pair<uint32_t, uint32_t>>{
-                                {kPenColourBit | kPenFillBit | kPenStyleBit, kPenDot}}));
+  EXPECT_EQ(host.penStates,
+            (std::vector<std::pair<uint32_t, uint32_t>>{
+                {kPenColourBit | kPenFillBit | kPenWidthBit | kPenStyleBit, kPenDot}}));
+  host.penStates.clear();
+  click({230, 210});
+  EXPECT_EQ(tools.pen().font, largeFont());
+  ASSERT_EQ(host.penStates.size(), 1u);
+  EXPECT_TRUE(host.penStates[0].first & kPenFontBit);
+  click({50, 30});
 
   tools.setColour(0x00AA00);
   tools.setColour(0x00AA00);
@@ -393,7 +401,7 @@ TEST_F(DrawingToolsTest, ViewPointsBecomePagePointsThroughTheScrollPosition) {
 TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDragToEnd) {
   here()->setPrivilegeWord(0);
   tools.writePrivilegeChanged(true);
-  EXPECT_FALSE(host.parentEnabled);
+  EXPECT_FALSE(host.drawingEnabled);
   tools.selectTool(12);
   drag({10, 10}, {{110, 60}});
   EXPECT_EQ(sent(), Codes{});
@@ -401,16 +409,16 @@ TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDrag
 
   here()->setPrivilegeWord(kPrivilegeWrite);
   tools.writePrivilegeChanged(false);
-  EXPECT_TRUE(host.parentEnabled);
+  EXPECT_TRUE(host.drawingEnabled);
   tools.mouseDown({10, 10});
   tools.mouseMove({60, 40});
   here()->setPrivilegeWord(0);
   tools.writePrivilegeChanged(true);
-  EXPECT_TRUE(host.parentEnabled);
+  EXPECT_TRUE(host.drawingEnabled);
   tools.mouseMove({110, 60});
   tools.mouseUp({110, 60});
   EXPECT_EQ(sent(), Codes{12});
-  EXPECT_FALSE(host.parentEnabled);
+  EXPECT_FALSE(host.drawingEnabled);
 }
 
 class SelectionEditingTest : public DrawingToolsTest {
@@ -492,6 +500,46 @@ TEST_F(SelectionEditingTest, PicturesOfferTheirItemsAndHandSymbolsHaveNoCopy) {
   editing.prepareContextMenu({310, 210});
   editing.turnRight();
   EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetOrientation)});
+}
+
+// Commands that commit check the privilege when they commit: a dialog, the
+// editor or the menu may have stayed open while it went.
+TEST_F(SelectionEditingTest, WithoutWriteNoCommandChangesThePage) {
+  drawRect();
+  EXPECT_TRUE(editing.prepareContextMenu({10, 30}));
+  editing.copy();
+  here()->setPrivilegeWord(kPrivilegePages);
+  EXPECT_FALSE(editing.paste());
+  editing.remove();
+  tools.setColour(0x00AA00);
+  host.chosenFile = "a.bmp";
+  EXPECT_FALSE(tools.choosePicture({30, 40}));
+  EXPECT_FALSE(tools.insertPictureFile("a.bmp", {30, 40}));
+  auto pasted = std::make_unique<ImageObject>();
+  ASSERT_TRUE(FakeToolHost::attach(*pasted, {8, 8}, {30, 40}));
+  EXPECT_FALSE(tools.insertPicture(std::move(pasted)));
+  EXPECT_FALSE(tools.insertText("Hello", {50, 60}));
+  EXPECT_FALSE(tools.insertHandSymbol({50, 60}));
+  EXPECT_EQ(sent(), Codes{});
+  EXPECT_EQ(peerObjects().size(), 1u);
+  // No menu opens: the right button selects nothing.
+  EXPECT_EQ(editing.prepareContextMenu({10, 30}), std::nullopt);
+  EXPECT_TRUE(editing.hasCopy());
+}
+
+TEST_F(SelectionEditingTest, ClickingTheSelectedTextReopensItButTheRightButtonOnlySelectsIt) {
+  addNote();
+  tools.selectTool(kChoiceTool);
+  click({230, 210});
+  EXPECT_EQ(editing.prepareContextMenu({230, 210}), kCopyDelete);
+  EXPECT_TRUE(host.editors.empty());
+  EXPECT_EQ(sent(), Codes{});
+  click({230, 210});
+  ASSERT_EQ(host.editors.size(), 1u);
+  EXPECT_EQ(host.editors[0].at, (Point{200, 200}));
+  EXPECT_EQ(host.editors[0].text, "note");
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
+  EXPECT_TRUE(peerObjects().empty());
 }
 
 }  // namespace

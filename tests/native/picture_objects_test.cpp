@@ -150,7 +150,7 @@ TEST(ImageObject, RefusesTruncatedMismatchedAndEmptyBulkRecords) {
   EXPECT_FALSE(a.loadBulkData({}));
 }
 
-TEST(ImageObject, RawBulkFormIsRead) {
+TEST(ImageObject, RawBulkFormIsReadAndWrittenForPicturesTooSmallForJpeg) {
   ByteWriter w;
   w.u16(3).u16(2);
   auto px = grey(3, 2, 42);
@@ -161,6 +161,10 @@ TEST(ImageObject, RawBulkFormIsRead) {
   EXPECT_FALSE(img.loadBulkData(Compress(short_)));
   ASSERT_TRUE(img.loadBulkData(Compress(w.data())));
   EXPECT_EQ(img.pixels(), px);
+  // The JPEG stream's headers alone would pass this picture's limit.
+  ImageObject received;
+  ASSERT_TRUE(received.loadBulkData(saveBulkRecord(img)));
+  EXPECT_EQ(received.pixels(), px);
   ByteWriter empty;
   empty.u16(0).u16(5);
   EXPECT_FALSE(ImageObject().loadBulkData(Compress(empty.data())));

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/native/board_test_support.h"
 
 namespace scribly::testing {
@@ -20,6 +22,10 @@ struct ScrollBoard : TestBoard {
     scroll.fitRanges(*view.client);
   }
   const ScrollInfo& bar(ScrollBar b) { return *view.bars[static_cast<int>(b)]; }
+  // The last position the system's bar takes.
+  int32_t reach(ScrollBar b) {
+    return std::max(0, bar(b).maximum - std::max(int32_t(bar(b).pageSize) - 1, 0));
+  }
   std::vector<Scroll> sentScrolls() {
     acknowledgeAll();
     std::vector<Scroll> out;
@@ -31,27 +37,27 @@ struct ScrollBoard : TestBoard {
 
 TEST(ViewScroll, RangesFollowThePageAndTheViewAndCutThePositionBack) {
   ScrollBoard b;
-  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 600);
   EXPECT_EQ(b.bar(ScrollBar::Vertical).pageSize, 60u);
-  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 400);
   EXPECT_EQ(b.bar(ScrollBar::Horizontal).pageSize, 80u);
 
-  b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
-  for (int i = 0; i < 9; ++i) b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
-  // The system's bar stops a page short of its range.
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -541);
+  // Every pixel of the page can be reached: the last position shows the
+  // page's last row at the view's bottom.
+  for (int i = 0; i < 11; ++i) b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -600);
+  for (int i = 0; i < 6; ++i) b.scroll.scroll(ScrollBar::Horizontal, ScrollRequest::PageForward);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Horizontal), -400);
   b.view.scrolled.clear();
   // A taller view shortens the range; the view moves back with the bar.
   b.view.client = Size{800, 1000};
   b.scroll.fitRanges(*b.view.client);
-  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 200);
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -101);
-  EXPECT_EQ(b.view.scrolled, (std::vector<std::pair<int32_t, int32_t>>{{0, 440}}));
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -200);
+  EXPECT_EQ(b.view.scrolled, (std::vector<std::pair<int32_t, int32_t>>{{0, 400}}));
   // A view larger than the page has nothing to scroll.
   b.view.client = Size{1500, 1300};
   b.scroll.fitRanges(*b.view.client);
-  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 0);
+  EXPECT_EQ(b.reach(ScrollBar::Horizontal), 0);
   EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), 0);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Horizontal), 0);
 }
 
 TEST(ViewScroll, ALargerPageReachesTheBarsWithinATick) {
@@ -60,11 +66,11 @@ TEST(ViewScroll, ALargerPageReachesTheBarsWithinATick) {
   b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
   ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
   b.scroll.tick(5);
-  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 1200);
-  EXPECT_EQ(b.bar(ScrollBar::Vertical).maximum, 600);
+  EXPECT_EQ(b.reach(ScrollBar::Horizontal), 1200);
+  EXPECT_EQ(b.reach(ScrollBar::Vertical), 600);
   // An ordinary resize keeps the page's size.
   b.scroll.fitRanges(Size{1000, 600});
-  EXPECT_EQ(b.bar(ScrollBar::Horizontal).maximum, 1000);
+  EXPECT_EQ(b.reach(ScrollBar::Horizontal), 1000);
 }
 
 TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
@@ -125,10 +131,10 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
 
 TEST(ViewScroll, APeerPositionPastThisBarsEndMovesTheViewAsFarAsTheBarGoes) {
   ScrollBoard b;
-  ASSERT_TRUE(b.receive(Scroll{1, 580}));
-  EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 541);
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -541);
-  EXPECT_EQ(b.view.scrolled.back(), (std::pair<int32_t, int32_t>{0, -541}));
+  ASSERT_TRUE(b.receive(Scroll{1, 650}));
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 600);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -600);
+  EXPECT_EQ(b.view.scrolled.back(), (std::pair<int32_t, int32_t>{0, -600}));
 }
 
 }  // namespace
