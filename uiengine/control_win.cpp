@@ -224,6 +224,7 @@ bool Control::createWindow(const char* caption, DWORD style, DWORD exStyle, cons
                       moduleInstance(), standard ? nullptr : this);
   if (!created) return false;
   window_ = created;
+  if (!(style & WS_CHILD)) madeUnder_ = parent;
   if (standard) {
     subclassed_ = SetWindowSubclass(created, subclassProc, kSubclassId,
                                     reinterpret_cast<DWORD_PTR>(this)) != FALSE;
@@ -253,6 +254,8 @@ LRESULT CALLBACK Control::subclassProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 LRESULT Control::dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // As the system does with owned windows: the pop-ups go first.
+  if (message == WM_DESTROY) self->engine_.destroyPopupsOf(hwnd);
   ++self->depth_;
   LRESULT result = 0;
   try {

@@ -115,6 +115,9 @@ class Control final : public SkinControl {
   ControlKind kind_;
   SkinControlOwner* owner_;
   HWND window_ = nullptr;
+  // A pop-up's owner is the top-level window above the parent it was made
+  // under, which may outlive that parent: it ends with the parent instead.
+  HWND madeUnder_ = nullptr;
   bool subclassed_ = false;
   int depth_ = 0;      // messages of this window being handled
   bool dead_ = false;  // WM_NCDESTROY seen while depth_ > 0
