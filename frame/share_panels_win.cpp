@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <mutex>
 #include <string>
 #include <utility>
 
@@ -122,17 +123,21 @@ std::string controlText(SkinElement* element, size_t bytes) {
 // ------------------------------------------------------------- the printer
 
 PrinterHandle PrinterHandle::load(const std::string& folder) {
-  const std::wstring path = toWide(folder, kCodePageSystem) + L"\\" + kDocPrintModule;
-  HMODULE library = LoadLibraryW(path.c_str());
+  // Loaded once and kept for the process, as the skin engine is: every load
+  // starts the library's own C++ runtime, whose start-up memory unloading
+  // never gives back, so a library loaded per conference grows the host.
+  static std::mutex lock;
+  static HMODULE library = nullptr;
+  {
+    std::lock_guard guard(lock);
+    if (!library)
+      library = LoadLibraryW((toWide(folder, kCodePageSystem) + L"\\" + kDocPrintModule).c_str());
+  }
   if (!library) return {};
   auto create = reinterpret_cast<CreateDocPrintFunction>(
       reinterpret_cast<void*>(GetProcAddress(library, kCreateDocPrintName)));
   DocPrinter* printer = create ? create() : nullptr;
-  if (!printer) {
-    FreeLibrary(library);
-    return {};
-  }
-  return PrinterHandle(library, printer);
+  return printer ? PrinterHandle(nullptr, printer) : PrinterHandle();
 }
 
 PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {

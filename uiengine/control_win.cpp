@@ -224,6 +224,7 @@ bool Control::createWindow(const char* caption, DWORD style, DWORD exStyle, cons
                       moduleInstance(), standard ? nullptr : this);
   if (!created) return false;
   window_ = created;
+  if (!(style & WS_CHILD)) madeUnder_ = parent;
   if (standard) {
     subclassed_ = SetWindowSubclass(created, subclassProc, kSubclassId,
                                     reinterpret_cast<DWORD_PTR>(this)) != FALSE;
@@ -253,6 +254,8 @@ LRESULT CALLBACK Control::subclassProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 LRESULT Control::dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // As the system does with owned windows: the pop-ups go first.
+  if (message == WM_DESTROY) self->engine_.destroyPopupsOf(hwnd);
   ++self->depth_;
   LRESULT result = 0;
   try {
@@ -278,6 +281,7 @@ LRESULT Control::callDefault(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Control::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (shownBy_) relayToTooltip(message, wParam, lParam);
   if (owner_) {
     BOOL handled = FALSE;
     const LRESULT result = owner_->onControlMessage(this, message, wParam, lParam, &handled);
@@ -1078,23 +1082,52 @@ void Control::becomeTooltipOf(HWND window) {
       window,
       [](HWND child, LPARAM self) {
         auto* tooltip = reinterpret_cast<Control*>(self);
-        const Control* control = tooltip->engine_.control(child);
+        Control* control = tooltip->engine_.control(child);
         if (control && !control->tip_.empty()) tooltip->addTool(*control);
         return TRUE;
       },
       reinterpret_cast<LPARAM>(this));
 }
 
-void Control::addTool(const Control& tool) {
+void Control::addTool(Control& tool) {
   std::wstring text = toWide(tool.tip_);
   TTTOOLINFOW info = {};
   info.cbSize = sizeof info;
-  info.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  // No TTF_SUBCLASS: the tool relays its own mouse messages. The tooltip's
+  // subclass record would stay behind whenever the tool's window goes first.
+  info.uFlags = TTF_IDISHWND;
   info.hwnd = GetParent(tool.window_) ? GetParent(tool.window_) : tool.window_;
   info.uId = reinterpret_cast<UINT_PTR>(tool.window_);
   info.lpszText = text.data();
   SendMessageW(window_, TTM_DELTOOLW, 0, reinterpret_cast<LPARAM>(&info));
   SendMessageW(window_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+  tool.shownBy_ = window_;
+}
+
+void Control::relayToTooltip(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      break;
+    default:
+      return;
+  }
+  // The tooltip may be gone before the tool, and its handle taken again.
+  const Control* tooltip = engine_.control(shownBy_);
+  if (!tooltip || tooltip->kind_ != ControlKind::Tooltip) return;
+  const DWORD position = GetMessagePos();
+  MSG relayed = {window_,
+                 message,
+                 wParam,
+                 lParam,
+                 static_cast<DWORD>(GetMessageTime()),
+                 {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))}};
+  SendMessageW(tooltip->window_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relayed));
 }
 
 Control* Control::find(std::string_view name) {

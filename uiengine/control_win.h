@@ -89,7 +89,9 @@ class Control final : public SkinControl {
   void setCursor(const char* name);
   void setTip(const char* text);
   void becomeTooltipOf(HWND window);
-  void addTool(const Control& tool);
+  void addTool(Control& tool);
+  // A control with a tip hands its mouse messages to the tooltip showing it.
+  void relayToTooltip(UINT message, WPARAM wParam, LPARAM lParam);
   HBRUSH colourBrush(HDC dc);
   COLORREF backgroundColour() const;
   bool transparentAt(POINT client) const;
@@ -115,6 +117,9 @@ class Control final : public SkinControl {
   ControlKind kind_;
   SkinControlOwner* owner_;
   HWND window_ = nullptr;
+  // A pop-up's owner is the top-level window above the parent it was made
+  // under, which may outlive that parent: it ends with the parent instead.
+  HWND madeUnder_ = nullptr;
   bool subclassed_ = false;
   int depth_ = 0;      // messages of this window being handled
   bool dead_ = false;  // WM_NCDESTROY seen while depth_ > 0
@@ -139,6 +144,7 @@ class Control final : public SkinControl {
   HFONT fontBorrowed_ = nullptr;  // from WM_SETFONT; its sender keeps it
   std::string tip_;
   HWND tooltip_ = nullptr;  // windows: the tooltip that shows their controls' tips
+  HWND shownBy_ = nullptr;  // a control with a tip: the tooltip that shows it
   bool checked_ = false, pressed_ = false, hover_ = false;
   int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
   std::map<HTREEITEM, std::string> markups_;

@@ -197,6 +197,14 @@ void Engine::releaseMenu(Menu* menu) {
   std::erase_if(menus_, [menu](const std::unique_ptr<Menu>& held) { return held.get() == menu; });
 }
 
+void Engine::destroyPopupsOf(HWND window) {
+  std::vector<HWND> popups;
+  for (const auto& [handle, control] : controls_)
+    if (control->madeUnder_ == window && !control->dead_) popups.push_back(handle);
+  // Each one leaves the table as it goes.
+  for (HWND popup : popups) DestroyWindow(popup);
+}
+
 void Engine::forget(HWND window) {
   auto it = controls_.find(window);
   if (it == controls_.end()) return;

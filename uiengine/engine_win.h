@@ -52,7 +52,15 @@ class Engine {
   Control* control(int64_t address) const;
   // Called by a control's window at WM_NCDESTROY, after its owner saw it.
   void forget(HWND window);
+  // Destroys the pop-up controls made under `window` (tooltips, the capture
+  // element): their system owner is the top-level window above it.
+  void destroyPopupsOf(HWND window);
   bool hasControls() const { return !controls_.empty(); }
+  // What the engine holds for programs: controls, object variables, menus.
+  struct Holdings {
+    size_t controls = 0, objects = 0, menus = 0;
+  };
+  Holdings holdings() const { return {controls_.size(), objects_.size(), menus_.size()}; }
 
   // A menu for `window` from a skin menu element's text; null when it is none.
   Menu* createMenu(std::string_view markup, HWND window);

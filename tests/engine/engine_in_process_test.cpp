@@ -9,9 +9,12 @@
 #include <vector>
 
 #include "skin/control_types.h"
+#include "skin/skin_document.h"
 #include "skin/skin_layout.h"
+#include "tests/win/process_counts.h"
 #include "uiengine/control_win.h"
 #include "uiengine/engine_win.h"
+#include "uiengine/menu_win.h"
 #include "win/bitmap_file.h"
 #include "win/dib.h"
 #include "win/handles.h"
@@ -72,16 +75,31 @@ class InProcessEngineTest : public testing::Test {
     engine_.setDpi(0);
   }
 
-  Control* make(const char* type, DWORD style, HWND parent) {
-    const ControlType* row = findControlType(type);
-    if (!row) return nullptr;
-    const EngineId classId = engineClassId(*row), interfaceId = engineInterfaceId(*row);
+  Control* make(const ControlType& row, const char* caption, DWORD style, DWORD exStyle,
+                const RECT& rect, HWND parent) {
+    const EngineId classId = engineClassId(row), interfaceId = engineInterfaceId(row);
     CLSID c;
     IID i;
     std::memcpy(&c, &classId, sizeof c);
     std::memcpy(&i, &interfaceId, sizeof i);
-    const RECT rect = {0, 0, kSide, kSide};
-    return engine_.create(c, i, "", style, 0, rect, parent, &owner_);
+    return engine_.create(c, i, caption, style, exStyle, rect, parent, &owner_);
+  }
+  Control* make(const char* type, DWORD style, HWND parent) {
+    const ControlType* row = findControlType(type);
+    return row ? make(*row, "", style, 0, {0, 0, kSide, kSide}, parent) : nullptr;
+  }
+
+  // A control and its children as the skin loader describes them.
+  Control* build(const ControlDescription& d, HWND parent) {
+    const RECT rect = {d.rect.x, d.rect.y, d.rect.x + d.rect.width, d.rect.y + d.rect.height};
+    Control* control = make(*d.type, d.caption.c_str(), d.style, d.exStyle, rect, parent);
+    if (!control) return nullptr;
+    control->setName(d.name.c_str());
+    for (const SkinMessage& m : d.messages)
+      control->sendMessage(m.code, m.wParam,
+                           m.text ? reinterpret_cast<LPARAM>(m.text->c_str()) : m.lParam);
+    for (const ControlDescription& child : d.children) build(child, control->window());
+    return control;
   }
 
   Control* button(const char* icon) {
@@ -159,6 +177,54 @@ TEST_F(InProcessEngineTest, IconsFocusAndPressAtBothDensities) {
   Control* lonely = button("icons/24/lonely.bmp");
   ASSERT_NE(lonely, nullptr);
   EXPECT_EQ(widestRun(picture(lonely), kIconColour), 36);
+}
+
+TEST_F(InProcessEngineTest, SkinWindowsBuiltAndDestroyedLeaveNothingInTheEngine) {
+  // Built into a host's window as the plug-in's frame is: the system makes
+  // the host, not the skin window, the owner of its pop-up controls.
+  SkinDocument document;
+  ASSERT_TRUE(document.loadText(R"(<skin><skins>
+    <window name="frame" style_add="WS_CHILD" icon="icons/24/pen.bmp" font="Tahoma,10" width="300" height="200">
+      <button name="pen" icon="icons/24/pen.bmp" cursor="hand" tip="Pen" x="4" y="4" width="40" height="40"/>
+      <static name="label" caption="Width" color="200,0,0" back_color="250,250,250" tip="Width" x="50" y="4" width="80" height="20"/>
+      <vdtree name="tree" x="4" y="50" width="200" height="100"/>
+      <capturescreen name="screen cap" style_remove="WS_VISIBLE" width="0" height="0"/>
+    </window></skins></skin>)",
+                                "test.xml", nullptr));
+  ControlIds ids(1);
+  const std::optional<ControlDescription> description =
+      describeWindow(document.findWindow("window", "frame"), ids);
+  ASSERT_TRUE(description);
+  const HWND host = window_->window();
+  auto lifetime = [&] {
+    Control* frame = build(*description, host);
+    if (!frame) return false;
+    Control* pen = frame->find("pen");
+    Control* tree = frame->find("tree");
+    if (!pen || !tree) return false;
+    // An event makes its control current; the tree's items get their own font.
+    engine_.setObject(kCurrentControlVariable, pen);
+    engine_.setObject(kCurrentWindowVariable, frame);
+    const TreeItemSpec item = {
+        R"(<text><font face="Arial" size="12" color="0,0,255">1</font></text>)", 0, 0, 0, nullptr};
+    tree->sendMessage(kTreeInsertItem, 0, reinterpret_cast<LPARAM>(&item));
+    Menu* menu = engine_.createMenu(R"(<menu name="m"><item name="a" caption="A"/></menu>)",
+                                    frame->window());
+    DestroyWindow(frame->window());
+    // The program may let go of its menu after the window.
+    if (menu) menu->release();
+    return menu != nullptr;
+  };
+  ASSERT_TRUE(lifetime());  // the first use sets up what every later one shares
+  const Engine::Holdings held = engine_.holdings();
+  const long gdi = liveGdiObjects(), user = liveUserObjects();
+  for (int i = 0; i < 100; ++i) ASSERT_TRUE(lifetime());
+  const Engine::Holdings now = engine_.holdings();
+  EXPECT_EQ(now.controls, held.controls);
+  EXPECT_EQ(now.objects, held.objects);
+  EXPECT_EQ(now.menus, held.menus);
+  EXPECT_EQ(liveGdiObjects(), gdi);
+  EXPECT_EQ(liveUserObjects(), user);
 }
 
 }  // namespace

@@ -326,6 +326,17 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   ASSERT_NE(tooltip, nullptr);
   EXPECT_EQ(byName(tooltip, "_vdtooltip"), tooltip);
   EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
+  // It shows when the pointer rests on that control.
+  const HWND pen = byName(root, "pen");
+  RECT box;
+  GetWindowRect(pen, &box);
+  SetCursorPos(box.left + 5, box.top + 5);
+  SendMessageW(pen, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  for (int i = 0; i < 150 && !IsWindowVisible(tooltip); ++i) {
+    Sleep(20);
+    pump();
+  }
+  EXPECT_TRUE(IsWindowVisible(tooltip));
 }
 
 TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurrent) {

@@ -1,7 +1,6 @@
 #pragma once
 // What the Windows tests draw into and count with, and their message pump.
 #include <windows.h>
-#include <winternl.h>
 
 #include <algorithm>
 #include <atomic>
@@ -9,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "tests/win/process_counts.h"
 #include "win/dib.h"
 #include "win/handles.h"
 
@@ -60,36 +60,6 @@ class Surface {
   Bitmap bitmap_;
   ScopedSelect selected_;
 };
-
-// GDI objects of this process, contexts included, as the system counts them.
-// Wine answers GetGuiResources with 0 but keeps the handle table the process
-// environment block points to; a used entry has a non-zero type.
-inline long liveGdiObjects() {
-  if (const DWORD n = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS)) return n;
-  struct Entry {
-    uint64_t object;
-    uint32_t owner;
-    uint16_t unique;
-    uint8_t type;
-    uint8_t flags;
-    uint64_t user;
-  };
-  static_assert(sizeof(Entry) == 24);
-  constexpr size_t kTableOffset = 0xF8;  // GdiSharedHandleTable in the 64-bit block
-  constexpr int kEntries = 0x10000;
-  using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, void*, ULONG, ULONG*);
-  const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-  PROCESS_BASIC_INFORMATION info{};
-  if (!query || query(GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info, nullptr))
-    return -1;
-  const auto* peb = reinterpret_cast<const uint8_t*>(info.PebBaseAddress);
-  const auto* table = *reinterpret_cast<const Entry* const*>(peb + kTableOffset);
-  if (!table) return -1;
-  long n = 0;
-  for (int i = 0; i < kEntries; ++i) n += table[i].type != 0;
-  return n;
-}
 
 // Watches from another thread for the next message box titled `title`,
 // keeps the texts it shows and answers it with `answer`, as a hand would.
