@@ -164,6 +164,7 @@ bool MainFrame::runScript(std::string_view script) {
 
 void MainFrame::reset() {
   if (handler_) handler_->reset();
+  if (contents_) contents_->boardReset();
   InvalidateRect(window_, nullptr, FALSE);
 }
 
