@@ -195,7 +195,7 @@ TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
   const HTREEITEM root = library_->rootItem();
   ASSERT_NE(root, nullptr);
   EXPECT_TRUE(IsWindowVisible(tree_));
-  EXPECT_EQ(name(root), "Document library: choose a folder\u2026");
+  EXPECT_EQ(name(root), "Choose a library folder\u2026");
 
   click(root);
   EXPECT_EQ(name(root), "Document library");
