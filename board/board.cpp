@@ -228,9 +228,9 @@ void Board::addPeerPage(uint32_t id, std::string_view name) {
 
 uint32_t Board::addDocumentPage(std::string_view name) {
   const uint32_t id = ids_.allocate();
-  if (id == 0) return 0;
+  // Made here first: a page this board cannot hold is announced to no one.
+  if (id == 0 || !pages_.create(id, name)) return 0;
   sendMessage(CreateNamedPage{id, std::string(name)}, kLevelFirst);
-  if (!pages_.create(id, name)) return 0;
   return id;
 }
 

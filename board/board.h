@@ -153,7 +153,8 @@ class Board {
   uint32_t addUserPage(std::string_view name = {});
   // Page ids are given by the allocator, never by the caller.
   uint32_t addUserPage(uint32_t, std::string_view = {}) = delete;
-  // A page for a shared document's picture; sends 88. Answers its id or 0.
+  // A page for a shared document's picture, made here and then announced
+  // (88). Answers its id, or 0 when none was made and nothing was sent.
   uint32_t addDocumentPage(std::string_view name);
   // Local: privilege, system-page refusal and confirmation; sends 76 for
   // ids above 7. Replacement 0 chooses the neighbour of a current page.

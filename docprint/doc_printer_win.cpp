@@ -10,6 +10,7 @@
 #include "docprint/converters_win.h"
 #include "docprint/print_job.h"
 #include "docprint/text_pages_win.h"
+#include "win/handles.h"
 #include "win/text.h"
 
 namespace scribly {
@@ -19,6 +20,20 @@ namespace {
 bool isFile(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(toWide(path, kCodePageSystem).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The document's first bytes, as many as the container check looks at.
+std::string firstBytes(const std::string& path) {
+  FileHandle file(CreateFileW(toWide(path, kCodePageSystem).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr));
+  std::string bytes(kContainerProbeBytes, '\0');
+  DWORD read = 0;
+  if (!file ||
+      !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+    read = 0;
+  bytes.resize(read);
+  return bytes;
 }
 
 // Creates the folder and every missing folder above it.
@@ -71,7 +86,7 @@ class Printer final : public DocPrinter {
       job = Job{documentKind(path), path, folder_, dotsPerInch(quality_), window_, message_};
     }
     if (job.kind == DocumentKind::Refused || job.folder.empty() || !isFile(job.path) ||
-        !createFolders(job.folder)) {
+        !hasDocumentContainer(job.path, firstBytes(job.path)) || !createFolders(job.folder)) {
       return 0;
     }
     if (worker_.joinable()) worker_.join();

@@ -39,10 +39,21 @@ DocumentKind documentKind(std::string_view path) {
   const std::string_view extension = name.substr(dot);
   if (oneOf(extension, {".txt"})) return DocumentKind::Text;
   if (oneOf(extension, {".pdf"})) return DocumentKind::Pdf;
-  if (oneOf(extension, {".doc", ".docx", ".ppt", ".pptx", ".xls", ".xlsx", ".rtf"})) {
+  if (oneOf(extension,
+            {".doc", ".docx", ".ppt", ".pptx", ".xls", ".xlsx", ".rtf", ".odt", ".odp", ".ods"})) {
     return DocumentKind::Office;
   }
   return DocumentKind::Refused;
+}
+
+bool hasDocumentContainer(std::string_view path, std::string_view firstBytes) {
+  const std::string_view name = fileNameOf(path);
+  const std::string_view extension = name.substr(std::min(name.rfind('.'), name.size()));
+  if (oneOf(extension, {".docx", ".pptx", ".xlsx", ".odt", ".odp", ".ods"}))
+    return firstBytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+  if (oneOf(extension, {".pdf"}))
+    return firstBytes.substr(0, kContainerProbeBytes).find("%PDF-") != std::string_view::npos;
+  return true;
 }
 
 std::string pageFileName(std::string_view base, uint32_t page, std::string_view extension) {

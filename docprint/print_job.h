@@ -20,6 +20,14 @@ enum class DocumentKind {
 // By the extension after the last ".", in any case.
 DocumentKind documentKind(std::string_view path);
 
+// Whether a document's first bytes are of the container its extension
+// promises: OOXML and OpenDocument files are ZIP packages, a PDF has
+// "%PDF-" within its first kContainerProbeBytes. A converter given
+// anything else reads it as some other format and makes pages of junk.
+// Other kinds are not checked.
+inline constexpr size_t kContainerProbeBytes = 1024;
+bool hasDocumentContainer(std::string_view path, std::string_view firstBytes);
+
 // The file name without its folder (after the last "\" or "/").
 std::string_view fileNameOf(std::string_view path);
 // The file name up to its last "." ("a.b.doc" -> "a.b"); the whole name when

@@ -50,6 +50,16 @@ std::string documentPageLabel(std::string_view name, uint32_t number) {
   return std::string(name) + "/" + std::to_string(number);
 }
 
+std::optional<DocumentPageName> parseDocumentPageLabel(std::string_view label) {
+  const size_t slash = label.rfind('/');
+  if (slash == std::string_view::npos || slash == 0) return std::nullopt;
+  const std::string_view number = label.substr(slash + 1);
+  if (number.empty() || number.size() > 9 || number[0] == '0' ||
+      number.find_first_not_of("0123456789") != std::string_view::npos)
+    return std::nullopt;
+  return DocumentPageName{label.substr(0, slash), number};
+}
+
 std::vector<std::string> importPictureList(std::string_view name,
                                            const std::vector<FolderEntry>& listing) {
   std::vector<std::string> pictures;

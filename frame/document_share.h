@@ -3,6 +3,7 @@
 // derives from the document's file name, the list of page pictures the
 // printer left, and what the contents tree's menu offers on an item.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,13 @@ std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view n
 std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension);
 // "report.doc/3".
 std::string documentPageLabel(std::string_view name, uint32_t number);
+// A page label split back into the document's name and the page number's
+// digits; nullopt for a name that is no such label.
+struct DocumentPageName {
+  std::string_view document;
+  std::string_view number;
+};
+std::optional<DocumentPageName> parseDocumentPageLabel(std::string_view label);
 
 struct FolderEntry {
   std::string name;  // UTF-8

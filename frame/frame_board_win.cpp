@@ -152,7 +152,13 @@ void FrameBoard::documentPagesRemoved(std::string_view documentName) {
                  reinterpret_cast<LPARAM>(name.c_str()));
 }
 
-void FrameBoard::namedPageCreated(std::span<const uint8_t>) { view_->invalidate(); }
+// The panel is told the page, not handed the message: it reads the page's
+// name from the board and never a pointer from a window message.
+void FrameBoard::namedPageCreated(std::span<const uint8_t> message) {
+  view_->invalidate();
+  const auto named = parse<CreateNamedPage>(message);
+  if (named && contents_) SendMessageW(contents_, WM_PLUGIN_NAMED_PAGE, named->page, 0);
+}
 
 void FrameBoard::pageInfoChanged() {
   view_->invalidate();

@@ -1,27 +1,14 @@
 #include "frame/library_items.h"
 
-#include <algorithm>
-#include <array>
-
 #include "base/xml_document.h"
+#include "docprint/print_job.h"
+#include "frame/document_share.h"
 
 namespace scribly {
 namespace {
 
-// Only these are offered: what the printer library converts, and pictures.
-// The newer office formats are left out on purpose.
-constexpr std::array<std::string_view, 12> kListedExtensions = {
-    "bmp", "jpg", "jpeg", "gif", "ppt", "doc", "xls", "pdf", "htm", "html", "txt", "rtf"};
-
 // A folder the system marks this way is its own bookkeeping, not a user's.
 constexpr uint32_t kSystemFolder = kEntryDirectory | kEntrySystem | kEntryHidden;
-
-std::string lowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return out;
-}
 
 }  // namespace
 
@@ -31,12 +18,8 @@ std::optional<LibraryItemKind> libraryEntryKind(std::string_view name, uint32_t 
     return LibraryItemKind::Folder;
   }
   if (attributes & kEntryHidden) return std::nullopt;
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return std::nullopt;
-  const std::string extension = lowerAscii(name.substr(dot + 1));
-  if (std::find(kListedExtensions.begin(), kListedExtensions.end(), extension) ==
-      kListedExtensions.end())
-    return std::nullopt;
+  // What the printer takes, and pictures, which become backgrounds.
+  if (documentKind(name) == DocumentKind::Refused && !isPictureDocument(name)) return std::nullopt;
   return LibraryItemKind::File;
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/module_paths.h"
 #include "frame/tree_items.h"
+#include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/handles.h"
 #include "win/module.h"
@@ -48,6 +49,7 @@ LibraryTree::LibraryTree(SkinSystem& skin, SkinWindow& frame, std::string config
       tree_(frame.find(kLibraryTreeName)),
       menu_(frame.menu(kLibraryMenuName)),
       rootText_(skin.text(kTextShareDocLibrary)),
+      chooseText_(skin.text(kTextLibraryNoFolder)),
       faceUtf8_(recode(kTreeFaceCp936, kCodePageChinese, kCodePageUtf8)) {
   if (!tree_) return;
   // The item pictures are installed one folder above the module's.
@@ -55,8 +57,19 @@ LibraryTree::LibraryTree(SkinSystem& skin, SkinWindow& frame, std::string config
   tree_->send(kTreeSetPictureFolder, 0, reinterpret_cast<LPARAM>(pictures.c_str()));
   enabled_ = libraryEnabled(configPath_);
   root_ = readLibraryRoot(configPath_);
-  if (shown()) rootItem_ = insert(nullptr, LibraryItemKind::Root, rootText_);
+  if (shown()) nameRoot();
   show(shown());
+}
+
+void LibraryTree::nameRoot() {
+  const std::string& text = root_.empty() ? chooseText_ : rootText_;
+  if (!rootItem_) {
+    rootItem_ = insert(nullptr, LibraryItemKind::Root, text);
+    return;
+  }
+  const std::string markup = treeItemMarkup(TreeItemStyle::Blue, faceUtf8_, text);
+  send(kTreeSetItemMarkup, reinterpret_cast<WPARAM>(rootItem_),
+       reinterpret_cast<LPARAM>(markup.c_str()));
 }
 
 LRESULT LibraryTree::send(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -87,9 +100,9 @@ void LibraryTree::command(std::string_view item) {
 
 void LibraryTree::reload() {
   if (!shown()) return;
-  if (!rootItem_) rootItem_ = insert(nullptr, LibraryItemKind::Root, rootText_);
+  nameRoot();
   deleteChildren(rootItem_);
-  listFolder(rootItem_, root_);
+  if (!root_.empty()) listFolder(rootItem_, root_);
   show(true);
 }
 
@@ -109,6 +122,8 @@ void LibraryTree::clicked() {
   const auto item = reinterpret_cast<HTREEITEM>(send(TVM_GETNEXTITEM, TVGN_CARET));
   const std::optional<LibraryItemKind> kind = kindOf(item);
   if (kind != LibraryItemKind::Folder && kind != LibraryItemKind::Root) return;
+  // Without a folder the root is the way to choose one.
+  if (kind == LibraryItemKind::Root && root_.empty()) return changeFolder();
   if (send(TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) & TVIS_EXPANDED) {
     send(TVM_EXPAND, TVE_COLLAPSE, reinterpret_cast<LPARAM>(item));
     setImage(item, kImageFolder);

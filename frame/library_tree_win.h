@@ -58,10 +58,13 @@ class LibraryTree {
   SkinMenuHandle* menu() { return menu_.get(); }
 
  private:
-  bool shown() const { return enabled_ && !root_.empty(); }
-  // Lists the root folder into the root item, made when missing; the tree
-  // has room in the frame only while the library is on and has a folder.
+  // The tree has room in the frame while the library is on; without a
+  // folder its root item offers to choose one.
+  bool shown() const { return enabled_; }
+  // Lists the root folder into the root item, made when missing.
   void reload();
+  // The root item's text: the library's name, or the offer to choose a folder.
+  void nameRoot();
   void show(bool visible);
   void clicked();
   void rightClicked();
@@ -85,6 +88,7 @@ class LibraryTree {
   SkinElement* tree_ = nullptr;
   std::unique_ptr<SkinMenuHandle> menu_;
   std::string rootText_;
+  std::string chooseText_;
   std::string faceUtf8_;
   bool enabled_ = false;
   std::string root_;

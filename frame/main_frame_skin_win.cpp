@@ -14,6 +14,7 @@
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/messages.h"
+#include "win/text.h"
 
 namespace scribly {
 namespace {
@@ -85,11 +86,11 @@ void MainFrame::wireSkin() {
                                                     ownBoard_->board());
   contents_ = std::make_unique<ContentsPanel>(
       *skinSystem_,
-      ContentsPanel::Surroundings{ownBoard_->board(), window_, view,
-                                  [board = ownBoard_.get()] { board->scroll().toStart(); },
-                                  joinPath(installFolderOf(settings_.moduleFolder), "PrintTemp\\"),
-                                  joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
-                                  spoolerRunning()},
+      ContentsPanel::Surroundings{
+          ownBoard_->board(), window_, view,
+          [board = ownBoard_.get()] { board->scroll().toStart(); },
+          joinPath(installFolderOf(settings_.moduleFolder), "PrintTemp\\"),
+          joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree")},
       PrinterHandle::load(settings_.moduleFolder), shareFlags_);
   tipPanel_ = std::make_unique<TipPanel>(*skinSystem_, window_, shareFlags_);
   tipPanel_->setContentsPanel(contents_->window());
@@ -102,7 +103,7 @@ void MainFrame::wireSkin() {
   // Sharing a library file opens the tip panel with its path.
   library_ = std::make_unique<LibraryTree>(
       *skinSystem_, *skinWindow_, joinPath(settings_.moduleFolder, kConfigFileName),
-      LibraryTree::Hooks{[this] { return ownBoard_->board().privileges().pages; },
+      LibraryTree::Hooks{[this] { return contents_->mayShare(); },
                          [this](const std::string& path) { shareDocumentPath(path); },
                          {}});
   capture_ =
@@ -386,7 +387,8 @@ void MainFrame::setBackground(std::string_view item) {
     // Refused before the dialog, as every background is.
     if (!ownBoard_->board().mayChangeBackground()) return;
     if (std::optional<std::string> file = choosePictureToOpen(window_))
-      ownBoard_->board().setBackgroundFile(*file);
+      if (std::optional<std::string> path = systemCodePagePath(*file))
+        ownBoard_->board().setBackgroundFile(*path);
     return;
   }
   ownBoard_->board().setTemplateBackground(item);

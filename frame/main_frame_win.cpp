@@ -166,6 +166,7 @@ void MainFrame::reset() {
   if (handler_) handler_->reset();
   // Every privilege is back: the notice of a missing one goes.
   if (skinWindow_) showPrivilegeTip(true);
+  if (contents_) contents_->boardReset();
   InvalidateRect(window_, nullptr, FALSE);
 }
 

@@ -49,6 +49,9 @@ constexpr uint32_t kSystemPages = 6;
 constexpr size_t kMaxDocumentPages = 1023;
 constexpr size_t kPathBytes = 260;
 constexpr size_t kNameBytes = 128;
+// Import ticks in a row that may make no page (about two seconds: an id
+// range on its way from the server arrives within them).
+constexpr unsigned kImportAttempts = 100;
 
 // The contents tip: the item's own markup inside a blue font. The "/>"
 // after the font element is part of it; the engine shows only the words.
@@ -154,49 +157,6 @@ void PrinterHandle::reset() {
   if (library_) FreeLibrary(library_);
   printer_ = nullptr;
   library_ = nullptr;
-}
-
-namespace {
-
-bool checkSpooler() {
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-  if (!manager) return false;
-  SC_HANDLE service = OpenServiceW(manager, L"spooler", SERVICE_ALL_ACCESS);
-  bool running = false;
-  if (service) {
-    SERVICE_STATUS status{};
-    if (QueryServiceStatus(service, &status)) {
-      running = status.dwCurrentState == SERVICE_RUNNING;
-      if (!running && StartServiceW(service, 0, nullptr) && QueryServiceStatus(service, &status)) {
-        DWORD start = GetTickCount();
-        DWORD checkPoint = status.dwCheckPoint;
-        while (status.dwCurrentState == SERVICE_START_PENDING) {
-          const DWORD wait = std::clamp<DWORD>(status.dwWaitHint / 10, 1000, 10000);
-          Sleep(wait);
-          if (!QueryServiceStatus(service, &status)) break;
-          if (status.dwCheckPoint > checkPoint) {
-            start = GetTickCount();
-            checkPoint = status.dwCheckPoint;
-          } else if (GetTickCount() - start > status.dwWaitHint) {
-            break;
-          }
-        }
-        running = status.dwCurrentState == SERVICE_RUNNING;
-      }
-    }
-    CloseServiceHandle(service);
-  }
-  CloseServiceHandle(manager);
-  return running;
-}
-
-}  // namespace
-
-// Once per process: starting the service may take seconds, and every
-// whiteboard of the process would ask again.
-bool spoolerRunning() {
-  static const bool running = checkSpooler();
-  return running;
 }
 
 void setUpSharePrinter() {
@@ -359,11 +319,17 @@ void TipPanel::chooseDocument() {
 }
 
 void TipPanel::start() {
-  const std::string path = cut(toSystem(controlText(find(kPathEdit), kPathBytes)), kPathBytes);
-  if (path.empty()) return;
+  const std::string typed = controlText(find(kPathEdit), kPathBytes);
+  if (typed.empty()) return;
+  const std::optional<std::string> path = systemCodePagePath(typed);
+  // The printer takes 8-bit paths; one that cannot be written so names no file.
+  if (!path || path->size() >= kPathBytes) {
+    if (window_) window_->messageBox(kTextPrintError, MB_ICONEXCLAMATION);
+    return;
+  }
   enableStart(false);
   if (contents_)
-    SendMessageW(contents_, WM_PLUGIN_START_SHARING, reinterpret_cast<WPARAM>(path.c_str()),
+    SendMessageW(contents_, WM_PLUGIN_START_SHARING, reinterpret_cast<WPARAM>(path->c_str()),
                  quality_);
 }
 
@@ -466,6 +432,9 @@ LRESULT ContentsPanel::onSkinMessage(SkinElement& source, UINT message, WPARAM w
     case WM_PLUGIN_CONTENTS_CHANGED:
       contentsChanged(wParam, lParam);
       return 0;
+    case WM_PLUGIN_NAMED_PAGE:
+      namedPageCreated(static_cast<uint32_t>(wParam));
+      return 0;
     case WM_TIMER:
       if (wParam == kImportTimer) {
         importTick();
@@ -510,9 +479,14 @@ void ContentsPanel::contentsCommand(LPARAM code, bool fromMessage) {
   if (code == kSetUpPrinter) setUpSharePrinter();
 }
 
+bool ContentsPanel::mayShare() const {
+  const Privileges& allowed = around_.board.privileges();
+  return allowed.pages && allowed.write;
+}
+
 void ContentsPanel::shareDocument() {
-  if (!around_.board.privileges().pages) {
-    messageBox("Scribly_MessageBox_AddShareDocPriv_Text", MB_ICONERROR);
+  if (!mayShare()) {
+    messageBox(kTextNoShareDocPrivilege, MB_ICONERROR);
     return;
   }
   ready_ = true;
@@ -531,6 +505,13 @@ void ContentsPanel::addPage(bool showPanel) {
 
 void ContentsPanel::startShare(const char* path, int32_t quality) {
   if (!ready_) return;
+  // The privileges may have gone while the dialog was open; without them the
+  // pages would reach the others without their pictures.
+  if (!mayShare()) {
+    messageBox(kTextNoShareDocPrivilege, MB_ICONERROR);
+    sendTip(kTipReset);
+    return;
+  }
   const std::string fullPath = cut(path, kPathBytes);
   const std::string name = cut(std::string(documentFileName(fullPath)), kNameBytes);
   if (isPictureDocument(name)) {
@@ -538,8 +519,6 @@ void ContentsPanel::startShare(const char* path, int32_t quality) {
     sendTip(kTipReset);
     return;
   }
-  if (!around_.spoolerRunning)
-    messageBox("Scribly_MessageBox_NoStartSpooler_Text", MB_ICONEXCLAMATION);
   documentName_ = name;
   if (findDocument(name)) {
     messageBox("Scribly_MessageBox_AlreadyShare_Text", MB_ICONEXCLAMATION);
@@ -563,6 +542,8 @@ void ContentsPanel::startShare(const char* path, int32_t quality) {
 }
 
 void ContentsPanel::printFinished(bool succeeded) {
+  // A report for a job this panel no longer waits for (the board was reset).
+  if (ready_ || !pictures_.empty()) return;
   if (succeeded) {
     sendTip(kTipResult, 1);
     startImport();
@@ -579,12 +560,15 @@ void ContentsPanel::startImport() {
   documentItem_ = insertItem(nullptr, TreeItemStyle::Red, name, kImageDocument, kDocumentData);
   pictures_ = importPictureList(name, listFolder(outputFolder_));
   nextPicture_ = 0;
+  failedTicks_ = 0;
   sendTip(kTipProgress, MAKELPARAM(0, pictures_.size()));
   SetTimer(window(), kImportTimer, kImportMilliseconds, nullptr);
 }
 
 void ContentsPanel::importTick() {
-  if (flags_.stop || nextPicture_ >= pictures_.size()) {
+  // Without the privileges (withdrawn meanwhile) a page would reach the
+  // others blank: the import ends with the pages made so far.
+  if (flags_.stop || nextPicture_ >= pictures_.size() || !mayShare()) {
     finishImport();
     return;
   }
@@ -594,14 +578,46 @@ void ContentsPanel::importTick() {
   Board& board = around_.board;
   const uint32_t page =
       board.addDocumentPage(cut(documentPageLabel(documentName_, number), kNameBytes));
-  // No page this time: the same picture is tried again on the next tick.
-  if (page == 0) return;
+  // No page this time (no id yet, or the page list is full): the same
+  // picture is tried again on the next tick, for a while.
+  if (page == 0) {
+    if (++failedTicks_ < kImportAttempts) return;
+    // Ended before the box: its modal loop would run further ticks.
+    finishImport();
+    messageBox(kTextPrintError, MB_ICONEXCLAMATION);
+    return;
+  }
+  failedTicks_ = 0;
   if (flags_.firstImportedPage == 0) flags_.firstImportedPage = page;
   insertItem(documentItem_, TreeItemStyle::Blue, digits, kImagePage, page);
   board.setDocumentBackground(cut(outputFolder_ + toSystem(pictures_[nextPicture_]), kPathBytes),
                               page);
   ++nextPicture_;
   sendTip(kTipProgress, MAKELPARAM(nextPicture_, pictures_.size()));
+}
+
+void ContentsPanel::abandonShare() {
+  if (!window()) return;
+  KillTimer(window(), kImportTimer);
+  if (!ready_ && printer_.get()) printer_.get()->stop();
+  sendTip(kTipReset);
+  // The printer is done with the pictures an import reads.
+  if (!pictures_.empty()) deleteTree(around_.temporaryRoot);
+  pictures_.clear();
+  nextPicture_ = 0;
+  outputFolder_.clear();
+  documentName_.clear();
+  documentItem_ = nullptr;
+  flags_.firstImportedPage = 0;
+  ready_ = true;
+}
+
+void ContentsPanel::boardReset() {
+  abandonShare();
+  if (!tree()) return;
+  menuItem_ = renamed_ = nullptr;
+  SendMessageW(tree(), TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  buildTree();
 }
 
 void ContentsPanel::finishImport() {
@@ -663,6 +679,22 @@ void ContentsPanel::contentsChanged(WPARAM kind, LPARAM data) {
         }
       return;
   }
+}
+
+void ContentsPanel::namedPageCreated(uint32_t page) {
+  const Page* made = around_.board.findPage(page);
+  if (!made || page <= kSystemPages) return;
+  const std::optional<DocumentPageName> label = parseDocumentPageLabel(made->name());
+  if (!label) return contentsChanged(static_cast<WPARAM>(ContentsChange::PageAdded), page);
+  // Listed once, under its document: a page some object made first sits
+  // with the user pages until now.
+  if (HTREEITEM early = childWithData(userRoot_, page)) removeItem(early);
+  HTREEITEM document = findDocument(label->document);
+  if (!document)
+    document = insertItem(nullptr, TreeItemStyle::Red, fromSystem(label->document), kImageDocument,
+                          kDocumentData);
+  if (document && !childWithData(document, page))
+    insertItem(document, TreeItemStyle::Blue, label->number, kImagePage, page);
 }
 
 void ContentsPanel::treeNotified(LPARAM kind) {

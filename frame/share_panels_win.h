@@ -74,8 +74,6 @@ class PrinterHandle {
   DocPrinter* printer_ = nullptr;
 };
 
-// True when the print spooler runs (started if it was not).
-bool spoolerRunning();
 // Sets up the printer "VardenPrinter" for the pages the import expects;
 // nothing when it cannot be opened.
 void setUpSharePrinter();
@@ -131,8 +129,6 @@ class ContentsPanel final : public SkinProgram {
     std::string temporaryRoot;
     // Where the tree finds its item pictures ("<n>.bmp"); may be empty.
     std::string pictureFolder;
-    // The result of the spooler check; false shows a warning at each share.
-    bool spoolerRunning = true;
   };
   ContentsPanel(SkinSystem& skin, Surroundings surroundings, PrinterHandle printer,
                 ShareFlags& flags);
@@ -149,6 +145,12 @@ class ContentsPanel final : public SkinProgram {
   // Shows the panel at the frame's corner (the frame's commands), or below
   // the element `below` when given.
   void showAgain(HWND below = nullptr);
+  // The board went back to its six system pages: the share in progress ends
+  // and the tree lists only those.
+  void boardReset();
+  // Sharing turns pages' backgrounds into document pages for everyone: it
+  // needs both the page and the write privilege.
+  bool mayShare() const;
 
   LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
                         bool& handled) override;
@@ -165,7 +167,11 @@ class ContentsPanel final : public SkinProgram {
   void startImport();
   void importTick();
   void finishImport();
+  // Ends the share in progress whatever its stage, without going anywhere.
+  void abandonShare();
   void contentsChanged(WPARAM kind, LPARAM data);
+  // A peer's document page: listed under its document, made when missing.
+  void namedPageCreated(uint32_t page);
   void treeNotified(LPARAM kind);
   void itemClicked(HTREEITEM item);
   void openMenu(HTREEITEM item);
@@ -209,6 +215,8 @@ class ContentsPanel final : public SkinProgram {
   std::string documentName_;           // system code page
   std::vector<std::string> pictures_;  // UTF-8, in page order
   size_t nextPicture_ = 0;
+  // Ticks in a row that made no page; the import gives up after a few.
+  unsigned failedTicks_ = 0;
   HTREEITEM documentItem_ = nullptr;
 
   // The item the menu was opened on, and a rename waiting for its commit.

@@ -18,7 +18,6 @@ inline constexpr std::string_view kTextConfirmRemoveShareDoc = "Scribly_MessageB
 inline constexpr std::string_view kTextConfirmClearPage = "Scribly_MessageBox_Clrscr_Text";
 inline constexpr std::string_view kTextPageInfo = "Scribly_MessageBox_DisPageInfo_Text";
 inline constexpr std::string_view kTextAlreadyShared = "Scribly_MessageBox_AlreadyShare_Text";
-inline constexpr std::string_view kTextSpoolerNotRunning = "Scribly_MessageBox_NoStartSpooler_Text";
 inline constexpr std::string_view kTextPrintError = "Scribly_MessageBox_PrintError_Text";
 inline constexpr std::string_view kTextPrintSucceeded = "Scribly_MessageBox_PrintResultOK_Text";
 inline constexpr std::string_view kTextPrintFailed = "Scribly_MessageBox_PrintResultFailed_Text";
@@ -27,17 +26,18 @@ inline constexpr std::string_view kTextUploadTitle = "Scribly_Tip_UpLoadShareDoc
 inline constexpr std::string_view kTextStartShare = "Scribly_Start_Share";
 inline constexpr std::string_view kTextStopShare = "Scribly_Stop_Share";
 inline constexpr std::string_view kTextShareDocLibrary = "Scribly_ShareDocLib";
+inline constexpr std::string_view kTextLibraryNoFolder = "Scribly_ShareDocLib_Choose";
 inline constexpr std::string_view kTextSystemPagesTitle = "Scribly_Contents_SystemPageTitle";
 inline constexpr std::string_view kTextUserPagesTitle = "Scribly_Contents_UserPageTitle";
 
 inline constexpr std::array kLanguageKeys = {
-    kTextMessageBoxTitle,       kTextNoWritePrivilege,  kTextNoBackgroundPrivilege,
-    kTextNoShareDocPrivilege,   kTextRemoveSystemPage,  kTextConfirmRemovePage,
-    kTextConfirmRemoveShareDoc, kTextConfirmClearPage,  kTextPageInfo,
-    kTextAlreadyShared,         kTextSpoolerNotRunning, kTextPrintError,
-    kTextPrintSucceeded,        kTextPrintFailed,       kTextPrinting,
-    kTextUploadTitle,           kTextStartShare,        kTextStopShare,
-    kTextShareDocLibrary,       kTextSystemPagesTitle,  kTextUserPagesTitle,
+    kTextMessageBoxTitle,       kTextNoWritePrivilege, kTextNoBackgroundPrivilege,
+    kTextNoShareDocPrivilege,   kTextRemoveSystemPage, kTextConfirmRemovePage,
+    kTextConfirmRemoveShareDoc, kTextConfirmClearPage, kTextPageInfo,
+    kTextAlreadyShared,         kTextLibraryNoFolder,  kTextPrintError,
+    kTextPrintSucceeded,        kTextPrintFailed,      kTextPrinting,
+    kTextUploadTitle,           kTextStartShare,       kTextStopShare,
+    kTextShareDocLibrary,       kTextSystemPagesTitle, kTextUserPagesTitle,
 };
 
 }  // namespace scribly

@@ -374,6 +374,15 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
                           lParam ? style | TVS_HASLINES : style & ~TVS_HASLINES);
       }
       return 0;
+    case TVM_EDITLABELW:
+    case TVM_EDITLABELA:
+      if (kind_ == ControlKind::Tree) {
+        editAsked_ = true;
+        const LRESULT edit = callDefault(message, wParam, lParam);
+        editAsked_ = false;
+        return edit;
+      }
+      break;
     case kTreeSetPictureFolder:
     case kTreeInsertItem:
     case kTreeGetItemMarkup:
@@ -645,6 +654,7 @@ LRESULT Control::treeNotification(NMHDR* header) {
       tipFromOwner(reinterpret_cast<NMTVGETINFOTIPW*>(header));
       return 0;
     case TVN_BEGINLABELEDITW:
+      if (!editAsked_) return TRUE;
       editedItem_ = reinterpret_cast<NMTVDISPINFOW*>(header)->item.hItem;
       return FALSE;
     case TVN_ENDLABELEDITW: {

@@ -156,6 +156,9 @@ class Control final : public SkinControl {
   std::map<std::pair<std::string, int>, Font> markupFonts_;
   ImageList treePictures_;
   HTREEITEM editedItem_ = nullptr;
+  // Set while the program's own TVM_EDITLABEL runs: the only edits a tree
+  // allows (the tree's own, on a slow second click, are refused).
+  bool editAsked_ = false;
   Bitmap screen_;  // the still picture of the screen while capturing
   HWND captureReport_ = nullptr;
   std::string capturePath_;

@@ -42,4 +42,21 @@ std::string recode(std::string_view text, UINT from, UINT to) {
   return fromWide(toWide(text, from), to);
 }
 
+std::optional<std::string> systemCodePagePath(std::string_view utf8Path) {
+  const std::wstring wide = toWide(utf8Path);
+  const auto held = [](const std::wstring& path) -> std::optional<std::string> {
+    std::string narrow = fromWide(path, kCodePageSystem);
+    if (path.empty() || toWide(narrow, kCodePageSystem) != path) return std::nullopt;
+    return narrow;
+  };
+  if (std::optional<std::string> path = held(wide)) return path;
+  const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::wstring shortPath(needed, L'\0');
+  const DWORD written = GetShortPathNameW(wide.c_str(), shortPath.data(), needed);
+  if (written == 0 || written >= needed) return std::nullopt;
+  shortPath.resize(written);
+  return held(shortPath);
+}
+
 }  // namespace scribly

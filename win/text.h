@@ -27,4 +27,10 @@ std::optional<std::wstring> wideFromUtf8(std::string_view utf8);
 // From one code page to another, through UTF-16.
 std::string recode(std::string_view text, UINT from, UINT to);
 
+// A path (UTF-8) in the system code page, for the calls that take 8-bit
+// paths: the path itself when the code page holds all its characters, else
+// its short form when the file system gives one that it holds; nullopt when
+// neither names the file.
+std::optional<std::string> systemCodePagePath(std::string_view utf8Path);
+
 }  // namespace scribly

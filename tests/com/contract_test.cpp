@@ -120,15 +120,15 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   GetWindowTextW(privilegeTip, tip, 128);
   EXPECT_EQ(std::wstring(tip).rfind(L"You can watch", 0), 0u) << narrow(tip);
 
-  // "view wnd" is the board's view: it fills the frame beside the tool bar,
-  // edge to edge; the library tree takes no room while the installed
-  // configuration names no library folder.
+  // "view wnd" is the board's view: it fills the frame between the tool bar
+  // and the library tree, edge to edge; the tree shows while the installed
+  // configuration names no library folder, to offer choosing one.
   HWND view = findSkinControl(frame, "view wnd");
   RECT frameArea, viewBox;
   GetClientRect(frame, &frameArea);
   GetWindowRect(view, &viewBox);
-  EXPECT_EQ(viewBox.right - viewBox.left, frameArea.right - 68);
-  EXPECT_FALSE(GetWindowLongW(findSkinControl(frame, "vdtree"), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_EQ(viewBox.right - viewBox.left, frameArea.right - 68 - 180);
+  EXPECT_TRUE(GetWindowLongW(findSkinControl(frame, "vdtree"), GWL_STYLE) & WS_VISIBLE);
   EXPECT_EQ(viewBox.bottom - viewBox.top, frameArea.bottom - 36);
   EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_BORDER);
   EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);

@@ -501,6 +501,16 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
   EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
 
+  // A slow second click on the current item edits nothing: only the program
+  // starts an edit.
+  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  for (DWORD waited = 0; waited < GetDoubleClickTime() + 300; waited += 20) {
+    pump();
+    Sleep(20);
+  }
+  EXPECT_EQ(SendMessageW(tree, TVM_GETEDITCONTROL, 0, 0), 0);
+
   // A new label keeps the item's colour in its markup.
   owner_.treeNotes.clear();
   const HWND edit =

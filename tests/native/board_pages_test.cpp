@@ -123,6 +123,20 @@ TEST(BoardPages, RemovingPageSevenSendsNothingAndPageEightSendsTheRemoval) {
   EXPECT_EQ(parse<RemovePage>(b.host.sent.back().bytes)->page, 8u);
 }
 
+TEST(BoardPages, ADocumentPageTheListCannotHoldIsAnnouncedToNoOne) {
+  BoardOptions options;
+  options.maxPages = 7;
+  TestBoard b(true, options);
+  b->initialize(11, 12);
+  const uint32_t first = b->addDocumentPage("deck.pptx/1");
+  ASSERT_NE(first, 0u);
+  EXPECT_EQ(b->findPage(first)->name(), "deck.pptx/1");
+  EXPECT_EQ(b.host.countSent(MessageCode::kCreateNamedPage), 1u);
+  EXPECT_EQ(b->addDocumentPage("deck.pptx/2"), 0u);
+  b.acknowledgeAll();
+  EXPECT_EQ(b.host.countSent(MessageCode::kCreateNamedPage), 1u);
+}
+
 // Page names travel in the system code page; this one has é as one byte.
 struct LatinCodec final : TextCodec {
   std::string toSystemCodePage(std::string_view utf8) override {

@@ -12,6 +12,13 @@ TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
   EXPECT_EQ(name, "a.b.doc");
   EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", name), "C:\\X\\PrintTemp\\a.b\\");
   EXPECT_EQ(documentPageLabel(name, 3), "a.b.doc/3");
+  // Read back from a peer's page name.
+  const auto label = parseDocumentPageLabel("old/a.b.doc/12");
+  ASSERT_TRUE(label);
+  EXPECT_EQ(label->document, "old/a.b.doc");
+  EXPECT_EQ(label->number, "12");
+  for (const char* other : {"System Page-7", "a.doc/", "/3", "a.doc/03", "a.doc/3x", "a.doc/-3"})
+    EXPECT_FALSE(parseDocumentPageLabel(other)) << other;
   EXPECT_EQ(shareOutputFolder("R\\", "README"), "R\\README\\");
 
   EXPECT_TRUE(isPictureDocument("photo.JPG"));

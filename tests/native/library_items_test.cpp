@@ -21,8 +21,11 @@ TEST(LibraryItems, ListsSharableFilesAndFoldersOnly) {
     std::optional<LibraryItemKind> kind;
   };
   const Entry entries[] = {
+      // What the printer converts, pictures, and nothing else.
       {"a.ppt", kArchive, File},
-      {"b.pptx", kArchive, std::nullopt},
+      {"b.pptx", kArchive, File},
+      {"lesson.odt", kArchive, File},
+      {"photo.JPG", kArchive, File},
       {"c.PDF", kNormal, File},
       {"d.exe", kArchive, std::nullopt},
       {"e.doc", kArchive | kEntryHidden, std::nullopt},
@@ -30,7 +33,7 @@ TEST(LibraryItems, ListsSharableFilesAndFoldersOnly) {
       {"a.b.doc", kArchive, File},
       {"notes.txt.bak", kArchive, std::nullopt},
       {"Readme", kArchive, std::nullopt},
-      {"page.HTML", kEntrySystem, File},
+      {"page.HTML", kEntrySystem, std::nullopt},
       {".", kEntryDirectory, std::nullopt},
       {"..", kEntryDirectory, std::nullopt},
       // Only the system's own hidden folders are left out.

@@ -10,13 +10,31 @@ namespace {
 TEST(PrintJob, DocumentsGoTheirWayByExtensionInAnyCase) {
   EXPECT_EQ(documentKind("C:\\d\\notes.TXT"), DocumentKind::Text);
   EXPECT_EQ(documentKind("C:\\d\\paper.Pdf"), DocumentKind::Pdf);
-  for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf"}) {
+  for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf",
+                             "a.odt", "a.ODP", "a.ods"}) {
     EXPECT_EQ(documentKind(office), DocumentKind::Office) << office;
   }
   for (const char* refused : {"photo.JPG", "a.bmp", "a.gif", "a.jpeg", "a.exe", "README",
                               "C:\\dir.pdf\\plain", "a.txt.bak"}) {
     EXPECT_EQ(documentKind(refused), DocumentKind::Refused) << refused;
   }
+}
+
+TEST(PrintJob, PackagedDocumentsAndPdfsMustBeWhatTheirNamesSay) {
+  const std::string zip("PK\x03\x04rest", 8);
+  std::string late(900, ' ');
+  late += "%PDF-1.7";
+  for (const char* packaged : {"a.docx", "a.PPTX", "a.xlsx", "a.odt", "a.odp", "a.ods"}) {
+    EXPECT_TRUE(hasDocumentContainer(packaged, zip)) << packaged;
+    EXPECT_FALSE(hasDocumentContainer(packaged, "\x8a\x1f random bytes")) << packaged;
+    EXPECT_FALSE(hasDocumentContainer(packaged, "")) << packaged;
+  }
+  EXPECT_TRUE(hasDocumentContainer("C:\\paper.pdf", late));
+  EXPECT_FALSE(hasDocumentContainer("paper.pdf", std::string(kContainerProbeBytes, ' ') + "%PDF-"));
+  EXPECT_FALSE(hasDocumentContainer("paper.pdf", zip));
+  // Old binary formats, RTF and text are left to the converters.
+  EXPECT_TRUE(hasDocumentContainer("old.doc", "random"));
+  EXPECT_TRUE(hasDocumentContainer("notes.txt", ""));
 }
 
 TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDot) {

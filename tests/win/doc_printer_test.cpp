@@ -179,6 +179,7 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
   ASSERT_TRUE(convertWithOffice(memoText, root_, "pdf"));
   ASSERT_TRUE(convertWithOffice(root_ + "\\deck.fodp", root_, "pptx"));
+  ASSERT_TRUE(convertWithOffice(memoText, root_, "odt"));
   ASSERT_TRUE(MoveFileA((root_ + "\\memo.docx").c_str(), (root_ + "\\a.b.docx").c_str()));
 
   struct Case {
@@ -186,8 +187,8 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
     const char* base;
     size_t pages;
   };
-  for (const Case& c :
-       {Case{"a.b.docx", "a.b", 2}, Case{"deck.pptx", "deck", 3}, Case{"memo.pdf", "memo", 2}}) {
+  for (const Case& c : {Case{"a.b.docx", "a.b", 2}, Case{"deck.pptx", "deck", 3},
+                        Case{"memo.pdf", "memo", 2}, Case{"memo.odt", "memo", 2}}) {
     output_ = root_ + "\\PrintTemp\\" + c.base + "\\";
     printer_->setOutputFolder(output_.c_str());
     ASSERT_EQ(print(root_ + "\\" + c.file, 180), kPrintSucceeded) << c.file;
@@ -242,6 +243,11 @@ TEST_F(DocPrinterTest, StopEndsALongJobPromptlyWithAFailureAndNoPages) {
 TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
   for (const char* name : {"photo.JPG", "clip.gif", "tool.exe", "README"}) {
     EXPECT_EQ(printer_->printDocument(document(name, "x").c_str()), 0) << name;
+  }
+  // Random bytes under a document's name are no document.
+  for (const char* name : {"junk.docx", "junk.odt", "junk.pdf"}) {
+    EXPECT_EQ(printer_->printDocument(document(name, "\x8a\x1f\x03 not a package").c_str()), 0)
+        << name;
   }
   EXPECT_EQ(printer_->printDocument((root_ + "\\missing.txt").c_str()), 0);
   EXPECT_EQ(printer_->printDocument(root_.c_str()), 0);

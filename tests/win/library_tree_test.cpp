@@ -169,7 +169,7 @@ TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
   EXPECT_TRUE(children(root).empty());
 
   click(root);
-  EXPECT_EQ(names(root), enumerated({"a.ppt", "c.PDF", "f"}));
+  EXPECT_EQ(names(root), enumerated({"a.ppt", "b.pptx", "c.PDF", "f"}));
   EXPECT_EQ(image(root), kImageFolderOpen);
   const HTREEITEM f = childNamed(root, "f");
   ASSERT_NE(f, nullptr);
@@ -184,7 +184,23 @@ TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
 
   // A file's click opens nothing.
   click(childNamed(root, "a.ppt"));
-  EXPECT_EQ(names(root).size(), 3u);
+  EXPECT_EQ(names(root).size(), 4u);
+}
+
+TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
+  // As the configuration is shipped.
+  writeFile(folder_ / L"ScriblyCfg.xml", "<Scribly><dirroot enable=\"true\" path=\"\"/></Scribly>");
+  const std::string chosen = utf8(folder_ / L"f");
+  build({{}, {}, [&] { return std::optional<std::string>(chosen); }});
+  const HTREEITEM root = library_->rootItem();
+  ASSERT_NE(root, nullptr);
+  EXPECT_TRUE(IsWindowVisible(tree_));
+  EXPECT_EQ(name(root), "Choose a library folder\u2026");
+
+  click(root);
+  EXPECT_EQ(name(root), "Document library");
+  EXPECT_EQ(names(root), std::vector<std::string>{"g.txt"});
+  EXPECT_EQ(readLibraryRoot(config_), chosen);
 }
 
 TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {

@@ -81,7 +81,7 @@ class SharePanelsTest : public ::testing::Test {
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
         ContentsPanel::Surroundings{board(), frame_, nullptr, [this] { ++scrolledToStart_; }, root_,
-                                    installFolder() + "\\Skin\\VDTree", true},
+                                    installFolder() + "\\Skin\\VDTree"},
         PrinterHandle(nullptr, &printer_), flags_);
     tip_ = std::make_unique<TipPanel>(*skin_, frame_, flags_);
     ASSERT_NE(contents_->window(), nullptr);
@@ -126,7 +126,7 @@ class SharePanelsTest : public ::testing::Test {
     waitUntilReady();
   }
   void waitUntilReady() {
-    for (int i = 0; i < 500 && !contents_->ready(); ++i) {
+    for (int i = 0; i < 2000 && !contents_->ready(); ++i) {
       pump();
       Sleep(5);
     }
@@ -219,7 +219,13 @@ class SharePanelsTest : public ::testing::Test {
   }
 
   HWND frame_ = nullptr;
-  InMemoryRelay relay_{InMemoryRelay::Mode::PeerToPeer, 2, 1};
+  static constexpr size_t kMaxPages = 40;
+  static BoardOptions fewPages() {
+    BoardOptions options;
+    options.maxPages = kMaxPages;
+    return options;
+  }
+  InMemoryRelay relay_{InMemoryRelay::Mode::PeerToPeer, 2, 1, fewPages()};
   std::shared_ptr<SkinSystem> skin_;
   std::string root_;
   FakePrinter printer_;
@@ -352,6 +358,45 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
   share("C:\\pictures\\photo.JPG");
   EXPECT_EQ(printer_.printed.size(), printed);
   EXPECT_FALSE(IsWindowVisible(tip_->window()));
+}
+
+TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
+  board().setPrivilegeWord(kPrivilegePages);
+  {
+    MessageBoxReader refusal(L"Whiteboard", IDOK);
+    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+    ASSERT_TRUE(refusal.finish());
+    EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
+  }
+  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+
+  // Write withdrawn while the dialog is open: "start" is refused as well.
+  board().setPrivilegeWord(kPrivilegeWrite | kPrivilegePages);
+  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  type("C:\\docs\\deck.pptx");
+  board().setPrivilegeWord(kPrivilegePages);
+  {
+    MessageBoxReader refusal(L"Whiteboard", IDOK);
+    press("btn start share");
+    ASSERT_TRUE(refusal.finish());
+  }
+  waitUntilReady();
+  EXPECT_TRUE(printer_.printed.empty());
+  EXPECT_TRUE(pageNames(peer()).empty());
+}
+
+TEST_F(SharePanelsTest, AnImportThatCanMakeNoPageEndsWithThePrintErrorAndSendsNothing) {
+  for (uint32_t id = 1000; board().pages().size() < kMaxPages; ++id) board().goToPage(id, false);
+  board().goToPage(1, false);
+  relay_.drain();
+  printer_.pages = 3;
+  MessageBoxReader error(L"Whiteboard", IDOK, 15000);
+  share("C:\\docs\\deck.pptx");
+  ASSERT_TRUE(error.finish());
+  EXPECT_NE(error.shown().find(L"could not be converted"), std::wstring::npos);
+  EXPECT_TRUE(contents_->ready());
+  relay_.drain();
+  EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kCreateNamedPage), 0u);
 }
 
 TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPages) {

@@ -65,9 +65,9 @@ class Surface {
 // keeps the texts it shows and answers it with `answer`, as a hand would.
 class MessageBoxReader {
  public:
-  MessageBoxReader(const wchar_t* title, WPARAM answer)
-      : thread_([this, title, answer] {
-          for (int i = 0; i < 500 && !found_; ++i) {
+  MessageBoxReader(const wchar_t* title, WPARAM answer, int patienceMs = 5000)
+      : thread_([this, title, answer, patienceMs] {
+          for (int i = 0; i < patienceMs / 10 && !found_; ++i) {
             if (HWND box = FindWindowW(L"#32770", title)) {
               EnumChildWindows(
                   box,
@@ -86,7 +86,8 @@ class MessageBoxReader {
           }
         }) {}
   ~MessageBoxReader() { finish(); }
-  // Waits for the box (at most five seconds); true when one was answered.
+  // Waits for the box (five seconds unless told otherwise); true when one
+  // was answered.
   bool finish() {
     if (thread_.joinable()) thread_.join();
     return found_;

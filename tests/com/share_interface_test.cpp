@@ -1,0 +1,208 @@
+// Shared documents in the contents trees of both participants, driven as a
+// hand drives them: the share dialog, the "contents" button, the tree's menu
+// opened with the right button and chosen with the keys, the boxes answered.
+#include <gtest/gtest.h>
+#include <scribly.h>
+// After windows.h, which scribly.h brings.
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/file_bytes.h"
+#include "com_test_support.h"
+#include "host_session.h"
+#include "tests/win/test_surface.h"
+#include "win/text.h"
+
+namespace scribly::test {
+namespace {
+
+constexpr LPARAM kDocumentItem = 30;
+
+HTREEITEM nextItem(HWND tree, HTREEITEM from, UINT relation) {
+  return reinterpret_cast<HTREEITEM>(
+      SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+}
+
+// What an item shows, and the value it stands for.
+std::pair<std::wstring, LPARAM> itemOf(HWND tree, HTREEITEM item) {
+  wchar_t text[128] = {};
+  TVITEMW read = {};
+  read.mask = TVIF_TEXT | TVIF_PARAM;
+  read.hItem = item;
+  read.pszText = text;
+  read.cchTextMax = 128;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+  return {text, read.lParam};
+}
+
+// A document as the contents tree lists it: its name and its pages, each
+// with the page it goes to.
+struct ListedDocument {
+  std::wstring name;
+  std::vector<std::pair<std::wstring, LPARAM>> pages;
+  HTREEITEM item = nullptr;
+  bool operator==(const ListedDocument& other) const {
+    return name == other.name && pages == other.pages;
+  }
+};
+
+std::vector<ListedDocument> listedDocuments(HWND tree) {
+  std::vector<ListedDocument> documents;
+  for (HTREEITEM top = nextItem(tree, nullptr, TVGN_ROOT); top;
+       top = nextItem(tree, top, TVGN_NEXT)) {
+    const auto [name, data] = itemOf(tree, top);
+    if (data != kDocumentItem) continue;
+    ListedDocument document{name, {}, top};
+    for (HTREEITEM page = nextItem(tree, top, TVGN_CHILD); page;
+         page = nextItem(tree, page, TVGN_NEXT))
+      document.pages.push_back(itemOf(tree, page));
+    documents.push_back(std::move(document));
+  }
+  return documents;
+}
+
+// The number of items at the tree's top level and below them.
+size_t itemCount(HWND tree) { return SendMessageW(tree, TVM_GETCOUNT, 0, 0); }
+
+class ShareInterface : public Interface {
+ protected:
+  // A participant's contents panel, opened with its "contents" button; the
+  // other's is closed first so that the one shown is this one.
+  HWND openContents(Participant& p) {
+    for (int i = 0; i < 2; ++i)
+      if (HWND open = visiblePanel("scribly contents panel")) SendMessageW(open, WM_CLOSE, 0, 0);
+    HWND button = findSkinControl(p.frame, "contents");
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+    pump();
+    HWND panel = visiblePanel("scribly contents panel");
+    return panel ? findSkinControl(panel, "vdtree") : nullptr;
+  }
+
+  // The right button on an item, and the menu's item `index` chosen with the
+  // keys once the menu is open.
+  void chooseFromItemMenu(HWND tree, HTREEITEM item, int index) {
+    static HWND owner;
+    static int chosen;
+    owner = GetAncestor(tree, GA_ROOT);
+    chosen = index;
+    const UINT_PTR keys = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      for (int i = 0; i <= chosen; ++i) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
+      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    RECT where = {};
+    std::memcpy(&where, &item, sizeof item);
+    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
+    POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+    POINT screen = p;
+    ClientToScreen(tree, &screen);
+    SetCursorPos(screen.x, screen.y);
+    PostMessageW(tree, WM_RBUTTONUP, 0, MAKELPARAM(p.x, p.y));
+    SendMessageW(tree, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    for (int i = 0; i < 30; ++i) {
+      Sleep(10);
+      pump();
+    }
+    KillTimer(nullptr, keys);
+  }
+
+  // A text file of `pages` pages in a folder whose name is not ASCII.
+  std::wstring writeNotes(int pages) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"scribly \u00e9t\u00e9";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::string text;
+    for (int page = 1; page <= pages; ++page) text += "Page " + std::to_string(page) + "\r\n\f";
+    const std::wstring path = folder + L"\\notes.txt";
+    writeFileBytes(fromWide(path, kCodePageSystem),
+                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    return path;
+  }
+};
+
+TEST_F(ShareInterface, BothParticipantsListASharedDocumentWithItsPagesUntilItIsDeleted) {
+  const std::wstring path = writeNotes(3);
+  ASSERT_EQ(shareDocument(path), 3);
+
+  HWND annTree = openContents(*ann_);
+  ASSERT_TRUE(annTree);
+  const std::vector<ListedDocument> shared = listedDocuments(annTree);
+  ASSERT_EQ(shared.size(), 1u);
+  EXPECT_EQ(shared[0].name, L"notes.txt");
+  ASSERT_EQ(shared[0].pages.size(), 3u);
+  EXPECT_EQ(shared[0].pages[2].first, L"3");
+  HWND benTree = openContents(*ben_);
+  ASSERT_TRUE(benTree);
+  EXPECT_EQ(listedDocuments(benTree), shared);
+  // Ben's items lead to the pages Ann made.
+  EXPECT_EQ(report(*ben_), report(*ann_));
+
+  // Deleted by Ann through the tree's menu: gone from both trees and boards.
+  annTree = openContents(*ann_);
+  {
+    MessageBoxReader confirm(L"Whiteboard", IDYES);
+    chooseFromItemMenu(annTree, listedDocuments(annTree).at(0).item, 1);
+    ASSERT_TRUE(confirm.finish());
+    // The box says what deleting does; the file stays.
+    EXPECT_NE(confirm.shown().find(L"for everyone"), std::wstring::npos);
+  }
+  relay();
+  EXPECT_TRUE(listedDocuments(annTree).empty());
+  benTree = openContents(*ben_);
+  EXPECT_TRUE(listedDocuments(benTree).empty());
+  EXPECT_EQ(report(*ben_), report(*ann_));
+  EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  DeleteFileW(path.c_str());
+}
+
+TEST_F(ShareInterface, ResetEndsARunningShareAndTheTreeListsOnlyTheSystemPages) {
+  const std::wstring path = writeNotes(40);
+  click("add share doc");
+  HWND tip = visiblePanel("scribly tip panel");
+  ASSERT_TRUE(tip);
+  HWND edit = findSkinControl(tip, "scribly tip edit");
+  for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
+  SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
+  // Until the import has made its first page.
+  auto pagesSent = [&] {
+    int n = 0;
+    for (const auto& m : ann_->sink.sent) n += codeOf(m) == 88;
+    return n;
+  };
+  for (int i = 0; i < 3000 && pagesSent() == 0; ++i) {
+    pump();
+    Sleep(5);
+  }
+  ASSERT_GT(pagesSent(), 0);
+
+  // Reset and joined again as a host does it: no page of the document is
+  // made any more.
+  ann_->plugin->Reset();
+  ann_->plugin->Initialize(1, 2);
+  for (int i = 0; i < 50; ++i) {
+    pump();
+    Sleep(10);
+  }
+  const std::string label = "notes.txt/";
+  bool documentPages = false;
+  for (const auto& m : report(*ann_))
+    documentPages |= std::search(m.begin(), m.end(), label.begin(), label.end()) != m.end();
+  EXPECT_FALSE(documentPages);
+  EXPECT_FALSE(IsWindowVisible(tip));
+  HWND tree = openContents(*ann_);
+  ASSERT_TRUE(tree);
+  EXPECT_TRUE(listedDocuments(tree).empty());
+  // The two roots and the six system pages.
+  EXPECT_EQ(itemCount(tree), 8u);
+  DeleteFileW(path.c_str());
+}
+
+}  // namespace
+}  // namespace scribly::test
