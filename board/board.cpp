@@ -32,7 +32,8 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
       ids_(queue_),
       transfers_(options_.transferLimits),
       factory_(env.measurer),
-      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templates),
+      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templates,
+                   options_.maxReceivedBackgroundBytes),
       pages_(options_.maxPages, backgrounds_.creationTemplate()),
       turns_(options_.maxPendingTurnBytes),
       backlog_(options_.maxReplyBacklog) {}

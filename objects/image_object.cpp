@@ -218,7 +218,10 @@ bool ImageObject::loadBulkData(std::span<const uint8_t> bytes) {
 
 bool ImageObject::loadBulkWithin(std::span<const uint8_t> bytes, size_t maxPixelBytes) {
   if (!pixels_.empty()) return false;
-  return decodeBulk(bytes, maxPixelBytes, rawBulkAllowance());
+  maxPixelBytes = std::min(maxPixelBytes, kMaxPictureBytes);
+  ByteReader in(bytes);
+  if (in.u32() == kJpegMarker && in.ok()) return loadJpegBulk(bytes, maxPixelBytes);
+  return loadRawBulk(bytes, std::min(maxPixelBytes, rawBulkAllowance()));
 }
 
 size_t ImageObject::rawBulkAllowance() const {
@@ -230,29 +233,12 @@ size_t ImageObject::rawBulkAllowance() const {
                     kMaxPictureBytes);
 }
 
-std::vector<uint8_t> ImageObject::turnedBulk(std::span<const uint8_t> bulk, int32_t orientation,
-                                             size_t maxPixelBytes) {
-  ImageObject copy;
-  // The pixels were let in once already: only the room limits them here.
-  if (!copy.decodeBulk(bulk, maxPixelBytes, maxPixelBytes)) return {};
-  copy.setOrientation(orientation);
-  return saveBulkRecord(copy);
-}
-
 bool ImageObject::reloadPixels(std::span<const uint8_t> bulk) {
   ImageObject fresh;
   if (!fresh.loadBulkData(bulk) || fresh.width_ != width_ || fresh.height_ != height_) return false;
   pixels_ = std::move(fresh.pixels_);
   ++pixelsVersion_;
   return true;
-}
-
-bool ImageObject::decodeBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes,
-                             size_t maxRawBytes) {
-  maxPixelBytes = std::min(maxPixelBytes, kMaxPictureBytes);
-  ByteReader in(bytes);
-  if (in.u32() == kJpegMarker && in.ok()) return loadJpegBulk(bytes, maxPixelBytes);
-  return loadRawBulk(bytes, std::min(maxPixelBytes, maxRawBytes));
 }
 
 bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes) {

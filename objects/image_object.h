@@ -55,10 +55,6 @@ class ImageObject : public BoxObject {
   bool loadBulkWithin(std::span<const uint8_t> bytes, size_t maxPixelBytes);
   // The pixel bytes a raw bulk record may inflate to in this box.
   size_t rawBulkAllowance() const;
-  // A bulk record turned by an orientation code (decoded, turned and encoded
-  // again); empty when it does not decode within maxPixelBytes.
-  static std::vector<uint8_t> turnedBulk(std::span<const uint8_t> bulk, int32_t orientation,
-                                         size_t maxPixelBytes);
   // Replaces the pixels by those of a bulk record of the same picture size,
   // so that the sender shows what its peers decode; false leaves them.
   bool reloadPixels(std::span<const uint8_t> bulk);
@@ -75,7 +71,6 @@ class ImageObject : public BoxObject {
  private:
   bool moveCorner(int handle, Point p);
   void drawPlaceholder(Canvas& canvas, uint32_t background) const;
-  bool decodeBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes, size_t maxRawBytes);
   bool loadRawBulk(std::span<const uint8_t> envelope, size_t maxPixelBytes);
   bool loadJpegBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes);
 
