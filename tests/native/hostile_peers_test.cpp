@@ -99,5 +99,40 @@ TEST(HostilePeers, ReceivedBackgroundsStayWithinTheirRoomOnDisk) {
   EXPECT_TRUE(b->findPage(19)->hasBackgroundFile());
 }
 
+TEST(HostilePeers, FontsOfPeersStayWithinWhatTheFontChooserOffers) {
+  TestBoard b;
+  FontRecord huge;
+  huge.height = -1000000;
+  huge.width = 1 << 30;
+  huge.escapement = huge.orientation = 900;
+  huge.weight = 5000;
+  huge.italic = 0x80;
+  huge.setFace("Arial");
+  FontRecord expected = huge;
+  expected.height = -FontRecord::kMaxHeight;
+  expected.width = FontRecord::kMaxHeight;
+  expected.escapement = expected.orientation = 0;
+  expected.weight = FontRecord::kMaxWeight;
+  expected.italic = 1;
+  auto fontOf = [&](uint32_t id) {
+    FontRecord font;
+    b->findPage(1)->findObject(id)->getFont(font);
+    return font;
+  };
+  // In a text's record, and set on a hand symbol.
+  TextObject text;
+  text.setText("hello");
+  text.setFont(huge);
+  ASSERT_TRUE(b.receive(CreateObject{15, 1, 700, saveRecord(text)}));
+  EXPECT_EQ(fontOf(700), expected);
+  ASSERT_TRUE(b.receive(CreateObject{17, 1, 701, saveRecord(HandSymbolObject(5, {1, 1}))}));
+  SetObjectFont change{1, 701, {}};
+  ByteWriter bytes;
+  huge.write(bytes);
+  std::copy(bytes.data().begin(), bytes.data().end(), change.font.begin());
+  ASSERT_TRUE(b.receive(change));
+  EXPECT_EQ(fontOf(701), expected);
+}
+
 }  // namespace
 }  // namespace scribly::testing
