@@ -268,6 +268,11 @@ class Board {
   void sendBacklog();
   // The page an operation names: 0 is the current page.
   Page* pageOrCurrent(uint32_t pageId) const;
+  // The allocator's next id that nothing here uses yet (0 when it has none):
+  // a peer may have taken it first, and a page, object, background or
+  // transfer under it would make this board's own item vanish.
+  uint32_t freshId();
+  bool idInUse(uint32_t id) const;
   void invalidateIfCurrent(const Page& page);
   void invalidateObject(const Page& page, const BoardObject& object);
   // What maxPictureBytes leaves.

@@ -45,7 +45,7 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
   // A picture the board has no room for is not sent either: peers alike
   // would hold nothing of it.
   if (bulk.size() + pixelBytesOf(*object) > pictureRoom()) return 0;
-  const uint32_t id = ids_.allocate();
+  const uint32_t id = freshId();
   if (id == 0) return 0;
   const std::vector<uint8_t> record = saveRecord(*object);
   const uint8_t kind = static_cast<uint8_t>(object->kind());
@@ -384,7 +384,7 @@ void Board::withdrawBackground(Page& page) {
 
 bool Board::installBackgroundFile(const std::string& path, Page& page, bool move) {
   if (!privileges_.write) return false;
-  const uint32_t number = ids_.allocate();
+  const uint32_t number = freshId();
   if (number == 0) return false;
   auto imported = backgrounds_.importFile(path, number, move);
   if (!imported) return false;

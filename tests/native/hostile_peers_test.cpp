@@ -134,5 +134,33 @@ TEST(HostilePeers, FontsOfPeersStayWithinWhatTheFontChooserOffers) {
   EXPECT_EQ(fontOf(701), expected);
 }
 
+TEST(HostilePeers, IdsAPeerTookFirstAreSkippedAndItsKeysLeaveOthersTransfers) {
+  TestBoard b;
+  b->initialize(11, 12);
+  // This side counts down from -101: the peer takes the next two ids first.
+  const uint32_t next = static_cast<uint32_t>(-101);
+  const Bytes record = saveRecord(*gradientPicture(60, 30, {0, 0}));
+  ASSERT_TRUE(b.receive(CreateObject{14, 1, next, record}));
+  ASSERT_TRUE(b.receive(AddPage{next - 1, "theirs"}));
+  const uint32_t object = b->commitObject(gradientPicture(60, 30, {5, 5}), 1);
+  EXPECT_NE(object, 0u);
+  EXPECT_NE(object, next);
+  EXPECT_TRUE(b->findPage(1)->findObject(object));
+  const uint32_t page = b->addUserPage();
+  EXPECT_NE(page, next - 1);
+  EXPECT_EQ(b->findPage(next - 1)->name(), "theirs");
+
+  // Another sender's begin under an open key does not cancel it; the same
+  // sender's starts it over.
+  ASSERT_TRUE(b.receive(TransferBegin{900, 21, 1, 10}));
+  const uint8_t half[5] = {1, 2, 3, 4, 5};
+  ASSERT_TRUE(b.receive(TransferChunk{900, half}));
+  EXPECT_FALSE(b.receive(TransferBegin{900, 22, 1, 4}));
+  ASSERT_TRUE(b.receive(TransferChunk{900, half}));
+  EXPECT_EQ(b->transfers().heldBytes(), 10u);
+  ASSERT_TRUE(b.receive(TransferBegin{900, 21, 1, 4}));
+  EXPECT_EQ(b->transfers().heldBytes(), 0u);
+}
+
 }  // namespace
 }  // namespace scribly::testing
