@@ -118,8 +118,8 @@ const std::vector<uint8_t>& Page::bulkOf(uint32_t id) {
   PageObject* entry = findEntry(id);
   if (!entry) return kNone;
   if (entry->bulkStale) {
-    // From the pixels shown here, which every board that had the first
-    // record made alike: one generation of JPEG loss whatever the turns.
+    // From the pixels shown here, which boards that decoded the same record
+    // turned alike: one generation of JPEG loss however many turns.
     std::vector<uint8_t> bulk = saveBulkRecord(*entry->object);
     if (!bulk.empty()) keepBulk(*entry, std::move(bulk));
     entry->bulkStale = false;

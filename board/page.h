@@ -107,7 +107,8 @@ class Page {
   size_t heldBytes() const;
 
   // Background file state. The file lives in the board's background folder
-  // as "<number><extension>"; the picture is decoded only while current.
+  // (see Backgrounds::path and receivedPath); the picture is decoded only
+  // while current.
   bool hasBackgroundFile() const { return hasBackgroundFile_; }
   uint32_t backgroundNumber() const { return backgroundNumber_; }
   uint32_t pendingBackgroundNumber() const { return pendingBackgroundNumber_; }
