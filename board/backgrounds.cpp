@@ -113,8 +113,9 @@ Size scaledPictureSize(float factor, Size picture, Size client) {
 }
 
 Backgrounds::Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
-                         BackgroundTemplates templates)
+                         BackgroundTemplates templates, size_t maxReceivedBytes)
     : files_(files),
+      maxReceivedBytes_(maxReceivedBytes),
       decoder_(decoder),
       folder_(std::move(folder)),
       templates_(std::move(templates)) {
@@ -123,6 +124,11 @@ Backgrounds::Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string
 
 std::string Backgrounds::path(uint32_t number, std::string_view extension) const {
   return folder_ + std::to_string(number) + std::string(extension);
+}
+
+std::string Backgrounds::receivedPath(uint32_t pageId, uint32_t number,
+                                      std::string_view extension) const {
+  return folder_ + std::to_string(pageId) + "-" + std::to_string(number) + std::string(extension);
 }
 
 bool Backgrounds::isTemplate(std::string_view name) const {
@@ -145,38 +151,44 @@ std::vector<uint8_t> Backgrounds::envelopeFile(const std::string& file,
 
 std::optional<Backgrounds::Imported> Backgrounds::importFile(const std::string& source,
                                                              uint32_t number, bool move) {
-  Imported imported{extensionOf(source), {}};
-  const std::string destination = path(number, imported.extension);
+  Imported imported{extensionOf(source), {}, {}};
+  std::string destination = path(number, imported.extension);
   if (!(move ? files_.moveFile(source, destination) : files_.copyFile(source, destination))) {
     return std::nullopt;
   }
-  imported.envelope = envelopeFile(destination, imported.extension);
+  // From here on the file goes when the import fails.
+  imported.file = std::make_unique<BackgroundFile>(files_, std::move(destination));
+  imported.envelope = envelopeFile(imported.file->path(), imported.extension);
   if (imported.envelope.empty()) return std::nullopt;
   return imported;
 }
 
-std::optional<std::string_view> Backgrounds::writeReceived(uint32_t number,
-                                                           std::span<const uint8_t> envelope) {
-  const auto payload = Decompress(envelope);
+std::optional<Backgrounds::Received> Backgrounds::writeReceived(uint32_t pageId, uint32_t number,
+                                                                std::span<const uint8_t> envelope) {
+  const size_t room = maxReceivedBytes_ - std::min(maxReceivedBytes_, receivedBytes_);
+  const auto payload = Decompress(envelope, room + 4);
   if (!payload || payload->size() < 4) return std::nullopt;
   ByteReader in(*payload);
   const uint32_t format = in.u32();
   if (format < 1 || format > 4) return std::nullopt;
   const std::string_view extension = backgroundExtensionFor(format);
-  const std::span<const uint8_t> file = std::span<const uint8_t>(*payload).subspan(4);
-  if (!files_.writeFile(path(number, extension), file)) return std::nullopt;
-  return extension;
+  const std::span<const uint8_t> bytes = std::span<const uint8_t>(*payload).subspan(4);
+  std::string destination = receivedPath(pageId, number, extension);
+  // A file written in part goes as well.
+  auto file = std::make_unique<BackgroundFile>(files_, std::move(destination), &receivedBytes_,
+                                               bytes.size());
+  if (!files_.writeFile(file->path(), bytes)) return std::nullopt;
+  return Received{extension, std::move(file)};
 }
 
 std::vector<uint8_t> Backgrounds::envelopeOf(const Page& page) const {
   if (!page.backgroundBulk().empty()) return page.backgroundBulk();
-  return envelopeFile(path(page.backgroundNumber(), page.backgroundExtension()),
-                      page.backgroundExtension());
+  return envelopeFile(page.backgroundPath(), page.backgroundExtension());
 }
 
-bool Backgrounds::load(Page& page) {
+bool Backgrounds::load(Page& page, size_t maxPixelBytes) {
   std::unique_ptr<BackgroundPicture> picture =
-      decoder_.decodeFile(path(page.backgroundNumber(), page.backgroundExtension()));
+      decoder_.decodeFile(page.backgroundPath(), maxPixelBytes);
   if (!picture) {
     page.releaseBackground(true);
     return false;

@@ -51,12 +51,20 @@ class Backgrounds {
  public:
   // folder: where background files live, ending with a backslash.
   // templates: the pictures the frame loaded from its template folder.
+  // maxReceivedBytes: what received files may take on disk together.
   Backgrounds(BoardFiles& files, PictureDecoder& decoder, std::string folder,
-              BackgroundTemplates templates);
+              BackgroundTemplates templates, size_t maxReceivedBytes);
 
   const std::string& folder() const { return folder_; }
-  // The path of a background file: folder, number, extension ("%s%u%s").
+  // The path of a background file of this board: folder, number, extension
+  // ("%s%u%s").
   std::string path(uint32_t number, std::string_view extension) const;
+  // The path of a received background file: folder, page, "-", number,
+  // extension. A peer chooses the numbers, so its files have names of their
+  // own: they never overwrite this board's files or another page's.
+  std::string receivedPath(uint32_t pageId, uint32_t number, std::string_view extension) const;
+  // Bytes of received files on disk.
+  size_t receivedBytes() const { return receivedBytes_; }
   bool isTemplate(std::string_view name) const;
   // The picture of a template; null for a name that is none.
   const BackgroundPicture* templatePicture(std::string_view name) const;
@@ -68,26 +76,35 @@ class Backgrounds {
   void setFactor(float factor) { factor_ = factor; }
 
   // A picture file taken into the folder under `number` (moved or copied):
-  // its extension, and its bytes with their format code in the compression
-  // envelope; nullopt when anything fails.
+  // its extension, its bytes with their format code in the compression
+  // envelope, and the file; nullopt when anything fails.
   struct Imported {
     std::string extension;
     std::vector<uint8_t> envelope;
+    std::unique_ptr<BackgroundFile> file;
   };
   std::optional<Imported> importFile(const std::string& source, uint32_t number, bool move);
-  // A received envelope written as the file of `number`; its extension, or
-  // nullopt when it is malformed or cannot be written.
-  std::optional<std::string_view> writeReceived(uint32_t number, std::span<const uint8_t> envelope);
+  // A received envelope written as a page's file of `number`: its extension
+  // and the file, or nullopt when it is malformed, has no room on disk or
+  // cannot be written.
+  struct Received {
+    std::string_view extension;
+    std::unique_ptr<BackgroundFile> file;
+  };
+  std::optional<Received> writeReceived(uint32_t pageId, uint32_t number,
+                                        std::span<const uint8_t> envelope);
   // The envelope of a page's background: as it travelled, else from its file.
   std::vector<uint8_t> envelopeOf(const Page& page) const;
-  // Decodes the page's file into its picture; false when it does not decode
-  // (the number stays, so the file is tried again next time).
-  bool load(Page& page);
+  // Decodes the page's file into its picture within maxPixelBytes; false when
+  // it does not (the number stays, so the file is tried again next time).
+  bool load(Page& page, size_t maxPixelBytes);
 
  private:
   std::vector<uint8_t> envelopeFile(const std::string& path, std::string_view extension) const;
 
   BoardFiles& files_;
+  size_t maxReceivedBytes_;
+  size_t receivedBytes_ = 0;
   PictureDecoder& decoder_;
   std::string folder_;
   BackgroundTemplates templates_;

@@ -32,7 +32,8 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
       ids_(queue_),
       transfers_(options_.transferLimits),
       factory_(env.measurer),
-      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templates),
+      backgrounds_(env.files, env.pictures, options_.backgroundFolder, options_.templates,
+                   options_.maxReceivedBackgroundBytes),
       pages_(options_.maxPages, backgrounds_.creationTemplate()),
       turns_(options_.maxPendingTurnBytes),
       backlog_(options_.maxReplyBacklog) {}
@@ -153,6 +154,22 @@ Page* Board::pageOrCurrent(uint32_t pageId) const {
   return pageId != 0 ? pages_.find(pageId) : pages_.current();
 }
 
+uint32_t Board::freshId() {
+  // Every round spends an id, and only ids in use are skipped: it ends.
+  for (;;) {
+    const uint32_t id = ids_.allocate();
+    if (id == 0 || !idInUse(id)) return id;
+  }
+}
+
+bool Board::idInUse(uint32_t id) const {
+  if (pages_.find(id) || transfers_.contains(id)) return true;
+  return std::any_of(pages_.pages().begin(), pages_.pages().end(), [id](const auto& page) {
+    return page->findEntry(id) || page->backgroundNumber() == id ||
+           page->pendingBackgroundNumber() == id;
+  });
+}
+
 bool Board::renameOrCreatePage(std::string_view name, uint32_t id) {
   if (id == 0) return false;
   if (Page* page = pages_.find(id)) {
@@ -195,7 +212,7 @@ uint32_t Board::addUserPage(std::string_view name) {
     env_.view.messageBox(kWritePrivilegeTextKey, MessageBoxKind::StopOk);
     return 0;
   }
-  const uint32_t id = ids_.allocate();
+  const uint32_t id = freshId();
   if (id == 0) return 0;
   std::string pageName(name.substr(0, std::min(name.find('\0'), name.size())));
   if (options_.peerToPeer && pageName.empty()) {
@@ -227,7 +244,7 @@ void Board::addPeerPage(uint32_t id, std::string_view name) {
 }
 
 uint32_t Board::addDocumentPage(std::string_view name) {
-  const uint32_t id = ids_.allocate();
+  const uint32_t id = freshId();
   // Made here first: a page this board cannot hold is announced to no one.
   if (id == 0 || !pages_.create(id, name)) return 0;
   sendMessage(CreateNamedPage{id, std::string(name)}, kLevelFirst);

@@ -75,6 +75,17 @@ struct BoardOptions {
   // Changes kept for pictures turned before their pixels arrived, all
   // pictures together (see PictureTurnReplay).
   size_t maxPendingTurnBytes = size_t{1} << 20;
+  // Bytes of pictures the board holds (Page::heldBytes on every page). A
+  // picture or background that would go past it is not decoded or kept: it
+  // shows as if it had not arrived.
+  size_t maxPictureBytes = size_t{512} << 20;
+  // What received background files may take on disk together; one past it
+  // is not written, and the page shows none.
+  size_t maxReceivedBackgroundBytes = size_t{1} << 30;
+  // Whether pages keep a received background's envelope in memory for later
+  // requests, rather than read it back from its file: for boards without
+  // files.
+  bool keepBackgroundEnvelopes = false;
 };
 
 // A local change of one object property: codes 42 to 53 except 47.
@@ -219,10 +230,10 @@ class Board {
                                                  BulkForm form) const;
   // The ids a page holds: objects in order, then its background file number.
   std::vector<uint32_t> pageContentIds(uint32_t pageId) const;
-  // The path of a background file: folder, number, extension ("%s%u%s").
-  std::string backgroundPath(uint32_t number, std::string_view extension) const {
-    return backgrounds_.path(number, extension);
-  }
+  // Bytes of received background files on disk.
+  size_t receivedBackgroundBytes() const { return backgrounds_.receivedBytes(); }
+  // Bytes of pictures all pages hold, which stay within maxPictureBytes.
+  size_t heldPictureBytes() const;
 
   // --- User names ----------------------------------------------------------
   // A user's name from the host's user information, fetched once per user
@@ -261,8 +272,15 @@ class Board {
   void sendBacklog();
   // The page an operation names: 0 is the current page.
   Page* pageOrCurrent(uint32_t pageId) const;
+  // The allocator's next id that nothing here uses yet (0 when it has none):
+  // a peer may have taken it first, and a page, object, background or
+  // transfer under it would make this board's own item vanish.
+  uint32_t freshId();
+  bool idInUse(uint32_t id) const;
   void invalidateIfCurrent(const Page& page);
   void invalidateObject(const Page& page, const BoardObject& object);
+  // What maxPictureBytes leaves.
+  size_t pictureRoom() const;
   void loadBackgroundPicture(Page& page);
 
   // Peers' page and background requests, sharing the local operations' halves.
@@ -279,9 +297,6 @@ class Board {
   bool receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
                      std::span<const uint8_t> record);
   bool applyObjectChange(std::span<const uint8_t> message);
-  // A turn changes a picture's pixels, so the bulk record kept for later
-  // requests turns with it.
-  void turnKeptBulk(PageObject& entry, int32_t orientation) const;
   void rememberRemoved(uint32_t id);
   void clearPageContent(Page& page);
   // A completed transfer or code-92 data for a page: its background when the

@@ -35,13 +35,6 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
   if (!object) return 0;
   Page* page = pageOrCurrent(pageId);
   if (!page || page->objects().size() >= options_.maxObjectsPerPage) return 0;
-  const uint32_t id = ids_.allocate();
-  if (id == 0) return 0;
-  const std::vector<uint8_t> record = saveRecord(*object);
-  const uint8_t kind = static_cast<uint8_t>(object->kind());
-  const std::vector<uint8_t> creation = build(CreateObject{kind, page->id(), id, record});
-  // An object its peers could never receive is not kept here either.
-  if (creation.empty()) return 0;
   std::vector<uint8_t> bulk;
   if (object->hasBulkData()) {
     bulk = saveBulkRecord(*object);
@@ -49,13 +42,23 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
     // Peers decode lossy pixels; this board shows the same ones.
     if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   }
+  // A picture the board has no room for is not sent either: peers alike
+  // would hold nothing of it.
+  if (bulk.size() + pixelBytesOf(*object) > pictureRoom()) return 0;
+  const uint32_t id = freshId();
+  if (id == 0) return 0;
+  const std::vector<uint8_t> record = saveRecord(*object);
+  const uint8_t kind = static_cast<uint8_t>(object->kind());
+  const std::vector<uint8_t> creation = build(CreateObject{kind, page->id(), id, record});
+  // An object its peers could never receive is not kept here either.
+  if (creation.empty()) return 0;
   const BoardObject* added = object.get();
   if (!page->addObject(id, std::move(object))) return 0;
   send(creation, kLevelFirst);
   if (!bulk.empty()) {
     mirrorBulk(page->id(), id, bulk, false);
     sendTransfer(id, page->id(), bulk);
-    page->findEntry(id)->bulk = std::move(bulk);
+    page->keepBulk(*page->findEntry(id), std::move(bulk));
   }
   invalidateObject(*page, *added);
   return id;
@@ -243,24 +246,13 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   invalidateObject(*page, *object);
   const bool changed = applyChange(*object, *change);
   if (changed) {
-    if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
+    if (code == kTurnCode) page->turnedPixels(*entry);
     invalidateObject(*page, *object);
     if (dispatching_ && changeListener_) {
       changeListener_->peerChangedObject(page->id(), *objectId, static_cast<MessageCode>(code));
     }
   }
   return changed;
-}
-
-void Board::turnKeptBulk(PageObject& entry, int32_t orientation) const {
-  if (entry.bulk.empty() || !turnsPixels(orientation)) return;
-  // Turned from the kept record, not from this board's own pixels, so that
-  // every board keeps the same bytes.
-  std::unique_ptr<BoardObject> copy = factory_.createFromRecord(
-      static_cast<uint8_t>(entry.object->kind()), saveRecord(*entry.object));
-  if (!copy || !copy->loadBulkData(entry.bulk) || !copy->setOrientation(orientation)) return;
-  std::vector<uint8_t> bulk = saveBulkRecord(*copy);
-  if (!bulk.empty()) entry.bulk = std::move(bulk);
 }
 
 void Board::rememberRemoved(uint32_t id) {
@@ -317,14 +309,21 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
   // The pixels go under the record they were taken with, and the changes
   // since the first turn follow them, as on the sender.
   if (turns) object.load(turns->record);
-  const bool loaded = object.loadBulkData(data);
-  if (loaded) entry->bulk = std::move(data);
+  // The record is kept beside the pixels: both count against the room.
+  const size_t room = pictureRoom();
+  bool loaded = false;
+  if (data.size() <= room) {
+    loaded = object.kind() == ObjectKind::Image
+                 ? static_cast<ImageObject&>(object).loadBulkWithin(data, room - data.size())
+                 : object.loadBulkData(data);
+  }
+  if (loaded) page->keepBulk(*entry, std::move(data));
   if (turns) {
     for (const std::vector<uint8_t>& message : turns->changes) {
       const uint8_t code = codeOf(message[0]);
       const std::optional<ParsedChange> change = parseChange(code, message);
       if (!change || !applyChange(object, *change)) continue;
-      if (code == kTurnCode) turnKeptBulk(*entry, static_cast<int32_t>(change->value->value));
+      if (code == kTurnCode) page->turnedPixels(*entry);
     }
     // Still without pixels: keep waiting for a later copy of them.
     if (!loaded) turns_.putBack(key, std::move(*turns));
@@ -335,15 +334,30 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
 
 // --- Backgrounds -------------------------------------------------------------
 
+size_t Board::heldPictureBytes() const {
+  size_t held = 0;
+  for (const auto& page : pages_.pages()) held += page->heldBytes();
+  return held;
+}
+
+size_t Board::pictureRoom() const {
+  const size_t held = heldPictureBytes();
+  return held < options_.maxPictureBytes ? options_.maxPictureBytes - held : 0;
+}
+
 void Board::loadBackgroundPicture(Page& page) {
-  if (!backgrounds_.load(page)) return;
+  if (!backgrounds_.load(page, pictureRoom())) return;
   if (page.id() == pages_.currentId()) scaleBackground(page, backgrounds_.factor(), true);
 }
 
 bool Board::installReceivedBackground(Page& page, uint32_t number, std::vector<uint8_t> envelope) {
-  const auto extension = backgrounds_.writeReceived(number, envelope);
-  if (!extension) return false;
-  page.installBackground(number, *extension, std::move(envelope));
+  const bool keep = options_.keepBackgroundEnvelopes;
+  if (keep && envelope.size() > pictureRoom()) return false;
+  auto received = backgrounds_.writeReceived(page.id(), number, envelope);
+  if (!received) return false;
+  page.installBackground(number, received->extension,
+                         keep ? std::move(envelope) : std::vector<uint8_t>{},
+                         std::move(received->file));
   if (page.id() == pages_.currentId()) {
     loadBackgroundPicture(page);
     env_.view.invalidateAll(true);
@@ -377,7 +391,7 @@ void Board::withdrawBackground(Page& page) {
 
 bool Board::installBackgroundFile(const std::string& path, Page& page, bool move) {
   if (!privileges_.write) return false;
-  const uint32_t number = ids_.allocate();
+  const uint32_t number = freshId();
   if (number == 0) return false;
   auto imported = backgrounds_.importFile(path, number, move);
   if (!imported) return false;
@@ -390,7 +404,10 @@ bool Board::installBackgroundFile(const std::string& path, Page& page, bool move
   sendTransfer(number, page.id(), imported->envelope);
 
   page.announceBackground(number);
-  page.installBackground(number, imported->extension, std::move(imported->envelope));
+  page.installBackground(
+      number, imported->extension,
+      options_.keepBackgroundEnvelopes ? std::move(imported->envelope) : std::vector<uint8_t>{},
+      std::move(imported->file));
   if (page.id() == pages_.currentId()) {
     loadBackgroundPicture(page);
     env_.view.invalidateAll(true);
@@ -439,9 +456,14 @@ void Board::scaleBackground(Page& page, float factor, bool local) {
   backgrounds_.setFactor(factor);
   page.setScale(factor);
   // Scaled once here and kept, so painting only copies it. A copy too large
-  // to hold leaves the picture at its own size.
+  // to hold, or past the board's room, leaves the picture at its own size.
+  page.setScaledPicture(nullptr);
   const Size size = scaledPictureSize(factor, picture->size(), client);
-  page.setScaledPicture(size == picture->size() ? nullptr : picture->resized(size));
+  const bool fits = size.width > 0 && size.height > 0 && size.width <= 0xFFFF &&
+                    size.height <= 0xFFFF &&
+                    pictureBytes(static_cast<uint32_t>(size.width),
+                                 static_cast<uint32_t>(size.height)) <= pictureRoom();
+  page.setScaledPicture(size == picture->size() || !fits ? nullptr : picture->resized(size));
   invalidateIfCurrent(page);
 }
 

@@ -77,7 +77,10 @@ bool Board::dispatchTransfer(uint8_t code, std::span<const uint8_t> message) {
     case MessageCode::kTransferBegin: {
       const auto m = parse<TransferBegin>(message);
       if (!m) return false;
-      // A sender whose queue dropped the rest of a transfer starts it over.
+      // A sender whose queue dropped the rest of a transfer starts it over;
+      // another sender's transfer under the same key goes on.
+      const auto sender = transfers_.senderOf(m->key);
+      if (sender && *sender != m->senderUserId) return false;
       transfers_.drop(m->key);
       if (transfers_.begin(m->key, m->senderUserId, m->page, m->totalLength) !=
           TransferTable::BeginResult::Started) {

@@ -96,8 +96,11 @@ class BoardFiles {
 class PictureDecoder {
  public:
   virtual ~PictureDecoder() = default;
-  // The picture file decoded, or null when it does not decode.
-  virtual std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) = 0;
+  // The picture file decoded, or null when it does not decode or its pixels
+  // would take more than maxPixelBytes (read from its header, before any
+  // decoder allocates).
+  virtual std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path,
+                                                        size_t maxPixelBytes) = 0;
 };
 
 class HostInfo {

@@ -30,23 +30,24 @@ void ContentReport::appendBackground(const Page& page, BulkForm form,
   appendTransfer(number, sender_, page.id(), envelope, out);
 }
 
-void ContentReport::appendObject(const Page& page, const PageObject& entry, BulkForm form,
+void ContentReport::appendObject(Page& page, const PageObject& entry, BulkForm form,
                                  std::vector<std::vector<uint8_t>>& out) const {
   const std::vector<uint8_t> record = saveRecord(*entry.object);
   out.push_back(
       build(CreateObject{static_cast<uint8_t>(entry.object->kind()), page.id(), entry.id, record}));
-  if (entry.bulk.empty()) return;
+  const std::vector<uint8_t>& bulk = page.bulkOf(entry.id);
+  if (bulk.empty()) return;
   if (form == BulkForm::OneMessage) {
-    out.push_back(build(BulkData{page.id(), entry.id, entry.bulk}));
+    out.push_back(build(BulkData{page.id(), entry.id, bulk}));
     return;
   }
-  appendTransfer(entry.id, sender_, page.id(), entry.bulk, out);
+  appendTransfer(entry.id, sender_, page.id(), bulk, out);
 }
 
 std::vector<std::vector<uint8_t>> ContentReport::item(uint32_t pageId, uint32_t itemId,
                                                       BulkForm form) const {
   std::vector<std::vector<uint8_t>> out;
-  const Page* page = pages_.find(pageId);
+  Page* page = pages_.find(pageId);
   if (!page || itemId == 0) return out;
   if (itemId == page->backgroundNumber() &&
       (page->hasBackgroundFile() || page->pendingBackgroundNumber() == itemId)) {

@@ -35,7 +35,8 @@ class ContentReport {
   std::vector<uint32_t> ids(uint32_t pageId) const;
 
  private:
-  void appendObject(const Page& page, const PageObject& entry, BulkForm form,
+  // The page makes a turned picture's bulk record again on the way.
+  void appendObject(Page& page, const PageObject& entry, BulkForm form,
                     std::vector<std::vector<uint8_t>>& out) const;
   void appendBackground(const Page& page, BulkForm form,
                         std::vector<std::vector<uint8_t>>& out) const;

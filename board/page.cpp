@@ -3,7 +3,33 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "objects/image_object.h"
+
 namespace scribly {
+namespace {
+
+size_t bytesOf(const PageObject& entry) {
+  return entry.bulk.size() + (entry.object ? pixelBytesOf(*entry.object) : 0);
+}
+
+size_t bytesOf(const BackgroundPicture* picture) { return picture ? picture->pixels().size() : 0; }
+
+}  // namespace
+
+BackgroundFile::BackgroundFile(BoardFiles& files, std::string path, size_t* counted, size_t size)
+    : files_(files), path_(std::move(path)), counted_(counted), size_(size) {
+  if (counted_) *counted_ += size_;
+}
+
+BackgroundFile::~BackgroundFile() {
+  files_.deleteFile(path_);
+  if (counted_) *counted_ -= size_;
+}
+
+size_t pixelBytesOf(const BoardObject& object) {
+  if (object.kind() != ObjectKind::Image) return 0;
+  return static_cast<const ImageObject&>(object).pixels().size();
+}
 
 std::string defaultPageName(uint32_t id) {
   char buffer[32];
@@ -54,6 +80,7 @@ const BoardObject* Page::findObject(uint32_t id) const {
 bool Page::addObject(uint32_t id, std::unique_ptr<BoardObject> object) {
   if (id == 0 || !object || !positions_.emplace(id, objects_.size()).second) return false;
   objects_.push_back(PageObject{id, std::move(object), {}});
+  recount(objects_.back());
   return true;
 }
 
@@ -62,6 +89,7 @@ std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
   if (it == positions_.end()) return nullptr;
   const size_t position = it->second;
   positions_.erase(it);
+  objectsHeld_ -= objects_[position].held;
   std::unique_ptr<BoardObject> object = std::move(objects_[position].object);
   objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(position));
   for (size_t i = position; i < objects_.size(); ++i) positions_[objects_[i].id] = i;
@@ -71,6 +99,42 @@ std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
 void Page::clearObjects() {
   objects_.clear();
   positions_.clear();
+  objectsHeld_ = 0;
+}
+
+void Page::keepBulk(PageObject& entry, std::vector<uint8_t> bulk) {
+  entry.bulk = std::move(bulk);
+  entry.bulkStale = false;
+  recount(entry);
+}
+
+void Page::turnedPixels(PageObject& entry) {
+  entry.bulkStale = !entry.bulk.empty();
+  recount(entry);
+}
+
+const std::vector<uint8_t>& Page::bulkOf(uint32_t id) {
+  static const std::vector<uint8_t> kNone;
+  PageObject* entry = findEntry(id);
+  if (!entry) return kNone;
+  if (entry->bulkStale) {
+    // From the pixels shown here, which boards that decoded the same record
+    // turned alike: one generation of JPEG loss however many turns.
+    std::vector<uint8_t> bulk = saveBulkRecord(*entry->object);
+    if (!bulk.empty()) keepBulk(*entry, std::move(bulk));
+    entry->bulkStale = false;
+  }
+  return entry->bulk;
+}
+
+void Page::recount(PageObject& entry) {
+  objectsHeld_ -= entry.held;
+  entry.held = bytesOf(entry);
+  objectsHeld_ += entry.held;
+}
+
+size_t Page::heldBytes() const {
+  return objectsHeld_ + backgroundBulk_.size() + bytesOf(picture_.get()) + bytesOf(scaled_.get());
 }
 
 Size Page::size() const {
@@ -94,17 +158,24 @@ void Page::releaseBackground(bool keepNumber) {
   if (!keepNumber) backgroundNumber_ = 0;
 }
 
+const std::string& Page::backgroundPath() const {
+  static const std::string kNone;
+  return file_ ? file_->path() : kNone;
+}
+
 void Page::announceBackground(uint32_t number) {
   releaseBackground(false);
+  file_.reset();
   backgroundNumber_ = number;
   pendingBackgroundNumber_ = number;
   hasBackgroundFile_ = false;
   backgroundBulk_.clear();
 }
 
-void Page::installBackground(uint32_t number, std::string_view extension,
-                             std::vector<uint8_t> bulk) {
+void Page::installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk,
+                             std::unique_ptr<BackgroundFile> file) {
   releaseBackground(false);
+  file_ = std::move(file);
   backgroundNumber_ = number;
   if (pendingBackgroundNumber_ == number) pendingBackgroundNumber_ = 0;
   backgroundExtension_.assign(extension.substr(0, kMaxPageNameBytes));
@@ -114,6 +185,7 @@ void Page::installBackground(uint32_t number, std::string_view extension,
 
 void Page::dropBackgroundFile() {
   releaseBackground(false);
+  file_.reset();
   hasBackgroundFile_ = false;
   backgroundBulk_.clear();
 }

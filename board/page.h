@@ -37,7 +37,33 @@ struct PageObject {
   uint32_t id = 0;
   std::unique_ptr<BoardObject> object;
   std::vector<uint8_t> bulk;
+  // The object's pixels were turned since `bulk` was made.
+  bool bulkStale = false;
+  // What the page counts for the object: its pixels and its bulk record.
+  size_t held = 0;
 };
+
+// A file of the background folder held by its page, deleted when the page
+// lets go of it: replaced, withdrawn, or the page removed. A received file
+// counts its size in `counted` while it exists.
+class BackgroundFile {
+ public:
+  BackgroundFile(BoardFiles& files, std::string path, size_t* counted = nullptr, size_t size = 0);
+  ~BackgroundFile();
+  BackgroundFile(const BackgroundFile&) = delete;
+  BackgroundFile& operator=(const BackgroundFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  BoardFiles& files_;
+  std::string path_;
+  size_t* counted_;
+  size_t size_;
+};
+
+// The bytes of pixels an object holds: a picture's, none for other kinds.
+size_t pixelBytesOf(const BoardObject& object);
 
 class Page {
  public:
@@ -66,13 +92,29 @@ class Page {
   // Takes the object out of the page; null when missing.
   std::unique_ptr<BoardObject> removeObject(uint32_t id);
   void clearObjects();
+  // Keeps an object's bulk record, and counts it with the object's pixels.
+  void keepBulk(PageObject& entry, std::vector<uint8_t> bulk);
+  // Counts an object again after its pixels changed.
+  void recount(PageObject& entry);
+  // A turn changed an object's pixels: its kept bulk record is made again
+  // from them when it is next asked for, so a turn costs no decoding.
+  void turnedPixels(PageObject& entry);
+  // The bulk record kept for an object (empty for none), made again first
+  // when its pixels were turned since.
+  const std::vector<uint8_t>& bulkOf(uint32_t id);
+  // Bytes of pictures the page holds: its pictures' pixels and bulk records,
+  // its background's kept envelope, decoded picture and scaled copy.
+  size_t heldBytes() const;
 
   // Background file state. The file lives in the board's background folder
-  // as "<number><extension>"; the picture is decoded only while current.
+  // (see Backgrounds::path and receivedPath); the picture is decoded only
+  // while current.
   bool hasBackgroundFile() const { return hasBackgroundFile_; }
   uint32_t backgroundNumber() const { return backgroundNumber_; }
   uint32_t pendingBackgroundNumber() const { return pendingBackgroundNumber_; }
   const std::string& backgroundExtension() const { return backgroundExtension_; }
+  // Where the background file is; empty without one.
+  const std::string& backgroundPath() const;
   float scale() const { return scale_; }
   BackgroundPicture* backgroundPicture() const { return picture_.get(); }
   // The picture as it shows at the page's scale: the kept scaled copy, else
@@ -87,10 +129,11 @@ class Page {
   // Drops the decoded picture and resets the scale; the number stays only
   // when asked. The file flag and the extension stay, so the file reloads.
   void releaseBackground(bool keepNumber);
-  // A peer announced a new background file under `number`.
+  // A peer announced a new background file under `number`; the old file goes.
   void announceBackground(uint32_t number);
-  // A background file is now on disk under `number`.
-  void installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk);
+  // A background file is now on disk under `number`; the old file goes.
+  void installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk,
+                         std::unique_ptr<BackgroundFile> file);
   // Forgets the background file (a template replaces it, or it was withdrawn).
   void dropBackgroundFile();
   void setPicture(std::unique_ptr<BackgroundPicture> picture) {
@@ -107,6 +150,7 @@ class Page {
   // Position in objects_ by id: every message names its object, and every
   // creation checks for a duplicate.
   std::unordered_map<uint32_t, size_t> positions_;
+  size_t objectsHeld_ = 0;
   bool hasBackgroundFile_ = false;
   std::unique_ptr<BackgroundPicture> picture_;
   std::unique_ptr<BackgroundPicture> scaled_;
@@ -115,6 +159,7 @@ class Page {
   uint32_t pendingBackgroundNumber_ = 0;
   std::string backgroundExtension_;
   std::vector<uint8_t> backgroundBulk_;
+  std::unique_ptr<BackgroundFile> file_;
   uint32_t id_;
   std::string name_;
   uint32_t paperColour_ = kPaperWhite;

@@ -37,7 +37,9 @@ class SilentSurroundings : public BoardView,
   bool moveFile(const std::string&, const std::string&) override { return true; }
   bool deleteFile(const std::string&) override { return true; }
 
-  std::unique_ptr<BackgroundPicture> decodeFile(const std::string&) override { return nullptr; }
+  std::unique_ptr<BackgroundPicture> decodeFile(const std::string&, size_t) override {
+    return nullptr;
+  }
   std::string userInfo(uint32_t) override { return {}; }
 
  private:

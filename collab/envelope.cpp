@@ -96,20 +96,22 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> payload) {
   return out;
 }
 
-std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope) {
+std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope,
+                                               size_t maxPayload) {
+  maxPayload = std::min(maxPayload, kMaxPayloadBytes);
   ByteReader r(envelope);
   const uint8_t form = r.u8();
   if (!r.ok()) return std::nullopt;
   if (form != kEnvelopeCompressed) {
     std::span<const uint8_t> raw = r.rest();
-    if (raw.size() > kMaxPayloadBytes) return std::nullopt;
+    if (raw.size() > maxPayload) return std::nullopt;
     return std::vector<uint8_t>(raw.begin(), raw.end());
   }
   const uint32_t announced = r.u32();
   const uint32_t compressedLength = r.u32();
   // The stated compressed length must lie inside the received bytes.
   std::span<const uint8_t> data = r.bytes(compressedLength);
-  if (!r.ok() || announced > kMaxPayloadBytes) return std::nullopt;
+  if (!r.ok() || announced > maxPayload) return std::nullopt;
   return inflate(data, announced);
 }
 

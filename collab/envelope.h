@@ -14,8 +14,12 @@ namespace scribly {
 // Wraps a payload: compressed form (1, n, c, data) or raw form (0, bytes).
 std::vector<uint8_t> Compress(std::span<const uint8_t> payload);
 
-// The payload of an envelope, or nullopt when it is malformed or over the cap.
-std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope);
+// The payload of an envelope, or nullopt when it is malformed or states more
+// than maxPayload bytes. Nothing is allocated past what the envelope states,
+// so a caller that knows how large its payload can be passes that: bzip2
+// inflates a hundred bytes to megabytes.
+std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope,
+                                               size_t maxPayload);
 
 // The largest payload an envelope may carry, in either form. The largest
 // legitimate payload is a page background: a 4-byte format code and a picture
@@ -24,6 +28,10 @@ std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope
 // pixels (5120 x 3200 fits), several times a 4K screen. A peer announcing more
 // is refused before anything is allocated.
 constexpr size_t kMaxPayloadBytes = size_t{64} << 20;
+
+inline std::optional<std::vector<uint8_t>> Decompress(std::span<const uint8_t> envelope) {
+  return Decompress(envelope, kMaxPayloadBytes);
+}
 
 // Sizes of the envelope's fixed parts.
 constexpr size_t kEnvelopeHeaderBytes = 9;  // form byte, n, c

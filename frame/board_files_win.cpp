@@ -75,9 +75,10 @@ bool Win32Files::deleteFile(const std::string& path) {
   return DeleteFileW(wide(path).c_str()) != 0;
 }
 
-std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::string& path) {
+std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::string& path,
+                                                                    size_t maxPixelBytes) {
   ImageObject image;
-  if (!loadPictureFile(image, wide(path), Point{0, 0})) return nullptr;
+  if (!loadPictureFile(image, wide(path), Point{0, 0}, maxPixelBytes)) return nullptr;
   return backgroundFrom(image);
 }
 

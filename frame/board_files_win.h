@@ -26,7 +26,8 @@ BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t ma
 // Decodes background files with the system picture loader.
 class SystemPictureDecoder final : public PictureDecoder {
  public:
-  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override;
+  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path,
+                                                size_t maxPixelBytes) override;
 };
 
 }  // namespace scribly

@@ -13,6 +13,7 @@ namespace scribly {
 namespace {
 
 std::atomic<int> g_liveBoards{0};
+std::atomic<unsigned> g_boards{0};
 
 constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
 
@@ -25,12 +26,24 @@ std::wstring messageText(const LanguageTexts& texts, std::string_view key) {
   return toWide(std::string_view(buffer, size));
 }
 
-BoardOptions boardOptions(const FrameSettings& settings) {
+// A folder of its own below BKDoc for each board: file names come from id
+// counters that start alike in every conference, so boards of this process
+// or another must never share one.
+std::string ownBackgroundFolder() {
+  const std::string root = backgroundFolderForModule(moduleFilePath());
+  if (root.empty()) return root;
+  CreateDirectoryA(root.c_str(), nullptr);
+  const std::string folder =
+      root + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++g_boards) + "\\";
+  emptyFolderTree(folder);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  return folder;
+}
+
+BoardOptions boardOptions(const FrameSettings& settings, const std::string& folder) {
   BoardOptions options;
   options.peerToPeer = settings.peerToPeer;
-  options.backgroundFolder = backgroundFolderForModule(moduleFilePath());
-  if (!options.backgroundFolder.empty())
-    CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
+  options.backgroundFolder = folder;
   options.templates = loadBackgroundTemplates(backgroundFolder(settings.skinFolder));
   return options;
 }
@@ -41,11 +54,12 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
                        HWND viewWindow)
     : frame_(frame),
       host_(host),
+      backgroundFolder_(ownBackgroundFolder()),
       view_(viewWindow ? std::make_unique<CanvasView>(*this, viewWindow)
                        : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
-      boardOptions(settings));
+      boardOptions(settings, backgroundFolder_));
   ++g_liveBoards;
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
@@ -59,6 +73,10 @@ FrameBoard::~FrameBoard() {
   selection_.reset();
   tools_.reset();
   board_.reset();
+  if (!backgroundFolder_.empty()) {
+    emptyFolderTree(backgroundFolder_);
+    RemoveDirectoryA(backgroundFolder_.c_str());
+  }
   // Every plug-in of the process shares the folder: the last one empties it.
   if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
 }

@@ -107,6 +107,8 @@ class FrameBoard final : public FrameHandler,
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
+  // This board's own folder of background files (below BKDoc), removed with it.
+  std::string backgroundFolder_;
   HWND contents_ = nullptr;
   std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;

@@ -330,7 +330,11 @@ void ToolPanels::chooseFont() {
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = GetActiveWindow();
   dialog.lpLogFont = &font;
-  dialog.Flags = CF_SCREENFONTS | CF_EFFECTS | CF_ENABLEHOOK | CF_INITTOLOGFONTSTRUCT;
+  dialog.Flags =
+      CF_SCREENFONTS | CF_EFFECTS | CF_ENABLEHOOK | CF_INITTOLOGFONTSTRUCT | CF_LIMITSIZE;
+  // Peers' fonts are held to the same range (FontRecord::withinChooserRange).
+  dialog.nSizeMin = FontRecord::kMinPoints;
+  dialog.nSizeMax = FontRecord::kMaxPoints;
   dialog.lpfnHook = keepDialog;
   dialog.rgbColors = tools_.pen().colour;
   if (!ChooseFontW(&dialog)) return;

@@ -60,6 +60,9 @@ std::unique_ptr<Board> RelayServer::makeReplica() {
   options.peerToPeer = false;
   options.maxPages = limits_.maxPages + kLastSystemPage;
   options.maxObjectsPerPage = limits_.maxObjects;
+  options.maxPictureBytes = limits_.maxPictureBytes;
+  // Without files, the envelopes are what the replica answers joiners with.
+  options.keepBackgroundEnvelopes = true;
   const BoardEnvironment env{*replicaHost_, *replicaHost_, *replicaHost_,
                              *replicaHost_, *replicaHost_, nullptr};
   auto board = std::make_unique<Board>(env, std::move(options));

@@ -35,6 +35,9 @@ struct RelayServerLimits {
   // The replica's size: pages beyond the system ones, objects on all pages.
   size_t maxPages = 4096;
   size_t maxObjects = 500000;
+  // Pictures' pixels and bulk records and backgrounds' envelopes, all pages
+  // together: the replica holds what every participant sent.
+  size_t maxPictureBytes = size_t{1} << 30;
 };
 
 class RelayServer {

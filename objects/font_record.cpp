@@ -59,6 +59,18 @@ FontRecord FontRecord::read(ByteReader& in) {
   f.pitchAndFamily = in.u8();
   const auto face = in.bytes(kFaceSize);
   if (!face.empty()) std::memcpy(f.faceName.data(), face.data(), kFaceSize);
+  return f.withinChooserRange();
+}
+
+FontRecord FontRecord::withinChooserRange() const {
+  FontRecord f = *this;
+  f.height = std::clamp(height, -kMaxHeight, kMaxHeight);
+  f.width = std::clamp(width, -kMaxHeight, kMaxHeight);
+  f.escapement = f.orientation = 0;
+  f.weight = std::clamp(weight, 0, kMaxWeight);
+  f.italic = italic != 0;
+  f.underline = underline != 0;
+  f.strikeOut = strikeOut != 0;
   return f;
 }
 

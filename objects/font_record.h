@@ -14,6 +14,12 @@ struct FontRecord {
   static constexpr size_t kFaceSize = 32;
   // The first 28 bytes, which a wide font description takes over unchanged.
   static constexpr size_t kMetricsSize = 28;
+  // The sizes the font chooser offers, in points, and the largest character
+  // height or width they make in a record: 144 points at 200 dots per inch.
+  static constexpr int32_t kMinPoints = 6;
+  static constexpr int32_t kMaxPoints = 144;
+  static constexpr int32_t kMaxHeight = kMaxPoints * 200 / 72;
+  static constexpr int32_t kMaxWeight = 1000;
 
   int32_t height = 0;
   int32_t width = 0;
@@ -38,8 +44,15 @@ struct FontRecord {
   void setFace(const std::string& utf8);
 
   void write(ByteWriter& out) const;
-  // Reads all 60 bytes; failure shows in the reader's ok().
+  // Reads all 60 bytes, within what the font chooser offers (see
+  // withinChooserRange); failure shows in the reader's ok().
   static FontRecord read(ByteReader& in);
+  // The font as the chooser could have made it: height and width at most
+  // kMaxHeight either way, weight at most kMaxWeight, upright (no escapement
+  // or orientation), italic, underline and strike-out on or off. A peer's
+  // font of a million pixels or turned text would reach every participant's
+  // screen.
+  FontRecord withinChooserRange() const;
 };
 
 }  // namespace scribly

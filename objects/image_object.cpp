@@ -219,10 +219,24 @@ size_t ImageObject::saveBulkData(std::span<uint8_t> dest) const {
 }
 
 bool ImageObject::loadBulkData(std::span<const uint8_t> bytes) {
+  return loadBulkWithin(bytes, kMaxPictureBytes);
+}
+
+bool ImageObject::loadBulkWithin(std::span<const uint8_t> bytes, size_t maxPixelBytes) {
   if (!pixels_.empty()) return false;
+  maxPixelBytes = std::min(maxPixelBytes, kMaxPictureBytes);
   ByteReader in(bytes);
-  if (in.u32() == kJpegMarker && in.ok()) return loadJpegBulk(bytes);
-  return loadRawBulk(bytes);
+  if (in.u32() == kJpegMarker && in.ok()) return loadJpegBulk(bytes, maxPixelBytes);
+  return loadRawBulk(bytes, std::min(maxPixelBytes, rawBulkAllowance()));
+}
+
+size_t ImageObject::rawBulkAllowance() const {
+  const Rect b = box();
+  auto side = [](int32_t length) {
+    return static_cast<uint32_t>(std::min<int64_t>(int64_t{length} * kRawSideFactor, 0xFFFF));
+  };
+  return std::clamp(pictureBytes(side(b.width()), side(b.height())), kRawFloorBytes,
+                    kMaxPictureBytes);
 }
 
 bool ImageObject::reloadPixels(std::span<const uint8_t> bulk) {
@@ -233,14 +247,18 @@ bool ImageObject::reloadPixels(std::span<const uint8_t> bulk) {
   return true;
 }
 
-bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes) {
+bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes) {
   ByteReader in(bytes);
   in.u32();
   const uint32_t total = in.u32();
   const uint16_t width = in.u16();
   const uint16_t height = in.u16();
   if (!in.ok() || total != bytes.size()) return false;
-  auto pixels = decodeJpeg(in.rest(), width, height);
+  const std::span<const uint8_t> jpeg = in.rest();
+  const size_t allowed =
+      std::min(maxPixelBytes, std::max(kJpegFloorBytes, kJpegMaxRatio * jpeg.size()));
+  auto pixels =
+      pictureBytes(width, height) <= allowed ? decodeJpeg(jpeg, width, height) : std::nullopt;
   if (!pixels) {
     width_ = height_ = 0;
     return false;
@@ -252,15 +270,15 @@ bool ImageObject::loadJpegBulk(std::span<const uint8_t> bytes) {
   return true;
 }
 
-bool ImageObject::loadRawBulk(std::span<const uint8_t> envelope) {
-  const auto payload = Decompress(envelope);
+bool ImageObject::loadRawBulk(std::span<const uint8_t> envelope, size_t maxPixelBytes) {
+  const auto payload = Decompress(envelope, maxPixelBytes + 4);
   if (!payload) return false;
   ByteReader in(*payload);
   const uint16_t width = in.u16();
   const uint16_t height = in.u16();
   const size_t size = pictureBytes(width, height);
   // A picture without pixels would leave nothing to draw or divide by.
-  if (!in.ok() || size == 0 || in.remaining() < size) return false;
+  if (!in.ok() || size == 0 || size > maxPixelBytes || in.remaining() < size) return false;
   const auto body = in.bytes(size);
   pixels_.assign(body.begin(), body.end());
   ++pixelsVersion_;

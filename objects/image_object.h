@@ -15,6 +15,16 @@ class ImageObject : public BoxObject {
   // Marker, total length, width, height.
   static constexpr size_t kJpegHeaderBytes = 12;
   static constexpr uint32_t kJpegMarker = 1;
+  // Guards on what a bulk record may decode to, checked before anything is
+  // allocated. The raw form is bzip2, which turns a hundred bytes into
+  // megabytes: it holds at most the pixels of a picture twice as wide and as
+  // high as the box (shown at half its size), or a small picture whatever the
+  // box. A JPEG stream decodes to at most kJpegMaxRatio times its own length
+  // (ours stay under 200) or kJpegFloorBytes.
+  static constexpr int32_t kRawSideFactor = 2;
+  static constexpr size_t kRawFloorBytes = size_t{64} << 10;
+  static constexpr size_t kJpegMaxRatio = 1024;
+  static constexpr size_t kJpegFloorBytes = size_t{1} << 20;
 
   // Takes the pixels of a w x h picture placed in the box from a to b; the
   // reference size becomes the box's. Refuses an empty picture or a buffer
@@ -41,6 +51,10 @@ class ImageObject : public BoxObject {
   bool hasBulkData() const override { return true; }
   size_t saveBulkData(std::span<uint8_t> dest) const override;
   bool loadBulkData(std::span<const uint8_t> bytes) override;
+  // The same within maxPixelBytes of pixels: the room its board has left.
+  bool loadBulkWithin(std::span<const uint8_t> bytes, size_t maxPixelBytes);
+  // The pixel bytes a raw bulk record may inflate to in this box.
+  size_t rawBulkAllowance() const;
   // Replaces the pixels by those of a bulk record of the same picture size,
   // so that the sender shows what its peers decode; false leaves them.
   bool reloadPixels(std::span<const uint8_t> bulk);
@@ -57,8 +71,8 @@ class ImageObject : public BoxObject {
  private:
   bool moveCorner(int handle, Point p);
   void drawPlaceholder(Canvas& canvas, uint32_t background) const;
-  bool loadRawBulk(std::span<const uint8_t> envelope);
-  bool loadJpegBulk(std::span<const uint8_t> bytes);
+  bool loadRawBulk(std::span<const uint8_t> envelope, size_t maxPixelBytes);
+  bool loadJpegBulk(std::span<const uint8_t> bytes, size_t maxPixelBytes);
 
   std::vector<uint8_t> pixels_;
   uint16_t width_ = 0;

@@ -3,6 +3,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include "base/picture_header.h"
 #include "objects/gdi_canvas_win.h"
 #include "win/dib.h"
 
@@ -32,7 +33,7 @@ bool attachFromBitmap(ImageObject& image, HBITMAP bitmap, Point at) {
   return image.attachPixels(std::move(pixels), w, h, at, {at.x + w, at.y + h});
 }
 
-bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at) {
+bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at, size_t maxPixelBytes) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
@@ -47,6 +48,11 @@ bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at) {
         read != size) {
       return false;
     }
+    // The loader allocates whatever size a header claims, for any format it
+    // knows: only the three picture formats, at a size that fits, reach it.
+    const auto header =
+        readPictureFileHeader({static_cast<const uint8_t*>(bytes.data()), size_t{size}});
+    if (!header || !pictureFits(*header, maxPixelBytes)) return false;
   }
   ComPtr<IStream> stream;
   // The stream frees the memory when it is released.

@@ -14,10 +14,12 @@ namespace scribly {
 // be queried, or it is larger than a picture may be.
 bool attachFromBitmap(ImageObject& image, HBITMAP bitmap, Point at);
 
-// Decodes a picture file with the system picture loader (bitmap, JPEG, GIF and
-// the other formats it reads) and attaches its bitmap at `at`. False when the
-// file cannot be opened or read whole, is empty, or yields no bitmap.
-bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at);
+// Decodes a picture file with the system picture loader and attaches its
+// bitmap at `at`. Only bitmap, GIF and JPEG files whose headers hold together
+// and state at most maxPixelBytes of pixels reach the loader. False when the
+// file cannot be opened or read whole, is refused, or yields no bitmap.
+bool loadPictureFile(ImageObject& image, const std::wstring& path, Point at,
+                     size_t maxPixelBytes = kMaxPictureBytes);
 
 // A bitmap of the picture's size compatible with the window's screen, with
 // the picture drawn into it at the origin.

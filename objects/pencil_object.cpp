@@ -89,7 +89,7 @@ size_t PencilObject::save(std::span<uint8_t> dest) const {
 }
 
 bool PencilObject::load(std::span<const uint8_t> record) {
-  const auto payload = Decompress(record);
+  const auto payload = Decompress(record, kMaxRecordBytes);
   if (!payload) return false;
   ByteReader in(*payload);
   const uint16_t n = in.u16();

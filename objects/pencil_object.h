@@ -13,6 +13,8 @@ class PencilObject : public BoardObject {
   // Record bytes besides the points: count, two bound corners, colour, width,
   // style.
   static constexpr size_t kFixedRecordBytes = 19;
+  // The longest record a stroke has: a peer's envelope inflates no further.
+  static constexpr size_t kMaxRecordBytes = 4 * size_t{kMaxPoints} + kFixedRecordBytes;
 
   // The tool's press point. Answers false when the stroke is full or the point
   // repeats the last one.

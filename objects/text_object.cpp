@@ -61,7 +61,7 @@ size_t TextObject::save(std::span<uint8_t> dest) const {
 }
 
 bool TextObject::load(std::span<const uint8_t> record) {
-  const auto payload = Decompress(record);
+  const auto payload = Decompress(record, kMaxRecordBytes);
   if (!payload || payload->size() < kFixedRecordBytes + 1) return false;
   // The text must end inside the record: a peer's missing terminator is
   // refused instead of read past.

@@ -12,6 +12,8 @@ class TextObject : public BoxObject {
   static constexpr size_t kMaxTextBytes = 4020;
   // Corners, colour, fill, font; the text and its terminator follow.
   static constexpr size_t kFixedRecordBytes = 76;
+  // The longest record a text has: a peer's envelope inflates no further.
+  static constexpr size_t kMaxRecordBytes = kFixedRecordBytes + kMaxTextBytes + 1;
 
   // The measurer sizes the box after every text or font change; without one
   // the box stays as it is.

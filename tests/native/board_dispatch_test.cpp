@@ -177,6 +177,22 @@ TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
   EXPECT_TRUE(sameBoards(BoardSnapshot::of(bob), BoardSnapshot::of(cid)));
 }
 
+// A turn is a 13-byte message: it moves the pixels shown and leaves the kept
+// record as it travelled until someone asks for it.
+TEST(BoardTransfers, TurnsWorkIntoTheKeptRecordOnlyWhenItIsAskedFor) {
+  TestBoard b;
+  const auto picture = gradientPicture(60, 30, {100, 100});
+  const Bytes bulk = saveBulkRecord(*picture);
+  ASSERT_TRUE(b.receive(CreateObject{14, 1, 700, saveRecord(*picture)}));
+  ASSERT_TRUE(b.receive(BulkData{1, 700, bulk}));
+  const SetObjectValue turnLeft{toByte(MessageCode::kSetOrientation), 1, 700, 3};
+  for (int i = 0; i < 101; ++i) ASSERT_TRUE(b.receive(turnLeft));
+  EXPECT_EQ(b->findPage(1)->findEntry(700)->bulk, bulk);
+  TestBoard copy;
+  for (const Bytes& m : b->itemMessages(1, 700, BulkForm::OneMessage)) copy.dispatch(m);
+  EXPECT_EQ(pictureSize(*copy, 1, 700), (Size{30, 60}));
+}
+
 // What waits for pixels is bounded over all pictures; a picture past the
 // bound shows its pixels as they come, and a deleted one frees its share.
 TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {

@@ -135,9 +135,13 @@ struct FakeDecoder final : PictureDecoder {
   FakeFiles* files;
   uint16_t height = 100;
   explicit FakeDecoder(FakeFiles* f) : files(f) {}
-  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path) override {
+  std::unique_ptr<BackgroundPicture> decodeFile(const std::string& path,
+                                                size_t maxPixelBytes) override {
     auto it = files->files.find(path);
-    if (it == files->files.end() || it->second.empty()) return nullptr;
+    if (it == files->files.end() || it->second.empty() || it->second.size() > 0xFFFF ||
+        pictureBytes(static_cast<uint32_t>(it->second.size()), height) > maxPixelBytes) {
+      return nullptr;
+    }
     return testPicture(static_cast<uint16_t>(it->second.size()), height);
   }
 };
@@ -377,14 +381,14 @@ struct BoardSnapshot {
       p.name = page->name();
       p.templateName = page->templateName();
       for (const PageObject& e : page->objects()) {
-        p.objects[e.id] = {static_cast<uint8_t>(e.object->kind()), saveRecord(*e.object), e.bulk};
+        p.objects[e.id] = {static_cast<uint8_t>(e.object->kind()), saveRecord(*e.object),
+                           page->bulkOf(e.id)};
       }
       p.hasBackground = page->hasBackgroundFile();
       if (p.hasBackground) {
         p.backgroundNumber = page->backgroundNumber();
         p.extension = page->backgroundExtension();
-        auto it = files.files.find(
-            board.backgroundPath(page->backgroundNumber(), page->backgroundExtension()));
+        auto it = files.files.find(page->backgroundPath());
         if (it != files.files.end()) p.backgroundFile = it->second;
       }
     }

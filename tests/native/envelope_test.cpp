@@ -95,6 +95,10 @@ TEST(Envelope, OverstatedPayloadLengthYieldsOnlyTheDecodedBytes) {
 
 TEST(Envelope, RefusesPayloadsAboveTheCap) {
   auto env = Compress(repetitiveText(4000));
+  // A caller's own cap holds for both forms.
+  EXPECT_EQ(Decompress(env, 4000)->size(), 4000u);
+  EXPECT_EQ(Decompress(env, 3999), std::nullopt);
+  EXPECT_EQ(Decompress(std::vector<uint8_t>{0, 1, 2, 3}, 2), std::nullopt);
   setU32At(env, 1, static_cast<uint32_t>(kMaxPayloadBytes + 1));
   EXPECT_EQ(Decompress(env), std::nullopt);
   setU32At(env, 1, 0xFFFFFFFFu);

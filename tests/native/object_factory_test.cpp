@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "collab/envelope.h"
 #include "objects/pencil_object.h"
+#include "objects/text_object.h"
 #include "recording_canvas.h"
 
 namespace scribly {
@@ -32,6 +34,23 @@ TEST(ObjectFactory, CreateFromRecordLoadsOrDiscards) {
   EXPECT_FALSE(factory.createFromRecord(18, record));
   EXPECT_FALSE(factory.createFromRecord(19, record));
   EXPECT_FALSE(factory.createFromRecord(26, record));
+}
+
+TEST(ObjectFactory, EnvelopedRecordsInflateNoFurtherThanTheirKindsLongestRecord) {
+  RecordingCanvas measurer;
+  ObjectFactory factory(&measurer);
+  for (const auto& [kind, longest] :
+       {std::pair{10, PencilObject::kMaxRecordBytes}, {15, TextObject::kMaxRecordBytes}}) {
+    auto object = factory.create(static_cast<uint8_t>(kind));
+    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({1, 1});
+    object->setText("x");
+    // The record padded with zeros, which a reader skips, to its kind's longest.
+    std::vector<uint8_t> payload = *Decompress(saveRecord(*object));
+    payload.resize(longest);
+    EXPECT_TRUE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+    payload.resize(size_t{8} << 20);
+    EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+  }
 }
 
 TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {

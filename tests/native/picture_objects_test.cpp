@@ -3,6 +3,7 @@
 #include "collab/envelope.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
+#include "picture_bombs.h"
 #include "recording_canvas.h"
 
 namespace scribly {
@@ -168,6 +169,31 @@ TEST(ImageObject, RawBulkFormIsReadAndWrittenForPicturesTooSmallForJpeg) {
   ByteWriter empty;
   empty.u16(0).u16(5);
   EXPECT_FALSE(ImageObject().loadBulkData(Compress(empty.data())));
+}
+
+TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) {
+  using namespace testing;
+  auto inBox = [](int32_t side) {
+    auto img = std::make_unique<ImageObject>();
+    img->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({side, side}));
+    return img;
+  };
+  // Raw: twice the box's sides, and a small picture whatever the box.
+  const auto raw = rawBulk(400, 400);
+  EXPECT_FALSE(inBox(199)->loadBulkData(raw));
+  EXPECT_TRUE(inBox(200)->loadBulkData(raw));
+  EXPECT_TRUE(inBox(0)->loadBulkData(rawBulk(100, 100)));
+  EXPECT_FALSE(inBox(200)->loadBulkWithin(raw, pictureBytes(400, 400) - 1));
+  // JPEG: a few hundred bytes for 12 MB of pixels is refused, our own plain
+  // pictures are not.
+  const auto bomb = jpegBulk(2000, 2000, arithmeticJpeg(2000, 2000));
+  ASSERT_LT(bomb.size(), 1000u);
+  EXPECT_FALSE(inBox(2000)->loadBulkData(bomb));
+  ImageObject plain;
+  ASSERT_TRUE(plain.attachPixels(grey(2000, 2000), 2000, 2000, {0, 0}, {1, 1}));
+  const auto ours = saveBulkRecord(plain);
+  EXPECT_TRUE(inBox(1)->loadBulkData(ours));
+  EXPECT_FALSE(inBox(1)->loadBulkWithin(ours, pictureBytes(2000, 2000) - 1));
 }
 
 TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {

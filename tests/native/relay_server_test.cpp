@@ -9,6 +9,7 @@
 #include "collab/message_codec.h"
 #include "objects/image_object.h"
 #include "objects/rect_object.h"
+#include "picture_bombs.h"
 
 namespace scribly {
 namespace {
@@ -251,6 +252,21 @@ TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
   receive(kAnn, build(TransferBegin{h->start, kAnn, 1,
                                     uint32_t(kEnvelopeHeaderBytes + kMaxPayloadBytes + 1)}));
   EXPECT_TRUE(out.empty());
+}
+
+TEST_F(RelayServerTest, PictureBombsLeaveTheReplicaWithinItsBudget) {
+  start({.maxPictureBytes = size_t{16} << 20});
+  const auto g = requestRange(kAnn);
+  ImageObject box;
+  box.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({2000, 2000}));
+  const std::vector<uint8_t> record = saveRecord(box);
+  // 48 MB of pixels in a few kilobytes, in a box that shows them at half size.
+  const std::vector<uint8_t> bomb = testing::rawBulk(4000, 4000);
+  for (uint32_t i = 0; i < 8; ++i) {
+    receive(kAnn, queued(build(CreateObject{14, 1, g->start + i, record})));
+    sendTransfer(kAnn, g->start + i, 1, bomb);
+    ASSERT_LE(server->replica().heldPictureBytes(), size_t{16} << 20) << i;
+  }
 }
 
 TEST_F(RelayServerTest, OverflowingChunkIsRelayedSoEveryBoardFailsTheTransferAlike) {

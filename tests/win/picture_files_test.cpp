@@ -80,6 +80,29 @@ TEST(PictureFiles, MissingEmptyAndUndecodableFilesAreRefused) {
   DeleteFileW(truncated.c_str());
 }
 
+TEST(PictureFiles, OnlyPicturesWhoseHeadersFitTheRoomReachTheSystemLoader) {
+  const auto path = tempFile(L"scribly_fit.bmp", bmpFile(5, 3));
+  ImageObject small;
+  EXPECT_FALSE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3) - 1));
+  EXPECT_TRUE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3)));
+  // A run-length bitmap of 30000 x 30000 in a hundred bytes, and an icon the
+  // loader would read but no page shows.
+  ByteWriter bomb;
+  bomb.u8('B').u8('M').u32(0).u32(0).u32(54 + 1024).u32(40).u32(30000).u32(30000).u16(1).u16(8);
+  bomb.u32(1).zeros(20).zeros(1024).u8(0).u8(1);
+  ByteWriter icon;
+  icon.u16(0).u16(1).u16(1).u8(1).u8(1).zeros(6).u32(40 + 8 + 8).u32(22);
+  icon.u32(40).u32(1).u32(2).u16(1).u16(1).zeros(24).zeros(8).zeros(8);
+  for (const auto& [name, bytes] :
+       {std::pair{L"scribly_bomb.bmp", bomb.take()}, std::pair{L"scribly_icon.bmp", icon.take()}}) {
+    const auto file = tempFile(name, bytes);
+    ImageObject img;
+    EXPECT_FALSE(loadPictureFile(img, file, {0, 0}));
+    DeleteFileW(file.c_str());
+  }
+  DeleteFileW(path.c_str());
+}
+
 TEST(PictureFiles, RenderedBitmapReadsBackAsTheSamePixels) {
   std::vector<uint8_t> px(pictureBytes(3, 2));
   for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 17);

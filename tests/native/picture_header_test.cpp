@@ -1,0 +1,141 @@
+#include "base/picture_header.h"
+
+#include <gtest/gtest.h>
+
+#include "base/jpeg_codec.h"
+#include "picture_bombs.h"
+
+namespace scribly {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct BmpFields {
+  int32_t width = 5;
+  int32_t height = 3;
+  uint16_t planes = 1;
+  uint16_t bits = 24;
+  uint32_t compression = 0;
+  uint32_t headerBytes = 40;
+  // Pixel bytes actually present after the headers.
+  size_t pixelBytes = 3 * 16;
+};
+
+Bytes bmp(const BmpFields& f) {
+  ByteWriter out;
+  out.u8('B').u8('M').u32(0).u32(0).u32(14 + f.headerBytes).u32(f.headerBytes);
+  out.i32(f.width).i32(f.height).u16(f.planes).u16(f.bits).u32(f.compression);
+  out.zeros(f.headerBytes - 20).zeros(f.pixelBytes);
+  return out.take();
+}
+
+// A GIF of a 4 x 3 screen with one image of w x h at (left, top).
+Bytes gif(uint16_t left, uint16_t top, uint16_t w, uint16_t h, bool trailer = true) {
+  ByteWriter out;
+  out.bytes("GIF89a", 6).u16(4).u16(3).u8(0x80).u8(0).u8(0).zeros(6);  // two-colour table
+  out.u8(0x21).u8(0xF9).u8(4).zeros(4).u8(0);                          // an extension
+  out.u8(0x2C).u16(left).u16(top).u16(w).u16(h).u8(0);
+  out.u8(2).u8(2).u8(0x4C).u8(0x01).u8(0);  // code size, one sub-block, end
+  if (trailer) out.u8(0x3B);
+  return out.take();
+}
+
+TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogether) {
+  const auto read = [](const BmpFields& f) { return readPictureFileHeader(bmp(f)); };
+  const auto ok = read({});
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->type, PictureFileType::Bmp);
+  EXPECT_EQ(ok->width, 5u);
+  EXPECT_EQ(ok->height, 3u);
+  EXPECT_EQ(read({.height = -3})->height, 3u);  // top-down
+  EXPECT_TRUE(read({.width = 3, .bits = 8, .compression = 1, .pixelBytes = 2}));
+  EXPECT_TRUE(read({.bits = 32, .compression = 3, .headerBytes = 108, .pixelBytes = 60}));
+  // Five pixels of 24 bits: the last row needs 15 of its 16 bytes.
+  EXPECT_TRUE(read({.pixelBytes = 47}));
+
+  EXPECT_FALSE(read({.pixelBytes = 46}));
+  EXPECT_FALSE(read({.width = 0}));
+  EXPECT_FALSE(read({.height = 0}));
+  EXPECT_FALSE(read({.planes = 2}));
+  EXPECT_FALSE(read({.bits = 2}));
+  EXPECT_FALSE(read({.bits = 24, .compression = 1}));
+  EXPECT_FALSE(read({.height = -3, .bits = 8, .compression = 1}));
+  EXPECT_FALSE(read({.compression = 4}));  // a JPEG inside
+  EXPECT_FALSE(read({.headerBytes = 64}));
+  // A run-length bomb: a tiny file for 900 million pixels, which fit nothing.
+  const auto bomb = read({.width = 30000, .height = 30000, .bits = 8, .compression = 1});
+  ASSERT_TRUE(bomb);
+  EXPECT_FALSE(pictureFits(*bomb, kMaxPictureBytes));
+}
+
+TEST(PictureHeader, GifsStateTheirScreenGrownToTheirImages) {
+  const auto ok = readPictureFileHeader(gif(0, 0, 4, 3));
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->type, PictureFileType::Gif);
+  EXPECT_EQ(ok->width, 4u);
+  EXPECT_EQ(ok->height, 3u);
+  const auto grown = readPictureFileHeader(gif(100, 2, 4000, 3, false));
+  ASSERT_TRUE(grown);
+  EXPECT_EQ(grown->width, 4100u);
+  EXPECT_EQ(grown->height, 5u);
+
+  EXPECT_FALSE(readPictureFileHeader(gif(0, 0, 0, 3)));
+  Bytes noImage = gif(0, 0, 4, 3);
+  noImage.resize(13 + 6 + 8);  // up to the extension
+  EXPECT_FALSE(readPictureFileHeader(noImage));
+  // Frames a decoder would all keep, past the pixels allowed.
+  Bytes frames = gif(0, 0, 4, 3, false);
+  const Bytes frame(frames.begin() + 27, frames.end());
+  for (int i = 0; i < 20; ++i) {
+    Bytes big = frame;
+    big[5] = big[6] = big[7] = big[8] = 0xFF;
+    frames.insert(frames.end(), big.begin(), big.end());
+  }
+  EXPECT_FALSE(readPictureFileHeader(frames));
+}
+
+TEST(PictureHeader, JpegsStateTheirFrameUnlessItIsNoneLibjpegDecodes) {
+  const auto ours = encodeJpeg(Bytes(pictureBytes(33, 17), 50), 33, 17, 1 << 20);
+  ASSERT_TRUE(ours);
+  const auto ok = readPictureFileHeader(*ours);
+  ASSERT_TRUE(ok);
+  EXPECT_EQ(ok->type, PictureFileType::Jpeg);
+  EXPECT_EQ(ok->width, 33u);
+  EXPECT_EQ(ok->height, 17u);
+  EXPECT_EQ(readPictureFileHeader(testing::arithmeticJpeg(40, 30))->width, 40u);
+
+  // The start of frame (0xC0) of our stream: marker, length, precision,
+  // height, width, components.
+  size_t sof = 2;
+  while ((*ours)[sof + 1] != 0xC0) sof += 2 + ((*ours)[sof + 2] << 8 | (*ours)[sof + 3]);
+  auto changed = [&](size_t at, uint8_t value) {
+    Bytes copy = *ours;
+    copy[at] = value;
+    return readPictureFileHeader(copy);
+  };
+  EXPECT_FALSE(changed(sof + 1, 0xC3));  // lossless
+  EXPECT_FALSE(changed(sof + 4, 12));    // 12-bit samples
+  Bytes noHeight = *ours;
+  noHeight[sof + 5] = noHeight[sof + 6] = 0;
+  EXPECT_FALSE(readPictureFileHeader(noHeight));
+  EXPECT_FALSE(changed(sof + 9, 2));  // two components
+  Bytes scanFirst = *ours;
+  const uint8_t scan[] = {0xFF, 0xDA, 0x00, 0x02};
+  scanFirst.insert(scanFirst.begin() + 2, std::begin(scan), std::end(scan));
+  EXPECT_FALSE(readPictureFileHeader(scanFirst));
+  EXPECT_FALSE(readPictureFileHeader(Bytes(ours->begin(), ours->begin() + sof + 6)));
+}
+
+TEST(PictureHeader, OtherFormatsAndSidesBeyondSixteenBitsAreRefused) {
+  EXPECT_FALSE(readPictureFileHeader({}));
+  EXPECT_FALSE(readPictureFileHeader(Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}));
+  EXPECT_FALSE(readPictureFileHeader(Bytes{0, 0, 1, 0, 1, 0, 16, 16, 0, 0}));  // an icon
+  EXPECT_FALSE(readPictureFileHeader(Bytes{0xD7, 0xCD, 0xC6, 0x9A, 0, 0}));    // a metafile
+  EXPECT_TRUE(pictureFits({PictureFileType::Bmp, 0xFFFF, 1}, kMaxPictureBytes));
+  EXPECT_FALSE(pictureFits({PictureFileType::Bmp, 0x10000, 1}, kMaxPictureBytes));
+  EXPECT_TRUE(pictureFits({PictureFileType::Gif, 5, 3}, pictureBytes(5, 3)));
+  EXPECT_FALSE(pictureFits({PictureFileType::Gif, 5, 3}, pictureBytes(5, 3) - 1));
+}
+
+}  // namespace
+}  // namespace scribly
