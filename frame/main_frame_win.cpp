@@ -63,8 +63,11 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, FrameHandler* handler) {
   std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));
-  // A broken skin install still leaves a whiteboard to draw on.
-  if (!frame->createSkinWindow() && !frame->createPlainWindow()) return nullptr;
+  // A broken skin install still leaves a whiteboard to draw on; a skin busy
+  // on another thread (the engine serves one) refuses the frame instead.
+  if (!frame->createSkinWindow() &&
+      (SkinSystem::runsOnAnotherThread() || !frame->createPlainWindow()))
+    return nullptr;
   if (!handler) {
     // In the skin the view is the element "view wnd"; a plain frame makes one.
     frame->ownBoard_ =

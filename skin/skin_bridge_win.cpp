@@ -17,9 +17,11 @@ GUID guidOf(const EngineId& id) {
 }
 
 // The natives scripts call take no context, so they reach the running system
-// through this; set while one lives.
+// through this; set while one lives, with the thread it serves.
 SkinSystem* g_running = nullptr;
+DWORD g_runningThread = 0;
 std::weak_ptr<SkinSystem> g_system;
+// Never held while the last reference to a system goes: its destructor takes it.
 std::mutex g_systemLock;
 
 intptr_t objectVariable(const char* name) {
@@ -204,10 +206,27 @@ SkinWindow::SkinWindow(SkinSystem& system, ControlDescription description, SkinP
   root_->program_ = program;
 }
 
+namespace {
+
+// A pop-up element (the window's tooltip, the capture element) of a child
+// window is owned by the top-level window above it, the host's, and would
+// outlive the window it was built for.
+void destroyPopups(SkinElement& element) {
+  for (const auto& child : element.children()) {
+    if (HWND w = child->window(); w && (GetWindowLongPtrW(w, GWL_STYLE) & WS_POPUP))
+      DestroyWindow(w);
+    else
+      destroyPopups(*child);
+  }
+}
+
+}  // namespace
+
 SkinWindow::~SkinWindow() {
   // The program object may be going away with us: it hears nothing of the
   // destruction it asked for.
   root_->program_ = nullptr;
+  destroyPopups(*root_);
   if (HWND w = window()) DestroyWindow(w);
 }
 
@@ -232,13 +251,21 @@ std::unique_ptr<SkinMenuHandle> SkinWindow::menu(std::string_view name) {
 
 std::shared_ptr<SkinSystem> SkinSystem::acquire(const std::string& moduleFolder,
                                                 const std::string& skinFolder) {
+  std::shared_ptr<SkinSystem> system;  // one that fails to start ends outside the lock
   std::lock_guard lock(g_systemLock);
+  if (g_running && g_runningThread != GetCurrentThreadId()) return nullptr;
   if (auto running = g_system.lock()) return running;
-  std::shared_ptr<SkinSystem> system(new SkinSystem());
+  system.reset(new SkinSystem());
   if (!system->start(moduleFolder, skinFolder)) return nullptr;
   g_system = system;
   g_running = system.get();
+  g_runningThread = GetCurrentThreadId();
   return system;
+}
+
+bool SkinSystem::runsOnAnotherThread() {
+  std::lock_guard lock(g_systemLock);
+  return g_running && g_runningThread != GetCurrentThreadId();
 }
 
 bool SkinSystem::start(const std::string& moduleFolder, const std::string& skinFolder) {
@@ -257,20 +284,18 @@ bool SkinSystem::start(const std::string& moduleFolder, const std::string& skinF
   scripts_ = getEngine ? getEngine() : nullptr;
   if (!scripts_) return false;
 
+  // From the class object of the file just loaded, never through the
+  // registry: whatever a registration names (another user's, a stale
+  // install's) is not this engine.
   void* made = nullptr;
-  if (FAILED(CoCreateInstance(kSkinManagerClassId, nullptr, kSkinManagerContext,
-                              kSkinManagerInterfaceId, &made))) {
-    // An install whose engine registration failed still gets its interface
-    // from the engine file beside us.
-    using GetClassObject = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(engine, "DllGetClassObject")));
-    IClassFactory* factory = nullptr;
-    if (getClassObject && SUCCEEDED(getClassObject(kSkinManagerClassId, IID_IClassFactory,
-                                                   reinterpret_cast<void**>(&factory)))) {
-      factory->CreateInstance(nullptr, kSkinManagerInterfaceId, &made);
-      factory->Release();
-    }
+  using GetClassObject = HRESULT(__stdcall*)(REFCLSID, REFIID, void**);
+  auto getClassObject = reinterpret_cast<GetClassObject>(
+      reinterpret_cast<void*>(GetProcAddress(engine, "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  if (getClassObject && SUCCEEDED(getClassObject(kSkinManagerClassId, IID_IClassFactory,
+                                                 reinterpret_cast<void**>(&factory)))) {
+    factory->CreateInstance(nullptr, kSkinManagerInterfaceId, &made);
+    factory->Release();
   }
   manager_ = static_cast<SkinManager*>(made);
   if (!manager_) return false;
@@ -291,9 +316,12 @@ bool SkinSystem::loadSkinFile(const std::string& path) {
 }
 
 SkinSystem::~SkinSystem() {
-  if (g_running == this) g_running = nullptr;
+  // Under the lock, so that a system starts on another thread only once the
+  // engine is free again.
+  std::lock_guard lock(g_systemLock);
   if (scripts_) scripts_->finish();
   if (manager_) manager_->Release();
+  if (g_running == this) g_running = nullptr;
 }
 
 std::unique_ptr<SkinWindow> SkinSystem::createWindow(std::string_view name, HWND parent,

@@ -142,15 +142,19 @@ inline constexpr char kLanguageFileName[] = "Scribly_LANG.xml";
 inline constexpr char kEngineFileName[] = "uiengine.dll";
 
 // The engine and the skin document, one per process while any plug-in uses
-// them; the last holder's release finishes the scripts and lets the engine go.
+// them, on the one thread that started them (the engine serves one thread);
+// the last holder's release finishes the scripts and lets the engine go.
 class SkinSystem : public std::enable_shared_from_this<SkinSystem> {
  public:
   // Starts the engine from `moduleFolder` (the engine file is loaded by its
   // full path there, never through the search path), gives it `skinFolder`,
   // loads the skin file and the language file of that folder. The running
-  // system when there is one; null when the engine cannot be started.
+  // system when there is one; null when the engine cannot be started, or
+  // when the running system belongs to another thread.
   static std::shared_ptr<SkinSystem> acquire(const std::string& moduleFolder,
                                              const std::string& skinFolder);
+  // Whether a system runs now on a thread other than the caller's.
+  static bool runsOnAnotherThread();
   ~SkinSystem();
   SkinSystem(const SkinSystem&) = delete;
   SkinSystem& operator=(const SkinSystem&) = delete;

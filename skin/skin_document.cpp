@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/file_bytes.h"
+#include "base/relative_path.h"
 #include "skin/style_names.h"
 
 namespace scribly {
@@ -12,11 +13,10 @@ constexpr size_t kMaxProblems = 64;
 constexpr size_t kSkinFileCap = kMaxXmlBytes + sizeof kUtf8Bom;
 
 // Skin paths come from Windows (backslashes) and from tests on other systems
-// (slashes); a "src" is joined with the separator its including path uses.
-std::string besidePath(const std::string& from, std::string_view src) {
-  const size_t cut = from.find_last_of("\\/");
-  if (cut == std::string::npos) return std::string(src);
-  return from.substr(0, cut + 1) + std::string(src);
+// (slashes).
+std::string_view folderOfFile(std::string_view path) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string_view::npos ? std::string_view() : path.substr(0, cut + 1);
 }
 
 std::string_view withoutByteOrderMark(std::string_view text) {
@@ -112,8 +112,13 @@ std::string SkinDocument::readNamed(const std::string& from, std::string_view sr
     note("an include or script in " + from + " names no file");
     return {};
   }
-  for (const std::string& candidate : {besidePath(from, src), std::string(src)})
-    if (readCapped(candidate, cap, bytes)) return candidate;
+  // Only below the naming file's folder, which lies in the skin's folder.
+  const std::optional<std::string> path = fileInside(folderOfFile(from), src);
+  if (!path) {
+    note(std::string(src) + " named in " + from + " is not a file of the skin's folder");
+    return {};
+  }
+  if (readCapped(*path, cap, bytes)) return *path;
   note("cannot read " + std::string(src) + " named in " + from);
   return {};
 }

@@ -37,9 +37,10 @@ class SkinDocument {
   // Loads a skin file: its "include" elements load further skin files, its
   // "script" elements go to `scripts` (may be null), and the children of its
   // "skins" elements become descriptions. A file named by "src" is looked for
-  // beside the file that names it, then as given (the current folder). False
-  // when this file cannot be read or parsed; an include that fails adds
-  // nothing and is noted in problems().
+  // beside the file that names it or below (fileInside), nowhere else, so
+  // everything loaded lies in this file's folder. False when this file cannot
+  // be read or parsed; an include that fails adds nothing and is noted in
+  // problems().
   bool loadFile(const std::string& path, SkinScripts* scripts);
 
   // The same for skin text already in memory; `path` is where its relative
@@ -65,8 +66,8 @@ class SkinDocument {
                     SkinScripts* scripts);
   // Counts the file against the limits; false when it cannot be read whole.
   bool readCapped(const std::string& path, size_t cap, std::string& out);
-  // Reads the file a "src" names, beside `from` or else as given; returns
-  // the path it was found under, or empty.
+  // Reads the file a "src" names inside the folder of `from`; returns the
+  // path it was found under, or empty.
   std::string readNamed(const std::string& from, std::string_view src, size_t cap,
                         std::string& bytes);
   void note(std::string problem);

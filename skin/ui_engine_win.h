@@ -21,7 +21,9 @@ inline constexpr CLSID kSkinManagerClassId = {
 // {5E0B7C22-9A4F-4C3D-8E61-2B7D4A90C1E5}
 inline constexpr IID kSkinManagerInterfaceId = {
     0x5E0B7C22, 0x9A4F, 0x4C3D, {0x8E, 0x61, 0x2B, 0x7D, 0x4A, 0x90, 0xC1, 0xE5}};
-// CoCreateInstance context the plug-in uses: in-process or local server.
+// The context in which a registered engine is created through COM (in-process
+// or local server). The plug-in itself asks the class object of the file it
+// loaded and never looks at the registry.
 inline constexpr DWORD kSkinManagerContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
 
 // The type code of an integer script argument or result.

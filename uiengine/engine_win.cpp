@@ -59,8 +59,16 @@ ScriptInterpreter& Engine::scripts() {
   return *scripts_;
 }
 
+bool Engine::admits() {
+  const DWORD self = GetCurrentThreadId();
+  DWORD serving = 0;
+  return thread_.compare_exchange_strong(serving, self) || serving == self;
+}
+
 void Engine::finishScripts() {
-  if (scripts_->finish()) apiInstalled_ = false;
+  if (!scripts_->finish()) return;
+  apiInstalled_ = false;
+  if (controls_.empty() && menus_.empty()) thread_ = 0;
 }
 
 void Engine::installScriptApi() {

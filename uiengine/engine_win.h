@@ -3,6 +3,7 @@
 // own script functions, the log, the object variables, the language texts,
 // the skin folder and every live control. One per process, made on first use
 // and used only on the thread that owns the skin windows.
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
@@ -21,6 +22,11 @@ class Menu;
 class Engine {
  public:
   static Engine& instance();
+
+  // Whether the calling thread may use the engine. It serves one thread at a
+  // time: the first to call, until the scripts are finished with no control
+  // or menu left; every other thread is refused meanwhile.
+  bool admits();
 
   // The interpreter with the engine's "ui" functions installed.
   ScriptInterpreter& scripts();
@@ -79,6 +85,7 @@ class Engine {
   int dpi_ = 0;
   std::map<HWND, std::unique_ptr<Control>> controls_;
   std::vector<std::unique_ptr<Menu>> menus_;
+  std::atomic<DWORD> thread_{0};
 };
 
 }  // namespace scribly

@@ -18,6 +18,7 @@ struct ScriptInterpreter::Guard {
   size_t cap = 0;
   uint64_t executed = 0;
   uint64_t budget = 0;
+  lua_State* state = nullptr;  // once made
   const ScriptLog* log = nullptr;
   // The last result of a ScriptFunction, kept here so the Lua-side frame that
   // pushes it holds nothing with a destructor.
@@ -31,8 +32,26 @@ using Guard = ScriptInterpreter::Guard;
 constexpr int kHookInterval = 1000;
 constexpr size_t kMaxArguments = 16;
 constexpr size_t kMaxNatives = 256;
+// The collector's work is invisible to the instruction count, so it is
+// charged in instructions: one per this many bytes a script allocates, and
+// for every full collection one per this many bytes in use. Churning through
+// memory under the cap, or collecting in a loop, ends like any other loop.
+constexpr size_t kAllocatedBytesPerInstruction = 64;
+constexpr size_t kCollectedBytesPerInstruction = 16;
 
 Guard* guardOf(lua_State* L) { return *static_cast<Guard**>(lua_getextraspace(L)); }
+
+void countHook(lua_State* L, lua_Debug*);
+
+// Adds work done outside the instruction count; past the budget the next
+// instruction stops the script (setting a hook is safe at any moment).
+void charge(Guard* guard, uint64_t instructions) {
+  guard->executed += instructions;
+  if (guard->executed > guard->budget && guard->state)
+    lua_sethook(guard->state, countHook, LUA_MASKCOUNT, 1);
+}
+
+void chargeCollection(Guard* guard) { charge(guard, guard->used / kCollectedBytesPerInstruction); }
 
 void emitLog(const Guard* guard, const char* text, size_t length) noexcept {
   try {
@@ -49,22 +68,76 @@ void* limitedAlloc(void* ud, void* block, size_t oldSize, size_t newSize) {
     guard->used -= had;
     return nullptr;
   }
-  // Lua relies on shrinking never failing, so only growth is refused.
-  if (newSize > had && newSize - had > guard->cap - guard->used) return nullptr;
+  // Lua relies on shrinking never failing, so only growth is refused; Lua
+  // answers a refusal with a full collection.
+  if (newSize > had && newSize - had > guard->cap - guard->used) {
+    chargeCollection(guard);
+    return nullptr;
+  }
   void* grown = std::realloc(block, newSize);
   if (!grown) return nullptr;
+  if (newSize > had) charge(guard, (newSize - had) / kAllocatedBytesPerInstruction);
   guard->used = guard->used - had + newSize;
   return grown;
+}
+
+int stopScript(lua_State* L) {
+  // From now on every instruction fails, so a script's own pcall cannot
+  // swallow the stop and loop on.
+  lua_sethook(L, countHook, LUA_MASKCOUNT, 1);
+  return luaL_error(L, "script stopped after %I instructions",
+                    static_cast<lua_Integer>(guardOf(L)->budget));
 }
 
 void countHook(lua_State* L, lua_Debug*) {
   Guard* guard = guardOf(L);
   guard->executed += kHookInterval;
-  if (guard->executed <= guard->budget) return;
-  // From now on every instruction fails, so a script's own pcall cannot
-  // swallow the stop and loop on.
-  lua_sethook(L, countHook, LUA_MASKCOUNT, 1);
-  luaL_error(L, "script stopped after %I instructions", static_cast<lua_Integer>(guard->budget));
+  if (guard->executed > guard->budget) stopScript(L);
+}
+
+// collectgarbage without the options that change the collector's mode or
+// pace: those could make every allocation a full collection. "step" collects
+// fully, as "collect" does.
+int scriptCollectGarbage(lua_State* L) {
+  static const char* const kOptions[] = {"collect", "step", "count", "isrunning", nullptr};
+  const int option = luaL_checkoption(L, 1, "collect", kOptions);
+  switch (option) {
+    case 2:
+      lua_pushnumber(L, lua_gc(L, LUA_GCCOUNT, 0) + lua_gc(L, LUA_GCCOUNTB, 0) / 1024.0);
+      return 1;
+    case 3:
+      lua_pushboolean(L, 1);
+      return 1;
+    default: {
+      Guard* guard = guardOf(L);
+      chargeCollection(guard);
+      if (guard->executed > guard->budget) return stopScript(L);
+      lua_gc(L, LUA_GCCOLLECT, 0);
+      if (option == 1)
+        lua_pushboolean(L, 1);  // a cycle has ended
+      else
+        lua_pushinteger(L, 0);
+      return 1;
+    }
+  }
+}
+
+// setmetatable without finalizers: Lua runs a "__gc" function with every
+// hook switched off, so a looping one could never be stopped.
+int scriptSetMetatable(lua_State* L) {
+  const int type = lua_type(L, 2);
+  luaL_checktype(L, 1, LUA_TTABLE);
+  luaL_argexpected(L, type == LUA_TNIL || type == LUA_TTABLE, 2, "nil or table");
+  if (luaL_getmetafield(L, 1, "__metatable") != LUA_TNIL)
+    return luaL_error(L, "cannot change a protected metatable");
+  if (type == LUA_TTABLE) {
+    lua_pushliteral(L, "__gc");
+    if (lua_rawget(L, 2) != LUA_TNIL) return luaL_error(L, "finalizers (__gc) are not available");
+    lua_pop(L, 1);
+  }
+  lua_settop(L, 2);
+  lua_setmetatable(L, 1);
+  return 1;
 }
 
 int traceback(lua_State* L) {
@@ -112,6 +185,10 @@ int openWorld(lua_State* L) {
   }
   lua_pushcfunction(L, scriptPrint);
   lua_setfield(L, -2, "print");
+  lua_pushcfunction(L, scriptCollectGarbage);
+  lua_setfield(L, -2, "collectgarbage");
+  lua_pushcfunction(L, scriptSetMetatable);
+  lua_setfield(L, -2, "setmetatable");
   return 0;
 }
 
@@ -281,7 +358,9 @@ bool ScriptInterpreter::ensureState() {
     return false;
   }
   *static_cast<Guard**>(lua_getextraspace(state_)) = guard_.get();
+  guard_->state = state_;
   if (!enter(openWorld, nullptr)) {
+    guard_->state = nullptr;
     lua_close(state_);
     state_ = nullptr;
     return false;
@@ -292,6 +371,13 @@ bool ScriptInterpreter::ensureState() {
 bool ScriptInterpreter::enter(int (*body)(lua_State*), void* request) {
   if (!state_ && !ensureState()) return false;
   lua_State* L = state_;
+  // A script whose call into the engine runs scripts again (a command that
+  // raises an event whose handler gives the command again) stops here.
+  if (depth_ >= limits_.maxNesting) {
+    const std::string_view message = "scripts nested too deep: the inner call is refused";
+    emitLog(guard_.get(), message.data(), message.size());
+    return false;
+  }
   if (!lua_checkstack(L, 3)) return false;
   if (depth_ == 0) {
     guard_->executed = 0;
@@ -366,6 +452,7 @@ bool ScriptInterpreter::registerFunction(std::string_view table, std::string_vie
 
 bool ScriptInterpreter::finish() {
   if (depth_ > 0) return false;
+  guard_->state = nullptr;
   if (state_) lua_close(state_);
   state_ = nullptr;
   natives_.clear();

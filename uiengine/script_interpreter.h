@@ -1,10 +1,12 @@
 #pragma once
 // The skin engine's script interpreter: Lua 5.4 with what skin scripts need
 // and nothing that reaches outside (no io, os, package, debug, coroutine, no
-// file or binary-chunk loading). Every entry runs protected: a script error is
-// reported to the log and leaves the interpreter working. Memory is capped,
-// and each entry may execute a bounded number of instructions, so a looping
-// script cannot hang the host.
+// file or binary-chunk loading, no finalizers, no say over the collector).
+// Every entry runs protected: a script error is reported to the log and leaves
+// the interpreter working. Memory is capped, each entry may execute a bounded
+// number of instructions (what it allocates and collects counts too), and
+// entries nest only so deep, so a looping or recursing script cannot hang the
+// host.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -30,6 +32,9 @@ struct ScriptLimits {
   size_t memoryBytes = 32 * 1024 * 1024;
   uint64_t instructionsPerEntry = 20'000'000;
   size_t scriptFileBytes = 1024 * 1024;
+  // Entries that may run inside one another (a script calls the engine,
+  // which calls a script).
+  int maxNesting = 8;
 };
 
 // Receives each error (with its traceback) and each line a script prints.

@@ -17,6 +17,10 @@ namespace {
 
 std::atomic<long> g_locks{0};
 
+// The engine serves one thread at a time (Engine::admits); a call from any
+// other does nothing and reports failure where the method has a result.
+bool admitted() { return Engine::instance().admits(); }
+
 // Nothing may unwind into the caller of a COM method or an export.
 template <class Body, class Result>
 Result guarded(Body body, Result failure) noexcept {
@@ -50,6 +54,7 @@ class SkinManagerObject final : public SkinManager {
                                   DWORD style, DWORD exStyle, const RECT* rect, HWND parent,
                                   SkinControlOwner* owner, SkinControl** control) override {
     if (control) *control = nullptr;
+    if (!admitted()) return S_FALSE;
     const RECT area = rect ? *rect : RECT{};
     Control* made = guarded(
         [&] {
@@ -62,22 +67,25 @@ class SkinManagerObject final : public SkinManager {
   }
   HRESULT __stdcall reserved4() override { return S_FALSE; }
   HRESULT __stdcall setSkinFolder(const char* path) override {
+    if (!admitted()) return S_FALSE;
     engine().setSkinFolder(path ? path : "");
     return S_OK;
   }
   HRESULT __stdcall setObject(const char* name, SkinControl* object) override {
-    if (!name) return S_FALSE;
+    if (!name || !admitted()) return S_FALSE;
     Control* control = object ? engine().control(reinterpret_cast<int64_t>(object)) : nullptr;
     engine().setObject(name, control);
     return object && !control ? S_FALSE : S_OK;
   }
   HRESULT __stdcall getObject(const char* name, SkinControl** object) override {
     if (!object) return S_FALSE;
+    *object = nullptr;
+    if (!admitted()) return S_FALSE;
     *object = name ? engine().object(name) : nullptr;
     return *object ? S_OK : S_FALSE;
   }
   HRESULT __stdcall loadLanguageFile(const char* path) override {
-    if (!path) return S_FALSE;
+    if (!path || !admitted()) return S_FALSE;
     if (guarded([&] { return engine().texts().load(path); }, false)) return S_OK;
     engine().log("cannot read the language file " + std::string(path));
     return S_FALSE;
@@ -86,7 +94,7 @@ class SkinManagerObject final : public SkinManager {
   HRESULT __stdcall reserved10() override { return S_FALSE; }
   HRESULT __stdcall reserved11() override { return S_FALSE; }
   HRESULT __stdcall getText(const char* key, char* buffer, DWORD* size) override {
-    if (!key || !buffer || !size) return S_FALSE;
+    if (!key || !buffer || !size || !admitted()) return S_FALSE;
     size_t bytes = *size;
     const bool found = engine().texts().copyText(key, buffer, &bytes);
     *size = static_cast<DWORD>(bytes);
@@ -96,6 +104,7 @@ class SkinManagerObject final : public SkinManager {
   HRESULT __stdcall createMenu(const char* markup, SkinControl* window, SkinMenu** menu) override {
     if (!menu) return S_FALSE;
     *menu = nullptr;
+    if (!admitted()) return S_FALSE;
     Control* control = window ? engine().control(reinterpret_cast<int64_t>(window)) : nullptr;
     if (!markup || !control) return S_FALSE;
     *menu = guarded([&] { return engine().createMenu(markup, control->window()); },
@@ -154,17 +163,19 @@ SkinManagerFactory g_factory;
 class ScriptEngineObject final : public ScriptEngine {
  public:
   void __stdcall loadScriptFile(const char* path) override {
-    if (path) guarded([&] { return scripts().loadScriptFile(path); }, false);
+    if (path && admitted()) guarded([&] { return scripts().loadScriptFile(path); }, false);
   }
   void __stdcall runScript(const char* source) override {
-    if (source) guarded([&] { return scripts().runSource(source); }, false);
+    if (source && admitted()) guarded([&] { return scripts().runSource(source); }, false);
   }
   void __stdcall reserved2() override {}
-  void __stdcall finish() override { Engine::instance().finishScripts(); }
+  void __stdcall finish() override {
+    if (admitted()) Engine::instance().finishScripts();
+  }
   void __stdcall reserved4() override {}
   void __stdcall callFunction(const char* name, int count,
                               const ScriptCallArgument* arguments) override {
-    if (!name || count < 0 || (count > 0 && !arguments)) return;
+    if (!name || count < 0 || (count > 0 && !arguments) || !admitted()) return;
     guarded(
         [&] {
           std::vector<ScriptArgument> converted;
@@ -176,7 +187,7 @@ class ScriptEngineObject final : public ScriptEngine {
   }
   void __stdcall registerNative(ScriptNativeCallback callback, const char* name, int,
                                 uint32_t resultType, int, int) override {
-    if (!callback || !name) return;
+    if (!callback || !name || !admitted()) return;
     guarded(
         [&] {
           return scripts().registerNative(name, resultType,
@@ -185,6 +196,8 @@ class ScriptEngineObject final : public ScriptEngine {
         false);
   }
   size_t __stdcall copyLog(char* buffer, size_t size) override {
+    if (buffer && size > 0) buffer[0] = '\0';
+    if (!admitted()) return 0;
     const std::string& log = Engine::instance().logText();
     if (buffer && size > 0) {
       const size_t n = std::min(log.size(), size - 1);

@@ -8,8 +8,12 @@
 // clang-format on
 #include <scribly.h>
 
+#include <thread>
+#include <utility>
+
 #include "collab/messages.h"
 #include "com_test_support.h"
+#include "skin/ui_engine_win.h"
 
 namespace scribly::test {
 namespace {
@@ -233,6 +237,85 @@ TEST_F(Contract, InterfacesShareOneIdentityAndOthersAreRefused) {
   for (IUnknown* u :
        {static_cast<IUnknown*>(client), static_cast<IUnknown*>(info), fromEx, fromInfo})
     u->Release();
+}
+
+// The skin engine serves one thread at a time: a host's second thread gets a
+// failed Create while the first thread's frame lives, and a working one after.
+TEST_F(Contract, ASecondThreadIsRefusedUntilTheFirstThreadsFrameIsGone) {
+  ASSERT_TRUE(IsWindow(create()));
+  auto createOnAnotherThread = [this] {
+    std::pair<HRESULT, HWND> result{E_FAIL, nullptr};  // Create's answer, its tool bar
+    std::thread([&] {
+      CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+      HWND parent = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
+                                    nullptr, nullptr, nullptr, nullptr);
+      IPlugInClient* plugin = nullptr;
+      if (factory_->CreateInstance(nullptr, IID_IPlugInClient, reinterpret_cast<void**>(&plugin)) ==
+          S_OK) {
+        HWND frame = nullptr;
+        result.first = plugin->Create(parent, nullptr, nullptr, 1, &frame);
+        result.second = frame ? findSkinControl(frame, "tool bar") : nullptr;
+        plugin->Release();
+      }
+      DestroyWindow(parent);
+      pump();
+      CoUninitialize();
+    }).join();
+    return result;
+  };
+  const auto refused = createOnAnotherThread();
+  EXPECT_EQ(refused.first, S_FALSE);
+  EXPECT_EQ(refused.second, nullptr);
+
+  plugin_->Release();
+  plugin_ = nullptr;
+  const auto later = createOnAnotherThread();
+  EXPECT_EQ(later.first, S_OK);
+  EXPECT_NE(later.second, nullptr);
+  // And back on this thread once that one has gone.
+  ASSERT_EQ(
+      factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
+      S_OK);
+  EXPECT_NE(findSkinControl(create(), "tool bar"), nullptr);
+}
+
+// A registration of the engine's class names whatever file its writer chose;
+// the plug-in takes its engine only from the file beside it.
+TEST_F(Contract, TheSkinEngineNeverComesFromARegistration) {
+  wchar_t temp[MAX_PATH] = {}, classId[40] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring planted = std::wstring(temp) + L"scribly_planted_engine.dll";
+  const std::wstring engine = dllPath().substr(0, dllPath().rfind(L'\\') + 1) + L"uiengine.dll";
+  ASSERT_TRUE(CopyFileW(engine.c_str(), planted.c_str(), FALSE));
+  StringFromGUID2(kSkinManagerClassId, classId, 40);
+  const std::wstring classKey = std::wstring(L"CLSID\\") + classId;
+  const std::wstring serverKey = classKey + L"\\InprocServer32";
+  wchar_t registered[MAX_PATH] = {};
+  LONG registeredSize = sizeof registered;
+  const bool wasRegistered = RegQueryValueW(HKEY_CLASSES_ROOT, serverKey.c_str(), registered,
+                                            &registeredSize) == ERROR_SUCCESS;
+  auto setServer = [&](const std::wstring& file) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, serverKey.c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(file.c_str()),
+                   static_cast<DWORD>((file.size() + 1) * sizeof(wchar_t)));
+    RegSetValueExW(key, L"ThreadingModel", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"Both"),
+                   sizeof L"Both");
+    RegCloseKey(key);
+  };
+  setServer(planted);
+
+  HWND frame = create();
+  const bool plantedLoaded = GetModuleHandleW(planted.c_str()) != nullptr;
+  if (wasRegistered)
+    setServer(registered);
+  else if (RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str()) == ERROR_SUCCESS)
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey.c_str());
+  DeleteFileW(planted.c_str());
+  EXPECT_NE(findSkinControl(frame, "tool bar"), nullptr);
+  EXPECT_FALSE(plantedLoaded);
 }
 
 TEST_F(Contract, FactoryRefusesAggregationAndModuleUnloadsOnlyWhenIdle) {

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "skin/attribute_values.h"
@@ -108,6 +109,7 @@ class RecordingOwner final : public SkinControlOwner {
   LRESULT __stdcall onNamedCommand(SkinControl* control, const char* name,
                                    const char* argument) override {
     commands.push_back({control, name, argument});
+    if (reenter == name) engine->callFunction(name, 0, nullptr);
     return 7;
   }
 
@@ -115,6 +117,8 @@ class RecordingOwner final : public SkinControlOwner {
   SkinControl* window = nullptr;
   // What the tree's tip request is answered with.
   std::string tipMarkup;
+  // A command that runs the script function of its name again.
+  std::string reenter;
   int clicks = 0;
   std::vector<Command> commands;
   std::vector<LPARAM> treeNotes;
@@ -408,6 +412,39 @@ TEST_F(EngineTest, AScriptErrorIsLoggedAndTheEngineGoesOn) {
   SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
   ASSERT_EQ(owner_.commands.size(), 2u) << log();
   EXPECT_EQ(owner_.commands[1].argument, "true");
+}
+
+TEST_F(EngineTest, ACommandThatRunsItsScriptAgainNestsOnlySoDeep) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  g_manager->setObject(kCurrentControlVariable, window);
+  owner_.reenter = "again";
+  engine_->runScript("function again() ui.command('again', '') end");
+  engine_->callFunction("again", 0, nullptr);
+  EXPECT_GE(owner_.commands.size(), 2u);
+  EXPECT_LE(owner_.commands.size(), 8u);
+  EXPECT_NE(log().find("nested too deep"), std::string::npos);
+}
+
+TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  HRESULT created = E_FAIL, variable = E_FAIL;
+  SkinControl* control = nullptr;
+  std::thread([&] {
+    const RECT rect = {0, 0, 100, 100};
+    created = g_manager->createControl(guidOf(engineClassId(*description_.type)),
+                                       guidOf(engineInterfaceId(*description_.type)), "elsewhere",
+                                       description_.style, 0, &rect, nullptr, &owner_, &control);
+    variable = g_manager->setObject(kCurrentControlVariable, nullptr);
+    engine_->runScript("print('from another thread')");
+  }).join();
+  EXPECT_EQ(created, S_FALSE);
+  EXPECT_EQ(control, nullptr);
+  EXPECT_EQ(variable, S_FALSE);
+  engine_->runScript("print('from this thread')");
+  EXPECT_EQ(log().find("from another thread"), std::string::npos);
+  EXPECT_NE(log().find("from this thread"), std::string::npos);
 }
 
 TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {

@@ -67,6 +67,23 @@ TEST_F(ScriptInterpreterTest, MemoryIsCapped) {
   EXPECT_EQ(log_.back(), "alive");
 }
 
+// The collector's work escapes the instruction count: a finalizer runs with
+// hooks off, and collecting or churning memory costs time, not instructions.
+TEST_F(ScriptInterpreterTest, TheCollectorCannotKeepAScriptRunning) {
+  ScriptInterpreter& s = make({.instructionsPerEntry = 200'000});
+  EXPECT_FALSE(s.runSource(
+      "setmetatable({}, {__gc = function() for i = 1, 3e7 do end end}) collectgarbage()"));
+  for (const char* option : {"stop", "generational", "incremental", "setpause", "setstepmul"})
+    EXPECT_FALSE(s.runSource(std::string("collectgarbage('") + option + "', 0, 1000)")) << option;
+  EXPECT_FALSE(
+      s.runSource("local t = {} for i = 1, 2e4 do t[i] = {} end for i = 1, 1000 do "
+                  "collectgarbage('step') end"));
+  EXPECT_FALSE(s.runSource("for i = 1, 1000 do local s = ('x'):rep(1 << 20) end"));
+  EXPECT_TRUE(logged("script stopped"));
+  EXPECT_TRUE(s.runSource("collectgarbage() print(collectgarbage('count') > 0)"));
+  EXPECT_EQ(log_.back(), "true");
+}
+
 TEST_F(ScriptInterpreterTest, ScriptsReachNothingOutside) {
   ScriptInterpreter& s = make();
   EXPECT_TRUE(

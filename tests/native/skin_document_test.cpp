@@ -85,6 +85,26 @@ TEST_F(SkinDocumentTest, BrokenIncludeAddsNothingAndTheRestLoads) {
   EXPECT_FALSE(doc.loadFile(folder_ + "/nothing.xml", &scripts_));
 }
 
+TEST_F(SkinDocumentTest, IncludesAndScriptsStayInTheSkinFolder) {
+  write("outside.xml", "<skin><skins><window name=\"planted\"/></skins></skin>");
+  write("outside.lua", "x = 1");
+  std::filesystem::create_directories(folder_ + "/skin");
+  const std::string top = write(
+      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder_ +
+                          "/outside.xml\"/><include src=\"outside.xml\"/>"
+                          "<script src=\"../outside.lua\"/><script src=\"" +
+                          folder_ + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder_);  // where a name not found beside its skin was looked for
+  SkinDocument doc;
+  const bool loaded = doc.loadFile(top, &scripts_);
+  std::filesystem::current_path(before);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(names(doc), (std::vector<std::string>{"own"}));
+  EXPECT_TRUE(scripts_.calls.empty());
+  EXPECT_EQ(doc.problems().size(), 5u);
+}
+
 // A skin that includes itself twice would load 2^depth files without caps.
 TEST_F(SkinDocumentTest, SelfIncludeStopsAtTheCaps) {
   const std::string top = write("loop.xml",
