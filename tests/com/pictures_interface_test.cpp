@@ -22,7 +22,6 @@ namespace {
 
 constexpr int kFrameWidth = 788;
 constexpr int kFrameHeight = 660;
-constexpr uint32_t kWhite = 0xFFFFFF;
 
 // A photo-like landscape as 0xRRGGBB: a sky darkening upwards, a sun, two
 // rows of shaded hills and a striped field, so scaling, turning and the
@@ -70,16 +69,6 @@ bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
   return fclose(f) == 0 && whole;
 }
 
-BITMAPINFO topDown32(int w, int h) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  return info;
-}
-
 // The landscape on the clipboard as a bitmap, as a paint program leaves it.
 bool copyLandscapeBitmap(int w, int h) {
   const BITMAPINFO info = topDown32(w, h);
@@ -100,14 +89,6 @@ bool copyLandscapeBitmap(int w, int h) {
   return given;
 }
 
-// What a window shows in its client area, as 0xRRGGBB.
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & kWhite; }
-  bool operator==(const Shot&) const = default;
-};
-
 // The smallest rectangle holding every pixel that is not white.
 RECT inkBox(const Shot& shot) {
   RECT box = {shot.width, shot.height, 0, 0};
@@ -121,61 +102,6 @@ RECT inkBox(const Shot& shot) {
       }
   return box;
 }
-
-Shot shoot(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  Shot shot;
-  RECT client;
-  GetClientRect(window, &client);
-  shot.width = client.right;
-  shot.height = client.bottom;
-  const BITMAPINFO info = topDown32(shot.width, shot.height);
-  HDC dc = GetDC(window);
-  HDC memory = CreateCompatibleDC(dc);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  shot.pixels.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height);
-  for (uint32_t& p : shot.pixels) p &= kWhite;
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, dc);
-  return shot;
-}
-
-// Answers the next open-file dialog of this thread as a hand would: the path
-// typed into the field that has the focus, then Enter.
-class OpenDialogHand {
- public:
-  explicit OpenDialogHand(std::wstring path) {
-    path_ = std::move(path);
-    timer_ = SetTimer(nullptr, 0, 100, &OpenDialogHand::look);
-  }
-  ~OpenDialogHand() { KillTimer(nullptr, timer_); }
-  OpenDialogHand(const OpenDialogHand&) = delete;
-  OpenDialogHand& operator=(const OpenDialogHand&) = delete;
-  static bool answered() { return answered_; }
-
- private:
-  static void CALLBACK look(HWND, UINT, UINT_PTR, DWORD) {
-    HWND field = GetFocus();
-    HWND dialog = field ? GetAncestor(field, GA_ROOT) : nullptr;
-    wchar_t kind[16] = {};
-    if (answered_ || !dialog || !GetClassNameW(dialog, kind, 16) || wcscmp(kind, L"#32770") != 0)
-      return;
-    answered_ = true;
-    for (wchar_t c : path_) PostMessageW(field, WM_CHAR, c, 0);
-    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
-  }
-
-  static inline std::wstring path_;
-  static inline bool answered_ = false;
-  UINT_PTR timer_ = 0;
-};
 
 class PicturesInterface : public Interface {
  protected:
@@ -259,9 +185,11 @@ TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
   ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
   relay();
   {
-    OpenDialogHand hand(photo);
-    chooseFromMenu("bkgnd", 0);  // custom: the open dialog
-    EXPECT_TRUE(OpenDialogHand::answered());
+    Hand hand;  // "custom": the open dialog, answered with the photo's path
+    hand.menuItem = 0;
+    hand.path = photo;
+    hand.click(element("bkgnd"));
+    EXPECT_EQ(hand.dialogs, 1);
   }
   const Messages set = relay();
   ASSERT_FALSE(set.empty());
