@@ -212,10 +212,11 @@ class Hand {
       input(keyInput(VK_SHIFT, false));
       press(VK_HOME);
       input(keyInput(VK_SHIFT, true));
-      for (wchar_t unit : path) {
-        input(keyInput(0, false, unit));
-        input(keyInput(0, true, unit));
-      }
+      for (wchar_t unit : path)
+        pending_.push_back([unit] {
+          send(keyInput(0, false, unit));
+          send(keyInput(0, true, unit));
+        });
       press(VK_RETURN);
       return;
     }
