@@ -73,8 +73,9 @@ void MainFrame::wireSkin() {
     SetFocus(view);
   }
   if (SkinElement* tip = element("privtip")) tip->show(false);
-  // The tools start with "choice" in hand; its button shows it.
-  activateToolButton(0);
+  // The tools start with the pencil in hand, so a first drag draws; its
+  // button shows it.
+  clickButton("pencial");
   for (std::string_view name : kFrameMenus)
     if (std::unique_ptr<SkinMenuHandle> menu = skinWindow_->menu(name))
       menus_[std::string(name)] = std::move(menu);
@@ -135,6 +136,12 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
       return result;
     }
   }
+  // A click of a button reaches the panel it sits in, wherever that panel is
+  // (the tool bar, the extension panel in its pop-up): the frame acts on some
+  // buttons by name, and the button's own script still runs.
+  if (message == WM_COMMAND && wParam <= 0xFFFF && lParam)
+    if (SkinElement* from = skinWindow_->root().find(reinterpret_cast<HWND>(lParam)))
+      elementCommand(from->name());
   if (&source != &skinWindow_->root()) {
     LRESULT result = 0;
     if (ownBoard_ && source.name() == "view wnd") {
@@ -185,14 +192,6 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
       return 0;  // the host owns the frame; closing it is the host's call
     case WM_CLIPBOARDUPDATE:
       updatePasteButton();
-      return 0;
-    case WM_COMMAND:
-      // A click of a child: the frame acts on some by name, and the child's
-      // own script still runs.
-      if (wParam <= 0xFFFF)
-        if (SkinElement* from = skinWindow_->root().find(reinterpret_cast<HWND>(lParam)))
-          elementCommand(from->name());
-      handled = false;
       return 0;
     case WM_DESTROY:
       KillTimer(window_, kPollTimer);
@@ -305,8 +304,10 @@ void MainFrame::updateToolElements() {
   updatePasteButton();
 }
 
-void MainFrame::activateToolButton(uint32_t keyCode) {
-  SkinElement* button = element(toolButtonForKey(keyCode));
+void MainFrame::activateToolButton(uint32_t keyCode) { clickButton(toolButtonForKey(keyCode)); }
+
+void MainFrame::clickButton(std::string_view name) {
+  SkinElement* button = element(name);
   // As a click: the button's script highlights it and selects its tool.
   if (button && button->window()) SendMessageW(button->window(), kEngineClicked, 0, 0);
 }
@@ -419,7 +420,11 @@ void MainFrame::libraryCommand(std::string_view item) {
 }
 
 void MainFrame::setLineStyle(uint32_t style) {
-  if (ownBoard_) ownBoard_->tools().setStyle(style);
+  if (!ownBoard_) return;
+  ownBoard_->tools().setStyle(style);
+  // The buttons show the style in hand wherever their panel sits: the click
+  // script finds them only while the panel is inside the frame's window.
+  if (panels_) panels_->penStateChanged(kPenStyleBit, style);
 }
 
 void MainFrame::showContents(std::string_view asking) {

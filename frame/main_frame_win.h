@@ -113,6 +113,7 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void updateToolElements();
   // Highlights and runs the tool button for a shortcut key, as a click would.
   void activateToolButton(uint32_t keyCode);
+  void clickButton(std::string_view name);
   void clearPageAsked();
   // The right button in the view: the selection's menu at that point.
   void openContextMenu(POINT view);

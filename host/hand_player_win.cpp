@@ -6,6 +6,7 @@
 #include "win/handles.h"
 #include "win/messages.h"
 #include "win/text.h"
+#include "win/thread_windows.h"
 #include "win/window_proc.h"
 
 namespace scribly {
@@ -71,14 +72,6 @@ void sendKey(WORD vk, WORD scan, DWORD flags) {
   input.ki.wScan = scan;
   input.ki.dwFlags = flags;
   SendInput(1, &input, sizeof input);
-}
-
-BOOL CALLBACK matchMenu(HWND window, LPARAM param) {
-  wchar_t kind[16] = {};
-  if (!IsWindowVisible(window) || !GetClassNameW(window, kind, 16) || wcscmp(kind, L"#32768") != 0)
-    return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
 }
 
 }  // namespace
@@ -157,13 +150,24 @@ void HandPlayer::plan() {
         add(Motion::Pause, 0, 0, s.value);
         continue;
       case HandAction::Menu:
-        add(Motion::AwaitMenu);
+      case HandAction::Answer:
+        // A click on what the await found: the menu's item, the dialog's button.
+        add(s.action == HandAction::Menu ? Motion::AwaitMenu : Motion::AwaitButton);
         add(Motion::Move, 0, 0, 2);
         add(Motion::Press);
         add(Motion::Release);
         break;
       case HandAction::OpenFile:
+      case HandAction::SaveFile:
         add(Motion::AwaitDialog);
+        // What the field holds (a save dialog proposes a name) is selected,
+        // so the typed path replaces it.
+        add(Motion::KeyDown, 0, 0, VK_END);
+        add(Motion::KeyUp, 0, 0, VK_END);
+        add(Motion::KeyDown, 0, 0, VK_SHIFT);
+        add(Motion::KeyDown, 0, 0, VK_HOME);
+        add(Motion::KeyUp, 0, 0, VK_HOME);
+        add(Motion::KeyUp, 0, 0, VK_SHIFT);
         for (wchar_t unit : toWide(s.text)) add(Motion::Char, 0, 0, unit);
         add(Motion::KeyDown, 0, 0, VK_RETURN);
         add(Motion::KeyUp, 0, 0, VK_RETURN);
@@ -191,13 +195,15 @@ void HandPlayer::tick() {
   while (next_ < motions_.size()) {
     if (static_cast<LONG>(GetTickCount() - resumeAt_) < 0) return;
     const Motion& m = motions_[next_];
-    if (m.kind == Motion::AwaitDialog || m.kind == Motion::AwaitMenu) {
+    if (m.kind == Motion::AwaitDialog || m.kind == Motion::AwaitMenu ||
+        m.kind == Motion::AwaitButton) {
       std::string error;
       if (!appeared(m, error) && error.empty()) {
         if (awaitingSince_ == 0) awaitingSince_ = GetTickCount();
         if (GetTickCount() - awaitingSince_ < kAwaitMs) return;
-        error =
-            m.kind == Motion::AwaitMenu ? "no pop-up menu opened" : "no open-file dialog came up";
+        error = m.kind == Motion::AwaitMenu     ? "no pop-up menu opened"
+                : m.kind == Motion::AwaitButton ? "no dialog with that button came up"
+                                                : "no file dialog came up";
       }
       awaitingSince_ = 0;
       if (!error.empty()) {
@@ -300,6 +306,7 @@ std::string HandPlayer::perform(const Motion& m) {
     case Motion::Pause:
     case Motion::AwaitDialog:
     case Motion::AwaitMenu:
+    case Motion::AwaitButton:
       return {};
   }
   return {};
@@ -315,8 +322,18 @@ bool HandPlayer::appeared(const Motion& m, std::string& error) {
     element_ = field;
     return true;
   }
-  HWND menu = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), matchMenu, reinterpret_cast<LPARAM>(&menu));
+  if (m.kind == Motion::AwaitButton) {
+    HWND dialog = visibleThreadWindow(L"#32770");
+    HWND button =
+        dialog ? GetDlgItem(dialog, static_cast<int>(session_.steps[m.step].value)) : nullptr;
+    if (!button || !IsWindowVisible(button) || !IsWindowEnabled(button)) return false;
+    RECT box;
+    GetClientRect(button, &box);
+    element_ = button;
+    found_ = {box.right / 2, box.bottom / 2};
+    return true;
+  }
+  HWND menu = visibleThreadWindow(L"#32768");
   const auto handle =
       menu ? reinterpret_cast<HMENU>(SendMessageW(menu, kMenuGetHandle, 0, 0)) : nullptr;
   if (!handle) return false;

@@ -50,8 +50,9 @@ class HandPlayer {
       Char,
       Pause,
       Clipboard,
-      AwaitDialog,  // until the open-file dialog has the focus
+      AwaitDialog,  // until a file dialog has the focus
       AwaitMenu,    // until a pop-up menu is open; finds the step's item
+      AwaitButton,  // until a dialog shows the step's button; finds it
     } kind;
     size_t step = 0;   // index into the session's steps
     int x = 0, y = 0;  // Move: in the element's client area

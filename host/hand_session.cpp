@@ -63,6 +63,20 @@ std::optional<long long> number(std::string_view word, bool hexAllowed) {
   return value;
 }
 
+bool isFileStep(HandAction action) {
+  return action == HandAction::OpenFile || action == HandAction::SaveFile ||
+         action == HandAction::ClipPicture;
+}
+
+// The dialog button ids (IDOK, IDCANCEL, IDYES, IDNO) an answer names.
+std::optional<uint32_t> dialogButton(std::string_view word) {
+  if (word == "ok") return 1;
+  if (word == "cancel") return 2;
+  if (word == "yes") return 6;
+  if (word == "no") return 7;
+  return std::nullopt;
+}
+
 // Parses one line into `step`, or into `participant` for "as" (then `isStep`
 // is false); an error text when the line is neither.
 const char* parseStep(std::string_view line, HandStep& step, int& participant, bool& isStep) {
@@ -120,16 +134,17 @@ const char* parseStep(std::string_view line, HandStep& step, int& participant, b
     const auto n = integer(1, 254, true);
     if (!n) return "key: a virtual key from 1 to 254 is expected";
     step.value = static_cast<uint32_t>(*n);
-  } else if (verb == "type" || verb == "clip-text" || verb == "open-file" ||
+  } else if (verb == "type" || verb == "clip-text" || verb == "open-file" || verb == "save-file" ||
              verb == "clip-picture") {
     step.action = verb == "type"        ? HandAction::Type
                   : verb == "clip-text" ? HandAction::ClipText
                   : verb == "open-file" ? HandAction::OpenFile
+                  : verb == "save-file" ? HandAction::SaveFile
                                         : HandAction::ClipPicture;
     std::string_view text = words.rest();
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
       text = text.substr(1, text.size() - 2);
-    const bool file = step.action == HandAction::OpenFile || step.action == HandAction::ClipPicture;
+    const bool file = isFileStep(step.action);
     if (text.empty() || text.size() > (file ? kMaxHandFileBytes : kMaxHandTextBytes))
       return file                              ? "a file of at most 259 bytes is expected"
              : step.action == HandAction::Type ? "type: text is expected"
@@ -141,6 +156,12 @@ const char* parseStep(std::string_view line, HandStep& step, int& participant, b
     const auto n = integer(0, kMaxHandMenuItem);
     if (!n) return "menu: an item from 0 to 63 is expected";
     step.value = static_cast<uint32_t>(*n);
+  } else if (verb == "answer") {
+    step.action = HandAction::Answer;
+    const auto word = words.next();
+    const std::optional<uint32_t> button = word ? dialogButton(*word) : std::nullopt;
+    if (!button) return "answer: yes, no, ok or cancel is expected";
+    step.value = *button;
   } else if (verb == "wait") {
     step.action = HandAction::Wait;
     const auto n = integer(0, kMaxHandWaitMs);
@@ -163,7 +184,7 @@ bool isRelative(std::string_view path) {
 
 void resolveHandFiles(HandSession& session, std::string_view folder, char separator) {
   for (HandStep& step : session.steps) {
-    if (step.action != HandAction::OpenFile && step.action != HandAction::ClipPicture) continue;
+    if (!isFileStep(step.action)) continue;
     if (!isRelative(step.text)) continue;
     std::string path(folder);
     if (!path.empty() && path.back() != separator) path += separator;

@@ -12,6 +12,9 @@
 //   menu N                        click item N (from 0) of the open pop-up menu
 //   open-file FILE                in the open-file dialog that comes up: type the
 //                                 file's path into its focused field, press Enter
+//   save-file FILE                the same in a save dialog, over the name it proposes
+//   answer BUTTON                 click yes, no, ok or cancel in the message box
+//                                 or dialog that comes up
 //   clip-text TEXT                put TEXT on the clipboard, as another program would
 //   clip-picture FILE             put the picture of a bitmap file on the clipboard
 //
@@ -37,6 +40,8 @@ enum class HandAction {
   Wait,
   Menu,
   OpenFile,
+  SaveFile,
+  Answer,
   ClipText,
   ClipPicture
 };
@@ -49,8 +54,8 @@ struct HandStep {
   bool atCentre = true;  // click, rclick: no point given
   int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
   int steps = 0;       // drag moves
-  uint32_t value = 0;  // key: virtual key; wait: milliseconds; menu: item
-  std::string text;    // type, clip-text: UTF-8; open-file, clip-picture: the file
+  uint32_t value = 0;  // key: virtual key; wait: milliseconds; menu: item; answer: button id
+  std::string text;    // type, clip-text: UTF-8; open-file, save-file, clip-picture: the file
 };
 
 struct HandSession {

@@ -1,17 +1,20 @@
-// skin-shots OUTDIR: builds every window of the installed skin as the plug-in
-// builds it and saves a picture of each into OUTDIR ("<window name>.png",
-// spaces as '_'), with the menus' items listed in "menus.txt". For looking at
-// the skin, not for tests.
+// skin-shots OUTDIR: builds every window and menu of the installed skin as the
+// plug-in builds it and saves a picture of each into OUTDIR ("<name>.png",
+// spaces as '_'; menus as "menu_<name>.png", popped up as a person sees them),
+// with the items each menu shows listed in "menus.txt". For looking at the
+// skin, not for tests.
 #include <objbase.h>
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "host/screenshot_win.h"
 #include "skin/skin_bridge_win.h"
 #include "win/module.h"
 #include "win/text.h"
+#include "win/thread_windows.h"
 
 namespace scribly {
 namespace {
@@ -39,6 +42,34 @@ std::wstring fileName(std::string name) {
   return toWide(name);
 }
 
+// The items of a menu as the engine made them: the texts a person reads.
+std::string menuTexts(HMENU menu) {
+  std::string texts;
+  for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+    wchar_t text[256] = {};
+    GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+    texts += " [" + fromWide(text) + "]";
+  }
+  return texts;
+}
+
+// Pops the menu up as the program does and saves a picture of it while it is
+// open; the timer that takes the picture then closes it.
+bool shootMenu(SkinMenuHandle& menu, const std::wstring& path) {
+  static std::wstring target;
+  static bool saved;
+  target = path;
+  saved = false;
+  const UINT_PTR timer = SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) {
+    HWND shown = visibleThreadWindow(L"#32768");
+    if (shown) saved = saveWindowPng(shown, target);
+    EndMenu();
+  });
+  menu.popup({20, 20});
+  KillTimer(nullptr, timer);
+  return saved;
+}
+
 int run(const std::wstring& outFolder) {
   CreateDirectoryW(outFolder.c_str(), nullptr);
   std::shared_ptr<SkinSystem> skin = SkinSystem::acquire(moduleFolder(), "");
@@ -49,13 +80,12 @@ int run(const std::wstring& outFolder) {
   QuietProgram program;
   int written = 0, failed = 0;
   std::string menus;
+  std::vector<std::string> menuNames;
+  std::unique_ptr<SkinWindow> menuOwner;
   for (XmlElementHandle description : skin->document().descriptions()) {
     const std::string name(description.attribute("name").value());
     if (description.name() == "menu") {
-      menus += name + ":";
-      for (XmlElementHandle item = description.firstChild(); item; item = item.nextSibling())
-        menus += " [" + skin->text(item.attribute("caption").value()) + "]";
-      menus += "\n";
+      menuNames.push_back(name);
       continue;
     }
     std::unique_ptr<SkinWindow> window = skin->createWindow(name, nullptr, &program);
@@ -73,12 +103,29 @@ int run(const std::wstring& outFolder) {
       std::fprintf(stderr, "skin-shots: no picture of %s\n", name.c_str());
       ++failed;
     }
+    if (!menuOwner) menuOwner = std::move(window);
+  }
+  // Menus belong to a window; the first one built holds them all.
+  for (const std::string& name : menuNames) {
+    std::unique_ptr<SkinMenuHandle> menu = menuOwner ? menuOwner->menu(name) : nullptr;
+    if (!menu) {
+      std::fprintf(stderr, "skin-shots: menu %s is not built\n", name.c_str());
+      ++failed;
+      continue;
+    }
+    menus += name + ":" + menuTexts(menu->handle()) + "\n";
+    if (shootMenu(*menu, outFolder + L"\\menu_" + fileName(name) + L".png")) {
+      ++written;
+    } else {
+      std::fprintf(stderr, "skin-shots: no picture of menu %s\n", name.c_str());
+      ++failed;
+    }
   }
   if (FILE* f = _wfopen((outFolder + L"\\menus.txt").c_str(), L"wb")) {
     std::fwrite(menus.data(), 1, menus.size(), f);
     std::fclose(f);
   }
-  std::fprintf(stdout, "skin-shots: %d windows written, %d failed\n", written, failed);
+  std::fprintf(stdout, "skin-shots: %d pictures written, %d failed\n", written, failed);
   std::fputs(skin->log().c_str(), stdout);
   return failed == 0 ? 0 : 1;
 }

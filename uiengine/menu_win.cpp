@@ -23,7 +23,8 @@ bool Menu::build(std::string_view markup) {
 void Menu::addItems(HMENU into, XmlElementHandle element, bool topLevel) {
   for (XmlElementHandle item = element.firstChild(); item; item = item.nextSibling()) {
     if (commands_.size() >= kMaxMenuItems) return;
-    const std::wstring caption = toWide(item.attribute("caption").value());
+    // A caption that is a language key shows its text, as control captions do.
+    const std::wstring caption = toWide(engine_.texts().text(item.attribute("caption").value()));
     if (item.name() == "separator") {
       AppendMenuW(into, MF_SEPARATOR, 0, nullptr);
     } else if (item.name() == "menu") {

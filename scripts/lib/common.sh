@@ -27,3 +27,9 @@ win_path() { echo "Z:$(realpath -m "$1" | tr / '\\')"; }
 demo_pictures() {
   python3 "$ROOT/scripts/lib/demo_pictures.py" "$ROOT/build/demo"
 }
+
+# Removes the page picture the demo's hand saves, so that its save dialog
+# never asks to overwrite one; called before each run of the hand session.
+demo_forget_saved_page() {
+  rm -f "$ROOT/build/demo/saved-page.bmp"
+}

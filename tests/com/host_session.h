@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "com_test_support.h"
+#include "hand_input.h"
 #include "resources/private_commands.h"
 
 namespace scribly::test {
@@ -117,19 +118,9 @@ inline uint8_t codeOf(const std::vector<uint8_t>& message) { return message[0] >
 
 // The visible top-level window of this thread with that skin name.
 inline HWND visiblePanel(const char* name) {
-  struct Search {
-    const char* name;
-    HWND found;
-  } search{name, nullptr};
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        if (IsWindowVisible(w) && findSkinControl(w, s->name) == w) s->found = w;
-        return s->found == nullptr;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  for (HWND w : threadWindows())
+    if (IsWindowVisible(w) && findSkinControl(w, name) == w) return w;
+  return nullptr;
 }
 
 // What a window shows on the screen inside its top-level window: 32-bit
@@ -166,6 +157,53 @@ inline ScreenShot screenShotOf(HWND window) {
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
+  return shot;
+}
+
+inline constexpr uint32_t kWhite = 0xFFFFFF;
+
+// A 32-bit picture of w x h pixels, rows top-down.
+inline BITMAPINFO topDown32(int w, int h) {
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  return info;
+}
+
+// What a window paints in its client area, as 0xRRGGBB, whatever lies over
+// it on the screen.
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & kWhite; }
+  bool operator==(const Shot&) const = default;
+};
+
+inline Shot shoot(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  Shot shot;
+  RECT client;
+  GetClientRect(window, &client);
+  shot.width = client.right;
+  shot.height = client.bottom;
+  const BITMAPINFO info = topDown32(shot.width, shot.height);
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, shot.width, shot.height, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  const auto* pixels = static_cast<const uint32_t*>(bits);
+  shot.pixels.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height);
+  for (uint32_t& p : shot.pixels) p &= kWhite;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
   return shot;
 }
 
@@ -286,18 +324,27 @@ class Interface : public HostSession {
     return created;
   }
 
-  // A participant's view as the screen shows it, the other's frame hidden.
+  // A participant's view as the screen shows it, the other's frame hidden
+  // meanwhile.
   ScreenShot viewOf(Participant& p) {
     Participant& other = &p == ann_ ? *ben_ : *ann_;
+    const bool otherShown = IsWindowVisible(other.frame);
     ShowWindow(other.frame, SW_HIDE);
     ShowWindow(p.frame, SW_SHOW);
     HWND view = findSkinControl(p.frame, "view wnd");
     RedrawWindow(p.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     pump();
     ScreenShot shot = screenShotOf(view);
-    ShowWindow(other.frame, SW_SHOW);
+    if (otherShown) ShowWindow(other.frame, SW_SHOW);
     pump();
     return shot;
+  }
+
+  // Real input reaches Ann's frame only while Ben's, which lies over it, is hidden.
+  void handsOnAnn() {
+    ShowWindow(ben_->frame, SW_HIDE);
+    SetForegroundWindow(parent_);
+    settle(50);
   }
 
   std::wstring pageInfo() {

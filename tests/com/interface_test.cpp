@@ -52,8 +52,17 @@ TEST_F(Interface, AClickWithADrawingToolSelectsWhatIsThereAndGoesBackToChoice) {
   EXPECT_FALSE(checked("rect"));
 }
 
+TEST_F(Interface, TheFirstDragDrawsWithThePencil) {
+  EXPECT_TRUE(checked("pencial"));
+  EXPECT_FALSE(checked("choice"));
+  relay();
+  drag(30, 30, 130, 90);
+  const Messages drawn = relay();
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_EQ(codeOf(drawn[0]), 10);
+}
+
 TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
-  EXPECT_TRUE(checked("choice"));  // the tool in hand at the start
   click("text");
   drag(30, 30, 30, 30);
   HWND editor = GetWindow(view_, GW_CHILD);
@@ -74,6 +83,50 @@ TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
   ASSERT_EQ(removed.size(), 1u);
   EXPECT_EQ(codeOf(removed[0]), 47);
   EXPECT_EQ(report(*ben_), report(*ann_));
+}
+
+// Clicked by hand: "save" writes the page through the save dialog, and the
+// plug-in's picture decoder reads that file back as a background that looks
+// as the drawing did; "clrscr" asks first, No keeps the page, Yes clears it
+// for both participants, saying so when the page has a background picture.
+TEST_F(Interface, SaveWritesThePageAndClearAsksFirst) {
+  handsOnAnn();
+  click("rect");
+  drag(20, 20, 220, 120);
+  relay();
+  const ScreenShot drawn = viewOf(*ann_);
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring saved = std::wstring(folder) + L"scribly-saved-page.bmp";
+  DeleteFileW(saved.c_str());
+  auto answered = [&](const char* button, int answer, const std::wstring& path = {}) {
+    Hand hand;
+    hand.button = answer;
+    hand.path = path;
+    hand.click(element(button));
+    return hand.dialogs;
+  };
+
+  EXPECT_EQ(answered("save", 0, saved), 1);
+  EXPECT_TRUE(relay().empty());
+  EXPECT_EQ(answered("clrscr", IDNO), 1);
+  EXPECT_TRUE(relay().empty());
+  EXPECT_EQ(answered("clrscr", IDYES), 1);
+  Messages cleared = relay();
+  ASSERT_EQ(cleared.size(), 1u);
+  EXPECT_EQ(codeOf(cleared[0]), 73);
+  EXPECT_EQ(report(*ben_), report(*ann_));
+  EXPECT_FALSE(viewOf(*ann_).pixels == drawn.pixels);
+
+  EXPECT_EQ(runScript(*ann_, "background " + narrow(saved)), S_OK);
+  relay();
+  EXPECT_TRUE(viewOf(*ann_).pixels == drawn.pixels);
+  EXPECT_EQ(answered("clrscr", IDYES), 1);
+  cleared = relay();
+  ASSERT_EQ(cleared.size(), 1u);
+  EXPECT_EQ(codeOf(cleared[0]), 90);
+  EXPECT_EQ(report(*ben_), report(*ann_));
+  DeleteFileW(saved.c_str());
 }
 
 TEST_F(Interface, AWideViewShowsGreyPastThePage) {

@@ -23,7 +23,6 @@ namespace {
 
 constexpr int kFrameWidth = 788;
 constexpr int kFrameHeight = 660;
-constexpr uint32_t kWhite = 0xFFFFFF;
 
 // A photo-like landscape as 0xRRGGBB: a sky darkening upwards, a sun, two
 // rows of shaded hills and a striped field, so scaling, turning and the
@@ -71,16 +70,6 @@ bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
   return fclose(f) == 0 && whole;
 }
 
-BITMAPINFO topDown32(int w, int h) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  return info;
-}
-
 // The landscape on the clipboard as a bitmap, as a paint program leaves it.
 bool copyLandscapeBitmap(int w, int h) {
   const BITMAPINFO info = topDown32(w, h);
@@ -101,14 +90,6 @@ bool copyLandscapeBitmap(int w, int h) {
   return given;
 }
 
-// What a window shows in its client area, as 0xRRGGBB.
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & kWhite; }
-  bool operator==(const Shot&) const = default;
-};
-
 // The smallest rectangle holding every pixel that is not white.
 RECT inkBox(const Shot& shot) {
   RECT box = {shot.width, shot.height, 0, 0};
@@ -122,75 +103,6 @@ RECT inkBox(const Shot& shot) {
       }
   return box;
 }
-
-// What a window shows now, without asking it to paint anything.
-Shot shown(HWND window) {
-  Shot shot;
-  RECT client;
-  GetClientRect(window, &client);
-  shot.width = client.right;
-  shot.height = client.bottom;
-  const BITMAPINFO info = topDown32(shot.width, shot.height);
-  HDC dc = GetDC(window);
-  HDC memory = CreateCompatibleDC(dc);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  shot.pixels.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height);
-  for (uint32_t& p : shot.pixels) p &= kWhite;
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, dc);
-  return shot;
-}
-
-// The same after a repaint of the whole window.
-Shot shoot(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  return shown(window);
-}
-
-// Answers the next dialog of this thread as a hand would: the path typed
-// into the field that has the focus (an open-file dialog's), then Enter.
-class OpenDialogHand {
- public:
-  explicit OpenDialogHand(std::wstring path) {
-    path_ = std::move(path);
-    answered_ = false;
-    caption_.clear();
-    timer_ = SetTimer(nullptr, 0, 100, &OpenDialogHand::look);
-  }
-  ~OpenDialogHand() { KillTimer(nullptr, timer_); }
-  OpenDialogHand(const OpenDialogHand&) = delete;
-  OpenDialogHand& operator=(const OpenDialogHand&) = delete;
-  static bool answered() { return answered_; }
-  // The caption of the dialog answered.
-  static const std::wstring& caption() { return caption_; }
-
- private:
-  static void CALLBACK look(HWND, UINT, UINT_PTR, DWORD) {
-    HWND field = GetFocus();
-    HWND dialog = field ? GetAncestor(field, GA_ROOT) : nullptr;
-    wchar_t kind[16] = {};
-    if (answered_ || !dialog || !GetClassNameW(dialog, kind, 16) || wcscmp(kind, L"#32770") != 0)
-      return;
-    answered_ = true;
-    wchar_t caption[128] = {};
-    GetWindowTextW(dialog, caption, 128);
-    caption_ = caption;
-    for (wchar_t c : path_) PostMessageW(field, WM_CHAR, c, 0);
-    PostMessageW(field, WM_KEYDOWN, VK_RETURN, 0);
-  }
-
-  static inline std::wstring path_;
-  static inline std::wstring caption_;
-  static inline bool answered_ = false;
-  UINT_PTR timer_ = 0;
-};
 
 class PicturesInterface : public Interface {
  protected:
@@ -275,9 +187,11 @@ TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
   ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
   relay();
   {
-    OpenDialogHand hand(photo);
-    chooseFromMenu("bkgnd", 0);  // custom: the open dialog
-    EXPECT_TRUE(OpenDialogHand::answered());
+    Hand hand;  // "custom": the open dialog, answered with the photo's path
+    hand.menuItem = 0;
+    hand.path = photo;
+    hand.click(element("bkgnd"));
+    EXPECT_EQ(hand.dialogs, 1);
   }
   const Messages set = relay();
   ASSERT_FALSE(set.empty());
@@ -343,21 +257,15 @@ TEST_F(PicturesInterface, AScrolledViewRepaintsChangesInPlace) {
 // Only the page privilege sets a background: a picture file is refused with
 // the box before the dialog, and nothing is sent.
 TEST_F(PicturesInterface, ABackgroundFromAFileNeedsThePagePrivilege) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring photo = std::wstring(folder) + L"scribly-refused.bmp";
-  ASSERT_TRUE(writeLandscapeBmp(photo, 90, 60));
   ann_->plugin->SetPrivilege(0x01);  // write alone
   pump();
   relay();
-  {
-    OpenDialogHand hand(photo);
-    chooseFromMenu("bkgnd", 0);  // custom
-    EXPECT_TRUE(OpenDialogHand::answered());
-  }
-  EXPECT_EQ(OpenDialogHand::caption(), L"Whiteboard");
+  Hand hand;  // "custom": what comes up is answered with its first button
+  hand.menuItem = 0;
+  hand.click(element("bkgnd"));
+  ASSERT_EQ(hand.dialogs, 1);
+  EXPECT_EQ(hand.texts.front(), L"Whiteboard");  // the refusal, not the open dialog
   EXPECT_TRUE(relay().empty());
-  DeleteFileW(photo.c_str());
 }
 
 }  // namespace

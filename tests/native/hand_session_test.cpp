@@ -83,6 +83,8 @@ TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
       {"menu 64\n", "line 1: menu: an item from 0 to 63 is expected"},
       {"open-file\n", "line 1: a file of at most 259 bytes is expected"},
       {"clip-text \"\"\n", "line 1: clip-text: text is expected"},
+      {"answer maybe\n", "line 1: answer: yes, no, ok or cancel is expected"},
+      {"answer yes no\n", "line 1: unexpected words at the end"},
       {"wait -1\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
       {"wait 60001\n", "line 1: wait: milliseconds from 0 to 60000 are expected"},
       {"as 0\n", "line 1: as: a participant from 1 to 16 is expected"},
@@ -101,9 +103,11 @@ TEST(HandSession, FilesAreReadWholeAndRelativeOnesFoundBesideTheSession) {
       "clip-text Greetings, \"Ben\"\n"
       "clip-picture pictures/sun set.bmp\n"
       "open-file \"C:\\photos\\hills.bmp\"\n"
-      "open-file /tmp/hills.bmp\n");
+      "open-file /tmp/hills.bmp\n"
+      "save-file saved/page.bmp\n"
+      "answer no\n");
   ASSERT_TRUE(s.ok()) << s.error;
-  ASSERT_EQ(s.steps.size(), 5u);
+  ASSERT_EQ(s.steps.size(), 7u);
   EXPECT_EQ(s.steps[0].action, HandAction::Menu);
   EXPECT_EQ(s.steps[0].value, 4u);
   EXPECT_EQ(s.steps[1].action, HandAction::ClipText);
@@ -115,6 +119,10 @@ TEST(HandSession, FilesAreReadWholeAndRelativeOnesFoundBesideTheSession) {
   EXPECT_EQ(s.steps[3].action, HandAction::OpenFile);
   EXPECT_EQ(s.steps[3].text, "C:\\photos\\hills.bmp");
   EXPECT_EQ(s.steps[4].text, "/tmp/hills.bmp");
+  EXPECT_EQ(s.steps[5].action, HandAction::SaveFile);
+  EXPECT_EQ(s.steps[5].text, "Z:\\work\\host\\saved\\page.bmp");
+  EXPECT_EQ(s.steps[6].action, HandAction::Answer);
+  EXPECT_EQ(s.steps[6].value, 7u);  // IDNO
   EXPECT_FALSE(parseHandSession("open-file " + std::string(kMaxHandFileBytes + 1, 'f')).ok());
 }
 
