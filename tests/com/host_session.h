@@ -182,8 +182,8 @@ struct Shot {
   bool operator==(const Shot&) const = default;
 };
 
-inline Shot shoot(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+// What a window shows now, without asking it to paint anything.
+inline Shot shown(HWND window) {
   Shot shot;
   RECT client;
   GetClientRect(window, &client);
@@ -205,6 +205,12 @@ inline Shot shoot(HWND window) {
   DeleteDC(memory);
   ReleaseDC(window, dc);
   return shot;
+}
+
+// The same after a repaint of the whole window.
+inline Shot shoot(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return shown(window);
 }
 
 // Ann's plug-in driven as a hand drives it, with Ben as her peer.
