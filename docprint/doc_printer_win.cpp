@@ -1,5 +1,7 @@
 #include "docprint/doc_printer_win.h"
 
+#include <ntsecapi.h>
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -50,6 +52,14 @@ bool createFolders(const std::string& folder) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A number nobody outside can guess: the report of a job carries it.
+WPARAM newJobNumber() {
+  WPARAM number = 0;
+  while (number == 0)
+    if (!RtlGenRandom(&number, sizeof number)) number = static_cast<WPARAM>(GetTickCount64()) | 1;
+  return number;
+}
+
 struct Job {
   DocumentKind kind = DocumentKind::Refused;
   std::string path;
@@ -57,6 +67,7 @@ struct Job {
   int dpi = 96;
   HWND window = nullptr;
   UINT message = kPrintFinishedMessage;
+  WPARAM number = 0;
 };
 
 class Printer final : public DocPrinter {
@@ -90,6 +101,8 @@ class Printer final : public DocPrinter {
       return 0;
     }
     if (worker_.joinable()) worker_.join();
+    job.number = newJobNumber();
+    number_ = job.number;
     stopRequested_ = false;
     busy_ = true;
     worker_ = std::thread([this, job = std::move(job)] { run(job); });
@@ -103,6 +116,8 @@ class Printer final : public DocPrinter {
     window_ = window;
     message_ = message;
   }
+
+  WPARAM __stdcall jobNumber() override { return number_; }
 
  private:
   void run(const Job& job) {
@@ -125,7 +140,7 @@ class Printer final : public DocPrinter {
     // window has it. Posted, never sent: the window's thread may be waiting
     // for this one in release.
     busy_ = false;
-    if (job.window) PostMessageW(job.window, job.message, 0, ok ? kPrintSucceeded : 0);
+    if (job.window) PostMessageW(job.window, job.message, job.number, ok ? kPrintSucceeded : 0);
   }
 
   std::mutex mutex_;
@@ -133,6 +148,7 @@ class Printer final : public DocPrinter {
   int32_t quality_ = 2;
   HWND window_ = nullptr;
   UINT message_ = kPrintFinishedMessage;
+  WPARAM number_ = 0;  // the caller's thread only
   std::atomic<bool> busy_ = false;
   std::atomic<bool> stopRequested_ = false;
   std::thread worker_;

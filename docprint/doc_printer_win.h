@@ -4,8 +4,8 @@
 // object whose six operations sit in this slot order (no virtual destructor,
 // so release stays slot 0). Everything is called on the contents panel's
 // thread; the printer works on its own thread and reports the end of a job by
-// sending the message given to setNotifyWindow with lParam 1 on success and 0
-// on failure.
+// posting the message given to setNotifyWindow with the job's number
+// (jobNumber) in wParam, and lParam 1 on success and 0 on failure.
 //
 // On success the output folder holds one picture per page: the document's
 // name up to its last "." and the extension for page 1, and that base, "(",
@@ -31,6 +31,10 @@ class DocPrinter {
   // end promptly, and a report of failure follows.
   virtual void __stdcall stop() = 0;
   virtual void __stdcall setNotifyWindow(HWND window, UINT message) = 0;
+  // Beyond the six: the number of the job printDocument started last, drawn
+  // at random and never 0, which its report carries so that the receiver
+  // tells it from a report anybody could post. 0 before the first job.
+  virtual WPARAM __stdcall jobNumber() = 0;
 
  protected:
   ~DocPrinter() = default;

@@ -25,6 +25,10 @@ uint32_t pageOptionOf(std::string_view element) {
   return 0;
 }
 
+bool takesOutsideData(std::string_view command) {
+  return command == "Paste" || command == "CaptureScreen" || command == "Cut";
+}
+
 std::optional<double> scaleFactorOf(std::string_view item) {
   constexpr std::pair<std::string_view, double> kScales[] = {
       {"scale_50", 0.5},    {"scale_65", 0.65},   {"scale_75", 0.75},    {"scale_85", 0.85},

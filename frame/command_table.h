@@ -44,6 +44,10 @@ class CommandTarget {
 int runCommand(CommandTarget& target, std::string_view element, std::string_view command,
                std::string_view argument);
 
+// Whether `command` brings what is outside the whiteboard (the clipboard,
+// the screen) to every participant: "Paste", "CaptureScreen", "Cut".
+bool takesOutsideData(std::string_view command);
+
 // The scale factor of a "set bkgndscale" item: fixed factors, -1 fit the
 // width, -2 fit the height, 0 fit the page.
 std::optional<double> scaleFactorOf(std::string_view item);

@@ -163,11 +163,20 @@ void FrameBoard::contentsChanged(ContentsChange kind, uint32_t page) {
 
 void FrameBoard::documentPagesRemoved(std::string_view documentName) {
   view_->invalidate();
-  const std::string name(documentName.substr(0, 255));
-  if (contents_)
-    SendMessageW(contents_, WM_PLUGIN_CONTENTS_CHANGED,
-                 static_cast<WPARAM>(ContentsChange::DocumentPagesRemoved),
-                 reinterpret_cast<LPARAM>(name.c_str()));
+  if (!contents_) return;
+  // A few at most wait: each notice takes its name at once.
+  constexpr size_t kMaxWaiting = 64;
+  if (removedDocuments_.size() >= kMaxWaiting) removedDocuments_.pop_front();
+  removedDocuments_.emplace_back(documentName.substr(0, 255));
+  SendMessageW(contents_, WM_PLUGIN_CONTENTS_CHANGED,
+               static_cast<WPARAM>(ContentsChange::DocumentPagesRemoved), 0);
+}
+
+std::optional<std::string> FrameBoard::takeRemovedDocument() {
+  if (removedDocuments_.empty()) return std::nullopt;
+  std::string name = std::move(removedDocuments_.front());
+  removedDocuments_.pop_front();
+  return name;
 }
 
 // The panel is told the page, not handed the message: it reads the page's

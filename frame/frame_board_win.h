@@ -3,8 +3,10 @@
 // Win32, and the frame's host traffic handed to the board.
 #include <windows.h>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -54,6 +56,9 @@ class FrameBoard final : public FrameHandler,
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
   // The contents panel, told of every change of the page list (0x592).
   void setContentsWindow(HWND contents) { contents_ = contents; }
+  // The names of documents whose pages went, one per notice the panel got,
+  // oldest first: the notice carries no name of its own.
+  std::optional<std::string> takeRemovedDocument();
   // Switches the frame's drawing tools on and off with the write privilege.
   void setDrawingSwitch(std::function<void(bool)> drawingSwitch) {
     tools_->setDrawingSwitch(std::move(drawingSwitch));
@@ -110,6 +115,7 @@ class FrameBoard final : public FrameHandler,
   // This board's own folder of background files (below BKDoc), removed with it.
   std::string backgroundFolder_;
   HWND contents_ = nullptr;
+  std::deque<std::string> removedDocuments_;
   std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<ViewTools> tools_;

@@ -91,7 +91,8 @@ void MainFrame::wireSkin() {
           ownBoard_->board(), window_, view,
           [board = ownBoard_.get()] { board->scroll().toStart(); },
           joinPath(installFolderOf(settings_.moduleFolder), "PrintTemp\\"),
-          joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree")},
+          joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
+          [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
       PrinterHandle::load(settings_.moduleFolder), shareFlags_);
   tipPanel_ = std::make_unique<TipPanel>(*skinSystem_, window_, shareFlags_);
   tipPanel_->setContentsPanel(contents_->window());
@@ -157,8 +158,6 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
   if (message == WM_NCDESTROY) window_ = nullptr;
   if (handleHostMessage(message, wParam, lParam)) {
     handled = true;
-    if (message == WM_PLUGIN_SET_PRIVILEGE) showPrivilegeTip((wParam & kPrivilegeWrite) != 0);
-    if (message == WM_PLUGIN_CMD_EDITING) enableEditing(wParam != 0);
     return 0;
   }
   if (capture_ && capture_->handle(message)) {
@@ -186,7 +185,9 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
                                        static_cast<uint32_t>(lParam));
       return 0;
     case WM_PLUGIN_GO_TO_PAGE:
-      if (ownBoard_) ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);
+      // Only to a page there is: a message from anyone makes none.
+      if (ownBoard_ && ownBoard_->board().findPage(static_cast<uint32_t>(wParam)))
+        ownBoard_->board().goToPage(static_cast<uint32_t>(wParam), false);
       return 0;
     case WM_CLOSE:
       return 0;  // the host owns the frame; closing it is the host's call
@@ -205,6 +206,15 @@ LRESULT MainFrame::onSkinMessage(SkinElement& source, UINT message, WPARAM wPara
 
 LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
                                   std::string_view argument) {
+  // What takes data from outside the whiteboard to every participant runs
+  // only from a click the user made: not from another event's script, nor
+  // from a click posted or sent from elsewhere.
+  if (takesOutsideData(name)) {
+    const std::optional<SkinEvent> event = skinSystem_ ? skinSystem_->raising() : std::nullopt;
+    if ((event != SkinEvent::Click && event != SkinEvent::MenuCommand) ||
+        !skinSystem_->raisedByUser())
+      return 0;
+  }
   return runCommand(*this, source.name(), name, argument);
 }
 

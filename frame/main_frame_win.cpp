@@ -7,6 +7,7 @@
 
 #include "base/module_paths.h"
 #include "collab/messages.h"
+#include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "win/handles.h"
 #include "win/messages.h"
@@ -143,14 +144,44 @@ bool MainFrame::postDataIn(const uint8_t* data, uint32_t length) {
 }
 
 bool MainFrame::postPrivilege(uint32_t privilege) {
-  return window_ && PostMessageW(window_, WM_PLUGIN_SET_PRIVILEGE, privilege, 0);
+  return command(WM_PLUGIN_SET_PRIVILEGE, privilege, 0, true);
 }
 
 bool MainFrame::command(UINT message, WPARAM wParam, LPARAM lParam, bool post) {
-  if (!window_) return false;
-  if (post) return PostMessageW(window_, message, wParam, lParam) != 0;
-  SendMessageW(window_, message, wParam, lParam);
+  if (!window_ || !keepRequest({message, wParam, lParam})) return false;
+  if (!post) {
+    SendMessageW(window_, message, wParam, lParam);
+    return true;
+  }
+  if (PostMessageW(window_, message, wParam, lParam)) return true;
+  takeRequest(message, true);
+  return false;
+}
+
+bool MainFrame::keepRequest(const HostRequest& request) {
+  // A host that never lets the frame's thread run gets no more than this.
+  constexpr size_t kMaxRequests = 4096;
+  std::lock_guard lock(requestsLock_);
+  if (requests_.size() >= kMaxRequests) return false;
+  requests_.push_back(request);
   return true;
+}
+
+std::optional<MainFrame::HostRequest> MainFrame::takeRequest(UINT message, bool newest) {
+  std::lock_guard lock(requestsLock_);
+  const auto matches = [message](const HostRequest& r) { return r.message == message; };
+  if (newest) {
+    auto found = std::find_if(requests_.rbegin(), requests_.rend(), matches);
+    if (found == requests_.rend()) return std::nullopt;
+    const HostRequest taken = *found;
+    requests_.erase(std::next(found).base());
+    return taken;
+  }
+  auto found = std::find_if(requests_.begin(), requests_.end(), matches);
+  if (found == requests_.end()) return std::nullopt;
+  const HostRequest taken = *found;
+  requests_.erase(found);
+  return taken;
 }
 
 void MainFrame::join(uint32_t userId, uint32_t peerId) {
@@ -191,14 +222,23 @@ bool MainFrame::handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return true;
     }
     case WM_PLUGIN_SET_PRIVILEGE:
-      if (handler_) handler_->privilegeChanged(static_cast<uint32_t>(wParam));
-      return true;
     case WM_PLUGIN_CMD_MIRROR:
-      if (handler_) handler_->mirrorCommand(wParam, lParam);
+    case WM_PLUGIN_CMD_EDITING: {
+      // What the host asked through the plug-in object, never the message's
+      // own parameters: anyone can post the message.
+      const std::optional<HostRequest> asked = takeRequest(msg);
+      if (!asked || !handler_) return true;
+      if (msg == WM_PLUGIN_SET_PRIVILEGE) {
+        handler_->privilegeChanged(static_cast<uint32_t>(asked->wParam));
+        showPrivilegeTip((asked->wParam & kPrivilegeWrite) != 0);
+      } else if (msg == WM_PLUGIN_CMD_MIRROR) {
+        handler_->mirrorCommand(asked->wParam, asked->lParam);
+      } else {
+        handler_->editingCommand(asked->wParam, asked->lParam);
+        enableEditing(asked->wParam != 0);
+      }
       return true;
-    case WM_PLUGIN_CMD_EDITING:
-      if (handler_) handler_->editingCommand(wParam, lParam);
-      return true;
+    }
     case WM_DESTROY:
       dropPendingData();
       return false;  // the skin's "ondestroy" may still want it

@@ -4,8 +4,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -18,6 +21,7 @@
 #include "frame/share_panels_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
+#include "win/message_origin.h"
 
 struct IClientSink;
 
@@ -69,6 +73,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
 
   // Copies the bytes and posts them; false when nothing was posted.
   bool postDataIn(const uint8_t* data, uint32_t length);
+  // The privilege word and the commands are kept here and the message only
+  // says there is one: a privilege, mirroring or editing message posted by
+  // anyone else finds nothing to carry out.
   bool postPrivilege(uint32_t privilege);
   // Sends (handled on return) or posts (returns at once) a command message.
   bool command(UINT message, WPARAM wParam, LPARAM lParam, bool post);
@@ -95,6 +102,15 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   // The host's messages, whichever window class the frame has; false for
   // any other message.
   bool handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  struct HostRequest {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+  };
+  bool keepRequest(const HostRequest& request);
+  // The oldest request kept for `message`; `newest` takes the last instead
+  // (a message that could not be posted).
+  std::optional<HostRequest> takeRequest(UINT message, bool newest = false);
   bool createPlainWindow();
   bool createSkinWindow();
   // The skin-built frame's elements, menus, timer and folders, once the
@@ -147,8 +163,13 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void paint();
   void dropPendingData();
 
+  // First in, last out: the frame's windows never see their thread's queue
+  // unwatched.
+  QueueWatch queueWatch_;
   FrameSettings settings_;
   FrameHandler* handler_;
+  std::mutex requestsLock_;
+  std::deque<HostRequest> requests_;
   HostChannel host_;
   std::unique_ptr<FrameBoard> ownBoard_;
   std::string backgroundFolder_;

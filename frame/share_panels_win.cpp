@@ -319,6 +319,9 @@ void TipPanel::chooseDocument() {
 }
 
 void TipPanel::start() {
+  // A share sends a file to everyone: only the user's own click starts one,
+  // never one posted or sent by another program.
+  if (!skin_.raisedByUser()) return;
   const std::string typed = controlText(find(kPathEdit), kPathBytes);
   if (typed.empty()) return;
   const std::optional<std::string> path = systemCodePagePath(typed);
@@ -328,9 +331,9 @@ void TipPanel::start() {
     return;
   }
   enableStart(false);
-  if (contents_)
-    SendMessageW(contents_, WM_PLUGIN_START_SHARING, reinterpret_cast<WPARAM>(path->c_str()),
-                 quality_);
+  if (!contents_) return;
+  flags_.request = ShareFlags::Request{*path, quality_};
+  SendMessageW(contents_, WM_PLUGIN_START_SHARING, 0, 0);
 }
 
 void TipPanel::stop() {
@@ -417,10 +420,11 @@ LRESULT ContentsPanel::onSkinMessage(SkinElement& source, UINT message, WPARAM w
   handled = true;
   switch (message) {
     case WM_PLUGIN_START_SHARING:
-      if (wParam) startShare(reinterpret_cast<const char*>(wParam), static_cast<int32_t>(lParam));
+      if (std::optional<ShareFlags::Request> asked = std::exchange(flags_.request, std::nullopt))
+        startShare(asked->path.c_str(), asked->quality);
       return 0;
     case WM_PLUGIN_PRINT_FINISHED:
-      printFinished(lParam == kPrintSucceeded);
+      printFinished(wParam, lParam == kPrintSucceeded);
       return 0;
     case WM_PLUGIN_STOP_SHARING:
       if (printer_.get()) printer_.get()->stop();
@@ -538,12 +542,16 @@ void ContentsPanel::startShare(const char* path, int32_t quality) {
     ready_ = true;
     return;
   }
+  job_ = printer->jobNumber();
   sendTip(kTipResult, 0);
 }
 
-void ContentsPanel::printFinished(bool succeeded) {
-  // A report for a job this panel no longer waits for (the board was reset).
-  if (ready_ || !pictures_.empty()) return;
+void ContentsPanel::printFinished(WPARAM job, bool succeeded) {
+  // Only the printer's report of the job it runs for us counts: anyone can
+  // post the message, nobody else knows the job's number. A report for a job
+  // this panel no longer waits for (the board was reset) is dropped too.
+  if (job == 0 || job != job_ || ready_ || !pictures_.empty()) return;
+  job_ = 0;
   if (succeeded) {
     sendTip(kTipResult, 1);
     startImport();
@@ -609,6 +617,7 @@ void ContentsPanel::abandonShare() {
   documentName_.clear();
   documentItem_ = nullptr;
   flags_.firstImportedPage = 0;
+  job_ = 0;
   ready_ = true;
 }
 
@@ -662,9 +671,11 @@ void ContentsPanel::contentsChanged(WPARAM kind, LPARAM data) {
       return;
     }
     case ContentsChange::DocumentPagesRemoved: {
-      if (!data) return;
-      if (HTREEITEM document =
-              findDocument(cut(reinterpret_cast<const char*>(data), kNameBytes * 2))) {
+      // The name comes from the board's side, never through the message.
+      const std::optional<std::string> name =
+          around_.takeRemovedDocument ? around_.takeRemovedDocument() : std::nullopt;
+      if (!name) return;
+      if (HTREEITEM document = findDocument(cut(*name, kNameBytes * 2))) {
         deleteChildren(document);
         removeItem(document);
       }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,13 @@ inline constexpr UINT kImportMilliseconds = 20;
 struct ShareFlags {
   bool stop = false;
   uint32_t firstImportedPage = 0;
+  // The share the tip panel's "start" asked for; the start message only says
+  // there is one, so that nobody else can name a file.
+  struct Request {
+    std::string path;  // system code page
+    int32_t quality;
+  };
+  std::optional<Request> request;
 };
 
 // The virtual printer and the library it came from; the printer is released
@@ -129,6 +137,9 @@ class ContentsPanel final : public SkinProgram {
     std::string temporaryRoot;
     // Where the tree finds its item pictures ("<n>.bmp"); may be empty.
     std::string pictureFolder;
+    // The name of a document whose pages the board removed, one per
+    // "document pages removed" notice, oldest first (system code page).
+    std::function<std::optional<std::string>()> takeRemovedDocument;
   };
   ContentsPanel(SkinSystem& skin, Surroundings surroundings, PrinterHandle printer,
                 ShareFlags& flags);
@@ -163,7 +174,7 @@ class ContentsPanel final : public SkinProgram {
   void shareDocument();
   void addPage(bool showPanel);
   void startShare(const char* path, int32_t quality);
-  void printFinished(bool succeeded);
+  void printFinished(WPARAM job, bool succeeded);
   void startImport();
   void importTick();
   void finishImport();
@@ -211,6 +222,8 @@ class ContentsPanel final : public SkinProgram {
 
   // The share in progress.
   bool ready_ = true;
+  // What the printer's report of the job carries; 0 while none runs.
+  WPARAM job_ = 0;
   std::string outputFolder_;           // system code page
   std::string documentName_;           // system code page
   std::vector<std::string> pictures_;  // UTF-8, in page order

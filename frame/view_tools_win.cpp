@@ -75,9 +75,11 @@ bool ViewTools::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
       tools_.keyDown(static_cast<uint32_t>(wParam));
       return true;
     case WM_PLUGIN_TEXT_COMMITTED: {
+      // Only the editor this view opened hands its text over; any other
+      // window's text (another program's field) is never read.
       const auto edit = reinterpret_cast<HWND>(wParam);
       const Point at = {static_cast<int16_t>(LOWORD(lParam)), static_cast<int16_t>(HIWORD(lParam))};
-      if (IsWindow(edit)) tools_.insertText(TextEditBox::textOf(edit), at);
+      if (edit && edit == editor_.window()) tools_.insertText(TextEditBox::textOf(edit), at);
       return true;
     }
     case WM_CTLCOLOREDIT:

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <utility>
 
 #include "win/text.h"
 
@@ -116,6 +117,7 @@ bool SkinElement::raise(SkinEvent event, WPARAM wParam) {
   const std::string function(description_.element.attribute(skinEventAttribute(event)).value());
   if (function.empty()) return false;
   system_.makeCurrent(this, window_);
+  const std::optional<SkinEvent> outer = std::exchange(system_.raising_, event);
   if (event == SkinEvent::MenuCommand) {
     const ScriptCallArgument arguments[2] = {{kScriptIntegerType, LOWORD(wParam)},
                                              {kScriptIntegerType, HIWORD(wParam)}};
@@ -123,6 +125,7 @@ bool SkinElement::raise(SkinEvent event, WPARAM wParam) {
   } else {
     system_.scripts().callFunction(function.c_str(), 0, nullptr);
   }
+  system_.raising_ = outer;
   return true;
 }
 

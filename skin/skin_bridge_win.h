@@ -174,6 +174,13 @@ class SkinSystem : public std::enable_shared_from_this<SkinSystem> {
   // (kShortTextBytes or kMessageTextBytes); the key itself when missing.
   std::string text(std::string_view key, size_t bufferBytes = kShortTextBytes);
 
+  // The event whose script is running now, if any: a command that takes
+  // data from outside runs only from a click's.
+  std::optional<SkinEvent> raising() const { return raising_; }
+  // Whether the message the engine handles now came from the user (their
+  // input, or our own code on this thread), not from another program.
+  bool raisedByUser() { return manager_->raisedByUser() != FALSE; }
+
   const SkinDocument& document() const { return document_; }
   ScriptEngine& scripts() { return *scripts_; }
   SkinManager& manager() { return *manager_; }
@@ -194,6 +201,7 @@ class SkinSystem : public std::enable_shared_from_this<SkinSystem> {
   // Captions and tips that are keys are shown as their texts.
   LanguageTexts texts_;
   ControlIds ids_{0};
+  std::optional<SkinEvent> raising_;
 };
 
 }  // namespace scribly

@@ -201,6 +201,11 @@ class SkinManager : public IUnknown {
   // when the text is no menu.
   virtual HRESULT __stdcall createMenu(const char* markup, SkinControl* window,
                                        SkinMenu** menu) = 0;  // 13
+  // Whether what the engine handles now was raised by the user: the message
+  // a control is handling, and each one it is nested in, is mouse or keyboard
+  // input or a direct send of code on the control's thread; nothing posted,
+  // and nothing sent from another thread or process.
+  virtual BOOL __stdcall raisedByUser() = 0;  // 14
 };
 
 inline constexpr char kCurrentControlVariable[] = "current wnd";

@@ -29,6 +29,9 @@ constexpr LPARAM kTipWidth = 360;
 constexpr int kDenseDpi = 144;
 // A tree item in a large font takes at most this many rows.
 constexpr int kMaxItemRows = 8;
+// A tree posts this to itself to tell its owner of an edited label once the
+// label is in place; one posted by anybody else finds no label waiting.
+constexpr UINT kLabelEditedNote = WM_APP + 0x5C7;
 
 struct KindRow {
   std::string_view type;
@@ -254,6 +257,10 @@ LRESULT CALLBACK Control::subclassProc(HWND hwnd, UINT message, WPARAM wParam, L
 }
 
 LRESULT Control::dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  // What only our own code sends is refused from anywhere else before
+  // anything reads its parameters or answers with an address.
+  const MessageScope scope(hwnd, message, wParam, lParam);
+  if (scope.refused()) return 0;
   // As the system does with owned windows: the pop-ups go first.
   if (message == WM_DESTROY) self->engine_.destroyPopupsOf(hwnd);
   ++self->depth_;
@@ -282,6 +289,13 @@ LRESULT Control::callDefault(UINT message, WPARAM wParam, LPARAM lParam) {
 
 LRESULT Control::handle(UINT message, WPARAM wParam, LPARAM lParam) {
   if (shownBy_) relayToTooltip(message, wParam, lParam);
+  // A click on an element the user could not click does nothing, and a
+  // click notice counts only from a control of ours inside this window.
+  if ((message == kEngineClicked || message == BM_CLICK) && !takesClicks()) return 0;
+  if (message == WM_COMMAND && wParam <= 0xFFFF && lParam) {
+    const Control* child = engine_.control(reinterpret_cast<HWND>(lParam));
+    if (!child || GetParent(child->window_) != window_ || !child->takesClicks()) return 0;
+  }
   if (owner_) {
     BOOL handled = FALSE;
     const LRESULT result = owner_->onControlMessage(this, message, wParam, lParam, &handled);
@@ -388,6 +402,10 @@ LRESULT Control::engineDefault(UINT message, WPARAM wParam, LPARAM lParam) {
     case kTreeGetItemMarkup:
     case kTreeSetItemMarkup:
       if (kind_ == ControlKind::Tree) return treeMessage(message, wParam, lParam);
+      return 0;
+    case kLabelEditedNote:
+      if (kind_ == ControlKind::Tree && std::exchange(labelEdited_, false))
+        SendMessageW(window_, kTreeNotify, 1, kTreeLabelEdited);
       return 0;
     case WM_SETFONT:
       if (kind_ == ControlKind::Tree) {
@@ -667,8 +685,10 @@ LRESULT Control::treeNotification(NMHDR* header) {
       auto it = markups_.find(edit->item.hItem);
       if (it != markups_.end())
         it->second = renameItemMarkup(it->second, fromWide(edit->item.pszText));
-      // The new label is in place once this returns TRUE; the owner hears after.
-      PostMessageW(window_, kTreeNotify, 1, kTreeLabelEdited);
+      // The new label is in place once this returns TRUE; the owner hears
+      // after.
+      labelEdited_ = true;
+      PostMessageW(window_, kLabelEditedNote, 0, 0);
       return TRUE;
     }
     case TVN_DELETEITEMW: {
@@ -784,10 +804,13 @@ void Control::loadTreePictures(const char* folder) {
 LRESULT Control::captureMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   const POINT p = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
   switch (message) {
-    case kCaptureStart:
-      if (lParam)
-        startCapture(reinterpret_cast<HWND>(wParam), reinterpret_cast<const char*>(lParam));
+    case kCaptureStart: {
+      // The report, with the path, goes only to a window of this thread.
+      const auto reportTo = reinterpret_cast<HWND>(wParam);
+      if (lParam && reportTo && GetWindowThreadProcessId(reportTo, nullptr) == GetCurrentThreadId())
+        startCapture(reportTo, reinterpret_cast<const char*>(lParam));
       return 0;
+    }
     case WM_LBUTTONDOWN:
       dragging_ = true;
       dragFrom_ = dragTo_ = p;
@@ -852,6 +875,12 @@ void Control::endCapture(bool take) {
     SendMessageW(report, kCaptureDone, reinterpret_cast<WPARAM>(capturePath_.c_str()), 0);
   else
     SendMessageW(report, kCaptureNone, 0, 0);
+}
+
+bool Control::takesClicks() const {
+  for (HWND w = window_; w; w = (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) ? GetParent(w) : nullptr)
+    if (!IsWindowEnabled(w)) return false;
+  return true;
 }
 
 void Control::click() {

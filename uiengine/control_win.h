@@ -16,6 +16,7 @@
 #include "skin/ui_engine_win.h"
 #include "uiengine/item_markup.h"
 #include "win/handles.h"
+#include "win/message_origin.h"
 
 namespace scribly {
 
@@ -81,6 +82,9 @@ class Control final : public SkinControl {
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT engineDefault(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
+  // A click counts only on an element the user could click: it and every
+  // window around it enabled.
+  bool takesClicks() const;
 
   void click();
   void draw(HDC dc);
@@ -112,6 +116,8 @@ class Control final : public SkinControl {
   void startCapture(HWND reportTo, std::string path);
   void endCapture(bool take);
 
+  // The queue of the window's thread is watched while the window lives.
+  QueueWatch watch_;
   Engine& engine_;
   const ControlType& type_;
   ControlKind kind_;
@@ -156,6 +162,7 @@ class Control final : public SkinControl {
   std::map<std::pair<std::string, int>, Font> markupFonts_;
   ImageList treePictures_;
   HTREEITEM editedItem_ = nullptr;
+  bool labelEdited_ = false;  // the owner is yet to hear of a new label
   // Set while the program's own TVM_EDITLABEL runs: the only edits a tree
   // allows (the tree's own, on a slow second click, are refused).
   bool editAsked_ = false;

@@ -112,6 +112,8 @@ class SkinManagerObject final : public SkinManager {
     return *menu ? S_OK : S_FALSE;
   }
 
+  BOOL __stdcall raisedByUser() override { return scribly::raisedByUser(); }
+
   SkinManagerObject() { ++g_locks; }
   ~SkinManagerObject() { --g_locks; }
 

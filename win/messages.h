@@ -31,7 +31,9 @@ constexpr uint32_t WM_PLUGIN_TOOLTIP_REQUEST = 0x0D18;   // library tree tooltip
 constexpr uint32_t WM_PLUGIN_CAPTURE_DONE = 0x0D2C;      // screen capture: wParam file path
 constexpr uint32_t WM_PLUGIN_CAPTURE_NONE = 0x0D2D;      // screen capture ended without picture
 
-// Skin engine controls.
+// Skin engine controls. Every message of the engine lies in this block.
+constexpr uint32_t kSkinMessagesFirst = 0x0C00;
+constexpr uint32_t kSkinMessagesLast = 0x0DFF;
 constexpr uint32_t WM_SKIN_INIT = 0x0C01;             // the window has been initialised
 constexpr uint32_t WM_SKIN_GET_NAME = 0x0C07;         // copy the name: wParam buffer, lParam size
 constexpr uint32_t WM_SKIN_GET_RECORD = 0x0C08;       // the control record through the out value

@@ -3,8 +3,11 @@
 // CreateWindowEx, later messages go to its handle(), and WM_NCDESTROY forgets
 // it. The owner class befriends forwardingWindowProc<Owner> and has `HWND
 // window_` and `LRESULT handle(UINT, WPARAM, LPARAM)`. An exception never
-// unwinds into the system: the message then gets the default answer.
+// unwinds into the system: the message then gets the default answer. What
+// only our own code may send is answered 0 when it comes from elsewhere.
 #include <windows.h>
+
+#include "win/message_origin.h"
 
 namespace scribly {
 
@@ -17,6 +20,8 @@ LRESULT CALLBACK forwardingWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
   if (!self) return DefWindowProcW(hwnd, msg, wParam, lParam);
+  const MessageScope scope(hwnd, msg, wParam, lParam);
+  if (scope.refused()) return 0;
   LRESULT result = 0;
   try {
     result = self->handle(msg, wParam, lParam);

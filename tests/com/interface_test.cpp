@@ -13,6 +13,7 @@
 #include "base/bmp_file.h"
 #include "com_test_support.h"
 #include "host_session.h"
+#include "skin/ui_engine_win.h"
 #include "tests/win/office_documents.h"
 
 namespace scribly::test {
@@ -179,6 +180,20 @@ TEST_F(Interface, ThePasteButtonPutsTheClipboardsTextOnThePage) {
   pump();
   EXPECT_TRUE(IsWindowEnabled(element("paste")));
   relay();
+  // A click another program posts pastes nothing, nor does a script that
+  // runs outside a click (as one of "oninit" or "onsize" would).
+  PostMessageW(element("paste"), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  PostMessageW(element("paste"), WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  PostMessageW(element("paste"), BM_CLICK, 0, 0);
+  pump();
+  EXPECT_TRUE(relay().empty());
+  click("choice");  // the control the next script finds current
+  auto engine = reinterpret_cast<GetUIEngineFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"uiengine.dll"), kGetUIEngineName)));
+  ASSERT_NE(engine, nullptr);
+  engine()->runScript("ui.command('Paste')");
+  pump();
+  EXPECT_TRUE(relay().empty());
   click("paste");
   const Messages pasted = relay();
   ASSERT_EQ(pasted.size(), 1u);

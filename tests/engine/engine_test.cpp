@@ -8,6 +8,7 @@
 #include <commctrl.h>
 // clang-format on
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -256,6 +257,60 @@ constexpr char kPanelSkin[] = R"(<skin><skins>
   </panel>
 </window>
 </skins></skin>)";
+
+// What only the program sends its controls (names, records, texts, tree
+// items, clicks) is refused when posted or sent from another thread: nothing
+// is written and no address is answered.
+TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  const HWND pen = byName(window->window(), "pen");
+  char buffer[16];
+  std::memset(buffer, 'x', sizeof buffer);
+  PostMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+  PostMessageW(pen, 0xC09, 0, 0);
+  pump();
+  std::atomic<bool> done{false};
+  LRESULT record = -1;
+  std::thread other([&] {
+    record = SendMessageW(pen, 0xC08, 0, 0);
+    SendMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+    done = true;
+  });
+  while (!done) {
+    pump();
+    Sleep(1);
+  }
+  other.join();
+  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
+  EXPECT_EQ(record, 0);
+  EXPECT_EQ(owner_.clicks, 0);
+  EXPECT_EQ(SendMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer), 0);
+  EXPECT_STREQ(buffer, "pen");
+}
+
+// A click on an element the user could not click, or a click notice naming
+// a window that is not a control right inside the one told, does nothing.
+TEST_F(EngineTest, AClickOnADisabledElementDoesNothing) {
+  SkinControl* window = build(kPanelSkin, "test panel");
+  ASSERT_NE(window, nullptr);
+  const HWND root = window->window(), pen = byName(root, "pen"), deep = byName(root, "deep");
+  const HWND panel = byName(root, "tool panel");
+  EnableWindow(pen, FALSE);
+  EnableWindow(panel, FALSE);
+  for (const HWND button : {pen, deep}) {
+    SendMessageW(button, 0xC09, 0, 0);
+    SendMessageW(button, BM_CLICK, 0, 0);
+    SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+  }
+  EnableWindow(panel, TRUE);
+  SendMessageW(root, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(deep), BN_CLICKED),
+               reinterpret_cast<LPARAM>(deep));
+  EXPECT_EQ(owner_.clicks, 0);
+  SendMessageW(deep, BM_CLICK, 0, 0);
+  EXPECT_EQ(owner_.clicks, 1);
+}
 
 TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   SkinControl* window = build(kPanelSkin, "test panel");
@@ -645,6 +700,25 @@ TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
   GetTempPathW(MAX_PATH, folder);
   const std::string path = narrow(folder) + "engine_test_capture.bmp";
   DeleteFileA(path.c_str());
+
+  // A report window of another thread starts no capture: nothing is written.
+  std::atomic<HWND> elsewhere{nullptr};
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    elsewhere =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    for (MSG m; !done; Sleep(1))
+      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    DestroyWindow(elsewhere);
+  });
+  while (!elsewhere) Sleep(1);
+  SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(elsewhere.load()),
+               reinterpret_cast<LPARAM>(path.c_str()));
+  SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));
+  SendMessageW(capture, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+  done = true;
+  other.join();
+  EXPECT_EQ(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
 
   SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(window->window()),
                reinterpret_cast<LPARAM>(path.c_str()));

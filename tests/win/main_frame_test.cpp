@@ -90,18 +90,26 @@ TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedWithoutACopy) {
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
 }
 
-TEST_F(FrameTest, DataMessagesPostedByOthersAreNeitherReadNorFreed) {
-  // What another process could post: pointers of its own choosing.
+TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
+  // What another process could post: pointers of its own choosing, and the
+  // privilege, mirroring and editing messages with words of its own.
   static uint8_t notACopy[] = {0x18, 1, 0, 0, 0};
   PostMessageW(frame_->window(), WM_PLUGIN_DATA_IN, reinterpret_cast<WPARAM>(notACopy),
                sizeof notACopy);
   PostMessageW(frame_->window(), WM_PLUGIN_DATA_IN, 0x1234, 5);
+  PostMessageW(frame_->window(), WM_PLUGIN_SET_PRIVILEGE, 0, 0);
+  PostMessageW(frame_->window(), WM_PLUGIN_CMD_MIRROR, 1, 0);
+  PostMessageW(frame_->window(), WM_PLUGIN_CMD_EDITING, 0, 0);
   uint8_t bytes[] = {0x18, 2, 0, 0, 0};
   ASSERT_TRUE(frame_->postDataIn(bytes, sizeof bytes));
+  ASSERT_TRUE(frame_->postPrivilege(7));
   pump();
   ASSERT_EQ(recorder_.data.size(), 1u);
   EXPECT_EQ(recorder_.data[0], std::vector<uint8_t>(bytes, bytes + sizeof bytes));
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  EXPECT_EQ(recorder_.privileges, std::vector<uint32_t>{7});
+  EXPECT_TRUE(recorder_.mirror.empty());
+  EXPECT_TRUE(recorder_.editing.empty());
 }
 
 TEST_F(FrameTest, CopiesStillQueuedWhenTheFrameIsDestroyedAreFreed) {

@@ -46,9 +46,12 @@ class FakePrinter final : public DocPrinter {
       WriteFile(h, "BM", 2, &written, nullptr);
       CloseHandle(h);
     }
-    PostMessageW(window_, message_, 0, succeeds ? kPrintSucceeded : 0);
+    ++number_;
+    if (!holdsReport) report();
     return 1;
   }
+  WPARAM __stdcall jobNumber() override { return number_; }
+  void report() { PostMessageW(window_, message_, number_, succeeds ? kPrintSucceeded : 0); }
   void __stdcall stop() override { ++stops; }
   void __stdcall setNotifyWindow(HWND window, UINT message) override {
     window_ = window;
@@ -58,6 +61,7 @@ class FakePrinter final : public DocPrinter {
   int pages = 12;
   bool starts = true;
   bool succeeds = true;
+  bool holdsReport = false;  // until report()
   std::vector<std::string> printed;
   std::vector<int32_t> qualities;
   int stops = 0;
@@ -66,6 +70,7 @@ class FakePrinter final : public DocPrinter {
   std::string folder_;
   HWND window_ = nullptr;
   UINT message_ = 0;
+  WPARAM number_ = 0;
 };
 
 class SharePanelsTest : public ::testing::Test {
@@ -80,8 +85,13 @@ class SharePanelsTest : public ::testing::Test {
     root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
-        ContentsPanel::Surroundings{board(), frame_, nullptr, [this] { ++scrolledToStart_; }, root_,
-                                    installFolder() + "\\Skin\\VDTree"},
+        ContentsPanel::Surroundings{board(),
+                                    frame_,
+                                    nullptr,
+                                    [this] { ++scrolledToStart_; },
+                                    root_,
+                                    installFolder() + "\\Skin\\VDTree",
+                                    {}},
         PrinterHandle(nullptr, &printer_), flags_);
     tip_ = std::make_unique<TipPanel>(*skin_, frame_, flags_);
     ASSERT_NE(contents_->window(), nullptr);
@@ -255,9 +265,20 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_EQ(tip_->quality(), kQualityPicture);
 
   // Started once; a second start while printing is ignored.
+  printer_.holdsReport = true;
   SendMessageW(control("btn start share"), BM_CLICK, 0, 0);
-  SendMessageW(contents_->window(), WM_PLUGIN_START_SHARING,
-               reinterpret_cast<WPARAM>("C:\\docs\\other.doc"), kQualityPicture);
+  flags_.request = ShareFlags::Request{"C:\\docs\\other.doc", kQualityPicture};
+  SendMessageW(contents_->window(), WM_PLUGIN_START_SHARING, 0, 0);
+  // Reports anyone else posts start no import: only the printer knows the
+  // job's number.
+  for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
+    PostMessageW(contents_->window(), WM_PLUGIN_PRINT_FINISHED, number, kPrintSucceeded);
+  for (int i = 0; i < 20; ++i) {
+    pump();
+    Sleep(10);
+  }
+  EXPECT_TRUE(pageNames(board()).empty());
+  printer_.report();
   waitUntilReady();
   EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});
   EXPECT_EQ(printer_.qualities, std::vector<int32_t>{kQualityText});

@@ -1,30 +1,36 @@
 // The forwarding window procedure: an owner's failure stays on our side of
-// the system's call.
+// the system's call, and what only our own code sends comes only from it.
 #include "win/window_proc.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <stdexcept>
+#include <thread>
 
+#include "test_surface.h"
+#include "win/messages.h"
 #include "win/module.h"
 
 namespace scribly {
 namespace {
 
-class Throwing {
+class Owner {
  public:
-  Throwing() {
-    registerWindowClass(moduleInstance(), L"ScriblyThrowingTest", &forwardingWindowProc<Throwing>);
-    CreateWindowExW(0, L"ScriblyThrowingTest", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+  Owner() {
+    registerWindowClass(moduleInstance(), L"ScriblyOwnerTest", &forwardingWindowProc<Owner>);
+    CreateWindowExW(0, L"ScriblyOwnerTest", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                     moduleInstance(), this);
   }
-  ~Throwing() { DestroyWindow(window_); }
+  ~Owner() { DestroyWindow(window_); }
   HWND window() const { return window_; }
   int handled = 0;
+  int tips = 0;
 
   // Public: the procedure in the enclosing namespace calls them.
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_PLUGIN_TIP) ++tips;
     if (msg == WM_SETTEXT) {
       ++handled;
       throw std::runtime_error("owner failed");
@@ -35,7 +41,7 @@ class Throwing {
 };
 
 TEST(WindowProc, AThrowingOwnerGetsTheDefaultAnswerAndTheWindowLivesOn) {
-  Throwing owner;
+  Owner owner;
   ASSERT_TRUE(IsWindow(owner.window()));
   EXPECT_TRUE(SetWindowTextW(owner.window(), L"first"));
   EXPECT_TRUE(SetWindowTextW(owner.window(), L"second"));
@@ -43,6 +49,23 @@ TEST(WindowProc, AThrowingOwnerGetsTheDefaultAnswerAndTheWindowLivesOn) {
   wchar_t text[16] = {};
   GetWindowTextW(owner.window(), text, 16);
   EXPECT_STREQ(text, L"second");  // the default procedure set it
+}
+
+TEST(WindowProc, WhatOnlyOurCodeSendsIsRefusedPostedOrFromAnotherThread) {
+  QueueWatch watch;
+  Owner owner;
+  PostMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
+  pump();
+  std::atomic<bool> done{false};
+  std::thread other([&] {
+    SendMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
+    done = true;
+  });
+  while (!done) pump();
+  other.join();
+  EXPECT_EQ(owner.tips, 0);
+  SendMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
+  EXPECT_EQ(owner.tips, 1);
 }
 
 }  // namespace

@@ -1,0 +1,81 @@
+// What another program on the desktop can do with a plug-in's windows: it
+// finds them and sends or posts them messages, with addresses and windows of
+// its choosing. Nothing is read or written through them, no text of its
+// windows becomes board content, and no share starts.
+#include <gtest/gtest.h>
+#include <scribly.h>
+
+#include <cstring>
+#include <string>
+
+#include "base/file_bytes.h"
+#include "com_test_support.h"
+#include "host_session.h"
+#include "win/text.h"
+
+namespace scribly::test {
+namespace {
+
+DWORD outside(const std::wstring& arguments) {
+  return runProcess(L"\"" + selfPath() + L"\" --outside " + arguments);
+}
+
+std::wstring number(const void* address) {
+  return std::to_wstring(reinterpret_cast<uintptr_t>(address));
+}
+
+TEST_F(Interface, AnotherProgramsNameMessageWritesNothingAndLearnsNoAddress) {
+  char buffer[64];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(outside(L"name " + number(element("pencial")) + L" " + number(buffer)), 0u);
+  pump();
+  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
+  // Code on this thread still finds the element by its name.
+  EXPECT_EQ(findSkinControl(ann_->frame, "pencial"), element("pencial"));
+}
+
+TEST_F(Interface, OnlyTheViewsOwnTextEditorHandsTextOver) {
+  relay();
+  EXPECT_EQ(outside(L"text " + number(view_)), 0u);
+  // Nor does any other window of this process pass for the editor.
+  SendMessageW(view_, 0x516, reinterpret_cast<WPARAM>(parent_), MAKELPARAM(10, 50));
+  pump();
+  EXPECT_TRUE(relay().empty());
+}
+
+TEST_F(Interface, AnotherProgramCannotStartAShareThroughTheOpenDialog) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring path = std::wstring(temp) + L"another program's pick.txt";
+  const std::string text = "Not the user's choice.\r\n";
+  writeFileBytes(fromWide(path, kCodePageSystem),
+                 std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  click("add share doc");
+  const HWND tip = visiblePanel("scribly tip panel");
+  ASSERT_TRUE(tip);
+  relay();
+
+  EXPECT_EQ(outside(L"share " + number(findSkinControl(tip, "scribly tip edit")) + L" " +
+                    number(findSkinControl(tip, "btn start share")) + L" \"" + path + L"\""),
+            0u);
+  // Time for a document of one page to be printed and become a page.
+  for (int i = 0; i < 100 && ann_->sink.sent.empty(); ++i) {
+    pump();
+    Sleep(20);
+  }
+  EXPECT_TRUE(relay().empty());
+  DeleteFileW(path.c_str());
+}
+
+TEST_F(Interface, AGoToPageMessageGoesOnlyToAPageThereIs) {
+  const std::wstring first = pageInfo();
+  SendMessageW(ann_->frame, 0x55F, 999, 0);
+  pump();
+  EXPECT_EQ(pageInfo(), first);
+  SendMessageW(ann_->frame, 0x55F, 2, 0);
+  pump();
+  EXPECT_NE(pageInfo(), first);
+}
+
+}  // namespace
+}  // namespace scribly::test
