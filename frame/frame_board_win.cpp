@@ -1,7 +1,5 @@
 #include "frame/frame_board_win.h"
 
-#include <atomic>
-
 #include "base/module_paths.h"
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
@@ -11,8 +9,6 @@
 
 namespace scribly {
 namespace {
-
-std::atomic<int> g_liveBoards{0};
 
 constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
 
@@ -25,12 +21,10 @@ std::wstring messageText(const LanguageTexts& texts, std::string_view key) {
   return toWide(std::string_view(buffer, size));
 }
 
-BoardOptions boardOptions(const FrameSettings& settings) {
+BoardOptions boardOptions(const FrameSettings& settings, std::string files) {
   BoardOptions options;
   options.peerToPeer = settings.peerToPeer;
-  options.backgroundFolder = backgroundFolderForModule(moduleFilePath());
-  if (!options.backgroundFolder.empty())
-    CreateDirectoryA(options.backgroundFolder.c_str(), nullptr);
+  options.backgroundFolder = std::move(files);
   options.templates = loadBackgroundTemplates(backgroundFolder(settings.skinFolder));
   return options;
 }
@@ -38,15 +32,14 @@ BoardOptions boardOptions(const FrameSettings& settings) {
 }  // namespace
 
 FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
-                       HWND viewWindow)
+                       std::string backgroundFolder, HWND viewWindow)
     : frame_(frame),
       host_(host),
       view_(viewWindow ? std::make_unique<CanvasView>(*this, viewWindow)
                        : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
-      boardOptions(settings));
-  ++g_liveBoards;
+      boardOptions(settings, std::move(backgroundFolder)));
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
   scroll_ = std::make_unique<ViewScroll>(*board_);
@@ -59,8 +52,6 @@ FrameBoard::~FrameBoard() {
   selection_.reset();
   tools_.reset();
   board_.reset();
-  // Every plug-in of the process shares the folder: the last one empties it.
-  if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
 }
 
 void FrameBoard::poll() {

@@ -31,8 +31,10 @@ class FrameBoard final : public FrameHandler,
  public:
   // The view is `viewWindow` when given (the skin's "view wnd", whose
   // messages the frame hands to viewMessage), else a window of its own.
+  // Background files go to `backgroundFolder` (8-bit, ending in "\"; empty:
+  // none are kept), which belongs to this board alone.
   FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
-             HWND viewWindow = nullptr);
+             std::string backgroundFolder, HWND viewWindow = nullptr);
   ~FrameBoard() override;
 
   Board& board() { return *board_; }

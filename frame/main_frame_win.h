@@ -18,6 +18,7 @@
 #include "frame/share_panels_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
+#include "win/folders.h"
 
 struct IClientSink;
 
@@ -97,6 +98,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   bool handleHostMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   bool createPlainWindow();
   bool createSkinWindow();
+  // A folder of this frame's own files (8-bit, ending in "\"; the files
+  // folder itself for an empty name); empty when there is none.
+  std::string filesFolder(std::wstring_view name) const;
   // The skin-built frame's elements, menus, timer and folders, once the
   // board exists.
   void wireSkin();
@@ -149,6 +153,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   FrameSettings settings_;
   FrameHandler* handler_;
   HostChannel host_;
+  // This frame's own files: backgrounds, print jobs, captures. It goes last.
+  std::unique_ptr<InstanceFolder> files_;
   std::unique_ptr<FrameBoard> ownBoard_;
   std::string backgroundFolder_;
   std::shared_ptr<SkinSystem> skinSystem_;

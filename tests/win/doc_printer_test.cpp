@@ -63,7 +63,7 @@ class DocPrinterTest : public testing::Test {
   void TearDown() override {
     if (printer_) printer_->release();
     if (window_) DestroyWindow(window_);
-    deleteFolderTree(root_);
+    deleteFolderTree(toWide(root_, kCodePageSystem));
     if (module_) FreeLibrary(module_);
   }
 
