@@ -46,6 +46,9 @@ FileReadResult readFileBytes(const std::string& path, size_t maxBytes) {
   return result;
 }
 
+#ifndef _WIN32
+// Windows has its own in file_bytes_win.cpp.
+
 namespace {
 
 bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
@@ -58,36 +61,18 @@ bool writeWholeFile(const std::string& path, std::span<const uint8_t> bytes) {
   return std::fclose(f.release()) == 0;
 }
 
-// Puts `from` in the place of `to`. The C runtime's rename takes the path in
-// the same code page as fopen; it replaces an existing file on POSIX, while
-// the Windows runtime refuses one, so there the old file steps aside first
-// and comes back when the move fails.
-bool replaceFile(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) == 0) return true;
-#ifdef _WIN32
-  const std::string aside = to + ".old";
-  std::remove(aside.c_str());
-  if (std::rename(to.c_str(), aside.c_str()) != 0) return false;
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    std::rename(aside.c_str(), to.c_str());
-    return false;
-  }
-  std::remove(aside.c_str());
-  return true;
-#else
-  return false;
-#endif
-}
-
 }  // namespace
 
 bool writeFileBytes(const std::string& path, std::span<const uint8_t> bytes) {
-  // Written beside the file and then moved over it, so a write that fails
-  // half-way leaves the old file whole.
+  // Written beside the file and then renamed over it, which replaces it in
+  // one step: a reader finds the old file or the new one, never none.
   const std::string temporary = path + ".new";
-  if (writeWholeFile(temporary, bytes) && replaceFile(temporary, path)) return true;
+  if (writeWholeFile(temporary, bytes) && std::rename(temporary.c_str(), path.c_str()) == 0)
+    return true;
   std::remove(temporary.c_str());
   return false;
 }
+
+#endif
 
 }  // namespace scribly

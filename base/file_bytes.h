@@ -25,8 +25,9 @@ struct FileReadResult {
 FileReadResult readFileBytes(const std::string& path, size_t maxBytes);
 
 // Replaces the file with one holding `bytes`, creating it when missing. The
-// bytes go to a new file in the same folder first ("<path>.new"), which then
-// takes the old one's place: on any failure the old file stays as it was and
+// bytes go to a new file in the same folder first, which then takes the old
+// one's place in one step: a reader meanwhile finds the old file whole or
+// the new one, never none; on any failure the old file stays as it was and
 // the answer is false.
 bool writeFileBytes(const std::string& path, std::span<const uint8_t> bytes);
 

@@ -39,14 +39,6 @@ int32_t scaled(int32_t side, float factor) {
 
 }  // namespace
 
-std::string backgroundFolderForModule(const std::string& modulePath) {
-  const size_t file = modulePath.rfind('\\');
-  if (file == std::string::npos || file == 0) return {};
-  const size_t folder = modulePath.rfind('\\', file - 1);
-  if (folder == std::string::npos) return {};
-  return modulePath.substr(0, folder) + "\\BKDoc\\";
-}
-
 uint32_t backgroundFormatCode(std::string_view extension) {
   if (sameNoCase(extension, ".bmp")) return 1;
   if (sameNoCase(extension, ".jpeg")) return 2;

@@ -17,10 +17,6 @@
 
 namespace scribly {
 
-// The folder "BKDoc" beside the module's folder: the module path cut at its
-// last backslash twice, then "\BKDoc\". Empty when the path has fewer than two.
-std::string backgroundFolderForModule(const std::string& modulePath);
-
 // Format codes of a background file travelling with its bytes.
 uint32_t backgroundFormatCode(std::string_view extension);
 // The extension for a format code, ".bmp" when unknown.

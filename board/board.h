@@ -53,8 +53,8 @@ struct BoardEnvironment {
 struct BoardOptions {
   // The host's conference shape: peer-to-peer, or through a relay server.
   bool peerToPeer = true;
-  // Where background files live, ending with a backslash (see
-  // backgroundFolderForModule).
+  // Where background files live, ending with a backslash: a folder of this
+  // board's own.
   std::string backgroundFolder;
   // The background templates the frame loaded; "default" among them becomes
   // every new page's template.

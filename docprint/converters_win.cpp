@@ -8,8 +8,8 @@
 #include <optional>
 #include <thread>
 
-#include "base/file_bytes.h"
 #include "docprint/print_job.h"
+#include "win/folders.h"
 #include "win/handles.h"
 #include "win/module.h"
 #include "win/text.h"
@@ -26,13 +26,6 @@ constexpr auto kRunnerGrace = std::chrono::seconds(15);
 constexpr char kRasterPrefix[] = "page";
 constexpr char kRunnerName[] = "scribly-convert";
 
-// Under Wine the converters are Linux programs: Wine starts them but hands
-// out no process handle, so our runner waits for them and kills them.
-bool underWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 // The Linux path of a Windows one (UTF-8); empty when Wine has none.
 std::string unixPath(const std::wstring& path) {
   using Convert = char*(CDECL*)(LPCWSTR);
@@ -46,31 +39,52 @@ std::string unixPath(const std::wstring& path) {
   return result;
 }
 
+// A file of a few bytes the runner wrote, by its wide path (the temporary
+// folder need not be nameable in the system code page).
+std::string readSmallFile(const std::wstring& path) {
+  FileHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  char bytes[64];
+  DWORD read = 0;
+  if (!file || !ReadFile(file.get(), bytes, sizeof bytes, &read, nullptr)) return {};
+  return std::string(bytes, read);
+}
+
+// Writes `text` as a new file.
+bool writeNewFile(const std::wstring& path, std::string_view text) {
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  return file &&
+         WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+         written == text.size();
+}
+
+// Copies an open document from its start into a new file.
+bool copyOpenFile(HANDLE from, const std::wstring& to) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) return false;
+  FileHandle file(CreateFileW(to.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  std::vector<char> buffer(size_t{1} << 20);
+  for (;;) {
+    DWORD read = 0, written = 0;
+    if (!ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+      return false;
+    if (read == 0) return true;
+    if (!WriteFile(file.get(), buffer.data(), read, &written, nullptr) || written != read)
+      return false;
+  }
+}
+
 bool exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void deleteTree(const std::wstring& folder) {
-  WIN32_FIND_DATAW entry;
-  FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-  if (find) {
-    do {
-      const std::wstring name = entry.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring path = folder + L"\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        deleteTree(path);
-      } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-      }
-    } while (FindNextFileW(find.get(), &entry));
-  }
-  RemoveDirectoryW(folder.c_str());
-}
-
-// A folder of this job's own under the system's temporary folder, deleted
-// with everything in it at the end of the job.
+// A folder of this job's own under the system's temporary folder, readable
+// by the user alone (it holds a copy of the document), deleted with
+// everything in it at the end of the job.
 class PrivateFolder {
  public:
   PrivateFolder() {
@@ -81,14 +95,14 @@ class PrivateFolder {
       const std::wstring path = std::wstring(temp) + L"scribly-print-" +
                                 std::to_wstring(GetCurrentProcessId()) + L"-" +
                                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(attempt);
-      if (CreateDirectoryW(path.c_str(), nullptr)) {
+      if (createPrivateFolder(path)) {
         path_ = path;
         return;
       }
     }
   }
   ~PrivateFolder() {
-    if (!path_.empty()) deleteTree(path_);
+    if (!path_.empty()) deleteFolderTree(path_);
   }
   PrivateFolder(const PrivateFolder&) = delete;
   PrivateFolder& operator=(const PrivateFolder&) = delete;
@@ -185,13 +199,12 @@ bool runThroughRunner(const std::vector<std::string>& arguments, const PrivateFo
     }
     std::this_thread::sleep_for(kPollInterval);
   }
-  const FileReadResult status = readFileBytes(fromWide(statusFile, kCodePageSystem), 64);
-  return !stopping && status.ok() && std::string(status.bytes.begin(), status.bytes.end()) == "0\n";
+  return !stopping && readSmallFile(statusFile) == "0\n";
 }
 
 // The path a converter is given: Linux paths for Linux programs.
 std::string converterPath(const std::wstring& path) {
-  return underWine() ? unixPath(path) : fromWide(path);
+  return runningUnderWine() ? unixPath(path) : fromWide(path);
 }
 
 bool runConverter(const std::vector<std::string>& arguments, const PrivateFolder& work,
@@ -199,8 +212,8 @@ bool runConverter(const std::vector<std::string>& arguments, const PrivateFolder
   for (const std::string& argument : arguments) {
     if (argument.empty()) return false;
   }
-  return underWine() ? runThroughRunner(arguments, work, seconds, stop)
-                     : runNative(arguments, work, seconds, stop);
+  return runningUnderWine() ? runThroughRunner(arguments, work, seconds, stop)
+                            : runNative(arguments, work, seconds, stop);
 }
 
 uint64_t fileSize(const std::wstring& path) {
@@ -232,22 +245,24 @@ std::vector<std::wstring> rasterisedPages(const std::wstring& folder) {
 
 }  // namespace
 
-bool printConvertedPages(const std::string& path, bool office, const std::string& folder,
-                         const std::string& base, int dpi, const std::atomic<bool>& stop,
-                         std::vector<std::string>& written) {
+bool printConvertedPages(HANDLE document, std::wstring_view extension, bool office,
+                         const std::string& folder, const std::string& base, int dpi,
+                         const std::atomic<bool>& stop, std::vector<std::string>& written) {
   const PrivateFolder work;
   if (work.path().empty()) return false;
-  const std::wstring document = toWide(path, kCodePageSystem);
-  const uint32_t seconds = conversionSeconds(fileSize(document));
-  std::wstring pdf = document;
+  // The document as it was when the job was accepted, under a plain name:
+  // the converters see no name of the user's, and nothing the document's
+  // owner writes later.
+  const std::wstring copy = work / (L"document" + std::wstring(extension)).c_str();
+  if (!copyOpenFile(document, copy)) return false;
+  const uint32_t seconds = conversionSeconds(fileSize(copy));
+  std::wstring pdf = copy;
   if (office) {
-    // A copy under a plain name: the converter names its output after its
-    // input, and the document's own name may hold anything.
-    const std::wstring extension = document.substr(document.find_last_of(L'.'));
-    const std::wstring copy = work / (L"document" + extension).c_str();
     const std::wstring profile = work / L"profile";
     const std::wstring converted = work / L"converted";
-    if (!CopyFileW(document.c_str(), copy.c_str(), TRUE) ||
+    if (!CreateDirectoryW(profile.c_str(), nullptr) ||
+        !CreateDirectoryW((profile + L"\\user").c_str(), nullptr) ||
+        !writeNewFile(profile + L"\\user\\registrymodifications.xcu", officeProfileSettings()) ||
         !CreateDirectoryW(converted.c_str(), nullptr) ||
         !runConverter(officeToPdfArguments("soffice", fileUrl(converterPath(profile)),
                                            converterPath(converted), converterPath(copy)),
@@ -265,7 +280,7 @@ bool printConvertedPages(const std::string& path, bool office, const std::string
     return false;
   }
   const std::vector<std::wstring> pictures = rasterisedPages(pages);
-  if (pictures.empty()) return false;
+  if (pictures.empty() || pictures.size() > kMaxPrintedPages) return false;
   for (size_t i = 0; i < pictures.size(); ++i) {
     if (stop) return false;
     const std::string target = folder + pageFileName(base, static_cast<uint32_t>(i + 1), ".jpg");

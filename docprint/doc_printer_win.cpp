@@ -2,9 +2,11 @@
 
 #include <ntsecapi.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,23 +21,55 @@ namespace scribly {
 
 namespace {
 
-bool isFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesW(toWide(path, kCodePageSystem).c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+// The document, open for reading while the job takes its copy: nobody
+// writes it meanwhile, and what is checked is what is printed. Invalid for
+// a folder or a file that cannot be opened.
+FileHandle openDocument(const std::string& path) {
+  FileHandle file(CreateFileW(toWide(path, kCodePageSystem).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (file && (!GetFileInformationByHandle(file.get(), &info) ||
+               (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)))
+    file.reset();
+  return file;
+}
+
+// Up to `limit` bytes from the open file's start; nullopt when it fails or
+// the file is longer.
+std::optional<std::string> readOpenFile(HANDLE file, size_t limit) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) return std::nullopt;
+  std::string bytes(limit + 1, '\0');
+  size_t done = 0;
+  while (done < bytes.size()) {
+    DWORD read = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
+    if (!ReadFile(file, bytes.data() + done, want, &read, nullptr)) return std::nullopt;
+    if (read == 0) break;
+    done += read;
+  }
+  if (done > limit) return std::nullopt;
+  bytes.resize(done);
+  return bytes;
 }
 
 // The document's first bytes, as many as the container check looks at.
-std::string firstBytes(const std::string& path) {
-  FileHandle file(CreateFileW(toWide(path, kCodePageSystem).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr));
+std::string firstBytes(HANDLE file) {
+  LARGE_INTEGER start{};
   std::string bytes(kContainerProbeBytes, '\0');
   DWORD read = 0;
-  if (!file ||
-      !ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+  if (!SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+      !ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
     read = 0;
   bytes.resize(read);
   return bytes;
+}
+
+// The base name of a path in the system code page, split where the path's
+// characters end, never inside a double-byte character.
+std::string baseNameInCodePage(const std::string& path) {
+  const std::string utf8 = recode(path, kCodePageSystem, kCodePageUtf8);
+  return recode(baseNameOf(utf8), kCodePageUtf8, kCodePageSystem);
 }
 
 // Creates the folder and every missing folder above it.
@@ -63,6 +97,7 @@ WPARAM newJobNumber() {
 struct Job {
   DocumentKind kind = DocumentKind::Refused;
   std::string path;
+  FileHandle document;
   std::string folder;
   int dpi = 96;
   HWND window = nullptr;
@@ -94,10 +129,12 @@ class Printer final : public DocPrinter {
     Job job;
     {
       std::lock_guard lock(mutex_);
-      job = Job{documentKind(path), path, folder_, dotsPerInch(quality_), window_, message_};
+      job = Job{documentKind(path), path, {}, folder_, dotsPerInch(quality_), window_, message_};
     }
-    if (job.kind == DocumentKind::Refused || job.folder.empty() || !isFile(job.path) ||
-        !hasDocumentContainer(job.path, firstBytes(job.path)) || !createFolders(job.folder)) {
+    if (job.kind == DocumentKind::Refused || job.folder.empty()) return 0;
+    job.document = openDocument(job.path);
+    if (!job.document || !hasDocumentContainer(job.path, firstBytes(job.document.get())) ||
+        !createFolders(job.folder)) {
       return 0;
     }
     if (worker_.joinable()) worker_.join();
@@ -105,7 +142,7 @@ class Printer final : public DocPrinter {
     number_ = job.number;
     stopRequested_ = false;
     busy_ = true;
-    worker_ = std::thread([this, job = std::move(job)] { run(job); });
+    worker_ = std::thread([this, job = std::move(job)]() mutable { run(job); });
     return 1;
   }
 
@@ -120,15 +157,21 @@ class Printer final : public DocPrinter {
   WPARAM __stdcall jobNumber() override { return number_; }
 
  private:
-  void run(const Job& job) {
+  void run(Job& job) {
     std::vector<std::string> written;
-    const std::string base(baseNameOf(job.path));
+    const std::string base = baseNameInCodePage(job.path);
     bool ok = false;
     if (job.kind == DocumentKind::Text) {
-      ok = printTextPages(job.path, job.folder, base, job.dpi, stopRequested_, written);
+      std::optional<std::string> text = readOpenFile(job.document.get(), kMaxTextFileBytes);
+      job.document.reset();
+      ok = text &&
+           printTextPages(std::move(*text), job.folder, base, job.dpi, stopRequested_, written);
     } else {
-      ok = printConvertedPages(job.path, job.kind == DocumentKind::Office, job.folder, base,
-                               job.dpi, stopRequested_, written);
+      const std::wstring extension =
+          toWide(extensionOf(recode(job.path, kCodePageSystem, kCodePageUtf8)));
+      ok = printConvertedPages(job.document.get(), extension, job.kind == DocumentKind::Office,
+                               job.folder, base, job.dpi, stopRequested_, written);
+      job.document.reset();
     }
     ok = ok && !stopRequested_;
     // A failed job leaves no pages behind for the import to mistake for a

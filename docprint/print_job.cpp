@@ -32,11 +32,14 @@ std::string_view baseNameOf(std::string_view path) {
   return name.substr(0, std::min(name.rfind('.'), name.size()));
 }
 
-DocumentKind documentKind(std::string_view path) {
+std::string_view extensionOf(std::string_view path) {
   const std::string_view name = fileNameOf(path);
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos) return DocumentKind::Refused;
-  const std::string_view extension = name.substr(dot);
+  return name.substr(std::min(name.rfind('.'), name.size()));
+}
+
+DocumentKind documentKind(std::string_view path) {
+  const std::string_view extension = extensionOf(path);
+  if (extension.empty()) return DocumentKind::Refused;
   if (oneOf(extension, {".txt"})) return DocumentKind::Text;
   if (oneOf(extension, {".pdf"})) return DocumentKind::Pdf;
   if (oneOf(extension,
@@ -47,8 +50,7 @@ DocumentKind documentKind(std::string_view path) {
 }
 
 bool hasDocumentContainer(std::string_view path, std::string_view firstBytes) {
-  const std::string_view name = fileNameOf(path);
-  const std::string_view extension = name.substr(std::min(name.rfind('.'), name.size()));
+  const std::string_view extension = extensionOf(path);
   if (oneOf(extension, {".docx", ".pptx", ".xlsx", ".odt", ".odp", ".ods"}))
     return firstBytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
   if (oneOf(extension, {".pdf"}))
@@ -92,8 +94,48 @@ std::vector<std::string> officeToPdfArguments(std::string_view program, std::str
 
 std::vector<std::string> pdfToJpegArguments(std::string_view program, int dpi, std::string_view pdf,
                                             std::string_view prefix) {
-  return {std::string(program), "-r", std::to_string(dpi), "-jpeg", std::string(pdf),
+  const std::string last = std::to_string(kMaxPrintedPages);
+  const std::string side = std::to_string(kMaxPagePixels);
+  return {std::string(program),
+          "-r",
+          std::to_string(dpi),
+          "-f",
+          "1",
+          "-l",
+          last,
+          "-W",
+          side,
+          "-H",
+          side,
+          "-jpeg",
+          std::string(pdf),
           std::string(prefix)};
+}
+
+std::string officeProfileSettings() {
+  struct Setting {
+    const char* path;
+    const char* name;
+    const char* value;
+  };
+  // Writer counts 2 as "never", Calc 1.
+  static constexpr Setting kSettings[] = {
+      {"/org.openoffice.Office.Writer/Content/Update", "Link", "2"},
+      {"/org.openoffice.Office.Calc/Content/Update", "Link", "1"},
+      {"/org.openoffice.Office.Common/Security/Scripting", "BlockUntrustedRefererLinks", "true"},
+      {"/org.openoffice.Office.Common/Security/Scripting", "DisableMacrosExecution", "true"},
+      {"/org.openoffice.Office.Common/Security/Scripting", "MacroSecurityLevel", "3"},
+  };
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\" "
+      "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+      "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+  for (const Setting& s : kSettings) {
+    xml += std::string("<item oor:path=\"") + s.path + "\"><prop oor:name=\"" + s.name +
+           "\" oor:op=\"fuse\"><value>" + s.value + "</value></prop></item>\n";
+  }
+  return xml + "</oor:items>\n";
 }
 
 std::optional<uint32_t> rasterPageNumber(std::string_view fileName, std::string_view prefix) {

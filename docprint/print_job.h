@@ -33,6 +33,8 @@ std::string_view fileNameOf(std::string_view path);
 // The file name up to its last "." ("a.b.doc" -> "a.b"); the whole name when
 // it has none.
 std::string_view baseNameOf(std::string_view path);
+// The file name from its last "." on (".doc"); empty when it has none.
+std::string_view extensionOf(std::string_view path);
 
 // "base.jpg" for page 1, "base(n).jpg" for page n >= 2.
 std::string pageFileName(std::string_view base, uint32_t page, std::string_view extension);
@@ -53,9 +55,25 @@ uint32_t conversionSeconds(uint64_t bytes);
 std::vector<std::string> officeToPdfArguments(std::string_view program, std::string_view profileUrl,
                                               std::string_view outFolder,
                                               std::string_view document);
-// pdftoppm: every page as "<prefix>-<n>.jpg" at `dpi`.
+// A document prints at most this many pages; a PDF's later pages are left
+// out (a text beyond it is refused, see kMaxTextPages).
+inline constexpr uint32_t kMaxPrintedPages = 1000;
+// A rasterised page is at most this many pixels wide and high: a page drawn
+// larger at the chosen resolution keeps its top left part. Pages of the
+// usual sizes are far below it at either resolution.
+inline constexpr int kMaxPagePixels = 4096;
+
+// pdftoppm: pages 1 to kMaxPrintedPages as "<prefix>-<n>.jpg" at `dpi`,
+// each within kMaxPagePixels square.
 std::vector<std::string> pdfToJpegArguments(std::string_view program, int dpi, std::string_view pdf,
                                             std::string_view prefix);
+
+// The settings LibreOffice's fresh profile starts with (the file
+// "user/registrymodifications.xcu" in it): links are never updated on
+// loading, pictures and other content a document links to are not fetched,
+// and no macro runs. A document is shown as it is, not with what its
+// links name.
+std::string officeProfileSettings();
 // The page number of a picture the rasteriser wrote ("page-07.jpg" -> 7 for
 // the prefix "page"); nullopt for any other name.
 std::optional<uint32_t> rasterPageNumber(std::string_view fileName, std::string_view prefix);

@@ -46,12 +46,9 @@ Font monospaceFont(HDC dc, int dpi) {
 
 }  // namespace
 
-bool printTextPages(const std::string& path, const std::string& folder, const std::string& base,
-                    int dpi, const std::atomic<bool>& stop, std::vector<std::string>& written) {
-  FileReadResult file = readFileBytes(path, kMaxTextFileBytes);
-  if (!file.ok()) return false;
-  std::string text(file.bytes.begin(), file.bytes.end());
-  file.bytes = {};
+bool printTextPages(std::string text, const std::string& folder, const std::string& base, int dpi,
+                    const std::atomic<bool>& stop, std::vector<std::string>& written) {
+  if (text.size() > kMaxTextFileBytes) return false;
   if (!isUtf8(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()))) {
     text = recode(text, kCodePageSystem, kCodePageUtf8);
   }

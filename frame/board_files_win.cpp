@@ -13,7 +13,13 @@
 namespace scribly {
 namespace {
 
-std::wstring wide(const std::string& path) { return toWide(path, kCodePageSystem); }
+// Only full paths: a relative one would name a file in whatever folder the
+// host runs in (a board without a background folder makes such names).
+std::wstring wide(const std::string& path) {
+  const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+                    path.starts_with("\\\\");
+  return full ? toWide(path, kCodePageSystem) : std::wstring();
+}
 
 // The picture's pixels as a background; null when it has none.
 std::unique_ptr<BackgroundPicture> backgroundFrom(const ImageObject& image) {
@@ -85,7 +91,7 @@ std::unique_ptr<BackgroundPicture> SystemPictureDecoder::decodeFile(const std::s
 BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t maxTemplates) {
   BackgroundTemplates templates;
   if (folder.empty()) return templates;
-  const std::wstring where = wide(folder);
+  const std::wstring where = toWide(folder, kCodePageSystem);
   WIN32_FIND_DATAW found;
   FindHandle search(FindFirstFileW((where + L"*.*").c_str(), &found));
   if (!search) return templates;
@@ -102,43 +108,6 @@ BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t ma
                         std::move(picture));
   } while (templates.size() < maxTemplates && FindNextFileW(search.get(), &found));
   return templates;
-}
-
-namespace {
-
-size_t emptyTree(const std::wstring& folder, int depth) {
-  // Links and junctions are not followed, and the depth is bounded, so a loop
-  // in the tree ends.
-  if (depth > 32) return 0;
-  WIN32_FIND_DATAW found;
-  FindHandle search(FindFirstFileW((folder + L"\\*").c_str(), &found));
-  if (!search) return 0;
-  size_t left = 0;
-  do {
-    const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring path = folder + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        left += emptyTree(path, depth + 1);
-    } else {
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), found.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-      if (!DeleteFileW(path.c_str())) ++left;
-    }
-  } while (FindNextFileW(search.get(), &found));
-  return left;
-}
-
-}  // namespace
-
-size_t emptyFolderTree(const std::string& folder) {
-  if (folder.empty()) return 0;
-  std::wstring path = wide(folder);
-  while (!path.empty() && (path.back() == L'\\' || path.back() == L'/')) path.pop_back();
-  // Only a full drive path can take the prefix.
-  if (path.size() > 2 && path[1] == L':') path = L"\\\\?\\" + path;
-  return emptyTree(path, 0);
 }
 
 }  // namespace scribly

@@ -14,11 +14,6 @@ class Win32Files final : public BoardFiles {
   bool deleteFile(const std::string& path) override;
 };
 
-// Deletes every file in `folder` and in its subfolders, which stay. Paths go
-// with the long-path prefix, so deep document trees are emptied too. Answers
-// the files that could not be deleted.
-size_t emptyFolderTree(const std::string& folder);
-
 // The bitmap files (".bmp", any case) of `folder` (ending with a backslash) as
 // templates under their titles; files that do not load are left out.
 BackgroundTemplates loadBackgroundTemplates(const std::string& folder, size_t maxTemplates = 256);

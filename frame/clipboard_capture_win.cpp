@@ -91,20 +91,15 @@ bool pasteFromClipboard(DrawingTools& tools, HWND view, HWND frame) {
 }
 
 ScreenCapture::ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement* element,
-                             HWND frame)
-    : tools_(tools), host_(host), element_(element), frame_(frame) {}
-
-std::string ScreenCapture::filePath() {
-  char folder[MAX_PATH + 1] = {};
-  const DWORD length = GetTempPathA(MAX_PATH, folder);
-  if (length == 0 || length > MAX_PATH) return {};
-  return std::string(folder, length) + kCaptureFileName;
-}
+                             HWND frame, const std::string& folder)
+    : tools_(tools),
+      host_(host),
+      element_(element),
+      frame_(frame),
+      path_(folder.empty() ? std::string() : folder + kCaptureFileName) {}
 
 void ScreenCapture::start(bool hidePlugin) {
-  if (!element_ || !element_->window()) return;
-  path_ = filePath();
-  if (path_.empty()) return;
+  if (!element_ || !element_->window() || path_.empty()) return;
   hidePlugin_ = hidePlugin;
   if (hidePlugin_) host_.notify(kCaptureBegins);
   Sleep(kSettleMilliseconds);

@@ -34,8 +34,11 @@ class ScreenCapture {
 
   // `element` is the skin's capture element ("screen cap"); without one the
   // commands do nothing. Its reports go to `frame`, which hands them to
-  // handle(). `tools` and `host` must outlive this object.
-  ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement* element, HWND frame);
+  // handle(). The element writes its picture into `folder` (8-bit, ending
+  // in "\", the frame's own; empty: no capture). `tools` and `host` must
+  // outlive this object.
+  ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement* element, HWND frame,
+                const std::string& folder);
   ScreenCapture(const ScreenCapture&) = delete;
   ScreenCapture& operator=(const ScreenCapture&) = delete;
 
@@ -50,16 +53,16 @@ class ScreenCapture {
 
   bool hidesPlugin() const { return hidePlugin_; }
   bool capturing() const { return capturing_; }
-  // The bitmap file the element writes, in the temporary folder; 8-bit in
-  // the system code page, as the element takes it.
-  static std::string filePath();
+  // The bitmap file the element writes; 8-bit in the system code page, as
+  // the element takes it.
+  const std::string& filePath() const { return path_; }
 
  private:
   DrawingTools& tools_;
   HostChannel& host_;
   SkinElement* element_;
   HWND frame_;
-  std::string path_;
+  const std::string path_;
   // Set until "Cut" clears it, as the frame starts out hiding the plug-in.
   bool hidePlugin_ = true;
   bool capturing_ = false;

@@ -32,11 +32,44 @@ int32_t printQualityFor(std::string_view name, int32_t chosen) {
   return equalsIgnoringCase(documentExtension(name), ".txt") ? kQualityText : chosen;
 }
 
-std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name) {
-  std::string folder(temporaryRoot);
-  folder += documentBase(name);
-  folder += '\\';
-  return folder;
+namespace {
+
+bool isPlainNameByte(unsigned char c) {
+  return c >= 0x20 && c < 0x7F &&
+         std::string_view("\\/:*?\"<>|").find(static_cast<char>(c)) == std::string_view::npos;
+}
+
+// Names Windows takes for devices in any folder, with or without an extension.
+bool isDeviceName(std::string_view name) {
+  std::string_view stem = name.substr(0, std::min(name.find('.'), name.size()));
+  while (!stem.empty() && stem.back() == ' ') stem.remove_suffix(1);
+  for (std::string_view device : {"con", "prn", "aux", "nul", "conin$", "conout$", "clock$"})
+    if (equalsIgnoringCase(stem, device)) return true;
+  return stem.size() == 4 && stem[3] >= '0' && stem[3] <= '9' &&
+         (equalsIgnoringCase(stem.substr(0, 3), "com") ||
+          equalsIgnoringCase(stem.substr(0, 3), "lpt"));
+}
+
+}  // namespace
+
+std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name,
+                              unsigned attempt) {
+  std::string folder;
+  for (unsigned char c : documentBase(name).substr(0, kMaxShareFolderName))
+    folder += isPlainNameByte(c) ? static_cast<char>(c) : '_';
+  // Windows drops trailing dots and spaces: "a." would be "a", ".." the parent.
+  const auto trim = [&folder] {
+    while (!folder.empty() && (folder.back() == '.' || folder.back() == ' ')) folder.pop_back();
+  };
+  trim();
+  if (folder.empty()) folder = "document";
+  if (isDeviceName(folder)) {
+    folder.insert(0, 1, '_');
+    if (folder.size() > kMaxShareFolderName) folder.resize(kMaxShareFolderName);
+    trim();
+  }
+  if (attempt > 0) folder += "-" + std::to_string(attempt);
+  return std::string(temporaryRoot) + folder + '\\';
 }
 
 std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension) {

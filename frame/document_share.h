@@ -24,9 +24,18 @@ std::string_view documentExtension(std::string_view name);
 bool isPictureDocument(std::string_view name);
 // Text files always print with text quality.
 int32_t printQualityFor(std::string_view name, int32_t chosen);
-// The job's folder: the temporary root (ending in "\"), the document's base
-// name and a final "\".
-std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name);
+// The job's folder: the temporary root (ending in "\"), one folder name made
+// from the document's base name, and a final "\"; `attempt` n > 0 adds
+// "-n", for when that folder exists already. Whatever the name (".doc",
+// "...doc", "con.txt", double-byte characters whose second byte is "\"),
+// the folder is always one level strictly below the root: its name is
+// never empty, "." or "..", nor a device name, and holds only printable
+// ASCII other than \ / : * ? " < > | (every other byte becomes "_"), ends
+// in neither "." nor " ", and is at most kMaxShareFolderName bytes before
+// the suffix.
+inline constexpr size_t kMaxShareFolderName = 64;
+std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name,
+                              unsigned attempt = 0);
 // The name of the k-th page picture (k from 1): base + ext, then base(k) + ext.
 std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension);
 // "report.doc/3".

@@ -1,7 +1,5 @@
 #include "frame/frame_board_win.h"
 
-#include <atomic>
-
 #include "base/module_paths.h"
 #include "board/operation_script.h"
 #include "skin/language_keys.h"
@@ -11,9 +9,6 @@
 
 namespace scribly {
 namespace {
-
-std::atomic<int> g_liveBoards{0};
-std::atomic<unsigned> g_boards{0};
 
 constexpr char kLanguageFile[] = "\\Scribly_LANG.xml";
 
@@ -26,24 +21,10 @@ std::wstring messageText(const LanguageTexts& texts, std::string_view key) {
   return toWide(std::string_view(buffer, size));
 }
 
-// A folder of its own below BKDoc for each board: file names come from id
-// counters that start alike in every conference, so boards of this process
-// or another must never share one.
-std::string ownBackgroundFolder() {
-  const std::string root = backgroundFolderForModule(moduleFilePath());
-  if (root.empty()) return root;
-  CreateDirectoryA(root.c_str(), nullptr);
-  const std::string folder =
-      root + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++g_boards) + "\\";
-  emptyFolderTree(folder);
-  CreateDirectoryA(folder.c_str(), nullptr);
-  return folder;
-}
-
-BoardOptions boardOptions(const FrameSettings& settings, const std::string& folder) {
+BoardOptions boardOptions(const FrameSettings& settings, std::string files) {
   BoardOptions options;
   options.peerToPeer = settings.peerToPeer;
-  options.backgroundFolder = folder;
+  options.backgroundFolder = std::move(files);
   options.templates = loadBackgroundTemplates(backgroundFolder(settings.skinFolder));
   return options;
 }
@@ -51,7 +32,7 @@ BoardOptions boardOptions(const FrameSettings& settings, const std::string& fold
 }  // namespace
 
 FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
-                       HWND viewWindow)
+                       std::string backgroundFolder, HWND viewWindow)
     : frame_(frame),
       host_(host),
       backgroundFolder_(ownBackgroundFolder()),
@@ -59,8 +40,7 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
                        : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
       BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
-      boardOptions(settings, backgroundFolder_));
-  ++g_liveBoards;
+      boardOptions(settings, std::move(backgroundFolder)));
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
   scroll_ = std::make_unique<ViewScroll>(*board_);
@@ -73,12 +53,6 @@ FrameBoard::~FrameBoard() {
   selection_.reset();
   tools_.reset();
   board_.reset();
-  if (!backgroundFolder_.empty()) {
-    emptyFolderTree(backgroundFolder_);
-    RemoveDirectoryA(backgroundFolder_.c_str());
-  }
-  // Every plug-in of the process shares the folder: the last one empties it.
-  if (--g_liveBoards == 0) emptyFolderTree(backgroundFolderForModule(moduleFilePath()));
 }
 
 void FrameBoard::poll() {

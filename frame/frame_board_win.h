@@ -33,8 +33,10 @@ class FrameBoard final : public FrameHandler,
  public:
   // The view is `viewWindow` when given (the skin's "view wnd", whose
   // messages the frame hands to viewMessage), else a window of its own.
+  // Background files go to `backgroundFolder` (8-bit, ending in "\"; empty:
+  // none are kept), which belongs to this board alone.
   FrameBoard(HWND frame, HostChannel& host, const FrameSettings& settings,
-             HWND viewWindow = nullptr);
+             std::string backgroundFolder, HWND viewWindow = nullptr);
   ~FrameBoard() override;
 
   Board& board() { return *board_; }
@@ -112,8 +114,6 @@ class FrameBoard final : public FrameHandler,
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
-  // This board's own folder of background files (below BKDoc), removed with it.
-  std::string backgroundFolder_;
   HWND contents_ = nullptr;
   std::deque<std::string> removedDocuments_;
   std::unique_ptr<CanvasView> view_;

@@ -89,8 +89,7 @@ void MainFrame::wireSkin() {
       *skinSystem_,
       ContentsPanel::Surroundings{
           ownBoard_->board(), window_, view,
-          [board = ownBoard_.get()] { board->scroll().toStart(); },
-          joinPath(installFolderOf(settings_.moduleFolder), "PrintTemp\\"),
+          [board = ownBoard_.get()] { board->scroll().toStart(); }, filesFolder(L"PrintTemp"),
           joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
           [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
       PrinterHandle::load(settings_.moduleFolder), shareFlags_);
@@ -108,8 +107,8 @@ void MainFrame::wireSkin() {
       LibraryTree::Hooks{[this] { return contents_->mayShare(); },
                          [this](const std::string& path) { shareDocumentPath(path); },
                          {}});
-  capture_ =
-      std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"), window_);
+  capture_ = std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"),
+                                             window_, filesFolder(L""));
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);

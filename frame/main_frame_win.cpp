@@ -64,6 +64,7 @@ MainFrame::MainFrame(const FrameSettings& settings, FrameHandler* handler)
 
 std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, FrameHandler* handler) {
   std::unique_ptr<MainFrame> frame(new MainFrame(settings, handler));
+  frame->files_ = InstanceFolder::create();
   // A broken skin install still leaves a whiteboard to draw on; a skin busy
   // on another thread (the engine serves one) refuses the frame instead.
   if (!frame->createSkinWindow() &&
@@ -71,8 +72,8 @@ std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, Fram
     return nullptr;
   if (!handler) {
     // In the skin the view is the element "view wnd"; a plain frame makes one.
-    frame->ownBoard_ =
-        std::make_unique<FrameBoard>(frame->window_, frame->host_, settings, frame->viewWindow());
+    frame->ownBoard_ = std::make_unique<FrameBoard>(
+        frame->window_, frame->host_, settings, frame->filesFolder(L"BKDoc"), frame->viewWindow());
     frame->handler_ = frame->ownBoard_.get();
     if (SkinElement* info = frame->skinWindow_ ? frame->skinWindow_->find("curpageinfo") : nullptr)
       frame->ownBoard_->setPageInfoDisplay([info](const std::string& text) {
@@ -85,6 +86,10 @@ std::unique_ptr<MainFrame> MainFrame::create(const FrameSettings& settings, Fram
   if (settings.parent) GetClientRect(settings.parent, &area);
   MoveWindow(frame->window_, 0, 0, area.right - area.left, area.bottom - area.top, TRUE);
   return frame;
+}
+
+std::string MainFrame::filesFolder(std::wstring_view name) const {
+  return files_ ? files_->subfolderForCodePage(name) : std::string();
 }
 
 bool MainFrame::createSkinWindow() {

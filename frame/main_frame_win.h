@@ -22,6 +22,7 @@
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 #include "win/message_origin.h"
+#include "win/folders.h"
 
 struct IClientSink;
 
@@ -113,6 +114,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::optional<HostRequest> takeRequest(UINT message, bool newest = false);
   bool createPlainWindow();
   bool createSkinWindow();
+  // A folder of this frame's own files (8-bit, ending in "\"; the files
+  // folder itself for an empty name); empty when there is none.
+  std::string filesFolder(std::wstring_view name) const;
   // The skin-built frame's elements, menus, timer and folders, once the
   // board exists.
   void wireSkin();
@@ -171,6 +175,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::mutex requestsLock_;
   std::deque<HostRequest> requests_;
   HostChannel host_;
+  // This frame's own files: backgrounds, print jobs, captures. It goes last.
+  std::unique_ptr<InstanceFolder> files_;
   std::unique_ptr<FrameBoard> ownBoard_;
   std::string backgroundFolder_;
   std::shared_ptr<SkinSystem> skinSystem_;

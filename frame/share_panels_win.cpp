@@ -16,6 +16,7 @@
 #include "frame/command_table.h"
 #include "frame/document_share.h"
 #include "frame/tree_items.h"
+#include "win/folders.h"
 #include "win/messages.h"
 #include "win/text.h"
 
@@ -67,35 +68,20 @@ std::string cut(std::string text, size_t bytes) {
   return text;
 }
 
-// Deletes a folder and everything in it; failures are ignored. `folder` is
-// UTF-16 and ends with a backslash.
-void deleteTree(const std::wstring& folder, int depth = 0) {
-  if (folder.empty() || depth > 64) return;
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((folder + L"*.*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        if (name == L"." || name == L".." ||
-            found.dwFileAttributes ==
-                (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN))
-          continue;
-        deleteTree(folder + name + L"\\", depth + 1);
-      } else {
-        DeleteFileW((L"\\\\?\\" + folder + name).c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW((L"\\\\?\\" + folder).c_str());
-}
+void deleteTree(const std::string& folder) { deleteFolderTree(toWide(folder, kCodePageSystem)); }
 
-void deleteTree(const std::string& folder) {
-  std::wstring wide = toWide(folder, kCodePageSystem);
-  if (wide.empty()) return;
-  if (wide.back() != L'\\') wide += L'\\';
-  deleteTree(wide);
+// A folder of the job's own below the temporary root (made when missing),
+// never one an earlier job left; empty when none can be made.
+std::string freshOutputFolder(const std::string& root, std::string_view name) {
+  const std::wstring wideRoot = toWide(root, kCodePageSystem);
+  if (wideRoot.empty()) return {};
+  createPrivateFolder(wideRoot);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    std::string folder = shareOutputFolder(root, name, attempt);
+    if (CreateDirectoryW(toWide(folder, kCodePageSystem).c_str(), nullptr)) return folder;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
 }
 
 std::vector<FolderEntry> listFolder(const std::string& folder) {
@@ -517,7 +503,9 @@ void ContentsPanel::startShare(const char* path, int32_t quality) {
     return;
   }
   const std::string fullPath = cut(path, kPathBytes);
-  const std::string name = cut(std::string(documentFileName(fullPath)), kNameBytes);
+  // Split where the path's characters end: the second byte of a double-byte
+  // character may be a backslash.
+  const std::string name = cut(toSystem(documentFileName(fromSystem(fullPath))), kNameBytes);
   if (isPictureDocument(name)) {
     around_.board.setBackgroundFile(fullPath);
     sendTip(kTipReset);
@@ -532,11 +520,10 @@ void ContentsPanel::startShare(const char* path, int32_t quality) {
   }
   DocPrinter* printer = printer_.get();
   if (printer) printer->setQuality(printQualityFor(name, quality));
-  outputFolder_ = shareOutputFolder(around_.temporaryRoot, name);
-  deleteTree(outputFolder_);
+  outputFolder_ = freshOutputFolder(around_.temporaryRoot, name);
   if (printer) printer->setOutputFolder(outputFolder_.c_str());
   ready_ = false;
-  if (!printer || printer->printDocument(fullPath.c_str()) == 0) {
+  if (!printer || outputFolder_.empty() || printer->printDocument(fullPath.c_str()) == 0) {
     messageBox("Scribly_MessageBox_PrintError_Text", MB_ICONEXCLAMATION);
     sendTip(kTipReset);
     ready_ = true;

@@ -133,7 +133,8 @@ class ContentsPanel final : public SkinProgram {
     HWND view = nullptr;
     // Scrolls the view to the page's top-left corner.
     std::function<void()> scrollToStart;
-    // Where print jobs put their pictures: "...\PrintTemp\" beside the module.
+    // Where print jobs put their pictures, each in a folder of its own
+    // below it: the frame's own "PrintTemp\" (8-bit, ending in "\").
     std::string temporaryRoot;
     // Where the tree finds its item pictures ("<n>.bmp"); may be empty.
     std::string pictureFolder;

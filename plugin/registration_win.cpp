@@ -1,6 +1,7 @@
 #include "plugin/registration_win.h"
 
 #include <oleauto.h>
+#include <olectl.h>
 #include <scribly.h>
 
 #include <string>
@@ -72,6 +73,8 @@ HRESULT writeKey(const KeyEntry& entry) {
 }  // namespace
 
 HRESULT registerServer() {
+  // A path the code page cannot name would register some other file.
+  if (moduleFilePath().empty()) return SELFREG_E_CLASS;
   for (const KeyEntry& entry : registryScript()) {
     HRESULT hr = writeKey(entry);
     if (FAILED(hr)) return hr;

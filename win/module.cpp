@@ -1,6 +1,7 @@
 #include "win/module.h"
 
 #include "base/module_paths.h"
+#include "win/text.h"
 
 namespace scribly {
 
@@ -13,13 +14,21 @@ HINSTANCE moduleInstance() {
 }
 
 std::string moduleFilePath() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(moduleInstance(), path, MAX_PATH);
-  return std::string(path, n < MAX_PATH ? n : MAX_PATH);
+  wchar_t path[MAX_PATH + 1] = {};
+  const DWORD n = GetModuleFileNameW(moduleInstance(), path, MAX_PATH + 1);
+  if (n == 0 || n > MAX_PATH) return {};
+  // The folder beside the module is where the engine, the printer and the
+  // skin are loaded from: a look-alike of it would load someone else's.
+  return systemCodePagePath(std::wstring_view(path, n)).value_or(std::string());
 }
 
 std::string moduleFolder() { return folderOf(moduleFilePath()); }
 
 std::string installFolder() { return installFolderOf(moduleFolder()); }
+
+bool runningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
 
 }  // namespace scribly

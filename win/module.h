@@ -8,11 +8,16 @@
 namespace scribly {
 
 HINSTANCE moduleInstance();
-// Full path of the module's file, 8-bit, at most MAX_PATH characters.
+// Full path of the module's file, 8-bit as systemCodePagePath gives it, at
+// most MAX_PATH characters; empty when the code page cannot name it.
 std::string moduleFilePath();
 // The module's folder without a trailing backslash.
 std::string moduleFolder();
 // The folder above the module folder.
 std::string installFolder();
+
+// Whether the program runs under Wine, where some file calls act otherwise
+// (links) and Linux programs run beside Windows ones.
+bool runningUnderWine();
 
 }  // namespace scribly

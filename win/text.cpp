@@ -42,21 +42,46 @@ std::string recode(std::string_view text, UINT from, UINT to) {
   return fromWide(toWide(text, from), to);
 }
 
+namespace {
+
+// The text in the system code page when every character converts exactly
+// and back again; a character the code page lacks would otherwise become a
+// look-alike or the default character.
+std::optional<std::string> exactlyInSystemCodePage(std::wstring_view text) {
+  if (text.empty() || text.size() > INT_MAX || text.find(L'\0') != std::wstring_view::npos)
+    return std::nullopt;
+  // UTF-8 as the system code page takes neither the flag nor the report.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL defaulted = FALSE;
+  BOOL* report = utf8 ? nullptr : &defaulted;
+  const int length = static_cast<int>(text.size());
+  const int n =
+      WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, report);
+  if (n <= 0 || defaulted) return std::nullopt;
+  std::string narrow(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, flags, text.data(), length, narrow.data(), n, nullptr, report);
+  if (defaulted || toWide(narrow, kCodePageSystem) != text) return std::nullopt;
+  return narrow;
+}
+
+}  // namespace
+
 std::optional<std::string> systemCodePagePath(std::string_view utf8Path) {
-  const std::wstring wide = toWide(utf8Path);
-  const auto held = [](const std::wstring& path) -> std::optional<std::string> {
-    std::string narrow = fromWide(path, kCodePageSystem);
-    if (path.empty() || toWide(narrow, kCodePageSystem) != path) return std::nullopt;
-    return narrow;
-  };
-  if (std::optional<std::string> path = held(wide)) return path;
+  return systemCodePagePath(toWide(utf8Path));
+}
+
+std::optional<std::string> systemCodePagePath(std::wstring_view widePath) {
+  const std::wstring wide(widePath);
+  if (std::optional<std::string> path = exactlyInSystemCodePage(wide)) return path;
+  if (wide.empty() || wide.find(L'\0') != std::wstring::npos) return std::nullopt;
   const DWORD needed = GetShortPathNameW(wide.c_str(), nullptr, 0);
   if (needed == 0) return std::nullopt;
   std::wstring shortPath(needed, L'\0');
   const DWORD written = GetShortPathNameW(wide.c_str(), shortPath.data(), needed);
   if (written == 0 || written >= needed) return std::nullopt;
   shortPath.resize(written);
-  return held(shortPath);
+  return exactlyInSystemCodePage(shortPath);
 }
 
 }  // namespace scribly

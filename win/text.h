@@ -27,10 +27,12 @@ std::optional<std::wstring> wideFromUtf8(std::string_view utf8);
 // From one code page to another, through UTF-16.
 std::string recode(std::string_view text, UINT from, UINT to);
 
-// A path (UTF-8) in the system code page, for the calls that take 8-bit
-// paths: the path itself when the code page holds all its characters, else
-// its short form when the file system gives one that it holds; nullopt when
-// neither names the file.
+// A path (UTF-8 or wide) in the system code page, for the calls that take
+// 8-bit paths: the path itself when the code page holds every character
+// exactly, else its short form when the file system gives one that it holds;
+// nullopt when neither names the same file. Never a best-fit stand-in
+// ("\uFF3C\uFF0E\uFF0E" is not "\.."), never cut at a NUL.
 std::optional<std::string> systemCodePagePath(std::string_view utf8Path);
+std::optional<std::string> systemCodePagePath(std::wstring_view widePath);
 
 }  // namespace scribly

@@ -124,7 +124,7 @@ int main(int argc, char** argv) {
   if (keep) {
     std::printf("pages kept in %s\n", root.c_str());
   } else {
-    deleteFolderTree(root);
+    deleteFolderTree(toWide(root, kCodePageSystem));
   }
   return failures == 0 ? 0 : 1;
 }

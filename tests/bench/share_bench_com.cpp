@@ -53,7 +53,7 @@ TEST_F(Interface, StartToTheLastPageOnEveryParticipant) {
         secondsBetween(shareStarted_, lastPageHandedOn_) / pages,
         secondsBetween(shareStarted_, finished));
   }
-  deleteFolderTree(folder);
+  deleteFolderTree(toWide(folder, kCodePageSystem));
 }
 
 }  // namespace

@@ -322,7 +322,7 @@ TEST_F(Interface, SharedOfficeDocumentsAndAPdfLookAlikeOnBothParticipants) {
     EXPECT_EQ(annView.width, benView.width);
     EXPECT_TRUE(annView.pixels == benView.pixels);
   }
-  deleteFolderTree(folder);
+  deleteFolderTree(toWide(folder, kCodePageSystem));
 }
 
 TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {

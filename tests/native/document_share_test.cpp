@@ -29,6 +29,24 @@ TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
   EXPECT_EQ(printQualityFor("deck.pptx", kQualityPicture), kQualityPicture);
 }
 
+TEST(DocumentShare, TheOutputFolderIsOneFreshFolderStrictlyBelowTheRoot) {
+  const std::string root = "C:\\T\\PrintTemp\\";
+  struct Case {
+    std::string_view name;
+    std::string_view folder;
+  };
+  // The root itself, its parent, a device, a folder deeper down or beside it.
+  for (const Case& c :
+       {Case{".doc", "document"}, Case{"...doc", "document"}, Case{"..", "document"},
+        Case{"con.txt", "_con"}, Case{"LPT1.a.doc", "_LPT1.a"}, Case{"com10.doc", "com10"},
+        Case{"a. .doc", "a"}, Case{"\x95\x5c.doc", "__"}, Case{"..\\..\\x.doc", ".._.._x"},
+        Case{"a:b*?.doc", "a_b__"}})
+    EXPECT_EQ(shareOutputFolder(root, c.name), root + std::string(c.folder) + "\\") << c.name;
+  EXPECT_EQ(shareOutputFolder(root, std::string(300, 'x') + ".doc"),
+            root + std::string(kMaxShareFolderName, 'x') + "\\");
+  EXPECT_EQ(shareOutputFolder(root, "a.b.doc", 2), root + "a.b-2\\");
+}
+
 TEST(DocumentShare, TheImportNamesTheKthPictureAfterTheDocument) {
   // Whatever the printer called its files, the k-th visible picture becomes
   // base(k) with its own extension; folders, hidden files and others count not.

@@ -63,7 +63,8 @@ TEST(PrintJob, ConvertersGetEveryArgumentApartAndAPrivateProfile) {
   EXPECT_EQ(fileUrl("C:\\Temp\\p"), "file:///C:/Temp/p");
   const auto raster = pdfToJpegArguments("pdftoppm", 150, "in.pdf", "out/page");
   EXPECT_EQ(raster,
-            (std::vector<std::string>{"pdftoppm", "-r", "150", "-jpeg", "in.pdf", "out/page"}));
+            (std::vector<std::string>{"pdftoppm", "-r", "150", "-f", "1", "-l", "1000", "-W",
+                                      "4096", "-H", "4096", "-jpeg", "in.pdf", "out/page"}));
   EXPECT_EQ(windowsCommandLine({"C:\\p q\\run", "", "a\"b", "d\\e\\", "x y\\\\", "plain"}),
             "\"C:\\p q\\run\" \"\" \"a\\\"b\" d\\e\\ \"x y\\\\\\\\\" plain");
 }

@@ -14,6 +14,7 @@
 #include "test_surface.h"
 #include "tests/native/board_test_support.h"
 #include "win/dib.h"
+#include "win/folders.h"
 #include "win/messages.h"
 #include "win/module.h"
 #include "win/text.h"
@@ -103,8 +104,10 @@ class ClipboardCaptureTest : public ::testing::Test {
     ASSERT_NE(frame_, nullptr) << skin_->log();
     ShowWindow(frame_->window(), SW_SHOW);
     view_ = frame_->find("view wnd")->window();
+    files_ = InstanceFolder::create();
+    ASSERT_TRUE(files_);
     capture_ = std::make_unique<ScreenCapture>(tools_, host_, frame_->find("screen cap"),
-                                               frame_->window());
+                                               frame_->window(), files_->subfolderForCodePage(L""));
     program_.capture = capture_.get();
     pump();
   }
@@ -141,6 +144,7 @@ class ClipboardCaptureTest : public ::testing::Test {
   FrameProgram program_;
   std::shared_ptr<SkinSystem> skin_;
   std::unique_ptr<SkinWindow> frame_;
+  std::unique_ptr<InstanceFolder> files_;
   std::unique_ptr<ScreenCapture> capture_;
 };
 
@@ -203,7 +207,9 @@ TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsA
   EXPECT_EQ(picture(0, 0).pictureWidth(), 30);
   EXPECT_EQ(picture(0, 0).pictureHeight(), 20);
   EXPECT_EQ(picture(1, 0).firstPoint().unpack(), kPastePoint);
-  EXPECT_EQ(GetFileAttributesA(ScreenCapture::filePath().c_str()), INVALID_FILE_ATTRIBUTES);
+  // Written where only this frame writes, and gone once inserted.
+  EXPECT_EQ(capture_->filePath().rfind(files_->subfolderForCodePage(L""), 0), 0u);
+  EXPECT_EQ(GetFileAttributesA(capture_->filePath().c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(capture_->capturing());
 
   // "Cut" keeps the host out of it; a cancelled capture inserts nothing.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "base/file_bytes.h"
 #include "base/jpeg_codec.h"
 #include "docprint/doc_printer_win.h"
@@ -63,7 +64,7 @@ class DocPrinterTest : public testing::Test {
   void TearDown() override {
     if (printer_) printer_->release();
     if (window_) DestroyWindow(window_);
-    deleteFolderTree(root_);
+    deleteFolderTree(toWide(root_, kCodePageSystem));
     if (module_) FreeLibrary(module_);
   }
 
@@ -205,6 +206,63 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   printer_->stop();
   EXPECT_EQ(waitForReport(20), 0);
   EXPECT_TRUE(outputFiles().empty());
+}
+
+TEST_F(DocPrinterTest, APdfPrintsAtMostAThousandPagesEachWithinThePixelBound) {
+  // The first page is 50 inches square: 4800 pixels a side at 96 dpi.
+  const std::string pdf = blankPdf(kMaxPrintedPages + 1, 3600, 3600);
+  ASSERT_EQ(print(document("many.pdf", pdf), 300), kPrintSucceeded);
+  EXPECT_EQ(pageCount("many"), kMaxPrintedPages);
+  const Page first = pageOf("many.jpg");
+  EXPECT_EQ(first.width, kMaxPagePixels);
+  EXPECT_EQ(first.height, kMaxPagePixels);
+  // Pages of the usual sizes keep theirs.
+  EXPECT_EQ(pageOf("many(1000).jpg").width, 816);
+}
+
+TEST_F(DocPrinterTest, TheDocumentPrintsAsItWasWhenTheJobWasAccepted) {
+  const std::string path = document("paper.pdf", blankPdf(1));
+  lastReport.reset();
+  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
+  // Its owner saves three pages over it at once.
+  const std::string later = blankPdf(3);
+  for (int i = 0; i < 1000; ++i, Sleep(10)) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) continue;
+    DWORD written = 0;
+    WriteFile(file, later.data(), static_cast<DWORD>(later.size()), &written, nullptr);
+    CloseHandle(file);
+    break;
+  }
+  ASSERT_EQ(waitForReport(120), kPrintSucceeded);
+  EXPECT_EQ(pageCount("paper"), 1u);
+}
+
+TEST_F(DocPrinterTest, AnOfficeDocumentShowsNoPictureItOnlyLinksTo) {
+  // A black square beside the document, which a text links to by its path:
+  // the pages would carry the neighbour's file to every participant.
+  const BmpLayout layout = *bmpLayout(64, 64, 24);
+  ASSERT_TRUE(writeFileBytes(root_ + "\\secret.bmp",
+                             bmpFileBytes(layout, {}, std::vector<uint8_t>(layout.pixelBytes()))));
+  const std::string fodt =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+      "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+      "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+      "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" "
+      "xmlns:xlink=\"http://www.w3.org/1999/xlink\" office:version=\"1.2\" "
+      "office:mimetype=\"application/vnd.oasis.opendocument.text\">"
+      "<office:body><office:text><text:p>Linked:<draw:frame svg:width=\"5cm\" "
+      "svg:height=\"5cm\" text:anchor-type=\"as-char\"><draw:image xlink:href=\"" +
+      fileUrl(linuxPathOf(root_ + "\\secret.bmp")) +
+      "\" xlink:type=\"simple\" xlink:show=\"embed\" xlink:actuate=\"onLoad\"/></draw:frame>"
+      "</text:p></office:text></office:body></office:document>";
+  document("linked.fodt", fodt);
+  // Kept as a link in the converted document.
+  ASSERT_TRUE(convertWithOffice(root_ + "\\linked.fodt", root_, "docx"));
+  ASSERT_EQ(print(root_ + "\\linked.docx", 180), kPrintSucceeded);
+  EXPECT_LT(pageOf("linked.jpg").ink, 5000);
 }
 
 TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "frame/library_tree_win.h"
@@ -264,6 +266,42 @@ TEST_F(LibraryTreeTest, TipsNameTheItemUnderThePointerAndNothingElse) {
   ClientToScreen(tree_, &below);
   SetCursorPos(below.x, below.y);
   EXPECT_EQ(ask(), 0);
+}
+
+// A chosen folder replaces the configuration in one step: another instance
+// reading it meanwhile finds the old file or the new one, never none and
+// never half of one, and no file of the writing is left beside it.
+TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("scribly config " + std::to_string(GetCurrentProcessId()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path config = folder / "ScriblyCfg.xml";
+  writeFile(config, "<Scribly><dirroot enable=\"true\" path=\"D:\\a\"/></Scribly>");
+  std::atomic<bool> done = false;
+  int reads = 0, missing = 0;
+  std::thread reader([&] {
+    while (!done) {
+      HANDLE file = CreateFileW(config.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, 0, nullptr);
+      char text[256] = {};
+      DWORD read = 0;
+      if (file != INVALID_HANDLE_VALUE) ReadFile(file, text, sizeof text - 1, &read, nullptr);
+      if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+      ++(std::strstr(text, "</Scribly>") ? reads : missing);
+      Sleep(1);
+    }
+  });
+  const std::string path = fromWide(config.wstring(), kCodePageSystem);
+  int failed = 0;
+  for (int i = 1; i <= 200; ++i)
+    failed += writeLibraryRoot(path, i % 2 ? "D:\\bb" : "D:\\a") != ConfigWrite::Written;
+  done = true;
+  reader.join();
+  EXPECT_EQ(failed, 0);
+  EXPECT_EQ(missing, 0);
+  EXPECT_GT(reads, 0);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

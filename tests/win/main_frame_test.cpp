@@ -6,11 +6,14 @@
 #include <string>
 #include <vector>
 
+#include "base/bmp_file.h"
+#include "base/file_bytes.h"
 #include "frame/frame_board_win.h"
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
 #include "test_surface.h"
 #include "win/messages.h"
+#include "win/text.h"
 
 namespace scribly {
 namespace {
@@ -250,6 +253,38 @@ TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
   EXPECT_EQ(reader.shown().find(L"Scribly_"), std::wstring::npos);
   frame.reset();
   DestroyWindow(parent);
+}
+
+// Each frame keeps its files to itself: the frame of another process that
+// comes and goes takes none of this one's backgrounds with it, so the page
+// still finds its picture when it is shown again.
+TEST(FrameFiles, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
+  FrameSettings settings;
+  settings.peerToPeer = true;
+  auto frame = MainFrame::create(settings, nullptr);
+  ASSERT_NE(frame, nullptr);
+  frame->join(1, 2);
+  Board& board = frame->board()->board();
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::string picture = fromWide(temp, kCodePageSystem) + "scribly-frame-files.bmp";
+  const BmpLayout layout = *bmpLayout(8, 8, 24);
+  const std::vector<uint8_t> pixels(layout.pixelBytes(), 0x40);
+  ASSERT_TRUE(writeFileBytes(picture, bmpFileBytes(layout, {}, pixels)));
+  ASSERT_TRUE(board.setBackgroundFile(picture));
+  DeleteFileA(picture.c_str());
+  board.goToPage(2, false);
+
+  const HANDLE child = startThisProgram(L"--frame-comes-and-goes");
+  ASSERT_NE(child, nullptr);
+  WaitForSingleObject(child, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(child, &code);
+  CloseHandle(child);
+  ASSERT_EQ(code, 0u);
+
+  board.goToPage(1, false);
+  EXPECT_NE(board.currentPage()->backgroundPicture(), nullptr);
 }
 
 }  // namespace

@@ -1,17 +1,18 @@
 #pragma once
-// Real office documents for the printer's tests and benchmark, made by
-// LibreOffice from text and flat XML the caller writes. Under Wine the Linux
-// program runs through scribly-convert beside the test program.
+// Linux programs for the Windows tests, run through scribly-convert beside
+// the test program: real office documents for the printer's tests and
+// benchmark, made by LibreOffice from text and flat XML the caller writes,
+// and links planted as another program would.
 #include <windows.h>
-// After windows.h.
-#include <shellapi.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/file_bytes.h"
 #include "docprint/print_job.h"
+#include "win/folders.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -28,29 +29,30 @@ inline std::string linuxPathOf(const std::string& path) {
   return result;
 }
 
-// Converts `source` into `folder` as `format` ("docx", "pptx", "pdf"); the
-// result is named after the source. False when LibreOffice did not finish.
-inline bool convertWithOffice(const std::string& source, const std::string& folder,
-                              const std::string& format) {
-  const std::string status = folder + "\\office-status";
+// Runs a Linux program through scribly-convert beside the test program,
+// with `folder` for the runner's status file; true when it exited with 0
+// within `seconds`.
+inline bool runLinuxProgram(const std::vector<std::string>& arguments, const std::string& folder,
+                            int seconds) {
+  const std::string status = folder + "\\linux-status";
   DeleteFileA(status.c_str());
   const std::string unixFolder = linuxPathOf(folder);
-  std::wstring line = toWide(windowsCommandLine(
-      {fromWide(toWide(moduleFolder(), kCodePageSystem)) + "\\scribly-convert",
-       unixFolder + "/office-status", unixFolder + "/office-stop", "180", "soffice",
-       "-env:UserInstallation=" + fileUrl(unixFolder + "/office-profile"), "--headless",
-       "--convert-to", format, "--outdir", unixFolder, linuxPathOf(source)}));
+  std::vector<std::string> line = {
+      fromWide(toWide(moduleFolder(), kCodePageSystem)) + "\\scribly-convert",
+      unixFolder + "/linux-status", unixFolder + "/linux-stop", std::to_string(seconds)};
+  line.insert(line.end(), arguments.begin(), arguments.end());
+  std::wstring command = toWide(windowsCommandLine(line));
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
   if (unixFolder.empty() ||
-      !CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+      !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
                       nullptr, &startup, &process)) {
     return false;
   }
   if (process.hProcess) CloseHandle(process.hProcess);
   if (process.hThread) CloseHandle(process.hThread);
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(200);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds + 20);
   while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
     if (std::chrono::steady_clock::now() > end) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -59,14 +61,52 @@ inline bool convertWithOffice(const std::string& source, const std::string& fold
   return std::string(result.bytes.begin(), result.bytes.end()) == "0\n";
 }
 
-// Removes a folder with everything in it.
-inline void deleteFolderTree(const std::string& folder) {
-  const std::wstring from = toWide(folder, kCodePageSystem) + L'\0';
-  SHFILEOPSTRUCTW remove{};
-  remove.wFunc = FO_DELETE;
-  remove.pFrom = from.c_str();
-  remove.fFlags = FOF_NO_UI;
-  SHFileOperationW(&remove);
+// Converts `source` into `folder` as `format` ("docx", "pptx", "pdf"); the
+// result is named after the source. False when LibreOffice did not finish.
+inline bool convertWithOffice(const std::string& source, const std::string& folder,
+                              const std::string& format) {
+  const std::string unixFolder = linuxPathOf(folder);
+  return runLinuxProgram(
+      {"soffice", "-env:UserInstallation=" + fileUrl(unixFolder + "/office-profile"), "--headless",
+       "--convert-to", format, "--outdir", unixFolder, linuxPathOf(source)},
+      folder, 180);
+}
+
+// Makes `link` a directory link to `target` as another program could: under
+// Wine a Unix symbolic link, which Windows programs see as a reparse point.
+inline bool plantDirectoryLink(const std::string& link, const std::string& target) {
+  const size_t slash = link.find_last_of('\\');
+  return slash != std::string::npos &&
+         runLinuxProgram({"ln", "-s", linuxPathOf(target), linuxPathOf(link)},
+                         link.substr(0, slash), 20);
+}
+
+// A PDF of `pages` empty pages, letter-sized but for the first, which is
+// `width` x `height` points.
+inline std::string blankPdf(int pages, int width = 612, int height = 792) {
+  std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>"};
+  std::string kids;
+  for (int i = 0; i < pages; ++i) kids += std::to_string(3 + i) + " 0 R ";
+  objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
+  for (int i = 0; i < pages; ++i) {
+    const std::string box =
+        i == 0 ? std::to_string(width) + " " + std::to_string(height) : "612 792";
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + box + "] >>");
+  }
+  std::string pdf = "%PDF-1.4\n";
+  std::vector<size_t> offsets;
+  for (size_t i = 0; i < objects.size(); ++i) {
+    offsets.push_back(pdf.size());
+    pdf += std::to_string(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+  }
+  const size_t table = pdf.size();
+  pdf += "xref\n0 " + std::to_string(objects.size() + 1) + "\n0000000000 65535 f \n";
+  for (size_t offset : offsets) {
+    const std::string digits = std::to_string(offset);
+    pdf += std::string(10 - digits.size(), '0') + digits + " 00000 n \n";
+  }
+  return pdf + "trailer\n<< /Size " + std::to_string(objects.size() + 1) +
+         " /Root 1 0 R >>\nstartxref\n" + std::to_string(table) + "\n%%EOF\n";
 }
 
 // A flat XML presentation of `slides` slides, each with a title and a box.

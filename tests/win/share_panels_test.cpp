@@ -17,6 +17,7 @@
 #include "frame/share_panels_win.h"
 #include "frame/tree_items.h"
 #include "test_surface.h"
+#include "tests/win/office_documents.h"
 #include "win/messages.h"
 #include "win/module.h"
 #include "win/text.h"
@@ -82,6 +83,8 @@ class SharePanelsTest : public ::testing::Test {
     ASSERT_NE(skin_, nullptr);
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
+    // The frame's own folder, where the root comes and goes.
+    CreateDirectoryW((std::wstring(temp) + L"scribly share test").c_str(), nullptr);
     root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
@@ -379,6 +382,46 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
   share("C:\\pictures\\photo.JPG");
   EXPECT_EQ(printer_.printed.size(), printed);
   EXPECT_FALSE(IsWindowVisible(tip_->window()));
+}
+
+// The file printed is the one chosen, whatever its characters: the code
+// page has only look-alikes for "\uFF3C\uFF0E\uFF0E\uFF3C", which a
+// best-fit conversion turns into "\..\" and so into another file. And the
+// share's end removes its folders without following a link planted there.
+TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  const std::wstring folder = std::wstring(temp) + L"scribly share chosen";
+  CreateDirectoryW(folder.c_str(), nullptr);
+  const std::wstring chosen = folder +
+                              L"\\a\uFF3C\uFF0E\uFF0E\uFF3C"
+                              L"b.txt";
+  for (const auto& [path, text] : {std::pair{chosen, "chosen"}, {folder + L"\\b.txt", "decoy"}}) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+  }
+  const std::string outside = fromWide(folder, kCodePageSystem) + "\\outside";
+  CreateDirectoryA(outside.c_str(), nullptr);
+  CloseHandle(CreateFileA((outside + "\\kept.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                          CREATE_ALWAYS, 0, nullptr));
+  CreateDirectoryA(root_.c_str(), nullptr);
+  ASSERT_TRUE(plantDirectoryLink(root_ + "link", outside));
+
+  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  for (wchar_t c : chosen) SendMessageW(control("scribly tip edit"), WM_CHAR, c, 1);
+  press("btn start share");
+  waitUntilReady();
+  ASSERT_EQ(printer_.printed.size(), 1u);
+  const FileReadResult printed = readFileBytes(printer_.printed[0], 64);
+  EXPECT_EQ(std::string(printed.bytes.begin(), printed.bytes.end()), "chosen");
+  EXPECT_EQ(pageNames(peer()).size(), 12u);
+  EXPECT_NE(GetFileAttributesA((outside + "\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  runLinuxProgram({"rm", linuxPathOf(root_ + "link")}, fromWide(folder, kCodePageSystem), 20);
+  deleteFolderTree(toWide(root_, kCodePageSystem));
+  deleteFolderTree(folder);
 }
 
 TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {

@@ -1,5 +1,6 @@
 #pragma once
-// What the Windows tests draw into and count with, and their message pump.
+// What the Windows tests draw into and count with, their message pump, and
+// the test program run again as another process.
 #include <windows.h>
 
 #include <algorithm>
@@ -21,6 +22,22 @@ inline void pump() {
     TranslateMessage(&m);
     DispatchMessageW(&m);
   }
+}
+
+// This test program started again with `arguments`, one of the helper
+// modes of win_test_main.cpp; its process handle, or null.
+inline HANDLE startThisProgram(const std::wstring& arguments) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return nullptr;
+  CloseHandle(process.hThread);
+  return process.hProcess;
 }
 
 // A top-down 32-bit surface whose pixels read back as COLORREFs.
