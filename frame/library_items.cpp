@@ -32,14 +32,14 @@ std::string libraryItemPath(std::string_view root, std::span<const std::string> 
   return path;
 }
 
-LibraryMenuState libraryMenuState(LibraryItemKind kind) {
+LibraryMenuState libraryMenuState(LibraryItemKind kind, bool folderChosen) {
   switch (kind) {
     case LibraryItemKind::File:
       return {true, false};
     case LibraryItemKind::Folder:
       return {false, false};
     case LibraryItemKind::Root:
-      return {false, true};
+      return {false, true, folderChosen};
   }
   return {};
 }

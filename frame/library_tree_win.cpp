@@ -142,9 +142,10 @@ void LibraryTree::rightClicked() {
   const std::optional<LibraryItemKind> kind = kindOf(item);
   if (!kind || !menu_) return;
   if (kind == LibraryItemKind::File) menuFile_ = item;
-  const LibraryMenuState state = libraryMenuState(*kind);
+  const LibraryMenuState state = libraryMenuState(*kind, !root_.empty());
   menu_->enableItem(kLibraryMenuShare, state.share);
   menu_->enableItem(kLibraryMenuChangeFolder, state.changeFolder);
+  menu_->enableItem(kLibraryMenuRefresh, state.refresh);
   POINT cursor = {};
   GetCursorPos(&cursor);
   menu_->popup(cursor);
