@@ -89,8 +89,8 @@ class Control : public SkinControl {
   // The first control in pre-order below and including this one named `name`.
   Control* find(std::string_view name);
 
-  // Tips: `tooltip` shows the tips of this control's children from now on;
-  // this control's own tip is shown by `tooltip`.
+  // Tips: showTipsWith names the tooltip that shows the tips of the controls
+  // below this one; addTipTo has `tooltip` show this control's own tip.
   void showTipsWith(HWND tooltip) { tooltip_ = tooltip; }
   const std::string& tip() const { return tip_; }
   void addTipTo(HWND tooltip);
