@@ -1,20 +1,21 @@
 #pragma once
 // One engine control: a real window (the engine's own class for windows,
-// panels, buttons and images; the nearest standard control for the rest,
-// subclassed) that offers every message to its owner first and then gives the
-// engine-private messages their effect.
+// panels, buttons, images and the capture element; the nearest standard
+// control for the rest, subclassed) that offers every message to its owner
+// first and then gives the engine's messages their effect. This is the part
+// every kind shares; each kind adds its own fields and messages in its own
+// file (control_kinds_win.h makes the right one for a type row).
 #include <windows.h>
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
-#include <utility>
+#include <string_view>
 
+#include "skin/attribute_values.h"
 #include "skin/control_types.h"
 #include "skin/ui_engine_win.h"
-#include "uiengine/item_markup.h"
 #include "win/handles.h"
 #include "win/message_origin.h"
 
@@ -42,12 +43,27 @@ enum class ControlKind {
   Capture,
 };
 
-ControlKind controlKindOf(const ControlType& type);
+// A row of a table of messages: the message and the member that gives it its
+// effect.
+template <class Kind>
+struct MessageHandler {
+  UINT message;
+  LRESULT (Kind::*handle)(WPARAM, LPARAM);
+};
 
-class Control final : public SkinControl {
+// Runs the handler `table` holds for `message`; none when it holds no row.
+template <class Kind, size_t N>
+std::optional<LRESULT> runHandler(Kind& self, const MessageHandler<Kind> (&table)[N], UINT message,
+                                  WPARAM wParam, LPARAM lParam) {
+  for (const MessageHandler<Kind>& row : table)
+    if (row.message == message) return (self.*row.handle)(wParam, lParam);
+  return std::nullopt;
+}
+
+class Control : public SkinControl {
  public:
-  Control(Engine& engine, const ControlType& type, SkinControlOwner* owner);
-  ~Control();
+  Control(Engine& engine, const ControlType& type, ControlKind kind, SkinControlOwner* owner);
+  virtual ~Control();
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
@@ -69,52 +85,67 @@ class Control final : public SkinControl {
   const ControlType& type() const { return type_; }
   ControlKind kind() const { return kind_; }
   HFONT font() const;
+  COLORREF backgroundColour() const;
   // The first control in pre-order below and including this one named `name`.
   Control* find(std::string_view name);
+
+  // Tips: showTipsWith names the tooltip that shows the tips of the controls
+  // below this one; addTipTo has `tooltip` show this control's own tip.
+  void showTipsWith(HWND tooltip) { tooltip_ = tooltip; }
+  const std::string& tip() const { return tip_; }
+  void addTipTo(HWND tooltip);
 
   // The window procedures of the engine's own class and of subclassed
   // standard controls.
   static LRESULT CALLBACK ownProc(HWND, UINT, WPARAM, LPARAM);
   static LRESULT CALLBACK subclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
 
- private:
-  static LRESULT dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT engineDefault(UINT message, WPARAM wParam, LPARAM lParam);
+ protected:
+  Engine& engine() const { return engine_; }
+  HWND hwnd() const { return window_; }
+  // The text, shadow or background colour the skin gave; kNoColour for none.
+  uint32_t colour(size_t which) const { return colours_[which]; }
+  // A brush of the background colour, made once; a new colour replaces it.
+  HBRUSH backgroundBrush();
   LRESULT callDefault(UINT message, WPARAM wParam, LPARAM lParam);
   // A click counts only on an element the user could click: it and every
   // window around it enabled.
   bool takesClicks() const;
 
-  void click();
-  void draw(HDC dc);
-  void loadPicture(const char* file, uint32_t transparentKey, int size);
-  void setFont(const char* face, int points);
-  void setCursor(const char* name);
-  void setTip(const char* text);
-  void becomeTooltipOf(HWND window);
-  void addTool(Control& tool);
+  // What a kind changes about its window: the standard class it is made of
+  // (none: the engine's own), styles it always has, what it does once made.
+  virtual const wchar_t* standardClass() const { return nullptr; }
+  virtual DWORD kindStyle() const { return 0; }
+  virtual void created(HWND) {}
+  // The kind's own messages, after the engine's common ones; none when the
+  // kind leaves `message` to the window's default.
+  virtual std::optional<LRESULT> kindMessage(UINT, WPARAM, LPARAM) { return std::nullopt; }
+  // A notification this control's parent passes on to it; none when it has
+  // no answer of its own.
+  virtual std::optional<LRESULT> notified(NMHDR*) { return std::nullopt; }
+  // Paints the client area of the engine's own class.
+  virtual void draw(HDC) {}
+
+ private:
+  static LRESULT dispatch(Control* self, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT engineDefault(UINT message, WPARAM wParam, LPARAM lParam);
+  // The window messages every kind answers alike.
+  std::optional<LRESULT> commonMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  // The messages of the engine's own class.
+  std::optional<LRESULT> ownClassMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  LRESULT onEvent(WPARAM, LPARAM) { return 0; }  // only the owner gives events a meaning
+  LRESULT onCopyName(WPARAM buffer, LPARAM size);
+  LRESULT onRecord(WPARAM, LPARAM) { return reinterpret_cast<LRESULT>(owner_); }
+  LRESULT onFont(WPARAM points, LPARAM face);
+  LRESULT onColour(WPARAM which, LPARAM colour);
+  LRESULT onCursor(WPARAM, LPARAM name);
+  LRESULT onTip(WPARAM, LPARAM text);
+
   // A control with a tip hands its mouse messages to the tooltip showing it.
   void relayToTooltip(UINT message, WPARAM wParam, LPARAM lParam);
   HBRUSH colourBrush(HDC dc);
-  COLORREF backgroundColour() const;
-  bool transparentAt(POINT client) const;
-  // Trees: their own messages, and the notifications their parent passes on.
-  LRESULT treeMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT treeNotification(NMHDR* header);
-  void loadTreePictures(const char* folder);
-  void tipFromOwner(NMTVGETINFOTIPW* request);
-  HFONT treeFont();
-  // The font of a markup's face and size, made once per tree; null when the
-  // markup names neither.
-  HFONT markupFont(const ItemMarkup& markup);
-  void applyItemLook(HTREEITEM item, const ItemMarkup& markup);
-  // After the tree's own font changed: the faceless markup fonts follow it.
-  void refreshItemLooks();
-  // The capture element.
-  LRESULT captureMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void startCapture(HWND reportTo, std::string path);
-  void endCapture(bool take);
 
   // The queue of the window's thread is watched while the window lives.
   QueueWatch watch_;
@@ -131,50 +162,20 @@ class Control final : public SkinControl {
   bool dead_ = false;  // WM_NCDESTROY seen while depth_ > 0
   std::string name_;
 
-  SIZE minSize_{}, maxSize_{};
-  std::array<uint32_t, 3> colours_{kNoColourValue, kNoColourValue, kNoColourValue};
+  std::array<uint32_t, 3> colours_{kNoColour, kNoColour, kNoColour};
   Brush backBrush_;
-  Bitmap picture_;
-  SIZE pictureSize_{};
-  uint32_t transparentKey_ = kNoColourValue;
-  int iconSize_ = 0;
-  POINT iconPosition_{-1, -1};
-  POINT titlePosition_{-1, -1};
-  bool stretch_ = false;
-  bool hitTransparent_ = false;
-  bool singleLine_ = false;
   HCURSOR cursor_ = nullptr;
   Cursor loadedCursor_;
-  Icon icon_;
   Font font_;
   HFONT fontBorrowed_ = nullptr;  // from WM_SETFONT; its sender keeps it
   std::string tip_;
-  HWND tooltip_ = nullptr;  // windows: the tooltip that shows their controls' tips
+  HWND tooltip_ = nullptr;  // the tooltip that shows the tips of the controls below
   HWND shownBy_ = nullptr;  // a control with a tip: the tooltip that shows it
-  bool checked_ = false, pressed_ = false, hover_ = false;
-  int splitMode_ = 0, splitLow_ = 0, splitHigh_ = 0;
-  std::map<HTREEITEM, std::string> markups_;
-  struct ItemLook {
-    std::optional<COLORREF> colour;
-    HFONT font = nullptr;  // in markupFonts_
-  };
-  std::map<HTREEITEM, ItemLook> itemLooks_;
-  std::map<std::pair<std::string, int>, Font> markupFonts_;
-  ImageList treePictures_;
-  HTREEITEM editedItem_ = nullptr;
-  bool labelEdited_ = false;  // the owner is yet to hear of a new label
-  // Set while the program's own TVM_EDITLABEL runs: the only edits a tree
-  // allows (the tree's own, on a slow second click, are refused).
-  bool editAsked_ = false;
-  Bitmap screen_;  // the still picture of the screen while capturing
-  HWND captureReport_ = nullptr;
-  std::string capturePath_;
-  POINT dragFrom_{}, dragTo_{};
-  bool dragging_ = false;
-
-  static constexpr uint32_t kNoColourValue = 0xFFFFFFFF;
 
   friend class Engine;
 };
+
+// A skin's colour (red in the low byte, alpha above blue) as GDI takes it.
+inline COLORREF rgbOf(uint32_t colour) { return colour & 0x00FFFFFF; }
 
 }  // namespace scribly

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "uiengine/control_win.h"
+#include "uiengine/control_kinds_win.h"
 #include "uiengine/menu_win.h"
 #include "win/handles.h"
 #include "win/text.h"
@@ -169,7 +169,7 @@ Control* Engine::create(const CLSID& classId, const IID& interfaceId, const char
     log("no control type for the identifiers given");
     return nullptr;
   }
-  auto made = std::make_unique<Control>(*this, *type, owner);
+  std::unique_ptr<Control> made = makeControl(*this, *type, owner);
   Control* control = made.get();
   if (!control->createWindow(caption, style, exStyle, rect, parent)) {
     log("cannot create a " + std::string(type->name) + " window");
