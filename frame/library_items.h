@@ -28,8 +28,9 @@ std::optional<LibraryItemKind> libraryEntryKind(std::string_view name, uint32_t 
 std::string libraryItemPath(std::string_view root, std::span<const std::string> names);
 
 // The "dirroot menu" items whose state follows the item it opens on; the
-// refresh item between them always stays as the skin has it.
+// refresh item between them follows whether the library has a folder.
 inline constexpr int kLibraryMenuShare = 0;
+inline constexpr int kLibraryMenuRefresh = 1;
 inline constexpr int kLibraryMenuChangeFolder = 2;
 
 struct LibraryMenuState {

@@ -145,6 +145,8 @@ void LibraryTree::rightClicked() {
   const LibraryMenuState state = libraryMenuState(*kind);
   menu_->enableItem(kLibraryMenuShare, state.share);
   menu_->enableItem(kLibraryMenuChangeFolder, state.changeFolder);
+  // Without a folder there is nothing to reload: the root offers to choose one.
+  menu_->enableItem(kLibraryMenuRefresh, !root_.empty());
   POINT cursor = {};
   GetCursorPos(&cursor);
   menu_->popup(cursor);
