@@ -11,7 +11,7 @@
 #include "host/hand_player_win.h"
 #include "host/hand_session.h"
 #include "host/host_sink_win.h"
-#include "host/relay_server.h"
+#include "relay/relay_server.h"
 #include "win/handles.h"
 
 namespace scribly {

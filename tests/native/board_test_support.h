@@ -20,13 +20,13 @@
 #include "board/board.h"
 #include "collab/message_codec.h"
 #include "collab/message_header.h"
-#include "host/relay_server.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 #include "objects/pixel_ops.h"
 #include "objects/text_object.h"
+#include "relay/relay_server.h"
 
 namespace scribly::testing {
 

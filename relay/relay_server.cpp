@@ -1,4 +1,4 @@
-#include "host/relay_server.h"
+#include "relay/relay_server.h"
 
 #include <algorithm>
 

@@ -4,7 +4,7 @@
 // messages, relays the whiteboard messages to everyone else and keeps a
 // replica of the board, from which it answers joiners that catch up page by
 // page. Transport-free: the host (or a test) hands it bytes and receives its
-// deliveries through a callback. Protocol behaviour: host/RELAY_SERVER.md.
+// deliveries through a callback. Protocol behaviour: relay/RELAY_SERVER.md.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
