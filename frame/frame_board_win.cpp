@@ -35,7 +35,6 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
                        std::string backgroundFolder, HWND viewWindow)
     : frame_(frame),
       host_(host),
-      backgroundFolder_(ownBackgroundFolder()),
       view_(viewWindow ? std::make_unique<CanvasView>(*this, viewWindow)
                        : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
