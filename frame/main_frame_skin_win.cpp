@@ -10,7 +10,7 @@
 #include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
-#include "frame/picture_files_win.h"
+#include "images/picture_files_win.h"
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/messages.h"
@@ -107,8 +107,9 @@ void MainFrame::wireSkin() {
       LibraryTree::Hooks{[this] { return contents_->mayShare(); },
                          [this](const std::string& path) { shareDocumentPath(path); },
                          {}});
-  capture_ = std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"),
-                                             window_, filesFolder(L""));
+  capture_ = std::make_unique<ScreenCapture>(
+      ownBoard_->tools(), [this](uintptr_t code) { host_.notify(code); }, element("screen cap"),
+      window_, filesFolder(L""));
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -220,7 +221,7 @@ LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
 void MainFrame::elementCommand(std::string_view name) {
   if (name == "ext panel btn") openExtensionPanel();
   if (name == "clrscr") clearPageAsked();
-  if (name == "save" && ownBoard_) savePage(*ownBoard_, GetActiveWindow());
+  if (name == "save" && ownBoard_) savePage(ownBoard_->board(), GetActiveWindow());
 }
 
 void MainFrame::layout(int width, int height) {
@@ -420,7 +421,7 @@ void MainFrame::contextCommand(std::string_view item) {
   if (item == "rotate90") selection.turnRight();
   if (item == "saveto")
     if (BoardObject* active = ownBoard_->tools().activeObject())
-      saveObject(*ownBoard_, *active, GetActiveWindow());
+      saveObject(ownBoard_->board(), *active, GetActiveWindow());
   if (item == "editpic" && editPicture_) editPicture_->show();
 }
 

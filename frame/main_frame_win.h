@@ -13,12 +13,12 @@
 #include <string>
 #include <string_view>
 
-#include "frame/clipboard_capture_win.h"
+#include "images/clipboard_capture_win.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
-#include "frame/library_tree_win.h"
-#include "frame/picture_edit_panel_win.h"
-#include "frame/share_panels_win.h"
+#include "share/library_tree_win.h"
+#include "images/picture_edit_panel_win.h"
+#include "share/contents_panel_win.h"
 #include "frame/tool_panels_win.h"
 #include "skin/skin_bridge_win.h"
 #include "win/message_origin.h"

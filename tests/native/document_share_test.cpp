@@ -1,8 +1,8 @@
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 #include <gtest/gtest.h>
 
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 
 namespace scribly {
 namespace {

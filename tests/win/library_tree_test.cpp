@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "frame/library_tree_win.h"
-#include "frame/tree_items.h"
+#include "share/library_tree_win.h"
+#include "share/tree_items.h"
 #include "skin/skin_config.h"
 #include "test_surface.h"
 #include "win/module.h"

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "../native/board_test_support.h"
-#include "frame/document_share.h"
-#include "frame/share_panels_win.h"
-#include "frame/tree_items.h"
+#include "share/document_share.h"
+#include "share/contents_panel_win.h"
+#include "share/tree_items.h"
 #include "test_surface.h"
 #include "tests/win/office_documents.h"
 #include "win/messages.h"

@@ -1,4 +1,4 @@
-#include "frame/share_panels_win.h"
+#include "share/contents_panel_win.h"
 
 // clang-format off
 #include <windows.h>
@@ -13,9 +13,8 @@
 #include <string>
 #include <utility>
 
-#include "frame/command_table.h"
-#include "frame/document_share.h"
-#include "frame/tree_items.h"
+#include "share/document_share.h"
+#include "share/tree_items.h"
 #include "win/folders.h"
 #include "win/messages.h"
 #include "win/text.h"

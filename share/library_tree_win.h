@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/library_items.h"
+#include "share/library_items.h"
 #include "skin/skin_bridge_win.h"
 
 namespace scribly {

@@ -1,8 +1,8 @@
-#include "frame/library_items.h"
+#include "share/library_items.h"
 
 #include "base/xml_document.h"
 #include "docprint/print_job.h"
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 namespace scribly {
 namespace {

@@ -1,4 +1,4 @@
-#include "frame/library_tree_win.h"
+#include "share/library_tree_win.h"
 
 #include <shlobj.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/module_paths.h"
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/handles.h"

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string_view>
 
-#include "board/picture_editor.h"
+#include "images/picture_editor.h"
 #include "board/tool_seams.h"
 #include "skin/skin_bridge_win.h"
 

@@ -59,6 +59,9 @@ struct FolderEntry {
 std::vector<std::string> importPictureList(std::string_view name,
                                            const std::vector<FolderEntry>& listing);
 
+// "add share doc", "add page" and "set print" as 1, 2 and 3; 0 for others.
+uint32_t pageOptionOf(std::string_view element);
+
 // The contents tree's items as its menu tells them apart.
 enum class ContentsItemKind { SystemRoot, UserRoot, Document, UserPage, SystemOrDocumentPage };
 struct ContentsMenu {

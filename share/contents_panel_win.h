@@ -18,7 +18,7 @@
 
 #include "board/board.h"
 #include "docprint/doc_printer_win.h"
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 #include "skin/skin_bridge_win.h"
 
 namespace scribly {

@@ -1,9 +1,10 @@
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 #include "skin/style_names.h"
 
 namespace scribly {
@@ -110,6 +111,14 @@ std::vector<std::string> importPictureList(std::string_view name,
         pagePictureName(base, static_cast<uint32_t>(pictures.size() + 1), extension));
   }
   return pictures;
+}
+
+uint32_t pageOptionOf(std::string_view element) {
+  constexpr std::pair<std::string_view, uint32_t> kOptions[] = {
+      {"add share doc", 1}, {"add page", 2}, {"set print", 3}};
+  for (const auto& [name, value] : kOptions)
+    if (equalsIgnoringCase(name, element)) return value;
+  return 0;
 }
 
 ContentsMenu contentsMenuFor(ContentsItemKind kind, bool isCurrentPage) {
