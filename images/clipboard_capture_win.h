@@ -37,8 +37,8 @@ class ScreenCapture {
   // handle(). The element writes its picture into `folder` (8-bit, ending
   // in "\", the frame's own; empty: no capture). `tellHost` passes the
   // notifications on to the host. `tools` must outlive this object.
-  ScreenCapture(DrawingTools& tools, std::function<void(uintptr_t)> tellHost,
-                SkinElement* element, HWND frame, const std::string& folder);
+  ScreenCapture(DrawingTools& tools, std::function<void(uintptr_t)> tellHost, SkinElement* element,
+                HWND frame, const std::string& folder);
   ScreenCapture(const ScreenCapture&) = delete;
   ScreenCapture& operator=(const ScreenCapture&) = delete;
 

@@ -2,7 +2,6 @@
 
 #include "base/xml_document.h"
 #include "docprint/print_job.h"
-#include "share/document_share.h"
 
 namespace scribly {
 namespace {
@@ -19,7 +18,7 @@ std::optional<LibraryItemKind> libraryEntryKind(std::string_view name, uint32_t 
   }
   if (attributes & kEntryHidden) return std::nullopt;
   // What the printer takes, and pictures, which become backgrounds.
-  if (documentKind(name) == DocumentKind::Refused && !isPictureDocument(name)) return std::nullopt;
+  if (documentKind(name) == DocumentKind::Refused) return std::nullopt;
   return LibraryItemKind::File;
 }
 
