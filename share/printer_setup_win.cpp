@@ -44,7 +44,9 @@ bool setUpSharePrinter(const SpoolerCalls& spooler) {
     mode.dmPaperWidth = kPageWidthTenthsMm;
     mode.dmScale = kScalePercent;
     mode.dmPrintQuality = kPrintQuality;
-    written = spooler.set(printer, 2, settings.data(), 4) != FALSE;
+    // Command 0: with a level the information given is what is written; the
+    // other commands (pause, resume, purge, set status) belong to level 0.
+    written = spooler.set(printer, 2, settings.data(), 0) != FALSE;
   }
   spooler.close(printer);
   return written;
