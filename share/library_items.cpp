@@ -31,14 +31,14 @@ std::string libraryItemPath(std::string_view root, std::span<const std::string> 
   return path;
 }
 
-LibraryMenuState libraryMenuState(LibraryItemKind kind) {
+LibraryMenuState libraryMenuState(LibraryItemKind kind, bool hasFolder) {
   switch (kind) {
     case LibraryItemKind::File:
-      return {true, false};
+      return {true, hasFolder, false};
     case LibraryItemKind::Folder:
-      return {false, false};
+      return {false, hasFolder, false};
     case LibraryItemKind::Root:
-      return {false, true};
+      return {false, hasFolder, true};
   }
   return {};
 }

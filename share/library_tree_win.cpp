@@ -122,8 +122,9 @@ void LibraryTree::rightClicked() {
   const std::optional<LibraryItemKind> kind = kindOf(item);
   if (!kind || !menu_) return;
   if (kind == LibraryItemKind::File) menuFile_ = item;
-  const LibraryMenuState state = libraryMenuState(*kind);
+  const LibraryMenuState state = libraryMenuState(*kind, !root_.empty());
   menu_->enableItem(kLibraryMenuShare, state.share);
+  menu_->enableItem(kLibraryMenuReload, state.reload);
   menu_->enableItem(kLibraryMenuChangeFolder, state.changeFolder);
   POINT cursor = {};
   GetCursorPos(&cursor);

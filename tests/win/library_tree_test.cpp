@@ -198,6 +198,10 @@ TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
   ASSERT_NE(root, nullptr);
   EXPECT_TRUE(IsWindowVisible(tree_));
   EXPECT_EQ(name(root), "Choose a library folder\u2026");
+  // Nothing to reload yet: the menu offers only to choose.
+  click(root, true);
+  EXPECT_FALSE(menuItemEnabled(kLibraryMenuReload));
+  EXPECT_TRUE(menuItemEnabled(kLibraryMenuChangeFolder));
 
   click(root);
   EXPECT_EQ(name(root), "Document library");
@@ -214,6 +218,7 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
 
   click(root, true);
   EXPECT_FALSE(menuItemEnabled(kLibraryMenuShare));
+  EXPECT_TRUE(menuItemEnabled(kLibraryMenuReload));
   EXPECT_TRUE(menuItemEnabled(kLibraryMenuChangeFolder));
   library_->command("print");
   EXPECT_TRUE(shared.empty());
