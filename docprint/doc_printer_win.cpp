@@ -131,7 +131,7 @@ class Printer final : public DocPrinter {
       std::lock_guard lock(mutex_);
       job = Job{documentKind(path), path, {}, folder_, dotsPerInch(quality_), window_, message_};
     }
-    if (job.kind == DocumentKind::Refused || job.folder.empty()) return 0;
+    if (!printsAsPages(job.kind) || job.folder.empty()) return 0;
     job.document = openDocument(job.path);
     if (!job.document || !hasDocumentContainer(job.path, firstBytes(job.document.get())) ||
         !createFolders(job.folder)) {

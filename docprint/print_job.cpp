@@ -15,9 +15,11 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-bool oneOf(std::string_view extension, std::initializer_list<std::string_view> list) {
-  return std::any_of(list.begin(), list.end(),
-                     [&](std::string_view e) { return equalsIgnoringCase(extension, e); });
+const DocumentType* documentType(std::string_view path) {
+  const std::string_view extension = extensionOf(path);
+  for (const DocumentType& type : kDocumentTypes)
+    if (equalsIgnoringCase(extension, type.extension)) return &type;
+  return nullptr;
 }
 
 }  // namespace
@@ -38,22 +40,18 @@ std::string_view extensionOf(std::string_view path) {
 }
 
 DocumentKind documentKind(std::string_view path) {
-  const std::string_view extension = extensionOf(path);
-  if (extension.empty()) return DocumentKind::Refused;
-  if (oneOf(extension, {".txt"})) return DocumentKind::Text;
-  if (oneOf(extension, {".pdf"})) return DocumentKind::Pdf;
-  if (oneOf(extension,
-            {".doc", ".docx", ".ppt", ".pptx", ".xls", ".xlsx", ".rtf", ".odt", ".odp", ".ods"})) {
-    return DocumentKind::Office;
-  }
-  return DocumentKind::Refused;
+  const DocumentType* type = documentType(path);
+  return type ? type->kind : DocumentKind::Refused;
+}
+
+bool printsAsPages(DocumentKind kind) {
+  return kind == DocumentKind::Text || kind == DocumentKind::Pdf || kind == DocumentKind::Office;
 }
 
 bool hasDocumentContainer(std::string_view path, std::string_view firstBytes) {
-  const std::string_view extension = extensionOf(path);
-  if (oneOf(extension, {".docx", ".pptx", ".xlsx", ".odt", ".odp", ".ods"}))
-    return firstBytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
-  if (oneOf(extension, {".pdf"}))
+  const DocumentType* type = documentType(path);
+  if (type && type->zipPackage) return firstBytes.substr(0, 4) == std::string_view("PK\x03\x04", 4);
+  if (type && type->kind == DocumentKind::Pdf)
     return firstBytes.substr(0, kContainerProbeBytes).find("%PDF-") != std::string_view::npos;
   return true;
 }

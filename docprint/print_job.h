@@ -11,14 +11,39 @@
 namespace scribly {
 
 enum class DocumentKind {
-  Text,    // laid out and drawn page by page
-  Pdf,     // rasterised
-  Office,  // converted to PDF first
-  Refused  // pictures (set as backgrounds, never printed) and everything else
+  Text,     // laid out and drawn page by page
+  Pdf,      // rasterised
+  Office,   // converted to PDF first
+  Picture,  // never printed: a share makes it the page's background
+  Refused   // everything else
+};
+
+// One kind of file a share takes, by its extension.
+struct DocumentType {
+  std::string_view extension;  // lower case, with its "."
+  DocumentKind kind;
+  // OOXML and OpenDocument files, which are ZIP packages.
+  bool zipPackage = false;
+};
+
+// Every file a share takes, in the order a chooser offers them: what the
+// printer prints and the pictures a share sets as backgrounds. The library
+// lists these and the share dialog offers them.
+inline constexpr DocumentType kDocumentTypes[] = {
+    {".doc", DocumentKind::Office},       {".docx", DocumentKind::Office, true},
+    {".ppt", DocumentKind::Office},       {".pptx", DocumentKind::Office, true},
+    {".xls", DocumentKind::Office},       {".xlsx", DocumentKind::Office, true},
+    {".rtf", DocumentKind::Office},       {".odt", DocumentKind::Office, true},
+    {".odp", DocumentKind::Office, true}, {".ods", DocumentKind::Office, true},
+    {".pdf", DocumentKind::Pdf},          {".txt", DocumentKind::Text},
+    {".bmp", DocumentKind::Picture},      {".jpg", DocumentKind::Picture},
+    {".jpeg", DocumentKind::Picture},     {".gif", DocumentKind::Picture},
 };
 
 // By the extension after the last ".", in any case.
 DocumentKind documentKind(std::string_view path);
+// Whether the printer makes pages of such a document.
+bool printsAsPages(DocumentKind kind);
 
 // Whether a document's first bytes are of the container its extension
 // promises: OOXML and OpenDocument files are ZIP packages, a PDF has

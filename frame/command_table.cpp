@@ -4,6 +4,7 @@
 
 #include "frame/tool_panels.h"
 #include "objects/tool_table.h"
+#include "share/document_share.h"
 #include "skin/style_names.h"
 
 namespace scribly {
@@ -16,14 +17,6 @@ std::optional<uint8_t> toolOf(std::string_view element) {
 }
 
 }  // namespace
-
-uint32_t pageOptionOf(std::string_view element) {
-  constexpr std::pair<std::string_view, uint32_t> kOptions[] = {
-      {"add share doc", 1}, {"add page", 2}, {"set print", 3}};
-  for (const auto& [name, value] : kOptions)
-    if (equalsIgnoringCase(name, element)) return value;
-  return 0;
-}
 
 bool takesOutsideData(std::string_view command) {
   return command == "Paste" || command == "CaptureScreen" || command == "Cut";

@@ -51,8 +51,6 @@ bool takesOutsideData(std::string_view command);
 // The scale factor of a "set bkgndscale" item: fixed factors, -1 fit the
 // width, -2 fit the height, 0 fit the page.
 std::optional<double> scaleFactorOf(std::string_view item);
-// "add share doc", "add page" and "set print" as 1, 2 and 3; 0 for others.
-uint32_t pageOptionOf(std::string_view element);
 
 // The tool button a select-tool notification names by key code (0: "choice").
 std::string_view toolButtonForKey(uint32_t key);

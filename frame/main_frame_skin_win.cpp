@@ -10,7 +10,7 @@
 #include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
-#include "frame/picture_files_win.h"
+#include "images/picture_files_win.h"
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/messages.h"
@@ -85,6 +85,7 @@ void MainFrame::wireSkin() {
                            ownBoard_->tools().pen().style);
   editPicture_ = std::make_unique<PictureEditPanel>(*skinSystem_, window_, ownBoard_->tools(),
                                                     ownBoard_->board());
+  shareDialog_ = std::make_unique<ShareDialog>(*skinSystem_, window_);
   contents_ = std::make_unique<ContentsPanel>(
       *skinSystem_,
       ContentsPanel::Surroundings{
@@ -92,10 +93,8 @@ void MainFrame::wireSkin() {
           [board = ownBoard_.get()] { board->scroll().toStart(); }, filesFolder(L"PrintTemp"),
           joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
           [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
-      PrinterHandle::load(settings_.moduleFolder), shareFlags_);
-  tipPanel_ = std::make_unique<TipPanel>(*skinSystem_, window_, shareFlags_);
-  tipPanel_->setContentsPanel(contents_->window());
-  contents_->setTipPanel(tipPanel_->window());
+      PrinterHandle::load(settings_.moduleFolder), *shareDialog_);
+  shareDialog_->setRunner(contents_.get());
   ownBoard_->setContentsWindow(contents_->window());
   ownBoard_->setDrawingSwitch([this](bool on) {
     drawing_ = on;
@@ -107,8 +106,9 @@ void MainFrame::wireSkin() {
       LibraryTree::Hooks{[this] { return contents_->mayShare(); },
                          [this](const std::string& path) { shareDocumentPath(path); },
                          {}});
-  capture_ = std::make_unique<ScreenCapture>(ownBoard_->tools(), host_, element("screen cap"),
-                                             window_, filesFolder(L""));
+  capture_ = std::make_unique<ScreenCapture>(
+      ownBoard_->tools(), [this](uintptr_t code) { host_.notify(code); }, element("screen cap"),
+      window_, filesFolder(L""));
   extToolBox_ = skinSystem_->createWindow("ext tool box", window_, nullptr);
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
@@ -220,20 +220,20 @@ LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
 void MainFrame::elementCommand(std::string_view name) {
   if (name == "ext panel btn") openExtensionPanel();
   if (name == "clrscr") clearPageAsked();
-  if (name == "save" && ownBoard_) savePage(*ownBoard_, GetActiveWindow());
+  if (name == "save" && ownBoard_) savePage(ownBoard_->board(), GetActiveWindow());
 }
 
 void MainFrame::layout(int width, int height) {
   // The tool bar keeps its width on the left, the library tree its width on
   // the right; the page bar and the view take what is between.
-  auto place = [&](const char* name, auto rect) {
+  auto place = [&](std::string_view name, auto rect) {
     SkinElement* e = element(name);
     if (!e || !e->window()) return;
     const SkinRect r = rect(e->description().rect);
     MoveWindow(e->window(), r.x, r.y, std::max(r.width, 0), std::max(r.height, 0), TRUE);
   };
   // The library tree has room only while it shows a library.
-  const SkinElement* tree = element("vdtree");
+  const SkinElement* tree = element(kTreeElementName);
   const int treeWidth = tree && (GetWindowLongW(tree->window(), GWL_STYLE) & WS_VISIBLE)
                             ? tree->description().rect.width
                             : 0;
@@ -242,7 +242,7 @@ void MainFrame::layout(int width, int height) {
   place("view wnd", [&](SkinRect r) {
     return SkinRect{r.x, r.y, width - r.x - treeWidth, height - r.y};
   });
-  place("vdtree", [&](SkinRect r) {
+  place(kTreeElementName, [&](SkinRect r) {
     return SkinRect{width - treeWidth, r.y, treeWidth, height - r.y};
   });
 
@@ -420,7 +420,7 @@ void MainFrame::contextCommand(std::string_view item) {
   if (item == "rotate90") selection.turnRight();
   if (item == "saveto")
     if (BoardObject* active = ownBoard_->tools().activeObject())
-      saveObject(*ownBoard_, *active, GetActiveWindow());
+      saveObject(ownBoard_->board(), *active, GetActiveWindow());
   if (item == "editpic" && editPicture_) editPicture_->show();
 }
 
@@ -442,9 +442,7 @@ void MainFrame::showContents(std::string_view asking) {
 }
 
 void MainFrame::shareDocumentPath(const std::string& path) {
-  if (tipPanel_ && tipPanel_->window())
-    SendMessageW(tipPanel_->window(), WM_PLUGIN_TIP, kTipPath,
-                 reinterpret_cast<LPARAM>(path.c_str()));
+  if (shareDialog_) shareDialog_->showPath(path);
 }
 
 void MainFrame::goToNeighbourPage(int direction) {
@@ -454,8 +452,7 @@ void MainFrame::goToNeighbourPage(int direction) {
 }
 
 void MainFrame::pageOption(uint32_t option) {
-  if (contents_ && contents_->window())
-    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, option);
+  if (contents_) contents_->pageOption(option);
 }
 
 }  // namespace scribly

@@ -120,8 +120,8 @@ MainFrame::~MainFrame() {
     editPicture_.reset();
     library_.reset();
     if (ownBoard_) ownBoard_->setContentsWindow(nullptr);
-    tipPanel_.reset();
     contents_.reset();
+    shareDialog_.reset();
     capture_.reset();
     panels_.reset();
     menus_.clear();

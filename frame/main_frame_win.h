@@ -13,16 +13,17 @@
 #include <string>
 #include <string_view>
 
-#include "frame/clipboard_capture_win.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
-#include "frame/library_tree_win.h"
-#include "frame/picture_edit_panel_win.h"
-#include "frame/share_panels_win.h"
 #include "frame/tool_panels_win.h"
+#include "images/clipboard_capture_win.h"
+#include "images/picture_edit_panel_win.h"
+#include "share/contents_panel_win.h"
+#include "share/library_tree_win.h"
+#include "share/share_dialog_win.h"
 #include "skin/skin_bridge_win.h"
-#include "win/message_origin.h"
 #include "win/folders.h"
+#include "win/message_origin.h"
 
 struct IClientSink;
 
@@ -188,9 +189,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<ScreenCapture> capture_;
   std::unique_ptr<PictureEditPanel> editPicture_;
   std::unique_ptr<LibraryTree> library_;
-  ShareFlags shareFlags_;
+  // The dialog outlives the panel that reports to it.
+  std::unique_ptr<ShareDialog> shareDialog_;
   std::unique_ptr<ContentsPanel> contents_;
-  std::unique_ptr<TipPanel> tipPanel_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
   // The host's editing switch (124) and the write privilege's.

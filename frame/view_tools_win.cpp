@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "frame/picture_files_win.h"
+#include "images/picture_files_win.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
 #include "win/handles.h"

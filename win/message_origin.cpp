@@ -103,8 +103,6 @@ bool ownThreadOnly(UINT message) {
     case WM_PLUGIN_TEXT_COMMITTED:
     case WM_PLUGIN_CONTENTS_CHANGED:
     case WM_PLUGIN_TIP:
-    case WM_PLUGIN_START_SHARING:
-    case WM_PLUGIN_CONTENTS_COMMAND:
       return true;
     default:
       return false;

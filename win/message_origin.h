@@ -20,8 +20,8 @@ enum class MessageOrigin {
 // The messages whose parameters are pointers (names, texts, records, tree
 // items, tip buffers), windows (the text editor), or commands only the
 // program gives: every message of the skin engine's block, WM_NOTIFY, and
-// the plug-in's text-committed, contents and sharing messages. Honoured only
-// when sent by code on the window's own thread.
+// the plug-in's text-committed, contents-changed and picture-panel messages.
+// Honoured only when sent by code on the window's own thread.
 bool ownThreadOnly(UINT message);
 
 // While one lives on a thread, each message the thread takes from its queue

@@ -21,15 +21,12 @@ constexpr uint32_t WM_PLUGIN_CONTENTS_CHANGED = 0x0592;  // wParam kind, lParam 
 constexpr uint32_t WM_PLUGIN_SHARE_PROGRESS_A = 0x0593;  // document-sharing progress, two kinds
 constexpr uint32_t WM_PLUGIN_SHARE_PROGRESS_B = 0x0594;
 constexpr uint32_t WM_PLUGIN_PAGE_INFO_CHANGED = 0x0595;  // page list or view changed
-constexpr uint32_t WM_PLUGIN_NAMED_PAGE = 0x0596;        // a peer made a named page: wParam page id
-constexpr uint32_t WM_PLUGIN_TIP = 0x0597;               // tip mode; picture panel: show at cursor
-constexpr uint32_t WM_PLUGIN_START_SHARING = 0x0598;     // document path, print quality
-constexpr uint32_t WM_PLUGIN_CONTENTS_COMMAND = 0x0599;  // 1 share document, 2 add page, 3 printer
-constexpr uint32_t WM_PLUGIN_STOP_SHARING = 0x059A;      // to the contents panel
-constexpr uint32_t WM_PLUGIN_SELECTION_PROPS = 0x059A;   // to the frame: picture panel values
-constexpr uint32_t WM_PLUGIN_TOOLTIP_REQUEST = 0x0D18;   // library tree tooltip
-constexpr uint32_t WM_PLUGIN_CAPTURE_DONE = 0x0D2C;      // screen capture: wParam file path
-constexpr uint32_t WM_PLUGIN_CAPTURE_NONE = 0x0D2D;      // screen capture ended without picture
+constexpr uint32_t WM_PLUGIN_NAMED_PAGE = 0x0596;       // a peer made a named page: wParam page id
+constexpr uint32_t WM_PLUGIN_TIP = 0x0597;              // picture panel: show at the pointer
+constexpr uint32_t WM_PLUGIN_SELECTION_PROPS = 0x059A;  // to the frame: picture panel values
+constexpr uint32_t WM_PLUGIN_TOOLTIP_REQUEST = 0x0D18;  // library tree tooltip
+constexpr uint32_t WM_PLUGIN_CAPTURE_DONE = 0x0D2C;     // screen capture: wParam file path
+constexpr uint32_t WM_PLUGIN_CAPTURE_NONE = 0x0D2D;     // screen capture ended without picture
 
 // Skin engine controls. Every message of the engine lies in this block.
 constexpr uint32_t kSkinMessagesFirst = 0x0C00;

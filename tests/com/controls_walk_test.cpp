@@ -473,9 +473,8 @@ class ControlWalk : public Interface {
     std::map<std::string, bool> rowMenus;
     for (Target& t : targetsIn(top)) {
       const bool row = t.right && !t.item.empty();
-      const auto known = rowMenus.find(t.menu);
-      if ((row && known != rowMenus.end() && known->second) || !walked_.insert(t.key).second)
-        continue;
+      // A row walked before (the frame is walked twice) says nothing here.
+      if (!walked_.insert(t.key).second || (row && rowMenus[t.menu])) continue;
       results.push_back(pressed(top, t, reopen, std::nullopt));
       if (row) rowMenus[t.menu] = rowMenus[t.menu] || results.back().opened;
       targets.push_back(std::move(t));

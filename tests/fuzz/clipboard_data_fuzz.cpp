@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "objects/clipboard_data.h"
+#include "images/clipboard_data.h"
 #include "objects/pixel_ops.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

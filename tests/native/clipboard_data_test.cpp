@@ -1,7 +1,7 @@
 // Clipboard blocks as another program may leave them: text without a
 // terminator or too long, and bitmaps of every depth and header, or lying
 // about their sizes.
-#include "objects/clipboard_data.h"
+#include "images/clipboard_data.h"
 
 #include <gtest/gtest.h>
 

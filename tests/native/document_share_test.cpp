@@ -1,14 +1,15 @@
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 #include <gtest/gtest.h>
 
-#include "frame/tree_items.h"
+#include "docprint/print_job.h"
+#include "share/tree_items.h"
 
 namespace scribly {
 namespace {
 
 TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
-  const std::string_view name = documentFileName("C:\\docs\\old.v2/a.b.doc");
+  const std::string_view name = fileNameOf("C:\\docs\\old.v2/a.b.doc");
   EXPECT_EQ(name, "a.b.doc");
   EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", name), "C:\\X\\PrintTemp\\a.b\\");
   EXPECT_EQ(documentPageLabel(name, 3), "a.b.doc/3");
@@ -21,10 +22,6 @@ TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
     EXPECT_FALSE(parseDocumentPageLabel(other)) << other;
   EXPECT_EQ(shareOutputFolder("R\\", "README"), "R\\README\\");
 
-  EXPECT_TRUE(isPictureDocument("photo.JPG"));
-  EXPECT_TRUE(isPictureDocument("x.jpeg"));
-  EXPECT_FALSE(isPictureDocument("jpg"));
-  EXPECT_FALSE(isPictureDocument("slides.gif.pptx"));
   EXPECT_EQ(printQualityFor("notes.TXT", kQualityPicture), kQualityText);
   EXPECT_EQ(printQualityFor("deck.pptx", kQualityPicture), kQualityPicture);
 }
@@ -56,6 +53,30 @@ TEST(DocumentShare, TheImportNamesTheKthPictureAfterTheDocument) {
   EXPECT_EQ(importPictureList("a.b.doc", listing),
             (std::vector<std::string>{"a.b.bmp", "a.b(2).gif", "a.b(3).jpeg"}));
   EXPECT_TRUE(importPictureList("a.doc", {}).empty());
+}
+
+// The share dialog offers every file the library lists and the share
+// takes, each under one description, then all files.
+TEST(DocumentShare, TheChooserOffersEveryDocumentTypeOnce) {
+  const std::string filter = documentChooserFilter();
+  ASSERT_GE(filter.size(), 2u);
+  EXPECT_EQ(filter.substr(filter.size() - 2), std::string(2, '\0'));
+  std::vector<std::string> strings;
+  for (size_t at = 0; at < filter.size() - 1; at = filter.find('\0', at) + 1)
+    strings.emplace_back(filter.c_str() + at);
+  ASSERT_EQ(strings.size() % 2, 0u);
+  EXPECT_EQ(strings[strings.size() - 2], "All Files(*.*)");
+  EXPECT_EQ(strings.back(), "*.*");
+  // Each description names the patterns it offers.
+  for (size_t pair = 0; pair < strings.size(); pair += 2)
+    EXPECT_NE(strings[pair].find("(" + strings[pair + 1] + ")"), std::string::npos) << pair;
+  for (const DocumentType& type : kDocumentTypes) {
+    int offered = 0;
+    for (size_t pair = 0; pair < strings.size(); pair += 2)
+      offered += (";" + strings[pair + 1] + ";").find(";*" + std::string(type.extension) + ";") !=
+                 std::string::npos;
+    EXPECT_EQ(offered, 1) << type.extension;
+  }
 }
 
 TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndTheCurrentPage) {

@@ -1,11 +1,11 @@
-#include "frame/library_items.h"
+#include "share/library_items.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 
 namespace scribly {
 namespace {

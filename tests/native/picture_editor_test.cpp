@@ -1,6 +1,6 @@
 // The picture editor driven as the panel drives it, on a board wired to a
 // peer: what the sender shows, and that the peer ends with the same picture.
-#include "board/picture_editor.h"
+#include "images/picture_editor.h"
 
 #include <gtest/gtest.h>
 

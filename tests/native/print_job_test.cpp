@@ -14,8 +14,12 @@ TEST(PrintJob, DocumentsGoTheirWayByExtensionInAnyCase) {
                              "a.odt", "a.ODP", "a.ods"}) {
     EXPECT_EQ(documentKind(office), DocumentKind::Office) << office;
   }
-  for (const char* refused : {"photo.JPG", "a.bmp", "a.gif", "a.jpeg", "a.exe", "README",
-                              "C:\\dir.pdf\\plain", "a.txt.bak"}) {
+  // Pictures are never printed: they become backgrounds.
+  for (const char* picture : {"photo.JPG", "a.bmp", "a.gif", "a.jpeg"}) {
+    EXPECT_EQ(documentKind(picture), DocumentKind::Picture) << picture;
+    EXPECT_FALSE(printsAsPages(documentKind(picture))) << picture;
+  }
+  for (const char* refused : {"a.exe", "README", "C:\\dir.pdf\\plain", "a.txt.bak", "a."}) {
     EXPECT_EQ(documentKind(refused), DocumentKind::Refused) << refused;
   }
 }

@@ -1,4 +1,4 @@
-#include "frame/tree_items.h"
+#include "share/tree_items.h"
 
 #include <gtest/gtest.h>
 

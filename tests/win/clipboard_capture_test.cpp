@@ -7,7 +7,8 @@
 #include <cstring>
 
 #include "board/silent_surroundings.h"
-#include "frame/clipboard_capture_win.h"
+#include "frame/host_channel_win.h"
+#include "images/clipboard_capture_win.h"
 #include "objects/image_object_win.h"
 #include "objects/text_object.h"
 #include "skin/skin_bridge_win.h"
@@ -106,8 +107,9 @@ class ClipboardCaptureTest : public ::testing::Test {
     view_ = frame_->find("view wnd")->window();
     files_ = InstanceFolder::create();
     ASSERT_TRUE(files_);
-    capture_ = std::make_unique<ScreenCapture>(tools_, host_, frame_->find("screen cap"),
-                                               frame_->window(), files_->subfolderForCodePage(L""));
+    capture_ = std::make_unique<ScreenCapture>(
+        tools_, [this](uintptr_t code) { host_.notify(code); }, frame_->find("screen cap"),
+        frame_->window(), files_->subfolderForCodePage(L""));
     program_.capture = capture_.get();
     pump();
   }

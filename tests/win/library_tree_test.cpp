@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "frame/library_tree_win.h"
-#include "frame/tree_items.h"
+#include "share/library_tree_win.h"
+#include "share/tree_items.h"
 #include "skin/skin_config.h"
 #include "test_surface.h"
 #include "win/module.h"
@@ -198,9 +198,9 @@ TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
   ASSERT_NE(root, nullptr);
   EXPECT_TRUE(IsWindowVisible(tree_));
   EXPECT_EQ(name(root), "Choose a library folder\u2026");
-  // With no folder there is nothing to list again.
+  // Nothing to reload yet: the menu offers only to choose.
   click(root, true);
-  EXPECT_FALSE(menuItemEnabled(kLibraryMenuRefresh));
+  EXPECT_FALSE(menuItemEnabled(kLibraryMenuReload));
   EXPECT_TRUE(menuItemEnabled(kLibraryMenuChangeFolder));
 
   click(root);
@@ -218,7 +218,7 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
 
   click(root, true);
   EXPECT_FALSE(menuItemEnabled(kLibraryMenuShare));
-  EXPECT_TRUE(menuItemEnabled(kLibraryMenuRefresh));
+  EXPECT_TRUE(menuItemEnabled(kLibraryMenuReload));
   EXPECT_TRUE(menuItemEnabled(kLibraryMenuChangeFolder));
   library_->command("print");
   EXPECT_TRUE(shared.empty());

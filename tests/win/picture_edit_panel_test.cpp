@@ -10,7 +10,7 @@
 #include <string>
 
 #include "board/silent_surroundings.h"
-#include "frame/picture_edit_panel_win.h"
+#include "images/picture_edit_panel_win.h"
 #include "test_surface.h"
 #include "win/module.h"
 #include "win/text.h"

@@ -7,7 +7,7 @@
 #include <iterator>
 
 #include "base/byte_io.h"
-#include "frame/picture_files_win.h"
+#include "images/picture_files_win.h"
 #include "objects/image_object.h"
 #include "objects/pixel_ops.h"
 

@@ -13,9 +13,10 @@
 #include <vector>
 
 #include "../native/board_test_support.h"
-#include "frame/document_share.h"
-#include "frame/share_panels_win.h"
-#include "frame/tree_items.h"
+#include "share/contents_panel_win.h"
+#include "share/document_share.h"
+#include "share/share_dialog_win.h"
+#include "share/tree_items.h"
 #include "test_surface.h"
 #include "tests/win/office_documents.h"
 #include "win/messages.h"
@@ -86,6 +87,7 @@ class SharePanelsTest : public ::testing::Test {
     // The frame's own folder, where the root comes and goes.
     CreateDirectoryW((std::wstring(temp) + L"scribly share test").c_str(), nullptr);
     root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
+    dialog_ = std::make_unique<ShareDialog>(*skin_, frame_);
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
         ContentsPanel::Surroundings{board(),
@@ -95,16 +97,14 @@ class SharePanelsTest : public ::testing::Test {
                                     root_,
                                     installFolder() + "\\Skin\\VDTree",
                                     {}},
-        PrinterHandle(nullptr, &printer_), flags_);
-    tip_ = std::make_unique<TipPanel>(*skin_, frame_, flags_);
+        PrinterHandle(nullptr, &printer_), *dialog_);
     ASSERT_NE(contents_->window(), nullptr);
-    ASSERT_NE(tip_->window(), nullptr);
-    tip_->setContentsPanel(contents_->window());
-    contents_->setTipPanel(tip_->window());
+    ASSERT_NE(dialog_->window(), nullptr);
+    dialog_->setRunner(contents_.get());
   }
   void TearDown() override {
-    tip_.reset();
     contents_.reset();
+    dialog_.reset();
     DestroyWindow(frame_);
     pump();
   }
@@ -112,7 +112,7 @@ class SharePanelsTest : public ::testing::Test {
   Board& board() { return relay_.board(0); }
   Board& peer() { return relay_.board(1); }
   HWND control(std::string_view name) {
-    SkinElement* element = tip_->find(name);
+    SkinElement* element = dialog_->find(name);
     return element ? element->window() : nullptr;
   }
   HWND tree() { return contents_->find("vdtree")->window(); }
@@ -133,7 +133,7 @@ class SharePanelsTest : public ::testing::Test {
   }
   // Shares `path` through the dialog and waits for the import to end.
   void share(std::string_view path) {
-    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+    contents_->pageOption(kShareDocument);
     type(path);
     press("btn start share");
     waitUntilReady();
@@ -242,15 +242,14 @@ class SharePanelsTest : public ::testing::Test {
   std::shared_ptr<SkinSystem> skin_;
   std::string root_;
   FakePrinter printer_;
-  ShareFlags flags_;
   int scrolledToStart_ = 0;
+  std::unique_ptr<ShareDialog> dialog_;
   std::unique_ptr<ContentsPanel> contents_;
-  std::unique_ptr<TipPanel> tip_;
 };
 
 TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem) {
-  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
-  EXPECT_TRUE(IsWindowVisible(tip_->window()));
+  contents_->pageOption(kShareDocument);
+  EXPECT_TRUE(IsWindowVisible(dialog_->window()));
   // "start" waits for a path; typing one enables it, clearing it again not.
   EXPECT_FALSE(IsWindowEnabled(control("btn start share")));
   type("x");
@@ -262,16 +261,15 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   // The text radio chooses text quality; a text file has it anyway.
   SendMessageW(control("scribly_quality_text"), WM_SKIN_CLICKED, 0, 0);
   pump();
-  EXPECT_EQ(tip_->quality(), kQualityText);
+  EXPECT_EQ(dialog_->quality(), kQualityText);
   SendMessageW(control("scribly_quality_text_pic"), WM_SKIN_CLICKED, 0, 0);
   pump();
-  EXPECT_EQ(tip_->quality(), kQualityPicture);
+  EXPECT_EQ(dialog_->quality(), kQualityPicture);
 
   // Started once; a second start while printing is ignored.
   printer_.holdsReport = true;
   SendMessageW(control("btn start share"), BM_CLICK, 0, 0);
-  flags_.request = ShareFlags::Request{"C:\\docs\\other.doc", kQualityPicture};
-  SendMessageW(contents_->window(), WM_PLUGIN_START_SHARING, 0, 0);
+  contents_->startShare("C:\\docs\\other.doc", kQualityPicture);
   // Reports anyone else posts start no import: only the printer knows the
   // job's number.
   for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
@@ -308,7 +306,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   // The first page is current; the pictures' folders are gone; the dialog too.
   EXPECT_EQ(board().currentPageId(), static_cast<uint32_t>(details(pages[0]).lParam));
   EXPECT_EQ(GetFileAttributesA(root_.c_str()), INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+  EXPECT_FALSE(IsWindowVisible(dialog_->window()));
   EXPECT_TRUE(IsWindowVisible(contents_->window()));
 
   // The same document again is refused with a box; nothing is printed.
@@ -341,7 +339,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
 TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
   // Stopped after four ticks: four pages, and the import ends as usual.
   printer_.pages = 10;
-  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  contents_->pageOption(kShareDocument);
   type("deck.pptx");
   press("btn start share");
   // One message at a time: each timer message is one tick.
@@ -381,7 +379,7 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
   const size_t printed = printer_.printed.size();
   share("C:\\pictures\\photo.JPG");
   EXPECT_EQ(printer_.printed.size(), printed);
-  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+  EXPECT_FALSE(IsWindowVisible(dialog_->window()));
 }
 
 // The file printed is the one chosen, whatever its characters: the code
@@ -409,7 +407,7 @@ TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
   CreateDirectoryA(root_.c_str(), nullptr);
   ASSERT_TRUE(plantDirectoryLink(root_ + "link", outside));
 
-  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  contents_->pageOption(kShareDocument);
   for (wchar_t c : chosen) SendMessageW(control("scribly tip edit"), WM_CHAR, c, 1);
   press("btn start share");
   waitUntilReady();
@@ -428,15 +426,15 @@ TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   board().setPrivilegeWord(kPrivilegePages);
   {
     MessageBoxReader refusal(L"Whiteboard", IDOK);
-    SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+    contents_->pageOption(kShareDocument);
     ASSERT_TRUE(refusal.finish());
     EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
   }
-  EXPECT_FALSE(IsWindowVisible(tip_->window()));
+  EXPECT_FALSE(IsWindowVisible(dialog_->window()));
 
   // Write withdrawn while the dialog is open: "start" is refused as well.
   board().setPrivilegeWord(kPrivilegeWrite | kPrivilegePages);
-  SendMessageW(contents_->window(), WM_PLUGIN_CONTENTS_COMMAND, 0, kShareDocument);
+  contents_->pageOption(kShareDocument);
   type("C:\\docs\\deck.pptx");
   board().setPrivilegeWord(kPrivilegePages);
   {

@@ -14,16 +14,24 @@ namespace scribly {
 inline constexpr int32_t kQualityPicture = 2;
 inline constexpr int32_t kQualityText = 3;
 
-// The file name of a path (after its last "\" or "/"), extension included.
-std::string_view documentFileName(std::string_view path);
-// The name up to its last "." (all of it without one) and from there on.
+// The buffers the printer, the share dialog and the configuration keep
+// paths and names in, terminator included.
+inline constexpr size_t kSharePathBytes = 260;
+inline constexpr size_t kShareNameBytes = 128;
+// `text` as a buffer of `bytes` keeps it: at most bytes - 1 of it.
+std::string fitBuffer(std::string text, size_t bytes);
+
+// The name up to its last "." (all of it without one). Unlike the printer's
+// baseNameOf, it takes a name, never a path: a name in the system code page
+// may hold a double-byte character whose second byte is "\".
 std::string_view documentBase(std::string_view name);
-std::string_view documentExtension(std::string_view name);
-// ".bmp", ".jpg", ".jpeg" and ".gif" in any case: such a document is never
-// printed, it becomes the current page's background.
-bool isPictureDocument(std::string_view name);
 // Text files always print with text quality.
 int32_t printQualityFor(std::string_view name, int32_t chosen);
+// The share dialog's filter: a description and its patterns for each kind
+// of document the printer takes and for pictures, in the order of
+// kDocumentTypes, then every file. Each string ends in a NUL and the list in
+// a second one, as the open dialog reads it (UTF-8).
+std::string documentChooserFilter();
 // The job's folder: the temporary root (ending in "\"), one folder name made
 // from the document's base name, and a final "\"; `attempt` n > 0 adds
 // "-n", for when that folder exists already. Whatever the name (".doc",
@@ -36,8 +44,6 @@ int32_t printQualityFor(std::string_view name, int32_t chosen);
 inline constexpr size_t kMaxShareFolderName = 64;
 std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view name,
                               unsigned attempt = 0);
-// The name of the k-th page picture (k from 1): base + ext, then base(k) + ext.
-std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension);
 // "report.doc/3".
 std::string documentPageLabel(std::string_view name, uint32_t number);
 // A page label split back into the document's name and the page number's
@@ -54,10 +60,20 @@ struct FolderEntry {
   bool hidden = false;
 };
 // The pictures to import, in page order: every visible picture file of the
-// output folder, in listing order, named after the document (see
-// pagePictureName) with that file's own extension, lower-cased.
+// output folder, in listing order, named after the document as the printer
+// names its pages (pageFileName) with that file's own extension, lower-cased.
 std::vector<std::string> importPictureList(std::string_view name,
                                            const std::vector<FolderEntry>& listing);
+
+// What the elements "add share doc", "add page" and "set print" ask of the
+// contents panel.
+enum ContentsCommand : uint32_t {
+  kNoContentsCommand = 0,
+  kShareDocument = 1,
+  kAddPage = 2,
+  kSetUpPrinter = 3
+};
+ContentsCommand pageOptionOf(std::string_view element);
 
 // The contents tree's items as its menu tells them apart.
 enum class ContentsItemKind { SystemRoot, UserRoot, Document, UserPage, SystemOrDocumentPage };

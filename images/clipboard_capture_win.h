@@ -6,10 +6,10 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "board/drawing_tools.h"
-#include "frame/host_channel_win.h"
 
 namespace scribly {
 
@@ -35,10 +35,10 @@ class ScreenCapture {
   // `element` is the skin's capture element ("screen cap"); without one the
   // commands do nothing. Its reports go to `frame`, which hands them to
   // handle(). The element writes its picture into `folder` (8-bit, ending
-  // in "\", the frame's own; empty: no capture). `tools` and `host` must
-  // outlive this object.
-  ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement* element, HWND frame,
-                const std::string& folder);
+  // in "\", the frame's own; empty: no capture). `tellHost` passes the
+  // notifications on to the host. `tools` must outlive this object.
+  ScreenCapture(DrawingTools& tools, std::function<void(uintptr_t)> tellHost, SkinElement* element,
+                HWND frame, const std::string& folder);
   ScreenCapture(const ScreenCapture&) = delete;
   ScreenCapture& operator=(const ScreenCapture&) = delete;
 
@@ -59,7 +59,7 @@ class ScreenCapture {
 
  private:
   DrawingTools& tools_;
-  HostChannel& host_;
+  std::function<void(uintptr_t)> tellHost_;
   SkinElement* element_;
   HWND frame_;
   const std::string path_;

@@ -27,18 +27,18 @@ std::optional<LibraryItemKind> libraryEntryKind(std::string_view name, uint32_t 
 // item down to the item itself, joined by single backslashes.
 std::string libraryItemPath(std::string_view root, std::span<const std::string> names);
 
-// The "dirroot menu" items whose state follows the item it opens on.
+// The "dirroot menu" items, whose state follows the item it opens on and
+// whether the library has a folder: without one there is nothing to reload.
 inline constexpr int kLibraryMenuShare = 0;
-inline constexpr int kLibraryMenuRefresh = 1;
+inline constexpr int kLibraryMenuReload = 1;
 inline constexpr int kLibraryMenuChangeFolder = 2;
 
 struct LibraryMenuState {
   bool share = false;
+  bool reload = false;
   bool changeFolder = false;
-  // Nothing to list again while no folder is chosen.
-  bool refresh = true;
 };
-LibraryMenuState libraryMenuState(LibraryItemKind kind, bool folderChosen);
+LibraryMenuState libraryMenuState(LibraryItemKind kind, bool hasFolder);
 
 // The tip over an item whose text is `itemMarkup`: its name in magenta, size
 // 9, in the face `faceUtf8`, in a 200 x 100 tip. Empty when the item's text

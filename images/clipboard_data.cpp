@@ -1,4 +1,4 @@
-#include "objects/clipboard_data.h"
+#include "images/clipboard_data.h"
 
 #include <algorithm>
 #include <array>

@@ -7,12 +7,11 @@
 #include <optional>
 #include <string>
 
+#include "board/board.h"
 #include "board/page.h"
 #include "objects/board_object.h"
 
 namespace scribly {
-
-class FrameBoard;
 
 // The open dialog for a bitmap, JPEG or GIF file; the chosen path in UTF-8,
 // nullopt when cancelled.
@@ -53,7 +52,7 @@ bool saveObjectPicture(const Page* page, BoardObject& object, HWND owner,
 
 // The frame's "save" element and "saveto" menu item: the current page, or
 // the given object on it.
-bool savePage(FrameBoard& board, HWND owner);
-bool saveObject(FrameBoard& board, BoardObject& object, HWND owner);
+bool savePage(Board& board, HWND owner);
+bool saveObject(Board& board, BoardObject& object, HWND owner);
 
 }  // namespace scribly

@@ -1,4 +1,4 @@
-#include "board/picture_editor.h"
+#include "images/picture_editor.h"
 
 #include <algorithm>
 #include <memory>

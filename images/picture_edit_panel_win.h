@@ -9,8 +9,8 @@
 #include <memory>
 #include <string_view>
 
-#include "board/picture_editor.h"
 #include "board/tool_seams.h"
+#include "images/picture_editor.h"
 #include "skin/skin_bridge_win.h"
 
 namespace scribly {

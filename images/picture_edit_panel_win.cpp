@@ -1,4 +1,4 @@
-#include "frame/picture_edit_panel_win.h"
+#include "images/picture_edit_panel_win.h"
 
 #include <commctrl.h>
 

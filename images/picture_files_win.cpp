@@ -1,4 +1,4 @@
-#include "frame/picture_files_win.h"
+#include "images/picture_files_win.h"
 
 #include <commdlg.h>
 
@@ -7,7 +7,6 @@
 
 #include "base/bmp_file.h"
 #include "board/page_painting.h"
-#include "frame/frame_board_win.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
 #include "win/handles.h"
@@ -159,14 +158,14 @@ bool saveObjectPicture(const Page* page, BoardObject& object, HWND owner,
   });
 }
 
-bool savePage(FrameBoard& board, HWND owner) {
-  const Page* page = board.board().currentPage();
+bool savePage(Board& board, HWND owner) {
+  const Page* page = board.currentPage();
   return savePagePicture(page, owner, choosePictureToSave,
-                         page ? board.board().pageTemplate(*page) : nullptr);
+                         page ? board.pageTemplate(*page) : nullptr);
 }
 
-bool saveObject(FrameBoard& board, BoardObject& object, HWND owner) {
-  return saveObjectPicture(board.board().currentPage(), object, owner);
+bool saveObject(Board& board, BoardObject& object, HWND owner) {
+  return saveObjectPicture(board.currentPage(), object, owner);
 }
 
 }  // namespace scribly

@@ -5,9 +5,6 @@
 // the pointer. The folder comes from the configuration file and goes back to
 // it when the user chooses another.
 #include <windows.h>
-// clang-format off
-#include <commctrl.h>
-// clang-format on
 
 #include <functional>
 #include <memory>
@@ -15,19 +12,19 @@
 #include <string>
 #include <string_view>
 
-#include "frame/library_items.h"
+#include "share/library_items.h"
+#include "share/skin_tree_win.h"
 #include "skin/skin_bridge_win.h"
 
 namespace scribly {
 
 inline constexpr std::string_view kLibraryMenuName = "dirroot menu";
-inline constexpr std::string_view kLibraryTreeName = "vdtree";
 
 // A folder entry count no lesson folder reaches; past it a folder's listing
 // stops rather than filling the tree without end.
 inline constexpr size_t kMaxLibraryFolderItems = 5000;
 
-class LibraryTree {
+class LibraryTree final : private SkinTree::Owner {
  public:
   struct Hooks {
     // Whether this participant may share documents.
@@ -47,13 +44,15 @@ class LibraryTree {
 
   // Offered every message of the frame's elements: the tree's clicks and
   // tip requests. True when consumed, with the answer in `result`.
-  bool handle(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool handle(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    return tree_.handle(source, message, wParam, lParam, result);
+  }
   // A "dirroot menu" item: "print", "refresh" or "ChangeLibPath".
   void command(std::string_view item);
 
   // The library folder (UTF-8); empty while there is none.
   const std::string& root() const { return root_; }
-  HWND treeWindow() const { return tree_ ? tree_->window() : nullptr; }
+  HWND treeWindow() const { return tree_.window(); }
   HTREEITEM rootItem() const { return rootItem_; }
   SkinMenuHandle* menu() { return menu_.get(); }
 
@@ -68,28 +67,27 @@ class LibraryTree {
   void show(bool visible);
   void clicked();
   void rightClicked();
-  LRESULT tip(char* buffer, size_t size);
   void shareRemembered();
   void changeFolder();
+
+  // SkinTree::Owner: clicks count only while the library is on.
+  void treeNotified(LPARAM kind) override;
+  std::optional<std::string> treeTip(const std::string& markup) override;
 
   size_t listFolder(HTREEITEM parent, const std::string& folder);
   HTREEITEM insert(HTREEITEM parent, LibraryItemKind kind, std::string_view name);
   void deleteChildren(HTREEITEM item);
-  void setImage(HTREEITEM item, int image);
-  std::optional<LibraryItemKind> kindOf(HTREEITEM item);
-  std::string nameOf(HTREEITEM item);
+  std::optional<LibraryItemKind> kindOf(HTREEITEM item) const;
   // The item's full path; nullopt for an item outside the library.
-  std::optional<std::string> pathOf(HTREEITEM item);
-  LRESULT send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+  std::optional<std::string> pathOf(HTREEITEM item) const;
 
   SkinWindow& frame_;
   std::string configPath_;
   Hooks hooks_;
-  SkinElement* tree_ = nullptr;
+  SkinTree tree_;
   std::unique_ptr<SkinMenuHandle> menu_;
   std::string rootText_;
   std::string chooseText_;
-  std::string faceUtf8_;
   bool enabled_ = false;
   std::string root_;
   HTREEITEM rootItem_ = nullptr;

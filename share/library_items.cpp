@@ -1,8 +1,7 @@
-#include "frame/library_items.h"
+#include "share/library_items.h"
 
 #include "base/xml_document.h"
 #include "docprint/print_job.h"
-#include "frame/document_share.h"
 
 namespace scribly {
 namespace {
@@ -19,7 +18,7 @@ std::optional<LibraryItemKind> libraryEntryKind(std::string_view name, uint32_t 
   }
   if (attributes & kEntryHidden) return std::nullopt;
   // What the printer takes, and pictures, which become backgrounds.
-  if (documentKind(name) == DocumentKind::Refused && !isPictureDocument(name)) return std::nullopt;
+  if (documentKind(name) == DocumentKind::Refused) return std::nullopt;
   return LibraryItemKind::File;
 }
 
@@ -32,14 +31,14 @@ std::string libraryItemPath(std::string_view root, std::span<const std::string> 
   return path;
 }
 
-LibraryMenuState libraryMenuState(LibraryItemKind kind, bool folderChosen) {
+LibraryMenuState libraryMenuState(LibraryItemKind kind, bool hasFolder) {
   switch (kind) {
     case LibraryItemKind::File:
-      return {true, false};
+      return {true, hasFolder, false};
     case LibraryItemKind::Folder:
-      return {false, false};
+      return {false, hasFolder, false};
     case LibraryItemKind::Root:
-      return {false, true, folderChosen};
+      return {false, hasFolder, true};
   }
   return {};
 }

@@ -1,11 +1,11 @@
-#include "frame/clipboard_capture_win.h"
+#include "images/clipboard_capture_win.h"
 
 #include <memory>
 #include <optional>
 #include <span>
 #include <utility>
 
-#include "objects/clipboard_data.h"
+#include "images/clipboard_data.h"
 #include "objects/image_object_win.h"
 #include "skin/skin_bridge_win.h"
 #include "win/handles.h"
@@ -90,10 +90,10 @@ bool pasteFromClipboard(DrawingTools& tools, HWND view, HWND frame) {
   return pasted;
 }
 
-ScreenCapture::ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement* element,
-                             HWND frame, const std::string& folder)
+ScreenCapture::ScreenCapture(DrawingTools& tools, std::function<void(uintptr_t)> tellHost,
+                             SkinElement* element, HWND frame, const std::string& folder)
     : tools_(tools),
-      host_(host),
+      tellHost_(std::move(tellHost)),
       element_(element),
       frame_(frame),
       path_(folder.empty() ? std::string() : folder + kCaptureFileName) {}
@@ -101,7 +101,7 @@ ScreenCapture::ScreenCapture(DrawingTools& tools, HostChannel& host, SkinElement
 void ScreenCapture::start(bool hidePlugin) {
   if (!element_ || !element_->window() || path_.empty()) return;
   hidePlugin_ = hidePlugin;
-  if (hidePlugin_) host_.notify(kCaptureBegins);
+  if (hidePlugin_ && tellHost_) tellHost_(kCaptureBegins);
   Sleep(kSettleMilliseconds);
   capturing_ = true;
   element_->send(kCaptureStart, reinterpret_cast<WPARAM>(frame_),
@@ -117,7 +117,7 @@ bool ScreenCapture::handle(UINT message) {
   if (message == kCaptureDone)
     tools_.insertPictureFile(recode(path_, kCodePageSystem, kCodePageUtf8), kPastePoint);
   DeleteFileW(toWide(path_, kCodePageSystem).c_str());
-  if (hidePlugin_) host_.notify(kCaptureEnds);
+  if (hidePlugin_ && tellHost_) tellHost_(kCaptureEnds);
   return true;
 }
 

@@ -1,35 +1,51 @@
-#include "frame/document_share.h"
+#include "share/document_share.h"
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
-#include "frame/tree_items.h"
+#include "docprint/print_job.h"
+#include "share/tree_items.h"
 #include "skin/style_names.h"
 
 namespace scribly {
 
-std::string_view documentFileName(std::string_view path) {
-  const size_t slash = path.find_last_of("\\/");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+std::string fitBuffer(std::string text, size_t bytes) {
+  if (bytes > 0 && text.size() >= bytes) text.resize(bytes - 1);
+  return text;
 }
 
 std::string_view documentBase(std::string_view name) {
   return name.substr(0, std::min(name.rfind('.'), name.size()));
 }
 
-std::string_view documentExtension(std::string_view name) {
-  return name.substr(std::min(name.rfind('.'), name.size()));
-}
-
-bool isPictureDocument(std::string_view name) {
-  const std::string_view extension = documentExtension(name);
-  for (std::string_view picture : {".bmp", ".jpg", ".jpeg", ".gif"})
-    if (equalsIgnoringCase(extension, picture)) return true;
-  return false;
-}
-
 int32_t printQualityFor(std::string_view name, int32_t chosen) {
-  return equalsIgnoringCase(documentExtension(name), ".txt") ? kQualityText : chosen;
+  return documentKind(name) == DocumentKind::Text ? kQualityText : chosen;
+}
+
+std::string documentChooserFilter() {
+  constexpr std::pair<DocumentKind, std::string_view> kDescriptions[] = {
+      {DocumentKind::Office, "Office documents"},
+      {DocumentKind::Pdf, "PDF documents"},
+      {DocumentKind::Text, "Text files"},
+      {DocumentKind::Picture, "Picture Files"}};
+  std::string filter;
+  const auto add = [&filter](std::string_view description, const std::string& patterns) {
+    filter.append(description).append("(").append(patterns).append(")").push_back('\0');
+    filter.append(patterns).push_back('\0');
+  };
+  for (const auto& [kind, description] : kDescriptions) {
+    std::string patterns;
+    for (const DocumentType& type : kDocumentTypes) {
+      if (type.kind != kind) continue;
+      if (!patterns.empty()) patterns += ';';
+      patterns.append("*").append(type.extension);
+    }
+    if (!patterns.empty()) add(description, patterns);
+  }
+  add("All Files", "*.*");
+  filter.push_back('\0');
+  return filter;
 }
 
 namespace {
@@ -72,13 +88,6 @@ std::string shareOutputFolder(std::string_view temporaryRoot, std::string_view n
   return std::string(temporaryRoot) + folder + '\\';
 }
 
-std::string pagePictureName(std::string_view base, uint32_t k, std::string_view extension) {
-  std::string out(base);
-  if (k >= 2) out += "(" + std::to_string(k) + ")";
-  out += extension;
-  return out;
-}
-
 std::string documentPageLabel(std::string_view name, uint32_t number) {
   return std::string(name) + "/" + std::to_string(number);
 }
@@ -105,11 +114,18 @@ std::vector<std::string> importPictureList(std::string_view name,
     std::string extension = entry.name.substr(dot);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (!isPictureDocument(extension)) continue;
-    pictures.push_back(
-        pagePictureName(base, static_cast<uint32_t>(pictures.size() + 1), extension));
+    if (documentKind(extension) != DocumentKind::Picture) continue;
+    pictures.push_back(pageFileName(base, static_cast<uint32_t>(pictures.size() + 1), extension));
   }
   return pictures;
+}
+
+ContentsCommand pageOptionOf(std::string_view element) {
+  constexpr std::pair<std::string_view, ContentsCommand> kOptions[] = {
+      {"add share doc", kShareDocument}, {"add page", kAddPage}, {"set print", kSetUpPrinter}};
+  for (const auto& [name, value] : kOptions)
+    if (equalsIgnoringCase(name, element)) return value;
+  return kNoContentsCommand;
 }
 
 ContentsMenu contentsMenuFor(ContentsItemKind kind, bool isCurrentPage) {
