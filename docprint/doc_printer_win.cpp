@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -94,6 +93,26 @@ WPARAM newJobNumber() {
   return number;
 }
 
+// Nothing thrown inside the printer reaches the caller, which is another
+// module and may not even be C++: each operation that can fail runs through
+// here and answers `failure` instead.
+template <typename Result, typename Operation>
+Result orFailure(Result failure, Operation&& operation) noexcept {
+  try {
+    return operation();
+  } catch (...) {
+    return failure;
+  }
+}
+
+template <typename Operation>
+void ignoringFailure(Operation&& operation) noexcept {
+  try {
+    operation();
+  } catch (...) {
+  }
+}
+
 struct Job {
   DocumentKind kind = DocumentKind::Refused;
   std::string path;
@@ -108,23 +127,49 @@ struct Job {
 class Printer final : public DocPrinter {
  public:
   void __stdcall release() override {
-    std::unique_ptr<Printer> self(this);
     stop();
-    if (worker_.joinable()) worker_.join();
+    // A worker that cannot be joined still uses the object: it stays.
+    if (!orFailure(false, [&] {
+          if (worker_.joinable()) worker_.join();
+          return true;
+        }))
+      return;
+    delete this;
   }
 
   void __stdcall setOutputFolder(const char* folder) override {
-    std::lock_guard lock(mutex_);
-    folder_ = folder ? folder : "";
-    if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
+    ignoringFailure([&] {
+      std::lock_guard lock(mutex_);
+      folder_ = folder ? folder : "";
+      if (!folder_.empty() && folder_.back() != '\\') folder_ += '\\';
+    });
   }
 
   void __stdcall setQuality(int32_t quality) override {
-    std::lock_guard lock(mutex_);
-    quality_ = quality;
+    ignoringFailure([&] {
+      std::lock_guard lock(mutex_);
+      quality_ = quality;
+    });
   }
 
   int32_t __stdcall printDocument(const char* path) override {
+    return orFailure(0, [&] { return startJob(path); });
+  }
+
+  void __stdcall stop() override { stopRequested_ = true; }
+
+  void __stdcall setNotifyWindow(HWND window, UINT message) override {
+    ignoringFailure([&] {
+      std::lock_guard lock(mutex_);
+      window_ = window;
+      message_ = message;
+    });
+  }
+
+  WPARAM __stdcall jobNumber() override { return number_; }
+
+ private:
+  int32_t startJob(const char* path) {
     if (!path || busy_) return 0;
     Job job;
     {
@@ -142,48 +187,45 @@ class Printer final : public DocPrinter {
     number_ = job.number;
     stopRequested_ = false;
     busy_ = true;
-    worker_ = std::thread([this, job = std::move(job)]() mutable { run(job); });
+    try {
+      worker_ = std::thread([this, job = std::move(job)]() mutable { run(job); });
+    } catch (...) {
+      busy_ = false;
+      throw;
+    }
     return 1;
   }
 
-  void __stdcall stop() override { stopRequested_ = true; }
-
-  void __stdcall setNotifyWindow(HWND window, UINT message) override {
-    std::lock_guard lock(mutex_);
-    window_ = window;
-    message_ = message;
-  }
-
-  WPARAM __stdcall jobNumber() override { return number_; }
-
- private:
+  // Runs on the worker, where an escaping exception would end the host.
   void run(Job& job) {
     std::vector<std::string> written;
-    const std::string base = baseNameInCodePage(job.path);
-    bool ok = false;
-    if (job.kind == DocumentKind::Text) {
-      std::optional<std::string> text = readOpenFile(job.document.get(), kMaxTextFileBytes);
-      job.document.reset();
-      ok = text &&
-           printTextPages(std::move(*text), job.folder, base, job.dpi, stopRequested_, written);
-    } else {
-      const std::wstring extension =
-          toWide(extensionOf(recode(job.path, kCodePageSystem, kCodePageUtf8)));
-      ok = printConvertedPages(job.document.get(), extension, job.kind == DocumentKind::Office,
-                               job.folder, base, job.dpi, stopRequested_, written);
-      job.document.reset();
-    }
-    ok = ok && !stopRequested_;
+    bool ok = orFailure(false, [&] { return printPages(job, written); }) && !stopRequested_;
+    job.document.reset();
     // A failed job leaves no pages behind for the import to mistake for a
     // document.
     if (!ok) {
-      for (const std::string& file : written) DeleteFileW(toWide(file, kCodePageSystem).c_str());
+      for (const std::string& file : written)
+        ignoringFailure([&] { DeleteFileW(toWide(file, kCodePageSystem).c_str()); });
     }
     // Cleared before the report, so that a new job can start as soon as the
     // window has it. Posted, never sent: the window's thread may be waiting
     // for this one in release.
     busy_ = false;
     if (job.window) PostMessageW(job.window, job.message, job.number, ok ? kPrintSucceeded : 0);
+  }
+
+  bool printPages(Job& job, std::vector<std::string>& written) {
+    const std::string base = baseNameInCodePage(job.path);
+    if (job.kind == DocumentKind::Text) {
+      std::optional<std::string> text = readOpenFile(job.document.get(), kMaxTextFileBytes);
+      job.document.reset();
+      return text &&
+             printTextPages(std::move(*text), job.folder, base, job.dpi, stopRequested_, written);
+    }
+    const std::wstring extension =
+        toWide(extensionOf(recode(job.path, kCodePageSystem, kCodePageUtf8)));
+    return printConvertedPages(job.document.get(), extension, job.kind == DocumentKind::Office,
+                               job.folder, base, job.dpi, stopRequested_, written);
   }
 
   std::mutex mutex_;
@@ -203,5 +245,5 @@ class Printer final : public DocPrinter {
 
 // The object lives until its release.
 extern "C" scribly::DocPrinter* __stdcall CreateDocPrint() {
-  return std::make_unique<scribly::Printer>().release();
+  return scribly::orFailure<scribly::DocPrinter*>(nullptr, [] { return new scribly::Printer(); });
 }
