@@ -74,10 +74,11 @@ inline bool convertWithOffice(const std::string& source, const std::string& fold
 
 // Makes `link` a directory link to `target` as another program could: under
 // Wine a Unix symbolic link, which Windows programs see as a reparse point.
+// One an earlier run left is replaced: Wine cannot remove a link alone.
 inline bool plantDirectoryLink(const std::string& link, const std::string& target) {
   const size_t slash = link.find_last_of('\\');
   return slash != std::string::npos &&
-         runLinuxProgram({"ln", "-s", linuxPathOf(target), linuxPathOf(link)},
+         runLinuxProgram({"ln", "-sfn", linuxPathOf(target), linuxPathOf(link)},
                          link.substr(0, slash), 20);
 }
 
