@@ -10,85 +10,14 @@
 #include <scribly.h>
 #include <shellapi.h>
 
-#include <cstring>
-
-#include "com_test_support.h"
-
-namespace scribly::test {
-
-std::wstring selfPath() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  return path;
-}
-
-std::wstring dllPath() {
-  std::wstring self = selfPath();
-  return self.substr(0, self.rfind(L'\\')) + L"\\scribly.dll";
-}
-
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
-DWORD runProcess(const std::wstring& commandLine) {
-  std::wstring cmd = commandLine;
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-    return ~0u;
-  // The child may send messages to this thread's windows: keep handling them.
-  const DWORD start = GetTickCount();
-  while (MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0 &&
-         GetTickCount() - start < 120000)
-    pump();
-  DWORD code = ~0u;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return code;
-}
-
-std::string narrow(const std::wstring& w) {
-  char buf[1024] = {};
-  WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, buf, sizeof buf - 1, nullptr, nullptr);
-  return buf;
-}
-
-HWND findSkinControl(HWND root, const char* name) {
-  struct Search {
-    const char* name;
-    HWND found;
-  } search{name, nullptr};
-  auto matches = [](HWND w, LPARAM p) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(p);
-    char buffer[128] = {};
-    if (SendMessageW(w, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer) != 0 ||
-        std::strcmp(buffer, s->name) != 0)
-      return TRUE;
-    s->found = w;
-    return FALSE;
-  };
-  if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
-  EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-bool reachable(HWND window) {
-  if (!window || !IsWindowVisible(window)) return false;
-  for (HWND w = window; w; w = (GetWindowLongW(w, GWL_STYLE) & WS_CHILD) ? GetParent(w) : nullptr)
-    if (!IsWindowEnabled(w)) return false;
-  return true;
-}
-
-}  // namespace scribly::test
+#include "tests/support/win_test_support.h"
+#include "win/messages.h"
 
 namespace {
+
+HWND windowOf(const wchar_t* number) {
+  return reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(number, nullptr, 10)));
+}
 
 int probeCreate(const wchar_t* progId) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
@@ -107,7 +36,7 @@ int probeCreate(const wchar_t* progId) {
 }
 
 int copyScript(const wchar_t* window) {
-  HWND frame = reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(window, nullptr, 10)));
+  HWND frame = windowOf(window);
   static const char kScript[] = "rect 10 10 110 60\nbackground C:\\windows\\win.ini\n";
   COPYDATASTRUCT data = {0x53435250, sizeof kScript - 1, const_cast<char*>(kScript)};  // "SCRP"
   DWORD_PTR taken = 0;
@@ -115,10 +44,6 @@ int copyScript(const wchar_t* window) {
                            30000, &taken))
     return 2;
   return taken ? 1 : 0;
-}
-
-HWND windowOf(const wchar_t* number) {
-  return reinterpret_cast<HWND>(static_cast<uintptr_t>(wcstoull(number, nullptr, 10)));
 }
 
 //   name CONTROL ADDRESS     the engine's name message, posted and sent, with
@@ -133,20 +58,18 @@ int outside(int argc, LPWSTR* argv) {
   if (what == L"name" && argc == 5) {
     const HWND control = windowOf(argv[3]);
     const auto address = static_cast<WPARAM>(wcstoull(argv[4], nullptr, 10));
-    PostMessageW(control, 0xC07, address, 64);
-    SendMessageW(control, 0xC07, address, 64);
-    return SendMessageW(control, 0xC08, 0, 0) == 0 ? 0 : 1;
+    PostMessageW(control, scribly::WM_SKIN_GET_NAME, address, 64);
+    SendMessageW(control, scribly::WM_SKIN_GET_NAME, address, 64);
+    return SendMessageW(control, scribly::WM_SKIN_GET_RECORD, 0, 0) == 0 ? 0 : 1;
   }
   if (what == L"text" && argc == 4) {
     const HWND field = CreateWindowExW(0, L"STATIC", L"a secret of another program", WS_POPUP, 0, 0,
                                        200, 20, nullptr, nullptr, nullptr, nullptr);
-    SendMessageW(windowOf(argv[3]), 0x516, reinterpret_cast<WPARAM>(field), MAKELPARAM(10, 10));
-    PostMessageW(windowOf(argv[3]), 0x516, reinterpret_cast<WPARAM>(field), MAKELPARAM(10, 30));
+    const auto handle = reinterpret_cast<WPARAM>(field);
+    SendMessageW(windowOf(argv[3]), scribly::WM_PLUGIN_TEXT_COMMITTED, handle, MAKELPARAM(10, 10));
+    PostMessageW(windowOf(argv[3]), scribly::WM_PLUGIN_TEXT_COMMITTED, handle, MAKELPARAM(10, 30));
     // The window lives while the plug-in could still read it.
-    for (int i = 0; i < 50; ++i) {
-      scribly::test::pump();
-      Sleep(10);
-    }
+    scribly::settle(500);
     DestroyWindow(field);
     return 0;
   }

@@ -102,23 +102,21 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   MoveWindow(parent_, 0, 0, 960, 640, FALSE);  // tall enough to keep every panel inside
   HWND frame = create();
   ASSERT_TRUE(IsWindow(frame));
-  char name[64] = {};
-  EXPECT_EQ(SendMessageW(frame, 0xC07, reinterpret_cast<WPARAM>(name), sizeof name), 0);
-  EXPECT_STREQ(name, "scribly main frame");
+  EXPECT_EQ(skinName(frame), "scribly main frame");
   for (const char* element :
        {"tool bar",      "tool panel",   "choice",     "pencial",       "rect",
         "freecut",       "color picker", "line width", "font set",      "PS_SOLID",
         "PS_DASHDOTDOT", "clrscr",       "save",       "pageLeft",      "pageRight",
         "curpageinfo",   "contents",     "add page",   "add share doc", "paste",
         "ext panel btn", "ext panel",    "privtip",    "view wnd",      "vdtree"}) {
-    HWND control = findSkinControl(frame, element);
+    HWND control = findSkinWindow(frame, element);
     EXPECT_TRUE(control && IsChild(frame, control)) << element;
   }
   wchar_t className[64] = {};
-  GetClassNameW(findSkinControl(frame, "vdtree"), className, 64);
+  GetClassNameW(findSkinWindow(frame, "vdtree"), className, 64);
   EXPECT_STREQ(className, WC_TREEVIEWW);
   // Hidden by its skin; its caption is a language key shown as its text.
-  HWND privilegeTip = findSkinControl(frame, "privtip");
+  HWND privilegeTip = findSkinWindow(frame, "privtip");
   EXPECT_FALSE(GetWindowLongW(privilegeTip, GWL_STYLE) & WS_VISIBLE);
   wchar_t tip[128] = {};
   GetWindowTextW(privilegeTip, tip, 128);
@@ -127,12 +125,12 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   // "view wnd" is the board's view: it fills the frame between the tool bar
   // and the library tree, edge to edge; the tree shows while the installed
   // configuration names no library folder, to offer choosing one.
-  HWND view = findSkinControl(frame, "view wnd");
+  HWND view = findSkinWindow(frame, "view wnd");
   RECT frameArea, viewBox;
   GetClientRect(frame, &frameArea);
   GetWindowRect(view, &viewBox);
   EXPECT_EQ(viewBox.right - viewBox.left, frameArea.right - 68 - 180);
-  EXPECT_TRUE(GetWindowLongW(findSkinControl(frame, "vdtree"), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(GetWindowLongW(findSkinWindow(frame, "vdtree"), GWL_STYLE) & WS_VISIBLE);
   EXPECT_EQ(viewBox.bottom - viewBox.top, frameArea.bottom - 36);
   EXPECT_FALSE(GetWindowLongW(view, GWL_STYLE) & WS_BORDER);
   EXPECT_EQ(GetWindow(view, GW_CHILD), nullptr);
@@ -143,30 +141,30 @@ TEST_F(Contract, ThePrivilegeTipAndEditingFollowTheHost) {
   HWND frame = create("C:\\Skins\\", 0);  // a conference through a server
   ASSERT_TRUE(IsWindow(frame));
   auto visible = [&](const char* name) {
-    return (GetWindowLongW(findSkinControl(frame, name), GWL_STYLE) & WS_VISIBLE) != 0;
+    return (GetWindowLongW(findSkinWindow(frame, name), GWL_STYLE) & WS_VISIBLE) != 0;
   };
   EXPECT_FALSE(visible("privtip"));
   ShowWindow(parent_, SW_SHOW);
   plugin_->SetPrivilege(0);
   pump();
   EXPECT_TRUE(visible("privtip"));
-  EXPECT_FALSE(reachable(findSkinControl(frame, "rect")));
+  EXPECT_FALSE(reachable(findSkinWindow(frame, "rect")));
   // A reset gives every privilege back: drawing returns and the notice goes.
   EXPECT_EQ(plugin_->Reset(), S_OK);
   pump();
   EXPECT_FALSE(visible("privtip"));
-  EXPECT_TRUE(reachable(findSkinControl(frame, "rect")));
+  EXPECT_TRUE(reachable(findSkinWindow(frame, "rect")));
   plugin_->SetPrivilege(1);
   pump();
   EXPECT_FALSE(visible("privtip"));
 
-  auto enabled = [&](const char* name) { return IsWindowEnabled(findSkinControl(frame, name)); };
-  SendMessageW(findSkinControl(frame, "pencial"), BM_SETCHECK, BST_CHECKED, 0);
+  auto enabled = [&](const char* name) { return IsWindowEnabled(findSkinWindow(frame, name)); };
+  SendMessageW(findSkinWindow(frame, "pencial"), BM_SETCHECK, BST_CHECKED, 0);
   EXPECT_EQ(plugin_->ExecuteCMD(124, 0, 0, 0), S_OK);
   for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
     EXPECT_FALSE(enabled(name)) << name;
-  EXPECT_EQ(SendMessageW(findSkinControl(frame, "choice"), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageW(findSkinControl(frame, "pencial"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(findSkinWindow(frame, "choice"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(findSkinWindow(frame, "pencial"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_EQ(plugin_->ExecuteCMD(124, 1, 0, 0), S_OK);
   for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
     EXPECT_TRUE(enabled(name)) << name;
@@ -254,7 +252,7 @@ TEST_F(Contract, ASecondThreadIsRefusedUntilTheFirstThreadsFrameIsGone) {
           S_OK) {
         HWND frame = nullptr;
         result.first = plugin->Create(parent, nullptr, nullptr, 1, &frame);
-        result.second = frame ? findSkinControl(frame, "tool bar") : nullptr;
+        result.second = frame ? findSkinWindow(frame, "tool bar") : nullptr;
         plugin->Release();
       }
       DestroyWindow(parent);
@@ -276,7 +274,7 @@ TEST_F(Contract, ASecondThreadIsRefusedUntilTheFirstThreadsFrameIsGone) {
   ASSERT_EQ(
       factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
       S_OK);
-  EXPECT_NE(findSkinControl(create(), "tool bar"), nullptr);
+  EXPECT_NE(findSkinWindow(create(), "tool bar"), nullptr);
 }
 
 // A registration of the engine's class names whatever file its writer chose;
@@ -314,7 +312,7 @@ TEST_F(Contract, TheSkinEngineNeverComesFromARegistration) {
   else if (RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey.c_str()) == ERROR_SUCCESS)
     RegDeleteKeyW(HKEY_CLASSES_ROOT, classKey.c_str());
   DeleteFileW(planted.c_str());
-  EXPECT_NE(findSkinControl(frame, "tool bar"), nullptr);
+  EXPECT_NE(findSkinWindow(frame, "tool bar"), nullptr);
   EXPECT_FALSE(plantedLoaded);
 }
 

@@ -71,24 +71,10 @@ struct Target {
   POINT again = kCentre;
 };
 
-std::string skinName(HWND window) {
-  char name[128] = {};
-  if (SendMessageW(window, 0xC07, reinterpret_cast<WPARAM>(name), sizeof name) != 0) return {};
-  return name;
-}
-
 std::wstring className(HWND window) {
   wchar_t name[64] = {};
   GetClassNameW(window, name, 64);
   return name;
-}
-
-// Whether a hand can press it: shown, and neither it nor a window above it disabled.
-bool pressable(HWND window) {
-  if (!IsWindowVisible(window)) return false;
-  for (HWND w = window; w; w = GetParent(w))
-    if (!IsWindowEnabled(w)) return false;
-  return true;
 }
 
 std::vector<HWND> descendants(HWND top) {
@@ -103,29 +89,9 @@ std::vector<HWND> descendants(HWND top) {
   return found;
 }
 
-std::wstring itemLabel(HWND tree, HTREEITEM item) {
-  wchar_t text[256] = {};
-  TVITEMW info = {};
-  info.mask = TVIF_TEXT;
-  info.hItem = item;
-  info.pszText = text;
-  info.cchTextMax = 256;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
-  return text;
-}
-
 HTREEITEM headingOf(HWND tree, HTREEITEM row) {
   return reinterpret_cast<HTREEITEM>(
       SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(row)));
-}
-
-// The row's label on the screen, in the tree's client area; none while it is
-// scrolled or folded away.
-std::optional<RECT> rowBox(HWND tree, HTREEITEM row) {
-  RECT box;
-  std::memcpy(&box, &row, sizeof row);  // the message takes the row in the rectangle
-  if (!SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&box))) return {};
-  return box;
 }
 
 std::vector<HTREEITEM> visibleItems(HWND tree) {
@@ -134,7 +100,7 @@ std::vector<HTREEITEM> visibleItems(HWND tree) {
            reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_FIRSTVISIBLE, 0));
        item; item = reinterpret_cast<HTREEITEM>(SendMessageW(
                  tree, TVM_GETNEXTITEM, TVGN_NEXTVISIBLE, reinterpret_cast<LPARAM>(item)))) {
-    if (rowBox(tree, item)) items.push_back(item);
+    if (RECT box; treeItemBox(tree, item, box)) items.push_back(item);
   }
   return items;
 }
@@ -217,7 +183,7 @@ class ControlWalk : public Interface {
           state += SendMessageW(w, BM_GETCHECK, 0, 0) == BST_CHECKED ? L"|checked" : L"";
         if (wkind == WC_TREEVIEWW)
           for (HTREEITEM item : visibleItems(w)) {
-            const std::wstring label = itemLabel(w, item);
+            const std::wstring label = treeLabel(w, item);
             seen(label, "a tree row");
             TVITEMW info = {};
             info.mask = TVIF_IMAGE | TVIF_STATE;
@@ -233,7 +199,7 @@ class ControlWalk : public Interface {
     for (const char* panel : {"color picker", "line width", "font set"}) {
       HWND w = element(panel);
       for (HWND pop : now.pops)
-        if (!w) w = findSkinControl(pop, panel);
+        if (!w) w = findSkinWindow(pop, panel);
       now.pen.push_back(w && IsWindowVisible(w) ? shoot(w) : Shot{});
     }
     return now;
@@ -263,7 +229,7 @@ class ControlWalk : public Interface {
   HWND locate(HWND top, const Target& t, POINT& at) {
     HWND window = nullptr;
     for (HWND w : descendants(top))
-      if (pressable(w) && skinName(w) == t.element) {
+      if (reachable(w) && skinName(w) == t.element) {
         window = w;
         break;
       }
@@ -273,9 +239,9 @@ class ControlWalk : public Interface {
     at = t.at.x == kCentre.x ? POINT{box.right / 2, box.bottom / 2} : t.at;
     if (t.item.empty()) return window;
     for (HTREEITEM item : visibleItems(window)) {
-      const std::optional<RECT> row = rowBox(window, item);
-      if (itemLabel(window, item) != t.item || !row) continue;
-      at = {(row->left + row->right) / 2, (row->top + row->bottom) / 2};
+      RECT row;
+      if (treeLabel(window, item) != t.item || !treeItemBox(window, item, row)) continue;
+      at = {(row.left + row.right) / 2, (row.top + row.bottom) / 2};
       return window;
     }
     return nullptr;
@@ -311,18 +277,18 @@ class ControlWalk : public Interface {
     };
     for (HWND w : descendants(top)) {
       const std::string name = skinName(w);
-      if (name.empty() || !pressable(w)) continue;
+      if (name.empty() || !reachable(w)) continue;
       const std::string path = window + "/" + name;
       if (buttons_.contains(name) || special(path)) add({path, name, name, {}, false});
       if (special(path + " (right)")) add({path, name, name, {}, true});
       if (className(w) != WC_TREEVIEWW) continue;
       const std::vector<HTREEITEM> rows = visibleItems(w);
       for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
-        const std::wstring label = itemLabel(w, *row);
+        const std::wstring label = treeLabel(w, *row);
         const HTREEITEM heading = headingOf(w, *row);
         const std::string rowPath = path + "/" + narrow(label);
         add({rowPath, rowPath, name, label, false});
-        add({rowPath, heading ? path + "/rows under " + narrow(itemLabel(w, heading)) : rowPath,
+        add({rowPath, heading ? path + "/rows under " + narrow(treeLabel(w, heading)) : rowPath,
              name, label, true});
       }
     }
@@ -419,7 +385,7 @@ class ControlWalk : public Interface {
       EXPECT_EQ(runScript(*ann_, script), S_OK);
     }
     HWND panel = visiblePanel("scribly EditPicture panel");
-    HWND bar = panel ? findSkinControl(panel, "painter trackbar brightness") : nullptr;
+    HWND bar = panel ? findSkinWindow(panel, "painter trackbar brightness") : nullptr;
     if (element == "painter editpic btnReset" && bar) {
       SetFocus(bar);
       send(keyInput(VK_NEXT, false));

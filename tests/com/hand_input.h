@@ -55,15 +55,6 @@ inline INPUT keyInput(WORD vk, bool up, wchar_t unit = 0) {
 
 inline void send(INPUT input) { SendInput(1, &input, sizeof input); }
 
-// Lets the windows handle what came in for `ms` milliseconds.
-inline void settle(int ms) {
-  for (DWORD start = GetTickCount(); static_cast<int>(GetTickCount() - start) < ms;) {
-    pump();
-    Sleep(5);
-  }
-  pump();
-}
-
 inline std::wstring windowText(HWND window) {
   wchar_t text[1024] = {};
   GetWindowTextW(window, text, 1024);
@@ -115,7 +106,7 @@ class Hand {
       ScreenToClient(window, &aside);
       if (aside.y < box.bottom) at.y += step;
     }
-    while (twice()) settle(20);
+    pumpUntil([&] { return !twice(); }, "the double-click time to pass");
     pending_.push_back([at] { moveTo(at); });
     pending_.push_back([at, right] {
       send(mouseButton(right, true));
@@ -124,7 +115,7 @@ class Hand {
     });
     input(mouseButton(right, false));
     pending_.push_back([] { moveTo(kPointerAway); });
-    for (int i = 0; i < 1000 && busy(); ++i) settle(10);
+    pumpUntil([this] { return !busy(); }, "the hand's input and what it opened");
     settle(60);
   }
 

@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "com_test_support.h"
 #include "hand_input.h"
 #include "resources/private_commands.h"
 
@@ -116,103 +115,6 @@ inline constexpr uint8_t kAcknowledgement = 80;
 
 inline uint8_t codeOf(const std::vector<uint8_t>& message) { return message[0] >> 1; }
 
-// The visible top-level window of this thread with that skin name.
-inline HWND visiblePanel(const char* name) {
-  for (HWND w : threadWindows())
-    if (IsWindowVisible(w) && findSkinControl(w, name) == w) return w;
-  return nullptr;
-}
-
-// What a window shows on the screen inside its top-level window: 32-bit
-// pixels, rows bottom-up as a bitmap file keeps them.
-struct ScreenShot {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-};
-
-inline ScreenShot screenShotOf(HWND window) {
-  RECT r, top;
-  GetWindowRect(window, &r);
-  GetWindowRect(GetAncestor(window, GA_ROOT), &top);
-  IntersectRect(&r, &r, &top);
-  ScreenShot shot{r.right - r.left, r.bottom - r.top, {}};
-  if (shot.width <= 0 || shot.height <= 0) return {};
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = shot.width;
-  info.bmiHeader.biHeight = shot.height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  const auto* first = static_cast<const uint8_t*>(bits);
-  shot.pixels.assign(first, first + size_t{4} * shot.width * shot.height);
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return shot;
-}
-
-inline constexpr uint32_t kWhite = 0xFFFFFF;
-
-// A 32-bit picture of w x h pixels, rows top-down.
-inline BITMAPINFO topDown32(int w, int h) {
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = w;
-  info.bmiHeader.biHeight = -h;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  return info;
-}
-
-// What a window paints in its client area, as 0xRRGGBB, whatever lies over
-// it on the screen.
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x] & kWhite; }
-  bool operator==(const Shot&) const = default;
-};
-
-// What a window shows now, without asking it to paint anything.
-inline Shot shown(HWND window) {
-  Shot shot;
-  RECT client;
-  GetClientRect(window, &client);
-  shot.width = client.right;
-  shot.height = client.bottom;
-  const BITMAPINFO info = topDown32(shot.width, shot.height);
-  HDC dc = GetDC(window);
-  HDC memory = CreateCompatibleDC(dc);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, shot.width, shot.height, dc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* pixels = static_cast<const uint32_t*>(bits);
-  shot.pixels.assign(pixels, pixels + static_cast<size_t>(shot.width) * shot.height);
-  for (uint32_t& p : shot.pixels) p &= kWhite;
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(window, dc);
-  return shot;
-}
-
-// The same after a repaint of the whole window.
-inline Shot shoot(HWND window) {
-  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-  return shown(window);
-}
-
 // Ann's plug-in driven as a hand drives it, with Ben as her peer.
 class Interface : public HostSession {
  protected:
@@ -224,11 +126,11 @@ class Interface : public HostSession {
     ben_ = &join(2, 1);
     MoveWindow(ann_->frame, 0, 0, 960, 640, TRUE);
     pump();
-    view_ = findSkinControl(ann_->frame, "view wnd");
+    view_ = findSkinWindow(ann_->frame, "view wnd");
     ASSERT_TRUE(view_);
   }
 
-  HWND element(const char* name) { return findSkinControl(ann_->frame, name); }
+  HWND element(const char* name) { return findSkinWindow(ann_->frame, name); }
 
   void click(const char* name) {
     HWND button = element(name);
@@ -306,10 +208,10 @@ class Interface : public HostSession {
     HWND tip = visiblePanel("scribly tip panel");
     EXPECT_TRUE(tip);
     if (!tip) return 0;
-    HWND edit = findSkinControl(tip, "scribly tip edit");
+    HWND edit = findSkinWindow(tip, "scribly tip edit");
     for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
     shareStarted_ = std::chrono::steady_clock::now();
-    SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
+    SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
     int created = 0;
     auto handOn = [&] {
       for (const auto& m : relay()) {
@@ -318,11 +220,12 @@ class Interface : public HostSession {
         lastPageHandedOn_ = std::chrono::steady_clock::now();
       }
     };
-    for (int i = 0; i < 6000 && IsWindowVisible(tip); ++i) {
-      pump();
-      handOn();
-      Sleep(10);
-    }
+    pumpUntil(
+        [&] {
+          handOn();
+          return !IsWindowVisible(tip);
+        },
+        "the share to end", 120000);
     for (int i = 0; i < 50; ++i) handOn();
     if (HWND contents = visiblePanel("scribly contents panel"))
       SendMessageW(contents, WM_CLOSE, 0, 0);
@@ -332,15 +235,15 @@ class Interface : public HostSession {
 
   // A participant's view as the screen shows it, the other's frame hidden
   // meanwhile.
-  ScreenShot viewOf(Participant& p) {
+  Shot viewOf(Participant& p) {
     Participant& other = &p == ann_ ? *ben_ : *ann_;
     const bool otherShown = IsWindowVisible(other.frame);
     ShowWindow(other.frame, SW_HIDE);
     ShowWindow(p.frame, SW_SHOW);
-    HWND view = findSkinControl(p.frame, "view wnd");
+    HWND view = findSkinWindow(p.frame, "view wnd");
     RedrawWindow(p.frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     pump();
-    ScreenShot shot = screenShotOf(view);
+    Shot shot = screenShotOf(view);
     if (otherShown) ShowWindow(other.frame, SW_SHOW);
     pump();
     return shot;

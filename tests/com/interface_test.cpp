@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "base/bmp_file.h"
 #include "com_test_support.h"
 #include "host_session.h"
 #include "skin/ui_engine_win.h"
@@ -95,7 +94,7 @@ TEST_F(Interface, SaveWritesThePageAndClearAsksFirst) {
   click("rect");
   drag(20, 20, 220, 120);
   relay();
-  const ScreenShot drawn = viewOf(*ann_);
+  const Shot drawn = viewOf(*ann_);
   wchar_t folder[MAX_PATH] = {};
   GetTempPathW(MAX_PATH, folder);
   const std::wstring saved = std::wstring(folder) + L"scribly-saved-page.bmp";
@@ -221,7 +220,7 @@ TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(codeOf(sent[0]), 77);
   EXPECT_EQ(GetScrollPos(view_, SB_VERT), static_cast<int>(2 * bar.nPage));
-  EXPECT_EQ(GetScrollPos(findSkinControl(ben_->frame, "view wnd"), SB_VERT),
+  EXPECT_EQ(GetScrollPos(findSkinWindow(ben_->frame, "view wnd"), SB_VERT),
             static_cast<int>(bar.nPage));
 }
 
@@ -248,14 +247,6 @@ TEST_F(Interface, PageArrowsWrapAndTheBarSaysWhichPage) {
   EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
 }
 
-// Pixels of a shot that are not paper white.
-int inkPixels(const ScreenShot& shot) {
-  int ink = 0;
-  for (size_t i = 0; i + 3 < shot.pixels.size(); i += 4)
-    ink += shot.pixels[i] + shot.pixels[i + 1] + shot.pixels[i + 2] < 3 * 240;
-  return ink;
-}
-
 // Whether a board's report names a page `name`.
 bool hasPage(const Messages& report, const std::string& name) {
   const std::string field = name + '\0';
@@ -278,8 +269,8 @@ TEST_F(Interface, ASharedTextFileBecomesPagesWithItsTextOnBothParticipants) {
 
   EXPECT_EQ(shareDocument(path), 12);
   EXPECT_NE(pageInfo().find(L"notes.txt / 1"), std::wstring::npos) << narrow(pageInfo());
-  EXPECT_GT(inkPixels(viewOf(*ann_)), 200);
-  EXPECT_GT(inkPixels(viewOf(*ben_)), 200);
+  EXPECT_GT(viewOf(*ann_).darkerThan(3 * 240), 200);
+  EXPECT_GT(viewOf(*ben_).darkerThan(3 * 240), 200);
   DeleteFileW(path.c_str());
 }
 
@@ -312,12 +303,9 @@ TEST_F(Interface, SharedOfficeDocumentsAndAPdfLookAlikeOnBothParticipants) {
       EXPECT_TRUE(hasPage(board, name + "/1"));
       EXPECT_TRUE(hasPage(board, name + "/2"));
     }
-    const ScreenShot annView = viewOf(*ann_);
-    const ScreenShot benView = viewOf(*ben_);
-    if (auto layout = bmpLayout(annView.width, annView.height, 32))
-      writeFileBytes(std::string(temp) + "scribly-shared-" + name + ".bmp",
-                     bmpFileBytes(*layout, {}, annView.pixels));
-    EXPECT_GT(inkPixels(annView), 200);
+    const Shot annView = viewOf(*ann_);
+    const Shot benView = viewOf(*ben_);
+    EXPECT_GT(annView.darkerThan(3 * 240), 200);
     EXPECT_GT(annView.width, 0);
     EXPECT_EQ(annView.width, benView.width);
     EXPECT_TRUE(annView.pixels == benView.pixels);
@@ -383,15 +371,9 @@ TEST_F(Interface, TheTextEditorShowsThePenColourOnTheFill) {
   for (wchar_t c : std::wstring(L"MMMM")) SendMessageW(editor, WM_CHAR, c, 0);
   RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   pump();
-  const ScreenShot shot = screenShotOf(editor);
-  int dark = 0, white = 0;
-  for (size_t i = 0; i + 3 < shot.pixels.size(); i += 4) {
-    const int sum = shot.pixels[i] + shot.pixels[i + 1] + shot.pixels[i + 2];
-    dark += sum < 30;
-    white += sum > 3 * 240;
-  }
-  EXPECT_GT(dark, static_cast<int>(shot.pixels.size() / 4) / 2);
-  EXPECT_GT(white, 20);
+  const Shot shot = screenShotOf(editor);
+  EXPECT_GT(shot.darkerThan(30), static_cast<int>(shot.pixels.size()) / 2);
+  EXPECT_GT(static_cast<int>(shot.pixels.size()) - shot.darkerThan(3 * 240 + 1), 20);
 }
 
 TEST_F(Interface, TheExtensionPanelMovesWithTheFramesHeight) {

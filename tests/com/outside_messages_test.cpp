@@ -11,13 +11,14 @@
 #include "base/file_bytes.h"
 #include "com_test_support.h"
 #include "host_session.h"
+#include "win/messages.h"
 #include "win/text.h"
 
 namespace scribly::test {
 namespace {
 
 DWORD outside(const std::wstring& arguments) {
-  return runProcess(L"\"" + selfPath() + L"\" --outside " + arguments);
+  return runProcess(thisProgram(L"--outside " + arguments));
 }
 
 std::wstring number(const void* address) {
@@ -31,14 +32,14 @@ TEST_F(Interface, AnotherProgramsNameMessageWritesNothingAndLearnsNoAddress) {
   pump();
   EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
   // Code on this thread still finds the element by its name.
-  EXPECT_EQ(findSkinControl(ann_->frame, "pencial"), element("pencial"));
+  EXPECT_EQ(findSkinWindow(ann_->frame, "pencial"), element("pencial"));
 }
 
 TEST_F(Interface, OnlyTheViewsOwnTextEditorHandsTextOver) {
   relay();
   EXPECT_EQ(outside(L"text " + number(view_)), 0u);
   // Nor does any other window of this process pass for the editor.
-  SendMessageW(view_, 0x516, reinterpret_cast<WPARAM>(parent_), MAKELPARAM(10, 50));
+  SendMessageW(view_, WM_PLUGIN_TEXT_COMMITTED, reinterpret_cast<WPARAM>(parent_), MAKELPARAM(10, 50));
   pump();
   EXPECT_TRUE(relay().empty());
 }
@@ -54,25 +55,37 @@ TEST_F(Interface, AnotherProgramCannotStartAShareThroughTheOpenDialog) {
   const HWND tip = visiblePanel("scribly tip panel");
   ASSERT_TRUE(tip);
   relay();
+  // A started share says so at once in the dialog's texts (the typed path aside).
+  const HWND edit = findSkinWindow(tip, "scribly tip edit");
+  auto texts = [tip] {
+    std::wstring all;
+    EnumChildWindows(
+        tip,
+        [](HWND w, LPARAM out) {
+          if (skinName(w) != "scribly tip edit")
+            *reinterpret_cast<std::wstring*>(out) += windowText(w) + L"|";
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+  };
+  const std::wstring before = texts();
 
-  EXPECT_EQ(outside(L"share " + number(findSkinControl(tip, "scribly tip edit")) + L" " +
-                    number(findSkinControl(tip, "btn start share")) + L" \"" + path + L"\""),
+  EXPECT_EQ(outside(L"share " + number(edit) + L" " +
+                    number(findSkinWindow(tip, "btn start share")) + L" \"" + path + L"\""),
             0u);
-  // Time for a document of one page to be printed and become a page.
-  for (int i = 0; i < 100 && ann_->sink.sent.empty(); ++i) {
-    pump();
-    Sleep(20);
-  }
+  pump();
+  EXPECT_EQ(texts(), before);
   EXPECT_TRUE(relay().empty());
   DeleteFileW(path.c_str());
 }
 
 TEST_F(Interface, AGoToPageMessageGoesOnlyToAPageThereIs) {
   const std::wstring first = pageInfo();
-  SendMessageW(ann_->frame, 0x55F, 999, 0);
+  SendMessageW(ann_->frame, WM_PLUGIN_GO_TO_PAGE, 999, 0);
   pump();
   EXPECT_EQ(pageInfo(), first);
-  SendMessageW(ann_->frame, 0x55F, 2, 0);
+  SendMessageW(ann_->frame, WM_PLUGIN_GO_TO_PAGE, 2, 0);
   pump();
   EXPECT_NE(pageInfo(), first);
 }

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "com_test_support.h"
 #include "host_session.h"
+#include "win/dib.h"
 
 namespace scribly::test {
 namespace {
@@ -72,7 +72,7 @@ bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
 
 // The landscape on the clipboard as a bitmap, as a paint program leaves it.
 bool copyLandscapeBitmap(int w, int h) {
-  const BITMAPINFO info = topDown32(w, h);
+  const BITMAPINFO info = dibInfo(w, h, 32, DibRows::TopDown);
   void* bits = nullptr;
   HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (!bitmap) return false;
@@ -113,14 +113,14 @@ class PicturesInterface : public Interface {
     MoveWindow(ann_->frame, 0, 0, kFrameWidth, kFrameHeight, TRUE);
     MoveWindow(ben_->frame, kFrameWidth + 6, 0, kFrameWidth, kFrameHeight, TRUE);
     pump();
-    benView_ = findSkinControl(ben_->frame, "view wnd");
+    benView_ = findSkinWindow(ben_->frame, "view wnd");
     ASSERT_TRUE(benView_);
   }
 
   // Both views, once everything sent has arrived and the pointer is away.
   void expectSameViews() {
     relay();
-    SetCursorPos(1590, 990);
+    SetCursorPos(kPointerAway.x, kPointerAway.y);
     const Shot ann = shoot(view_), ben = shoot(benView_);
     ASSERT_EQ(ann.width, ben.width);
     ASSERT_EQ(ann.height, ben.height);
@@ -148,9 +148,9 @@ TEST_F(PicturesInterface, APastedPictureTurnedBrightenedAndResizedIsTheSameOnThe
   HWND panel = visiblePanel("scribly EditPicture panel");
   ASSERT_TRUE(panel);
   EXPECT_TRUE(IsWindowVisible(panel));
-  HWND angle = findSkinControl(panel, "scribly editpic editRotateAngle");
-  HWND brightness = findSkinControl(panel, "painter trackbar brightness");
-  HWND size = findSkinControl(panel, "painter trackbar size");
+  HWND angle = findSkinWindow(panel, "scribly editpic editRotateAngle");
+  HWND brightness = findSkinWindow(panel, "painter trackbar brightness");
+  HWND size = findSkinWindow(panel, "painter trackbar size");
   ASSERT_TRUE(angle && brightness && size);
   SetFocus(angle);
   for (wchar_t c : std::wstring(L"30")) SendMessageW(angle, WM_CHAR, c, 0);
@@ -237,7 +237,7 @@ TEST_F(PicturesInterface, AScrolledViewRepaintsChangesInPlace) {
   ASSERT_GT(GetScrollPos(view_, SB_VERT), 0);
   ASSERT_EQ(GetScrollPos(benView_, SB_VERT), GetScrollPos(view_, SB_VERT));
   ASSERT_EQ(GetScrollPos(benView_, SB_HORZ), GetScrollPos(view_, SB_HORZ));
-  SetCursorPos(1590, 990);
+  SetCursorPos(kPointerAway.x, kPointerAway.y);
   shoot(view_);
   shoot(benView_);
   auto inPlace = [](HWND view) {

@@ -66,9 +66,9 @@ TEST(Registration, WritesTheClassNamesAndTypeLibraryAndRemovesThemAgain) {
   EXPECT_EQ(value("AppID\\Scribly.DLL", "AppID"), kAppId);
 
   // A host in another process finds the class by either name.
-  EXPECT_EQ(runProcess(L"\"" + selfPath() + L"\" --probe-create Scribly.Scribly"), 0u);
-  EXPECT_EQ(runProcess(L"\"" + selfPath() + L"\" --probe-create Scribly.Scribly.1"), 0u);
-  EXPECT_NE(runProcess(L"\"" + selfPath() + L"\" --probe-create Scribly.Nothing"), 0u);
+  EXPECT_EQ(runProcess(thisProgram(L"--probe-create Scribly.Scribly")), 0u);
+  EXPECT_EQ(runProcess(thisProgram(L"--probe-create Scribly.Scribly.1")), 0u);
+  EXPECT_NE(runProcess(thisProgram(L"--probe-create Scribly.Nothing")), 0u);
 
   ITypeLib* library = nullptr;
   ASSERT_EQ(LoadRegTypeLib(LIBID_Scribly, 1, 0, 0x0409, &library), S_OK);

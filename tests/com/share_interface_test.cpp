@@ -13,32 +13,13 @@
 #include <vector>
 
 #include "base/file_bytes.h"
-#include "com_test_support.h"
 #include "host_session.h"
-#include "tests/win/test_surface.h"
 #include "win/text.h"
 
 namespace scribly::test {
 namespace {
 
 constexpr LPARAM kDocumentItem = 30;
-
-HTREEITEM nextItem(HWND tree, HTREEITEM from, UINT relation) {
-  return reinterpret_cast<HTREEITEM>(
-      SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
-}
-
-// What an item shows, and the value it stands for.
-std::pair<std::wstring, LPARAM> itemOf(HWND tree, HTREEITEM item) {
-  wchar_t text[128] = {};
-  TVITEMW read = {};
-  read.mask = TVIF_TEXT | TVIF_PARAM;
-  read.hItem = item;
-  read.pszText = text;
-  read.cchTextMax = 128;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
-  return {text, read.lParam};
-}
 
 // A document as the contents tree lists it: its name and its pages, each
 // with the page it goes to.
@@ -53,14 +34,11 @@ struct ListedDocument {
 
 std::vector<ListedDocument> listedDocuments(HWND tree) {
   std::vector<ListedDocument> documents;
-  for (HTREEITEM top = nextItem(tree, nullptr, TVGN_ROOT); top;
-       top = nextItem(tree, top, TVGN_NEXT)) {
-    const auto [name, data] = itemOf(tree, top);
-    if (data != kDocumentItem) continue;
-    ListedDocument document{name, {}, top};
-    for (HTREEITEM page = nextItem(tree, top, TVGN_CHILD); page;
-         page = nextItem(tree, page, TVGN_NEXT))
-      document.pages.push_back(itemOf(tree, page));
+  for (HTREEITEM top : treeChildren(tree, nullptr)) {
+    if (treeData(tree, top) != kDocumentItem) continue;
+    ListedDocument document{treeLabel(tree, top), {}, top};
+    for (HTREEITEM page : treeChildren(tree, top))
+      document.pages.emplace_back(treeLabel(tree, page), treeData(tree, page));
     documents.push_back(std::move(document));
   }
   return documents;
@@ -76,40 +54,26 @@ class ShareInterface : public Interface {
   HWND openContents(Participant& p) {
     for (int i = 0; i < 2; ++i)
       if (HWND open = visiblePanel("scribly contents panel")) SendMessageW(open, WM_CLOSE, 0, 0);
-    HWND button = findSkinControl(p.frame, "contents");
+    HWND button = findSkinWindow(p.frame, "contents");
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
     pump();
     HWND panel = visiblePanel("scribly contents panel");
-    return panel ? findSkinControl(panel, "vdtree") : nullptr;
+    return panel ? findSkinWindow(panel, "vdtree") : nullptr;
   }
 
   // The right button on an item, and the menu's item `index` chosen with the
   // keys once the menu is open.
   void chooseFromItemMenu(HWND tree, HTREEITEM item, int index) {
-    static HWND owner;
-    static int chosen;
-    owner = GetAncestor(tree, GA_ROOT);
-    chosen = index;
-    const UINT_PTR keys = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
-      for (int i = 0; i <= chosen; ++i) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
-    });
-    RECT where = {};
-    std::memcpy(&where, &item, sizeof item);
-    SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
-    POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
+    PopupAnswer keys(index);
+    const POINT p = treeItemCentre(tree, item);
     POINT screen = p;
     ClientToScreen(tree, &screen);
     SetCursorPos(screen.x, screen.y);
     PostMessageW(tree, WM_RBUTTONUP, 0, MAKELPARAM(p.x, p.y));
     SendMessageW(tree, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
-    for (int i = 0; i < 30; ++i) {
-      Sleep(10);
-      pump();
-    }
-    KillTimer(nullptr, keys);
+    keys.finish();
+    pump();
   }
 
   // A text file of `pages` pages in a folder whose name is not ASCII.
@@ -147,7 +111,7 @@ TEST_F(ShareInterface, BothParticipantsListASharedDocumentWithItsPagesUntilItIsD
   // Deleted by Ann through the tree's menu: gone from both trees and boards.
   annTree = openContents(*ann_);
   {
-    MessageBoxReader confirm(L"Whiteboard", IDYES);
+    PopupAnswer confirm(L"Whiteboard", IDYES);
     chooseFromItemMenu(annTree, listedDocuments(annTree).at(0).item, 1);
     ASSERT_TRUE(confirm.finish());
     // The box says what deleting does; the file stays.
@@ -167,29 +131,22 @@ TEST_F(ShareInterface, ResetEndsARunningShareAndTheTreeListsOnlyTheSystemPages) 
   click("add share doc");
   HWND tip = visiblePanel("scribly tip panel");
   ASSERT_TRUE(tip);
-  HWND edit = findSkinControl(tip, "scribly tip edit");
+  HWND edit = findSkinWindow(tip, "scribly tip edit");
   for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
-  SendMessageW(findSkinControl(tip, "btn start share"), BM_CLICK, 0, 0);
+  SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
   // Until the import has made its first page.
   auto pagesSent = [&] {
     int n = 0;
     for (const auto& m : ann_->sink.sent) n += codeOf(m) == 88;
     return n;
   };
-  for (int i = 0; i < 3000 && pagesSent() == 0; ++i) {
-    pump();
-    Sleep(5);
-  }
-  ASSERT_GT(pagesSent(), 0);
+  ASSERT_TRUE(pumpUntil([&] { return pagesSent() > 0; }, "the first page"));
 
   // Reset and joined again as a host does it: no page of the document is
   // made any more.
   ann_->plugin->Reset();
   ann_->plugin->Initialize(1, 2);
-  for (int i = 0; i < 50; ++i) {
-    pump();
-    Sleep(10);
-  }
+  settle(200);  // ten of the import's ticks, had it gone on
   const std::string label = "notes.txt/";
   bool documentPages = false;
   for (const auto& m : report(*ann_))

@@ -22,37 +22,11 @@
 #include "skin/skin_document.h"
 #include "skin/skin_layout.h"
 #include "skin/ui_engine_win.h"
+#include "tests/support/win_test_support.h"
+#include "win/messages.h"
 
 namespace scribly {
 namespace {
-
-std::wstring besideSelf(const wchar_t* file) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring path = self;
-  return path.substr(0, path.rfind(L'\\') + 1) + file;
-}
-
-DWORD runProcess(std::wstring commandLine) {
-  STARTUPINFOW si = {};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return ~0u;
-  WaitForSingleObject(pi.hProcess, 120000);
-  DWORD code = ~0u;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return code;
-}
-
-std::string narrow(const std::wstring& wide) {
-  char text[MAX_PATH * 2] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text, sizeof text - 1, nullptr, nullptr);
-  return text;
-}
 
 GUID guidOf(const EngineId& id) {
   GUID guid;
@@ -95,12 +69,12 @@ class RecordingOwner final : public SkinControlOwner {
       *handled = TRUE;
       return kTipWritten;
     }
-    if (message == 0xC09) {
+    if (message == WM_SKIN_CLICKED) {
       ++clicks;
       g_manager->setObject(kCurrentControlVariable, control);
       g_manager->setObject(kCurrentWindowVariable, window);
       char name[64] = {};
-      control->sendMessage(0xC07, reinterpret_cast<WPARAM>(name), sizeof name);
+      control->sendMessage(WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(name), sizeof name);
       const std::string function = std::string("on_") + name;
       engine->callFunction(function.c_str(), 0, nullptr);
       *handled = TRUE;
@@ -194,36 +168,10 @@ class EngineTest : public testing::Test {
     return window ? byName(window->window(), "vdtree") : nullptr;
   }
 
-  // Asks every window below `root`, and the root, for its name.
+  // Pop-up controls (tooltip, capture element) are owned, not children.
   static HWND byName(HWND root, const char* name) {
-    struct Search {
-      const char* name;
-      HWND found;
-    } search{name, nullptr};
-    auto matches = [](HWND w, LPARAM p) {
-      auto* s = reinterpret_cast<Search*>(p);
-      char buffer[64] = {};
-      if (SendMessageW(w, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer) == 0 &&
-          std::strcmp(buffer, s->name) == 0) {
-        s->found = w;
-        return FALSE;
-      }
-      return TRUE;
-    };
-    if (!matches(root, reinterpret_cast<LPARAM>(&search))) return root;
-    EnumChildWindows(root, matches, reinterpret_cast<LPARAM>(&search));
-    // Pop-up controls (tooltip, capture element) are owned, not children.
-    if (!search.found)
-      EnumThreadWindows(GetCurrentThreadId(), matches, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-  }
-
-  static void pump() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
+    const HWND found = findSkinWindow(root, name);
+    return found ? found : findSkinWindow(nullptr, name);
   }
 
   std::string log() {
@@ -267,26 +215,22 @@ TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
   const HWND pen = byName(window->window(), "pen");
   char buffer[16];
   std::memset(buffer, 'x', sizeof buffer);
-  PostMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
-  PostMessageW(pen, 0xC09, 0, 0);
+  PostMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+  PostMessageW(pen, WM_SKIN_CLICKED, 0, 0);
   pump();
   std::atomic<bool> done{false};
   LRESULT record = -1;
   std::thread other([&] {
-    record = SendMessageW(pen, 0xC08, 0, 0);
-    SendMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+    record = SendMessageW(pen, WM_SKIN_GET_RECORD, 0, 0);
+    SendMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
     done = true;
   });
-  while (!done) {
-    pump();
-    Sleep(1);
-  }
+  pumpUntil([&] { return done.load(); }, "the other thread's messages");
   other.join();
   EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
   EXPECT_EQ(record, 0);
   EXPECT_EQ(owner_.clicks, 0);
-  EXPECT_EQ(SendMessageW(pen, 0xC07, reinterpret_cast<WPARAM>(buffer), sizeof buffer), 0);
-  EXPECT_STREQ(buffer, "pen");
+  EXPECT_EQ(skinName(pen), "pen");
 }
 
 // A click on an element the user could not click, or a click notice naming
@@ -299,7 +243,7 @@ TEST_F(EngineTest, AClickOnADisabledElementDoesNothing) {
   EnableWindow(pen, FALSE);
   EnableWindow(panel, FALSE);
   for (const HWND button : {pen, deep}) {
-    SendMessageW(button, 0xC09, 0, 0);
+    SendMessageW(button, WM_SKIN_CLICKED, 0, 0);
     SendMessageW(button, BM_CLICK, 0, 0);
     SendMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
@@ -358,7 +302,7 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   GetWindowRect(root, &r);
   EXPECT_GE(r.right - r.left, 200);
   EXPECT_GE(r.bottom - r.top, 150);
-  SendMessageW(root, 0xC17, 500, 400);
+  SendMessageW(root, WM_SKIN_MAX_SIZE, 500, 400);
   SetWindowPos(root, nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
   GetWindowRect(root, &r);
   EXPECT_EQ(r.right - r.left, 500);
@@ -366,7 +310,8 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
 
   // The name message: a short buffer learns the size it needs.
   char small[3] = {};
-  EXPECT_EQ(SendMessageW(byName(root, "title"), 0xC07, reinterpret_cast<WPARAM>(small), 3), 6);
+  EXPECT_EQ(SendMessageW(byName(root, "title"), WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(small), 3),
+            6);
   EXPECT_EQ(byName(root, "tool panel"), GetParent(byName(root, "deep")));
   EXPECT_EQ(byName(root, "nothing"), nullptr);
 
@@ -391,11 +336,7 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   GetWindowRect(pen, &box);
   SetCursorPos(box.left + 5, box.top + 5);
   SendMessageW(pen, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  for (int i = 0; i < 150 && !IsWindowVisible(tooltip); ++i) {
-    Sleep(20);
-    pump();
-  }
-  EXPECT_TRUE(IsWindowVisible(tooltip));
+  EXPECT_TRUE(pumpUntil([&] { return IsWindowVisible(tooltip) != FALSE; }, "the tip"));
 }
 
 TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurrent) {
@@ -421,7 +362,7 @@ TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurre
   auto* button = reinterpret_cast<SkinControl*>(std::stoll(owner_.commands[0].argument));
   EXPECT_EQ(owner_.commands[0].name, "clicked");
   EXPECT_EQ(button->window(), pen);
-  EXPECT_EQ(SendMessageW(pen, 0xC08, 0, 0), reinterpret_cast<LRESULT>(&owner_));
+  EXPECT_EQ(SendMessageW(pen, WM_SKIN_GET_RECORD, 0, 0), reinterpret_cast<LRESULT>(&owner_));
   EXPECT_EQ(owner_.commands[1].argument, std::to_string(reinterpret_cast<intptr_t>(window)));
   EXPECT_EQ(owner_.commands[0].source, button);
   EXPECT_EQ(SendMessageW(pen, BM_GETCHECK, 0, 0), BST_CHECKED);
@@ -597,10 +538,7 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   // starts an edit.
   PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
   SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-  for (DWORD waited = 0; waited < GetDoubleClickTime() + 300; waited += 20) {
-    pump();
-    Sleep(20);
-  }
+  settle(GetDoubleClickTime() + 300);
   EXPECT_EQ(SendMessageW(tree, TVM_GETEDITCONTROL, 0, 0), 0);
 
   // A new label keeps the item's colour in its markup.
@@ -707,11 +645,10 @@ TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
   std::thread other([&] {
     elsewhere =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-    for (MSG m; !done; Sleep(1))
-      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    pumpUntil([&] { return done.load(); }, "the test to finish");
     DestroyWindow(elsewhere);
   });
-  while (!elsewhere) Sleep(1);
+  pumpUntil([&] { return elsewhere != nullptr; }, "the other thread's window");
   SendMessageW(capture, kCaptureStart, reinterpret_cast<WPARAM>(elsewhere.load()),
                reinterpret_cast<LPARAM>(path.c_str()));
   SendMessageW(capture, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(50, 40));

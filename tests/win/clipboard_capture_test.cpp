@@ -93,32 +93,24 @@ Bytes gradientDib(Bytes& pixels) {
   return dib;
 }
 
-class ClipboardCaptureTest : public ::testing::Test {
+class ClipboardCaptureTest : public SkinHostTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(relay_.drain());
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
-                              600, nullptr, nullptr, nullptr, nullptr);
-    skin_ = SkinSystem::acquire(moduleFolder(), "");
-    ASSERT_NE(skin_, nullptr);
-    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
-    ASSERT_NE(frame_, nullptr) << skin_->log();
-    ShowWindow(frame_->window(), SW_SHOW);
-    view_ = frame_->find("view wnd")->window();
+    ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
+    ASSERT_NO_FATAL_FAILURE(openFrame(program_));
+    view_ = element("view wnd");
     files_ = InstanceFolder::create();
     ASSERT_TRUE(files_);
     capture_ = std::make_unique<ScreenCapture>(
         tools_, [this](uintptr_t code) { host_.notify(code); }, frame_->find("screen cap"),
         frame_->window(), files_->subfolderForCodePage(L""));
     program_.capture = capture_.get();
-    pump();
   }
   void TearDown() override {
     program_.capture = nullptr;
     capture_.reset();
-    frame_.reset();
-    DestroyWindow(parent_);
-    pump();
+    SkinHostTest::TearDown();
   }
   // Each board's current page once everything arrived.
   const std::vector<PageObject>& objects(size_t board) {
@@ -130,7 +122,7 @@ class ClipboardCaptureTest : public ::testing::Test {
   }
   // A press, a drag and a release on the capture's still picture.
   void dragOut(POINT from, POINT to) {
-    const HWND cap = frame_->find("screen cap")->window();
+    const HWND cap = element("screen cap");
     SendMessageW(cap, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(from.x, from.y));
     SendMessageW(cap, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(to.x, to.y));
     SendMessageW(cap, WM_LBUTTONUP, 0, MAKELPARAM(to.x, to.y));
@@ -141,11 +133,8 @@ class ClipboardCaptureTest : public ::testing::Test {
   DrawingTools tools_{relay_.board(0), surroundings_, 1};
   NotedSink sink_;
   HostChannel host_{&sink_};
-  HWND parent_ = nullptr;
   HWND view_ = nullptr;
   FrameProgram program_;
-  std::shared_ptr<SkinSystem> skin_;
-  std::unique_ptr<SkinWindow> frame_;
   std::unique_ptr<InstanceFolder> files_;
   std::unique_ptr<ScreenCapture> capture_;
 };
@@ -201,7 +190,7 @@ TEST_F(ClipboardCaptureTest, APictureIsSelectedAndSentWithItsPixelsToThePeer) {
 TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsArea) {
   capture_->start(true);
   EXPECT_EQ(sink_.notes, std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins});
-  EXPECT_TRUE(IsWindowVisible(frame_->find("screen cap")->window()));
+  EXPECT_TRUE(IsWindowVisible(element("screen cap")));
   dragOut({10, 10}, {40, 30});
   EXPECT_EQ(sink_.notes,
             (std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins, ScreenCapture::kCaptureEnds}));
@@ -216,7 +205,7 @@ TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsA
 
   // "Cut" keeps the host out of it; a cancelled capture inserts nothing.
   capture_->start(false);
-  SendMessageW(frame_->find("screen cap")->window(), WM_KEYDOWN, VK_ESCAPE, 0);
+  SendMessageW(element("screen cap"), WM_KEYDOWN, VK_ESCAPE, 0);
   EXPECT_EQ(objects(0).size(), 1u);
   EXPECT_EQ(sink_.notes.size(), 2u);
   // A report nobody asked for changes nothing.

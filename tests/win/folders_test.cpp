@@ -123,17 +123,15 @@ TEST(InstanceFolder, IsTheUsersAloneAndOnlyAnEndedProcessLosesItsFolder) {
 
   // One held by a running process stays; once that process has ended, the
   // next instance removes it.
-  const HANDLE child = startThisProgram(L"--hold-instance-folder \"" + parent + L"\"");
-  ASSERT_NE(child, nullptr);
+  Process child(thisProgram(L"--hold-instance-folder \"" + parent + L"\""));
+  ASSERT_TRUE(child.started());
   std::wstring held;
-  for (int i = 0; i < 600 && held.empty(); ++i, Sleep(50))
-    held = folderOfProcess(parent, GetProcessId(child));
-  ASSERT_FALSE(held.empty());
+  ASSERT_TRUE(pumpUntil([&] { return !(held = folderOfProcess(parent, child.id())).empty(); },
+                        "the other process's folder", 30000));
   InstanceFolder::create(parent);
   EXPECT_TRUE(exists(held));
-  TerminateProcess(child, 9);
-  WaitForSingleObject(child, 20000);
-  CloseHandle(child);
+  child.terminate();
+  child.wait(20000);
   EXPECT_TRUE(exists(held));
   InstanceFolder::create(parent);
   EXPECT_FALSE(exists(held));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/hand_player_win.h"
+#include "tests/support/win_test_support.h"
 #include "win/messages.h"
 #include "win/module.h"
 #include "win/window_proc.h"
@@ -97,16 +98,7 @@ class HandPlayerTest : public ::testing::Test {
       done = true;
       error = e;
     }));
-    const DWORD until = GetTickCount() + 20000;
-    while (!done && static_cast<LONG>(GetTickCount() - until) < 0) {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-      MSG m;
-      while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&m);
-        DispatchMessageW(&m);
-      }
-    }
-    EXPECT_TRUE(done) << "the session did not end";
+    pumpUntil([&] { return done; }, "the session to end");
     return error;
   }
 };

@@ -44,7 +44,7 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class LibraryTreeTest : public ::testing::Test {
+class LibraryTreeTest : public SkinHostTest {
  protected:
   void SetUp() override {
     // A name beyond ASCII: the listing is wide, the tree's texts UTF-8.
@@ -57,21 +57,13 @@ class LibraryTreeTest : public ::testing::Test {
     config_ = fromWide((folder_ / L"ScriblyCfg.xml").wstring(), kCodePageSystem);
     writeFile(folder_ / L"ScriblyCfg.xml",
               "<Scribly><dirroot enable=\"true\" path=\"" + utf8(folder_) + "\"/></Scribly>");
-
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
-                              700, nullptr, nullptr, nullptr, nullptr);
-    skin_ = SkinSystem::acquire(moduleFolder(), "");
-    ASSERT_NE(skin_, nullptr);
-    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
-    ASSERT_NE(frame_, nullptr) << skin_->log();
-    ShowWindow(frame_->window(), SW_SHOW);
+    ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
+    ASSERT_NO_FATAL_FAILURE(openFrame(program_));
   }
   void TearDown() override {
     program_.library = nullptr;
     library_.reset();
-    frame_.reset();
-    DestroyWindow(parent_);
-    pump();
+    SkinHostTest::TearDown();
     std::error_code ignored;
     std::filesystem::remove_all(folder_, ignored);
   }
@@ -84,22 +76,8 @@ class LibraryTreeTest : public ::testing::Test {
     ASSERT_NE(tree_, nullptr);
   }
 
-  std::vector<HTREEITEM> children(HTREEITEM parent) {
-    std::vector<HTREEITEM> out;
-    for (auto item = reinterpret_cast<HTREEITEM>(
-             SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
-         item; item = reinterpret_cast<HTREEITEM>(
-                   SendMessageW(tree_, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item))))
-      out.push_back(item);
-    return out;
-  }
-  std::string name(HTREEITEM item) {
-    char markup[kMaxTreeItemBytes] = {};
-    TreeText text = {markup, sizeof markup};
-    SendMessageW(tree_, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(item),
-                 reinterpret_cast<LPARAM>(&text));
-    return treeItemName(markup);
-  }
+  std::vector<HTREEITEM> children(HTREEITEM parent) { return treeChildren(tree_, parent); }
+  std::string name(HTREEITEM item) { return treeItemName(treeMarkup(tree_, item)); }
   std::vector<std::string> names(HTREEITEM parent) {
     std::vector<std::string> out;
     for (HTREEITEM item : children(parent)) out.push_back(name(item));
@@ -119,13 +97,10 @@ class LibraryTreeTest : public ::testing::Test {
   }
   // Puts the pointer on the item's label, where the tree's hit test finds it.
   POINT pointAt(HTREEITEM item) {
-    RECT where = {};
-    std::memcpy(&where, &item, sizeof item);
-    SendMessageW(tree_, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
-    POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
-    ClientToScreen(tree_, &p);
-    SetCursorPos(p.x, p.y);
-    ScreenToClient(tree_, &p);
+    const POINT p = treeItemCentre(tree_, item);
+    POINT screen = p;
+    ClientToScreen(tree_, &screen);
+    SetCursorPos(screen.x, screen.y);
     return p;
   }
   // A click as a hand makes it; the tree waits for the release before it
@@ -134,10 +109,12 @@ class LibraryTreeTest : public ::testing::Test {
     const POINT p = pointAt(item);
     const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
     PostMessageW(tree_, down + 1, 0, MAKELPARAM(p.x, p.y));
-    const UINT_PTR timer =
-        SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
-    SendMessageW(tree_, down, right ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(p.x, p.y));
-    KillTimer(nullptr, timer);
+    if (!right) SendMessageW(tree_, down, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+    if (right) {
+      PopupAnswer close(-1);
+      SendMessageW(tree_, down, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+      close.finish();
+    }
     pump();
   }
   bool menuItemEnabled(int index) {
@@ -155,10 +132,7 @@ class LibraryTreeTest : public ::testing::Test {
 
   std::filesystem::path folder_;
   std::string config_;
-  HWND parent_ = nullptr;
-  std::shared_ptr<SkinSystem> skin_;
   FrameProgram program_;
-  std::unique_ptr<SkinWindow> frame_;
   std::unique_ptr<LibraryTree> library_;
   HWND tree_ = nullptr;
 };
@@ -231,7 +205,7 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
 
   // Without the page privilege the user is told why nothing happens.
   mayShare = false;
-  MessageBoxReader refusal(L"Whiteboard", IDOK);
+  PopupAnswer refusal(L"Whiteboard", IDOK);
   library_->command("print");
   ASSERT_TRUE(refusal.finish());
   EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
@@ -293,7 +267,7 @@ TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
       if (file != INVALID_HANDLE_VALUE) ReadFile(file, text, sizeof text - 1, &read, nullptr);
       if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
       ++(std::strstr(text, "</Scribly>") ? reads : missing);
-      Sleep(1);
+      std::this_thread::yield();
     }
   });
   const std::string path = fromWide(config.wstring(), kCodePageSystem);

@@ -246,7 +246,7 @@ TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(frame->board(), nullptr);
 
-  MessageBoxReader reader(L"Whiteboard", IDOK);
+  PopupAnswer reader(L"Whiteboard", IDOK);
   frame->board()->board().removePage(kFirstSystemPage, 0, true);
   ASSERT_TRUE(reader.finish()) << "no message box titled with the language text";
   EXPECT_NE(reader.shown().find(L"pages"), std::wstring::npos);
@@ -275,13 +275,7 @@ TEST(FrameFiles, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
   DeleteFileA(picture.c_str());
   board.goToPage(2, false);
 
-  const HANDLE child = startThisProgram(L"--frame-comes-and-goes");
-  ASSERT_NE(child, nullptr);
-  WaitForSingleObject(child, 60000);
-  DWORD code = 1;
-  GetExitCodeProcess(child, &code);
-  CloseHandle(child);
-  ASSERT_EQ(code, 0u);
+  ASSERT_EQ(runProcess(thisProgram(L"--frame-comes-and-goes")), 0u);
 
   board.goToPage(1, false);
   EXPECT_NE(board.currentPage()->backgroundPicture(), nullptr);

@@ -18,20 +18,16 @@
 namespace scribly {
 namespace {
 
-class PictureEditPanelTest : public ::testing::Test {
+class PictureEditPanelTest : public SkinHostTest {
  protected:
   void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
-                              600, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
     board_.initialize(11, 12);
-    skin_ = SkinSystem::acquire(moduleFolder(), "");
-    ASSERT_NE(skin_, nullptr);
     panel_ = std::make_unique<PictureEditPanel>(*skin_, parent_, tools_, board_);
   }
   void TearDown() override {
     panel_.reset();
-    DestroyWindow(parent_);
-    pump();
+    SkinHostTest::TearDown();
   }
 
   // A 64 x 48 picture at (20, 30), selected.
@@ -73,12 +69,10 @@ class PictureEditPanelTest : public ::testing::Test {
     pump();
   }
 
-  HWND parent_ = nullptr;
   SilentHost host_;
   Board board_{BoardEnvironment{host_, host_, host_, host_, host_, nullptr}, BoardOptions{}};
   SilentToolSurroundings view_;
   DrawingTools tools_{board_, view_, 1};
-  std::shared_ptr<SkinSystem> skin_;
   std::unique_ptr<PictureEditPanel> panel_;
 };
 

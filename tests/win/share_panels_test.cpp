@@ -75,23 +75,20 @@ class FakePrinter final : public DocPrinter {
   WPARAM number_ = 0;
 };
 
-class SharePanelsTest : public ::testing::Test {
+class SharePanelsTest : public SkinHostTest {
  protected:
   void SetUp() override {
-    frame_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 800,
-                             600, nullptr, nullptr, nullptr, nullptr);
-    skin_ = SkinSystem::acquire(moduleFolder(), "");
-    ASSERT_NE(skin_, nullptr);
+    ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     // The frame's own folder, where the root comes and goes.
     CreateDirectoryW((std::wstring(temp) + L"scribly share test").c_str(), nullptr);
     root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
-    dialog_ = std::make_unique<ShareDialog>(*skin_, frame_);
+    dialog_ = std::make_unique<ShareDialog>(*skin_, parent_);
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
         ContentsPanel::Surroundings{board(),
-                                    frame_,
+                                    parent_,
                                     nullptr,
                                     [this] { ++scrolledToStart_; },
                                     root_,
@@ -105,8 +102,7 @@ class SharePanelsTest : public ::testing::Test {
   void TearDown() override {
     contents_.reset();
     dialog_.reset();
-    DestroyWindow(frame_);
-    pump();
+    SkinHostTest::TearDown();
   }
 
   Board& board() { return relay_.board(0); }
@@ -139,10 +135,7 @@ class SharePanelsTest : public ::testing::Test {
     waitUntilReady();
   }
   void waitUntilReady() {
-    for (int i = 0; i < 2000 && !contents_->ready(); ++i) {
-      pump();
-      Sleep(5);
-    }
+    pumpUntil([this] { return contents_->ready(); }, "the share to end");
     pump();
     relay_.drain();
   }
@@ -158,18 +151,8 @@ class SharePanelsTest : public ::testing::Test {
     return reinterpret_cast<HTREEITEM>(
         SendMessageW(tree(), TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
   }
-  std::vector<HTREEITEM> children(HTREEITEM parent) {
-    std::vector<HTREEITEM> out;
-    for (HTREEITEM c = item(parent, TVGN_CHILD); c; c = item(c, TVGN_NEXT)) out.push_back(c);
-    return out;
-  }
-  std::string markup(HTREEITEM of) {
-    char buffer[kMaxTreeItemBytes] = {};
-    TreeText text{buffer, sizeof buffer};
-    SendMessageW(tree(), kTreeGetItemMarkup, reinterpret_cast<WPARAM>(of),
-                 reinterpret_cast<LPARAM>(&text));
-    return buffer;
-  }
+  std::vector<HTREEITEM> children(HTREEITEM parent) { return treeChildren(tree(), parent); }
+  std::string markup(HTREEITEM of) { return treeMarkup(tree(), of); }
   TVITEMW details(HTREEITEM of) {
     TVITEMW data{};
     data.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | TVIF_HANDLE;
@@ -178,17 +161,12 @@ class SharePanelsTest : public ::testing::Test {
     SendMessageW(tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
     return data;
   }
-  // Puts the pointer on an item (or at a point of the tree) and clicks.
-  POINT pointAt(HTREEITEM of) {
-    RECT where{};
-    std::memcpy(&where, &of, sizeof of);
-    SendMessageW(tree(), TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where));
-    return {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
-  }
+  POINT pointAt(HTREEITEM of) { return treeItemCentre(tree(), of); }
   void pointTo(POINT p) {
     ClientToScreen(tree(), &p);
     SetCursorPos(p.x, p.y);
   }
+  // Puts the pointer on an item and clicks, the left or the right button.
   void click(HTREEITEM of, UINT down = WM_LBUTTONDOWN) {
     ShowWindow(contents_->window(), SW_SHOW);
     const POINT p = pointAt(of);
@@ -202,25 +180,10 @@ class SharePanelsTest : public ::testing::Test {
   // typed once the menu is open (the tree's own mouse tracking would take
   // them before).
   void menuCommand(HTREEITEM of, int index) {
-    static HWND owner;
-    static int chosen;
-    owner = contents_->window();
-    chosen = index;
-    const UINT_PTR keys = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
-      KillTimer(nullptr, id);
-      for (int i = 0; i <= chosen; ++i) PostMessageW(owner, WM_KEYDOWN, VK_DOWN, 0);
-      PostMessageW(owner, WM_KEYDOWN, VK_RETURN, 0);
-    });
-    const UINT_PTR timer =
-        SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    PopupAnswer keys(index);
     click(of, WM_RBUTTONDOWN);
-    // The chosen item may still be on its way.
-    for (int i = 0; i < 30; ++i) {
-      Sleep(10);
-      pump();
-    }
-    KillTimer(nullptr, timer);
-    KillTimer(nullptr, keys);
+    keys.finish();
+    pump();
   }
   std::string tipAt(POINT p) {
     pointTo(p);
@@ -231,7 +194,6 @@ class SharePanelsTest : public ::testing::Test {
     return buffer;
   }
 
-  HWND frame_ = nullptr;
   static constexpr size_t kMaxPages = 40;
   static BoardOptions fewPages() {
     BoardOptions options;
@@ -239,7 +201,6 @@ class SharePanelsTest : public ::testing::Test {
     return options;
   }
   InMemoryRelay relay_{InMemoryRelay::Mode::PeerToPeer, 2, 1, fewPages()};
-  std::shared_ptr<SkinSystem> skin_;
   std::string root_;
   FakePrinter printer_;
   int scrolledToStart_ = 0;
@@ -274,11 +235,8 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   // job's number.
   for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
     PostMessageW(contents_->window(), WM_PLUGIN_PRINT_FINISHED, number, kPrintSucceeded);
-  for (int i = 0; i < 20; ++i) {
-    pump();
-    Sleep(10);
-  }
-  EXPECT_TRUE(pageNames(board()).empty());
+  pump();
+  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT), nullptr);  // an import lists its document at once
   printer_.report();
   waitUntilReady();
   EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});
@@ -310,7 +268,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_TRUE(IsWindowVisible(contents_->window()));
 
   // The same document again is refused with a box; nothing is printed.
-  MessageBoxReader again(L"Whiteboard", IDOK);
+  PopupAnswer again(L"Whiteboard", IDOK);
   share("C:\\docs\\notes.txt");
   EXPECT_TRUE(again.finish());
   EXPECT_EQ(printer_.printed.size(), 1u);
@@ -343,27 +301,23 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
   type("deck.pptx");
   press("btn start share");
   // One message at a time: each timer message is one tick.
-  for (int i = 0; i < 5000 && pageNames(board()).size() < 4; ++i) {
-    MSG m;
-    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-      DispatchMessageW(&m);
-    else
-      Sleep(1);
-  }
+  for (MSG m; pageNames(board()).size() < 4 &&
+              MsgWaitForMultipleObjectsEx(0, nullptr, 5000, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+                  WAIT_OBJECT_0;)
+    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
   press("btn stop share");
   waitUntilReady();
   EXPECT_EQ(printer_.stops, 1);
   EXPECT_EQ(pageNames(board()),
             (std::vector<std::string>{"deck.pptx/1", "deck.pptx/2", "deck.pptx/3", "deck.pptx/4"}));
   EXPECT_EQ(printer_.qualities, std::vector<int32_t>{kQualityPicture});
-  Sleep(100);
-  pump();
+  SendMessageW(contents_->window(), WM_TIMER, kImportTimer, 0);  // a tick late to the end
   EXPECT_EQ(pageNames(board()).size(), 4u);
 
   // A printer that cannot start shows the print error and makes nothing.
   printer_.starts = false;
   {
-    MessageBoxReader box(L"Whiteboard", IDOK);
+    PopupAnswer box(L"Whiteboard", IDOK);
     share("C:\\docs\\broken.doc");
     ASSERT_TRUE(box.finish());
     EXPECT_NE(box.shown().find(L"could not be converted"), std::wstring::npos);
@@ -425,7 +379,7 @@ TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
 TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   board().setPrivilegeWord(kPrivilegePages);
   {
-    MessageBoxReader refusal(L"Whiteboard", IDOK);
+    PopupAnswer refusal(L"Whiteboard", IDOK);
     contents_->pageOption(kShareDocument);
     ASSERT_TRUE(refusal.finish());
     EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
@@ -438,7 +392,7 @@ TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   type("C:\\docs\\deck.pptx");
   board().setPrivilegeWord(kPrivilegePages);
   {
-    MessageBoxReader refusal(L"Whiteboard", IDOK);
+    PopupAnswer refusal(L"Whiteboard", IDOK);
     press("btn start share");
     ASSERT_TRUE(refusal.finish());
   }
@@ -452,9 +406,9 @@ TEST_F(SharePanelsTest, AnImportThatCanMakeNoPageEndsWithThePrintErrorAndSendsNo
   board().goToPage(1, false);
   relay_.drain();
   printer_.pages = 3;
-  MessageBoxReader error(L"Whiteboard", IDOK, 15000);
+  PopupAnswer error(L"Whiteboard", IDOK);
   share("C:\\docs\\deck.pptx");
-  ASSERT_TRUE(error.finish());
+  ASSERT_TRUE(error.finish(15000));
   EXPECT_NE(error.shown().find(L"could not be converted"), std::wstring::npos);
   EXPECT_TRUE(contents_->ready());
   relay_.drain();
@@ -500,7 +454,7 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
             (std::vector<std::string>{"a.b.doc/1", "a.b.doc/2", "a.b.doc/3", "ours", "theirs"}));
 
   // Deleting the document removes its three pages here and there with one message.
-  MessageBoxReader confirm(L"Whiteboard", IDYES);
+  PopupAnswer confirm(L"Whiteboard", IDYES);
   menuCommand(document, 1);
   ASSERT_TRUE(confirm.finish());
   relay_.drain();

@@ -12,6 +12,7 @@
 
 #include "skin/skin_bridge_win.h"
 #include "test_surface.h"
+#include "win/messages.h"
 #include "win/module.h"
 
 namespace scribly {
@@ -107,7 +108,7 @@ TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
   // The button nested in a panel still has the window as its window.
   EXPECT_EQ(program_.commands[0].argument, address(pen) + " " + address(&window_->root()));
   EXPECT_EQ(program_.commands[0].source, pen);
-  EXPECT_EQ(SendMessageW(pen->window(), 0xC08, 0, 0), reinterpret_cast<LRESULT>(pen));
+  EXPECT_EQ(SendMessageW(pen->window(), WM_SKIN_GET_RECORD, 0, 0), reinterpret_cast<LRESULT>(pen));
 
   // A button without "onclick" does nothing; a failing script leaves the
   // scripts working.
@@ -141,7 +142,7 @@ TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
   EXPECT_TRUE(IsWindow(window_->window()));
 
   // "onmenucmd" gets the two halves of wParam.
-  SendMessageW(window_->window(), 0xC0D, MAKEWPARAM(3, 9), 0);
+  SendMessageW(window_->window(), WM_SKIN_MENU_COMMAND, MAKEWPARAM(3, 9), 0);
   ASSERT_EQ(program_.commands.size(), 2u);
   EXPECT_EQ(program_.commands[1].argument, "3/9");
 }
@@ -173,7 +174,7 @@ TEST_F(SkinBridge, KeysBecomeTextsInTipsBoxesAndLookups) {
   const std::string shortened = system_->text("Scribly_MessageBox_Remove_ShareDoc", 16);
   EXPECT_LE(shortened.size(), 15u);
 
-  MessageBoxReader reader(L"Whiteboard", IDNO);
+  PopupAnswer reader(L"Whiteboard", IDNO);
   const int answer = window_->messageBox("Scribly_MessageBox_Remove_Text", MB_YESNO);
   ASSERT_TRUE(reader.finish());
   EXPECT_EQ(answer, IDNO);

@@ -1,44 +1,23 @@
 #pragma once
-// What the Windows tests draw into and count with, their message pump, and
-// the test program run again as another process.
+// What the Win32 layer's tests draw into and count with, beside what all
+// Windows tests share.
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <string>
-#include <thread>
 
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "skin/skin_bridge_win.h"
+#include "tests/support/win_test_support.h"
 #include "tests/win/process_counts.h"
 #include "win/dib.h"
 #include "win/handles.h"
+#include "win/module.h"
 
 namespace scribly {
-
-// Runs every message waiting for this thread's windows.
-inline void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
-
-// This test program started again with `arguments`, one of the helper
-// modes of win_test_main.cpp; its process handle, or null.
-inline HANDLE startThisProgram(const std::wstring& arguments) {
-  wchar_t self[MAX_PATH] = {};
-  GetModuleFileNameW(nullptr, self, MAX_PATH);
-  std::wstring command = L"\"" + std::wstring(self) + L"\" " + arguments;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
-    return nullptr;
-  CloseHandle(process.hThread);
-  return process.hProcess;
-}
 
 // A top-down 32-bit surface whose pixels read back as COLORREFs.
 class Surface {
@@ -78,43 +57,36 @@ class Surface {
   ScopedSelect selected_;
 };
 
-// Watches from another thread for the next message box titled `title`,
-// keeps the texts it shows and answers it with `answer`, as a hand would.
-class MessageBoxReader {
- public:
-  MessageBoxReader(const wchar_t* title, WPARAM answer, int patienceMs = 5000)
-      : thread_([this, title, answer, patienceMs] {
-          for (int i = 0; i < patienceMs / 10 && !found_; ++i) {
-            if (HWND box = FindWindowW(L"#32770", title)) {
-              EnumChildWindows(
-                  box,
-                  [](HWND child, LPARAM out) {
-                    wchar_t text[512] = {};
-                    GetWindowTextW(child, text, 512);
-                    *reinterpret_cast<std::wstring*>(out) += text;
-                    return TRUE;
-                  },
-                  reinterpret_cast<LPARAM>(&shown_));
-              found_ = true;
-              PostMessageW(box, WM_COMMAND, answer, 0);
-              return;
-            }
-            Sleep(10);
-          }
-        }) {}
-  ~MessageBoxReader() { finish(); }
-  // Waits for the box (five seconds unless told otherwise); true when one
-  // was answered.
-  bool finish() {
-    if (thread_.joinable()) thread_.join();
-    return found_;
+// A host's window and the installed skin beside this program; the plug-in's
+// main frame built from it on demand.
+class SkinHostTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
+                              700, nullptr, nullptr, nullptr, nullptr);
+    skin_ = SkinSystem::acquire(moduleFolder(), "");
+    ASSERT_NE(skin_, nullptr);
   }
-  const std::wstring& shown() const { return shown_; }
+  void TearDown() override {
+    frame_.reset();
+    DestroyWindow(parent_);
+    pump();
+  }
+  // The main frame, shown; its elements' messages go to `program`.
+  void openFrame(SkinProgram& program) {
+    frame_ = skin_->createWindow("scribly main frame", parent_, &program);
+    ASSERT_NE(frame_, nullptr) << skin_->log();
+    ShowWindow(frame_->window(), SW_SHOW);
+    pump();
+  }
+  HWND element(std::string_view name) {
+    SkinElement* found = frame_->find(name);
+    return found ? found->window() : nullptr;
+  }
 
- private:
-  std::atomic<bool> found_{false};
-  std::wstring shown_;
-  std::thread thread_;
+  HWND parent_ = nullptr;
+  std::shared_ptr<SkinSystem> skin_;
+  std::unique_ptr<SkinWindow> frame_;
 };
 
 }  // namespace scribly

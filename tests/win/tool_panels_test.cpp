@@ -43,60 +43,25 @@ void click(HWND window, int x, int y, UINT down = WM_LBUTTONDOWN) {
   SendMessageW(window, down + 1, 0, at(x, y));
 }
 
-// A control of a skin window by its skin name.
-HWND childNamed(HWND parent, const std::string& name) {
-  struct Search {
-    const std::string& name;
-    HWND found = nullptr;
-  } search{name};
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM p) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(p);
-        char buffer[64] = {};
-        if (SendMessageW(child, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer),
-                         sizeof buffer) == 0 &&
-            s->name == buffer) {
-          s->found = child;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
 // The centre of palette cell `index`.
 LPARAM cell(int index) { return at(index % 19 * 10 + 4, index / 19 * 10 + 4); }
 
-class ToolPanelsTest : public ::testing::Test {
+class ToolPanelsTest : public SkinHostTest {
  protected:
   void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
-                              700, nullptr, nullptr, nullptr, nullptr);
-    skin_ = SkinSystem::acquire(moduleFolder(), "");
-    ASSERT_NE(skin_, nullptr);
-    frame_ = skin_->createWindow("scribly main frame", parent_, &program_);
-    ASSERT_NE(frame_, nullptr) << skin_->log();
-    ShowWindow(frame_->window(), SW_SHOW);
+    ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
+    ASSERT_NO_FATAL_FAILURE(openFrame(program_));
     panels_ = std::make_unique<ToolPanels>(*skin_, *frame_, tools_);
     program_.panels = panels_.get();
     tools_.setColour(0x123456);
     tools_.setFill(0xFFFFFF);
-    pump();
   }
   void TearDown() override {
     program_.panels = nullptr;
     panels_.reset();
-    frame_.reset();
-    DestroyWindow(parent_);
-    pump();
+    SkinHostTest::TearDown();
   }
 
-  HWND element(const char* name) {
-    SkinElement* e = frame_->find(name);
-    return e ? e->window() : nullptr;
-  }
   HWND palette() { return panels_->popupWindow(kPaletteWindowName); }
   // Opens the palette from the swatch's front (pen) or back (fill) square.
   void openPalette(bool forPen) {
@@ -111,7 +76,7 @@ class ToolPanelsTest : public ::testing::Test {
   // A palette button pressed as a hand presses it: through the palette,
   // which holds the pointer, and released on the button.
   void press(const char* name) {
-    HWND button = childNamed(palette(), name);
+    HWND button = findSkinWindow(palette(), name);
     ASSERT_NE(button, nullptr);
     RECT r;
     GetWindowRect(button, &r);
@@ -128,14 +93,11 @@ class ToolPanelsTest : public ::testing::Test {
     return surface;
   }
 
-  HWND parent_ = nullptr;
   SilentHost host_;
   Board board_{BoardEnvironment{host_, host_, host_, host_, host_, nullptr}, BoardOptions{}};
   SilentToolSurroundings view_;
   DrawingTools tools_{board_, view_, 1};
   FrameProgram program_;
-  std::shared_ptr<SkinSystem> skin_;
-  std::unique_ptr<SkinWindow> frame_;
   std::unique_ptr<ToolPanels> panels_;
 };
 
@@ -194,7 +156,7 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   openPalette(false);
   hover(cell(8));  // red 51, green 51
   {
-    MessageBoxReader dialog(L"Color", IDOK);
+    PopupAnswer dialog(L"Color", IDOK);
     press("more colours");
     EXPECT_TRUE(dialog.finish());
   }
@@ -204,7 +166,7 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   EXPECT_EQ(program_.coloursChosen[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
   openPalette(false);
   {
-    MessageBoxReader dialog(L"Color", IDCANCEL);
+    PopupAnswer dialog(L"Color", IDCANCEL);
     press("more colours");
     EXPECT_TRUE(dialog.finish());
   }
@@ -266,7 +228,7 @@ TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
   EXPECT_EQ(shown.left, tools.right);
   EXPECT_EQ(shown.top, button.top);
 
-  click(childNamed(chooser, "lineSA"), 5, 5);
+  click(findSkinWindow(chooser, "lineSA"), 5, 5);
   pump();
   EXPECT_EQ(tools_.tool(), toolIdFromName("lineSA"));
   EXPECT_FALSE(IsWindowVisible(chooser));
@@ -278,8 +240,8 @@ TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
   tools_.selectTool(*toolIdFromName("lineDA"));
   click(line, 5, 5, WM_RBUTTONDOWN);
   EXPECT_TRUE(IsWindowVisible(chooser));
-  EXPECT_EQ(SendMessageW(childNamed(chooser, "lineDA"), BM_GETCHECK, 0, 0), BST_CHECKED);
-  EXPECT_EQ(SendMessageW(childNamed(chooser, "lineSA"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_EQ(SendMessageW(findSkinWindow(chooser, "lineDA"), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(findSkinWindow(chooser, "lineSA"), BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
   click(element("halfcircle3"), 5, 5, WM_RBUTTONDOWN);
   HWND rounds = panels_->popupWindow(kRoundChooserName);

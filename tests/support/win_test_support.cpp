@@ -1,0 +1,300 @@
+#include "tests/support/win_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "skin/ui_engine_win.h"
+#include "win/messages.h"
+#include "win/thread_windows.h"
+
+namespace scribly {
+
+void pump() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
+bool pumpUntil(const std::function<bool()>& done, const char* what, DWORD timeoutMs) {
+  for (const DWORD start = GetTickCount();;) {
+    pump();
+    if (done()) return true;
+    if (GetTickCount() - start > timeoutMs) {
+      ADD_FAILURE() << "gave up waiting after " << timeoutMs << " ms: " << what;
+      return false;
+    }
+    // Wakes at the next message; the short bound catches what other threads
+    // and processes change without telling this one.
+    MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+}
+
+void settle(DWORD ms) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < ms;) {
+    pump();
+    MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+  pump();
+}
+
+std::wstring selfPath() {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  return path;
+}
+
+std::wstring besideSelf(const std::wstring& file) {
+  const std::wstring self = selfPath();
+  return self.substr(0, self.rfind(L'\\') + 1) + file;
+}
+
+std::string narrow(const std::wstring& wide) {
+  const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(n > 0 ? static_cast<size_t>(n) : 1, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
+  text.resize(std::strlen(text.c_str()));
+  return text;
+}
+
+Process::Process(std::wstring commandLine) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info = {};
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
+    return;
+  CloseHandle(info.hThread);
+  process_ = info.hProcess;
+}
+
+Process::~Process() {
+  if (process_) CloseHandle(process_);
+}
+
+DWORD Process::wait(DWORD timeoutMs) {
+  if (!process_) return ~0u;
+  for (const DWORD start = GetTickCount();
+       MsgWaitForMultipleObjects(1, &process_, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0;) {
+    if (GetTickCount() - start > timeoutMs) return ~0u;
+    pump();
+  }
+  DWORD code = ~0u;
+  GetExitCodeProcess(process_, &code);
+  return code;
+}
+
+DWORD runProcess(const std::wstring& commandLine) { return Process(commandLine).wait(); }
+
+std::wstring thisProgram(const std::wstring& arguments) {
+  return L"\"" + selfPath() + L"\" " + arguments;
+}
+
+std::string skinName(HWND window) {
+  char name[128] = {};
+  if (SendMessageW(window, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(name), sizeof name) != 0)
+    return {};
+  return name;
+}
+
+HWND findSkinWindow(HWND root, const char* name) {
+  struct Search {
+    const char* name;
+    HWND found = nullptr;
+  } search{name};
+  const auto matches = [](HWND w, LPARAM p) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(p);
+    if (skinName(w) != s->name) return TRUE;
+    s->found = w;
+    return FALSE;
+  };
+  const std::vector<HWND> roots = root ? std::vector<HWND>{root} : threadWindows();
+  for (HWND top : roots) {
+    if (!matches(top, reinterpret_cast<LPARAM>(&search))) return top;
+    EnumChildWindows(top, matches, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+  }
+  return nullptr;
+}
+
+HWND visiblePanel(const char* name) {
+  for (HWND w : threadWindows())
+    if (IsWindowVisible(w) && skinName(w) == name) return w;
+  return nullptr;
+}
+
+namespace {
+// The answers waiting, by their timers: a thread timer carries no context.
+std::vector<PopupAnswer*>& waiting() {
+  static std::vector<PopupAnswer*> answers;
+  return answers;
+}
+}  // namespace
+
+PopupAnswer::PopupAnswer(const wchar_t* title, WPARAM button) : title_(title), button_(button) {
+  waiting().push_back(this);
+  timer_ = SetTimer(nullptr, 0, 20, &PopupAnswer::tick);
+}
+
+PopupAnswer::PopupAnswer(int menuItem) : menuItem_(menuItem) {
+  waiting().push_back(this);
+  timer_ = SetTimer(nullptr, 0, 20, &PopupAnswer::tick);
+}
+
+PopupAnswer::~PopupAnswer() {
+  KillTimer(nullptr, timer_);
+  std::erase(waiting(), this);
+}
+
+bool PopupAnswer::finish(DWORD timeoutMs) {
+  return pumpUntil([this] { return answered_; }, "a message box, dialog or menu", timeoutMs);
+}
+
+void CALLBACK PopupAnswer::tick(HWND, UINT, UINT_PTR timer, DWORD) {
+  for (PopupAnswer* answer : waiting())
+    if (answer->timer_ == timer && !answer->answered_) return answer->answer();
+}
+
+void PopupAnswer::answer() {
+  if (title_.empty()) {
+    HWND menu = visibleThreadWindow(L"#32768");
+    if (!menu) return;
+    // The menu's modal loop takes the keys from the queue, whoever they are for.
+    for (int i = 0; i <= menuItem_; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageW(menu, WM_KEYDOWN, menuItem_ < 0 ? VK_ESCAPE : VK_RETURN, 0);
+    answered_ = true;
+    return;
+  }
+  for (HWND box : threadWindows()) {
+    wchar_t kind[16] = {}, title[128] = {};
+    GetClassNameW(box, kind, 16);
+    GetWindowTextW(box, title, 128);
+    if (!IsWindowVisible(box) || std::wstring(kind) != L"#32770" || title_ != title) continue;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM out) {
+          wchar_t text[512] = {};
+          GetWindowTextW(child, text, 512);
+          *reinterpret_cast<std::wstring*>(out) += text;
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&shown_));
+    PostMessageW(box, WM_COMMAND, button_, 0);
+    answered_ = true;
+    return;
+  }
+}
+
+std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent) {
+  std::vector<HTREEITEM> items;
+  auto next = [tree](HTREEITEM from, UINT relation) {
+    return reinterpret_cast<HTREEITEM>(
+        SendMessageW(tree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+  };
+  for (HTREEITEM item = parent ? next(parent, TVGN_CHILD) : next(nullptr, TVGN_ROOT); item;
+       item = next(item, TVGN_NEXT))
+    items.push_back(item);
+  return items;
+}
+
+std::wstring treeLabel(HWND tree, HTREEITEM item) {
+  wchar_t text[256] = {};
+  TVITEMW read = {};
+  read.mask = TVIF_TEXT;
+  read.hItem = item;
+  read.pszText = text;
+  read.cchTextMax = 256;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+  return text;
+}
+
+LPARAM treeData(HWND tree, HTREEITEM item) {
+  TVITEMW read = {};
+  read.mask = TVIF_PARAM;
+  read.hItem = item;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+  return read.lParam;
+}
+
+bool treeItemBox(HWND tree, HTREEITEM item, RECT& box) {
+  std::memcpy(&box, &item, sizeof item);  // the message takes the item in the rectangle
+  return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&box)) != 0;
+}
+
+POINT treeItemCentre(HWND tree, HTREEITEM item) {
+  RECT box = {};
+  treeItemBox(tree, item, box);
+  return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+}
+
+std::string treeMarkup(HWND tree, HTREEITEM item) {
+  char markup[1024] = {};
+  TreeText text = {markup, sizeof markup};
+  SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(item),
+               reinterpret_cast<LPARAM>(&text));
+  return markup;
+}
+
+int Shot::darkerThan(int sum) const {
+  int n = 0;
+  for (uint32_t p : pixels) n += static_cast<int>((p >> 16) + (p >> 8 & 0xFF) + (p & 0xFF)) < sum;
+  return n;
+}
+
+namespace {
+
+// Copies `area` of a device context into a top-down 32-bit picture.
+Shot copyPixels(HDC from, int x, int y, int width, int height) {
+  Shot shot{width, height, {}};
+  if (width <= 0 || height <= 0) return {};
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = -height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  HDC memory = CreateCompatibleDC(from);
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(from, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, from, x, y, SRCCOPY);
+  GdiFlush();
+  const auto* first = static_cast<const uint32_t*>(bits);
+  shot.pixels.assign(first, first + static_cast<size_t>(width) * height);
+  for (uint32_t& p : shot.pixels) p &= kWhite;
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  return shot;
+}
+
+}  // namespace
+
+Shot shown(HWND window) {
+  RECT client;
+  GetClientRect(window, &client);
+  HDC dc = GetDC(window);
+  Shot shot = copyPixels(dc, 0, 0, client.right, client.bottom);
+  ReleaseDC(window, dc);
+  return shot;
+}
+
+Shot shoot(HWND window) {
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return shown(window);
+}
+
+Shot screenShotOf(HWND window) {
+  RECT r, top;
+  GetWindowRect(window, &r);
+  GetWindowRect(GetAncestor(window, GA_ROOT), &top);
+  IntersectRect(&r, &r, &top);
+  HDC screen = GetDC(nullptr);
+  Shot shot = copyPixels(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
+  ReleaseDC(nullptr, screen);
+  return shot;
+}
+
+}  // namespace scribly

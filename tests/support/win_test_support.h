@@ -1,0 +1,115 @@
+#pragma once
+// What the three Windows test programs share: this thread's message pump and
+// the one way to wait for something, child processes, the skin's windows
+// found by name, the pop-ups a modal loop shows answered, tree items, and the
+// pixels a window shows.
+// clang-format off
+#include <windows.h>
+#include <commctrl.h>
+// clang-format on
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace scribly {
+
+// Handles every message queued for this thread.
+void pump();
+// Pumps until `done` holds; after `timeoutMs` a test failure naming `what`.
+bool pumpUntil(const std::function<bool()>& done, const char* what, DWORD timeoutMs = 20000);
+// Lets what real input set going arrive and be handled: pumps for `ms`
+// milliseconds. Only for input that passes through the display server,
+// which tells nobody when it is done.
+void settle(DWORD ms);
+
+std::wstring selfPath();                         // this executable
+std::wstring besideSelf(const std::wstring& f);  // a file beside it
+std::string narrow(const std::wstring& wide);    // in the system code page
+
+// A child process; the handles are closed with it.
+class Process {
+ public:
+  explicit Process(std::wstring commandLine);
+  ~Process();
+  Process(const Process&) = delete;
+  Process& operator=(const Process&) = delete;
+  bool started() const { return process_ != nullptr; }
+  DWORD id() const { return GetProcessId(process_); }
+  // Waits for the end, handling this thread's messages meanwhile (the child
+  // may send to its windows); the exit code, ~0 when it did not end in time.
+  DWORD wait(DWORD timeoutMs = 120000);
+  void terminate() { TerminateProcess(process_, 9); }
+
+ private:
+  HANDLE process_ = nullptr;
+};
+DWORD runProcess(const std::wstring& commandLine);
+// This program started again with `arguments` (a helper mode of its main).
+std::wstring thisProgram(const std::wstring& arguments);
+
+// The skin name the engine answers for a window; empty when none.
+std::string skinName(HWND window);
+// The window named `name` at or below `root`; below the thread's top-level
+// windows when `root` is null (pop-ups are owned, not children). Null when none.
+HWND findSkinWindow(HWND root, const char* name);
+// The visible top-level window of this thread with that skin name.
+HWND visiblePanel(const char* name);
+
+// Answers the next message box or dialog titled `title` with `button`, or
+// the next pop-up menu with the keys that choose its item `menuItem` (Escape
+// when negative), from a
+// timer that runs inside the modal loop that shows it.
+class PopupAnswer {
+ public:
+  PopupAnswer(const wchar_t* title, WPARAM button);
+  explicit PopupAnswer(int menuItem);
+  ~PopupAnswer();
+  PopupAnswer(const PopupAnswer&) = delete;
+  PopupAnswer& operator=(const PopupAnswer&) = delete;
+  // Pumps until it was answered; a test failure when nothing came up.
+  bool finish(DWORD timeoutMs = 5000);
+  // The texts the box or dialog showed.
+  const std::wstring& shown() const { return shown_; }
+
+ private:
+  static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
+  void answer();
+  std::wstring title_;
+  WPARAM button_ = 0;
+  int menuItem_ = -1;
+  bool answered_ = false;
+  std::wstring shown_;
+  UINT_PTR timer_ = 0;
+};
+
+// Tree items: children (the roots for null), the label, the data, where the
+// label is in client coordinates (false while scrolled or folded away).
+std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent);
+std::wstring treeLabel(HWND tree, HTREEITEM item);
+LPARAM treeData(HWND tree, HTREEITEM item);
+bool treeItemBox(HWND tree, HTREEITEM item, RECT& box);
+POINT treeItemCentre(HWND tree, HTREEITEM item);
+// The skin tree's markup of an item.
+std::string treeMarkup(HWND tree, HTREEITEM item);
+
+inline constexpr uint32_t kWhite = 0xFFFFFF;
+
+// Pixels as 0xRRGGBB, rows top-down.
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+  // Pixels whose red, green and blue sum to less than `sum`.
+  int darkerThan(int sum) const;
+  bool operator==(const Shot&) const = default;
+};
+// What a window paints in its client area now, whatever lies over it.
+Shot shown(HWND window);
+// The same after a repaint of the whole window.
+Shot shoot(HWND window);
+// What the screen shows of a window inside its top-level window.
+Shot screenShotOf(HWND window);
+
+}  // namespace scribly
