@@ -137,18 +137,10 @@ class ControlWalk : public Interface {
     buttons_ = skinButtons();
     ASSERT_GT(buttons_.size(), 40u);
     // Text on the clipboard, so that "paste" is enabled.
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    const wchar_t words[] = L"pasted by the walk";
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof words);
-    memcpy(GlobalLock(memory), words, sizeof words);
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
+    const char words[] = "pasted by the walk";
+    ASSERT_TRUE(putOnClipboard({{CF_TEXT, std::vector<uint8_t>(words, words + sizeof words)}}));
     // A small photo for the background menus.
-    wchar_t folder[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, folder);
-    photo_ = narrow(folder) + "scribly-walk-photo.bmp";
+    photo_ = narrow(tempPath(L"scribly-walk-photo.bmp"));
     const auto layout = bmpLayout(200, 150, 24);
     std::vector<uint8_t> pixels(layout->pixelBytes(), 0x80);
     writeFileBytes(photo_, bmpFileBytes(*layout, {}, pixels));

@@ -13,7 +13,6 @@
 #include "com_test_support.h"
 #include "host_session.h"
 #include "skin/ui_engine_win.h"
-#include "tests/win/office_documents.h"
 
 namespace scribly::test {
 namespace {
@@ -95,9 +94,7 @@ TEST_F(Interface, SaveWritesThePageAndClearAsksFirst) {
   drag(20, 20, 220, 120);
   relay();
   const Shot drawn = viewOf(*ann_);
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring saved = std::wstring(folder) + L"scribly-saved-page.bmp";
+  const std::wstring saved = tempPath(L"scribly-saved-page.bmp");
   DeleteFileW(saved.c_str());
   auto answered = [&](const char* button, int answer, const std::wstring& path = {}) {
     Hand hand;
@@ -169,13 +166,7 @@ TEST_F(Interface, TheContextMenuCopiesPastesOnceAndDeletes) {
 
 TEST_F(Interface, ThePasteButtonPutsTheClipboardsTextOnThePage) {
   const char text[] = "from the clipboard";
-  ASSERT_TRUE(OpenClipboard(nullptr));
-  EmptyClipboard();
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof text);
-  memcpy(GlobalLock(memory), text, sizeof text);
-  GlobalUnlock(memory);
-  SetClipboardData(CF_TEXT, memory);
-  CloseClipboard();
+  ASSERT_TRUE(putOnClipboard({{CF_TEXT, std::vector<uint8_t>(text, text + sizeof text)}}));
   pump();
   EXPECT_TRUE(IsWindowEnabled(element("paste")));
   relay();
@@ -245,72 +236,6 @@ TEST_F(Interface, PageArrowsWrapAndTheBarSaysWhichPage) {
   EXPECT_NE(pageInfo().find(L"System Page-1"), std::wstring::npos);
   click("add page");
   EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
-}
-
-// Whether a board's report names a page `name`.
-bool hasPage(const Messages& report, const std::string& name) {
-  const std::string field = name + '\0';
-  for (const auto& m : report)
-    if (std::search(m.begin(), m.end(), field.begin(), field.end()) != m.end()) return true;
-  return false;
-}
-
-// A text file shared through the dialog with the real printer: one page per
-// printed page on both participants, each showing its text.
-TEST_F(Interface, ASharedTextFileBecomesPagesWithItsTextOnBothParticipants) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::wstring path = std::wstring(folder) + L"notes.txt";
-  std::string text;
-  for (int page = 1; page <= 12; ++page)
-    text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
-  writeFileBytes(fromWide(path, kCodePageSystem),
-                 std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-
-  EXPECT_EQ(shareDocument(path), 12);
-  EXPECT_NE(pageInfo().find(L"notes.txt / 1"), std::wstring::npos) << narrow(pageInfo());
-  EXPECT_GT(viewOf(*ann_).darkerThan(3 * 240), 200);
-  EXPECT_GT(viewOf(*ben_).darkerThan(3 * 240), 200);
-  DeleteFileW(path.c_str());
-}
-
-// A .docx, a .pptx and a PDF that LibreOffice makes, shared one after the
-// other: two pages named after each on both participants, the first shown
-// with its content and alike on both.
-TEST_F(Interface, SharedOfficeDocumentsAndAPdfLookAlikeOnBothParticipants) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string folder = std::string(temp) + "scribly-shared-documents";
-  CreateDirectoryA(folder.c_str(), nullptr);
-  std::string memo;
-  for (int line = 1; line <= 80; ++line)
-    memo += "Line " + std::to_string(line) + " of the memo, shared with the class.\n";
-  const std::string deck = flatPresentation(2);
-  writeFileBytes(folder + "\\memo.txt",
-                 std::span(reinterpret_cast<const uint8_t*>(memo.data()), memo.size()));
-  writeFileBytes(folder + "\\deck.fodp",
-                 std::span(reinterpret_cast<const uint8_t*>(deck.data()), deck.size()));
-  ASSERT_TRUE(convertWithOffice(folder + "\\memo.txt", folder, "docx"));
-  ASSERT_TRUE(convertWithOffice(folder + "\\memo.txt", folder, "pdf"));
-  ASSERT_TRUE(convertWithOffice(folder + "\\deck.fodp", folder, "pptx"));
-  MoveWindow(ben_->frame, 0, 0, 960, 640, TRUE);
-
-  for (const std::string name : {"memo.docx", "deck.pptx", "memo.pdf"}) {
-    SCOPED_TRACE(name);
-    EXPECT_EQ(shareDocument(toWide(folder + "\\" + name, kCodePageSystem)), 2);
-    for (Participant* p : {ann_, ben_}) {
-      const Messages board = report(*p);
-      EXPECT_TRUE(hasPage(board, name + "/1"));
-      EXPECT_TRUE(hasPage(board, name + "/2"));
-    }
-    const Shot annView = viewOf(*ann_);
-    const Shot benView = viewOf(*ben_);
-    EXPECT_GT(annView.darkerThan(3 * 240), 200);
-    EXPECT_GT(annView.width, 0);
-    EXPECT_EQ(annView.width, benView.width);
-    EXPECT_TRUE(annView.pixels == benView.pixels);
-  }
-  deleteFolderTree(toWide(folder, kCodePageSystem));
 }
 
 TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {

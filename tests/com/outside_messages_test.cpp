@@ -45,9 +45,7 @@ TEST_F(Interface, OnlyTheViewsOwnTextEditorHandsTextOver) {
 }
 
 TEST_F(Interface, AnotherProgramCannotStartAShareThroughTheOpenDialog) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring path = std::wstring(temp) + L"another program's pick.txt";
+  const std::wstring path = tempPath(L"another program's pick.txt");
   const std::string text = "Not the user's choice.\r\n";
   writeFileBytes(fromWide(path, kCodePageSystem),
                  std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));

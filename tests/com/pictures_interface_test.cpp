@@ -180,10 +180,8 @@ TEST_F(PicturesInterface, APastedPictureTurnedBrightenedAndResizedIsTheSameOnThe
 }
 
 TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
   // A name beyond ASCII and beyond the system's code page.
-  const std::wstring photo = std::wstring(folder) + L"scribly-landscape \u00e9t\u00e9 \u0416.bmp";
+  const std::wstring photo = tempPath(L"scribly-landscape \u00e9t\u00e9 \u0416.bmp");
   ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
   relay();
   {

@@ -78,12 +78,11 @@ class ShareInterface : public Interface {
 
   // A text file of `pages` pages in a folder whose name is not ASCII.
   std::wstring writeNotes(int pages) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = std::wstring(temp) + L"scribly \u00e9t\u00e9";
+    const std::wstring folder = tempPath(L"scribly \u00e9t\u00e9");
     CreateDirectoryW(folder.c_str(), nullptr);
     std::string text;
-    for (int page = 1; page <= pages; ++page) text += "Page " + std::to_string(page) + "\r\n\f";
+    for (int page = 1; page <= pages; ++page)
+      text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
     const std::wstring path = folder + L"\\notes.txt";
     writeFileBytes(fromWide(path, kCodePageSystem),
                    std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
@@ -91,16 +90,24 @@ class ShareInterface : public Interface {
   }
 };
 
-TEST_F(ShareInterface, BothParticipantsListASharedDocumentWithItsPagesUntilItIsDeleted) {
-  const std::wstring path = writeNotes(3);
-  ASSERT_EQ(shareDocument(path), 3);
+// A text file shared through the dialog with the real printer: one page per
+// printed page on both participants, each showing its text alike, and the
+// document listed with its pages on both until it is deleted.
+TEST_F(ShareInterface, BothParticipantsShowAndListASharedDocumentUntilItIsDeleted) {
+  const std::wstring path = writeNotes(12);
+  ASSERT_EQ(shareDocument(path), 12);
+  EXPECT_NE(pageInfo().find(L"notes.txt / 1"), std::wstring::npos) << narrow(pageInfo());
+  MoveWindow(ben_->frame, 0, 0, 960, 640, TRUE);
+  const Shot annView = viewOf(*ann_);
+  EXPECT_GT(annView.darkerThan(3 * 240), 200);
+  EXPECT_TRUE(annView == viewOf(*ben_));
 
   HWND annTree = openContents(*ann_);
   ASSERT_TRUE(annTree);
   const std::vector<ListedDocument> shared = listedDocuments(annTree);
   ASSERT_EQ(shared.size(), 1u);
   EXPECT_EQ(shared[0].name, L"notes.txt");
-  ASSERT_EQ(shared[0].pages.size(), 3u);
+  ASSERT_EQ(shared[0].pages.size(), 12u);
   EXPECT_EQ(shared[0].pages[2].first, L"3");
   HWND benTree = openContents(*ben_);
   ASSERT_TRUE(benTree);

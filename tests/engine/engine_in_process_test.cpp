@@ -11,6 +11,7 @@
 #include "skin/control_types.h"
 #include "skin/skin_document.h"
 #include "skin/skin_layout.h"
+#include "tests/support/win_test_support.h"
 #include "tests/win/process_counts.h"
 #include "uiengine/control_win.h"
 #include "uiengine/engine_win.h"
@@ -53,9 +54,7 @@ class ClickCounter final : public SkinControlOwner {
 class InProcessEngineTest : public testing::Test {
  protected:
   void SetUp() override {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + "engine_dpi_test";
+    folder_ = narrow(tempPath(L"engine_dpi_test"));
     for (const char* sub : {"", "\\icons", "\\icons\\24", "\\icons\\36"})
       CreateDirectoryA((folder_ + sub).c_str(), nullptr);
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\pen.bmp", 24, kIconColour));

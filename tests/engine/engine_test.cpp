@@ -634,9 +634,7 @@ TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
   ASSERT_NE(window, nullptr);
   const HWND capture = byName(window->window(), "screen cap");
   ASSERT_NE(capture, nullptr);
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::string path = narrow(folder) + "engine_test_capture.bmp";
+  const std::string path = narrow(tempPath(L"engine_test_capture.bmp"));
   DeleteFileA(path.c_str());
 
   // A report window of another thread starts no capture: nothing is written.
@@ -692,9 +690,7 @@ TEST_F(EngineTest, TheCaptureElementWritesTheDraggedAreaOrSaysThereIsNone) {
 }
 
 TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  const std::string path = narrow(folder) + "engine_test_lang.xml";
+  const std::string path = narrow(tempPath(L"engine_test_lang.xml"));
   {
     std::ofstream file(path, std::ios::binary);
     file << "\xEF\xBB\xBF<language name=\"Deutsch\">"

@@ -51,6 +51,12 @@ std::wstring besideSelf(const std::wstring& file) {
   return self.substr(0, self.rfind(L'\\') + 1) + file;
 }
 
+std::wstring tempPath(const std::wstring& name) {
+  wchar_t folder[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, folder);
+  return folder + name;
+}
+
 std::string narrow(const std::wstring& wide) {
   const int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
   std::string text(n > 0 ? static_cast<size_t>(n) : 1, '\0');
@@ -90,6 +96,18 @@ DWORD runProcess(const std::wstring& commandLine) { return Process(commandLine).
 
 std::wstring thisProgram(const std::wstring& arguments) {
   return L"\"" + selfPath() + L"\" " + arguments;
+}
+
+bool putOnClipboard(const std::vector<std::pair<UINT, std::vector<uint8_t>>>& formats) {
+  if (!OpenClipboard(nullptr)) return false;
+  EmptyClipboard();
+  for (const auto& [format, bytes] : formats) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    std::memcpy(GlobalLock(memory), bytes.data(), bytes.size());
+    GlobalUnlock(memory);
+    SetClipboardData(format, memory);
+  }
+  return CloseClipboard() != FALSE;
 }
 
 std::string skinName(HWND window) {

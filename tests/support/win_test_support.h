@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace scribly {
@@ -25,6 +26,7 @@ bool pumpUntil(const std::function<bool()>& done, const char* what, DWORD timeou
 void settle(DWORD ms);
 
 std::wstring selfPath();                         // this executable
+std::wstring tempPath(const std::wstring& name);  // in the temporary folder
 std::wstring besideSelf(const std::wstring& f);  // a file beside it
 std::string narrow(const std::wstring& wide);    // in the system code page
 
@@ -48,6 +50,9 @@ class Process {
 DWORD runProcess(const std::wstring& commandLine);
 // This program started again with `arguments` (a helper mode of its main).
 std::wstring thisProgram(const std::wstring& arguments);
+
+// The clipboard holding these formats' bytes alone; false when it is busy.
+bool putOnClipboard(const std::vector<std::pair<UINT, std::vector<uint8_t>>>& formats);
 
 // The skin name the engine answers for a window; empty when none.
 std::string skinName(HWND window);

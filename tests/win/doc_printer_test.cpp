@@ -50,11 +50,9 @@ class DocPrinterTest : public testing::Test {
     printer_->setNotifyWindow(window_, kPrintFinishedMessage);
     lastReport.reset();
 
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
     static int counter = 0;
-    root_ = std::string(temp) + "scribly-docprint-" + std::to_string(GetCurrentProcessId()) + "-" +
-            std::to_string(++counter);
+    root_ = narrow(tempPath(L"scribly-docprint-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(++counter)));
     CreateDirectoryA(root_.c_str(), nullptr);
     // Under a folder that does not exist yet: the printer makes it.
     output_ = root_ + "\\PrintTemp\\out\\";
@@ -197,17 +195,14 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   printer_->setOutputFolder(output_.c_str());
   lastReport.reset();
   ASSERT_NE(printer_->printDocument((root_ + "\\deck.pptx").c_str()), 0);
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring work =
-      temp + (L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
+  const std::wstring work = tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
   pumpUntil(
       [&] {
         WIN32_FIND_DATAW found;
         HANDLE search = FindFirstFileW(work.c_str(), &found);
         if (search == INVALID_HANDLE_VALUE) return false;
         FindClose(search);
-        const std::wstring folder = temp + std::wstring(found.cFileName) + L"\\converted";
+        const std::wstring folder = tempPath(found.cFileName) + L"\\converted";
         return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
       },
       "the converter to start");

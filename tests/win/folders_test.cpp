@@ -18,9 +18,7 @@ namespace scribly {
 namespace {
 
 std::wstring tempFolder(const std::wstring& name) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  return temp + name + L"-" + std::to_wstring(GetCurrentProcessId());
+  return tempPath(name + L"-" + std::to_wstring(GetCurrentProcessId()));
 }
 
 bool exists(const std::wstring& path) {

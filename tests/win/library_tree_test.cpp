@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -256,10 +255,11 @@ TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
   std::filesystem::create_directories(folder);
   const std::filesystem::path config = folder / "ScriblyCfg.xml";
   writeFile(config, "<Scribly><dirroot enable=\"true\" path=\"D:\\a\"/></Scribly>");
-  std::atomic<bool> done = false;
+  const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   int reads = 0, missing = 0;
   std::thread reader([&] {
-    while (!done) {
+    // A read a millisecond until the writing is done.
+    while (WaitForSingleObject(done, 1) == WAIT_TIMEOUT) {
       HANDLE file = CreateFileW(config.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, 0, nullptr);
       char text[256] = {};
@@ -267,15 +267,15 @@ TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
       if (file != INVALID_HANDLE_VALUE) ReadFile(file, text, sizeof text - 1, &read, nullptr);
       if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
       ++(std::strstr(text, "</Scribly>") ? reads : missing);
-      std::this_thread::yield();
     }
   });
   const std::string path = fromWide(config.wstring(), kCodePageSystem);
   int failed = 0;
   for (int i = 1; i <= 200; ++i)
     failed += writeLibraryRoot(path, i % 2 ? "D:\\bb" : "D:\\a") != ConfigWrite::Written;
-  done = true;
+  SetEvent(done);
   reader.join();
+  CloseHandle(done);
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(missing, 0);
   EXPECT_GT(reads, 0);

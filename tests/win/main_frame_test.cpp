@@ -265,9 +265,7 @@ TEST(FrameFiles, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
   ASSERT_NE(frame, nullptr);
   frame->join(1, 2);
   Board& board = frame->board()->board();
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::string picture = fromWide(temp, kCodePageSystem) + "scribly-frame-files.bmp";
+  const std::string picture = narrow(tempPath(L"scribly-frame-files.bmp"));
   const BmpLayout layout = *bmpLayout(8, 8, 24);
   const std::vector<uint8_t> pixels(layout.pixelBytes(), 0x40);
   ASSERT_TRUE(writeFileBytes(picture, bmpFileBytes(layout, {}, pixels)));

@@ -7,6 +7,7 @@
 
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
+#include "tests/support/win_test_support.h"
 
 namespace scribly {
 namespace {
@@ -27,9 +28,7 @@ std::vector<uint8_t> bmpFile(uint16_t w, uint16_t h) {
 }
 
 std::wstring tempFile(const wchar_t* name, const std::vector<uint8_t>& bytes) {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  const std::wstring path = std::wstring(dir) + name;
+  const std::wstring path = tempPath(name);
   FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   DWORD written = 0;
   if (!bytes.empty())

@@ -10,6 +10,7 @@
 #include "images/picture_files_win.h"
 #include "objects/image_object.h"
 #include "objects/pixel_ops.h"
+#include "tests/support/win_test_support.h"
 
 namespace scribly {
 namespace {
@@ -33,10 +34,8 @@ std::unique_ptr<ImageObject> picture(uint16_t w, uint16_t h, Point at) {
   return image;
 }
 
-std::wstring tempPath(const wchar_t* name) {
-  wchar_t dir[MAX_PATH];
-  GetTempPathW(MAX_PATH, dir);
-  const std::wstring path = std::wstring(dir) + name;
+std::wstring freshPath(const wchar_t* name) {
+  const std::wstring path = scribly::tempPath(name);
   DeleteFileW(path.c_str());
   return path;
 }
@@ -82,7 +81,7 @@ struct ReadBack {
 TEST(SavedPictures, PageIsWrittenAtTheScreenDepthAndReadsBack) {
   Page page(7, "p", 120, 100);
   ASSERT_TRUE(page.addObject(1, picture(30, 20, {10, 40})));
-  const auto path = tempPath(L"scribly_saved_page.bmp");
+  const auto path = freshPath(L"scribly_saved_page.bmp");
   const std::pair<int, uint16_t> depths[] = {{8, 8}, {16, 24}, {32, 32}};
   for (auto [screen, bits] : depths) {
     SCOPED_TRACE(screen);
@@ -104,7 +103,7 @@ TEST(SavedPictures, PageIsWrittenAtTheScreenDepthAndReadsBack) {
 
 TEST(SavedPictures, ObjectIsWrittenAtTheOriginInItsOwnSize) {
   auto image = picture(100, 50, {300, 200});
-  const auto path = tempPath(L"scribly_saved_object.bmp");
+  const auto path = freshPath(L"scribly_saved_object.bmp");
   ASSERT_TRUE(writeObjectPicture(*image, kPaperWhite, path, 32));
   const ReadBack back(path);
   EXPECT_EQ(back.sizeField, back.file.size());
@@ -125,15 +124,15 @@ TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
       return name;
     };
   };
-  const auto png = tempPath(L"scribly_saved.png");
-  const auto appended = tempPath(L"scribly_saved.png.bmp");
+  const auto png = freshPath(L"scribly_saved.png");
+  const auto appended = freshPath(L"scribly_saved.png.bmp");
   ASSERT_TRUE(savePagePicture(&page, nullptr, choose(png)));
   EXPECT_EQ(GetFileAttributesW(png.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(readAll(appended).empty());
   EXPECT_EQ(proposed.rfind(L"Scribly-42-", 0), 0u);
 
-  const auto upper = tempPath(L"scribly_saved.BMP");
-  const auto doubled = tempPath(L"scribly_saved.BMP.bmp");
+  const auto upper = freshPath(L"scribly_saved.BMP");
+  const auto doubled = freshPath(L"scribly_saved.BMP.bmp");
   auto object = picture(3, 3, {50, 50});
   ASSERT_TRUE(saveObjectPicture(&page, *object, nullptr, choose(upper)));
   EXPECT_EQ(ReadBack(upper).width, 3);

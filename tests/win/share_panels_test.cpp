@@ -79,11 +79,9 @@ class SharePanelsTest : public SkinHostTest {
  protected:
   void SetUp() override {
     ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
     // The frame's own folder, where the root comes and goes.
-    CreateDirectoryW((std::wstring(temp) + L"scribly share test").c_str(), nullptr);
-    root_ = fromWide(temp, kCodePageSystem) + "scribly share test\\PrintTemp\\";
+    CreateDirectoryW(tempPath(L"scribly share test").c_str(), nullptr);
+    root_ = narrow(tempPath(L"scribly share test\\PrintTemp\\"));
     dialog_ = std::make_unique<ShareDialog>(*skin_, parent_);
     contents_ = std::make_unique<ContentsPanel>(
         *skin_,
@@ -341,9 +339,7 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
 // best-fit conversion turns into "\..\" and so into another file. And the
 // share's end removes its folders without following a link planted there.
 TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
-  wchar_t temp[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, temp);
-  const std::wstring folder = std::wstring(temp) + L"scribly share chosen";
+  const std::wstring folder = tempPath(L"scribly share chosen");
   CreateDirectoryW(folder.c_str(), nullptr);
   const std::wstring chosen = folder +
                               L"\\a\uFF3C\uFF0E\uFF0E\uFF3C"
