@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "host_session.h"
 #include "win/dib.h"
 
@@ -44,26 +45,17 @@ uint32_t landscape(int x, int y, int w, int h) {
 
 // The landscape as a w x h picture file: 24-bit, rows bottom-up.
 bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
-  const int stride = (3 * w + 3) / 4 * 4;
-  std::vector<uint8_t> file(54 + static_cast<size_t>(stride) * h);
-  auto put32 = [&](size_t at, uint32_t v) { std::memcpy(&file[at], &v, 4); };
-  file[0] = 'B';
-  file[1] = 'M';
-  put32(2, static_cast<uint32_t>(file.size()));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(w));
-  put32(22, static_cast<uint32_t>(h));
-  put32(26, 1 | 24 << 16);
-  for (int y = 0; y < h; ++y) {
-    uint8_t* row = &file[54 + static_cast<size_t>(stride) * (h - 1 - y)];
+  const BmpLayout layout = *bmpLayout(w, h, 24);
+  std::vector<uint8_t> pixels(layout.pixelBytes());
+  for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
       const uint32_t c = landscape(x, y, w, h);
-      row[3 * x] = c & 0xFF;
-      row[3 * x + 1] = c >> 8 & 0xFF;
-      row[3 * x + 2] = c >> 16 & 0xFF;
+      uint8_t* p = &pixels[layout.rowBytes() * (h - 1 - y) + 3 * x];
+      p[0] = c & 0xFF;
+      p[1] = c >> 8 & 0xFF;
+      p[2] = c >> 16 & 0xFF;
     }
-  }
+  const std::vector<uint8_t> file = bmpFileBytes(layout, {}, pixels);
   FILE* f = _wfopen(path.c_str(), L"wb");
   if (!f) return false;
   const bool whole = fwrite(file.data(), 1, file.size(), f) == file.size();

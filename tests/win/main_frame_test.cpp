@@ -18,18 +18,24 @@
 namespace scribly {
 namespace {
 
+// What the frame handed on, and in which order: "d" data, "p" privilege.
 struct Recorder : FrameHandler {
   std::vector<std::vector<uint8_t>> data;
   std::vector<uint32_t> privileges;
   std::vector<std::pair<uintptr_t, intptr_t>> mirror, editing;
-  std::vector<std::pair<uint32_t, uint32_t>> joins;
-  int resets = 0;
-  void dataIn(std::span<const uint8_t> b) override { data.emplace_back(b.begin(), b.end()); }
-  void privilegeChanged(uint32_t p) override { privileges.push_back(p); }
+  std::string order;
+  void dataIn(std::span<const uint8_t> b) override {
+    data.emplace_back(b.begin(), b.end());
+    order += 'd';
+  }
+  void privilegeChanged(uint32_t p) override {
+    privileges.push_back(p);
+    order += 'p';
+  }
   void mirrorCommand(uintptr_t w, intptr_t l) override { mirror.emplace_back(w, l); }
   void editingCommand(uintptr_t w, intptr_t l) override { editing.emplace_back(w, l); }
-  void joined(uint32_t u, uint32_t p) override { joins.emplace_back(u, p); }
-  void reset() override { ++resets; }
+  void joined(uint32_t, uint32_t) override {}
+  void reset() override {}
 };
 
 class FrameTest : public ::testing::Test {
@@ -67,6 +73,10 @@ TEST_F(FrameTest, IsAChildThatFillsTheHostsWindow) {
 TEST_F(FrameTest, AThousandDataInCallsArriveInOrderWithTheirBytesAndAreFreed) {
   std::vector<std::vector<uint8_t>> sent;
   for (int i = 0; i < 1000; ++i) {
+    // A privilege keeps its place among the data.
+    if (i == 500) {
+      ASSERT_TRUE(frame_->postPrivilege(7));
+    }
     std::vector<uint8_t> bytes(1 + (i * 37) % 500);
     for (size_t k = 0; k < bytes.size(); ++k) bytes[k] = static_cast<uint8_t>(i + k * 7);
     ASSERT_TRUE(frame_->postDataIn(bytes.data(), static_cast<uint32_t>(bytes.size())));
@@ -77,10 +87,12 @@ TEST_F(FrameTest, AThousandDataInCallsArriveInOrderWithTheirBytesAndAreFreed) {
   EXPECT_EQ(MainFrame::pendingDataCopies(), 1000);
   pump();
   EXPECT_EQ(recorder_.data, sent);
+  EXPECT_EQ(recorder_.order, std::string(500, 'd') + 'p' + std::string(500, 'd'));
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
 }
 
-TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedWithoutACopy) {
+// Nothing outside the limits is copied, and copies still queued go with the frame.
+TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedAndQueuedCopiesGoWithTheFrame) {
   uint8_t byte = 0xA0;
   std::vector<uint8_t> big(kMaxHostDataBytes + 1);
   EXPECT_FALSE(frame_->postDataIn(&byte, 0));
@@ -91,6 +103,11 @@ TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedWithoutACopy) {
   ASSERT_EQ(recorder_.data.size(), 1u);
   EXPECT_EQ(recorder_.data[0].size(), kMaxHostDataBytes);
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+
+  for (int i = 0; i < 10; ++i) frame_->postDataIn(&byte, 1);
+  frame_.reset();
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  EXPECT_EQ(recorder_.data.size(), 1u);
 }
 
 TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
@@ -115,14 +132,6 @@ TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
   EXPECT_TRUE(recorder_.editing.empty());
 }
 
-TEST_F(FrameTest, CopiesStillQueuedWhenTheFrameIsDestroyedAreFreed) {
-  uint8_t bytes[] = {0x18, 1, 0, 0, 0};
-  for (int i = 0; i < 10; ++i) frame_->postDataIn(bytes, sizeof bytes);
-  frame_.reset();
-  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
-  EXPECT_TRUE(recorder_.data.empty());
-}
-
 TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
   ASSERT_TRUE(frame_->command(WM_PLUGIN_CMD_MIRROR, 1, 77, false));
   ASSERT_EQ(recorder_.mirror.size(), 1u);
@@ -136,25 +145,6 @@ TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
   EXPECT_EQ(recorder_.mirror.size(), 2u);
   ASSERT_EQ(recorder_.editing.size(), 1u);
   EXPECT_EQ(recorder_.editing[0].second, 5);
-}
-
-TEST_F(FrameTest, PrivilegeAndDataKeepTheirRelativeOrder) {
-  std::vector<int> order;
-  struct OrderRecorder : Recorder {
-    std::vector<int>* order;
-    void dataIn(std::span<const uint8_t>) override { order->push_back(0); }
-    void privilegeChanged(uint32_t) override { order->push_back(1); }
-  } ordered;
-  ordered.order = &order;
-  FrameSettings s;
-  s.parent = parent_;
-  auto frame = MainFrame::create(s, &ordered);
-  uint8_t b = 1;
-  frame->postDataIn(&b, 1);
-  frame->postPrivilege(7);
-  frame->postDataIn(&b, 1);
-  pump();
-  EXPECT_EQ(order, (std::vector<int>{0, 1, 0}));
 }
 
 // A sink that records what the channel passes, and fills GetUserInfo's buffer.
@@ -213,7 +203,9 @@ TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
   EXPECT_EQ(sink.sent, (std::vector<FakeSink::Sent>{{13049, 42, 3, bytes}, {13049, 0, 1, bytes}}));
 }
 
-TEST(HostChannel, MirroredMessagesReachGetMessageWithTheirLengthAndBytes) {
+// Mirrored messages reach GetMessage with their length and bytes; the user
+// information stays terminated when the host fills the whole buffer.
+TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
   FakeSink sink;
   HostChannel host(&sink);
   const uint8_t msg[] = {0x18, 7, 0, 0, 0, 9, 0, 0, 0};
@@ -222,15 +214,11 @@ TEST(HostChannel, MirroredMessagesReachGetMessageWithTheirLengthAndBytes) {
   EXPECT_EQ(sink.notes[0].wParam, 121u);
   EXPECT_EQ(sink.notes[0].lParam, 9);
   EXPECT_EQ(sink.notes[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
-}
 
-TEST(HostChannel, UserInfoStaysTerminatedWhenTheHostFillsTheBuffer) {
-  FakeSink sink;
   sink.info = "<userinfo><userbasic><name>Ann</name></userbasic></userinfo>";
-  HostChannel channel(&sink);
-  EXPECT_EQ(channel.userInfo(1), sink.info);
+  EXPECT_EQ(host.userInfo(1), sink.info);
   sink.info.assign(20000, 'x');
-  EXPECT_EQ(channel.userInfo(1).size(), HostChannel::kUserInfoBytes);
+  EXPECT_EQ(host.userInfo(1).size(), HostChannel::kUserInfoBytes);
 }
 
 // Message boxes show the language file's texts, not their keys: the refusal

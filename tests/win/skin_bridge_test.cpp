@@ -33,7 +33,6 @@ function OnMenu(low, high) ui.command("menu", low .. "/" .. high) end
   </panel>
   <button name="quiet" x="110" y="80" width="40" height="40"/>
 </window>
-<menu name="bridge menu"><item name="rename" caption="Rename"/><item name="delete" caption="Delete"/></menu>
 </skins></skin>)";
 
 class RecordingProgram final : public SkinProgram {
@@ -133,32 +132,13 @@ TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
   EXPECT_EQ(program_.commands[1].argument, "3/9");
 }
 
-TEST_F(SkinBridge, AChosenMenuItemReachesTheProgramAsMenuAndCommand) {
-  program_.commands.clear();
-  std::unique_ptr<SkinMenuHandle> menu = window_->menu("bridge menu");
-  ASSERT_NE(menu, nullptr);
-  EXPECT_EQ(window_->menu("no such menu"), nullptr);
-  menu->enableItem(0, false);
-  EXPECT_TRUE(GetMenuState(menu->handle(), 0, MF_BYPOSITION) & MF_GRAYED);
-  // Return on the disabled first item chooses nothing; on the second it
-  // chooses "delete".
-  for (WPARAM key : {VK_DOWN, VK_RETURN, VK_DOWN, VK_RETURN})
-    PostMessageW(window_->window(), WM_KEYDOWN, key, 0);
-  const UINT_PTR timer = SetTimer(nullptr, 0, 3000, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
-  menu->popup({50, 50});
-  KillTimer(nullptr, timer);
-  ASSERT_EQ(program_.commands.size(), 1u);
-  EXPECT_EQ(program_.commands[0].name, "bridge menu");
-  EXPECT_EQ(program_.commands[0].argument, "delete");
-  EXPECT_EQ(program_.commands[0].source, &window_->root());
-}
-
-TEST_F(SkinBridge, KeysBecomeTextsCutOnACharacter) {
+TEST_F(SkinBridge, KeysBecomeTextsCutOnACharacterAndUnknownNamesNothing) {
   EXPECT_EQ(system_->text("Scribly_MessageBox_Title"), "Whiteboard");
   EXPECT_EQ(system_->text("No_Such_Key"), "No_Such_Key");
   // A 512-byte text cut to a 128-byte buffer ends on a whole character.
   const std::string shortened = system_->text("Scribly_MessageBox_Remove_ShareDoc", 16);
   EXPECT_LE(shortened.size(), 15u);
+  EXPECT_EQ(window_->menu("no such menu"), nullptr);
 }
 
 TEST_F(SkinBridge, AWindowDestroyedFromOutsideTellsNobodyAfterwards) {
