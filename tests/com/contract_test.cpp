@@ -159,10 +159,8 @@ TEST_F(Contract, ThePrivilegeTipAndEditingFollowTheHost) {
   EXPECT_EQ(plugin_->ExecuteCMD(124, 1, 0, 0), S_OK);
   for (const char* name : {"tool panel", "add share doc", "add page", "ext panel"})
     EXPECT_TRUE(enabled(name)) << name;
-}
 
-TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {
-  create();
+  // A privilege reads back before the frame has handled it.
   EXPECT_EQ(plugin_->SetPrivilege(0x30), S_OK);
   ULONG privilege = kPoison;
   EXPECT_EQ(plugin_->GetPrivilege(&privilege), S_OK);
@@ -172,7 +170,7 @@ TEST_F(Contract, PrivilegeReadsBackBeforeTheFrameHandlesIt) {
   EXPECT_EQ(privilege, 0x30u);
 }
 
-TEST_F(Contract, DataInAcceptsMessagesAndRefusesEmptyOrOversizedOnes) {
+TEST_F(Contract, DataInRefusesEmptyOrOversizedMessagesAndExecuteCmdKnowsTwoCommands) {
   create();
   BYTE message[64];
   for (int i = 0; i < 1000; ++i) {
@@ -187,11 +185,8 @@ TEST_F(Contract, DataInAcceptsMessagesAndRefusesEmptyOrOversizedOnes) {
   huge[0] = 2 * 92;
   EXPECT_EQ(plugin_->DataIn(2, huge.data(), 40000), S_OK);
   EXPECT_EQ(plugin_->DataIn(2, huge.data(), static_cast<ULONG>(huge.size())), S_FALSE);
-  pump();
-}
 
-TEST_F(Contract, ExecuteCmdKnowsOnlyMirrorAndEditing) {
-  create();
+  // ExecuteCMD knows only mirroring and editing.
   EXPECT_EQ(plugin_->ExecuteCMD(121, 1, 0, 0), S_OK);  // sent: handled on return
   EXPECT_EQ(plugin_->ExecuteCMD(121, 0, 0, 1), S_OK);  // posted: returns at once
   EXPECT_EQ(plugin_->ExecuteCMD(124, 0, 0, 0), S_OK);

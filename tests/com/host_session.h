@@ -13,43 +13,9 @@
 
 #include "hand_input.h"
 #include "resources/private_commands.h"
+#include "tests/support/recording_sink.h"
 
 namespace scribly::test {
-
-using Messages = std::vector<std::vector<uint8_t>>;
-
-// A host's side of one participant: keeps what the plug-in sends and mirrors.
-class RecordingSink final : public IClientSink {
- public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClientSink)) return E_NOINTERFACE;
-    *object = this;
-    return S_OK;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE SendTo(ULONG, ULONG, BYTE* data, ULONG length, ULONG) override {
-    sent.emplace_back(data, data + length);
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE* info) override {
-    strcpy(reinterpret_cast<char*>(info), "<userbasic><name>Ann</name></userbasic>");
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG* size) override {
-    *size = 32768;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR command, LONG_PTR length,
-                                        UINT_PTR* info) override {
-    const auto* bytes = reinterpret_cast<const uint8_t*>(info);
-    if (command == 121) mirrored.emplace_back(bytes, bytes + length);
-    return S_OK;
-  }
-
-  Messages sent, mirrored;
-};
 
 class HostSession : public ::testing::Test {
  protected:

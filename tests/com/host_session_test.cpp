@@ -22,9 +22,9 @@ TEST_F(HostSession, ScriptsRunOnlyWhenTheCreatingThreadCallsDirectly) {
   const Messages before = report(p);
 
   // Another process hands the frame a script the way a window message can.
-  EXPECT_EQ(
-      runProcess(thisProgram(L"--copy-script " + std::to_wstring(reinterpret_cast<uintptr_t>(p.frame)))),
-      0u);
+  EXPECT_EQ(runProcess(thisProgram(L"--copy-script " +
+                                   std::to_wstring(reinterpret_cast<uintptr_t>(p.frame)))),
+            0u);
   pump();
   EXPECT_TRUE(p.sink.sent.empty());
   EXPECT_EQ(report(p), before);

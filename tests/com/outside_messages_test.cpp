@@ -39,7 +39,8 @@ TEST_F(Interface, OnlyTheViewsOwnTextEditorHandsTextOver) {
   relay();
   EXPECT_EQ(outside(L"text " + number(view_)), 0u);
   // Nor does any other window of this process pass for the editor.
-  SendMessageW(view_, WM_PLUGIN_TEXT_COMMITTED, reinterpret_cast<WPARAM>(parent_), MAKELPARAM(10, 50));
+  SendMessageW(view_, WM_PLUGIN_TEXT_COMMITTED, reinterpret_cast<WPARAM>(parent_),
+               MAKELPARAM(10, 50));
   pump();
   EXPECT_TRUE(relay().empty());
 }
@@ -75,6 +76,9 @@ TEST_F(Interface, AnotherProgramCannotStartAShareThroughTheOpenDialog) {
   pump();
   EXPECT_EQ(texts(), before);
   EXPECT_TRUE(relay().empty());
+  // The user's own click starts it, and the texts say so.
+  SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
+  EXPECT_NE(texts(), before);
   DeleteFileW(path.c_str());
 }
 

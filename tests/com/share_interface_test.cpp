@@ -66,12 +66,7 @@ class ShareInterface : public Interface {
   // keys once the menu is open.
   void chooseFromItemMenu(HWND tree, HTREEITEM item, int index) {
     PopupAnswer keys(index);
-    const POINT p = treeItemCentre(tree, item);
-    POINT screen = p;
-    ClientToScreen(tree, &screen);
-    SetCursorPos(screen.x, screen.y);
-    PostMessageW(tree, WM_RBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-    SendMessageW(tree, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(p.x, p.y));
+    clickTreeItem(tree, item, true);
     keys.finish();
     pump();
   }

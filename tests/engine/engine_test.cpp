@@ -310,8 +310,8 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
 
   // The name message: a short buffer learns the size it needs.
   char small[3] = {};
-  EXPECT_EQ(SendMessageW(byName(root, "title"), WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(small), 3),
-            6);
+  EXPECT_EQ(
+      SendMessageW(byName(root, "title"), WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(small), 3), 6);
   EXPECT_EQ(byName(root, "tool panel"), GetParent(byName(root, "deep")));
   EXPECT_EQ(byName(root, "nothing"), nullptr);
 
@@ -516,28 +516,18 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   EXPECT_STREQ(markup, kRoot);
 
   // A click where the page item is makes it current and tells the owner.
-  RECT where = {};
-  std::memcpy(&where, &page, sizeof page);
-  ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&where)));
-  POINT p = {(where.left + where.right) / 2, (where.top + where.bottom) / 2};
-  TVHITTESTINFO hit = {p, 0, nullptr};
+  TVHITTESTINFO hit = {treeItemCentre(tree, page), 0, nullptr};
   EXPECT_EQ(reinterpret_cast<HTREEITEM>(
                 SendMessageW(tree, TVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit))),
             page);
-  ClientToScreen(tree, &p);
-  SetCursorPos(p.x, p.y);
-  ScreenToClient(tree, &p);
-  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-  SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-  pump();
+  clickTreeItem(tree, page);
   ASSERT_FALSE(owner_.treeNotes.empty());
   EXPECT_EQ(owner_.treeNotes.front(), kTreeClick);
   EXPECT_EQ(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)), page);
 
   // A slow second click on the current item edits nothing: only the program
   // starts an edit.
-  PostMessageW(tree, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
-  SendMessageW(tree, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  clickTreeItem(tree, page);
   settle(GetDoubleClickTime() + 300);
   EXPECT_EQ(SendMessageW(tree, TVM_GETEDITCONTROL, 0, 0), 0);
 
@@ -565,11 +555,8 @@ TEST_F(EngineTest, TreeItemsAndTipsAreDrawnInTheFontsOfTheirMarkup) {
         SendMessageW(tree, kTreeInsertItem, 0, reinterpret_cast<LPARAM>(&spec)));
   };
   auto height = [tree](HTREEITEM item) {
-    RECT r = {};
-    std::memcpy(&r, &item, sizeof item);
-    return SendMessageW(tree, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&r))
-               ? r.bottom - r.top
-               : -1;
+    RECT r;
+    return treeItemBox(tree, item, r) ? r.bottom - r.top : -1;
   };
   HTREEITEM small = insert("<text><font size=\"10\" color=\"0,0,255\">small</font></text>");
   HTREEITEM large = insert("<text><font size=\"20\" face=\"Arial\">large</font></text>");

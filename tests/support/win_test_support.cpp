@@ -247,6 +247,22 @@ POINT treeItemCentre(HWND tree, HTREEITEM item) {
   return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 
+POINT pointAtTreeItem(HWND tree, HTREEITEM item) {
+  const POINT p = treeItemCentre(tree, item);
+  POINT screen = p;
+  ClientToScreen(tree, &screen);
+  SetCursorPos(screen.x, screen.y);
+  return p;
+}
+
+void clickTreeItem(HWND tree, HTREEITEM item, bool right) {
+  const POINT p = pointAtTreeItem(tree, item);
+  const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
+  PostMessageW(tree, down + 1, 0, MAKELPARAM(p.x, p.y));
+  SendMessageW(tree, down, right ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  pump();
+}
+
 std::string treeMarkup(HWND tree, HTREEITEM item) {
   char markup[1024] = {};
   TreeText text = {markup, sizeof markup};

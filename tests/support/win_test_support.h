@@ -25,10 +25,10 @@ bool pumpUntil(const std::function<bool()>& done, const char* what, DWORD timeou
 // which tells nobody when it is done.
 void settle(DWORD ms);
 
-std::wstring selfPath();                         // this executable
+std::wstring selfPath();                          // this executable
 std::wstring tempPath(const std::wstring& name);  // in the temporary folder
-std::wstring besideSelf(const std::wstring& f);  // a file beside it
-std::string narrow(const std::wstring& wide);    // in the system code page
+std::wstring besideSelf(const std::wstring& f);   // a file beside it
+std::string narrow(const std::wstring& wide);     // in the system code page
 
 // A child process; the handles are closed with it.
 class Process {
@@ -96,6 +96,11 @@ std::wstring treeLabel(HWND tree, HTREEITEM item);
 LPARAM treeData(HWND tree, HTREEITEM item);
 bool treeItemBox(HWND tree, HTREEITEM item, RECT& box);
 POINT treeItemCentre(HWND tree, HTREEITEM item);
+// The pointer on an item's label, where the tree's hit test finds it; that point.
+POINT pointAtTreeItem(HWND tree, HTREEITEM item);
+// A click there as a hand makes it: the release already queued when the press
+// comes, as the tree tracks the pointer until it sees one.
+void clickTreeItem(HWND tree, HTREEITEM item, bool right = false);
 // The skin tree's markup of an item.
 std::string treeMarkup(HWND tree, HTREEITEM item);
 

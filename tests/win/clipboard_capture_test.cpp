@@ -14,6 +14,7 @@
 #include "skin/skin_bridge_win.h"
 #include "test_surface.h"
 #include "tests/native/board_test_support.h"
+#include "tests/support/recording_sink.h"
 #include "win/dib.h"
 #include "win/folders.h"
 #include "win/messages.h"
@@ -24,23 +25,6 @@ namespace scribly {
 namespace {
 
 using testing::Bytes;
-
-struct NotedSink final : IClientSink {
-  std::vector<UINT_PTR> notes;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE SendTo(ULONG, ULONG, BYTE*, ULONG, ULONG) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE*) override { return S_FALSE; }
-  HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG*) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR command, LONG_PTR, UINT_PTR*) override {
-    notes.push_back(command);
-    return S_OK;
-  }
-};
 
 // The view's side as far as insertion goes: picture files are decoded.
 struct PictureView final : SilentToolSurroundings {
@@ -63,18 +47,6 @@ struct FrameProgram final : SkinProgram {
   }
   LRESULT onNamedCommand(SkinElement&, std::string_view, std::string_view) override { return 0; }
 };
-
-void putOnClipboard(HWND owner, const std::vector<std::pair<UINT, Bytes>>& formats) {
-  ASSERT_TRUE(OpenClipboard(owner));
-  EmptyClipboard();
-  for (const auto& [format, bytes] : formats) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    memcpy(GlobalLock(memory), bytes.data(), bytes.size());
-    GlobalUnlock(memory);
-    SetClipboardData(format, memory);
-  }
-  CloseClipboard();
-}
 
 Bytes text(const std::string& s) { return Bytes(s.c_str(), s.c_str() + s.size() + 1); }
 
@@ -131,7 +103,7 @@ class ClipboardCaptureTest : public SkinHostTest {
   testing::InMemoryRelay relay_{testing::InMemoryRelay::Mode::PeerToPeer, 2, 7};
   PictureView surroundings_;
   DrawingTools tools_{relay_.board(0), surroundings_, 1};
-  NotedSink sink_;
+  RecordingSink sink_;
   HostChannel host_{&sink_};
   HWND view_ = nullptr;
   FrameProgram program_;
@@ -141,7 +113,8 @@ class ClipboardCaptureTest : public SkinHostTest {
 
 TEST_F(ClipboardCaptureTest, TextComesBeforeAPictureAndKeeps4020Bytes) {
   Bytes pixels;
-  putOnClipboard(view_, {{CF_TEXT, text(std::string(5000, 'x'))}, {CF_DIB, gradientDib(pixels)}});
+  ASSERT_TRUE(
+      putOnClipboard({{CF_TEXT, text(std::string(5000, 'x'))}, {CF_DIB, gradientDib(pixels)}}));
   ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
   ASSERT_EQ(objects(1).size(), 1u);
   const auto& pasted = static_cast<const TextObject&>(*objects(1)[0].object);
@@ -152,12 +125,12 @@ TEST_F(ClipboardCaptureTest, TextComesBeforeAPictureAndKeeps4020Bytes) {
 
   // The system code page's text arrives as UTF-8.
   if (GetACP() == 1252) {
-    putOnClipboard(view_, {{CF_TEXT, text("caf\xE9")}});
+    ASSERT_TRUE(putOnClipboard({{CF_TEXT, text("caf\xE9")}}));
     ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
     EXPECT_EQ(static_cast<const TextObject&>(*objects(1).at(1).object).text(), "caf\xC3\xA9");
   }
   // An empty text pastes nothing, not even the picture beside it.
-  putOnClipboard(view_, {{CF_TEXT, text("")}, {CF_DIB, gradientDib(pixels)}});
+  ASSERT_TRUE(putOnClipboard({{CF_TEXT, text("")}, {CF_DIB, gradientDib(pixels)}}));
   const size_t before = objects(0).size();
   EXPECT_FALSE(pasteFromClipboard(tools_, view_, frame_->window()));
   EXPECT_EQ(objects(0).size(), before);
@@ -165,7 +138,7 @@ TEST_F(ClipboardCaptureTest, TextComesBeforeAPictureAndKeeps4020Bytes) {
 
 TEST_F(ClipboardCaptureTest, APictureIsSelectedAndSentWithItsPixelsToThePeer) {
   Bytes pixels;
-  putOnClipboard(view_, {{CF_DIB, gradientDib(pixels)}});
+  ASSERT_TRUE(putOnClipboard({{CF_DIB, gradientDib(pixels)}}));
   ASSERT_TRUE(pasteFromClipboard(tools_, view_, frame_->window()));
   ASSERT_EQ(objects(0).size(), 1u);
   // Kept as its compressed form decodes: close to the clipboard's pixels.

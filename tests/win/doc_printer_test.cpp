@@ -195,7 +195,8 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   printer_->setOutputFolder(output_.c_str());
   lastReport.reset();
   ASSERT_NE(printer_->printDocument((root_ + "\\deck.pptx").c_str()), 0);
-  const std::wstring work = tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
+  const std::wstring work =
+      tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
   pumpUntil(
       [&] {
         WIN32_FIND_DATAW found;

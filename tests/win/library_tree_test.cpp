@@ -94,27 +94,12 @@ class LibraryTreeTest : public SkinHostTest {
     SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
     return read.iImage;
   }
-  // Puts the pointer on the item's label, where the tree's hit test finds it.
-  POINT pointAt(HTREEITEM item) {
-    const POINT p = treeItemCentre(tree_, item);
-    POINT screen = p;
-    ClientToScreen(tree_, &screen);
-    SetCursorPos(screen.x, screen.y);
-    return p;
-  }
-  // A click as a hand makes it; the tree waits for the release before it
-  // tells its owner. A menu the click opens is closed again.
+  // A click as a hand makes it; a menu the right button opens is closed again.
   void click(HTREEITEM item, bool right = false) {
-    const POINT p = pointAt(item);
-    const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
-    PostMessageW(tree_, down + 1, 0, MAKELPARAM(p.x, p.y));
-    if (!right) SendMessageW(tree_, down, MK_LBUTTON, MAKELPARAM(p.x, p.y));
-    if (right) {
-      PopupAnswer close(-1);
-      SendMessageW(tree_, down, MK_RBUTTON, MAKELPARAM(p.x, p.y));
-      close.finish();
-    }
-    pump();
+    if (!right) return clickTreeItem(tree_, item);
+    PopupAnswer close(-1);
+    clickTreeItem(tree_, item, true);
+    close.finish();
   }
   bool menuItemEnabled(int index) {
     return !(GetMenuState(library_->menu()->handle(), index, MF_BYPOSITION) & MF_GRAYED);
@@ -234,7 +219,7 @@ TEST_F(LibraryTreeTest, TipsNameTheItemUnderThePointerAndNothingElse) {
   auto ask = [&] {
     return SendMessageW(tree_, kTreeTipRequest, reinterpret_cast<WPARAM>(tip), sizeof tip);
   };
-  pointAt(childNamed(library_->rootItem(), "c.PDF"));
+  pointAtTreeItem(tree_, childNamed(library_->rootItem(), "c.PDF"));
   ASSERT_EQ(ask(), kTipWritten);
   EXPECT_NE(std::string(tip).find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
 

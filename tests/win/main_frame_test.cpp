@@ -12,6 +12,7 @@
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
 #include "test_surface.h"
+#include "tests/support/recording_sink.h"
 #include "win/messages.h"
 #include "win/text.h"
 
@@ -147,46 +148,8 @@ TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
   EXPECT_EQ(recorder_.editing[0].second, 5);
 }
 
-// A sink that records what the channel passes, and fills GetUserInfo's buffer.
-struct FakeSink : IClientSink {
-  struct Sent {
-    ULONG type, target, level;
-    std::vector<uint8_t> bytes;
-    bool operator==(const Sent&) const = default;
-  };
-  std::vector<Sent> sent;
-  LONG refs = 1;
-  std::string info;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** o) override {
-    *o = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-  ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-  HRESULT STDMETHODCALLTYPE SendTo(ULONG t, ULONG target, BYTE* d, ULONG n, ULONG level) override {
-    sent.push_back({t, target, level, std::vector<uint8_t>(d, d + n)});
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE* buffer) override {
-    memcpy(buffer, info.data(), std::min<size_t>(info.size(), HostChannel::kUserInfoBytes));
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetBufferSize(ULONG*) override { return S_OK; }
-  struct Note {
-    UINT_PTR wParam;
-    LONG_PTR lParam;
-    std::vector<uint8_t> bytes;
-  };
-  std::vector<Note> notes;
-  HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR w, LONG_PTR l, UINT_PTR* info) override {
-    auto* b = reinterpret_cast<const uint8_t*>(info);
-    notes.push_back({w, l, std::vector<uint8_t>(b, b + l)});
-    return S_OK;
-  }
-};
-
 TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
-  FakeSink sink;
+  RecordingSink sink;
   const uint8_t msg[] = {0x19, 2, 0, 0, 0};
   {
     HostChannel host(&sink);
@@ -200,20 +163,19 @@ TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
   }
   EXPECT_EQ(sink.refs, 1);
   const std::vector<uint8_t> bytes(msg, msg + sizeof msg);
-  EXPECT_EQ(sink.sent, (std::vector<FakeSink::Sent>{{13049, 42, 3, bytes}, {13049, 0, 1, bytes}}));
+  EXPECT_EQ(sink.sent, (Messages{bytes, bytes}));
+  EXPECT_EQ(sink.addressed, (std::vector<std::array<ULONG, 3>>{{13049, 42, 3}, {13049, 0, 1}}));
 }
 
 // Mirrored messages reach GetMessage with their length and bytes; the user
 // information stays terminated when the host fills the whole buffer.
 TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
-  FakeSink sink;
+  RecordingSink sink;
   HostChannel host(&sink);
   const uint8_t msg[] = {0x18, 7, 0, 0, 0, 9, 0, 0, 0};
   host.hostMessage(121, msg);
-  ASSERT_EQ(sink.notes.size(), 1u);
-  EXPECT_EQ(sink.notes[0].wParam, 121u);
-  EXPECT_EQ(sink.notes[0].lParam, 9);
-  EXPECT_EQ(sink.notes[0].bytes, std::vector<uint8_t>(msg, msg + sizeof msg));
+  EXPECT_EQ(sink.notes, std::vector<UINT_PTR>{121});
+  EXPECT_EQ(sink.mirrored, Messages{std::vector<uint8_t>(msg, msg + sizeof msg)});
 
   sink.info = "<userinfo><userbasic><name>Ann</name></userbasic></userinfo>";
   EXPECT_EQ(host.userInfo(1), sink.info);
@@ -226,7 +188,7 @@ TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
 TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
   HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
                                 nullptr, nullptr, nullptr, nullptr);
-  FakeSink sink;
+  RecordingSink sink;
   FrameSettings s;
   s.parent = parent;
   s.sink = &sink;

@@ -160,31 +160,22 @@ class SharePanelsTest : public SkinHostTest {
     return data;
   }
   POINT pointAt(HTREEITEM of) { return treeItemCentre(tree(), of); }
-  void pointTo(POINT p) {
-    ClientToScreen(tree(), &p);
-    SetCursorPos(p.x, p.y);
-  }
-  // Puts the pointer on an item and clicks, the left or the right button.
-  void click(HTREEITEM of, UINT down = WM_LBUTTONDOWN) {
+  void click(HTREEITEM of, bool right = false) {
     ShowWindow(contents_->window(), SW_SHOW);
-    const POINT p = pointAt(of);
-    pointTo(p);
-    PostMessageW(tree(), down + 1, 0, MAKELPARAM(p.x, p.y));
-    SendMessageW(tree(), down, down == WM_LBUTTONDOWN ? MK_LBUTTON : MK_RBUTTON,
-                 MAKELPARAM(p.x, p.y));
-    pump();
+    clickTreeItem(tree(), of, right);
   }
   // Right-clicks an item and chooses the menu's item `index` with the keys,
   // typed once the menu is open (the tree's own mouse tracking would take
   // them before).
   void menuCommand(HTREEITEM of, int index) {
     PopupAnswer keys(index);
-    click(of, WM_RBUTTONDOWN);
+    click(of, true);
     keys.finish();
     pump();
   }
   std::string tipAt(POINT p) {
-    pointTo(p);
+    ClientToScreen(tree(), &p);
+    SetCursorPos(p.x, p.y);
     char buffer[kMaxTipMarkupBytes] = {};
     if (SendMessageW(tree(), kTreeTipRequest, reinterpret_cast<WPARAM>(buffer), sizeof buffer) !=
         kTipWritten)
@@ -234,7 +225,8 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
     PostMessageW(contents_->window(), WM_PLUGIN_PRINT_FINISHED, number, kPrintSucceeded);
   pump();
-  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT), nullptr);  // an import lists its document at once
+  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT),
+            nullptr);  // an import lists its document at once
   printer_.report();
   waitUntilReady();
   EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});

@@ -1,13 +1,11 @@
 #pragma once
 // What the Win32 layer's tests draw into and count with, beside what all
 // Windows tests share.
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-
-#include <gtest/gtest.h>
-
 #include <memory>
 
 #include "skin/skin_bridge_win.h"
