@@ -89,8 +89,8 @@ void MainFrame::wireSkin() {
   contents_ = std::make_unique<ContentsPanel>(
       *skinSystem_,
       ContentsPanel::Surroundings{
-          ownBoard_->board(), window_, view,
-          [board = ownBoard_.get()] { board->scroll().toStart(); }, filesFolder(L"PrintTemp"),
+          ownBoard_->board(), window_, [board = ownBoard_.get()] { board->scroll().toStart(); },
+          filesFolder(L"PrintTemp"),
           joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
           [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
       PrinterHandle::load(settings_.moduleFolder), *shareDialog_);

@@ -92,7 +92,6 @@ class SharePanelsTest : public ::testing::Test {
         *skin_,
         ContentsPanel::Surroundings{board(),
                                     frame_,
-                                    nullptr,
                                     [this] { ++scrolledToStart_; },
                                     root_,
                                     installFolder() + "\\Skin\\VDTree",
