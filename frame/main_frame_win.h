@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "collab/message_header.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
 #include "frame/tool_panels_win.h"
@@ -30,6 +31,9 @@ struct IClientSink;
 namespace scribly {
 
 class FrameBoard;
+
+// Longer host data is refused at the door: no whiteboard message is longer.
+inline constexpr uint32_t kMaxHostDataBytes = kMaxMessageBytes;
 
 // Receives what the host hands the frame, on the frame's thread.
 class FrameHandler {

@@ -30,7 +30,4 @@ constexpr uint32_t WM_SKIN_CLICKED = kEngineClicked;    // raise "onclick"
 // ExecuteCMD ids; 121 is kMirrorCommand.
 constexpr uint32_t kCommandEnableEditing = 124;
 
-// No whiteboard message is longer; longer host data is refused at the door.
-constexpr uint32_t kMaxHostDataBytes = 32768;  // the longest whiteboard message
-
 }  // namespace scribly
