@@ -11,10 +11,10 @@ namespace scribly {
 // Plug-in windows.
 constexpr uint32_t WM_PLUGIN_TEXT_COMMITTED = 0x0516;  // editor done: wParam edit, lParam point
 constexpr uint32_t WM_PLUGIN_DATA_IN = 0x052D;         // peer data: wParam heap copy, lParam length
-constexpr uint32_t WM_PLUGIN_COLOUR_CHOSEN = 0x052E;   // tool panel colour: wParam colour, lParam 1
+constexpr uint32_t WM_PLUGIN_COLOUR_CHOSEN = 0x052E;   // wParam colour, lParam kColourChosen or 0
 constexpr uint32_t WM_PLUGIN_SET_PRIVILEGE = 0x052F;   // wParam privilege word
-constexpr uint32_t WM_PLUGIN_CMD_MIRROR = 0x0530;      // the mirror command: mirror to the host
-constexpr uint32_t WM_PLUGIN_CMD_EDITING = 0x0531;     // kCommandEnableEditing
+constexpr uint32_t WM_PLUGIN_CMD_MIRROR = 0x0530;      // kMirrorCommand: mirror to the host
+constexpr uint32_t WM_PLUGIN_CMD_EDITING = 0x0531;     // kCommandEnableEditing: editing on or off
 constexpr uint32_t WM_PLUGIN_PEN_STATE = 0x055E;       // pen changed: wParam mask, lParam style
 constexpr uint32_t WM_PLUGIN_GO_TO_PAGE = 0x055F;      // wParam page, without sending
 constexpr uint32_t WM_PLUGIN_SELECT_TOOL = 0x0560;     // lParam key code or 0
@@ -26,8 +26,5 @@ constexpr uint32_t WM_PLUGIN_SELECTION_PROPS = 0x059A;   // to the frame: pictur
 // The engine messages tests and the hand player send by these names.
 constexpr uint32_t WM_SKIN_GET_NAME = kEngineCopyName;  // copy the name: wParam buffer, lParam size
 constexpr uint32_t WM_SKIN_CLICKED = kEngineClicked;    // raise "onclick"
-
-// ExecuteCMD ids; 121 is kMirrorCommand.
-constexpr uint32_t kCommandEnableEditing = 124;
 
 }  // namespace scribly
