@@ -12,8 +12,10 @@ namespace scribly {
 
 // The plug-in's type number: GetType and every SendTo.
 constexpr uint32_t kWhiteboardType = 13049;  // 0x32F9
-// The host command under which mirrored messages are handed over.
+// The host's commands (ExecuteCMD ids). Mirrored messages are handed over
+// under the mirror command too.
 constexpr uint32_t kMirrorCommand = 121;
+constexpr uint32_t kCommandEnableEditing = 124;
 
 class HostLink {
  public:

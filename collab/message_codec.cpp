@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "base/byte_io.h"
+#include "collab/message_header.h"
 
 namespace scribly {
 namespace {
@@ -22,7 +23,7 @@ class LayoutWriter {
  public:
   explicit LayoutWriter(size_t maxBytes) : maxBytes_(maxBytes) {}
 
-  void code(MessageCode c) { out_.u8(firstByteOf(c)); }
+  void code(uint8_t c) { out_.u8(firstByteOf(c)); }
   void familyCode(const uint8_t& c, bool (*belongs)(uint8_t)) {
     if (!belongs(c)) ok_ = false;
     out_.u8(firstByteOf(c));
@@ -88,8 +89,8 @@ class LayoutReader {
  public:
   explicit LayoutReader(std::span<const uint8_t> bytes) : in_(bytes) {}
 
-  void code(MessageCode c) {
-    if (codeOf(in_.u8()) != toByte(c)) in_.fail();
+  void code(uint8_t c) {
+    if (codeOf(in_.u8()) != c) in_.fail();
   }
   void familyCode(uint8_t& c, bool (*belongs)(uint8_t)) {
     c = codeOf(in_.u8());
@@ -158,41 +159,7 @@ std::optional<M> parse(std::span<const uint8_t> bytes) {
 #define SCRIBLY_MESSAGE(M)                          \
   template std::vector<uint8_t> build<M>(const M&); \
   template std::optional<M> parse<M>(std::span<const uint8_t>);
-SCRIBLY_MESSAGE(CreateObject)
-SCRIBLY_MESSAGE(BackgroundAnnounce)
-SCRIBLY_MESSAGE(TransferBegin)
-SCRIBLY_MESSAGE(TransferChunk)
-SCRIBLY_MESSAGE(TransferEnd)
-SCRIBLY_MESSAGE(SetObjectValue)
-SCRIBLY_MESSAGE(SetObjectWidth)
-SCRIBLY_MESSAGE(SetObjectPoints)
-SCRIBLY_MESSAGE(DeleteObject)
-SCRIBLY_MESSAGE(SetObjectFont)
-SCRIBLY_MESSAGE(SetObjectStyle)
-SCRIBLY_MESSAGE(SetBackgroundByName)
-SCRIBLY_MESSAGE(ClearPage)
-SCRIBLY_MESSAGE(CurrentPage)
-SCRIBLY_MESSAGE(AddPage)
-SCRIBLY_MESSAGE(RemovePage)
-SCRIBLY_MESSAGE(Scroll)
-SCRIBLY_MESSAGE(RenamePage)
-SCRIBLY_MESSAGE(RenamePageAndRefresh)
-SCRIBLY_MESSAGE(Acknowledgement)
-SCRIBLY_MESSAGE(IdRangeRequest)
-SCRIBLY_MESSAGE(IdRangeGrant)
-SCRIBLY_MESSAGE(StateRequest)
-SCRIBLY_MESSAGE(MissingItem)
-SCRIBLY_MESSAGE(TransferProgress)
-SCRIBLY_MESSAGE(StateReplyEnd)
-SCRIBLY_MESSAGE(CreateNamedPage)
-SCRIBLY_MESSAGE(RemoveDocumentPages)
-SCRIBLY_MESSAGE(ClearPageWithBackground)
-SCRIBLY_MESSAGE(BackgroundScale)
-SCRIBLY_MESSAGE(BulkData)
-SCRIBLY_MESSAGE(StateReplyItem)
-SCRIBLY_MESSAGE(PageShown)
-SCRIBLY_MESSAGE(PageContents)
-SCRIBLY_MESSAGE(BackgroundReady)
+SCRIBLY_WHITEBOARD_MESSAGES(SCRIBLY_MESSAGE)
 #undef SCRIBLY_MESSAGE
 
 }  // namespace scribly

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "collab/messages.h"
+#include "collab/message_header.h"
 
 namespace scribly {
 

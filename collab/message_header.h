@@ -6,10 +6,12 @@
 #include <optional>
 #include <span>
 
+#include "collab/messages.h"
+
 namespace scribly {
 
-// No message is longer; bulk data produced for the host (code 92) is the
-// one exception and travels outside the send queue.
+// No message is longer; `BulkData` produced for the host is the one
+// exception and travels outside the send queue.
 constexpr size_t kMaxMessageBytes = 32768;
 
 // Bit 0 of the first byte: set when the message went through the queue at
@@ -19,46 +21,47 @@ constexpr uint8_t kQueuedFlag = 0x01;
 constexpr size_t kPageOffset = 1;
 constexpr size_t kObjectIdOffset = 5;
 
-// Message codes: the first byte is twice the code, plus the queued flag.
+// Message codes by name, for switches and comparisons; each value is the
+// code its message in messages.h carries.
 enum class MessageCode : uint8_t {
-  kBackgroundAnnounce = 19,
-  kTransferBegin = 32,
-  kTransferChunk = 33,
-  kTransferEnd = 34,
-  kSetColor = 42,
-  kSetFill = 43,
-  kSetWidth = 44,
-  kMoveTo = 45,
-  kSetPoints = 46,
-  kDeleteObject = 47,
-  kSetFont = 48,
-  kSetStyle = 49,
-  kSetOrientation = 50,
-  kSetAdjustmentA = 51,
-  kSetBrightness = 52,
-  kSetContrast = 53,
-  kSetBackgroundByName = 72,
-  kClearPage = 73,
-  kCurrentPage = 74,
-  kAddPage = 75,
-  kRemovePage = 76,
-  kScroll = 77,
-  kRenamePage = 78,
-  kRenamePageAndRefresh = 79,
-  kAcknowledgement = 80,
-  kIdRange = 81,
-  kStateRequest = 82,
-  kMissingItem = 84,
-  kTransferProgress = 85,
-  kStateReplyEnd = 87,
-  kCreateNamedPage = 88,
-  kRemoveDocumentPages = 89,
-  kClearPageWithBackground = 90,
-  kBackgroundScale = 91,
-  kBulkData = 92,
-  kStateReplyItem = 93,
-  kPageContents = 94,
-  kBackgroundReady = 95,
+  kBackgroundAnnounce = BackgroundAnnounce::kCode,
+  kTransferBegin = TransferBegin::kCode,
+  kTransferChunk = TransferChunk::kCode,
+  kTransferEnd = TransferEnd::kCode,
+  kSetColor = SetObjectValue::kColour,
+  kSetFill = SetObjectValue::kFill,
+  kSetWidth = SetObjectWidth::kCode,
+  kMoveTo = SetObjectValue::kMoveTo,
+  kSetPoints = SetObjectPoints::kCode,
+  kDeleteObject = DeleteObject::kCode,
+  kSetFont = SetObjectFont::kCode,
+  kSetStyle = SetObjectStyle::kCode,
+  kSetOrientation = SetObjectValue::kOrientation,
+  kSetAdjustmentA = SetObjectValue::kAdjustmentA,
+  kSetBrightness = SetObjectValue::kBrightness,
+  kSetContrast = SetObjectValue::kContrast,
+  kSetBackgroundByName = SetBackgroundByName::kCode,
+  kClearPage = ClearPage::kCode,
+  kCurrentPage = CurrentPage::kCode,
+  kAddPage = AddPage::kCode,
+  kRemovePage = RemovePage::kCode,
+  kScroll = Scroll::kCode,
+  kRenamePage = RenamePage::kCode,
+  kRenamePageAndRefresh = RenamePageAndRefresh::kCode,
+  kAcknowledgement = Acknowledgement::kCode,
+  kIdRange = IdRangeRequest::kCode,
+  kStateRequest = StateRequest::kCode,
+  kMissingItem = MissingItem::kCode,
+  kTransferProgress = TransferProgress::kCode,
+  kStateReplyEnd = StateReplyEnd::kCode,
+  kCreateNamedPage = CreateNamedPage::kCode,
+  kRemoveDocumentPages = RemoveDocumentPages::kCode,
+  kClearPageWithBackground = ClearPageWithBackground::kCode,
+  kBackgroundScale = BackgroundScale::kCode,
+  kBulkData = BulkData::kCode,
+  kStateReplyItem = StateReplyItem::kCode,
+  kPageContents = PageContents::kCode,
+  kBackgroundReady = BackgroundReady::kCode,
 };
 
 constexpr uint8_t toByte(MessageCode code) { return static_cast<uint8_t>(code); }
@@ -73,12 +76,18 @@ constexpr uint8_t firstByteOf(MessageCode code, bool queued = false) {
   return firstByteOf(toByte(code), queued);
 }
 
-// Code families, as the dispatcher, the queue's purge and the mirror hook see them.
-constexpr uint8_t kFirstObjectKind = 10;
-constexpr uint8_t kLastObjectKind = 25;
-constexpr bool isObjectCreation(uint8_t code) { return code >= 10 && code <= 31; }
-constexpr bool isTransfer(uint8_t code) { return code >= 32 && code <= 41; }
-constexpr bool isObjectChange(uint8_t code) { return code >= 42 && code <= 71; }
+// Code families, as the dispatcher, the queue's purge and the mirror hook see
+// them: each runs from the code of its first message up to the next family's,
+// the codes no message uses included.
+constexpr bool isObjectCreation(uint8_t code) {
+  return code >= CreateObject::kFirstKind && code < TransferBegin::kCode;
+}
+constexpr bool isTransfer(uint8_t code) {
+  return code >= TransferBegin::kCode && code < SetObjectValue::kColour;
+}
+constexpr bool isObjectChange(uint8_t code) {
+  return code >= SetObjectValue::kColour && code < SetBackgroundByName::kCode;
+}
 
 struct MessageHeader {
   uint8_t code = 0;

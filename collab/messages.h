@@ -1,8 +1,8 @@
 #pragma once
-// Every whiteboard message, each described once. A message's `layout` lists
-// its fields in wire order; the builder runs it to write bytes and the parser
-// runs the same function to read them back (message_codec.h), so the two
-// directions cannot disagree.
+// Every whiteboard message, each described once with its code (kCode, or the
+// codes of a family). A message's `layout` lists its fields in wire order; the
+// builder runs it to write bytes and the parser runs the same function to read
+// them back (message_codec.h), so the two directions cannot disagree.
 //
 // Field operations a layout may use:
 //   code(c)              first byte 2 x c (flag set by the send queue, ignored on reading)
@@ -29,28 +29,49 @@
 #include <vector>
 
 #include "collab/envelope.h"
-#include "collab/message_header.h"
 
 namespace scribly {
 
 // Page and background names, terminator included.
 constexpr size_t kMaxNameBytes = 256;
-// The document name field of the remove-document-pages message.
+// The document name field of RemoveDocumentPages.
 constexpr size_t kDocumentNameBytes = 256;
 // Largest chunk of a transfer.
 constexpr size_t kMaxChunkBytes = 16384;
-// The font record carried by the set-font message.
+// The font record SetObjectFont carries.
 constexpr size_t kFontRecordBytes = 60;
 
-// Codes 10 to 25 except 18 and 19: a new object of that kind and its record.
+// A page background file is coming under this number. The code lies among
+// the object kinds: the kind of a page record.
+struct BackgroundAnnounce {
+  static constexpr uint8_t kCode = 19;
+  uint32_t page = 0;
+  uint32_t fileNumber = 0;
+
+  template <class Io, class M>
+  static void layout(Io& io, M& m) {
+    io.code(kCode);
+    io.u32(m.page);
+    io.u32(m.fileNumber);
+    io.constant(1);
+    io.constant(1);
+  }
+};
+
+// A new object and its record; the code is the object's kind.
 struct CreateObject {
+  static constexpr uint8_t kFirstKind = 10;
+  static constexpr uint8_t kLastKind = 25;
+  // A drawing tool's kind: its strokes travel as pencil objects.
+  static constexpr uint8_t kToolOnlyKind = 18;
   uint8_t kind = 0;
   uint32_t page = 0;
   uint32_t objectId = 0;
   std::span<const uint8_t> record;
 
   static constexpr bool isKind(uint8_t code) {
-    return code >= kFirstObjectKind && code <= kLastObjectKind && code != 18 && code != 19;
+    return code >= kFirstKind && code <= kLastKind && code != kToolOnlyKind &&
+           code != BackgroundAnnounce::kCode;
   }
   template <class Io, class M>
   static void layout(Io& io, M& m) {
@@ -61,23 +82,9 @@ struct CreateObject {
   }
 };
 
-// Code 19: a page background file is coming under this number.
-struct BackgroundAnnounce {
-  uint32_t page = 0;
-  uint32_t fileNumber = 0;
-
-  template <class Io, class M>
-  static void layout(Io& io, M& m) {
-    io.code(MessageCode::kBackgroundAnnounce);
-    io.u32(m.page);
-    io.u32(m.fileNumber);
-    io.constant(1);
-    io.constant(1);
-  }
-};
-
-// Code 32. The key is an object id or a background file number.
+// The key is an object id or a background file number.
 struct TransferBegin {
+  static constexpr uint8_t kCode = 32;
   uint32_t key = 0;
   uint32_t senderUserId = 0;
   uint32_t page = 0;
@@ -85,7 +92,7 @@ struct TransferBegin {
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kTransferBegin);
+    io.code(kCode);
     io.u32(m.key);
     io.u32(m.senderUserId);
     io.u32(m.page);
@@ -93,42 +100,49 @@ struct TransferBegin {
   }
 };
 
-// Code 33.
 struct TransferChunk {
+  static constexpr uint8_t kCode = 33;
   uint32_t key = 0;
   std::span<const uint8_t> data;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kTransferChunk);
+    io.code(kCode);
     io.u32(m.key);
     io.chunk(m.data, kMaxChunkBytes);
   }
 };
 
-// Code 34.
 struct TransferEnd {
+  static constexpr uint8_t kCode = 34;
   uint32_t key = 0;
   uint32_t page = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kTransferEnd);
+    io.code(kCode);
     io.u32(m.key);
     io.u32(m.page);
   }
 };
 
-// Codes 42, 43, 45 and 50 to 53: one u32 property of an object (colour,
-// fill, packed point, orientation, adjustment A, brightness, contrast).
+// One u32 property of an object; the code says which.
 struct SetObjectValue {
+  static constexpr uint8_t kColour = 42;
+  static constexpr uint8_t kFill = 43;
+  static constexpr uint8_t kMoveTo = 45;  // a packed point
+  static constexpr uint8_t kOrientation = 50;
+  static constexpr uint8_t kAdjustmentA = 51;
+  static constexpr uint8_t kBrightness = 52;
+  static constexpr uint8_t kContrast = 53;
   uint8_t code = 0;
   uint32_t page = 0;
   uint32_t objectId = 0;
   uint32_t value = 0;
 
   static constexpr bool isCode(uint8_t code) {
-    return code == 42 || code == 43 || code == 45 || (code >= 50 && code <= 53);
+    return code == kColour || code == kFill || code == kMoveTo ||
+           (code >= kOrientation && code <= kContrast);
   }
   template <class Io, class M>
   static void layout(Io& io, M& m) {
@@ -139,23 +153,24 @@ struct SetObjectValue {
   }
 };
 
-// Code 44.
 struct SetObjectWidth {
+  static constexpr uint8_t kCode = 44;
   uint32_t page = 0;
   uint32_t objectId = 0;
   uint8_t width = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kSetWidth);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.objectId);
     io.u8(m.width);
   }
 };
 
-// Code 46: two values as the kind's set-points operation takes them.
+// Two values as the kind's set-points operation takes them.
 struct SetObjectPoints {
+  static constexpr uint8_t kCode = 46;
   uint32_t page = 0;
   uint32_t objectId = 0;
   uint32_t first = 0;
@@ -163,7 +178,7 @@ struct SetObjectPoints {
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kSetPoints);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.objectId);
     io.u32(m.first);
@@ -171,285 +186,300 @@ struct SetObjectPoints {
   }
 };
 
-// Code 47. Also withdraws a background file, with its number as the id.
+// Also withdraws a background file, with its number as the id.
 struct DeleteObject {
+  static constexpr uint8_t kCode = 47;
   uint32_t page = 0;
   uint32_t objectId = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kDeleteObject);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.objectId);
     io.spare(1);
   }
 };
 
-// Code 48: the 60-byte font record, unread here.
+// The 60-byte font record, unread here.
 struct SetObjectFont {
+  static constexpr uint8_t kCode = 48;
   uint32_t page = 0;
   uint32_t objectId = 0;
   std::array<uint8_t, kFontRecordBytes> font{};
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kSetFont);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.objectId);
     io.fixedBytes(m.font);
   }
 };
 
-// Code 49.
 struct SetObjectStyle {
+  static constexpr uint8_t kCode = 49;
   uint32_t page = 0;
   uint32_t objectId = 0;
   int8_t style = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kSetStyle);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.objectId);
     io.i8(m.style);
   }
 };
 
-// Code 72: a template of the background folder, by name.
+// A template of the background folder, by name.
 struct SetBackgroundByName {
+  static constexpr uint8_t kCode = 72;
   uint32_t page = 0;
   std::string name;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kSetBackgroundByName);
+    io.code(kCode);
     io.u32(m.page);
     io.name(m.name);
   }
 };
 
-// Code 73: clear a page that has no background file.
+// Clear a page that has no background file.
 struct ClearPage {
+  static constexpr uint8_t kCode = 73;
   uint32_t page = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kClearPage);
+    io.code(kCode);
     io.u32(m.page);
     io.spare(1);
   }
 };
 
-// Code 74: the lead's current page.
+// The lead's current page.
 struct CurrentPage {
+  static constexpr uint8_t kCode = 74;
   uint32_t page = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kCurrentPage);
+    io.code(kCode);
     io.u32(m.page);
     io.spare(1);
   }
 };
 
-// Code 75.
 struct AddPage {
+  static constexpr uint8_t kCode = 75;
   uint32_t page = 0;
   std::string name;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kAddPage);
+    io.code(kCode);
     io.u32(m.page);
     io.name(m.name);
   }
 };
 
-// Code 76.
 struct RemovePage {
+  static constexpr uint8_t kCode = 76;
   uint32_t page = 0;
   uint32_t replacementPage = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kRemovePage);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.replacementPage);
     io.spare(1);
   }
 };
 
-// Code 77: the lead's scroll position; bar 0 horizontal, anything else vertical.
+// The lead's scroll position; bar 0 horizontal, anything else vertical.
 struct Scroll {
+  static constexpr uint8_t kCode = 77;
   uint8_t bar = 0;
   uint16_t position = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kScroll);
+    io.code(kCode);
     io.u8(m.bar);
     io.u16(m.position);
   }
 };
 
-// Code 78.
 struct RenamePage {
+  static constexpr uint8_t kCode = 78;
   uint32_t page = 0;
   std::string name;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kRenamePage);
+    io.code(kCode);
     io.u32(m.page);
     io.name(m.name);
   }
 };
 
-// Code 79.
 struct RenamePageAndRefresh {
+  static constexpr uint8_t kCode = 79;
   uint32_t page = 0;
   std::string name;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kRenamePageAndRefresh);
+    io.code(kCode);
     io.u32(m.page);
     io.name(m.name);
   }
 };
 
-// Code 80: answers a queued message in peer-to-peer conferences.
+// Answers a queued message in peer-to-peer conferences.
 struct Acknowledgement {
+  static constexpr uint8_t kCode = 80;
   template <class Io, class M>
   static void layout(Io& io, M&) {
-    io.code(MessageCode::kAcknowledgement);
+    io.code(kCode);
   }
 };
 
-// Code 81 as sent: ask the server for an id range.
+// Asks the server for an id range.
 struct IdRangeRequest {
+  static constexpr uint8_t kCode = 81;
   template <class Io, class M>
   static void layout(Io& io, M&) {
-    io.code(MessageCode::kIdRange);
+    io.code(kCode);
   }
 };
 
-// Code 81 as received: the granted range.
+// The server's answer to IdRangeRequest, under its code: the granted range.
 struct IdRangeGrant {
+  static constexpr uint8_t kCode = IdRangeRequest::kCode;
   uint32_t start = 0;
   uint32_t end = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kIdRange);
+    io.code(kCode);
     io.u32(m.start);
     io.u32(m.end);
   }
 };
 
-// Code 82. This board sends it with an empty list.
+// This board sends it with an empty list.
 struct StateRequest {
+  static constexpr uint8_t kCode = 82;
   std::vector<uint32_t> values;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kStateRequest);
+    io.code(kCode);
     io.idList(m.values);
   }
 };
 
-// Code 84: an object or background file this board lacks.
+// An object or background file this board lacks.
 struct MissingItem {
+  static constexpr uint8_t kCode = 84;
   uint32_t id = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kMissingItem);
+    io.code(kCode);
     io.u32(m.id);
   }
 };
 
-// Code 85.
 struct TransferProgress {
+  static constexpr uint8_t kCode = 85;
   uint32_t key = 0;
   uint32_t chunksReceived = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kTransferProgress);
+    io.code(kCode);
     io.u32(m.key);
     io.u32(m.chunksReceived);
   }
 };
 
-// Code 87: closes the answer to a state request.
+// Closes the answer to a state request.
 struct StateReplyEnd {
+  static constexpr uint8_t kCode = 87;
   template <class Io, class M>
   static void layout(Io& io, M&) {
-    io.code(MessageCode::kStateReplyEnd);
+    io.code(kCode);
     io.constant(0);
     io.spare(1);
   }
 };
 
-// Code 88.
 struct CreateNamedPage {
+  static constexpr uint8_t kCode = 88;
   uint32_t page = 0;
   std::string name;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kCreateNamedPage);
+    io.code(kCode);
     io.u32(m.page);
     io.name(m.name);
   }
 };
 
-// Code 89. Senders follow the list's terminator with four more zero bytes
+// Senders follow the list's terminator with four more zero bytes
 // (265 + 4 x pages in all); receivers do not need them.
 struct RemoveDocumentPages {
+  static constexpr uint8_t kCode = 89;
   std::string documentName;
   std::vector<uint32_t> pages;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kRemoveDocumentPages);
+    io.code(kCode);
     io.nameField(m.documentName, kDocumentNameBytes);
     io.idList(m.pages);
     io.padding(4);
   }
 };
 
-// Code 90: clear a page that has a background file.
+// Clear a page that has a background file.
 struct ClearPageWithBackground {
+  static constexpr uint8_t kCode = 90;
   uint32_t page = 0;
   uint32_t backgroundNumber = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kClearPageWithBackground);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.backgroundNumber);
   }
 };
 
-// Code 91.
 struct BackgroundScale {
+  static constexpr uint8_t kCode = 91;
   uint32_t page = 0;
   uint32_t scaleCode = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kBackgroundScale);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.scaleCode);
     io.spare(1);
   }
 };
 
-// Code 92: a whole transfer in one message, made for the host's recording.
+// A whole transfer in one message, made for the host's recording.
 // It never goes through the send queue, so it may exceed kMaxMessageBytes.
 struct BulkData {
+  static constexpr uint8_t kCode = 92;
   uint32_t page = 0;
   uint32_t key = 0;
   std::span<const uint8_t> data;
@@ -457,59 +487,102 @@ struct BulkData {
   static constexpr size_t kMaxBytes = 13 + kEnvelopeHeaderBytes + kMaxPayloadBytes;
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kBulkData);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.key);
     io.sizedData(m.data);
   }
 };
 
-// Code 93: one value of the answer to a state request.
+// One value of the answer to a state request.
 struct StateReplyItem {
+  static constexpr uint8_t kCode = 93;
   uint32_t value = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kStateReplyItem);
+    io.code(kCode);
     io.u32(m.value);
   }
 };
 
-// Code 94 as sent: this page is now shown, tell me what it holds.
+// This page is now shown: tell me what it holds.
 struct PageShown {
+  static constexpr uint8_t kCode = 94;
   uint32_t page = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kPageContents);
+    io.code(kCode);
     io.u32(m.page);
   }
 };
 
-// Code 94 as received: the ids of the objects and background files of a page.
+// The answer to PageShown, under its code: the ids of the objects and
+// background files of a page.
 struct PageContents {
+  static constexpr uint8_t kCode = PageShown::kCode;
   uint32_t page = 0;
   std::vector<uint32_t> ids;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kPageContents);
+    io.code(kCode);
     io.u32(m.page);
     io.idList(m.ids);
   }
 };
 
-// Code 95.
 struct BackgroundReady {
+  static constexpr uint8_t kCode = 95;
   uint32_t page = 0;
   uint32_t fileNumber = 0;
 
   template <class Io, class M>
   static void layout(Io& io, M& m) {
-    io.code(MessageCode::kBackgroundReady);
+    io.code(kCode);
     io.u32(m.page);
     io.u32(m.fileNumber);
   }
 };
+
+// Every message above, for code that handles each one alike (the codec's
+// builders and parsers).
+#define SCRIBLY_WHITEBOARD_MESSAGES(X) \
+  X(BackgroundAnnounce)                \
+  X(CreateObject)                      \
+  X(TransferBegin)                     \
+  X(TransferChunk)                     \
+  X(TransferEnd)                       \
+  X(SetObjectValue)                    \
+  X(SetObjectWidth)                    \
+  X(SetObjectPoints)                   \
+  X(DeleteObject)                      \
+  X(SetObjectFont)                     \
+  X(SetObjectStyle)                    \
+  X(SetBackgroundByName)               \
+  X(ClearPage)                         \
+  X(CurrentPage)                       \
+  X(AddPage)                           \
+  X(RemovePage)                        \
+  X(Scroll)                            \
+  X(RenamePage)                        \
+  X(RenamePageAndRefresh)              \
+  X(Acknowledgement)                   \
+  X(IdRangeRequest)                    \
+  X(IdRangeGrant)                      \
+  X(StateRequest)                      \
+  X(MissingItem)                       \
+  X(TransferProgress)                  \
+  X(StateReplyEnd)                     \
+  X(CreateNamedPage)                   \
+  X(RemoveDocumentPages)               \
+  X(ClearPageWithBackground)           \
+  X(BackgroundScale)                   \
+  X(BulkData)                          \
+  X(StateReplyItem)                    \
+  X(PageShown)                         \
+  X(PageContents)                      \
+  X(BackgroundReady)
 
 }  // namespace scribly

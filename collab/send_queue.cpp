@@ -63,7 +63,8 @@ void SendQueue::purgeFor(std::span<const uint8_t> message) {
   if (deletesObject && !objectId) return;
 
   // Clearing a page keeps its background file, so its announce and its
-  // picture transfer, keyed by the number code 90 carries, must still leave.
+  // picture transfer, keyed by the number `ClearPageWithBackground` carries,
+  // must still leave.
   std::optional<uint32_t> keptBackground;
   if (code == toByte(MessageCode::kClearPageWithBackground)) keptBackground = readObjectId(message);
 

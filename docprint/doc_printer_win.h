@@ -15,6 +15,8 @@
 
 #include <cstdint>
 
+#include "win/messages.h"
+
 namespace scribly {
 
 class DocPrinter {
@@ -43,8 +45,8 @@ class DocPrinter {
 using CreateDocPrintFunction = DocPrinter*(__stdcall*)();
 inline constexpr char kCreateDocPrintName[] = "CreateDocPrint";
 inline constexpr wchar_t kDocPrintModule[] = L"docprint.dll";
-// The report a finished job sends.
-inline constexpr UINT kPrintFinishedMessage = 0x591;
+// The report a finished job sends until setNotifyWindow names another.
+inline constexpr UINT kPrintFinishedMessage = WM_PLUGIN_PRINT_FINISHED;
 inline constexpr LPARAM kPrintSucceeded = 1;
 
 }  // namespace scribly

@@ -56,7 +56,8 @@ class FrameBoard final : public FrameHandler,
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
-  // The contents panel, told of every change of the page list (0x592).
+  // The contents panel, told of every change of the page list
+  // (WM_PLUGIN_CONTENTS_CHANGED).
   void setContentsWindow(HWND contents) { contents_ = contents; }
   // The names of documents whose pages went, one per notice the panel got,
   // oldest first: the notice carries no name of its own.

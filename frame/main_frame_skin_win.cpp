@@ -28,9 +28,10 @@ constexpr int kNoRoomForClear = 353;
 
 constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick"};
 
-// The drawing tools, which both the host's editing switch (124) and the
-// write privilege turn off; the elements only 124 turns off; and those only
-// the write privilege does ("paste" also needs something to paste).
+// The drawing tools, which both the host's editing switch
+// (kCommandEnableEditing) and the write privilege turn off; the elements only
+// the editing switch turns off; and those only the write privilege does
+// ("paste" also needs something to paste).
 constexpr char kDrawingTools[] = "tool panel";
 constexpr const char* kEditingElements[] = {"add share doc", "add page", "ext panel"};
 constexpr const char* kDrawingElements[] = {"clrscr", "cut", "hand", "capture"};
@@ -89,8 +90,8 @@ void MainFrame::wireSkin() {
   contents_ = std::make_unique<ContentsPanel>(
       *skinSystem_,
       ContentsPanel::Surroundings{
-          ownBoard_->board(), window_, view,
-          [board = ownBoard_.get()] { board->scroll().toStart(); }, filesFolder(L"PrintTemp"),
+          ownBoard_->board(), window_, [board = ownBoard_.get()] { board->scroll().toStart(); },
+          filesFolder(L"PrintTemp"),
           joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
           [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
       PrinterHandle::load(settings_.moduleFolder), *shareDialog_);

@@ -6,7 +6,7 @@
 #include <unordered_map>
 
 #include "base/module_paths.h"
-#include "collab/messages.h"
+#include "collab/message_header.h"
 #include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "win/handles.h"
@@ -25,7 +25,7 @@ constexpr COLORREF kPaperColour = RGB(255, 255, 255);
 std::mutex g_copiesLock;
 std::unordered_map<const uint8_t*, uint32_t> g_copies;
 
-// Bulk data (code 92) may pass the message limit: a host replays it from its
+// `BulkData` may pass the message limit: a host replays it from its
 // recording of the mirrored stream, and one message carries a whole picture.
 size_t maxHostDataBytes(uint8_t firstByte) {
   return codeOf(firstByte) == toByte(MessageCode::kBulkData) ? BulkData::kMaxBytes

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "collab/message_header.h"
 #include "frame/command_table.h"
 #include "frame/host_channel_win.h"
 #include "frame/tool_panels_win.h"
@@ -30,6 +31,9 @@ struct IClientSink;
 namespace scribly {
 
 class FrameBoard;
+
+// Longer host data is refused at the door: no whiteboard message is longer.
+inline constexpr uint32_t kMaxHostDataBytes = kMaxMessageBytes;
 
 // Receives what the host hands the frame, on the frame's thread.
 class FrameHandler {
@@ -127,10 +131,10 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void openExtensionPanel();
   // The privilege tip shows while a conference with a server withholds write.
   void showPrivilegeTip(bool write);
-  // 124: editing on or off for the tool elements.
+  // kCommandEnableEditing: editing on or off for the tool elements.
   void enableEditing(bool enable);
-  // The elements that draw follow the write privilege and 124, the page
-  // elements 124 alone.
+  // The elements that draw follow the write privilege and the editing switch,
+  // the page elements the editing switch alone.
   void updateToolElements();
   // Highlights and runs the tool button for a shortcut key, as a click would.
   void activateToolButton(uint32_t keyCode);
@@ -194,7 +198,7 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   std::unique_ptr<ContentsPanel> contents_;
   std::map<std::string, std::unique_ptr<SkinMenuHandle>, std::less<>> menus_;
   HWND window_ = nullptr;
-  // The host's editing switch (124) and the write privilege's.
+  // The host's editing switch (kCommandEnableEditing) and the write privilege's.
   bool editing_ = true;
   bool drawing_ = true;
 };

@@ -120,7 +120,7 @@ std::string paletteReadout(uint32_t colour) {
 }
 
 uint32_t colourFromChoice(uint64_t wParam, uint64_t lParam) {
-  if (lParam != 1) return 0;
+  if (lParam != kColourChosen) return 0;
   const uint32_t colour = static_cast<uint32_t>(wParam) & 0xFFFFFF;
   return colour == 0 ? kDarkestColour : colour;
 }

@@ -145,7 +145,8 @@ Rect paletteCellBox(int32_t index);
 std::string paletteReadout(uint32_t colour);
 
 // What the palette posts to its owner as the colour-chosen message: the
-// colour as wParam, `chosen` as lParam.
+// colour as wParam, `chosen` as lParam (kColourChosen, or 0 for no colour).
+inline constexpr uint32_t kColourChosen = 1;
 struct ColourChoice {
   uint32_t colour = 0;
   uint32_t chosen = 0;
@@ -176,11 +177,11 @@ class ColourPalette {
   std::vector<Rect> sampled(std::optional<uint32_t> colour, Point client);
 
   // Left button up over the palette: hide it and post this.
-  ColourChoice choose() const { return {colour_, 1}; }
+  ColourChoice choose() const { return {colour_, kColourChosen}; }
   // Button 101: hide the palette and post this.
   static ColourChoice noColour() { return {0, 0}; }
   // Button 100: the colour dialog starts from the current colour when there
-  // is one; a confirmed dialog posts ColourChoice{chosen, 1}.
+  // is one; a confirmed dialog posts ColourChoice{chosen, kColourChosen}.
   std::optional<uint32_t> dialogStartColour() const;
 
   // Everything but the two buttons; the grid lines in the skin's grid colour.

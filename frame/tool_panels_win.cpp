@@ -551,7 +551,8 @@ void ToolPanels::chooseMoreColours() {
   }
   const bool confirmed = ChooseColorW(&dialog);
   std::copy(custom.begin(), custom.end(), paletteCustomColours().begin());
-  if (confirmed) PostMessageW(frame_.window(), WM_PLUGIN_COLOUR_CHOSEN, dialog.rgbResult, 1);
+  if (confirmed)
+    PostMessageW(frame_.window(), WM_PLUGIN_COLOUR_CHOSEN, dialog.rgbResult, kColourChosen);
 }
 
 }  // namespace scribly

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "collab/conference_channel.h"
 #include "collab/messages.h"
 #include "host/screenshot_win.h"
 #include "resources/private_commands.h"
@@ -161,8 +162,8 @@ bool HostWindow::verifyBoards() {
   // Mirroring reports the whole board first, as the messages that create it.
   for (Participant& p : participants_) {
     p.mirrored.clear();
-    if (p.joined) p.plugin->ExecuteCMD(121, 1, 0, 0);
-    if (p.joined) p.plugin->ExecuteCMD(121, 0, 0, 0);
+    if (p.joined) p.plugin->ExecuteCMD(kMirrorCommand, 1, 0, 0);
+    if (p.joined) p.plugin->ExecuteCMD(kMirrorCommand, 0, 0, 0);
   }
   // Which page each participant looks at is its own business.
   auto content = [](const std::vector<std::vector<uint8_t>>& report) {
@@ -222,7 +223,7 @@ std::string HostWindow::userName(uint32_t userId) const {
 void HostWindow::notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
                           const UINT_PTR* info) {
   Participant* p = participant(fromUser);
-  if (!p || wParam != 121 || !info || lParam <= 0 ||
+  if (!p || wParam != kMirrorCommand || !info || lParam <= 0 ||
       static_cast<size_t>(lParam) > BulkData::kMaxBytes)
     return;
   const auto* bytes = reinterpret_cast<const uint8_t*>(info);

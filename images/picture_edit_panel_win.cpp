@@ -103,10 +103,6 @@ LRESULT PictureEditPanel::onSkinMessage(SkinElement& source, UINT message, WPARA
                                         LPARAM lParam, bool& handled) {
   if (&source != &source.ownerWindow()) return 0;
   switch (message) {
-    case WM_PLUGIN_TIP:
-      handled = true;
-      show();
-      return 0;
     case WM_CLOSE:
       // Closing only hides: the frame shows the panel again.
       handled = true;

@@ -293,8 +293,7 @@ void ContentsPanel::commitRename() {
   const HTREEITEM item = std::exchange(renamed_, nullptr);
   const std::string name = toSystem(tree_.name(item));
   if (name == oldName_) return;
-  if (around_.board.renamePage(renamedPage_, name) && around_.view)
-    SendMessageW(around_.view, WM_PLUGIN_PAGE_INFO_CHANGED, renamedPage_, 0);
+  around_.board.renamePage(renamedPage_, name);
 }
 
 void ContentsPanel::deleteItem(HTREEITEM item) {

@@ -34,8 +34,6 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
     Board& board;
     // Owns the panel's window; the panel shows itself again at its corner.
     HWND frame = nullptr;
-    // Told 0x595 when a page was renamed; may be null.
-    HWND view = nullptr;
     // Scrolls the view to the page's top-left corner.
     std::function<void()> scrollToStart;
     // Where print jobs put their pictures, each in a folder of its own

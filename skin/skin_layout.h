@@ -12,40 +12,10 @@
 #include "base/xml_document.h"
 #include "skin/attribute_values.h"
 #include "skin/control_types.h"
+#include "skin/engine_messages.h"
 #include "skin/language_texts.h"
 
 namespace scribly {
-
-// Engine-private control messages. The values are the engine's own; the bridge
-// and the loader agree on them through this list.
-enum EngineMessage : uint32_t {
-  kEngineInitialised = 0xC01,     // the window is built: raise "oninit"
-  kEngineCopyName = 0xC07,        // wParam buffer, lParam its size
-  kEngineControlRecord = 0xC08,   // the program-side record of the control
-  kEngineClicked = 0xC09,         // raise "onclick"
-  kEngineMenuCommand = 0xC0D,     // raise "onmenucmd" with wParam
-  kEngineMinSize = 0xC16,         // wParam width, lParam height
-  kEngineMaxSize = 0xC17,         // wParam width, lParam height
-  kEnginePicture = 0xC18,         // text file; wParam transparent colour | size << 32
-  kEngineFont = 0xC19,            // text face; wParam size in points
-  kEngineColour = 0xC1A,          // wParam which (kColourText...), lParam colour
-  kEngineStretch = 0xC1B,         // draw the picture stretched
-  kEngineHitTransparent = 0xC1C,  // wParam bool: clicks pass through clear pixels
-  kEngineCursor = 0xC1D,          // text cursor name or file
-  kEngineTip = 0xC1E,             // text tooltip
-  kEngineDropdownHeight = 0xC1F,  // wParam height of the list
-  kEngineSplitRange = 0xC21,      // wParam lowest, lParam highest position
-  kEngineSplitMode = 0xC22,       // wParam 1 horizontal, 0 vertical
-  kEngineMultiSelect = 0xD36,     // wParam bool
-  kEngineSingleLine = 0xD38,      // wParam bool
-  kEngineHaveLines = 0xD39,       // wParam bool
-  kEngineTreeListOption = 0xD90,  // wParam kTreeList...; lParam the value
-  kEngineIconPosition = 0xDC4,    // wParam x, lParam y
-  kEngineTitlePosition = 0xDC5,   // wParam x, lParam y
-};
-
-enum : uint32_t { kColourText = 0, kColourShadow = 1, kColourBack = 2 };
-enum : uint32_t { kTreeListLines = 0, kTreeListLineColour = 1, kTreeListSort = 2 };
 
 // One message that applies an attribute after the control exists. When `text`
 // is set the engine gets a pointer to it, zero-terminated, as lParam.

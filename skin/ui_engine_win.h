@@ -13,6 +13,8 @@
 
 #include <cstdint>
 
+#include "skin/engine_messages.h"
+
 namespace scribly {
 
 // {5E0B7C21-9A4F-4C3D-8E61-2B7D4A90C1E5}
@@ -66,7 +68,8 @@ inline constexpr char kGetUIEngineName[] = "GetUIEngine";
 
 class SkinControl;
 
-// The tree controls' own messages (vdtree and the other tree types). Items
+// What the tree controls' own messages (vdtree and the other tree types,
+// engine_messages.h) carry. Items
 // carry markup texts (<text><font size="10" color="0,0,255">name</font>
 // </text>), shown as the name in that colour; images, item data, expanding,
 // hit testing and label editing are the standard tree-view messages.
@@ -81,39 +84,10 @@ struct TreeText {
   char* buffer;
   size_t size;
 };
-enum : UINT {
-  // To the tree's owner: wParam 1, lParam the kind below; the item is the
-  // tree's current item.
-  kTreeNotify = 0xD0A,
-  // lParam the folder (8-bit) whose "<n>.bmp" files are image n.
-  kTreeSetPictureFolder = 0xD40,
-  // wParam the parent item (null: top level), lParam a TreeItemSpec; returns
-  // the new HTREEITEM.
-  kTreeInsertItem = 0xD41,
-  // wParam the item, lParam a TreeText; copies the markup, returns its length.
-  kTreeGetItemMarkup = 0xD42,
-  // wParam the item, lParam the new markup.
-  kTreeSetItemMarkup = 0xD43,
-  // To the tree's owner when the pointer rests on an item: wParam a buffer of
-  // kMaxTipMarkupBytes (lParam) for a tip markup, <tip><font size="10"
-  // color="0,0,255">text</font></tip>; the owner answers kTipWritten.
-  kTreeTipRequest = 0xD18,
-};
+// A tip markup (kTreeTipRequest): <tip><font size="10" color="0,0,255">text</font></tip>.
 inline constexpr size_t kMaxTipMarkupBytes = 1024;
 inline constexpr LRESULT kTipWritten = 2;
 enum : LPARAM { kTreeClick = 1, kTreeRightClick = 2, kTreeLabelEdited = 3 };
-
-// The capture element (type "capturescreen"): covers the screen with a still
-// picture of it, lets the user drag out an area, writes that area as a bitmap
-// file and reports to the window it was given.
-enum : UINT {
-  // wParam the window to report to, lParam the bitmap file's path (8-bit).
-  kCaptureStart = 0xD50,
-  // To that window: wParam the path, zero-terminated, 8-bit.
-  kCaptureDone = 0x0D2C,
-  // To that window: the user cancelled or the file could not be written.
-  kCaptureNone = 0x0D2D,
-};
 
 // The program side of a control: every message the control's window gets is
 // offered here first; `*handled` set means the engine does nothing more and
@@ -149,7 +123,7 @@ class SkinControl {
   // A message box owned by this control's window with the texts of two
   // language keys; returns the box's answer (IDYES, IDNO, ...).
   virtual int __stdcall messageBox(const char* textKey, const char* captionKey, UINT flags) = 0;
-  // The skin name the engine answers the name message (0xC07) with.
+  // The skin name the engine answers kEngineCopyName with.
   virtual void __stdcall setName(const char* name) = 0;  // 8
   virtual SkinControlOwner* __stdcall owner() = 0;       // 9
 

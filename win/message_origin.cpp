@@ -102,7 +102,6 @@ bool ownThreadOnly(UINT message) {
     case WM_NOTIFY:  // the system hands its pointer on unchecked
     case WM_PLUGIN_TEXT_COMMITTED:
     case WM_PLUGIN_CONTENTS_CHANGED:
-    case WM_PLUGIN_TIP:
       return true;
     default:
       return false;

@@ -87,7 +87,6 @@ class SharePanelsTest : public SkinHostTest {
         *skin_,
         ContentsPanel::Surroundings{board(),
                                     parent_,
-                                    nullptr,
                                     [this] { ++scrolledToStart_; },
                                     root_,
                                     installFolder() + "\\Skin\\VDTree",

@@ -26,11 +26,11 @@ class Owner {
   ~Owner() { DestroyWindow(window_); }
   HWND window() const { return window_; }
   int handled = 0;
-  int tips = 0;
+  int commits = 0;
 
   // Public: the procedure in the enclosing namespace calls them.
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_PLUGIN_TIP) ++tips;
+    if (msg == WM_PLUGIN_TEXT_COMMITTED) ++commits;
     if (msg == WM_SETTEXT) {
       ++handled;
       throw std::runtime_error("owner failed");
@@ -54,18 +54,18 @@ TEST(WindowProc, AThrowingOwnerGetsTheDefaultAnswerAndTheWindowLivesOn) {
 TEST(WindowProc, WhatOnlyOurCodeSendsIsRefusedPostedOrFromAnotherThread) {
   QueueWatch watch;
   Owner owner;
-  PostMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
+  PostMessageW(owner.window(), WM_PLUGIN_TEXT_COMMITTED, 0, 0);
   pump();
   std::atomic<bool> done{false};
   std::thread other([&] {
-    SendMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
+    SendMessageW(owner.window(), WM_PLUGIN_TEXT_COMMITTED, 0, 0);
     done = true;
   });
   while (!done) pump();
   other.join();
-  EXPECT_EQ(owner.tips, 0);
-  SendMessageW(owner.window(), WM_PLUGIN_TIP, 0, 0);
-  EXPECT_EQ(owner.tips, 1);
+  EXPECT_EQ(owner.commits, 0);
+  SendMessageW(owner.window(), WM_PLUGIN_TEXT_COMMITTED, 0, 0);
+  EXPECT_EQ(owner.commits, 1);
 }
 
 }  // namespace
