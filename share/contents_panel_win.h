@@ -34,7 +34,8 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
     Board& board;
     // Owns the panel's window; the panel shows itself again at its corner.
     HWND frame = nullptr;
-    // Told 0x595 when a page was renamed; may be null.
+    // The view, told that the page list changed when a page was renamed;
+    // may be null.
     HWND view = nullptr;
     // Scrolls the view to the page's top-left corner.
     std::function<void()> scrollToStart;
@@ -71,6 +72,9 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   // Sharing turns pages' backgrounds into document pages for everyone: it
   // needs both the page and the write privilege.
   bool mayShare() const;
+  // A peer's document page `page` named `name` (system code page): listed
+  // under its document, which is made when missing.
+  void namedPageCreated(uint32_t page, std::string_view name);
 
   // ShareRunner
   void startShare(const std::string& path, int32_t quality) override;
@@ -94,8 +98,6 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   // Ends the share in progress whatever its stage, without going anywhere.
   void abandonShare();
   void contentsChanged(WPARAM kind, LPARAM data);
-  // A peer's document page: listed under its document, made when missing.
-  void namedPageCreated(uint32_t page);
   void itemClicked(HTREEITEM item);
   void openMenu(HTREEITEM item);
   void menuCommand(std::string_view command);

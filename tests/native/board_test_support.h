@@ -57,7 +57,7 @@ struct FakeView final : BoardView {
     contents.push_back({kind, page});
   }
   void documentPagesRemoved(std::string_view) override {}
-  void namedPageCreated(std::span<const uint8_t>) override {}
+  void namedPageCreated(uint32_t, std::string_view) override {}
   void pageInfoChanged() override {}
   MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
     boxes.emplace_back(key);
@@ -206,6 +206,8 @@ struct TestBoard {
   FakeFiles files;
   FakeDecoder decoder{&files};
   FakeHostInfo info;
+  // The board's clock in milliseconds; it moves when a test moves it.
+  uint32_t now = 0;
   std::unique_ptr<Board> board;
 
   static constexpr const char* kFolder = "C:\\Scribly\\BKDoc\\";
@@ -213,7 +215,8 @@ struct TestBoard {
   explicit TestBoard(bool peerToPeer = true, BoardOptions options = {}) {
     options.peerToPeer = peerToPeer;
     if (options.backgroundFolder.empty()) options.backgroundFolder = kFolder;
-    board = std::make_unique<Board>(BoardEnvironment{host, view, files, decoder, info, nullptr},
+    board = std::make_unique<Board>(BoardEnvironment{host, view, files, decoder, info, nullptr,
+                                                     nullptr, [this] { return now; }},
                                     std::move(options));
   }
   Board* operator->() { return board.get(); }
