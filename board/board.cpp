@@ -70,13 +70,13 @@ void Board::send(std::span<const uint8_t> message, uint32_t level) {
     backlog_.push(message, level);
     return;
   }
-  queue_.Send(message, level);
+  queue_.send(message, level);
 }
 
 void Board::sendBacklog() {
   while (!backlog_.empty() && queue_.waiting(backlog_.nextLevel()) < options_.maxQueuedReplies) {
     const uint32_t level = backlog_.nextLevel();
-    queue_.Send(backlog_.pop(), level);
+    queue_.send(backlog_.pop(), level);
   }
 }
 
@@ -92,12 +92,12 @@ void Board::initialize(uint32_t myUserId, uint32_t hostId) {
   if (!options_.peerToPeer) sendMessage(StateRequest{}, kLevelDirect);
 }
 
-void Board::Reset() {
+void Board::reset() {
   transfers_.clear();
   // The board stays in its conference: it keeps its identity and goes on
   // handing out ids, so it can still draw after the reset.
   ids_.reset();
-  queue_.Clear();
+  queue_.clear();
   backlog_.clear();
   if (myUserId_ != 0 || hostId_ != 0) {
     ids_.initialise(myUserId_, options_.peerToPeer ? hostId_ : 0);

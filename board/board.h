@@ -131,7 +131,7 @@ class Board {
   // Back to six empty system pages with page 1 current; queue, transfers,
   // privileges and mirroring start over. Identity and the peer-to-peer id
   // counter stay: peers still hold the ids handed out before.
-  void Reset();
+  void reset();
   bool peerToPeer() const { return options_.peerToPeer; }
   uint32_t myUserId() const { return myUserId_; }
   uint32_t hostId() const { return hostId_; }
@@ -139,7 +139,7 @@ class Board {
   // --- Receiving -----------------------------------------------------------
   // Applies a peer's message; true when a handler consumed it. Any bytes are
   // accepted: malformed messages are ignored.
-  bool Dispatch(std::span<const uint8_t> message);
+  bool dispatch(std::span<const uint8_t> message);
 
   // --- Privileges ----------------------------------------------------------
   void setPrivilegeWord(uint32_t word);

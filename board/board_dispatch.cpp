@@ -21,7 +21,7 @@ class DispatchScope {
 
 }  // namespace
 
-bool Board::Dispatch(std::span<const uint8_t> message) {
+bool Board::dispatch(std::span<const uint8_t> message) {
   if (message.empty() || message.size() > BulkData::kMaxBytes) return false;
   DispatchScope scope(dispatching_);
   const uint8_t first = message[0];
@@ -30,7 +30,7 @@ bool Board::Dispatch(std::span<const uint8_t> message) {
   // Bulk data is recorded below, once the page has taken it.
   if (code != toByte(MessageCode::kBulkData)) channel_.mirror(message, false);
   if (options_.peerToPeer && isQueued(first)) {
-    queue_.Send(build(Acknowledgement{}), kLevelDirect);
+    queue_.send(build(Acknowledgement{}), kLevelDirect);
   }
 
   if (code == toByte(MessageCode::kBackgroundReady)) {
@@ -125,8 +125,8 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       return m && ids_.acceptRange(m->start, m->end);
     }
     case MessageCode::kAcknowledgement:
-      queue_.Pump();
-      queue_.Pump();
+      queue_.pump();
+      queue_.pump();
       sendBacklog();
       return true;
     case MessageCode::kClearPage:

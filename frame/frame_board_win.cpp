@@ -69,7 +69,7 @@ bool FrameBoard::runScript(std::string_view script) {
   return result.failed == 0;
 }
 
-void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->Dispatch(bytes); }
+void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->dispatch(bytes); }
 
 void FrameBoard::privilegeChanged(uint32_t privilege) {
   const bool hadWrite = board_->privileges().write;
@@ -86,7 +86,7 @@ void FrameBoard::joined(uint32_t userId, uint32_t peerId) { board_->initialize(u
 
 void FrameBoard::reset() {
   const bool hadWrite = board_->privileges().write;
-  board_->Reset();
+  board_->reset();
   tools_->tools().reset();
   // The reset gives every privilege back: drawing comes back with it.
   tools_->tools().writePrivilegeChanged(hadWrite);

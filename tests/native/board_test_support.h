@@ -221,13 +221,13 @@ struct TestBoard {
   }
   Board* operator->() { return board.get(); }
   Board& operator*() { return *board; }
-  bool dispatch(const Bytes& m) { return board->Dispatch(m); }
+  bool dispatch(const Bytes& m) { return board->dispatch(m); }
   template <class M>
   bool receive(const M& message, bool queued = true) {
     Bytes bytes = build(message);
     if (bytes.empty()) return false;
     if (queued) bytes[0] |= kQueuedFlag;
-    return board->Dispatch(bytes);
+    return board->dispatch(bytes);
   }
   // Acknowledges until the queue has released everything it held.
   void acknowledgeAll(int limit = 100000) {
@@ -308,7 +308,7 @@ class InMemoryRelay {
     if (key.second == kServer) {
       server_.receive(key.first, m);
     } else if (TestBoard* to = byUser(key.second)) {
-      to->board->Dispatch(m);
+      to->board->dispatch(m);
     }
     return true;
   }
