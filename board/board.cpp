@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "base/user_names.h"
 #include "board/page_painting.h"
 #include "collab/message_codec.h"
 
@@ -36,7 +35,12 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
                    options_.maxReceivedBackgroundBytes),
       pages_(options_.maxPages, backgrounds_.creationTemplate()),
       turns_(options_.maxPendingTurnBytes),
-      backlog_(options_.maxReplyBacklog) {}
+      backlog_(options_.maxReplyBacklog),
+      scroll_(
+          env.view, pages_,
+          [this](ScrollBar bar, int32_t position) { return sendScrollPosition(bar, position); },
+          env.clock),
+      userNames_(env.hostInfo, options_.maxCachedUsers) {}
 
 Board::~Board() = default;
 
@@ -66,13 +70,13 @@ void Board::send(std::span<const uint8_t> message, uint32_t level) {
     backlog_.push(message, level);
     return;
   }
-  queue_.Send(message, level);
+  queue_.send(message, level);
 }
 
 void Board::sendBacklog() {
   while (!backlog_.empty() && queue_.waiting(backlog_.nextLevel()) < options_.maxQueuedReplies) {
     const uint32_t level = backlog_.nextLevel();
-    queue_.Send(backlog_.pop(), level);
+    queue_.send(backlog_.pop(), level);
   }
 }
 
@@ -80,6 +84,7 @@ void Board::sendBacklog() {
 
 void Board::initialize(uint32_t myUserId, uint32_t hostId) {
   myUserId_ = myUserId;
+  userNames_.setOwnUser(myUserId);
   userName(myUserId);
   hostId_ = hostId;
   channel_.setPeer(hostId);
@@ -87,19 +92,18 @@ void Board::initialize(uint32_t myUserId, uint32_t hostId) {
   if (!options_.peerToPeer) sendMessage(StateRequest{}, kLevelDirect);
 }
 
-void Board::Reset() {
+void Board::reset() {
   transfers_.clear();
   // The board stays in its conference: it keeps its identity and goes on
   // handing out ids, so it can still draw after the reset.
   ids_.reset();
-  queue_.Clear();
+  queue_.clear();
   backlog_.clear();
   if (myUserId_ != 0 || hostId_ != 0) {
     ids_.initialise(myUserId_, options_.peerToPeer ? hostId_ : 0);
   }
-  mouseDown_ = false;
+  mouse_.reset();
   privileges_ = Privileges{};
-  deferredPageId_ = 0;
   turns_.clear();
   removedHere_.clear();
   removedOrder_.clear();
@@ -319,33 +323,7 @@ bool Board::renamePage(uint32_t id, std::string_view name) {
 void Board::askPageContents() { sendMessage(PageShown{pages_.currentId()}, kLevelFirst); }
 
 void Board::releaseMouse() {
-  mouseDown_ = false;
-  if (deferredPageId_ != 0) {
-    const uint32_t id = deferredPageId_;
-    deferredPageId_ = 0;
-    goToPage(id, false);
-  }
-}
-
-int32_t Board::scrollOffset(ScrollBar bar) const {
-  return bar == ScrollBar::Horizontal ? scrollOffsetX_ : scrollOffsetY_;
-}
-
-std::optional<int32_t> Board::scrollTo(ScrollBar bar, int32_t position) {
-  if (!env_.view.scrollInfo(bar)) return std::nullopt;
-  // The offset is what the view shows, whatever the bar said before.
-  const int32_t before = -scrollOffset(bar);
-  const int32_t now = env_.view.setScrollPosition(bar, position);
-  if (now == before) return now;
-  const int32_t delta = before - now;
-  if (bar == ScrollBar::Horizontal) {
-    env_.view.scrollContents(delta, 0);
-    scrollOffsetX_ = -now;
-  } else {
-    env_.view.scrollContents(0, delta);
-    scrollOffsetY_ = -now;
-  }
-  return now;
+  if (const uint32_t id = mouse_.release()) goToPage(id, false);
 }
 
 bool Board::sendScrollPosition(ScrollBar bar, int32_t position) {
@@ -356,11 +334,6 @@ bool Board::sendScrollPosition(ScrollBar bar, int32_t position) {
   return true;
 }
 
-Size Board::pageSize() const {
-  if (const Page* page = pages_.current()) return page->size();
-  return {static_cast<int32_t>(kDefaultPageSide), static_cast<int32_t>(kDefaultPageSide)};
-}
-
 void Board::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) const {
   const Page* page = pages_.current();
   paintPage(page, page ? pageTemplate(*page) : nullptr, canvas, area, dirty);
@@ -368,26 +341,6 @@ void Board::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& d
 
 const BackgroundPicture* Board::pageTemplate(const Page& page) const {
   return backgrounds_.templatePicture(page.templateName());
-}
-
-// --- User names --------------------------------------------------------------
-
-std::string Board::userName(uint32_t userId) {
-  if (auto it = userNames_.find(userId); it != userNames_.end()) return it->second;
-  std::string info = env_.hostInfo.userInfo(userId);
-  // The host writes at most its buffer's worth.
-  if (info.size() > kUserInfoBufferBytes) info.resize(kUserInfoBufferBytes);
-  std::string name = userNameFromInfo(info);
-  // No name (no answer, or none in it) is asked for again next time.
-  if (name.empty()) return name;
-  // Peers name any user id they like; the cache must not grow with them.
-  if (userNames_.size() >= options_.maxCachedUsers) {
-    auto victim = userNames_.begin();
-    if (victim->first == myUserId_ && userNames_.size() > 1) ++victim;
-    userNames_.erase(victim);
-  }
-  userNames_.emplace(userId, name);
-  return name;
 }
 
 }  // namespace scribly

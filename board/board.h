@@ -1,8 +1,9 @@
 #pragma once
 // The board: a façade that wires its parts (page list, id allocator,
-// backgrounds, picture-turn replay, content report) with the send queue, the
-// reply backlog and the conference channel, and the dispatcher that applies
-// a peer's message. Every local change is applied first and then sent; a
+// backgrounds, picture-turn replay, content report, the view's scrolling,
+// the mouse deferral, the user-name cache) with the send queue, the reply
+// backlog and the conference channel, and the dispatcher that applies a
+// peer's message. Every local change is applied first and then sent; a
 // peer's message runs the same operation without confirmations, privilege
 // tests or sending.
 //
@@ -10,7 +11,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <map>
 #include <memory>
 #include <set>
 #include <span>
@@ -22,10 +22,13 @@
 #include "board/board_seams.h"
 #include "board/content_report.h"
 #include "board/id_allocator.h"
+#include "board/mouse_deferral.h"
 #include "board/page.h"
 #include "board/page_list.h"
 #include "board/picture_turn_replay.h"
 #include "board/reply_backlog.h"
+#include "board/user_name_cache.h"
+#include "board/view_scroll.h"
 #include "collab/conference_channel.h"
 #include "collab/message_codec.h"
 #include "collab/message_header.h"
@@ -48,6 +51,8 @@ struct BoardEnvironment {
   TextMeasurer* measurer = nullptr;
   // Converts user names for page names; null leaves them as they are.
   TextCodec* codec = nullptr;
+  // Times the scroll broadcast; null takes a steady clock.
+  MillisecondClock clock = nullptr;
 };
 
 struct BoardOptions {
@@ -88,20 +93,22 @@ struct BoardOptions {
   bool keepBackgroundEnvelopes = false;
 };
 
-// A local change of one object property: codes 42 to 53 except 47.
+// A local change of one object property: any property change but
+// `DeleteObject`.
 struct ObjectChange {
   MessageCode code = MessageCode::kSetColor;
   // Colour, fill, width (low byte), packed point, style (low byte, signed),
-  // or the picture values of codes 50 to 53; for code 46 the first value.
+  // or a picture value (orientation, adjustment, brightness, contrast); for
+  // `SetObjectPoints` the first value.
   uint32_t value = 0;
-  // Code 46: the second value.
+  // `SetObjectPoints`: the second value.
   uint32_t second = 0;
-  // Code 48.
+  // `SetObjectFont`.
   FontRecord font;
 };
 
-// Told when a peer's message changed a property of an object (codes 42 to
-// 53 except 47), after the change was applied.
+// Told when a peer's message changed a property of an object (any property
+// change but `DeleteObject`), after the change was applied.
 class ObjectChangeListener {
  public:
   virtual ~ObjectChangeListener() = default;
@@ -119,12 +126,12 @@ class Board {
   // --- Lifecycle -----------------------------------------------------------
   // The host's Initialize: my user id and the host-given peer id. Fetches my
   // user information and starts id allocation; outside peer-to-peer mode asks
-  // for an id range (81) and the state (82).
+  // for an id range (`IdRangeRequest`) and the state (`StateRequest`).
   void initialize(uint32_t myUserId, uint32_t hostId);
   // Back to six empty system pages with page 1 current; queue, transfers,
   // privileges and mirroring start over. Identity and the peer-to-peer id
   // counter stay: peers still hold the ids handed out before.
-  void Reset();
+  void reset();
   bool peerToPeer() const { return options_.peerToPeer; }
   uint32_t myUserId() const { return myUserId_; }
   uint32_t hostId() const { return hostId_; }
@@ -132,7 +139,7 @@ class Board {
   // --- Receiving -----------------------------------------------------------
   // Applies a peer's message; true when a handler consumed it. Any bytes are
   // accepted: malformed messages are ignored.
-  bool Dispatch(std::span<const uint8_t> message);
+  bool dispatch(std::span<const uint8_t> message);
 
   // --- Privileges ----------------------------------------------------------
   void setPrivilegeWord(uint32_t word);
@@ -155,70 +162,68 @@ class Board {
   Page* nextPage(uint32_t id) const { return pages_.next(id); }
   Page* previousPage(uint32_t id) const { return pages_.previous(id); }
   // Goes to page `id` (direction 0) or to the neighbour of the current page
-  // (-1, 1); creates a missing target. Sends the current page (74) when lead
-  // and `send`; outside peer-to-peer always sends page shown (94). Answers
-  // the current page id afterwards.
+  // (-1, 1); creates a missing target. Sends `CurrentPage` when lead and
+  // `send`; outside peer-to-peer always sends `PageShown`. Answers the
+  // current page id afterwards.
   uint32_t goToPage(uint32_t id, bool send, int direction = 0);
   // A local request for a new user page (needs the page privilege; sends
-  // 75). Does not change the current page. Answers the page id, or 0.
+  // `AddPage`). Does not change the current page. Answers the page id, or 0.
   uint32_t addUserPage(std::string_view name = {});
   // Page ids are given by the allocator, never by the caller.
   uint32_t addUserPage(uint32_t, std::string_view = {}) = delete;
   // A page for a shared document's picture, made here and then announced
-  // (88). Answers its id, or 0 when none was made and nothing was sent.
+  // (`CreateNamedPage`). Answers its id, or 0 when none was made and nothing
+  // was sent.
   uint32_t addDocumentPage(std::string_view name);
-  // Local: privilege, system-page refusal and confirmation; sends 76 for
-  // ids above 7. Replacement 0 chooses the neighbour of a current page.
+  // Local: privilege, system-page refusal and confirmation; sends
+  // `RemovePage` for ids above 7. Replacement 0 chooses the neighbour of a current page.
   void removePage(uint32_t id, uint32_t replacement, bool local);
   void removePageSet(std::string_view documentName, std::span<const uint32_t> ids, bool local);
-  // The contents panel's rename: names (or creates) the page and sends 79.
+  // The contents panel's rename: names (or creates) the page and sends
+  // `RenamePageAndRefresh`.
   bool renamePage(uint32_t id, std::string_view name);
-  // Asks the others for what the current page holds (94).
+  // Asks the others for what the current page holds (`PageShown`).
   void askPageContents();
 
   // --- Mouse state the page list needs -------------------------------------
   // A peer's page change during a press waits for the release.
-  void pressMouse() { mouseDown_ = true; }
+  void pressMouse() { mouse_.press(); }
   void releaseMouse();
-  uint32_t deferredPage() const { return deferredPageId_; }
+  uint32_t deferredPage() const { return mouse_.deferredPage(); }
 
   // --- Local content changes -----------------------------------------------
   // Adds an object to a page under a new id and sends its creation, and its
   // bulk record as a transfer when it has one. Answers the id, or 0 (the
   // object is then destroyed).
   uint32_t commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId = 0);
-  // Removes and destroys an object and sends its deletion (47).
+  // Removes and destroys an object and sends `DeleteObject`.
   bool deleteObject(uint32_t pageId, uint32_t objectId);
   // Applies a property to an object and sends it when the object changed.
   bool changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange& change);
-  // Destroys a page's objects and sends 73, or 90 when the page has a
-  // background file. Needs the write privilege.
+  // Destroys a page's objects and sends `ClearPage`, or
+  // `ClearPageWithBackground` when the page has a background file. Needs the
+  // write privilege.
   bool clearPage(uint32_t pageId = 0);
   // Whether a person may set a page's background (the page privilege);
   // without it the refusal box shows.
   bool mayChangeBackground();
   // A picture file copied in as a page's background (a person's request: it
   // needs the page privilege). Sends the old background's withdrawal, the
-  // announce (19) and the enveloped file as a transfer.
+  // `BackgroundAnnounce` and the enveloped file as a transfer.
   bool setBackgroundFile(const std::string& path, uint32_t pageId = 0);
   // The same for a shared document's page picture, whose file is moved in.
   bool setDocumentBackground(const std::string& path, uint32_t pageId);
   // The template picture a page tiles under its objects, or null.
   const BackgroundPicture* pageTemplate(const Page& page) const;
-  // A named template as the current page's background; sends 47 and 72.
+  // A named template as the current page's background; sends `DeleteObject`
+  // and `SetBackgroundByName`.
   bool setTemplateBackground(std::string_view name);
-  // A background scale factor for the current page; sends 91.
+  // A background scale factor for the current page; sends `BackgroundScale`.
   void applyScale(float factor);
   // The view's scroll offset for a bar (the negated position).
-  int32_t scrollOffset(ScrollBar bar) const;
-  // Moves a bar to `position` as far as the bar's range allows; the view's
-  // contents move with it and the offset follows the position the bar took.
-  // Answers that position, or nullopt when the bar cannot be read.
-  std::optional<int32_t> scrollTo(ScrollBar bar, int32_t position);
-  // Sends a bar's position to the others (77); only the lead's are sent.
-  bool sendScrollPosition(ScrollBar bar, int32_t position);
+  int32_t scrollOffset(ScrollBar bar) const { return scroll_.offset(bar); }
   // The current page's size (see Page::size); the default side without one.
-  Size pageSize() const;
+  Size pageSize() const { return scroll_.pageSize(); }
   // Paints what the view shows (see paintPage).
   void paint(Canvas& canvas, const Rect& area,
              const std::optional<Rect>& dirty = std::nullopt) const;
@@ -236,9 +241,8 @@ class Board {
   size_t heldPictureBytes() const;
 
   // --- User names ----------------------------------------------------------
-  // A user's name from the host's user information, fetched once per user
-  // (again while it yields none).
-  std::string userName(uint32_t userId);
+  // A user's name from the host's user information (see UserNameCache).
+  std::string userName(uint32_t userId) { return userNames_.nameOf(userId); }
 
   // --- Parts, for the frame and tests --------------------------------------
   BoardView& view() const { return env_.view; }
@@ -250,6 +254,9 @@ class Board {
   const IdAllocator& idAllocator() const { return ids_; }
   TransferTable& transfers() { return transfers_; }
   const TransferTable& transfers() const { return transfers_; }
+  // The view's scroll bars: the frame hands them the view's size, scroll
+  // requests and timer ticks.
+  ViewScroll& scroll() { return scroll_; }
 
  private:
   // Between the queue and the conference; the place to watch what leaves.
@@ -263,7 +270,7 @@ class Board {
     Board& board_;
   };
 
-  // Bulk data for the host's recording, in code-92 form.
+  // Bulk data for the host's recording, as `BulkData`.
   void mirrorBulk(uint32_t pageId, uint32_t key, std::span<const uint8_t> data, bool force) const;
   void send(std::span<const uint8_t> message, uint32_t level);
   template <class M>
@@ -289,7 +296,8 @@ class Board {
   bool applyTemplateBackground(std::string_view name, uint32_t pageId);
   void scaleBackground(Page& page, float factor, bool local);
   bool installBackgroundFile(const std::string& path, Page& page, bool move);
-  // The background file withdrawn locally: sends 47 and forgets it.
+  // The background file withdrawn locally: sends `DeleteObject` and forgets
+  // it.
   void withdrawBackground(Page& page);
   void removeFromList(uint32_t id);
 
@@ -299,14 +307,15 @@ class Board {
   bool applyObjectChange(std::span<const uint8_t> message);
   void rememberRemoved(uint32_t id);
   void clearPageContent(Page& page);
-  // A completed transfer or code-92 data for a page: its background when the
+  // A completed transfer or `BulkData` for a page: its background when the
   // key is the pending number, else an object's bulk record.
   bool acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data);
   bool installReceivedBackground(Page& page, uint32_t number, std::vector<uint8_t> envelope);
   void sendTransfer(uint32_t key, uint32_t pageId, std::span<const uint8_t> data);
   bool dispatchPageMessage(uint8_t code, std::span<const uint8_t> message);
   bool dispatchTransfer(uint8_t code, std::span<const uint8_t> message);
-  void handleScroll(std::span<const uint8_t> message);
+  // Sends a bar's position to the others (`Scroll`); only the lead's are sent.
+  bool sendScrollPosition(ScrollBar bar, int32_t position);
   void handlePageContents(std::span<const uint8_t> message);
 
   BoardEnvironment env_;
@@ -321,20 +330,15 @@ class Board {
   PageList pages_;
   PictureTurnReplay turns_;
   ReplyBacklog backlog_;
-
-  uint32_t deferredPageId_ = 0;
-  bool mouseDown_ = false;
+  ViewScroll scroll_;
+  MouseDeferral mouse_;
+  UserNameCache userNames_;
 
   uint32_t privilegeWord_ = kInitialPrivilegeWord;
   Privileges privileges_;
   uint32_t myUserId_ = 0;
   uint32_t hostId_ = 0;
 
-  int32_t scrollOffsetX_ = 0;
-  int32_t scrollOffsetY_ = 0;
-
-  // User names from the host's user information, by user id, bounded.
-  std::map<uint32_t, std::string> userNames_;
   ObjectChangeListener* changeListener_ = nullptr;
   // Set while a peer's message is applied: what the board sends then goes
   // through the reply backlog once the queue holds its cap.

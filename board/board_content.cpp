@@ -25,7 +25,8 @@ void Board::invalidateIfCurrent(const Page& page) {
 
 void Board::invalidateObject(const Page& page, const BoardObject& object) {
   if (page.id() == pages_.currentId()) {
-    object.invalidate(env_.view, scrollOffsetX_, scrollOffsetY_, true);
+    object.invalidate(env_.view, scrollOffset(ScrollBar::Horizontal),
+                      scrollOffset(ScrollBar::Vertical), true);
   }
 }
 

@@ -21,7 +21,7 @@ class DispatchScope {
 
 }  // namespace
 
-bool Board::Dispatch(std::span<const uint8_t> message) {
+bool Board::dispatch(std::span<const uint8_t> message) {
   if (message.empty() || message.size() > BulkData::kMaxBytes) return false;
   DispatchScope scope(dispatching_);
   const uint8_t first = message[0];
@@ -30,7 +30,7 @@ bool Board::Dispatch(std::span<const uint8_t> message) {
   // Bulk data is recorded below, once the page has taken it.
   if (code != toByte(MessageCode::kBulkData)) channel_.mirror(message, false);
   if (options_.peerToPeer && isQueued(first)) {
-    queue_.Send(build(Acknowledgement{}), kLevelDirect);
+    queue_.send(build(Acknowledgement{}), kLevelDirect);
   }
 
   if (code == toByte(MessageCode::kBackgroundReady)) {
@@ -125,8 +125,8 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       return m && ids_.acceptRange(m->start, m->end);
     }
     case MessageCode::kAcknowledgement:
-      queue_.Pump();
-      queue_.Pump();
+      queue_.pump();
+      queue_.pump();
       sendBacklog();
       return true;
     case MessageCode::kClearPage:
@@ -174,8 +174,11 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     case MessageCode::kCreateNamedPage: {
       const auto m = parse<CreateNamedPage>(message);
       if (!m || m->page == 0) return false;
-      if (!pages_.find(m->page) && !pages_.create(m->page, m->name)) return false;
-      env_.view.namedPageCreated(message);
+      const Page* page = pages_.find(m->page);
+      if (!page) page = pages_.create(m->page, m->name);
+      if (!page) return false;
+      // The page keeps the name it had here, and the panel lists it so.
+      env_.view.namedPageCreated(page->id(), page->name());
       return true;
     }
     case MessageCode::kRemoveDocumentPages: {
@@ -191,11 +194,7 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       // removed meanwhile or its creation is still on its way, and creating
       // it would bring it back, or keep it under the default name.
       if (!m || m->page == 0 || !pages_.find(m->page)) return false;
-      if (mouseDown_) {
-        deferredPageId_ = m->page;
-      } else {
-        goToPage(m->page, false);
-      }
+      if (!mouse_.defer(m->page)) goToPage(m->page, false);
       return true;
     }
     case MessageCode::kAddPage: {
@@ -205,7 +204,9 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       return true;
     }
     case MessageCode::kScroll:
-      handleScroll(message);
+      if (const auto m = parse<Scroll>(message))
+        scroll_.showPeerPosition(m->bar == 0 ? ScrollBar::Horizontal : ScrollBar::Vertical,
+                                 m->position);
       return true;
     case MessageCode::kStateRequest: {
       const auto m = parse<StateRequest>(message);
@@ -230,19 +231,6 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     default:
       return false;
   }
-}
-
-void Board::handleScroll(std::span<const uint8_t> message) {
-  const auto m = parse<Scroll>(message);
-  if (!m) return;
-  const ScrollBar bar = m->bar == 0 ? ScrollBar::Horizontal : ScrollBar::Vertical;
-  const auto info = env_.view.scrollInfo(bar);
-  const int32_t position = m->position;
-  if (!info || info->pageSize == 0 || position > info->maximum) return;
-  if (position == info->position) return;
-  // A lead with a smaller view reaches positions this bar stops short of:
-  // the view goes as far as its bar does.
-  if (scrollTo(bar, position)) env_.view.invalidateAll(true);
 }
 
 void Board::handlePageContents(std::span<const uint8_t> message) {

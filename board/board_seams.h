@@ -4,6 +4,7 @@
 // system picture loader and the host sink; tests fake them.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -17,7 +18,7 @@
 
 namespace scribly {
 
-// Kinds of the contents-changed notification (0x0592).
+// What changed in the page list, as the contents panel is told.
 enum class ContentsChange : uint32_t {
   PageRemoved = 0,
   PageAdded = 1,
@@ -53,13 +54,17 @@ class BoardView : public Invalidator {
  public:
   // Invalidator::invalidateRect covers an area, in view coordinates.
   virtual void invalidateAll(bool erase) = 0;
-  // 0x0592 to the contents panel; kinds other than DocumentPagesRemoved.
+  // A page was added, removed or renamed, or its background arrived: the
+  // contents panel updates its item. Any kind but DocumentPagesRemoved.
   virtual void contentsChanged(ContentsChange kind, uint32_t page) = 0;
-  // 0x0592 kind 3 with the document name (at most 255 bytes).
+  // A document's pages went: the panel drops the document's item (the name
+  // at most 255 bytes).
   virtual void documentPagesRemoved(std::string_view documentName) = 0;
-  // 0x0596: a peer created a named page; the message as received.
-  virtual void namedPageCreated(std::span<const uint8_t> message) = 0;
-  // 0x0595 to the view: the page list or the view changed.
+  // A peer shared a document page: the panel lists page `page`, named
+  // `name` (the page's name here, system code page), under its document.
+  virtual void namedPageCreated(uint32_t page, std::string_view name) = 0;
+  // The page list or the shown page changed: the view and the text telling
+  // the shown page follow.
   virtual void pageInfoChanged() = 0;
   // A message box with the text of `textKey` and the title key as caption,
   // owned by the view's parent.
@@ -77,6 +82,10 @@ class BoardView : public Invalidator {
   // The view's client size, or nullopt when it cannot be read.
   virtual std::optional<Size> clientSize() = 0;
 };
+
+// Milliseconds from any start, wrapping at 2^32 as the system's tick count
+// does.
+using MillisecondClock = std::function<uint32_t()>;
 
 // Files of the background folder. Paths are 8-bit system code page strings.
 class BoardFiles {

@@ -11,7 +11,8 @@
 namespace scribly {
 
 // How the messages that recreate an item carry bulk data: as the transfer a
-// sender makes (codes 32, 33, 34) or in one code-92 message, as recorded.
+// sender makes (`TransferBegin`, `TransferChunk`, `TransferEnd`) or in one
+// `BulkData` message, as recorded.
 enum class BulkForm : uint8_t { Transfer, OneMessage };
 
 // Bulk data as its sender sends it: begin, chunks, end.
@@ -25,8 +26,8 @@ class ContentReport {
       : pages_(pages), backgrounds_(backgrounds), sender_(sender) {}
 
   // System pages missing here removed, every page named, its template,
-  // background (announce and code 92) and objects (creation and code 92),
-  // then the current page.
+  // background (`BackgroundAnnounce` and `BulkData`) and objects (creation
+  // and `BulkData`), then the current page.
   std::vector<std::vector<uint8_t>> wholeBoard() const;
   // One item of a page (an object id or the background file number); empty
   // when the page lacks it.

@@ -66,7 +66,7 @@ class DrawingTools final : public ObjectChangeListener {
   void setWidth(uint8_t width);
   void setStyle(uint32_t style);
   void setFont(const FontRecord& font);
-  // Codes 50 to 53; others are ignored.
+  // Orientation, adjustment, brightness or contrast; other codes are ignored.
   void setPictureValue(MessageCode code, int32_t value);
   // The in-place editor's background: the fill, or the paper while unfilled.
   uint32_t editBrushColour() const;

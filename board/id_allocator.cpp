@@ -7,7 +7,7 @@ namespace scribly {
 
 void IdAllocator::requestRange() {
   if (requestOutstanding_) return;
-  queue_.Send(build(IdRangeRequest{}), kLevelDirect);
+  queue_.send(build(IdRangeRequest{}), kLevelDirect);
   requestOutstanding_ = true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // Ids for pages, objects and background files. Server mode hands out ids from
-// ranges the server grants (code 81); peer-to-peer mode counts, one side up
-// from 100 and the other down from -101, so the two never collide.
+// ranges the server grants (`IdRangeGrant`); peer-to-peer mode counts, one
+// side up from 100 and the other down from -101, so the two never collide.
 #include <cstdint>
 
 namespace scribly {

@@ -25,8 +25,7 @@ struct PenState {
   uint8_t width = 3;
   uint32_t style = kPenSolid;
   FontRecord font = defaultPenFont();
-  // The picture values of property codes 50 to 53: orientation, adjustment A,
-  // brightness, contrast.
+  // The picture values: orientation, adjustment A, brightness, contrast.
   std::array<int32_t, 4> picture{};
 
   static constexpr bool isPictureCode(MessageCode code) {

@@ -20,7 +20,7 @@ class SilentSurroundings : public BoardView,
   void invalidateAll(bool) override {}
   void contentsChanged(ContentsChange, uint32_t) override {}
   void documentPagesRemoved(std::string_view) override {}
-  void namedPageCreated(std::span<const uint8_t>) override {}
+  void namedPageCreated(uint32_t, std::string_view) override {}
   void pageInfoChanged() override {}
   MessageBoxAnswer messageBox(std::string_view, MessageBoxKind) override { return answer_; }
   std::optional<ScrollInfo> scrollInfo(ScrollBar) override { return std::nullopt; }

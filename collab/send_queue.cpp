@@ -27,7 +27,7 @@ void SendQueue::sendWithFlag(std::span<const uint8_t> message, bool queued, uint
   channel_.sendNow(copy, hostLevel);
 }
 
-void SendQueue::Send(std::span<const uint8_t> message, uint32_t level) {
+void SendQueue::send(std::span<const uint8_t> message, uint32_t level) {
   channel_.mirror(message, false);
   if (message.empty() || message.size() > kMaxMessageBytes) return;
 
@@ -91,7 +91,7 @@ void SendQueue::purgeFor(std::span<const uint8_t> message) {
   }
 }
 
-void SendQueue::Pump() {
+void SendQueue::pump() {
   if (first_.empty() && second_.empty()) {
     ready_ = true;
     return;
@@ -102,7 +102,7 @@ void SendQueue::Pump() {
   list.pop_front();
 }
 
-void SendQueue::Clear() {
+void SendQueue::clear() {
   first_.clear();
   second_.clear();
   ready_ = true;

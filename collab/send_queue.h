@@ -24,11 +24,11 @@ class SendQueue {
 
   // The only way board code sends a message. Levels above 2 count as 2. The
   // message is copied when kept; empty or over-long messages are dropped.
-  void Send(std::span<const uint8_t> message, uint32_t level);
+  void send(std::span<const uint8_t> message, uint32_t level);
   // Releases the next waiting message, or marks the queue ready when none waits.
-  void Pump();
+  void pump();
   // Drops everything waiting and makes the queue ready.
-  void Clear();
+  void clear();
 
   bool ready() const { return ready_; }
   size_t waiting(uint32_t level) const { return listFor(level).size(); }

@@ -38,17 +38,16 @@ FrameBoard::FrameBoard(HWND frame, HostChannel& host, const FrameSettings& setti
       view_(viewWindow ? std::make_unique<CanvasView>(*this, viewWindow)
                        : std::make_unique<CanvasView>(frame, *this)) {
   board_ = std::make_unique<Board>(
-      BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this},
+      BoardEnvironment{host_, *this, files_, pictures_, *this, &measurer_, this,
+                       [] { return static_cast<uint32_t>(GetTickCount()); }},
       boardOptions(settings, std::move(backgroundFolder)));
   tools_ = std::make_unique<ViewTools>(*board_, *view_, frame);
   selection_ = std::make_unique<SelectionEditing>(*board_, tools_->tools());
-  scroll_ = std::make_unique<ViewScroll>(*board_);
   view_->setInput(this);
   texts_.load(moduleFolder() + kLanguageFile);
 }
 
 FrameBoard::~FrameBoard() {
-  scroll_.reset();
   selection_.reset();
   tools_.reset();
   board_.reset();
@@ -56,7 +55,7 @@ FrameBoard::~FrameBoard() {
 
 void FrameBoard::poll() {
   tools_->poll();
-  scroll_->tick(GetTickCount());
+  board_->scroll().tick();
 }
 
 void FrameBoard::resize(int width, int height) {
@@ -70,7 +69,7 @@ bool FrameBoard::runScript(std::string_view script) {
   return result.failed == 0;
 }
 
-void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->Dispatch(bytes); }
+void FrameBoard::dataIn(std::span<const uint8_t> bytes) { board_->dispatch(bytes); }
 
 void FrameBoard::privilegeChanged(uint32_t privilege) {
   const bool hadWrite = board_->privileges().write;
@@ -87,7 +86,7 @@ void FrameBoard::joined(uint32_t userId, uint32_t peerId) { board_->initialize(u
 
 void FrameBoard::reset() {
   const bool hadWrite = board_->privileges().write;
-  board_->Reset();
+  board_->reset();
   tools_->tools().reset();
   // The reset gives every privilege back: drawing comes back with it.
   tools_->tools().writePrivilegeChanged(hadWrite);
@@ -95,15 +94,15 @@ void FrameBoard::reset() {
 }
 
 bool FrameBoard::onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-  if (scroll_) {
+  if (board_) {
     switch (message) {
       case WM_SIZE:
-        scroll_->fitRanges(Size{LOWORD(lParam), HIWORD(lParam)});
+        board_->scroll().fitRanges(Size{LOWORD(lParam), HIWORD(lParam)});
         break;
       case WM_HSCROLL:
       case WM_VSCROLL:
-        scroll_->scroll(message == WM_VSCROLL ? ScrollBar::Vertical : ScrollBar::Horizontal,
-                        static_cast<ScrollRequest>(LOWORD(wParam)));
+        board_->scroll().scroll(message == WM_VSCROLL ? ScrollBar::Vertical : ScrollBar::Horizontal,
+                                static_cast<ScrollRequest>(LOWORD(wParam)));
         result = 0;
         return true;
     }
@@ -152,12 +151,10 @@ std::optional<std::string> FrameBoard::takeRemovedDocument() {
   return name;
 }
 
-// The panel is told the page, not handed the message: it reads the page's
-// name from the board and never a pointer from a window message.
-void FrameBoard::namedPageCreated(std::span<const uint8_t> message) {
+// A plain call on the frame's thread: no window message carries the name.
+void FrameBoard::namedPageCreated(uint32_t page, std::string_view name) {
   view_->invalidate();
-  const auto named = parse<CreateNamedPage>(message);
-  if (named && contents_) SendMessageW(contents_, WM_PLUGIN_NAMED_PAGE, named->page, 0);
+  if (namedPage_) namedPage_(page, name);
 }
 
 void FrameBoard::pageInfoChanged() {

@@ -45,7 +45,7 @@ class FrameBoard final : public FrameHandler,
   SelectionEditing& selection() { return *selection_; }
   // The view's scroll bars: the view's size and scroll messages reach them
   // through viewMessage, the broadcast through poll.
-  ViewScroll& scroll() { return *scroll_; }
+  ViewScroll& scroll() { return board_->scroll(); }
   // A message of an adopted view window; true when consumed.
   bool viewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     return view_->handleMessage(message, wParam, lParam, result);
@@ -56,9 +56,13 @@ class FrameBoard final : public FrameHandler,
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
-  // The contents panel, told of every change of the page list
-  // (WM_PLUGIN_CONTENTS_CHANGED).
-  void setContentsWindow(HWND contents) { contents_ = contents; }
+  // The contents panel, told of every change of the page list: through its
+  // window, and of a peer's document page through `namedPage`. Null and
+  // empty stop the telling.
+  void setContents(HWND window, std::function<void(uint32_t, std::string_view)> namedPage) {
+    contents_ = window;
+    namedPage_ = std::move(namedPage);
+  }
   // The names of documents whose pages went, one per notice the panel got,
   // oldest first: the notice carries no name of its own.
   std::optional<std::string> takeRemovedDocument();
@@ -90,7 +94,7 @@ class FrameBoard final : public FrameHandler,
   void invalidateAll(bool erase) override;
   void contentsChanged(ContentsChange kind, uint32_t page) override;
   void documentPagesRemoved(std::string_view documentName) override;
-  void namedPageCreated(std::span<const uint8_t> message) override;
+  void namedPageCreated(uint32_t page, std::string_view name) override;
   void pageInfoChanged() override;
   MessageBoxAnswer messageBox(std::string_view textKey, MessageBoxKind kind) override;
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override;
@@ -116,12 +120,12 @@ class FrameBoard final : public FrameHandler,
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
   HWND contents_ = nullptr;
+  std::function<void(uint32_t, std::string_view)> namedPage_;
   std::deque<std::string> removedDocuments_;
   std::unique_ptr<CanvasView> view_;
   std::unique_ptr<Board> board_;
   std::unique_ptr<ViewTools> tools_;
   std::unique_ptr<SelectionEditing> selection_;
-  std::unique_ptr<ViewScroll> scroll_;
 };
 
 }  // namespace scribly

@@ -96,7 +96,10 @@ void MainFrame::wireSkin() {
           [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
       PrinterHandle::load(settings_.moduleFolder), *shareDialog_);
   shareDialog_->setRunner(contents_.get());
-  ownBoard_->setContentsWindow(contents_->window());
+  ownBoard_->setContents(contents_->window(),
+                         [panel = contents_.get()](uint32_t page, std::string_view name) {
+                           panel->namedPageCreated(page, name);
+                         });
   ownBoard_->setDrawingSwitch([this](bool on) {
     drawing_ = on;
     updateToolElements();

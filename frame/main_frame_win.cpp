@@ -119,7 +119,7 @@ MainFrame::~MainFrame() {
     // What lives in or beside the skin window goes before it.
     editPicture_.reset();
     library_.reset();
-    if (ownBoard_) ownBoard_->setContentsWindow(nullptr);
+    if (ownBoard_) ownBoard_->setContents(nullptr, {});
     contents_.reset();
     shareDialog_.reset();
     capture_.reset();

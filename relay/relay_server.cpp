@@ -336,7 +336,7 @@ void RelayServer::applyToReplica(uint8_t c, std::span<const uint8_t> message) {
       c == code(MessageCode::kRemovePage) || c == code(MessageCode::kRemoveDocumentPages);
   const size_t before = pageId && !removesPages ? objectsOn(*pageId) : 0;
 
-  replica_->Dispatch(message);
+  replica_->dispatch(message);
 
   if (removesPages) {
     objectCount_ = countObjects();

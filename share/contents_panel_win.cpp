@@ -97,9 +97,6 @@ LRESULT ContentsPanel::onSkinMessage(SkinElement& source, UINT message, WPARAM w
     case WM_PLUGIN_CONTENTS_CHANGED:
       contentsChanged(wParam, lParam);
       return 0;
-    case WM_PLUGIN_NAMED_PAGE:
-      namedPageCreated(static_cast<uint32_t>(wParam));
-      return 0;
     case WM_TIMER:
       if (wParam == kImportTimer) {
         importTick();
@@ -204,10 +201,9 @@ void ContentsPanel::contentsChanged(WPARAM kind, LPARAM data) {
   }
 }
 
-void ContentsPanel::namedPageCreated(uint32_t page) {
-  const Page* made = around_.board.findPage(page);
-  if (!made || page <= kSystemPages) return;
-  const std::optional<DocumentPageName> label = parseDocumentPageLabel(made->name());
+void ContentsPanel::namedPageCreated(uint32_t page, std::string_view name) {
+  if (page <= kSystemPages) return;
+  const std::optional<DocumentPageName> label = parseDocumentPageLabel(name);
   if (!label) return contentsChanged(static_cast<WPARAM>(ContentsChange::PageAdded), page);
   // Listed once, under its document: a page some object made first sits
   // with the user pages until now.

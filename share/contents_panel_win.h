@@ -69,6 +69,9 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   // Sharing turns pages' backgrounds into document pages for everyone: it
   // needs both the page and the write privilege.
   bool mayShare() const;
+  // A peer's document page `page` named `name` (system code page): listed
+  // under its document, which is made when missing.
+  void namedPageCreated(uint32_t page, std::string_view name);
 
   // ShareRunner
   void startShare(const std::string& path, int32_t quality) override;
@@ -92,8 +95,6 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   // Ends the share in progress whatever its stage, without going anywhere.
   void abandonShare();
   void contentsChanged(WPARAM kind, LPARAM data);
-  // A peer's document page: listed under its document, made when missing.
-  void namedPageCreated(uint32_t page);
   void itemClicked(HTREEITEM item);
   void openMenu(HTREEITEM item);
   void menuCommand(std::string_view command);

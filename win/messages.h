@@ -20,7 +20,6 @@ constexpr uint32_t WM_PLUGIN_GO_TO_PAGE = 0x055F;      // wParam page, without s
 constexpr uint32_t WM_PLUGIN_SELECT_TOOL = 0x0560;     // lParam key code or 0
 constexpr uint32_t WM_PLUGIN_PRINT_FINISHED = 0x0591;  // the printer library is done
 constexpr uint32_t WM_PLUGIN_CONTENTS_CHANGED = 0x0592;  // wParam kind, lParam page or name
-constexpr uint32_t WM_PLUGIN_NAMED_PAGE = 0x0596;        // a peer made a named page: wParam page id
 constexpr uint32_t WM_PLUGIN_SELECTION_PROPS = 0x059A;   // to the frame: picture panel values
 
 // The engine messages tests and the hand player send by these names.

@@ -117,7 +117,7 @@ void measure(const char* label, Stream s) {
   TestBoard board;
   board->initialize(11, 12);
   const auto start = std::chrono::steady_clock::now();
-  for (const Bytes& m : s.messages) board->Dispatch(m);
+  for (const Bytes& m : s.messages) board->dispatch(m);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   size_t objects = 0;

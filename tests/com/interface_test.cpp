@@ -203,7 +203,6 @@ TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
   EXPECT_EQ(bar.nMax - static_cast<int>(bar.nPage) + 1, 1200 - client.bottom);
 
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
-  Sleep(850);
   SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
   SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);

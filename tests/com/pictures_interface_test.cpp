@@ -221,7 +221,6 @@ TEST_F(PicturesInterface, AScrolledViewRepaintsChangesInPlace) {
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
   SendMessageW(view_, WM_HSCROLL, SB_PAGEDOWN, 0);
-  Sleep(850);
   SendMessageW(ann_->frame, WM_TIMER, kPollTimer, 0);
   relay();
   ASSERT_GT(GetScrollPos(view_, SB_VERT), 0);

@@ -74,24 +74,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> bytes = in.bytes(std::min<size_t>(length, in.remaining()));
     switch (op % 6) {
       case 0:
-        board.Dispatch(build(BackgroundAnnounce{page, number}));
+        board.dispatch(build(BackgroundAnnounce{page, number}));
         break;
       case 1:
-        board.Dispatch(build(BulkData{page, number, bytes}));
+        board.dispatch(build(BulkData{page, number, bytes}));
         break;
       case 2:
-        board.Dispatch(build(TransferBegin{number, 21, page, static_cast<uint32_t>(bytes.size())}));
-        if (!bytes.empty()) board.Dispatch(build(TransferChunk{number, bytes}));
-        board.Dispatch(build(TransferEnd{number, page}));
+        board.dispatch(build(TransferBegin{number, 21, page, static_cast<uint32_t>(bytes.size())}));
+        if (!bytes.empty()) board.dispatch(build(TransferChunk{number, bytes}));
+        board.dispatch(build(TransferEnd{number, page}));
         break;
       case 3:
         board.goToPage(page, false);
         break;
       case 4:
-        board.Dispatch(build(BackgroundScale{page, number % 11}));
+        board.dispatch(build(BackgroundScale{page, number % 11}));
         break;
       default:
-        board.Dispatch(build(RemovePage{page, 0}));
+        board.dispatch(build(RemovePage{page, 0}));
         break;
     }
     size_t onDisk = 0;

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t length = data[offset] | (size_t{data[offset + 1]} << 8);
     offset += 2;
     const size_t n = length < size - offset ? length : size - offset;
-    board->Dispatch(std::span<const uint8_t>(data + offset, n));
+    board->dispatch(std::span<const uint8_t>(data + offset, n));
     offset += n;
     if (board->transfers().announcedBytes() > options.transferLimits.maxOpenBytes ||
         board->transfers().size() > options.transferLimits.maxOpenTransfers ||
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   // Whatever the messages built, the board's report rebuilds it in a fresh one.
   TestBoard replay(true, options);
-  for (const auto& m : board->contentReport()) replay->Dispatch(m);
+  for (const auto& m : board->contentReport()) replay->dispatch(m);
   const std::string difference =
       firstDifference(BoardSnapshot::of(board), BoardSnapshot::of(replay));
   if (!difference.empty()) {

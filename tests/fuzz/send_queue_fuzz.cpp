@@ -36,15 +36,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t waitingBefore =
         queue.waiting(scribly::kLevelFirst) + queue.waiting(scribly::kLevelSecond);
     if (op == 0) {
-      queue.Pump();
+      queue.pump();
       if (channel.sent - before != (waitingBefore > 0 ? 1u : 0u)) std::abort();
     } else if (op == 1) {
-      queue.Clear();
+      queue.clear();
       if (!queue.ready()) std::abort();
     } else {
       const uint32_t level = op % 4;
       std::span<const uint8_t> message = in.bytes(std::min<size_t>(in.u8() % 24, in.remaining()));
-      queue.Send(message, level);
+      queue.send(message, level);
       if (channel.sent - before > 1) std::abort();
       if (level == 0 && !message.empty() && (channel.sent != before + 1 || channel.lastFlag)) {
         std::abort();

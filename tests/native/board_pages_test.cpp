@@ -272,7 +272,7 @@ TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
   b->goToPage(3, true);
   ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
   b->setPrivilegeWord(0);
-  b->Reset();
+  b->reset();
   EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
   EXPECT_TRUE(b->findPage(3)->objects().empty());
   EXPECT_EQ(b->currentPageId(), 1u);
@@ -290,7 +290,7 @@ TEST(BoardReset, NewIdsAreOnesThePeerDoesNotHoldYet) {
   for (size_t i = 0; i < 2; ++i) {
     Board& other = relay.board(1 - i);
     const size_t held = other.findPage(2)->objects().size();
-    relay.board(i).Reset();
+    relay.board(i).reset();
     const uint32_t id = relay.board(i).commitObject(makeObject(12, rng, 11), 2);
     ASSERT_NE(id, 0u);
     EXPECT_EQ(other.findPage(2)->findEntry(id), nullptr) << "board " << i;

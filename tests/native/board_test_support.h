@@ -57,7 +57,7 @@ struct FakeView final : BoardView {
     contents.push_back({kind, page});
   }
   void documentPagesRemoved(std::string_view) override {}
-  void namedPageCreated(std::span<const uint8_t>) override {}
+  void namedPageCreated(uint32_t, std::string_view) override {}
   void pageInfoChanged() override {}
   MessageBoxAnswer messageBox(std::string_view key, MessageBoxKind kind) override {
     boxes.emplace_back(key);
@@ -206,6 +206,8 @@ struct TestBoard {
   FakeFiles files;
   FakeDecoder decoder{&files};
   FakeHostInfo info;
+  // The board's clock in milliseconds; it moves when a test moves it.
+  uint32_t now = 0;
   std::unique_ptr<Board> board;
 
   static constexpr const char* kFolder = "C:\\Scribly\\BKDoc\\";
@@ -213,18 +215,19 @@ struct TestBoard {
   explicit TestBoard(bool peerToPeer = true, BoardOptions options = {}) {
     options.peerToPeer = peerToPeer;
     if (options.backgroundFolder.empty()) options.backgroundFolder = kFolder;
-    board = std::make_unique<Board>(BoardEnvironment{host, view, files, decoder, info, nullptr},
+    board = std::make_unique<Board>(BoardEnvironment{host, view, files, decoder, info, nullptr,
+                                                     nullptr, [this] { return now; }},
                                     std::move(options));
   }
   Board* operator->() { return board.get(); }
   Board& operator*() { return *board; }
-  bool dispatch(const Bytes& m) { return board->Dispatch(m); }
+  bool dispatch(const Bytes& m) { return board->dispatch(m); }
   template <class M>
   bool receive(const M& message, bool queued = true) {
     Bytes bytes = build(message);
     if (bytes.empty()) return false;
     if (queued) bytes[0] |= kQueuedFlag;
-    return board->Dispatch(bytes);
+    return board->dispatch(bytes);
   }
   // Acknowledges until the queue has released everything it held.
   void acknowledgeAll(int limit = 100000) {
@@ -305,7 +308,7 @@ class InMemoryRelay {
     if (key.second == kServer) {
       server_.receive(key.first, m);
     } else if (TestBoard* to = byUser(key.second)) {
-      to->board->Dispatch(m);
+      to->board->dispatch(m);
     }
     return true;
   }

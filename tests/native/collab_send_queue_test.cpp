@@ -33,18 +33,18 @@ class SendQueueTest : public ::testing::Test {
  protected:
   // Puts one message in flight so that later ones wait.
   void makeBusy() {
-    queue.Send(build(CurrentPage{1}), kLevelFirst);
+    queue.send(build(CurrentPage{1}), kLevelFirst);
     channel.sent.clear();
   }
   void drain() {
-    while (queue.waiting(kLevelFirst) + queue.waiting(kLevelSecond) > 0) queue.Pump();
+    while (queue.waiting(kLevelFirst) + queue.waiting(kLevelSecond) > 0) queue.pump();
   }
   void sendTransfer(uint32_t key, uint32_t page) {
     const uint8_t data[] = {1};  // short enough that a chunk shows no second u32
-    queue.Send(build(TransferBegin{key, 3, page, 2}), kLevelSecond);
-    queue.Send(build(TransferChunk{key, data}), kLevelSecond);
-    queue.Send(build(TransferChunk{key, data}), kLevelSecond);
-    queue.Send(build(TransferEnd{key, page}), kLevelSecond);
+    queue.send(build(TransferBegin{key, 3, page, 2}), kLevelSecond);
+    queue.send(build(TransferChunk{key, data}), kLevelSecond);
+    queue.send(build(TransferChunk{key, data}), kLevelSecond);
+    queue.send(build(TransferEnd{key, page}), kLevelSecond);
   }
   // Codes and keys (offset 1) of everything sent, for compact expectations.
   std::vector<std::string> sentSummary() {
@@ -64,13 +64,13 @@ class SendQueueTest : public ::testing::Test {
 
 TEST_F(SendQueueTest, FirstQueuedMessageLeavesAtOnceFlaggedAndLaterOnesWait) {
   EXPECT_TRUE(queue.ready());
-  queue.Send(build(ClearPage{7}), kLevelFirst);
+  queue.send(build(ClearPage{7}), kLevelFirst);
   ASSERT_EQ(channel.sent.size(), 1u);
   EXPECT_EQ(channel.sent[0].bytes, (std::vector<uint8_t>{0x93, 7, 0, 0, 0, 0}));
   EXPECT_EQ(channel.sent[0].level, kHostLevelDirect);
   EXPECT_FALSE(queue.ready());
 
-  queue.Send(build(ClearPage{8}), kLevelSecond);
+  queue.send(build(ClearPage{8}), kLevelSecond);
   EXPECT_EQ(channel.sent.size(), 1u);
   EXPECT_EQ(queue.waiting(kLevelSecond), 1u);
 }
@@ -79,7 +79,7 @@ TEST_F(SendQueueTest, LevelZeroLeavesWithFlagClearEvenWhileBusy) {
   makeBusy();
   auto ack = build(Acknowledgement{});
   ack[0] |= kQueuedFlag;  // a stale flag from the caller is cleared
-  queue.Send(ack, kLevelDirect);
+  queue.send(ack, kLevelDirect);
   ASSERT_EQ(channel.sent.size(), 1u);
   EXPECT_EQ(channel.sent[0].bytes, std::vector<uint8_t>{0xA0});
   EXPECT_EQ(channel.sent[0].level, kHostLevelDirect);
@@ -87,12 +87,12 @@ TEST_F(SendQueueTest, LevelZeroLeavesWithFlagClearEvenWhileBusy) {
 }
 
 TEST_F(SendQueueTest, MirrorHookSeesEveryMessageFirstEvenDroppedOnes) {
-  queue.Send(build(ClearPage{7}), kLevelFirst);
-  queue.Send({}, kLevelFirst);
+  queue.send(build(ClearPage{7}), kLevelFirst);
+  queue.send({}, kLevelFirst);
   std::vector<uint8_t> tooLong(kMaxMessageBytes + 1, 0x18);
-  queue.Send(tooLong, kLevelDirect);
+  queue.send(tooLong, kLevelDirect);
   std::vector<uint8_t> longest(kMaxMessageBytes, 0x18);
-  queue.Send(longest, kLevelDirect);
+  queue.send(longest, kLevelDirect);
 
   ASSERT_EQ(channel.mirrored.size(), 4u);
   EXPECT_EQ(channel.sentWhenMirrored[0], 0u);  // mirrored before it was sent
@@ -103,27 +103,27 @@ TEST_F(SendQueueTest, MirrorHookSeesEveryMessageFirstEvenDroppedOnes) {
 
 TEST_F(SendQueueTest, EachPumpReleasesOneFlaggedMessageUntilNoneWaits) {
   makeBusy();
-  for (uint32_t page : {11, 12}) queue.Send(build(ClearPage{page}), kLevelFirst);
-  queue.Pump();
-  queue.Pump();
+  for (uint32_t page : {11, 12}) queue.send(build(ClearPage{page}), kLevelFirst);
+  queue.pump();
+  queue.pump();
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"73:11", "73:12"}));
   for (const Sent& s : channel.sent) {
     EXPECT_EQ(s.level, kHostLevelQueued);
     EXPECT_TRUE(isQueued(s.bytes[0]));
   }
   EXPECT_FALSE(queue.ready());
-  queue.Pump();  // nothing waits: ready again
+  queue.pump();  // nothing waits: ready again
   EXPECT_TRUE(queue.ready());
-  queue.Send(build(ClearPage{14}), kLevelFirst);
+  queue.send(build(ClearPage{14}), kLevelFirst);
   EXPECT_EQ(channel.sent.size(), 3u);
 }
 
 TEST_F(SendQueueTest, LevelOneDrainsBeforeLevelTwoAndHigherLevelsCountAsTwo) {
   makeBusy();
-  queue.Send(build(MissingItem{1}), 7);
-  queue.Send(build(MissingItem{2}), kLevelFirst);
-  queue.Send(build(MissingItem{3}), kLevelSecond);
-  queue.Send(build(MissingItem{4}), kLevelFirst);
+  queue.send(build(MissingItem{1}), 7);
+  queue.send(build(MissingItem{2}), kLevelFirst);
+  queue.send(build(MissingItem{3}), kLevelSecond);
+  queue.send(build(MissingItem{4}), kLevelFirst);
   EXPECT_EQ(queue.waiting(kLevelSecond), 2u);
   drain();
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"84:2", "84:4", "84:1", "84:3"}));
@@ -134,12 +134,12 @@ TEST_F(SendQueueTest, LevelOneDrainsBeforeLevelTwoAndHigherLevelsCountAsTwo) {
 TEST_F(SendQueueTest, DeleteDropsQueuedUpdatesOfSameObjectOnly) {
   makeBusy();
   const uint8_t record[] = {1, 2, 3};
-  queue.Send(build(CreateObject{12, 7, 5, record}), kLevelFirst);
-  queue.Send(build(SetObjectValue{42, 7, 5, 0xFF}), kLevelFirst);
-  queue.Send(build(SetObjectValue{42, 7, 6, 0xFF}), kLevelFirst);
-  queue.Send(build(SetObjectWidth{8, 5, 2}), kLevelFirst);  // same id, other page
-  queue.Send(build(RemovePage{7, 5}), kLevelFirst);         // not an object message
-  queue.Send(build(DeleteObject{7, 5}), kLevelFirst);
+  queue.send(build(CreateObject{12, 7, 5, record}), kLevelFirst);
+  queue.send(build(SetObjectValue{42, 7, 5, 0xFF}), kLevelFirst);
+  queue.send(build(SetObjectValue{42, 7, 6, 0xFF}), kLevelFirst);
+  queue.send(build(SetObjectWidth{8, 5, 2}), kLevelFirst);  // same id, other page
+  queue.send(build(RemovePage{7, 5}), kLevelFirst);         // not an object message
+  queue.send(build(DeleteObject{7, 5}), kLevelFirst);
   drain();
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"42:7:6", "44:8:5", "76:7:5", "47:7:5"}));
 }
@@ -148,7 +148,7 @@ TEST_F(SendQueueTest, DeletingAnObjectDropsItsWaitingTransfer) {
   makeBusy();
   sendTransfer(500, 9);
   sendTransfer(600, 9);
-  queue.Send(build(DeleteObject{9, 500}), kLevelFirst);
+  queue.send(build(DeleteObject{9, 500}), kLevelFirst);
   drain();
   EXPECT_EQ(sentSummary(),
             (std::vector<std::string>{"47:9:500", "32:600:3", "33:600", "33:600", "34:600:9"}));
@@ -158,9 +158,9 @@ TEST_F(SendQueueTest, ClearingAPageDropsTransfersEndingThereAndItsObjectUpdates)
   makeBusy();
   sendTransfer(500, 9);
   sendTransfer(600, 10);
-  queue.Send(build(SetObjectValue{42, 9, 5, 0xFF}), kLevelFirst);
-  queue.Send(build(SetObjectValue{42, 10, 5, 0xFF}), kLevelFirst);
-  queue.Send(build(ClearPage{9}), kLevelFirst);
+  queue.send(build(SetObjectValue{42, 9, 5, 0xFF}), kLevelFirst);
+  queue.send(build(SetObjectValue{42, 10, 5, 0xFF}), kLevelFirst);
+  queue.send(build(ClearPage{9}), kLevelFirst);
   drain();
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"42:10:5", "73:9", "32:600:3", "33:600",
                                                      "33:600", "34:600:10"}));
@@ -168,11 +168,11 @@ TEST_F(SendQueueTest, ClearingAPageDropsTransfersEndingThereAndItsObjectUpdates)
 
 TEST_F(SendQueueTest, ClearingAPageWithBackgroundKeepsThatBackgroundOnItsWay) {
   makeBusy();
-  queue.Send(build(BackgroundAnnounce{9, 777}), kLevelFirst);
-  queue.Send(build(SetObjectValue{42, 9, 5, 0xFF}), kLevelFirst);
+  queue.send(build(BackgroundAnnounce{9, 777}), kLevelFirst);
+  queue.send(build(SetObjectValue{42, 9, 5, 0xFF}), kLevelFirst);
   sendTransfer(777, 9);
   sendTransfer(500, 9);
-  queue.Send(build(ClearPageWithBackground{9, 777}), kLevelFirst);
+  queue.send(build(ClearPageWithBackground{9, 777}), kLevelFirst);
   drain();
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"19:9:777", "90:9:777", "32:777:3", "33:777",
                                                      "33:777", "34:777:9"}));
@@ -180,12 +180,12 @@ TEST_F(SendQueueTest, ClearingAPageWithBackgroundKeepsThatBackgroundOnItsWay) {
 
 TEST_F(SendQueueTest, ClearEmptiesBothListsAndMakesReady) {
   makeBusy();
-  queue.Send(build(MissingItem{1}), kLevelFirst);
+  queue.send(build(MissingItem{1}), kLevelFirst);
   sendTransfer(500, 9);
-  queue.Clear();
+  queue.clear();
   EXPECT_TRUE(queue.ready());
   EXPECT_EQ(queue.waiting(kLevelFirst) + queue.waiting(kLevelSecond), 0u);
-  queue.Pump();
+  queue.pump();
   EXPECT_TRUE(channel.sent.empty());
 }
 
@@ -214,9 +214,9 @@ TEST(ConferenceChannel, SendNowAddressesThePeerOnlyInPeerToPeer) {
   ConferenceChannel relayed(host, false);
   relayed.setPeer(42);
   SendQueue queue(direct);
-  queue.Send(build(ClearPage{7}), kLevelFirst);
-  queue.Send(build(ClearPage{8}), kLevelFirst);
-  queue.Pump();
+  queue.send(build(ClearPage{7}), kLevelFirst);
+  queue.send(build(ClearPage{8}), kLevelFirst);
+  queue.pump();
   relayed.sendNow(build(Acknowledgement{}), kHostLevelDirect);
   EXPECT_EQ(host.calls, (std::vector<RecordingHost::Call>{
                             {13049, 42, 3, 6}, {13049, 42, 1, 6}, {13049, 0, 3, 1}}));

@@ -471,7 +471,7 @@ TEST_F(SelectionEditingTest, ACopyWhoseObjectIsGonePastesNothing) {
   drawRect();
   editing.prepareContextMenu({10, 30});
   editing.copy();
-  here()->Reset();
+  here()->reset();
   tools.reset();
   EXPECT_FALSE(editing.paste());
 }

@@ -1,6 +1,7 @@
 // The view's scroll bars: ranges from the page and the view, a person's
 // requests moving the view and the offsets, the lead's broadcast at most
-// every 800 ms, and a peer's positions the bar cannot reach.
+// every 800 ms on the board's clock, and a peer's positions the bar cannot
+// reach.
 #include "board/view_scroll.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,7 @@ namespace scribly::testing {
 namespace {
 
 struct ScrollBoard : TestBoard {
-  ViewScroll scroll{*board};
+  ViewScroll& scroll = board->scroll();
   ScrollBoard() {
     board->initialize(11, 12);
     view.bars[0] = ScrollInfo{};
@@ -65,7 +66,7 @@ TEST(ViewScroll, ALargerPageReachesTheBarsWithinATick) {
   b.decoder.height = 900;
   b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
   ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
-  b.scroll.tick(5);
+  b.scroll.tick();
   EXPECT_EQ(b.reach(ScrollBar::Horizontal), 1200);
   EXPECT_EQ(b.reach(ScrollBar::Vertical), 600);
   // An ordinary resize keeps the page's size.
@@ -99,17 +100,27 @@ TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
 
 TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   ScrollBoard b;
-  b.scroll.tick(1000);
+  // The clock's count wraps on the way.
+  b.now = 0xFFFFFF00;
+  b.scroll.tick();
+  // The first position after a quiet spell goes out at the next tick.
   b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
-  b.scroll.tick(1010);
-  b.scroll.tick(1500);
+  b.now += 10;
+  b.scroll.tick();
+  auto sent = b.sentScrolls();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].position, 60);
+  b.host.sent.clear();
   b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
   b.scroll.scroll(ScrollBar::Horizontal, ScrollRequest::PageForward);
-  b.scroll.tick(1799);
+  b.now += 799;
+  b.scroll.tick();
   EXPECT_TRUE(b.sentScrolls().empty());
-  b.scroll.tick(1800);
-  b.scroll.tick(1810);
-  auto sent = b.sentScrolls();
+  b.now += 1;
+  b.scroll.tick();
+  b.now += 10;
+  b.scroll.tick();
+  sent = b.sentScrolls();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].bar, 1);
   EXPECT_EQ(sent[0].position, 120);
@@ -119,13 +130,15 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   // A peer's position is remembered, never sent back.
   b.host.sent.clear();
   b.receive(Scroll{1, 300});
-  b.scroll.tick(2600);
+  b.now += 800;
+  b.scroll.tick();
   EXPECT_TRUE(b.sentScrolls().empty());
 
   // Without the lead nothing goes out.
   b->setPrivilegeWord(0);
   b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageBack);
-  b.scroll.tick(3400);
+  b.now += 800;
+  b.scroll.tick();
   EXPECT_TRUE(b.sentScrolls().empty());
 }
 
