@@ -60,7 +60,7 @@ int outside(int argc, LPWSTR* argv) {
     const auto address = static_cast<WPARAM>(wcstoull(argv[4], nullptr, 10));
     PostMessageW(control, scribly::WM_SKIN_GET_NAME, address, 64);
     SendMessageW(control, scribly::WM_SKIN_GET_NAME, address, 64);
-    return SendMessageW(control, scribly::WM_SKIN_GET_RECORD, 0, 0) == 0 ? 0 : 1;
+    return SendMessageW(control, scribly::kEngineControlRecord, 0, 0) == 0 ? 0 : 1;
   }
   if (what == L"text" && argc == 4) {
     const HWND field = CreateWindowExW(0, L"STATIC", L"a secret of another program", WS_POPUP, 0, 0,

@@ -221,7 +221,7 @@ TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
   std::atomic<bool> done{false};
   LRESULT record = -1;
   std::thread other([&] {
-    record = SendMessageW(pen, WM_SKIN_GET_RECORD, 0, 0);
+    record = SendMessageW(pen, kEngineControlRecord, 0, 0);
     SendMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
     done = true;
   });
@@ -302,7 +302,7 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   GetWindowRect(root, &r);
   EXPECT_GE(r.right - r.left, 200);
   EXPECT_GE(r.bottom - r.top, 150);
-  SendMessageW(root, WM_SKIN_MAX_SIZE, 500, 400);
+  SendMessageW(root, kEngineMaxSize, 500, 400);
   SetWindowPos(root, nullptr, 0, 0, 900, 900, SWP_NOMOVE | SWP_NOZORDER);
   GetWindowRect(root, &r);
   EXPECT_EQ(r.right - r.left, 500);
@@ -362,7 +362,7 @@ TEST_F(EngineTest, AClickRunsTheButtonsHandlerOnceWithTheButtonAndItsWindowCurre
   auto* button = reinterpret_cast<SkinControl*>(std::stoll(owner_.commands[0].argument));
   EXPECT_EQ(owner_.commands[0].name, "clicked");
   EXPECT_EQ(button->window(), pen);
-  EXPECT_EQ(SendMessageW(pen, WM_SKIN_GET_RECORD, 0, 0), reinterpret_cast<LRESULT>(&owner_));
+  EXPECT_EQ(SendMessageW(pen, kEngineControlRecord, 0, 0), reinterpret_cast<LRESULT>(&owner_));
   EXPECT_EQ(owner_.commands[1].argument, std::to_string(reinterpret_cast<intptr_t>(window)));
   EXPECT_EQ(owner_.commands[0].source, button);
   EXPECT_EQ(SendMessageW(pen, BM_GETCHECK, 0, 0), BST_CHECKED);

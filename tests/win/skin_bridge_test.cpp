@@ -104,7 +104,7 @@ TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
   // The button nested in a panel still has the window as its window.
   EXPECT_EQ(program_.commands[0].argument, address(pen) + " " + address(&window_->root()));
   EXPECT_EQ(program_.commands[0].source, pen);
-  EXPECT_EQ(SendMessageW(pen->window(), WM_SKIN_GET_RECORD, 0, 0), reinterpret_cast<LRESULT>(pen));
+  EXPECT_EQ(SendMessageW(pen->window(), kEngineControlRecord, 0, 0), reinterpret_cast<LRESULT>(pen));
 
   // A button without "onclick" does nothing.
   click(window_->find("quiet")->window());
@@ -127,7 +127,7 @@ TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
   EXPECT_TRUE(IsWindow(window_->window()));
 
   // "onmenucmd" gets the two halves of wParam.
-  SendMessageW(window_->window(), WM_SKIN_MENU_COMMAND, MAKEWPARAM(3, 9), 0);
+  SendMessageW(window_->window(), kEngineMenuCommand, MAKEWPARAM(3, 9), 0);
   ASSERT_EQ(program_.commands.size(), 2u);
   EXPECT_EQ(program_.commands[1].argument, "3/9");
 }
