@@ -104,7 +104,8 @@ TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
   // The button nested in a panel still has the window as its window.
   EXPECT_EQ(program_.commands[0].argument, address(pen) + " " + address(&window_->root()));
   EXPECT_EQ(program_.commands[0].source, pen);
-  EXPECT_EQ(SendMessageW(pen->window(), kEngineControlRecord, 0, 0), reinterpret_cast<LRESULT>(pen));
+  EXPECT_EQ(SendMessageW(pen->window(), kEngineControlRecord, 0, 0),
+            reinterpret_cast<LRESULT>(pen));
 
   // A button without "onclick" does nothing.
   click(window_->find("quiet")->window());
