@@ -3,8 +3,8 @@
 #include <utility>
 
 #include "base/ascii.h"
+#include "board/tool_table.h"
 #include "frame/tool_panels.h"
-#include "objects/tool_table.h"
 #include "share/document_share.h"
 
 namespace scribly {

@@ -4,8 +4,8 @@
 #include <iterator>
 
 #include "base/ascii.h"
+#include "board/tool_table.h"
 #include "objects/canvas.h"
-#include "objects/tool_table.h"
 
 namespace scribly {
 
