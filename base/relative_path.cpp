@@ -2,19 +2,12 @@
 
 #include <array>
 
+#include "base/ascii.h"
+
 namespace scribly {
 namespace {
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
-
-char upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool equalsUpper(std::string_view text, std::string_view upperCase) {
-  if (text.size() != upperCase.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i)
-    if (upper(text[i]) != upperCase[i]) return false;
-  return true;
-}
 
 // Windows opens these names as devices in any folder, with any extension.
 bool isDeviceName(std::string_view component) {
@@ -23,10 +16,10 @@ bool isDeviceName(std::string_view component) {
   static constexpr std::array<std::string_view, 6> kDevices = {"CON", "PRN",    "AUX",
                                                                "NUL", "CONIN$", "CONOUT$"};
   for (std::string_view device : kDevices)
-    if (equalsUpper(stem, device)) return true;
+    if (equalsIgnoringCase(stem, device)) return true;
   // COM0 to COM9 and LPT0 to LPT9, also with a superscript digit (UTF-8).
-  if (stem.size() < 4 ||
-      !(equalsUpper(stem.substr(0, 3), "COM") || equalsUpper(stem.substr(0, 3), "LPT")))
+  if (stem.size() < 4 || !(equalsIgnoringCase(stem.substr(0, 3), "COM") ||
+                           equalsIgnoringCase(stem.substr(0, 3), "LPT")))
     return false;
   const std::string_view digit = stem.substr(3);
   return (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') || digit == "\xC2\xB9" ||

@@ -3,28 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+#include "base/ascii.h"
 #include "base/byte_io.h"
 #include "collab/envelope.h"
 #include "collab/message_header.h"
 
 namespace scribly {
 namespace {
-
-bool sameNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
-std::string extensionOf(const std::string& path) {
-  const size_t slash = path.find_last_of("\\/");
-  const size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  return path.substr(dot);
-}
 
 constexpr float kScaleFactors[] = {0.5f,  0.65f, 0.75f, 0.85f, 1.0f,
                                    1.25f, 1.5f,  2.0f,  -1.0f, -2.0f};
@@ -40,24 +25,15 @@ int32_t scaled(int32_t side, float factor) {
 }  // namespace
 
 uint32_t backgroundFormatCode(std::string_view extension) {
-  if (sameNoCase(extension, ".bmp")) return 1;
-  if (sameNoCase(extension, ".jpeg")) return 2;
-  if (sameNoCase(extension, ".jpg")) return 3;
-  if (sameNoCase(extension, ".gif")) return 4;
+  for (const BackgroundFormat& format : kBackgroundFormats)
+    if (equalsIgnoringCase(extension, format.extension)) return format.code;
   return 0;
 }
 
 std::string_view backgroundExtensionFor(uint32_t formatCode) {
-  switch (formatCode) {
-    case 2:
-      return ".jpeg";
-    case 3:
-      return ".jpg";
-    case 4:
-      return ".gif";
-    default:
-      return ".bmp";
-  }
+  for (const BackgroundFormat& format : kBackgroundFormats)
+    if (format.code == formatCode) return format.extension;
+  return ".bmp";
 }
 
 float scaleFactorOf(uint32_t code) {
@@ -143,7 +119,7 @@ std::vector<uint8_t> Backgrounds::envelopeFile(const std::string& file,
 
 std::optional<Backgrounds::Imported> Backgrounds::importFile(const std::string& source,
                                                              uint32_t number, bool move) {
-  Imported imported{extensionOf(source), {}, {}};
+  Imported imported{std::string(extensionOf(source)), {}, {}};
   std::string destination = path(number, imported.extension);
   if (!(move ? files_.moveFile(source, destination) : files_.copyFile(source, destination))) {
     return std::nullopt;

@@ -17,7 +17,16 @@
 
 namespace scribly {
 
-// Format codes of a background file travelling with its bytes.
+// The files a background can be, with the format code that travels with their
+// bytes; the open dialog offers them in this order.
+struct BackgroundFormat {
+  std::string_view extension;
+  uint32_t code;
+};
+inline constexpr BackgroundFormat kBackgroundFormats[] = {
+    {".bmp", 1}, {".jpg", 3}, {".jpeg", 2}, {".gif", 4}};
+
+// The format code of an extension in any case, 0 when it is none of these.
 uint32_t backgroundFormatCode(std::string_view extension);
 // The extension for a format code, ".bmp" when unknown.
 std::string_view backgroundExtensionFor(uint32_t formatCode);

@@ -114,8 +114,6 @@ class PrivateFolder {
   std::wstring path_;
 };
 
-using KernelHandle = UniqueHandle<detail::ClosedBy<HANDLE, &CloseHandle>>;
-
 // A program the system can wait for: found on the PATH, run in a job object
 // so that killing it also kills what it started.
 bool runNative(const std::vector<std::string>& arguments, const PrivateFolder& work,

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/ascii.h"
 #include "docprint/converters_win.h"
 #include "docprint/print_job.h"
 #include "docprint/text_pages_win.h"

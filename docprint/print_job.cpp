@@ -4,21 +4,15 @@
 #include <array>
 #include <cstdio>
 
+#include "base/ascii.h"
+
 namespace scribly {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
 const DocumentType* documentType(std::string_view path) {
-  const std::string_view extension = extensionOf(path);
   for (const DocumentType& type : kDocumentTypes)
-    if (equalsIgnoringCase(extension, type.extension)) return &type;
+    if (hasExtension(path, type.extension)) return &type;
   return nullptr;
 }
 
@@ -32,11 +26,6 @@ std::string_view fileNameOf(std::string_view path) {
 std::string_view baseNameOf(std::string_view path) {
   const std::string_view name = fileNameOf(path);
   return name.substr(0, std::min(name.rfind('.'), name.size()));
-}
-
-std::string_view extensionOf(std::string_view path) {
-  const std::string_view name = fileNameOf(path);
-  return name.substr(std::min(name.rfind('.'), name.size()));
 }
 
 DocumentKind documentKind(std::string_view path) {

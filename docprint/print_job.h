@@ -58,8 +58,6 @@ std::string_view fileNameOf(std::string_view path);
 // The file name up to its last "." ("a.b.doc" -> "a.b"); the whole name when
 // it has none.
 std::string_view baseNameOf(std::string_view path);
-// The file name from its last "." on (".doc"); empty when it has none.
-std::string_view extensionOf(std::string_view path);
 
 // "base.jpg" for page 1, "base(n).jpg" for page n >= 2.
 std::string pageFileName(std::string_view base, uint32_t page, std::string_view extension);

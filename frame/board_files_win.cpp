@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "base/ascii.h"
 #include "board/page.h"
 #include "objects/image_object.h"
 #include "objects/image_object_win.h"
@@ -27,10 +28,7 @@ std::unique_ptr<BackgroundPicture> backgroundFrom(const ImageObject& image) {
   return BackgroundPicture::make(image.pixels(), image.pictureWidth(), image.pictureHeight());
 }
 
-bool isBitmapFileName(const std::wstring& name) {
-  const size_t dot = name.rfind(L'.');
-  return dot != std::wstring::npos && _wcsicmp(name.c_str() + dot, L".bmp") == 0;
-}
+bool isBitmapFileName(const std::wstring& name) { return hasExtension(name, L".bmp"); }
 
 }  // namespace
 

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "base/ascii.h"
+#include "board/tool_table.h"
 #include "frame/tool_panels.h"
-#include "objects/tool_table.h"
 #include "share/document_share.h"
-#include "skin/style_names.h"
 
 namespace scribly {
 namespace {

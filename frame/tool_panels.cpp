@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <iterator>
 
+#include "base/ascii.h"
+#include "board/tool_table.h"
 #include "objects/canvas.h"
-#include "objects/tool_table.h"
-#include "skin/style_names.h"
 
 namespace scribly {
 

@@ -217,7 +217,7 @@ PanelPainting paintFontSample(Size element, const FontRecord& font, uint32_t pen
 
 // ---------------------------------------------------------------------------
 // Choosers: a row or column of equal items, each named as its skin button.
-// The shape choosers' names are tool names (objects/tool_table.h); the line
+// The shape choosers' names are tool names (board/tool_table.h); the line
 // style chooser's names are the pen styles in order.
 
 struct Chooser {

@@ -7,8 +7,8 @@
 #include <array>
 #include <variant>
 
+#include "board/tool_table.h"
 #include "objects/gdi_canvas_win.h"
-#include "objects/tool_table.h"
 #include "skin/attribute_values.h"
 #include "win/messages.h"
 #include "win/module.h"

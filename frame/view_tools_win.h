@@ -10,7 +10,7 @@
 
 #include "board/drawing_tools.h"
 #include "frame/canvas_view_win.h"
-#include "objects/text_edit_box_win.h"
+#include "frame/text_edit_box_win.h"
 #include "win/handles.h"
 
 namespace scribly {

@@ -38,7 +38,7 @@ bool registerPlugin(const std::wstring& dll) {
   PROCESS_INFORMATION pi = {};
   if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
     return false;
-  const FileHandle process(pi.hProcess), thread(pi.hThread);
+  const KernelHandle process(pi.hProcess), thread(pi.hThread);
   WaitForSingleObject(process.get(), 60000);
   DWORD code = 1;
   GetExitCodeProcess(process.get(), &code);

@@ -3,9 +3,10 @@
 #include <commdlg.h>
 
 #include <cwchar>
-#include <cwctype>
 
+#include "base/ascii.h"
 #include "base/bmp_file.h"
+#include "board/backgrounds.h"
 #include "board/page_painting.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
@@ -88,9 +89,13 @@ bool savePicture(const Page* page, HWND owner, const SaveChooser& choose,
 }  // namespace
 
 std::optional<std::string> choosePictureToOpen(HWND owner) {
+  // "Picture Files(*.bmp;...)", NUL, "*.bmp;...", NUL: the files a background takes.
+  std::wstring patterns;
+  for (const BackgroundFormat& format : kBackgroundFormats)
+    patterns += (patterns.empty() ? L"*" : L";*") + toWide(format.extension);
+  const std::wstring filter = L"Picture Files(" + patterns + L")" + L'\0' + patterns + L'\0';
   wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW dialog = fileDialog(
-      owner, L"Picture Files(*.bmp;*.jpg;*.jpeg;*.gif)\0*.bmp;*.jpg;*.jpeg;*.gif\0", file);
+  OPENFILENAMEW dialog = fileDialog(owner, filter.c_str(), file);
   dialog.Flags |= OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   if (!GetOpenFileNameW(&dialog)) return std::nullopt;
   return fromWide(file);
@@ -114,9 +119,9 @@ std::wstring proposedPictureName(uint32_t pageId, const SYSTEMTIME& local) {
 }
 
 std::wstring withBmpExtension(std::wstring path) {
-  const bool endsInBmp = path.size() >= 3 && std::towlower(path[path.size() - 3]) == L'b' &&
-                         std::towlower(path[path.size() - 2]) == L'm' &&
-                         std::towlower(path[path.size() - 1]) == L'p';
+  const bool endsInBmp =
+      path.size() >= 3 &&
+      equalsIgnoringCase(std::wstring_view(path).substr(path.size() - 3), L"bmp");
   if (!endsInBmp) path += L".bmp";
   return path;
 }

@@ -37,6 +37,17 @@ void paintHandles(Canvas& canvas, std::span<const Point> handles) {
   for (Point h : handles) canvas.fillRect(handleSquare(h), kSelectionGreen);
 }
 
+void BoxObject::drawBoxSelection(Canvas& canvas, DrawMode mode, bool withHandles) const {
+  Point handles[kHandleCount];
+  boxHandles(p1_, p2_, handles);
+  drawSelection(canvas, mode,
+                withHandles ? std::span<const Point>(handles) : std::span<const Point>(), [&] {
+                  canvas.setPen(selectionPen());
+                  canvas.setBrush(BrushSpec::none());
+                  canvas.rectangle(box());
+                });
+}
+
 HandleCursor boxHandleCursor(int handle) {
   switch (handle) {
     case 0:

@@ -165,8 +165,69 @@ class BoxObject : public BoardObject {
   void normalise();
   bool boxHitTest(Point p, uint8_t width, uint32_t fill);
 
+  // The selection over the box: its eight handles when the mode shows them and
+  // `withHandles`, then in any selected mode the box in the selection pen.
+  void drawBoxSelection(Canvas& canvas, DrawMode mode, bool withHandles = true) const;
+
   Point p1_;
   Point p2_;
+};
+
+// The selection over any kind: the handles when the mode shows them, then in
+// any selected mode `outline`, which draws the kind's selected look.
+template <typename Outline>
+void drawSelection(Canvas& canvas, DrawMode mode, std::span<const Point> handles,
+                   Outline&& outline) {
+  if (mode == DrawMode::SelectedWithHandles) paintHandles(canvas, handles);
+  if (mode != DrawMode::Plain) outline();
+}
+
+// The colour, pen and fill accessors, once for every kind that has them:
+// Coloured adds the colour, Penned also the pen's width and style, Filled the
+// fill colour.
+template <class Base>
+class Coloured : public Base {
+ public:
+  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
+  bool getColour(uint32_t& colour) const override {
+    colour = colour_;
+    return true;
+  }
+
+ protected:
+  uint32_t colour_ = 0;
+};
+
+template <class Base>
+class Penned : public Coloured<Base> {
+ public:
+  bool setPenWidth(uint8_t width) override { return assignIfChanged(width_, width); }
+  bool getPenWidth(uint8_t& width) const override {
+    width = width_;
+    return true;
+  }
+  bool setPenStyle(uint32_t style) override { return assignIfChanged(style_, style); }
+  bool getPenStyle(uint32_t& style) const override {
+    style = style_;
+    return true;
+  }
+
+ protected:
+  uint8_t width_ = 0;
+  uint32_t style_ = 0;
+};
+
+template <class Base>
+class Filled : public Base {
+ public:
+  bool setFill(uint32_t fill) override { return assignIfChanged(fill_, fill); }
+  bool getFill(uint32_t& fill) const override {
+    fill = fill_;
+    return true;
+  }
+
+ protected:
+  uint32_t fill_ = 0;
 };
 
 }  // namespace scribly

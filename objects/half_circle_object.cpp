@@ -105,31 +105,21 @@ void HalfCircleObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
     canvas->setBrush(BrushSpec::fill(fill_));
     canvas->chord(e, from, to);
   }
-  if (mode == DrawMode::SelectedWithHandles) {
-    Point handles[kHandleCount];
-    boxHandles(p1_, p2_, handles);
-    paintHandles(*canvas, handles);
-  }
-  if (mode != DrawMode::Plain) {
-    canvas->setPen(selectionPen());
-    canvas->setBrush(BrushSpec::none());
-    canvas->rectangle(box());
-  }
+  drawBoxSelection(*canvas, mode);
 }
 
 size_t HalfCircleObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  writeBoxRecord(out);
-  out.u8(orientation_);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool HalfCircleObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kRecordSize) return false;
-  ByteReader in(record);
-  if (!readBoxRecord(in)) return false;
-  orientation_ = in.u8();
-  return in.ok();
+  if (record.size() < kRecordSize ||
+      !readLayout(record, *this, [](auto& io, auto& s) { layout(io, s); }))
+    return false;
+  style_ = knownPenStyle(style_);
+  return true;
 }
 
 }  // namespace scribly

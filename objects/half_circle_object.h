@@ -30,6 +30,11 @@ class HalfCircleObject : public FilledObject {
   bool geometry(Rect& fullEllipse, Point& chordFrom, Point& chordTo) const;
 
  private:
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    boxLayout(io, s);
+    io(s.orientation_);
+  }
   bool validOrientation() const { return orientation_ >= 1 && orientation_ <= 4; }
 
   uint8_t orientation_;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "objects/record_layout.h"
+
 namespace scribly {
 
 HandSymbolObject::HandSymbolObject(uint32_t userId, Point at, TextMeasurer* measurer)
@@ -43,39 +45,18 @@ void HandSymbolObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
     canvas->setTextColour(colour_);
     canvas->drawText(box(), displayText());
   }
-  if (mode != DrawMode::Plain) {
-    canvas->setPen(selectionPen());
-    canvas->setBrush(BrushSpec::none());
-    canvas->rectangle(box());
-  }
+  drawBoxSelection(*canvas, mode, false);
 }
 
 size_t HandSymbolObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  writePoint(out, p1_);
-  writePoint(out, p2_);
-  out.u32(userId_).u32(colour_).u32(fill_);
-  font_.write(out);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool HandSymbolObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kRecordSize) return false;
-  ByteReader in(record);
-  const Point a = readPoint(in);
-  const Point b = readPoint(in);
-  const uint32_t userId = in.u32();
-  const uint32_t colour = in.u32();
-  const uint32_t fill = in.u32();
-  const FontRecord font = FontRecord::read(in);
-  if (!in.ok()) return false;
-  p1_ = a;
-  p2_ = b;
-  userId_ = userId;
-  colour_ = colour;
-  fill_ = fill;
-  font_ = font;
-  return true;
+  return record.size() >= kRecordSize &&
+         readLayout(record, *this, [](auto& io, auto& s) { layout(io, s); });
 }
 
 bool HandSymbolObject::setFont(const FontRecord& font) {

@@ -8,7 +8,7 @@
 
 namespace scribly {
 
-class HandSymbolObject : public BoxObject {
+class HandSymbolObject : public Filled<Coloured<BoxObject>> {
  public:
   static constexpr size_t kRecordSize = 80;
   // The hand sits in the square this far up and left of the box.
@@ -33,16 +33,6 @@ class HandSymbolObject : public BoxObject {
   void draw(Canvas* canvas, DrawMode mode, uint32_t background, bool atOwnPosition) override;
   size_t save(std::span<uint8_t> dest) const override;
   bool load(std::span<const uint8_t> record) override;
-  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
-  bool getColour(uint32_t& colour) const override {
-    colour = colour_;
-    return true;
-  }
-  bool setFill(uint32_t fill) override { return assignIfChanged(fill_, fill); }
-  bool getFill(uint32_t& fill) const override {
-    fill = fill_;
-    return true;
-  }
   bool setFont(const FontRecord& font) override;
   bool getFont(FontRecord& font) const override {
     font = font_;
@@ -51,11 +41,13 @@ class HandSymbolObject : public BoxObject {
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    io(s.p1_)(s.p2_)(s.userId_)(s.colour_)(s.fill_)(s.font_);
+  }
   void measure();
 
   TextMeasurer* measurer_;
-  uint32_t fill_ = 0;
-  uint32_t colour_ = 0;
   uint32_t userId_ = 0;
   std::string label_;
   FontRecord font_;

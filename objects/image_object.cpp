@@ -4,6 +4,7 @@
 
 #include "base/jpeg_codec.h"
 #include "collab/envelope.h"
+#include "objects/record_layout.h"
 
 namespace scribly {
 
@@ -163,40 +164,21 @@ void ImageObject::draw(Canvas* canvas, DrawMode mode, uint32_t background, bool 
   } else {
     drawPicturePlaceholder(*canvas, p1_, p2_, background);
   }
-  if (mode == DrawMode::SelectedWithHandles) {
-    Point handles[kHandleCount];
-    boxHandles(p1_, p2_, handles);
-    paintHandles(*canvas, handles);
-  }
-  if (mode != DrawMode::Plain) {
-    canvas->setPen(selectionPen());
-    canvas->setBrush(BrushSpec::none());
-    canvas->rectangle(box());
-  }
+  drawBoxSelection(*canvas, mode);
 }
 
 size_t ImageObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  writePoint(out, p1_);
-  writePoint(out, p2_);
-  out.i32(adjustmentA_).i32(orientation_).i32(brightness_).i32(contrast_);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool ImageObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kMinRecordSize) return false;
-  ByteReader in(record);
-  p1_ = readPoint(in);
-  p2_ = readPoint(in);
-  if (record.size() < kRecordSize) {
-    adjustmentA_ = orientation_ = brightness_ = contrast_ = 0;
-    return true;
-  }
-  adjustmentA_ = in.i32();
-  orientation_ = in.i32();
-  brightness_ = in.i32();
-  contrast_ = in.i32();
-  return in.ok();
+  if (record.size() >= kRecordSize)
+    return readLayout(record, *this, [](auto& io, auto& s) { layout(io, s); });
+  if (!readLayout(record, *this, [](auto& io, auto& s) { cornersLayout(io, s); })) return false;
+  adjustmentA_ = orientation_ = brightness_ = contrast_ = 0;
+  return true;
 }
 
 size_t ImageObject::saveBulkData(std::span<uint8_t> dest) const {

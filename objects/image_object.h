@@ -69,6 +69,16 @@ class ImageObject : public BoxObject {
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  // The corners, then the adjustments, which records of 8 bytes go without.
+  template <typename Io, typename Self>
+  static void cornersLayout(Io& io, Self& s) {
+    io(s.p1_)(s.p2_);
+  }
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    cornersLayout(io, s);
+    io(s.adjustmentA_)(s.orientation_)(s.brightness_)(s.contrast_);
+  }
   bool moveCorner(int handle, Point p);
   void drawPlaceholder(Canvas& canvas, uint32_t background) const;
   bool loadRawBulk(std::span<const uint8_t> envelope, size_t maxPixelBytes);

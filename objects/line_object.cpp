@@ -41,44 +41,24 @@ void LineObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   CanvasStateScope scope(*canvas);
   canvas->setPen(pen());
   canvas->line(p1_, p2_);
-  if (mode == DrawMode::SelectedWithHandles) paintHandles(*canvas, std::array{p1_, p2_});
-  if (mode != DrawMode::Plain) {
+  drawSelection(*canvas, mode, std::array{p1_, p2_}, [&] {
     canvas->setPen(selectionPen());
     canvas->line(p1_, p2_);
-  }
-}
-
-void LineObject::writeLineRecord(ByteWriter& out) const {
-  writePoint(out, p1_);
-  writePoint(out, p2_);
-  out.u32(colour_).u8(width_).u32(style_);
-}
-
-bool LineObject::readLineRecord(ByteReader& in) {
-  const Point a = readPoint(in);
-  const Point b = readPoint(in);
-  const uint32_t colour = in.u32();
-  const uint8_t width = in.u8();
-  const uint32_t style = in.u32();
-  if (!in.ok()) return false;
-  p1_ = a;
-  p2_ = b;
-  colour_ = colour;
-  width_ = width;
-  style_ = knownPenStyle(style);
-  return true;
+  });
 }
 
 size_t LineObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  writeLineRecord(out);
+  writeLayout(out, *this, [](auto& io, auto& s) { lineLayout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool LineObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kRecordSize) return false;
-  ByteReader in(record);
-  return readLineRecord(in);
+  if (record.size() < kRecordSize ||
+      !readLayout(record, *this, [](auto& io, auto& s) { lineLayout(io, s); }))
+    return false;
+  style_ = knownPenStyle(style_);
+  return true;
 }
 
 void LineObject::moveTo(PackedPoint p) { dragBy(p1_, p.unpack()); }
@@ -147,25 +127,23 @@ void ArrowLineObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   if (!canvas || !drawableWidth(width_)) return;
   CanvasStateScope scope(*canvas);
   drawArrow(*canvas, p1_, p2_, headCount_ != 0, style_, width_, colour_);
-  if (mode == DrawMode::SelectedWithHandles) paintHandles(*canvas, std::array{p1_, p2_});
-  if (mode != DrawMode::Plain) {
+  drawSelection(*canvas, mode, std::array{p1_, p2_}, [&] {
     drawArrow(*canvas, p1_, p2_, headCount_ != 0, style_, width_, kSelectionGreen);
-  }
+  });
 }
 
 size_t ArrowLineObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  writeLineRecord(out);
-  out.u8(headCount_);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool ArrowLineObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kRecordSize) return false;
-  ByteReader in(record);
-  if (!readLineRecord(in)) return false;
-  headCount_ = in.u8();
-  return in.ok();
+  if (record.size() < kRecordSize ||
+      !readLayout(record, *this, [](auto& io, auto& s) { layout(io, s); }))
+    return false;
+  style_ = knownPenStyle(style_);
+  return true;
 }
 
 void ArrowLineObject::invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const {

@@ -23,8 +23,10 @@ class LineObject : public StrokedObject {
   void moveTo(PackedPoint p) override;
 
  protected:
-  void writeLineRecord(ByteWriter& out) const;
-  bool readLineRecord(ByteReader& in);
+  template <typename Io, typename Self>
+  static void lineLayout(Io& io, Self& s) {
+    io(s.p1_)(s.p2_)(s.colour_)(s.width_)(s.style_);
+  }
   void copyLineTo(LineObject& other) const;
 };
 
@@ -54,6 +56,11 @@ class ArrowLineObject : public LineObject {
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    lineLayout(io, s);
+    io(s.headCount_);
+  }
   // 0 draws one head, any other value two.
   uint8_t headCount_;
 };

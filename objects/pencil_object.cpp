@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "collab/envelope.h"
+#include "objects/record_layout.h"
 
 namespace scribly {
 
@@ -68,11 +69,10 @@ void PencilObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   CanvasStateScope scope(*canvas);
   canvas->setPen({style_, width_, colour_, PenCap::Round, PenJoin::Round, true});
   canvas->polyline(points());
-  if (mode == DrawMode::SelectedWithHandles) paintHandles(*canvas, points());
-  if (mode != DrawMode::Plain) {
+  drawSelection(*canvas, mode, points(), [&] {
     canvas->setPen(selectionPen());
     canvas->polyline(points());
-  }
+  });
 }
 
 size_t PencilObject::save(std::span<uint8_t> dest) const {
@@ -82,9 +82,7 @@ size_t PencilObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(4 * size_t{count_} + kFixedRecordBytes);
   out.u16(count_);
   for (Point p : points()) writePoint(out, p);
-  writePoint(out, {bounds_.left, bounds_.top});
-  writePoint(out, {bounds_.right, bounds_.bottom});
-  out.u32(colour_).u8(width_).u32(style_);
+  writeLayout(out, *this, [](auto& io, auto& s) { tailLayout(io, s); });
   return emitRecord(dest, Compress(out.data()));
 }
 
@@ -98,19 +96,13 @@ bool PencilObject::load(std::span<const uint8_t> record) {
   }
   std::array<Point, kMaxPoints> points{};
   for (uint16_t i = 0; i < n; ++i) points[i] = readPoint(in);
-  const Point topLeft = readPoint(in);
-  const Point bottomRight = readPoint(in);
-  const uint32_t colour = in.u32();
-  const uint8_t width = in.u8();
-  const uint32_t style = in.u32();
-  if (!in.ok()) return false;
+  // The record's bounds stand until the next point change recomputes them.
+  if (!in.ok() || !readLayout(std::span(*payload).subspan(in.offset()), *this,
+                              [](auto& io, auto& s) { tailLayout(io, s); }))
+    return false;
   count_ = n;
   points_ = points;
-  // The record's bounds stand until the next point change recomputes them.
-  bounds_ = {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
-  colour_ = colour;
-  width_ = width;
-  style_ = knownPenStyle(style);
+  style_ = knownPenStyle(style_);
   return true;
 }
 

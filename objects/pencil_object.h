@@ -7,7 +7,7 @@
 
 namespace scribly {
 
-class PencilObject : public BoardObject {
+class PencilObject : public Penned<BoardObject> {
  public:
   static constexpr uint16_t kMaxPoints = 500;
   // Record bytes besides the points: count, two bound corners, colour, width,
@@ -40,31 +40,18 @@ class PencilObject : public BoardObject {
   PackedPoint secondPoint() const override {
     return PackedPoint::pack({bounds_.right, bounds_.bottom});
   }
-  bool setPenWidth(uint8_t width) override { return assignIfChanged(width_, width); }
-  bool getPenWidth(uint8_t& width) const override {
-    width = width_;
-    return true;
-  }
-  bool setPenStyle(uint32_t style) override { return assignIfChanged(style_, style); }
-  bool getPenStyle(uint32_t& style) const override {
-    style = style_;
-    return true;
-  }
-  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
-  bool getColour(uint32_t& colour) const override {
-    colour = colour_;
-    return true;
-  }
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  // What follows the count and the points: the bounds' corners and the pen.
+  template <typename Io, typename Self>
+  static void tailLayout(Io& io, Self& s) {
+    io(s.bounds_)(s.colour_)(s.width_)(s.style_);
+  }
   void offsetBy(int32_t dx, int32_t dy);
   void recomputeBounds() { bounds_ = boundsOf(points()); }
 
   Rect bounds_;
-  uint32_t colour_ = 0;
-  uint8_t width_ = 0;
-  uint32_t style_ = 0;
   uint16_t count_ = 0;
   std::array<Point, kMaxPoints> points_{};
 };

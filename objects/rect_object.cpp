@@ -17,16 +17,7 @@ void RectObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   canvas->setPen(pen());
   canvas->setBrush(BrushSpec::fill(fill_));
   canvas->rectangle(box());
-  if (mode == DrawMode::SelectedWithHandles) {
-    Point handles[kHandleCount];
-    boxHandles(p1_, p2_, handles);
-    paintHandles(*canvas, handles);
-  }
-  if (mode != DrawMode::Plain) {
-    canvas->setPen(selectionPen());
-    canvas->setBrush(BrushSpec::none());
-    canvas->rectangle(box());
-  }
+  drawBoxSelection(*canvas, mode);
 }
 
 size_t RectObject::save(std::span<uint8_t> dest) const { return saveBoxRecord(dest); }
@@ -68,20 +59,11 @@ void EllipseObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   canvas->setPen(pen());
   canvas->setBrush(BrushSpec::fill(fill_));
   canvas->ellipse(box());
-  if (mode == DrawMode::SelectedWithHandles) {
-    Point handles[kHandleCount];
-    boxHandles(p1_, p2_, handles);
-    paintHandles(*canvas, handles);
-  }
-  if (mode == DrawMode::Plain) return;
+  // Selected shows the ellipse itself; with handles, the box they sit on.
+  if (mode != DrawMode::Selected) return drawBoxSelection(*canvas, mode);
   canvas->setPen(selectionPen());
   canvas->setBrush(BrushSpec::none());
-  // Selected shows the ellipse itself; with handles, the box they sit on.
-  if (mode == DrawMode::Selected) {
-    canvas->ellipse(box());
-  } else {
-    canvas->rectangle(box());
-  }
+  canvas->ellipse(box());
 }
 
 size_t EllipseObject::save(std::span<uint8_t> dest) const { return saveBoxRecord(dest); }

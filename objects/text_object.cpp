@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "collab/envelope.h"
+#include "objects/record_layout.h"
 
 namespace scribly {
 
@@ -41,21 +42,14 @@ void TextObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
     canvas->setTextColour(colour_);
     if (!canvas->drawText(box(), text_)) return;
   }
-  if (mode != DrawMode::Plain) {
-    canvas->setPen(selectionPen());
-    canvas->setBrush(BrushSpec::none());
-    canvas->rectangle(box());
-  }
+  drawBoxSelection(*canvas, mode, false);
 }
 
 size_t TextObject::save(std::span<uint8_t> dest) const {
   if (text_.size() > kMaxTextBytes) return 0;
   if (dest.empty()) return text_.size() + 1 + kFixedRecordBytes + kEnvelopeHeaderBytes;
   ByteWriter out(kFixedRecordBytes + text_.size() + 1);
-  writePoint(out, p1_);
-  writePoint(out, p2_);
-  out.u32(colour_).u32(fill_);
-  font_.write(out);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   out.terminatedString(text_);
   return emitRecord(dest, Compress(out.data()));
 }
@@ -69,20 +63,9 @@ bool TextObject::load(std::span<const uint8_t> record) {
   const size_t room = payload->size() - kFixedRecordBytes;
   const size_t length = strnlen(text, room);
   if (length == room) return false;
-  ByteReader in(*payload);
-  const Point a = readPoint(in);
-  const Point b = readPoint(in);
-  const uint32_t colour = in.u32();
-  const uint32_t fill = in.u32();
-  const FontRecord font = FontRecord::read(in);
-  if (!in.ok()) return false;
+  if (!readLayout(*payload, *this, [](auto& io, auto& s) { layout(io, s); })) return false;
   // The record's box stands, so the text is not measured here.
   text_.assign(cutText({text, length}, kMaxTextBytes));
-  p1_ = a;
-  p2_ = b;
-  colour_ = colour;
-  fill_ = fill;
-  font_ = font;
   return true;
 }
 

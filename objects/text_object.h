@@ -7,7 +7,7 @@
 
 namespace scribly {
 
-class TextObject : public BoxObject {
+class TextObject : public Filled<Coloured<BoxObject>> {
  public:
   static constexpr size_t kMaxTextBytes = 4020;
   // Corners, colour, fill, font; the text and its terminator follow.
@@ -31,16 +31,6 @@ class TextObject : public BoxObject {
   void draw(Canvas* canvas, DrawMode mode, uint32_t background, bool atOwnPosition) override;
   size_t save(std::span<uint8_t> dest) const override;
   bool load(std::span<const uint8_t> record) override;
-  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
-  bool getColour(uint32_t& colour) const override {
-    colour = colour_;
-    return true;
-  }
-  bool setFill(uint32_t fill) override { return assignIfChanged(fill_, fill); }
-  bool getFill(uint32_t& fill) const override {
-    fill = fill_;
-    return true;
-  }
   bool setText(std::string_view utf8) override;
   bool getText(std::span<char> buffer, uint16_t& length) const override;
   bool setFont(const FontRecord& font) override;
@@ -51,11 +41,14 @@ class TextObject : public BoxObject {
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  // The fixed part; the text follows it.
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    io(s.p1_)(s.p2_)(s.colour_)(s.fill_)(s.font_);
+  }
   void measure();
 
   TextMeasurer* measurer_;
-  uint32_t fill_ = 0;
-  uint32_t colour_ = 0;
   // Only feeds the invalidation margin.
   uint8_t width_ = 2;
   FontRecord font_;

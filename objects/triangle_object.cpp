@@ -1,5 +1,7 @@
 #include "objects/triangle_object.h"
 
+#include "objects/record_layout.h"
+
 namespace scribly {
 
 int TriangleObject::hitHandle(Point p) const {
@@ -59,36 +61,24 @@ void TriangleObject::draw(Canvas* canvas, DrawMode mode, uint32_t, bool) {
   canvas->setBrush(BrushSpec::fill(fill_));
   canvas->polygon(corners_);
   canvas->line(corners_[2], corners_[0]);
-  if (mode == DrawMode::SelectedWithHandles) paintHandles(*canvas, corners_);
-  if (mode != DrawMode::Plain) {
+  drawSelection(*canvas, mode, corners_, [&] {
     canvas->setPen(selectionPen(2));
     canvas->setBrush(BrushSpec::none());
     canvas->polygon(corners_);
-  }
+  });
 }
 
 size_t TriangleObject::save(std::span<uint8_t> dest) const {
   ByteWriter out(kRecordSize);
-  for (Point c : corners_) writePoint(out, c);
-  out.u32(colour_).u32(fill_).u8(width_).u32(style_);
+  writeLayout(out, *this, [](auto& io, auto& s) { layout(io, s); });
   return emitRecord(dest, out.data());
 }
 
 bool TriangleObject::load(std::span<const uint8_t> record) {
-  if (record.size() < kRecordSize) return false;
-  ByteReader in(record);
-  std::array<Point, 3> corners;
-  for (Point& c : corners) c = readPoint(in);
-  const uint32_t colour = in.u32();
-  const uint32_t fill = in.u32();
-  const uint8_t width = in.u8();
-  const uint32_t style = in.u32();
-  if (!in.ok()) return false;
-  corners_ = corners;
-  colour_ = colour;
-  fill_ = fill;
-  width_ = width;
-  style_ = knownPenStyle(style);
+  if (record.size() < kRecordSize ||
+      !readLayout(record, *this, [](auto& io, auto& s) { layout(io, s); }))
+    return false;
+  style_ = knownPenStyle(style_);
   return true;
 }
 

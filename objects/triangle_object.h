@@ -7,7 +7,7 @@
 
 namespace scribly {
 
-class TriangleObject : public BoardObject {
+class TriangleObject : public Filled<Penned<BoardObject>> {
  public:
   static constexpr size_t kRecordSize = 25;
   // The handle the creating drag moves: it shapes the whole triangle.
@@ -33,35 +33,15 @@ class TriangleObject : public BoardObject {
   void setPoints(PackedPoint handle, PackedPoint p) override;
   PackedPoint firstPoint() const override { return PackedPoint::pack(corners_[0]); }
   PackedPoint secondPoint() const override { return PackedPoint::pack(corners_[2]); }
-  bool setPenWidth(uint8_t width) override { return assignIfChanged(width_, width); }
-  bool getPenWidth(uint8_t& width) const override {
-    width = width_;
-    return true;
-  }
-  bool setPenStyle(uint32_t style) override { return assignIfChanged(style_, style); }
-  bool getPenStyle(uint32_t& style) const override {
-    style = style_;
-    return true;
-  }
-  bool setColour(uint32_t colour) override { return assignIfChanged(colour_, colour); }
-  bool getColour(uint32_t& colour) const override {
-    colour = colour_;
-    return true;
-  }
-  bool setFill(uint32_t fill) override { return assignIfChanged(fill_, fill); }
-  bool getFill(uint32_t& fill) const override {
-    fill = fill_;
-    return true;
-  }
   void invalidate(Invalidator& view, int32_t dx, int32_t dy, bool erase) const override;
 
  private:
+  template <typename Io, typename Self>
+  static void layout(Io& io, Self& s) {
+    io(s.corners_)(s.colour_)(s.fill_)(s.width_)(s.style_);
+  }
   void offsetBy(int32_t dx, int32_t dy);
 
-  uint32_t fill_ = 0;
-  uint32_t colour_ = 0;
-  uint8_t width_ = 0;
-  uint32_t style_ = 0;
   std::array<Point, 3> corners_{};
 };
 

@@ -8,6 +8,7 @@
 #include "share/document_share.h"
 #include "skin/language_keys.h"
 #include "win/folders.h"
+#include "win/handles.h"
 #include "win/text.h"
 
 namespace scribly {
@@ -21,8 +22,6 @@ std::string toSystem(std::string_view utf8) { return recode(utf8, kCodePageUtf8,
 std::string fromSystem(std::string_view text) {
   return recode(text, kCodePageSystem, kCodePageUtf8);
 }
-
-void deleteTree(const std::string& folder) { deleteFolderTree(toWide(folder, kCodePageSystem)); }
 
 // A folder of the job's own below the temporary root (made when missing),
 // never one an earlier job left; empty when none can be made.
@@ -41,14 +40,14 @@ std::string freshOutputFolder(const std::string& root, std::string_view name) {
 std::vector<FolderEntry> listFolder(const std::string& folder) {
   std::vector<FolderEntry> entries;
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((toWide(folder, kCodePageSystem) + L"*.*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return entries;
+  const FindHandle search(
+      FindFirstFileW((toWide(folder, kCodePageSystem) + L"*.*").c_str(), &found));
+  if (!search) return entries;
   do {
     entries.push_back({fromWide(found.cFileName),
                        (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                        (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
-  } while (FindNextFileW(search, &found) && entries.size() < 100000);
-  FindClose(search);
+  } while (FindNextFileW(search.get(), &found) && entries.size() < 100000);
   return entries;
 }
 
@@ -163,7 +162,7 @@ void ContentsPanel::abandonShare() {
   if (!ready_ && printer_.get()) printer_.get()->stop();
   dialog_.reset();
   // The printer is done with the pictures an import reads.
-  if (!pictures_.empty()) deleteTree(around_.temporaryRoot);
+  if (!pictures_.empty()) deleteFolderTree(around_.temporaryRoot);
   pictures_.clear();
   nextPicture_ = 0;
   outputFolder_.clear();
@@ -186,7 +185,7 @@ void ContentsPanel::finishImport() {
   documentItem_ = nullptr;
   if (const uint32_t first = std::exchange(firstImportedPage_, 0))
     around_.board.goToPage(first, true);
-  deleteTree(around_.temporaryRoot);
+  deleteFolderTree(around_.temporaryRoot);
 }
 
 }  // namespace scribly

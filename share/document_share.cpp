@@ -1,12 +1,11 @@
 #include "share/document_share.h"
 
 #include <algorithm>
-#include <cctype>
 #include <utility>
 
+#include "base/ascii.h"
 #include "docprint/print_job.h"
 #include "share/tree_items.h"
-#include "skin/style_names.h"
 
 namespace scribly {
 
@@ -111,9 +110,7 @@ std::vector<std::string> importPictureList(std::string_view name,
     // An entry without a "." has no extension, so it is no picture either.
     const size_t dot = entry.name.rfind('.');
     if (dot == std::string::npos) continue;
-    std::string extension = entry.name.substr(dot);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string extension = lowerAscii(std::string_view(entry.name).substr(dot));
     if (documentKind(extension) != DocumentKind::Picture) continue;
     pictures.push_back(pageFileName(base, static_cast<uint32_t>(pictures.size() + 1), extension));
   }

@@ -28,17 +28,15 @@ PrinterHandle PrinterHandle::load(const std::string& folder) {
 PrinterHandle& PrinterHandle::operator=(PrinterHandle&& other) noexcept {
   if (this != &other) {
     reset();
-    library_ = std::exchange(other.library_, nullptr);
+    library_ = std::move(other.library_);
     printer_ = std::exchange(other.printer_, nullptr);
   }
   return *this;
 }
 
 void PrinterHandle::reset() {
-  if (printer_) printer_->release();
-  if (library_) FreeLibrary(library_);
-  printer_ = nullptr;
-  library_ = nullptr;
+  if (printer_) std::exchange(printer_, nullptr)->release();
+  library_.reset();
 }
 
 }  // namespace scribly

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "docprint/doc_printer_win.h"
+#include "win/handles.h"
 
 namespace scribly {
 
@@ -29,7 +30,7 @@ class PrinterHandle {
 
  private:
   void reset();
-  HMODULE library_ = nullptr;
+  ModuleHandle library_;
   DocPrinter* printer_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "docprint/print_job.h"
+#include "win/handles.h"
 
 namespace scribly {
 namespace {
@@ -29,11 +30,12 @@ std::vector<BYTE> readSettings(const SpoolerCalls& spooler, HANDLE printer) {
 }  // namespace
 
 bool setUpSharePrinter(const SpoolerCalls& spooler) {
-  HANDLE printer = nullptr;
+  HANDLE opened = nullptr;
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ALL_ACCESS};
   std::wstring name = kSharePrinterName;
-  if (!spooler.open(name.data(), &printer, &defaults) || !printer) return false;
-  std::vector<BYTE> settings = readSettings(spooler, printer);
+  if (!spooler.open(name.data(), &opened, &defaults) || !opened) return false;
+  const OpenedPrinter printer(spooler.close, opened);
+  std::vector<BYTE> settings = readSettings(spooler, printer.get());
   auto* info = reinterpret_cast<PRINTER_INFO_2W*>(settings.data());
   bool written = false;
   if (!settings.empty() && info->pDevMode) {
@@ -46,9 +48,8 @@ bool setUpSharePrinter(const SpoolerCalls& spooler) {
     mode.dmPrintQuality = kPrintQuality;
     // Command 0: with a level the information given is what is written; the
     // other commands (pause, resume, purge, set status) belong to level 0.
-    written = spooler.set(printer, 2, settings.data(), 0) != FALSE;
+    written = spooler.set(printer.get(), 2, settings.data(), 0) != FALSE;
   }
-  spooler.close(printer);
   return written;
 }
 

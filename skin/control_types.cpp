@@ -1,6 +1,6 @@
 #include "skin/control_types.h"
 
-#include "skin/style_names.h"
+#include "base/ascii.h"
 
 namespace scribly {
 namespace {

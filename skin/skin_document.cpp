@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "base/ascii.h"
 #include "base/file_bytes.h"
 #include "base/relative_path.h"
-#include "skin/style_names.h"
 
 namespace scribly {
 namespace {

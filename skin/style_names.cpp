@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/ascii.h"
+
 namespace scribly {
 namespace {
 
@@ -112,8 +114,6 @@ constexpr std::array<StyleName, kExStyleNameCount> kExStyles = {{
     {"WS_EX_PALETTEWINDOW", 0x00000188},  {"WS_EX_LAYERED", 0x00080000},
 }};
 
-char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 std::string_view trimBlanks(std::string_view s) {
   while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
   while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
@@ -140,13 +140,6 @@ uint32_t parseWith(const std::array<StyleName, N>& table, std::string_view text)
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return true;
-}
 
 std::span<const StyleName> styleNames() { return kStyles; }
 

@@ -33,6 +33,4 @@ uint32_t parseExStyle(std::string_view text);
 std::span<const StyleName> styleNames();
 std::span<const StyleName> exStyleNames();
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
-
 }  // namespace scribly

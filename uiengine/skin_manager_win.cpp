@@ -11,6 +11,7 @@
 #include "uiengine/control_win.h"
 #include "uiengine/engine_win.h"
 #include "uiengine/menu_win.h"
+#include "win/class_factory.h"
 
 namespace scribly {
 namespace {
@@ -122,45 +123,10 @@ class SkinManagerObject final : public SkinManager {
   std::atomic<long> references_{0};
 };
 
-// Static and stateless, like every factory of ours: its references only keep
-// the module loaded.
-class SkinManagerFactory final : public IClassFactory {
- public:
-  HRESULT __stdcall QueryInterface(REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IClassFactory))
-      return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG __stdcall AddRef() override {
-    ++g_locks;
-    return 2;
-  }
-  ULONG __stdcall Release() override {
-    --g_locks;
-    return 1;
-  }
-  HRESULT __stdcall CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    auto* instance = new (std::nothrow) SkinManagerObject();
-    if (!instance) return E_OUTOFMEMORY;
-    instance->AddRef();
-    const HRESULT hr = instance->QueryInterface(riid, object);
-    instance->Release();
-    return hr;
-  }
-  HRESULT __stdcall LockServer(BOOL lock) override {
-    lock ? ++g_locks : --g_locks;
-    return S_OK;
-  }
-};
+void lockEngine() { ++g_locks; }
+void unlockEngine() { --g_locks; }
 
-SkinManagerFactory g_factory;
+ClassFactory<SkinManagerObject, lockEngine, unlockEngine> g_factory;
 
 class ScriptEngineObject final : public ScriptEngine {
  public:

@@ -20,8 +20,6 @@ namespace {
 constexpr int kMaxDepth = 64;
 constexpr wchar_t kLockSuffix[] = L".lock";
 
-using KernelHandle = UniqueHandle<detail::ClosedBy<HANDLE, &CloseHandle>>;
-
 // The path with the long-path prefix where it can take one, without a final
 // separator; empty for a drive or share root, which is never removed.
 std::wstring treePath(std::wstring_view folder) {
@@ -156,6 +154,10 @@ bool deleteFolderTree(std::wstring_view folder) {
   // Not a folder (nor a link to one): not this function's to remove.
   if (!(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) return false;
   return removeEntry(path, attributes, 0);
+}
+
+bool deleteFolderTree(std::string_view folder) {
+  return deleteFolderTree(toWide(folder, kCodePageSystem));
 }
 
 bool createPrivateFolder(const std::wstring& folder) {

@@ -17,6 +17,8 @@ namespace scribly {
 // Drive paths take the long-path prefix, so deep trees go too. True when the
 // folder is gone.
 bool deleteFolderTree(std::wstring_view folder);
+// The same for a path in the system code page, as the 8-bit calls take it.
+bool deleteFolderTree(std::string_view folder);
 
 // Creates `folder` readable and writable by the current user alone (a
 // protected access list with one entry, which what is made inside inherits).

@@ -88,6 +88,8 @@ struct FileTraits : ClosedBy<HANDLE, &CloseHandle> {
 struct FindTraits : ClosedBy<HANDLE, &FindClose> {
   static HANDLE invalid() { return INVALID_HANDLE_VALUE; }
 };
+using KernelTraits = ClosedBy<HANDLE, &CloseHandle>;
+using ModuleTraits = ClosedBy<HMODULE, &FreeLibrary>;
 using GlobalTraits = ClosedBy<HGLOBAL, &GlobalFree>;
 using RegistryTraits = ClosedBy<HKEY, &RegCloseKey>;
 using MemoryDcTraits = ClosedBy<HDC, &DeleteDC>;
@@ -109,8 +111,12 @@ using Region = GdiHandle<HRGN>;
 
 // A kernel file handle (CreateFile's failure value is INVALID_HANDLE_VALUE).
 using FileHandle = UniqueHandle<detail::FileTraits>;
+// A kernel object whose failure value is null: process, thread, job, token.
+using KernelHandle = UniqueHandle<detail::KernelTraits>;
 // A directory search from FindFirstFile.
 using FindHandle = UniqueHandle<detail::FindTraits>;
+// A library this code loaded with LoadLibrary.
+using ModuleHandle = UniqueHandle<detail::ModuleTraits>;
 // A registry key opened or created by this code.
 using RegistryKey = UniqueHandle<detail::RegistryTraits>;
 // Global memory from GlobalAlloc; release() when a stream takes it over.
@@ -130,6 +136,24 @@ class MemoryDc : public UniqueHandle<detail::MemoryDcTraits> {
   MemoryDc() = default;
   explicit MemoryDc(HDC compatibleWith)
       : UniqueHandle<detail::MemoryDcTraits>(CreateCompatibleDC(compatibleWith)) {}
+};
+
+// A printer from OpenPrinter, closed by `close`: ClosePrinter, or the call a
+// test hands in with its own spooler (so this header needs no winspool.h).
+class OpenedPrinter {
+ public:
+  using CloseCall = BOOL(WINAPI*)(HANDLE);
+  OpenedPrinter(CloseCall close, HANDLE printer) : close_(close), printer_(printer) {}
+  ~OpenedPrinter() {
+    if (printer_) close_(printer_);
+  }
+  OpenedPrinter(const OpenedPrinter&) = delete;
+  OpenedPrinter& operator=(const OpenedPrinter&) = delete;
+  HANDLE get() const { return printer_; }
+
+ private:
+  CloseCall close_;
+  HANDLE printer_;
 };
 
 // Global memory locked for a scope.

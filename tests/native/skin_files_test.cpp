@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/file_bytes.h"
-#include "objects/tool_table.h"
+#include "board/tool_table.h"
 #include "skin/language_keys.h"
 #include "skin/language_texts.h"
 #include "skin/skin_document.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "objects/text_edit_box_win.h"
+#include "frame/text_edit_box_win.h"
 #include "win/messages.h"
 
 namespace scribly {

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "board/silent_surroundings.h"
+#include "board/tool_table.h"
 #include "frame/tool_panels_win.h"
-#include "objects/tool_table.h"
 #include "test_surface.h"
 #include "win/messages.h"
 #include "win/module.h"

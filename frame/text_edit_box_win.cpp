@@ -1,4 +1,4 @@
-#include "objects/text_edit_box_win.h"
+#include "frame/text_edit_box_win.h"
 
 #include <algorithm>
 
