@@ -1,8 +1,11 @@
-#include "share/document_share.h"
-
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "docprint/print_job.h"
+#include "share/document_share.h"
+#include "share/library_items.h"
 #include "share/tree_items.h"
 
 namespace scribly {
@@ -105,6 +108,90 @@ TEST(DocumentShare, DocumentItemsAreFoundByTheirExactName) {
   EXPECT_EQ(findDocumentItem(items, "a&b.doc"), 2);
   EXPECT_EQ(findDocumentItem(items, "REPORT.doc"), -1);
   EXPECT_EQ(findDocumentItem(items, "report"), -1);
+}
+
+constexpr uint32_t kNormal = 0x80;
+constexpr uint32_t kArchive = 0x20;
+
+TEST(LibraryItems, ListsSharableFilesAndFoldersOnly) {
+  using enum LibraryItemKind;
+  struct Entry {
+    const char* name;
+    uint32_t attributes;
+    std::optional<LibraryItemKind> kind;
+  };
+  const Entry entries[] = {
+      // What the printer converts, pictures, and nothing else.
+      {"a.ppt", kArchive, File},
+      {"b.pptx", kArchive, File},
+      {"lesson.odt", kArchive, File},
+      {"photo.JPG", kArchive, File},
+      {"c.PDF", kNormal, File},
+      {"d.exe", kArchive, std::nullopt},
+      {"e.doc", kArchive | kEntryHidden, std::nullopt},
+      {"f", kEntryDirectory, Folder},
+      {"a.b.doc", kArchive, File},
+      {"notes.txt.bak", kArchive, std::nullopt},
+      {"Readme", kArchive, std::nullopt},
+      {"page.HTML", kEntrySystem, std::nullopt},
+      {".", kEntryDirectory, std::nullopt},
+      {"..", kEntryDirectory, std::nullopt},
+      // Only the system's own hidden folders are left out.
+      {"System Volume Information", kEntryDirectory | kEntrySystem | kEntryHidden, std::nullopt},
+      {"old.doc", kEntryDirectory | kEntryHidden, Folder},
+  };
+  for (const Entry& e : entries)
+    EXPECT_EQ(libraryEntryKind(e.name, e.attributes), e.kind) << e.name;
+}
+
+TEST(LibraryItems, PathsJoinTheRootAndTheNamesBelowIt) {
+  const std::vector<std::string> names = {"f", "g", "a.ppt"};
+  EXPECT_EQ(libraryItemPath("D:\\Lessons", names), "D:\\Lessons\\f\\g\\a.ppt");
+  EXPECT_EQ(libraryItemPath("D:\\", names), "D:\\f\\g\\a.ppt");
+  EXPECT_EQ(libraryItemPath("D:\\Lessons", {}), "D:\\Lessons");
+}
+
+TEST(LibraryItems, TipShowsTheItemsNameInMagentaAtSizeNine) {
+  const std::string face = "\xE5\xAE\x8B\xE4\xBD\x93";
+  // Written as the configuration files are: one element a line.
+  EXPECT_EQ(libraryTipMarkup(face, treeItemMarkup(TreeItemStyle::Blue, face, "report.doc")),
+            "<tip width=\"200\" height=\"100\">\r\n  <font face=\"" + face +
+                "\" size=\"9\" color=\"255,0,255\">report.doc</font>\r\n</tip>\r\n");
+  const std::optional<std::string> escaped =
+      libraryTipMarkup("Arial", treeItemMarkup(TreeItemStyle::Folder, "Arial", "R&D"));
+  ASSERT_TRUE(escaped);
+  EXPECT_NE(escaped->find("color=\"255,0,255\">R&amp;D</font>"), std::string::npos);
+  EXPECT_EQ(libraryTipMarkup(face, "<text><font>cut"), std::nullopt);
+}
+
+constexpr char kFace[] = "\xE5\xAE\x8B\xE4\xBD\x93";  // the face in UTF-8
+
+TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHold) {
+  EXPECT_EQ(treeItemMarkup(TreeItemStyle::Red, kFace, "report.doc"),
+            std::string("<text><font size=\"10\" color=\"255,0,0\" face=\"") + kFace +
+                "\">report.doc</font></text>");
+  EXPECT_EQ(treeItemMarkup(TreeItemStyle::Folder, kFace, "f").substr(0, 37),
+            "<text><font size=\"9\" color=\"0,0,255\" ");
+  for (const std::string name : {"a<b>&\"c\".txt", "notes.txt/12", "\xC3\xA9t\xC3\xA9", ""}) {
+    EXPECT_EQ(treeItemName(treeItemMarkup(TreeItemStyle::Blue, kFace, name)), name);
+  }
+  EXPECT_EQ(treeItemName("plain text"), "");
+  EXPECT_EQ(treeItemName("<text><font>unclosed"), "");
+}
+
+TEST(TreeItems, LongNamesAreCutOnACharacterBoundaryWithinTheTreesBuffer) {
+  std::string name;
+  for (int i = 0; i < 400; ++i) name += "\xC3\xA9";  // 800 bytes
+  const std::string markup = treeItemMarkup(TreeItemStyle::Blue, kFace, name);
+  EXPECT_LT(markup.size(), kMaxTreeItemBytes);
+  const std::string kept = treeItemName(markup);
+  EXPECT_GT(kept.size(), 400u);
+  EXPECT_EQ(kept.size() % 2, 0u);
+  EXPECT_EQ(name.compare(0, kept.size(), kept), 0);
+  // Entities are never split either.
+  const std::string amps =
+      treeItemName(treeItemMarkup(TreeItemStyle::Blue, kFace, std::string(200, '&')));
+  EXPECT_EQ(amps, std::string(amps.size(), '&'));
 }
 
 }  // namespace
