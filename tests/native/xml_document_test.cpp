@@ -110,7 +110,7 @@ TEST(XmlParse, DocumentsReadAsTheirTrees) {
   EXPECT_EQ(doc.findFirst("c").text(), "t");
 }
 
-TEST(XmlParse, BareAttributeIsTrueAndOnlyExactTrueCounts) {
+TEST(XmlParse, BareAttributeIsTrueAndEntitiesDecodeOnce) {
   XmlDocument doc;
   ASSERT_EQ(parseExact(doc, "<check checked a=\"True\" b=\"true \" c=\"1\" d=\"true\"/>"),
             XmlError::None);
@@ -122,10 +122,8 @@ TEST(XmlParse, BareAttributeIsTrueAndOnlyExactTrueCounts) {
   EXPECT_FALSE(check.boolAttribute("c"));
   EXPECT_TRUE(check.boolAttribute("d"));
   EXPECT_FALSE(check.boolAttribute("missing"));
-}
 
-TEST(XmlParse, EntitiesDecodeOnceAndUnknownAmpersandsStay) {
-  XmlDocument doc;
+  // Entities decode once and unknown ampersands stay.
   ASSERT_EQ(parseExact(doc,
                        "<e v=\"a &amp; b\" all=\"&lt;&gt;&amp;&apos;&quot;\" raw=\"x<y>'z\">"
                        "&amp;lt; &foo; & &amp &quot;q&quot;</e>"),
@@ -137,7 +135,7 @@ TEST(XmlParse, EntitiesDecodeOnceAndUnknownAmpersandsStay) {
   EXPECT_EQ(e.text(), "&lt; &foo; & &amp \"q\"");
 }
 
-TEST(XmlParse, FormsOutsideTheDialectAreRejected) {
+TEST(XmlParse, FormsOutsideTheDialectMismatchesAndTrailingDataAreRejected) {
   const std::string_view cases[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
@@ -163,9 +161,8 @@ TEST(XmlParse, FormsOutsideTheDialectAreRejected) {
   for (std::string_view text : cases) {
     EXPECT_NE(parseError(text), XmlError::None) << text;
   }
-}
 
-TEST(XmlParse, ClosingTagMustNameTheOpenElement) {
+  // The closing tag must name the open element.
   XmlDocument doc;
   EXPECT_EQ(parseExact(doc, "<a><b></a></b>"), XmlError::TagMismatch);
   EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
@@ -179,9 +176,8 @@ TEST(XmlParse, EveryTruncationOfADocumentFails) {
     EXPECT_NE(parseError(std::string_view(full).substr(0, n)), XmlError::None) << n;
   }
   EXPECT_EQ(parseError(std::string_view(full).substr(0, lastClose + 1)), XmlError::None);
-}
 
-TEST(XmlParse, ZeroByteEndsTheTextAndOnlyZerosMayFollow) {
+  // A zero byte ends the text and only zeros may follow.
   EXPECT_EQ(parseError("<a/>\0\0\0"s), XmlError::None);
   EXPECT_EQ(parseError("<a/>\0<b/>"s), XmlError::TrailingData);
   EXPECT_EQ(parseError("<a>x\0</a>"s), XmlError::Syntax);
@@ -212,16 +208,14 @@ std::string nested(size_t depth) {
   return s;
 }
 
-TEST(XmlParse, NestingIsCappedWithoutExhaustingTheStack) {
+TEST(XmlParse, NestingElementsAttributesAndSizeAreCappedWithoutExhaustingTheStack) {
   EXPECT_EQ(parseError(nested(kMaxXmlDepth)), XmlError::None);
   EXPECT_EQ(parseError(nested(kMaxXmlDepth + 1)), XmlError::TooDeep);
   EXPECT_EQ(parseError(std::string(1000000, '<') + "a"), XmlError::Syntax);
   std::string deepOpen;
   for (int i = 0; i < 200000; ++i) deepOpen += "<a>";
   EXPECT_EQ(parseError(deepOpen), XmlError::TooDeep);
-}
 
-TEST(XmlParse, ElementAttributeAndSizeCaps) {
   std::string many = "<r>";
   for (size_t i = 0; i < kMaxXmlNodes; ++i) many += "<e/>";
   many += "</r>";
@@ -250,10 +244,8 @@ TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
   XmlDocument empty;
   EXPECT_EQ(empty.root().child("x").attribute("y").value(), "");
   EXPECT_FALSE(empty.findFirst("x").exists());
-}
 
-TEST(XmlLookup, TheSharedEmptyElementRefusesWrites) {
-  XmlDocument doc;
+  // The shared empty element refuses writes.
   ASSERT_TRUE(doc.parse("<a/>"));
   XmlElementHandle missing = doc.root().child("missing");
   EXPECT_FALSE(missing.setAttribute("path", "C:\\x"));
@@ -279,16 +271,15 @@ TEST(XmlLookup, SetAttributeReplacesInPlaceOrAppends) {
   EXPECT_FALSE(a.setText("with\0zero"s));
   EXPECT_FALSE(a.appendChild("9lives").exists());
   EXPECT_EQ(dump(doc), "(a x=[10] y=[2] z=[3] {})");
-}
 
-TEST(XmlLookup, BuiltTreesStopAtTheDepthCap) {
-  XmlDocument doc;
-  XmlElementHandle e = doc.appendRoot("a");
+  // Built trees stop at the depth cap.
+  XmlDocument built;
+  XmlElementHandle e = built.appendRoot("a");
   for (size_t depth = 1; depth < kMaxXmlDepth; ++depth) e = e.appendChild("a");
   ASSERT_TRUE(e.exists());
   EXPECT_FALSE(e.appendChild("a").exists());
   XmlDocument again;
-  EXPECT_TRUE(again.parse(doc.serialise()));
+  EXPECT_TRUE(again.parse(built.serialise()));
 }
 
 TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
@@ -317,14 +308,12 @@ TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
   EXPECT_EQ(part.root().child("inner").child("leaf").text(), "x");
   EXPECT_EQ(part.root().child("tail.2").attribute("flag").value(), "true");
   EXPECT_EQ(XmlElementHandle().serialise(), "");
-}
 
-TEST(XmlSave, AmpersandValueIsWrittenBackAsAnEntity) {
-  XmlDocument doc;
+  // An ampersand value is written back as an entity.
   ASSERT_TRUE(doc.parse("<e v=\"a &amp; b\" checked/>"));
-  const std::string text = doc.serialise();
-  EXPECT_NE(text.find("v=\"a &amp; b\""), std::string::npos) << text;
-  EXPECT_NE(text.find("checked=\"true\""), std::string::npos) << text;
+  const std::string written = doc.serialise();
+  EXPECT_NE(written.find("v=\"a &amp; b\""), std::string::npos) << written;
+  EXPECT_NE(written.find("checked=\"true\""), std::string::npos) << written;
 }
 
 TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
@@ -354,9 +343,8 @@ TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
   EXPECT_EQ(c.root().attribute("width").value(), "800");
   std::remove(plain.c_str());
   std::remove(marked.c_str());
-}
 
-TEST(XmlSave, SavingLeavesNothingOfALongerOldFile) {
+  // Saving leaves nothing of a longer old file.
   const std::string path = tempPath("shrink.xml");
   writeFile(path, "<old>" + std::string(10000, 'x') + "</old>");
   XmlDocument doc;
@@ -422,17 +410,16 @@ TEST(XmlSave, FileFailuresAreReportedAndChangeNothing) {
   doc.setPath("");
   EXPECT_FALSE(doc.save());
   EXPECT_EQ(doc.lastError(), XmlError::NoPath);
-}
 
-TEST(XmlSave, BadFileContentFailsLoadButKeepsPathAndMark) {
+  // Bad content fails the load but keeps the path and the mark.
   const std::string path = tempPath("comment.xml");
   writeFile(path, "\xEF\xBB\xBF<!-- c --><a/>");
-  XmlDocument doc;
-  EXPECT_FALSE(doc.load(path));
-  EXPECT_EQ(doc.lastError(), XmlError::Syntax);
-  EXPECT_EQ(doc.errorOffset(), 1u);  // counted after the mark
-  EXPECT_EQ(doc.path(), path);
-  EXPECT_TRUE(doc.hasByteOrderMark());
+  XmlDocument bad;
+  EXPECT_FALSE(bad.load(path));
+  EXPECT_EQ(bad.lastError(), XmlError::Syntax);
+  EXPECT_EQ(bad.errorOffset(), 1u);  // counted after the mark
+  EXPECT_EQ(bad.path(), path);
+  EXPECT_TRUE(bad.hasByteOrderMark());
   std::remove(path.c_str());
 }
 
