@@ -9,20 +9,16 @@
 namespace scribly {
 namespace {
 
-TEST(ModulePaths, ModuleFolderIsCutAtLastBackslash) {
+TEST(ModulePaths, FoldersAreCutAtTheLastBackslashAndJoinedWithOneSeparator) {
   EXPECT_EQ(folderOf("C:\\Program Files\\Conf\\Plugins\\scribly.dll"),
             "C:\\Program Files\\Conf\\Plugins");
   EXPECT_EQ(folderOf("scribly.dll"), "");
   EXPECT_EQ(installFolderOf("C:\\Program Files\\Conf\\Plugins"), "C:\\Program Files\\Conf");
   EXPECT_EQ(installFolderOf("C:\\Conf\\Plugins\\"), "C:\\Conf");
-}
 
-TEST(ModulePaths, BothSkinFolderSpellingsGiveOneBackgroundFolder) {
   EXPECT_EQ(backgroundFolder("C:\\Skins\\Blue"), "C:\\Skins\\Blue\\Scribly\\Back\\");
   EXPECT_EQ(backgroundFolder("C:\\Skins\\Blue\\"), "C:\\Skins\\Blue\\Scribly\\Back\\");
-}
 
-TEST(ModulePaths, JoinKeepsExactlyOneSeparator) {
   EXPECT_EQ(joinPath("C:\\a", "\\Scribly.xml"), "C:\\a\\Scribly.xml");
   EXPECT_EQ(joinPath("C:\\a\\", "Scribly.xml"), "C:\\a\\Scribly.xml");
   EXPECT_EQ(joinPath("", "x"), "x");
@@ -65,9 +61,8 @@ TEST(XmlUserNames, NameInsideUserBasicWhereverItSits) {
             "Ann & Bo");
   // Bytes pass through as UTF-8; the code page conversion happens later.
   EXPECT_EQ(userNameFromInfo("<userbasic><name>J\xC3\xBCrgen</name></userbasic>"), "J\xC3\xBCrgen");
-}
 
-TEST(XmlUserNames, NoNameGivesEmpty) {
+  // No name gives an empty one.
   EXPECT_EQ(userNameFromInfo(""), "");
   EXPECT_EQ(userNameFromInfo("<user><name>outside</name></user>"), "");
   EXPECT_EQ(userNameFromInfo("<userbasic><Name>case</Name></userbasic>"), "");

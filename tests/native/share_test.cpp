@@ -95,9 +95,8 @@ TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndTheCurrentPage) {
   EXPECT_EQ(menu(ContentsItemKind::SystemOrDocumentPage, false), "----");
   EXPECT_EQ(menu(ContentsItemKind::SystemRoot, false), "----");
   EXPECT_EQ(menu(ContentsItemKind::UserRoot, true), "----");
-}
 
-TEST(DocumentShare, DocumentItemsAreFoundByTheirExactName) {
+  // Document items are found by their exact name.
   const std::vector<std::string> items = {
       treeItemMarkup(TreeItemStyle::Red, "", "report.doc"),
       "<text><font>broken",

@@ -92,7 +92,7 @@ TEST(ColourPalette, ChoicesAndWhatTheFrameTakesFromThem) {
   EXPECT_EQ(up[0].colour, down[2].colour);  // the frame's tones swap
 }
 
-TEST(ColourSwatch, PartsResetAndSwap) {
+TEST(ColourSwatch, PartsResetSwapAndPainting) {
   const Size element{64, 40};
   const SwatchLayout l = swatchLayout(element);
   EXPECT_EQ(l.front, (Rect{4, 4, 41, 25}));
@@ -112,9 +112,8 @@ TEST(ColourSwatch, PartsResetAndSwap) {
   EXPECT_EQ(colours, (PenColours{0x010000, 0xFFFFFF}));
   EXPECT_EQ(clickSwatch(element, {0, 0}, colours), SwatchPart::None);
   EXPECT_EQ(colours, (PenColours{0x010000, 0xFFFFFF}));
-}
 
-TEST(ColourSwatch, PaintsBackThenFrontAndShowsNoColourAsItsSign) {
+  // Painted back then front, no colour shown as its sign.
   const PanelPainting p = paintSwatch({64, 40}, {0, 0x00FF00});
   const auto frames = shapes<FrameShape>(p);
   ASSERT_EQ(frames.size(), 2u);
