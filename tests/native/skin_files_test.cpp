@@ -203,7 +203,12 @@ TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
 }
 
 TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
+  // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
+  for (const std::string& key : keys) {
+    EXPECT_FALSE(texts_.text(key).empty()) << key;
+    EXPECT_LT(texts_.text(key).size(), kShortTextBytes) << key;
+  }
   size_t pictures = 0;
   for (XmlElementHandle description : skin_.descriptions()) {
     forEachElement(description, [&](XmlElementHandle e) {
