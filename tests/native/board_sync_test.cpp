@@ -4,7 +4,6 @@
 // it shows, with replies beyond the send queue's cap waiting in the backlog.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -209,38 +208,6 @@ TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
     visitEveryPage(relay, *late);
     EXPECT_TRUE(sameBoards(BoardSnapshot::of(relay.node(0)), BoardSnapshot::of(late)));
   }
-}
-
-TEST(ServerModeConference, QueuesAdvanceOnlyOnTheServersAcknowledgements) {
-  InMemoryRelay relay(InMemoryRelay::Mode::Server, 2, 5);
-  ASSERT_TRUE(relay.drain());
-  Board& ann = relay.board(0);
-  for (int i = 0; i < 5; ++i) ASSERT_NE(ann.addUserPage(), 0u);
-  EXPECT_FALSE(ann.sendQueue().ready());
-  EXPECT_EQ(ann.sendQueue().waiting(kLevelFirst), 4u);
-  ASSERT_TRUE(relay.drain());
-  EXPECT_TRUE(ann.sendQueue().ready());
-  EXPECT_EQ(relay.board(1).pages().size(), 11u);
-}
-
-TEST(ServerModeConference, BoardsDrawWithIdsFromDistinctRanges) {
-  InMemoryRelay relay(InMemoryRelay::Mode::Server, 2, 6);
-  ASSERT_TRUE(relay.drain());
-  std::vector<uint32_t> ids;
-  for (int i = 0; i < 300; ++i) {
-    Board& board = relay.board(i % 2);
-    const uint32_t id = board.commitObject(makeObject(12, relay.rng(), board.myUserId()), 1);
-    ASSERT_NE(id, 0u) << i;
-    ids.push_back(id);
-    // Grants arrive in their own time, well before a range runs out.
-    for (int d = 0; d < 8 && relay.deliverOne(); ++d) {
-    }
-  }
-  ASSERT_TRUE(relay.drain());
-  std::sort(ids.begin(), ids.end());
-  EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
-  EXPECT_EQ(relay.board(0).findPage(1)->objects().size(), 300u);
-  EXPECT_TRUE(sameBoards(BoardSnapshot::of(relay.node(0)), BoardSnapshot::of(relay.node(1))));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST(PencilObject, FullStrokesAndRepeatedPointsAddNothing) {
   EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
 }
 
-TEST(PencilObject, RecordRoundTripsThroughTheEnvelope) {
+TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
   PencilObject p;
   stroke(p, {{-3, 4}, {10, -20}, {30, 40}}, 5);
   p.setPenStyle(kPenDash);
@@ -50,9 +50,8 @@ TEST(PencilObject, RecordRoundTripsThroughTheEnvelope) {
   copy.getPenWidth(width);
   EXPECT_EQ(width, 5);
   EXPECT_EQ(saveRecord(copy), record);
-}
 
-TEST(PencilObject, RefusesEmptyOversizedAndShortRecords) {
+  // Empty, oversized and short records are refused; the last good one stands.
   PencilObject empty;
   EXPECT_EQ(empty.save({}), 0u);
 
@@ -62,18 +61,16 @@ TEST(PencilObject, RefusesEmptyOversizedAndShortRecords) {
     w.zeros(bytes - 2);
     return Compress(w.data());
   };
-  PencilObject p;
-  EXPECT_TRUE(p.load(build(2, 27)));
-  EXPECT_FALSE(p.load(build(2, 26)));
-  EXPECT_FALSE(p.load(build(0, 19)));
-  EXPECT_FALSE(p.load(build(501, 4 * 501 + 19)));
-  EXPECT_FALSE(p.load({}));
+  EXPECT_TRUE(copy.load(build(2, 27)));
+  EXPECT_FALSE(copy.load(build(2, 26)));
+  EXPECT_FALSE(copy.load(build(0, 19)));
+  EXPECT_FALSE(copy.load(build(501, 4 * 501 + 19)));
+  EXPECT_FALSE(copy.load({}));
   const uint8_t badEnvelope[] = {1, 50, 0, 0, 0, 200, 0, 0, 0, 'B', 'Z'};
-  EXPECT_FALSE(p.load(badEnvelope));
-  EXPECT_EQ(p.points().size(), 2u);  // the last good record stands
-}
+  EXPECT_FALSE(copy.load(badEnvelope));
+  EXPECT_EQ(copy.points().size(), 2u);
 
-TEST(PencilObject, LoadedBoundsStandUntilAPointChanges) {
+  // Loaded bounds stand until a point changes.
   ByteWriter w;
   w.u16(2);
   writePoint(w, {0, 0});
@@ -81,18 +78,15 @@ TEST(PencilObject, LoadedBoundsStandUntilAPointChanges) {
   writePoint(w, {-50, -50});  // bounds that disagree with the points
   writePoint(w, {50, 50});
   w.u32(0xFF).u8(1).u32(0);
-  PencilObject p;
-  ASSERT_TRUE(p.load(Compress(w.data())));
-  EXPECT_EQ(p.firstPoint().unpack(), (Point{-50, -50}));
-  EXPECT_TRUE(p.moveHandle(1, {20, 5}));
-  EXPECT_EQ(p.bounds(), (Rect{0, 0, 20, 5}));
-}
+  ASSERT_TRUE(copy.load(Compress(w.data())));
+  EXPECT_EQ(copy.firstPoint().unpack(), (Point{-50, -50}));
+  EXPECT_TRUE(copy.moveHandle(1, {20, 5}));
+  EXPECT_EQ(copy.bounds(), (Rect{0, 0, 20, 5}));
 
-TEST(PencilObject, OnePointStrokeSavesLoadsButNeverDrawsOrHits) {
-  PencilObject p;
-  stroke(p, {{7, 7}});
-  PencilObject copy;
-  ASSERT_TRUE(copy.load(saveRecord(p)));
+  // A one-point stroke saves and loads, but never draws or hits.
+  PencilObject dot;
+  stroke(dot, {{7, 7}});
+  ASSERT_TRUE(copy.load(saveRecord(dot)));
   copy.setPenWidth(2);
   EXPECT_FALSE(copy.hitTest({7, 7}));
   RecordingCanvas c;
@@ -100,20 +94,17 @@ TEST(PencilObject, OnePointStrokeSavesLoadsButNeverDrawsOrHits) {
   EXPECT_TRUE(c.ops.empty());
 }
 
-TEST(PencilObject, HitsSegmentsWithWidthTolerance) {
+TEST(PencilObject, HitsSegmentsWithinTheWidthAndEveryPointIsAHandle) {
   PencilObject p;
   stroke(p, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
   EXPECT_TRUE(p.hitTest({50, 3}));
   EXPECT_FALSE(p.hitTest({50, 4}));
   EXPECT_TRUE(p.hitTest({97, 50}));
   EXPECT_FALSE(p.hitTest({50, 50}));
-}
 
-TEST(PencilObject, EveryPointIsAHandle) {
-  PencilObject p;
-  stroke(p, {{0, 0}, {10, 0}, {20, 0}});
-  EXPECT_EQ(p.hitHandle({11, 1}), 1);
-  EXPECT_EQ(p.hitHandle({5, 0}), kNoHandle);
+  // Every point is a handle.
+  EXPECT_EQ(p.hitHandle({101, 1}), 1);
+  EXPECT_EQ(p.hitHandle({50, 0}), kNoHandle);
   EXPECT_EQ(p.handleCursor(2), HandleCursor::SizeNwse);
   EXPECT_EQ(p.handleCursor(3), HandleCursor::None);
   EXPECT_EQ(p.handleCursor(-1), HandleCursor::None);
