@@ -13,7 +13,7 @@ std::vector<uint8_t> grey(uint16_t w, uint16_t h, uint8_t v = 100) {
   return std::vector<uint8_t>(pictureBytes(w, h), v);
 }
 
-TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZero) {
+TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZeroAndAttachRefusesShortPixels) {
   ImageObject img;
   img.setPoints(PackedPoint::pack({-10, 20}), PackedPoint::pack({30, 40}));
   img.setAdjustmentA(7);
@@ -38,15 +38,13 @@ TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZero) {
   EXPECT_FALSE(copy.load(std::span(record).first(7)));
   // Adjustments answer true even unchanged: the view repaints either way.
   EXPECT_TRUE(copy.setBrightness(0));
-}
 
-TEST(ImageObject, AttachRefusesEmptyOrShortPictures) {
-  ImageObject img;
-  EXPECT_FALSE(img.attachPixels({}, 2, 2, {0, 0}, {2, 2}));
-  EXPECT_FALSE(img.attachPixels(grey(2, 2), 0, 2, {0, 0}, {2, 2}));
-  EXPECT_FALSE(img.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
-  EXPECT_TRUE(img.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
-  EXPECT_EQ(img.referenceSize(), (Size{20, 10}));
+  // Attaching refuses empty or short pictures.
+  EXPECT_FALSE(copy.attachPixels({}, 2, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(copy.attachPixels(grey(2, 2), 0, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(copy.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
+  EXPECT_TRUE(copy.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
+  EXPECT_EQ(copy.referenceSize(), (Size{20, 10}));
 }
 
 TEST(ImageObject, CornerDragsKeepTheReferenceAspect) {
@@ -106,7 +104,7 @@ TEST(ImageObject, OrientationTurnsPixelsAndTheBoxAboutItsCentre) {
   EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2) + 3], 1);
 }
 
-TEST(ImageObject, BulkRecordRoundTripsAsJpeg) {
+TEST(ImageObject, BulkRecordRoundTripsAsJpegAndBadOnesAreRefused) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(40, 30, 180), 40, 30, {0, 0}, {40, 30}));
   EXPECT_EQ(img.saveBulkData({}), pictureBytes(40, 30) + 21);
@@ -124,12 +122,8 @@ TEST(ImageObject, BulkRecordRoundTripsAsJpeg) {
   EXPECT_NEAR(copy.pixels()[100], 180, 2);
   EXPECT_FALSE(copy.loadBulkData(bulk));  // already has pixels
   EXPECT_EQ(ImageObject().saveBulkData({}), 0u);
-}
 
-TEST(ImageObject, RefusesTruncatedMismatchedAndEmptyBulkRecords) {
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(grey(16, 16), 16, 16, {0, 0}, {16, 16}));
-  auto bulk = saveBulkRecord(img);
+  // Truncated, mismatched and empty bulk records are refused.
   ImageObject a;
   EXPECT_FALSE(a.loadBulkData(std::span(bulk).first(bulk.size() - 1)));  // stated length
   auto longer = bulk;
@@ -196,7 +190,7 @@ TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) 
   EXPECT_FALSE(inBox(1)->loadBulkWithin(ours, pictureBytes(2000, 2000) - 1));
 }
 
-TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {
+TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
   RecordingCanvas c;
@@ -209,27 +203,26 @@ TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {
   EXPECT_NE(c.blitSources[2], img.pixels().data());
   EXPECT_EQ(c.blits[2][0], 255);
   EXPECT_EQ(img.pixels()[0], 10);
-}
 
-TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
-  ImageObject img;
-  img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
-  RecordingCanvas c;
-  img.draw(&c, DrawMode::SelectedWithHandles, 0x123456, true);
-  EXPECT_TRUE(c.has("fill 2,2-38,28 123456"));
-  EXPECT_TRUE(c.has("pen cos 0 w2 0000ff round round"));
-  EXPECT_EQ(c.with("line").size(), 2u);
-  EXPECT_TRUE(c.has("fill 13,8-27,22 ffffff"));
-  EXPECT_EQ(c.with("fill").size(), 2u + 9);
-  EXPECT_EQ(c.depth, 0);
+  // Without pixels: a frame, and a red cross when large enough.
+  ImageObject frame;
+  frame.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
+  RecordingCanvas p;
+  frame.draw(&p, DrawMode::SelectedWithHandles, 0x123456, true);
+  EXPECT_TRUE(p.has("fill 2,2-38,28 123456"));
+  EXPECT_TRUE(p.has("pen cos 0 w2 0000ff round round"));
+  EXPECT_EQ(p.with("line").size(), 2u);
+  EXPECT_TRUE(p.has("fill 13,8-27,22 ffffff"));
+  EXPECT_EQ(p.with("fill").size(), 2u + 9);
+  EXPECT_EQ(p.depth, 0);
 
   // Corners given the other way round draw the same.
   ImageObject reversed;
   reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
   RecordingCanvas r;
   reversed.draw(&r, DrawMode::SelectedWithHandles, 0x123456, true);
-  EXPECT_EQ(r.with("fill"), c.with("fill"));
-  EXPECT_EQ(r.with("line"), c.with("line"));
+  EXPECT_EQ(r.with("fill"), p.with("fill"));
+  EXPECT_EQ(r.with("line"), p.with("line"));
 
   ImageObject small;
   small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
@@ -238,7 +231,7 @@ TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
   EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
-TEST(ImageObject, CloneCopiesPixelsAndNoneWithout) {
+TEST(ImageObject, CloneCopiesPixelsAndHitTestNormalisesTheBox) {
   ImageObject empty;
   EXPECT_EQ(empty.clone(), nullptr);
   ImageObject img;
@@ -248,14 +241,12 @@ TEST(ImageObject, CloneCopiesPixelsAndNoneWithout) {
   ASSERT_TRUE(copy);
   EXPECT_EQ(saveRecord(*copy), saveRecord(img));
   EXPECT_NE(static_cast<ImageObject&>(*copy).pixels().data(), img.pixels().data());
-}
 
-TEST(ImageObject, HitTestNormalisesTheBox) {
-  ImageObject img;
-  img.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
-  EXPECT_TRUE(img.hitTest({0, 0}));
-  EXPECT_FALSE(img.hitTest({20, 10}));
-  EXPECT_EQ(img.first(), (Point{0, 0}));
+  // A hit test normalises the box.
+  empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
+  EXPECT_TRUE(empty.hitTest({0, 0}));
+  EXPECT_FALSE(empty.hitTest({20, 10}));
+  EXPECT_EQ(empty.first(), (Point{0, 0}));
 }
 
 FontRecord tahoma() {
@@ -302,7 +293,7 @@ TEST(HandSymbolObject, LabelAndFontChangesMeasureTheBox) {
   EXPECT_FALSE(hand.moveHandle(4, {1, 1}));
 }
 
-TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdAndColourZeroNoText) {
+TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdColourZeroNoTextAndHits) {
   HandSymbolObject hand(-5 & 0xFFFFFFFF, {0, 0});
   hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
   hand.setColour(0x0000FF);
@@ -321,10 +312,8 @@ TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdAndColourZeroNoText) {
   noBitmap.bitmapAvailable = false;
   hand.draw(&noBitmap, DrawMode::Selected, 0, true);
   EXPECT_EQ(noBitmap.ops, (std::vector<std::string>{"save", "restore"}));
-}
 
-TEST(HandSymbolObject, HitInTheHandSquareAndTheBox) {
-  HandSymbolObject hand(1, {0, 0});
+  // Hit in the hand's square and the box.
   hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
   EXPECT_TRUE(hand.hitTest({0, 0}));
   EXPECT_TRUE(hand.hitTest({19, 19}));
