@@ -168,13 +168,14 @@ struct RecordingHost final : HostLink {
     uint32_t target;
     Bytes bytes;
     uint32_t level;
+    uint32_t type;
   };
   std::vector<Sent> sent;
   std::vector<Bytes> mirrored;
   std::function<void(uint32_t target, const Bytes&)> onSend;
 
   void sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> m, uint32_t level) override {
-    sent.push_back({target, Bytes(m.begin(), m.end()), level});
+    sent.push_back({target, Bytes(m.begin(), m.end()), level, type});
     if (onSend) onSend(target, sent.back().bytes);
   }
   void hostMessage(uint32_t command, std::span<const uint8_t> m) override {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
 #include "collab/conference_channel.h"
 #include "collab/message_codec.h"
 #include "collab/send_queue.h"
+#include "tests/native/board_test_support.h"
 
 namespace scribly {
 namespace {
@@ -189,26 +191,8 @@ TEST_F(SendQueueTest, ClearEmptiesBothListsAndMakesReady) {
   EXPECT_TRUE(channel.sent.empty());
 }
 
-class RecordingHost : public HostLink {
- public:
-  void sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> message,
-              uint32_t level) override {
-    calls.push_back({type, target, level, message.size()});
-  }
-  void hostMessage(uint32_t command, std::span<const uint8_t> message) override {
-    hostMessages.push_back({command, codeOf(message[0])});
-  }
-  struct Call {
-    uint32_t type, target, level;
-    size_t length;
-    bool operator==(const Call&) const = default;
-  };
-  std::vector<Call> calls;
-  std::vector<std::pair<uint32_t, uint8_t>> hostMessages;
-};
-
 TEST(ConferenceChannel, SendNowAddressesThePeerOnlyInPeerToPeer) {
-  RecordingHost host;
+  testing::RecordingHost host;
   ConferenceChannel direct(host, true);
   direct.setPeer(42);
   ConferenceChannel relayed(host, false);
@@ -218,12 +202,14 @@ TEST(ConferenceChannel, SendNowAddressesThePeerOnlyInPeerToPeer) {
   queue.Send(build(ClearPage{8}), kLevelFirst);
   queue.Pump();
   relayed.sendNow(build(Acknowledgement{}), kHostLevelDirect);
-  EXPECT_EQ(host.calls, (std::vector<RecordingHost::Call>{
-                            {13049, 42, 3, 6}, {13049, 42, 1, 6}, {13049, 0, 3, 1}}));
+  std::vector<std::array<size_t, 4>> calls;
+  for (const auto& s : host.sent) calls.push_back({s.type, s.target, s.level, s.bytes.size()});
+  EXPECT_EQ(calls, (std::vector<std::array<size_t, 4>>{
+                       {13049, 42, 3, 6}, {13049, 42, 1, 6}, {13049, 0, 3, 1}}));
 }
 
 TEST(ConferenceChannel, MirrorsContentMessagesWhenMirroringOrForced) {
-  RecordingHost host;
+  testing::RecordingHost host;
   ConferenceChannel channel(host, false);
   const uint8_t record[] = {1};
   const std::vector<std::vector<uint8_t>> messages = {build(CreateObject{12, 7, 5, record}),
@@ -235,16 +221,17 @@ TEST(ConferenceChannel, MirrorsContentMessagesWhenMirroringOrForced) {
                                                       build(Acknowledgement{}),
                                                       build(PageShown{7})};
   for (const auto& m : messages) channel.mirror(m, false);
-  EXPECT_TRUE(host.hostMessages.empty());
+  EXPECT_TRUE(host.mirrored.empty());
   channel.mirror(messages[0], true);
-  EXPECT_EQ(host.hostMessages.size(), 1u);
+  EXPECT_EQ(host.mirrored.size(), 1u);
 
-  host.hostMessages.clear();
+  host.mirrored.clear();
   channel.setMirroring(true);
   for (const auto& m : messages) channel.mirror(m, false);
   channel.mirror({}, true);
-  std::vector<std::pair<uint32_t, uint8_t>> expected = {{121, 12}, {121, 44}, {121, 74}, {121, 89}};
-  EXPECT_EQ(host.hostMessages, expected);
+  std::vector<uint8_t> codes;
+  for (const auto& m : host.mirrored) codes.push_back(m.empty() ? 0 : codeOf(m[0]));
+  EXPECT_EQ(codes, (std::vector<uint8_t>{12, 44, 74, 89}));
 }
 
 }  // namespace
