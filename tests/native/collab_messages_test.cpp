@@ -90,7 +90,7 @@ TEST(CollabMessages, ObjectCreationCarriesKindPageIdAndRecord) {
   EXPECT_EQ(build(CreateObject{12, 7, 1, tooLong}).size(), kMaxMessageBytes);
 }
 
-TEST(CollabMessages, TransferMessages) {
+TEST(CollabMessages, TransferPageAndJoiningMessages) {
   fixedLayout(TransferBegin{500, 3, 9, 70000}, hex("40 F4010000 03000000 09000000 70110100"));
   fixedLayout(TransferEnd{500, 9}, hex("44 F4010000 09000000"));
   fixedLayout(TransferProgress{500, 2}, hex("AA F4010000 02000000"));
@@ -132,9 +132,7 @@ TEST(CollabMessages, ObjectPropertyChanges) {
   ASSERT_EQ(golden.size(), 69u);
   EXPECT_EQ(roundTrip(font, golden).font, font.font);
   EXPECT_FALSE(parse<SetObjectFont>(shortByOne(golden)).has_value());
-}
 
-TEST(CollabMessages, FixedPageMessages) {
   fixedLayout(ClearPage{7}, hex("92 07000000 00"));
   fixedLayout(CurrentPage{7}, hex("94 07000000 00"));
   fixedLayout(RemovePage{10, 1}, hex("98 0A000000 01000000 00"));
@@ -144,9 +142,7 @@ TEST(CollabMessages, FixedPageMessages) {
   fixedLayout(BackgroundReady{7, 1234}, hex("BE 07000000 D2040000"));
   fixedLayout(PageShown{7}, hex("BC 07000000"));
   fixedLayout(BackgroundAnnounce{8, 0x1234}, hex("26 08000000 34120000 01000000 01000000"));
-}
 
-TEST(CollabMessages, JoiningMessages) {
   roundTrip(Acknowledgement{}, hex("A0"));
   roundTrip(IdRangeRequest{}, hex("A2"));
   fixedLayout(IdRangeGrant{1000, 1999}, hex("A2 E8030000 CF070000"));
@@ -168,9 +164,8 @@ TEST(CollabMessages, NamedPageMessagesEndWithATerminator) {
   EXPECT_EQ(named.page, 11u);
 
   EXPECT_FALSE(parse<AddPage>(hex("96 0A0000")).has_value());  // page cut short
-}
 
-TEST(CollabMessages, NamesWithoutTerminatorEndAtTheMessageAndAreCut) {
+  // Names without a terminator end at the message and are cut.
   auto parsed = parse<RenamePage>(hex("9C 0A000000 506C616E"));
   ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->name, "Plan");
@@ -201,9 +196,8 @@ TEST(CollabMessages, IdListsEndAtZeroOrAtTheMessageEnd) {
   EXPECT_EQ(closed->values, std::vector<uint32_t>{3});
 
   EXPECT_TRUE(build(StateRequest{{3, 0, 4}}).empty());
-}
 
-TEST(CollabMessages, RemoveDocumentPagesUsesANameFieldAndFourSpareBytes) {
+  // RemoveDocumentPages uses a name field and four spare bytes.
   RemoveDocumentPages message{"report.doc", {11, 12}};
   std::vector<uint8_t> golden = hex("B2 7265706F72742E646F63");
   golden.resize(1 + kDocumentNameBytes, 0);

@@ -12,7 +12,7 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25Only) {
+TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords) {
   ObjectFactory factory;
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
@@ -22,10 +22,8 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25Only) {
       EXPECT_EQ(static_cast<int>(object->kind()), kind);
     }
   }
-}
 
-TEST(ObjectFactory, CreateFromRecordLoadsOrDiscards) {
-  ObjectFactory factory;
+  // Creating from a record loads it or gives nothing.
   auto rect = factory.create(12);
   rect->setPoints(PackedPoint::pack({1, 2}), PackedPoint::pack({3, 4}));
   const auto record = saveRecord(*rect);
@@ -149,10 +147,8 @@ TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
   for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
     EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
   }
-}
 
-TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
-  ObjectFactory factory;
+  // The free-form cut is a thin red pencil stroke.
   auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
   ASSERT_TRUE(start.object);
   EXPECT_EQ(start.object->kind(), ObjectKind::Pencil);

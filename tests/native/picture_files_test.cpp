@@ -134,9 +134,8 @@ TEST(PictureHeader, JpegsStateTheirFrameUnlessItIsNoneLibjpegDecodes) {
   scanFirst.insert(scanFirst.begin() + 2, std::begin(scan), std::end(scan));
   EXPECT_FALSE(readPictureFileHeader(scanFirst));
   EXPECT_FALSE(readPictureFileHeader(Bytes(ours->begin(), ours->begin() + sof + 6)));
-}
 
-TEST(PictureHeader, OtherFormatsAndSidesBeyondSixteenBitsAreRefused) {
+  // Other formats, and sides beyond sixteen bits, are refused.
   EXPECT_FALSE(readPictureFileHeader({}));
   EXPECT_FALSE(readPictureFileHeader(Bytes{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0}));
   EXPECT_FALSE(readPictureFileHeader(Bytes{0, 0, 1, 0, 1, 0, 16, 16, 0, 0}));  // an icon

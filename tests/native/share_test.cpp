@@ -30,7 +30,7 @@ TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
   EXPECT_EQ(printQualityFor("deck.pptx", kQualityPicture), kQualityPicture);
 }
 
-TEST(DocumentShare, TheOutputFolderIsOneFreshFolderStrictlyBelowTheRoot) {
+TEST(DocumentShare, TheOutputFolderIsFreshBelowTheRootAndTheImportNamesPicturesAfterTheDocument) {
   const std::string root = "C:\\T\\PrintTemp\\";
   struct Case {
     std::string_view name;
@@ -46,9 +46,7 @@ TEST(DocumentShare, TheOutputFolderIsOneFreshFolderStrictlyBelowTheRoot) {
   EXPECT_EQ(shareOutputFolder(root, std::string(300, 'x') + ".doc"),
             root + std::string(kMaxShareFolderName, 'x') + "\\");
   EXPECT_EQ(shareOutputFolder(root, "a.b.doc", 2), root + "a.b-2\\");
-}
 
-TEST(DocumentShare, TheImportNamesTheKthPictureAfterTheDocument) {
   // Whatever the printer called its files, the k-th visible picture becomes
   // base(k) with its own extension; folders, hidden files and others count not.
   const std::vector<FolderEntry> listing = {{".", true}, {"..", true},           {"sub.jpg", true},
@@ -212,9 +210,8 @@ TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
       parseItemMarkup(renameItemMarkup("<text><font size=\"9\">x</font></text>", "y & z")).name,
       "y & z");
   EXPECT_EQ(renameItemMarkup("plain", "new"), "new");
-}
 
-TEST(ItemMarkup, TipsShowTheWordsOfTheirFontsInTheItemsOwnFont) {
+  // Tips show the words of their fonts in the item's own font.
   // The contents tree wraps the item's own markup, and writes "/>" after it.
   const TipMarkup contents = parseTipMarkup(
       "<tip><font size=\"10\" color=\"0,0,255\" face=\"Arial\"><text><font size=\"30\" "
