@@ -40,7 +40,7 @@ class RecordingTarget final : public CommandTarget {
 
 using Calls = std::vector<std::string>;
 
-TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactly) {
+TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactlyAndReachTheirOperations) {
   RecordingTarget t;
   EXPECT_EQ(runCommand(t, "RECT", "SelectTool", ""), 0);
   EXPECT_EQ(t.take(), (Calls{"tool 12", "focus"}));
@@ -57,10 +57,8 @@ TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactly) {
   EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_64"), 0);
   EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_BestFit"), 0);
   EXPECT_EQ(t.take(), (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
-}
 
-TEST(CommandTable, PagesMenusAndCapturesReachTheirOperations) {
-  RecordingTarget t;
+  // Pages, menus and captures reach their operations.
   runCommand(t, "pageLeft", "SetPage", "");
   runCommand(t, "PAGERIGHT", "SetPage", "");
   runCommand(t, "contents", "SetPage", "");
@@ -85,9 +83,8 @@ TEST(CommandTable, PagesMenusAndCapturesReachTheirOperations) {
   runCommand(t, "image", "InsertImage", "");
   runCommand(t, "hand", "InsertHandSymbol", "");
   EXPECT_EQ(t.take(), (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
-}
 
-TEST(CommandTable, ShortcutKeysNameTheirToolButtons) {
+  // Shortcut keys name their tool buttons.
   EXPECT_EQ(toolButtonForKey('R'), "rect");
   EXPECT_EQ(toolButtonForKey('t'), "text");
   EXPECT_EQ(toolButtonForKey('e'), "delete");
@@ -107,7 +104,7 @@ std::vector<T> shapes(const PanelPainting& painting) {
   return out;
 }
 
-TEST(ColourPalette, CellsHoldGreysThenEveryCubeColourOnceInBandOrder) {
+TEST(ColourPalette, CellsHoldGreysThenTheCubeAndSamplingHighlightsThem) {
   EXPECT_EQ(paletteCellColour(0), 0xFFFFFFu);
   EXPECT_EQ(paletteCellColour(19), 0xE8E8E8u);  // column 0, row 1: grey 232
   EXPECT_EQ(paletteCellColour(11 * 19), 0u);
@@ -131,9 +128,8 @@ TEST(ColourPalette, CellsHoldGreysThenEveryCubeColourOnceInBandOrder) {
   EXPECT_FALSE(paletteCellAt({190, 0}));
   EXPECT_FALSE(paletteCellAt({0, 120}));
   EXPECT_FALSE(paletteCellAt({-1, 5}));
-}
 
-TEST(ColourPalette, SamplingHighlightsTheCellAndShowsTheColourOnlyWhenSomethingChanged) {
+  // Sampling highlights the cell and shows the colour only when something changed.
   ColourPalette palette;
   EXPECT_TRUE(palette.pointerMoved({300, 400}));
   EXPECT_FALSE(palette.pointerMoved({300, 400}));
@@ -216,7 +212,7 @@ TEST(ColourSwatch, PartsResetSwapAndPainting) {
                                                               {PanelBitmap::Swap, {44, 4}}}));
 }
 
-TEST(LineWidth, ClickPicksTheFirstBarWithinFourPixelsAndNothingBeside) {
+TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
   const Size element{64, 62};
   EXPECT_EQ(lineWidthAt(element, {30, 4}), 1);
   EXPECT_EQ(lineWidthAt(element, {0, 8}), 1);
@@ -239,9 +235,7 @@ TEST(LineWidth, ClickPicksTheFirstBarWithinFourPixelsAndNothingBeside) {
   font.setFace("Segoe UI");
   EXPECT_EQ(shapes<TextShape>(paintFontSample({64, 26}, font, 0x0000FF)),
             (std::vector<TextShape>{{{0, 0, 64, 26}, "ABC", 0x0000FF, true, font}}));
-}
 
-TEST(Choosers, PointsPickItemsAndNamesPickStylesAndTools) {
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {2, 2}), 11);
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {36, 33}), 20);
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {101, 10}), 21);

@@ -270,7 +270,7 @@ TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
   EXPECT_STREQ(exact, "hello");
 }
 
-TEST(TextObject, HasNoHandlesWidthOrStyleAndIsHitInsideItsBox) {
+TEST(TextObject, HasNoHandlesWidthOrStyleIsHitInsideItsBoxAndDrawsItsFill) {
   TextObject t;
   t.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
   EXPECT_EQ(t.hitHandle({10, 10}), kNoHandle);
@@ -282,10 +282,8 @@ TEST(TextObject, HasNoHandlesWidthOrStyleAndIsHitInsideItsBox) {
   RecordingInvalidator v;
   t.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
-}
 
-TEST(TextObject, ColourZeroWithFillShowsOnlyTheFilledBox) {
-  TextObject t;
+  // Colour zero with a fill shows only the filled box.
   t.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
   t.setText("hi");
   t.setFill(0x00FFFF);

@@ -1,5 +1,6 @@
-// The engine's own script functions: arguments arrive typed, results go back,
-// and a function that fails leaves the interpreter working.
+// The skins' script interpreter: errors, runaway scripts and memory stay in
+// the script, which reaches nothing outside; the engine's own functions take
+// typed arguments, give results back, and one that fails leaves it working.
 #include "uiengine/script_interpreter.h"
 
 #include <gtest/gtest.h>
