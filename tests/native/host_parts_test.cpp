@@ -104,7 +104,7 @@ TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
   }
 }
 
-TEST(HandSession, FilesAreReadWholeAndRelativeOnesFoundBesideTheSession) {
+TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefused) {
   HandSession s = parseHandSession(
       "menu 4\n"
       "clip-text Greetings, \"Ben\"\n"
@@ -131,9 +131,8 @@ TEST(HandSession, FilesAreReadWholeAndRelativeOnesFoundBesideTheSession) {
   EXPECT_EQ(s.steps[6].action, HandAction::Answer);
   EXPECT_EQ(s.steps[6].value, 7u);  // IDNO
   EXPECT_FALSE(parseHandSession("open-file " + std::string(kMaxHandFileBytes + 1, 'f')).ok());
-}
 
-TEST(HandSession, LongNamesTextsAndSessionsAreRefused) {
+  // Long names, texts and sessions are refused.
   const std::string longName(kMaxHandNameBytes + 1, 'n');
   EXPECT_FALSE(parseHandSession("click " + longName + "\n").ok());
   EXPECT_TRUE(parseHandSession("click " + longName.substr(1) + "\n").ok());
