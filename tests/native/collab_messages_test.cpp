@@ -90,7 +90,7 @@ TEST(CollabMessages, ObjectCreationCarriesKindPageIdAndRecord) {
   EXPECT_EQ(build(CreateObject{12, 7, 1, tooLong}).size(), kMaxMessageBytes);
 }
 
-TEST(CollabMessages, TransferPageAndJoiningMessages) {
+TEST(CollabMessages, TransferMessages) {
   fixedLayout(TransferBegin{500, 3, 9, 70000}, hex("40 F4010000 03000000 09000000 70110100"));
   fixedLayout(TransferEnd{500, 9}, hex("44 F4010000 09000000"));
   fixedLayout(TransferProgress{500, 2}, hex("AA F4010000 02000000"));
@@ -109,7 +109,7 @@ TEST(CollabMessages, TransferPageAndJoiningMessages) {
   EXPECT_TRUE(build(TransferChunk{1, full}).empty());
 }
 
-TEST(CollabMessages, ObjectPropertyChanges) {
+TEST(CollabMessages, PropertyPageAndJoiningMessages) {
   fixedLayout(SetObjectValue{42, 7, 5, 0x010000}, hex("54 07000000 05000000 00000100"));
   fixedLayout(SetObjectValue{43, 7, 5, 0xFF}, hex("56 07000000 05000000 FF000000"));
   fixedLayout(SetObjectValue{45, 7, 5, 0x00200010}, hex("5A 07000000 05000000 10002000"));

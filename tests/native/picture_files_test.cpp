@@ -104,7 +104,7 @@ TEST(PictureHeader, GifsStateTheirScreenGrownToTheirImages) {
   EXPECT_FALSE(readPictureFileHeader(frames));
 }
 
-TEST(PictureHeader, JpegsStateTheirFrameUnlessItIsNoneLibjpegDecodes) {
+TEST(PictureHeader, JpegsStateTheirFrameUnlessLibjpegDecodesNoneAndOtherFormatsAreRefused) {
   const auto ours = encodeJpeg(Bytes(pictureBytes(33, 17), 50), 33, 17, 1 << 20);
   ASSERT_TRUE(ours);
   const auto ok = readPictureFileHeader(*ours);

@@ -400,7 +400,7 @@ TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
   EXPECT_FALSE(turnPixels(huge, 60000, 2, 45));
 }
 
-TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalBack) {
+TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalAndUnknownCodesNothing) {
   for (auto [w, h] : {std::pair<uint16_t, uint16_t>{5, 3}, {1, 7}, {4, 4}, {6, 1}}) {
     const auto px = numbered(w, h);
     std::vector<uint8_t> cur = px;
@@ -437,7 +437,7 @@ TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalBack) {
   EXPECT_TRUE(reorientPixels(px, 0, 4, Orientation::TurnLeft).empty());
 }
 
-TEST(PixelAdjustment, BrightnessClampsThenContrastAndExtremesStayDefined) {
+TEST(PixelAdjustment, BrightnessClampsThenContrastExtremesStayDefinedAndPaddingStays) {
   EXPECT_EQ(adjustChannel(100, 255, 0), 255);
   EXPECT_EQ(adjustChannel(100, -255, 0), 0);
   // k = 50: values up to 50 go black, from 205 white.

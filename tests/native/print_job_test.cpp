@@ -56,7 +56,7 @@ TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDotAndFoundByNumber) {
   }
 }
 
-TEST(PrintJob, ConvertersGetEveryArgumentApartAndAPrivateProfile) {
+TEST(PrintJob, ConvertersGetEveryArgumentApartAPrivateProfileAndATimeLimit) {
   const auto office = officeToPdfArguments("soffice", fileUrl("/tmp/j 1/profile"), "/tmp/j 1",
                                            "/home/a; rm -rf ~/x.doc");
   EXPECT_EQ(office.front(), "soffice");

@@ -214,7 +214,7 @@ TEST_F(RelayServerTest, WhiteboardMessagesReachEveryoneButTheSenderUnchangedOthe
   EXPECT_TRUE(out.empty());
 }
 
-TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
+TEST_F(RelayServerTest, TransfersAndPicturesAreBoundedAndTransfersFreedByTheirEnd) {
   start({.maxOpenTransfers = 2, .maxOpenTransferBytes = 1000});
   auto g = requestRange(kAnn);
   out.clear();
@@ -243,6 +243,7 @@ TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
                                     uint32_t(kEnvelopeHeaderBytes + kMaxPayloadBytes + 1)}));
   EXPECT_TRUE(out.empty());
 
+  // Picture bombs leave the replica within its budget.
   start({.maxPictureBytes = size_t{16} << 20});
   g = requestRange(kAnn);
   ImageObject box;

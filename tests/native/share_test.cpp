@@ -81,7 +81,7 @@ TEST(DocumentShare, TheChooserOffersEveryDocumentTypeOnce) {
   }
 }
 
-TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndTheCurrentPage) {
+TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndDocumentItemsAreFoundByName) {
   auto menu = [](ContentsItemKind kind, bool current) {
     const ContentsMenu m = contentsMenuFor(kind, current);
     return std::string(m.open ? "o" : "-") + (m.rename ? "r" : "-") + (m.remove ? "d" : "-") +

@@ -139,7 +139,7 @@ TEST(XmlParse, BareAttributeIsTrueAndEntitiesDecodeOnce) {
   EXPECT_EQ(e.text(), "&lt; &foo; & &amp \"q\"");
 }
 
-TEST(XmlParse, FormsOutsideTheDialectMismatchesAndTrailingDataAreRejected) {
+TEST(XmlParse, FormsOutsideTheDialectAndMismatchedClosingTagsAreRejected) {
   const std::string_view cases[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
@@ -172,7 +172,7 @@ TEST(XmlParse, FormsOutsideTheDialectMismatchesAndTrailingDataAreRejected) {
   EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
 }
 
-TEST(XmlParse, EveryTruncationOfADocumentFails) {
+TEST(XmlParse, EveryTruncationFailsAndOnlyZerosMayFollowTheText) {
   const std::string full(kSkin);
   // Cutting anywhere before the last '>' leaves something open or unfinished.
   const size_t lastClose = full.rfind('>');
@@ -262,7 +262,7 @@ TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
   EXPECT_EQ(other.childCount(), 0u);
 }
 
-TEST(XmlLookup, SetAttributeReplacesInPlaceOrAppends) {
+TEST(XmlLookup, SetAttributeReplacesOrAppendsAndBuiltTreesStopAtTheDepthCap) {
   XmlDocument doc;
   ASSERT_TRUE(doc.parse("<a x=\"1\" y=\"2\"/>"));
   XmlElementHandle a = doc.root();
