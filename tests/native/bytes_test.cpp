@@ -9,7 +9,7 @@
 namespace scribly {
 namespace {
 
-TEST(ByteReader, ReadsLittleEndianAndFailsStickyPastTheEnd) {
+TEST(ByteReader, ReadsLittleEndianFailsStickyAndHugeLengthsNeverWrap) {
   const uint8_t data[] = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xFF};
   ByteReader r(data, sizeof data);
   EXPECT_EQ(r.u8(), 0x01);
@@ -117,7 +117,7 @@ TEST(Envelope, IncompressiblePayloadsGoRawWithOneByteMore) {
   EXPECT_EQ(Decompress(empty), std::vector<uint8_t>{});
 }
 
-TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndRoundTrip) {
+TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndOtherFormBytesAreRaw) {
   // Large enough to need several output buffers while decoding.
   auto payload = repetitiveText(1 << 20);
   auto env = Compress(payload);
@@ -132,7 +132,7 @@ TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndRoundTrip) {
   EXPECT_EQ(Decompress(std::span<const uint8_t>{}), std::nullopt);
 }
 
-TEST(Envelope, RefusesCompressedDataCutOrLyingAboutItsLengths) {
+TEST(Envelope, RefusesDataCutOrLyingAndAnOverstatedLengthYieldsTheBytes) {
   auto payload = repetitiveText(4000);
   const auto good = Compress(payload);
   ASSERT_EQ(good[0], kEnvelopeCompressed);

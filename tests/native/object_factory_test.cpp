@@ -130,7 +130,7 @@ TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
   }
 }
 
-TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
+TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke) {
   ObjectFactory factory;
   const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
   const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},

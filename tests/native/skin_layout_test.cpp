@@ -145,7 +145,7 @@ class SkinLayoutTest : public testing::Test {
   ControlIds ids_{7};
 };
 
-TEST_F(SkinLayoutTest, WindowGetsItsStylesThenTooltipThenControlsInDocumentOrder) {
+TEST_F(SkinLayoutTest, WindowGetsStylesTooltipThenControlsInOrderFoundInPreOrder) {
   const ControlDescription w = describe(
       "<window name=\"panel\" caption=\"Tools\" x=\"5\" y=\"6\" width=\"300\" height=\"200\""
       " style_add=\"WS_BORDER\" style_remove=\"WS_CAPTION\" clientwidth=\"280\" "
