@@ -36,7 +36,7 @@ TEST(BoardPages, PageInfoShowsTheFolderOfADocumentPageElseTheKindsTitle) {
   EXPECT_EQ(info(9, "/3"), "Page: Mine / 3");
 }
 
-TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
+TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrThePreviousAndOneAlwaysExists) {
   TestBoard b;
   b->initialize(11, 12);
   b.receive(AddPage{20, "a"});
@@ -47,12 +47,10 @@ TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrToThePreviousWhenLast) {
   b->removePage(21, 0, false);  // the last one: the previous one
   EXPECT_EQ(b->currentPageId(), 6u);
   EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
-}
 
-// The list never leaves its current id on a page that is gone: the removed
-// page's successor takes over, and a list emptied by peers shows the first
-// page that comes back.
-TEST(PageList, TheCurrentPageAlwaysExistsWhileAnyPageDoes) {
+  // The list never leaves its current id on a page that is gone: the removed
+  // page's successor takes over, and a list emptied by peers shows the first
+  // page that comes back.
   PageList list(64, {});
   list.remove(1);
   EXPECT_EQ(list.currentId(), 2u);
@@ -83,7 +81,7 @@ TEST(BoardPages, ADocumentRemovalThatNamesPageOneLeavesAPageTheReportRebuilds) {
   EXPECT_EQ(replay->currentPageId(), 3u);
 }
 
-TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeer) {
+TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeerAndRemovalAsks) {
   TestBoard b;
   b->removePage(3, 0, true);
   EXPECT_EQ(b.view.boxes, (std::vector<std::string>{std::string(kRemoveSystemPageTextKey)}));
@@ -93,10 +91,8 @@ TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeer) {
   EXPECT_TRUE(b.receive(RemovePage{3, 0}));
   EXPECT_EQ(b->findPage(3), nullptr);
   EXPECT_EQ(b.view.boxes.size(), 1u);  // a peer is never asked
-}
 
-TEST(BoardPages, LocalRemovalAsksAndNeedsThePagePrivilege) {
-  TestBoard b;
+  // Local removal asks, and needs the page privilege.
   b.receive(AddPage{30, "x"});
   b.view.answer = MessageBoxAnswer::No;
   b->removePage(30, 0, true);
@@ -205,14 +201,33 @@ TEST(BoardUserNames, AskedOncePerNamedUserAgainWhileNamelessAndBounded) {
   EXPECT_EQ(b.info.asked, std::vector<uint32_t>{30});
 }
 
-TEST(BoardPages, AnIdAboveTheOtherCountsUpFrom100) {
+TEST(BoardPages, IdsCountUpFrom100AboveTheOtherAndComeFromTheServersRanges) {
   TestBoard b;
   b->initialize(12, 11);
   EXPECT_EQ(b->idAllocator().allocate(), 100u);
   EXPECT_EQ(b->idAllocator().allocate(), 101u);
+
+  // Server mode asks for a range once below ten remaining.
+  TestBoard server(false);
+  server->initialize(11, 77);
+  EXPECT_EQ(server.host.countSent(MessageCode::kIdRange), 1u);
+  EXPECT_EQ(server.host.countSent(MessageCode::kStateRequest), 1u);
+  EXPECT_EQ(server->idAllocator().allocate(), 0u);  // no range yet
+  EXPECT_TRUE(server.receive(IdRangeGrant{1000, 1012}, false));
+  EXPECT_EQ(server->idAllocator().allocate(), 1000u);  // 12 left: no request
+  EXPECT_EQ(server->idAllocator().allocate(), 1001u);
+  EXPECT_EQ(server->idAllocator().allocate(), 1002u);  // 10 left
+  EXPECT_EQ(server.host.countSent(MessageCode::kIdRange), 1u);
+  EXPECT_EQ(server->idAllocator().allocate(), 1003u);  // 9 left: asks
+  EXPECT_EQ(server->idAllocator().allocate(), 1004u);
+  EXPECT_EQ(server.host.countSent(MessageCode::kIdRange), 2u);
+  EXPECT_TRUE(server.receive(IdRangeGrant{5000, 6000}, false));
+  EXPECT_FALSE(server.receive(IdRangeGrant{7000, 8000}, false));  // one pending at a time
+  for (int i = 0; i < 7; ++i) server->idAllocator().allocate();
+  EXPECT_EQ(server->idAllocator().allocate(), 5000u);
 }
 
-TEST(BoardPages, APeersPageChangeWaitsForTheButtonRelease) {
+TEST(BoardPages, APeersPageChangeWaitsForTheReleaseAndAMissingPageIsCreated) {
   TestBoard b;
   b.receive(AddPage{40, "p"});
   b->pressMouse();
@@ -222,10 +237,8 @@ TEST(BoardPages, APeersPageChangeWaitsForTheButtonRelease) {
   b->releaseMouse();
   EXPECT_EQ(b->currentPageId(), 40u);
   EXPECT_EQ(b->deferredPage(), 0u);
-}
 
-TEST(BoardPages, GoingToAMissingPageCreatesItAndOnlyTheLeadSendsIt) {
-  TestBoard b;
+  // Going to a missing page creates it, and only the lead sends it.
   b->goToPage(50, true);
   EXPECT_EQ(b->findPage(50)->name(), "System Page-50");
   EXPECT_EQ(b.view.contents.back(), (FakeView::Note{ContentsChange::PageAdded, 50}));
@@ -233,26 +246,6 @@ TEST(BoardPages, GoingToAMissingPageCreatesItAndOnlyTheLeadSendsIt) {
   b->setPrivilegeWord(kPrivilegeWrite);  // no lead
   b->goToPage(2, true);
   EXPECT_EQ(b.host.countSent(MessageCode::kCurrentPage), 1u);
-}
-
-TEST(BoardIds, ServerModeAsksForARangeOnceBelowTenRemaining) {
-  TestBoard b(false);
-  b->initialize(11, 77);
-  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 1u);
-  EXPECT_EQ(b.host.countSent(MessageCode::kStateRequest), 1u);
-  EXPECT_EQ(b->idAllocator().allocate(), 0u);  // no range yet
-  EXPECT_TRUE(b.receive(IdRangeGrant{1000, 1012}, false));
-  EXPECT_EQ(b->idAllocator().allocate(), 1000u);  // 12 left: no request
-  EXPECT_EQ(b->idAllocator().allocate(), 1001u);
-  EXPECT_EQ(b->idAllocator().allocate(), 1002u);  // 10 left
-  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 1u);
-  EXPECT_EQ(b->idAllocator().allocate(), 1003u);  // 9 left: asks
-  EXPECT_EQ(b->idAllocator().allocate(), 1004u);
-  EXPECT_EQ(b.host.countSent(MessageCode::kIdRange), 2u);
-  EXPECT_TRUE(b.receive(IdRangeGrant{5000, 6000}, false));
-  EXPECT_FALSE(b.receive(IdRangeGrant{7000, 8000}, false));  // one pending at a time
-  for (int i = 0; i < 7; ++i) b->idAllocator().allocate();
-  EXPECT_EQ(b->idAllocator().allocate(), 5000u);
 }
 
 TEST(BoardPrivileges, TheWordGivesTheFlagsByConferenceShape) {

@@ -15,6 +15,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "board/board.h"
@@ -167,13 +168,14 @@ struct RecordingHost final : HostLink {
     uint32_t target;
     Bytes bytes;
     uint32_t level;
+    uint32_t type;
   };
   std::vector<Sent> sent;
   std::vector<Bytes> mirrored;
   std::function<void(uint32_t target, const Bytes&)> onSend;
 
   void sendTo(uint32_t type, uint32_t target, std::span<const uint8_t> m, uint32_t level) override {
-    sent.push_back({target, Bytes(m.begin(), m.end()), level});
+    sent.push_back({target, Bytes(m.begin(), m.end()), level, type});
     if (onSend) onSend(target, sent.back().bytes);
   }
   void hostMessage(uint32_t command, std::span<const uint8_t> m) override {
@@ -414,32 +416,22 @@ inline BoardSnapshot withoutFiles(BoardSnapshot s) {
 // The first difference between two boards, readable in a failure message;
 // empty when they hold the same.
 inline std::string firstDifference(const BoardSnapshot& a, const BoardSnapshot& b) {
-  if (a == b) return {};
-  auto pageOf = [](const BoardSnapshot& s, uint32_t id) {
-    auto it = s.pages.find(id);
-    return it == s.pages.end() ? nullptr : &it->second;
-  };
-  std::map<uint32_t, bool> ids;
-  for (const auto* s : {&a, &b})
-    for (const auto& [id, page] : s->pages) ids[id] = true;
-  for (const auto& [id, unused] : ids) {
-    const auto *pa = pageOf(a, id), *pb = pageOf(b, id);
-    const std::string page = "page " + std::to_string(id);
-    if (!pa || !pb) return page + " only on the " + (pa ? "first" : "second") + " board";
-    if (pa->name != pb->name) return page + " named '" + pa->name + "' vs '" + pb->name + "'";
-    if (pa->templateName != pb->templateName) return page + " template differs";
-    if (pa->objects != pb->objects) {
-      for (const auto& [oid, o] : pa->objects) {
-        auto other = pb->objects.find(oid);
-        if (other == pb->objects.end())
-          return page + " object " + std::to_string(oid) + " only first";
-        if (!(other->second == o)) return page + " object " + std::to_string(oid) + " differs";
+  for (const auto& [mine, other, side] : {std::tuple{&a, &b, "first"}, {&b, &a, "second"}}) {
+    for (const auto& [id, page] : mine->pages) {
+      const std::string where = "page " + std::to_string(id);
+      const auto there = other->pages.find(id);
+      if (there == other->pages.end()) return where + " only on the " + side + " board";
+      if (page.name != there->second.name) return where + " named '" + page.name + "' elsewhere";
+      for (const auto& [oid, o] : page.objects) {
+        const auto found = there->second.objects.find(oid);
+        const std::string object = where + " object " + std::to_string(oid);
+        if (found == there->second.objects.end()) return object + " only on the " + side;
+        if (!(found->second == o)) return object + " differs";
       }
-      return page + " has objects only on the second board";
+      if (!(page == there->second)) return where + " template or background differs";
     }
-    if (!(*pa == *pb)) return page + " background differs";
   }
-  return "boards differ";
+  return {};
 }
 
 inline ::testing::AssertionResult sameBoards(const BoardSnapshot& a, const BoardSnapshot& b) {
@@ -660,55 +652,47 @@ class RandomOperations {
     return owned_[who];
   }
 
+  template <class T>
+  std::optional<T> pickOne(const std::vector<T>& from) {
+    if (from.empty()) return std::nullopt;
+    return from[relay_.rng()() % from.size()];
+  }
+  // Pages this board added that still exist.
+  const std::vector<uint32_t>& myPages(Board& board, size_t who) {
+    std::erase_if(owned(who).pages, [&](uint32_t id) { return !board.findPage(id); });
+    return owned(who).pages;
+  }
+
   // A page this board may work on: one it added, or any page while quiet.
   uint32_t pickPage(Board& board, size_t who, bool quiet) {
-    std::mt19937& rng = relay_.rng();
-    if (quiet) {
-      const auto& pages = board.pages();
-      if (pages.empty()) return 0;
-      return pages[rng() % pages.size()]->id();
-    }
-    auto& mine = owned(who).pages;
-    std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
-    if (mine.empty()) return 0;
-    return mine[rng() % mine.size()];
+    if (!quiet) return pickOne(myPages(board, who)).value_or(0);
+    std::vector<uint32_t> all;
+    for (const auto& p : board.pages()) all.push_back(p->id());
+    return pickOne(all).value_or(0);
   }
 
   std::optional<std::pair<uint32_t, uint32_t>> pickObject(Board& board, size_t who, bool quiet) {
-    std::mt19937& rng = relay_.rng();
+    std::vector<std::pair<uint32_t, uint32_t>> all;
     if (quiet) {
-      std::vector<std::pair<uint32_t, uint32_t>> all;
       for (const auto& p : board.pages())
         for (const auto& e : p->objects()) all.push_back({p->id(), e.id});
-      if (all.empty()) return std::nullopt;
-      return all[rng() % all.size()];
+      return pickOne(all);
     }
-    auto& mine = owned(who).objects;
-    std::erase_if(mine, [&](const auto& o) {
+    std::erase_if(owned(who).objects, [&](const auto& o) {
       const Page* p = board.findPage(o.first);
       return !p || !p->findObject(o.second);
     });
-    if (mine.empty()) return std::nullopt;
-    return mine[rng() % mine.size()];
+    return pickOne(owned(who).objects);
   }
 
   void removeSomePage(TestBoard& node, size_t who, bool quiet) {
-    Board& board = *node.board;
-    std::mt19937& rng = relay_.rng();
-    uint32_t page = 0;
-    if (quiet) {
-      std::vector<uint32_t> users;
-      for (const auto& p : board.pages())
-        if (isUserPage(p->id())) users.push_back(p->id());
-      if (!users.empty()) page = users[rng() % users.size()];
-    } else {
-      auto& mine = owned(who).pages;
-      std::erase_if(mine, [&](uint32_t id) { return !board.findPage(id); });
-      if (!mine.empty()) page = mine[rng() % mine.size()];
-    }
+    std::vector<uint32_t> users;
+    for (const auto& p : node->pages())
+      if (isUserPage(p->id())) users.push_back(p->id());
+    const uint32_t page = pickOne(quiet ? users : myPages(*node, who)).value_or(0);
     if (page == 0) return;
     node.view.answer = MessageBoxAnswer::Yes;
-    board.removePage(page, 0, true);
+    node->removePage(page, 0, true);
   }
 
   InMemoryRelay& relay_;

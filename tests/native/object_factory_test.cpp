@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "collab/envelope.h"
 #include "objects/pencil_object.h"
 #include "objects/text_object.h"
@@ -10,7 +12,7 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25Only) {
+TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords) {
   ObjectFactory factory;
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
@@ -20,10 +22,8 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25Only) {
       EXPECT_EQ(static_cast<int>(object->kind()), kind);
     }
   }
-}
 
-TEST(ObjectFactory, CreateFromRecordLoadsOrDiscards) {
-  ObjectFactory factory;
+  // Creating from a record loads it or gives nothing.
   auto rect = factory.create(12);
   rect->setPoints(PackedPoint::pack({1, 2}), PackedPoint::pack({3, 4}));
   const auto record = saveRecord(*rect);
@@ -130,7 +130,7 @@ TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
   }
 }
 
-TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
+TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke) {
   ObjectFactory factory;
   const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
   const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},
@@ -147,10 +147,8 @@ TEST(ObjectFactoryTools, ShapesStartAtThePressPointWithTheirCreationHandle) {
   for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
     EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
   }
-}
 
-TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
-  ObjectFactory factory;
+  // The free-form cut is a thin red pencil stroke.
   auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
   ASSERT_TRUE(start.object);
   EXPECT_EQ(start.object->kind(), ObjectKind::Pencil);
@@ -162,6 +160,297 @@ TEST(ObjectFactoryTools, FreeCutIsAThinRedPencilStroke) {
   EXPECT_EQ(width, 2);
   EXPECT_EQ(colour, 255u);
   EXPECT_EQ(style, kPenDash);
+}
+
+FontRecord arial(int32_t height = -13) {
+  FontRecord f;
+  f.height = height;
+  f.weight = 400;
+  f.setFace("Arial");
+  return f;
+}
+
+TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
+  FontRecord f = arial();
+  f.italic = 1;
+  ByteWriter w;
+  f.write(w);
+  ASSERT_EQ(w.size(), FontRecord::kSize);
+  EXPECT_EQ(w.data()[20], 1);
+  EXPECT_EQ(w.data()[28], 'A');
+  ByteReader r(w.data());
+  EXPECT_EQ(FontRecord::read(r), f);
+
+  std::vector<uint8_t> bytes = w.data();
+  std::memset(bytes.data() + 28, 'x', 32);
+  ByteReader unterminated(bytes);
+  EXPECT_EQ(FontRecord::read(unterminated).face(), std::string(32, 'x'));
+}
+
+TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes) {
+  CountingMeasurer m;
+  TextObject t(&m);
+  t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
+  EXPECT_TRUE(t.setText("abc\nde"));
+  EXPECT_EQ(t.first(), (Point{10, 20}));
+  EXPECT_EQ(t.second(), (Point{10 + 21, 20 + 26}));
+  EXPECT_TRUE(t.setText(std::string(5000, 'q')));
+  EXPECT_EQ(t.text().size(), 4020u);
+  // A cut never leaves half a character behind.
+  EXPECT_TRUE(t.setText(std::string(4019, 'q') + "\xC3\xA9"));
+  EXPECT_EQ(t.text().size(), 4019u);
+  // A failed measure leaves the box as it was.
+  m.fails = true;
+  const Point before = t.second();
+  EXPECT_TRUE(t.setText("hello"));
+  EXPECT_EQ(t.second(), before);
+
+  // The same font twice answers false and measures nothing again.
+  m.fails = false;
+  const int measured = m.calls;
+  EXPECT_TRUE(t.setFont(arial()));
+  EXPECT_EQ(m.calls, measured + 1);
+  EXPECT_FALSE(t.setFont(arial()));
+  EXPECT_EQ(m.calls, measured + 1);
+  FontRecord bigger = arial(-20);
+  EXPECT_TRUE(t.setFont(bigger));
+  FontRecord out;
+  EXPECT_TRUE(t.getFont(out));
+  EXPECT_EQ(out, bigger);
+}
+
+TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
+  TextObject t;
+  t.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
+  t.setText("0123456789");
+  t.setColour(0x0000FF);
+  t.setFill(0x00FFFF);
+  t.setFont(arial());
+  EXPECT_EQ(t.save({}), 96u);
+  const auto record = saveRecord(t);
+  const auto payload = Decompress(record);
+  ASSERT_TRUE(payload);
+  ASSERT_EQ(payload->size(), 10u + 77);
+  EXPECT_EQ((*payload)[8], 0xFF);
+  EXPECT_EQ((*payload)[12], 0xFF);
+  EXPECT_EQ((*payload)[76], '0');
+  EXPECT_EQ(payload->back(), 0);
+
+  CountingMeasurer m;
+  TextObject copy(&m);
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.text(), "0123456789");
+  EXPECT_EQ(copy.first(), (Point{-1, 2}));
+  EXPECT_EQ(copy.second(), (Point{30, 40}));  // the record's box, not a measured one
+  EXPECT_EQ(copy.font(), arial());
+  EXPECT_EQ(saveRecord(copy), record);
+
+  // Short records and text without a terminator are refused.
+  t.setText("abc");
+  auto shorter = *Decompress(saveRecord(t));
+  shorter.pop_back();  // the terminator
+  EXPECT_FALSE(copy.load(Compress(shorter)));
+  shorter.resize(76);
+  EXPECT_FALSE(copy.load(Compress(shorter)));
+  shorter.push_back(0);  // an empty text is fine
+  EXPECT_TRUE(copy.load(Compress(shorter)));
+  EXPECT_EQ(copy.text(), "");
+  EXPECT_FALSE(copy.load({}));
+
+  // Copying the text out needs room for the terminator.
+  t.setText("hello");
+  char small[5];
+  uint16_t length = 0xBEEF;
+  EXPECT_FALSE(t.getText(small, length));
+  EXPECT_EQ(length, 0xBEEF);
+  char exact[6];
+  std::memset(exact, 'x', sizeof exact);
+  EXPECT_TRUE(t.getText(exact, length));
+  EXPECT_EQ(length, 5);
+  EXPECT_STREQ(exact, "hello");
+}
+
+TEST(TextObject, HasNoHandlesWidthOrStyleIsHitInsideItsBoxAndDrawsItsFill) {
+  TextObject t;
+  t.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
+  EXPECT_EQ(t.hitHandle({10, 10}), kNoHandle);
+  EXPECT_FALSE(t.moveHandle(4, {30, 30}));
+  EXPECT_FALSE(t.setPenWidth(3));
+  EXPECT_FALSE(t.setPenStyle(1));
+  EXPECT_TRUE(t.hitTest({10, 10}));
+  EXPECT_FALSE(t.hitTest({20, 15}));
+  RecordingInvalidator v;
+  t.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
+
+  // Colour zero with a fill shows only the filled box.
+  t.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
+  t.setText("hi");
+  t.setFill(0x00FFFF);
+  t.setFont(arial());
+  RecordingCanvas c;
+  t.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
+                                             "textbk 00ffff", "restore"}));
+  t.setColour(0xFF);
+  RecordingCanvas d;
+  t.draw(&d, DrawMode::Selected, 0, true);
+  EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
+  EXPECT_TRUE(d.has("rect 0,0-10,10"));
+  EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
+
+  // Text that does not convert stops the drawing.
+  RecordingCanvas none;
+  none.textConverts = false;
+  t.draw(&none, DrawMode::Selected, 0, true);
+  EXPECT_TRUE(none.with("rect").empty());
+  EXPECT_EQ(none.depth, 0);
+}
+
+void stroke(PencilObject& p, std::initializer_list<Point> points, uint8_t width = 2) {
+  for (Point q : points) p.addPoint(q);
+  p.setPenWidth(width);
+  p.setColour(0xFF);
+}
+
+TEST(PencilObject, FullStrokesAndRepeatedPointsAddNothing) {
+  PencilObject p;
+  EXPECT_TRUE(p.addPoint({5, 5}));
+  EXPECT_FALSE(p.addPoint({5, 5}));
+  EXPECT_TRUE(p.addPoint({6, 5}));
+  EXPECT_TRUE(p.addPoint({5, 5}));  // only consecutive repeats are dropped
+  for (int i = 3; i < PencilObject::kMaxPoints; ++i) ASSERT_TRUE(p.addPoint({i * 2, i}));
+  ASSERT_EQ(p.points().size(), 500u);
+  const Rect bounds = p.bounds();
+  EXPECT_FALSE(p.addPoint({-1000, 5000}));
+  EXPECT_EQ(p.points().size(), 500u);
+  EXPECT_EQ(p.bounds(), bounds);
+  EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
+}
+
+TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
+  PencilObject p;
+  stroke(p, {{-3, 4}, {10, -20}, {30, 40}}, 5);
+  p.setPenStyle(kPenDash);
+  EXPECT_EQ(p.save({}), 4u * 3 + 28);
+  const auto record = saveRecord(p);
+  const auto payload = Decompress(record);
+  ASSERT_TRUE(payload);
+  ASSERT_EQ(payload->size(), 4u * 3 + 19);
+  EXPECT_EQ((*payload)[0], 3);
+  EXPECT_EQ(PackedPoint{ByteReader(std::span(*payload).subspan(2)).u32()}.unpack(), (Point{-3, 4}));
+
+  PencilObject copy;
+  ASSERT_TRUE(copy.load(record));
+  ASSERT_EQ(copy.points().size(), 3u);
+  EXPECT_EQ(copy.points()[1], (Point{10, -20}));
+  EXPECT_EQ(copy.bounds(), (Rect{-3, -20, 30, 40}));
+  uint8_t width = 0;
+  copy.getPenWidth(width);
+  EXPECT_EQ(width, 5);
+  EXPECT_EQ(saveRecord(copy), record);
+
+  // Empty, oversized and short records are refused; the last good one stands.
+  PencilObject empty;
+  EXPECT_EQ(empty.save({}), 0u);
+
+  auto build = [](uint16_t n, size_t bytes) {
+    ByteWriter w;
+    w.u16(n);
+    w.zeros(bytes - 2);
+    return Compress(w.data());
+  };
+  EXPECT_TRUE(copy.load(build(2, 27)));
+  EXPECT_FALSE(copy.load(build(2, 26)));
+  EXPECT_FALSE(copy.load(build(0, 19)));
+  EXPECT_FALSE(copy.load(build(501, 4 * 501 + 19)));
+  EXPECT_FALSE(copy.load({}));
+  const uint8_t badEnvelope[] = {1, 50, 0, 0, 0, 200, 0, 0, 0, 'B', 'Z'};
+  EXPECT_FALSE(copy.load(badEnvelope));
+  EXPECT_EQ(copy.points().size(), 2u);
+
+  // Loaded bounds stand until a point changes.
+  ByteWriter w;
+  w.u16(2);
+  writePoint(w, {0, 0});
+  writePoint(w, {10, 10});
+  writePoint(w, {-50, -50});  // bounds that disagree with the points
+  writePoint(w, {50, 50});
+  w.u32(0xFF).u8(1).u32(0);
+  ASSERT_TRUE(copy.load(Compress(w.data())));
+  EXPECT_EQ(copy.firstPoint().unpack(), (Point{-50, -50}));
+  EXPECT_TRUE(copy.moveHandle(1, {20, 5}));
+  EXPECT_EQ(copy.bounds(), (Rect{0, 0, 20, 5}));
+
+  // A one-point stroke saves and loads, but never draws or hits.
+  PencilObject dot;
+  stroke(dot, {{7, 7}});
+  ASSERT_TRUE(copy.load(saveRecord(dot)));
+  copy.setPenWidth(2);
+  EXPECT_FALSE(copy.hitTest({7, 7}));
+  RecordingCanvas c;
+  copy.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  EXPECT_TRUE(c.ops.empty());
+}
+
+TEST(PencilObject, HitsSegmentsWithinTheWidthAndEveryPointIsAHandle) {
+  PencilObject p;
+  stroke(p, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
+  EXPECT_TRUE(p.hitTest({50, 3}));
+  EXPECT_FALSE(p.hitTest({50, 4}));
+  EXPECT_TRUE(p.hitTest({97, 50}));
+  EXPECT_FALSE(p.hitTest({50, 50}));
+
+  // Every point is a handle.
+  EXPECT_EQ(p.hitHandle({101, 1}), 1);
+  EXPECT_EQ(p.hitHandle({50, 0}), kNoHandle);
+  EXPECT_EQ(p.handleCursor(2), HandleCursor::SizeNwse);
+  EXPECT_EQ(p.handleCursor(3), HandleCursor::None);
+  EXPECT_EQ(p.handleCursor(-1), HandleCursor::None);
+  EXPECT_FALSE(p.moveHandle(3, {0, 0}));
+  EXPECT_FALSE(p.moveHandle(-1, {0, 0}));
+  p.setPoints(PackedPoint{2}, PackedPoint::pack({20, 30}));
+  EXPECT_EQ(p.points()[2], (Point{20, 30}));
+}
+
+TEST(PencilObject, MovesOffsetPointsAndBounds) {
+  PencilObject p;
+  stroke(p, {{10, 10}, {20, 30}});
+  p.moveTo(PackedPoint::pack({0, 0}));
+  EXPECT_EQ(p.points()[1], (Point{10, 20}));
+  EXPECT_EQ(p.bounds(), (Rect{0, 0, 10, 20}));
+  EXPECT_TRUE(p.dragBy({0, 0}, {1, 2}));
+  p.nudge(1);
+  EXPECT_EQ(p.points()[0], (Point{2, 2}));
+  EXPECT_EQ(p.secondPoint().unpack(), (Point{12, 22}));
+  RecordingInvalidator v;
+  p.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{-2, -2, 16, 26}));  // width + 2
+}
+
+TEST(PencilObject, DrawsOnePolylineWithRoundCapsThenHandlesAndOutline) {
+  PencilObject p;
+  stroke(p, {{0, 0}, {10, 0}}, 3);
+  RecordingCanvas c;
+  p.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  const std::vector<std::string> expected = {"save",
+                                             "pen geo 0 w3 0000ff round round",
+                                             "polyline 0,0 10,0",
+                                             "fill -2,-2-2,2 00ff00",
+                                             "fill 8,-2-12,2 00ff00",
+                                             "pen geo 1 w1 00ff00 round round",
+                                             "polyline 0,0 10,0",
+                                             "restore"};
+  EXPECT_EQ(c.ops, expected);
+}
+
+TEST(PencilObject, CloneIsIndependent) {
+  PencilObject p;
+  stroke(p, {{0, 0}, {10, 0}});
+  auto copy = p.clone();
+  p.moveHandle(0, {5, 5});
+  EXPECT_EQ(copy->firstPoint().unpack(), (Point{0, 0}));
+  EXPECT_EQ(copy->kind(), ObjectKind::Pencil);
 }
 
 }  // namespace

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/jpeg_codec.h"
 #include "collab/envelope.h"
 #include "objects/hand_symbol_object.h"
 #include "objects/image_object.h"
+#include "objects/pixel_ops.h"
 #include "picture_bombs.h"
 #include "recording_canvas.h"
 
@@ -13,7 +19,7 @@ std::vector<uint8_t> grey(uint16_t w, uint16_t h, uint8_t v = 100) {
   return std::vector<uint8_t>(pictureBytes(w, h), v);
 }
 
-TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZero) {
+TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZeroAndAttachRefusesShortPixels) {
   ImageObject img;
   img.setPoints(PackedPoint::pack({-10, 20}), PackedPoint::pack({30, 40}));
   img.setAdjustmentA(7);
@@ -38,15 +44,13 @@ TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZero) {
   EXPECT_FALSE(copy.load(std::span(record).first(7)));
   // Adjustments answer true even unchanged: the view repaints either way.
   EXPECT_TRUE(copy.setBrightness(0));
-}
 
-TEST(ImageObject, AttachRefusesEmptyOrShortPictures) {
-  ImageObject img;
-  EXPECT_FALSE(img.attachPixels({}, 2, 2, {0, 0}, {2, 2}));
-  EXPECT_FALSE(img.attachPixels(grey(2, 2), 0, 2, {0, 0}, {2, 2}));
-  EXPECT_FALSE(img.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
-  EXPECT_TRUE(img.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
-  EXPECT_EQ(img.referenceSize(), (Size{20, 10}));
+  // Attaching refuses empty or short pictures.
+  EXPECT_FALSE(copy.attachPixels({}, 2, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(copy.attachPixels(grey(2, 2), 0, 2, {0, 0}, {2, 2}));
+  EXPECT_FALSE(copy.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
+  EXPECT_TRUE(copy.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
+  EXPECT_EQ(copy.referenceSize(), (Size{20, 10}));
 }
 
 TEST(ImageObject, CornerDragsKeepTheReferenceAspect) {
@@ -106,7 +110,7 @@ TEST(ImageObject, OrientationTurnsPixelsAndTheBoxAboutItsCentre) {
   EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2) + 3], 1);
 }
 
-TEST(ImageObject, BulkRecordRoundTripsAsJpeg) {
+TEST(ImageObject, BulkRecordRoundTripsAsJpegAndBadOnesAreRefused) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(40, 30, 180), 40, 30, {0, 0}, {40, 30}));
   EXPECT_EQ(img.saveBulkData({}), pictureBytes(40, 30) + 21);
@@ -124,12 +128,8 @@ TEST(ImageObject, BulkRecordRoundTripsAsJpeg) {
   EXPECT_NEAR(copy.pixels()[100], 180, 2);
   EXPECT_FALSE(copy.loadBulkData(bulk));  // already has pixels
   EXPECT_EQ(ImageObject().saveBulkData({}), 0u);
-}
 
-TEST(ImageObject, RefusesTruncatedMismatchedAndEmptyBulkRecords) {
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(grey(16, 16), 16, 16, {0, 0}, {16, 16}));
-  auto bulk = saveBulkRecord(img);
+  // Truncated, mismatched and empty bulk records are refused.
   ImageObject a;
   EXPECT_FALSE(a.loadBulkData(std::span(bulk).first(bulk.size() - 1)));  // stated length
   auto longer = bulk;
@@ -196,7 +196,7 @@ TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) 
   EXPECT_FALSE(inBox(1)->loadBulkWithin(ours, pictureBytes(2000, 2000) - 1));
 }
 
-TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {
+TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
   RecordingCanvas c;
@@ -209,27 +209,26 @@ TEST(ImageObject, DrawsPixelsAtItsPlaceOrTheOriginAndCopiesOnlyWhenAdjusted) {
   EXPECT_NE(c.blitSources[2], img.pixels().data());
   EXPECT_EQ(c.blits[2][0], 255);
   EXPECT_EQ(img.pixels()[0], 10);
-}
 
-TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
-  ImageObject img;
-  img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
-  RecordingCanvas c;
-  img.draw(&c, DrawMode::SelectedWithHandles, 0x123456, true);
-  EXPECT_TRUE(c.has("fill 2,2-38,28 123456"));
-  EXPECT_TRUE(c.has("pen cos 0 w2 0000ff round round"));
-  EXPECT_EQ(c.with("line").size(), 2u);
-  EXPECT_TRUE(c.has("fill 13,8-27,22 ffffff"));
-  EXPECT_EQ(c.with("fill").size(), 2u + 9);
-  EXPECT_EQ(c.depth, 0);
+  // Without pixels: a frame, and a red cross when large enough.
+  ImageObject frame;
+  frame.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
+  RecordingCanvas p;
+  frame.draw(&p, DrawMode::SelectedWithHandles, 0x123456, true);
+  EXPECT_TRUE(p.has("fill 2,2-38,28 123456"));
+  EXPECT_TRUE(p.has("pen cos 0 w2 0000ff round round"));
+  EXPECT_EQ(p.with("line").size(), 2u);
+  EXPECT_TRUE(p.has("fill 13,8-27,22 ffffff"));
+  EXPECT_EQ(p.with("fill").size(), 2u + 9);
+  EXPECT_EQ(p.depth, 0);
 
   // Corners given the other way round draw the same.
   ImageObject reversed;
   reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
   RecordingCanvas r;
   reversed.draw(&r, DrawMode::SelectedWithHandles, 0x123456, true);
-  EXPECT_EQ(r.with("fill"), c.with("fill"));
-  EXPECT_EQ(r.with("line"), c.with("line"));
+  EXPECT_EQ(r.with("fill"), p.with("fill"));
+  EXPECT_EQ(r.with("line"), p.with("line"));
 
   ImageObject small;
   small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
@@ -238,7 +237,7 @@ TEST(ImageObject, PlaceholderShowsFrameAndRedCrossWhenLargeEnough) {
   EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
-TEST(ImageObject, CloneCopiesPixelsAndNoneWithout) {
+TEST(ImageObject, CloneCopiesPixelsAndHitTestNormalisesTheBox) {
   ImageObject empty;
   EXPECT_EQ(empty.clone(), nullptr);
   ImageObject img;
@@ -248,14 +247,12 @@ TEST(ImageObject, CloneCopiesPixelsAndNoneWithout) {
   ASSERT_TRUE(copy);
   EXPECT_EQ(saveRecord(*copy), saveRecord(img));
   EXPECT_NE(static_cast<ImageObject&>(*copy).pixels().data(), img.pixels().data());
-}
 
-TEST(ImageObject, HitTestNormalisesTheBox) {
-  ImageObject img;
-  img.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
-  EXPECT_TRUE(img.hitTest({0, 0}));
-  EXPECT_FALSE(img.hitTest({20, 10}));
-  EXPECT_EQ(img.first(), (Point{0, 0}));
+  // A hit test normalises the box.
+  empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
+  EXPECT_TRUE(empty.hitTest({0, 0}));
+  EXPECT_FALSE(empty.hitTest({20, 10}));
+  EXPECT_EQ(empty.first(), (Point{0, 0}));
 }
 
 FontRecord tahoma() {
@@ -302,7 +299,7 @@ TEST(HandSymbolObject, LabelAndFontChangesMeasureTheBox) {
   EXPECT_FALSE(hand.moveHandle(4, {1, 1}));
 }
 
-TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdAndColourZeroNoText) {
+TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdColourZeroNoTextAndHits) {
   HandSymbolObject hand(-5 & 0xFFFFFFFF, {0, 0});
   hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
   hand.setColour(0x0000FF);
@@ -321,10 +318,8 @@ TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdAndColourZeroNoText) {
   noBitmap.bitmapAvailable = false;
   hand.draw(&noBitmap, DrawMode::Selected, 0, true);
   EXPECT_EQ(noBitmap.ops, (std::vector<std::string>{"save", "restore"}));
-}
 
-TEST(HandSymbolObject, HitInTheHandSquareAndTheBox) {
-  HandSymbolObject hand(1, {0, 0});
+  // Hit in the hand's square and the box.
   hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
   EXPECT_TRUE(hand.hitTest({0, 0}));
   EXPECT_TRUE(hand.hitTest({19, 19}));
@@ -335,6 +330,179 @@ TEST(HandSymbolObject, HitInTheHandSquareAndTheBox) {
   RecordingInvalidator v;
   hand.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-3, -3, 53, 33}));
+}
+
+// A picture whose every pixel is distinct: channel values encode position.
+std::vector<uint8_t> numbered(uint16_t w, uint16_t h) {
+  std::vector<uint8_t> px(pictureBytes(w, h), 0xEE);
+  const size_t row = pictureRowBytes(w);
+  for (uint16_t y = 0; y < h; ++y) {
+    for (uint16_t x = 0; x < w; ++x) {
+      uint8_t* p = &px[y * row + 3 * x];
+      p[0] = static_cast<uint8_t>(x);
+      p[1] = static_cast<uint8_t>(y);
+      p[2] = static_cast<uint8_t>(x * 7 + y);
+    }
+  }
+  return px;
+}
+
+// Pixel (x, y) counted from the top of a bottom-up picture.
+const uint8_t* at(const std::vector<uint8_t>& px, uint16_t w, uint16_t h, int x, int y) {
+  return &px[(h - 1 - y) * pictureRowBytes(w) + 3 * x];
+}
+
+TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
+  const uint16_t w = 5, h = 3;
+  const auto px = numbered(w, h);
+  const auto right = reorientPixels(px, w, h, Orientation::TurnRight);
+  const auto left = reorientPixels(px, w, h, Orientation::TurnLeft);
+  const auto mirrorX = reorientPixels(px, w, h, Orientation::MirrorLeftRight);
+  const auto mirrorY = reorientPixels(px, w, h, Orientation::MirrorTopBottom);
+  ASSERT_EQ(right.size(), pictureBytes(h, w));
+  // The top-left pixel goes to the top-right corner on a right turn, to the
+  // bottom-left on a left turn.
+  EXPECT_EQ(0, std::memcmp(at(right, h, w, h - 1, 0), at(px, w, h, 0, 0), 3));
+  EXPECT_EQ(0, std::memcmp(at(left, h, w, 0, w - 1), at(px, w, h, 0, 0), 3));
+  EXPECT_EQ(0, std::memcmp(at(mirrorX, w, h, w - 1, 1), at(px, w, h, 0, 1), 3));
+  EXPECT_EQ(0, std::memcmp(at(mirrorY, w, h, 2, h - 1), at(px, w, h, 2, 0), 3));
+}
+
+TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
+  const uint16_t w = 5, h = 3;
+  const auto px = numbered(w, h);
+  const auto quarter = turnPixels(px, w, h, 90);
+  ASSERT_TRUE(quarter);
+  ASSERT_EQ(quarter->width, h);
+  ASSERT_EQ(quarter->height, w);
+  const auto right = reorientPixels(px, w, h, Orientation::TurnRight);
+  for (int y = 0; y < w; ++y) {
+    for (int x = 0; x < h; ++x) {
+      EXPECT_EQ(0, std::memcmp(at(quarter->pixels, h, w, x, y), at(right, h, w, x, y), 3));
+    }
+  }
+
+  const std::vector<uint8_t> grey(pictureBytes(100, 50), 0x80);
+  const auto turned = turnPixels(grey, 100, 50, 30);
+  ASSERT_TRUE(turned);
+  EXPECT_EQ(turned->width, 112);  // 100 cos 30 + 50 sin 30
+  EXPECT_EQ(turned->height, 93);
+  const uint8_t white[3] = {0xFF, 0xFF, 0xFF}, mid[3] = {0x80, 0x80, 0x80};
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 0, 0), white, 3));
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 111, 92), white, 3));
+  EXPECT_EQ(0, std::memcmp(at(turned->pixels, 112, 93, 56, 46), mid, 3));
+
+  EXPECT_EQ(turnedBox({10, 10, 50, 30}, 90), (Rect{20, 0, 40, 40}));
+  EXPECT_EQ(turnedBox({10, 10, 50, 30}, -180), (Rect{10, 10, 50, 30}));
+  EXPECT_FALSE(turnPixels(std::span(px).first(10), w, h, 30));
+  EXPECT_FALSE(turnPixels(grey, 100, 50, std::nan("")));
+  const std::vector<uint8_t> huge(pictureBytes(60000, 2));
+  EXPECT_FALSE(turnPixels(huge, 60000, 2, 45));
+}
+
+TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalAndUnknownCodesNothing) {
+  for (auto [w, h] : {std::pair<uint16_t, uint16_t>{5, 3}, {1, 7}, {4, 4}, {6, 1}}) {
+    const auto px = numbered(w, h);
+    std::vector<uint8_t> cur = px;
+    uint16_t cw = w, ch = h;
+    for (int i = 0; i < 4; ++i) {
+      cur = reorientPixels(cur, cw, ch, Orientation::TurnRight);
+      std::swap(cw, ch);
+    }
+    // Padding bytes are not pixels; compare the pixels only.
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(0, std::memcmp(at(cur, w, h, x, y), at(px, w, h, x, y), 3)) << w << "x" << h;
+      }
+    }
+    auto back = reorientPixels(reorientPixels(px, w, h, Orientation::TurnLeft), h, w,
+                               Orientation::TurnRight);
+    auto mx = reorientPixels(reorientPixels(px, w, h, Orientation::MirrorLeftRight), w, h,
+                             Orientation::MirrorLeftRight);
+    auto my = reorientPixels(reorientPixels(px, w, h, Orientation::MirrorTopBottom), w, h,
+                             Orientation::MirrorTopBottom);
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) {
+        EXPECT_EQ(0, std::memcmp(at(back, w, h, x, y), at(px, w, h, x, y), 3));
+        EXPECT_EQ(0, std::memcmp(at(mx, w, h, x, y), at(px, w, h, x, y), 3));
+        EXPECT_EQ(0, std::memcmp(at(my, w, h, x, y), at(px, w, h, x, y), 3));
+      }
+    }
+  }
+
+  // Unknown codes and short buffers give nothing.
+  const auto px = numbered(4, 4);
+  EXPECT_TRUE(reorientPixels(px, 4, 4, static_cast<Orientation>(5)).empty());
+  EXPECT_TRUE(reorientPixels(std::span(px).first(10), 4, 4, Orientation::TurnLeft).empty());
+  EXPECT_TRUE(reorientPixels(px, 0, 4, Orientation::TurnLeft).empty());
+}
+
+TEST(PixelAdjustment, BrightnessClampsThenContrastExtremesStayDefinedAndPaddingStays) {
+  EXPECT_EQ(adjustChannel(100, 255, 0), 255);
+  EXPECT_EQ(adjustChannel(100, -255, 0), 0);
+  // k = 50: values up to 50 go black, from 205 white.
+  EXPECT_EQ(adjustChannel(50, 0, 50), 0);
+  EXPECT_EQ(adjustChannel(205, 0, 50), 255);
+  EXPECT_EQ(adjustChannel(100, 0, -50), 110);  // (c * 155 / 255) + 50
+  // Brightness first, then contrast.
+  EXPECT_EQ(adjustChannel(40, 20, 50), 16);  // 60 -> (10 / 0.6078) = 16.45
+  // Extreme peer values stay defined.
+  EXPECT_EQ(adjustChannel(200, INT32_MAX, INT32_MIN), adjustChannel(255, 0, INT32_MIN));
+  EXPECT_EQ(adjustChannel(200, 0, 200), 0);  // k above 127 never divides
+  EXPECT_EQ(adjustChannel(201, 0, 200), 255);
+
+  // Row padding is left alone.
+  std::vector<uint8_t> px(pictureBytes(1, 2), 7);
+  adjustPixels(px, 1, 2, 255, 0);
+  EXPECT_EQ(px, (std::vector<uint8_t>{255, 255, 255, 7, 255, 255, 255, 7}));
+}
+
+// A smooth photo-like picture: gradients with a little texture.
+std::vector<uint8_t> photo(uint16_t w, uint16_t h) {
+  std::vector<uint8_t> px(pictureBytes(w, h));
+  const size_t row = pictureRowBytes(w);
+  for (uint16_t y = 0; y < h; ++y) {
+    for (uint16_t x = 0; x < w; ++x) {
+      uint8_t* p = &px[y * row + 3 * x];
+      p[0] = static_cast<uint8_t>(128 + 100 * std::sin(x / 40.0));
+      p[1] = static_cast<uint8_t>(y * 255 / h);
+      p[2] = static_cast<uint8_t>((x + y) * 255 / (w + h) + ((x * 13 + y * 7) % 9));
+    }
+  }
+  return px;
+}
+
+TEST(Jpeg, PhotoRoundTripsWithinASmallMeanErrorAndBadStreamsAreRefused) {
+  const uint16_t w = 640, h = 480;
+  const auto px = photo(w, h);
+  const auto jpeg = encodeJpeg(px, w, h, pictureBytes(w, h) + 9);
+  ASSERT_TRUE(jpeg);
+  EXPECT_LT(jpeg->size(), px.size() / 4);
+  EXPECT_EQ((*jpeg)[0], 0xFF);
+  EXPECT_EQ((*jpeg)[1], 0xD8);
+  const auto back = decodeJpeg(*jpeg, w, h);
+  ASSERT_TRUE(back);
+  double error = 0;
+  for (uint16_t y = 0; y < h; ++y) {
+    for (int i = 0; i < 3 * w; ++i) {
+      error +=
+          std::abs(int((*back)[y * pictureRowBytes(w) + i]) - int(px[y * pictureRowBytes(w) + i]));
+    }
+  }
+  EXPECT_LT(error / (3.0 * w * h), 3.0);
+  // Rows stay bottom-up: the green gradient rises with the row index.
+  EXPECT_LT((*back)[1], (*back)[(h - 1) * pictureRowBytes(w) + 1]);
+
+  // Mismatched sizes, truncated streams and oversized output are refused.
+  EXPECT_FALSE(decodeJpeg(*jpeg, w + 1, h));
+  EXPECT_FALSE(decodeJpeg(*jpeg, w, h - 1));
+  // libjpeg only warns about a stream cut short and pads it grey.
+  EXPECT_FALSE(decodeJpeg(std::span(*jpeg).first(jpeg->size() - 2), w, h));
+  EXPECT_FALSE(decodeJpeg(std::span(*jpeg).first(jpeg->size() / 2), w, h));
+  EXPECT_FALSE(decodeJpeg(std::span(*jpeg).first(20), w, h));
+  EXPECT_FALSE(decodeJpeg({}, w, h));
+  EXPECT_FALSE(encodeJpeg(px, w, h, 100));  // would exceed the room allowed
+  EXPECT_FALSE(encodeJpeg(std::span(px).first(10), w, h, 1 << 20));
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 namespace scribly {
 namespace {
 
-TEST(PrintJob, DocumentsGoTheirWayByExtensionInAnyCase) {
+TEST(PrintJob, DocumentsGoTheirWayByExtensionAndContainer) {
   EXPECT_EQ(documentKind("C:\\d\\notes.TXT"), DocumentKind::Text);
   EXPECT_EQ(documentKind("C:\\d\\paper.Pdf"), DocumentKind::Pdf);
   for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf",
@@ -22,9 +22,8 @@ TEST(PrintJob, DocumentsGoTheirWayByExtensionInAnyCase) {
   for (const char* refused : {"a.exe", "README", "C:\\dir.pdf\\plain", "a.txt.bak", "a."}) {
     EXPECT_EQ(documentKind(refused), DocumentKind::Refused) << refused;
   }
-}
 
-TEST(PrintJob, PackagedDocumentsAndPdfsMustBeWhatTheirNamesSay) {
+  // Packaged documents and PDFs must be what their names say.
   const std::string zip("PK\x03\x04rest", 8);
   std::string late(900, ' ');
   late += "%PDF-1.7";
@@ -41,15 +40,14 @@ TEST(PrintJob, PackagedDocumentsAndPdfsMustBeWhatTheirNamesSay) {
   EXPECT_TRUE(hasDocumentContainer("notes.txt", ""));
 }
 
-TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDot) {
+TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDotAndFoundByNumber) {
   EXPECT_EQ(baseNameOf("C:\\x.y\\a.b.doc"), "a.b");
   EXPECT_EQ(baseNameOf("/tmp/notes"), "notes");
   EXPECT_EQ(pageFileName("a.b", 1, ".jpg"), "a.b.jpg");
   EXPECT_EQ(pageFileName("a.b", 2, ".jpg"), "a.b(2).jpg");
   EXPECT_EQ(pageFileName("notes", 12, ".jpg"), "notes(12).jpg");
-}
 
-TEST(PrintJob, RasterisedPagesAreFoundByNumberOnly) {
+  // Rasterised pages are found by number only.
   EXPECT_EQ(rasterPageNumber("page-1.jpg", "page"), 1u);
   EXPECT_EQ(rasterPageNumber("page-012.jpg", "page"), 12u);
   for (const char* other : {"page-.jpg", "page-0.jpg", "page-1a.jpg", "page-1.png", "pag-1.jpg",
@@ -58,7 +56,7 @@ TEST(PrintJob, RasterisedPagesAreFoundByNumberOnly) {
   }
 }
 
-TEST(PrintJob, ConvertersGetEveryArgumentApartAndAPrivateProfile) {
+TEST(PrintJob, ConvertersGetEveryArgumentApartAPrivateProfileAndATimeLimit) {
   const auto office = officeToPdfArguments("soffice", fileUrl("/tmp/j 1/profile"), "/tmp/j 1",
                                            "/home/a; rm -rf ~/x.doc");
   EXPECT_EQ(office.front(), "soffice");
@@ -71,9 +69,8 @@ TEST(PrintJob, ConvertersGetEveryArgumentApartAndAPrivateProfile) {
                                       "4096", "-H", "4096", "-jpeg", "in.pdf", "out/page"}));
   EXPECT_EQ(windowsCommandLine({"C:\\p q\\run", "", "a\"b", "d\\e\\", "x y\\\\", "plain"}),
             "\"C:\\p q\\run\" \"\" \"a\\\"b\" d\\e\\ \"x y\\\\\\\\\" plain");
-}
 
-TEST(PrintJob, TimeLimitGrowsWithTheDocumentUpToACap) {
+  // The time limit grows with the document up to a cap.
   EXPECT_EQ(conversionSeconds(0), 60u);
   EXPECT_EQ(conversionSeconds(1), 70u);
   EXPECT_EQ(conversionSeconds((uint64_t{1} << 20) + 1), 80u);
@@ -92,22 +89,21 @@ std::vector<std::string> allLines(const TextLayout& layout) {
   return lines;
 }
 
-TEST(TextLayout, TabsExpandAndLongLinesWrapAtTheColumnCount) {
+TEST(TextLayout, TabsExpandLongLinesWrapAndPagesFill) {
   const TextLayout layout = layoutText(bytes("a\tb\r\n0123456789ABC\rx\t\ty\n"), 10, 100);
   EXPECT_EQ(allLines(layout),
             (std::vector<std::string>{"a       b", "0123456789", "ABC", "x", "y"}));
   // Wide characters take two columns and never split across a line end.
   EXPECT_EQ(allLines(layoutText(bytes("ab\xE4\xB8\xAD\xE6\x96\x87"), 4, 9)),
             (std::vector<std::string>{"ab\xE4\xB8\xAD", "\xE6\x96\x87"}));
-}
 
-TEST(TextLayout, LinesFillPagesAndFormFeedsStartNewOnes) {
+  // Lines fill pages and form feeds start new ones.
   std::string text;
   for (int i = 1; i <= 25; ++i) text += std::to_string(i) + "\n";
-  const TextLayout layout = layoutText(bytes(text), 80, 10);
-  ASSERT_EQ(layout.pages.size(), 3u);
-  EXPECT_EQ(layout.pages[2].lines.front(), "21");
-  EXPECT_EQ(layout.pages[2].lines.size(), 5u);
+  const TextLayout paged = layoutText(bytes(text), 80, 10);
+  ASSERT_EQ(paged.pages.size(), 3u);
+  EXPECT_EQ(paged.pages[2].lines.front(), "21");
+  EXPECT_EQ(paged.pages[2].lines.size(), 5u);
   EXPECT_EQ(layoutText(bytes("a\fb\f"), 80, 10).pages.size(), 2u);
   EXPECT_EQ(layoutText(bytes(""), 80, 10).pages.size(), 1u);
   EXPECT_EQ(layoutText(bytes("\xEF\xBB\xBFx"), 80, 10).pages[0].lines,

@@ -119,9 +119,7 @@ class RelayServerTest : public ::testing::Test {
   std::unique_ptr<RelayServer> server;
 };
 
-// --- Id ranges -------------------------------------------------------------
-
-TEST_F(RelayServerTest, EveryRequestGetsAFreshRangeDisjointFromAllOthers) {
+TEST_F(RelayServerTest, EveryRequestGetsAFreshDisjointRangeUntilTheCaps) {
   std::vector<IdRangeGrant> grants;
   for (uint32_t user : {kAnn, kBob, kCid, kAnn, kBob}) {
     const auto g = requestRange(user);
@@ -137,9 +135,8 @@ TEST_F(RelayServerTest, EveryRequestGetsAFreshRangeDisjointFromAllOthers) {
           << i << " overlaps " << j;
     }
   }
-}
 
-TEST_F(RelayServerTest, GrantsStopAtThePerParticipantCapAndAtTheEndOfTheIdSpace) {
+  // Grants stop at the per-participant cap and at the end of the id space.
   start({.firstGrantedId = 1000,
          .lastGrantedId = 1299,
          .idRangeSize = 100,
@@ -152,8 +149,6 @@ TEST_F(RelayServerTest, GrantsStopAtThePerParticipantCapAndAtTheEndOfTheIdSpace)
   EXPECT_EQ(last->end, 1300u);
   EXPECT_FALSE(requestRange(kCid));
 }
-
-// --- Acknowledgements --------------------------------------------------------
 
 TEST_F(RelayServerTest, EveryQueuedMessageIsAcknowledgedWhateverBecomesOfIt) {
   requestRange(kAnn);
@@ -179,9 +174,7 @@ TEST_F(RelayServerTest, EveryQueuedMessageIsAcknowledgedWhateverBecomesOfIt) {
   EXPECT_EQ(out.size(), 2u);                               // only Ann's creation to Bob and Cid
 }
 
-// --- Relaying ----------------------------------------------------------------
-
-TEST_F(RelayServerTest, WhiteboardMessagesReachEveryoneButTheSenderUnchanged) {
+TEST_F(RelayServerTest, WhiteboardMessagesReachEveryoneButTheSenderUnchangedOthersStayHere) {
   const auto grant = requestRange(kAnn);
   const std::vector<uint8_t> creation = queued(rectCreation(3, grant->start));
   out.clear();
@@ -197,9 +190,8 @@ TEST_F(RelayServerTest, WhiteboardMessagesReachEveryoneButTheSenderUnchanged) {
   EXPECT_EQ(to(kAnn).size(), 1u);
   EXPECT_EQ(to(kCid).size(), 1u);
   EXPECT_TRUE(to(kBob).empty());
-}
 
-TEST_F(RelayServerTest, IdsOutsideTheSendersRangesMalformedAndServerBoundMessagesStayHere) {
+  // Ids outside the sender's ranges, malformed and server-bound messages stay here.
   const auto ann = requestRange(kAnn);
   const auto bob = requestRange(kBob);
   std::vector<uint8_t> truncated = rectCreation(1, ann->start);
@@ -222,11 +214,9 @@ TEST_F(RelayServerTest, IdsOutsideTheSendersRangesMalformedAndServerBoundMessage
   EXPECT_TRUE(out.empty());
 }
 
-// --- Transfers ---------------------------------------------------------------
-
-TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
+TEST_F(RelayServerTest, TransfersAndPicturesAreBoundedAndTransfersFreedByTheirEnd) {
   start({.maxOpenTransfers = 2, .maxOpenTransferBytes = 1000});
-  const auto g = requestRange(kAnn);
+  auto g = requestRange(kAnn);
   out.clear();
   receive(kAnn, build(TransferBegin{g->start, kAnn, 1, 600}));
   receive(kAnn, build(TransferBegin{g->start + 1, kAnn, 1, 500}));  // over the bytes
@@ -252,11 +242,10 @@ TEST_F(RelayServerTest, TransfersAreBoundedPerSenderAndFreedByTheirEnd) {
   receive(kAnn, build(TransferBegin{h->start, kAnn, 1,
                                     uint32_t(kEnvelopeHeaderBytes + kMaxPayloadBytes + 1)}));
   EXPECT_TRUE(out.empty());
-}
 
-TEST_F(RelayServerTest, PictureBombsLeaveTheReplicaWithinItsBudget) {
+  // Picture bombs leave the replica within its budget.
   start({.maxPictureBytes = size_t{16} << 20});
-  const auto g = requestRange(kAnn);
+  g = requestRange(kAnn);
   ImageObject box;
   box.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({2000, 2000}));
   const std::vector<uint8_t> record = saveRecord(box);
@@ -267,10 +256,9 @@ TEST_F(RelayServerTest, PictureBombsLeaveTheReplicaWithinItsBudget) {
     sendTransfer(kAnn, g->start + i, 1, bomb);
     ASSERT_LE(server->replica().heldPictureBytes(), size_t{16} << 20) << i;
   }
-}
 
-TEST_F(RelayServerTest, OverflowingChunkIsRelayedSoEveryBoardFailsTheTransferAlike) {
-  const auto g = requestRange(kAnn);
+  // An overflowing chunk is relayed, so every board fails the transfer alike.
+  g = requestRange(kAnn);
   const std::vector<uint8_t> data(10, 1);
   receive(kAnn, build(TransferBegin{g->start, kAnn, 1, 5}));
   out.clear();
@@ -316,10 +304,8 @@ TEST_F(RelayServerTest, TransfersTheirSenderCutShortCloseWithItsDeleteOrClear) {
   EXPECT_EQ(to(kBob).size(), 3u);
 }
 
-// --- The replica's answers -----------------------------------------------------
-
 TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
-  const auto g = requestRange(kAnn);
+  auto g = requestRange(kAnn);
   receive(kAnn, rectCreation(4, g->start + 2));
   receive(kAnn, rectCreation(4, g->start));
   receive(kAnn, rectCreation(5, g->start + 1));
@@ -332,11 +318,10 @@ TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
   EXPECT_EQ(list->ids, (std::vector<uint32_t>{g->start + 2, g->start}));
   EXPECT_TRUE(to(kAnn).empty());
   EXPECT_TRUE(to(kCid).empty());
-}
 
-TEST_F(RelayServerTest, LongContentsListsAreSplitIntoWholeMessages) {
+  // Long lists are split into whole messages.
   start({.idRangeSize = 9000});
-  const auto g = requestRange(kAnn);
+  g = requestRange(kAnn);
   const uint32_t count = 8300;  // over one message's worth
   for (uint32_t i = 0; i < count; ++i) receive(kAnn, rectCreation(2, g->start + i));
   out.clear();
@@ -357,7 +342,7 @@ TEST_F(RelayServerTest, LongContentsListsAreSplitIntoWholeMessages) {
 }
 
 TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
-  const auto g = requestRange(kAnn);
+  auto g = requestRange(kAnn);
   receive(kAnn, rectCreation(3, g->start, 10));
   receive(kAnn, build(SetObjectValue{42, 3, g->start, 0x00FF00}));
   receive(kBob, build(PageShown{3}));
@@ -374,10 +359,9 @@ TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
   uint32_t colour = 0;
   ASSERT_TRUE(got.getColour(colour));
   EXPECT_EQ(colour, 0x00FF00u);
-}
 
-TEST_F(RelayServerTest, MissingItemIsFoundOnAnyPageAndUnknownIdsGetNothing) {
-  const auto g = requestRange(kAnn);
+  // Found on any page; unknown ids get nothing.
+  g = requestRange(kAnn);
   receive(kAnn, rectCreation(6, g->start));
   receive(kBob, build(PageShown{2}));
   out.clear();
@@ -428,9 +412,7 @@ TEST_F(RelayServerTest, StateRequestBringsThePageListAndTheLeadsPage) {
   EXPECT_EQ(got, expected);
 }
 
-// --- Bounds on the replica ---------------------------------------------------
-
-TEST_F(RelayServerTest, NewPagesAndObjectsStopAtTheirCapsWhileExistingOnesStillChange) {
+TEST_F(RelayServerTest, PagesObjectsAndParticipantsStopAtTheirCaps) {
   start({.maxPages = 1, .maxObjects = 2});
   const auto g = requestRange(kAnn);
   out.clear();
@@ -449,9 +431,8 @@ TEST_F(RelayServerTest, NewPagesAndObjectsStopAtTheirCapsWhileExistingOnesStillC
   receive(kAnn, rectCreation(1, g->start + 6));
   EXPECT_EQ(to(kBob).size(), 2u);
   EXPECT_EQ(server->objectCount(), 1u);
-}
 
-TEST_F(RelayServerTest, ConnectRefusesUserZeroTwiceTheSameUserAndAFullConference) {
+  // Connecting refuses user zero, the same user twice and a full conference.
   start({.maxParticipants = 4});
   EXPECT_FALSE(server->connect(0));
   EXPECT_FALSE(server->connect(kAnn));

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "objects/geometry.h"
 #include "objects/half_circle_object.h"
 #include "objects/line_object.h"
 #include "objects/rect_object.h"
@@ -17,30 +18,45 @@ void place(T& o, Point a, Point b, uint8_t width = 2, uint32_t colour = 0xFF, ui
   o.setFill(fill);
 }
 
-// Record sizes and round trips of every kind are in object_factory_test; these
-// pin where the fields sit.
-TEST(LineObject, RecordHoldsPointsColourWidthAndStyleAndNoFill) {
+// Record sizes and round trips of every kind are in object_factory_test; this
+// pins where the fields sit.
+TEST(ShapeRecords, ColourFillWidthAndStyleSitAtTheirOffsets) {
   LineObject line;
-  place(line, {-5, 7}, {300, -400}, 3, 0x010203);
-  line.setPenStyle(kPenDashDot);
-  const auto record = saveRecord(line);
-  ASSERT_EQ(record.size(), 17u);
-  EXPECT_EQ(record[0], 0xFB);
-  EXPECT_EQ(record[3], 0x00);
-  EXPECT_EQ(record[8], 0x03);
-  EXPECT_EQ(record[12], 3);
-  EXPECT_EQ(record[13], kPenDashDot);
+  RectObject rect;
+  TriangleObject triangle;
+  triangle.startAt({0, 0});
+  triangle.moveHandle(3, {-40, 60});
+  struct Case {
+    BoardObject* object;
+    size_t colour, fill, width;  // fill 0: the kind has none
+  };
+  for (const Case& c :
+       {Case{&line, 8, 0, 12}, Case{&rect, 8, 12, 16}, Case{&triangle, 12, 16, 20}}) {
+    c.object->setPoints(PackedPoint::pack({-5, 7}), PackedPoint::pack({300, -400}));
+    c.object->setColour(0xAABBCC);
+    EXPECT_EQ(c.object->setFill(0x112233), c.fill != 0);
+    c.object->setPenWidth(7);
+    c.object->setPenStyle(kPenDashDot);
+    const auto record = saveRecord(*c.object);
+    EXPECT_EQ(record.at(c.colour), 0xCC);
+    EXPECT_EQ(c.fill ? record.at(c.fill) : 0x33, 0x33);
+    EXPECT_EQ(record.at(c.width), 7);
+    EXPECT_EQ(record.at(c.width + 1), kPenDashDot);
+  }
+  EXPECT_EQ(saveRecord(line)[0], 0xFB);  // points first
   LineObject copy;
-  ASSERT_TRUE(copy.load(record));
+  ASSERT_TRUE(copy.load(saveRecord(line)));
   EXPECT_EQ(copy.second(), (Point{300, -400}));
   uint32_t v = 0xDEADBEEF;
-  EXPECT_FALSE(line.setFill(5));
   EXPECT_FALSE(line.getFill(v));
   EXPECT_EQ(v, 0xDEADBEEFu);
   EXPECT_FALSE(line.setText("x"));
+  TriangleObject triangleCopy;
+  ASSERT_TRUE(triangleCopy.load(saveRecord(triangle)));
+  EXPECT_EQ(triangleCopy.corners(), triangle.corners());
 }
 
-TEST(LineObject, EndPointHandlesAndSegmentHitTest) {
+TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
   LineObject line;
   place(line, {10, 10}, {110, 10}, 4);
   EXPECT_EQ(line.hitHandle({9, 11}), 0);
@@ -54,10 +70,8 @@ TEST(LineObject, EndPointHandlesAndSegmentHitTest) {
   line.moveHandle(1, {110, 10});
   EXPECT_TRUE(line.hitTest({60, 12}));  // width 4: two pixels either side
   EXPECT_FALSE(line.hitTest({60, 13}));
-}
 
-TEST(LineObject, DrawsWithShapePenThenHandlesThenSelectionOutline) {
-  LineObject line;
+  // Shape pen, then handles, then the selection outline.
   place(line, {0, 0}, {10, 0}, 2, 0xFF);
   line.setPenStyle(kPenDash);
   RecordingCanvas c;
@@ -71,39 +85,30 @@ TEST(LineObject, DrawsWithShapePenThenHandlesThenSelectionOutline) {
                                              "line 0,0 10,0",
                                              "restore"};
   EXPECT_EQ(c.ops, expected);
-
   RecordingCanvas plain;
   line.draw(&plain, DrawMode::Plain, 0, true);
   EXPECT_EQ(plain.ops.size(), 4u);
-}
 
-TEST(LineObject, WidthOutsideOneToTenDrawsNothing) {
+  // A width outside one to ten draws nothing; no context, no crash.
   for (uint8_t w : {0, 11, 255}) {
-    LineObject line;
     place(line, {0, 0}, {10, 0}, w);
-    RecordingCanvas c;
-    line.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-    EXPECT_TRUE(c.ops.empty()) << int(w);
+    RecordingCanvas none;
+    line.draw(&none, DrawMode::SelectedWithHandles, 0, true);
+    EXPECT_TRUE(none.ops.empty()) << int(w);
   }
-  LineObject line;
-  place(line, {0, 0}, {10, 0}, 10);
-  line.draw(nullptr, DrawMode::Plain, 0, true);  // no context: nothing, no crash
+  line.draw(nullptr, DrawMode::Plain, 0, true);
 }
 
-TEST(ArrowLineObject, TheKindFollowsTheRecordsLastByte) {
+TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   ArrowLineObject arrow(true);
-  place(arrow, {1, 2}, {3, 4});
+  place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
   const auto record = saveRecord(arrow);
   EXPECT_EQ(record.back(), 1);
   ArrowLineObject copy(false);
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);
   EXPECT_EQ(copy.clone()->kind(), ObjectKind::DoubleArrowLine);
-}
 
-TEST(ArrowLineObject, TwoHeadsAndTheZeroLengthArrowHasNone) {
-  ArrowLineObject arrow(true);
-  place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
   RecordingCanvas c;
   arrow.draw(&c, DrawMode::Plain, 0, true);
   // Pointing left, the corners truncate toward zero from the other side.
@@ -111,20 +116,17 @@ TEST(ArrowLineObject, TwoHeadsAndTheZeroLengthArrowHasNone) {
             (std::vector<std::string>{"polygon 92,-6 92,6 100,0", "polygon 7,6 7,-6 0,0"}));
   EXPECT_TRUE(c.has("fillmode alternate"));
   EXPECT_TRUE(c.has("pen geo 0 w1 0000ff flat miter"));
-
-  ArrowLineObject dot(true);
-  place(dot, {5, 5}, {5, 5}, 1, 0xFF);
+  // The zero-length arrow has no heads.
+  place(arrow, {5, 5}, {5, 5}, 1, 0xFF);
   RecordingCanvas d;
-  dot.draw(&d, DrawMode::Selected, 0, true);
+  arrow.draw(&d, DrawMode::Selected, 0, true);
   EXPECT_TRUE(d.with("polygon").empty());
   EXPECT_EQ(d.with("line").size(), 2u);  // the line, and again in green
-}
 
-TEST(ArrowLineObject, InvalidationMarginMakesRoomForTheHeads) {
-  ArrowLineObject arrow(false);
-  place(arrow, {100, 50}, {10, 20}, 4);
+  ArrowLineObject single(false);
+  place(single, {100, 50}, {10, 20}, 4);
   RecordingInvalidator v;
-  arrow.invalidate(v, -5, 7, true);
+  single.invalidate(v, -5, 7, true);
   ASSERT_EQ(v.rects.size(), 1u);
   // margin ((4 + 4) >> 1) + 11 = 15, then the scroll offset
   EXPECT_EQ(v.rects[0], (Rect{10 - 15 - 5, 20 - 15 + 7, 100 + 15 - 5, 50 + 15 + 7}));
@@ -135,19 +137,7 @@ TEST(ArrowLineObject, InvalidationMarginMakesRoomForTheHeads) {
   EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
 }
 
-TEST(RectObject, RecordPutsColourBeforeFill) {
-  RectObject r;
-  place(r, {1, 2}, {3, 4}, 5, 0xAABBCC, 0x112233);
-  r.setPenStyle(kPenDot);
-  const auto record = saveRecord(r);
-  ASSERT_EQ(record.size(), 21u);
-  EXPECT_EQ(record[8], 0xCC);
-  EXPECT_EQ(record[12], 0x33);
-  EXPECT_EQ(record[16], 5);
-  EXPECT_EQ(record[17], kPenDot);
-}
-
-TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
+TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
   RectObject r;
   place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
   RecordingCanvas c;
@@ -159,10 +149,8 @@ TEST(RectObject, ColourZeroDrawsNoOutlineButFills) {
   RecordingCanvas d;
   line.draw(&d, DrawMode::Plain, 0, true);
   EXPECT_TRUE(d.has("pen null"));
-}
 
-TEST(RectObject, HandlesOnlyWithHandlesModeAndOutlineInBothSelectedModes) {
-  RectObject r;
+  // Handles only with handles, the outline in both selected modes.
   place(r, {0, 0}, {10, 10});
   RecordingCanvas sel, handles;
   r.draw(&sel, DrawMode::Selected, 0, true);
@@ -174,7 +162,7 @@ TEST(RectObject, HandlesOnlyWithHandlesModeAndOutlineInBothSelectedModes) {
             handles.indexOf("pen geo 1 w1 00ff00 round round"));
 }
 
-TEST(EllipseObject, FocalHitTest) {
+TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
   EllipseObject e;
   place(e, {0, 0}, {100, 50}, 2);  // t = 4
   EXPECT_TRUE(e.hitTest({0, 25}));
@@ -193,10 +181,8 @@ TEST(EllipseObject, FocalHitTest) {
   EXPECT_TRUE(tall.hitTest({10, 1}));
   EXPECT_TRUE(tall.hitTest({21, 50}));
   EXPECT_FALSE(tall.hitTest({30, 50}));
-}
 
-TEST(EllipseObject, SelectedShowsTheEllipseWithHandlesTheBox) {
-  EllipseObject e;
+  // Selected shows the ellipse, with handles the box.
   place(e, {0, 0}, {10, 10});
   RecordingCanvas sel, handles;
   e.draw(&sel, DrawMode::Selected, 0, true);
@@ -206,7 +192,7 @@ TEST(EllipseObject, SelectedShowsTheEllipseWithHandlesTheBox) {
   EXPECT_EQ(handles.with("rect").size(), 1u);
 }
 
-TEST(HalfCircleObject, RecordCarriesTheOrientationAndTheKindFollowsIt) {
+TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
   HalfCircleObject h(HalfCircleOrientation::Lower);
   place(h, {0, 0}, {40, 20});
   EXPECT_EQ(h.kind(), ObjectKind::HalfCircleLower);
@@ -224,9 +210,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndTheKindFollowsIt) {
   RecordingCanvas c;
   copy.draw(&c, DrawMode::Plain, 0, true);
   EXPECT_TRUE(c.with("chord").empty());
-}
 
-TEST(HalfCircleObject, ChordsPerOrientation) {
   const std::pair<HalfCircleOrientation, std::string> cases[] = {
       {HalfCircleOrientation::Upper, "chord 0,0-40,40 40,20 0,20"},
       {HalfCircleOrientation::Lower, "chord 0,-20-40,20 0,0 40,0"},
@@ -234,15 +218,15 @@ TEST(HalfCircleObject, ChordsPerOrientation) {
       {HalfCircleOrientation::Right, "chord -40,0-40,20 0,20 0,0"},
   };
   for (const auto& [o, chord] : cases) {
-    HalfCircleObject h(o);
-    place(h, {0, 0}, {40, 20});
-    RecordingCanvas c;
-    h.draw(&c, DrawMode::Plain, 0, true);
-    EXPECT_TRUE(c.has(chord)) << chord;
+    HalfCircleObject oriented(o);
+    place(oriented, {0, 0}, {40, 20});
+    RecordingCanvas d;
+    oriented.draw(&d, DrawMode::Plain, 0, true);
+    EXPECT_TRUE(d.has(chord)) << chord;
   }
 }
 
-TEST(HalfCircleObject, RegionHitTestBandAndFill) {
+TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
   HalfCircleObject upper(HalfCircleOrientation::Upper);
   place(upper, {0, 0}, {40, 20}, 9);      // the band ignores the pen width
   EXPECT_TRUE(upper.hitTest({20, 0}));    // top of the arc
@@ -254,9 +238,8 @@ TEST(HalfCircleObject, RegionHitTestBandAndFill) {
   EXPECT_TRUE(upper.hitTest({20, 10}));
   EXPECT_FALSE(upper.hitTest({20, 21}));  // below the box
   EXPECT_FALSE(upper.hitTest({1, 1}));
-}
 
-TEST(HalfCircleObject, MovesThatCrossOrTouchTheOppositeSideAreRefused) {
+  // Moves that cross or touch the opposite side are refused.
   HalfCircleObject h(HalfCircleOrientation::Upper);
   place(h, {100, 100}, {200, 150});
   EXPECT_FALSE(h.moveHandle(4, {90, 90}));
@@ -271,7 +254,7 @@ TEST(HalfCircleObject, MovesThatCrossOrTouchTheOppositeSideAreRefused) {
   EXPECT_FALSE(h.moveHandle(9, {0, 0}));
 }
 
-TEST(TriangleObject, CreationDragFromPressPoint) {
+TEST(TriangleObject, CreationDragMovesAndHitTest) {
   TriangleObject t;
   t.startAt({100, 100});
   EXPECT_TRUE(t.moveHandle(TriangleObject::kCreationHandle, {140, 160}));
@@ -282,34 +265,8 @@ TEST(TriangleObject, CreationDragFromPressPoint) {
   EXPECT_EQ(t.secondPoint().unpack(), (Point{140, 160}));
   EXPECT_FALSE(t.moveHandle(0, {100, 160}));
   EXPECT_FALSE(t.moveHandle(4, {0, 0}));
-  // setPoints names the handle with its first argument.
-  t.setPoints(PackedPoint{1}, PackedPoint::pack({120, 90}));
-  EXPECT_EQ(t.corners()[1], (Point{120, 90}));
-}
 
-TEST(TriangleObject, RecordLayout) {
-  TriangleObject t;
-  t.startAt({0, 0});
-  t.moveHandle(3, {-40, 60});
-  t.setColour(0xABCDEF);
-  t.setFill(0x123456);
-  t.setPenWidth(7);
-  t.setPenStyle(4);
-  const auto record = saveRecord(t);
-  ASSERT_EQ(record.size(), 25u);
-  EXPECT_EQ(record[12], 0xEF);
-  EXPECT_EQ(record[16], 0x56);
-  EXPECT_EQ(record[20], 7);
-  EXPECT_EQ(record[21], 4);
-  TriangleObject copy;
-  ASSERT_TRUE(copy.load(record));
-  EXPECT_EQ(copy.corners(), t.corners());
-}
-
-TEST(TriangleObject, EdgesAlwaysInteriorOnlyWhenFilled) {
-  TriangleObject t;
-  t.startAt({100, 100});
-  t.moveHandle(3, {140, 160});
+  // Edges always hit, the interior only when filled.
   t.setPenWidth(2);
   const Point centroid{120, 140};
   EXPECT_TRUE(t.hitTest({120, 160}));
@@ -319,6 +276,20 @@ TEST(TriangleObject, EdgesAlwaysInteriorOnlyWhenFilled) {
   t.setFill(0xFF);
   EXPECT_TRUE(t.hitTest(centroid));
   EXPECT_FALSE(t.hitTest({100, 100}));
+
+  // setPoints names the handle with its first argument.
+  t.setPoints(PackedPoint{1}, PackedPoint::pack({120, 90}));
+  EXPECT_EQ(t.corners()[1], (Point{120, 90}));
+  // Moves shift all corners.
+  TriangleObject m;
+  m.startAt({0, 0});
+  m.moveHandle(3, {20, 10});
+  m.moveTo(PackedPoint::pack({5, 5}));
+  EXPECT_EQ(m.corners()[0], (Point{5, 5}));
+  EXPECT_EQ(m.corners()[2], (Point{25, 5}));
+  m.nudge(2);
+  EXPECT_EQ(m.corners()[1], (Point{15, -6}));
+  EXPECT_FALSE(m.dragBy({1, 1}, {1, 1}));
 }
 
 TEST(TriangleObject, DrawsPolygonThenClosingEdgeAndAWidthTwoOutline) {
@@ -347,16 +318,122 @@ TEST(TriangleObject, DrawsPolygonThenClosingEdgeAndAWidthTwoOutline) {
   EXPECT_EQ(v.rects[0], (Rect{-14, -14, 34, 24}));  // 2w + 8
 }
 
-TEST(TriangleObject, MovesShiftAllCorners) {
-  TriangleObject t;
-  t.startAt({0, 0});
-  t.moveHandle(3, {20, 10});
-  t.moveTo(PackedPoint::pack({5, 5}));
-  EXPECT_EQ(t.corners()[0], (Point{5, 5}));
-  EXPECT_EQ(t.corners()[2], (Point{25, 5}));
-  t.nudge(2);
-  EXPECT_EQ(t.corners()[1], (Point{15, -6}));
-  EXPECT_FALSE(t.dragBy({1, 1}, {1, 1}));
+TEST(PackedPoint, HalvesAreSignExtendedAndWritingKeepsLow16Bits) {
+  EXPECT_EQ(PackedPoint{0xFFFE0003}.unpack(), (Point{3, -2}));
+  EXPECT_EQ(PackedPoint{0x80007FFF}.unpack(), (Point{32767, -32768}));
+  EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
+  // Coordinates outside 16 bits lose their high bits.
+  EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
+}
+
+TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrExtent) {
+  const int32_t t = (4 >> 1) + 1;  // a width-4 line
+  EXPECT_TRUE(SegmentNearTest({50, 52}, {10, 50}, {100, 50}, t));
+  EXPECT_TRUE(SegmentNearTest({50, 48}, {10, 50}, {100, 50}, t));
+  EXPECT_FALSE(SegmentNearTest({50, 53}, {10, 50}, {100, 50}, t));
+  // Past the end, outside the enlarged box.
+  EXPECT_TRUE(SegmentNearTest({102, 50}, {10, 50}, {100, 50}, t));
+  EXPECT_FALSE(SegmentNearTest({103, 50}, {10, 50}, {100, 50}, t));
+  // Down-right and up-right diagonals, end points given in either order.
+  for (auto [a, b] : {std::pair<Point, Point>{{0, 0}, {100, 100}}, {{100, 100}, {0, 0}}}) {
+    EXPECT_TRUE(SegmentNearTest({50, 52}, a, b, 2));   // about 1.4 away
+    EXPECT_FALSE(SegmentNearTest({50, 54}, a, b, 2));  // about 2.8 away
+  }
+  for (auto [a, b] : {std::pair<Point, Point>{{0, 100}, {100, 0}}, {{100, 0}, {0, 100}}}) {
+    EXPECT_TRUE(SegmentNearTest({50, 51}, a, b, 2));
+    EXPECT_FALSE(SegmentNearTest({50, 54}, a, b, 2));
+  }
+  // A zero-length segment is hit strictly within the tolerance on both axes.
+  EXPECT_TRUE(SegmentNearTest({21, 19}, {20, 20}, {20, 20}, 2));
+  EXPECT_FALSE(SegmentNearTest({22, 20}, {20, 20}, {20, 20}, 2));
+  EXPECT_FALSE(SegmentNearTest({20, 18}, {20, 20}, {20, 20}, 2));
+  // Extents of 65535 on both axes: their product exceeds 32 bits.
+  EXPECT_TRUE(SegmentNearTest({0, 0}, {-32768, -32768}, {32767, 32767}, 2));
+  EXPECT_FALSE(SegmentNearTest({0, 100}, {-32768, -32768}, {32767, 32767}, 2));
+}
+
+TEST(BoxHandles, NineHandlesWithTruncatedCentres) {
+  Point h[kHandleCount];
+  boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
+  EXPECT_EQ(h[0], (Point{0, 0}));
+  EXPECT_EQ(h[3], (Point{11, 10}));
+  EXPECT_EQ(h[8], (Point{5, 10}));
+  boxHandles({-11, -1}, {0, 0}, h);
+  EXPECT_EQ(h[8], (Point{-5, 0}));  // toward zero, not floor
+}
+
+TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
+  RectObject r;
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
+  // Handle 4 at (200, 160): its square spans 198..201 on both axes.
+  EXPECT_EQ(r.hitHandle({198, 158}), 4);
+  EXPECT_EQ(r.hitHandle({201, 161}), 4);
+  EXPECT_EQ(r.hitHandle({202, 160}), kNoHandle);
+  EXPECT_EQ(r.hitHandle({200, 162}), kNoHandle);
+  EXPECT_EQ(r.hitHandle({197, 160}), kNoHandle);
+  EXPECT_EQ(r.hitHandle({150, 130}), 8);
+  EXPECT_EQ(r.hitHandle({150, 100}), 1);
+  EXPECT_EQ(r.handleCursor(8), HandleCursor::Move);
+  EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
+  EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
+  EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
+}
+
+TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
+  RectObject r;
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
+  r.setPenWidth(1);  // t = 3
+  EXPECT_TRUE(r.hitTest({97, 150}));
+  EXPECT_FALSE(r.hitTest({96, 150}));
+  EXPECT_TRUE(r.hitTest({102, 150}));
+  EXPECT_FALSE(r.hitTest({103, 150}));  // the shrunk box begins
+  EXPECT_TRUE(r.hitTest({202, 150}));
+  EXPECT_FALSE(r.hitTest({203, 150}));  // right edge exclusive
+  EXPECT_FALSE(r.hitTest({150, 150}));
+  r.setFill(0x123456);
+  EXPECT_TRUE(r.hitTest({150, 150}));
+  EXPECT_TRUE(r.hitTest({97, 97}));
+  EXPECT_FALSE(r.hitTest({96, 150}));
+}
+
+TEST(BoxObjectHitTest, CrossedCornersAreSwappedInPlaceByTheNextHitTest) {
+  RectObject r;
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
+  EXPECT_TRUE(r.moveHandle(0, {250, 260}));  // past the bottom-right corner
+  EXPECT_EQ(r.first(), (Point{250, 260}));
+  r.hitTest({0, 0});
+  EXPECT_EQ(r.first(), (Point{200, 200}));
+  EXPECT_EQ(r.second(), (Point{250, 260}));
+}
+
+TEST(BoxObjectMoves, HandlesDragsNudgesAndMoveTo) {
+  RectObject r;
+  r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({50, 30}));
+  EXPECT_TRUE(r.moveHandle(2, {60, 5}));
+  EXPECT_EQ(r.first(), (Point{10, 5}));
+  EXPECT_EQ(r.second(), (Point{60, 30}));
+  EXPECT_TRUE(r.moveHandle(8, {0, 0}));
+  EXPECT_EQ(r.first(), (Point{10, 5}));
+  EXPECT_FALSE(r.moveHandle(9, {0, 0}));
+  EXPECT_FALSE(r.dragBy({3, 3}, {3, 3}));
+  EXPECT_TRUE(r.dragBy({3, 3}, {5, 0}));
+  EXPECT_EQ(r.first(), (Point{12, 2}));
+  r.nudge(0);
+  r.nudge(3);
+  r.nudge(7);  // ignored
+  EXPECT_EQ(r.first(), (Point{11, 3}));
+  r.moveTo(PackedPoint::pack({0, 0}));
+  EXPECT_EQ(r.first(), (Point{0, 0}));
+  EXPECT_EQ(r.second(), (Point{50, 25}));
+}
+
+TEST(GeometryRegions, WindingPolygonAndEllipse) {
+  const Point tri[] = {{0, 0}, {10, 0}, {0, 10}};
+  EXPECT_TRUE(polygonContainsWinding(tri, {2, 2}));
+  EXPECT_FALSE(polygonContainsWinding(tri, {8, 8}));
+  EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
+  EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
+  EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
 }
 
 }  // namespace

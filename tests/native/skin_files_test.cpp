@@ -1,10 +1,14 @@
-// The shipped skin, loaded from the source tree as the plug-in loads it from
-// its folder: every window and menu the program finds by name is there, every
-// text it names has a language entry, every picture is a bitmap the engine
-// can read, and every click script raises the command the frame expects.
+// Skin documents: includes and scripts load in file order from inside the
+// skin's folder, within caps. Then the shipped skin, loaded from the source
+// tree as the plug-in loads it from its folder: every window and menu the
+// program finds by name is there, every text it names has a language entry,
+// every picture is a bitmap the engine can read, and every click script
+// raises the command the frame expects.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -24,17 +28,118 @@
 namespace scribly {
 namespace {
 
+class RecordingScripts : public SkinScripts {
+ public:
+  void loadScriptFile(const std::string& path) override { calls.push_back("file " + path); }
+  void runScriptSource(std::string_view source) override {
+    calls.push_back("run " + std::string(source));
+  }
+  std::vector<std::string> calls;
+};
+
+class SkinDocumentTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = testing::TempDir() + "scribly_skin_" +
+              testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_ + "/parts");
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  std::string write(const std::string& name, const std::string& text) {
+    const std::string path = folder_ + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+  }
+
+  std::vector<std::string> names(const SkinDocument& doc) {
+    std::vector<std::string> out;
+    for (XmlElementHandle e : doc.descriptions()) out.push_back(e.attribute("name").value());
+    return out;
+  }
+
+  std::string folder_;
+  RecordingScripts scripts_;
+};
+
+TEST_F(SkinDocumentTest,
+       IncludesAndScriptsLoadInFileOrderBesideTheirIncluderAndBrokenOnesAddNothing) {
+  write("parts/panels.xml",
+        "<skin><include src=\"more.xml\"/><skins><window name=\"tip panel\"/></skins></skin>");
+  write("parts/more.xml", "<skin><skins><menu name=\"contents menu\"/></skins></skin>");
+  write("tools.lua", "x = 1");
+  const std::string top =
+      write("Scribly.xml",
+            "\xEF\xBB\xBF<skin><script src=\"tools.lua\"/><script>y = 2</script>"
+            "<include src=\"parts/panels.xml\"/><include src=\"missing.xml\"/>"
+            "<skins><window name=\"scribly main frame\"/></skins><other><dummy/></other></skin>");
+
+  SkinDocument doc;
+  ASSERT_TRUE(doc.loadFile(top, &scripts_));
+  EXPECT_EQ(names(doc),
+            (std::vector<std::string>{"contents menu", "tip panel", "scribly main frame"}));
+  EXPECT_EQ(scripts_.calls,
+            (std::vector<std::string>{"file " + folder_ + "/tools.lua", "run y = 2"}));
+  ASSERT_EQ(doc.problems().size(), 1u);
+  EXPECT_NE(doc.problems()[0].find("missing.xml"), std::string::npos);
+
+  // Each description knows its file, so its pictures are found beside it.
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder_ + "/parts/panels.xml");
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "scribly main frame")), top);
+  EXPECT_EQ(doc.fileOf(doc.descriptions()[0].firstChild()), "");
+
+  EXPECT_TRUE(doc.findWindow("Window", "tip panel"));
+  EXPECT_FALSE(doc.findWindow("menu", "tip panel"));
+  EXPECT_FALSE(doc.findWindow("window", "Tip panel"));
+
+  // A broken include adds nothing and the rest loads.
+  write("broken.xml", "<skin><skins><window name=\"half\"/></skins><oops</skin>");
+  const std::string withBroken = write(
+      "top.xml", "<skin><include src=\"broken.xml\"/><skins><window name=\"ok\"/></skins></skin>");
+  SkinDocument partial;
+  ASSERT_TRUE(partial.loadFile(withBroken, &scripts_));
+  EXPECT_EQ(names(partial), (std::vector<std::string>{"ok"}));
+  EXPECT_FALSE(partial.loadFile(folder_ + "/nothing.xml", &scripts_));
+}
+
+TEST_F(SkinDocumentTest, IncludesAndScriptsStayInTheSkinFolder) {
+  write("outside.xml", "<skin><skins><window name=\"planted\"/></skins></skin>");
+  write("outside.lua", "x = 1");
+  std::filesystem::create_directories(folder_ + "/skin");
+  const std::string top = write(
+      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder_ +
+                          "/outside.xml\"/><include src=\"outside.xml\"/>"
+                          "<script src=\"../outside.lua\"/><script src=\"" +
+                          folder_ + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder_);  // where a name not found beside its skin was looked for
+  SkinDocument doc;
+  const bool loaded = doc.loadFile(top, &scripts_);
+  std::filesystem::current_path(before);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(names(doc), (std::vector<std::string>{"own"}));
+  EXPECT_TRUE(scripts_.calls.empty());
+  EXPECT_EQ(doc.problems().size(), 5u);
+}
+
+// A skin that includes itself twice would load 2^depth files without caps.
+TEST_F(SkinDocumentTest, SelfIncludeStopsAtTheCaps) {
+  const std::string top = write("loop.xml",
+                                "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
+                                "<skins><window name=\"w\"/></skins></skin>");
+  SkinDocument doc(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
+  ASSERT_TRUE(doc.loadFile(top, &scripts_));
+  EXPECT_EQ(doc.descriptions().size(), 10u);
+
+  SkinDocument shallow(SkinLoadLimits{.maxIncludeDepth = 2});
+  ASSERT_TRUE(shallow.loadFile(top, &scripts_));
+  EXPECT_EQ(shallow.descriptions().size(), 7u);  // 1 + 2 + 4
+}
+
 const std::string kSkinFolder = std::string(SCRIBLY_SOURCE_DIR) + "/resources/skin/";
 // The included skin files live here, and name their pictures from here.
 const std::string kPartsFolder = kSkinFolder + "ScriblySkin/";
-
-class RecordedScripts : public SkinScripts {
- public:
-  void loadScriptFile(const std::string& path) override { files.push_back(path); }
-  void runScriptSource(std::string_view source) override { sources.emplace_back(source); }
-  std::vector<std::string> files;
-  std::vector<std::string> sources;
-};
 
 struct Bitmap {
   int32_t width = 0, height = 0;
@@ -99,14 +204,14 @@ class SkinFiles : public testing::Test {
   }
 
   SkinDocument skin_;
-  RecordedScripts scripts_;
+  RecordingScripts scripts_;
   LanguageTexts texts_;
 };
 
-TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThere) {
+TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThereWithKnownStyles) {
   EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
-  ASSERT_EQ(scripts_.files.size(), 1u);
-  EXPECT_TRUE(readFileBytes(scripts_.files[0], 1 << 20).ok());
+  ASSERT_EQ(scripts_.calls.size(), 1u);
+  EXPECT_TRUE(readFileBytes(scripts_.calls[0].substr(5), 1 << 20).ok());
 
   const ControlDescription frame = window("scribly main frame");
   for (std::string_view name :
@@ -160,10 +265,8 @@ TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThere) {
   EXPECT_EQ(frame.style & (kStyleChild | kStylePopup | parseStyle("WS_CAPTION")), kStyleChild);
   EXPECT_TRUE(tip.style & kStylePopup);
   EXPECT_TRUE(palette.style & kStylePopup);
-}
 
-// A misspelt style name would quietly count as 0.
-TEST_F(SkinFiles, EveryStyleNameIsKnown) {
+  // A misspelt style name would quietly count as 0.
   for (XmlElementHandle description : skin_.descriptions()) {
     forEachElement(description, [&](XmlElementHandle e) {
       for (std::string_view attribute : {"style_add", "style_remove"}) {
@@ -203,7 +306,12 @@ TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
 }
 
 TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
+  // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
+  for (const std::string& key : keys) {
+    EXPECT_FALSE(texts_.text(key).empty()) << key;
+    EXPECT_LT(texts_.text(key).size(), kShortTextBytes) << key;
+  }
   size_t pictures = 0;
   for (XmlElementHandle description : skin_.descriptions()) {
     forEachElement(description, [&](XmlElementHandle e) {
@@ -261,8 +369,8 @@ TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
     function ui.command(command, argument) print("command", names[current], command) end
     function Click(control, name, handler) names[control] = name; current = control; _G[handler]() end
   )"));
-  ASSERT_EQ(scripts_.files.size(), 1u);
-  ASSERT_TRUE(scripts.loadScriptFile(scripts_.files[0]));
+  ASSERT_EQ(scripts_.calls.size(), 1u);
+  ASSERT_TRUE(scripts.loadScriptFile(scripts_.calls[0].substr(5)));
 
   // What the command table expects each clickable element to raise.
   std::map<std::string, std::string> expected = {

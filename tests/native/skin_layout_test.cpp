@@ -83,7 +83,7 @@ TEST(SkinStyles, ValuesAreTheSystemConstants) {
 }
 #endif
 
-TEST(SkinValues, ColoursPackRedLowAndMinusOneMeansNone) {
+TEST(SkinValues, ColoursPackRedLowAndDecimalsSaturate) {
   EXPECT_EQ(parseColour("-1,-1,-1"), 0xFFFFFFFFu);
   EXPECT_EQ(parseColour("-1,-1,-1,0"), 0xFFFFFFFFu);
   EXPECT_EQ(parseColour("255,0,128"), 0x008000FFu);
@@ -91,9 +91,8 @@ TEST(SkinValues, ColoursPackRedLowAndMinusOneMeansNone) {
   EXPECT_EQ(parseColour("-1,0,0"), 0x000000FFu);
   EXPECT_EQ(parseColour("7"), 7u);
   EXPECT_EQ(parseColour(""), 0u);
-}
 
-TEST(SkinValues, DecimalsReadLikeTheCRuntimeButSaturate) {
+  // Decimals read like the C runtime's but saturate.
   EXPECT_EQ(readDecimal(" 42px"), 42);
   EXPECT_EQ(readDecimal("-7"), -7);
   EXPECT_EQ(readDecimal("width"), 0);
@@ -146,7 +145,7 @@ class SkinLayoutTest : public testing::Test {
   ControlIds ids_{7};
 };
 
-TEST_F(SkinLayoutTest, WindowGetsItsStylesThenTooltipThenControlsInDocumentOrder) {
+TEST_F(SkinLayoutTest, WindowGetsStylesTooltipThenControlsInOrderFoundInPreOrder) {
   const ControlDescription w = describe(
       "<window name=\"panel\" caption=\"Tools\" x=\"5\" y=\"6\" width=\"300\" height=\"200\""
       " style_add=\"WS_BORDER\" style_remove=\"WS_CAPTION\" clientwidth=\"280\" "
@@ -182,17 +181,16 @@ TEST_F(SkinLayoutTest, WindowGetsItsStylesThenTooltipThenControlsInDocumentOrder
   // A pop-up control is not made a child.
   EXPECT_FALSE(w.children[3].style & kStyleChild);
   EXPECT_EQ(findControl(w, "lost"), nullptr);
-}
 
-TEST_F(SkinLayoutTest, FindByNameIsPreOrder) {
-  const ControlDescription w = describe(
+  // Found by name in pre-order.
+  const ControlDescription nested = describe(
       "<window name=\"w\"><panel name=\"p\"><panel name=\"q\"><button name=\"dup\" id=\"1\"/>"
       "</panel></panel><button name=\"dup\" id=\"2\"/></window>");
-  ASSERT_NE(findControl(w, "dup"), nullptr);
-  EXPECT_EQ(findControl(w, "dup")->id, 1);
-  EXPECT_EQ(findControl(w, "w"), &w);
-  EXPECT_EQ(findControl(w, "_vdtooltip"), &w.children[0]);
-  EXPECT_EQ(findControl(w, "DUP"), nullptr);
+  ASSERT_NE(findControl(nested, "dup"), nullptr);
+  EXPECT_EQ(findControl(nested, "dup")->id, 1);
+  EXPECT_EQ(findControl(nested, "w"), &nested);
+  EXPECT_EQ(findControl(nested, "_vdtooltip"), &nested.children[0]);
+  EXPECT_EQ(findControl(nested, "DUP"), nullptr);
 }
 
 TEST_F(SkinLayoutTest, AttributesBecomeMessagesAndStyles) {

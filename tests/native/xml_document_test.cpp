@@ -4,11 +4,15 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
+
+#include "skin/language_texts.h"
+#include "skin/skin_config.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -110,7 +114,7 @@ TEST(XmlParse, DocumentsReadAsTheirTrees) {
   EXPECT_EQ(doc.findFirst("c").text(), "t");
 }
 
-TEST(XmlParse, BareAttributeIsTrueAndOnlyExactTrueCounts) {
+TEST(XmlParse, BareAttributeIsTrueAndEntitiesDecodeOnce) {
   XmlDocument doc;
   ASSERT_EQ(parseExact(doc, "<check checked a=\"True\" b=\"true \" c=\"1\" d=\"true\"/>"),
             XmlError::None);
@@ -122,10 +126,8 @@ TEST(XmlParse, BareAttributeIsTrueAndOnlyExactTrueCounts) {
   EXPECT_FALSE(check.boolAttribute("c"));
   EXPECT_TRUE(check.boolAttribute("d"));
   EXPECT_FALSE(check.boolAttribute("missing"));
-}
 
-TEST(XmlParse, EntitiesDecodeOnceAndUnknownAmpersandsStay) {
-  XmlDocument doc;
+  // Entities decode once and unknown ampersands stay.
   ASSERT_EQ(parseExact(doc,
                        "<e v=\"a &amp; b\" all=\"&lt;&gt;&amp;&apos;&quot;\" raw=\"x<y>'z\">"
                        "&amp;lt; &foo; & &amp &quot;q&quot;</e>"),
@@ -137,7 +139,7 @@ TEST(XmlParse, EntitiesDecodeOnceAndUnknownAmpersandsStay) {
   EXPECT_EQ(e.text(), "&lt; &foo; & &amp \"q\"");
 }
 
-TEST(XmlParse, FormsOutsideTheDialectAreRejected) {
+TEST(XmlParse, FormsOutsideTheDialectAndMismatchedClosingTagsAreRejected) {
   const std::string_view cases[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
@@ -163,15 +165,14 @@ TEST(XmlParse, FormsOutsideTheDialectAreRejected) {
   for (std::string_view text : cases) {
     EXPECT_NE(parseError(text), XmlError::None) << text;
   }
-}
 
-TEST(XmlParse, ClosingTagMustNameTheOpenElement) {
+  // The closing tag must name the open element.
   XmlDocument doc;
   EXPECT_EQ(parseExact(doc, "<a><b></a></b>"), XmlError::TagMismatch);
   EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
 }
 
-TEST(XmlParse, EveryTruncationOfADocumentFails) {
+TEST(XmlParse, EveryTruncationFailsAndOnlyZerosMayFollowTheText) {
   const std::string full(kSkin);
   // Cutting anywhere before the last '>' leaves something open or unfinished.
   const size_t lastClose = full.rfind('>');
@@ -179,9 +180,8 @@ TEST(XmlParse, EveryTruncationOfADocumentFails) {
     EXPECT_NE(parseError(std::string_view(full).substr(0, n)), XmlError::None) << n;
   }
   EXPECT_EQ(parseError(std::string_view(full).substr(0, lastClose + 1)), XmlError::None);
-}
 
-TEST(XmlParse, ZeroByteEndsTheTextAndOnlyZerosMayFollow) {
+  // A zero byte ends the text and only zeros may follow.
   EXPECT_EQ(parseError("<a/>\0\0\0"s), XmlError::None);
   EXPECT_EQ(parseError("<a/>\0<b/>"s), XmlError::TrailingData);
   EXPECT_EQ(parseError("<a>x\0</a>"s), XmlError::Syntax);
@@ -212,16 +212,14 @@ std::string nested(size_t depth) {
   return s;
 }
 
-TEST(XmlParse, NestingIsCappedWithoutExhaustingTheStack) {
+TEST(XmlParse, NestingElementsAttributesAndSizeAreCappedWithoutExhaustingTheStack) {
   EXPECT_EQ(parseError(nested(kMaxXmlDepth)), XmlError::None);
   EXPECT_EQ(parseError(nested(kMaxXmlDepth + 1)), XmlError::TooDeep);
   EXPECT_EQ(parseError(std::string(1000000, '<') + "a"), XmlError::Syntax);
   std::string deepOpen;
   for (int i = 0; i < 200000; ++i) deepOpen += "<a>";
   EXPECT_EQ(parseError(deepOpen), XmlError::TooDeep);
-}
 
-TEST(XmlParse, ElementAttributeAndSizeCaps) {
   std::string many = "<r>";
   for (size_t i = 0; i < kMaxXmlNodes; ++i) many += "<e/>";
   many += "</r>";
@@ -250,10 +248,8 @@ TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
   XmlDocument empty;
   EXPECT_EQ(empty.root().child("x").attribute("y").value(), "");
   EXPECT_FALSE(empty.findFirst("x").exists());
-}
 
-TEST(XmlLookup, TheSharedEmptyElementRefusesWrites) {
-  XmlDocument doc;
+  // The shared empty element refuses writes.
   ASSERT_TRUE(doc.parse("<a/>"));
   XmlElementHandle missing = doc.root().child("missing");
   EXPECT_FALSE(missing.setAttribute("path", "C:\\x"));
@@ -266,7 +262,7 @@ TEST(XmlLookup, TheSharedEmptyElementRefusesWrites) {
   EXPECT_EQ(other.childCount(), 0u);
 }
 
-TEST(XmlLookup, SetAttributeReplacesInPlaceOrAppends) {
+TEST(XmlLookup, SetAttributeReplacesOrAppendsAndBuiltTreesStopAtTheDepthCap) {
   XmlDocument doc;
   ASSERT_TRUE(doc.parse("<a x=\"1\" y=\"2\"/>"));
   XmlElementHandle a = doc.root();
@@ -279,16 +275,15 @@ TEST(XmlLookup, SetAttributeReplacesInPlaceOrAppends) {
   EXPECT_FALSE(a.setText("with\0zero"s));
   EXPECT_FALSE(a.appendChild("9lives").exists());
   EXPECT_EQ(dump(doc), "(a x=[10] y=[2] z=[3] {})");
-}
 
-TEST(XmlLookup, BuiltTreesStopAtTheDepthCap) {
-  XmlDocument doc;
-  XmlElementHandle e = doc.appendRoot("a");
+  // Built trees stop at the depth cap.
+  XmlDocument built;
+  XmlElementHandle e = built.appendRoot("a");
   for (size_t depth = 1; depth < kMaxXmlDepth; ++depth) e = e.appendChild("a");
   ASSERT_TRUE(e.exists());
   EXPECT_FALSE(e.appendChild("a").exists());
   XmlDocument again;
-  EXPECT_TRUE(again.parse(doc.serialise()));
+  EXPECT_TRUE(again.parse(built.serialise()));
 }
 
 TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
@@ -317,14 +312,12 @@ TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
   EXPECT_EQ(part.root().child("inner").child("leaf").text(), "x");
   EXPECT_EQ(part.root().child("tail.2").attribute("flag").value(), "true");
   EXPECT_EQ(XmlElementHandle().serialise(), "");
-}
 
-TEST(XmlSave, AmpersandValueIsWrittenBackAsAnEntity) {
-  XmlDocument doc;
+  // An ampersand value is written back as an entity.
   ASSERT_TRUE(doc.parse("<e v=\"a &amp; b\" checked/>"));
-  const std::string text = doc.serialise();
-  EXPECT_NE(text.find("v=\"a &amp; b\""), std::string::npos) << text;
-  EXPECT_NE(text.find("checked=\"true\""), std::string::npos) << text;
+  const std::string written = doc.serialise();
+  EXPECT_NE(written.find("v=\"a &amp; b\""), std::string::npos) << written;
+  EXPECT_NE(written.find("checked=\"true\""), std::string::npos) << written;
 }
 
 TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
@@ -354,9 +347,8 @@ TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
   EXPECT_EQ(c.root().attribute("width").value(), "800");
   std::remove(plain.c_str());
   std::remove(marked.c_str());
-}
 
-TEST(XmlSave, SavingLeavesNothingOfALongerOldFile) {
+  // Saving leaves nothing of a longer old file.
   const std::string path = tempPath("shrink.xml");
   writeFile(path, "<old>" + std::string(10000, 'x') + "</old>");
   XmlDocument doc;
@@ -422,18 +414,95 @@ TEST(XmlSave, FileFailuresAreReportedAndChangeNothing) {
   doc.setPath("");
   EXPECT_FALSE(doc.save());
   EXPECT_EQ(doc.lastError(), XmlError::NoPath);
-}
 
-TEST(XmlSave, BadFileContentFailsLoadButKeepsPathAndMark) {
+  // Bad content fails the load but keeps the path and the mark.
   const std::string path = tempPath("comment.xml");
   writeFile(path, "\xEF\xBB\xBF<!-- c --><a/>");
-  XmlDocument doc;
-  EXPECT_FALSE(doc.load(path));
-  EXPECT_EQ(doc.lastError(), XmlError::Syntax);
-  EXPECT_EQ(doc.errorOffset(), 1u);  // counted after the mark
-  EXPECT_EQ(doc.path(), path);
-  EXPECT_TRUE(doc.hasByteOrderMark());
+  XmlDocument bad;
+  EXPECT_FALSE(bad.load(path));
+  EXPECT_EQ(bad.lastError(), XmlError::Syntax);
+  EXPECT_EQ(bad.errorOffset(), 1u);  // counted after the mark
+  EXPECT_EQ(bad.path(), path);
+  EXPECT_TRUE(bad.hasByteOrderMark());
   std::remove(path.c_str());
+}
+
+TEST(LanguageTexts, CopiesAreCutOnCharacterBoundariesAndTerminated) {
+  std::string chinese;
+  for (int i = 0; i < 100; ++i) chinese += "\xE6\xB1\x89";  // three bytes each
+  LanguageTexts texts;
+  ASSERT_TRUE(texts.loadText("<language><text key=\"long\">" + chinese +
+                             "</text><text key=\"bad\">a\xFF"
+                             "b\xE6\xB1</text>"
+                             "<text key=\"long\">second</text></language>"));
+
+  char buffer[kShortTextBytes];
+  std::memset(buffer, 0xCC, sizeof buffer);
+  size_t size = sizeof buffer;
+  ASSERT_TRUE(texts.copyText("long", buffer, &size));
+  EXPECT_EQ(size, 126u);  // 42 whole characters; a 43rd would need 129 bytes with the zero
+  EXPECT_EQ(std::string(buffer), chinese.substr(0, 126));
+
+  size = sizeof buffer;
+  ASSERT_TRUE(texts.copyText("bad", buffer, &size));
+  EXPECT_EQ(std::string(buffer),
+            "a\xEF\xBF\xBD"
+            "b\xEF\xBF\xBD\xEF\xBF\xBD");
+
+  size = 4;
+  EXPECT_FALSE(texts.copyText("absent", buffer, &size));
+  EXPECT_EQ(std::string(buffer), "abs");
+  size = 0;
+  EXPECT_FALSE(texts.copyText("long", buffer, &size));
+
+  // A file that is not a language file leaves the texts as they were.
+  EXPECT_FALSE(texts.loadText("<Scribly/>"));
+  EXPECT_TRUE(texts.contains("long"));
+}
+
+TEST(Configuration, LibraryRootRoundTripKeepsTheByteOrderMark) {
+  const std::string path = tempPath("roundtrip.xml");
+  const std::string original =
+      "\xEF\xBB\xBF<Scribly>  <dirroot  enable=\"true\" path=\"C:\\Lessons\"/></Scribly>";
+  writeFile(path, original);
+  EXPECT_EQ(readLibraryRoot(path), "C:\\Lessons");
+
+  // The same folder again writes nothing: the file keeps its own layout.
+  EXPECT_EQ(writeLibraryRoot(path, "C:\\Lessons"), ConfigWrite::Unchanged);
+  EXPECT_EQ(readFile(path), original);
+
+  EXPECT_EQ(writeLibraryRoot(path, "D:\\Shared & Co"), ConfigWrite::Written);
+  EXPECT_EQ(readFile(path).substr(0, 3), "\xEF\xBB\xBF");
+  EXPECT_EQ(readLibraryRoot(path), "D:\\Shared & Co");
+  EXPECT_EQ(readConfigItem(path, "dirroot"), "D:\\Shared & Co");
+}
+
+TEST(Configuration, RootCountsOnlyWhenEnabledPresentAndShort) {
+  const std::string path = tempPath("cases.xml");
+  writeFile(path, "<Scribly><dirroot enable=\"TRUE\" path=\"C:\\x\"/></Scribly>");
+  EXPECT_EQ(readLibraryRoot(path), "");
+  EXPECT_FALSE(libraryEnabled(path));
+  // On without a folder yet: a folder chosen later shows at once.
+  writeFile(path, "<Scribly><dirroot enable=\"true\" path=\"\"/></Scribly>");
+  EXPECT_TRUE(libraryEnabled(path));
+  EXPECT_EQ(readLibraryRoot(path), "");
+  writeFile(path, "<Other><dirroot enable=\"true\" path=\"C:\\x\"/></Other>");
+  EXPECT_EQ(readLibraryRoot(path), "");
+  EXPECT_EQ(writeLibraryRoot(path, "C:\\y"), ConfigWrite::Failed);
+  // 259 characters and the zero fill the 260-character buffer; one more does not fit.
+  const auto withRoot = [&](size_t letters) {
+    writeFile(path, "<Scribly><dirroot enable=\"true\" path=\"C:\\" + std::string(letters, 'a') +
+                        "\"/></Scribly>");
+    return readLibraryRoot(path).size();
+  };
+  EXPECT_EQ(withRoot(256), 259u);
+  EXPECT_EQ(withRoot(257), 0u);
+
+  const std::string missing = tempPath("missing.xml");
+  std::remove(missing.c_str());
+  EXPECT_EQ(readLibraryRoot(missing), "");
+  EXPECT_EQ(writeLibraryRoot(missing, "C:\\y"), ConfigWrite::Failed);
+  EXPECT_TRUE(readFile(missing).empty());
 }
 
 }  // namespace

@@ -2,10 +2,50 @@
 
 #include <string>
 
+#include "base/module_paths.h"
+#include "base/relative_path.h"
 #include "base/user_names.h"
 
 namespace scribly {
 namespace {
+
+TEST(ModulePaths, FoldersAreCutAtTheLastBackslashAndJoinedWithOneSeparator) {
+  EXPECT_EQ(folderOf("C:\\Program Files\\Conf\\Plugins\\scribly.dll"),
+            "C:\\Program Files\\Conf\\Plugins");
+  EXPECT_EQ(folderOf("scribly.dll"), "");
+  EXPECT_EQ(installFolderOf("C:\\Program Files\\Conf\\Plugins"), "C:\\Program Files\\Conf");
+  EXPECT_EQ(installFolderOf("C:\\Conf\\Plugins\\"), "C:\\Conf");
+
+  EXPECT_EQ(backgroundFolder("C:\\Skins\\Blue"), "C:\\Skins\\Blue\\Scribly\\Back\\");
+  EXPECT_EQ(backgroundFolder("C:\\Skins\\Blue\\"), "C:\\Skins\\Blue\\Scribly\\Back\\");
+
+  EXPECT_EQ(joinPath("C:\\a", "\\Scribly.xml"), "C:\\a\\Scribly.xml");
+  EXPECT_EQ(joinPath("C:\\a\\", "Scribly.xml"), "C:\\a\\Scribly.xml");
+  EXPECT_EQ(joinPath("", "x"), "x");
+}
+
+TEST(RelativePath, PlainNamesLeadDownFromTheFolder) {
+  EXPECT_EQ(fileInside("C:\\skin", "ScriblySkin/panels.xml"), "C:\\skin\\ScriblySkin/panels.xml");
+  EXPECT_EQ(fileInside("/opt/skin/", "parts\\more.xml"), "/opt/skin/parts\\more.xml");
+  // Names that only resemble the refused ones.
+  for (const char* name :
+       {" lead.xml", "a..b.lua", ".hidden", "console.xml", "com10.xml", "lpt.lua"})
+    EXPECT_EQ(fileInside("C:\\skin", name), std::string("C:\\skin\\") + name);
+}
+
+TEST(RelativePath, NothingOutsideTheFolderCanBeNamed) {
+  const char* const kRefused[] = {// Steps up or aside, and names Windows trims into them.
+                                  "", "..", "../x.xml", "a/../../x.xml", "a\\..\\..\\x", ".\\x",
+                                  "x/./y", "...", ". .", "a./b", "b ", "a//b", "a/",
+                                  // Rooted, UNC, device paths and drives.
+                                  "/etc/passwd", "\\x", "\\\\server\\share\\x.xml", "//server/x",
+                                  "\\\\?\\C:\\x", "C:\\x.xml", "C:x.xml", "x.xml:stream",
+                                  // Devices, wildcards and control characters.
+                                  "NUL", "nul.xml", "Com1.lua", "a/lpt9", "CONOUT$", "con .txt",
+                                  "COM\xC2\xB9", "a\tb", "x*.xml", "x?"};
+  for (const char* name : kRefused) EXPECT_EQ(fileInside("C:\\skin", name), std::nullopt) << name;
+  EXPECT_EQ(fileInside("", "x.xml"), std::nullopt);  // the current folder is no skin folder
+}
 
 using namespace std::string_literals;
 
@@ -21,9 +61,8 @@ TEST(XmlUserNames, NameInsideUserBasicWhereverItSits) {
             "Ann & Bo");
   // Bytes pass through as UTF-8; the code page conversion happens later.
   EXPECT_EQ(userNameFromInfo("<userbasic><name>J\xC3\xBCrgen</name></userbasic>"), "J\xC3\xBCrgen");
-}
 
-TEST(XmlUserNames, NoNameGivesEmpty) {
+  // No name gives an empty one.
   EXPECT_EQ(userNameFromInfo(""), "");
   EXPECT_EQ(userNameFromInfo("<user><name>outside</name></user>"), "");
   EXPECT_EQ(userNameFromInfo("<userbasic><Name>case</Name></userbasic>"), "");

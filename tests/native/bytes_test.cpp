@@ -1,12 +1,85 @@
-#include "collab/envelope.h"
-
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
+#include "base/byte_io.h"
+#include "collab/envelope.h"
+
 namespace scribly {
 namespace {
+
+TEST(ByteReader, ReadsLittleEndianFailsStickyAndHugeLengthsNeverWrap) {
+  const uint8_t data[] = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xFF};
+  ByteReader r(data, sizeof data);
+  EXPECT_EQ(r.u8(), 0x01);
+  EXPECT_EQ(r.u16(), 0x1234);
+  EXPECT_EQ(r.u32(), 0x12345678u);
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.u16(), 0);  // one byte left: fails
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.u8(), 0);  // and stays failed although a byte remains
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.remaining(), 0u);
+
+  const uint8_t signedData[] = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
+  ByteReader s(signedData, sizeof signedData);
+  EXPECT_EQ(s.i16(), -2);  // extended
+  EXPECT_EQ(s.i32(), static_cast<int32_t>(0x7FFFFFFF));
+
+  // Huge lengths never wrap the bound check.
+  ByteReader huge(data, sizeof data);
+  huge.u8();
+  EXPECT_TRUE(huge.bytes(SIZE_MAX).empty());
+  EXPECT_FALSE(huge.ok());
+  ByteReader empty(nullptr, 100);  // a null buffer never claims a length
+  EXPECT_EQ(empty.remaining(), 0u);
+  EXPECT_EQ(empty.u8(), 0);
+  EXPECT_FALSE(empty.ok());
+}
+
+TEST(ByteReader, StringsStopAtTerminatorFieldEndOrDataEnd) {
+  const uint8_t named[] = {'a', 'b', 0, 'x', 'y', 9};
+  ByteReader r(named, sizeof named);
+  EXPECT_EQ(r.fixedString(5), "ab");
+  EXPECT_EQ(r.offset(), 5u);  // the whole field is consumed
+  EXPECT_EQ(r.u8(), 9);
+
+  const uint8_t full[] = {'a', 'b', 'c', 'd'};
+  ByteReader unterminated(full, sizeof full);
+  EXPECT_EQ(unterminated.fixedString(4), "abc");  // room kept for the terminator
+
+  ByteReader cut(full, sizeof full);
+  EXPECT_EQ(cut.fixedString(256), "abcd");  // field cut by the data's end
+  EXPECT_TRUE(cut.ok());
+  EXPECT_TRUE(cut.atEnd());
+
+  // Terminated strings end at the data's end and are cut.
+  const uint8_t terminated[] = {'h', 'i', 0, 'l', 'o', 'n', 'g'};
+  ByteReader t(terminated, sizeof terminated);
+  EXPECT_EQ(t.terminatedString(100), "hi");
+  EXPECT_EQ(t.terminatedString(2), "lo");
+  EXPECT_TRUE(t.atEnd());
+  EXPECT_TRUE(t.ok());
+}
+
+TEST(ByteWriter, WritesWhatTheReaderReads) {
+  ByteWriter w;
+  w.u8(0x18).u16(0xBEEF).u32(0xDEADBEEF).i16(-3).fixedString("page", 8).terminatedString("t");
+  ASSERT_EQ(w.size(), 1u + 2 + 4 + 2 + 8 + 2);
+  ByteReader r(w.data());
+  EXPECT_EQ(r.u8(), 0x18);
+  EXPECT_EQ(r.u16(), 0xBEEF);
+  EXPECT_EQ(r.u32(), 0xDEADBEEFu);
+  EXPECT_EQ(r.i16(), -3);
+  EXPECT_EQ(r.fixedString(8), "page");
+  EXPECT_EQ(r.terminatedString(10), "t");
+  EXPECT_TRUE(r.atEnd());
+
+  ByteWriter cut;  // a fixed string is cut to leave its terminator
+  cut.fixedString("abcdef", 4);
+  EXPECT_EQ(cut.data(), (std::vector<uint8_t>{'a', 'b', 'c', 0}));
+}
 
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
   std::mt19937 gen(seed);
@@ -44,7 +117,7 @@ TEST(Envelope, IncompressiblePayloadsGoRawWithOneByteMore) {
   EXPECT_EQ(Decompress(empty), std::vector<uint8_t>{});
 }
 
-TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndRoundTrip) {
+TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndOtherFormBytesAreRaw) {
   // Large enough to need several output buffers while decoding.
   auto payload = repetitiveText(1 << 20);
   auto env = Compress(payload);
@@ -53,15 +126,13 @@ TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndRoundTrip) {
   EXPECT_EQ(u32At(env, 5) + kEnvelopeHeaderBytes, env.size());
   EXPECT_LT(env.size(), payload.size() / 10);
   EXPECT_EQ(Decompress(env), payload);
-}
 
-TEST(Envelope, AnyFormByteOtherThanOneIsRaw) {
-  const std::vector<uint8_t> env = {7, 'a', 'b'};
-  EXPECT_EQ(Decompress(env), (std::vector<uint8_t>{'a', 'b'}));
+  // Any form byte other than one is raw.
+  EXPECT_EQ(Decompress(std::vector<uint8_t>{7, 'a', 'b'}), (std::vector<uint8_t>{'a', 'b'}));
   EXPECT_EQ(Decompress(std::span<const uint8_t>{}), std::nullopt);
 }
 
-TEST(Envelope, RefusesCompressedDataCutOrLyingAboutItsLengths) {
+TEST(Envelope, RefusesDataCutOrLyingAndAnOverstatedLengthYieldsTheBytes) {
   auto payload = repetitiveText(4000);
   const auto good = Compress(payload);
   ASSERT_EQ(good[0], kEnvelopeCompressed);
@@ -84,13 +155,11 @@ TEST(Envelope, RefusesCompressedDataCutOrLyingAboutItsLengths) {
   auto corrupt = good;
   corrupt[kEnvelopeHeaderBytes + 20] ^= 0x55;
   EXPECT_EQ(Decompress(corrupt), std::nullopt);
-}
 
-TEST(Envelope, OverstatedPayloadLengthYieldsOnlyTheDecodedBytes) {
-  auto payload = repetitiveText(4000);
-  auto env = Compress(payload);
-  setU32At(env, 1, 3000000);
-  EXPECT_EQ(Decompress(env), payload);
+  // An overstated payload length yields only the decoded bytes.
+  auto overstated = good;
+  setU32At(overstated, 1, 3000000);
+  EXPECT_EQ(Decompress(overstated), payload);
 }
 
 TEST(Envelope, RefusesPayloadsAboveTheCap) {

@@ -1,11 +1,99 @@
-#include "frame/tool_panels.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string>
+#include <vector>
+
+#include "frame/command_table.h"
+#include "frame/tool_panels.h"
 
 namespace scribly {
 namespace {
+
+// Writes down every operation the table runs.
+class RecordingTarget final : public CommandTarget {
+ public:
+  void selectTool(uint8_t tool) override { note("tool " + std::to_string(tool)); }
+  void focusView() override { note("focus"); }
+  void insertImage() override { note("image"); }
+  void insertHandSymbol() override { note("hand"); }
+  void captureScreen(bool hide) override { note(hide ? "capture hidden" : "capture"); }
+  void paste() override { note("paste"); }
+  void openMenu(std::string_view menu, std::string_view element) override {
+    note("menu " + std::string(menu) + " at " + std::string(element));
+  }
+  void setBackground(std::string_view item) override { note("background " + std::string(item)); }
+  void setBackgroundScale(double factor) override { note("scale " + std::to_string(factor)); }
+  void contextCommand(std::string_view item) override { note("context " + std::string(item)); }
+  void libraryCommand(std::string_view item) override { note("library " + std::string(item)); }
+  void setLineStyle(uint32_t style) override { note("style " + std::to_string(style)); }
+  void showContents(std::string_view element) override { note("contents " + std::string(element)); }
+  void goToNeighbourPage(int direction) override { note("page " + std::to_string(direction)); }
+  void pageOption(uint32_t option) override { note("option " + std::to_string(option)); }
+
+  std::vector<std::string> take() { return std::exchange(calls_, {}); }
+
+ private:
+  void note(std::string call) { calls_.push_back(std::move(call)); }
+  std::vector<std::string> calls_;
+};
+
+using Calls = std::vector<std::string>;
+
+TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactlyAndReachTheirOperations) {
+  RecordingTarget t;
+  EXPECT_EQ(runCommand(t, "RECT", "SelectTool", ""), 0);
+  EXPECT_EQ(t.take(), (Calls{"tool 12", "focus"}));
+  // Not a tool: the view still gets the focus.
+  EXPECT_EQ(runCommand(t, "view wnd", "SelectTool", ""), 0);
+  EXPECT_EQ(t.take(), (Calls{"focus"}));
+  EXPECT_NE(runCommand(t, "rect", "selecttool", ""), 0);
+  EXPECT_NE(runCommand(t, "rect", "SelectTool ", ""), 0);
+  EXPECT_EQ(t.take(), Calls{});
+
+  EXPECT_EQ(runCommand(t, "ps_dashdot", "SelectLineStyle", ""), 0);
+  EXPECT_EQ(runCommand(t, "PS_WIDE", "SelectLineStyle", ""), 0);
+  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "SCALE_65"), 0);
+  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_64"), 0);
+  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_BestFit"), 0);
+  EXPECT_EQ(t.take(), (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
+
+  // Pages, menus and captures reach their operations.
+  runCommand(t, "pageLeft", "SetPage", "");
+  runCommand(t, "PAGERIGHT", "SetPage", "");
+  runCommand(t, "contents", "SetPage", "");
+  runCommand(t, "add page", "PageOpt", "");
+  runCommand(t, "add share doc", "PageOpt", "");
+  runCommand(t, "clrscr", "PageOpt", "");
+  EXPECT_EQ(t.take(), (Calls{"page -1", "page 1", "option 2", "option 1", "option 0"}));
+
+  runCommand(t, "bkgnd", "SetBkGnd", "");
+  runCommand(t, "frame", "set bkgnd", "grid");
+  runCommand(t, "bkgnd scale", "SetBkGndScale", "");
+  runCommand(t, "frame", "right mouseclick", "rotate90");
+  runCommand(t, "vdtree", "dirroot menu", "refresh");
+  runCommand(t, "contents", "Contents", "");
+  EXPECT_EQ(t.take(), (Calls{"menu set bkgnd at bkgnd", "background grid",
+                             "menu set bkgndscale at bkgnd scale", "context rotate90",
+                             "library refresh", "contents contents"}));
+
+  runCommand(t, "capture", "CaptureScreen", "");
+  runCommand(t, "cut", "Cut", "");
+  runCommand(t, "paste", "Paste", "");
+  runCommand(t, "image", "InsertImage", "");
+  runCommand(t, "hand", "InsertHandSymbol", "");
+  EXPECT_EQ(t.take(), (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
+
+  // Shortcut keys name their tool buttons.
+  EXPECT_EQ(toolButtonForKey('R'), "rect");
+  EXPECT_EQ(toolButtonForKey('t'), "text");
+  EXPECT_EQ(toolButtonForKey('e'), "delete");
+  EXPECT_EQ(toolButtonForKey('Y'), "pencial");
+  EXPECT_EQ(toolButtonForKey('U'), "trigon");
+  EXPECT_EQ(toolButtonForKey('V'), "choice");
+  EXPECT_EQ(toolButtonForKey(0), "choice");
+  EXPECT_EQ(toolButtonForKey('B'), "choice");
+}
 
 template <typename T>
 std::vector<T> shapes(const PanelPainting& painting) {
@@ -16,7 +104,7 @@ std::vector<T> shapes(const PanelPainting& painting) {
   return out;
 }
 
-TEST(ColourPalette, CellsHoldGreysThenEveryCubeColourOnceInBandOrder) {
+TEST(ColourPalette, CellsHoldGreysThenTheCubeAndSamplingHighlightsThem) {
   EXPECT_EQ(paletteCellColour(0), 0xFFFFFFu);
   EXPECT_EQ(paletteCellColour(19), 0xE8E8E8u);  // column 0, row 1: grey 232
   EXPECT_EQ(paletteCellColour(11 * 19), 0u);
@@ -40,9 +128,8 @@ TEST(ColourPalette, CellsHoldGreysThenEveryCubeColourOnceInBandOrder) {
   EXPECT_FALSE(paletteCellAt({190, 0}));
   EXPECT_FALSE(paletteCellAt({0, 120}));
   EXPECT_FALSE(paletteCellAt({-1, 5}));
-}
 
-TEST(ColourPalette, SamplingHighlightsTheCellAndShowsTheColourOnlyWhenSomethingChanged) {
+  // Sampling highlights the cell and shows the colour only when something changed.
   ColourPalette palette;
   EXPECT_TRUE(palette.pointerMoved({300, 400}));
   EXPECT_FALSE(palette.pointerMoved({300, 400}));
@@ -92,7 +179,7 @@ TEST(ColourPalette, ChoicesAndWhatTheFrameTakesFromThem) {
   EXPECT_EQ(up[0].colour, down[2].colour);  // the frame's tones swap
 }
 
-TEST(ColourSwatch, PartsResetAndSwap) {
+TEST(ColourSwatch, PartsResetSwapAndPainting) {
   const Size element{64, 40};
   const SwatchLayout l = swatchLayout(element);
   EXPECT_EQ(l.front, (Rect{4, 4, 41, 25}));
@@ -112,9 +199,8 @@ TEST(ColourSwatch, PartsResetAndSwap) {
   EXPECT_EQ(colours, (PenColours{0x010000, 0xFFFFFF}));
   EXPECT_EQ(clickSwatch(element, {0, 0}, colours), SwatchPart::None);
   EXPECT_EQ(colours, (PenColours{0x010000, 0xFFFFFF}));
-}
 
-TEST(ColourSwatch, PaintsBackThenFrontAndShowsNoColourAsItsSign) {
+  // Painted back then front, no colour shown as its sign.
   const PanelPainting p = paintSwatch({64, 40}, {0, 0x00FF00});
   const auto frames = shapes<FrameShape>(p);
   ASSERT_EQ(frames.size(), 2u);
@@ -126,7 +212,7 @@ TEST(ColourSwatch, PaintsBackThenFrontAndShowsNoColourAsItsSign) {
                                                               {PanelBitmap::Swap, {44, 4}}}));
 }
 
-TEST(LineWidth, ClickPicksTheFirstBarWithinFourPixelsAndNothingBeside) {
+TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
   const Size element{64, 62};
   EXPECT_EQ(lineWidthAt(element, {30, 4}), 1);
   EXPECT_EQ(lineWidthAt(element, {0, 8}), 1);
@@ -149,9 +235,7 @@ TEST(LineWidth, ClickPicksTheFirstBarWithinFourPixelsAndNothingBeside) {
   font.setFace("Segoe UI");
   EXPECT_EQ(shapes<TextShape>(paintFontSample({64, 26}, font, 0x0000FF)),
             (std::vector<TextShape>{{{0, 0, 64, 26}, "ABC", 0x0000FF, true, font}}));
-}
 
-TEST(Choosers, PointsPickItemsAndNamesPickStylesAndTools) {
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {2, 2}), 11);
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {36, 33}), 20);
   EXPECT_EQ(chooserToolAt(kLineShapeChooser, {101, 10}), 21);
