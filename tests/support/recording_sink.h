@@ -47,9 +47,9 @@ class RecordingSink final : public IClientSink {
   }
 
   static constexpr size_t kInfoRoom = 8192;
-  Messages sent, mirrored;                        // SendTo's bytes, GetMessage 121's
-  std::vector<std::array<ULONG, 3>> addressed;    // SendTo's type, target and level
-  std::vector<UINT_PTR> notes;                    // every GetMessage command
+  Messages sent, mirrored;                      // SendTo's bytes, GetMessage 121's
+  std::vector<std::array<ULONG, 3>> addressed;  // SendTo's type, target and level
+  std::vector<UINT_PTR> notes;                  // every GetMessage command
   std::string info = "<userbasic><name>Ann</name></userbasic>";
   LONG refs = 1;
 };
