@@ -13,42 +13,26 @@
 
 #include "collab/messages.h"
 #include "com_test_support.h"
+#include "host_session.h"
 #include "skin/ui_engine_win.h"
 
 namespace scribly::test {
 namespace {
 
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using CanUnloadFn = HRESULT(WINAPI*)();
-
 constexpr ULONG kPoison = 0xDEADBEEF;
 
-class Contract : public ::testing::Test {
+// One plug-in, created but not yet given its window.
+class Contract : public HostSession {
  protected:
   void SetUp() override {
-    module_ = LoadLibraryW(dllPath().c_str());
-    ASSERT_NE(module_, nullptr);
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    canUnload_ = reinterpret_cast<CanUnloadFn>(
-        reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-    ASSERT_TRUE(getClassObject_ && canUnload_);
-    ASSERT_EQ(
-        getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
-        S_OK);
+    ASSERT_NO_FATAL_FAILURE(HostSession::SetUp());
     ASSERT_EQ(
         factory_->CreateInstance(nullptr, IID_IPlugInClientEx, reinterpret_cast<void**>(&plugin_)),
         S_OK);
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr,
-                              nullptr, nullptr, nullptr);
   }
   void TearDown() override {
     if (plugin_) plugin_->Release();
-    if (factory_) factory_->Release();
-    DestroyWindow(parent_);
-    pump();
-    // The module stays loaded: unloading it under a live window class would
-    // leave the class pointing at freed code.
+    HostSession::TearDown();
   }
   HWND create(const char* skin = "C:\\Skins\\Blue\\", LONG p2p = 1) {
     HWND frame = nullptr;
@@ -58,12 +42,7 @@ class Contract : public ::testing::Test {
     return frame;
   }
 
-  HMODULE module_ = nullptr;
-  GetClassObjectFn getClassObject_ = nullptr;
-  CanUnloadFn canUnload_ = nullptr;
-  IClassFactory* factory_ = nullptr;
   IPlugInClientEx* plugin_ = nullptr;
-  HWND parent_ = nullptr;
 };
 
 TEST_F(Contract, BeforeCreateOnlyTypeAndPrivilegeAnswer) {
@@ -103,9 +82,7 @@ TEST_F(Contract, TheFrameIsBuiltFromTheInstalledSkin) {
   HWND frame = create();
   ASSERT_TRUE(IsWindow(frame));
   EXPECT_EQ(skinName(frame), "scribly main frame");
-  wchar_t className[64] = {};
-  GetClassNameW(findSkinWindow(frame, "vdtree"), className, 64);
-  EXPECT_STREQ(className, WC_TREEVIEWW);
+  EXPECT_EQ(className(findSkinWindow(frame, "vdtree")), WC_TREEVIEWW);
   // Hidden by its skin; its caption is a language key shown as its text.
   HWND privilegeTip = findSkinWindow(frame, "privtip");
   EXPECT_FALSE(GetWindowLongW(privilegeTip, GWL_STYLE) & WS_VISIBLE);
@@ -308,14 +285,17 @@ TEST_F(Contract, FactoryRefusesAggregationAndModuleUnloadsOnlyWhenIdle) {
   void* bogus = nullptr;
   EXPECT_EQ(getClassObject_(IID_IDispatch, IID_IClassFactory, &bogus), CLASS_E_CLASSNOTAVAILABLE);
 
+  const auto canUnload = reinterpret_cast<HRESULT(WINAPI*)()>(
+      reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+  ASSERT_NE(canUnload, nullptr);
   factory_->Release();
   factory_ = nullptr;
-  EXPECT_EQ(canUnload_(), S_FALSE);  // one instance alive
+  EXPECT_EQ(canUnload(), S_FALSE);  // one instance alive
   HWND frame = create();
   plugin_->Release();
   plugin_ = nullptr;
   EXPECT_FALSE(IsWindow(frame));  // the last release destroys the frame window
-  EXPECT_EQ(canUnload_(), S_OK);
+  EXPECT_EQ(canUnload(), S_OK);
 }
 
 }  // namespace

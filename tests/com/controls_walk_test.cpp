@@ -71,24 +71,6 @@ struct Target {
   POINT again = kCentre;
 };
 
-std::wstring className(HWND window) {
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  return name;
-}
-
-std::vector<HWND> descendants(HWND top) {
-  std::vector<HWND> found{top};
-  EnumChildWindows(
-      top,
-      [](HWND w, LPARAM list) -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
-
 HTREEITEM headingOf(HWND tree, HTREEITEM row) {
   return reinterpret_cast<HTREEITEM>(
       SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(row)));

@@ -55,12 +55,6 @@ inline INPUT keyInput(WORD vk, bool up, wchar_t unit = 0) {
 
 inline void send(INPUT input) { SendInput(1, &input, sizeof input); }
 
-inline std::wstring windowText(HWND window) {
-  wchar_t text[1024] = {};
-  GetWindowTextW(window, text, 1024);
-  return text;
-}
-
 // Where the pointer rests between clicks: over no window of ours, so no tip
 // shows and nothing is hovered.
 inline constexpr POINT kPointerAway = {1590, 990};
@@ -189,14 +183,7 @@ class Hand {
     if (!path.empty() && !(focus && IsChild(dialog, focus))) return;
     answered_ = dialog;
     ++dialogs;
-    texts.push_back(windowText(dialog));
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM self) -> BOOL {
-          reinterpret_cast<Hand*>(self)->texts.push_back(windowText(child));
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(this));
+    for (HWND w : descendants(dialog)) texts.push_back(windowText(w));
     if (!path.empty()) {
       // What the field holds is selected, so the path replaces it.
       press(VK_END);

@@ -26,14 +26,15 @@ class HostSession : public ::testing::Test {
   };
 
   void SetUp() override {
-    // Loaded as the contract tests load it; it stays loaded for its window class.
-    HMODULE module = LoadLibraryW(dllPath().c_str());
-    ASSERT_NE(module, nullptr);
-    auto getClassObject = reinterpret_cast<HRESULT(WINAPI*)(REFCLSID, REFIID, void**)>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    ASSERT_NE(getClassObject, nullptr);
+    // Loaded by full path and kept: unloading it under a live window class
+    // would leave the class pointing at freed code.
+    module_ = LoadLibraryW(dllPath().c_str());
+    ASSERT_NE(module_, nullptr);
+    getClassObject_ = reinterpret_cast<GetClassObjectFn>(
+        reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    ASSERT_NE(getClassObject_, nullptr);
     ASSERT_EQ(
-        getClassObject(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
+        getClassObject_(CLSID_CScribly, IID_IClassFactory, reinterpret_cast<void**>(&factory_)),
         S_OK);
     parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400, nullptr,
                               nullptr, nullptr, nullptr);
@@ -70,6 +71,9 @@ class HostSession : public ::testing::Test {
     return content;
   }
 
+  using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+  HMODULE module_ = nullptr;
+  GetClassObjectFn getClassObject_ = nullptr;
   IClassFactory* factory_ = nullptr;
   HWND parent_ = nullptr;
   Participant participants_[2];

@@ -40,27 +40,6 @@ TEST_F(Interface, ARectangleDraggedOutIsSentOnceAndThePeerHasIt) {
   EXPECT_EQ(report(*ben_), report(*ann_));
 }
 
-TEST_F(Interface, AClickWithADrawingToolSelectsWhatIsThereAndGoesBackToChoice) {
-  click("ellipse");
-  drag(20, 20, 120, 80);
-  relay();
-  click("rect");
-  drag(20, 50, 20, 50);  // on the ellipse's edge, without moving
-  EXPECT_TRUE(relay().empty());
-  EXPECT_TRUE(checked("choice"));
-  EXPECT_FALSE(checked("rect"));
-}
-
-TEST_F(Interface, TheFirstDragDrawsWithThePencil) {
-  EXPECT_TRUE(checked("pencial"));
-  EXPECT_FALSE(checked("choice"));
-  relay();
-  drag(30, 30, 130, 90);
-  const Messages drawn = relay();
-  ASSERT_EQ(drawn.size(), 1u);
-  EXPECT_EQ(codeOf(drawn[0]), 10);
-}
-
 TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
   click("text");
   drag(30, 30, 30, 30);
@@ -124,23 +103,6 @@ TEST_F(Interface, SaveWritesThePageAndClearAsksFirst) {
   EXPECT_EQ(codeOf(cleared[0]), 90);
   EXPECT_EQ(report(*ben_), report(*ann_));
   DeleteFileW(saved.c_str());
-}
-
-TEST_F(Interface, AWideViewShowsGreyPastThePage) {
-  MoveWindow(parent_, 0, 0, 1600, 700, FALSE);
-  MoveWindow(ann_->frame, 0, 0, 1600, 700, TRUE);
-  pump();
-  RECT view;
-  GetClientRect(view_, &view);
-  ASSERT_GT(view.right, 1250);
-  RedrawWindow(view_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-  HDC dc = GetDC(view_);
-  const COLORREF paper = GetPixel(dc, 600, 300);
-  const COLORREF beyond = GetPixel(dc, 1230, 300);
-  ReleaseDC(view_, dc);
-  EXPECT_EQ(paper, RGB(255, 255, 255));
-  EXPECT_NE(beyond, paper);
-  EXPECT_EQ(GetRValue(beyond), GetGValue(beyond));  // a grey
 }
 
 TEST_F(Interface, TheContextMenuCopiesPastesOnceAndDeletes) {
@@ -214,60 +176,63 @@ TEST_F(Interface, TheViewScrollsByItsBarAndThePeerFollowsAtMostOncePer800Ms) {
             static_cast<int>(bar.nPage));
 }
 
-TEST_F(Interface, KeysOverTheViewChooseTools) {
+// The pencil is in hand first; keys over the view choose tools; a click with
+// a drawing tool on what is there selects it, creates nothing and goes back
+// to the choice tool.
+TEST_F(Interface, ThePencilComesFirstAndKeysAndClicksChooseTools) {
+  EXPECT_TRUE(checked("pencial"));
+  EXPECT_FALSE(checked("choice"));
+  relay();
+  drag(230, 230, 330, 290);
+  const Messages drawn = relay();
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_EQ(codeOf(drawn[0]), 10);
+
   SetFocus(view_);
-  SendMessageW(view_, WM_KEYDOWN, 84, 0);
-  pump();
-  EXPECT_TRUE(checked("text"));
-  SendMessageW(view_, WM_KEYDOWN, 66, 0);
-  pump();
-  EXPECT_TRUE(checked("text"));
-  SendMessageW(view_, WM_KEYDOWN, 'r', 0);
-  pump();
-  EXPECT_TRUE(checked("rect"));
+  for (const auto& [key, tool] : {std::pair{84, "text"}, {66, "text"}, {'r', "rect"}}) {
+    SendMessageW(view_, WM_KEYDOWN, key, 0);
+    pump();
+    EXPECT_TRUE(checked(tool)) << key;
+  }
+  drag(20, 20, 120, 80);
+  relay();
+  click("rect");
+  drag(20, 50, 20, 50);  // on the rectangle's edge, without moving
+  EXPECT_TRUE(relay().empty());
+  EXPECT_TRUE(checked("choice"));
+  EXPECT_FALSE(checked("rect"));
 }
 
-TEST_F(Interface, PageArrowsWrapAndTheBarSaysWhichPage) {
-  EXPECT_NE(pageInfo().find(L"System Page-1"), std::wstring::npos);
-  click("pageLeft");
-  EXPECT_NE(pageInfo().find(L"System Page-6"), std::wstring::npos) << narrow(pageInfo());
-  click("pageRight");
-  EXPECT_NE(pageInfo().find(L"System Page-1"), std::wstring::npos);
-  click("add page");
-  EXPECT_NE(pageInfo().find(L"My pages"), std::wstring::npos) << narrow(pageInfo());
-}
-
-TEST_F(Interface, WriteWithdrawnMidDragLetsTheDragFinish) {
+// Write withdrawn mid-drag lets the drag finish; then only drawing stops:
+// the page privilege alone still turns pages (the arrows wrap), lists and
+// adds them, and the view still scrolls.
+TEST_F(Interface, ThePagePrivilegeAloneTurnsListsAndAddsPagesButDrawsNothing) {
   click("rect");
   pointAt(10, 10);
   SendMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
   pointAt(60, 40);
-  ann_->plugin->SetPrivilege(0);
+  ann_->plugin->SetPrivilege(0x04);  // page management alone
   pump();
   pointAt(110, 60);
   EXPECT_TRUE(reachable(element("rect")));
   SendMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(110, 60));
   pump();
-  EXPECT_FALSE(reachable(element("rect")));
   const Messages sent = relay();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(codeOf(sent[0]), 12);
-}
 
-// Without write only drawing stops: the page privilege alone still turns,
-// lists and adds pages, and the view still scrolls.
-TEST_F(Interface, ThePagePrivilegeAloneTurnsListsAndAddsPagesButDrawsNothing) {
-  ann_->plugin->SetPrivilege(0x04);  // page management alone
-  pump();
-  relay();
   for (const char* tool : {"rect", "paste", "clrscr", "hand"})
     EXPECT_FALSE(reachable(element(tool))) << tool;
-  drag(10, 10, 110, 60);
-  chooseFromContextMenu(1, 10, 35);  // no menu: the keys change nothing
+  drag(230, 230, 330, 290);
+  chooseFromContextMenu(1, 300, 300);  // no menu: the keys change nothing
   EXPECT_TRUE(relay().empty());
 
   SendMessageW(view_, WM_VSCROLL, SB_PAGEDOWN, 0);
   EXPECT_GT(GetScrollPos(view_, SB_VERT), 0);
+  EXPECT_NE(pageInfo().find(L"System Page-1"), std::wstring::npos);
+  click("pageLeft");
+  EXPECT_NE(pageInfo().find(L"System Page-6"), std::wstring::npos) << narrow(pageInfo());
+  click("pageRight");
   click("pageRight");
   EXPECT_NE(pageInfo().find(L"System Page-2"), std::wstring::npos) << narrow(pageInfo());
   click("contents");

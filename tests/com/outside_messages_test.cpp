@@ -58,14 +58,8 @@ TEST_F(Interface, AnotherProgramCannotStartAShareThroughTheOpenDialog) {
   const HWND edit = findSkinWindow(tip, "scribly tip edit");
   auto texts = [tip] {
     std::wstring all;
-    EnumChildWindows(
-        tip,
-        [](HWND w, LPARAM out) {
-          if (skinName(w) != "scribly tip edit")
-            *reinterpret_cast<std::wstring*>(out) += windowText(w) + L"|";
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
+    for (HWND w : descendants(tip))
+      if (w != tip && skinName(w) != "scribly tip edit") all += windowText(w) + L"|";
     return all;
   };
   const std::wstring before = texts();

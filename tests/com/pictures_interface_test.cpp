@@ -198,22 +198,6 @@ TEST_F(PicturesInterface, APhotoBackgroundAt65PercentIsTheSameOnThePeer) {
   EXPECT_EQ(annShot_.at(300, 392), kWhite);
 }
 
-// A picture too small for the JPEG stream's own headers still goes to the
-// peer, and shows the same there.
-TEST_F(PicturesInterface, ATinyPastedPictureReachesThePeer) {
-  ASSERT_TRUE(copyLandscapeBitmap(16, 10));
-  pump();
-  relay();
-  click("paste");
-  const Messages pasted = relay();
-  ASSERT_FALSE(pasted.empty());
-  EXPECT_EQ(codeOf(pasted[0]), 14);
-  click("choice");
-  drag(480, 560, 480, 560);  // nothing selected, no marks
-  expectSameViews();
-  EXPECT_NE(annShot_.at(10, 10), kWhite);
-}
-
 // A scrolled view repaints what changes where it shows, on the one who draws
 // and on the peer: what the screen then holds equals a repaint of the whole.
 TEST_F(PicturesInterface, AScrolledViewRepaintsChangesInPlace) {

@@ -24,6 +24,7 @@
 #include "skin/ui_engine_win.h"
 #include "tests/support/win_test_support.h"
 #include "win/messages.h"
+#include "win/thread_windows.h"
 
 namespace scribly {
 namespace {
@@ -208,8 +209,9 @@ constexpr char kPanelSkin[] = R"(<skin><skins>
 
 // What only the program sends its controls (names, records, texts, tree
 // items, clicks) is refused when posted or sent from another thread: nothing
-// is written and no address is answered.
-TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
+// is written and no address is answered. Nor does the engine build controls,
+// set its variables or run scripts for another thread while it serves this one.
+TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
   SkinControl* window = build(kPanelSkin, "test panel");
   ASSERT_NE(window, nullptr);
   const HWND pen = byName(window->window(), "pen");
@@ -220,9 +222,17 @@ TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
   pump();
   std::atomic<bool> done{false};
   LRESULT record = -1;
+  HRESULT created = E_FAIL, variable = E_FAIL;
+  SkinControl* control = nullptr;
   std::thread other([&] {
     record = SendMessageW(pen, kEngineControlRecord, 0, 0);
     SendMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+    const RECT rect = {0, 0, 100, 100};
+    created = g_manager->createControl(guidOf(engineClassId(*description_.type)),
+                                       guidOf(engineInterfaceId(*description_.type)), "elsewhere",
+                                       description_.style, 0, &rect, nullptr, &owner_, &control);
+    variable = g_manager->setObject(kCurrentControlVariable, nullptr);
+    engine_->runScript("print('from another thread')");
     done = true;
   });
   pumpUntil([&] { return done.load(); }, "the other thread's messages");
@@ -231,10 +241,14 @@ TEST_F(EngineTest, NamesRecordsAndClicksComeOnlyFromTheControlsThread) {
   EXPECT_EQ(record, 0);
   EXPECT_EQ(owner_.clicks, 0);
   EXPECT_EQ(skinName(pen), "pen");
+  EXPECT_EQ(created, S_FALSE);
+  EXPECT_EQ(control, nullptr);
+  EXPECT_EQ(variable, S_FALSE);
+  engine_->runScript("print('from this thread')");
+  EXPECT_EQ(log().find("from another thread"), std::string::npos);
+  EXPECT_NE(log().find("from this thread"), std::string::npos);
 }
 
-// A click on an element the user could not click, or a click notice naming
-// a window that is not a control right inside the one told, does nothing.
 TEST_F(EngineTest, AClickOnADisabledElementDoesNothing) {
   SkinControl* window = build(kPanelSkin, "test panel");
   ASSERT_NE(window, nullptr);
@@ -275,9 +289,7 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
                             {"deep", L"ScriblySkinControl"}}) {
     HWND w = byName(root, e.name);
     ASSERT_NE(w, nullptr) << e.name;
-    wchar_t windowClass[64] = {};
-    GetClassNameW(w, windowClass, 64);
-    EXPECT_EQ(_wcsicmp(windowClass, e.windowClass), 0) << e.name;
+    EXPECT_EQ(_wcsicmp(className(w).c_str(), e.windowClass), 0) << e.name;
     const ControlDescription* d = findControl(description_, e.name);
     const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
     // The standard controls keep their own bits below the window-style word,
@@ -316,19 +328,8 @@ TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   EXPECT_EQ(byName(root, "nothing"), nullptr);
 
   // The window's tooltip knows the one control with a tip.
-  HWND tooltip = nullptr;
-  EnumThreadWindows(
-      GetCurrentThreadId(),
-      [](HWND w, LPARAM out) {
-        wchar_t windowClass[64] = {};
-        GetClassNameW(w, windowClass, 64);
-        if (_wcsicmp(windowClass, TOOLTIPS_CLASSW) != 0) return TRUE;
-        *reinterpret_cast<HWND*>(out) = w;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&tooltip));
+  const HWND tooltip = byName(root, "_vdtooltip");
   ASSERT_NE(tooltip, nullptr);
-  EXPECT_EQ(byName(tooltip, "_vdtooltip"), tooltip);
   EXPECT_EQ(SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0), 1);
   // It shows when the pointer rests on that control.
   const HWND pen = byName(root, "pen");
@@ -401,46 +402,24 @@ TEST_F(EngineTest, AScriptErrorIsLoggedAndTheEngineGoesOn) {
   ASSERT_EQ(owner_.commands.size(), 1u);
   EXPECT_EQ(owner_.commands[0].argument, "yes");
 
-  // After finish the scripts start afresh, with the engine's functions.
-  engine_->finish();
-  engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
-  engine_->runScript("function on_pen() ui.command('again', tostring(GetCurObj() ~= 0)) end");
-  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
-  ASSERT_EQ(owner_.commands.size(), 2u) << log();
-  EXPECT_EQ(owner_.commands[1].argument, "true");
-}
-
-TEST_F(EngineTest, ACommandThatRunsItsScriptAgainNestsOnlySoDeep) {
-  SkinControl* window = build(kPanelSkin, "test panel");
-  ASSERT_NE(window, nullptr);
-  g_manager->setObject(kCurrentControlVariable, window);
+  // A command that runs its own script again nests only so deep.
+  owner_.commands.clear();
   owner_.reenter = "again";
   engine_->runScript("function again() ui.command('again', '') end");
   engine_->callFunction("again", 0, nullptr);
   EXPECT_GE(owner_.commands.size(), 2u);
   EXPECT_LE(owner_.commands.size(), 8u);
   EXPECT_NE(log().find("nested too deep"), std::string::npos);
-}
+  owner_.reenter.clear();
+  owner_.commands.clear();
 
-TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
-  SkinControl* window = build(kPanelSkin, "test panel");
-  ASSERT_NE(window, nullptr);
-  HRESULT created = E_FAIL, variable = E_FAIL;
-  SkinControl* control = nullptr;
-  std::thread([&] {
-    const RECT rect = {0, 0, 100, 100};
-    created = g_manager->createControl(guidOf(engineClassId(*description_.type)),
-                                       guidOf(engineInterfaceId(*description_.type)), "elsewhere",
-                                       description_.style, 0, &rect, nullptr, &owner_, &control);
-    variable = g_manager->setObject(kCurrentControlVariable, nullptr);
-    engine_->runScript("print('from another thread')");
-  }).join();
-  EXPECT_EQ(created, S_FALSE);
-  EXPECT_EQ(control, nullptr);
-  EXPECT_EQ(variable, S_FALSE);
-  engine_->runScript("print('from this thread')");
-  EXPECT_EQ(log().find("from another thread"), std::string::npos);
-  EXPECT_NE(log().find("from this thread"), std::string::npos);
+  // After finish the scripts start afresh, with the engine's functions.
+  engine_->finish();
+  engine_->registerNative(currentObject, "GetCurObj", 0, kScriptIntegerType, 0, 0);
+  engine_->runScript("function on_pen() ui.command('again', tostring(GetCurObj() ~= 0)) end");
+  SendMessageW(byName(window->window(), "pen"), BM_CLICK, 0, 0);
+  ASSERT_EQ(owner_.commands.size(), 1u) << log();
+  EXPECT_EQ(owner_.commands[0].argument, "true");
 }
 
 TEST_F(EngineTest, AChosenMenuItemReachesTheWindowAsANamedCommand) {
@@ -498,15 +477,12 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
 
   // Shown as the name; read back as the markup; data and image as given.
-  wchar_t shown[64] = {};
+  EXPECT_EQ(treeLabel(tree, page), L"3");
+  EXPECT_EQ(treeData(tree, page), 3);
   TVITEMW item = {};
-  item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_IMAGE;
+  item.mask = TVIF_IMAGE;
   item.hItem = page;
-  item.pszText = shown;
-  item.cchTextMax = 64;
   ASSERT_TRUE(SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-  EXPECT_STREQ(shown, L"3");
-  EXPECT_EQ(item.lParam, 3);
   EXPECT_EQ(item.iImage, 51);
   char markup[600] = {};
   TreeText text = {markup, sizeof markup};
@@ -539,9 +515,8 @@ TEST_F(EngineTest, TreeItemsShowTheirMarkupAndAnswerClicksAndNewLabels) {
   SetWindowTextW(edit, L"Seiten \u00dc");
   SendMessageW(tree, TVM_ENDEDITLABELNOW, FALSE, 0);
   pump();
-  SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(root),
-               reinterpret_cast<LPARAM>(&text));
-  EXPECT_STREQ(markup, "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
+  EXPECT_EQ(treeMarkup(tree, root),
+            "<text><font size=\"10\" color=\"255,0,0\">Seiten \xC3\x9C</font></text>");
   ASSERT_EQ(owner_.treeNotes.size(), 1u);
   EXPECT_EQ(owner_.treeNotes[0], kTreeLabelEdited);
 }
@@ -708,18 +683,12 @@ TEST_F(EngineTest, LanguageKeysResolveToUtf8CutOnACharacter) {
   static std::wstring caption;
   caption.clear();
   const UINT_PTR timer = SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR, DWORD) {
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND w, LPARAM) {
-          wchar_t windowClass[16] = {}, title[64] = {};
-          GetClassNameW(w, windowClass, 16);
-          if (std::wstring_view(windowClass) != L"#32770") return TRUE;
-          GetWindowTextW(w, title, 64);
-          caption = title;
-          PostMessageW(w, WM_COMMAND, IDYES, 0);
-          return FALSE;
-        },
-        0);
+    for (const HWND box : threadWindows())
+      if (className(box) == L"#32770") {
+        caption = windowText(box);
+        PostMessageW(box, WM_COMMAND, IDYES, 0);
+        return;
+      }
   });
   EXPECT_EQ(window->messageBox("Scribly_Missing", "Scribly_MessageBox_Title", MB_YESNO), IDYES);
   KillTimer(nullptr, timer);

@@ -117,23 +117,35 @@ std::string skinName(HWND window) {
   return name;
 }
 
+std::wstring className(HWND window) {
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+std::wstring windowText(HWND window) {
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+std::vector<HWND> descendants(HWND top) {
+  std::vector<HWND> found{top};
+  EnumChildWindows(
+      top,
+      [](HWND w, LPARAM list) -> BOOL {
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
 HWND findSkinWindow(HWND root, const char* name) {
-  struct Search {
-    const char* name;
-    HWND found = nullptr;
-  } search{name};
-  const auto matches = [](HWND w, LPARAM p) -> BOOL {
-    auto* s = reinterpret_cast<Search*>(p);
-    if (skinName(w) != s->name) return TRUE;
-    s->found = w;
-    return FALSE;
-  };
-  const std::vector<HWND> roots = root ? std::vector<HWND>{root} : threadWindows();
-  for (HWND top : roots) {
-    if (!matches(top, reinterpret_cast<LPARAM>(&search))) return top;
-    EnumChildWindows(top, matches, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
-  }
+  for (HWND top : root ? std::vector<HWND>{root} : threadWindows())
+    for (HWND w : descendants(top))
+      if (skinName(w) == name) return w;
   return nullptr;
 }
 
@@ -186,19 +198,9 @@ void PopupAnswer::answer() {
     return;
   }
   for (HWND box : threadWindows()) {
-    wchar_t kind[16] = {}, title[128] = {};
-    GetClassNameW(box, kind, 16);
-    GetWindowTextW(box, title, 128);
-    if (!IsWindowVisible(box) || std::wstring(kind) != L"#32770" || title_ != title) continue;
-    EnumChildWindows(
-        box,
-        [](HWND child, LPARAM out) {
-          wchar_t text[512] = {};
-          GetWindowTextW(child, text, 512);
-          *reinterpret_cast<std::wstring*>(out) += text;
-          return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&shown_));
+    if (!IsWindowVisible(box) || className(box) != L"#32770" || title_ != windowText(box)) continue;
+    for (HWND child : descendants(box))
+      if (child != box) shown_ += windowText(child);
     PostMessageW(box, WM_COMMAND, button_, 0);
     answered_ = true;
     return;

@@ -54,6 +54,12 @@ std::wstring thisProgram(const std::wstring& arguments);
 // The clipboard holding these formats' bytes alone; false when it is busy.
 bool putOnClipboard(const std::vector<std::pair<UINT, std::vector<uint8_t>>>& formats);
 
+// A window's class name and text.
+std::wstring className(HWND window);
+std::wstring windowText(HWND window);
+// `top` and every window below it, each before its children.
+std::vector<HWND> descendants(HWND top);
+
 // The skin name the engine answers for a window; empty when none.
 std::string skinName(HWND window);
 // The window named `name` at or below `root`; below the thread's top-level

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "frame/text_edit_box_win.h"
+#include "tests/support/win_test_support.h"
 #include "win/messages.h"
 
 namespace scribly {
@@ -62,9 +63,7 @@ TEST_F(TextEditBoxTest, OpensAMultiLineEditAtThePointWithItsLimitAndFocus) {
   TextEditBox box;
   ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
   HWND edit = box.window();
-  wchar_t cls[16] = {};
-  GetClassNameW(edit, cls, 16);
-  EXPECT_STREQ(cls, L"Edit");
+  EXPECT_EQ(className(edit), L"Edit");
   const LONG style = GetWindowLongW(edit, GWL_STYLE);
   EXPECT_TRUE(style & ES_MULTILINE);
   EXPECT_TRUE(style & ES_WANTRETURN);
