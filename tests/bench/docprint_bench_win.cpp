@@ -9,6 +9,7 @@
 #include <string>
 
 #include "docprint/doc_printer_win.h"
+#include "tests/bench/bench_figure.h"
 #include "tests/win/office_documents.h"
 
 using namespace scribly;
@@ -118,6 +119,10 @@ int main(int argc, char** argv) {
     }
     std::printf("%-10s quality %d: %zu pages in %.2f s, %.3f s per page, %.0f KiB per page\n",
                 c.file, c.quality, pages, seconds, seconds / pages,
+                bytes / 1024.0 / static_cast<double>(pages));
+    const std::string what = std::string(c.file) + " at quality " + std::to_string(c.quality);
+    printFigure(what.c_str(), seconds / pages, "s per page",
+                "%zu pages in %.2f s, %.0f KiB per page", pages, seconds,
                 bytes / 1024.0 / static_cast<double>(pages));
   }
   printer->release();

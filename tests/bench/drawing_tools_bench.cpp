@@ -8,6 +8,7 @@
 #include "bench_objects.h"
 #include "board/drawing_tools.h"
 #include "board/silent_surroundings.h"
+#include "tests/bench/bench_figure.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly::testing;
@@ -62,4 +63,10 @@ int main() {
   std::printf("  invalidated per movement: %.0f pixels (%.2f%% of a 1200 x 1200 view)\n",
               area / kMoves, 100.0 * area / kMoves / (1200.0 * 1200.0));
   std::printf("delete tool hovering over 1000 objects: %.2f us per pointer movement\n", hover);
+  printFigure("drag one of 1000 objects: tools' work", drag, "us per move",
+              "goal <= 5 ms with poll and paint (view_bench_win)");
+  printFigure("drag one of 1000 objects: area invalidated",
+              100.0 * area / kMoves / (1200.0 * 1200.0), "% of view", "a 1200 x 1200 view");
+  printFigure("delete tool hovering over 1000 objects", hover, "us per move",
+              "drag %.2f us, ratio %.1f", drag, hover / drag);
 }

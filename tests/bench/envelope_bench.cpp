@@ -18,6 +18,7 @@
 
 #include "base/byte_io.h"
 #include "collab/envelope.h"
+#include "tests/bench/bench_figure.h"
 
 namespace {
 
@@ -200,9 +201,15 @@ void measure(const char* name, const std::vector<uint8_t>& payload, double secon
               compressed ? "bzip2" : "raw", 100.0 * envelope.size() / n);
   std::printf("  compress    envelope %8.2f MB/s   libbz2 %8.2f MB/s   ratio %.3f\n",
               mb / envCompress, mb / directCompress, directCompress / envCompress);
+  const std::string what = std::string(name) + ": compress";
+  printFigure(what.c_str(), mb / envCompress, "MB/s", "libbz2 %.2f MB/s, ratio %.3f",
+              mb / directCompress, directCompress / envCompress);
   if (compressed) {
     std::printf("  decompress  envelope %8.2f MB/s   libbz2 %8.2f MB/s   ratio %.3f\n",
                 mb / envDecompress, mb / directDecompress, directDecompress / envDecompress);
+    printFigure((std::string(name) + ": decompress").c_str(), mb / envDecompress, "MB/s",
+                "libbz2 %.2f MB/s, ratio %.3f", mb / directDecompress,
+                directDecompress / envDecompress);
   } else {
     std::printf("  decompress  envelope %8.2f MB/s   (raw form: a copy, libbz2 not involved)\n",
                 mb / envDecompress);

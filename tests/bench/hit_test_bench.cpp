@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "bench_objects.h"
+#include "tests/bench/bench_figure.h"
 int main() {
   auto page = makePage(nullptr);
   std::mt19937 rng(3);
@@ -31,4 +32,7 @@ int main() {
   printf("first-hit search: %.1f us per pointer position (%d hits of %d)\n", us / positions, hits,
          positions);
   printf("all 1000 objects hit-tested: %.1f us per pointer position\n", us2 / 2000);
+  printFigure("top-most hit", us / positions, "us per position",
+              "all 1000 hit-tested %.1f us, ratio %.2f", us2 / 2000,
+              (us / positions) / (us2 / 2000));
 }

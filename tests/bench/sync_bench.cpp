@@ -1,0 +1,52 @@
+// A server-mode conference of 50 and of 200 boards, each running the same
+// number of random operations with deliveries interleaved as in the sync
+// tests, until every message has arrived. Every operation reaches every
+// board, so the work is boards x operations: prints the time per board and
+// operation for both sizes and their ratio, which stays near 1 while the cost
+// is linear. "sync_bench N" runs N operations (20 000 by default).
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include "tests/bench/bench_figure.h"
+#include "tests/native/board_test_support.h"
+
+using namespace scribly::testing;
+
+namespace {
+
+// Microseconds per board and operation; 0 when the messages never settle.
+double run(size_t boards, int operations) {
+  InMemoryRelay relay(InMemoryRelay::Mode::Server, boards, 5, withTemplates());
+  if (!relay.drain()) return 0;
+  const auto start = std::chrono::steady_clock::now();
+  RandomOperations ops(relay);
+  ops.addOwnPages(1);
+  for (int i = 0; i < operations; ++i) {
+    ops.step();
+    const int deliveries = static_cast<int>(relay.rng()() % 6);
+    for (int d = 0; d < deliveries && relay.deliverOne(); ++d) {
+    }
+  }
+  if (!relay.drain()) return 0;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("%3zu boards, %d operations: %.2f s\n", boards, operations, seconds);
+  return seconds * 1e6 / (static_cast<double>(boards) * operations);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int operations = argc > 1 ? std::atoi(argv[1]) : 20000;
+  const double small = run(50, operations);
+  const double large = run(200, operations);
+  if (small == 0 || large == 0) {
+    std::printf("the conference never settled\n");
+    return 1;
+  }
+  printFigure("50 boards", small, "us per board and operation", "%d operations", operations);
+  printFigure("200 boards", large, "us per board and operation",
+              "50 boards %.2f us, ratio %.2f; goal: linear (ratio near 1)", small, large / small);
+  return 0;
+}
