@@ -141,7 +141,7 @@ TEST_F(DrawingToolsTest, ARectDragSendsOneCreationAndThePeerShowsTheSameRectangl
   EXPECT_EQ(tools.activeObject(), nullptr);
 }
 
-TEST_F(DrawingToolsTest, MovingTheSelectionSendsOneMoveAndAStillPressSendsNothing) {
+TEST_F(DrawingToolsTest, MovingOrResizingTheSelectionSendsOneChangeAndAStillPressNothing) {
   const uint32_t id = drawRect();
   tools.selectTool(kChoiceTool);
   click({10, 45});  // on the left edge
@@ -168,18 +168,13 @@ TEST_F(DrawingToolsTest, MovingTheSelectionSendsOneMoveAndAStillPressSendsNothin
   drag({90, 55}, {{100, 65}});
   EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
   EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{50, 40}));
-}
 
-TEST_F(DrawingToolsTest, ResizingByAHandleSendsTheNewCorners) {
-  const uint32_t id = drawRect();
-  tools.selectTool(kChoiceTool);
-  click({10, 45});
-  tools.mouseMove({110, 60});
+  // A corner handle resizes: the new corners travel.
+  tools.mouseMove({150, 90});
   EXPECT_EQ(tools.cursor(), ToolCursor::SizeNwse);
-  drag({110, 60}, {{150, 90}});
+  drag({150, 90}, {{170, 100}});
   EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetPoints)});
-  const BoardObject& shown = *peer().currentPage()->findObject(id);
-  EXPECT_EQ(shown.secondPoint().unpack(), (Point{150, 90}));
+  EXPECT_EQ(peerObjects()[0].object->secondPoint().unpack(), (Point{170, 100}));
 }
 
 TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndCreatesNothing) {

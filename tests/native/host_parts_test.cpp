@@ -14,6 +14,22 @@
 namespace scribly {
 namespace {
 
+// A step in one line: line, participant, action, element, point or "centre",
+// second point, drag steps, value and text.
+std::vector<std::string> stepsOf(const HandSession& s) {
+  static const char* kActions[] = {"click", "rclick", "drag", "key",    "type",      "wait",
+                                   "menu",  "open",   "save", "answer", "clip-text", "clip-pic"};
+  std::vector<std::string> out;
+  for (const HandStep& t : s.steps) {
+    const auto n = [](int v) { return std::to_string(v); };
+    out.push_back(n(t.line) + " p" + n(t.participant) + " " + kActions[int(t.action)] + " [" +
+                  t.element + "] " + (t.atCentre ? "centre" : n(t.x1) + "," + n(t.y1)) + " " +
+                  n(t.x2) + "," + n(t.y2) + " s" + n(t.steps) + " v" + n(int(t.value)) + " [" +
+                  t.text + "]");
+  }
+  return out;
+}
+
 TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaults) {
   const HandSession s = parseHandSession(
       "\xEF\xBB\xBF# the hand of participant 1\n"
@@ -29,40 +45,15 @@ TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaults) {
       "type \" spaced \"\n"
       "wait 250\n");
   ASSERT_TRUE(s.ok()) << s.error;
-  ASSERT_EQ(s.steps.size(), 9u);
-
-  EXPECT_EQ(s.steps[0].action, HandAction::Click);
-  EXPECT_EQ(s.steps[0].element, "rect");
-  EXPECT_TRUE(s.steps[0].atCentre);
-  EXPECT_EQ(s.steps[0].participant, 1);
-  EXPECT_EQ(s.steps[0].line, 2);
-
-  EXPECT_EQ(s.steps[1].element, "view wnd");
-  EXPECT_FALSE(s.steps[1].atCentre);
-  EXPECT_EQ(s.steps[1].x1, 12);
-  EXPECT_EQ(s.steps[1].y1, -3);
-
-  EXPECT_EQ(s.steps[2].action, HandAction::RightClick);
-  EXPECT_EQ(s.steps[2].element, "scribly color pick panel");
-  EXPECT_EQ(s.steps[2].participant, 2);
-
-  EXPECT_EQ(s.steps[3].action, HandAction::Drag);
-  EXPECT_EQ(s.steps[3].x2, 110);
-  EXPECT_EQ(s.steps[3].y2, 60);
-  EXPECT_EQ(s.steps[3].steps, 10);
-  EXPECT_EQ(s.steps[4].steps, 3);
-
-  EXPECT_EQ(s.steps[5].action, HandAction::Key);
-  EXPECT_EQ(s.steps[5].value, 0x54u);
-
-  EXPECT_EQ(s.steps[6].action, HandAction::Type);
-  EXPECT_EQ(s.steps[6].text, "Hello \"there\"");
-  EXPECT_EQ(s.steps[7].text, " spaced ");
-  EXPECT_TRUE(s.steps[7].element.empty());
-
-  EXPECT_EQ(s.steps[8].action, HandAction::Wait);
-  EXPECT_EQ(s.steps[8].value, 250u);
-  EXPECT_EQ(s.steps[8].participant, 2);
+  EXPECT_EQ(
+      stepsOf(s),
+      (std::vector<std::string>{
+          "2 p1 click [rect] centre 0,0 s0 v0 []", "3 p1 click [view wnd] 12,-3 0,0 s0 v0 []",
+          "6 p2 rclick [scribly color pick panel] 5,6 0,0 s0 v0 []",
+          "7 p2 drag [view wnd] 10,10 110,60 s10 v0 []", "8 p2 drag [pad] 0,0 1,1 s3 v0 []",
+          "9 p2 key [view wnd] centre 0,0 s0 v84 []",
+          "10 p2 type [] centre 0,0 s0 v0 [Hello \"there\"]",
+          "11 p2 type [] centre 0,0 s0 v0 [ spaced ]", "12 p2 wait [] centre 0,0 s0 v250 []"}));
 }
 
 TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
@@ -114,22 +105,16 @@ TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefuse
       "save-file saved/page.bmp\n"
       "answer no\n");
   ASSERT_TRUE(s.ok()) << s.error;
-  ASSERT_EQ(s.steps.size(), 7u);
-  EXPECT_EQ(s.steps[0].action, HandAction::Menu);
-  EXPECT_EQ(s.steps[0].value, 4u);
-  EXPECT_EQ(s.steps[1].action, HandAction::ClipText);
-  EXPECT_EQ(s.steps[1].text, "Greetings, \"Ben\"");
   resolveHandFiles(s, "Z:\\work\\host\\", '\\');
-  EXPECT_EQ(s.steps[1].text, "Greetings, \"Ben\"");
-  EXPECT_EQ(s.steps[2].action, HandAction::ClipPicture);
-  EXPECT_EQ(s.steps[2].text, "Z:\\work\\host\\pictures\\sun set.bmp");
-  EXPECT_EQ(s.steps[3].action, HandAction::OpenFile);
-  EXPECT_EQ(s.steps[3].text, "C:\\photos\\hills.bmp");
-  EXPECT_EQ(s.steps[4].text, "/tmp/hills.bmp");
-  EXPECT_EQ(s.steps[5].action, HandAction::SaveFile);
-  EXPECT_EQ(s.steps[5].text, "Z:\\work\\host\\saved\\page.bmp");
-  EXPECT_EQ(s.steps[6].action, HandAction::Answer);
-  EXPECT_EQ(s.steps[6].value, 7u);  // IDNO
+  EXPECT_EQ(stepsOf(s),
+            (std::vector<std::string>{
+                "1 p1 menu [] centre 0,0 s0 v4 []",
+                "2 p1 clip-text [] centre 0,0 s0 v0 [Greetings, \"Ben\"]",
+                "3 p1 clip-pic [] centre 0,0 s0 v0 [Z:\\work\\host\\pictures\\sun set.bmp]",
+                "4 p1 open [] centre 0,0 s0 v0 [C:\\photos\\hills.bmp]",
+                "5 p1 open [] centre 0,0 s0 v0 [/tmp/hills.bmp]",
+                "6 p1 save [] centre 0,0 s0 v0 [Z:\\work\\host\\saved\\page.bmp]",
+                "7 p1 answer [] centre 0,0 s0 v7 []"}));  // IDNO
   EXPECT_FALSE(parseHandSession("open-file " + std::string(kMaxHandFileBytes + 1, 'f')).ok());
 
   // Long names, texts and sessions are refused.

@@ -250,8 +250,7 @@ TEST(ImageObject, CloneCopiesPixelsAndHitTestNormalisesTheBox) {
 
   // A hit test normalises the box.
   empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
-  EXPECT_TRUE(empty.hitTest({0, 0}));
-  EXPECT_FALSE(empty.hitTest({20, 10}));
+  EXPECT_EQ(hits(empty, {{0, 0}, {20, 10}}), "10");
   EXPECT_EQ(empty.first(), (Point{0, 0}));
 }
 
@@ -321,12 +320,7 @@ TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdColourZeroNoTextAndHits) {
 
   // Hit in the hand's square and the box.
   hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
-  EXPECT_TRUE(hand.hitTest({0, 0}));
-  EXPECT_TRUE(hand.hitTest({19, 19}));
-  EXPECT_FALSE(hand.hitTest({-1, 5}));
-  EXPECT_TRUE(hand.hitTest({49, 29}));
-  EXPECT_FALSE(hand.hitTest({50, 25}));
-  EXPECT_FALSE(hand.hitTest({25, 10}));
+  EXPECT_EQ(hits(hand, {{0, 0}, {19, 19}, {-1, 5}, {49, 29}, {50, 25}, {25, 10}}), "110100");
   RecordingInvalidator v;
   hand.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-3, -3, 53, 33}));
@@ -352,6 +346,18 @@ const uint8_t* at(const std::vector<uint8_t>& px, uint16_t w, uint16_t h, int x,
   return &px[(h - 1 - y) * pictureRowBytes(w) + 3 * x];
 }
 
+// Compares the pixels of two w x h pictures, not their row padding.
+::testing::AssertionResult samePixels(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b,
+                                      uint16_t w, uint16_t h) {
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      if (std::memcmp(at(a, w, h, x, y), at(b, w, h, x, y), 3) != 0)
+        return ::testing::AssertionFailure() << w << "x" << h << " differs at " << x << "," << y;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
 TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
   const uint16_t w = 5, h = 3;
   const auto px = numbered(w, h);
@@ -375,12 +381,7 @@ TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
   ASSERT_TRUE(quarter);
   ASSERT_EQ(quarter->width, h);
   ASSERT_EQ(quarter->height, w);
-  const auto right = reorientPixels(px, w, h, Orientation::TurnRight);
-  for (int y = 0; y < w; ++y) {
-    for (int x = 0; x < h; ++x) {
-      EXPECT_EQ(0, std::memcmp(at(quarter->pixels, h, w, x, y), at(right, h, w, x, y), 3));
-    }
-  }
+  EXPECT_TRUE(samePixels(quarter->pixels, reorientPixels(px, w, h, Orientation::TurnRight), h, w));
 
   const std::vector<uint8_t> grey(pictureBytes(100, 50), 0x80);
   const auto turned = turnPixels(grey, 100, 50, 30);
@@ -409,24 +410,13 @@ TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalAndUnknownCodesNothin
       cur = reorientPixels(cur, cw, ch, Orientation::TurnRight);
       std::swap(cw, ch);
     }
-    // Padding bytes are not pixels; compare the pixels only.
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        ASSERT_EQ(0, std::memcmp(at(cur, w, h, x, y), at(px, w, h, x, y), 3)) << w << "x" << h;
-      }
-    }
-    auto back = reorientPixels(reorientPixels(px, w, h, Orientation::TurnLeft), h, w,
-                               Orientation::TurnRight);
-    auto mx = reorientPixels(reorientPixels(px, w, h, Orientation::MirrorLeftRight), w, h,
-                             Orientation::MirrorLeftRight);
-    auto my = reorientPixels(reorientPixels(px, w, h, Orientation::MirrorTopBottom), w, h,
-                             Orientation::MirrorTopBottom);
-    for (int y = 0; y < h; ++y) {
-      for (int x = 0; x < w; ++x) {
-        EXPECT_EQ(0, std::memcmp(at(back, w, h, x, y), at(px, w, h, x, y), 3));
-        EXPECT_EQ(0, std::memcmp(at(mx, w, h, x, y), at(px, w, h, x, y), 3));
-        EXPECT_EQ(0, std::memcmp(at(my, w, h, x, y), at(px, w, h, x, y), 3));
-      }
+    EXPECT_TRUE(samePixels(cur, px, w, h));
+    EXPECT_TRUE(samePixels(reorientPixels(reorientPixels(px, w, h, Orientation::TurnLeft), h, w,
+                                          Orientation::TurnRight),
+                           px, w, h));
+    for (Orientation mirror : {Orientation::MirrorLeftRight, Orientation::MirrorTopBottom}) {
+      EXPECT_TRUE(
+          samePixels(reorientPixels(reorientPixels(px, w, h, mirror), w, h, mirror), px, w, h));
     }
   }
 

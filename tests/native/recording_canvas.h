@@ -131,6 +131,14 @@ class RecordingCanvas : public Canvas {
   }
 };
 
+// Which of the points hit the object, as a string of '1' and '0'.
+template <class Object>
+std::string hits(Object& object, std::initializer_list<Point> points) {
+  std::string out;
+  for (Point p : points) out += object.hitTest(p) ? '1' : '0';
+  return out;
+}
+
 class CountingMeasurer : public TextMeasurer {
  public:
   int calls = 0;

@@ -68,8 +68,7 @@ TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
   EXPECT_TRUE(line.moveHandle(1, {110, 20}));
   EXPECT_FALSE(line.moveHandle(2, {0, 0}));
   line.moveHandle(1, {110, 10});
-  EXPECT_TRUE(line.hitTest({60, 12}));  // width 4: two pixels either side
-  EXPECT_FALSE(line.hitTest({60, 13}));
+  EXPECT_EQ(hits(line, {{60, 12}, {60, 13}}), "10");  // width 4: two pixels either side
 
   // Shape pen, then handles, then the selection outline.
   place(line, {0, 0}, {10, 0}, 2, 0xFF);
@@ -165,22 +164,14 @@ TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
 TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
   EllipseObject e;
   place(e, {0, 0}, {100, 50}, 2);  // t = 4
-  EXPECT_TRUE(e.hitTest({0, 25}));
   // Along the major axis the focal sum grows twice as fast as the distance.
-  EXPECT_TRUE(e.hitTest({-1, 25}));
-  EXPECT_FALSE(e.hitTest({-2, 25}));
-  EXPECT_FALSE(e.hitTest({50, 25}));
-  EXPECT_TRUE(e.hitTest({50, 2}));
+  EXPECT_EQ(hits(e, {{0, 25}, {-1, 25}, {-2, 25}, {50, 25}, {50, 2}}), "11001");
   e.setFill(1);
-  EXPECT_TRUE(e.hitTest({50, 25}));
-  EXPECT_FALSE(e.hitTest({-4, 25}));
-  EXPECT_FALSE(e.hitTest({95, 5}));  // in the box, outside the ellipse
-
+  // (95, 5) is in the box, outside the ellipse.
+  EXPECT_EQ(hits(e, {{50, 25}, {-4, 25}, {95, 5}}), "100");
   EllipseObject tall;
   place(tall, {0, 0}, {20, 100}, 1);
-  EXPECT_TRUE(tall.hitTest({10, 1}));
-  EXPECT_TRUE(tall.hitTest({21, 50}));
-  EXPECT_FALSE(tall.hitTest({30, 50}));
+  EXPECT_EQ(hits(tall, {{10, 1}, {21, 50}, {30, 50}}), "110");
 
   // Selected shows the ellipse, with handles the box.
   place(e, {0, 0}, {10, 10});
@@ -228,16 +219,11 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
 
 TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
   HalfCircleObject upper(HalfCircleOrientation::Upper);
-  place(upper, {0, 0}, {40, 20}, 9);      // the band ignores the pen width
-  EXPECT_TRUE(upper.hitTest({20, 0}));    // top of the arc
-  EXPECT_TRUE(upper.hitTest({20, 21}));   // along the diameter
-  EXPECT_FALSE(upper.hitTest({20, 10}));  // middle
-  EXPECT_FALSE(upper.hitTest({20, -4}));
-  EXPECT_FALSE(upper.hitTest({1, 1}));  // box corner outside the ellipse
+  place(upper, {0, 0}, {40, 20}, 9);  // the band ignores the pen width
+  // Top of the arc, along the diameter, middle, above, a box corner outside the ellipse.
+  EXPECT_EQ(hits(upper, {{20, 0}, {20, 21}, {20, 10}, {20, -4}, {1, 1}}), "11000");
   upper.setFill(5);
-  EXPECT_TRUE(upper.hitTest({20, 10}));
-  EXPECT_FALSE(upper.hitTest({20, 21}));  // below the box
-  EXPECT_FALSE(upper.hitTest({1, 1}));
+  EXPECT_EQ(hits(upper, {{20, 10}, {20, 21}, {1, 1}}), "100");  // (20, 21) is below the box
 
   // Moves that cross or touch the opposite side are refused.
   HalfCircleObject h(HalfCircleOrientation::Upper);
@@ -269,13 +255,9 @@ TEST(TriangleObject, CreationDragMovesAndHitTest) {
   // Edges always hit, the interior only when filled.
   t.setPenWidth(2);
   const Point centroid{120, 140};
-  EXPECT_TRUE(t.hitTest({120, 160}));
-  EXPECT_TRUE(t.hitTest({120, 161}));
-  EXPECT_FALSE(t.hitTest(centroid));
-  EXPECT_FALSE(t.hitTest({100, 100}));
+  EXPECT_EQ(hits(t, {{120, 160}, {120, 161}, centroid, {100, 100}}), "1100");
   t.setFill(0xFF);
-  EXPECT_TRUE(t.hitTest(centroid));
-  EXPECT_FALSE(t.hitTest({100, 100}));
+  EXPECT_EQ(hits(t, {centroid, {100, 100}}), "10");
 
   // setPoints names the handle with its first argument.
   t.setPoints(PackedPoint{1}, PackedPoint::pack({120, 90}));
@@ -383,17 +365,12 @@ TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
   RectObject r;
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   r.setPenWidth(1);  // t = 3
-  EXPECT_TRUE(r.hitTest({97, 150}));
-  EXPECT_FALSE(r.hitTest({96, 150}));
-  EXPECT_TRUE(r.hitTest({102, 150}));
-  EXPECT_FALSE(r.hitTest({103, 150}));  // the shrunk box begins
-  EXPECT_TRUE(r.hitTest({202, 150}));
-  EXPECT_FALSE(r.hitTest({203, 150}));  // right edge exclusive
-  EXPECT_FALSE(r.hitTest({150, 150}));
+  // The shrunk box begins at 103; the right edge is exclusive.
+  EXPECT_EQ(
+      hits(r, {{97, 150}, {96, 150}, {102, 150}, {103, 150}, {202, 150}, {203, 150}, {150, 150}}),
+      "1010100");
   r.setFill(0x123456);
-  EXPECT_TRUE(r.hitTest({150, 150}));
-  EXPECT_TRUE(r.hitTest({97, 97}));
-  EXPECT_FALSE(r.hitTest({96, 150}));
+  EXPECT_EQ(hits(r, {{150, 150}, {97, 97}, {96, 150}}), "110");
 }
 
 TEST(BoxObjectHitTest, CrossedCornersAreSwappedInPlaceByTheNextHitTest) {
