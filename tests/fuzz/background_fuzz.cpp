@@ -1,13 +1,14 @@
 // Background announces and their bytes (in one message or as a transfer),
 // page visits and removals from arbitrary bytes: the board holds no more
 // than its budget, received files take no more than their room on disk, and
-// no single allocation goes far past the budget (the memory limit below).
+// no single allocation goes far past the budget (memory_limit.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
 #include "base/picture_header.h"
+#include "tests/fuzz/memory_limit.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly;
@@ -15,7 +16,6 @@ using namespace scribly::testing;
 
 namespace {
 
-constexpr size_t kBudget = size_t{8} << 20;
 constexpr size_t kDiskRoom = size_t{4} << 20;
 
 // Decodes as the system picture loader would be let to: only files whose
@@ -36,18 +36,6 @@ struct HeaderDecoder final : PictureDecoder {
 };
 
 }  // namespace
-
-// libFuzzer reads its flags after this: an allocation of four budgets is a
-// finding, whatever limit the run was given.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  static std::vector<char*> args(*argv, *argv + *argc);
-  static char limit[] = "-malloc_limit_mb=32";
-  args.push_back(limit);
-  args.push_back(nullptr);
-  *argc = static_cast<int>(args.size() - 1);
-  *argv = args.data();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   RecordingHost host;

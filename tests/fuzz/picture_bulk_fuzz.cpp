@@ -1,33 +1,16 @@
 // A picture's bulk record from arbitrary bytes, for a picture whose box the
 // first four bytes give: the board holds no more than its budget, and no
-// single allocation goes far past it (the memory limit below).
+// single allocation goes far past it (memory_limit.h).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "tests/fuzz/memory_limit.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly;
 using namespace scribly::testing;
-
-namespace {
-
-constexpr size_t kBudget = size_t{8} << 20;
-
-}  // namespace
-
-// libFuzzer reads its flags after this: an allocation of four budgets is a
-// finding, whatever limit the run was given.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  static std::vector<char*> args(*argv, *argv + *argc);
-  static char limit[] = "-malloc_limit_mb=32";
-  args.push_back(limit);
-  args.push_back(nullptr);
-  *argc = static_cast<int>(args.size() - 1);
-  *argv = args.data();
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;

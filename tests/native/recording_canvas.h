@@ -88,6 +88,8 @@ class RecordingCanvas : public Canvas {
   }
   void blitPixels(const Rect& r, std::span<const uint8_t> px, uint16_t w, uint16_t h) override {
     ops.push_back("blit" + rect(r) + " " + std::to_string(w) + "x" + std::to_string(h));
+    // The last byte the blit reads, so a buffer too short for w x h shows.
+    if (w && h) lastPixelByte = px[(3 * size_t{w} + 3) / 4 * 4 * h - 1];
     blits.emplace_back(px.begin(), px.end());
     blitSources.push_back(px.data());
   }
@@ -115,6 +117,7 @@ class RecordingCanvas : public Canvas {
   }
 
   std::vector<const uint8_t*> blitSources;
+  uint8_t lastPixelByte = 0;
 
  private:
   static std::string pts(std::initializer_list<Point> p) {
