@@ -400,8 +400,7 @@ TEST(PencilObject, HitsSegmentsWithinTheWidthAndEveryPointIsAHandle) {
   EXPECT_EQ(hits(p, {{50, 3}, {50, 4}, {97, 50}, {50, 50}}), "1010");
 
   // Every point is a handle.
-  EXPECT_EQ(p.hitHandle({101, 1}), 1);
-  EXPECT_EQ(p.hitHandle({50, 0}), kNoHandle);
+  EXPECT_EQ(handlesAt(p, {{101, 1}, {50, 0}}), "1-");
   EXPECT_EQ(p.handleCursor(2), HandleCursor::SizeNwse);
   EXPECT_EQ(p.handleCursor(3), HandleCursor::None);
   EXPECT_EQ(p.handleCursor(-1), HandleCursor::None);

@@ -10,29 +10,17 @@
 namespace scribly::testing {
 namespace {
 
-// A photo-like picture: smooth gradients with fine detail that JPEG loses.
-std::vector<uint8_t> photo(uint16_t w, uint16_t h) {
-  std::vector<uint8_t> px(pictureBytes(w, h));
-  for (uint16_t y = 0; y < h; ++y) {
-    for (uint16_t x = 0; x < w; ++x) {
-      uint8_t* p = &px[y * pictureRowBytes(w) + 3 * x];
-      p[0] = static_cast<uint8_t>(x * 255 / w);
-      p[1] = static_cast<uint8_t>((x * 31 + y * 17) % 256);
-      p[2] = static_cast<uint8_t>(((x / 3 + y / 3) % 2) * 200);
-    }
-  }
-  return px;
-}
-
 class PictureEditorTest : public ::testing::Test {
  protected:
   PictureEditorTest() { EXPECT_TRUE(relay.drain()); }
 
-  // Inserts a picture in a w x h box at (20, 30), selected, and follows it.
-  // The JPEG form needs some pixels, so small boxes show more.
+  // Inserts a picture in a w x h box at (20, 30), selected, and follows it:
+  // noisy enough that its JPEG form differs. The JPEG form needs some
+  // pixels, so small boxes show more.
   void insert(uint16_t w, uint16_t h, uint16_t pw = 48, uint16_t ph = 48) {
-    auto picture = std::make_unique<ImageObject>();
-    ASSERT_TRUE(picture->attachPixels(photo(pw, ph), pw, ph, {20, 30}, {20 + w, 30 + h}));
+    auto picture = gradientPicture(pw, ph, {20, 30}, &relay.rng());
+    picture->setPoints(PackedPoint::pack({20, 30}), PackedPoint::pack({20 + w, 30 + h}));
+    picture->setReferenceSize();
     ASSERT_TRUE(tools.insertPicture(std::move(picture)));
     ASSERT_TRUE(editor.follow());
   }

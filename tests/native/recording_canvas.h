@@ -142,6 +142,17 @@ std::string hits(Object& object, std::initializer_list<Point> points) {
   return out;
 }
 
+// The handle under each point, '-' for none.
+template <class Object>
+std::string handlesAt(const Object& object, std::initializer_list<Point> points) {
+  std::string out;
+  for (Point p : points) {
+    const int handle = object.hitHandle(p);
+    out += handle == kNoHandle ? '-' : static_cast<char>('0' + handle);
+  }
+  return out;
+}
+
 class CountingMeasurer : public TextMeasurer {
  public:
   int calls = 0;

@@ -59,9 +59,7 @@ TEST(ShapeRecords, ColourFillWidthAndStyleSitAtTheirOffsets) {
 TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
   LineObject line;
   place(line, {10, 10}, {110, 10}, 4);
-  EXPECT_EQ(line.hitHandle({9, 11}), 0);
-  EXPECT_EQ(line.hitHandle({111, 9}), 1);
-  EXPECT_EQ(line.hitHandle({60, 10}), kNoHandle);
+  EXPECT_EQ(handlesAt(line, {{9, 11}, {111, 9}, {60, 10}}), "01-");
   EXPECT_EQ(line.handleCursor(1), HandleCursor::SizeNwse);
   EXPECT_EQ(line.handleCursor(2), HandleCursor::None);
   EXPECT_FALSE(line.moveHandle(1, {110, 10}));  // unchanged
@@ -348,13 +346,10 @@ TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
   RectObject r;
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
   // Handle 4 at (200, 160): its square spans 198..201 on both axes.
-  EXPECT_EQ(r.hitHandle({198, 158}), 4);
-  EXPECT_EQ(r.hitHandle({201, 161}), 4);
-  EXPECT_EQ(r.hitHandle({202, 160}), kNoHandle);
-  EXPECT_EQ(r.hitHandle({200, 162}), kNoHandle);
-  EXPECT_EQ(r.hitHandle({197, 160}), kNoHandle);
-  EXPECT_EQ(r.hitHandle({150, 130}), 8);
-  EXPECT_EQ(r.hitHandle({150, 100}), 1);
+  EXPECT_EQ(
+      handlesAt(
+          r, {{198, 158}, {201, 161}, {202, 160}, {200, 162}, {197, 160}, {150, 130}, {150, 100}}),
+      "44---81");
   EXPECT_EQ(r.handleCursor(8), HandleCursor::Move);
   EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
   EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
