@@ -189,12 +189,10 @@ TEST(BmpFile, SizeFieldsMatchTheFileAtEveryDepth) {
     const Parsed p = parse(file);
     EXPECT_EQ(p.fileSize, file.size());
     EXPECT_EQ(p.offset, 54 + table.size());
-    EXPECT_EQ(p.infoSize, 40u);
-    EXPECT_EQ(p.width, 13);
-    EXPECT_EQ(p.height, 7);  // positive: rows bottom-up
-    EXPECT_EQ(p.planes, 1);
-    EXPECT_EQ(p.bits, bits);
-    EXPECT_EQ(p.compression, 0u);
+    // Size, width, height (positive: rows bottom-up), planes, depth, compression.
+    EXPECT_EQ(
+        std::vector<int64_t>({p.infoSize, p.width, p.height, p.planes, p.bits, p.compression}),
+        std::vector<int64_t>({40, 13, 7, 1, bits, 0}));
     EXPECT_EQ(p.pixels.size() % 7, 0u);
     EXPECT_EQ(p.pixels.size() / 7 % 4, 0u);  // rows padded to four bytes
     EXPECT_GE(p.pixels.size() / 7 * 8, size_t{13} * bits);
