@@ -20,7 +20,6 @@
 #include "base/bmp_file.h"
 #include "base/file_bytes.h"
 #include "base/xml_document.h"
-#include "com_test_support.h"
 #include "host_session.h"
 
 namespace scribly::test {
@@ -93,8 +92,8 @@ std::set<std::string> skinButtons() {
   const std::wstring dll = dllPath();
   const std::string folder = narrow(dll.substr(0, dll.rfind(L'\\'))) + "\\ScriblySkin\\";
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "*.xml").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
+  const FindHandle search(FindFirstFileA((folder + "*.xml").c_str(), &found));
+  if (!search) return names;
   do {
     XmlDocument skin;
     if (!skin.load(folder + found.cFileName)) continue;
@@ -106,8 +105,7 @@ std::set<std::string> skinButtons() {
       }
     };
     visit(skin.root());
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+  } while (FindNextFileA(search.get(), &found));
   return names;
 }
 

@@ -11,7 +11,6 @@
 #include <thread>
 #include <vector>
 
-#include "com_test_support.h"
 #include "resources/private_commands.h"
 
 namespace scribly::test {

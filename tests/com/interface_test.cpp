@@ -10,7 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "com_test_support.h"
 #include "host_session.h"
 #include "skin/ui_engine_win.h"
 

@@ -6,7 +6,7 @@
 #include <oleauto.h>
 #include <scribly.h>
 
-#include "com_test_support.h"
+#include "host_session.h"
 
 namespace scribly::test {
 namespace {
@@ -20,23 +20,21 @@ std::string guid(REFGUID g) {
 }
 
 bool keyExists(const std::string& path) {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return false;
-  RegCloseKey(key);
-  return true;
+  RegistryKey key;
+  return RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
 }
 
 // The value, or "<missing>".
 std::string value(const std::string& path, const char* name = nullptr) {
   char buf[1024] = {};
   DWORD size = sizeof buf - 1, type = 0;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+  RegistryKey key;
+  if (RegOpenKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS ||
+      RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
     return "<missing>";
-  LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(key);
-  return rc == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : "<missing>";
+  return buf;
 }
 
 DWORD regsvr32(bool unregister) {

@@ -17,7 +17,6 @@
 #include "uiengine/engine_win.h"
 #include "uiengine/menu_win.h"
 #include "win/bitmap_file.h"
-#include "win/dib.h"
 #include "win/handles.h"
 
 namespace scribly {
@@ -110,24 +109,7 @@ class InProcessEngineTest : public testing::Test {
   }
 
   // The control as it draws itself, 60 x 60 pixels, 0xRRGGBB each.
-  static std::vector<uint32_t> picture(Control* control) {
-    const BITMAPINFO info = dibInfo(kSide, kSide, 32, DibRows::TopDown);
-    void* bits = nullptr;
-    ScreenDc screen;
-    Bitmap canvas(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!canvas || !bits) return {};
-    MemoryDc dc(screen.get());
-    {
-      ScopedSelect selected(dc.get(), canvas.get());
-      SendMessageW(control->window(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc.get()),
-                   PRF_CLIENT);
-    }
-    GdiFlush();
-    std::vector<uint32_t> pixels(static_cast<const uint32_t*>(bits),
-                                 static_cast<const uint32_t*>(bits) + kSide * kSide);
-    for (uint32_t& pixel : pixels) pixel &= 0xFFFFFF;
-    return pixels;
-  }
+  static std::vector<uint32_t> picture(Control* control) { return shoot(control->window()).pixels; }
 
   // The widest run of `colour` across the middle row of a picture.
   static LONG widestRun(const std::vector<uint32_t>& pixels, COLORREF colour) {

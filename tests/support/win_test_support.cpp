@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "skin/ui_engine_win.h"
+#include "win/dib.h"
 #include "win/messages.h"
 #include "win/thread_windows.h"
 
@@ -73,22 +74,19 @@ Process::Process(std::wstring commandLine) {
                       &startup, &info))
     return;
   CloseHandle(info.hThread);
-  process_ = info.hProcess;
-}
-
-Process::~Process() {
-  if (process_) CloseHandle(process_);
+  process_.reset(info.hProcess);
 }
 
 DWORD Process::wait(DWORD timeoutMs) {
-  if (!process_) return ~0u;
+  const HANDLE process = process_.get();
+  if (!process) return ~0u;
   for (const DWORD start = GetTickCount();
-       MsgWaitForMultipleObjects(1, &process_, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0;) {
+       MsgWaitForMultipleObjects(1, &process, FALSE, 1000, QS_ALLINPUT) != WAIT_OBJECT_0;) {
     if (GetTickCount() - start > timeoutMs) return ~0u;
     pump();
   }
   DWORD code = ~0u;
-  GetExitCodeProcess(process_, &code);
+  GetExitCodeProcess(process, &code);
   return code;
 }
 
@@ -283,26 +281,18 @@ namespace {
 
 // Copies `area` of a device context into a top-down 32-bit picture.
 Shot copyPixels(HDC from, int x, int y, int width, int height) {
-  Shot shot{width, height, {}};
   if (width <= 0 || height <= 0) return {};
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof info.bmiHeader;
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 32;
-  HDC memory = CreateCompatibleDC(from);
+  Shot shot{width, height, {}};
+  const BITMAPINFO info = dibInfo(width, height, 32, DibRows::TopDown);
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(from, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, from, x, y, SRCCOPY);
+  MemoryDc memory(from);
+  Bitmap bitmap(CreateDIBSection(from, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ScopedSelect selected(memory.get(), bitmap.get());
+  BitBlt(memory.get(), 0, 0, width, height, from, x, y, SRCCOPY);
   GdiFlush();
   const auto* first = static_cast<const uint32_t*>(bits);
   shot.pixels.assign(first, first + static_cast<size_t>(width) * height);
   for (uint32_t& p : shot.pixels) p &= kWhite;
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
   return shot;
 }
 
@@ -311,10 +301,7 @@ Shot copyPixels(HDC from, int x, int y, int width, int height) {
 Shot shown(HWND window) {
   RECT client;
   GetClientRect(window, &client);
-  HDC dc = GetDC(window);
-  Shot shot = copyPixels(dc, 0, 0, client.right, client.bottom);
-  ReleaseDC(window, dc);
-  return shot;
+  return copyPixels(WindowDc(window).get(), 0, 0, client.right, client.bottom);
 }
 
 Shot shoot(HWND window) {
@@ -327,10 +314,7 @@ Shot screenShotOf(HWND window) {
   GetWindowRect(window, &r);
   GetWindowRect(GetAncestor(window, GA_ROOT), &top);
   IntersectRect(&r, &r, &top);
-  HDC screen = GetDC(nullptr);
-  Shot shot = copyPixels(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
-  ReleaseDC(nullptr, screen);
-  return shot;
+  return copyPixels(ScreenDc().get(), r.left, r.top, r.right - r.left, r.bottom - r.top);
 }
 
 }  // namespace scribly

@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "win/handles.h"
+
 namespace scribly {
 
 // Handles every message queued for this thread.
@@ -34,18 +36,15 @@ std::string narrow(const std::wstring& wide);     // in the system code page
 class Process {
  public:
   explicit Process(std::wstring commandLine);
-  ~Process();
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
-  bool started() const { return process_ != nullptr; }
-  DWORD id() const { return GetProcessId(process_); }
+  bool started() const { return static_cast<bool>(process_); }
+  DWORD id() const { return GetProcessId(process_.get()); }
   // Waits for the end, handling this thread's messages meanwhile (the child
   // may send to its windows); the exit code, ~0 when it did not end in time.
   DWORD wait(DWORD timeoutMs = 120000);
-  void terminate() { TerminateProcess(process_, 9); }
+  void terminate() { TerminateProcess(process_.get(), 9); }
 
  private:
-  HANDLE process_ = nullptr;
+  KernelHandle process_;
 };
 DWORD runProcess(const std::wstring& commandLine);
 // This program started again with `arguments` (a helper mode of its main).

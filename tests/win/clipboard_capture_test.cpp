@@ -33,21 +33,6 @@ struct PictureView final : SilentToolSurroundings {
   }
 };
 
-// The frame's part: capture reports to the capture, select-tool
-// notifications recorded.
-struct FrameProgram final : SkinProgram {
-  ScreenCapture* capture = nullptr;
-  std::vector<LPARAM> toolNotes;
-  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM, LPARAM lParam,
-                        bool& handled) override {
-    if (&source != &source.ownerWindow()) return 0;
-    if (message == WM_PLUGIN_SELECT_TOOL) toolNotes.push_back(lParam);
-    if (capture && capture->handle(message)) handled = true;
-    return 0;
-  }
-  LRESULT onNamedCommand(SkinElement&, std::string_view, std::string_view) override { return 0; }
-};
-
 Bytes text(const std::string& s) { return Bytes(s.c_str(), s.c_str() + s.size() + 1); }
 
 // A 64 x 32 bottom-up 24-bit bitmap with smooth colours, and the same pixels.
@@ -70,6 +55,13 @@ class ClipboardCaptureTest : public SkinHostTest {
   void SetUp() override {
     ASSERT_TRUE(relay_.drain());
     ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
+    // The frame's part: capture reports to the capture, select-tool
+    // notifications recorded.
+    program_.route = [this](SkinElement& source, UINT message, WPARAM, LPARAM l, LRESULT&) {
+      if (&source != &source.ownerWindow()) return false;
+      if (message == WM_PLUGIN_SELECT_TOOL) toolNotes_.push_back(l);
+      return capture_ && capture_->handle(message);
+    };
     ASSERT_NO_FATAL_FAILURE(openFrame(program_));
     view_ = element("view wnd");
     files_ = InstanceFolder::create();
@@ -77,10 +69,9 @@ class ClipboardCaptureTest : public SkinHostTest {
     capture_ = std::make_unique<ScreenCapture>(
         tools_, [this](uintptr_t code) { host_.notify(code); }, frame_->find("screen cap"),
         frame_->window(), files_->subfolderForCodePage(L""));
-    program_.capture = capture_.get();
   }
   void TearDown() override {
-    program_.capture = nullptr;
+    program_.route = nullptr;
     capture_.reset();
     SkinHostTest::TearDown();
   }
@@ -106,7 +97,8 @@ class ClipboardCaptureTest : public SkinHostTest {
   RecordingSink sink_;
   HostChannel host_{&sink_};
   HWND view_ = nullptr;
-  FrameProgram program_;
+  RoutingProgram program_;
+  std::vector<LPARAM> toolNotes_;
   std::unique_ptr<InstanceFolder> files_;
   std::unique_ptr<ScreenCapture> capture_;
 };
@@ -121,7 +113,7 @@ TEST_F(ClipboardCaptureTest, TextComesBeforeAPictureAndKeeps4020Bytes) {
   EXPECT_EQ(pasted.text(), std::string(4020, 'x'));
   EXPECT_EQ(pasted.firstPoint().unpack(), kPastePoint);
   EXPECT_FALSE(tools_.selection());
-  EXPECT_EQ(program_.toolNotes, std::vector<LPARAM>{0});
+  EXPECT_EQ(toolNotes_, std::vector<LPARAM>{0});
 
   // The system code page's text arrives as UTF-8.
   if (GetACP() == 1252) {
@@ -164,7 +156,8 @@ TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsA
   capture_->start(true);
   EXPECT_EQ(sink_.notes, std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins});
   EXPECT_TRUE(IsWindowVisible(element("screen cap")));
-  dragOut({10, 10}, {40, 30});
+  dragOut({40, 30}, {10, 10});  // up and left: the same area
+  EXPECT_FALSE(IsWindowVisible(element("screen cap")));
   EXPECT_EQ(sink_.notes,
             (std::vector<UINT_PTR>{ScreenCapture::kCaptureBegins, ScreenCapture::kCaptureEnds}));
   ASSERT_EQ(objects(1).size(), 1u);
@@ -184,7 +177,7 @@ TEST_F(ClipboardCaptureTest, ACaptureThatHidesThePluginIsAnnouncedAndInsertsItsA
   // A report nobody asked for changes nothing.
   SendMessageW(frame_->window(), kCaptureNone, 0, 0);
   EXPECT_EQ(sink_.notes.size(), 2u);
-  EXPECT_EQ(program_.toolNotes, (std::vector<LPARAM>{0, 0}));
+  EXPECT_EQ(toolNotes_, (std::vector<LPARAM>{0, 0}));
 }
 
 }  // namespace

@@ -26,7 +26,8 @@ bool exists(const std::wstring& path) {
 }
 
 void touch(const std::wstring& path) {
-  CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  const FileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
 }
 
 TEST(FolderTree, GoesWithDeepAndReadOnlyEntriesButNeverThroughALink) {
@@ -69,12 +70,11 @@ bool onlyUserAndSystem(const std::wstring& folder) {
                             nullptr, &acl, nullptr, &descriptor) != ERROR_SUCCESS ||
       !acl)
     return false;
-  HANDLE token = nullptr;
-  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
+  KernelHandle token;
+  OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put());
   BYTE user[256];
   DWORD size = 0;
-  GetTokenInformation(token, TokenUser, user, sizeof user, &size);
-  CloseHandle(token);
+  GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size);
   BYTE system[SECURITY_MAX_SID_SIZE];
   DWORD systemSize = sizeof system;
   CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize);
@@ -94,14 +94,14 @@ bool onlyUserAndSystem(const std::wstring& folder) {
 // The instance folder, below `parent`, of process `id`; empty when none.
 std::wstring folderOfProcess(const std::wstring& parent, DWORD id) {
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((parent + L"\\" + std::to_wstring(id) + L"-*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
+  const FindHandle search(
+      FindFirstFileW((parent + L"\\" + std::to_wstring(id) + L"-*").c_str(), &found));
+  if (!search) return {};
   std::wstring folder;
   do {
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
       folder = parent + L"\\" + found.cFileName;
-  } while (folder.empty() && FindNextFileW(search, &found));
-  FindClose(search);
+  } while (folder.empty() && FindNextFileW(search.get(), &found));
   return folder;
 }
 

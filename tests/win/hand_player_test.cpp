@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -124,22 +125,17 @@ TEST_F(HandPlayerTest, ClicksDragsKeysAndTextLandWhereTheSessionSays) {
   // The drag: pressed at its start, moved with the button held, released at its end.
   ASSERT_EQ(pad.count(WM_LBUTTONDOWN), 2u);
   ASSERT_EQ(pad.count(WM_LBUTTONUP), 2u);
-  std::vector<NamedWindow::Event> drag;
-  bool pressed = false;
-  int downs = 0;
-  for (const auto& e : pad.events) {
-    if (e.msg == WM_LBUTTONDOWN && ++downs == 2) pressed = true;
-    if (pressed) drag.push_back(e);
-    if (pressed && e.msg == WM_LBUTTONUP) break;
-  }
-  ASSERT_GE(drag.size(), 2u);
-  EXPECT_EQ(drag.front().x, 5);
-  EXPECT_EQ(drag.front().y, 5);
-  EXPECT_EQ(drag.back().msg, static_cast<UINT>(WM_LBUTTONUP));
-  EXPECT_EQ(drag.back().x, 105);
-  EXPECT_EQ(drag.back().y, 55);
+  auto drag = std::find_if(pad.events.begin(), pad.events.end(),
+                           [&](const auto& e) { return e.msg == WM_LBUTTONDOWN && &e != down; });
+  ASSERT_NE(drag, pad.events.end());
+  EXPECT_EQ(drag->x, 5);
+  EXPECT_EQ(drag->y, 5);
   size_t heldMoves = 0;
-  for (const auto& e : drag) heldMoves += e.msg == WM_MOUSEMOVE && (e.wParam & MK_LBUTTON);
+  for (; drag != pad.events.end() && drag->msg != WM_LBUTTONUP; ++drag)
+    heldMoves += drag->msg == WM_MOUSEMOVE && (drag->wParam & MK_LBUTTON);
+  ASSERT_NE(drag, pad.events.end());
+  EXPECT_EQ(drag->x, 105);
+  EXPECT_EQ(drag->y, 55);
   EXPECT_GE(heldMoves, 3u);
 
   const NamedWindow::Event* key = pad.first(WM_KEYDOWN);

@@ -8,6 +8,7 @@
 
 #include "base/bmp_file.h"
 #include "base/file_bytes.h"
+#include "collab/messages.h"
 #include "frame/frame_board_win.h"
 #include "frame/host_channel_win.h"
 #include "frame/main_frame_win.h"
@@ -56,13 +57,17 @@ class FrameTest : public ::testing::Test {
     DestroyWindow(parent_);
     pump();
   }
+  // A frame of its own board in the host's window, as the plug-in makes it.
+  std::unique_ptr<MainFrame> boardFrame(FrameSettings s) {
+    s.parent = parent_;
+    return MainFrame::create(s, nullptr);
+  }
   HWND parent_ = nullptr;
   Recorder recorder_;
   std::unique_ptr<MainFrame> frame_;
 };
 
-TEST_F(FrameTest, IsAChildThatFillsTheHostsWindow) {
-  EXPECT_EQ(GetParent(frame_->window()), parent_);
+TEST_F(FrameTest, FillsTheHostsWindowAndFindsBackgroundsInTheSkinFolder) {
   RECT parent, frame;
   GetClientRect(parent_, &parent);
   GetClientRect(frame_->window(), &frame);
@@ -104,11 +109,18 @@ TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedAndQueuedCopiesGoWithTheFrame) {
   ASSERT_EQ(recorder_.data.size(), 1u);
   EXPECT_EQ(recorder_.data[0].size(), kMaxHostDataBytes);
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  // Bulk data (code 92) is longer by nature, up to the envelope's cap.
+  std::vector<uint8_t> bulk(BulkData::kMaxBytes + 1);
+  bulk[0] = 2 * 92;
+  EXPECT_TRUE(frame_->postDataIn(bulk.data(), 40000));
+  EXPECT_FALSE(frame_->postDataIn(bulk.data(), static_cast<uint32_t>(bulk.size())));
+  pump();
+  ASSERT_EQ(recorder_.data.size(), 2u);
 
   for (int i = 0; i < 10; ++i) frame_->postDataIn(&byte, 1);
   frame_.reset();
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
-  EXPECT_EQ(recorder_.data.size(), 1u);
+  EXPECT_EQ(recorder_.data.size(), 2u);
 }
 
 TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
@@ -185,14 +197,11 @@ TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
 
 // Message boxes show the language file's texts, not their keys: the refusal
 // that removing a system page meets, read off the box as a user sees it.
-TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
-  HWND parent = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480,
-                                nullptr, nullptr, nullptr, nullptr);
+TEST_F(FrameTest, AMessageBoxShowsTheTextOfItsKeyAndTheTitle) {
   RecordingSink sink;
   FrameSettings s;
-  s.parent = parent;
   s.sink = &sink;
-  auto frame = MainFrame::create(s, nullptr);
+  auto frame = boardFrame(s);
   ASSERT_NE(frame, nullptr);
   ASSERT_NE(frame->board(), nullptr);
 
@@ -201,17 +210,15 @@ TEST(FrameMessageBox, ShowsTheTextOfItsKeyAndTheTitle) {
   ASSERT_TRUE(reader.finish()) << "no message box titled with the language text";
   EXPECT_NE(reader.shown().find(L"pages"), std::wstring::npos);
   EXPECT_EQ(reader.shown().find(L"Scribly_"), std::wstring::npos);
-  frame.reset();
-  DestroyWindow(parent);
 }
 
 // Each frame keeps its files to itself: the frame of another process that
 // comes and goes takes none of this one's backgrounds with it, so the page
 // still finds its picture when it is shown again.
-TEST(FrameFiles, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
+TEST_F(FrameTest, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
   FrameSettings settings;
   settings.peerToPeer = true;
-  auto frame = MainFrame::create(settings, nullptr);
+  auto frame = boardFrame(settings);
   ASSERT_NE(frame, nullptr);
   frame->join(1, 2);
   Board& board = frame->board()->board();

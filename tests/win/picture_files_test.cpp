@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
-
+#include "base/bmp_file.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
 #include "tests/support/win_test_support.h"
@@ -14,17 +13,15 @@ namespace {
 
 // A 24-bit BMP file of w x h whose pixel (x, y) from the top is (x*40, y*60, 200).
 std::vector<uint8_t> bmpFile(uint16_t w, uint16_t h) {
-  ByteWriter out;
-  const uint32_t size = static_cast<uint32_t>(pictureBytes(w, h));
-  out.u8('B').u8('M').u32(54 + size).u32(0).u32(54);
-  out.u32(40).u32(w).u32(h).u16(1).u16(24).u32(0).u32(size).u32(2835).u32(2835).u32(0).u32(0);
-  for (int y = h - 1; y >= 0; --y) {
-    size_t row = 0;
-    for (int x = 0; x < w; ++x, row += 3)
-      out.u8(200).u8(static_cast<uint8_t>(y * 60)).u8(static_cast<uint8_t>(x * 40));
-    for (; row < pictureRowBytes(w); ++row) out.u8(0);
-  }
-  return out.take();
+  std::vector<uint8_t> pixels(pictureBytes(w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      uint8_t* p = &pixels[(h - 1 - y) * pictureRowBytes(w) + 3 * x];
+      p[0] = 200;
+      p[1] = static_cast<uint8_t>(y * 60);
+      p[2] = static_cast<uint8_t>(x * 40);
+    }
+  return bmpFileBytes(*bmpLayout(w, h, 24), {}, pixels);
 }
 
 std::wstring tempFile(const wchar_t* name, const std::vector<uint8_t>& bytes) {
@@ -121,24 +118,18 @@ TEST(PictureFiles, RenderedBitmapReadsBackAsTheSamePixels) {
 }
 
 TEST(ObjectResources, TheModuleCarriesTheHandBitmapAndTheMoveCursor) {
-  wchar_t exe[MAX_PATH];
-  GetModuleFileNameW(nullptr, exe, MAX_PATH);
-  std::wstring dll(exe);
-  dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"scribly.dll";
-  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const ModuleHandle module(
+      LoadLibraryExW(besideSelf(L"scribly.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
   if (!module) GTEST_SKIP() << "scribly.dll is not beside the tests";
-  {
-    Bitmap hand = loadHandBitmap(module);
-    ASSERT_TRUE(hand);
-    BITMAP bm{};
-    GetObjectW(hand.get(), sizeof bm, &bm);
-    EXPECT_EQ(bm.bmWidth, 19);
-    EXPECT_EQ(bm.bmHeight, 17);
-    EXPECT_TRUE(cursorForHandle(HandleCursor::Move, module));
-    EXPECT_TRUE(cursorForHandle(HandleCursor::SizeNwse, module));
-    EXPECT_FALSE(cursorForHandle(HandleCursor::None, module));
-  }
-  FreeLibrary(module);
+  Bitmap hand = loadHandBitmap(module.get());
+  ASSERT_TRUE(hand);
+  BITMAP bm{};
+  GetObjectW(hand.get(), sizeof bm, &bm);
+  EXPECT_EQ(bm.bmWidth, 19);
+  EXPECT_EQ(bm.bmHeight, 17);
+  EXPECT_TRUE(cursorForHandle(HandleCursor::Move, module.get()));
+  EXPECT_TRUE(cursorForHandle(HandleCursor::SizeNwse, module.get()));
+  EXPECT_FALSE(cursorForHandle(HandleCursor::None, module.get()));
 }
 
 }  // namespace

@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "skin/skin_bridge_win.h"
 #include "tests/support/win_test_support.h"
@@ -53,6 +56,30 @@ class Surface {
   MemoryDc dc_;
   Bitmap bitmap_;
   ScopedSelect selected_;
+};
+
+// The program side of a skin window: each element message is offered to
+// `route` first (true when it took it, with its answer); the named commands
+// the skin's scripts raise are kept.
+struct RoutingProgram final : SkinProgram {
+  struct Command {
+    SkinElement* source;
+    std::string name, argument;
+  };
+  std::function<bool(SkinElement&, UINT, WPARAM, LPARAM, LRESULT&)> route;
+  std::vector<Command> commands;
+
+  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
+                        bool& handled) override {
+    LRESULT result = 0;
+    if (route && route(source, message, wParam, lParam, result)) handled = true;
+    return result;
+  }
+  LRESULT onNamedCommand(SkinElement& source, std::string_view name,
+                         std::string_view argument) override {
+    commands.push_back({&source, std::string(name), std::string(argument)});
+    return 0;
+  }
 };
 
 // A host's window and the installed skin beside this program; the plug-in's
