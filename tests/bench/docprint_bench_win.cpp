@@ -37,10 +37,6 @@ size_t countPages(const std::string& folder, const std::string& base, uint64_t& 
   }
 }
 
-void write(const std::string& path, const std::string& text) {
-  writeFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,16 +61,8 @@ int main(int argc, char** argv) {
       std::string(temp) + "scribly-print-bench-" + std::to_string(GetCurrentProcessId());
   CreateDirectoryA(root.c_str(), nullptr);
 
-  std::string text;
-  for (int page = 1; page <= 20; ++page) {
-    text += "Page " + std::to_string(page) + "\n";
-    for (int line = 1; line < 45; ++line) {
-      text += "\tLine " + std::to_string(line) + ": the quick brown fox jumps over the lazy dog.\n";
-    }
-    text += "\f";
-  }
-  write(root + "\\notes.txt", text);
-  write(root + "\\deck.fodp", flatPresentation(20));
+  writeText(root + "\\notes.txt", benchNotes());
+  writeText(root + "\\deck.fodp", flatPresentation(20));
   if (!convertWithOffice(root + "\\notes.txt", root, "docx") ||
       !convertWithOffice(root + "\\notes.txt", root, "pdf") ||
       !convertWithOffice(root + "\\deck.fodp", root, "pptx")) {

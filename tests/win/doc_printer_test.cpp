@@ -69,7 +69,7 @@ class DocPrinterTest : public testing::Test {
 
   std::string document(const std::string& name, std::string_view text) {
     const std::string path = root_ + "\\" + name;
-    writeFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    writeText(path, text);
     return path;
   }
 
@@ -184,9 +184,7 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   std::string memo;
   for (int line = 1; line <= 90; ++line) memo += "Line " + std::to_string(line) + " of the memo\n";
   const std::string memoText = document("memo.txt", memo);
-  writeFileBytes(root_ + "\\deck.fodp",
-                 std::span(reinterpret_cast<const uint8_t*>(flatPresentation(3).data()),
-                           flatPresentation(3).size()));
+  writeText(root_ + "\\deck.fodp", flatPresentation(3));
   ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
   ASSERT_TRUE(convertWithOffice(memoText, root_, "pdf"));
   ASSERT_TRUE(convertWithOffice(root_ + "\\deck.fodp", root_, "pptx"));
