@@ -130,8 +130,11 @@ void ContentsPanel::importTick() {
   // A page that imports quickly is followed by the next within the tick's
   // period, unless input, a sent or a posted message (a peer's) waits: the
   // window answers as before, and the period is no pause between pages.
+  // The end comes on a tick of its own, once the last page's messages have
+  // been answered.
   const ULONGLONG start = GetTickCount64();
-  while (importPage() && GetTickCount64() - start < kImportMilliseconds &&
+  while (importPage() && nextPicture_ < pictures_.size() &&
+         GetTickCount64() - start < kImportMilliseconds &&
          HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0) {
   }
 }
