@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 
@@ -87,12 +89,12 @@ bool exists(const std::wstring& path) {
 // everything in it at the end of the job.
 class PrivateFolder {
  public:
-  PrivateFolder() {
+  explicit PrivateFolder(const wchar_t* prefix = L"scribly-print-") {
     wchar_t temp[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathW(MAX_PATH, temp);
     if (n == 0 || n > MAX_PATH) return;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-      const std::wstring path = std::wstring(temp) + L"scribly-print-" +
+      const std::wstring path = std::wstring(temp) + prefix +
                                 std::to_wstring(GetCurrentProcessId()) + L"-" +
                                 std::to_wstring(GetTickCount64()) + L"-" + std::to_wstring(attempt);
       if (createPrivateFolder(path)) {
@@ -159,13 +161,13 @@ bool runNative(const std::vector<std::string>& arguments, const PrivateFolder& w
 // A Linux program under Wine, through scribly-convert beside this library:
 // it writes the program's status to a file, and ends it when the stop file
 // appears or the time runs out.
-bool runThroughRunner(const std::vector<std::string>& arguments, const PrivateFolder& work,
-                      uint32_t seconds, const std::atomic<bool>& stop) {
+// Starts the runner on `arguments` with its status and stop files in `work`
+// and returns at once.
+bool startRunner(const std::vector<std::string>& arguments, const PrivateFolder& work,
+                 uint32_t seconds) {
   const std::wstring runner = toWide(moduleFolder(), kCodePageSystem) + L"\\" + toWide(kRunnerName);
-  const std::wstring statusFile = work / L"status";
-  const std::wstring stopFile = work / L"stop";
-  DeleteFileW(statusFile.c_str());
-  DeleteFileW(stopFile.c_str());
+  DeleteFileW((work / L"status").c_str());
+  DeleteFileW((work / L"stop").c_str());
   const std::string workUnix = unixPath(work.path());
   if (!exists(runner) || workUnix.empty()) return false;
   std::vector<std::string> line = {fromWide(runner), workUnix + "/status", workUnix + "/stop",
@@ -179,8 +181,16 @@ bool runThroughRunner(const std::vector<std::string>& arguments, const PrivateFo
                       nullptr, work.path().c_str(), &startup, &process)) {
     return false;
   }
-  KernelHandle processHandle(process.hProcess);
-  KernelHandle thread(process.hThread);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return true;
+}
+
+bool runThroughRunner(const std::vector<std::string>& arguments, const PrivateFolder& work,
+                      uint32_t seconds, const std::atomic<bool>& stop) {
+  const std::wstring statusFile = work / L"status";
+  const std::wstring stopFile = work / L"stop";
+  if (!startRunner(arguments, work, seconds)) return false;
   auto deadline = Clock::now() + std::chrono::seconds(seconds) + kRunnerGrace;
   bool stopping = false;
   while (!exists(statusFile)) {
@@ -241,7 +251,114 @@ std::vector<std::wstring> rasterisedPages(const std::wstring& folder) {
   return ordered;
 }
 
+// A fresh LibreOffice profile at `profile` with the settings every
+// conversion runs under.
+bool makeOfficeProfile(const std::wstring& profile) {
+  return CreateDirectoryW(profile.c_str(), nullptr) &&
+         CreateDirectoryW((profile + L"\\user").c_str(), nullptr) &&
+         writeNewFile(profile + L"\\user\\registrymodifications.xcu", officeProfileSettings());
+}
+
+// How long the office kept running may live: its runner ends it then, also
+// when this process died without ending it. It takes no document in its
+// last ten minutes, so that none is converting when the time runs out.
+constexpr uint32_t kWarmOfficeSeconds = 3600;
+constexpr auto kWarmOfficeServes = std::chrono::minutes(50);
+// How long a converter that was told to end may take before its folder goes.
+constexpr auto kWarmOfficeGrace = std::chrono::seconds(5);
+
+// One LibreOffice kept running for the process with a private profile and an
+// empty document open (without one it ends after its first conversion).
+// Another `soffice --convert-to` with the same profile hands its document to
+// it over LibreOffice's own pipe and waits for the PDF, which skips the
+// start of a new office. Under Wine only: it runs through the runner, which
+// kills it on the stop file. A conversion that fails, times out or is
+// stopped ends the instance (it may hang or still be converting); the next
+// job converts on its own and starts a new one. The last printer's release
+// ends it.
+class WarmOffice {
+ public:
+  static WarmOffice& get() {
+    // Never destroyed: at process exit the threads that would wait are gone.
+    static WarmOffice* warm = new WarmOffice();
+    return *warm;
+  }
+
+  void addPrinter() {
+    std::lock_guard lock(mutex_);
+    ++printers_;
+  }
+  void removePrinter() {
+    std::lock_guard lock(mutex_);
+    if (printers_ > 0 && --printers_ == 0) end();
+  }
+
+  // The profile URL of an instance that answers, locked for one conversion
+  // until release(); empty when there is none.
+  std::string acquire() {
+    std::lock_guard lock(mutex_);
+    // Its runner reported (the instance is gone), or its time is nearly up.
+    if (folder_ && (exists(*folder_ / L"status") || Clock::now() > started_ + kWarmOfficeServes))
+      end();
+    // Ready once it has opened its document.
+    if (!folder_ || inUse_ || !exists(*folder_ / L".~lock.keep.txt#")) return {};
+    inUse_ = true;
+    return profileUrl_;
+  }
+  // Starts one for the next conversions unless there is one; called after
+  // a conversion of the job's own, so that the two do not share the cores.
+  void warmUp() {
+    std::lock_guard lock(mutex_);
+    if (runningUnderWine() && printers_ > 0 && !folder_) start();
+  }
+  void release(bool converted) {
+    std::lock_guard lock(mutex_);
+    inUse_ = false;
+    if (!converted) end();
+  }
+
+ private:
+  void start() {
+    auto folder = std::make_unique<PrivateFolder>(L"scribly-office-");
+    const std::wstring profile = *folder / L"profile";
+    const std::wstring keep = *folder / L"keep.txt";
+    if (folder->path().empty() || !makeOfficeProfile(profile) || !writeNewFile(keep, {})) return;
+    const std::string url = fileUrl(unixPath(profile));
+    if (!startRunner({"soffice", "-env:UserInstallation=" + url, "--headless", "--norestore",
+                      "--nolockcheck", unixPath(keep)},
+                     *folder, kWarmOfficeSeconds))
+      return;
+    profileUrl_ = url;
+    folder_ = std::move(folder);
+    started_ = Clock::now();
+  }
+
+  // The runner kills the instance on the stop file and reports; its folder
+  // goes once it has, or after a while.
+  void end() {
+    if (!folder_) return;
+    const std::wstring status = *folder_ / L"status";
+    FileHandle(CreateFileW((*folder_ / L"stop").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                           nullptr));
+    for (const auto deadline = Clock::now() + kWarmOfficeGrace;
+         !exists(status) && Clock::now() < deadline;)
+      std::this_thread::sleep_for(kPollInterval);
+    folder_.reset();
+    profileUrl_.clear();
+  }
+
+  std::mutex mutex_;
+  unsigned printers_ = 0;
+  bool inUse_ = false;
+  std::unique_ptr<PrivateFolder> folder_;
+  std::string profileUrl_;
+  Clock::time_point started_;
+};
+
 }  // namespace
+
+void addOfficeUser() { WarmOffice::get().addPrinter(); }
+void removeOfficeUser() { WarmOffice::get().removePrinter(); }
 
 bool printConvertedPages(HANDLE document, std::wstring_view extension, bool office,
                          const std::string& folder, const std::string& base, int dpi,
@@ -256,19 +373,25 @@ bool printConvertedPages(HANDLE document, std::wstring_view extension, bool offi
   const uint32_t seconds = conversionSeconds(fileSize(copy));
   std::wstring pdf = copy;
   if (office) {
-    const std::wstring profile = work / L"profile";
     const std::wstring converted = work / L"converted";
-    if (!CreateDirectoryW(profile.c_str(), nullptr) ||
-        !CreateDirectoryW((profile + L"\\user").c_str(), nullptr) ||
-        !writeNewFile(profile + L"\\user\\registrymodifications.xcu", officeProfileSettings()) ||
-        !CreateDirectoryW(converted.c_str(), nullptr) ||
-        !runConverter(officeToPdfArguments("soffice", fileUrl(converterPath(profile)),
-                                           converterPath(converted), converterPath(copy)),
-                      work, seconds, stop)) {
-      return false;
-    }
+    if (!CreateDirectoryW(converted.c_str(), nullptr)) return false;
     pdf = converted + L"\\document.pdf";
-    if (!exists(pdf)) return false;
+    WarmOffice& warm = WarmOffice::get();
+    std::string profileUrl = warm.acquire();
+    const bool warmed = !profileUrl.empty();
+    if (!warmed) {
+      const std::wstring profile = work / L"profile";
+      if (!makeOfficeProfile(profile)) return false;
+      profileUrl = fileUrl(converterPath(profile));
+    }
+    const bool done =
+        runConverter(officeToPdfArguments("soffice", profileUrl, converterPath(converted),
+                                          converterPath(copy)),
+                     work, seconds, stop) &&
+        exists(pdf);
+    if (warmed) warm.release(done);
+    if (!done) return false;
+    if (!warmed) warm.warmUp();
   }
   const std::wstring pages = work / L"pages";
   if (stop || !CreateDirectoryW(pages.c_str(), nullptr) ||

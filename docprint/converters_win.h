@@ -16,6 +16,11 @@ namespace scribly {
 // runs and kills it when set. Every file moved into `folder` is added to
 // `written`, also on failure; false when anything fails or `stop` was set.
 // `folder` and `base` are 8-bit in the system code page.
+// Each printer counts as a user of the office converter kept running for
+// the process; the last one's removal ends it.
+void addOfficeUser();
+void removeOfficeUser();
+
 bool printConvertedPages(HANDLE document, std::wstring_view extension, bool office,
                          const std::string& folder, const std::string& base, int dpi,
                          const std::atomic<bool>& stop, std::vector<std::string>& written);

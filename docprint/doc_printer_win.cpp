@@ -127,6 +127,8 @@ struct Job {
 
 class Printer final : public DocPrinter {
  public:
+  Printer() { addOfficeUser(); }
+
   void __stdcall release() override {
     stop();
     // A worker that cannot be joined still uses the object: it stays.
@@ -135,6 +137,7 @@ class Printer final : public DocPrinter {
           return true;
         }))
       return;
+    ignoringFailure(removeOfficeUser);
     delete this;
   }
 

@@ -3,7 +3,7 @@
 // the system pages, the user pages and the shared documents with their
 // pages, with a menu to rename, delete and refresh. It owns the virtual
 // printer and runs a share the share dialog asks for: the print job, then
-// the import of its page pictures as pages, one per timer tick.
+// the import of its page pictures as pages on a timer's ticks.
 #include <windows.h>
 
 #include <cstdint>
@@ -24,7 +24,7 @@ namespace scribly {
 
 inline constexpr std::string_view kContentsPanelWindowName = "scribly contents panel";
 
-// The timer that imports one printed page per tick.
+// The timer whose ticks import the printed pages.
 inline constexpr UINT_PTR kImportTimer = 1111;
 inline constexpr UINT kImportMilliseconds = 20;
 
@@ -91,6 +91,8 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   void printFinished(WPARAM job, bool succeeded);
   void startImport();
   void importTick();
+  // One page; false when the import ended or waits for the next tick.
+  bool importPage();
   void finishImport();
   // Ends the share in progress whatever its stage, without going anywhere.
   void abandonShare();

@@ -1,5 +1,5 @@
 // The contents panel's share: the print job the share dialog asked for, then
-// the import of its page pictures as document pages, one per timer tick.
+// the import of its page pictures as document pages on a timer's ticks.
 #include <string>
 #include <utility>
 
@@ -127,11 +127,24 @@ void ContentsPanel::startImport() {
 }
 
 void ContentsPanel::importTick() {
+  // A page that imports quickly is followed by the next within the tick's
+  // period, unless input, a sent or a posted message (a peer's) waits: the
+  // window answers as before, and the period is no pause between pages.
+  // The end comes on a tick of its own, once the last page's messages have
+  // been answered.
+  const ULONGLONG start = GetTickCount64();
+  while (importPage() && nextPicture_ < pictures_.size() &&
+         GetTickCount64() - start < kImportMilliseconds &&
+         HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0) {
+  }
+}
+
+bool ContentsPanel::importPage() {
   // Without the privileges (withdrawn meanwhile) a page would reach the
   // others blank: the import ends with the pages made so far.
   if (stopAsked_ || nextPicture_ >= pictures_.size() || !mayShare()) {
     finishImport();
-    return;
+    return false;
   }
   const uint32_t number = static_cast<uint32_t>(nextPicture_ + 1);
   dialog_.uploading(number);
@@ -141,11 +154,11 @@ void ContentsPanel::importTick() {
   // No page this time (no id yet, or the page list is full): the same
   // picture is tried again on the next tick, for a while.
   if (page == 0) {
-    if (++failedTicks_ < kImportAttempts) return;
+    if (++failedTicks_ < kImportAttempts) return false;
     // Ended before the box: its modal loop would run further ticks.
     finishImport();
     messageBox(kTextPrintError, MB_ICONEXCLAMATION);
-    return;
+    return false;
   }
   failedTicks_ = 0;
   if (firstImportedPage_ == 0) firstImportedPage_ = page;
@@ -154,6 +167,7 @@ void ContentsPanel::importTick() {
       fitBuffer(outputFolder_ + toSystem(pictures_[nextPicture_]), kSharePathBytes), page);
   ++nextPicture_;
   dialog_.progress(nextPicture_, pictures_.size());
+  return true;
 }
 
 void ContentsPanel::abandonShare() {

@@ -16,6 +16,7 @@
 #include "docprint/print_job.h"
 #include "tests/support/win_test_support.h"
 #include "tests/win/office_documents.h"
+#include "win/handles.h"
 #include "win/module.h"
 #include "win/text.h"
 
@@ -68,7 +69,7 @@ class DocPrinterTest : public testing::Test {
 
   std::string document(const std::string& name, std::string_view text) {
     const std::string path = root_ + "\\" + name;
-    writeFileBytes(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    writeText(path, text);
     return path;
   }
 
@@ -133,6 +134,22 @@ class DocPrinterTest : public testing::Test {
     return waitForReport(seconds);
   }
 
+  // Until the job in progress has its folder for the office's PDF.
+  void waitForTheOfficeConverter() {
+    const std::wstring work =
+        tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
+    pumpUntil(
+        [&] {
+          WIN32_FIND_DATAW found;
+          HANDLE search = FindFirstFileW(work.c_str(), &found);
+          if (search == INVALID_HANDLE_VALUE) return false;
+          FindClose(search);
+          const std::wstring folder = tempPath(found.cFileName) + L"\\converted";
+          return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+        },
+        "the converter to start");
+  }
+
   HMODULE module_ = nullptr;
   DocPrinter* printer_ = nullptr;
   HWND window_ = nullptr;
@@ -167,9 +184,7 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   std::string memo;
   for (int line = 1; line <= 90; ++line) memo += "Line " + std::to_string(line) + " of the memo\n";
   const std::string memoText = document("memo.txt", memo);
-  writeFileBytes(root_ + "\\deck.fodp",
-                 std::span(reinterpret_cast<const uint8_t*>(flatPresentation(3).data()),
-                           flatPresentation(3).size()));
+  writeText(root_ + "\\deck.fodp", flatPresentation(3));
   ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
   ASSERT_TRUE(convertWithOffice(memoText, root_, "pdf"));
   ASSERT_TRUE(convertWithOffice(root_ + "\\deck.fodp", root_, "pptx"));
@@ -195,21 +210,74 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   printer_->setOutputFolder(output_.c_str());
   lastReport.reset();
   ASSERT_NE(printer_->printDocument((root_ + "\\deck.pptx").c_str()), 0);
-  const std::wstring work =
-      tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
-  pumpUntil(
-      [&] {
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW(work.c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return false;
-        FindClose(search);
-        const std::wstring folder = tempPath(found.cFileName) + L"\\converted";
-        return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
-      },
-      "the converter to start");
+  waitForTheOfficeConverter();
   printer_->stop();
   EXPECT_EQ(waitForReport(20), 0);
   EXPECT_TRUE(outputFiles().empty());
+}
+
+// The folder of the office kept running for this process; empty when none runs.
+std::wstring warmOfficeFolder() {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(
+      tempPath(L"scribly-office-" + std::to_wstring(GetCurrentProcessId()) + L"-*").c_str(),
+      &found);
+  if (search == INVALID_HANDLE_VALUE) return {};
+  FindClose(search);
+  return tempPath(found.cFileName);
+}
+
+bool warmOfficeReady() {
+  const std::wstring folder = warmOfficeFolder();
+  return !folder.empty() &&
+         GetFileAttributesW((folder + L"\\.~lock.keep.txt#").c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// After the first office document one office stays running for the next;
+// when it dies the next job still prints and a new one starts; a stop ends
+// the job and it; the last printer's release ends it.
+TEST_F(DocPrinterTest, TheOfficeKeptRunningIsReplacedWhenItDiesAndEndsWithAStopOrThePrinter) {
+  const std::string memoText = document("memo.txt", "A memo\fof two pages\n");
+  ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
+  const auto printMemo = [&](const char* folder) {
+    output_ = root_ + "\\PrintTemp\\" + folder + "\\";
+    printer_->setOutputFolder(output_.c_str());
+    return print(root_ + "\\memo.docx", 180);
+  };
+  ASSERT_EQ(printMemo("first"), kPrintSucceeded);
+  ASSERT_TRUE(pumpUntil(warmOfficeReady, "the office to start", 60000));
+  const std::wstring first = warmOfficeFolder();
+  ASSERT_EQ(printMemo("warm"), kPrintSucceeded);
+  EXPECT_EQ(pageCount("memo"), 2u);
+  EXPECT_EQ(warmOfficeFolder(), first);
+
+  // Killed by its runner as if it had crashed.
+  FileHandle(
+      CreateFileW((first + L"\\stop").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+  ASSERT_TRUE(pumpUntil(
+      [&] { return GetFileAttributesW((first + L"\\status").c_str()) != INVALID_FILE_ATTRIBUTES; },
+      "the office to end"));
+  ASSERT_EQ(printMemo("after"), kPrintSucceeded);
+  EXPECT_EQ(pageCount("memo"), 2u);
+  ASSERT_TRUE(pumpUntil(warmOfficeReady, "a new office", 60000));
+  EXPECT_NE(warmOfficeFolder(), first);
+
+  // Stopped while the office converts: no pages, and the office goes too.
+  output_ = root_ + "\\PrintTemp\\stopped\\";
+  printer_->setOutputFolder(output_.c_str());
+  lastReport.reset();
+  ASSERT_NE(printer_->printDocument((root_ + "\\memo.docx").c_str()), 0);
+  waitForTheOfficeConverter();
+  printer_->stop();
+  EXPECT_EQ(waitForReport(20), 0);
+  EXPECT_TRUE(outputFiles().empty());
+  EXPECT_TRUE(warmOfficeFolder().empty());
+
+  ASSERT_EQ(printMemo("last"), kPrintSucceeded);
+  ASSERT_TRUE(pumpUntil(warmOfficeReady, "a new office", 60000));
+  printer_->release();
+  printer_ = nullptr;
+  EXPECT_TRUE(warmOfficeFolder().empty());
 }
 
 TEST_F(DocPrinterTest, APdfPrintsAtMostAThousandPagesEachWithinThePixelBound) {

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -80,6 +81,23 @@ inline bool plantDirectoryLink(const std::string& link, const std::string& targe
   return slash != std::string::npos &&
          runLinuxProgram({"ln", "-sfn", linuxPathOf(target), linuxPathOf(link)},
                          link.substr(0, slash), 20);
+}
+
+inline bool writeText(const std::string& path, std::string_view text) {
+  return writeFileBytes(path,
+                        std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+// The benchmarks' text: 20 full pages, each ended by a form feed.
+inline std::string benchNotes() {
+  std::string text;
+  for (int page = 1; page <= 20; ++page) {
+    text += "Page " + std::to_string(page) + "\n";
+    for (int line = 1; line < 45; ++line)
+      text += "\tLine " + std::to_string(line) + ": the quick brown fox jumps over the lazy dog.\n";
+    text += "\f";
+  }
+  return text;
 }
 
 // A PDF of `pages` empty pages, letter-sized but for the first, which is
