@@ -16,6 +16,7 @@ Page* PageList::create(uint32_t id, std::string_view name) {
   if (id == 0 || pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
   auto page = std::make_unique<Page>(id, name);
   page->setTemplateName(creationTemplate_);
+  page->countHeldIn(&heldBytes_);
   byId_.emplace(id, page.get());
   if (currentId_ == 0) currentId_ = id;
   pages_.push_back(std::move(page));

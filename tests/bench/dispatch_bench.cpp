@@ -119,6 +119,8 @@ double measure(const char* label, Stream s) {
   }
   TestBoard board;
   board->initialize(11, 12);
+  // The recording host's own growth is no cost of the board's.
+  board.host.sent.reserve(s.flagged + 16);
   const auto start = std::chrono::steady_clock::now();
   for (const Bytes& m : s.messages) board->dispatch(m);
   const double seconds =

@@ -3,7 +3,8 @@
 // tests, until every message has arrived. Every operation reaches every
 // board, so the work is boards x operations: prints the time per board and
 // operation for both sizes and their ratio, which stays near 1 while the cost
-// is linear. "sync_bench N" runs N operations (20 000 by default).
+// is linear. "sync_bench N" runs N operations (20 000 by default); "sync_bench
+// N B" runs only the conference of B boards (for a profiler).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,7 @@ double run(size_t boards, int operations) {
 
 int main(int argc, char** argv) {
   const int operations = argc > 1 ? std::atoi(argv[1]) : 20000;
+  if (argc > 2) return run(static_cast<size_t>(std::atoi(argv[2])), operations) == 0;
   const double small = run(50, operations);
   const double large = run(200, operations);
   if (small == 0 || large == 0) {
