@@ -3,6 +3,7 @@
 // non-zero when the joiner ends with less than the whole page.
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "tests/bench/bench_figure.h"
 #include "tests/native/board_test_support.h"
@@ -72,10 +73,13 @@ bool run(const char* label, int objects, int picturesEvery) {
 }  // namespace
 }  // namespace scribly::testing
 
-int main() {
+// "relay_bench N" runs only the page of N objects (for a profiler).
+int main(int argc, char** argv) {
   using scribly::testing::run;
+  if (argc > 1) return run("one page", std::atoi(argv[1]), 0) ? 0 : 1;
   bool whole = run("shapes and strokes", 2000, 0);
   whole &= run("with a picture every 20th object", 2000, 20);
   whole &= run("a page of 20 000 objects", 20000, 0);
+  whole &= run("a page of 100 000 objects", 100000, 0);
   return whole ? 0 : 1;
 }
