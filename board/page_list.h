@@ -55,6 +55,9 @@ class PageList {
   // Before pages_, which the pages update while they go.
   size_t heldBytes_ = 0;
   std::vector<std::unique_ptr<Page>> pages_;
+  // The pages' ids in the same order: a page's place is found without
+  // visiting every page before it.
+  std::vector<uint32_t> ids_;
   std::unordered_map<uint32_t, Page*> byId_;
   uint32_t currentId_ = kFirstSystemPage;
 };
