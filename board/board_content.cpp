@@ -35,7 +35,7 @@ void Board::invalidateObject(const Page& page, const BoardObject& object) {
 uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId) {
   if (!object) return 0;
   Page* page = pageOrCurrent(pageId);
-  if (!page || page->objects().size() >= options_.maxObjectsPerPage) return 0;
+  if (!page || page->objectCount() >= options_.maxObjectsPerPage) return 0;
   std::vector<uint8_t> bulk;
   if (object->hasBulkData()) {
     bulk = saveBulkRecord(*object);
@@ -114,7 +114,7 @@ bool Board::changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange&
 bool Board::receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
                           std::span<const uint8_t> record) {
   Page* page = pages_.find(pageId);
-  if (!page || page->findEntry(objectId) || page->objects().size() >= options_.maxObjectsPerPage) {
+  if (!page || page->findEntry(objectId) || page->objectCount() >= options_.maxObjectsPerPage) {
     return false;
   }
   std::unique_ptr<BoardObject> object = factory_.createFromRecord(code, record);
@@ -335,11 +335,7 @@ bool Board::acceptBulk(uint32_t pageId, uint32_t key, std::vector<uint8_t> data)
 
 // --- Backgrounds -------------------------------------------------------------
 
-size_t Board::heldPictureBytes() const {
-  size_t held = 0;
-  for (const auto& page : pages_.pages()) held += page->heldBytes();
-  return held;
-}
+size_t Board::heldPictureBytes() const { return pages_.heldBytes(); }
 
 size_t Board::pictureRoom() const {
   const size_t held = heldPictureBytes();

@@ -30,7 +30,8 @@ bool Board::dispatch(std::span<const uint8_t> message) {
   // Bulk data is recorded below, once the page has taken it.
   if (code != toByte(MessageCode::kBulkData)) channel_.mirror(message, false);
   if (options_.peerToPeer && isQueued(first)) {
-    queue_.send(build(Acknowledgement{}), kLevelDirect);
+    static constexpr uint8_t kAcknowledgementBytes[] = {firstByteOf(Acknowledgement::kCode)};
+    queue_.send(kAcknowledgementBytes, kLevelDirect);
   }
 
   if (code == toByte(MessageCode::kBackgroundReady)) {

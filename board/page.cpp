@@ -48,6 +48,23 @@ Page::Page(uint32_t id, std::string_view name, uint32_t width, uint32_t height) 
   }
 }
 
+Page::~Page() {
+  if (heldTotal_) *heldTotal_ -= reportedHeld_;
+}
+
+void Page::countHeldIn(size_t* total) {
+  if (heldTotal_) *heldTotal_ -= reportedHeld_;
+  heldTotal_ = total;
+  reportedHeld_ = 0;
+  reportHeld();
+}
+
+void Page::reportHeld() {
+  const size_t held = heldBytes();
+  if (heldTotal_) *heldTotal_ = *heldTotal_ - reportedHeld_ + held;
+  reportedHeld_ = held;
+}
+
 void Page::setName(std::string_view name) {
   // Names end at their terminator, as they would in a C buffer.
   name = name.substr(0, std::min(name.find('\0'), name.size()));
@@ -87,19 +104,46 @@ bool Page::addObject(uint32_t id, std::unique_ptr<BoardObject> object) {
 std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
   auto it = positions_.find(id);
   if (it == positions_.end()) return nullptr;
-  const size_t position = it->second;
+  PageObject& entry = objects_[it->second];
   positions_.erase(it);
-  objectsHeld_ -= objects_[position].held;
-  std::unique_ptr<BoardObject> object = std::move(objects_[position].object);
-  objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(position));
-  for (size_t i = position; i < objects_.size(); ++i) positions_[objects_[i].id] = i;
+  objectsHeld_ -= entry.held;
+  std::unique_ptr<BoardObject> object = std::move(entry.object);
+  entry = PageObject{};
+  reportHeld();
+  ++gaps_;
+  while (!objects_.empty() && !objects_.back().object) {
+    objects_.pop_back();
+    --gaps_;
+  }
+  if (gaps_ > positions_.size()) closeGaps();
   return object;
+}
+
+const std::vector<PageObject>& Page::objects() const {
+  if (gaps_ != 0) closeGaps();
+  return objects_;
+}
+
+void Page::closeGaps() const {
+  size_t kept = 0;
+  for (size_t i = 0; i < objects_.size(); ++i) {
+    if (!objects_[i].object) continue;
+    if (kept != i) {
+      objects_[kept] = std::move(objects_[i]);
+      positions_[objects_[kept].id] = kept;
+    }
+    ++kept;
+  }
+  objects_.resize(kept);
+  gaps_ = 0;
 }
 
 void Page::clearObjects() {
   objects_.clear();
   positions_.clear();
+  gaps_ = 0;
   objectsHeld_ = 0;
+  reportHeld();
 }
 
 void Page::keepBulk(PageObject& entry, std::vector<uint8_t> bulk) {
@@ -131,6 +175,7 @@ void Page::recount(PageObject& entry) {
   objectsHeld_ -= entry.held;
   entry.held = bytesOf(entry);
   objectsHeld_ += entry.held;
+  reportHeld();
 }
 
 size_t Page::heldBytes() const {
@@ -151,11 +196,23 @@ const BackgroundPicture* Page::shownPicture() const {
   return scaled_ ? scaled_.get() : picture_.get();
 }
 
+void Page::setPicture(std::unique_ptr<BackgroundPicture> picture) {
+  picture_ = std::move(picture);
+  scaled_.reset();
+  reportHeld();
+}
+
+void Page::setScaledPicture(std::unique_ptr<BackgroundPicture> scaled) {
+  scaled_ = std::move(scaled);
+  reportHeld();
+}
+
 void Page::releaseBackground(bool keepNumber) {
   picture_.reset();
   scaled_.reset();
   scale_ = 1.0f;
   if (!keepNumber) backgroundNumber_ = 0;
+  reportHeld();
 }
 
 const std::string& Page::backgroundPath() const {
@@ -170,6 +227,7 @@ void Page::announceBackground(uint32_t number) {
   pendingBackgroundNumber_ = number;
   hasBackgroundFile_ = false;
   backgroundBulk_.clear();
+  reportHeld();
 }
 
 void Page::installBackground(uint32_t number, std::string_view extension, std::vector<uint8_t> bulk,
@@ -181,6 +239,7 @@ void Page::installBackground(uint32_t number, std::string_view extension, std::v
   backgroundExtension_.assign(extension.substr(0, kMaxPageNameBytes));
   backgroundBulk_ = std::move(bulk);
   hasBackgroundFile_ = true;
+  reportHeld();
 }
 
 void Page::dropBackgroundFile() {
@@ -188,6 +247,7 @@ void Page::dropBackgroundFile() {
   file_.reset();
   hasBackgroundFile_ = false;
   backgroundBulk_.clear();
+  reportHeld();
 }
 
 std::string pageInfoText(const Page& page, std::string_view info, std::string_view systemTitle,

@@ -69,6 +69,7 @@ class Page {
  public:
   Page(uint32_t id, std::string_view name, uint32_t width = kDefaultPageSide,
        uint32_t height = kDefaultPageSide);
+  ~Page();
   Page(const Page&) = delete;
   Page& operator=(const Page&) = delete;
 
@@ -81,8 +82,10 @@ class Page {
   // on it when that is larger.
   Size size() const;
 
-  // Objects, first drawn first.
-  const std::vector<PageObject>& objects() const { return objects_; }
+  // Objects, first drawn first. Closes the gaps removals left first, which
+  // moves entries: a findEntry pointer lasts until the next change or call here.
+  const std::vector<PageObject>& objects() const;
+  size_t objectCount() const { return positions_.size(); }
   BoardObject* findObject(uint32_t id);
   const BoardObject* findObject(uint32_t id) const;
   PageObject* findEntry(uint32_t id);
@@ -105,6 +108,9 @@ class Page {
   // Bytes of pictures the page holds: its pictures' pixels and bulk records,
   // its background's kept envelope, decoded picture and scaled copy.
   size_t heldBytes() const;
+  // Keeps `total` counting heldBytes() while the page lives, so a board
+  // knows what all its pages hold without visiting them.
+  void countHeldIn(size_t* total);
 
   // Background file state. The file lives in the board's background folder
   // (see Backgrounds::path and receivedPath); the picture is decoded only
@@ -136,21 +142,31 @@ class Page {
                          std::unique_ptr<BackgroundFile> file);
   // Forgets the background file (a template replaces it, or it was withdrawn).
   void dropBackgroundFile();
-  void setPicture(std::unique_ptr<BackgroundPicture> picture) {
-    picture_ = std::move(picture);
-    scaled_.reset();
-  }
+  void setPicture(std::unique_ptr<BackgroundPicture> picture);
   // The picture scaled for the page's scale; null shows the picture itself.
-  void setScaledPicture(std::unique_ptr<BackgroundPicture> scaled) { scaled_ = std::move(scaled); }
+  void setScaledPicture(std::unique_ptr<BackgroundPicture> scaled);
   void setScale(float scale) { scale_ = scale; }
   void setTemplateName(std::string_view name) { templateName_ = std::string(name); }
 
  private:
-  std::vector<PageObject> objects_;
+  // Moves the entries after each gap down and renumbers them.
+  void closeGaps() const;
+
+  // A removal leaves a gap (an entry without an object) instead of moving
+  // every later entry and its position: a busy page removes objects far more
+  // often than anything walks it. The gaps close when walked, or once they
+  // outnumber the objects.
+  mutable std::vector<PageObject> objects_;
+  mutable size_t gaps_ = 0;
   // Position in objects_ by id: every message names its object, and every
   // creation checks for a duplicate.
-  std::unordered_map<uint32_t, size_t> positions_;
+  mutable std::unordered_map<uint32_t, size_t> positions_;
+  // Brings the counter given to countHeldIn up to date.
+  void reportHeld();
+
   size_t objectsHeld_ = 0;
+  size_t* heldTotal_ = nullptr;
+  size_t reportedHeld_ = 0;
   bool hasBackgroundFile_ = false;
   std::unique_ptr<BackgroundPicture> picture_;
   std::unique_ptr<BackgroundPicture> scaled_;

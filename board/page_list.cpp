@@ -1,5 +1,7 @@
 #include "board/page_list.h"
 
+#include <algorithm>
+
 namespace scribly {
 
 PageList::PageList(size_t maxPages, std::string creationTemplate)
@@ -16,17 +18,17 @@ Page* PageList::create(uint32_t id, std::string_view name) {
   if (id == 0 || pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
   auto page = std::make_unique<Page>(id, name);
   page->setTemplateName(creationTemplate_);
+  page->countHeldIn(&heldBytes_);
   byId_.emplace(id, page.get());
   if (currentId_ == 0) currentId_ = id;
   pages_.push_back(std::move(page));
+  ids_.push_back(id);
   return pages_.back().get();
 }
 
 size_t PageList::positionOf(uint32_t id) const {
   if (byId_.count(id) == 0) return pages_.size();
-  size_t i = 0;
-  while (pages_[i]->id() != id) ++i;
-  return i;
+  return static_cast<size_t>(std::find(ids_.begin(), ids_.end(), id) - ids_.begin());
 }
 
 Page* PageList::next(uint32_t id) const {
@@ -52,11 +54,13 @@ bool PageList::remove(uint32_t id) {
   if (id == currentId_) currentId_ = successorOf(id);
   byId_.erase(id);
   pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(i));
+  ids_.erase(ids_.begin() + static_cast<std::ptrdiff_t>(i));
   return true;
 }
 
 void PageList::reset() {
   pages_.clear();
+  ids_.clear();
   byId_.clear();
   for (uint32_t id = kFirstSystemPage; id <= kLastSystemPage; ++id) create(id);
   currentId_ = kFirstSystemPage;

@@ -27,6 +27,8 @@ class PageList {
   uint32_t currentId() const { return currentId_; }
   void setCurrent(uint32_t id) { currentId_ = id; }
   const std::string& creationTemplate() const { return creationTemplate_; }
+  // Page::heldBytes of every page, kept up to date by the pages.
+  size_t heldBytes() const { return heldBytes_; }
 
   // Appends a page (default name when empty); null when the id exists or the
   // list is full. A list without a current page makes the new page current.
@@ -50,7 +52,12 @@ class PageList {
 
   size_t maxPages_;
   std::string creationTemplate_;
+  // Before pages_, which the pages update while they go.
+  size_t heldBytes_ = 0;
   std::vector<std::unique_ptr<Page>> pages_;
+  // The pages' ids in the same order: a page's place is found without
+  // visiting every page before it.
+  std::vector<uint32_t> ids_;
   std::unordered_map<uint32_t, Page*> byId_;
   uint32_t currentId_ = kFirstSystemPage;
 };

@@ -1,6 +1,7 @@
 #include "collab/send_queue.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 
 #include "collab/message_header.h"
@@ -22,8 +23,23 @@ std::optional<uint32_t> transferEndPage(std::span<const uint8_t> m) { return rea
 }  // namespace
 
 void SendQueue::sendWithFlag(std::span<const uint8_t> message, bool queued, uint32_t hostLevel) {
-  std::vector<uint8_t> copy(message.begin(), message.end());
-  copy[0] = firstByteOf(codeOf(copy[0]), queued);
+  const uint8_t first = firstByteOf(codeOf(message[0]), queued);
+  if (message[0] == first) {
+    channel_.sendNow(message, hostLevel);
+    return;
+  }
+  // Most messages are short: their flagged copy needs no allocation.
+  std::array<uint8_t, 256> small;
+  std::vector<uint8_t> large;
+  std::span<uint8_t> copy;
+  if (message.size() <= small.size()) {
+    copy = std::span<uint8_t>(small.data(), message.size());
+  } else {
+    large.resize(message.size());
+    copy = large;
+  }
+  std::copy(message.begin(), message.end(), copy.begin());
+  copy[0] = first;
   channel_.sendNow(copy, hostLevel);
 }
 

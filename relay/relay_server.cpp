@@ -22,6 +22,9 @@ constexpr uint32_t kMaxTransferBytes = kEnvelopeHeaderBytes + kMaxPayloadBytes;
 // Ids that fit one page-contents message after its code, page and terminator.
 constexpr size_t kIdsPerContentsMessage = (kMaxMessageBytes - 9) / 4;
 
+// What the kept creation messages may take together; past it no more are kept.
+constexpr size_t kMaxKeptCreationBytes = size_t{64} << 20;
+
 constexpr uint8_t code(MessageCode c) { return toByte(c); }
 
 template <class M>
@@ -330,13 +333,20 @@ void RelayServer::applyToReplica(uint8_t c, std::span<const uint8_t> message) {
   const std::optional<uint32_t> pageId = readPage(message);
   auto objectsOn = [&](uint32_t id) -> size_t {
     const Page* page = replica_->findPage(id);
-    return page ? page->objects().size() : 0;
+    return page ? page->objectCount() : 0;
   };
   const bool removesPages =
       c == code(MessageCode::kRemovePage) || c == code(MessageCode::kRemoveDocumentPages);
   const size_t before = pageId && !removesPages ? objectsOn(*pageId) : 0;
 
   replica_->dispatch(message);
+  forgetCreations(c, message);
+  // A joiner asks for every object of its page, and making a creation
+  // compresses its record: that is done here, once, as the object arrives,
+  // rather than for every object while the joiner waits.
+  if (CreateObject::isKind(c) && pageId) {
+    if (const std::optional<uint32_t> id = readObjectId(message)) keptCreation(*pageId, *id);
+  }
 
   if (removesPages) {
     objectCount_ = countObjects();
@@ -378,9 +388,51 @@ void RelayServer::confirmRemoval(uint32_t user, uint8_t c, std::span<const uint8
   }
 }
 
+void RelayServer::forgetCreations(uint8_t c, std::span<const uint8_t> message) {
+  // A change or deletion names its object; a transfer's key is the object
+  // whose bulk data it brings. Anything else that reaches objects reaches
+  // whole pages, and is rare.
+  std::optional<uint32_t> id;
+  if (isObjectChange(c)) {
+    id = readObjectId(message);
+  } else if (isTransfer(c)) {
+    id = readPage(message);
+  } else if (c == code(MessageCode::kClearPage) ||
+             c == code(MessageCode::kClearPageWithBackground) ||
+             c == code(MessageCode::kRemovePage) || c == code(MessageCode::kRemoveDocumentPages)) {
+    creations_.clear();
+    creationBytes_ = 0;
+    return;
+  }
+  if (!id) return;
+  auto it = creations_.find(*id);
+  if (it == creations_.end()) return;
+  for (const KeptCreation& kept : it->second) creationBytes_ -= kept.message.size();
+  creations_.erase(it);
+}
+
+const std::vector<uint8_t>& RelayServer::keptCreation(uint32_t pageId, uint32_t id) {
+  static const std::vector<uint8_t> kNone;
+  if (auto it = creations_.find(id); it != creations_.end()) {
+    for (const KeptCreation& kept : it->second) {
+      if (kept.page == pageId) return kept.message;
+    }
+  }
+  // Past the bound nothing more is kept: requests make their answers.
+  const Page* page = replica_->findPage(pageId);
+  const BoardObject* object = page ? page->findObject(id) : nullptr;
+  if (!object || object->hasBulkData() || creationBytes_ >= kMaxKeptCreationBytes) return kNone;
+  std::vector<std::vector<uint8_t>> answer = replica_->itemMessages(pageId, id, BulkForm::Transfer);
+  if (answer.size() != 1) return kNone;
+  creationBytes_ += answer[0].size();
+  std::vector<KeptCreation>& kept = creations_[id];
+  kept.push_back(KeptCreation{pageId, std::move(answer[0])});
+  return kept.back().message;
+}
+
 size_t RelayServer::countObjects() const {
   size_t n = 0;
-  for (const auto& page : replica_->pages()) n += page->objects().size();
+  for (const auto& page : replica_->pages()) n += page->objectCount();
   return n;
 }
 
@@ -444,6 +496,10 @@ void RelayServer::answerMissingItem(uint32_t user, const Participant& p,
   if (!missing || missing->id == 0) return;
   // Ids are unique across the conference, so any page will do; the page the
   // participant shows last is by far the likeliest.
+  if (const std::vector<uint8_t>& kept = keptCreation(p.shownPage, missing->id); !kept.empty()) {
+    send(user, kept);
+    return;
+  }
   std::vector<std::vector<uint8_t>> answer =
       replica_->itemMessages(p.shownPage, missing->id, BulkForm::Transfer);
   for (size_t i = 0; answer.empty() && i < replica_->pages().size(); ++i) {

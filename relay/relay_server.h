@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace scribly {
@@ -102,6 +103,12 @@ class RelayServer {
   void answerStateRequest(uint32_t user, std::span<const uint8_t> message);
   void answerPageShown(uint32_t user, Participant& p, std::span<const uint8_t> message);
   void answerMissingItem(uint32_t user, const Participant& p, std::span<const uint8_t> message);
+  // The replica's creation message of an object without bulk data on a
+  // page, kept until the object changes; empty when the page holds no such
+  // object, or when the kept ones reached their bound.
+  const std::vector<uint8_t>& keptCreation(uint32_t pageId, uint32_t id);
+  // Forgets kept creations the message may have made stale.
+  void forgetCreations(uint8_t code, std::span<const uint8_t> message);
   size_t countObjects() const;
 
   Deliver deliver_;
@@ -116,6 +123,14 @@ class RelayServer {
   // leaves the template as it is).
   std::map<uint32_t, std::vector<uint8_t>> namedBackgrounds_;
   std::vector<uint8_t> lastScale_;
+  // Kept creations by object id, with their page: saving a record compresses
+  // it, which would otherwise be done again for every joiner and object.
+  struct KeptCreation {
+    uint32_t page = 0;
+    std::vector<uint8_t> message;
+  };
+  std::unordered_map<uint32_t, std::vector<KeptCreation>> creations_;
+  size_t creationBytes_ = 0;
   // A lead has named its current page at least once.
   bool currentPageKnown_ = false;
   std::unique_ptr<ReplicaHost> replicaHost_;

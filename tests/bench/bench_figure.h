@@ -19,3 +19,9 @@
   std::printf("figure\t%s\t%.4g\t%s\t%s\n", what, value, unit, text);
   std::fflush(stdout);
 }
+
+#include <ctime>
+// Seconds of processor time this program used: on a shared machine the clock
+// on the wall also counts the time others took, the processor time far less.
+// (The Windows runtime's clock() is the wall clock; only native programs use it.)
+inline double processorSeconds() { return static_cast<double>(std::clock()) / CLOCKS_PER_SEC; }

@@ -3,7 +3,8 @@
 // tests, until every message has arrived. Every operation reaches every
 // board, so the work is boards x operations: prints the time per board and
 // operation for both sizes and their ratio, which stays near 1 while the cost
-// is linear. "sync_bench N" runs N operations (20 000 by default).
+// is linear. Times are processor time (see processorSeconds). "sync_bench N" runs N operations (20
+// 000 by default); "sync_bench N B" runs only the conference of B boards (for a profiler).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@ double run(size_t boards, int operations) {
   InMemoryRelay relay(InMemoryRelay::Mode::Server, boards, 5, withTemplates());
   if (!relay.drain()) return 0;
   const auto start = std::chrono::steady_clock::now();
+  const double processorStart = processorSeconds();
   RandomOperations ops(relay);
   ops.addOwnPages(1);
   for (int i = 0; i < operations; ++i) {
@@ -31,14 +33,17 @@ double run(size_t boards, int operations) {
   if (!relay.drain()) return 0;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("%3zu boards, %d operations: %.2f s\n", boards, operations, seconds);
-  return seconds * 1e6 / (static_cast<double>(boards) * operations);
+  const double processor = processorSeconds() - processorStart;
+  std::printf("%3zu boards, %d operations: %.2f s (%.2f s of processor time)\n", boards, operations,
+              seconds, processor);
+  return processor * 1e6 / (static_cast<double>(boards) * operations);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const int operations = argc > 1 ? std::atoi(argv[1]) : 20000;
+  if (argc > 2) return run(static_cast<size_t>(std::atoi(argv[2])), operations) == 0;
   const double small = run(50, operations);
   const double large = run(200, operations);
   if (small == 0 || large == 0) {

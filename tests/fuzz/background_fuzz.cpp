@@ -82,9 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         board.dispatch(build(RemovePage{page, 0}));
         break;
     }
-    size_t onDisk = 0;
+    size_t onDisk = 0, held = 0;
     for (const auto& [path, file] : files.files) onDisk += file.size();
-    if (board.heldPictureBytes() > kBudget || onDisk > kDiskRoom ||
+    for (const auto& p : board.pages()) held += p->heldBytes();
+    if (board.heldPictureBytes() != held || held > kBudget || onDisk > kDiskRoom ||
         board.receivedBackgroundBytes() != onDisk) {
       std::abort();
     }
