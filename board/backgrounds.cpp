@@ -113,8 +113,13 @@ std::vector<uint8_t> Backgrounds::envelopeFile(const std::string& file,
   const auto bytes = files_.readFile(file, kMaxPayloadBytes - 4);
   if (!bytes) return {};
   ByteWriter payload(bytes->size() + 4);
-  payload.u32(backgroundFormatCode(extension)).bytes(*bytes);
-  return Compress(payload.data());
+  const uint32_t format = backgroundFormatCode(extension);
+  payload.u32(format).bytes(*bytes);
+  // JPEG and GIF files are compressed already.
+  const bool packed = format == backgroundFormatCode(".jpg") ||
+                      format == backgroundFormatCode(".jpeg") ||
+                      format == backgroundFormatCode(".gif");
+  return packed ? Store(payload.data()) : Compress(payload.data());
 }
 
 std::optional<Backgrounds::Imported> Backgrounds::importFile(const std::string& source,

@@ -188,9 +188,13 @@ std::vector<uint8_t> Compress(std::span<const uint8_t> payload) {
       return out;
     }
   }
-  std::vector<uint8_t> out(n + 1);
+  return Store(payload);
+}
+
+std::vector<uint8_t> Store(std::span<const uint8_t> payload) {
+  std::vector<uint8_t> out(payload.size() + 1);
   out[0] = kEnvelopeRaw;
-  if (n > 0) std::memcpy(&out[1], payload.data(), n);
+  if (!payload.empty()) std::memcpy(&out[1], payload.data(), payload.size());
   return out;
 }
 
