@@ -53,6 +53,8 @@ struct ScrollInfo {
 class BoardView : public Invalidator {
  public:
   // Invalidator::invalidateRect covers an area, in view coordinates.
+  // `erase`: the page's look changed; without it the same page only shows
+  // again (it scrolled).
   virtual void invalidateAll(bool erase) = 0;
   // A page was added, removed or renamed, or its background arrived: the
   // contents panel updates its item. Any kind but DocumentPagesRemoved.

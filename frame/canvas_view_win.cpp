@@ -1,7 +1,12 @@
 #include "frame/canvas_view_win.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "board/page_painting.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/image_object_win.h"
+#include "win/dib.h"
 #include "win/module.h"
 #include "win/window_proc.h"
 
@@ -9,8 +14,35 @@ namespace scribly {
 namespace {
 
 constexpr wchar_t kViewClass[] = L"ScriblyView";
+// A page whose picture would take more is not kept: its objects are drawn
+// at every paint, as they fit the view.
+constexpr int64_t kMaxKeptPageBytes = int64_t{64} << 20;
+// Stale rectangles drawn one by one at most; more are drawn as one box.
+constexpr DWORD kMostBoxes = 8;
+
+HBITMAP pageDib(Size size) {
+  const BITMAPINFO info = dibInfo(size.width, size.height, 32, DibRows::TopDown);
+  void* bits = nullptr;
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
 
 }  // namespace
+
+struct CanvasView::Picture {
+  Picture(uint32_t shown, Size extent)
+      : page(shown),
+        size(extent),
+        bitmap(pageDib(extent)),
+        selected(dc.get(), bitmap.get()),
+        stale(CreateRectRgn(0, 0, extent.width, extent.height)) {}
+  uint32_t page;
+  Size size;
+  MemoryDc dc{nullptr};
+  Bitmap bitmap;
+  ScopedSelect selected;
+  // What is not drawn yet, or changed since, in page coordinates.
+  Region stale;
+};
 
 CanvasView::CanvasView(HWND parent, PagePainter& painter)
     : painter_(painter), handBitmap_(loadHandBitmap(moduleInstance())) {
@@ -31,9 +63,78 @@ CanvasView::~CanvasView() {
   if (ownsWindow_ && window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
+void CanvasView::invalidate() {
+  if (picture_)
+    SetRectRgn(picture_->stale.get(), 0, 0, picture_->size.width, picture_->size.height);
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
 void CanvasView::invalidate(const Rect& viewArea) {
+  if (picture_) {
+    // Kept in page coordinates: a later scroll moves the view, not the page.
+    const Point scroll = painter_.scrollPosition();
+    const Region changed(CreateRectRgn(viewArea.left + scroll.x, viewArea.top + scroll.y,
+                                       viewArea.right + scroll.x, viewArea.bottom + scroll.y));
+    CombineRgn(picture_->stale.get(), picture_->stale.get(), changed.get(), RGN_OR);
+  }
   const RECT r = {viewArea.left, viewArea.top, viewArea.right, viewArea.bottom};
   InvalidateRect(window_, &r, FALSE);
+}
+
+void CanvasView::keepPicture(bool keep) {
+  keepPicture_ = keep;
+  picture_.reset();
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
+CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
+  const uint32_t page = painter_.shownPage();
+  const Size size = painter_.shownPageSize();
+  if (!keepPicture_ || page == 0 || size.width <= 0 || size.height <= 0 ||
+      int64_t{size.width} * size.height * 4 > kMaxKeptPageBytes) {
+    picture_.reset();
+    return nullptr;
+  }
+  // Another page, or the page grew with its background: drawn afresh.
+  if (!picture_ || picture_->page != page || picture_->size != size) {
+    picture_ = std::make_unique<Picture>(page, size);
+    if (!picture_->dc || !picture_->bitmap || !picture_->stale) {
+      picture_.reset();
+      return nullptr;
+    }
+  }
+  const Region wanted(CreateRectRgn(pageArea.left, pageArea.top, pageArea.right, pageArea.bottom));
+  if (CombineRgn(wanted.get(), wanted.get(), picture_->stale.get(), RGN_AND) == NULLREGION) {
+    return picture_.get();
+  }
+  // Drawn rectangle by rectangle: a scroll's strips along two sides are not
+  // the whole view. Many small ones are drawn as the box around them.
+  std::vector<RECT> boxes;
+  const DWORD bytes = GetRegionData(wanted.get(), 0, nullptr);
+  std::vector<uint8_t> data(bytes);
+  auto* region = reinterpret_cast<RGNDATA*>(data.data());
+  if (bytes >= sizeof(RGNDATAHEADER) && GetRegionData(wanted.get(), bytes, region) == bytes &&
+      region->rdh.nCount <= kMostBoxes) {
+    const auto* first = reinterpret_cast<const RECT*>(region->Buffer);
+    boxes.assign(first, first + region->rdh.nCount);
+  } else {
+    boxes.resize(1);
+    GetRgnBox(wanted.get(), &boxes[0]);
+  }
+  HDC dc = picture_->dc.get();
+  for (const RECT& box : boxes) {
+    // Objects that reach into the box are drawn whole; the clip keeps the
+    // ones above them outside it as they are.
+    IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+    {
+      GdiCanvas canvas(dc, handBitmap_.get());
+      painter_.paintView(canvas, Rect{0, 0, size.width, size.height},
+                         Rect{box.left, box.top, box.right, box.bottom});
+    }
+    SelectClipRgn(dc, nullptr);
+  }
+  CombineRgn(picture_->stale.get(), picture_->stale.get(), wanted.get(), RGN_DIFF);
+  return picture_.get();
 }
 
 void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {
@@ -48,14 +149,26 @@ void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {
   Bitmap bitmap(CreateCompatibleBitmap(dc, pw, ph));
   if (!memory || !bitmap) return;
   ScopedSelect selected(memory.get(), bitmap.get());
-  Point scroll = painter_.scrollPosition();
+  const Point scroll = painter_.scrollPosition();
+  const Rect shown{scroll.x + part.left, scroll.y + part.top, scroll.x + part.right,
+                   scroll.y + part.bottom};
   // The memory context's origin is the page point the part's corner shows.
-  SetViewportOrgEx(memory.get(), -scroll.x - part.left, -scroll.y - part.top, nullptr);
+  SetViewportOrgEx(memory.get(), -shown.left, -shown.top, nullptr);
   {
     GdiCanvas canvas(memory.get(), handBitmap_.get());
-    painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h},
-                       Rect{scroll.x + part.left, scroll.y + part.top, scroll.x + part.right,
-                            scroll.y + part.bottom});
+    if (const Picture* picture = freshPicture(shown)) {
+      // Grey past the page, as the painter draws it.
+      canvas.fillRect(shown, kBeyondPageGrey);
+      const int right = std::min(shown.right, picture->size.width);
+      const int bottom = std::min(shown.bottom, picture->size.height);
+      if (right > shown.left && bottom > shown.top) {
+        BitBlt(memory.get(), shown.left, shown.top, right - shown.left, bottom - shown.top,
+               picture->dc.get(), shown.left, shown.top, SRCCOPY);
+      }
+    } else {
+      painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h}, shown);
+    }
+    painter_.paintOver(canvas);
   }
   SetViewportOrgEx(memory.get(), 0, 0, nullptr);
   BitBlt(dc, part.left, part.top, pw, ph, memory.get(), 0, 0, SRCCOPY);

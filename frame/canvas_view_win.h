@@ -2,7 +2,15 @@
 // The canvas view: a child of the frame that shows the current page. Every
 // paint goes through one memory context and one block copy, so pages with many
 // objects never flicker.
+//
+// The page's background and committed objects are kept in a picture of the
+// whole page, drawn again only where the board said something changed; a
+// paint copies from it and draws the object in hand over the copy. Scrolling
+// and showing the same page again draw no object.
 #include <windows.h>
+
+#include <cstdint>
+#include <memory>
 
 #include "objects/canvas.h"
 #include "objects/geometry.h"
@@ -14,12 +22,18 @@ namespace scribly {
 class PagePainter {
  public:
   virtual ~PagePainter() = default;
-  // Everything the view shows of `area`, in page coordinates, drawn so that
-  // area's top-left lands on the view's corner.
-  // Objects outside `dirty` (page coordinates) need not be drawn.
+  // The page as it is kept: background and committed objects over `area`
+  // (page coordinates; grey past the page). Objects outside `dirty` need not
+  // be drawn.
   virtual void paintView(Canvas& canvas, const Rect& area, const Rect& dirty) = 0;
+  // What is drawn over the page at every paint and never kept: the object in
+  // hand and its selection.
+  virtual void paintOver(Canvas&) {}
   // The view's scroll position: page coordinates of the view's origin.
   virtual Point scrollPosition() const = 0;
+  // The page shown (0: none, and nothing is kept) and its size.
+  virtual uint32_t shownPage() const { return 0; }
+  virtual Size shownPageSize() const { return {}; }
 };
 
 // Where the view's messages other than painting go first (the tools).
@@ -42,12 +56,19 @@ class CanvasView {
   CanvasView& operator=(const CanvasView&) = delete;
 
   HWND window() const { return window_; }
-  void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
-  // An area in view coordinates (the board's objects say where they show).
+  // The whole page changed.
+  void invalidate();
+  // An area changed, in view coordinates (the board's objects say where they
+  // show).
   void invalidate(const Rect& viewArea);
+  // Nothing on the page changed; the view shows it again (it scrolled).
+  void showAgain() { InvalidateRect(window_, nullptr, FALSE); }
   // Paints into any context (the window's, or a test's memory DIB); only the
   // `dirty` part of the client when given.
   void paint(HDC dc, const RECT& client, const RECT* dirty = nullptr);
+  // Whether paints go through the kept picture (on by default); off draws
+  // every object at every paint, as the benchmarks' and tests' baseline.
+  void keepPicture(bool keep);
   void setInput(ViewInput* input) { input_ = input; }
   // The view's own handling of a message; true when consumed.
   bool handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -56,8 +77,14 @@ class CanvasView {
   template <class Owner>
   friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  struct Picture;
+  // The kept picture brought up to date over `pageArea`; null when the page
+  // is not kept (none shown, or too large).
+  Picture* freshPicture(const Rect& pageArea);
 
   PagePainter& painter_;
+  std::unique_ptr<Picture> picture_;
+  bool keepPicture_ = true;
   Bitmap handBitmap_;
   ViewInput* input_ = nullptr;
   HWND window_ = nullptr;
