@@ -107,31 +107,43 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
   if (CombineRgn(wanted.get(), wanted.get(), picture_->stale.get(), RGN_AND) == NULLREGION) {
     return picture_.get();
   }
-  // Drawn rectangle by rectangle: a scroll's strips along two sides are not
-  // the whole view. Many small ones are drawn as the box around them.
-  std::vector<RECT> boxes;
+  // One box around what is stale, unless that box would be mostly fresh (a
+  // scroll's strips along two sides) and the pieces are few.
+  RECT around;
+  GetRgnBox(wanted.get(), &around);
+  std::vector<RECT> boxes{around};
   const DWORD bytes = GetRegionData(wanted.get(), 0, nullptr);
   std::vector<uint8_t> data(bytes);
   auto* region = reinterpret_cast<RGNDATA*>(data.data());
-  if (bytes >= sizeof(RGNDATAHEADER) && GetRegionData(wanted.get(), bytes, region) == bytes &&
+  if (bytes >= sizeof(RGNDATAHEADER) && GetRegionData(wanted.get(), bytes, region) &&
       region->rdh.nCount <= kMostBoxes) {
     const auto* first = reinterpret_cast<const RECT*>(region->Buffer);
-    boxes.assign(first, first + region->rdh.nCount);
-  } else {
-    boxes.resize(1);
-    GetRgnBox(wanted.get(), &boxes[0]);
+    int64_t staleArea = 0;
+    for (const RECT* r = first; r != first + region->rdh.nCount; ++r)
+      staleArea += int64_t{r->right - r->left} * (r->bottom - r->top);
+    if (2 * staleArea < int64_t{around.right - around.left} * (around.bottom - around.top))
+      boxes.assign(first, first + region->rdh.nCount);
   }
+  // Each box is drawn as a paint of the view draws its part, into memory of
+  // the box's size, and copied in.
   HDC dc = picture_->dc.get();
   for (const RECT& box : boxes) {
-    // Objects that reach into the box are drawn whole; the clip keeps the
-    // ones above them outside it as they are.
-    IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+    const int bw = box.right - box.left, bh = box.bottom - box.top;
+    MemoryDc scratch(dc);
+    Bitmap bitmap(CreateCompatibleBitmap(dc, bw, bh));
+    if (!scratch || !bitmap) {
+      picture_.reset();
+      return nullptr;
+    }
+    ScopedSelect selected(scratch.get(), bitmap.get());
+    SetViewportOrgEx(scratch.get(), -box.left, -box.top, nullptr);
     {
-      GdiCanvas canvas(dc, handBitmap_.get());
+      GdiCanvas canvas(scratch.get(), handBitmap_.get());
       painter_.paintView(canvas, Rect{0, 0, size.width, size.height},
                          Rect{box.left, box.top, box.right, box.bottom});
     }
-    SelectClipRgn(dc, nullptr);
+    SetViewportOrgEx(scratch.get(), 0, 0, nullptr);
+    BitBlt(dc, box.left, box.top, bw, bh, scratch.get(), 0, 0, SRCCOPY);
   }
   CombineRgn(picture_->stale.get(), picture_->stale.get(), wanted.get(), RGN_DIFF);
   return picture_.get();
@@ -156,7 +168,10 @@ void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {
   SetViewportOrgEx(memory.get(), -shown.left, -shown.top, nullptr);
   {
     GdiCanvas canvas(memory.get(), handBitmap_.get());
-    if (const Picture* picture = freshPicture(shown)) {
+    // What is stale in the whole view is drawn: the stale region then stays
+    // the page outside the view and a few changed areas.
+    const Rect view{scroll.x, scroll.y, scroll.x + w, scroll.y + h};
+    if (const Picture* picture = freshPicture(view)) {
       // Grey past the page, as the painter draws it.
       canvas.fillRect(shown, kBeyondPageGrey);
       const int right = std::min(shown.right, picture->size.width);
