@@ -1,6 +1,7 @@
 #include "board/page.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 #include "objects/image_object.h"
@@ -91,12 +92,14 @@ std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
   positions_.erase(it);
   objectsHeld_ -= objects_[position].held;
   std::unique_ptr<BoardObject> object = std::move(objects_[position].object);
+  touch();
   objects_.erase(objects_.begin() + static_cast<std::ptrdiff_t>(position));
   for (size_t i = position; i < objects_.size(); ++i) positions_[objects_[i].id] = i;
   return object;
 }
 
 void Page::clearObjects() {
+  touch();
   objects_.clear();
   positions_.clear();
   objectsHeld_ = 0;
@@ -128,6 +131,7 @@ const std::vector<uint8_t>& Page::bulkOf(uint32_t id) {
 }
 
 void Page::recount(PageObject& entry) {
+  touch();
   objectsHeld_ -= entry.held;
   entry.held = bytesOf(entry);
   objectsHeld_ += entry.held;
@@ -152,10 +156,17 @@ const BackgroundPicture* Page::shownPicture() const {
 }
 
 void Page::releaseBackground(bool keepNumber) {
+  // A page without a picture looks the same after.
+  if (picture_ || scaled_ || scale_ != 1.0f) touch();
   picture_.reset();
   scaled_.reset();
   scale_ = 1.0f;
   if (!keepNumber) backgroundNumber_ = 0;
+}
+
+uint64_t Page::nextRevision() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
 }
 
 const std::string& Page::backgroundPath() const {

@@ -14,9 +14,11 @@ namespace scribly {
 namespace {
 
 constexpr wchar_t kViewClass[] = L"ScriblyView";
-// A page whose picture would take more is not kept: its objects are drawn
+// The pictures of the pages shown last are kept, as many as fit this many
+// bytes together; a page whose picture alone is larger has its objects drawn
 // at every paint, as they fit the view.
 constexpr int64_t kMaxKeptPageBytes = int64_t{64} << 20;
+constexpr size_t kKeptPages = 4;
 // Stale rectangles drawn one by one at most; more are drawn as one box.
 constexpr DWORD kMostBoxes = 8;
 
@@ -35,8 +37,13 @@ struct CanvasView::Picture {
         bitmap(pageDib(extent)),
         selected(dc.get(), bitmap.get()),
         stale(CreateRectRgn(0, 0, extent.width, extent.height)) {}
+  int64_t bytes() const { return int64_t{size.width} * size.height * 4; }
   uint32_t page;
   Size size;
+  // The page's revision when last drawn; while another page shows, the page
+  // may change without a word to the view.
+  uint64_t revision = 0;
+  bool left = false;
   MemoryDc dc{nullptr};
   Bitmap bitmap;
   ScopedSelect selected;
@@ -64,27 +71,42 @@ CanvasView::~CanvasView() {
 }
 
 void CanvasView::invalidate() {
-  if (picture_)
-    SetRectRgn(picture_->stale.get(), 0, 0, picture_->size.width, picture_->size.height);
+  if (Picture* picture = keptPicture())
+    SetRectRgn(picture->stale.get(), 0, 0, picture->size.width, picture->size.height);
   InvalidateRect(window_, nullptr, FALSE);
 }
 
 void CanvasView::invalidate(const Rect& viewArea) {
-  if (picture_) {
+  if (Picture* picture = keptPicture()) {
     // Kept in page coordinates: a later scroll moves the view, not the page.
     const Point scroll = painter_.scrollPosition();
     const Region changed(CreateRectRgn(viewArea.left + scroll.x, viewArea.top + scroll.y,
                                        viewArea.right + scroll.x, viewArea.bottom + scroll.y));
-    CombineRgn(picture_->stale.get(), picture_->stale.get(), changed.get(), RGN_OR);
+    CombineRgn(picture->stale.get(), picture->stale.get(), changed.get(), RGN_OR);
   }
   const RECT r = {viewArea.left, viewArea.top, viewArea.right, viewArea.bottom};
   InvalidateRect(window_, &r, FALSE);
 }
 
+void CanvasView::showAgain() {
+  keptPicture();
+  InvalidateRect(window_, nullptr, FALSE);
+}
+
 void CanvasView::keepPicture(bool keep) {
   keepPicture_ = keep;
-  picture_.reset();
+  pictures_.clear();
   InvalidateRect(window_, nullptr, FALSE);
+}
+
+CanvasView::Picture* CanvasView::keptPicture() {
+  const uint32_t page = painter_.shownPage();
+  // The picture shown last stops following its page once another shows.
+  if (!pictures_.empty() && pictures_.front()->page != page) pictures_.front()->left = true;
+  for (auto& picture : pictures_) {
+    if (picture->page == page) return picture.get();
+  }
+  return nullptr;
 }
 
 CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
@@ -92,20 +114,41 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
   const Size size = painter_.shownPageSize();
   if (!keepPicture_ || page == 0 || size.width <= 0 || size.height <= 0 ||
       int64_t{size.width} * size.height * 4 > kMaxKeptPageBytes) {
-    picture_.reset();
+    keptPicture();
     return nullptr;
   }
-  // Another page, or the page grew with its background: drawn afresh.
-  if (!picture_ || picture_->page != page || picture_->size != size) {
-    picture_ = std::make_unique<Picture>(page, size);
-    if (!picture_->dc || !picture_->bitmap || !picture_->stale) {
-      picture_.reset();
-      return nullptr;
-    }
+  auto found = std::find_if(pictures_.begin(), pictures_.end(),
+                            [page](const auto& picture) { return picture->page == page; });
+  // The page grew or shrank with its background: drawn afresh.
+  if (found != pictures_.end() && (*found)->size != size) {
+    pictures_.erase(found);
+    found = pictures_.end();
   }
+  if (found == pictures_.end()) {
+    auto made = std::make_unique<Picture>(page, size);
+    if (!made->dc || !made->bitmap || !made->stale) return nullptr;
+    pictures_.insert(pictures_.begin(), std::move(made));
+    int64_t bytes = 0;
+    size_t kept = 0;
+    while (kept < pictures_.size() && kept < kKeptPages &&
+           bytes + pictures_[kept]->bytes() <= kMaxKeptPageBytes) {
+      bytes += pictures_[kept++]->bytes();
+    }
+    pictures_.resize(std::max<size_t>(kept, 1));
+  } else {
+    std::rotate(pictures_.begin(), found, found + 1);
+  }
+  for (size_t i = 1; i < pictures_.size(); ++i) pictures_[i]->left = true;
+  Picture& picture = *pictures_.front();
+  const uint64_t revision = painter_.shownRevision();
+  if (picture.left && picture.revision != revision) {
+    SetRectRgn(picture.stale.get(), 0, 0, size.width, size.height);
+  }
+  picture.left = false;
+  picture.revision = revision;
   const Region wanted(CreateRectRgn(pageArea.left, pageArea.top, pageArea.right, pageArea.bottom));
-  if (CombineRgn(wanted.get(), wanted.get(), picture_->stale.get(), RGN_AND) == NULLREGION) {
-    return picture_.get();
+  if (CombineRgn(wanted.get(), wanted.get(), picture.stale.get(), RGN_AND) == NULLREGION) {
+    return &picture;
   }
   // One box around what is stale, unless that box would be mostly fresh (a
   // scroll's strips along two sides) and the pieces are few.
@@ -126,13 +169,13 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
   }
   // Each box is drawn as a paint of the view draws its part, into memory of
   // the box's size, and copied in.
-  HDC dc = picture_->dc.get();
+  HDC dc = picture.dc.get();
   for (const RECT& box : boxes) {
     const int bw = box.right - box.left, bh = box.bottom - box.top;
     MemoryDc scratch(dc);
     Bitmap bitmap(CreateCompatibleBitmap(dc, bw, bh));
     if (!scratch || !bitmap) {
-      picture_.reset();
+      pictures_.erase(pictures_.begin());
       return nullptr;
     }
     ScopedSelect selected(scratch.get(), bitmap.get());
@@ -145,8 +188,8 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
     SetViewportOrgEx(scratch.get(), 0, 0, nullptr);
     BitBlt(dc, box.left, box.top, bw, bh, scratch.get(), 0, 0, SRCCOPY);
   }
-  CombineRgn(picture_->stale.get(), picture_->stale.get(), wanted.get(), RGN_DIFF);
-  return picture_.get();
+  CombineRgn(picture.stale.get(), picture.stale.get(), wanted.get(), RGN_DIFF);
+  return &picture;
 }
 
 void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {

@@ -5,12 +5,14 @@
 //
 // The page's background and committed objects are kept in a picture of the
 // whole page, drawn again only where the board said something changed; a
-// paint copies from it and draws the object in hand over the copy. Scrolling
-// and showing the same page again draw no object.
+// paint copies from it and draws the object in hand over the copy. Scrolling,
+// and turning back to one of the last pages shown that did not change
+// meanwhile, draw no object.
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "objects/canvas.h"
 #include "objects/geometry.h"
@@ -34,6 +36,8 @@ class PagePainter {
   // The page shown (0: none, and nothing is kept) and its size.
   virtual uint32_t shownPage() const { return 0; }
   virtual Size shownPageSize() const { return {}; }
+  // Changes whenever the shown page changes in any way (see Page::revision).
+  virtual uint64_t shownRevision() const { return 0; }
 };
 
 // Where the view's messages other than painting go first (the tools).
@@ -62,7 +66,7 @@ class CanvasView {
   // show).
   void invalidate(const Rect& viewArea);
   // Nothing on the page changed; the view shows it again (it scrolled).
-  void showAgain() { InvalidateRect(window_, nullptr, FALSE); }
+  void showAgain();
   // Paints into any context (the window's, or a test's memory DIB); only the
   // `dirty` part of the client when given.
   void paint(HDC dc, const RECT& client, const RECT* dirty = nullptr);
@@ -78,12 +82,16 @@ class CanvasView {
   friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
   struct Picture;
-  // The kept picture brought up to date over `pageArea`; null when the page
-  // is not kept (none shown, or too large).
+  // The kept picture of the shown page, or null; first notes that the page
+  // shown last is no longer.
+  Picture* keptPicture();
+  // The shown page's picture, made or kept, brought up to date over
+  // `pageArea`; null when the page is not kept (none shown, or too large).
   Picture* freshPicture(const Rect& pageArea);
 
   PagePainter& painter_;
-  std::unique_ptr<Picture> picture_;
+  // The shown page's first, then the pages shown before.
+  std::vector<std::unique_ptr<Picture>> pictures_;
   bool keepPicture_ = true;
   Bitmap handBitmap_;
   ViewInput* input_ = nullptr;

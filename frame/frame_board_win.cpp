@@ -121,6 +121,11 @@ void FrameBoard::paintOver(Canvas& canvas) {
 
 uint32_t FrameBoard::shownPage() const { return board_ ? board_->currentPageId() : 0; }
 
+uint64_t FrameBoard::shownRevision() const {
+  const Page* page = board_ ? board_->currentPage() : nullptr;
+  return page ? page->revision() : 0;
+}
+
 Size FrameBoard::shownPageSize() const {
   const Page* page = board_ ? board_->currentPage() : nullptr;
   return page ? page->size() : Size{};
@@ -172,7 +177,7 @@ void FrameBoard::namedPageCreated(uint32_t page, std::string_view name) {
 }
 
 void FrameBoard::pageInfoChanged() {
-  view_->invalidate();
+  view_->showAgain();
   const Page* page = board_ ? board_->currentPage() : nullptr;
   if (!pageInfoDisplay_ || !page) return;
   pageInfoDisplay_(pageInfoText(*page, texts_.text(kTextPageInfo),

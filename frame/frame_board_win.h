@@ -91,6 +91,7 @@ class FrameBoard final : public FrameHandler,
   Point scrollPosition() const override;
   uint32_t shownPage() const override;
   Size shownPageSize() const override;
+  uint64_t shownRevision() const override;
 
   // BoardView
   void invalidateRect(const Rect& r, bool erase) override;

@@ -85,9 +85,9 @@ TEST(KeptPageTest, ShowsWhatAFullRepaintShowsAfterEveryKindOfChange) {
   // A crowded page 1, and page 2 of one object.
   std::vector<std::unique_ptr<BoardObject>> objects = makePage(nullptr);
   for (size_t i = 0; i < 150; ++i) ASSERT_NE(board.commitObject(std::move(objects[i]), 1), 0u);
-  ASSERT_NE(board.commitObject(std::move(objects[150]), 2), 0u);
+  const uint32_t other = board.commitObject(std::move(objects[150]), 2);
+  ASSERT_NE(other, 0u);
   const uint32_t first = board.currentPage()->objects().front().id;
-  const uint32_t peerPage = 2;
   auto peer = [&](const std::vector<uint8_t>& message) { ASSERT_TRUE(board.dispatch(message)); };
   auto moveTo = [&](uint32_t page, uint32_t id, Point to) {
     peer(build(SetObjectValue{SetObjectValue::kMoveTo, page, id, PackedPoint::pack(to).value}));
@@ -127,12 +127,14 @@ TEST(KeptPageTest, ShowsWhatAFullRepaintShowsAfterEveryKindOfChange) {
        }},
       {"a background file", [&] { ASSERT_TRUE(board.setBackgroundFile(picture)); }},
       {"a scale", [&] { board.applyScale(5.0f); }},
-      {"a page switch", [&] { board.goToPage(peerPage, false); }},
-      {"a peer's change on the page left, and back",
+      {"a page switch", [&] { board.goToPage(2, false); }},
+      {"back", [&] { board.goToPage(1, false); }},
+      {"a peer's change on the page left, and back to it",
        [&] {
-         moveTo(1, first, {40, 40});
-         board.goToPage(1, false);
+         moveTo(2, other, {40, 40});
+         board.goToPage(2, false);
        }},
+      {"and back again", [&] { board.goToPage(1, false); }},
   };
   RECT client;
   for (const auto& [what, step] : steps) {
