@@ -73,6 +73,12 @@ void pointAt(HWND view, int x, int y) {
   SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
 }
 
+// The pointer there, taken by a poll of the frame's timer.
+void pollAt(scribly::MainFrame& frame, HWND view, int x, int y) {
+  pointAt(view, x, y);
+  SendMessageW(frame.window(), WM_TIMER, scribly::MainFrame::kPollTimer, 0);
+}
+
 }  // namespace
 
 int main() {
@@ -156,17 +162,13 @@ int main() {
     SendMessageW(view, WM_VSCROLL, i % 2 ? SB_PAGEUP : SB_PAGEDOWN, 0);
     SendMessageW(view, WM_HSCROLL, i % 2 ? SB_PAGEUP : SB_PAGEDOWN, 0);
   });
-  SendMessageW(view, WM_VSCROLL, SB_TOP, 0);
-  SendMessageW(view, WM_HSCROLL, SB_TOP, 0);
   pump();
 
   // A rectangle of our own, dragged across the crowded page.
   ann->board()->tools().selectTool(12);
-  pointAt(view, 400, 500);
-  SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
+  pollAt(*ann, view, 400, 500);
   SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 500));
-  pointAt(view, 460, 540);
-  SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
+  pollAt(*ann, view, 460, 540);
   SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(460, 540));
   ann->board()->tools().selectTool(1);
   const uint32_t rectId = board.currentPage()->objects().back().id;
@@ -175,8 +177,7 @@ int main() {
   constexpr int kMoves = 100;
   long long invalidated = 0;
   double moving = 0;
-  pointAt(view, 400, 520);
-  SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
+  pollAt(*ann, view, 400, 520);
   SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 520));
   for (int i = 1; i <= kMoves; ++i) {
     UpdateWindow(view);
@@ -201,12 +202,10 @@ int main() {
   int wrong = 0;
   Point edge{400 - kMoves * 3, 520 - kMoves * 2};
   for (int stroke = 0; stroke < kStrokes; ++stroke) {
-    pointAt(view, edge.x, edge.y);
-    SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
+    pollAt(*ann, view, edge.x, edge.y);
     SendMessageW(view, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(edge.x, edge.y));
     for (int step = 1; step <= 3; ++step) {
-      pointAt(view, edge.x + step * 5, edge.y + step);
-      SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
+      pollAt(*ann, view, edge.x + step * 5, edge.y + step);
     }
     pump();
     UpdateWindow(peerView);
@@ -234,9 +233,6 @@ int main() {
   const double median = toPeer[toPeer.size() / 2];
 
   const double area = double(client.right) * client.bottom;
-  std::printf("view_bench: 1000 objects, view %ldx%ld\n", client.right, client.bottom);
-  std::printf("  last move to peer paint %.1f ms median, %.1f-%.1f ms, %d of %d wrong\n", median,
-              toPeer.front(), toPeer.back(), wrong, kStrokes);
   auto figure = [](const char* what, const Pair& pair) {
     printFigure(what, pair.kept, "ms", "goal <= 15 ms; without the kept picture %.1f ms (%.1fx)",
                 pair.plain, pair.plain / pair.kept);
