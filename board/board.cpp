@@ -207,7 +207,8 @@ uint32_t Board::goToPage(uint32_t id, bool send, int direction) {
   if (!options_.peerToPeer) sendMessage(PageShown{target->id()}, kLevelFirst);
   if (target->hasBackgroundFile()) loadBackgroundPicture(*target);
   env_.view.pageInfoChanged();
-  env_.view.invalidateAll(true);
+  // What the view kept of the page, if it did, is as good as the page's revision says.
+  env_.view.invalidateAll(false);
   return pages_.currentId();
 }
 

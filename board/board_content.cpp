@@ -24,6 +24,7 @@ void Board::invalidateIfCurrent(const Page& page) {
 }
 
 void Board::invalidateObject(const Page& page, const BoardObject& object) {
+  page.touch();
   if (page.id() == pages_.currentId()) {
     object.invalidate(env_.view, scrollOffset(ScrollBar::Horizontal),
                       scrollOffset(ScrollBar::Vertical), true);

@@ -53,6 +53,9 @@ struct ScrollInfo {
 class BoardView : public Invalidator {
  public:
   // Invalidator::invalidateRect covers an area, in view coordinates.
+  // `erase`: the shown page's look changed where no object said; without it
+  // the view shows again what the page holds (it scrolled, or another page
+  // is shown).
   virtual void invalidateAll(bool erase) = 0;
   // A page was added, removed or renamed, or its background arrived: the
   // contents panel updates its item. Any kind but DocumentPagesRemoved.

@@ -177,6 +177,9 @@ void DrawingTools::mouseMove(Point view) {
 
 void DrawingTools::mouseUp(Point view) {
   const Point p = toPage(view);
+  // The release point is the hand's last movement, which the polling may not
+  // have taken yet: the stroke or the move ends where the button went up.
+  if (pressed_ && p != lastPoint_) mouseMove(view);
   // A press refused for want of the write privilege has nothing to finish.
   if (pressed_) {
     if (pressTool_ == kChoiceTool) {
@@ -631,6 +634,10 @@ void DrawingTools::peerChangedObject(uint32_t pageId, uint32_t objectId, Message
 
 void DrawingTools::paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty) {
   board_.paint(canvas, area, dirty);
+  paintActive(canvas);
+}
+
+void DrawingTools::paintActive(Canvas& canvas) {
   BoardObject* object = active();
   if (!object) return;
   const DrawMode mode = tool_ == kDeleteTool ? DrawMode::Selected : DrawMode::SelectedWithHandles;

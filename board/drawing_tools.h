@@ -120,6 +120,8 @@ class DrawingTools final : public ObjectChangeListener {
   // The current page with the active object on top; `area` is in page
   // coordinates.
   void paint(Canvas& canvas, const Rect& area, const std::optional<Rect>& dirty = std::nullopt);
+  // The active object alone, as it shows over the page.
+  void paintActive(Canvas& canvas);
   Point toPage(Point view) const;
   Point toView(Point page) const;
 

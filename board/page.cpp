@@ -1,6 +1,7 @@
 #include "board/page.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 
 #include "objects/image_object.h"
@@ -108,6 +109,7 @@ std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
   positions_.erase(it);
   objectsHeld_ -= entry.held;
   std::unique_ptr<BoardObject> object = std::move(entry.object);
+  touch();
   entry = PageObject{};
   reportHeld();
   ++gaps_;
@@ -139,6 +141,7 @@ void Page::closeGaps() const {
 }
 
 void Page::clearObjects() {
+  touch();
   objects_.clear();
   positions_.clear();
   gaps_ = 0;
@@ -172,6 +175,7 @@ const std::vector<uint8_t>& Page::bulkOf(uint32_t id) {
 }
 
 void Page::recount(PageObject& entry) {
+  touch();
   objectsHeld_ -= entry.held;
   entry.held = bytesOf(entry);
   objectsHeld_ += entry.held;
@@ -199,20 +203,29 @@ const BackgroundPicture* Page::shownPicture() const {
 void Page::setPicture(std::unique_ptr<BackgroundPicture> picture) {
   picture_ = std::move(picture);
   scaled_.reset();
+  touch();
   reportHeld();
 }
 
 void Page::setScaledPicture(std::unique_ptr<BackgroundPicture> scaled) {
   scaled_ = std::move(scaled);
+  touch();
   reportHeld();
 }
 
 void Page::releaseBackground(bool keepNumber) {
+  // A page without a picture looks the same after.
+  if (picture_ || scaled_ || scale_ != 1.0f) touch();
   picture_.reset();
   scaled_.reset();
   scale_ = 1.0f;
   if (!keepNumber) backgroundNumber_ = 0;
   reportHeld();
+}
+
+uint64_t Page::nextRevision() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
 }
 
 const std::string& Page::backgroundPath() const {

@@ -145,8 +145,21 @@ class Page {
   void setPicture(std::unique_ptr<BackgroundPicture> picture);
   // The picture scaled for the page's scale; null shows the picture itself.
   void setScaledPicture(std::unique_ptr<BackgroundPicture> scaled);
-  void setScale(float scale) { scale_ = scale; }
-  void setTemplateName(std::string_view name) { templateName_ = std::string(name); }
+  void setScale(float scale) {
+    scale_ = scale;
+    touch();
+  }
+  void setTemplateName(std::string_view name) {
+    templateName_ = std::string(name);
+    touch();
+  }
+
+  // Changes whenever what the page shows may have changed: its objects, an
+  // object's property (the board touches the page), its background. Values
+  // never repeat, on any page, so that a kept picture of a page knows
+  // whether it still shows it.
+  uint64_t revision() const { return revision_; }
+  void touch() const { revision_ = nextRevision(); }
 
  private:
   // Moves the entries after each gap down and renumbers them.
@@ -182,6 +195,8 @@ class Page {
   uint32_t width_;
   uint32_t height_;
   std::string templateName_;
+  static uint64_t nextRevision();
+  mutable uint64_t revision_ = nextRevision();
 };
 
 // The text that tells which page is shown: "<info> <folder or title> / <name>".

@@ -71,7 +71,7 @@ void ViewScroll::fitBar(ScrollBar bar, int32_t pageSide, int32_t clientSide) {
       info->position + clientSide > pageSide ? std::max(0, pageSide - clientSide) : info->position;
   // The offset follows wherever the bar ends up, the system's clamp included.
   const int32_t shown = -offset(bar);
-  if (const auto now = moveTo(bar, wanted); now && *now != shown) view_.invalidateAll(true);
+  if (const auto now = moveTo(bar, wanted); now && *now != shown) view_.invalidateAll(false);
 }
 
 void ViewScroll::scroll(ScrollBar bar, ScrollRequest request, bool toStart) {
@@ -110,7 +110,7 @@ void ViewScroll::showPeerPosition(ScrollBar bar, int32_t position) {
   const auto info = view_.scrollInfo(bar);
   if (!info || info->pageSize == 0 || position > info->maximum) return;
   if (position == info->position) return;
-  if (moveTo(bar, position)) view_.invalidateAll(true);
+  if (moveTo(bar, position)) view_.invalidateAll(false);
 }
 
 void ViewScroll::tick() {

@@ -2,7 +2,17 @@
 // The canvas view: a child of the frame that shows the current page. Every
 // paint goes through one memory context and one block copy, so pages with many
 // objects never flicker.
+//
+// The page's background and committed objects are kept in a picture of the
+// whole page, drawn again only where the board said something changed; a
+// paint copies from it and draws the object in hand over the copy. Scrolling,
+// and turning back to one of the last pages shown that did not change
+// meanwhile, draw no object.
 #include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "objects/canvas.h"
 #include "objects/geometry.h"
@@ -14,12 +24,20 @@ namespace scribly {
 class PagePainter {
  public:
   virtual ~PagePainter() = default;
-  // Everything the view shows of `area`, in page coordinates, drawn so that
-  // area's top-left lands on the view's corner.
-  // Objects outside `dirty` (page coordinates) need not be drawn.
+  // The page as it is kept: background and committed objects over `area`
+  // (page coordinates; grey past the page). Objects outside `dirty` need not
+  // be drawn.
   virtual void paintView(Canvas& canvas, const Rect& area, const Rect& dirty) = 0;
+  // What is drawn over the page at every paint and never kept: the object in
+  // hand and its selection.
+  virtual void paintOver(Canvas&) {}
   // The view's scroll position: page coordinates of the view's origin.
   virtual Point scrollPosition() const = 0;
+  // The page shown (0: none, and nothing is kept) and its size.
+  virtual uint32_t shownPage() const { return 0; }
+  virtual Size shownPageSize() const { return {}; }
+  // Changes whenever the shown page changes in any way (see Page::revision).
+  virtual uint64_t shownRevision() const { return 0; }
 };
 
 // Where the view's messages other than painting go first (the tools).
@@ -42,12 +60,19 @@ class CanvasView {
   CanvasView& operator=(const CanvasView&) = delete;
 
   HWND window() const { return window_; }
-  void invalidate() { InvalidateRect(window_, nullptr, FALSE); }
-  // An area in view coordinates (the board's objects say where they show).
+  // The whole page changed.
+  void invalidate();
+  // An area changed, in view coordinates (the board's objects say where they
+  // show).
   void invalidate(const Rect& viewArea);
+  // Nothing on the page changed; the view shows it again (it scrolled).
+  void showAgain();
   // Paints into any context (the window's, or a test's memory DIB); only the
   // `dirty` part of the client when given.
   void paint(HDC dc, const RECT& client, const RECT* dirty = nullptr);
+  // Whether paints go through the kept picture (on by default); off draws
+  // every object at every paint, as the benchmarks' and tests' baseline.
+  void keepPicture(bool keep);
   void setInput(ViewInput* input) { input_ = input; }
   // The view's own handling of a message; true when consumed.
   bool handleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -56,8 +81,18 @@ class CanvasView {
   template <class Owner>
   friend LRESULT CALLBACK forwardingWindowProc(HWND, UINT, WPARAM, LPARAM);
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam);
+  struct Picture;
+  // The kept picture of the shown page, or null; first notes that the page
+  // shown last is no longer.
+  Picture* keptPicture();
+  // The shown page's picture, made or kept, brought up to date over
+  // `pageArea`; null when the page is not kept (none shown, or too large).
+  Picture* freshPicture(const Rect& pageArea);
 
   PagePainter& painter_;
+  // The shown page's first, then the pages shown before.
+  std::vector<std::unique_ptr<Picture>> pictures_;
+  bool keepPicture_ = true;
   Bitmap handBitmap_;
   ViewInput* input_ = nullptr;
   HWND window_ = nullptr;

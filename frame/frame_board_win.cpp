@@ -110,12 +110,25 @@ bool FrameBoard::onViewMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESU
   return tools_ && tools_->handle(message, wParam, lParam, result);
 }
 
-// The tools draw the page with the object in hand on top.
 void FrameBoard::paintView(Canvas& canvas, const Rect& area, const Rect& dirty) {
-  if (tools_)
-    tools_->tools().paint(canvas, area, dirty);
-  else
-    board_->paint(canvas, area, dirty);
+  board_->paint(canvas, area, dirty);
+}
+
+// The tools draw the object in hand on top.
+void FrameBoard::paintOver(Canvas& canvas) {
+  if (tools_) tools_->tools().paintActive(canvas);
+}
+
+uint32_t FrameBoard::shownPage() const { return board_ ? board_->currentPageId() : 0; }
+
+uint64_t FrameBoard::shownRevision() const {
+  const Page* page = board_ ? board_->currentPage() : nullptr;
+  return page ? page->revision() : 0;
+}
+
+Size FrameBoard::shownPageSize() const {
+  const Page* page = board_ ? board_->currentPage() : nullptr;
+  return page ? page->size() : Size{};
 }
 
 Point FrameBoard::scrollPosition() const {
@@ -125,7 +138,13 @@ Point FrameBoard::scrollPosition() const {
 // Objects report their areas in view coordinates, scroll offsets applied.
 void FrameBoard::invalidateRect(const Rect& r, bool) { view_->invalidate(r); }
 
-void FrameBoard::invalidateAll(bool) { view_->invalidate(); }
+// Without erasing, the page is the same and only shows again.
+void FrameBoard::invalidateAll(bool erase) {
+  if (erase)
+    view_->invalidate();
+  else
+    view_->showAgain();
+}
 
 void FrameBoard::contentsChanged(ContentsChange kind, uint32_t page) {
   view_->invalidate();
@@ -158,7 +177,7 @@ void FrameBoard::namedPageCreated(uint32_t page, std::string_view name) {
 }
 
 void FrameBoard::pageInfoChanged() {
-  view_->invalidate();
+  view_->showAgain();
   const Page* page = board_ ? board_->currentPage() : nullptr;
   if (!pageInfoDisplay_ || !page) return;
   pageInfoDisplay_(pageInfoText(*page, texts_.text(kTextPageInfo),

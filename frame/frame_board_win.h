@@ -87,7 +87,11 @@ class FrameBoard final : public FrameHandler,
 
   // PagePainter
   void paintView(Canvas& canvas, const Rect& area, const Rect& dirty) override;
+  void paintOver(Canvas& canvas) override;
   Point scrollPosition() const override;
+  uint32_t shownPage() const override;
+  Size shownPageSize() const override;
+  uint64_t shownRevision() const override;
 
   // BoardView
   void invalidateRect(const Rect& r, bool erase) override;

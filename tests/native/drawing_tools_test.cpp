@@ -239,6 +239,25 @@ TEST_F(DrawingToolsTest, APencilStrokeTravelsWithItsPointsAndALongOneIsNotCutSho
   EXPECT_EQ(rest.points().back(), (Point{600, 600 % 7}));
 }
 
+// The polling may not have taken the hand's last movement when the button
+// goes up: the release point ends the stroke or the move all the same.
+TEST_F(DrawingToolsTest, TheReleasePointEndsAStrokeOrAMoveThatThePollingMissed) {
+  tools.mouseDown({100, 100});
+  tools.mouseMove({110, 105});
+  tools.mouseUp({130, 130});
+  EXPECT_EQ(sent(), Codes{10});
+  const auto& stroke = static_cast<const PencilObject&>(*peerObjects()[0].object);
+  EXPECT_EQ(stroke.points().back(), (Point{130, 130}));
+
+  const uint32_t id = drawRect();
+  tools.selectTool(kChoiceTool);
+  click({10, 45});
+  tools.mouseDown({10, 45});
+  tools.mouseUp({30, 55});
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
+  EXPECT_EQ(peer().currentPage()->findObject(id)->firstPoint().unpack(), (Point{30, 20}));
+}
+
 TEST_F(DrawingToolsTest, TheFreeFormCutInsertsThePictureOfTheOutlineAndLeavesThePage) {
   drawRect();
   tools.selectTool(kFreeCutTool);
