@@ -46,14 +46,6 @@ wine_start() {
   # One persistent server: every test program reuses it instead of paying the
   # start-up again.
   "$WINESERVER" -p >/dev/null 2>&1 || true
-  # On our own Xvfb there is no window manager: a managed window's hide would
-  # wait 2 s for one to answer. A person's display keeps managed windows.
-  local managed=Y
-  [ -n "$_xvfb_pid" ] && managed=N
-  if [ "$(cat "$WINEPREFIX/.scribly-managed" 2>/dev/null)" != "$managed" ]; then
-    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f >/dev/null 2>&1 &&
-      echo "$managed" >"$WINEPREFIX/.scribly-managed"
-  fi
 }
 
 # Runs a Windows program (path in the Linux file system) under Wine.
