@@ -27,13 +27,18 @@ std::unique_ptr<BackgroundPicture> BackgroundPicture::make(std::vector<uint8_t> 
       new BackgroundPicture(std::move(pixels), width, height));
 }
 
-std::unique_ptr<BackgroundPicture> BackgroundPicture::resized(Size size) const {
+bool BackgroundPicture::resizable(Size size) {
   constexpr int32_t kMaxSide = std::numeric_limits<uint16_t>::max();
   if (size.width <= 0 || size.height <= 0 || size.width > kMaxSide || size.height > kMaxSide)
-    return nullptr;
+    return false;
+  return pictureBytes(static_cast<uint16_t>(size.width), static_cast<uint16_t>(size.height)) <=
+         kMaxPictureBytes;
+}
+
+std::unique_ptr<BackgroundPicture> BackgroundPicture::resized(Size size) const {
+  if (!resizable(size)) return nullptr;
   const auto w = static_cast<uint16_t>(size.width);
   const auto h = static_cast<uint16_t>(size.height);
-  if (pictureBytes(w, h) > kMaxPictureBytes) return nullptr;
   std::vector<size_t> columns(w);
   for (uint32_t x = 0; x < w; ++x) columns[x] = 3 * size_t{nearestSource(w, width_, x)};
   const size_t fromRow = pictureRowBytes(width_);

@@ -20,8 +20,11 @@ class BackgroundPicture {
   Size size() const { return {width_, height_}; }
   std::span<const uint8_t> pixels() const { return pixels_; }
 
+  // Whether a picture may be resized to `size`: not empty, nor larger than a
+  // picture may be.
+  static bool resizable(Size size);
   // A copy resized to `size`, each pixel taken from the nearest source pixel;
-  // null when the size is empty or larger than a picture may be.
+  // null when the size is not resizable.
   std::unique_ptr<BackgroundPicture> resized(Size size) const;
 
   // Copies the picture at its own size with its corner at `at`; only the rows

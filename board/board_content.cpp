@@ -453,15 +453,15 @@ void Board::scaleBackground(Page& page, float factor, bool local) {
   if (announce) sendMessage(BackgroundScale{page.id(), scaleCodeOf(factor)}, kLevelFirst);
   backgrounds_.setFactor(factor);
   page.setScale(factor);
-  // Scaled once here and kept, so painting only copies it. A copy too large
-  // to hold, or past the board's room, leaves the picture at its own size.
-  page.setScaledPicture(nullptr);
+  // Scaled once when next shown and kept, so painting only copies it. A copy
+  // too large to hold, or past the board's room, leaves the picture at its
+  // own size.
+  page.setScaledSize(Size{});
   const Size size = scaledPictureSize(factor, picture->size(), client);
-  const bool fits = size.width > 0 && size.height > 0 && size.width <= 0xFFFF &&
-                    size.height <= 0xFFFF &&
+  const bool fits = BackgroundPicture::resizable(size) &&
                     pictureBytes(static_cast<uint32_t>(size.width),
                                  static_cast<uint32_t>(size.height)) <= pictureRoom();
-  page.setScaledPicture(size == picture->size() || !fits ? nullptr : picture->resized(size));
+  page.setScaledSize(fits ? size : Size{});
   invalidateIfCurrent(page);
 }
 

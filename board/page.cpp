@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/bmp_file.h"
 #include "objects/image_object.h"
 
 namespace scribly {
@@ -183,40 +184,52 @@ void Page::recount(PageObject& entry) {
 }
 
 size_t Page::heldBytes() const {
-  return objectsHeld_ + backgroundBulk_.size() + bytesOf(picture_.get()) + bytesOf(scaled_.get());
+  // The scaled copy counts whether made yet or not.
+  const size_t scaled = scaledSize_.width > 0
+                            ? pictureBytes(static_cast<uint32_t>(scaledSize_.width),
+                                           static_cast<uint32_t>(scaledSize_.height))
+                            : 0;
+  return objectsHeld_ + backgroundBulk_.size() + bytesOf(picture_.get()) + scaled;
 }
 
 Size Page::size() const {
   Size size{static_cast<int32_t>(width_), static_cast<int32_t>(height_)};
-  if (const BackgroundPicture* shown = shownPicture()) {
-    size.width = std::max(size.width, shown->size().width);
-    size.height = std::max(size.height, shown->size().height);
+  if (hasBackgroundFile_ && picture_) {
+    const Size shown = scaledSize_.width > 0 ? scaledSize_ : picture_->size();
+    size.width = std::max(size.width, shown.width);
+    size.height = std::max(size.height, shown.height);
   }
   return size;
 }
 
 const BackgroundPicture* Page::shownPicture() const {
   if (!hasBackgroundFile_ || !picture_) return nullptr;
-  return scaled_ ? scaled_.get() : picture_.get();
+  if (scaledSize_.width <= 0) return picture_.get();
+  if (!scaled_) scaled_ = picture_->resized(scaledSize_);
+  return scaled_.get();
 }
 
 void Page::setPicture(std::unique_ptr<BackgroundPicture> picture) {
   picture_ = std::move(picture);
+  scaledSize_ = Size{};
   scaled_.reset();
   touch();
   reportHeld();
 }
 
-void Page::setScaledPicture(std::unique_ptr<BackgroundPicture> scaled) {
-  scaled_ = std::move(scaled);
+void Page::setScaledSize(Size size) {
+  const bool own = !picture_ || size == picture_->size() || !BackgroundPicture::resizable(size);
+  scaledSize_ = own ? Size{} : size;
+  scaled_.reset();
   touch();
   reportHeld();
 }
 
 void Page::releaseBackground(bool keepNumber) {
   // A page without a picture looks the same after.
-  if (picture_ || scaled_ || scale_ != 1.0f) touch();
+  if (picture_ || scaledSize_.width > 0 || scale_ != 1.0f) touch();
   picture_.reset();
+  scaledSize_ = Size{};
   scaled_.reset();
   scale_ = 1.0f;
   if (!keepNumber) backgroundNumber_ = 0;

@@ -123,8 +123,9 @@ class Page {
   const std::string& backgroundPath() const;
   float scale() const { return scale_; }
   BackgroundPicture* backgroundPicture() const { return picture_.get(); }
-  // The picture as it shows at the page's scale: the kept scaled copy, else
-  // the picture itself; null while no picture file is loaded.
+  // The picture as it shows at the page's scale: the scaled copy, made here
+  // the first time it is asked for, else the picture itself; null while no
+  // picture file is loaded.
   const BackgroundPicture* shownPicture() const;
   // The enveloped format code and file bytes as they travelled, kept for
   // later requests; empty when not kept.
@@ -143,8 +144,11 @@ class Page {
   // Forgets the background file (a template replaces it, or it was withdrawn).
   void dropBackgroundFile();
   void setPicture(std::unique_ptr<BackgroundPicture> picture);
-  // The picture scaled for the page's scale; null shows the picture itself.
-  void setScaledPicture(std::unique_ptr<BackgroundPicture> scaled);
+  // The size the picture shows at for the page's scale; its own size, or one
+  // it cannot be resized to, shows the picture itself. The copy counts as
+  // held from here, but is made only when first shown: a scale that changes
+  // again before the page paints costs no resizing.
+  void setScaledSize(Size size);
   void setScale(float scale) {
     scale_ = scale;
     touch();
@@ -182,7 +186,8 @@ class Page {
   size_t reportedHeld_ = 0;
   bool hasBackgroundFile_ = false;
   std::unique_ptr<BackgroundPicture> picture_;
-  std::unique_ptr<BackgroundPicture> scaled_;
+  Size scaledSize_{};
+  mutable std::unique_ptr<BackgroundPicture> scaled_;
   uint32_t backgroundNumber_ = 0;
   float scale_ = 1.0f;
   uint32_t pendingBackgroundNumber_ = 0;

@@ -39,9 +39,12 @@ Point sourceOf(const BackgroundPicture& picture, int32_t x, int32_t y) {
 
 TEST(BoardBackgrounds, AFixedFactorIsSentOnceAndKeptAsANearestPixelCopy) {
   PictureBoard b(1000);
+  const size_t held = b->heldPictureBytes();
   b->applyScale(0.65f);
   b->applyScale(0.65f);
   EXPECT_EQ(b.sentScaleCodes(), std::vector<uint32_t>{2});
+  // The copy counts against the budget before it is first shown.
+  EXPECT_EQ(b->heldPictureBytes(), held + pictureBytes(650, 65));
   ASSERT_EQ(b.shown(), (Size{650, 65}));
   const BackgroundPicture& shown = *b->currentPage()->shownPicture();
   EXPECT_EQ(sourceOf(shown, 0, 0), (Point{0, 0}));
