@@ -70,13 +70,8 @@ class ShareBench : public Interface {
   // hands them on: the fixture's pump runs the whole import before it
   // relays, and Ann's messages wait for Ben's acknowledgements meanwhile.
   int shareHandingOn(const std::wstring& path) {
-    click("add share doc");
-    HWND tip = visiblePanel("scribly tip panel");
+    HWND tip = startShare(path);
     if (!tip) return 0;
-    HWND edit = findSkinWindow(tip, "scribly tip edit");
-    for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
-    shareStarted_ = std::chrono::steady_clock::now();
-    SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
     int created = 0;
     const auto giveUp = shareStarted_ + std::chrono::minutes(2);
     while (IsWindowVisible(tip) && std::chrono::steady_clock::now() < giveUp) {

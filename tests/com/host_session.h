@@ -396,19 +396,27 @@ class Interface : public HostSession {
     return SendMessageW(element(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }
 
+  // Opens the share dialog, types `path` and clicks "start"; the dialog, or
+  // null when none came.
+  HWND startShare(const std::wstring& path) {
+    click("add share doc");
+    HWND tip = visiblePanel("scribly tip panel");
+    if (!tip) return nullptr;
+    HWND edit = findSkinWindow(tip, "scribly tip edit");
+    for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
+    shareStarted_ = std::chrono::steady_clock::now();
+    SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
+    return tip;
+  }
+
   // A document shared through the dialog with the real printer: its path
   // typed, "start" clicked, and what Ann sends handed on to Ben until the
   // import ends with the dialog gone; the contents panel that then shows is
   // closed. The number of pages Ann created.
   int shareDocument(const std::wstring& path) {
-    click("add share doc");
-    HWND tip = visiblePanel("scribly tip panel");
+    HWND tip = startShare(path);
     EXPECT_TRUE(tip);
     if (!tip) return 0;
-    HWND edit = findSkinWindow(tip, "scribly tip edit");
-    for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
-    shareStarted_ = std::chrono::steady_clock::now();
-    SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
     int created = 0;
     auto handOn = [&] {
       for (const auto& m : relay()) {
