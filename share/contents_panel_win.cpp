@@ -99,10 +99,14 @@ LRESULT ContentsPanel::onSkinMessage(SkinElement& source, UINT message, WPARAM w
       return 0;
     case WM_TIMER:
       if (wParam == kImportTimer) {
-        importTick();
+        importTurn();
         return 0;
       }
       break;
+    case kImportTurn:
+      turnPosted_ = false;
+      importTurn();
+      return 0;
     case kBeginRename:
       if (renamed_) tree_.editLabel(renamed_);
       return 0;

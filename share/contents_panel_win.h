@@ -3,7 +3,7 @@
 // the system pages, the user pages and the shared documents with their
 // pages, with a menu to rename, delete and refresh. It owns the virtual
 // printer and runs a share the share dialog asks for: the print job, then
-// the import of its page pictures as pages on a timer's ticks.
+// the import of its page pictures as pages, in turns.
 #include <windows.h>
 
 #include <cstdint>
@@ -24,9 +24,13 @@ namespace scribly {
 
 inline constexpr std::string_view kContentsPanelWindowName = "scribly contents panel";
 
-// The timer whose ticks import the printed pages.
+// The import of printed pages goes in turns of at most kImportMilliseconds:
+// each turn posts the next (kImportTurn, the panel's own message), and the
+// timer's ticks take over where a turn cannot follow at once (input waits,
+// no page id yet, the end).
 inline constexpr UINT_PTR kImportTimer = 1111;
 inline constexpr UINT kImportMilliseconds = 20;
+inline constexpr UINT kImportTurn = WM_APP + 0x11;
 
 class ContentsPanel final : public SkinProgram, public ShareRunner, private SkinTree::Owner {
  public:
@@ -90,7 +94,8 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   void addPage(bool showPanel);
   void printFinished(WPARAM job, bool succeeded);
   void startImport();
-  void importTick();
+  // One turn of the import: pages until its time is up or input waits.
+  void importTurn();
   // One page; false when the import ended or waits for the next tick.
   bool importPage();
   void finishImport();
@@ -141,6 +146,12 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   std::string documentName_;           // system code page
   std::vector<std::string> pictures_;  // UTF-8, in page order
   size_t nextPicture_ = 0;
+  // From the printer's report until the import ends: only then do the
+  // import's ticks and turns do anything.
+  bool importing_ = false;
+  bool turnPosted_ = false;
+  // When the import last painted what it changed.
+  ULONGLONG paintedAt_ = 0;
   // Ticks in a row that made no page; the import gives up after a few.
   unsigned failedTicks_ = 0;
   HTREEITEM documentItem_ = nullptr;

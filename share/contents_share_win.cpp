@@ -1,5 +1,5 @@
 // The contents panel's share: the print job the share dialog asked for, then
-// the import of its page pictures as document pages on a timer's ticks.
+// the import of its page pictures as document pages, in turns.
 #include <string>
 #include <utility>
 
@@ -17,6 +17,9 @@ namespace {
 // Import ticks in a row that may make no page (about two seconds: an id
 // range on its way from the server arrives within them).
 constexpr unsigned kImportAttempts = 100;
+// How often an import paints what it changed (the dialog's progress, the
+// tree) while its turns keep the message loop from painting.
+constexpr ULONGLONG kImportPaintMilliseconds = 100;
 
 std::string toSystem(std::string_view utf8) { return recode(utf8, kCodePageUtf8, kCodePageSystem); }
 std::string fromSystem(std::string_view text) {
@@ -49,6 +52,19 @@ std::vector<FolderEntry> listFolder(const std::string& folder) {
                        (found.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0});
   } while (FindNextFileW(search.get(), &found) && entries.size() < 100000);
   return entries;
+}
+
+// Paints what waits to be painted in this thread's windows, and nothing
+// else: no message is handled meanwhile.
+void paintThreadWindows() {
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM) -> BOOL {
+        if (IsWindowVisible(window))
+          RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        return TRUE;
+      },
+      0);
 }
 
 }  // namespace
@@ -123,20 +139,40 @@ void ContentsPanel::startImport() {
   nextPicture_ = 0;
   failedTicks_ = 0;
   dialog_.progress(0, pictures_.size());
+  importing_ = true;
+  paintedAt_ = GetTickCount64();
   SetTimer(window(), kImportTimer, kImportMilliseconds, nullptr);
+  turnPosted_ = PostMessageW(window(), kImportTurn, 0, 0);
 }
 
-void ContentsPanel::importTick() {
-  // A page that imports quickly is followed by the next within the tick's
-  // period, unless input, a sent or a posted message (a peer's) waits: the
-  // window answers as before, and the period is no pause between pages.
-  // The end comes on a tick of its own, once the last page's messages have
-  // been answered.
+void ContentsPanel::importTurn() {
+  // A tick that comes late, or a turn anyone may post, does nothing unless
+  // an import runs.
+  if (!importing_) return;
+  // Pages follow one another for up to the turn's time, unless input or a
+  // sent message waits; a peer's messages wait for the turn's end.
   const ULONGLONG start = GetTickCount64();
-  while (importPage() && nextPicture_ < pictures_.size() &&
+  bool made = false;
+  while ((made = importPage()) && nextPicture_ < pictures_.size() &&
          GetTickCount64() - start < kImportMilliseconds &&
-         HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE | QS_SENDMESSAGE)) == 0) {
+         HIWORD(GetQueueStatus(QS_INPUT | QS_SENDMESSAGE)) == 0) {
   }
+  // No page yet (no id): the next tick tries again. After the last page the
+  // end waits for the tick too, which comes once no message is queued: the
+  // pages' messages have gone by then, before the dialog hides.
+  if (!made || !importing_ || nextPicture_ >= pictures_.size()) return;
+  // Otherwise the next turn is posted: it comes once the messages queued
+  // before it are handled (a peer's answers to the pages' transfers), where
+  // the tick would wait for as long as they keep coming. Input goes first:
+  // the tick then comes after it. Paint would wait for the import's end, so
+  // the import paints now and then.
+  const DWORD waiting = HIWORD(GetQueueStatus(QS_INPUT | QS_PAINT));
+  if ((waiting & QS_PAINT) && GetTickCount64() - paintedAt_ >= kImportPaintMilliseconds) {
+    paintThreadWindows();
+    paintedAt_ = GetTickCount64();
+  }
+  if (!(waiting & QS_INPUT) && !turnPosted_)
+    turnPosted_ = PostMessageW(window(), kImportTurn, 0, 0);
 }
 
 bool ContentsPanel::importPage() {
@@ -173,6 +209,7 @@ bool ContentsPanel::importPage() {
 void ContentsPanel::abandonShare() {
   if (!window()) return;
   KillTimer(window(), kImportTimer);
+  importing_ = false;
   if (!ready_ && printer_.get()) printer_.get()->stop();
   dialog_.reset();
   // The printer is done with the pictures an import reads.
@@ -189,6 +226,7 @@ void ContentsPanel::abandonShare() {
 
 void ContentsPanel::finishImport() {
   KillTimer(window(), kImportTimer);
+  importing_ = false;
   dialog_.reset();
   pictures_.clear();
   nextPicture_ = 0;

@@ -74,18 +74,22 @@ class ShareBench : public Interface {
     if (!tip) return 0;
     int created = 0;
     const auto giveUp = shareStarted_ + std::chrono::minutes(2);
-    while (IsWindowVisible(tip) && std::chrono::steady_clock::now() < giveUp) {
+    // Until the import has ended and nothing is left to hand on.
+    for (bool quiet = false;
+         (IsWindowVisible(tip) || !quiet) && std::chrono::steady_clock::now() < giveUp;) {
       MSG message;
-      if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&message);
-      else
-        MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      quiet = !PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+      if (!quiet) DispatchMessageW(&message);
       for (auto& m : std::exchange(ann_->sink.sent, {})) {
         if (codeOf(m) == 88) ++created, lastPageHandedOn_ = std::chrono::steady_clock::now();
         ben_->plugin->DataIn(1, m.data(), static_cast<ULONG>(m.size()));
+        quiet = false;
       }
-      for (auto& m : std::exchange(ben_->sink.sent, {}))
+      for (auto& m : std::exchange(ben_->sink.sent, {})) {
         ann_->plugin->DataIn(2, m.data(), static_cast<ULONG>(m.size()));
+        quiet = false;
+      }
+      if (quiet) MsgWaitForMultipleObjectsEx(0, nullptr, 10, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
     for (int i = 0; i < 50; ++i) relay();
     if (HWND contents = visiblePanel("scribly contents panel"))

@@ -20,6 +20,9 @@ namespace scribly::test {
 namespace {
 
 constexpr LPARAM kDocumentItem = 30;
+// The contents panel's import timer and its message for the import's next turn.
+constexpr UINT_PTR kImportTimer = 1111;
+constexpr UINT kImportTurn = WM_APP + 0x11;
 
 // A document as the contents tree lists it: its name and its pages, each
 // with the page it goes to.
@@ -128,6 +131,35 @@ TEST_F(ShareInterface, BothParticipantsShowAndListASharedDocumentUntilItIsDelete
   DeleteFileW(path.c_str());
 }
 
+// Another program may post the contents panels the import's tick or turn
+// message at any time: while the printer runs, or with no share at all, it
+// changes nothing.
+TEST_F(ShareInterface, ImportMessagesFromOutsideAnImportChangeNothing) {
+  const std::wstring path = writeNotes(12);
+  static std::vector<HWND> panels;
+  panels.clear();
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND w, LPARAM) {
+        if (skinName(w) == "scribly contents panel") panels.push_back(w);
+        return TRUE;
+      },
+      0);
+  ASSERT_EQ(panels.size(), 2u);
+  // Posted once the printer has started, from a timer the share's wait runs.
+  SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    for (HWND panel : panels) {
+      PostMessageW(panel, WM_TIMER, kImportTimer, 0);
+      PostMessageW(panel, kImportTurn, 0, 0);
+    }
+  });
+  EXPECT_EQ(shareDocument(path), 12);
+  EXPECT_EQ(report(*ben_), report(*ann_));
+  EXPECT_FALSE(visiblePanel("scribly contents panel"));
+  DeleteFileW(path.c_str());
+}
+
 TEST_F(ShareInterface, ResetEndsARunningShareAndTheTreeListsOnlyTheSystemPages) {
   const std::wstring path = writeNotes(40);
   click("add share doc");
@@ -136,13 +168,18 @@ TEST_F(ShareInterface, ResetEndsARunningShareAndTheTreeListsOnlyTheSystemPages) 
   HWND edit = findSkinWindow(tip, "scribly tip edit");
   for (wchar_t c : path) SendMessageW(edit, WM_CHAR, c, 1);
   SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
-  // Until the import has made its first page.
+  // Until the import has made its first page, one message at a time: each
+  // of the import's turns posts the next.
   auto pagesSent = [&] {
     int n = 0;
     for (const auto& m : ann_->sink.sent) n += codeOf(m) == 88;
     return n;
   };
-  ASSERT_TRUE(pumpUntil([&] { return pagesSent() > 0; }, "the first page"));
+  for (MSG m; pagesSent() == 0 &&
+              MsgWaitForMultipleObjectsEx(0, nullptr, 20000, QS_ALLINPUT, MWMO_INPUTAVAILABLE) ==
+                  WAIT_OBJECT_0;)
+    if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+  ASSERT_GT(pagesSent(), 0);
 
   // Reset and joined again as a host does it: no page of the document is
   // made any more.
