@@ -17,7 +17,8 @@ namespace scribly {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
+// Short: the printer's report waits for the converter's end to be seen.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
 // How long a converter may take to end after SIGTERM before SIGKILL.
 constexpr auto kTermGrace = std::chrono::seconds(2);
 

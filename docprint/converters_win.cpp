@@ -21,7 +21,8 @@ namespace scribly {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto kPollInterval = std::chrono::milliseconds(50);
+// Short: the report of a job waits for the runner's status file to be seen.
+constexpr auto kPollInterval = std::chrono::milliseconds(5);
 // After a stop or the time limit, how long the runner may take to kill the
 // converter and say so.
 constexpr auto kRunnerGrace = std::chrono::seconds(15);

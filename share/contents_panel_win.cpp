@@ -195,6 +195,10 @@ void ContentsPanel::contentsChanged(WPARAM kind, LPARAM data) {
       return;
     }
     case ContentsChange::BackgroundReady:
+      if (importedItem_.item && importedItem_.page == page) {
+        tree_.setImage(importedItem_.item, kImagePageMarked);
+        return;
+      }
       for (HTREEITEM document = tree_.nextSibling(userRoot_); document;
            document = tree_.nextSibling(document))
         if (HTREEITEM item = tree_.childWithData(document, data)) {

@@ -155,6 +155,12 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
   // Ticks in a row that made no page; the import gives up after a few.
   unsigned failedTicks_ = 0;
   HTREEITEM documentItem_ = nullptr;
+  // The page the import is making and its item, while it sets the page's
+  // background.
+  struct {
+    uint32_t page = 0;
+    HTREEITEM item = nullptr;
+  } importedItem_;
   // The first page the import made, current once it ends.
   uint32_t firstImportedPage_ = 0;
 

@@ -1,5 +1,6 @@
 // The contents panel's share: the print job the share dialog asked for, then
 // the import of its page pictures as document pages, in turns.
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -157,6 +158,11 @@ void ContentsPanel::importTurn() {
          GetTickCount64() - start < kImportMilliseconds &&
          HIWORD(GetQueueStatus(QS_INPUT | QS_SENDMESSAGE)) == 0) {
   }
+  // The dialog is told once a turn: it shows nothing in between.
+  if (importing_) {
+    dialog_.uploading(static_cast<uint32_t>(std::min(nextPicture_ + 1, pictures_.size())));
+    dialog_.progress(nextPicture_, pictures_.size());
+  }
   // No page yet (no id): the next tick tries again. After the last page the
   // end waits for the tick too, which comes once no message is queued: the
   // pages' messages have gone by then, before the dialog hides.
@@ -183,7 +189,6 @@ bool ContentsPanel::importPage() {
     return false;
   }
   const uint32_t number = static_cast<uint32_t>(nextPicture_ + 1);
-  dialog_.uploading(number);
   Board& board = around_.board;
   const uint32_t page =
       board.addDocumentPage(fitBuffer(documentPageLabel(documentName_, number), kShareNameBytes));
@@ -198,11 +203,14 @@ bool ContentsPanel::importPage() {
   }
   failedTicks_ = 0;
   if (firstImportedPage_ == 0) firstImportedPage_ = page;
-  tree_.insert(documentItem_, TreeItemStyle::Blue, std::to_string(number), kImagePage, page);
+  // The board tells the page's background ready within the call: its item
+  // is known, no walk through the tree needed.
+  importedItem_ = {page, tree_.insert(documentItem_, TreeItemStyle::Blue, std::to_string(number),
+                                      kImagePage, page)};
   board.setDocumentBackground(
       fitBuffer(outputFolder_ + toSystem(pictures_[nextPicture_]), kSharePathBytes), page);
+  importedItem_ = {};
   ++nextPicture_;
-  dialog_.progress(nextPicture_, pictures_.size());
   return true;
 }
 

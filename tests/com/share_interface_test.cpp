@@ -20,6 +20,7 @@ namespace scribly::test {
 namespace {
 
 constexpr LPARAM kDocumentItem = 30;
+constexpr int kMarkedPageImage = 52;
 // The contents panel's import timer and its message for the import's next turn.
 constexpr UINT_PTR kImportTimer = 1111;
 constexpr UINT kImportTurn = WM_APP + 0x11;
@@ -107,6 +108,14 @@ TEST_F(ShareInterface, BothParticipantsShowAndListASharedDocumentUntilItIsDelete
   EXPECT_EQ(shared[0].name, L"notes.txt");
   ASSERT_EQ(shared[0].pages.size(), 12u);
   EXPECT_EQ(shared[0].pages[2].first, L"3");
+  // Each page's item is marked: its background is set.
+  for (HTREEITEM page : treeChildren(annTree, shared[0].item)) {
+    TVITEMW item{};
+    item.mask = TVIF_IMAGE;
+    item.hItem = page;
+    SendMessageW(annTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.iImage, kMarkedPageImage);
+  }
   HWND benTree = openContents(*ben_);
   ASSERT_TRUE(benTree);
   EXPECT_EQ(listedDocuments(benTree), shared);
