@@ -78,8 +78,8 @@ void Page::setName(std::string_view name) {
 }
 
 const PageObject* Page::findEntry(uint32_t id) const {
-  auto it = positions_.find(id);
-  return it == positions_.end() ? nullptr : &objects_[it->second];
+  const size_t* position = positions_.find(id);
+  return position ? &objects_[*position] : nullptr;
 }
 
 PageObject* Page::findEntry(uint32_t id) {
@@ -97,17 +97,17 @@ const BoardObject* Page::findObject(uint32_t id) const {
 }
 
 bool Page::addObject(uint32_t id, std::unique_ptr<BoardObject> object) {
-  if (id == 0 || !object || !positions_.emplace(id, objects_.size()).second) return false;
+  if (id == 0 || !object || !positions_.insert(id, objects_.size())) return false;
   objects_.push_back(PageObject{id, std::move(object), {}});
   recount(objects_.back());
   return true;
 }
 
 std::unique_ptr<BoardObject> Page::removeObject(uint32_t id) {
-  auto it = positions_.find(id);
-  if (it == positions_.end()) return nullptr;
-  PageObject& entry = objects_[it->second];
-  positions_.erase(it);
+  const size_t* position = positions_.find(id);
+  if (!position) return nullptr;
+  PageObject& entry = objects_[*position];
+  positions_.erase(id);
   objectsHeld_ -= entry.held;
   std::unique_ptr<BoardObject> object = std::move(entry.object);
   touch();
@@ -133,7 +133,7 @@ void Page::closeGaps() const {
     if (!objects_[i].object) continue;
     if (kept != i) {
       objects_[kept] = std::move(objects_[i]);
-      positions_[objects_[kept].id] = kept;
+      positions_.set(objects_[kept].id, kept);
     }
     ++kept;
   }

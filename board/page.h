@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "board/board_seams.h"
@@ -30,6 +30,88 @@ constexpr std::string_view kDefaultTemplateName = "default";
 
 // The default name of a page created without one.
 std::string defaultPageName(uint32_t id);
+
+// Values by nonzero id in one flat table (open addressing, linear probing,
+// at most half full): a lookup reads a slot or two next to each other where
+// a node-based map follows pointers, which counts once a conference holds
+// many boards and their pages no longer stay in the cache.
+template <typename Value>
+class IdTable {
+ public:
+  const Value* find(uint32_t id) const {
+    const size_t slot = slotOf(id);
+    return slot == kNone ? nullptr : &slots_[slot].value;
+  }
+  Value* find(uint32_t id) {
+    const size_t slot = slotOf(id);
+    return slot == kNone ? nullptr : &slots_[slot].value;
+  }
+  // False for id 0 and for an id the table holds already.
+  bool insert(uint32_t id, Value value) {
+    if (id == 0 || slotOf(id) != kNone) return false;
+    if (2 * (size_ + 1) > slots_.size()) grow();
+    size_t i = home(id);
+    while (slots_[i].id != 0) i = (i + 1) & mask();
+    slots_[i] = Slot{id, std::move(value)};
+    ++size_;
+    return true;
+  }
+  // The id must be in the table.
+  void set(uint32_t id, Value value) { *find(id) = std::move(value); }
+  bool erase(uint32_t id) {
+    size_t hole = slotOf(id);
+    if (hole == kNone) return false;
+    // Later slots of the same run move back into the hole when their probe
+    // passes it, so that no lookup stops short of them.
+    for (size_t j = (hole + 1) & mask(); slots_[j].id != 0; j = (j + 1) & mask()) {
+      if (((j - home(slots_[j].id)) & mask()) >= ((j - hole) & mask())) {
+        slots_[hole] = std::move(slots_[j]);
+        hole = j;
+      }
+    }
+    slots_[hole] = Slot{};
+    --size_;
+    return true;
+  }
+  void clear() {
+    slots_.clear();
+    size_ = 0;
+    bits_ = 0;
+  }
+  size_t size() const { return size_; }
+
+ private:
+  struct Slot {
+    uint32_t id = 0;
+    Value value{};
+  };
+  static constexpr size_t kNone = ~size_t{0};
+
+  size_t mask() const { return slots_.size() - 1; }
+  // Fibonacci hashing: ids that count up spread over the table.
+  size_t home(uint32_t id) const {
+    return static_cast<size_t>((uint64_t{id} * 0x9E3779B97F4A7C15u) >> (64 - bits_));
+  }
+  size_t slotOf(uint32_t id) const {
+    if (id == 0 || size_ == 0) return kNone;
+    for (size_t i = home(id);; i = (i + 1) & mask()) {
+      if (slots_[i].id == id) return i;
+      if (slots_[i].id == 0) return kNone;
+    }
+  }
+  void grow() {
+    std::vector<Slot> old = std::move(slots_);
+    bits_ = bits_ < 4 ? 4 : bits_ + 1;
+    slots_.assign(size_t{1} << bits_, Slot{});
+    size_ = 0;
+    for (Slot& slot : old)
+      if (slot.id != 0) insert(slot.id, std::move(slot.value));
+  }
+
+  std::vector<Slot> slots_;
+  size_t size_ = 0;
+  unsigned bits_ = 0;
+};
 
 // A page's object with its id and, for kinds with bulk data, the bulk record
 // exactly as it travelled (or as this board sent it), kept for later requests.
@@ -177,7 +259,7 @@ class Page {
   mutable size_t gaps_ = 0;
   // Position in objects_ by id: every message names its object, and every
   // creation checks for a duplicate.
-  mutable std::unordered_map<uint32_t, size_t> positions_;
+  mutable IdTable<size_t> positions_;
   // Brings the counter given to countHeldIn up to date.
   void reportHeld();
 

@@ -10,16 +10,16 @@ PageList::PageList(size_t maxPages, std::string creationTemplate)
 }
 
 Page* PageList::find(uint32_t id) const {
-  auto it = byId_.find(id);
-  return it == byId_.end() ? nullptr : it->second;
+  Page* const* page = byId_.find(id);
+  return page ? *page : nullptr;
 }
 
 Page* PageList::create(uint32_t id, std::string_view name) {
-  if (id == 0 || pages_.size() >= maxPages_ || byId_.count(id) != 0) return nullptr;
+  if (id == 0 || pages_.size() >= maxPages_ || byId_.find(id)) return nullptr;
   auto page = std::make_unique<Page>(id, name);
   page->setTemplateName(creationTemplate_);
   page->countHeldIn(&heldBytes_);
-  byId_.emplace(id, page.get());
+  byId_.insert(id, page.get());
   if (currentId_ == 0) currentId_ = id;
   pages_.push_back(std::move(page));
   ids_.push_back(id);
@@ -27,7 +27,7 @@ Page* PageList::create(uint32_t id, std::string_view name) {
 }
 
 size_t PageList::positionOf(uint32_t id) const {
-  if (byId_.count(id) == 0) return pages_.size();
+  if (!byId_.find(id)) return pages_.size();
   return static_cast<size_t>(std::find(ids_.begin(), ids_.end(), id) - ids_.begin());
 }
 

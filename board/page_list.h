@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "board/page.h"
@@ -58,7 +57,7 @@ class PageList {
   // The pages' ids in the same order: a page's place is found without
   // visiting every page before it.
   std::vector<uint32_t> ids_;
-  std::unordered_map<uint32_t, Page*> byId_;
+  IdTable<Page*> byId_;
   uint32_t currentId_ = kFirstSystemPage;
 };
 

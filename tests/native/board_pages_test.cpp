@@ -2,6 +2,9 @@
 // sent, the deferred page, and id allocation.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+
 #include "tests/native/board_test_support.h"
 
 namespace scribly::testing {
@@ -11,6 +14,37 @@ std::vector<uint32_t> pageIds(const Board& b) {
   std::vector<uint32_t> ids;
   for (const auto& p : b.pages()) ids.push_back(p->id());
   return ids;
+}
+
+// Pages and their objects are found through this table: ids that crowd
+// into a few slots, removed in any order, must all stay found.
+TEST(BoardPages, TheIdTableFindsEveryIdLeftAfterInsertionsAndRemovals) {
+  IdTable<uint32_t> table;
+  std::map<uint32_t, uint32_t> expected;
+  std::mt19937 rng(7);
+  for (uint32_t step = 0; step < 20000; ++step) {
+    // Small ids collide often; ids 16 apart share a slot in the first table.
+    const uint32_t id = rng() % 3 == 0 ? (rng() % 64) * 16 : rng() % 300;
+    if (rng() % 3 == 0) {
+      EXPECT_EQ(table.erase(id), expected.erase(id) == 1) << id;
+    } else {
+      EXPECT_EQ(table.insert(id, step), id != 0 && expected.emplace(id, step).second) << id;
+    }
+    if (step % 997 == 0) {
+      ASSERT_EQ(table.size(), expected.size());
+      for (uint32_t probe = 0; probe < 1100; ++probe) {
+        const auto it = expected.find(probe);
+        const uint32_t* found = table.find(probe);
+        ASSERT_EQ(found != nullptr, it != expected.end()) << probe;
+        if (found) {
+          EXPECT_EQ(*found, it->second);
+        }
+      }
+    }
+  }
+  table.clear();
+  EXPECT_EQ(table.find(16), nullptr);
+  EXPECT_TRUE(table.insert(16, 1));
 }
 
 TEST(BoardPages, AFreshBoardHasSixSystemPagesWithPageOneCurrent) {
