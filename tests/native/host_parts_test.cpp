@@ -8,7 +8,7 @@
 
 #include "base/user_names.h"
 #include "host/hand_session.h"
-#include "host/png_writer.h"
+#include "base/png_writer.h"
 #include "host/user_info.h"
 
 namespace scribly {
