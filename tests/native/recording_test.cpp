@@ -1,10 +1,14 @@
-// Recordings: the file as the host writes it, read back whole or cut short.
+// Recordings: the file as the host writes it, read back whole or cut short,
+// and replayed into a fresh board.
 #include "collab/recording.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <memory>
+
+#include "board/recording_replay.h"
+#include "tests/native/board_test_support.h"
 
 namespace scribly {
 namespace {
@@ -59,6 +63,52 @@ TEST(Recording, RefusesOtherFilesAndLengthsNoMessageHas) {
     EXPECT_EQ(read->messages, std::vector<Bytes>{{0x2A}});
     EXPECT_EQ(read->cut, length != 0);
     EXPECT_TRUE(read->damaged);
+  }
+}
+
+// Two boards at work, the first recorded from the start: objects of every
+// kind, pictures, backgrounds and templates, pages added, renamed and removed,
+// by both. Its recording replayed holds what it held; cut after the first
+// half, what it held then.
+TEST(RecordingReplay, ReplayedBoardHoldsWhatTheRecordedParticipantHeld) {
+  using namespace scribly::testing;
+  for (auto mode : {InMemoryRelay::Mode::PeerToPeer, InMemoryRelay::Mode::Server}) {
+    InMemoryRelay relay(mode, 2, 7, withTemplates());
+    Board& recorded = relay.board(0);
+    recorded.setMirroring(true);
+    RandomOperations operations(relay);
+    operations.addOwnPages(2);
+    std::vector<Bytes> half;
+    size_t halfMessages = 0;
+    for (int step = 0; step < 600; ++step) {
+      operations.step();
+      if (step % 150 == 0) {
+        for (size_t who = 0; who < 2; ++who)
+          operations.setBackground(relay.node(who), relay.board(who).pages().back()->id());
+      }
+      if (step == 300) {
+        ASSERT_TRUE(relay.drain());
+        half = recorded.contentReport();
+        halfMessages = relay.node(0).host.mirrored.size();
+      }
+    }
+    ASSERT_TRUE(relay.drain());
+    const Bytes file = written(relay.node(0).host.mirrored);
+
+    const auto whole = readRecording(file);
+    ASSERT_TRUE(whole && !whole->cut);
+    ReplayBoard replayed(withTemplates().templates);
+    replayRecording(*replayed, whole->messages);
+    EXPECT_EQ(replayed->contentReport(), recorded.contentReport());
+
+    size_t cutAt = kRecordingHeaderBytes;
+    for (size_t i = 0; i < halfMessages; ++i) cutAt += 4 + whole->messages[i].size();
+    const auto cut = readRecording(std::span(file).first(cutAt + 5));
+    ASSERT_TRUE(cut && cut->cut);
+    ASSERT_EQ(cut->messages.size(), halfMessages);
+    ReplayBoard replayedHalf(withTemplates().templates);
+    replayRecording(*replayedHalf, cut->messages);
+    EXPECT_EQ(replayedHalf->contentReport(), half);
   }
 }
 
