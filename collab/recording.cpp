@@ -1,7 +1,6 @@
 #include "collab/recording.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "base/byte_io.h"
 
@@ -10,12 +9,13 @@ namespace {
 
 constexpr uint8_t kMagic[8] = {'S', 'C', 'R', 'I', 'B', 'R', 'E', 'C'};
 
-void putU32(uint8_t* out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(value >> (8 * i));
+bool put(std::FILE* file, std::span<const uint8_t> bytes) {
+  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-bool writeAll(std::FILE* file, std::span<const uint8_t> bytes) {
-  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+// Writes and flushes, so that the bytes survive a host that dies next.
+bool writeAll(std::FILE* file, std::span<const uint8_t> head, std::span<const uint8_t> body = {}) {
+  return file && put(file, head) && put(file, body) && std::fflush(file) == 0;
 }
 
 }  // namespace
@@ -57,22 +57,14 @@ std::optional<Recording> readRecording(std::span<const uint8_t> bytes) {
 }
 
 bool writeRecordingHeader(std::FILE* file) {
-  uint8_t header[kRecordingHeaderBytes];
-  std::memcpy(header, kMagic, sizeof kMagic);
-  putU32(header + sizeof kMagic, kRecordingVersion);
-  return file && writeAll(file, header) && std::fflush(file) == 0;
+  return writeAll(file, ByteWriter().bytes(kMagic).u32(kRecordingVersion).data());
 }
 
 bool appendRecordedMessage(std::FILE* file, std::span<const uint8_t> message) {
-  if (!file || message.empty() || message.size() > kMaxRecordedMessageBytes) return false;
-  uint8_t length[4];
-  putU32(length, static_cast<uint32_t>(message.size()));
-  return writeAll(file, length) && writeAll(file, message) && std::fflush(file) == 0;
+  if (message.empty() || message.size() > kMaxRecordedMessageBytes) return false;
+  return writeAll(file, ByteWriter().u32(static_cast<uint32_t>(message.size())).data(), message);
 }
 
-bool endRecording(std::FILE* file) {
-  const uint8_t end[4] = {};
-  return file && writeAll(file, end) && std::fflush(file) == 0;
-}
+bool endRecording(std::FILE* file) { return writeAll(file, ByteWriter().u32(0).data()); }
 
 }  // namespace scribly

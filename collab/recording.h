@@ -37,9 +37,9 @@ struct Recording {
 std::optional<Recording> readRecording(std::span<const uint8_t> bytes);
 
 // Appends to a file opened for binary writing: the header once, then one
-// message at a time, then the end; each flushed. False when the file refuses
-// or the message is empty or longer than any board takes (nothing is written
-// then).
+// message at a time, then the end; each flushed. False when the file refuses,
+// or when the message is empty or longer than any board takes (it is left
+// out).
 bool writeRecordingHeader(std::FILE* file);
 bool appendRecordedMessage(std::FILE* file, std::span<const uint8_t> message);
 bool endRecording(std::FILE* file);
