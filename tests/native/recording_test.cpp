@@ -66,27 +66,29 @@ TEST(Recording, RefusesOtherFilesAndLengthsNoMessageHas) {
   }
 }
 
-// Two boards at work, the first recorded from the start: objects of every
-// kind, pictures, backgrounds and templates, pages added, renamed and removed,
-// by both. Its recording replayed holds what it held; cut after the first
-// half, what it held then.
+// Two boards at work, the first recorded from the start (peer to peer) or
+// from the middle of the session (server mode: the recording opens with a
+// full board): objects of every kind, pictures, backgrounds and templates,
+// pages added, renamed and removed, by both. Its recording replayed holds
+// what it held; cut further on, what it held then.
 TEST(RecordingReplay, ReplayedBoardHoldsWhatTheRecordedParticipantHeld) {
   using namespace scribly::testing;
   for (auto mode : {InMemoryRelay::Mode::PeerToPeer, InMemoryRelay::Mode::Server}) {
     InMemoryRelay relay(mode, 2, 7, withTemplates());
     Board& recorded = relay.board(0);
-    recorded.setMirroring(true);
+    const int recordFrom = mode == InMemoryRelay::Mode::Server ? 150 : 0;
     RandomOperations operations(relay);
     operations.addOwnPages(2);
     std::vector<Bytes> half;
     size_t halfMessages = 0;
     for (int step = 0; step < 600; ++step) {
+      if (step == recordFrom) recorded.setMirroring(true);
       operations.step();
       if (step % 150 == 0) {
         for (size_t who = 0; who < 2; ++who)
           operations.setBackground(relay.node(who), relay.board(who).pages().back()->id());
       }
-      if (step == 300) {
+      if (step == 400) {
         ASSERT_TRUE(relay.drain());
         half = recorded.contentReport();
         halfMessages = relay.node(0).host.mirrored.size();
