@@ -17,6 +17,7 @@
 
 #include "base/bmp_file.h"
 #include "base/file_bytes.h"
+#include "collab/recording.h"
 #include "host_session.h"
 #include "tests/win/office_documents.h"
 #include "win/dib.h"
@@ -74,13 +75,13 @@ bool copyLandscapeBitmap(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) pixels[y * w + x] = landscape(x, y, w, h);
   if (!OpenClipboard(nullptr)) {
-    DeleteObject(bitmap);
+    ::DeleteObject(bitmap);
     return false;
   }
   EmptyClipboard();
   const bool given = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
   CloseClipboard();
-  if (!given) DeleteObject(bitmap);
+  if (!given) ::DeleteObject(bitmap);
   return given;
 }
 
@@ -259,6 +260,37 @@ Shot readPpm(const std::string& path) {
   return shot;
 }
 
+// scribly-export's exit code over a recording of `messages`, cut to `bytes`
+// when given; -1 when it did not run.
+int exportRecording(const Messages& messages, const std::string& recording, const std::string& pdf,
+                    std::optional<size_t> bytes = std::nullopt) {
+  FILE* file = std::fopen(recording.c_str(), "wb");
+  if (!file) return -1;
+  writeRecordingHeader(file);
+  for (const auto& m : messages) appendRecordedMessage(file, m);
+  endRecording(file);
+  std::fclose(file);
+  if (bytes) {
+    FileReadResult whole = readFileBytes(recording, size_t{64} << 20);
+    whole.bytes.resize(*bytes);
+    writeFileBytes(recording, whole.bytes);
+  }
+  std::wstring command = L"\"" + besideSelf(L"scribly-export.exe") + L"\" \"" + toWide(recording) +
+                         L"\" \"" + toWide(pdf) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return -1;
+  WaitForSingleObject(process.hProcess, 120000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return static_cast<int>(code);
+}
+
 // Every page saved from the contents menu as a person does it (the right
 // button on a page, the menu item, the file typed into the save dialog), and
 // rendered by poppler's pdftoppm: each page equals the view's own screenshot
@@ -357,14 +389,37 @@ TEST_F(PicturesInterface, AllPagesSavedAsPdfFromTheContentsMenuAreWhatTheViewSho
     EXPECT_EQ(differing, 0);
   }
   EXPECT_EQ(outline.find("<item page=\"" + std::to_string(views.size() + 1)), std::string::npos);
+
+  // Ann's board as a recording holds it: the export tool saves the same pages
+  // as the menu did, the same once rendered; cut short in its last message,
+  // it still saves what it holds and says so (exit code 3).
+  const std::string recording = folder + "\\board.rec", replayed = folder + "\\replayed.pdf";
+  const Messages board = report(*ann_);
+  ASSERT_EQ(exportRecording(board, recording, replayed), 0);
+  ASSERT_TRUE(runLinuxProgram(
+      {"pdftoppm", "-r", "288", "-x", "0", "-y", "0", "-W", std::to_string(4 * w), "-H",
+       std::to_string(4 * h), linuxPathOf(replayed), linuxPathOf(folder) + "/replayed"},
+      folder, 120));
+  // The first page is left out: replayed, its photo shows at its own size,
+  // as the scale message came while the page was not shown.
+  for (size_t page = 2; page <= views.size(); ++page) {
+    const std::string n = "-" + std::to_string(page) + ".ppm";
+    EXPECT_TRUE(readFileBytes(folder + "\\replayed" + n, size_t{64} << 20).bytes ==
+                readFileBytes(folder + "\\page" + n, size_t{64} << 20).bytes)
+        << "page " << page;
+  }
+  DeleteFileA(replayed.c_str());
+  const size_t whole = readFileBytes(recording, size_t{64} << 20).bytes.size();
+  EXPECT_EQ(exportRecording(board, recording, replayed, whole - 6), 3);
+  EXPECT_NE(GetFileAttributesA(replayed.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(
       GetFileAttributesA((folder + "\\page-" + std::to_string(views.size() + 1) + ".ppm").c_str()),
       INVALID_FILE_ATTRIBUTES);
-  for (const std::string& file :
-       {std::string("pages.pdf"), std::string("outline.xml"), std::string("linux-status")})
+  for (const char* file : {"pages.pdf", "outline.xml", "linux-status", "board.rec", "replayed.pdf"})
     DeleteFileA((folder + "\\" + file).c_str());
   for (size_t page = 1; page <= views.size(); ++page)
-    DeleteFileA((folder + "\\page-" + std::to_string(page) + ".ppm").c_str());
+    for (const char* prefix : {"\\page-", "\\replayed-"})
+      DeleteFileA((folder + prefix + std::to_string(page) + ".ppm").c_str());
   RemoveDirectoryA(folder.c_str());
 }
 
