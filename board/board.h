@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <span>
@@ -224,6 +225,10 @@ class Board {
   int32_t scrollOffset(ScrollBar bar) const { return scroll_.offset(bar); }
   // The current page's size (see Page::size); the default side without one.
   Size pageSize() const { return scroll_.pageSize(); }
+  // Calls `use` with the page as the view would show it if turned to now: a
+  // page not shown gets its background picture, at the board's scale, for
+  // the call only. Nothing is sent. (Exporting every page draws each so.)
+  void withPageShown(const Page& page, const std::function<void(const Page&)>& use);
   // Paints what the view shows (see paintPage).
   void paint(Canvas& canvas, const Rect& area,
              const std::optional<Rect>& dirty = std::nullopt) const;
@@ -295,6 +300,8 @@ class Board {
   bool renameOrCreatePage(std::string_view name, uint32_t id);
   bool applyTemplateBackground(std::string_view name, uint32_t pageId);
   void scaleBackground(Page& page, float factor, bool local);
+  // The page's scale and the size its picture is shown at.
+  void setPageScale(Page& page, float factor);
   bool installBackgroundFile(const std::string& path, Page& page, bool move);
   // The background file withdrawn locally: sends `DeleteObject` and forgets
   // it.

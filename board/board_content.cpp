@@ -452,6 +452,14 @@ void Board::scaleBackground(Page& page, float factor, bool local) {
   const bool announce = local && (!fit || fitStretches(factor, picture->size(), client));
   if (announce) sendMessage(BackgroundScale{page.id(), scaleCodeOf(factor)}, kLevelFirst);
   backgrounds_.setFactor(factor);
+  setPageScale(page, factor);
+  invalidateIfCurrent(page);
+}
+
+void Board::setPageScale(Page& page, float factor) {
+  const BackgroundPicture* picture = page.backgroundPicture();
+  if (!picture) return;
+  const Size client = env_.view.clientSize().value_or(Size{});
   page.setScale(factor);
   // Scaled once when next shown and kept, so painting only copies it. A copy
   // too large to hold, or past the board's room, leaves the picture at its
@@ -462,7 +470,17 @@ void Board::scaleBackground(Page& page, float factor, bool local) {
                     pictureBytes(static_cast<uint32_t>(size.width),
                                  static_cast<uint32_t>(size.height)) <= pictureRoom();
   page.setScaledSize(fits ? size : Size{});
-  invalidateIfCurrent(page);
+}
+
+void Board::withPageShown(const Page& shown, const std::function<void(const Page&)>& use) {
+  Page* page = pages_.find(shown.id());
+  if (!page) return;
+  const bool borrowed =
+      page->id() != pages_.currentId() && page->hasBackgroundFile() && !page->backgroundPicture();
+  if (borrowed && backgrounds_.load(*page, pictureRoom()))
+    setPageScale(*page, backgrounds_.factor());
+  use(*page);
+  if (borrowed) page->releaseBackground(true);
 }
 
 }  // namespace scribly

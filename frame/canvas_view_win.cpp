@@ -22,31 +22,57 @@ constexpr size_t kKeptPages = 4;
 // Stale rectangles drawn one by one at most; more are drawn as one box.
 constexpr DWORD kMostBoxes = 8;
 
-HBITMAP pageDib(Size size) {
+HBITMAP pageDib(Size size, void** bits) {
   const BITMAPINFO info = dibInfo(size.width, size.height, 32, DibRows::TopDown);
-  void* bits = nullptr;
-  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0);
 }
 
 }  // namespace
 
+PageDib::PageDib(Size size)
+    : size_(size), bitmap_(pageDib(size, &bits_)), selected_(dc_.get(), bitmap_.get()) {}
+
+bool PageDib::paint(const RECT& box, HBITMAP hand, const Painter& painter) {
+  const int bw = box.right - box.left, bh = box.bottom - box.top;
+  HDC dc = dc_.get();
+  MemoryDc scratch(dc);
+  Bitmap bitmap(CreateCompatibleBitmap(dc, bw, bh));
+  if (!scratch || !bitmap) return false;
+  ScopedSelect selected(scratch.get(), bitmap.get());
+  SetViewportOrgEx(scratch.get(), -box.left, -box.top, nullptr);
+  {
+    GdiCanvas canvas(scratch.get(), hand);
+    painter(canvas, Rect{0, 0, size_.width, size_.height},
+            Rect{box.left, box.top, box.right, box.bottom});
+  }
+  SetViewportOrgEx(scratch.get(), 0, 0, nullptr);
+  return BitBlt(dc, box.left, box.top, bw, bh, scratch.get(), 0, 0, SRCCOPY);
+}
+
+std::unique_ptr<PageDib> paintWholePage(const Page& page, const BackgroundPicture* tile) {
+  const Size size = page.size();
+  if (size.width <= 0 || size.height <= 0) return nullptr;
+  auto dib = std::make_unique<PageDib>(size);
+  const Bitmap hand = loadHandBitmap(moduleInstance());
+  const auto painter = [&](Canvas& canvas, const Rect& area, const Rect& dirty) {
+    paintPage(&page, tile, canvas, area, dirty);
+  };
+  if (!*dib || !dib->paint(RECT{0, 0, size.width, size.height}, hand.get(), painter))
+    return nullptr;
+  GdiFlush();
+  return dib;
+}
+
 struct CanvasView::Picture {
   Picture(uint32_t shown, Size extent)
-      : page(shown),
-        size(extent),
-        bitmap(pageDib(extent)),
-        selected(dc.get(), bitmap.get()),
-        stale(CreateRectRgn(0, 0, extent.width, extent.height)) {}
-  int64_t bytes() const { return int64_t{size.width} * size.height * 4; }
+      : page(shown), dib(extent), stale(CreateRectRgn(0, 0, extent.width, extent.height)) {}
+  int64_t bytes() const { return int64_t{dib.size().width} * dib.size().height * 4; }
   uint32_t page;
-  Size size;
   // The page's revision when last drawn; while another page shows, the page
   // may change without a word to the view.
   uint64_t revision = 0;
   bool left = false;
-  MemoryDc dc{nullptr};
-  Bitmap bitmap;
-  ScopedSelect selected;
+  PageDib dib;
   // What is not drawn yet, or changed since, in page coordinates.
   Region stale;
 };
@@ -72,7 +98,7 @@ CanvasView::~CanvasView() {
 
 void CanvasView::invalidate() {
   if (Picture* picture = keptPicture())
-    SetRectRgn(picture->stale.get(), 0, 0, picture->size.width, picture->size.height);
+    SetRectRgn(picture->stale.get(), 0, 0, picture->dib.size().width, picture->dib.size().height);
   InvalidateRect(window_, nullptr, FALSE);
 }
 
@@ -120,13 +146,13 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
   auto found = std::find_if(pictures_.begin(), pictures_.end(),
                             [page](const auto& picture) { return picture->page == page; });
   // The page grew or shrank with its background: drawn afresh.
-  if (found != pictures_.end() && (*found)->size != size) {
+  if (found != pictures_.end() && (*found)->dib.size() != size) {
     pictures_.erase(found);
     found = pictures_.end();
   }
   if (found == pictures_.end()) {
     auto made = std::make_unique<Picture>(page, size);
-    if (!made->dc || !made->bitmap || !made->stale) return nullptr;
+    if (!made->dib || !made->stale) return nullptr;
     pictures_.insert(pictures_.begin(), std::move(made));
     int64_t bytes = 0;
     size_t kept = 0;
@@ -167,26 +193,14 @@ CanvasView::Picture* CanvasView::freshPicture(const Rect& pageArea) {
     if (2 * staleArea < int64_t{around.right - around.left} * (around.bottom - around.top))
       boxes.assign(first, first + region->rdh.nCount);
   }
-  // Each box is drawn as a paint of the view draws its part, into memory of
-  // the box's size, and copied in.
-  HDC dc = picture.dc.get();
+  const auto paintView = [this](Canvas& canvas, const Rect& area, const Rect& dirty) {
+    painter_.paintView(canvas, area, dirty);
+  };
   for (const RECT& box : boxes) {
-    const int bw = box.right - box.left, bh = box.bottom - box.top;
-    MemoryDc scratch(dc);
-    Bitmap bitmap(CreateCompatibleBitmap(dc, bw, bh));
-    if (!scratch || !bitmap) {
+    if (!picture.dib.paint(box, handBitmap_.get(), paintView)) {
       pictures_.erase(pictures_.begin());
       return nullptr;
     }
-    ScopedSelect selected(scratch.get(), bitmap.get());
-    SetViewportOrgEx(scratch.get(), -box.left, -box.top, nullptr);
-    {
-      GdiCanvas canvas(scratch.get(), handBitmap_.get());
-      painter_.paintView(canvas, Rect{0, 0, size.width, size.height},
-                         Rect{box.left, box.top, box.right, box.bottom});
-    }
-    SetViewportOrgEx(scratch.get(), 0, 0, nullptr);
-    BitBlt(dc, box.left, box.top, bw, bh, scratch.get(), 0, 0, SRCCOPY);
   }
   CombineRgn(picture.stale.get(), picture.stale.get(), wanted.get(), RGN_DIFF);
   return &picture;
@@ -217,11 +231,11 @@ void CanvasView::paint(HDC dc, const RECT& client, const RECT* dirty) {
     if (const Picture* picture = freshPicture(view)) {
       // Grey past the page, as the painter draws it.
       canvas.fillRect(shown, kBeyondPageGrey);
-      const int right = std::min(shown.right, picture->size.width);
-      const int bottom = std::min(shown.bottom, picture->size.height);
+      const int right = std::min(shown.right, picture->dib.size().width);
+      const int bottom = std::min(shown.bottom, picture->dib.size().height);
       if (right > shown.left && bottom > shown.top) {
         BitBlt(memory.get(), shown.left, shown.top, right - shown.left, bottom - shown.top,
-               picture->dc.get(), shown.left, shown.top, SRCCOPY);
+               picture->dib.dc(), shown.left, shown.top, SRCCOPY);
       }
     } else {
       painter_.paintView(canvas, Rect{scroll.x, scroll.y, scroll.x + w, scroll.y + h}, shown);

@@ -11,9 +11,11 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "board/page.h"
 #include "objects/canvas.h"
 #include "objects/geometry.h"
 #include "win/handles.h"
@@ -39,6 +41,42 @@ class PagePainter {
   // Changes whenever the shown page changes in any way (see Page::revision).
   virtual uint64_t shownRevision() const { return 0; }
 };
+
+// A page's picture in memory: a top-down 32-bit DIB of the page's size in a
+// context of its own. The view keeps the shown page in one; the exporter
+// draws each page into one, so a file gets what the view shows.
+class PageDib {
+ public:
+  explicit PageDib(Size size);
+  PageDib(const PageDib&) = delete;
+  PageDib& operator=(const PageDib&) = delete;
+
+  explicit operator bool() const { return dc_ && bitmap_ && bits_; }
+  HDC dc() const { return dc_.get(); }
+  Size size() const { return size_; }
+  // Rows of blue, green, red and an unused byte, 4 * width bytes apart,
+  // top down; what GDI drew is there once it is flushed.
+  const uint8_t* bits() const { return static_cast<const uint8_t*>(bits_); }
+
+  // `area` and `dirty` as PagePainter::paintView takes them.
+  using Painter = std::function<void(Canvas&, const Rect& area, const Rect& dirty)>;
+  // Draws `box` (page coordinates) as a paint of the view draws it: the
+  // page over its whole area, only what meets the box, into memory of the
+  // box's size that is then copied in. False when GDI could not.
+  bool paint(const RECT& box, HBITMAP hand, const Painter& painter);
+
+ private:
+  Size size_;
+  MemoryDc dc_{nullptr};
+  void* bits_ = nullptr;
+  Bitmap bitmap_;
+  ScopedSelect selected_;
+};
+
+// The whole of `page` as the view shows it (its background, every object,
+// nothing in hand) drawn into a new picture; null when GDI could not.
+// `tile` is the page's template picture, or null.
+std::unique_ptr<PageDib> paintWholePage(const Page& page, const BackgroundPicture* tile);
 
 // Where the view's messages other than painting go first (the tools).
 class ViewInput {

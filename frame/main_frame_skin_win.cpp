@@ -10,6 +10,7 @@
 #include "collab/privileges.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
+#include "frame/page_export_win.h"
 #include "images/picture_files_win.h"
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
@@ -93,7 +94,8 @@ void MainFrame::wireSkin() {
           ownBoard_->board(), window_, [board = ownBoard_.get()] { board->scroll().toStart(); },
           filesFolder(L"PrintTemp"),
           joinPath(installFolderOf(settings_.moduleFolder), "Skin\\VDTree"),
-          [board = ownBoard_.get()] { return board->takeRemovedDocument(); }},
+          [board = ownBoard_.get()] { return board->takeRemovedDocument(); },
+          [this](std::string_view command) { savePages(command); }},
       PrinterHandle::load(settings_.moduleFolder), *shareDialog_);
   shareDialog_->setRunner(contents_.get());
   ownBoard_->setContents(contents_->window(),
@@ -426,6 +428,27 @@ void MainFrame::contextCommand(std::string_view item) {
     if (BoardObject* active = ownBoard_->tools().activeObject())
       saveObject(ownBoard_->board(), *active, GetActiveWindow());
   if (item == "editpic" && editPicture_) editPicture_->show();
+}
+
+void MainFrame::savePages(std::string_view command) {
+  if (!ownBoard_) return;
+  Board& board = ownBoard_->board();
+  FrameBoard* frameBoard = ownBoard_.get();
+  const auto failed = [frameBoard] {
+    frameBoard->messageBox(kTextExportFailed, MessageBoxKind::StopOk);
+  };
+  if (command == "savepng") {
+    saveCurrentPagePng(board, GetActiveWindow(), failed);
+    return;
+  }
+  ShareDialog* dialog = shareDialog_.get();
+  bool shown = false;
+  const auto progress = [dialog, &shown](size_t done, size_t pages) {
+    shown = true;
+    if (dialog) dialog->exportProgress(done, pages);
+  };
+  // The bar goes once the pages are saved or the saving failed.
+  if (!savePagesPdf(board, GetActiveWindow(), progress, failed) && shown && dialog) dialog->reset();
 }
 
 void MainFrame::libraryCommand(std::string_view item) {

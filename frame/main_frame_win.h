@@ -159,6 +159,8 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void setBackgroundScale(double factor) override;
   void contextCommand(std::string_view item) override;
   void libraryCommand(std::string_view item) override;
+  // The contents menu's "savepdf" and "savepng".
+  void savePages(std::string_view command);
   void setLineStyle(uint32_t style) override;
   void showContents(std::string_view element) override;
   void goToNeighbourPage(int direction) override;

@@ -1,12 +1,15 @@
 // scribly-host: a conferencing host for Scribly. Registers the plug-in, gives
 // each participant a pane and relays their whiteboard messages.
 //   scribly-host [--participants N] [--server] [--late-joiner] [--script FILE]
-//                [--hand FILE] [--screenshot FILE] [--verify] [--exit]
+//                [--hand FILE] [--screenshot FILE] [--record FILE] [--verify] [--exit]
 // --hand plays a hand session (host/hand_session.h) as real input once the
 // participants are in; a step that cannot play exits 5.
 // --late-joiner lets the last participant join after the sessions have run;
+// --record writes the first participant's mirror stream to FILE as it comes,
+// from the moment it joins (collab/recording.h).
 // --verify compares every participant's mirrored board and exits 4 on a
-// difference.
+// difference; with --record and --exit, also when the recording, replayed,
+// does not hold the first participant's board.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
@@ -81,6 +84,8 @@ int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
       options.lateJoiner = true;
     else if (a == L"--verify")
       options.verify = true;
+    else if (a == L"--record" && i + 1 < argc)
+      options.record = argv[++i];
     else if (a == L"--exit")
       options.exitAfterScreenshot = true;
   }

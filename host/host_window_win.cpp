@@ -2,8 +2,12 @@
 
 #include <cstdio>
 
+#include "base/file_bytes.h"
+#include "base/module_paths.h"
+#include "board/recording_replay.h"
 #include "collab/conference_channel.h"
 #include "collab/messages.h"
+#include "collab/recording.h"
 #include "host/screenshot_win.h"
 #include "resources/private_commands.h"
 #include "win/handles.h"
@@ -32,6 +36,34 @@ const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
 
 std::wstring widen(const std::string& s) { return toWide(s); }
 
+using Messages = std::vector<std::vector<uint8_t>>;
+
+// Where two boards' reports part: "message I (code C) of N/M", for a log.
+std::wstring whereReportsDiffer(const Messages& a, const Messages& b) {
+  size_t at = 0;
+  while (at < a.size() && at < b.size() && a[at] == b[at]) ++at;
+  const Messages& longer = at < a.size() ? a : b;
+  const int code = at < longer.size() && !longer[at].empty() ? longer[at][0] >> 1 : -1;
+  return L"message " + std::to_wstring(at) + L" (code " + std::to_wstring(code) + L") of " +
+         std::to_wstring(a.size()) + L"/" + std::to_wstring(b.size());
+}
+
+// The templates the participants load, by name: the bitmaps of their
+// background folder. A replayed board needs their names only.
+BackgroundTemplates templateNames(const std::string& skinFolder) {
+  BackgroundTemplates templates;
+  const std::wstring folder = toWide(backgroundFolder(skinFolder), kCodePageSystem);
+  WIN32_FIND_DATAW found;
+  FindHandle search(FindFirstFileW((folder + L"*.bmp").c_str(), &found));
+  if (!search) return templates;
+  do {
+    const std::wstring name = found.cFileName;
+    templates.emplace(fromWide(name.substr(0, name.rfind(L'.')), kCodePageSystem),
+                      BackgroundPicture::make(std::vector<uint8_t>(4), 1, 1));
+  } while (FindNextFileW(search.get(), &found));
+  return templates;
+}
+
 }  // namespace
 
 HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
@@ -39,6 +71,7 @@ HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
 HostWindow::~HostWindow() {
   // Plug-ins first: their frames still hold the sinks.
   for (Participant& p : participants_) p.plugin.reset();
+  endRecordingFile();
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
 }
 
@@ -64,6 +97,13 @@ bool HostWindow::open(std::wstring& error) {
                     : options_.participants > 4 ? 4
                                                 : options_.participants;
   participants_.resize(count);
+  if (!options_.record.empty()) {
+    recording_.reset(_wfopen(options_.record.c_str(), L"wb"));
+    if (!recording_ || !writeRecordingHeader(recording_.get())) {
+      error = L"cannot write the recording " + options_.record;
+      return false;
+    }
+  }
   for (int i = 0; i < count; ++i) {
     Participant& p = participants_[i];
     p.userId = static_cast<uint32_t>(i + 1);
@@ -138,6 +178,9 @@ bool HostWindow::join(Participant& p, std::wstring& error) {
   }
   p.joined = true;
   p.plugin->Initialize(p.userId, peer);
+  // The first participant joins first, whoever joins late: its recording
+  // starts with its empty board and holds everything the session does.
+  if (recorded(p)) p.plugin->ExecuteCMD(kMirrorCommand, 1, 0, 0);
   layout();
   return true;
 }
@@ -160,14 +203,17 @@ void HostWindow::runScript(Participant& p, std::string_view script) {
 
 bool HostWindow::verifyBoards() {
   // Mirroring reports the whole board first, as the messages that create it.
+  // The recorded participant goes on mirroring; its report is not recorded.
+  reporting_ = true;
   for (Participant& p : participants_) {
     p.mirrored.clear();
     if (p.joined) p.plugin->ExecuteCMD(kMirrorCommand, 1, 0, 0);
-    if (p.joined) p.plugin->ExecuteCMD(kMirrorCommand, 0, 0, 0);
+    if (p.joined && !recorded(p)) p.plugin->ExecuteCMD(kMirrorCommand, 0, 0, 0);
   }
+  reporting_ = false;
   // Which page each participant looks at is its own business.
-  auto content = [](const std::vector<std::vector<uint8_t>>& report) {
-    std::vector<std::vector<uint8_t>> out;
+  auto content = [](const Messages& report) {
+    Messages out;
     for (const auto& m : report)
       if (!m.empty() && (m[0] >> 1) != 74) out.push_back(m);
     return out;
@@ -178,14 +224,39 @@ bool HostWindow::verifyBoards() {
     const auto other = content(participants_[i].mirrored);
     if (other == reference) continue;
     same = false;
-    size_t at = 0;
-    while (at < other.size() && at < reference.size() && other[at] == reference[at]) ++at;
-    fwprintf(stderr, L"scribly-host: %hs's board differs from %hs's at message %zu of %zu/%zu\n",
-             participants_[i].name.c_str(), participants_[0].name.c_str(), at, other.size(),
-             reference.size());
+    fwprintf(stderr, L"scribly-host: %hs's board differs from %hs's at %ls\n",
+             participants_[i].name.c_str(), participants_[0].name.c_str(),
+             whereReportsDiffer(other, reference).c_str());
   }
   fwprintf(stderr, L"scribly-host: %zu messages describe each board; %ls\n", reference.size(),
            same ? L"all boards are identical" : L"boards differ");
+  return same;
+}
+
+void HostWindow::endRecordingFile() {
+  if (recording_ && !endRecording(recording_.get()))
+    fwprintf(stderr, L"scribly-host: could not end the recording %ls\n", options_.record.c_str());
+  recording_.reset();
+}
+
+bool HostWindow::verifyRecording() {
+  const FileReadResult file =
+      readFileBytes(fromWide(options_.record, kCodePageSystem), size_t{1} << 30);
+  const std::optional<Recording> recording =
+      file.ok() ? readRecording(file.bytes) : std::optional<Recording>();
+  if (!recording || recording->cut) {
+    fwprintf(stderr, L"scribly-host: the recording %ls is not whole\n", options_.record.c_str());
+    return false;
+  }
+  ReplayBoard board(templateNames(options_.skinFolder));
+  replayRecording(*board, recording->messages);
+  const Messages replayed = board->contentReport();
+  const Participant& p = participants_.front();
+  const bool same = replayed == p.mirrored;
+  fwprintf(stderr,
+           L"scribly-host: the recording holds %zu messages; replayed, %ls %hs's board%ls\n",
+           recording->messages.size(), same ? L"it holds" : L"it differs from", p.name.c_str(),
+           same ? L"" : (L" at " + whereReportsDiffer(replayed, p.mirrored)).c_str());
   return same;
 }
 
@@ -226,8 +297,14 @@ void HostWindow::notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
   if (!p || wParam != kMirrorCommand || !info || lParam <= 0 ||
       static_cast<size_t>(lParam) > BulkData::kMaxBytes)
     return;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(info);
-  p->mirrored.emplace_back(bytes, bytes + lParam);
+  const std::span bytes(reinterpret_cast<const uint8_t*>(info), static_cast<size_t>(lParam));
+  if (reporting_) {
+    p->mirrored.emplace_back(bytes.begin(), bytes.end());
+  } else if (recorded(*p) && !appendRecordedMessage(recording_.get(), bytes)) {
+    fwprintf(stderr, L"scribly-host: could not write the recording %ls\n", options_.record.c_str());
+    recording_.reset();
+    if (exitCode_ == 0) exitCode_ = 1;
+  }
 }
 
 HostWindow::Participant* HostWindow::participant(uint32_t userId) {
@@ -269,6 +346,10 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
             fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
         }
         if (options_.verify && !verifyBoards()) exitCode_ = 4;
+        if (options_.exitAfterScreenshot && recording_) {
+          endRecordingFile();
+          if (options_.verify && !verifyRecording()) exitCode_ = 4;
+        }
         if (!ok && exitCode_ == 0) exitCode_ = 1;
         if (options_.exitAfterScreenshot) {
           SetWindowLongPtrW(window_, GWLP_USERDATA, 0);

@@ -3,6 +3,7 @@
 // participant's plug-in, and the relay between their sinks.
 #include <scribly.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,8 @@ struct HostOptions {
   bool lateJoiner = false;
   // Compares every participant's mirrored board, exits non-zero on a difference.
   bool verify = false;
+  // Where the first participant's mirror stream is recorded as it comes.
+  std::wstring record;
 };
 
 class HostWindow final : public Conference {
@@ -76,6 +79,12 @@ class HostWindow final : public Conference {
   void scheduleAfterSessions();
   // Every participant's whole board as mirrored messages, compared; true when equal.
   bool verifyBoards();
+  bool recorded(const Participant& p) const { return recording_ && &p == &participants_.front(); }
+  // Writes the recording's end and closes it.
+  void endRecordingFile();
+  // The ended recording read back whole and replayed into a board of its own
+  // holds what the recorded participant holds (as verifyBoards saw it).
+  bool verifyRecording();
   void paintTitles(HDC dc);
   Participant* participant(uint32_t userId);
 
@@ -83,6 +92,12 @@ class HostWindow final : public Conference {
   HWND window_ = nullptr;
   std::vector<Participant> participants_;
   std::unique_ptr<RelayServer> server_;
+  struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, FileCloser> recording_;
+  // While verifyBoards collects the boards, mirrored messages go to it alone.
+  bool reporting_ = false;
   HandPlayer hand_;
   int exitCode_ = 0;
 };

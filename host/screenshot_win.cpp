@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "host/png_writer.h"
+#include "base/png_writer.h"
 #include "win/dib.h"
 #include "win/handles.h"
 

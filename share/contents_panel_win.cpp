@@ -264,11 +264,12 @@ void ContentsPanel::openMenu(HTREEITEM item) {
     kind = ContentsItemKind::UserPage;
   const bool current = parent && pageOf(item) == around_.board.currentPageId();
   const ContentsMenu menu = contentsMenuFor(kind, current);
-  if (!menu.open || !menu_) return;
+  // Saving the pages is offered on every item, the roots included.
+  if (!menu_) return;
   menuItem_ = item;
-  menu_->enableItem(0, menu.rename);
-  menu_->enableItem(1, menu.remove);
-  menu_->enableItem(2, menu.refresh);
+  menu_->enableItem(0, menu.open && menu.rename);
+  menu_->enableItem(1, menu.open && menu.remove);
+  menu_->enableItem(2, menu.open && menu.refresh);
   POINT cursor{};
   GetCursorPos(&cursor);
   menu_->popup(cursor);
@@ -289,6 +290,8 @@ void ContentsPanel::menuCommand(std::string_view command) {
     deleteItem(item);
   } else if (command == "refresh") {
     if (!board.privileges().lead) board.askPageContents();
+  } else if ((command == "savepdf" || command == "savepng") && around_.savePages) {
+    around_.savePages(command);
   }
 }
 

@@ -48,6 +48,8 @@ class ContentsPanel final : public SkinProgram, public ShareRunner, private Skin
     // The name of a document whose pages the board removed, one per
     // "document pages removed" notice, oldest first (system code page).
     std::function<std::optional<std::string>()> takeRemovedDocument;
+    // The menu's "savepdf" (every page) and "savepng" (the current page).
+    std::function<void(std::string_view command)> savePages;
   };
   // `dialog` shows how a share goes; it must outlive the panel.
   ContentsPanel(SkinSystem& skin, Surroundings surroundings, PrinterHandle printer,

@@ -141,6 +141,16 @@ void ShareDialog::progress(size_t imported, size_t pages) {
   bar->show(true);
 }
 
+void ShareDialog::exportProgress(size_t done, size_t pages) {
+  if (!window()) return;
+  if (done >= pages) return reset();
+  setText(kInfoTitle, skin_.text(kTextExporting, kShareNameBytes));
+  setText(kInfoContents, std::to_string(done) + " / " + std::to_string(pages));
+  progress(done, pages);
+  showCentred();
+  RedrawWindow(window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+}
+
 void ShareDialog::showCentred() {
   if (!window()) return;
   RECT owner{}, own{};

@@ -33,6 +33,9 @@ class ShareDialog final : public SkinProgram, public ShareStatus {
   int32_t quality() const { return quality_; }
   // Shown with a document's path (UTF-8) filled in.
   void showPath(std::string_view path);
+  // Saving the pages: `done` of `pages` drawn, shown at once (the pages are
+  // drawn on this thread); hidden again after the last.
+  void exportProgress(size_t done, size_t pages);
 
   // ShareStatus
   void reset() override;

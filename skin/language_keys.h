@@ -29,15 +29,33 @@ inline constexpr std::string_view kTextShareDocLibrary = "Scribly_ShareDocLib";
 inline constexpr std::string_view kTextLibraryNoFolder = "Scribly_ShareDocLib_Choose";
 inline constexpr std::string_view kTextSystemPagesTitle = "Scribly_Contents_SystemPageTitle";
 inline constexpr std::string_view kTextUserPagesTitle = "Scribly_Contents_UserPageTitle";
+inline constexpr std::string_view kTextExporting = "Scribly_Tip_Exporting_Text";
+inline constexpr std::string_view kTextExportFailed = "Scribly_MessageBox_ExportFailed_Text";
 
 inline constexpr std::array kLanguageKeys = {
-    kTextMessageBoxTitle,       kTextNoWritePrivilege, kTextNoBackgroundPrivilege,
-    kTextNoShareDocPrivilege,   kTextRemoveSystemPage, kTextConfirmRemovePage,
-    kTextConfirmRemoveShareDoc, kTextConfirmClearPage, kTextPageInfo,
-    kTextAlreadyShared,         kTextLibraryNoFolder,  kTextPrintError,
-    kTextPrintSucceeded,        kTextPrintFailed,      kTextPrinting,
-    kTextUploadTitle,           kTextStartShare,       kTextStopShare,
-    kTextShareDocLibrary,       kTextSystemPagesTitle, kTextUserPagesTitle,
+    kTextMessageBoxTitle,
+    kTextNoWritePrivilege,
+    kTextNoBackgroundPrivilege,
+    kTextNoShareDocPrivilege,
+    kTextRemoveSystemPage,
+    kTextConfirmRemovePage,
+    kTextConfirmRemoveShareDoc,
+    kTextConfirmClearPage,
+    kTextPageInfo,
+    kTextAlreadyShared,
+    kTextLibraryNoFolder,
+    kTextPrintError,
+    kTextPrintSucceeded,
+    kTextPrintFailed,
+    kTextPrinting,
+    kTextUploadTitle,
+    kTextStartShare,
+    kTextStopShare,
+    kTextShareDocLibrary,
+    kTextSystemPagesTitle,
+    kTextUserPagesTitle,
+    kTextExporting,
+    kTextExportFailed,
 };
 
 }  // namespace scribly

@@ -16,7 +16,10 @@
 #include <vector>
 
 #include "base/bmp_file.h"
+#include "base/file_bytes.h"
+#include "collab/recording.h"
 #include "host_session.h"
+#include "tests/win/office_documents.h"
 #include "win/dib.h"
 
 namespace scribly::test {
@@ -72,13 +75,13 @@ bool copyLandscapeBitmap(int w, int h) {
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) pixels[y * w + x] = landscape(x, y, w, h);
   if (!OpenClipboard(nullptr)) {
-    DeleteObject(bitmap);
+    ::DeleteObject(bitmap);
     return false;
   }
   EmptyClipboard();
   const bool given = SetClipboardData(CF_BITMAP, bitmap) != nullptr;
   CloseClipboard();
-  if (!given) DeleteObject(bitmap);
+  if (!given) ::DeleteObject(bitmap);
   return given;
 }
 
@@ -239,6 +242,185 @@ TEST_F(PicturesInterface, ABackgroundFromAFileNeedsThePagePrivilege) {
   // The refusal, not the open dialog.
   EXPECT_NE(std::find(hand.texts.begin(), hand.texts.end(), L"Whiteboard"), hand.texts.end());
   EXPECT_TRUE(relay().empty());
+}
+
+// A page poppler rendered: "P6", its size, 255, then rows of red, green, blue.
+Shot readPpm(const std::string& path) {
+  const FileReadResult file = readFileBytes(path, size_t{64} << 20);
+  Shot shot;
+  int max = 0, used = 0;
+  const std::string head(file.bytes.begin(),
+                         file.bytes.begin() + std::min<size_t>(32, file.bytes.size()));
+  if (std::sscanf(head.c_str(), "P6 %d %d %d%n", &shot.width, &shot.height, &max, &used) != 3 ||
+      max != 255 || file.bytes.size() != size_t(used + 1) + size_t(shot.width) * shot.height * 3)
+    return {};
+  const uint8_t* p = &file.bytes[size_t(used + 1)];
+  for (size_t i = 0; i < size_t(shot.width) * shot.height; ++i, p += 3)
+    shot.pixels.push_back(uint32_t{p[0]} << 16 | p[1] << 8 | p[2]);
+  return shot;
+}
+
+// scribly-export's exit code over a recording of `messages`, cut to `bytes`
+// when given; -1 when it did not run.
+int exportRecording(const Messages& messages, const std::string& recording, const std::string& pdf,
+                    std::optional<size_t> bytes = std::nullopt) {
+  FILE* file = std::fopen(recording.c_str(), "wb");
+  if (!file) return -1;
+  writeRecordingHeader(file);
+  for (const auto& m : messages) appendRecordedMessage(file, m);
+  endRecording(file);
+  std::fclose(file);
+  if (bytes) {
+    FileReadResult whole = readFileBytes(recording, size_t{64} << 20);
+    whole.bytes.resize(*bytes);
+    writeFileBytes(recording, whole.bytes);
+  }
+  std::wstring command = L"\"" + besideSelf(L"scribly-export.exe") + L"\" \"" + toWide(recording) +
+                         L"\" \"" + toWide(pdf) + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &process))
+    return -1;
+  WaitForSingleObject(process.hProcess, 120000);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return static_cast<int>(code);
+}
+
+// Every page saved from the contents menu as a person does it (the right
+// button on a page, the menu item, the file typed into the save dialog), and
+// rendered by poppler's pdftoppm: each page equals the view's own screenshot
+// of that page where the view shows it, pixel for pixel. At 72 dots per inch
+// pdftoppm smooths pictures (a line's edge moves by up to 159 steps); at four
+// times that it draws each pixel as a 4 x 4 block, whose centre is compared.
+TEST_F(PicturesInterface, AllPagesSavedAsPdfFromTheContentsMenuAreWhatTheViewShows) {
+  const std::wstring photo = tempPath(L"scribly-export-landscape.bmp");
+  ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
+  {
+    Hand hand;  // "custom", answered with the photo's path
+    hand.menuItem = 0;
+    hand.path = photo;
+    hand.click(element("bkgnd"));
+  }
+  chooseFromMenu("bkgnd scale", 4);  // scale_65
+  DeleteFileW(photo.c_str());
+  ASSERT_TRUE(copyLandscapeBitmap(120, 80));
+  pump();
+  relay();
+  click("paste");
+  const std::pair<const char*, RECT> shapes[] = {{"rect", {300, 40, 460, 150}},
+                                                 {"ellipse", {80, 300, 260, 420}},
+                                                 {"line", {20, 460, 600, 380}},
+                                                 {"pencial", {500, 200, 640, 330}}};
+  for (const auto& [tool, at] : shapes) {
+    click(tool);
+    drag(at.left, at.top, at.right, at.bottom);
+  }
+  click("add page");  // a user page, shown, with the contents panel
+  click("trigon");
+  drag(100, 100, 400, 300);
+  click("choice");
+  relay();
+
+  HWND panel = visiblePanel("scribly contents panel");
+  ASSERT_TRUE(panel);
+  HWND tree = findSkinWindow(panel, "vdtree");
+  size_t pages = 0;
+  for (HTREEITEM root : treeChildren(tree, nullptr)) pages += treeChildren(tree, root).size();
+  ShowWindow(panel, SW_HIDE);
+
+  // The view's own picture of every page, from the first on, and its name as
+  // the page bar shows it after the folder ("My pages / Ann-107").
+  SetCursorPos(kPointerAway.x, kPointerAway.y);
+  std::vector<Shot> views;
+  std::vector<std::string> names;
+  for (size_t page = 0; page < pages; ++page) {
+    click("pageRight");  // from the last page, the first comes round
+    views.push_back(shoot(view_));
+    const std::string info = fromWide(pageInfo());
+    names.push_back(info.substr(info.rfind(" / ") + 3));
+  }
+  click("contents");
+  ASSERT_TRUE(visiblePanel("scribly contents panel"));
+  const std::string folder = fromWide(tempPath(L"scribly-export"));
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string pdf = folder + "\\pages.pdf";
+  DeleteFileA(pdf.c_str());
+  {
+    Hand hand;
+    hand.menuItem = 3;  // savepdf
+    hand.path = toWide(pdf);
+    clickTreeItem(tree, treeChildren(tree, treeChildren(tree, nullptr).back()).back(), true);
+    pumpUntil([&] { return hand.dialogs == 1 && !visibleThreadWindow(L"#32770"); },
+              "the save dialog to be answered");
+    EXPECT_EQ(hand.menus, 1);
+  }
+  pump();
+  EXPECT_EQ(visiblePanel("scribly tip panel"), nullptr) << "the bar stays after saving";
+
+  const int w = views[0].width, h = views[0].height;
+  ASSERT_TRUE(runLinuxProgram(
+      {"pdftoppm", "-r", "288", "-x", "0", "-y", "0", "-W", std::to_string(4 * w), "-H",
+       std::to_string(4 * h), linuxPathOf(pdf), linuxPathOf(folder) + "/page"},
+      folder, 120));
+  ASSERT_TRUE(runLinuxProgram(
+      {"pdftohtml", "-xml", "-i", "-q", linuxPathOf(pdf), linuxPathOf(folder) + "/outline"}, folder,
+      60));
+  const FileReadResult xml = readFileBytes(folder + "\\outline.xml", 1 << 20);
+  const std::string outline(xml.bytes.begin(), xml.bytes.end());
+  size_t at = 0;
+  for (size_t page = 0; page < views.size(); ++page) {
+    SCOPED_TRACE("page " + std::to_string(page + 1));
+    const std::string item =
+        "<item page=\"" + std::to_string(page + 1) + "\">" + names[page] + "</item>";
+    at = outline.find(item, at);
+    EXPECT_NE(at, std::string::npos) << item << "\n" << outline;
+    if (at == std::string::npos) at = 0;
+    const Shot rendered = readPpm(folder + "\\page-" + std::to_string(page + 1) + ".ppm");
+    ASSERT_EQ(rendered.width * rendered.height, 16 * w * h);
+    int differing = 0;
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        differing += views[page].at(x, y) != rendered.at(4 * x + 2, 4 * y + 2);
+    EXPECT_EQ(differing, 0);
+  }
+  EXPECT_EQ(outline.find("<item page=\"" + std::to_string(views.size() + 1)), std::string::npos);
+
+  // Ann's board as a recording holds it: the export tool saves the same pages
+  // as the menu did, the same once rendered; cut short in its last message,
+  // it still saves what it holds and says so (exit code 3).
+  const std::string recording = folder + "\\board.rec", replayed = folder + "\\replayed.pdf";
+  const Messages board = report(*ann_);
+  ASSERT_EQ(exportRecording(board, recording, replayed), 0);
+  ASSERT_TRUE(runLinuxProgram(
+      {"pdftoppm", "-r", "288", "-x", "0", "-y", "0", "-W", std::to_string(4 * w), "-H",
+       std::to_string(4 * h), linuxPathOf(replayed), linuxPathOf(folder) + "/replayed"},
+      folder, 120));
+  // The first page is left out: replayed, its photo shows at its own size,
+  // as the scale message came while the page was not shown.
+  for (size_t page = 2; page <= views.size(); ++page) {
+    const std::string n = "-" + std::to_string(page) + ".ppm";
+    EXPECT_TRUE(readFileBytes(folder + "\\replayed" + n, size_t{64} << 20).bytes ==
+                readFileBytes(folder + "\\page" + n, size_t{64} << 20).bytes)
+        << "page " << page;
+  }
+  DeleteFileA(replayed.c_str());
+  const size_t whole = readFileBytes(recording, size_t{64} << 20).bytes.size();
+  EXPECT_EQ(exportRecording(board, recording, replayed, whole - 6), 3);
+  EXPECT_NE(GetFileAttributesA(replayed.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(
+      GetFileAttributesA((folder + "\\page-" + std::to_string(views.size() + 1) + ".ppm").c_str()),
+      INVALID_FILE_ATTRIBUTES);
+  for (const char* file : {"pages.pdf", "outline.xml", "linux-status", "board.rec", "replayed.pdf"})
+    DeleteFileA((folder + "\\" + file).c_str());
+  for (size_t page = 1; page <= views.size(); ++page)
+    for (const char* prefix : {"\\page-", "\\replayed-"})
+      DeleteFileA((folder + prefix + std::to_string(page) + ".ppm").c_str());
+  RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 
 #include <cstring>
 
+#include "base/png_writer.h"
 #include "base/user_names.h"
 #include "host/hand_session.h"
-#include "host/png_writer.h"
 #include "host/user_info.h"
 
 namespace scribly {

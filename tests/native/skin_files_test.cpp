@@ -287,7 +287,8 @@ TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
             (std::vector<std::string>{"copy", "paste", "delete", "editpic", "rotate90", "saveto"}));
   EXPECT_EQ(menuItems("dirroot menu"),
             (std::vector<std::string>{"print", "refresh", "ChangeLibPath"}));
-  EXPECT_EQ(menuItems("contents menu"), (std::vector<std::string>{"rename", "delete", "refresh"}));
+  EXPECT_EQ(menuItems("contents menu"),
+            (std::vector<std::string>{"rename", "delete", "refresh", "savepdf", "savepng"}));
 
   const std::vector<std::string> scales = menuItems("set bkgndscale");
   EXPECT_EQ(std::set<std::string>(scales.begin(), scales.end()),

@@ -90,6 +90,7 @@ class SharePanelsTest : public SkinHostTest {
                                     [this] { ++scrolledToStart_; },
                                     root_,
                                     installFolder() + "\\Skin\\VDTree",
+                                    {},
                                     {}},
         PrinterHandle(nullptr, &printer_), *dialog_);
     ASSERT_NE(contents_->window(), nullptr);

@@ -1,4 +1,4 @@
-#include "host/png_writer.h"
+#include "base/png_writer.h"
 
 #include <png.h>
 

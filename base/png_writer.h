@@ -1,5 +1,6 @@
 #pragma once
-// PNG encoding for the host's screenshots: 8-bit RGB, compressed by libpng.
+// PNG encoding for the host's screenshots and the saved page: 8-bit RGB,
+// compressed by libpng.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
