@@ -46,9 +46,10 @@ uint32_t Board::placeObject(std::unique_ptr<BoardObject> object, Page* page,
   if (object->hasBulkData() && bulk.empty()) {
     bulk = saveBulkRecord(*object);
     if (bulk.empty()) return 0;
-    // Peers decode lossy pixels; this board shows the same ones.
-    if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   }
+  // Peers decode lossy pixels; this board shows the same ones (a kept
+  // record may have been made from pixels turned since they were decoded).
+  if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   // A picture the board has no room for is not sent either: peers alike
   // would hold nothing of it.
   if (bulk.size() + pixelBytesOf(*object) > pictureRoom()) return 0;
