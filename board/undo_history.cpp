@@ -135,7 +135,7 @@ size_t UndoStep::bytes() const {
 
 void UndoHistory::record(uint32_t page, UndoStep step) {
   PageHistory& history = pages_[page];
-  for (const UndoStep& s : history.redo) remove(s.bytes());
+  for (const UndoStep& s : history.redo) remove(s);
   history.redo.clear();
   if (!history.undo.empty() && step.kind == UndoStep::Kind::Change &&
       mergesWithPrevious(step.after.code)) {
@@ -147,10 +147,10 @@ void UndoHistory::record(uint32_t page, UndoStep step) {
       return;
     }
   }
-  add(step.bytes());
+  add(step);
   history.undo.push_back(std::move(step));
   if (history.undo.size() > kMaxStepsPerPage) {
-    remove(history.undo.front().bytes());
+    remove(history.undo.front());
     history.undo.pop_front();
   }
   trim(page);
@@ -160,7 +160,7 @@ void UndoHistory::record(uint32_t page, UndoStep step) {
 void UndoHistory::trim(uint32_t page) {
   auto drain = [this](std::deque<UndoStep>& steps) {
     while (bytes_ > maxBytes_ && !steps.empty()) {
-      remove(steps.front().bytes());
+      remove(steps.front());
       steps.pop_front();
     }
   };
@@ -199,7 +199,7 @@ std::optional<UndoStep> UndoHistory::takeUndo(uint32_t page) {
   const auto it = pages_.find(page);
   if (it == pages_.end()) return std::nullopt;
   std::optional<UndoStep> step = takeBack(it->second.undo);
-  if (step) remove(step->bytes());
+  if (step) remove(*step);
   notify();
   return step;
 }
@@ -208,20 +208,20 @@ std::optional<UndoStep> UndoHistory::takeRedo(uint32_t page) {
   const auto it = pages_.find(page);
   if (it == pages_.end()) return std::nullopt;
   std::optional<UndoStep> step = takeBack(it->second.redo);
-  if (step) remove(step->bytes());
+  if (step) remove(*step);
   notify();
   return step;
 }
 
 void UndoHistory::undone(uint32_t page, UndoStep step) {
-  add(step.bytes());
+  add(step);
   pages_[page].redo.push_back(std::move(step));
   trim(page);
   notify();
 }
 
 void UndoHistory::redone(uint32_t page, UndoStep step) {
-  add(step.bytes());
+  add(step);
   pages_[page].undo.push_back(std::move(step));
   trim(page);
   notify();
@@ -246,14 +246,17 @@ void UndoHistory::dropSteps(uint32_t page, Stale stale) {
   bool dropped = false;
   for (auto* steps : {&it->second.undo, &it->second.redo}) {
     for (auto s = steps->begin(); s != steps->end();) {
-      const size_t bytes = s->bytes();
+      const size_t items = s->items.size();
       if (stale(*s)) {
-        remove(bytes);
+        remove(*s);
         s = steps->erase(s);
         dropped = true;
       } else {
-        remove(bytes);
-        add(s->bytes());
+        // Counted again only when it lost objects: most steps hold none.
+        if (s->items.size() != items) {
+          remove(*s);
+          add(*s);
+        }
         ++s;
       }
     }
@@ -298,7 +301,7 @@ void UndoHistory::forgetPage(uint32_t page) {
   const auto it = pages_.find(page);
   if (it == pages_.end()) return;
   for (auto* steps : {&it->second.undo, &it->second.redo})
-    for (const UndoStep& s : *steps) remove(s.bytes());
+    for (const UndoStep& s : *steps) remove(s);
   pages_.erase(it);
   notify();
 }

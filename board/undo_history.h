@@ -69,8 +69,10 @@ struct UndoStep {
   BackgroundState backgroundBefore;
   BackgroundState backgroundAfter;
 
-  // What the step holds, for the history's bound.
+  // What the step holds, for the history's bound, and what the history
+  // counted for it when it took it in.
   size_t bytes() const;
+  size_t counted = 0;
 };
 
 class UndoHistory {
@@ -110,8 +112,11 @@ class UndoHistory {
   // Drops steps of a page for which `stale` answers true.
   template <class Stale>
   void dropSteps(uint32_t page, Stale stale);
-  void add(size_t bytes) { bytes_ += bytes; }
-  void remove(size_t bytes) { bytes_ -= std::min(bytes_, bytes); }
+  void add(UndoStep& step) {
+    step.counted = step.bytes();
+    bytes_ += step.counted;
+  }
+  void remove(const UndoStep& step) { bytes_ -= std::min(bytes_, step.counted); }
   // Drops the oldest steps, on `page` first, until the bound holds.
   void trim(uint32_t page);
   void notify() {

@@ -231,6 +231,21 @@ TEST(BoardUndoHistory, KeepsTwoHundredStepsAPageAndForgetsThemWithWriteOrReset) 
   b->commitObject(makeObject(11, rng, 11));
   b->reset();
   EXPECT_FALSE(b->canUndo());
+
+  // Deleted pictures are held with their pixels, within the history's bound.
+  BoardOptions options;
+  options.maxUndoBytes = 100000;
+  TestBoard small(true, options);
+  small->initialize(11, 12);
+  for (int i = 0; i < 4; ++i) {
+    const uint32_t id = small->commitObject(gradientPicture(120, 120, {0, 0}));
+    ASSERT_TRUE(small->deleteObject(0, id));
+  }
+  undone = 0;
+  while (small->undo()) ++undone;
+  // Of four creations and four deletions, the oldest went.
+  EXPECT_GE(undone, 2);
+  EXPECT_LT(undone, 8);
 }
 
 }  // namespace
