@@ -40,7 +40,8 @@ Board::Board(const BoardEnvironment& env, BoardOptions options)
           env.view, pages_,
           [this](ScrollBar bar, int32_t position) { return sendScrollPosition(bar, position); },
           env.clock),
-      userNames_(env.hostInfo, options_.maxCachedUsers) {}
+      userNames_(env.hostInfo, options_.maxCachedUsers),
+      history_(options_.maxUndoBytes, [this] { env_.view.historyChanged(); }) {}
 
 Board::~Board() = default;
 
@@ -107,6 +108,7 @@ void Board::reset() {
   turns_.clear();
   removedHere_.clear();
   removedOrder_.clear();
+  history_.clear();
   const bool firstWasCurrent = pages_.currentId() == kFirstSystemPage;
   pages_.reset();
   if (firstWasCurrent) {
@@ -120,8 +122,11 @@ void Board::reset() {
 // --- Privileges --------------------------------------------------------------
 
 void Board::setPrivilegeWord(uint32_t word) {
+  const bool hadWrite = privileges_.write;
   privilegeWord_ = word;
   privileges_ = privilegesFromWord(word, options_.peerToPeer);
+  // Steps taken with a privilege that went are not taken back with it.
+  if (hadWrite && !privileges_.write) history_.clear();
 }
 
 // --- Mirroring ---------------------------------------------------------------
@@ -259,6 +264,7 @@ uint32_t Board::addDocumentPage(std::string_view name) {
 void Board::removeFromList(uint32_t id) {
   transfers_.dropPage(id);
   turns_.forget(id);
+  history_.forgetPage(id);
   pages_.remove(id);
 }
 

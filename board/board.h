@@ -28,6 +28,7 @@
 #include "board/page_list.h"
 #include "board/picture_turn_replay.h"
 #include "board/reply_backlog.h"
+#include "board/undo_history.h"
 #include "board/user_name_cache.h"
 #include "board/view_scroll.h"
 #include "collab/conference_channel.h"
@@ -92,20 +93,9 @@ struct BoardOptions {
   // requests, rather than read it back from its file: for boards without
   // files.
   bool keepBackgroundEnvelopes = false;
-};
-
-// A local change of one object property: any property change but
-// `DeleteObject`.
-struct ObjectChange {
-  MessageCode code = MessageCode::kSetColor;
-  // Colour, fill, width (low byte), packed point, style (low byte, signed),
-  // or a picture value (orientation, adjustment, brightness, contrast); for
-  // `SetObjectPoints` the first value.
-  uint32_t value = 0;
-  // `SetObjectPoints`: the second value.
-  uint32_t second = 0;
-  // `SetObjectFont`.
-  FontRecord font;
+  // What the undo history may hold, all pages together: deleted objects
+  // with their pixels, replaced backgrounds. The oldest steps go past it.
+  size_t maxUndoBytes = size_t{64} << 20;
 };
 
 // Told when a peer's message changed a property of an object (any property
@@ -233,6 +223,16 @@ class Board {
   void paint(Canvas& canvas, const Rect& area,
              const std::optional<Rect>& dirty = std::nullopt) const;
 
+  // --- Undo -----------------------------------------------------------------
+  // This participant's own steps on the current page, newest first: each is
+  // applied here and sent as the messages the same change by hand sends.
+  // A step a peer's later change made stale is gone from the history; one
+  // that no longer applies at all is skipped. Needs the write privilege.
+  bool undo();
+  bool redo();
+  bool canUndo() const;
+  bool canRedo() const;
+
   // --- Queries for the relay server and the host ----------------------------
   // The messages that recreate one item of a page (an object id or the
   // background file number) on another board; empty when the page lacks it.
@@ -307,6 +307,30 @@ class Board {
   // it.
   void withdrawBackground(Page& page);
   void removeFromList(uint32_t id);
+  // Withdraws the page's background file, if any, and makes a template (by
+  // name, none when it is no template) the background; sends
+  // `SetBackgroundByName`.
+  void changeTemplate(Page& page, std::string_view name);
+  // A background file of this board's own, sent to the others: its
+  // announcement and its envelope as a transfer. `withdrawOld` first
+  // withdraws the page's present file.
+  void publishBackground(Page& page, uint32_t number, std::string_view extension,
+                         std::vector<uint8_t> envelope, std::unique_ptr<BackgroundFile> file,
+                         bool withdrawOld);
+
+  // Undo: whether a local change now goes into the history, and the steps'
+  // halves.
+  bool recording() const { return !dispatching_ && !replaying_; }
+  BackgroundState backgroundState(const Page& page) const;
+  bool stepHistory(bool back);
+  bool applyStep(Page& page, UndoStep& step, bool back);
+  bool applyObjectsStep(Page& page, UndoStep& step);
+  bool applyBackground(Page& page, const BackgroundState& state);
+  // Takes an object off a page as a deletion does, into `item` with its
+  // bulk record; false when the page does not have it.
+  bool takeObject(Page& page, uint32_t objectId, UndoStep::Item& item);
+  // commitObject's work; a kept bulk record goes out as it is.
+  uint32_t placeObject(std::unique_ptr<BoardObject> object, Page* page, std::vector<uint8_t> bulk);
 
   // Receiving halves shared with local operations.
   bool receiveObject(uint8_t code, uint32_t pageId, uint32_t objectId,
@@ -358,6 +382,11 @@ class Board {
   // clear drops a delete still waiting in the queue). Ids are never reused.
   std::set<uint32_t> removedHere_;
   std::deque<uint32_t> removedOrder_;
+
+  UndoHistory history_;
+  // Set while a step is undone or redone: the changes it makes are not new
+  // steps.
+  bool replaying_ = false;
 };
 
 template <class M>

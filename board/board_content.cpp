@@ -1,6 +1,7 @@
 // Local content changes and what carries content between boards: object
 // creation, changes and bulk data, and backgrounds.
 #include <algorithm>
+#include <utility>
 
 #include "board/board.h"
 #include "collab/message_codec.h"
@@ -34,16 +35,21 @@ void Board::invalidateObject(const Page& page, const BoardObject& object) {
 // --- Objects -----------------------------------------------------------------
 
 uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageId) {
+  return placeObject(std::move(object), pageOrCurrent(pageId), {});
+}
+
+uint32_t Board::placeObject(std::unique_ptr<BoardObject> object, Page* page,
+                            std::vector<uint8_t> bulk) {
   if (!object) return 0;
-  Page* page = pageOrCurrent(pageId);
   if (!page || page->objectCount() >= options_.maxObjectsPerPage) return 0;
-  std::vector<uint8_t> bulk;
-  if (object->hasBulkData()) {
+  if (!object->hasBulkData()) bulk.clear();
+  if (object->hasBulkData() && bulk.empty()) {
     bulk = saveBulkRecord(*object);
     if (bulk.empty()) return 0;
-    // Peers decode lossy pixels; this board shows the same ones.
-    if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   }
+  // Peers decode lossy pixels; this board shows the same ones (a kept
+  // record may have been made from pixels turned since they were decoded).
+  if (object->kind() == ObjectKind::Image) static_cast<ImageObject&>(*object).reloadPixels(bulk);
   // A picture the board has no room for is not sent either: peers alike
   // would hold nothing of it.
   if (bulk.size() + pixelBytesOf(*object) > pictureRoom()) return 0;
@@ -63,19 +69,37 @@ uint32_t Board::commitObject(std::unique_ptr<BoardObject> object, uint32_t pageI
     page->keepBulk(*page->findEntry(id), std::move(bulk));
   }
   invalidateObject(*page, *added);
+  if (recording()) {
+    UndoStep step;
+    step.items.push_back({id, nullptr, {}});
+    history_.record(page->id(), std::move(step));
+  }
   return id;
 }
 
 bool Board::deleteObject(uint32_t pageId, uint32_t objectId) {
   Page* page = pageOrCurrent(pageId);
   if (!page) return false;
-  const BoardObject* object = page->findObject(objectId);
+  UndoStep step;
+  step.items.resize(1);
+  if (!takeObject(*page, objectId, step.items[0])) return false;
+  if (recording()) {
+    step.present = false;
+    history_.record(page->id(), std::move(step));
+  }
+  return true;
+}
+
+bool Board::takeObject(Page& page, uint32_t objectId, UndoStep::Item& item) {
+  const BoardObject* object = page.findObject(objectId);
   if (!object) return false;
-  invalidateObject(*page, *object);
-  turns_.forget(page->id(), objectId);
-  page->removeObject(objectId);
+  invalidateObject(page, *object);
+  turns_.forget(page.id(), objectId);
+  item.id = objectId;
+  item.bulk = object->hasBulkData() ? page.bulkOf(objectId) : std::vector<uint8_t>{};
+  item.object = page.removeObject(objectId);
   rememberRemoved(objectId);
-  sendMessage(DeleteObject{page->id(), objectId}, kLevelFirst);
+  sendMessage(DeleteObject{page.id(), objectId}, kLevelFirst);
   return true;
 }
 
@@ -107,8 +131,21 @@ bool Board::changeObject(uint32_t pageId, uint32_t objectId, const ObjectChange&
       message = build(SetObjectValue{code, p, objectId, change.value});
       break;
   }
+  std::optional<ObjectChange> before;
+  if (recording()) {
+    if (const BoardObject* object = page->findObject(objectId))
+      before = inverseChange(*object, change);
+  }
   if (message.empty() || !applyObjectChange(message)) return false;
   send(message, kLevelFirst);
+  if (before) {
+    UndoStep step;
+    step.kind = UndoStep::Kind::Change;
+    step.object = objectId;
+    step.before = *before;
+    step.after = change;
+    history_.record(p, std::move(step));
+  }
   return true;
 }
 
@@ -237,6 +274,7 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
     turns_.forget(page->id(), *objectId);
     page->removeObject(*objectId);
     if (transfers_.pageOf(*objectId) == page->id()) transfers_.drop(*objectId);
+    if (dispatching_) history_.peerDeleted(page->id(), *objectId);
     return true;
   }
 
@@ -250,6 +288,7 @@ bool Board::applyObjectChange(std::span<const uint8_t> message) {
   if (changed) {
     if (code == kTurnCode) page->turnedPixels(*entry);
     invalidateObject(*page, *object);
+    if (dispatching_) history_.peerChanged(page->id(), *objectId, static_cast<MessageCode>(code));
     if (dispatching_ && changeListener_) {
       changeListener_->peerChangedObject(page->id(), *objectId, static_cast<MessageCode>(code));
     }
@@ -270,7 +309,19 @@ bool Board::clearPage(uint32_t pageId) {
   if (!privileges_.write) return false;
   Page* page = pageOrCurrent(pageId);
   if (!page) return false;
-  for (const PageObject& entry : page->objects()) rememberRemoved(entry.id);
+  UndoStep step;
+  step.present = false;
+  for (const PageObject& entry : page->objects()) {
+    rememberRemoved(entry.id);
+    step.items.push_back({entry.id, nullptr, {}});
+  }
+  // The objects go into the step rather than away, in drawing order.
+  if (recording()) {
+    for (UndoStep::Item& item : step.items) {
+      if (page->findObject(item.id)->hasBulkData()) item.bulk = page->bulkOf(item.id);
+      item.object = page->removeObject(item.id);
+    }
+  }
   clearPageContent(*page);
   const uint32_t id = page->id();
   if (page->hasBackgroundFile() && page->backgroundNumber() != 0) {
@@ -278,6 +329,8 @@ bool Board::clearPage(uint32_t pageId) {
   } else {
     sendMessage(ClearPage{id}, kLevelFirst);
   }
+  std::erase_if(step.items, [](const UndoStep::Item& item) { return !item.object; });
+  if (!step.items.empty()) history_.record(id, std::move(step));
   return true;
 }
 
@@ -393,36 +446,65 @@ bool Board::installBackgroundFile(const std::string& path, Page& page, bool move
   if (number == 0) return false;
   auto imported = backgrounds_.importFile(path, number, move);
   if (!imported) return false;
+  // A shared document's page picture is no background a person chose.
+  const bool record = !move && recording();
+  UndoStep step;
+  if (record) {
+    step.kind = UndoStep::Kind::Background;
+    step.backgroundBefore = backgroundState(page);
+    step.backgroundAfter = {imported->envelope, page.templateName()};
+  }
   // The old background goes only once the new one is ready: a file that
   // cannot be read must not leave the page without any.
-  if (!move && page.hasBackgroundFile()) withdrawBackground(page);
+  publishBackground(page, number, imported->extension, std::move(imported->envelope),
+                    std::move(imported->file), !move);
+  if (record) history_.record(page.id(), std::move(step));
+  return true;
+}
 
+void Board::publishBackground(Page& page, uint32_t number, std::string_view extension,
+                              std::vector<uint8_t> envelope, std::unique_ptr<BackgroundFile> file,
+                              bool withdrawOld) {
+  if (withdrawOld && page.hasBackgroundFile()) withdrawBackground(page);
   sendMessage(BackgroundAnnounce{page.id(), number}, kLevelFirst);
-  mirrorBulk(page.id(), number, imported->envelope, false);
-  sendTransfer(number, page.id(), imported->envelope);
+  mirrorBulk(page.id(), number, envelope, false);
+  sendTransfer(number, page.id(), envelope);
 
   page.announceBackground(number);
   page.installBackground(
-      number, imported->extension,
-      options_.keepBackgroundEnvelopes ? std::move(imported->envelope) : std::vector<uint8_t>{},
-      std::move(imported->file));
+      number, extension,
+      options_.keepBackgroundEnvelopes ? std::move(envelope) : std::vector<uint8_t>{},
+      std::move(file));
   if (page.id() == pages_.currentId()) {
     loadBackgroundPicture(page);
     env_.view.invalidateAll(true);
   }
   env_.view.contentsChanged(ContentsChange::BackgroundReady, page.id());
-  return true;
 }
 
 bool Board::setTemplateBackground(std::string_view name) {
   if (!mayChangeBackground()) return false;
   Page* page = pages_.current();
   if (!page || !privileges_.write) return false;
-  page->setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});
-  if (page->hasBackgroundFile()) withdrawBackground(*page);
-  sendMessage(SetBackgroundByName{page->id(), std::string(name)}, kLevelFirst);
-  env_.view.invalidateAll(true);
+  UndoStep step;
+  const bool record = recording();
+  if (record) {
+    step.kind = UndoStep::Kind::Background;
+    step.backgroundBefore = backgroundState(*page);
+  }
+  changeTemplate(*page, name);
+  if (record) {
+    step.backgroundAfter.templateName = std::string(name);
+    history_.record(page->id(), std::move(step));
+  }
   return true;
+}
+
+void Board::changeTemplate(Page& page, std::string_view name) {
+  page.setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});
+  if (page.hasBackgroundFile()) withdrawBackground(page);
+  sendMessage(SetBackgroundByName{page.id(), std::string(name)}, kLevelFirst);
+  invalidateIfCurrent(page);
 }
 
 bool Board::applyTemplateBackground(std::string_view name, uint32_t pageId) {
@@ -434,6 +516,7 @@ bool Board::applyTemplateBackground(std::string_view name, uint32_t pageId) {
   }
   page->setTemplateName(backgrounds_.isTemplate(name) ? name : std::string_view{});
   if (page->hasBackgroundFile()) page->dropBackgroundFile();
+  history_.peerChangedBackground(pageId);
   env_.view.invalidateAll(true);
   return true;
 }
@@ -481,6 +564,100 @@ void Board::withPageShown(const Page& shown, const std::function<void(const Page
     setPageScale(*page, backgrounds_.factor());
   use(*page);
   if (borrowed) page->releaseBackground(true);
+}
+
+// --- Undo --------------------------------------------------------------------
+
+BackgroundState Board::backgroundState(const Page& page) const {
+  BackgroundState state{{}, page.templateName()};
+  // A background still on its way cannot be given back: the step then
+  // brings back the template.
+  if (page.hasBackgroundFile() && page.backgroundNumber() != 0 &&
+      page.pendingBackgroundNumber() == 0) {
+    state.envelope = backgrounds_.envelopeOf(page);
+  }
+  return state;
+}
+
+bool Board::undo() { return stepHistory(true); }
+bool Board::redo() { return stepHistory(false); }
+
+bool Board::canUndo() const { return privileges_.write && history_.canUndo(pages_.currentId()); }
+
+bool Board::canRedo() const { return privileges_.write && history_.canRedo(pages_.currentId()); }
+
+bool Board::stepHistory(bool back) {
+  Page* page = pages_.current();
+  if (!page || !privileges_.write) return false;
+  const uint32_t id = page->id();
+  const bool wasReplaying = std::exchange(replaying_, true);
+  bool applied = false;
+  // A step of which nothing applies any more is skipped for the next one.
+  while (!applied) {
+    std::optional<UndoStep> step = back ? history_.takeUndo(id) : history_.takeRedo(id);
+    if (!step) break;
+    applied = applyStep(*page, *step, back);
+    if (!applied) continue;
+    if (back) {
+      history_.undone(id, std::move(*step));
+    } else {
+      history_.redone(id, std::move(*step));
+    }
+  }
+  replaying_ = wasReplaying;
+  return applied;
+}
+
+bool Board::applyStep(Page& page, UndoStep& step, bool back) {
+  switch (step.kind) {
+    case UndoStep::Kind::Objects:
+      return applyObjectsStep(page, step);
+    case UndoStep::Kind::Change:
+      if (!page.findObject(step.object)) return false;
+      // A value the object has already counts as applied: nothing is sent.
+      changeObject(page.id(), step.object, back ? step.before : step.after);
+      return true;
+    case UndoStep::Kind::Background:
+      if (!privileges_.pages) return false;
+      return applyBackground(page, back ? step.backgroundBefore : step.backgroundAfter);
+  }
+  return false;
+}
+
+bool Board::applyObjectsStep(Page& page, UndoStep& step) {
+  if (step.present) {
+    for (UndoStep::Item& item : step.items) takeObject(page, item.id, item);
+  } else {
+    // Back under new ids: a peer's message still on its way under the old
+    // id must not reach the object on one board and miss it on another.
+    for (UndoStep::Item& item : step.items) {
+      const uint32_t id = placeObject(std::move(item.object), &page, std::move(item.bulk));
+      item.bulk.clear();
+      if (id != 0) history_.renameObject(page.id(), item.id, id);
+      item.id = id;
+    }
+  }
+  std::erase_if(step.items, [&step](const UndoStep::Item& item) {
+    return step.present ? !item.object : item.id == 0;
+  });
+  step.present = !step.present;
+  return !step.items.empty();
+}
+
+bool Board::applyBackground(Page& page, const BackgroundState& state) {
+  // The template first, as a person would choose it before the file: the
+  // file leaves the template as it is.
+  if (state.envelope.empty() || state.templateName != page.templateName()) {
+    changeTemplate(page, state.templateName);
+  }
+  if (state.envelope.empty()) return true;
+  const uint32_t number = freshId();
+  if (number == 0) return false;
+  auto written = backgrounds_.writeReceived(page.id(), number, state.envelope);
+  if (!written) return false;
+  publishBackground(page, number, written->extension, state.envelope, std::move(written->file),
+                    true);
+  return true;
 }
 
 }  // namespace scribly

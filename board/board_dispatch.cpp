@@ -59,6 +59,7 @@ bool Board::dispatch(std::span<const uint8_t> message) {
       const auto m = parse<BackgroundAnnounce>(message);
       if (!m || m->fileNumber == page->backgroundNumber()) return false;
       page->announceBackground(m->fileNumber);
+      history_.peerChangedBackground(page->id());
     } else if (CreateObject::isKind(code)) {
       if (!receiveObject(code, *pageId, *objectId, message.subspan(9))) return false;
     } else {
@@ -137,6 +138,8 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       Page* page = pages_.find(*pageId);
       if (!page) return false;
       clearPageContent(*page);
+      // A peer emptied the page: nothing of this participant's comes back.
+      history_.forgetPage(page->id());
       return true;
     }
     case MessageCode::kBackgroundScale: {

@@ -84,6 +84,8 @@ class BoardView : public Invalidator {
   virtual void scrollContents(int32_t dx, int32_t dy) = 0;
   // The view's client size, or nullopt when it cannot be read.
   virtual std::optional<Size> clientSize() = 0;
+  // What can be undone or redone may have changed.
+  virtual void historyChanged() {}
 };
 
 // Milliseconds from any start, wrapping at 2^32 as the system's tick count

@@ -411,6 +411,15 @@ void DrawingTools::deleteActive() {
   forget();
 }
 
+bool DrawingTools::stepHistory(bool back) {
+  if (pressed_ || drawing_) return false;
+  // The selection's marks go with the object or follow it.
+  if (BoardObject* selected = active()) invalidate(*selected);
+  const bool applied = back ? board_.undo() : board_.redo();
+  if (BoardObject* selected = active()) invalidate(*selected);
+  return applied;
+}
+
 // --- Creating --------------------------------------------------------------------
 
 void DrawingTools::createPress(Point p) {

@@ -115,6 +115,10 @@ class DrawingTools final : public ObjectChangeListener {
   void deleteActive();
   // Forgets everything in hand (the board was reset).
   void reset();
+  // Takes back, or makes again, this participant's last step on the page
+  // (see Board::undo); not while a press draws or drags.
+  bool undo() { return stepHistory(true); }
+  bool redo() { return stepHistory(false); }
 
   // --- View ------------------------------------------------------------------
   // The current page with the active object on top; `area` is in page
@@ -156,6 +160,7 @@ class DrawingTools final : public ObjectChangeListener {
   void applyToSelection(const ObjectChange& change);
   // Switches to "choice" as the frame's button would.
   void backToChoice();
+  bool stepHistory(bool back);
 
   Board& board_;
   ToolSurroundings& surroundings_;

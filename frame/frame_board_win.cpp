@@ -178,6 +178,7 @@ void FrameBoard::namedPageCreated(uint32_t page, std::string_view name) {
 
 void FrameBoard::pageInfoChanged() {
   view_->showAgain();
+  historyChanged();
   const Page* page = board_ ? board_->currentPage() : nullptr;
   if (!pageInfoDisplay_ || !page) return;
   pageInfoDisplay_(pageInfoText(*page, texts_.text(kTextPageInfo),

@@ -56,6 +56,12 @@ class FrameBoard final : public FrameHandler,
   // Where the text telling the shown page goes (UTF-8); told at once and at
   // every change of page or page name.
   void setPageInfoDisplay(std::function<void(const std::string&)> display);
+  // Told whenever what can be undone or redone on the shown page may have
+  // changed: a step, a peer's change, another page shown.
+  void setHistoryDisplay(std::function<void()> display) {
+    historyDisplay_ = std::move(display);
+    historyChanged();
+  }
   // The contents panel, told of every change of the page list: through its
   // window, and of a peer's document page through `namedPage`. Null and
   // empty stop the telling.
@@ -100,6 +106,9 @@ class FrameBoard final : public FrameHandler,
   void documentPagesRemoved(std::string_view documentName) override;
   void namedPageCreated(uint32_t page, std::string_view name) override;
   void pageInfoChanged() override;
+  void historyChanged() override {
+    if (historyDisplay_) historyDisplay_();
+  }
   MessageBoxAnswer messageBox(std::string_view textKey, MessageBoxKind kind) override;
   std::optional<ScrollInfo> scrollInfo(ScrollBar bar) override;
   int32_t setScrollPosition(ScrollBar bar, int32_t position) override;
@@ -123,6 +132,7 @@ class FrameBoard final : public FrameHandler,
   // themselves when the file or a key is missing.
   LanguageTexts texts_;
   std::function<void(const std::string&)> pageInfoDisplay_;
+  std::function<void()> historyDisplay_;
   HWND contents_ = nullptr;
   std::function<void(uint32_t, std::string_view)> namedPage_;
   std::deque<std::string> removedDocuments_;

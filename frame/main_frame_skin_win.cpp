@@ -12,6 +12,7 @@
 #include "frame/main_frame_win.h"
 #include "frame/page_export_win.h"
 #include "images/picture_files_win.h"
+#include "skin/engine_messages.h"
 #include "skin/language_keys.h"
 #include "skin/skin_config.h"
 #include "win/messages.h"
@@ -26,6 +27,10 @@ constexpr int kTallFrame = 550;
 constexpr int kShortFrame = 400;
 constexpr int kNoRoomForSave = 376;
 constexpr int kNoRoomForClear = 353;
+// The undo and redo buttons' row: below the extension panel on tall frames,
+// below the panel's button when it pops up from there instead.
+constexpr int kUndoRowTall = 552;
+constexpr int kUndoRowShort = 362;
 
 constexpr std::string_view kFrameMenus[] = {"set bkgnd", "set bkgndscale", "right mouseclick"};
 
@@ -119,6 +124,7 @@ void MainFrame::wireSkin() {
   if (extToolBox_) ShowWindow(extToolBox_->window(), SW_HIDE);
   AddClipboardFormatListener(window_);
   updatePasteButton();
+  ownBoard_->setHistoryDisplay([this] { updateUndoButtons(); });
   if (SkinElement* info = element("curpageinfo"))
     ownBoard_->setPageInfoDisplay([info](const std::string& text) {
       if (info->control()) info->control()->setText(text.c_str());
@@ -226,6 +232,8 @@ LRESULT MainFrame::onNamedCommand(SkinElement& source, std::string_view name,
 void MainFrame::elementCommand(std::string_view name) {
   if (name == "ext panel btn") openExtensionPanel();
   if (name == "clrscr") clearPageAsked();
+  if (name == "undo" && ownBoard_) ownBoard_->tools().undo();
+  if (name == "redo" && ownBoard_) ownBoard_->tools().redo();
   if (name == "save" && ownBoard_) savePage(ownBoard_->board(), GetActiveWindow());
 }
 
@@ -252,6 +260,11 @@ void MainFrame::layout(int width, int height) {
     return SkinRect{width - treeWidth, r.y, treeWidth, height - r.y};
   });
 
+  for (const auto& [name, x] : {std::pair{"undo", 2}, {"redo", 34}}) {
+    if (SkinElement* e = element(name); e && e->window())
+      SetWindowPos(e->window(), nullptr, x, height >= kTallFrame ? kUndoRowTall : kUndoRowShort, 0,
+                   0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
   SkinElement* panel = element("ext panel");
   SkinElement* toolBar = element("tool bar");
   SkinElement* button = element("ext panel btn");
@@ -317,6 +330,7 @@ void MainFrame::updateToolElements() {
   for (const char* name : kEditingElements) enable(name, editing_);
   for (const char* name : kDrawingElements) enable(name, drawing_);
   updatePasteButton();
+  updateUndoButtons();
 }
 
 void MainFrame::activateToolButton(uint32_t keyCode) { clickButton(toolButtonForKey(keyCode)); }
@@ -360,6 +374,27 @@ void MainFrame::updatePasteButton() {
   if (!button) return;
   button->enable(drawing_ &&
                  (IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(CF_BITMAP)));
+}
+
+void MainFrame::updateUndoButtons() {
+  if (!ownBoard_) return;
+  const Board& board = ownBoard_->board();
+  auto show = [this](std::string_view name, bool on) {
+    SkinElement* button = element(name);
+    if (!button || !button->window() || (IsWindowEnabled(button->window()) != FALSE) == on) return;
+    button->enable(on);
+    // A disabled button draws its picture as it is: it shows the grey twin
+    // beside its own ("undo.bmp", "undo_off.bmp").
+    for (const SkinMessage& m : button->description().messages) {
+      if (m.code != kEnginePicture || !m.text || !m.text->ends_with(".bmp")) continue;
+      std::string picture = *m.text;
+      if (!on) picture.insert(picture.size() - 4, "_off");
+      button->send(kEnginePicture, static_cast<WPARAM>(m.wParam),
+                   reinterpret_cast<LPARAM>(picture.c_str()));
+    }
+  };
+  show("undo", editing_ && board.canUndo());
+  show("redo", editing_ && board.canRedo());
 }
 
 // ------------------------------------------------------------- commands

@@ -119,7 +119,10 @@ MainFrame::~MainFrame() {
     // What lives in or beside the skin window goes before it.
     editPicture_.reset();
     library_.reset();
-    if (ownBoard_) ownBoard_->setContents(nullptr, {});
+    if (ownBoard_) {
+      ownBoard_->setContents(nullptr, {});
+      ownBoard_->setHistoryDisplay({});
+    }
     contents_.reset();
     shareDialog_.reset();
     capture_.reset();

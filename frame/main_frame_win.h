@@ -144,6 +144,9 @@ class MainFrame final : public SkinProgram, private CommandTarget {
   void openContextMenu(POINT view);
   void elementCommand(std::string_view element);
   void updatePasteButton();
+  // The undo and redo buttons: enabled, and drawn so, while there is a step
+  // of the shown page to take back or make again.
+  void updateUndoButtons();
   SkinElement* element(std::string_view name);
   HWND viewWindow();
 

@@ -72,6 +72,15 @@ bool ViewTools::handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resu
       result = TRUE;
       return true;
     case WM_KEYDOWN:
+      // Ctrl+Z undoes, Ctrl+Y and Ctrl+Shift+Z redo; no tool takes them.
+      if (GetKeyState(VK_CONTROL) < 0 && (wParam == 'Z' || wParam == 'Y')) {
+        if (wParam == 'Z' && GetKeyState(VK_SHIFT) >= 0) {
+          tools_.undo();
+        } else {
+          tools_.redo();
+        }
+        return true;
+      }
       tools_.keyDown(static_cast<uint32_t>(wParam));
       return true;
     case WM_PLUGIN_TEXT_COMMITTED: {

@@ -182,6 +182,14 @@ def page(lines=True, fold=True):
     return layers
 
 
+def undo_arrow(colour, left):
+    """An arc over the top ending in a head that points down: to the left for
+    undo, to the right for redo. The disabled buttons show it grey."""
+    end = 6 if left else 18
+    arc = ring(12, 14, 6, 6, 2.2, lambda x, y: y <= 14 and (x >= 7 if left else x <= 17))
+    return [(colour, union(arc, head(end, 9, end, 17.5, 7.5)))]
+
+
 def icons():
     arrow = [(6, 3), (6, 19.5), (10, 15.8), (13, 21.5), (15.8, 20.3), (12.8, 14.2), (18, 14.2)]
     pencil_body = [(5.5, 15.5), (15.5, 5.5), (18.5, 8.5), (8.5, 18.5)]
@@ -242,6 +250,10 @@ def icons():
                   (INK, ring_box(3.5, 3.5, 20.5, 20.5, 1.6, 1.5))],
         "bkgndscale": [(INK, union(ring(10, 10, 6, 6, 2.2), seg(14.5, 14.5, 20, 20, 3))),
                        (BLUE, union(seg(7, 10, 13, 10, 1.8), seg(10, 7, 10, 13, 1.8)))],
+        "undo": undo_arrow(INK, left=True),
+        "undo off": undo_arrow(GREY, left=True),
+        "redo": undo_arrow(INK, left=False),
+        "redo off": undo_arrow(GREY, left=False),
         # the picture-edit panel
         "editpic reset": [(INK, union(fill_box(3.5, 6, 7, 19, 0.5), polygon([(3.5, 6), (7, 6), (3.5, 9.5), (1.5, 9.5)]),
                                       fill_box(17, 6, 20.5, 19, 0.5), polygon([(17, 6), (20.5, 6), (17, 9.5), (15, 9.5)]))),

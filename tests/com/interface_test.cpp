@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -292,6 +294,75 @@ TEST_F(Interface, TheExtensionPanelMovesWithTheFramesHeight) {
   EXPECT_TRUE(visible("clrscr"));
   EXPECT_TRUE(visible("save"));
   EXPECT_TRUE(visible("ext panel btn"));
+}
+
+// Ctrl+Z, Ctrl+Y, Ctrl+Shift+Z and the tool bar's buttons, pressed and
+// clicked for real: each takes Ann's rectangle away or brings it back for
+// Ben too, and the buttons show grey and refuse clicks while they have
+// nothing to do.
+TEST_F(Interface, UndoAndRedoByKeysAndButtonsReachThePeer) {
+  handsOnAnn();
+  auto dark = [&](const char* button) { return screenShotOf(element(button)).darkerThan(300); };
+  const int grey[] = {dark("undo"), dark("redo")};
+  // Enabled, and drawn in ink rather than grey.
+  auto shows = [&](bool undo, bool redo) {
+    const bool on[] = {undo, redo};
+    for (int i : {0, 1}) {
+      const char* name = i == 0 ? "undo" : "redo";
+      EXPECT_EQ(IsWindowEnabled(element(name)) != FALSE, on[i]) << name;
+      EXPECT_EQ(dark(name) > grey[i] + 20, on[i]) << name;
+    }
+  };
+  auto press = [&](std::initializer_list<WORD> keys) {
+    SetFocus(view_);
+    for (WORD k : keys) send(keyInput(k, false));
+    for (auto k = std::rbegin(keys); k != std::rend(keys); ++k) send(keyInput(*k, true));
+    settle(50);
+    return relay();
+  };
+  auto clicked = [&](const char* button) {
+    Hand hand;
+    hand.click(element(button));
+    pump();
+    return relay();
+  };
+  EXPECT_FALSE(IsWindowEnabled(element("undo")));
+  EXPECT_FALSE(IsWindowEnabled(element("redo")));
+  EXPECT_TRUE(clicked("undo").empty());
+
+  click("rect");
+  drag(10, 10, 110, 60);
+  relay();
+  shows(true, false);
+
+  const struct {
+    std::function<Messages()> act;
+    int code;
+    bool undo, redo;
+  } kSteps[] = {
+      {[&] {
+         return press({VK_CONTROL, 'Z'});
+       },
+       47, false, true},
+      {[&] {
+         return press({VK_CONTROL, 'Y'});
+       },
+       12, true, false},
+      {[&] { return clicked("undo"); }, 47, false, true},
+      {[&] {
+         return press({VK_CONTROL, VK_SHIFT, 'Z'});
+       },
+       12, true, false},
+      {[&] { return clicked("undo"); }, 47, false, true},
+      {[&] { return clicked("redo"); }, 12, true, false},
+  };
+  for (size_t i = 0; i < std::size(kSteps); ++i) {
+    const Messages sent = kSteps[i].act();
+    ASSERT_EQ(sent.size(), 1u) << i;
+    EXPECT_EQ(codeOf(sent[0]), kSteps[i].code) << i;
+    EXPECT_EQ(report(*ben_), report(*ann_)) << i;
+    shows(kSteps[i].undo, kSteps[i].redo);
+  }
 }
 
 }  // namespace

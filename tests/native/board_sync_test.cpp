@@ -20,11 +20,12 @@ struct SyncCase {
 
 class BoardSync : public ::testing::TestWithParam<SyncCase> {};
 
-// Runs random operations with deliveries interleaved, then lets every
-// message arrive and compares every board with the first.
-void runAndCompare(InMemoryRelay& relay, int operations) {
+// Runs random operations with deliveries interleaved (and, with `undo`,
+// boards undoing and redoing at once), then lets every message arrive and
+// compares every board with the first.
+void runAndCompare(InMemoryRelay& relay, int operations, bool undo = false) {
   ASSERT_TRUE(relay.drain());
-  RandomOperations ops(relay);
+  RandomOperations ops(relay, undo);
   ops.addOwnPages(3);
   for (int i = 0; i < operations; ++i) {
     ops.step();
@@ -56,7 +57,7 @@ void runAndCompare(InMemoryRelay& relay, int operations) {
 TEST_P(BoardSync, EveryBoardHoldsTheSameContent) {
   const SyncCase c = GetParam();
   InMemoryRelay relay(c.mode, c.boards, c.seed, withTemplates());
-  runAndCompare(relay, 3000);
+  runAndCompare(relay, 3000, true);
 
   // The run touched every kind of content, or it proves little.
   const BoardSnapshot s = BoardSnapshot::of(relay.node(0));

@@ -570,7 +570,9 @@ inline ObjectChange randomObjectChange(std::mt19937& rng) {
 // goes.
 class RandomOperations {
  public:
-  explicit RandomOperations(InMemoryRelay& relay) : relay_(relay) {}
+  // `undo`: now and then, with everyone caught up, several boards undo or
+  // redo their own steps at once.
+  explicit RandomOperations(InMemoryRelay& relay, bool undo = false) : relay_(relay), undo_(undo) {}
 
   // Every board adds pages of its own to work on concurrently.
   void addOwnPages(int perBoard) {
@@ -589,6 +591,23 @@ class RandomOperations {
     // Now and then a board works on anything, and everyone catches up before
     // the next operation; otherwise boards work concurrently on their own.
     const bool quiet = relay_.idle() && rng() % 2;
+    if (undo_ && rng() % 12 == 0) {
+      relay_.drain();
+      for (size_t k = 0; k < relay_.size(); ++k) {
+        Board& other = relay_.board(k);
+        if (rng() % 3 == 0) continue;
+        if (const uint32_t on = pickPage(other, k, rng() % 4 == 0)) other.goToPage(on, false);
+        for (int n = 1 + static_cast<int>(rng() % 3); n > 0; --n) {
+          if (rng() % 3 != 0) {
+            other.undo();
+          } else {
+            other.redo();
+          }
+        }
+      }
+      relay_.drain();
+      return;
+    }
     const uint32_t page = pickPage(board, who, quiet);
     const int op = static_cast<int>(rng() % 100);
     if (op < 35) {
@@ -705,6 +724,7 @@ class RandomOperations {
   }
 
   InMemoryRelay& relay_;
+  bool undo_;
   std::vector<Owned> owned_;
 };
 
