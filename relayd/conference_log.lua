@@ -8,17 +8,25 @@
 -- sessions and owner claims, so an epoch is never handed out twice even after
 -- a session's entry was removed.
 
--- A whole number below 2^53 (exact in a Lua number), or an error reply.
+-- A whole number of at most 14 digits, so that it stays exact in a Lua
+-- number and prints back the same, or an error reply.
 local function whole(s, what)
-  if type(s) ~= 'string' or not s:match('^%d+$') or #s > 15 then
+  if type(s) ~= 'string' or not s:match('^%d+$') or #s > 14 then
     error('ERR bad ' .. what)
   end
   return tonumber(s)
 end
 
+-- A user id, and its one spelling as a session field ("011" is not 11's).
+local function userId(s)
+  local n = whole(s, 'user')
+  if n > 0xFFFFFFFF then error('ERR bad user') end
+  return n, string.format('%d', n)
+end
+
 local function streamId(s, what)
   local ms, seq = (s or ''):match('^(%d+)-(%d+)$')
-  if not ms or #ms > 15 or #seq > 15 then error('ERR bad ' .. what) end
+  if not ms or #ms > 14 or #seq > 14 then error('ERR bad ' .. what) end
   return tonumber(ms), tonumber(seq)
 end
 
@@ -47,13 +55,13 @@ end
 
 -- KEYS in, sess, owner; ARGV user, epoch, seq, message, cap
 redis.register_function('append', function(keys, args)
-  local user, epoch, seq = whole(args[1], 'user'), whole(args[2], 'epoch'), whole(args[3], 'seq')
-  local cap = whole(args[5], 'cap')
-  local s, answer = admit(keys[2], keys[1], args[1], epoch, seq, cap)
+  local user, field = userId(args[1])
+  local epoch, seq, cap = whole(args[2], 'epoch'), whole(args[3], 'seq'), whole(args[5], 'cap')
+  local s, answer = admit(keys[2], keys[1], field, epoch, seq, cap)
   if not s then return answer end
   local id = redis.call('XADD', keys[1], '*', 'u', user, 'q', seq, 'm', args[4])
   s.last = seq
-  store(keys[2], args[1], s)
+  store(keys[2], field, s)
   return { 'OK', id, redis.call('EXISTS', keys[3]) }
 end)
 
@@ -62,22 +70,23 @@ end)
 -- message was handled, it just gets no range, as from the relay server itself.
 -- KEYS nextid, grants, in, sess; ARGV user, epoch, seq, size, max, last, cap
 redis.register_function('grant', function(keys, args)
-  local user, epoch, seq = whole(args[1], 'user'), whole(args[2], 'epoch'), whole(args[3], 'seq')
+  local user, field = userId(args[1])
+  local epoch, seq = whole(args[2], 'epoch'), whole(args[3], 'seq')
   local size, max, last = whole(args[4], 'size'), whole(args[5], 'max'), whole(args[6], 'last')
   local cap = whole(args[7], 'cap')
   if size < 1 or last > 0x7FFFFFFF then error('ERR bad range bounds') end
-  local s, answer = admit(keys[4], keys[3], args[1], epoch, seq, cap)
+  local s, answer = admit(keys[4], keys[3], field, epoch, seq, cap)
   if not s then return answer end
   s.last = seq
-  store(keys[4], args[1], s)
-  if tonumber(redis.call('HGET', keys[2], args[1]) or '0') >= max then
+  store(keys[4], field, s)
+  if tonumber(redis.call('HGET', keys[2], field) or '0') >= max then
     return { 'REFUSED', 'allowance used up' }
   end
   redis.call('SET', keys[1], 0x10000, 'NX')
   local first = tonumber(redis.call('GET', keys[1]))
   if first > last or last - first < size - 1 then return { 'REFUSED', 'ids used up' } end
   redis.call('INCRBY', keys[1], size)
-  redis.call('HINCRBY', keys[2], args[1], 1)
+  redis.call('HINCRBY', keys[2], field, 1)
   local id = redis.call('XADD', keys[3], '*', 't', 'g', 'u', user, 'a', first, 'b', first + size)
   return { 'OK', id, first, first + size }
 end)
@@ -88,9 +97,10 @@ end)
 -- and writes nothing to the log, since the owner never saw the user leave.
 -- KEYS sess, epoch, in; ARGV user, node, secretHash, resume (0/1), cap
 redis.register_function('join', function(keys, args)
-  local user, resume, cap = whole(args[1], 'user'), whole(args[4], 'resume'), whole(args[5], 'cap')
+  local user, field = userId(args[1])
+  local resume, cap = whole(args[4], 'resume'), whole(args[5], 'cap')
   if args[2]:find(':') then error('ERR bad node') end
-  local s = session(keys[1], args[1])
+  local s = session(keys[1], field)
   local id = ''
   if resume == 1 then
     if not s or s.secret ~= args[3] then return { 'REFUSED', 'no such session' } end
@@ -100,18 +110,19 @@ redis.register_function('join', function(keys, args)
   end
   s.epoch = redis.call('INCR', keys[2])
   s.node = args[2]
-  store(keys[1], args[1], s)
+  store(keys[1], field, s)
   if resume ~= 1 then id = redis.call('XADD', keys[3], '*', 't', 'j', 'u', user, 'e', s.epoch) end
   return { 'OK', id, s.epoch, s.last }
 end)
 
 -- KEYS sess, in; ARGV user, epoch, cap
 redis.register_function('leave', function(keys, args)
-  local user, epoch, cap = whole(args[1], 'user'), whole(args[2], 'epoch'), whole(args[3], 'cap')
-  local s = session(keys[1], args[1])
+  local user, field = userId(args[1])
+  local epoch, cap = whole(args[2], 'epoch'), whole(args[3], 'cap')
+  local s = session(keys[1], field)
   if not s or s.epoch ~= epoch then return { 'FENCED' } end
   if redis.call('XLEN', keys[2]) >= cap then return { 'REFUSED', 'log full' } end
-  redis.call('HDEL', keys[1], args[1])
+  redis.call('HDEL', keys[1], field)
   return { 'OK', redis.call('XADD', keys[2], '*', 't', 'l', 'u', user, 'e', epoch) }
 end)
 

@@ -242,5 +242,20 @@ TEST_F(ConferenceLogTest, ConferenceNamesCannotReachOtherKeys) {
   EXPECT_TRUE(ConferenceLog(*redis, std::string(64, 'a')).valid());
 }
 
+TEST_F(ConferenceLogTest, RepliesOfAnotherShapeAreFailures) {
+  ConferenceLog c = log();
+  joinFresh(c, kAnn);
+  EXPECT_FALSE(redis->call({"XRANGE", "conf:{c1}:in", "-", "+"}).ok);  // nested arrays
+  EXPECT_FALSE(redis->call({"GET", "conf:{c1}:none"}).ok);             // nil
+  // A stored value that is not ours: never taken for a session or a position.
+  ASSERT_TRUE(redis->call({"HSET", "conf:{c1}:sess", "11", "x:y"}).ok);
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.append(kAnn, 1, 1, kMessage)));
+  const auto claimed = c.claim("n1", 6000);
+  ASSERT_TRUE(std::holds_alternative<Claimed>(claimed));
+  ASSERT_TRUE(redis->call({"SET", "conf:{c1}:outpos", "junk"}).ok);
+  EXPECT_TRUE(std::holds_alternative<Failed>(
+      c.emit(std::get<Claimed>(claimed).token, "5-0", 0, 1, kMessage)));
+}
+
 }  // namespace
 }  // namespace scribly
