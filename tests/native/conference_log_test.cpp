@@ -232,6 +232,21 @@ TEST_F(ConferenceLogTest, FullLogRefusesEveryWriteButAnswersRetries) {
   EXPECT_TRUE(std::holds_alternative<Dup>(c.append(kAnn, ann, 2, kMessage)));
 }
 
+TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCap) {
+  ConferenceLog c = log({.maxOutputEntries = 10});
+  const auto claimed = c.claim("n1", 6000);
+  ASSERT_TRUE(std::holds_alternative<Claimed>(claimed));
+  for (int i = 1; i <= 300; ++i) {
+    const std::string source = std::to_string(i) + "-0";
+    ASSERT_TRUE(std::holds_alternative<Written>(
+        c.emit(std::get<Claimed>(claimed).token, source, 0, 1, kMessage)));
+  }
+  // "~" trims whole stream nodes of at most 100 entries.
+  const auto length = redis->call({"XLEN", "conf:{c1}:out"});
+  ASSERT_TRUE(length.ok);
+  EXPECT_LE(std::stoi(length.values[0]), 110);
+}
+
 TEST_F(ConferenceLogTest, ConferenceNamesCannotReachOtherKeys) {
   for (const char* name : {"", "a}:x{b", "a:b", "a b"}) {
     ConferenceLog c(*redis, name);
