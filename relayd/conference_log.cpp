@@ -71,6 +71,9 @@ Result answer(const RedisConnection::Fields& f, size_t okFields, MakeOk makeOk) 
   if constexpr (kHas<Result, Refused>) {
     if (word == "REFUSED" && n == 2) return Refused{f.values[1]};
   }
+  if constexpr (kHas<Result, NoRange>) {
+    if (word == "NONE" && n == 2) return NoRange{f.values[1]};
+  }
   return Failed{"unexpected answer " + word.substr(0, 32)};
 }
 

@@ -47,7 +47,7 @@ struct Fenced {};  // a newer session or owner holds the key
 struct Gap {       // a seq was skipped: the caller lost track of its own sends
   uint64_t lastSeq = 0;
 };
-struct Refused {  // the log is full, or an allowance is used up
+struct Refused {  // nothing was taken (the log is full, no such session): retry later
   std::string reason;
 };
 struct Failed {  // Redis said no, or the link or the reply was broken
@@ -63,6 +63,9 @@ struct Granted {
   uint32_t start = 0;
   uint32_t end = 0;  // exclusive
 };
+struct NoRange {  // the request took its seq but the allowance or the ids are used up
+  std::string reason;
+};
 struct Joined {
   std::string id;  // empty for a resume, which writes no entry
   uint64_t epoch = 0;
@@ -76,7 +79,7 @@ struct Written {
 };
 
 using AppendResult = std::variant<Appended, Dup, Fenced, Gap, Refused, Failed>;
-using GrantResult = std::variant<Granted, Dup, Fenced, Gap, Refused, Failed>;
+using GrantResult = std::variant<Granted, NoRange, Dup, Fenced, Gap, Refused, Failed>;
 using JoinResult = std::variant<Joined, Refused, Failed>;
 using LeaveResult = std::variant<Written, Fenced, Refused, Failed>;
 using ClaimResult = std::variant<Claimed, Fenced, Failed>;

@@ -66,8 +66,9 @@ redis.register_function('append', function(keys, args)
 end)
 
 -- A range request (code 81), decided here so that a range is unique whatever
--- becomes of owners. A refused request still uses up its seq: the sender's
--- message was handled, it just gets no range, as from the relay server itself.
+-- becomes of owners. A request past the allowance or the last id still uses
+-- up its seq (NONE): it was handled and gets no range, as from the relay
+-- server itself. REFUSED, as everywhere, means nothing was taken.
 -- KEYS nextid, grants, in, sess; ARGV user, epoch, seq, size, max, last, cap
 redis.register_function('grant', function(keys, args)
   local user, field = userId(args[1])
@@ -80,11 +81,11 @@ redis.register_function('grant', function(keys, args)
   s.last = seq
   store(keys[4], field, s)
   if tonumber(redis.call('HGET', keys[2], field) or '0') >= max then
-    return { 'REFUSED', 'allowance used up' }
+    return { 'NONE', 'allowance used up' }
   end
   redis.call('SET', keys[1], 0x10000, 'NX')
   local first = tonumber(redis.call('GET', keys[1]))
-  if first > last or last - first < size - 1 then return { 'REFUSED', 'ids used up' } end
+  if first > last or last - first < size - 1 then return { 'NONE', 'ids used up' } end
   redis.call('INCRBY', keys[1], size)
   redis.call('HINCRBY', keys[2], field, 1)
   local id = redis.call('XADD', keys[3], '*', 't', 'g', 'u', user, 'a', first, 'b', first + size)
