@@ -226,7 +226,8 @@ TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCap) {
 
 TEST_F(ConferenceLogTest, HostileNamesAndRepliesAreFailures) {
   // A conference name can never reach into another conference's keys.
-  for (const std::string name : {"", "a}:x{b", "a:b", "a b", std::string(65, 'a').c_str()}) {
+  for (const std::string& name :
+       std::vector<std::string>{"", "a}:x{b", "a:b", "a b", std::string(65, 'a')}) {
     EXPECT_TRUE(std::holds_alternative<Failed>(ConferenceLog(*redis, name).claim("n1", 6000)));
   }
   EXPECT_TRUE(ConferenceLog(*redis, std::string(64, 'a')).valid());
