@@ -259,6 +259,7 @@ class Board {
   const IdAllocator& idAllocator() const { return ids_; }
   TransferTable& transfers() { return transfers_; }
   const TransferTable& transfers() const { return transfers_; }
+  const PictureTurnReplay& turnReplay() const { return turns_; }
   // The view's scroll bars: the frame hands them the view's size, scroll
   // requests and timer ticks.
   ViewScroll& scroll() { return scroll_; }

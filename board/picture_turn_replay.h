@@ -36,6 +36,8 @@ class PictureTurnReplay {
   // Puts it back when the pixels did not load, to wait for a later copy.
   void putBack(uint32_t objectId, Pending pending);
   void clear();
+  // What waits, by object id.
+  const std::map<uint32_t, Pending>& pending() const { return pending_; }
 
  private:
   size_t room() const { return maxBytes_ - std::min(maxBytes_, bytes_); }

@@ -61,6 +61,11 @@ class TransferTable {
   // Bytes the buffers actually hold (grown as chunks arrive).
   size_t heldBytes() const;
   const TransferLimits& limits() const { return limits_; }
+  // Each open transfer, oldest first: f(key, sender, page, total, received bytes).
+  template <class F>
+  void forEachOpen(F&& f) const {
+    for (const Open& o : open_) f(o.key, o.sender, o.page, o.total, std::span(o.buffer));
+  }
 
  private:
   struct Open {

@@ -148,13 +148,30 @@ void RelayServer::receive(uint32_t fromUser, std::span<const uint8_t> message) {
 }
 
 void RelayServer::grantRange(uint32_t user, Participant& p) {
-  if (p.ranges.size() >= limits_.maxGrantsPerParticipant) return;
+  // With a grantor outside, the range comes back through adoptGrant.
+  if (limits_.grantsFromOutside || p.ranges.size() >= limits_.maxGrantsPerParticipant) return;
   const uint32_t size = limits_.idRangeSize;
   if (nextGrant_ > limits_.lastGrantedId || limits_.lastGrantedId - nextGrant_ < size - 1) return;
   const IdRange range{nextGrant_, nextGrant_ + size};
   nextGrant_ = range.end;
   p.ranges.push_back(range);
   send(user, build(IdRangeGrant{range.start, range.end}));
+}
+
+bool RelayServer::adoptGrant(uint32_t userId, uint32_t start, uint32_t end) {
+  if (!limits_.grantsFromOutside || start < nextGrant_ || start >= end ||
+      end - 1 > limits_.lastGrantedId) {
+    return false;
+  }
+  // Spent whatever becomes of it, so no later range can overlap it.
+  nextGrant_ = end;
+  auto it = participants_.find(userId);
+  if (it == participants_.end() || it->second.ranges.size() >= limits_.maxGrantsPerParticipant) {
+    return false;
+  }
+  it->second.ranges.push_back(IdRange{start, end});
+  send(userId, build(IdRangeGrant{start, end}));
+  return true;
 }
 
 bool RelayServer::ownsId(const Participant& p, uint32_t id) const {

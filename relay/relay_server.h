@@ -39,6 +39,9 @@ struct RelayServerLimits {
   // Pictures' pixels and bulk records and backgrounds' envelopes, all pages
   // together: the replica holds what every participant sent.
   size_t maxPictureBytes = size_t{1} << 30;
+  // Id ranges come from outside (a shared counter across relay processes)
+  // through adoptGrant; id range requests are then left to that grantor.
+  bool grantsFromOutside = false;
 };
 
 class RelayServer {
@@ -62,6 +65,22 @@ class RelayServer {
   // One message from a participant, as its SendTo handed it over. Bytes from
   // users who are not connected are ignored.
   void receive(uint32_t fromUser, std::span<const uint8_t> message);
+
+  // Records a range [start, end) granted outside for a participant and
+  // sends it the grant, as its own grant would. Refused (false, nothing sent)
+  // unless grantsFromOutside is set, the participant is in, and the range is
+  // within the bounds, above every range granted so far and within the
+  // participant's allowance.
+  bool adoptGrant(uint32_t userId, uint32_t start, uint32_t end);
+
+  // Everything the server decides from: participants with their ranges,
+  // open transfers and shown pages, the grant counter, what joiners are told
+  // beyond the replica's content, and the replica itself. Another server
+  // with the same limits that restores it continues exactly as this one
+  // would. restoreState takes hostile bytes: on any fault it answers false
+  // and leaves the server as it was.
+  std::vector<uint8_t> saveState() const;
+  bool restoreState(std::span<const uint8_t> state);
 
   // The server's copy of the board, for inspection.
   const Board& replica() const;

@@ -1,0 +1,170 @@
+#!lua name=scribly_conference_log
+-- The conference log's atomic steps. Every key of conference C carries the
+-- hash tag {C} and every function names all the keys it touches, so a step
+-- never reads or writes outside what its caller declared.
+--
+-- Sessions: conf:{C}:sess maps a user to "epoch:lastSeq:node:secretHash".
+-- Epochs come from one counter per conference (conf:{C}:epoch), shared by
+-- sessions and owner claims, so an epoch is never handed out twice even after
+-- a session's entry was removed.
+
+-- A whole number of at most 14 digits, so that it stays exact in a Lua
+-- number and prints back the same, or an error reply.
+local function whole(s, what)
+  if type(s) ~= 'string' or not s:match('^%d+$') or #s > 14 then
+    error('ERR bad ' .. what)
+  end
+  return tonumber(s)
+end
+
+-- A user id, and its one spelling as a session field ("011" is not 11's).
+local function userId(s)
+  local n = whole(s, 'user')
+  if n > 0xFFFFFFFF then error('ERR bad user') end
+  return n, string.format('%d', n)
+end
+
+local function streamId(s, what)
+  local ms, seq = (s or ''):match('^(%d+)-(%d+)$')
+  if not ms or #ms > 14 or #seq > 14 then error('ERR bad ' .. what) end
+  return tonumber(ms), tonumber(seq)
+end
+
+local function session(sess, user)
+  local v = redis.call('HGET', sess, user)
+  if not v then return nil end
+  local epoch, last, node, secret = v:match('^(%d+):(%d+):([^:]*):(.*)$')
+  return { epoch = tonumber(epoch), last = tonumber(last), node = node, secret = secret }
+end
+
+local function store(sess, user, s)
+  redis.call('HSET', sess, user, s.epoch .. ':' .. s.last .. ':' .. s.node .. ':' .. s.secret)
+end
+
+-- The checks every message of a session passes before it takes a place in
+-- the log: its epoch is current, its seq the next one, the log below its cap.
+-- Returns the session, or the reply that ends the call.
+local function admit(sess, inlog, user, epoch, seq, cap)
+  local s = session(sess, user)
+  if not s or s.epoch ~= epoch then return nil, { 'FENCED' } end
+  if seq <= s.last then return nil, { 'DUP' } end
+  if seq > s.last + 1 then return nil, { 'GAP', s.last } end
+  if redis.call('XLEN', inlog) >= cap then return nil, { 'REFUSED', 'log full' } end
+  return s
+end
+
+-- KEYS in, sess, owner; ARGV user, epoch, seq, message, cap
+redis.register_function('append', function(keys, args)
+  local user, field = userId(args[1])
+  local epoch, seq, cap = whole(args[2], 'epoch'), whole(args[3], 'seq'), whole(args[5], 'cap')
+  local s, answer = admit(keys[2], keys[1], field, epoch, seq, cap)
+  if not s then return answer end
+  local id = redis.call('XADD', keys[1], '*', 'u', user, 'q', seq, 'm', args[4])
+  s.last = seq
+  store(keys[2], field, s)
+  return { 'OK', id, redis.call('EXISTS', keys[3]) }
+end)
+
+-- A range request (code 81), decided here so that a range is unique whatever
+-- becomes of owners. A request past the allowance or the last id still uses
+-- up its seq (NONE): it was handled and gets no range, as from the relay
+-- server itself. REFUSED, as everywhere, means nothing was taken.
+-- KEYS nextid, grants, in, sess; ARGV user, epoch, seq, size, max, last, cap
+redis.register_function('grant', function(keys, args)
+  local user, field = userId(args[1])
+  local epoch, seq = whole(args[2], 'epoch'), whole(args[3], 'seq')
+  local size, max, last = whole(args[4], 'size'), whole(args[5], 'max'), whole(args[6], 'last')
+  local cap = whole(args[7], 'cap')
+  if size < 1 or last > 0x7FFFFFFF then error('ERR bad range bounds') end
+  local s, answer = admit(keys[4], keys[3], field, epoch, seq, cap)
+  if not s then return answer end
+  s.last = seq
+  store(keys[4], field, s)
+  if tonumber(redis.call('HGET', keys[2], field) or '0') >= max then
+    return { 'NONE', 'allowance used up' }
+  end
+  redis.call('SET', keys[1], 0x10000, 'NX')
+  local first = tonumber(redis.call('GET', keys[1]))
+  if first > last or last - first < size - 1 then return { 'NONE', 'ids used up' } end
+  redis.call('INCRBY', keys[1], size)
+  redis.call('HINCRBY', keys[2], field, 1)
+  local id = redis.call('XADD', keys[3], '*', 't', 'g', 'u', user, 'a', first, 'b', first + size)
+  return { 'OK', id, first, first + size }
+end)
+
+-- A fresh session replaces any earlier one of the user (whose edge is fenced
+-- by the new epoch) and enters the order as a join. A resume keeps the
+-- session's place in the order: it must show the same secret, keeps lastSeq,
+-- and writes nothing to the log, since the owner never saw the user leave.
+-- KEYS sess, epoch, in; ARGV user, node, secretHash, resume (0/1), cap
+redis.register_function('join', function(keys, args)
+  local user, field = userId(args[1])
+  local resume, cap = whole(args[4], 'resume'), whole(args[5], 'cap')
+  if args[2]:find(':') then error('ERR bad node') end
+  local s = session(keys[1], field)
+  local id = ''
+  if resume == 1 then
+    if not s or s.secret ~= args[3] then return { 'REFUSED', 'no such session' } end
+  else
+    if redis.call('XLEN', keys[3]) >= cap then return { 'REFUSED', 'log full' } end
+    s = { last = 0, secret = args[3] }
+  end
+  s.epoch = redis.call('INCR', keys[2])
+  s.node = args[2]
+  store(keys[1], field, s)
+  if resume ~= 1 then id = redis.call('XADD', keys[3], '*', 't', 'j', 'u', user, 'e', s.epoch) end
+  return { 'OK', id, s.epoch, s.last }
+end)
+
+-- KEYS sess, in; ARGV user, epoch, cap
+redis.register_function('leave', function(keys, args)
+  local user, field = userId(args[1])
+  local epoch, cap = whole(args[2], 'epoch'), whole(args[3], 'cap')
+  local s = session(keys[1], field)
+  if not s or s.epoch ~= epoch then return { 'FENCED' } end
+  if redis.call('XLEN', keys[2]) >= cap then return { 'REFUSED', 'log full' } end
+  redis.call('HDEL', keys[1], field)
+  return { 'OK', redis.call('XADD', keys[2], '*', 't', 'l', 'u', user, 'e', epoch) }
+end)
+
+-- KEYS owner, epoch; ARGV node, ttl in ms. Answers the new owner token.
+redis.register_function('claim', function(keys, args)
+  local ttl = whole(args[2], 'ttl')
+  if ttl < 1 or args[1]:find(':') then error('ERR bad claim') end
+  if redis.call('EXISTS', keys[1]) == 1 then return { 'FENCED' } end
+  local token = args[1] .. ':' .. redis.call('INCR', keys[2])
+  redis.call('SET', keys[1], token, 'PX', ttl)
+  return { 'OK', token }
+end)
+
+-- KEYS owner; ARGV token, ttl in ms
+redis.register_function('renew', function(keys, args)
+  local ttl = whole(args[2], 'ttl')
+  if ttl < 1 then error('ERR bad ttl') end
+  if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
+  redis.call('PEXPIRE', keys[1], ttl)
+  return { 'OK' }
+end)
+
+-- One part of the output of input entry src. outpos holds the last part
+-- written ("ms-seq:part"), so a retried call finds its part already there.
+-- KEYS owner, outpos, out; ARGV token, src, part, parts, deliveries, maxlen
+redis.register_function('emit', function(keys, args)
+  local ms, seq = streamId(args[2], 'source')
+  local part, parts, maxlen = whole(args[3], 'part'), whole(args[4], 'parts'), whole(args[6], 'maxlen')
+  if part >= parts then error('ERR bad part') end
+  if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
+  local pos = redis.call('GET', keys[2])
+  if pos then
+    local pid, ppart = pos:match('^(.*):(%d+)$')
+    local pms, pseq = streamId(pid, 'outpos')
+    ppart = tonumber(ppart)
+    if ms < pms or (ms == pms and (seq < pseq or (seq == pseq and part <= ppart))) then
+      return { 'DUP' }
+    end
+  end
+  local id = redis.call('XADD', keys[3], 'MAXLEN', '~', maxlen, '*', 's', args[2], 'p', part,
+    'n', parts, 'd', args[5])
+  redis.call('SET', keys[2], args[2] .. ':' .. part)
+  return { 'OK', id }
+end)

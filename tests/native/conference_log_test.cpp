@@ -1,0 +1,246 @@
+#include "relayd/conference_log.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace scribly {
+namespace {
+
+constexpr uint32_t kAnn = 11;
+constexpr uint32_t kBob = 12;
+
+// A free loopback port: the kernel picks one for a socket bound to port 0.
+int freePort() {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t len = sizeof a;
+  auto* any = reinterpret_cast<sockaddr*>(&a);
+  const bool ok = bind(s, any, len) == 0 && getsockname(s, any, &len) == 0;
+  close(s);
+  return ok ? ntohs(a.sin_port) : 0;
+}
+
+// The answer when it is a T, else a failure and an empty T.
+template <class T, class Result>
+T got(const Result& r) {
+  EXPECT_TRUE(std::holds_alternative<T>(r)) << "answer " << r.index();
+  return std::holds_alternative<T>(r) ? std::get<T>(r) : T{};
+}
+
+// One redis-server for the suite, on its own port, stopped by its pid.
+class ConferenceLogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    port_ = freePort();
+    const std::string port = std::to_string(port_);
+    const char* argv[] = {"redis-server", "--port",    port.c_str(), "--save",    "",
+                          "--appendonly", "no",        "--bind",     "127.0.0.1", "--loglevel",
+                          "warning",      "--logfile", "/dev/null",  nullptr};
+    pid_ = port_ ? fork() : -1;
+    if (pid_ == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // ends with this program, even one that crashed
+      execvp(argv[0], const_cast<char**>(argv));
+      _exit(127);
+    }
+    int status = 0;
+    for (int i = 0; i < 100 && pid_ > 0; ++i) {
+      std::string error;
+      if (RedisConnection::open("127.0.0.1", port_, &error)) return;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    absent_ = WIFEXITED(status) && WEXITSTATUS(status) == 127;
+    TearDownTestSuite();
+  }
+  static void TearDownTestSuite() {
+    if (pid_ > 0 && kill(pid_, SIGTERM) == 0) waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+  void SetUp() override {
+    if (absent_) GTEST_SKIP() << "redis-server is not installed (scripts/setup installs it)";
+    ASSERT_GT(pid_, 0) << "redis-server did not start on port " << port_;
+    std::string error;
+    redis = RedisConnection::open("127.0.0.1", port_, &error);
+    ASSERT_TRUE(redis) << error;
+    ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
+  }
+
+  ConferenceLog log(ConferenceLogLimits limits = {}) { return ConferenceLog(*redis, "c1", limits); }
+
+  uint64_t joinFresh(ConferenceLog& c, uint32_t user) {
+    return got<Joined>(c.join(user, "n1", "h", false)).epoch;
+  }
+  std::string claimToken(ConferenceLog& c) { return got<Claimed>(c.claim("n1", 6000)).token; }
+
+  // Field i of one entry of a stream, as stored.
+  std::string entryField(const std::string& key, const std::string& id, int i) {
+    const auto f = redis->call(
+        {"EVAL",
+         "return redis.call('XRANGE', KEYS[1], ARGV[1], ARGV[1])[1][2][" + std::to_string(i) + "]",
+         "1", key, id});
+    return f.ok ? f.values[0] : "(" + f.error + ")";
+  }
+
+  static inline pid_t pid_ = -1;
+  static inline int port_ = 0;
+  static inline bool absent_ = false;
+  std::unique_ptr<RedisConnection> redis;
+};
+
+const std::vector<uint8_t> kMessage{0x84, 0x00, 0x01, 0xFF};
+
+TEST_F(ConferenceLogTest, AppendTakesEachSeqOnceAndInOrder) {
+  ConferenceLog c = log();
+  const uint64_t epoch = joinFresh(c, kAnn);
+  const Appended first = got<Appended>(c.append(kAnn, epoch, 1, kMessage));
+  EXPECT_FALSE(first.ownerExists);
+  // The message is stored byte for byte, zero byte included.
+  EXPECT_EQ(entryField("conf:{c1}:in", first.id, 6), std::string(kMessage.begin(), kMessage.end()));
+
+  // (seq, index of the answer in AppendResult): Dup, Gap, Dup, Appended, Dup.
+  for (auto [seq, answer] : {std::pair<uint64_t, size_t>{1, 1}, {3, 3}, {0, 1}, {2, 0}, {2, 1}}) {
+    EXPECT_EQ(c.append(kAnn, epoch, seq, kMessage).index(), answer) << "seq " << seq;
+  }
+  EXPECT_EQ(std::get<Gap>(c.append(kAnn, epoch, 5, kMessage)).lastSeq, 2u);
+}
+
+TEST_F(ConferenceLogTest, NewerSessionFencesTheOlderAndResumeKeepsItsPlace) {
+  ConferenceLog c = log();
+  const uint64_t old = joinFresh(c, kAnn);
+  ASSERT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, old, 1, kMessage)));
+  const Joined r = got<Joined>(c.join(kAnn, "n2", "h", true));
+  EXPECT_EQ(r.lastSeq, 1u);
+  EXPECT_TRUE(r.id.empty());  // the owner never saw the user leave
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.append(kAnn, old, 2, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, r.epoch, 2, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.join(kAnn, "n3", "wrong", true)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.join(kBob, "n3", "h", true)));
+
+  const uint64_t fresh = joinFresh(c, kAnn);  // a rejoin from scratch starts at seq 1
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.append(kAnn, r.epoch, 3, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, fresh, 1, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.leave(kAnn, r.epoch)));
+  EXPECT_TRUE(std::holds_alternative<Written>(c.leave(kAnn, fresh)));
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.append(kAnn, fresh, 2, kMessage)));
+}
+
+TEST_F(ConferenceLogTest, GrantedRangesAreDisjointAndOutliveTheLease) {
+  ConferenceLog c = log();
+  const uint64_t ann = joinFresh(c, kAnn);
+  const uint64_t bob = joinFresh(c, kBob);
+  claimToken(c);
+  const Granted a = got<Granted>(c.grant(kAnn, ann, 1));
+  const Granted b = got<Granted>(c.grant(kBob, bob, 1));
+  EXPECT_EQ(std::pair(a.start, a.end), std::pair(0x10000u, 0x11000u));
+  EXPECT_EQ(b.start, 0x11000u);
+  EXPECT_TRUE(std::holds_alternative<Dup>(c.grant(kAnn, ann, 1)));
+  EXPECT_EQ(entryField("conf:{c1}:in", b.id, 8), std::to_string(0x12000));
+
+  // The lease runs out and another node takes over with a fresh connection.
+  ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);
+  std::string error;
+  auto other = RedisConnection::open("127.0.0.1", port_, &error);
+  ASSERT_TRUE(other) << error;
+  ConferenceLog next(*other, "c1");
+  claimToken(next);
+  EXPECT_EQ(got<Granted>(next.grant(kAnn, ann, 2)).start, 0x12000u);
+}
+
+TEST_F(ConferenceLogTest, GrantsStopAtTheAllowanceAndTheLastId) {
+  struct Case {
+    uint32_t maxGrants;
+    uint32_t lastId;
+    std::string reason;
+  };
+  // Two grants of 4096 fit exactly below 0x12000: the third is refused either way.
+  for (const Case& k :
+       {Case{2, 0x7FFFFFFF, "allowance used up"}, Case{100, 0x11FFF, "ids used up"}}) {
+    ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
+    ConferenceLog c = log({.maxGrantsPerUser = k.maxGrants, .lastGrantedId = k.lastId});
+    const uint64_t ann = joinFresh(c, kAnn);
+    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 1))) << k.reason;
+    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 2))) << k.reason;
+    EXPECT_EQ(got<NoRange>(c.grant(kAnn, ann, 3)).reason, k.reason);
+    // The refused request used up its seq all the same.
+    EXPECT_TRUE(std::holds_alternative<Dup>(c.grant(kAnn, ann, 3))) << k.reason;
+    EXPECT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, ann, 4, kMessage))) << k.reason;
+  }
+  EXPECT_TRUE(std::holds_alternative<Failed>(
+      ConferenceLog(*redis, "c1", {.lastGrantedId = 0x80000000}).grant(kAnn, 1, 1)));
+}
+
+TEST_F(ConferenceLogTest, OnlyTheHolderRenewsAndEmits) {
+  ConferenceLog c = log();
+  const std::string token = claimToken(c);
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.claim("n2", 6000)));
+  EXPECT_TRUE(std::holds_alternative<std::monostate>(c.renew(token, 6000)));
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.renew("n2:" + token.substr(3), 6000)));
+
+  // (source, part, index of the answer in EmitResult): a retried part, and
+  // anything at or before the last part written, is Dup.
+  for (auto [source, part, answer] : {std::tuple<const char*, uint32_t, size_t>{"5-0", 0, 0},
+                                      {"5-0", 0, 1},
+                                      {"5-0", 1, 0},
+                                      {"4-9", 1, 1},
+                                      {"5-0", 1, 1},
+                                      {"5-1", 0, 0}}) {
+    EXPECT_EQ(c.emit(token, source, part, 2, kMessage).index(), answer) << source << " " << part;
+  }
+  ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);
+  EXPECT_NE(claimToken(c), token);
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.emit(token, "6-0", 0, 1, kMessage)));
+}
+
+TEST_F(ConferenceLogTest, FullLogRefusesEveryWriteButAnswersRetries) {
+  ConferenceLog c = log({.maxInputEntries = 3});
+  const uint64_t ann = joinFresh(c, kAnn);
+  ASSERT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, ann, 1, kMessage)));
+  ASSERT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, ann, 2, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.append(kAnn, ann, 3, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.grant(kAnn, ann, 3)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.join(kBob, "n1", "h", false)));
+  EXPECT_TRUE(std::holds_alternative<Refused>(c.leave(kAnn, ann)));
+  EXPECT_TRUE(std::holds_alternative<Dup>(c.append(kAnn, ann, 2, kMessage)));
+}
+
+TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCap) {
+  ConferenceLog c = log({.maxOutputEntries = 10});
+  const std::string token = claimToken(c);
+  for (int i = 1; i <= 300; ++i) {
+    ASSERT_TRUE(
+        std::holds_alternative<Written>(c.emit(token, std::to_string(i) + "-0", 0, 1, kMessage)));
+  }
+  // "~" trims whole stream nodes of at most 100 entries.
+  EXPECT_LE(std::stoi(redis->call({"XLEN", "conf:{c1}:out"}).values.at(0)), 110);
+}
+
+TEST_F(ConferenceLogTest, HostileNamesAndRepliesAreFailures) {
+  // A conference name can never reach into another conference's keys.
+  for (const std::string& name :
+       std::vector<std::string>{"", "a}:x{b", "a:b", "a b", std::string(65, 'a')}) {
+    EXPECT_TRUE(std::holds_alternative<Failed>(ConferenceLog(*redis, name).claim("n1", 6000)));
+  }
+  EXPECT_TRUE(ConferenceLog(*redis, std::string(64, 'a')).valid());
+  EXPECT_FALSE(redis->call({"FUNCTION", "LIST"}).ok);       // nested arrays
+  EXPECT_FALSE(redis->call({"GET", "conf:{c1}:none"}).ok);  // nil
+  // A stored value that is not ours: never taken for a session or a position.
+  ConferenceLog c = log();
+  ASSERT_TRUE(redis->call({"HSET", "conf:{c1}:sess", "11", "x:y"}).ok);
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.append(kAnn, 1, 1, kMessage)));
+  const std::string token = claimToken(c);
+  ASSERT_TRUE(redis->call({"SET", "conf:{c1}:outpos", "junk"}).ok);
+  EXPECT_TRUE(std::holds_alternative<Failed>(c.emit(token, "5-0", 0, 1, kMessage)));
+}
+
+}  // namespace
+}  // namespace scribly

@@ -1,0 +1,217 @@
+// The server as a deterministic state machine: what it delivers follows from
+// its input alone, and its saved state lets another server carry on exactly
+// as it would have.
+#include <gtest/gtest.h>
+
+#include "board_test_support.h"
+#include "relay/relay_server.h"
+
+namespace scribly::testing {
+namespace {
+
+// One step of the server's input: a message from a participant, or (with no
+// bytes) the participant's arrival.
+struct Input {
+  uint32_t from = 0;
+  Bytes bytes;
+};
+
+struct Output {
+  uint32_t to = 0;
+  Bytes bytes;
+  bool operator==(const Output&) const = default;
+};
+
+// A server whose deliveries are kept, for comparison.
+struct Recorder {
+  explicit Recorder(RelayServerLimits limits = {.idRangeSize = 64})
+      : server(
+            [this](uint32_t to, std::span<const uint8_t> m) {
+              out.push_back({to, Bytes(m.begin(), m.end())});
+            },
+            limits) {}
+  void play(std::span<const Input> inputs) {
+    for (const Input& in : inputs) {
+      if (in.bytes.empty()) {
+        server.connect(in.from);
+      } else {
+        server.receive(in.from, in.bytes);
+      }
+    }
+  }
+  std::vector<Output> out;
+  RelayServer server;
+};
+
+// A random server-mode conference with a late joiner catching up, as the
+// server received it.
+std::vector<Input> recordedConference(uint32_t seed, int operations) {
+  InMemoryRelay relay(InMemoryRelay::Mode::Server, 3, seed, withTemplates());
+  std::vector<Input> inputs;
+  for (size_t i = 0; i < relay.size(); ++i) inputs.push_back({InMemoryRelay::userIdOf(i), {}});
+  relay.onDeliver = [&](uint32_t from, uint32_t to, const Bytes& m) {
+    if (to == InMemoryRelay::kServer) inputs.push_back({from, m});
+  };
+  RandomOperations ops(relay);
+  ops.addOwnPages(2);
+  for (int i = 0; i < operations; ++i) {
+    if (i == operations / 2) {
+      inputs.push_back({InMemoryRelay::userIdOf(relay.size()), {}});
+      relay.join();
+    }
+    ops.step();
+    for (int d = static_cast<int>(relay.rng()() % 8); d > 0 && relay.deliverOne(); --d) {
+    }
+  }
+  EXPECT_TRUE(relay.drain());
+  // The joiner shows every page, asking for what it lacks.
+  Board& late = relay.board(relay.size() - 1);
+  std::vector<uint32_t> pages;
+  for (const auto& page : late.pages()) pages.push_back(page->id());
+  for (uint32_t id : pages) {
+    late.goToPage(id, false);
+    EXPECT_TRUE(relay.drain());
+  }
+  return inputs;
+}
+
+TEST(RelayServerState, SameInputSameDeliveriesAndContent) {
+  const std::vector<Input> inputs = recordedConference(5, 300);
+  Recorder a, b;
+  a.play(inputs);
+  b.play(inputs);
+  EXPECT_GT(a.out.size(), inputs.size());
+  EXPECT_TRUE(a.out == b.out);
+  EXPECT_EQ(a.server.replica().contentReport(), b.server.replica().contentReport());
+  EXPECT_EQ(a.server.saveState(), b.server.saveState());
+}
+
+// Restores a server saved after each cut and plays it the rest: it must
+// deliver what the server that saw everything delivered, and end in its state.
+void expectRestoredContinuesAsWhole(std::span<const Input> inputs, std::span<const size_t> cuts) {
+  Recorder whole;
+  std::vector<size_t> deliveredBy;  // deliveries after each input
+  for (const Input& in : inputs) {
+    whole.play(std::span(&in, 1));
+    deliveredBy.push_back(whole.out.size());
+  }
+  const std::vector<uint8_t> finalState = whole.server.saveState();
+  for (size_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    Recorder before;
+    before.play(inputs.first(cut));
+    const std::vector<uint8_t> saved = before.server.saveState();
+    Recorder after;
+    ASSERT_TRUE(after.server.restoreState(saved));
+    ASSERT_EQ(after.server.saveState(), saved);
+    after.play(inputs.subspan(cut));
+    const std::vector<Output> expected(whole.out.begin() + deliveredBy[cut - 1], whole.out.end());
+    ASSERT_TRUE(after.out == expected);
+    ASSERT_EQ(after.server.saveState(), finalState);
+  }
+}
+
+TEST(RelayServerState, ARestoredServerContinuesAsTheOriginal) {
+  for (uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
+    const std::vector<Input> inputs = recordedConference(seed, 250);
+    // Cuts everywhere, in the middle of transfers and catch-ups as well.
+    std::vector<size_t> cuts;
+    for (size_t cut = 1; cut < inputs.size(); cut += 1 + inputs.size() / 23) cuts.push_back(cut);
+    expectRestoredContinuesAsWhole(inputs, cuts);
+  }
+}
+
+// A picture turned by another participant while its pixels are on their way
+// waits for them in the replica, which its content does not show.
+TEST(RelayServerState, ATurnWaitingForItsPixelsSurvivesTheRestore) {
+  constexpr uint32_t kAnn = 11, kBob = 12, kPicture = 0x10000;
+  ImageObject img;
+  std::vector<uint8_t> px(size_t{300} * 200 * 3);
+  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 7 + i / 900);
+  ASSERT_TRUE(img.attachPixels(std::move(px), 300, 200, {0, 0}, {300, 200}));
+  const Bytes bulk = saveBulkRecord(img);
+  std::vector<Input> inputs{{kAnn, {}},
+                            {kBob, {}},
+                            {kAnn, build(IdRangeRequest{})},
+                            {kAnn, build(CreateObject{14, 2, kPicture, saveRecord(img)})}};
+  std::vector<Bytes> transfer;
+  appendTransfer(kPicture, kAnn, 2, bulk, transfer);
+  ASSERT_GT(transfer.size(), 3u);
+  for (const Bytes& m : transfer) {
+    inputs.push_back({kAnn, m});
+    if (inputs.size() == 6) {
+      inputs.push_back({kBob, build(SetObjectValue{SetObjectValue::kOrientation, 2, kPicture, 1})});
+    }
+  }
+  inputs.push_back({kBob, build(MissingItem{kPicture})});
+  const size_t cuts[] = {5, 7, inputs.size() - 2};
+  expectRestoredContinuesAsWhole(inputs, cuts);
+}
+
+TEST(RelayServerState, HostileStateIsRefusedAndChangesNothing) {
+  const std::vector<Input> inputs = recordedConference(7, 120);
+  Recorder source;
+  source.play(inputs);
+  const std::vector<uint8_t> good = source.server.saveState();
+  Recorder target;
+  target.play(std::span(inputs).first(inputs.size() / 2));
+  const std::vector<uint8_t> before = target.server.saveState();
+  std::mt19937 rng(7);
+  for (int i = 0; i < 300; ++i) {
+    std::vector<uint8_t> bad = good;
+    if (i % 3 == 0) {
+      bad.resize(rng() % bad.size());
+    } else {
+      for (int k = 0; k < 1 + i % 4; ++k)
+        bad[rng() % std::min<size_t>(bad.size(), 400)] ^= 1 + rng() % 255;
+    }
+    if (!target.server.restoreState(bad))
+      ASSERT_EQ(target.server.saveState(), before) << i;
+    else
+      ASSERT_TRUE(target.server.restoreState(before));
+  }
+  // Ranges that overlap another participant's are refused.
+  ASSERT_TRUE(target.server.restoreState(good));
+}
+
+TEST(RelayServerState, AdoptedGrantsActAsOwnOnesAndOnlyThem) {
+  Recorder outside({.idRangeSize = 64, .grantsFromOutside = true});
+  Recorder own({.idRangeSize = 64});
+  for (Recorder* r : {&outside, &own}) ASSERT_TRUE(r->server.connect(11) && r->server.connect(12));
+  const Bytes request = build(IdRangeRequest{});
+  outside.server.receive(11, request);
+  EXPECT_TRUE(outside.out.empty());
+  own.server.receive(11, request);
+  EXPECT_FALSE(own.server.adoptGrant(11, 0x20000, 0x20040));
+
+  const struct {
+    uint32_t user, start, end;
+    bool adopted;
+  } grants[] = {
+      {11, 0x10000, 0x10040, true},        {12, 0x10040, 0x10080, true},
+      {11, 0x10000, 0x10040, false},  // granted before
+      {12, 0x10070, 0x100A0, false},  // overlaps the last
+      {99, 0x10100, 0x10140, false},  // nobody: spent all the same
+      {12, 0x10120, 0x10130, false},  // below a spent one
+      {12, 0x7FFFFFC0, 0x80000001, false}, {12, 0x7FFFFFC0, 0x80000000, true},
+  };
+  for (const auto& g : grants) {
+    const size_t sent = outside.out.size();
+    EXPECT_EQ(outside.server.adoptGrant(g.user, g.start, g.end), g.adopted) << g.start;
+    if (g.adopted) {
+      ASSERT_EQ(outside.out.size(), sent + 1);
+      EXPECT_TRUE(outside.out.back() == (Output{g.user, build(IdRangeGrant{g.start, g.end})}));
+    }
+  }
+  // The adopted range is the participant's own, as a granted one is.
+  const Bytes mine = build(AddPage{0x10001, "mine"});
+  const Bytes theirs = build(AddPage{0x10041, "theirs"});
+  outside.out.clear();
+  outside.server.receive(11, mine);
+  outside.server.receive(11, theirs);
+  EXPECT_TRUE((outside.out == std::vector<Output>{{12, mine}}));
+}
+
+}  // namespace
+}  // namespace scribly::testing
