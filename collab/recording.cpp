@@ -10,7 +10,7 @@ namespace {
 constexpr uint8_t kMagic[8] = {'S', 'C', 'R', 'I', 'B', 'R', 'E', 'C'};
 
 bool put(std::FILE* file, std::span<const uint8_t> bytes) {
-  return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
 // Writes and flushes, so that the bytes survive a host that dies next.
