@@ -145,8 +145,14 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
     case MessageCode::kBackgroundScale: {
       const auto m = parse<BackgroundScale>(message);
       if (!m || m->page == 0) return false;
-      if (Page* page = pages_.find(m->page))
-        scaleBackground(*page, scaleFactorOf(m->scaleCode), false);
+      Page* page = pages_.find(m->page);
+      if (!page) return true;
+      // The board keeps the factor even when the picture is not loaded (the
+      // page is not shown, or its picture is still on its way): it applies
+      // when the page shows, as on the sender.
+      const float factor = scaleFactorOf(m->scaleCode);
+      backgrounds_.setFactor(factor);
+      scaleBackground(*page, factor, false);
       return true;
     }
     case MessageCode::kSetBackgroundByName: {

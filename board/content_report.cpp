@@ -86,7 +86,11 @@ std::vector<std::vector<uint8_t>> ContentReport::wholeBoard() const {
       appendObject(*page, entry, BulkForm::OneMessage, out);
     }
   }
-  if (pages_.current()) out.push_back(build(CurrentPage{pages_.currentId()}));
+  if (!pages_.current()) return out;
+  out.push_back(build(CurrentPage{pages_.currentId()}));
+  // The board's factor, which every page's picture shows at, as peers get it.
+  const uint32_t code = scaleCodeOf(backgrounds_.factor());
+  if (scaleFactorOf(code) != 1.0f) out.push_back(build(BackgroundScale{pages_.currentId(), code}));
   return out;
 }
 

@@ -27,7 +27,7 @@ class ContentReport {
 
   // System pages missing here removed, every page named, its template,
   // background (`BackgroundAnnounce` and `BulkData`) and objects (creation
-  // and `BulkData`), then the current page.
+  // and `BulkData`), then the current page and the background factor.
   std::vector<std::vector<uint8_t>> wholeBoard() const;
   // One item of a page (an object id or the background file number); empty
   // when the page lacks it.

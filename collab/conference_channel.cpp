@@ -17,6 +17,9 @@ bool isMirroredCode(uint8_t code) {
     case MessageCode::kCreateNamedPage:
     case MessageCode::kRemoveDocumentPages:
     case MessageCode::kClearPageWithBackground:
+    // How large a page's picture shows: a board rebuilt from the stream
+    // shows it so too.
+    case MessageCode::kBackgroundScale:
       return true;
     default:
       return false;

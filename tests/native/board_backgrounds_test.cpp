@@ -124,6 +124,26 @@ TEST(BoardBackgrounds, TheFactorIsReappliedAndSentAgainOnEveryVisit) {
   EXPECT_EQ(b.shown(), (Size{375, 75}));
 }
 
+// A peer keeps the factor of a scale message that comes before the picture it
+// scales, or for a page it does not show: the page shows at that factor once
+// shown there, as it does here.
+TEST(BoardBackgrounds, APeerShowsAPictureAtTheFactorItWasScaledToBeforeItShowedIt) {
+  for (const bool elsewhere : {false, true}) {
+    SCOPED_TRACE(elsewhere ? "on another page" : "before the picture came");
+    InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 5);
+    relay.node(0).files.files["C:\\a.jpg"] = Bytes(400, 7);
+    if (elsewhere) relay.board(1).goToPage(2, false);
+    ASSERT_TRUE(relay.board(0).setBackgroundFile("C:\\a.jpg"));
+    relay.board(0).applyScale(0.65f);
+    ASSERT_TRUE(relay.drain());
+    relay.board(1).goToPage(1, false);
+    ASSERT_TRUE(relay.drain());
+    ASSERT_NE(relay.board(1).currentPage()->shownPicture(), nullptr);
+    EXPECT_EQ(relay.board(1).currentPage()->shownPicture()->size(), (Size{260, 65}));
+    EXPECT_EQ(relay.board(0).currentPage()->shownPicture()->size(), (Size{260, 65}));
+  }
+}
+
 TEST(BoardBackgrounds, CoveringTheViewIsSentAsZeroWhichAPeerShowsAtFullSize) {
   InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 5);
   relay.node(0).files.files["C:\\a.jpg"] = Bytes(400, 7);

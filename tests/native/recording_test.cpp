@@ -69,8 +69,8 @@ TEST(Recording, RefusesOtherFilesAndLengthsNoMessageHas) {
 // Two boards at work, the first recorded from the start (peer to peer) or
 // from the middle of the session (server mode: the recording opens with a
 // full board): objects of every kind, pictures, backgrounds and templates,
-// pages added, renamed and removed, by both. Its recording replayed holds
-// what it held; cut further on, what it held then.
+// pages added, renamed and removed, backgrounds scaled, by both. Its
+// recording replayed holds what it held; cut further on, what it held then.
 TEST(RecordingReplay, ReplayedBoardHoldsWhatTheRecordedParticipantHeld) {
   using namespace scribly::testing;
   for (auto mode : {InMemoryRelay::Mode::PeerToPeer, InMemoryRelay::Mode::Server}) {
@@ -85,8 +85,10 @@ TEST(RecordingReplay, ReplayedBoardHoldsWhatTheRecordedParticipantHeld) {
       if (step == recordFrom) recorded.setMirroring(true);
       operations.step();
       if (step % 150 == 0) {
-        for (size_t who = 0; who < 2; ++who)
+        for (size_t who = 0; who < 2; ++who) {
           operations.setBackground(relay.node(who), relay.board(who).pages().back()->id());
+          relay.board(who).applyScale(who ? 1.5f : 0.65f);
+        }
       }
       if (step == 400) {
         ASSERT_TRUE(relay.drain());
