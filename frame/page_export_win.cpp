@@ -8,6 +8,7 @@
 #include "base/file_bytes.h"
 #include "base/png_writer.h"
 #include "frame/canvas_view_win.h"
+#include "images/picture_files_win.h"
 #include "win/text.h"
 
 namespace scribly {
@@ -19,15 +20,9 @@ std::optional<std::string> chooseFile(HWND owner, const wchar_t* filter, const w
                                       const std::wstring& proposed, bool& unnamed) {
   wchar_t file[MAX_PATH] = {};
   wcsncpy(file, proposed.c_str(), MAX_PATH - 1);
-  OPENFILENAMEW dialog = {};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter;
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = file;
-  dialog.nMaxFile = MAX_PATH;
+  OPENFILENAMEW dialog = fileDialog(owner, filter, file);
   dialog.lpstrDefExt = extension;
-  dialog.Flags = OFN_NOCHANGEDIR | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
+  dialog.Flags |= OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;
   std::optional<std::string> path = systemCodePagePath(std::wstring_view(file));
   unnamed = !path;

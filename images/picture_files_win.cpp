@@ -63,7 +63,17 @@ bool writePicture(Size size, int screenBits, const std::wstring& path,
          written == file.size();
 }
 
-// A dialog with one filter over a path buffer of MAX_PATH characters.
+bool savePicture(const Page* page, HWND owner, const SaveChooser& choose,
+                 const std::function<bool(const std::wstring&)>& write) {
+  if (!page) return false;
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  const auto chosen = choose(owner, proposedPictureName(page->id(), now));
+  return chosen && write(withBmpExtension(*chosen));
+}
+
+}  // namespace
+
 OPENFILENAMEW fileDialog(HWND owner, const wchar_t* filter, wchar_t* file) {
   OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
@@ -76,17 +86,6 @@ OPENFILENAMEW fileDialog(HWND owner, const wchar_t* filter, wchar_t* file) {
   dialog.Flags = OFN_NOCHANGEDIR;
   return dialog;
 }
-
-bool savePicture(const Page* page, HWND owner, const SaveChooser& choose,
-                 const std::function<bool(const std::wstring&)>& write) {
-  if (!page) return false;
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  const auto chosen = choose(owner, proposedPictureName(page->id(), now));
-  return chosen && write(withBmpExtension(*chosen));
-}
-
-}  // namespace
 
 std::optional<std::string> choosePictureToOpen(HWND owner) {
   // "Picture Files(*.bmp;...)", NUL, "*.bmp;...", NUL: the files a background takes.

@@ -2,6 +2,9 @@
 // Picture files: the open and save dialogs, and a page or one object written
 // as a bitmap file at the screen's colour depth.
 #include <windows.h>
+// clang-format off
+#include <commdlg.h>
+// clang-format on
 
 #include <functional>
 #include <optional>
@@ -12,6 +15,10 @@
 #include "objects/board_object.h"
 
 namespace scribly {
+
+// A file dialog with one filter over `file`, a path buffer of MAX_PATH
+// characters; the host's working folder stays where the host put it.
+OPENFILENAMEW fileDialog(HWND owner, const wchar_t* filter, wchar_t* file);
 
 // The open dialog for a bitmap, JPEG or GIF file; the chosen path in UTF-8,
 // nullopt when cancelled.
