@@ -19,9 +19,11 @@
 #include <utility>
 #include <vector>
 
+#include "base/file_bytes.h"
 #include "resources/private_commands.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/win_test_support.h"
+#include "win/text.h"
 #include "win/thread_windows.h"
 
 namespace scribly::test {
@@ -394,6 +396,19 @@ class Interface : public HostSession {
 
   bool checked(const char* name) {
     return SendMessageW(element(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
+  }
+
+  // A text file of `pages` pages in a folder whose name is not ASCII.
+  std::wstring writeNotes(int pages) {
+    const std::wstring folder = tempPath(L"scribly \u00e9t\u00e9");
+    CreateDirectoryW(folder.c_str(), nullptr);
+    std::string text;
+    for (int page = 1; page <= pages; ++page)
+      text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
+    const std::wstring path = folder + L"\\notes.txt";
+    writeFileBytes(fromWide(path, kCodePageSystem),
+                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    return path;
   }
 
   // Opens the share dialog, types `path` and clicks "start"; the dialog, or

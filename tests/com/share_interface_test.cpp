@@ -74,19 +74,6 @@ class ShareInterface : public Interface {
     keys.finish();
     pump();
   }
-
-  // A text file of `pages` pages in a folder whose name is not ASCII.
-  std::wstring writeNotes(int pages) {
-    const std::wstring folder = tempPath(L"scribly \u00e9t\u00e9");
-    CreateDirectoryW(folder.c_str(), nullptr);
-    std::string text;
-    for (int page = 1; page <= pages; ++page)
-      text += "Page " + std::to_string(page) + " of the notes\r\nWritten in one go.\r\n\f";
-    const std::wstring path = folder + L"\\notes.txt";
-    writeFileBytes(fromWide(path, kCodePageSystem),
-                   std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    return path;
-  }
 };
 
 // A text file shared through the dialog with the real printer: one page per
