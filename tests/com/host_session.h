@@ -394,6 +394,17 @@ class Interface : public HostSession {
     PostMessageW(view_, WM_KEYDOWN, VK_RETURN, 0);
   }
 
+  // The text tool clicked at (x, y) and `text` typed into the editor it
+  // opens; that editor, still open, or null when none opened.
+  HWND typeText(int x, int y, const std::wstring& text) {
+    click("text");
+    drag(x, y, x, y);
+    HWND editor = GetWindow(view_, GW_CHILD);
+    if (editor)
+      for (wchar_t c : text) SendMessageW(editor, WM_CHAR, c, 0);
+    return editor;
+  }
+
   bool checked(const char* name) {
     return SendMessageW(element(name), BM_GETCHECK, 0, 0) == BST_CHECKED;
   }

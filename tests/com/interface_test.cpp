@@ -42,11 +42,8 @@ TEST_F(Interface, ARectangleDraggedOutIsSentOnceAndThePeerHasIt) {
 }
 
 TEST_F(Interface, TypedTextBecomesATextObjectAndTheDeleteToolRemovesIt) {
-  click("text");
-  drag(30, 30, 30, 30);
-  HWND editor = GetWindow(view_, GW_CHILD);
+  HWND editor = typeText(30, 30, L"Hi \u00e9");
   ASSERT_TRUE(editor);
-  for (wchar_t c : std::wstring(L"Hi \u00e9")) SendMessageW(editor, WM_CHAR, c, 0);
   SetFocus(view_);  // leaving the editor commits it
   pump();
   const Messages typed = relay();
@@ -254,11 +251,8 @@ TEST_F(Interface, TheTextEditorShowsThePenColourOnTheFill) {
     SendMessageW(swatch, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(corner.x, corner.y));
     SendMessageW(swatch, WM_LBUTTONUP, 0, MAKELPARAM(corner.x, corner.y));
   }
-  click("text");
-  drag(30, 30, 30, 30);
-  HWND editor = GetWindow(view_, GW_CHILD);
+  HWND editor = typeText(30, 30, L"MMMM");
   ASSERT_TRUE(editor);
-  for (wchar_t c : std::wstring(L"MMMM")) SendMessageW(editor, WM_CHAR, c, 0);
   RedrawWindow(editor, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
   pump();
   const Shot shot = screenShotOf(editor);

@@ -325,11 +325,7 @@ TEST_F(PicturesInterface, AllPagesSavedAsPdfFromTheContentsMenuAreWhatTheViewSho
     click(tool);
     drag(at.left, at.top, at.right, at.bottom);
   }
-  click("text");
-  drag(320, 250, 320, 250);
-  HWND editor = GetWindow(view_, GW_CHILD);
-  ASSERT_TRUE(editor);
-  for (wchar_t c : std::wstring(L"Taken home")) SendMessageW(editor, WM_CHAR, c, 0);
+  ASSERT_TRUE(typeText(320, 250, L"Taken home"));
   SetFocus(view_);  // leaving the editor commits it
   relay();
   ASSERT_EQ(shareDocument(writeNotes(3)), 3);  // three pages with their printed pictures
