@@ -1,16 +1,7 @@
 #include "relayd/conference_log.h"
 
-#include <arpa/inet.h>
-#include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <chrono>
-#include <thread>
+#include "relayd/output_entry.h"
+#include "tests/native/redis_test_support.h"
 
 namespace scribly {
 namespace {
@@ -18,63 +9,8 @@ namespace {
 constexpr uint32_t kAnn = 11;
 constexpr uint32_t kBob = 12;
 
-// A free loopback port: the kernel picks one for a socket bound to port 0.
-int freePort() {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-  socklen_t len = sizeof a;
-  auto* any = reinterpret_cast<sockaddr*>(&a);
-  const bool ok = bind(s, any, len) == 0 && getsockname(s, any, &len) == 0;
-  close(s);
-  return ok ? ntohs(a.sin_port) : 0;
-}
-
-// The answer when it is a T, else a failure and an empty T.
-template <class T, class Result>
-T got(const Result& r) {
-  EXPECT_TRUE(std::holds_alternative<T>(r)) << "answer " << r.index();
-  return std::holds_alternative<T>(r) ? std::get<T>(r) : T{};
-}
-
-// One redis-server for the suite, on its own port, stopped by its pid.
-class ConferenceLogTest : public ::testing::Test {
+class ConferenceLogTest : public RedisTest {
  protected:
-  static void SetUpTestSuite() {
-    port_ = freePort();
-    const std::string port = std::to_string(port_);
-    const char* argv[] = {"redis-server", "--port",    port.c_str(), "--save",    "",
-                          "--appendonly", "no",        "--bind",     "127.0.0.1", "--loglevel",
-                          "warning",      "--logfile", "/dev/null",  nullptr};
-    pid_ = port_ ? fork() : -1;
-    if (pid_ == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);  // ends with this program, even one that crashed
-      execvp(argv[0], const_cast<char**>(argv));
-      _exit(127);
-    }
-    int status = 0;
-    for (int i = 0; i < 100 && pid_ > 0; ++i) {
-      std::string error;
-      if (RedisConnection::open("127.0.0.1", port_, &error)) return;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) pid_ = -1;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    absent_ = WIFEXITED(status) && WEXITSTATUS(status) == 127;
-    TearDownTestSuite();
-  }
-  static void TearDownTestSuite() {
-    if (pid_ > 0 && kill(pid_, SIGTERM) == 0) waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-  }
-
-  void SetUp() override {
-    if (absent_) GTEST_SKIP() << "redis-server is not installed (scripts/setup installs it)";
-    ASSERT_GT(pid_, 0) << "redis-server did not start on port " << port_;
-    std::string error;
-    redis = RedisConnection::open("127.0.0.1", port_, &error);
-    ASSERT_TRUE(redis) << error;
-    ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
-  }
-
   ConferenceLog log(ConferenceLogLimits limits = {}) { return ConferenceLog(*redis, "c1", limits); }
 
   uint64_t joinFresh(ConferenceLog& c, uint32_t user) {
@@ -90,11 +26,6 @@ class ConferenceLogTest : public ::testing::Test {
          "1", key, id});
     return f.ok ? f.values[0] : "(" + f.error + ")";
   }
-
-  static inline pid_t pid_ = -1;
-  static inline int port_ = 0;
-  static inline bool absent_ = false;
-  std::unique_ptr<RedisConnection> redis;
 };
 
 const std::vector<uint8_t> kMessage{0x84, 0x00, 0x01, 0xFF};
@@ -240,6 +171,29 @@ TEST_F(ConferenceLogTest, HostileNamesAndRepliesAreFailures) {
   const std::string token = claimToken(c);
   ASSERT_TRUE(redis->call({"SET", "conf:{c1}:outpos", "junk"}).ok);
   EXPECT_TRUE(std::holds_alternative<Failed>(c.emit(token, "5-0", 0, 1, kMessage)));
+}
+
+// What an owner writes an edge must read back exactly, and a damaged entry
+// must give nothing rather than a part of it.
+TEST(OutputEntry, DeliveriesRoundTripAndDamageGivesNothing) {
+  std::vector<uint8_t> bytes;
+  appendDelivery(bytes, 0, kAnn, kMessage);
+  appendDelivery(bytes, kBob, kAnn, std::vector<uint8_t>(32768, 7));
+  std::vector<Delivery> got;
+  ASSERT_TRUE(decodeDeliveries(bytes, got));
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0], (Delivery{0, kAnn, kMessage}));
+  EXPECT_EQ(got[1].to, kBob);
+  EXPECT_EQ(got[1].message.size(), 32768u);
+  for (size_t cut = 1; cut < 12 + kMessage.size(); ++cut) {
+    EXPECT_FALSE(decodeDeliveries(std::span(bytes).first(bytes.size() - cut), got)) << cut;
+    EXPECT_TRUE(got.empty());
+  }
+  std::vector<uint8_t> empty, tooLong;
+  appendDelivery(empty, 0, kAnn, {});
+  appendDelivery(tooLong, 0, kAnn, std::vector<uint8_t>(32769, 7));
+  EXPECT_FALSE(decodeDeliveries(empty, got));
+  EXPECT_FALSE(decodeDeliveries(tooLong, got));
 }
 
 }  // namespace
