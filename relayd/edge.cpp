@@ -38,6 +38,7 @@ constexpr auto kHeartbeatEvery = std::chrono::seconds(3);
 constexpr const char* kHeartbeatTtlMs = "10000";
 constexpr auto kReconnectAfter = std::chrono::milliseconds(500);
 constexpr uint8_t kResetTooOld = 1;
+constexpr uint8_t kResetTooLarge = 2;
 constexpr uint8_t kGrantRequest = 81;
 
 std::string outKey(const std::string& conference) { return "conf:{" + conference + "}:out"; }
@@ -340,17 +341,23 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       return fail(s, kErrorProtocol, "HELLO first", Exit::kQuiet);
     }
     if (auto* up = std::get_if<net::Up>(&frame)) return onUp(s, std::move(*up));
-    if (auto* ping = std::get_if<net::Ping>(&frame)) return send(s, net::Pong{ping->nonce});
+    if (auto* ping = std::get_if<net::Ping>(&frame)) {
+      send(s, net::Pong{ping->nonce});
+      return;
+    }
     if (std::holds_alternative<net::Pong>(frame)) return;
     if (std::holds_alternative<net::Bye>(frame)) return close(s, Exit::kNow);
     fail(s, kErrorProtocol, "unexpected frame", Exit::kGrace);
   }
 
-  void send(const SessionPtr& s, const net::Frame& frame) {
-    if (s->state == Session::State::kClosed && !s->closing) return;
+  // False when the frame breaks the wire's bounds and was not sent.
+  bool send(const SessionPtr& s, const net::Frame& frame) {
+    if (s->state == Session::State::kClosed && !s->closing) return true;
     const std::vector<uint8_t> bytes = net::encode(frame);
+    if (bytes.empty()) return false;
     s->pending.insert(s->pending.end(), bytes.begin(), bytes.end());
     flush(s);
+    return true;
   }
 
   void flush(const SessionPtr& s) {
@@ -647,7 +654,15 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       }
     }
     if (down.messages.empty()) return true;
-    send(s, down);
+    if (!send(s, down)) {
+      // More than one frame holds: the host cannot have this entry, so it
+      // starts afresh rather than miss it.
+      std::fprintf(stderr, "%s: output entry %s is too large for user %u\n", s->conference.c_str(),
+                   formatStreamId(e.id).c_str(), s->user);
+      send(s, net::Reset{kResetTooLarge});
+      close(s, Exit::kNow);
+      return false;
+    }
     if (s->following && s->queued() > kMaxQueuedBytes) s->following = false;
     return true;
   }

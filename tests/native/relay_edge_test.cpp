@@ -128,7 +128,7 @@ class RelayEdgeTest : public RedisTest {
     std::string error;
     ASSERT_TRUE(verifier.addPublicKeyFile(1, keys_ + ".pub.pem", &error)) << error;
     signer = TokenSigner::fromPrivateKeyFile(keys_ + ".key.pem", 1, &error);
-    EdgeOptions options;
+    EdgeOptions options = edgeOptions();
     options.node = "n1";
     options.redisPort = port_;
     options.grace = std::chrono::milliseconds(300);
@@ -153,6 +153,7 @@ class RelayEdgeTest : public RedisTest {
     edge.reset();
   }
 
+  virtual EdgeOptions edgeOptions() { return {}; }
   std::vector<uint8_t> token(uint32_t user, uint64_t expires = 4'000'000'000) {
     return signer->issue("room", user, expires, user);
   }
@@ -320,6 +321,33 @@ TEST_F(RelayEdgeTest, ByeLeavesAtOnceALostLinkAfterTheGrace) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(field("conf:{room}:sess", 2), "0");
   EXPECT_EQ(field("conf:{room}:sess", 3), "1");  // it came back in time
+  const auto alive = redis->call({"PTTL", "node:n1"});
+  ASSERT_TRUE(alive.ok && alive.values.size() == 1);
+  EXPECT_GT(std::stoi(alive.values[0]), 5000);
+}
+
+class RelayEdgeTimeoutTest : public RelayEdgeTest {
+  EdgeOptions edgeOptions() override {
+    EdgeOptions o;
+    o.helloTimeout = o.idleBeforePing = std::chrono::milliseconds(200);
+    o.silenceIsDead = std::chrono::milliseconds(700);
+    return o;
+  }
+};
+
+TEST_F(RelayEdgeTimeoutTest, PingsIdleLinksAndClosesSilentOnes) {
+  Host mute(port);
+  EXPECT_FALSE(mute.next(1500));
+  EXPECT_TRUE(mute.closed);
+
+  Host host(port);
+  join(host, 1);
+  host.send(net::Ping{9});
+  EXPECT_EQ(host.expect<net::Pong>().nonce, 9u);
+  int pings = 0;
+  while (auto frame = host.next(1500)) pings += std::holds_alternative<net::Ping>(*frame);
+  EXPECT_GE(pings, 2);
+  EXPECT_TRUE(host.closed);
 }
 
 }  // namespace
