@@ -268,6 +268,36 @@ TEST_F(RelayEdgeTest, AppendsOnceInOrderAndAcknowledgesResends) {
   EXPECT_EQ(inLength(), 4u);  // the join and three messages
 }
 
+// More than the appends in flight and the queue a session may hold: the edge
+// waits on the host, and the host on the edge, and nothing is lost or repeated.
+TEST_F(RelayEdgeTest, BackPressureLosesNothing) {
+  Host host(port);
+  join(host, 1);
+  std::vector<uint8_t> ups;
+  for (uint64_t seq = 1; seq <= 300; ++seq) {
+    const auto frame = net::encode(net::Up{seq, {0x30, static_cast<uint8_t>(seq)}});
+    ups.insert(ups.end(), frame.begin(), frame.end());
+  }
+  host.raw(ups);
+  for (uint64_t seq = 1; seq <= 300; ++seq) ASSERT_EQ(host.expect<net::UpAck>().seq, seq);
+  EXPECT_EQ(inLength(), 301u);
+
+  const std::vector<Delivery> big(8, {0, 2, std::vector<uint8_t>(32000, 7)});  // 256 KB
+  net::OutId source = joinOf(1);
+  std::vector<net::OutId> written;
+  for (int i = 0; i < 64; ++i) {  // 16 MB, well past the socket's buffers
+    ++source.seq;
+    written.push_back(emit(source, big));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  for (const net::OutId id : written) {
+    const net::Down down = host.expect<net::Down>();
+    ASSERT_EQ(down.outId, id);
+    ASSERT_EQ(down.messages.size(), 8u);
+  }
+  EXPECT_FALSE(host.next(100));
+}
+
 TEST_F(RelayEdgeTest, DeliversEachEntryOnceFromTheJoinAndAcrossAResume) {
   auto alice = std::make_unique<Host>(port);
   Host bob(port);
