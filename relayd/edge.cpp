@@ -498,8 +498,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       // Where this session's output starts, so that a resume before its first
       // delivery does not reach back before the join.
       o.start = out->last;
-      o.joinSource = parseStreamId(o.joined.id).value_or(net::OutId{});
-      const std::string joinPoint = formatStreamId(o.start) + " " + o.joined.id;
+      o.joinSource = parseOutId(o.joined.id).value_or(net::OutId{});
+      const std::string joinPoint = formatOutId(o.start) + " " + o.joined.id;
       if (!l.redis->call({"HSET", joinsKey(conference), field, joinPoint}).ok) {
         l.broken = true;
         return o;
@@ -512,9 +512,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     if (stored.ok && stored.values.size() == 1) {
       const std::string& v = stored.values[0];
       const size_t space = v.find(' ');
-      const auto start = parseStreamId(v.substr(0, space));
-      const auto source =
-          parseStreamId(v.substr(space == std::string::npos ? v.size() : space + 1));
+      const auto start = parseOutId(v.substr(0, space));
+      const auto source = parseOutId(v.substr(space == std::string::npos ? v.size() : space + 1));
       if (start && source) {
         o.start = std::max(o.start, *start);
         o.joinSource = *source;
@@ -631,14 +630,14 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   // ---- fan-out ----
 
   // Gives the session one output entry; false once that ended the session.
-  bool deliver(const SessionPtr& s, const OutputEntry& e) {
+  bool deliver(const SessionPtr& s, const EdgeEntry& e) {
     if (e.id <= s->pos) return true;
     s->pos = e.id;
     if (e.source < s->joinSource) return true;  // its own join's answer (a refusal) counts
     std::vector<Delivery> deliveries;
     if (!decodeDeliveries(e.d, deliveries)) {
       std::fprintf(stderr, "%s: output entry %s is damaged\n", s->conference.c_str(),
-                   formatStreamId(e.id).c_str());
+                   formatOutId(e.id).c_str());
       return true;
     }
     net::Down down{e.id, {}};
@@ -658,7 +657,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       // More than one frame holds: the host cannot have this entry, so it
       // starts afresh rather than miss it.
       std::fprintf(stderr, "%s: output entry %s is too large for user %u\n", s->conference.c_str(),
-                   formatStreamId(e.id).c_str(), s->user);
+                   formatOutId(e.id).c_str(), s->user);
       send(s, net::Reset{kResetTooLarge});
       close(s, Exit::kNow);
       return false;
@@ -676,18 +675,18 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->ranging = true;
     auto self = shared_from_this();
     workerFor(s->conference).post([self, s, key = outKey(s->conference), pos = s->pos](Links* l) {
-      auto entries = std::make_shared<std::vector<OutputEntry>>();
+      auto entries = std::make_shared<std::vector<EdgeEntry>>();
       const bool ok = l && l->streams->range(key, pos, kRangeCount, *entries);
       if (l && !ok) l->broken = true;
       asio::post(self->io, [self, s, ok, entries] { self->onRange(s, ok, *entries); });
     });
   }
 
-  void onRange(const SessionPtr& s, bool ok, const std::vector<OutputEntry>& entries) {
+  void onRange(const SessionPtr& s, bool ok, const std::vector<EdgeEntry>& entries) {
     s->ranging = false;
     if (s->state != Session::State::kLive) return;
     if (!ok) return close(s, Exit::kGrace);
-    for (const OutputEntry& e : entries) {
+    for (const EdgeEntry& e : entries) {
       if (!deliver(s, e)) return;
     }
     const auto found = conferences.find(s->conference);
@@ -732,7 +731,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       if (!client)
         client =
             StreamClient::open(options.redisHost, options.redisPort, kReadBlockMs + 2000, &error);
-      std::vector<std::vector<OutputEntry>> got;
+      std::vector<std::vector<EdgeEntry>> got;
       if (!client || !client->read(keys, from, kRangeCount, kReadBlockMs, got)) {
         std::fprintf(stderr, "reading the output: %s\n",
                      client ? client->error().c_str() : error.c_str());
@@ -741,7 +740,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         feedWake.wait_for(lock, kReconnectAfter, [&] { return feedStop; });
         continue;
       }
-      auto batch = std::make_shared<std::map<std::string, std::vector<OutputEntry>>>();
+      auto batch = std::make_shared<std::map<std::string, std::vector<EdgeEntry>>>();
       {
         std::lock_guard lock(feedMutex);
         for (size_t i = 0; i < names.size(); ++i) {
@@ -758,7 +757,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     }
   }
 
-  void onFeed(const std::map<std::string, std::vector<OutputEntry>>& batch) {
+  void onFeed(const std::map<std::string, std::vector<EdgeEntry>>& batch) {
     for (const auto& [name, entries] : batch) {
       auto c = conferences.find(name);
       if (c == conferences.end()) continue;
@@ -767,7 +766,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       const std::vector<SessionPtr> local(c->second.sessions.begin(), c->second.sessions.end());
       for (const SessionPtr& s : local) {
         if (!s->following) continue;
-        for (const OutputEntry& e : entries) {
+        for (const EdgeEntry& e : entries) {
           if (!deliver(s, e) || !s->following) break;
         }
       }

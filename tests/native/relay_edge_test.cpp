@@ -169,14 +169,14 @@ class RelayEdgeTest : public RedisTest {
     const auto v = redis->call({"HGET", "conf:{room}:joins", std::to_string(user)});
     EXPECT_TRUE(v.ok && v.values.size() == 1);
     const std::string& text = v.ok && v.values.size() == 1 ? v.values[0] : "";
-    return parseStreamId(text.substr(text.find(' ') + 1)).value_or(net::OutId{});
+    return parseOutId(text.substr(text.find(' ') + 1)).value_or(net::OutId{});
   }
   // Writes an output entry as the owner would.
   net::OutId emit(net::OutId source, const std::vector<Delivery>& deliveries) {
     std::vector<uint8_t> d;
     for (const Delivery& x : deliveries) appendDelivery(d, x.to, x.from, x.message);
-    const auto id = got<Written>(log->emit(owner, formatStreamId(source), 0, 1, d)).id;
-    return parseStreamId(id).value_or(net::OutId{});
+    const auto id = got<Written>(log->emit(owner, formatOutId(source), 0, 1, d)).id;
+    return parseOutId(id).value_or(net::OutId{});
   }
   std::string field(const std::string& key, uint32_t user) {
     const auto v = redis->call({"HEXISTS", key, std::to_string(user)});
