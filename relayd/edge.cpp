@@ -29,6 +29,7 @@ constexpr size_t kMaxInFlight = 64;
 constexpr size_t kMaxQueuedBytes = size_t{4} << 20;
 // A session that fell behind reads on once its queue drained to this.
 constexpr size_t kCatchUpBelowBytes = size_t{1} << 20;
+constexpr size_t kMaxLingerBytes = 64 * 1024;
 constexpr size_t kRangeCount = 128;
 constexpr size_t kReadBytes = 64 * 1024;
 constexpr int kReadBlockMs = 250;
@@ -36,6 +37,7 @@ constexpr auto kTick = std::chrono::milliseconds(100);
 constexpr auto kEnsureEvery = std::chrono::seconds(2);
 constexpr auto kHeartbeatEvery = std::chrono::seconds(3);
 constexpr const char* kHeartbeatTtlMs = "10000";
+constexpr size_t kFirstSessionWorker = 2;  // before it: the heartbeat's, the owner checks'
 constexpr auto kReconnectAfter = std::chrono::milliseconds(500);
 constexpr uint8_t kResetTooOld = 1;
 constexpr uint8_t kResetTooLarge = 2;
@@ -209,7 +211,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         acceptor(io),
         ticker(io) {
     const size_t threads = std::max<size_t>(1, this->options.redisThreads);
-    for (size_t i = 0; i <= threads; ++i) {
+    for (size_t i = 0; i < kFirstSessionWorker + threads; ++i) {
       workers.push_back(
           std::make_unique<RedisWorker>(this->options.redisHost, this->options.redisPort));
     }
@@ -290,7 +292,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     c.ensuredAt = Clock::now();
     if (!ensureOwner || c.ensuring) return;
     c.ensuring = true;
-    workers[0]->post([self = shared_from_this(), name](Links*) {
+    workers[1]->post([self = shared_from_this(), name](Links*) {
       self->ensureOwner(name);
       asio::post(self->io, [self, name] {
         auto c = self->conferences.find(name);
@@ -401,7 +403,13 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->state = Session::State::kClosed;
     sessions.erase(s->id);
     s->closing = true;
-    flush(s);  // the last ERROR or RESET goes out first
+    // The last ERROR or RESET goes out first, unless a backlog shows the
+    // host is not reading: then waiting would only hold the socket open.
+    if (s->queued() > kMaxLingerBytes) {
+      shut(s);
+    } else {
+      flush(s);
+    }
     if (joined) {
       auto c = conferences.find(s->conference);
       if (c != conferences.end()) {
@@ -432,7 +440,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   }
 
   RedisWorker& workerFor(const std::string& conference) {
-    return *workers[1 + std::hash<std::string>{}(conference) % (workers.size() - 1)];
+    return *workers[kFirstSessionWorker +
+                    std::hash<std::string>{}(conference) % (workers.size() - kFirstSessionWorker)];
   }
 
   // ---- joining ----
@@ -785,7 +794,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   tcp::acceptor acceptor;
   asio::steady_timer ticker;
   bool stopped = false;
-  std::vector<std::unique_ptr<RedisWorker>> workers;  // [0]: heartbeat and owners
+  // [0] the heartbeat, [1] owner checks (which may take a while), then sessions.
+  std::vector<std::unique_ptr<RedisWorker>> workers;
 
   std::map<uint64_t, SessionPtr> sessions;
   std::map<std::string, Conference> conferences;
