@@ -38,6 +38,8 @@ constexpr auto kEnsureEvery = std::chrono::seconds(2);
 constexpr auto kHeartbeatEvery = std::chrono::seconds(3);
 constexpr const char* kHeartbeatTtlMs = "10000";
 constexpr size_t kFirstSessionWorker = 2;  // before it: the heartbeat's, the owner checks'
+constexpr auto kLeaveRetry = std::chrono::seconds(1);
+constexpr int kLeaveTries = 60;
 constexpr auto kReconnectAfter = std::chrono::milliseconds(500);
 constexpr uint8_t kResetTooOld = 1;
 constexpr uint8_t kResetTooLarge = 2;
@@ -183,10 +185,10 @@ struct Conference {
 };
 
 struct PendingLeave {
-  Clock::time_point at;
   std::string conference;
   uint32_t user;
   uint64_t epoch;
+  int tries = 0;
 };
 
 struct JoinOutcome {
@@ -271,9 +273,10 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         send(s, net::Ping{++pingNonce});
       }
     }
-    while (!leaves.empty() && leaves.front().at <= now) {
-      leave(leaves.front().conference, leaves.front().user, leaves.front().epoch);
-      leaves.pop_front();
+    while (!leaves.empty() && leaves.begin()->first <= now) {
+      const PendingLeave l = leaves.begin()->second;
+      leaves.erase(leaves.begin());
+      leave(l.conference, l.user, l.epoch, l.tries);
     }
     for (auto& [name, c] : conferences) {
       if (now - c.ensuredAt >= kEnsureEvery) requestEnsure(name, c);
@@ -423,20 +426,28 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     }
     if (!joined || exit == Exit::kQuiet) return;
     if (exit == Exit::kNow) return leave(s->conference, s->user, s->epoch);
-    leaves.push_back({Clock::now() + options.grace, s->conference, s->user, s->epoch});
+    leaves.insert({Clock::now() + options.grace, {s->conference, s->user, s->epoch}});
   }
 
-  // A leave whose epoch moved on (the host resumed) is fenced, as it should be.
-  void leave(const std::string& conference, uint32_t user, uint64_t epoch) {
-    workerFor(conference).post([conference, user, epoch, limits = options.log](Links* l) {
-      if (!l) return;
-      ConferenceLog log(*l->redis, conference, limits);
-      const LeaveResult r = log.leave(user, epoch);
-      if (const auto* f = std::get_if<Failed>(&r)) {
-        std::fprintf(stderr, "leave %s/%u: %s\n", conference.c_str(), user, f->error.c_str());
-        l->broken = brokenLink(*f);
-      }
-    });
+  // A leave whose epoch moved on (the host resumed) is fenced, as it should
+  // be. One that Redis did not take is tried again for a while: a user left
+  // in the session table would stay in the conference.
+  void leave(const std::string& conference, uint32_t user, uint64_t epoch, int tries = 0) {
+    workerFor(conference)
+        .post([self = shared_from_this(), conference, user, epoch, tries,
+               limits = options.log](Links* l) {
+          LeaveResult r = Failed{"redis unreachable"};
+          if (l) r = ConferenceLog(*l->redis, conference, limits).leave(user, epoch);
+          if (const auto* f = std::get_if<Failed>(&r); f && l) l->broken = brokenLink(*f);
+          if (std::holds_alternative<Written>(r) || std::holds_alternative<Fenced>(r)) return;
+          if (tries + 1 >= kLeaveTries) {
+            std::fprintf(stderr, "%s: user %u could not leave\n", conference.c_str(), user);
+            return;
+          }
+          asio::post(self->io, [self, conference, user, epoch, tries] {
+            self->leaves.insert({Clock::now() + kLeaveRetry, {conference, user, epoch, tries + 1}});
+          });
+        });
   }
 
   RedisWorker& workerFor(const std::string& conference) {
@@ -537,7 +548,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     if (s->state != Session::State::kJoining) {
       // The link died while joining: the session exists in the log now.
       if (o.kind == JoinOutcome::kJoined || o.kind == JoinOutcome::kReset) {
-        leaves.push_back({Clock::now() + options.grace, s->conference, s->user, o.joined.epoch});
+        leaves.insert({Clock::now() + options.grace, {s->conference, s->user, o.joined.epoch}});
       }
       return;
     }
@@ -548,7 +559,9 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       case JoinOutcome::kFull:
         return fail(s, kErrorFull, "conference full", Exit::kQuiet);
       case JoinOutcome::kUnavailable:
-        return fail(s, kErrorUnavailable, "log unavailable", Exit::kQuiet);
+        // A join that went through, but not its last step, is undone.
+        if (s->epoch != 0) s->state = Session::State::kLive;
+        return fail(s, kErrorUnavailable, "log unavailable", Exit::kNow);
       case JoinOutcome::kReset:
         // The host starts afresh; this session ends for good.
         s->state = Session::State::kLive;
@@ -799,7 +812,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
 
   std::map<uint64_t, SessionPtr> sessions;
   std::map<std::string, Conference> conferences;
-  std::deque<PendingLeave> leaves;
+  std::multimap<Clock::time_point, PendingLeave> leaves;
   uint64_t lastSessionId = 0;
   uint64_t pingNonce = 0;
   Clock::time_point heartbeatAt;
