@@ -239,13 +239,15 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void admit(tcp::socket socket) {
-    if (sessions.size() >= options.maxSessions) return;  // closed as it goes
     std::error_code ec;
     socket.set_option(tcp::no_delay(true), ec);
     socket.set_option(asio::socket_base::keep_alive(true), ec);
     auto s = std::make_shared<Session>(std::move(socket));
     s->id = ++lastSessionId;
     s->started = s->lastReceived = s->lastSent = s->lastPing = Clock::now();
+    if (sessions.size() >= options.maxSessions) {
+      return fail(s, kErrorFull, "node full", Exit::kQuiet);
+    }
     sessions[s->id] = s;
     startRead(s);
   }
