@@ -332,6 +332,12 @@ TEST_F(RelayEdgeTest, DeliversEachEntryOnceFromTheJoinAndAcrossAResume) {
   // The owner refused Carol's join: her link ends.
   emit({source.ms, source.seq + 4}, {{3, kRefusalSender, bytesOf("conference full")}});
   carol->refused(kErrorRefused);
+
+  // What Alice missed is no longer held: she must start afresh.
+  ASSERT_TRUE(redis->call({"XTRIM", "conf:{room}:out", "MAXLEN", "1"}).ok);
+  Host late(port);
+  late.send(hello(1, net::Resume{welcome.session, a, 1}));
+  EXPECT_EQ(late.expect<net::Reset>().reason, 1);
 }
 
 TEST_F(RelayEdgeTest, ByeLeavesAtOnceALostLinkAfterTheGrace) {
