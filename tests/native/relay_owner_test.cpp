@@ -197,6 +197,7 @@ TEST_F(OwnerTest, JoinsRefusalsAndTheSessionsOfDeadNodes) {
   got<Joined>(c.join(kBob, "n2", "h", false));
   got<Joined>(c.join(kDan, "n2", "h", false));
   got<Joined>(c.join(kAnn, "n1", "h", false));
+  got<Joined>(c.join(0, "n1", "h", false));  // a refusal to 0 would reach everyone
   const std::string refused = got<Joined>(c.join(kCid, "n1", "h", false)).id;
   ASSERT_EQ(core->step(0), OwnerCore::Status::Ok);
   ASSERT_EQ(core->server()->participantCount(), 3u);
