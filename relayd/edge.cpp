@@ -577,8 +577,10 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     auto [it, created] = conferences.try_emplace(s->conference);
     it->second.sessions.insert(s);
     if (created) {
+      // The first session here: its joins and range requests want an owner
+      // before any append could find none.
       it->second.feedPos = o.feedStart;
-      it->second.ensuredAt = Clock::now();
+      requestEnsure(it->first, it->second);
       follow(s->conference, o.feedStart);
     }
     catchUp(s);
