@@ -709,8 +709,9 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->ranging = false;
     if (s->state != Session::State::kLive) return;
     if (!ok) return close(s, Exit::kGrace);
-    for (const EdgeEntry& e : entries) {
-      if (!deliver(s, e)) return;
+    size_t taken = 0;  // the rest is read again once the queue drained
+    for (; taken < entries.size() && s->queued() <= kMaxQueuedBytes; ++taken) {
+      if (!deliver(s, entries[taken])) return;
     }
     const auto found = conferences.find(s->conference);
     if (found == conferences.end()) return;
@@ -718,7 +719,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->emptyRanges = entries.empty() ? s->emptyRanges + 1 : 0;
     // An empty answer below the shared position means entries came after the
     // range was read; a few such rounds, and the rest were trimmed meanwhile.
-    if (entries.size() < kRangeCount &&
+    if (taken == entries.size() && entries.size() < kRangeCount &&
         (!c.dispatched || s->pos >= c.feedPos || s->emptyRanges > 3)) {
       s->following = s->queued() <= kMaxQueuedBytes;
     }
