@@ -35,13 +35,17 @@ SessionSecret readSession(ByteReader& r) {
   return s;
 }
 
-bool validConference(std::string_view name) {
+}  // namespace
+
+bool validConferenceName(std::string_view name) {
   if (name.empty() || name.size() > kMaxConferenceNameBytes) return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' ||
            c == '-';
   });
 }
+
+namespace {
 
 bool validMessage(std::span<const uint8_t> m) {
   return !m.empty() && m.size() <= kMaxBoardMessageBytes;
@@ -52,7 +56,7 @@ bool validMessage(std::span<const uint8_t> m) {
 struct BodyWriter {
   ByteWriter& w;
   FrameError operator()(const Hello& h) const {
-    if (!validConference(h.conference)) return FrameError::kBadConference;
+    if (!validConferenceName(h.conference)) return FrameError::kBadConference;
     if (h.token.size() > kMaxTokenBytes) return FrameError::kBadBody;
     w.u16(h.version).u8(static_cast<uint8_t>(h.conference.size()));
     w.bytes(h.conference.data(), h.conference.size());
@@ -123,7 +127,7 @@ std::optional<Frame> readBody(FrameType type, ByteReader& r, FrameError& error) 
       const std::span<const uint8_t> token = r.bytes(r.u16());
       h.token.assign(token.begin(), token.end());
       if (!r.ok()) return std::nullopt;
-      if (!validConference(h.conference)) {
+      if (!validConferenceName(h.conference)) {
         error = FrameError::kBadConference;
         return std::nullopt;
       }

@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <variant>
 #include <vector>
 
@@ -44,6 +45,10 @@ struct OutId {
   uint64_t seq = 0;
   auto operator<=>(const OutId&) const = default;
 };
+
+// 1 to kMaxConferenceNameBytes of [A-Za-z0-9_-]: a name that can reach no
+// other conference's keys or files.
+bool validConferenceName(std::string_view name);
 
 using SessionSecret = std::array<uint8_t, kSessionBytes>;
 

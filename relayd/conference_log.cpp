@@ -6,6 +6,8 @@
 #include <optional>
 #include <type_traits>
 
+#include "net/frame.h"
+
 namespace scribly {
 
 // The function library, conference_log.lua, built into the program.
@@ -195,16 +197,6 @@ bool streamEntries(const RedisConnection::Node& root, bool fromRead,
 // Snapshots stay below this; a header claiming more is damaged.
 constexpr uint64_t kMaxSnapshotBytes = uint64_t{4} << 30;
 
-bool validConference(std::string_view c) {
-  if (c.empty() || c.size() > 64) return false;
-  for (char ch : c) {
-    const bool ok = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
-                    (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
-    if (!ok) return false;
-  }
-  return true;
-}
-
 std::string_view bytes(std::span<const uint8_t> b) {
   return {reinterpret_cast<const char*>(b.data()), b.size()};
 }
@@ -281,7 +273,7 @@ RedisConnection::Fields RedisConnection::call(const std::vector<std::string_view
 ConferenceLog::ConferenceLog(RedisConnection& redis, std::string_view conference,
                              ConferenceLogLimits limits)
     : redis_(redis), limits_(limits) {
-  if (validConference(conference)) prefix_ = "conf:{" + std::string(conference) + "}:";
+  if (net::validConferenceName(conference)) prefix_ = "conf:{" + std::string(conference) + "}:";
 }
 
 RedisConnection::Fields ConferenceLog::fcall(std::string_view function,

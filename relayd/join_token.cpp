@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "base/byte_io.h"
+#include "net/frame.h"
 
 namespace scribly {
 
@@ -17,7 +18,6 @@ namespace {
 
 constexpr uint8_t kTokenVersion = 1;
 constexpr size_t kSignatureBytes = 64;
-constexpr size_t kMaxConferenceBytes = 64;
 
 struct KeyFree {
   void operator()(EVP_PKEY* k) const { EVP_PKEY_free(k); }
@@ -39,16 +39,6 @@ std::string sslError(const std::string& what) {
   char text[256];
   ERR_error_string_n(code, text, sizeof text);
   return what + ": " + text;
-}
-
-bool validConference(std::string_view c) {
-  if (c.empty() || c.size() > kMaxConferenceBytes) return false;
-  for (char ch : c) {
-    const bool ok = (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z') ||
-                    (ch >= '0' && ch <= '9') || ch == '_' || ch == '-';
-    if (!ok) return false;
-  }
-  return true;
 }
 
 uint64_t u64(ByteReader& r) {
@@ -75,7 +65,7 @@ bool parse(std::span<const uint8_t> bytes, Token& t) {
   t.user = r.u32();
   t.expires = u64(r);
   u64(r);  // nonce: only makes each token unique
-  if (!r.ok() || !validConference(t.conference)) return false;
+  if (!r.ok() || !net::validConferenceName(t.conference)) return false;
   t.signedPart = bytes.first(r.offset());
   t.signature = r.bytes(kSignatureBytes);
   return r.ok() && r.atEnd();
@@ -178,7 +168,7 @@ std::unique_ptr<TokenSigner> TokenSigner::fromPrivateKeyFile(const std::string& 
 
 std::vector<uint8_t> TokenSigner::issue(std::string_view conference, uint32_t user,
                                         uint64_t expires, uint64_t nonce) const {
-  if (!validConference(conference)) return {};
+  if (!net::validConferenceName(conference)) return {};
   ByteWriter w;
   w.u8(kTokenVersion).u32(impl_->keyId).u8(static_cast<uint8_t>(conference.size()));
   w.bytes(conference.data(), conference.size()).u32(user);
