@@ -3,7 +3,8 @@
 # loopback port, one relay node (native build), two join tokens, and
 # scribly-host.exe (Windows build, under Wine) joining two participants to
 # one conference over 127.0.0.1, playing the default session and comparing
-# their boards (--verify). Prints "net-wine-smoke: passed" or
+# their boards (--verify); then a join with another user's token, which must
+# fail. Prints "net-wine-smoke: passed" or
 # "net-wine-smoke: failed: WHY" and exits 0 or 1. Stops only what it started.
 #
 #   scripts/lib/net-wine-smoke.sh [--no-build]
@@ -96,4 +97,11 @@ code=$?
 [ $code -eq 0 ] || fail "scribly-host.exe exited $code (build/test-logs/net-smoke-host.log)"
 grep -q "all boards are identical" "$work/net-smoke-host.log" ||
   fail "the host compared no boards (build/test-logs/net-smoke-host.log)"
+
+# A token for another user: the relay refuses the join, and the host says so.
+timeout 120 "$WINE" "$host" --server-address "$relay" --conference smoke --first-user 2 \
+  "${tokens[@]:0:2}" --verify --exit >"$work/net-smoke-refused.log" 2>&1
+code=$?
+[ $code -ne 0 ] && grep -q "link ended" "$work/net-smoke-refused.log" ||
+  fail "a refused join exited $code (build/test-logs/net-smoke-refused.log)"
 echo "net-wine-smoke: passed"
