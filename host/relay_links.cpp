@@ -19,7 +19,7 @@ struct RelayLinks::Impl {
   asio::io_context io;
   asio::executor_work_guard<asio::io_context::executor_type> work = asio::make_work_guard(io);
   std::vector<std::unique_ptr<net::RelayLink>> links;
-  std::vector<bool> started;  // the links' thread only
+  std::vector<bool> started, ended;  // the links' thread only
   std::function<void()> wake;
   std::promise<void> stopped;
   std::thread thread;
@@ -48,7 +48,8 @@ struct RelayLinks::Impl {
   void refresh() {
     bool all = true;
     for (size_t i = 0; i < links.size(); ++i) {
-      if (!started[i]) continue;
+      // An ended link has nothing more to do; its end is queued.
+      if (!started[i] || ended[i]) continue;
       const net::RelayLink::Stats s = links[i]->stats();
       all = all && s.up && s.resendBytes == 0;
     }
@@ -63,12 +64,14 @@ RelayLinks::RelayLinks(std::vector<net::RelayLinkOptions> links, std::function<v
   Impl& m = *impl_;
   m.wake = std::move(wake);
   m.started.assign(links.size(), false);
+  m.ended.assign(links.size(), false);
   for (size_t i = 0; i < links.size(); ++i) {
     net::RelayLink::Events events;
     events.deliver = [&m, i](std::span<const uint8_t> message) {
       m.push({i, std::vector<uint8_t>(message.begin(), message.end()), std::nullopt, {}});
     };
     events.ended = [&m, i](net::LinkEnd end, std::string_view why) {
+      m.ended[i] = true;
       if (end != net::LinkEnd::kLeft) m.push({i, {}, end, std::string(why)});
     };
     m.links.push_back(std::make_unique<net::RelayLink>(m.io, std::move(links[i]), events));

@@ -41,9 +41,9 @@ class RelayLinks {
   // The oldest event queued, if any. One at a time: applying one may run a
   // nested message loop that takes the next ones, and the order must hold.
   std::optional<Event> next();
-  // Every started link is up with nothing left unconfirmed, and nothing was
-  // sent or received for `quiet`. Asks the links' thread for fresh figures,
-  // so a caller polls it.
+  // Every started link that has not ended is up with nothing left
+  // unconfirmed, and nothing was sent or received for `quiet`. Asks the links' thread for fresh
+  // figures, so a caller polls it.
   bool settled(std::chrono::milliseconds quiet);
 
  private:
