@@ -104,6 +104,10 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
   void start() {
     if (phase != Phase::kIdle) return;
     if (options.relays.empty()) return end(LinkEnd::kRefused, "no relay address");
+    // A name or token no relay would take: trying relay after relay is futile.
+    if (encode(Hello{kLinkVersion, options.conference, options.user, options.token, {}}).empty()) {
+      return end(LinkEnd::kRefused, "conference name or token out of bounds");
+    }
     connect();
   }
 
