@@ -188,6 +188,7 @@ TEST(RelayLink, SilentRelayIsPingedThenLeftForTheNext) {
   Rig rig;
   rig.options.idleBeforePing = milliseconds{30};
   rig.options.silenceIsDead = milliseconds{150};
+  rig.options.helloTimeout = milliseconds{100};
   rig.join();
   rig.relay.send(Down{{5, 0}, {message(1)}});
   const Frame hello = rig.frame(0, &rig.second);
@@ -195,6 +196,9 @@ TEST(RelayLink, SilentRelayIsPingedThenLeftForTheNext) {
   EXPECT_EQ(std::get<Hello>(hello).resume, (Resume{kSecret, {5, 0}, 1}));
   EXPECT_TRUE(std::holds_alternative<Ping>(rig.relay.last().frames.back()));
   EXPECT_TRUE(runUntil(rig.io, [&] { return rig.relay.last().closedByPeer; }));
+  // The second one never answers the HELLO: back to the first, as it was.
+  ASSERT_TRUE(runUntil(rig.io, [&] { return rig.relay.connections() == 2; }));
+  EXPECT_EQ(rig.frame(0), hello);
 }
 
 TEST(RelayLink, NothingIsCalledOnceTheLinkIsGone) {
