@@ -217,7 +217,11 @@ class Simulator {
                p.user,
                index % std::max<size_t>(1, o_.links.relays.size()),
                [this, index](std::span<const uint8_t> m) { received(index, m); },
-               [this, index](bool up) { participants_[index].up = up; }};
+               [this, index](bool up) { participants_[index].up = up; },
+               [this, index](std::string_view why) {
+                 if (linksEnded_++ == 0)
+                   firstEnd_ = "link " + std::to_string(index) + ": " + std::string(why);
+               }};
     transport_->join(e);
     p.board->board->initialize(p.user, 77);
     if (!o_.inProcess)
@@ -596,6 +600,7 @@ class Simulator {
       if (!o_.inProcess) checkLogs();
     }
     check("nothing delivered twice", duplicates_ == 0, std::to_string(duplicates_));
+    check("no link ended", linksEnded_ == 0, firstEnd_);
     if (o_.late > 0) {
       std::vector<double> catchUp;
       for (const Participant& p : participants_)
@@ -656,6 +661,8 @@ class Simulator {
   std::unordered_map<uint64_t, std::vector<size_t>> byHash_;
   std::vector<double> latencies_;
   size_t duplicates_ = 0;
+  size_t linksEnded_ = 0;
+  std::string firstEnd_;
   size_t outIdsBack_ = 0;
   size_t malformedOutput_ = 0;
   size_t skipped_ = 0;

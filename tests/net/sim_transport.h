@@ -26,6 +26,8 @@ struct Endpoint {
   size_t relay = 0;  // the relay it tries first
   std::function<void(std::span<const uint8_t>)> deliver;
   std::function<void(bool up)> state;
+  // The link stopped for good (refused, reset, overflow).
+  std::function<void(std::string_view why)> ended;
 };
 
 class Transport {
