@@ -1,10 +1,18 @@
 // The relay node's edge: join tokens, and sessions driven over a real socket
 // with the frame codec against the suite's own redis-server.
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include <asio.hpp>
+#include <mutex>
 #include <string>
 
+#include "net/frame.h"
+#include "relayd/edge.h"
+#include "relayd/edge_streams.h"
 #include "relayd/join_token.h"
+#include "relayd/output_entry.h"
+#include "tests/native/redis_test_support.h"
 
 namespace scribly {
 namespace {
@@ -58,6 +66,260 @@ TEST(JoinToken, OnlyAnUnchangedTokenForThisConferenceAndUserIsValid) {
     EXPECT_EQ(verifier.check(c.token, c.conference, c.user, c.now), c.verdict)
         << describe(c.verdict);
   }
+}
+
+// A host's end of a link: frames over a plain socket.
+struct Host {
+  explicit Host(int port) : fd(socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in a{AF_INET, htons(static_cast<uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  }
+  ~Host() { close(fd); }
+  void send(const net::Frame& frame) { raw(net::encode(frame)); }
+  void raw(const std::vector<uint8_t>& bytes) {
+    ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+  }
+  // The next frame within `ms`; nullopt when none came or the link closed.
+  std::optional<net::Frame> next(int ms = 3000) {
+    for (;;) {
+      std::span<const uint8_t> rest(received);
+      auto frame = decoder.next(rest);
+      received.erase(received.begin(), received.end() - static_cast<ptrdiff_t>(rest.size()));
+      if (frame) return frame;
+      pollfd p{fd, POLLIN, 0};
+      uint8_t bytes[65536];
+      const ssize_t n = poll(&p, 1, ms) == 1 ? recv(fd, bytes, sizeof bytes, 0) : -1;
+      closed = n == 0;
+      if (n <= 0) return std::nullopt;
+      received.insert(received.end(), bytes, bytes + n);
+    }
+  }
+  template <class T>
+  T expect() {
+    auto frame = next();
+    EXPECT_TRUE(frame && std::holds_alternative<T>(*frame))
+        << (frame ? "frame " + std::to_string(frame->index()) : "nothing");
+    return frame && std::holds_alternative<T>(*frame) ? std::get<T>(*frame) : T{};
+  }
+  // An ERROR with this code, then the relay's end closes.
+  void refused(uint16_t code) {
+    EXPECT_EQ(expect<net::Error>().code, code);
+    EXPECT_FALSE(next());
+    EXPECT_TRUE(closed);
+  }
+
+  int fd;
+  net::FrameDecoder decoder;
+  std::vector<uint8_t> received;
+  bool closed = false;
+};
+
+std::vector<uint8_t> bytesOf(const std::string& s) { return {s.begin(), s.end()}; }
+
+class RelayEdgeTest : public RedisTest {
+ protected:
+  static void SetUpTestSuite() {
+    RedisTest::SetUpTestSuite();
+    keys_ = makeKeys("edge");
+  }
+  void SetUp() override {
+    RedisTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    std::string error;
+    ASSERT_TRUE(verifier.addPublicKeyFile(1, keys_ + ".pub.pem", &error)) << error;
+    signer = TokenSigner::fromPrivateKeyFile(keys_ + ".key.pem", 1, &error);
+    EdgeOptions options;
+    options.node = "n1";
+    options.redisPort = port_;
+    options.grace = std::chrono::milliseconds(300);
+    edge = std::make_unique<Edge>(io, options, verifier, [this](const std::string& c) {
+      std::lock_guard lock(mutex);
+      ensured.push_back(c);
+    });
+    port = edge->listen("127.0.0.1", 0, &error);
+    ASSERT_NE(port, 0) << error;
+    ioThread = std::thread([this] { io.run(); });
+    log = std::make_unique<ConferenceLog>(*redis, "room");
+    owner = got<Claimed>(log->claim("owner", 60000)).token;
+  }
+  void TearDown() override {
+    if (ioThread.joinable()) {
+      asio::post(io, [this] {
+        edge->stop();
+        io.stop();
+      });
+      ioThread.join();
+    }
+    edge.reset();
+  }
+
+  std::vector<uint8_t> token(uint32_t user, uint64_t expires = 4'000'000'000) {
+    return signer->issue("room", user, expires, user);
+  }
+  net::Hello hello(uint32_t user, std::optional<net::Resume> resume = {}) {
+    return {kRelayWireVersion, "room", user, token(user), resume};
+  }
+  net::Welcome join(Host& host, uint32_t user, std::optional<net::Resume> resume = {}) {
+    host.send(hello(user, resume));
+    return host.expect<net::Welcome>();
+  }
+  // The user's join entry in the input log.
+  net::OutId joinOf(uint32_t user) {
+    const auto v = redis->call({"HGET", "conf:{room}:joins", std::to_string(user)});
+    EXPECT_TRUE(v.ok && v.values.size() == 1);
+    const std::string& text = v.ok && v.values.size() == 1 ? v.values[0] : "";
+    return parseStreamId(text.substr(text.find(' ') + 1)).value_or(net::OutId{});
+  }
+  // Writes an output entry as the owner would.
+  net::OutId emit(net::OutId source, const std::vector<Delivery>& deliveries) {
+    std::vector<uint8_t> d;
+    for (const Delivery& x : deliveries) appendDelivery(d, x.to, x.from, x.message);
+    const auto id = got<Written>(log->emit(owner, formatStreamId(source), 0, 1, d)).id;
+    return parseStreamId(id).value_or(net::OutId{});
+  }
+  std::string field(const std::string& key, uint32_t user) {
+    const auto v = redis->call({"HEXISTS", key, std::to_string(user)});
+    return v.ok && v.values.size() == 1 ? v.values[0] : "?";
+  }
+  std::vector<std::string> ensuredNow() {
+    std::lock_guard lock(mutex);
+    return ensured;
+  }
+  uint64_t inLength() {
+    const auto v = redis->call({"XLEN", "conf:{room}:in"});
+    return v.ok && v.values.size() == 1 ? std::stoull(v.values[0]) : 0;
+  }
+
+  static inline std::string keys_;
+  TokenVerifier verifier;
+  std::unique_ptr<TokenSigner> signer;
+  asio::io_context io;
+  std::unique_ptr<Edge> edge;
+  std::thread ioThread;
+  int port = 0;
+  std::unique_ptr<ConferenceLog> log;
+  std::string owner;
+  std::mutex mutex;
+  std::vector<std::string> ensured;
+};
+
+TEST_F(RelayEdgeTest, RefusesWhatMayNotJoin) {
+  net::Hello wrongUser = hello(1);
+  wrongUser.user = 2;
+  net::Hello expired = hello(1);
+  expired.token = token(1, 1000);
+  net::Hello oldVersion = hello(1);
+  oldVersion.version = 0;
+  net::Hello unknownSession = hello(1, net::Resume{{1, 2, 3}, {}, 1});
+  const struct {
+    net::Hello hello;
+    uint16_t code;
+  } cases[] = {
+      {wrongUser, kErrorToken},
+      {expired, kErrorToken},
+      {oldVersion, kErrorVersion},
+      {unknownSession, kErrorNoSession},
+  };
+  for (const auto& c : cases) {
+    Host host(port);
+    host.send(c.hello);
+    host.refused(c.code);
+  }
+  Host garbage(port);
+  garbage.raw({2, 0, 0, 0, 0x77, 0});
+  garbage.refused(kErrorProtocol);
+  EXPECT_EQ(inLength(), 0u);
+
+  Host first(port);
+  const net::Welcome welcome = join(first, 1);
+  net::Resume wrongSecret{welcome.session, {}, 1};
+  wrongSecret.session[0] ^= 1;
+  Host thief(port);
+  thief.send(hello(1, wrongSecret));
+  thief.refused(kErrorNoSession);
+}
+
+TEST_F(RelayEdgeTest, AppendsOnceInOrderAndAcknowledgesResends) {
+  auto host = std::make_unique<Host>(port);
+  const net::Welcome welcome = join(*host, 7);
+  ASSERT_TRUE(redis->call({"DEL", "conf:{room}:owner"}).ok);
+  EXPECT_EQ(welcome.mode, net::WelcomeMode::kFresh);
+  EXPECT_EQ(welcome.upThrough, 0u);
+  host->send(net::Up{1, {0x31, 1}});  // queued
+  host->send(net::Up{2, {0x30, 2}});
+  EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{1, true}));
+  EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{2, false}));
+  for (int i = 0; i < 100 && ensuredNow().empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_FALSE(ensuredNow().empty());  // no owner held the lease
+  EXPECT_EQ(ensuredNow()[0], "room");
+
+  host = std::make_unique<Host>(port);  // the link dropped: resume, resend 2
+  const net::Welcome again = join(*host, 7, net::Resume{welcome.session, {}, 3});
+  EXPECT_EQ(again.mode, net::WelcomeMode::kResumed);
+  EXPECT_EQ(again.upThrough, 2u);
+  EXPECT_GT(again.epoch, welcome.epoch);
+  host->send(net::Up{2, {0x30, 2}});
+  host->send(net::Up{3, {0x31, 3}});
+  EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{2, false}));
+  EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{3, true}));
+  EXPECT_EQ(inLength(), 4u);  // the join and three messages
+}
+
+TEST_F(RelayEdgeTest, DeliversEachEntryOnceFromTheJoinAndAcrossAResume) {
+  auto alice = std::make_unique<Host>(port);
+  Host bob(port);
+  const net::Welcome welcome = join(*alice, 1);
+  join(bob, 2);
+  net::OutId source = joinOf(2);
+  // The owner is behind: output of input from before Carol's join comes after it.
+  auto carol = std::make_unique<Host>(port);
+  const net::Welcome carolWelcome = join(*carol, 3);
+  const net::OutId carolJoin = joinOf(3);
+  ASSERT_LT(source, carolJoin);
+  const net::OutId a = emit(source, {{0, 2, bytesOf("a")}, {2, 1, bytesOf("to bob")}});
+  EXPECT_EQ(alice->expect<net::Down>(), (net::Down{a, {bytesOf("a")}}));
+  EXPECT_EQ(bob.expect<net::Down>(), (net::Down{a, {bytesOf("to bob")}}));
+
+  // Carol lost her link before any delivery: her resume starts at her join.
+  carol = std::make_unique<Host>(port);
+  join(*carol, 3, net::Resume{carolWelcome.session, {}, 1});
+  alice = std::make_unique<Host>(port);  // lost, and two entries meanwhile
+  source = carolJoin;
+  const net::OutId b = emit({source.ms, source.seq + 1}, {{0, 2, bytesOf("b")}});
+  const net::OutId c = emit({source.ms, source.seq + 2}, {{1, 0, bytesOf("c")}});
+  EXPECT_EQ(carol->expect<net::Down>(), (net::Down{b, {bytesOf("b")}}));
+  join(*alice, 1, net::Resume{welcome.session, a, 1});
+  EXPECT_EQ(alice->expect<net::Down>(), (net::Down{b, {bytesOf("b")}}));
+  EXPECT_EQ(alice->expect<net::Down>(), (net::Down{c, {bytesOf("c")}}));
+  const net::OutId d = emit({source.ms, source.seq + 3}, {{0, 3, bytesOf("d")}});
+  EXPECT_EQ(alice->expect<net::Down>(), (net::Down{d, {bytesOf("d")}}));
+  EXPECT_EQ(bob.expect<net::Down>(), (net::Down{d, {bytesOf("d")}}));
+  EXPECT_FALSE(alice->next(200));
+
+  // The owner refused Carol's join: her link ends.
+  emit({source.ms, source.seq + 4}, {{3, kRefusalSender, bytesOf("conference full")}});
+  carol->refused(kErrorRefused);
+}
+
+TEST_F(RelayEdgeTest, ByeLeavesAtOnceALostLinkAfterTheGrace) {
+  Host leaving(port);
+  auto lost = std::make_unique<Host>(port);
+  auto back = std::make_unique<Host>(port);
+  join(leaving, 1);
+  join(*lost, 2);
+  const net::Welcome welcome = join(*back, 3);
+  leaving.send(net::Bye{});
+  lost.reset();
+  back = std::make_unique<Host>(port);
+  join(*back, 3, net::Resume{welcome.session, {}, 1});
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_EQ(field("conf:{room}:sess", 1), "0");
+  EXPECT_EQ(field("conf:{room}:sess", 2), "1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(field("conf:{room}:sess", 2), "0");
+  EXPECT_EQ(field("conf:{room}:sess", 3), "1");  // it came back in time
 }
 
 }  // namespace
