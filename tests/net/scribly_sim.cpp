@@ -224,10 +224,6 @@ class Simulator {
                }};
     transport_->join(e);
     p.board->board->initialize(p.user, 77);
-    if (!o_.inProcess)
-      active_.push_back(index);
-    else
-      active_.push_back(index);
   }
 
   // Same bytes in two conferences are two different messages.
@@ -336,8 +332,7 @@ class Simulator {
       const size_t due = std::min(o_.operations, static_cast<size_t>(seconds * o_.rate) + 1);
       for (; issued < due; ++issued) {
         if (issued == o_.lateAfter && o_.late > 0 && !lateJoined_) joinLate();
-        const size_t who = active_[issued % active_.size()];
-        operate(participants_[who]);
+        operate(participants_[issued % participants_.size()]);
       }
       io_.run_for(std::chrono::milliseconds(1));
       housekeeping();
@@ -654,7 +649,6 @@ class Simulator {
   std::unique_ptr<RedisReader> redis_;
   std::vector<Conference> conferences_;
   std::vector<Participant> participants_;
-  std::vector<size_t> active_;
   bool lateJoined_ = false;
 
   std::vector<Sent> sentLog_;
