@@ -392,17 +392,33 @@ class Simulator {
     skipped_ += !done;
   }
 
-  // Everything sent has been confirmed and delivered, twice in a row.
-  bool quiesce(const char* what) {
+  // Everything sent has been confirmed and delivered, twice in a row. Over
+  // links a calm log may also mean an owner that is gone, so `barrier` then
+  // has each conference's first board rename the first shared page and waits
+  // until every board shows the name: the owner reached the end of the log.
+  bool quiesce(const char* what, bool barrier = true) {
     if (o_.inProcess) return waitFor(what, [&] { return transport_->settled(); });
     int calm = 0;
     auto lastPoll = Clock::now() - std::chrono::seconds(1);
-    return waitFor(what, [&] {
+    const auto quiet = [&] {
       if (Clock::now() - lastPoll < std::chrono::milliseconds(40)) return false;
       lastPoll = Clock::now();
       calm = caughtUp() ? calm + 1 : 0;
       return calm >= 2;
+    };
+    if (!waitFor(what, quiet)) return false;
+    if (!barrier || o_.sharedPages == 0) return true;
+    const std::string name = "quiet " + std::to_string(++barriers_);
+    for (const Conference& c : conferences_)
+      participants_[c.members[0]].board->board->renamePage(c.sharedPages[0], name);
+    const bool renamed = waitFor(what, [&] {
+      return std::all_of(participants_.begin(), participants_.end(), [&](const Participant& p) {
+        const Page* page = p.board->board->findPage(conferences_[p.conference].sharedPages[0]);
+        return page && page->name() == name;
+      });
     });
+    calm = 0;
+    return renamed && waitFor(what, quiet);
   }
 
   // Reads what the logs grew by; true when nothing moved since the last call
@@ -474,7 +490,7 @@ class Simulator {
         p.board->board->goToPage(pages[step]->id(), false);
       }
       if (!any) return;
-      if (!quiesce("a joiner showing a page")) return;
+      if (!quiesce("a joiner showing a page", false)) return;
     }
   }
 
@@ -650,6 +666,7 @@ class Simulator {
   std::vector<Conference> conferences_;
   std::vector<Participant> participants_;
   bool lateJoined_ = false;
+  int barriers_ = 0;
 
   std::vector<Sent> sentLog_;
   std::unordered_map<uint64_t, std::vector<size_t>> byHash_;
