@@ -98,6 +98,10 @@ void RelayServer::send(uint32_t toUser, std::span<const uint8_t> message) {
 }
 
 void RelayServer::relay(uint32_t fromUser, std::span<const uint8_t> message) {
+  if (relay_) {
+    if (participants_.size() > 1) relay_(fromUser, message);
+    return;
+  }
   for (const auto& [user, participant] : participants_) {
     if (user != fromUser) send(user, message);
   }

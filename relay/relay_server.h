@@ -51,6 +51,11 @@ class RelayServer {
 
   explicit RelayServer(Deliver deliver, RelayServerLimits limits = {});
   ~RelayServer();
+  // A message for everyone but its sender. Unset, it is delivered to each of
+  // them in user order; a relay node whose edges fan out takes it once, and
+  // only when somebody else is there to get it.
+  using Relay = std::function<void(uint32_t fromUser, std::span<const uint8_t> message)>;
+  void setRelay(Relay relay) { relay_ = std::move(relay); }
   RelayServer(const RelayServer&) = delete;
   RelayServer& operator=(const RelayServer&) = delete;
 
@@ -131,6 +136,7 @@ class RelayServer {
   size_t countObjects() const;
 
   Deliver deliver_;
+  Relay relay_;
   RelayServerLimits limits_;
   std::map<uint32_t, Participant> participants_;
   uint32_t nextGrant_;

@@ -77,6 +77,124 @@ Result answer(const RedisConnection::Fields& f, size_t okFields, MakeOk makeOk) 
   return Failed{"unexpected answer " + word.substr(0, 32)};
 }
 
+// The reply to one command, or null with *error set (an error reply too).
+ReplyPtr command(redisContext* context, const std::vector<std::string_view>& args,
+                 std::string* error) {
+  std::vector<const char*> argv;
+  std::vector<size_t> lengths;
+  for (std::string_view a : args) {
+    argv.push_back(a.data());
+    lengths.push_back(a.size());
+  }
+  ReplyPtr reply(static_cast<redisReply*>(
+      redisCommandArgv(context, static_cast<int>(argv.size()), argv.data(), lengths.data())));
+  if (!reply) {
+    *error = context->err ? context->errstr : "no reply";
+  } else if (reply->type == REDIS_REPLY_ERROR) {
+    error->assign(reply->str, reply->len);
+    reply.reset();
+  }
+  return reply;
+}
+
+constexpr int kMaxDepth = 4;
+
+bool toNode(const redisReply* r, int depth, RedisConnection::Node& n) {
+  if (r->type == REDIS_REPLY_NIL) {
+    n.nil = true;
+    return true;
+  }
+  if (r->type != REDIS_REPLY_ARRAY) return scalar(r, n.value);
+  if (depth > kMaxDepth) return false;
+  n.array = true;
+  n.items.resize(r->elements);
+  for (size_t i = 0; i < r->elements; ++i) {
+    if (!toNode(r->element[i], depth + 1, n.items[i])) return false;
+  }
+  return true;
+}
+
+// A stream entry [id, [field, value, ...]] as its id and fields; false for
+// any other shape.
+using EntryFields = std::vector<std::pair<std::string_view, std::string_view>>;
+bool streamEntry(const RedisConnection::Node& e, std::string& id, EntryFields& fields) {
+  if (!e.array || e.items.size() != 2 || e.items[0].array || !e.items[1].array ||
+      e.items[1].items.size() % 2 != 0) {
+    return false;
+  }
+  id = e.items[0].value;
+  fields.clear();
+  for (size_t i = 0; i < e.items[1].items.size(); i += 2) {
+    const auto& k = e.items[1].items[i];
+    const auto& v = e.items[1].items[i + 1];
+    if (k.array || v.array) return false;
+    fields.emplace_back(k.value, v.value);
+  }
+  return true;
+}
+
+std::optional<std::string_view> field(const EntryFields& fields, std::string_view name) {
+  for (const auto& [k, v] : fields) {
+    if (k == name) return v;
+  }
+  return std::nullopt;
+}
+
+template <class T>
+bool fieldNumber(const EntryFields& fields, std::string_view name, T& out) {
+  const auto v = field(fields, name);
+  return v && number(std::string(*v), out);
+}
+
+InputEntry inputEntry(std::string id, const EntryFields& f) {
+  InputEntry e;
+  e.id = std::move(id);
+  const auto t = field(f, "t");
+  bool ok = fieldNumber(f, "u", e.user);
+  if (!t) {
+    const auto m = field(f, "m");
+    ok = ok && m;
+    if (ok) e.message.assign(m->begin(), m->end());
+    e.kind = InputEntry::Kind::Message;
+  } else if (*t == "j" || *t == "l") {
+    ok = ok && fieldNumber(f, "e", e.epoch);
+    e.kind = *t == "j" ? InputEntry::Kind::Join : InputEntry::Kind::Leave;
+  } else if (*t == "g") {
+    ok = ok && fieldNumber(f, "a", e.start) && fieldNumber(f, "b", e.end) && e.start < e.end;
+    e.kind = InputEntry::Kind::Grant;
+  } else {
+    ok = false;
+  }
+  if (!ok) {
+    InputEntry unknown;
+    unknown.id = std::move(e.id);
+    return unknown;
+  }
+  return e;
+}
+
+// The entries of a stream range, or of an XREAD of one stream (nil: none).
+bool streamEntries(const RedisConnection::Node& root, bool fromRead,
+                   const std::vector<RedisConnection::Node>*& entries) {
+  static const std::vector<RedisConnection::Node> kNone;
+  entries = &kNone;
+  if (fromRead) {
+    if (root.nil) return true;
+    if (!root.array || root.items.size() != 1 || !root.items[0].array ||
+        root.items[0].items.size() != 2 || !root.items[0].items[1].array) {
+      return false;
+    }
+    entries = &root.items[0].items[1].items;
+    return true;
+  }
+  if (!root.array) return false;
+  entries = &root.items;
+  return true;
+}
+
+// Snapshots stay below this; a header claiming more is damaged.
+constexpr uint64_t kMaxSnapshotBytes = uint64_t{4} << 30;
+
 bool validConference(std::string_view c) {
   if (c.empty() || c.size() > 64) return false;
   for (char ch : c) {
@@ -118,24 +236,23 @@ std::unique_ptr<RedisConnection> RedisConnection::open(const std::string& host, 
 
 RedisConnection::~RedisConnection() { redisFree(context_); }
 
+RedisConnection::Tree RedisConnection::query(const std::vector<std::string_view>& args) {
+  Tree t;
+  const ReplyPtr reply = command(context_, args, &t.error);
+  if (!reply) return t;
+  if (!toNode(reply.get(), 0, t.root)) {
+    t.error = "answer of an unexpected shape";
+    t.root = {};
+    return t;
+  }
+  t.ok = true;
+  return t;
+}
+
 RedisConnection::Fields RedisConnection::call(const std::vector<std::string_view>& args) {
-  std::vector<const char*> argv;
-  std::vector<size_t> lengths;
-  for (std::string_view a : args) {
-    argv.push_back(a.data());
-    lengths.push_back(a.size());
-  }
   Fields f;
-  ReplyPtr reply(static_cast<redisReply*>(
-      redisCommandArgv(context_, static_cast<int>(argv.size()), argv.data(), lengths.data())));
-  if (!reply) {
-    f.error = context_->err ? context_->errstr : "no reply";
-    return f;
-  }
-  if (reply->type == REDIS_REPLY_ERROR) {
-    f.error.assign(reply->str, reply->len);
-    return f;
-  }
+  const ReplyPtr reply = command(context_, args, &f.error);
+  if (!reply) return f;
   if (reply->type == REDIS_REPLY_ARRAY) {
     if (reply->elements > kMaxFields) {
       f.error = "answer too long";
@@ -244,10 +361,176 @@ EmitResult ConferenceLog::emit(std::string_view token, std::string_view sourceId
   const auto f =
       fcall("emit", {key("owner"), key("outpos"), key("out")},
             {std::string(token), std::string(sourceId), std::to_string(part), std::to_string(parts),
-             std::string(bytes(deliveries)), std::to_string(limits_.maxOutputEntries)});
+             std::string(bytes(deliveries)), std::to_string(limits_.maxOutputEntries),
+             std::to_string(limits_.outputRetentionMs)});
   return answer<EmitResult>(f, 2, [](const std::vector<std::string>& v) {
     return std::optional<Written>(Written{v[1]});
   });
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> parseStreamId(std::string_view id) {
+  const size_t dash = id.find('-');
+  std::pair<uint64_t, uint64_t> n;
+  if (dash == std::string_view::npos || !number(std::string(id.substr(0, dash)), n.first) ||
+      !number(std::string(id.substr(dash + 1)), n.second)) {
+    return std::nullopt;
+  }
+  return n;
+}
+
+std::variant<std::vector<InputEntry>, Failed> ConferenceLog::readInput(std::string_view after,
+                                                                       uint32_t count,
+                                                                       uint32_t blockMs) {
+  if (!valid()) return Failed{"no such conference"};
+  if (!parseStreamId(after)) return Failed{"bad position"};
+  const std::string in = key("in"), n = std::to_string(count), block = std::to_string(blockMs);
+  std::vector<std::string_view> args{"XREAD", "COUNT", n};
+  if (blockMs > 0) args.insert(args.end(), {"BLOCK", block});
+  args.insert(args.end(), {"STREAMS", in, after});
+  const RedisConnection::Tree t = redis_.query(args);
+  const std::vector<RedisConnection::Node>* entries = nullptr;
+  if (!t.ok) return Failed{t.error};
+  if (!streamEntries(t.root, true, entries)) return Failed{"malformed stream"};
+  std::vector<InputEntry> out;
+  std::string id;
+  EntryFields fields;
+  for (const auto& e : *entries) {
+    if (!streamEntry(e, id, fields) || !parseStreamId(id)) return Failed{"malformed entry"};
+    out.push_back(inputEntry(id, fields));
+  }
+  return out;
+}
+
+std::variant<std::vector<OutputEntry>, Failed> ConferenceLog::readOutput(std::string_view after,
+                                                                         uint32_t count) {
+  if (!valid()) return Failed{"no such conference"};
+  const std::string out = key("out"), from = "(" + std::string(after), n = std::to_string(count);
+  const RedisConnection::Tree t = redis_.query({"XRANGE", out, from, "+", "COUNT", n});
+  const std::vector<RedisConnection::Node>* entries = nullptr;
+  if (!t.ok) return Failed{t.error};
+  if (!streamEntries(t.root, false, entries)) return Failed{"malformed stream"};
+  std::vector<OutputEntry> result;
+  EntryFields fields;
+  for (const auto& e : *entries) {
+    OutputEntry o;
+    const auto source = streamEntry(e, o.id, fields) ? field(fields, "s") : std::nullopt;
+    const auto d = field(fields, "d");
+    if (!source || !d || !fieldNumber(fields, "p", o.part) || !fieldNumber(fields, "n", o.parts)) {
+      return Failed{"malformed entry"};
+    }
+    o.source = *source;
+    o.deliveries.assign(d->begin(), d->end());
+    result.push_back(std::move(o));
+  }
+  return result;
+}
+
+std::variant<std::pair<std::string, uint32_t>, Failed> ConferenceLog::outputPosition() {
+  if (!valid()) return Failed{"no such conference"};
+  const std::string outpos = key("outpos");
+  const RedisConnection::Tree t = redis_.query({"GET", outpos});
+  if (!t.ok) return Failed{t.error};
+  if (t.root.nil) return std::pair<std::string, uint32_t>{};
+  const std::string& v = t.root.value;
+  const size_t colon = v.rfind(':');
+  std::pair<std::string, uint32_t> pos;
+  if (colon == std::string::npos || !parseStreamId(std::string_view(v).substr(0, colon)) ||
+      !number(v.substr(colon + 1), pos.second)) {
+    return Failed{"malformed output position"};
+  }
+  pos.first = v.substr(0, colon);
+  return pos;
+}
+
+std::variant<std::optional<SnapshotHeader>, Failed> ConferenceLog::snapshotHeader() {
+  if (!valid()) return Failed{"no such conference"};
+  const std::string snap = key("snap");
+  const RedisConnection::Tree t = redis_.query({"HGETALL", snap});
+  if (!t.ok) return Failed{t.error};
+  if (!t.root.array || t.root.items.size() % 2 != 0) return Failed{"malformed snapshot header"};
+  if (t.root.items.empty()) return std::optional<SnapshotHeader>{};
+  EntryFields fields;
+  for (size_t i = 0; i < t.root.items.size(); i += 2) {
+    fields.emplace_back(t.root.items[i].value, t.root.items[i + 1].value);
+  }
+  SnapshotHeader h;
+  const auto inId = field(fields, "in_id");
+  if (!fieldNumber(fields, "n", h.n) || !fieldNumber(fields, "size", h.size) || !inId ||
+      !parseStreamId(*inId) || field(fields, "format") != "1" || h.size > kMaxSnapshotBytes) {
+    return Failed{"malformed snapshot header"};
+  }
+  h.inId = *inId;
+  return std::optional<SnapshotHeader>(h);
+}
+
+std::variant<std::vector<uint8_t>, Failed> ConferenceLog::readSnapshot(
+    const SnapshotHeader& header) {
+  if (!valid()) return Failed{"no such conference"};
+  const std::string chunks = key("snap:" + std::to_string(header.n));
+  std::vector<uint8_t> out;
+  for (size_t i = 0;; ++i) {
+    const std::string index = std::to_string(i);
+    const RedisConnection::Tree t = redis_.query({"LINDEX", chunks, index});
+    if (!t.ok) return Failed{t.error};
+    if (t.root.nil) break;
+    if (t.root.array || t.root.value.size() > header.size - out.size()) {
+      return Failed{"snapshot damaged"};
+    }
+    out.insert(out.end(), t.root.value.begin(), t.root.value.end());
+  }
+  if (out.size() != header.size) return Failed{"snapshot damaged"};
+  return out;
+}
+
+FencedStep ConferenceLog::writeSnapshotChunk(std::string_view token, uint64_t n, bool first,
+                                             std::span<const uint8_t> chunk) {
+  const auto f = fcall("snapchunk", {key("owner"), key("snap:" + std::to_string(n))},
+                       {std::string(token), first ? "1" : "0", std::string(bytes(chunk))});
+  return answer<FencedStep>(f, 1, [](const std::vector<std::string>&) {
+    return std::optional<std::monostate>(std::monostate{});
+  });
+}
+
+FencedStep ConferenceLog::commitSnapshot(std::string_view token, const SnapshotHeader& header,
+                                         uint64_t oldN) {
+  const auto f = fcall("snapcommit",
+                       {key("owner"), key("snap"), key("in"), key("snap:" + std::to_string(oldN))},
+                       {std::string(token), std::to_string(header.n), header.inId,
+                        std::to_string(header.size), std::to_string(oldN)});
+  return answer<FencedStep>(f, 1, [](const std::vector<std::string>&) {
+    return std::optional<std::monostate>(std::monostate{});
+  });
+}
+
+std::variant<std::vector<SessionInfo>, Failed> ConferenceLog::sessions() {
+  if (!valid()) return Failed{"no such conference"};
+  const std::string sess = key("sess");
+  const RedisConnection::Tree t = redis_.query({"HGETALL", sess});
+  if (!t.ok) return Failed{t.error};
+  if (!t.root.array || t.root.items.size() % 2 != 0) return Failed{"malformed sessions"};
+  std::vector<SessionInfo> out;
+  for (size_t i = 0; i < t.root.items.size(); i += 2) {
+    // "epoch:lastSeq:node:secretHash"; a value of another shape is no session.
+    const std::string& v = t.root.items[i + 1].value;
+    const size_t a = v.find(':');
+    const size_t b = a == std::string::npos ? a : v.find(':', a + 1);
+    const size_t c = b == std::string::npos ? b : v.find(':', b + 1);
+    SessionInfo s;
+    if (c == std::string::npos || !number(t.root.items[i].value, s.user) ||
+        !number(v.substr(0, a), s.epoch)) {
+      continue;
+    }
+    s.node = v.substr(b + 1, c - b - 1);
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+std::variant<bool, Failed> ConferenceLog::nodeAlive(std::string_view node) {
+  const std::string heartbeat = "node:" + std::string(node);
+  const RedisConnection::Fields f = redis_.call({"EXISTS", heartbeat});
+  if (!f.ok || f.values.size() != 1) return Failed{f.ok ? "malformed answer" : f.error};
+  return f.values[0] == "1";
 }
 
 }  // namespace scribly

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -36,8 +38,24 @@ class RedisConnection {
   };
   Fields call(const std::vector<std::string_view>& args);
 
+  // A reply of any shape: nested arrays of strings (integers as decimal),
+  // nil marked. Failed as above, or when it nests deeper than four levels.
+  struct Node {
+    bool nil = false;
+    bool array = false;
+    std::string value;
+    std::vector<Node> items;
+  };
+  struct Tree {
+    bool ok = false;
+    std::string error;
+    Node root;
+  };
+  Tree query(const std::vector<std::string_view>& args);
+
  private:
   explicit RedisConnection(redisContext* context) : context_(context) {}
+
   redisContext* context_;
 };
 
@@ -85,10 +103,47 @@ using LeaveResult = std::variant<Written, Fenced, Refused, Failed>;
 using ClaimResult = std::variant<Claimed, Fenced, Failed>;
 using RenewResult = std::variant<std::monostate, Fenced, Failed>;
 using EmitResult = std::variant<Written, Dup, Fenced, Failed>;
+using FencedStep = std::variant<std::monostate, Fenced, Failed>;
+
+// An entry of the input log. An entry of no known shape (not one of ours)
+// is kept as Unknown, so that every reader skips it alike.
+struct InputEntry {
+  enum class Kind : uint8_t { Message, Join, Leave, Grant, Unknown };
+  std::string id;
+  Kind kind = Kind::Unknown;
+  uint32_t user = 0;
+  uint64_t epoch = 0;  // join, leave
+  uint32_t start = 0;  // grant [start, end)
+  uint32_t end = 0;
+  std::vector<uint8_t> message;
+};
+struct OutputEntry {
+  std::string id;
+  std::string source;
+  uint32_t part = 0;
+  uint32_t parts = 0;
+  std::vector<uint8_t> deliveries;  // output_entry.h
+};
+// The committed snapshot: chunk list n, covering the input through inId.
+struct SnapshotHeader {
+  uint64_t n = 0;
+  std::string inId;
+  uint64_t size = 0;
+};
+struct SessionInfo {
+  uint32_t user = 0;
+  uint64_t epoch = 0;
+  std::string node;
+};
+
+// A stream id "ms-seq" as numbers, ordered as Redis orders them; nullopt
+// for anything else.
+std::optional<std::pair<uint64_t, uint64_t>> parseStreamId(std::string_view id);
 
 struct ConferenceLogLimits {
-  uint64_t maxInputEntries = 1'000'000;  // appends are refused at this length
-  uint64_t maxOutputEntries = 200'000;   // older output is trimmed (roughly) past it
+  uint64_t maxInputEntries = 1'000'000;         // appends are refused at this length
+  uint64_t maxOutputEntries = 200'000;          // older output is trimmed (roughly) past it
+  uint32_t outputRetentionMs = 10 * 60 * 1000;  // and so is output older than this
   uint32_t grantSize = 4096;
   uint32_t maxGrantsPerUser = 4096;
   uint32_t lastGrantedId = 0x7FFFFFFF;
@@ -111,6 +166,27 @@ class ConferenceLog {
   RenewResult renew(std::string_view token, uint32_t ttlMs);
   EmitResult emit(std::string_view token, std::string_view sourceId, uint32_t part, uint32_t parts,
                   std::span<const uint8_t> deliveries);
+
+  // Up to count input entries after the id `after` ("0-0": from the start),
+  // waiting up to blockMs (below the connection's 2 s timeout) when there
+  // are none yet; 0 does not wait.
+  std::variant<std::vector<InputEntry>, Failed> readInput(std::string_view after, uint32_t count,
+                                                          uint32_t blockMs);
+  std::variant<std::vector<OutputEntry>, Failed> readOutput(std::string_view after, uint32_t count);
+  // The last part emitted as (source id, part); an empty id when none was.
+  std::variant<std::pair<std::string, uint32_t>, Failed> outputPosition();
+
+  // Snapshots: the chunks go to list n one by one, then snapcommit makes
+  // them the snapshot, provided the header is still `oldN`'s.
+  std::variant<std::optional<SnapshotHeader>, Failed> snapshotHeader();
+  std::variant<std::vector<uint8_t>, Failed> readSnapshot(const SnapshotHeader& header);
+  FencedStep writeSnapshotChunk(std::string_view token, uint64_t n, bool first,
+                                std::span<const uint8_t> bytes);
+  FencedStep commitSnapshot(std::string_view token, const SnapshotHeader& header, uint64_t oldN);
+
+  std::variant<std::vector<SessionInfo>, Failed> sessions();
+  // Whether the node's heartbeat key (node:<id>) is there.
+  std::variant<bool, Failed> nodeAlive(std::string_view node);
 
  private:
   std::string key(std::string_view name) const { return prefix_ + std::string(name); }

@@ -148,10 +148,13 @@ end)
 
 -- One part of the output of input entry src. outpos holds the last part
 -- written ("ms-seq:part"), so a retried call finds its part already there.
--- KEYS owner, outpos, out; ARGV token, src, part, parts, deliveries, maxlen
+-- Output older than the retention (by Redis's clock, which also stamps the
+-- ids) goes, and so does the oldest past maxlen.
+-- KEYS owner, outpos, out; ARGV token, src, part, parts, deliveries, maxlen, retention ms
 redis.register_function('emit', function(keys, args)
   local ms, seq = streamId(args[2], 'source')
   local part, parts, maxlen = whole(args[3], 'part'), whole(args[4], 'parts'), whole(args[6], 'maxlen')
+  local retention = whole(args[7], 'retention')
   if part >= parts then error('ERR bad part') end
   if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
   local pos = redis.call('GET', keys[2])
@@ -166,5 +169,36 @@ redis.register_function('emit', function(keys, args)
   local id = redis.call('XADD', keys[3], 'MAXLEN', '~', maxlen, '*', 's', args[2], 'p', part,
     'n', parts, 'd', args[5])
   redis.call('SET', keys[2], args[2] .. ':' .. part)
+  local now = redis.call('TIME')
+  local oldest = tonumber(now[1]) * 1000 + math.floor(tonumber(now[2]) / 1000) - retention
+  if oldest > 0 then redis.call('XTRIM', keys[3], 'MINID', '~', oldest .. '-0') end
   return { 'OK', id }
+end)
+
+-- One chunk of the owner's next snapshot, appended to its list; the first
+-- chunk drops whatever an owner that died before committing left there.
+-- KEYS owner, chunks; ARGV token, first (0/1), bytes
+redis.register_function('snapchunk', function(keys, args)
+  if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
+  if whole(args[2], 'first') == 1 then redis.call('DEL', keys[2]) end
+  redis.call('RPUSH', keys[2], args[3])
+  return { 'OK' }
+end)
+
+-- Makes the written chunks the snapshot: the header names them and the
+-- input entry they cover up to, the previous chunks go, and so does the
+-- input before that entry, which no owner needs any more. The header must
+-- still be the one the owner loaded or wrote itself.
+-- KEYS owner, snap, in, old chunks; ARGV token, n, in_id, size, old n
+redis.register_function('snapcommit', function(keys, args)
+  local n, size, old = whole(args[2], 'n'), whole(args[4], 'size'), whole(args[5], 'old n')
+  streamId(args[3], 'in_id')
+  if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
+  if tonumber(redis.call('HGET', keys[2], 'n') or '0') ~= old or n <= old then
+    return { 'FENCED' }
+  end
+  redis.call('HSET', keys[2], 'n', n, 'in_id', args[3], 'format', 1, 'size', size)
+  redis.call('DEL', keys[4])
+  redis.call('XTRIM', keys[3], 'MINID', args[3])
+  return { 'OK' }
 end)

@@ -7,21 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "relay/relay_server.h"
-#include "relayd/conference_log.h"
+#include "relayd/owner_core.h"
 
 namespace scribly {
-
-struct OwnerOptions {
-  uint32_t leaseMs = 6000;
-  uint32_t renewMs = 2000;
-  // A snapshot is taken once the input since the last one exceeds
-  // max(this, the last snapshot's size).
-  size_t snapshotAfterBytes = size_t{4} << 20;
-  uint32_t outputRetentionMs = 10 * 60 * 1000;
-  ConferenceLogLimits log;
-  RelayServerLimits relay;  // grantsFromOutside is forced on
-};
 
 class OwnerRole {
  public:

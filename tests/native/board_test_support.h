@@ -728,4 +728,73 @@ class RandomOperations {
   std::vector<Owned> owned_;
 };
 
+// --- Recorded server input -----------------------------------------------------
+
+// One step of the server's input: a message from a participant, or (with no
+// bytes) the participant's arrival.
+struct Input {
+  uint32_t from = 0;
+  Bytes bytes;
+};
+
+// A random server-mode conference with a late joiner catching up, as the
+// server received it.
+inline std::vector<Input> recordedConference(uint32_t seed, int operations) {
+  InMemoryRelay relay(InMemoryRelay::Mode::Server, 3, seed, withTemplates());
+  std::vector<Input> inputs;
+  for (size_t i = 0; i < relay.size(); ++i) inputs.push_back({InMemoryRelay::userIdOf(i), {}});
+  relay.onDeliver = [&](uint32_t from, uint32_t to, const Bytes& m) {
+    if (to == InMemoryRelay::kServer) inputs.push_back({from, m});
+  };
+  RandomOperations ops(relay);
+  ops.addOwnPages(2);
+  for (int i = 0; i < operations; ++i) {
+    if (i == operations / 2) {
+      inputs.push_back({InMemoryRelay::userIdOf(relay.size()), {}});
+      relay.join();
+    }
+    ops.step();
+    for (int d = static_cast<int>(relay.rng()() % 8); d > 0 && relay.deliverOne(); --d) {
+    }
+  }
+  EXPECT_TRUE(relay.drain());
+  // The joiner shows every page, asking for what it lacks.
+  Board& late = relay.board(relay.size() - 1);
+  std::vector<uint32_t> pages;
+  for (const auto& page : late.pages()) pages.push_back(page->id());
+  for (uint32_t id : pages) {
+    late.goToPage(id, false);
+    EXPECT_TRUE(relay.drain());
+  }
+  return inputs;
+}
+
+// One delivery of a server.
+struct Output {
+  uint32_t to = 0;
+  Bytes bytes;
+  bool operator==(const Output&) const = default;
+};
+
+// A server whose deliveries are kept, for comparison.
+struct Recorder {
+  explicit Recorder(RelayServerLimits limits = {.idRangeSize = 64})
+      : server(
+            [this](uint32_t to, std::span<const uint8_t> m) {
+              out.push_back({to, Bytes(m.begin(), m.end())});
+            },
+            limits) {}
+  void play(std::span<const Input> inputs) {
+    for (const Input& in : inputs) {
+      if (in.bytes.empty()) {
+        server.connect(in.from);
+      } else {
+        server.receive(in.from, in.bytes);
+      }
+    }
+  }
+  std::vector<Output> out;
+  RelayServer server;
+};
+
 }  // namespace scribly::testing

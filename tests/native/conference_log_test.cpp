@@ -144,15 +144,78 @@ TEST_F(ConferenceLogTest, FullLogRefusesEveryWriteButAnswersRetries) {
   EXPECT_TRUE(std::holds_alternative<Dup>(c.append(kAnn, ann, 2, kMessage)));
 }
 
-TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCap) {
-  ConferenceLog c = log({.maxOutputEntries = 10});
-  const std::string token = claimToken(c);
-  for (int i = 1; i <= 300; ++i) {
-    ASSERT_TRUE(
-        std::holds_alternative<Written>(c.emit(token, std::to_string(i) + "-0", 0, 1, kMessage)));
+TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCapAndItsRetention) {
+  struct Case {
+    uint64_t cap;
+    uint32_t retentionMs;
+    int atLeast, atMost;
+  };
+  // "~" trims whole stream nodes of at most 100 entries; a retention of 0
+  // keeps only the entries of the current millisecond.
+  for (const Case& k :
+       {Case{10, 3600000, 10, 110}, Case{1000, 3600000, 300, 300}, Case{1000, 0, 1, 100}}) {
+    ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
+    ConferenceLog c = log({.maxOutputEntries = k.cap, .outputRetentionMs = k.retentionMs});
+    const std::string token = claimToken(c);
+    for (int i = 1; i <= 300; ++i) {
+      ASSERT_TRUE(
+          std::holds_alternative<Written>(c.emit(token, std::to_string(i) + "-0", 0, 1, kMessage)));
+    }
+    const int length = std::stoi(redis->call({"XLEN", "conf:{c1}:out"}).values.at(0));
+    EXPECT_GE(length, k.atLeast) << k.cap << " " << k.retentionMs;
+    EXPECT_LE(length, k.atMost) << k.cap << " " << k.retentionMs;
   }
-  // "~" trims whole stream nodes of at most 100 entries.
-  EXPECT_LE(std::stoi(redis->call({"XLEN", "conf:{c1}:out"}).values.at(0)), 110);
+}
+
+TEST_F(ConferenceLogTest, SnapshotsCommitUnderTheLeaseAndTrimTheInput) {
+  ConferenceLog c = log();
+  const uint64_t ann = joinFresh(c, kAnn);
+  std::vector<std::string> ids;
+  for (uint64_t seq = 1; seq <= 4; ++seq)
+    ids.push_back(got<Appended>(c.append(kAnn, ann, seq, kMessage)).id);
+  std::string token = claimToken(c);
+  auto chunk = [&](uint64_t n, bool first, std::string_view bytes) {
+    return c
+        .writeSnapshotChunk(token, n, first,
+                            std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
+        .index();
+  };
+  auto header = [&] { return std::get<std::optional<SnapshotHeader>>(c.snapshotHeader()); };
+  auto contents = [&](const SnapshotHeader& h) {
+    const auto r = c.readSnapshot(h);
+    if (!std::holds_alternative<std::vector<uint8_t>>(r)) return std::string("(failed)");
+    const auto& v = std::get<std::vector<uint8_t>>(r);
+    return std::string(v.begin(), v.end());
+  };
+  EXPECT_FALSE(header());
+  // Leftovers of a writer that died are dropped by the first chunk.
+  ASSERT_EQ(chunk(1, true, "zz"), 0u);
+  ASSERT_EQ(chunk(1, true, "abc"), 0u);
+  ASSERT_EQ(chunk(1, false, "de"), 0u);
+  const SnapshotHeader one{1, ids[1], 5};
+  EXPECT_TRUE(
+      std::holds_alternative<Fenced>(c.commitSnapshot(token, one, 3)));  // not the header it saw
+  ASSERT_TRUE(std::holds_alternative<std::monostate>(c.commitSnapshot(token, one, 0)));
+  ASSERT_TRUE(header());
+  EXPECT_EQ(std::tuple(header()->n, header()->inId, header()->size), std::tuple(1u, ids[1], 5u));
+  EXPECT_EQ(contents(*header()), "abcde");
+  EXPECT_EQ(contents({1, ids[1], 4}), "(failed)");  // a size that does not match is damage
+  // The input before the snapshot's entry is gone.
+  const auto rest = std::get<std::vector<InputEntry>>(c.readInput("0-0", 10, 0));
+  ASSERT_EQ(rest.size(), 3u);
+  EXPECT_EQ(rest[0].id, ids[1]);
+
+  ASSERT_EQ(chunk(2, true, "xy"), 0u);
+  ASSERT_TRUE(std::holds_alternative<std::monostate>(c.commitSnapshot(token, {2, ids[3], 2}, 1)));
+  EXPECT_EQ(contents(*header()), "xy");
+  EXPECT_EQ(redis->call({"EXISTS", "conf:{c1}:snap:1"}).values.at(0), "0");
+
+  // A holder whose lease passed can neither write nor commit.
+  ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);
+  const std::string old = std::exchange(token, claimToken(c));
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.writeSnapshotChunk(old, 3, true, kMessage)));
+  EXPECT_TRUE(std::holds_alternative<Fenced>(c.commitSnapshot(old, {3, ids[3], 2}, 2)));
+  EXPECT_EQ(header()->n, 2u);
 }
 
 TEST_F(ConferenceLogTest, HostileNamesAndRepliesAreFailures) {
