@@ -29,6 +29,7 @@ constexpr size_t kMaxInFlight = 64;
 constexpr size_t kMaxQueuedBytes = size_t{4} << 20;
 // A session that fell behind reads on once its queue drained to this.
 constexpr size_t kCatchUpBelowBytes = size_t{1} << 20;
+constexpr size_t kMaxLingerBytes = 64 * 1024;
 constexpr size_t kRangeCount = 128;
 constexpr size_t kReadBytes = 64 * 1024;
 constexpr int kReadBlockMs = 250;
@@ -36,8 +37,12 @@ constexpr auto kTick = std::chrono::milliseconds(100);
 constexpr auto kEnsureEvery = std::chrono::seconds(2);
 constexpr auto kHeartbeatEvery = std::chrono::seconds(3);
 constexpr const char* kHeartbeatTtlMs = "10000";
+constexpr size_t kFirstSessionWorker = 2;  // before it: the heartbeat's, the owner checks'
+constexpr auto kLeaveRetry = std::chrono::seconds(1);
+constexpr int kLeaveTries = 60;
 constexpr auto kReconnectAfter = std::chrono::milliseconds(500);
 constexpr uint8_t kResetTooOld = 1;
+constexpr uint8_t kResetTooLarge = 2;
 constexpr uint8_t kGrantRequest = 81;
 
 std::string outKey(const std::string& conference) { return "conf:{" + conference + "}:out"; }
@@ -180,10 +185,10 @@ struct Conference {
 };
 
 struct PendingLeave {
-  Clock::time_point at;
   std::string conference;
   uint32_t user;
   uint64_t epoch;
+  int tries = 0;
 };
 
 struct JoinOutcome {
@@ -208,7 +213,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         acceptor(io),
         ticker(io) {
     const size_t threads = std::max<size_t>(1, this->options.redisThreads);
-    for (size_t i = 0; i <= threads; ++i) {
+    for (size_t i = 0; i < kFirstSessionWorker + threads; ++i) {
       workers.push_back(
           std::make_unique<RedisWorker>(this->options.redisHost, this->options.redisPort));
     }
@@ -234,13 +239,15 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void admit(tcp::socket socket) {
-    if (sessions.size() >= options.maxSessions) return;  // closed as it goes
     std::error_code ec;
     socket.set_option(tcp::no_delay(true), ec);
     socket.set_option(asio::socket_base::keep_alive(true), ec);
     auto s = std::make_shared<Session>(std::move(socket));
     s->id = ++lastSessionId;
     s->started = s->lastReceived = s->lastSent = s->lastPing = Clock::now();
+    if (sessions.size() >= options.maxSessions) {
+      return fail(s, kErrorFull, "node full", Exit::kQuiet);
+    }
     sessions[s->id] = s;
     startRead(s);
   }
@@ -268,9 +275,10 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         send(s, net::Ping{++pingNonce});
       }
     }
-    while (!leaves.empty() && leaves.front().at <= now) {
-      leave(leaves.front().conference, leaves.front().user, leaves.front().epoch);
-      leaves.pop_front();
+    while (!leaves.empty() && leaves.begin()->first <= now) {
+      const PendingLeave l = leaves.begin()->second;
+      leaves.erase(leaves.begin());
+      leave(l.conference, l.user, l.epoch, l.tries);
     }
     for (auto& [name, c] : conferences) {
       if (now - c.ensuredAt >= kEnsureEvery) requestEnsure(name, c);
@@ -289,7 +297,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     c.ensuredAt = Clock::now();
     if (!ensureOwner || c.ensuring) return;
     c.ensuring = true;
-    workers[0]->post([self = shared_from_this(), name](Links*) {
+    workers[1]->post([self = shared_from_this(), name](Links*) {
       self->ensureOwner(name);
       asio::post(self->io, [self, name] {
         auto c = self->conferences.find(name);
@@ -340,17 +348,23 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       return fail(s, kErrorProtocol, "HELLO first", Exit::kQuiet);
     }
     if (auto* up = std::get_if<net::Up>(&frame)) return onUp(s, std::move(*up));
-    if (auto* ping = std::get_if<net::Ping>(&frame)) return send(s, net::Pong{ping->nonce});
+    if (auto* ping = std::get_if<net::Ping>(&frame)) {
+      send(s, net::Pong{ping->nonce});
+      return;
+    }
     if (std::holds_alternative<net::Pong>(frame)) return;
     if (std::holds_alternative<net::Bye>(frame)) return close(s, Exit::kNow);
     fail(s, kErrorProtocol, "unexpected frame", Exit::kGrace);
   }
 
-  void send(const SessionPtr& s, const net::Frame& frame) {
-    if (s->state == Session::State::kClosed && !s->closing) return;
+  // False when the frame breaks the wire's bounds and was not sent.
+  bool send(const SessionPtr& s, const net::Frame& frame) {
+    if (s->state == Session::State::kClosed && !s->closing) return true;
     const std::vector<uint8_t> bytes = net::encode(frame);
+    if (bytes.empty()) return false;
     s->pending.insert(s->pending.end(), bytes.begin(), bytes.end());
     flush(s);
+    return true;
   }
 
   void flush(const SessionPtr& s) {
@@ -394,7 +408,13 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->state = Session::State::kClosed;
     sessions.erase(s->id);
     s->closing = true;
-    flush(s);  // the last ERROR or RESET goes out first
+    // The last ERROR or RESET goes out first, unless a backlog shows the
+    // host is not reading: then waiting would only hold the socket open.
+    if (s->queued() > kMaxLingerBytes) {
+      shut(s);
+    } else {
+      flush(s);
+    }
     if (joined) {
       auto c = conferences.find(s->conference);
       if (c != conferences.end()) {
@@ -408,24 +428,33 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     }
     if (!joined || exit == Exit::kQuiet) return;
     if (exit == Exit::kNow) return leave(s->conference, s->user, s->epoch);
-    leaves.push_back({Clock::now() + options.grace, s->conference, s->user, s->epoch});
+    leaves.insert({Clock::now() + options.grace, {s->conference, s->user, s->epoch}});
   }
 
-  // A leave whose epoch moved on (the host resumed) is fenced, as it should be.
-  void leave(const std::string& conference, uint32_t user, uint64_t epoch) {
-    workerFor(conference).post([conference, user, epoch, limits = options.log](Links* l) {
-      if (!l) return;
-      ConferenceLog log(*l->redis, conference, limits);
-      const LeaveResult r = log.leave(user, epoch);
-      if (const auto* f = std::get_if<Failed>(&r)) {
-        std::fprintf(stderr, "leave %s/%u: %s\n", conference.c_str(), user, f->error.c_str());
-        l->broken = brokenLink(*f);
-      }
-    });
+  // A leave whose epoch moved on (the host resumed) is fenced, as it should
+  // be. One that Redis did not take is tried again for a while: a user left
+  // in the session table would stay in the conference.
+  void leave(const std::string& conference, uint32_t user, uint64_t epoch, int tries = 0) {
+    workerFor(conference)
+        .post([self = shared_from_this(), conference, user, epoch, tries,
+               limits = options.log](Links* l) {
+          LeaveResult r = Failed{"redis unreachable"};
+          if (l) r = ConferenceLog(*l->redis, conference, limits).leave(user, epoch);
+          if (const auto* f = std::get_if<Failed>(&r); f && l) l->broken = brokenLink(*f);
+          if (std::holds_alternative<Written>(r) || std::holds_alternative<Fenced>(r)) return;
+          if (tries + 1 >= kLeaveTries) {
+            std::fprintf(stderr, "%s: user %u could not leave\n", conference.c_str(), user);
+            return;
+          }
+          asio::post(self->io, [self, conference, user, epoch, tries] {
+            self->leaves.insert({Clock::now() + kLeaveRetry, {conference, user, epoch, tries + 1}});
+          });
+        });
   }
 
   RedisWorker& workerFor(const std::string& conference) {
-    return *workers[1 + std::hash<std::string>{}(conference) % (workers.size() - 1)];
+    return *workers[kFirstSessionWorker +
+                    std::hash<std::string>{}(conference) % (workers.size() - kFirstSessionWorker)];
   }
 
   // ---- joining ----
@@ -491,8 +520,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       // Where this session's output starts, so that a resume before its first
       // delivery does not reach back before the join.
       o.start = out->last;
-      o.joinSource = parseStreamId(o.joined.id).value_or(net::OutId{});
-      const std::string joinPoint = formatStreamId(o.start) + " " + o.joined.id;
+      o.joinSource = parseOutId(o.joined.id).value_or(net::OutId{});
+      const std::string joinPoint = formatOutId(o.start) + " " + o.joined.id;
       if (!l.redis->call({"HSET", joinsKey(conference), field, joinPoint}).ok) {
         l.broken = true;
         return o;
@@ -505,9 +534,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     if (stored.ok && stored.values.size() == 1) {
       const std::string& v = stored.values[0];
       const size_t space = v.find(' ');
-      const auto start = parseStreamId(v.substr(0, space));
-      const auto source =
-          parseStreamId(v.substr(space == std::string::npos ? v.size() : space + 1));
+      const auto start = parseOutId(v.substr(0, space));
+      const auto source = parseOutId(v.substr(space == std::string::npos ? v.size() : space + 1));
       if (start && source) {
         o.start = std::max(o.start, *start);
         o.joinSource = *source;
@@ -522,7 +550,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     if (s->state != Session::State::kJoining) {
       // The link died while joining: the session exists in the log now.
       if (o.kind == JoinOutcome::kJoined || o.kind == JoinOutcome::kReset) {
-        leaves.push_back({Clock::now() + options.grace, s->conference, s->user, o.joined.epoch});
+        leaves.insert({Clock::now() + options.grace, {s->conference, s->user, o.joined.epoch}});
       }
       return;
     }
@@ -533,7 +561,9 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       case JoinOutcome::kFull:
         return fail(s, kErrorFull, "conference full", Exit::kQuiet);
       case JoinOutcome::kUnavailable:
-        return fail(s, kErrorUnavailable, "log unavailable", Exit::kQuiet);
+        // A join that went through, but not its last step, is undone.
+        if (s->epoch != 0) s->state = Session::State::kLive;
+        return fail(s, kErrorUnavailable, "log unavailable", Exit::kNow);
       case JoinOutcome::kReset:
         // The host starts afresh; this session ends for good.
         s->state = Session::State::kLive;
@@ -624,14 +654,14 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   // ---- fan-out ----
 
   // Gives the session one output entry; false once that ended the session.
-  bool deliver(const SessionPtr& s, const OutputEntry& e) {
+  bool deliver(const SessionPtr& s, const EdgeEntry& e) {
     if (e.id <= s->pos) return true;
     s->pos = e.id;
     if (e.source < s->joinSource) return true;  // its own join's answer (a refusal) counts
     std::vector<Delivery> deliveries;
     if (!decodeDeliveries(e.d, deliveries)) {
       std::fprintf(stderr, "%s: output entry %s is damaged\n", s->conference.c_str(),
-                   formatStreamId(e.id).c_str());
+                   formatOutId(e.id).c_str());
       return true;
     }
     net::Down down{e.id, {}};
@@ -647,7 +677,15 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       }
     }
     if (down.messages.empty()) return true;
-    send(s, down);
+    if (!send(s, down)) {
+      // More than one frame holds: the host cannot have this entry, so it
+      // starts afresh rather than miss it.
+      std::fprintf(stderr, "%s: output entry %s is too large for user %u\n", s->conference.c_str(),
+                   formatOutId(e.id).c_str(), s->user);
+      send(s, net::Reset{kResetTooLarge});
+      close(s, Exit::kNow);
+      return false;
+    }
     if (s->following && s->queued() > kMaxQueuedBytes) s->following = false;
     return true;
   }
@@ -661,18 +699,18 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->ranging = true;
     auto self = shared_from_this();
     workerFor(s->conference).post([self, s, key = outKey(s->conference), pos = s->pos](Links* l) {
-      auto entries = std::make_shared<std::vector<OutputEntry>>();
+      auto entries = std::make_shared<std::vector<EdgeEntry>>();
       const bool ok = l && l->streams->range(key, pos, kRangeCount, *entries);
       if (l && !ok) l->broken = true;
       asio::post(self->io, [self, s, ok, entries] { self->onRange(s, ok, *entries); });
     });
   }
 
-  void onRange(const SessionPtr& s, bool ok, const std::vector<OutputEntry>& entries) {
+  void onRange(const SessionPtr& s, bool ok, const std::vector<EdgeEntry>& entries) {
     s->ranging = false;
     if (s->state != Session::State::kLive) return;
     if (!ok) return close(s, Exit::kGrace);
-    for (const OutputEntry& e : entries) {
+    for (const EdgeEntry& e : entries) {
       if (!deliver(s, e)) return;
     }
     const auto found = conferences.find(s->conference);
@@ -717,7 +755,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       if (!client)
         client =
             StreamClient::open(options.redisHost, options.redisPort, kReadBlockMs + 2000, &error);
-      std::vector<std::vector<OutputEntry>> got;
+      std::vector<std::vector<EdgeEntry>> got;
       if (!client || !client->read(keys, from, kRangeCount, kReadBlockMs, got)) {
         std::fprintf(stderr, "reading the output: %s\n",
                      client ? client->error().c_str() : error.c_str());
@@ -726,7 +764,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         feedWake.wait_for(lock, kReconnectAfter, [&] { return feedStop; });
         continue;
       }
-      auto batch = std::make_shared<std::map<std::string, std::vector<OutputEntry>>>();
+      auto batch = std::make_shared<std::map<std::string, std::vector<EdgeEntry>>>();
       {
         std::lock_guard lock(feedMutex);
         for (size_t i = 0; i < names.size(); ++i) {
@@ -743,7 +781,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     }
   }
 
-  void onFeed(const std::map<std::string, std::vector<OutputEntry>>& batch) {
+  void onFeed(const std::map<std::string, std::vector<EdgeEntry>>& batch) {
     for (const auto& [name, entries] : batch) {
       auto c = conferences.find(name);
       if (c == conferences.end()) continue;
@@ -752,7 +790,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       const std::vector<SessionPtr> local(c->second.sessions.begin(), c->second.sessions.end());
       for (const SessionPtr& s : local) {
         if (!s->following) continue;
-        for (const OutputEntry& e : entries) {
+        for (const EdgeEntry& e : entries) {
           if (!deliver(s, e) || !s->following) break;
         }
       }
@@ -771,11 +809,12 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   tcp::acceptor acceptor;
   asio::steady_timer ticker;
   bool stopped = false;
-  std::vector<std::unique_ptr<RedisWorker>> workers;  // [0]: heartbeat and owners
+  // [0] the heartbeat, [1] owner checks (which may take a while), then sessions.
+  std::vector<std::unique_ptr<RedisWorker>> workers;
 
   std::map<uint64_t, SessionPtr> sessions;
   std::map<std::string, Conference> conferences;
-  std::deque<PendingLeave> leaves;
+  std::multimap<Clock::time_point, PendingLeave> leaves;
   uint64_t lastSessionId = 0;
   uint64_t pingNonce = 0;
   Clock::time_point heartbeatAt;

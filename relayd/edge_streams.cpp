@@ -25,13 +25,13 @@ bool decimal(std::string_view s, uint64_t& out) {
 
 // `[id, [field, value, ...]]`; nullopt when the id is broken, an entry
 // without its fields or with fields of another shape when those are.
-std::optional<OutputEntry> entryOf(const redisReply* r) {
+std::optional<EdgeEntry> entryOf(const redisReply* r) {
   if (!r || r->type != REDIS_REPLY_ARRAY || r->elements != 2 || !isString(r->element[0])) {
     return std::nullopt;
   }
-  const auto id = parseStreamId(text(r->element[0]));
+  const auto id = parseOutId(text(r->element[0]));
   if (!id) return std::nullopt;
-  OutputEntry e{*id, {}, {}};
+  EdgeEntry e{*id, {}, {}};
   const redisReply* fields = r->element[1];
   if (!fields || fields->type != REDIS_REPLY_ARRAY || fields->elements % 2 != 0 ||
       fields->elements > kMaxEntryFields) {
@@ -42,7 +42,7 @@ std::optional<OutputEntry> entryOf(const redisReply* r) {
   for (size_t i = 0; i + 1 < fields->elements; i += 2) {
     if (!isString(fields->element[i]) || !isString(fields->element[i + 1])) return e;
     const std::string_view name = text(fields->element[i]);
-    if (name == "s") source = parseStreamId(text(fields->element[i + 1]));
+    if (name == "s") source = parseOutId(text(fields->element[i + 1]));
     if (name == "d") d = text(fields->element[i + 1]);
   }
   if (!source || d.size() > kMaxDeliveryBytes) return e;
@@ -51,7 +51,7 @@ std::optional<OutputEntry> entryOf(const redisReply* r) {
   return e;
 }
 
-bool entriesOf(const redisReply* r, std::vector<OutputEntry>& out) {
+bool entriesOf(const redisReply* r, std::vector<EdgeEntry>& out) {
   if (!r || r->type != REDIS_REPLY_ARRAY) return false;
   for (size_t i = 0; i < r->elements; ++i) {
     auto e = entryOf(r->element[i]);
@@ -63,7 +63,7 @@ bool entriesOf(const redisReply* r, std::vector<OutputEntry>& out) {
 
 }  // namespace
 
-std::optional<net::OutId> parseStreamId(std::string_view text) {
+std::optional<net::OutId> parseOutId(std::string_view text) {
   const size_t dash = text.find('-');
   net::OutId id;
   if (dash == std::string_view::npos || !decimal(text.substr(0, dash), id.ms) ||
@@ -73,7 +73,7 @@ std::optional<net::OutId> parseStreamId(std::string_view text) {
   return id;
 }
 
-std::string formatStreamId(net::OutId id) {
+std::string formatOutId(net::OutId id) {
   return std::to_string(id.ms) + "-" + std::to_string(id.seq);
 }
 
@@ -140,7 +140,7 @@ std::optional<StreamState> StreamClient::state(const std::string& key) {
     if (name == "length" && v->type == REDIS_REPLY_INTEGER) length = v->integer;
     if (name == "entries-added" && v->type == REDIS_REPLY_INTEGER) added = v->integer;
     if (name == "last-generated-id" && isString(v)) {
-      const auto id = parseStreamId(text(v));
+      const auto id = parseOutId(text(v));
       if (!id) return std::nullopt;
       s.last = *id;
       lastSeen = true;
@@ -157,20 +157,20 @@ std::optional<StreamState> StreamClient::state(const std::string& key) {
 }
 
 bool StreamClient::range(const std::string& key, net::OutId after, size_t count,
-                         std::vector<OutputEntry>& out) {
+                         std::vector<EdgeEntry>& out) {
   Reply reply;
-  return command({"XRANGE", key, "(" + formatStreamId(after), "+", "COUNT", std::to_string(count)},
+  return command({"XRANGE", key, "(" + formatOutId(after), "+", "COUNT", std::to_string(count)},
                  reply) &&
          entriesOf(reply.value.get(), out);
 }
 
 bool StreamClient::read(const std::vector<std::string>& keys, const std::vector<net::OutId>& after,
-                        size_t count, int blockMs, std::vector<std::vector<OutputEntry>>& out) {
+                        size_t count, int blockMs, std::vector<std::vector<EdgeEntry>>& out) {
   out.assign(keys.size(), {});
   std::vector<std::string> args{
       "XREAD", "COUNT", std::to_string(count), "BLOCK", std::to_string(blockMs), "STREAMS"};
   args.insert(args.end(), keys.begin(), keys.end());
-  for (net::OutId id : after) args.push_back(formatStreamId(id));
+  for (net::OutId id : after) args.push_back(formatOutId(id));
   Reply reply;
   if (!command(args, reply)) return false;
   const redisReply* r = reply.value.get();

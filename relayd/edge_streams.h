@@ -17,11 +17,11 @@ struct redisContext;
 namespace scribly {
 
 // "ms-seq", or nullopt for anything else.
-std::optional<net::OutId> parseStreamId(std::string_view text);
-std::string formatStreamId(net::OutId id);
+std::optional<net::OutId> parseOutId(std::string_view text);
+std::string formatOutId(net::OutId id);
 
 // One entry of conf:{C}:out as the edge needs it.
-struct OutputEntry {
+struct EdgeEntry {
   net::OutId id;
   net::OutId source;       // the input entry it answers
   std::vector<uint8_t> d;  // the deliveries
@@ -43,11 +43,11 @@ class StreamClient {
 
   std::optional<StreamState> state(const std::string& key);
   // Up to `count` entries after `after` (exclusive).
-  bool range(const std::string& key, net::OutId after, size_t count, std::vector<OutputEntry>& out);
+  bool range(const std::string& key, net::OutId after, size_t count, std::vector<EdgeEntry>& out);
   // XREAD BLOCK over several streams from explicit positions; one list of
   // entries per key, in key order. An empty answer after `blockMs` is true.
   bool read(const std::vector<std::string>& keys, const std::vector<net::OutId>& after,
-            size_t count, int blockMs, std::vector<std::vector<OutputEntry>>& out);
+            size_t count, int blockMs, std::vector<std::vector<EdgeEntry>>& out);
   const std::string& error() const { return error_; }
 
  private:
