@@ -325,6 +325,10 @@ class Simulator {
   }
 
   void runOperations() {
+    if (redis_) {
+      std::printf("operations start at input length %lld\n",
+                  redis_->length(confKey(conferences_[0].name, "in")));
+    }
     opsStart_ = Clock::now();
     size_t issued = 0;
     while (issued < o_.operations) {
