@@ -2,6 +2,12 @@
 // each participant a pane and relays their whiteboard messages.
 //   scribly-host [--participants N] [--server] [--late-joiner] [--script FILE]
 //                [--hand FILE] [--screenshot FILE] [--record FILE] [--verify] [--exit]
+//                [--server-address HOST:PORT[,HOST:PORT...] --conference NAME
+//                 --token HEX [--token HEX ...] [--first-user N]]
+// --server-address joins the participants to a conference through relay
+// nodes (numeric IPv4 addresses, tried in turn) instead of an in-process
+// relay, as users N, N+1, ... (default 1), one token each, in order; a link
+// the relay ends is reported and, with --verify, fails the run.
 // --hand plays a hand session (host/hand_session.h) as real input once the
 // participants are in; a step that cannot play exits 5.
 // --late-joiner lets the last participant join after the sessions have run;
@@ -10,14 +16,17 @@
 // --verify compares every participant's mirrored board and exits 4 on a
 // difference; with --record and --exit, also when the recording, replayed,
 // does not hold the first participant's board.
+// A command line it cannot read exits 2 before anything starts.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shellapi.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "host/hand_session.h"
+#include "host/host_arguments.h"
 #include "host/host_window_win.h"
 #include "win/handles.h"
 #include "win/text.h"
@@ -64,32 +73,30 @@ std::string narrow(const std::wstring& w) { return fromWide(w, kCodePageSystem);
 }  // namespace
 
 int wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
-  HostOptions options;
-  std::wstring scriptPath, handPath;
+  std::vector<std::string> args;
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  for (int i = 1; i < argc; ++i) {
-    std::wstring a = argv[i];
-    if (a == L"--participants" && i + 1 < argc)
-      options.participants = _wtoi(argv[++i]);
-    else if (a == L"--server")
-      options.peerToPeer = false;
-    else if (a == L"--screenshot" && i + 1 < argc)
-      options.screenshot = argv[++i];
-    else if (a == L"--script" && i + 1 < argc)
-      scriptPath = argv[++i];
-    else if (a == L"--hand" && i + 1 < argc)
-      handPath = argv[++i];
-    else if (a == L"--late-joiner")
-      options.lateJoiner = true;
-    else if (a == L"--verify")
-      options.verify = true;
-    else if (a == L"--record" && i + 1 < argc)
-      options.record = argv[++i];
-    else if (a == L"--exit")
-      options.exitAfterScreenshot = true;
-  }
+  for (int i = 1; argv && i < argc; ++i) args.push_back(fromWide(argv[i]));
   LocalFree(argv);
+  HostArguments a;
+  std::string usage;
+  if (!parseHostArguments(args, a, usage)) {
+    fwprintf(stderr, L"scribly-host: %hs\n", usage.c_str());
+    return 2;
+  }
+  HostOptions options;
+  options.participants = a.participants;
+  options.peerToPeer = !a.server;
+  options.lateJoiner = a.lateJoiner;
+  options.verify = a.verify;
+  options.exitAfterScreenshot = a.exit;
+  options.screenshot = toWide(a.screenshot);
+  options.record = toWide(a.record);
+  options.relays = std::move(a.relays);
+  options.conference = std::move(a.conference);
+  options.tokens = std::move(a.tokens);
+  options.firstUser = a.firstUser;
+  const std::wstring scriptPath = toWide(a.script), handPath = toWide(a.hand);
   if (!scriptPath.empty() && !readText(scriptPath, options.script)) {
     fwprintf(stderr, L"scribly-host: cannot read %ls\n", scriptPath.c_str());
     return 2;

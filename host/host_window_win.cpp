@@ -8,6 +8,7 @@
 #include "collab/conference_channel.h"
 #include "collab/messages.h"
 #include "collab/recording.h"
+#include "host/relay_links.h"
 #include "host/screenshot_win.h"
 #include "resources/private_commands.h"
 #include "win/handles.h"
@@ -30,9 +31,38 @@ constexpr UINT_PTR kHandTimer = 4;
 constexpr UINT kHandDelayMs = 600;
 constexpr UINT kScreenshotDelayMs = 2500;
 constexpr UINT kLateScreenshotDelayMs = 4000;
+// Relay mode: the links' thread asks the host's thread to take what came
+// down. It carries nothing: whoever posts it only makes us drain our queue.
+constexpr UINT kRelayEventsMessage = WM_APP + 1;
+// Before a session plays (the boards need their id ranges) and before the
+// boards are compared, the links must be idle this long; waiting gives up
+// after kRelayPatienceMs.
+constexpr auto kRelayQuiet = std::chrono::milliseconds(500);
+constexpr UINT kRelayPollMs = 100;
+constexpr ULONGLONG kRelayPatienceMs = 30000;
 // Shows every page so a late joiner catches each of them up.
 constexpr char kVisitPages[] = "page 1\npage 2\npage 3\npage 4\npage 5\npage 6\npage 1\n";
 const char* const kNames[] = {"Ann", "Ben", "Cleo", "Dev"};
+
+// By user id, so that hosts joined to one conference agree on the names.
+std::string nameOf(uint32_t userId) {
+  return userId >= 1 && userId <= std::size(kNames) ? kNames[userId - 1]
+                                                    : "User " + std::to_string(userId);
+}
+
+const wchar_t* linkEndText(net::LinkEnd end) {
+  switch (end) {
+    case net::LinkEnd::kReset:
+      return L"the relay cannot resume the session";
+    case net::LinkEnd::kRefused:
+      return L"the relay refused the join";
+    case net::LinkEnd::kOverflow:
+      return L"too much waited for the relay's confirmation";
+    case net::LinkEnd::kLeft:
+      break;
+  }
+  return L"the participant left";
+}
 
 std::wstring widen(const std::string& s) { return toWide(s); }
 
@@ -71,6 +101,7 @@ HostWindow::HostWindow(const HostOptions& options) : options_(options) {}
 HostWindow::~HostWindow() {
   // Plug-ins first: their frames still hold the sinks.
   for (Participant& p : participants_) p.plugin.reset();
+  relays_.reset();
   endRecordingFile();
   if (window_ && IsWindow(window_)) DestroyWindow(window_);
 }
@@ -106,8 +137,8 @@ bool HostWindow::open(std::wstring& error) {
   }
   for (int i = 0; i < count; ++i) {
     Participant& p = participants_[i];
-    p.userId = static_cast<uint32_t>(i + 1);
-    p.name = kNames[i];
+    p.userId = options_.firstUser + static_cast<uint32_t>(i);
+    p.name = nameOf(p.userId);
     p.sink = std::make_unique<HostSink>(*this, p.userId);
     p.pane = CreateWindowExW(0, kPaneClass, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0,
                              10, 10, window_, nullptr, instance, nullptr);
@@ -118,7 +149,18 @@ bool HostWindow::open(std::wstring& error) {
       return false;
     }
   }
-  if (!options_.peerToPeer) {
+  if (!options_.relays.empty()) {
+    std::vector<net::RelayLinkOptions> links(participants_.size());
+    for (size_t i = 0; i < links.size(); ++i) {
+      links[i].relays = options_.relays;
+      links[i].conference = options_.conference;
+      links[i].user = participants_[i].userId;
+      links[i].token = options_.tokens.at(i);
+    }
+    HWND window = window_;
+    relays_ = std::make_unique<RelayLinks>(
+        std::move(links), [window] { PostMessageW(window, kRelayEventsMessage, 0, 0); });
+  } else if (!options_.peerToPeer) {
     server_ = std::make_unique<RelayServer>([this](uint32_t to, std::span<const uint8_t> m) {
       if (Participant* p = participant(to); p && p->joined)
         p->plugin->DataIn(0, const_cast<BYTE*>(m.data()), static_cast<ULONG>(m.size()));
@@ -173,6 +215,8 @@ bool HostWindow::join(Participant& p, std::wstring& error) {
   if (options_.peerToPeer) {
     const size_t i = static_cast<size_t>(&p - participants_.data());
     peer = participants_[(i + 1) % participants_.size()].userId;
+  } else if (relays_) {
+    relays_->start(static_cast<size_t>(&p - participants_.data()));
   } else {
     server_->connect(p.userId);
   }
@@ -271,6 +315,12 @@ int HostWindow::run() {
 
 void HostWindow::route(uint32_t fromUser, uint32_t target, std::span<const uint8_t> message,
                        uint32_t level) {
+  // Server mode relays everything, whatever the target.
+  if (relays_) {
+    if (const Participant* p = participant(fromUser))
+      relays_->send(static_cast<size_t>(p - participants_.data()), message);
+    return;
+  }
   if (server_) {
     server_->receive(fromUser, message);
     return;
@@ -288,7 +338,8 @@ void HostWindow::route(uint32_t fromUser, uint32_t target, std::span<const uint8
 std::string HostWindow::userName(uint32_t userId) const {
   for (const Participant& p : participants_)
     if (p.userId == userId) return p.name;
-  return {};
+  // Other hosts' participants, in a conference joined through relays.
+  return relays_ ? nameOf(userId) : std::string();
 }
 
 void HostWindow::notified(uint32_t fromUser, uintptr_t wParam, intptr_t lParam,
@@ -326,12 +377,12 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == kScriptTimer) {
         KillTimer(window_, kScriptTimer);
-        if (!participants_.empty() && participants_[0].joined)
+        if (!awaitRelay(kScriptTimer) && !participants_.empty() && participants_[0].joined)
           runScript(participants_[0], options_.script);
       }
       if (wParam == kHandTimer) {
         KillTimer(window_, kHandTimer);
-        playHand();
+        if (!awaitRelay(kHandTimer)) playHand();
       }
       if (wParam == kJoinTimer) {
         KillTimer(window_, kJoinTimer);
@@ -339,30 +390,71 @@ LRESULT HostWindow::handle(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       if (wParam == kScreenshotTimer) {
         KillTimer(window_, kScreenshotTimer);
-        bool ok = true;
-        if (!options_.screenshot.empty()) {
-          ok = saveWindowPng(window_, options_.screenshot);
-          if (!ok)
-            fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
-        }
-        if (options_.verify && !verifyBoards()) exitCode_ = 4;
-        if (options_.exitAfterScreenshot && recording_) {
-          endRecordingFile();
-          if (options_.verify && !verifyRecording()) exitCode_ = 4;
-        }
-        if (!ok && exitCode_ == 0) exitCode_ = 1;
-        if (options_.exitAfterScreenshot) {
-          SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
-          DestroyWindow(window_);
-          PostQuitMessage(exitCode_);
-        }
+        if (!awaitRelay(kScreenshotTimer)) finish();
       }
+      return 0;
+    case kRelayEventsMessage:
+      takeRelayEvents();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
       return 0;
   }
   return DefWindowProcW(window_, msg, wParam, lParam);
+}
+
+void HostWindow::finish() {
+  bool ok = true;
+  if (!options_.screenshot.empty()) {
+    ok = saveWindowPng(window_, options_.screenshot);
+    if (!ok) fwprintf(stderr, L"scribly-host: could not save %ls\n", options_.screenshot.c_str());
+  }
+  if (options_.verify && (relayFailed_ || !verifyBoards())) exitCode_ = 4;
+  if (options_.exitAfterScreenshot && recording_) {
+    endRecordingFile();
+    if (options_.verify && !verifyRecording()) exitCode_ = 4;
+  }
+  if (!ok && exitCode_ == 0) exitCode_ = 1;
+  if (options_.exitAfterScreenshot) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+    PostQuitMessage(exitCode_);
+  }
+}
+
+void HostWindow::takeRelayEvents() {
+  // Only our own thread drains the queue, whoever posted the message.
+  if (!relays_) return;
+  while (std::optional<RelayLinks::Event> e = relays_->next()) {
+    if (e->participant >= participants_.size()) continue;
+    Participant& p = participants_[e->participant];
+    if (e->end) {
+      fwprintf(stderr, L"scribly-host: %hs's link ended: %ls (%hs)\n", p.name.c_str(),
+               linkEndText(*e->end), e->why.c_str());
+      relayFailed_ = true;
+      continue;
+    }
+    if (p.joined && p.plugin)
+      p.plugin->DataIn(0, e->message.data(), static_cast<ULONG>(e->message.size()));
+  }
+}
+
+bool HostWindow::awaitRelay(UINT_PTR timer) {
+  if (!relays_ || relayFailed_) return false;
+  const ULONGLONG now = GetTickCount64();
+  if (awaitingSince_ == 0) awaitingSince_ = now;
+  if (relays_->settled(kRelayQuiet)) {
+    awaitingSince_ = 0;
+    return false;
+  }
+  if (now - awaitingSince_ > kRelayPatienceMs) {
+    fwprintf(stderr, L"scribly-host: the relay links were still busy after %llu s\n",
+             kRelayPatienceMs / 1000);
+    relayFailed_ = true;
+    return false;
+  }
+  SetTimer(window_, timer, kRelayPollMs, nullptr);
+  return true;
 }
 
 void HostWindow::layout() {

@@ -12,6 +12,7 @@
 #include "host/hand_player_win.h"
 #include "host/hand_session.h"
 #include "host/host_sink_win.h"
+#include "net/relay_link.h"
 #include "relay/relay_server.h"
 #include "win/handles.h"
 
@@ -33,7 +34,16 @@ struct HostOptions {
   bool verify = false;
   // Where the first participant's mirror stream is recorded as it comes.
   std::wstring record;
+  // Relay mode (server mode without the in-process relay): the participants
+  // join a conference through these relay nodes, as users firstUser,
+  // firstUser + 1, ..., each with its own token.
+  std::vector<net::RelayAddress> relays;
+  std::string conference;
+  std::vector<std::vector<uint8_t>> tokens;
+  uint32_t firstUser = 1;
 };
+
+class RelayLinks;
 
 class HostWindow final : public Conference {
  public:
@@ -85,6 +95,13 @@ class HostWindow final : public Conference {
   // The ended recording read back whole and replayed into a board of its own
   // holds what the recorded participant holds (as verifyBoards saw it).
   bool verifyRecording();
+  // Applies what the relay links queued: deliveries, and links that ended.
+  void takeRelayEvents();
+  // Relay mode: true while the links are still busy, with `timer` set to ask
+  // again; false once they are idle, or when waiting gave up (reported).
+  bool awaitRelay(UINT_PTR timer);
+  // Saves the screenshot, compares the boards and exits, as options ask.
+  void finish();
   void paintTitles(HDC dc);
   Participant* participant(uint32_t userId);
 
@@ -92,6 +109,9 @@ class HostWindow final : public Conference {
   HWND window_ = nullptr;
   std::vector<Participant> participants_;
   std::unique_ptr<RelayServer> server_;
+  std::unique_ptr<RelayLinks> relays_;
+  ULONGLONG awaitingSince_ = 0;
+  bool relayFailed_ = false;
   struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
   };

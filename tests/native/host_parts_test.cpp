@@ -1,6 +1,6 @@
 // The host's parts: hand sessions read from files (every step with its
 // bounds; a bad line refuses the whole session with its line number), the PNG
-// writer, and the user information plug-ins read back.
+// writer, the user information plug-ins read back, and the command line.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -9,6 +9,7 @@
 #include "base/png_writer.h"
 #include "base/user_names.h"
 #include "host/hand_session.h"
+#include "host/host_arguments.h"
 #include "host/user_info.h"
 
 namespace scribly {
@@ -182,6 +183,62 @@ TEST(HostUserInfo, PluginsReadBackTheNameEvenWithMarkupInIt) {
   EXPECT_EQ(userNameFromInfo(userInfoXml(1, "Ann")), "Ann");
   EXPECT_EQ(userNameFromInfo(userInfoXml(7, "Ben <&> \"Co\"")), "Ben <&> \"Co\"");
   EXPECT_EQ(userNameFromInfo(userInfoXml(2, "")), "");
+}
+
+std::vector<std::string> words(const std::string& line) {
+  std::vector<std::string> out;
+  for (size_t at = 0; at < line.size();) {
+    const size_t space = std::min(line.find(' ', at), line.size());
+    out.push_back(line.substr(at, space - at));
+    at = space + 1;
+  }
+  return out;
+}
+
+TEST(HostArguments, RelayModeReadsEveryValueAndRefusesAnythingMalformed) {
+  HostArguments a;
+  std::string error;
+  ASSERT_TRUE(parseHostArguments(
+      words("--verify --server-address 127.0.0.1:7001,10.0.0.2:65535 --conference Room_1-a "
+            "--token 00ff --token A0b1c2 --first-user 5 --record x.rec"),
+      a, error))
+      << error;
+  EXPECT_TRUE(a.server && a.verify);
+  EXPECT_EQ(a.relays, (std::vector<net::RelayAddress>{{"127.0.0.1", 7001}, {"10.0.0.2", 65535}}));
+  EXPECT_EQ(a.conference, "Room_1-a");
+  EXPECT_EQ(a.tokens, (std::vector<std::vector<uint8_t>>{{0x00, 0xFF}, {0xA0, 0xB1, 0xC2}}));
+  EXPECT_EQ(a.participants, 2);
+  EXPECT_EQ(a.firstUser, 5u);
+  EXPECT_EQ(a.record, "x.rec");
+
+  const std::string relay = "--server-address 127.0.0.1:7001 --conference c ";
+  for (const char* line : {
+           "--participants 5", "--participants 2x", "--participants", "--bogus", "--script",
+           "--conference c --token 00",  // relay options without a relay
+           "--first-user 3", "--server-address 127.0.0.1 --conference c --token 00",
+           "--server-address 127.0.0.1:7001, --conference c --token 00",
+           "--server-address localhost:7001 --conference c --token 00",
+           "--server-address 127.0.0.1:0 --conference c --token 00",
+           "--server-address 127.0.0.1:7001 --token 00",  // no conference
+       })
+    EXPECT_FALSE(parseHostArguments(words(line), a, error)) << line;
+  for (const char* rest : {
+           "--token 0",  // odd hex
+           "--token 0g",
+           "--token -1",
+           "--token 00 --participants 2",  // one token short
+           "--token 00 --first-user 0",
+           "--token 00 --first-user 2147483647",
+           "--token 00 --first-user -1",
+           "--token 00 --conference d",
+       })
+    EXPECT_FALSE(parseHostArguments(words(relay + rest), a, error)) << rest;
+  EXPECT_FALSE(parseHostArguments(
+      words("--server-address 127.0.0.1:1 --conference " + std::string(65, 'a') + " --token 00"), a,
+      error));
+  EXPECT_FALSE(parseHostArguments(words(relay + "--token " + std::string(2050, 'a')), a, error));
+  EXPECT_FALSE(parseHostArguments(words("--server-address 127.0.0.1:1 --conference a.b --token 00"),
+                                  a, error));
 }
 
 }  // namespace
