@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "relayd/conference_log.h"
+#include "relayd/edge_streams.h"
 #include "relayd/output_entry.h"
 #include "tests/native/board_test_support.h"
 #include "tests/net/sim_log.h"
@@ -463,7 +464,7 @@ class Simulator {
     const auto d = e.fields.find("d");
     const auto s = e.fields.find("s");
     std::vector<Delivery> deliveries;
-    const auto source = s == e.fields.end() ? std::nullopt : parseStreamId(s->second);
+    const auto source = s == e.fields.end() ? std::nullopt : parseOutId(s->second);
     if (d == e.fields.end() || !source ||
         !decodeDeliveries({reinterpret_cast<const uint8_t*>(d->second.data()), d->second.size()},
                           deliveries)) {

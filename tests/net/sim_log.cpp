@@ -6,6 +6,8 @@
 #include <charconv>
 #include <span>
 
+#include "relayd/edge_streams.h"
+
 namespace scribly::sim {
 namespace {
 
@@ -43,7 +45,7 @@ std::vector<StreamEntry> entries(const redisReply* r) {
   for (size_t i = 0; i < r->elements; ++i) {
     const redisReply* e = r->element[i];
     if (e->type != REDIS_REPLY_ARRAY || e->elements != 2) continue;
-    const auto id = parseStreamId(text(e->element[0]));
+    const auto id = parseOutId(text(e->element[0]));
     const redisReply* f = e->element[1];
     if (!id || f->type != REDIS_REPLY_ARRAY) continue;
     StreamEntry entry{*id, {}};
@@ -62,20 +64,6 @@ std::optional<uint32_t> field(const StreamEntry& e, const char* name) {
 }
 
 }  // namespace
-
-std::optional<net::OutId> parseStreamId(const std::string& s) {
-  const size_t dash = s.find('-');
-  net::OutId id;
-  if (dash == std::string::npos || !number(s.substr(0, dash), id.ms) ||
-      !number(s.substr(dash + 1), id.seq)) {
-    return std::nullopt;
-  }
-  return id;
-}
-
-std::string streamIdText(net::OutId id) {
-  return std::to_string(id.ms) + "-" + std::to_string(id.seq);
-}
 
 std::string confKey(const std::string& conference, const char* name) {
   return "conf:{" + conference + "}:" + name;
@@ -103,7 +91,7 @@ RedisReader::~RedisReader() { redisFree(context_); }
 
 std::vector<StreamEntry> RedisReader::range(const std::string& key, std::optional<net::OutId> after,
                                             size_t count) {
-  const Reply r = command(context_, {"XRANGE", key, after ? "(" + streamIdText(*after) : "-", "+",
+  const Reply r = command(context_, {"XRANGE", key, after ? "(" + formatOutId(*after) : "-", "+",
                                      "COUNT", std::to_string(count)});
   return entries(r.get());
 }
@@ -178,7 +166,7 @@ std::vector<std::string> checkInputLog(const std::vector<StreamEntry>& in,
   for (const StreamEntry& e : in) {
     const auto user = field(e, "u");
     if (!user) {
-      faults.push_back("entry " + streamIdText(e.id) + " names no user");
+      faults.push_back("entry " + formatOutId(e.id) + " names no user");
       continue;
     }
     const auto t = e.fields.find("t");
@@ -193,16 +181,16 @@ std::vector<std::string> checkInputLog(const std::vector<StreamEntry>& in,
       if (a && b) ranges.push_back({*a, *b});
       if (!a || !b || *a >= *b || *a < limits.firstGrantedId ||
           uint64_t{*b} > uint64_t{limits.lastGrantedId} + 1) {
-        faults.push_back("grant " + streamIdText(e.id) + " out of bounds");
+        faults.push_back("grant " + formatOutId(e.id) + " out of bounds");
       }
     } else if (type.empty()) {
       uint64_t q = 0;
       const auto it = e.fields.find("q");
       if (it == e.fields.end() || !number(it->second, q)) {
-        faults.push_back("message " + streamIdText(e.id) + " without a seq");
+        faults.push_back("message " + formatOutId(e.id) + " without a seq");
       } else if (expected && q != *expected) {
         faults.push_back("user " + std::to_string(*user) + " seq " + std::to_string(q) + " where " +
-                         std::to_string(*expected) + " was next (" + streamIdText(e.id) + ")");
+                         std::to_string(*expected) + " was next (" + formatOutId(e.id) + ")");
       }
       expected = q + 1;
     }
@@ -231,7 +219,7 @@ std::unique_ptr<RelayServer> rebuild(RedisReader& redis, const std::string& conf
       for (const std::string& chunk : redis.list(confKey(conference, "snap:") + n->second))
         state += chunk;
     }
-    after = at == header.end() ? std::nullopt : parseStreamId(at->second);
+    after = at == header.end() ? std::nullopt : parseOutId(at->second);
     if (!after ||
         !server->restoreState({reinterpret_cast<const uint8_t*>(state.data()), state.size()})) {
       *error = "the snapshot does not restore";

@@ -22,9 +22,6 @@ struct StreamEntry {
   std::map<std::string, std::string> fields;
 };
 
-std::optional<net::OutId> parseStreamId(const std::string& text);
-std::string streamIdText(net::OutId id);
-
 class RedisReader {
  public:
   static std::unique_ptr<RedisReader> open(const std::string& address, std::string* error);
