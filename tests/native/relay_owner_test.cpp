@@ -127,6 +127,7 @@ TEST_F(OwnerTest, OutputIsTheInProcessServersWhateverBecomesOfOwners) {
   const auto expected = delivered(inputs, reference);
   // Small parts and frequent snapshots, so that both happen all along.
   OwnerOptions options;
+  options.leaseMs = 60000;  // leases end only where the test says
   options.snapshotAfterBytes = 40000;
   options.maxPartBytes = 100;
   for (const Fault fault : {Fault::None, Fault::KilledBetweenParts, Fault::SnapshotNotCommitted,
