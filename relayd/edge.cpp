@@ -61,10 +61,9 @@ std::string sha256Hex(const net::SessionSecret& secret) {
   return hex;
 }
 
-// The Redis connections of one edge thread, opened again after a failure.
+// The Redis connection of one edge thread, opened again after a failure.
 struct Links {
   RedisConnection* redis = nullptr;
-  StreamClient* streams = nullptr;
   bool broken = false;  // a call failed on the link: reopen before the next job
 };
 
@@ -94,7 +93,6 @@ class RedisWorker {
  private:
   void run() {
     std::unique_ptr<RedisConnection> redis;
-    std::unique_ptr<StreamClient> streams;
     Clock::time_point retryAt;
     for (;;) {
       Job job;
@@ -105,18 +103,17 @@ class RedisWorker {
         job = std::move(jobs_.front());
         jobs_.pop_front();
       }
-      if ((!redis || !streams) && Clock::now() >= retryAt) {
+      if (!redis && Clock::now() >= retryAt) {
         std::string error;
         redis = RedisConnection::open(host_, port_, &error);
-        streams = redis ? StreamClient::open(host_, port_, 2000, &error) : nullptr;
-        if (!redis || !streams) {
+        if (!redis) {
           std::fprintf(stderr, "redis %s:%d: %s\n", host_.c_str(), port_, error.c_str());
           retryAt = Clock::now() + kReconnectAfter;
         }
       }
-      Links links{redis.get(), streams.get()};
-      job(redis && streams ? &links : nullptr);
-      if (links.broken) redis.reset(), streams.reset();
+      Links links{redis.get()};
+      job(redis ? &links : nullptr);
+      if (links.broken) redis.reset();
     }
   }
 
@@ -498,7 +495,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     JoinOutcome o;
     // Taken before the join: every entry answering an input after the join
     // comes later in the output log.
-    const auto out = l.streams->state(outKey(conference));
+    const auto out = streamState(*l.redis, outKey(conference));
     if (!out) {
       l.broken = true;
       return o;
@@ -580,8 +577,10 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     auto [it, created] = conferences.try_emplace(s->conference);
     it->second.sessions.insert(s);
     if (created) {
+      // The first session here: its joins and range requests want an owner
+      // before any append could find none.
       it->second.feedPos = o.feedStart;
-      it->second.ensuredAt = Clock::now();
+      requestEnsure(it->first, it->second);
       follow(s->conference, o.feedStart);
     }
     catchUp(s);
@@ -700,7 +699,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     auto self = shared_from_this();
     workerFor(s->conference).post([self, s, key = outKey(s->conference), pos = s->pos](Links* l) {
       auto entries = std::make_shared<std::vector<EdgeEntry>>();
-      const bool ok = l && l->streams->range(key, pos, kRangeCount, *entries);
+      const bool ok = l && readRange(*l->redis, key, pos, kRangeCount, *entries);
       if (l && !ok) l->broken = true;
       asio::post(self->io, [self, s, ok, entries] { self->onRange(s, ok, *entries); });
     });
@@ -710,8 +709,9 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->ranging = false;
     if (s->state != Session::State::kLive) return;
     if (!ok) return close(s, Exit::kGrace);
-    for (const EdgeEntry& e : entries) {
-      if (!deliver(s, e)) return;
+    size_t taken = 0;  // the rest is read again once the queue drained
+    for (; taken < entries.size() && s->queued() <= kMaxQueuedBytes; ++taken) {
+      if (!deliver(s, entries[taken])) return;
     }
     const auto found = conferences.find(s->conference);
     if (found == conferences.end()) return;
@@ -719,7 +719,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     s->emptyRanges = entries.empty() ? s->emptyRanges + 1 : 0;
     // An empty answer below the shared position means entries came after the
     // range was read; a few such rounds, and the rest were trimmed meanwhile.
-    if (entries.size() < kRangeCount &&
+    if (taken == entries.size() && entries.size() < kRangeCount &&
         (!c.dispatched || s->pos >= c.feedPos || s->emptyRanges > 3)) {
       s->following = s->queued() <= kMaxQueuedBytes;
     }
@@ -737,7 +737,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   }
 
   void readFeed() {
-    std::unique_ptr<StreamClient> client;
+    std::unique_ptr<RedisConnection> client;
     for (;;) {
       std::vector<std::string> names, keys;
       std::vector<net::OutId> from;
@@ -751,14 +751,11 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
           from.push_back(pos);
         }
       }
-      std::string error;
-      if (!client)
-        client =
-            StreamClient::open(options.redisHost, options.redisPort, kReadBlockMs + 2000, &error);
+      std::string error = "the reply was broken";
+      if (!client) client = RedisConnection::open(options.redisHost, options.redisPort, &error);
       std::vector<std::vector<EdgeEntry>> got;
-      if (!client || !client->read(keys, from, kRangeCount, kReadBlockMs, got)) {
-        std::fprintf(stderr, "reading the output: %s\n",
-                     client ? client->error().c_str() : error.c_str());
+      if (!client || !readStreams(*client, keys, from, kRangeCount, kReadBlockMs, got)) {
+        std::fprintf(stderr, "reading the output: %s\n", error.c_str());
         client.reset();
         std::unique_lock lock(feedMutex);
         feedWake.wait_for(lock, kReconnectAfter, [&] { return feedStop; });

@@ -5,10 +5,12 @@
 //
 // Sockets and session state live on one io_context thread. Redis is reached
 // synchronously from a few threads of the edge's own, each with its own
-// connections, that post every answer back to that thread: a session's steps
-// always go to the same thread, so its appends reach the log in seq order.
-// The output logs are read by one more thread with a blocking XREAD over
-// every conference that has sessions here.
+// connection, that post every answer back to that thread: this reuses the
+// conference log's checked client as it is, where an asynchronous one would
+// need its own event-loop adapter. A conference's steps always go to the
+// same thread, so a session's appends reach the log in seq order. The output
+// logs are read by one more thread with a blocking XREAD over every
+// conference that has sessions here.
 #include <chrono>
 #include <cstdint>
 #include <functional>

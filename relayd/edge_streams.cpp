@@ -1,60 +1,49 @@
 #include "relayd/edge_streams.h"
 
-#include <hiredis/hiredis.h>
-
 #include <charconv>
 
 namespace scribly {
 
 namespace {
 
+using Node = RedisConnection::Node;
+
 // An output entry's deliveries are written in parts of at most 256 KiB; a
 // field past this is not one of ours.
 constexpr size_t kMaxDeliveryBytes = net::kMaxFrameBytes;
-constexpr size_t kMaxEntryFields = 16;
 
-bool isString(const redisReply* r) {
-  return r && (r->type == REDIS_REPLY_STRING || r->type == REDIS_REPLY_STATUS);
-}
-std::string_view text(const redisReply* r) { return {r->str, r->len}; }
+bool isText(const Node& n) { return !n.nil && !n.array; }
 
-bool decimal(std::string_view s, uint64_t& out) {
+bool decimal(const std::string& s, uint64_t& out) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
   return !s.empty() && ec == std::errc{} && end == s.data() + s.size();
 }
 
-// `[id, [field, value, ...]]`; nullopt when the id is broken, an entry
-// without its fields or with fields of another shape when those are.
-std::optional<EdgeEntry> entryOf(const redisReply* r) {
-  if (!r || r->type != REDIS_REPLY_ARRAY || r->elements != 2 || !isString(r->element[0])) {
-    return std::nullopt;
-  }
-  const auto id = parseOutId(text(r->element[0]));
+// `[id, [field, value, ...]]`; nullopt when the id is broken.
+std::optional<EdgeEntry> entryOf(const Node& n) {
+  if (!n.array || n.items.size() != 2 || !isText(n.items[0])) return std::nullopt;
+  const auto id = parseOutId(n.items[0].value);
   if (!id) return std::nullopt;
   EdgeEntry e{*id, {}, {}};
-  const redisReply* fields = r->element[1];
-  if (!fields || fields->type != REDIS_REPLY_ARRAY || fields->elements % 2 != 0 ||
-      fields->elements > kMaxEntryFields) {
-    return e;
-  }
+  const Node& fields = n.items[1];
+  if (!fields.array || fields.items.size() % 2 != 0) return e;
   std::optional<net::OutId> source;
-  std::string_view d;
-  for (size_t i = 0; i + 1 < fields->elements; i += 2) {
-    if (!isString(fields->element[i]) || !isString(fields->element[i + 1])) return e;
-    const std::string_view name = text(fields->element[i]);
-    if (name == "s") source = parseOutId(text(fields->element[i + 1]));
-    if (name == "d") d = text(fields->element[i + 1]);
+  const std::string* d = nullptr;
+  for (size_t i = 0; i + 1 < fields.items.size(); i += 2) {
+    if (!isText(fields.items[i]) || !isText(fields.items[i + 1])) return e;
+    if (fields.items[i].value == "s") source = parseOutId(fields.items[i + 1].value);
+    if (fields.items[i].value == "d") d = &fields.items[i + 1].value;
   }
-  if (!source || d.size() > kMaxDeliveryBytes) return e;
+  if (!source || !d || d->size() > kMaxDeliveryBytes) return e;
   e.source = *source;
-  e.d.assign(d.begin(), d.end());
+  e.d.assign(d->begin(), d->end());
   return e;
 }
 
-bool entriesOf(const redisReply* r, std::vector<EdgeEntry>& out) {
-  if (!r || r->type != REDIS_REPLY_ARRAY) return false;
-  for (size_t i = 0; i < r->elements; ++i) {
-    auto e = entryOf(r->element[i]);
+bool entriesOf(const Node& n, std::vector<EdgeEntry>& out) {
+  if (!n.array) return false;
+  for (const Node& item : n.items) {
+    auto e = entryOf(item);
     if (!e) return false;
     out.push_back(std::move(*e));
   }
@@ -64,88 +53,39 @@ bool entriesOf(const redisReply* r, std::vector<EdgeEntry>& out) {
 }  // namespace
 
 std::optional<net::OutId> parseOutId(std::string_view text) {
-  const size_t dash = text.find('-');
-  net::OutId id;
-  if (dash == std::string_view::npos || !decimal(text.substr(0, dash), id.ms) ||
-      !decimal(text.substr(dash + 1), id.seq)) {
-    return std::nullopt;
-  }
-  return id;
+  const auto id = parseStreamId(text);
+  if (!id) return std::nullopt;
+  return net::OutId{id->first, id->second};
 }
 
 std::string formatOutId(net::OutId id) {
   return std::to_string(id.ms) + "-" + std::to_string(id.seq);
 }
 
-struct StreamClient::Reply {
-  struct Free {
-    void operator()(redisReply* r) const { freeReplyObject(r); }
-  };
-  std::unique_ptr<redisReply, Free> value;
-};
-
-std::unique_ptr<StreamClient> StreamClient::open(const std::string& host, int port, int timeoutMs,
-                                                 std::string* error) {
-  const timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-  redisContext* context = redisConnectWithTimeout(host.c_str(), port, timeout);
-  if (!context || context->err) {
-    *error = context ? context->errstr : "out of memory";
-    if (context) redisFree(context);
-    return nullptr;
-  }
-  std::unique_ptr<StreamClient> client(new StreamClient(context));
-  if (redisSetTimeout(context, timeout) != REDIS_OK) {
-    *error = "cannot set the timeout";
-    return nullptr;
-  }
-  return client;
-}
-
-StreamClient::~StreamClient() { redisFree(context_); }
-
-bool StreamClient::command(const std::vector<std::string>& args, Reply& reply) {
-  std::vector<const char*> argv;
-  std::vector<size_t> lengths;
-  for (const std::string& a : args) {
-    argv.push_back(a.data());
-    lengths.push_back(a.size());
-  }
-  reply.value.reset(static_cast<redisReply*>(
-      redisCommandArgv(context_, static_cast<int>(argv.size()), argv.data(), lengths.data())));
-  if (!reply.value) {
-    error_ = context_->err ? context_->errstr : "no reply";
-    return false;
-  }
-  if (reply.value->type == REDIS_REPLY_ERROR) {
-    error_ = std::string(text(reply.value.get()));
-    return false;
-  }
-  return true;
-}
-
-std::optional<StreamState> StreamClient::state(const std::string& key) {
-  Reply reply;
+std::optional<StreamState> streamState(RedisConnection& redis, const std::string& key) {
   StreamState s;
-  if (!command({"EXISTS", key}, reply)) return std::nullopt;
-  if (reply.value->type == REDIS_REPLY_INTEGER && reply.value->integer == 0) return s;
-  if (!command({"XINFO", "STREAM", key}, reply)) return std::nullopt;
-  const redisReply* r = reply.value.get();
-  if (r->type != REDIS_REPLY_ARRAY || r->elements % 2 != 0) return std::nullopt;
+  const auto exists = redis.call({"EXISTS", key});
+  if (!exists.ok || exists.values.size() != 1) return std::nullopt;
+  if (exists.values[0] == "0") return s;
+  const auto info = redis.query({"XINFO", "STREAM", key});
+  if (!info.ok || !info.root.array || info.root.items.size() % 2 != 0) return std::nullopt;
   std::optional<uint64_t> length, added;
   bool lastSeen = false;
-  for (size_t i = 0; i + 1 < r->elements; i += 2) {
-    if (!isString(r->element[i])) return std::nullopt;
-    const std::string_view name = text(r->element[i]);
-    const redisReply* v = r->element[i + 1];
-    if (name == "length" && v->type == REDIS_REPLY_INTEGER) length = v->integer;
-    if (name == "entries-added" && v->type == REDIS_REPLY_INTEGER) added = v->integer;
-    if (name == "last-generated-id" && isString(v)) {
-      const auto id = parseOutId(text(v));
+  const auto& items = info.root.items;
+  for (size_t i = 0; i + 1 < items.size(); i += 2) {
+    const std::string& name = items[i].value;
+    const Node& v = items[i + 1];
+    uint64_t n = 0;
+    if ((name == "length" || name == "entries-added") && isText(v) && decimal(v.value, n)) {
+      (name == "length" ? length : added) = n;
+    }
+    if (name == "last-generated-id" && isText(v)) {
+      const auto id = parseOutId(v.value);
       if (!id) return std::nullopt;
       s.last = *id;
       lastSeen = true;
     }
-    if (name == "first-entry" && v->type == REDIS_REPLY_ARRAY) {
+    if (name == "first-entry" && v.array) {
       const auto e = entryOf(v);
       if (!e) return std::nullopt;
       s.first = e->id;
@@ -156,35 +96,32 @@ std::optional<StreamState> StreamClient::state(const std::string& key) {
   return s;
 }
 
-bool StreamClient::range(const std::string& key, net::OutId after, size_t count,
-                         std::vector<EdgeEntry>& out) {
-  Reply reply;
-  return command({"XRANGE", key, "(" + formatOutId(after), "+", "COUNT", std::to_string(count)},
-                 reply) &&
-         entriesOf(reply.value.get(), out);
+bool readRange(RedisConnection& redis, const std::string& key, net::OutId after, size_t count,
+               std::vector<EdgeEntry>& out) {
+  const std::string from = "(" + formatOutId(after), n = std::to_string(count);
+  const auto t = redis.query({"XRANGE", key, from, "+", "COUNT", n});
+  return t.ok && entriesOf(t.root, out);
 }
 
-bool StreamClient::read(const std::vector<std::string>& keys, const std::vector<net::OutId>& after,
-                        size_t count, int blockMs, std::vector<std::vector<EdgeEntry>>& out) {
+bool readStreams(RedisConnection& redis, const std::vector<std::string>& keys,
+                 const std::vector<net::OutId>& after, size_t count, int blockMs,
+                 std::vector<std::vector<EdgeEntry>>& out) {
   out.assign(keys.size(), {});
-  std::vector<std::string> args{
-      "XREAD", "COUNT", std::to_string(count), "BLOCK", std::to_string(blockMs), "STREAMS"};
+  const std::string n = std::to_string(count), block = std::to_string(blockMs);
+  std::vector<std::string> ids;
+  for (net::OutId id : after) ids.push_back(formatOutId(id));
+  std::vector<std::string_view> args{"XREAD", "COUNT", n, "BLOCK", block, "STREAMS"};
   args.insert(args.end(), keys.begin(), keys.end());
-  for (net::OutId id : after) args.push_back(formatOutId(id));
-  Reply reply;
-  if (!command(args, reply)) return false;
-  const redisReply* r = reply.value.get();
-  if (r->type == REDIS_REPLY_NIL) return true;
-  if (r->type != REDIS_REPLY_ARRAY) return false;
-  for (size_t i = 0; i < r->elements; ++i) {
-    const redisReply* stream = r->element[i];
-    if (!stream || stream->type != REDIS_REPLY_ARRAY || stream->elements != 2 ||
-        !isString(stream->element[0])) {
-      return false;
-    }
+  args.insert(args.end(), ids.begin(), ids.end());
+  const auto t = redis.query(args);
+  if (!t.ok) return false;
+  if (t.root.nil) return true;
+  if (!t.root.array) return false;
+  for (const Node& stream : t.root.items) {
+    if (!stream.array || stream.items.size() != 2 || !isText(stream.items[0])) return false;
     size_t k = 0;
-    while (k < keys.size() && keys[k] != text(stream->element[0])) ++k;
-    if (k == keys.size() || !entriesOf(stream->element[1], out[k])) return false;
+    while (k < keys.size() && keys[k] != stream.items[0].value) ++k;
+    if (k == keys.size() || !entriesOf(stream.items[1], out[k])) return false;
   }
   return true;
 }

@@ -1,18 +1,15 @@
 #pragma once
-// The edge's reads of a conference's output log, on a hiredis connection of
-// its own: the replies are nested (entries within streams), which the
-// conference log's flat calls do not take. Every reply is checked for its
-// shape before use.
+// The edge's reads of conferences' output logs, over any connection: a
+// blocking read takes one of its own, since it holds the replies behind it.
+// Every reply is checked for its shape before use.
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "net/frame.h"
-
-struct redisContext;
+#include "relayd/conference_log.h"
 
 namespace scribly {
 
@@ -20,7 +17,8 @@ namespace scribly {
 std::optional<net::OutId> parseOutId(std::string_view text);
 std::string formatOutId(net::OutId id);
 
-// One entry of conf:{C}:out as the edge needs it.
+// One entry of conf:{C}:out as the edge needs it. An entry of no known shape
+// keeps its id, with no deliveries, so that readers move past it.
 struct EdgeEntry {
   net::OutId id;
   net::OutId source;       // the input entry it answers
@@ -33,30 +31,14 @@ struct StreamState {
   bool lostEntries = false;  // entries were trimmed or deleted
 };
 
-class StreamClient {
- public:
-  static std::unique_ptr<StreamClient> open(const std::string& host, int port, int timeoutMs,
-                                            std::string* error);
-  ~StreamClient();
-  StreamClient(const StreamClient&) = delete;
-  StreamClient& operator=(const StreamClient&) = delete;
-
-  std::optional<StreamState> state(const std::string& key);
-  // Up to `count` entries after `after` (exclusive).
-  bool range(const std::string& key, net::OutId after, size_t count, std::vector<EdgeEntry>& out);
-  // XREAD BLOCK over several streams from explicit positions; one list of
-  // entries per key, in key order. An empty answer after `blockMs` is true.
-  bool read(const std::vector<std::string>& keys, const std::vector<net::OutId>& after,
-            size_t count, int blockMs, std::vector<std::vector<EdgeEntry>>& out);
-  const std::string& error() const { return error_; }
-
- private:
-  explicit StreamClient(redisContext* context) : context_(context) {}
-  struct Reply;
-  bool command(const std::vector<std::string>& args, Reply& reply);
-
-  redisContext* context_;
-  std::string error_;
-};
+std::optional<StreamState> streamState(RedisConnection& redis, const std::string& key);
+// Up to `count` entries after `after` (exclusive).
+bool readRange(RedisConnection& redis, const std::string& key, net::OutId after, size_t count,
+               std::vector<EdgeEntry>& out);
+// XREAD BLOCK over several streams from explicit positions; one list of
+// entries per key, in key order. Nothing after `blockMs` is a success.
+bool readStreams(RedisConnection& redis, const std::vector<std::string>& keys,
+                 const std::vector<net::OutId>& after, size_t count, int blockMs,
+                 std::vector<std::vector<EdgeEntry>>& out);
 
 }  // namespace scribly
