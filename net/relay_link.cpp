@@ -93,8 +93,10 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
 
   FrameDecoder decoder;
   std::array<uint8_t, 16384> readBuffer{};
-  std::vector<uint8_t> writing;  // handed to the socket
-  std::vector<uint8_t> queued;   // waits for the write in progress
+  // Handed to the socket; its handler holds it too, for a write may still
+  // read it after a reconnection dropped it here.
+  std::shared_ptr<std::vector<uint8_t>> writing;
+  std::vector<uint8_t> queued;  // waits for the write in progress
   Clock::time_point lastHeard;
   Clock::time_point lastPing;
   uint64_t pingNonce = 0;
@@ -104,13 +106,17 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
   void start() {
     if (phase != Phase::kIdle) return;
     if (options.relays.empty()) return end(LinkEnd::kRefused, "no relay address");
+    // A name or token no relay would take: trying relay after relay is futile.
+    if (encode(Hello{kLinkVersion, options.conference, options.user, options.token, {}}).empty()) {
+      return end(LinkEnd::kRefused, "conference name or token out of bounds");
+    }
     connect();
   }
 
   void connect() {
     ++connection;
     decoder = FrameDecoder{};
-    writing.clear();
+    writing.reset();
     queued.clear();
     phase = Phase::kJoining;
     const RelayAddress& relay = options.relays[relayIndex % options.relays.size()];
@@ -260,17 +266,18 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
   }
 
   void flush() {
-    if (!writing.empty() || queued.empty()) return;
-    writing.swap(queued);
-    asio::async_write(socket, asio::buffer(writing),
-                      [self = shared_from_this(), id = connection](
+    if (writing || queued.empty()) return;
+    writing = std::make_shared<std::vector<uint8_t>>(std::move(queued));
+    queued.clear();
+    asio::async_write(socket, asio::buffer(*writing),
+                      [self = shared_from_this(), id = connection, bytes = writing](
                           const asio::error_code& ec, size_t) { self->written(id, ec); });
   }
 
   void written(uint64_t id, const asio::error_code& ec) {
     if (gone() || id != connection) return;
     if (ec) return phase == Phase::kLeaving ? finishLeaving() : fail();
-    writing.clear();
+    writing.reset();
     if (phase == Phase::kLeaving && queued.empty()) return finishLeaving();
     flush();
   }

@@ -3,7 +3,8 @@
 // sequence numbers, hands the board what comes down, and keeps every message
 // the relay has not yet confirmed, so that nothing is lost when a relay dies
 // and the link resumes on another. Portable (standalone Asio); it runs on the
-// io_context it is given, and every callback comes from that context's thread.
+// io_context it is given, and every callback comes from that context's thread;
+// its methods are to be called from that thread too.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
