@@ -246,6 +246,12 @@ uint32_t Board::addUserPage(std::string_view name) {
 }
 
 void Board::addPeerPage(uint32_t id, std::string_view name) {
+  // A page that content made known first still bears the default name (a
+  // joiner gets others' objects before the page list): the list names it.
+  if (Page* page = pages_.find(id); page && !name.empty() && page->name() == defaultPageName(id)) {
+    page->setName(name);
+    env_.view.pageInfoChanged();
+  }
   if (!pages_.find(id) && pages_.create(id, name)) {
     env_.view.contentsChanged(ContentsChange::PageAdded, id);
     env_.view.pageInfoChanged();

@@ -261,7 +261,7 @@ TEST(BoardPages, IdsCountUpFrom100AboveTheOtherAndComeFromTheServersRanges) {
   EXPECT_EQ(server->idAllocator().allocate(), 5000u);
 }
 
-TEST(BoardPages, APeersPageChangeWaitsForTheReleaseAndAMissingPageIsCreated) {
+TEST(BoardPages, APeersPageChangeWaitsForTheReleaseAndAMissingPageIsCreatedThenNamed) {
   TestBoard b;
   b.receive(AddPage{40, "p"});
   b->pressMouse();
@@ -277,6 +277,11 @@ TEST(BoardPages, APeersPageChangeWaitsForTheReleaseAndAMissingPageIsCreated) {
   EXPECT_EQ(b->findPage(50)->name(), "System Page-50");
   EXPECT_EQ(b.view.contents.back(), (FakeView::Note{ContentsChange::PageAdded, 50}));
   EXPECT_EQ(b.host.countSent(MessageCode::kCurrentPage), 1u);
+  // Its announcement, coming later, names it; a named page keeps its name.
+  b.receive(AddPage{50, "fifty"});
+  b.receive(AddPage{40, "other"});
+  EXPECT_EQ(b->findPage(50)->name(), "fifty");
+  EXPECT_EQ(b->findPage(40)->name(), "p");
   b->setPrivilegeWord(kPrivilegeWrite);  // no lead
   b->goToPage(2, true);
   EXPECT_EQ(b.host.countSent(MessageCode::kCurrentPage), 1u);

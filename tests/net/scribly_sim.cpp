@@ -1,0 +1,707 @@
+// scribly-sim: boards of one or more server-mode conferences in one process,
+// each behind its own link to the relay nodes (or, with --in-process, an
+// in-process relay server as the baseline), all on one Asio thread. It plays
+// operations that follow from (seed, board, index) at a nominal rate, lets
+// late joiners in, optionally kills a relay node at a log position, then
+// waits until everything is delivered and checks that every board holds the
+// same as a cold rebuild of the conference from its log, that nothing was
+// lost or delivered twice, and that the logs stayed within their bounds.
+// Prints "figure" lines (latency, throughput, failover, catch-up) and
+// "check" lines; exits 1 when a check failed, 2 on a usage error.
+#include <signal.h>
+
+#include <algorithm>
+#include <asio.hpp>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "relayd/conference_log.h"
+#include "relayd/edge_streams.h"
+#include "relayd/output_entry.h"
+#include "tests/native/board_test_support.h"
+#include "tests/net/sim_log.h"
+#include "tests/net/sim_transport.h"
+
+namespace scribly::sim {
+namespace {
+
+using testing::BoardSnapshot;
+using testing::TestBoard;
+
+constexpr auto kWaitBound = std::chrono::seconds(30);
+
+struct Options {
+  bool inProcess = false;
+  LinkSettings links;
+  std::string redis;
+  std::vector<std::pair<std::string, pid_t>> nodes;  // in the order of the relays
+  size_t conferences = 1;
+  size_t participants = 4;  // per conference, from the start
+  size_t late = 0;          // per conference, joining after lateAfter operations
+  size_t operations = 1000;
+  size_t lateAfter = 0;
+  double rate = 500;  // operations per second, over all boards
+  size_t pageObjects = 2000;
+  size_t sharedPages = 4;
+  uint32_t seed = 1;
+  long long killOwnerAt = 0;
+  long long killEdgeAt = 0;
+};
+
+const char* kUsage =
+    "usage: scribly-sim [--in-process | --relay HOST:PORT... --redis HOST:PORT --key PRIVATE.pem\n"
+    "         [--kid N] [--node NAME=PID...] [--kill-owner-at K | --kill-edge-at K]]\n"
+    "       [--conferences N] [--participants N] [--late N] [--late-after OPS]\n"
+    "       [--operations N] [--rate OPS_PER_S] [--page-objects N] [--seed N]\n";
+
+bool parseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view a = argv[i];
+    if (a == "--in-process") {
+      o.inProcess = true;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    const std::string v = argv[++i];
+    const auto count = [&] { return static_cast<size_t>(std::strtoull(v.c_str(), nullptr, 10)); };
+    if (a == "--relay") {
+      o.links.relays.push_back(v);
+    } else if (a == "--redis") {
+      o.redis = v;
+    } else if (a == "--key") {
+      o.links.keyFile = v;
+    } else if (a == "--kid") {
+      o.links.keyId = static_cast<uint32_t>(count());
+    } else if (a == "--node") {
+      const size_t eq = v.find('=');
+      if (eq == std::string::npos) return false;
+      o.nodes.push_back({v.substr(0, eq), static_cast<pid_t>(std::atol(v.c_str() + eq + 1))});
+    } else if (a == "--conferences") {
+      o.conferences = count();
+    } else if (a == "--participants") {
+      o.participants = count();
+    } else if (a == "--late") {
+      o.late = count();
+    } else if (a == "--late-after") {
+      o.lateAfter = count();
+    } else if (a == "--operations") {
+      o.operations = count();
+    } else if (a == "--rate") {
+      o.rate = std::atof(v.c_str());
+    } else if (a == "--page-objects") {
+      o.pageObjects = count();
+    } else if (a == "--seed") {
+      o.seed = static_cast<uint32_t>(count());
+    } else if (a == "--kill-owner-at") {
+      o.killOwnerAt = static_cast<long long>(count());
+    } else if (a == "--kill-edge-at") {
+      o.killEdgeAt = static_cast<long long>(count());
+    } else {
+      return false;
+    }
+  }
+  const bool network = !o.links.relays.empty() && !o.redis.empty() && !o.links.keyFile.empty();
+  return o.conferences > 0 && o.participants > 0 && o.rate > 0 && o.inProcess != network &&
+         !(o.killOwnerAt && o.killEdgeAt) &&
+         (o.nodes.empty() || o.nodes.size() == o.links.relays.size());
+}
+
+struct Participant {
+  size_t index = 0;
+  size_t conference = 0;
+  uint32_t user = 0;
+  bool late = false;
+  std::unique_ptr<TestBoard> board;
+  Clock::time_point joinedAt;
+  std::optional<double> caughtUpMs;
+  net::OutId seenOut;
+  bool up = false;
+  size_t ops = 0;
+  std::vector<uint32_t> pages;                         // its own
+  std::vector<std::pair<uint32_t, uint32_t>> objects;  // its own: (page, id)
+};
+
+struct Conference {
+  std::string name;
+  std::vector<size_t> members;
+  uint32_t catchUpPage = 0;
+  std::vector<uint32_t> sharedPages;
+  // What the logs say each member must have got, read as they grow.
+  std::optional<net::OutId> inCursor, outCursor;
+  std::map<uint32_t, net::OutId> joinEntry;
+  std::map<uint32_t, net::OutId> due;
+  long long inLength = -1;
+  std::optional<net::OutId> lastOut;
+};
+
+// A message as a board handed it over, to be matched with its receipts.
+struct Sent {
+  Clock::time_point at;
+  size_t sender;
+  std::vector<bool> gotBy;
+};
+
+bool hasIds(TestBoard& b) {
+  return b->idAllocator().remaining() > 0 || b->idAllocator().rangePending();
+}
+
+double msBetween(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+void figure(const char* what, double value, const char* unit) {
+  std::printf("figure\t%s\t%.4g\t%s\n", what, value, unit);
+}
+
+class Simulator {
+ public:
+  explicit Simulator(Options o) : o_(std::move(o)) {}
+
+  int run() {
+    std::string error;
+    transport_ = o_.inProcess ? inProcessTransport(io_) : linkTransport(io_, o_.links, &error);
+    if (!transport_) return usageError(error);
+    if (!o_.inProcess && !(redis_ = RedisReader::open(o_.redis, &error))) return usageError(error);
+
+    const size_t total = o_.conferences * (o_.participants + o_.late);
+    for (size_t c = 0; c < o_.conferences; ++c) {
+      conferences_.push_back({});
+      conferences_.back().name = "s" + std::to_string(o_.seed) + "-" + std::to_string(c);
+    }
+    participants_.reserve(total);
+    for (size_t k = 0; k < o_.participants; ++k)
+      for (size_t c = 0; c < o_.conferences; ++c) join(c, false);
+    bool ok = waitFor("every board has its ids", [&] {
+      return std::all_of(participants_.begin(), participants_.end(),
+                         [](const Participant& p) { return p.up && hasIds(*p.board); });
+    });
+    ok = ok && prepare() && quiesce("the prepared pages");
+    if (!ok) return report(false);
+
+    runOperations();
+    const bool quiet = quiesce("the operations");
+    opsEnd_ = Clock::now();
+    check("quiesced after the operations", quiet, "");
+    visitPagesOnJoiners();
+    return report(quiet);
+  }
+
+ private:
+  int usageError(const std::string& error) {
+    std::fprintf(stderr, "scribly-sim: %s\n", error.c_str());
+    return 2;
+  }
+
+  void join(size_t c, bool late) {
+    Conference& conference = conferences_[c];
+    Participant& p = participants_.emplace_back();
+    p.index = participants_.size() - 1;
+    p.conference = c;
+    p.user = static_cast<uint32_t>(11 + conference.members.size());
+    p.late = late;
+    p.board = std::make_unique<TestBoard>(false);
+    p.board->info.infos[p.user] = testing::userInfoXml("User" + std::to_string(p.user));
+    p.joinedAt = Clock::now();
+    conference.members.push_back(p.index);
+    const size_t index = p.index;
+    p.board->host.onSend = [this, index](uint32_t, const testing::Bytes& m) { sent(index, m); };
+    Endpoint e{index,
+               conference.name,
+               p.user,
+               index % std::max<size_t>(1, o_.links.relays.size()),
+               [this, index](std::span<const uint8_t> m) { received(index, m); },
+               [this, index](bool up) { participants_[index].up = up; },
+               [this, index](std::string_view why) {
+                 if (linksEnded_++ == 0)
+                   firstEnd_ = "link " + std::to_string(index) + ": " + std::string(why);
+               }};
+    transport_->join(e);
+    p.board->board->initialize(p.user, 77);
+  }
+
+  // Same bytes in two conferences are two different messages.
+  uint64_t hashOf(size_t conference, std::span<const uint8_t> m) const {
+    const std::string_view bytes(reinterpret_cast<const char*>(m.data()), m.size());
+    return std::hash<std::string_view>{}(bytes) ^ (conference * 0x9E3779B97F4A7C15ull);
+  }
+
+  static bool acknowledgement(std::span<const uint8_t> m) {
+    return codeOf(m[0]) == toByte(MessageCode::kAcknowledgement);
+  }
+
+  void sent(size_t index, const testing::Bytes& m) {
+    ++inputMessages_;
+    if (!m.empty() && !acknowledgement(m)) {
+      byHash_[hashOf(participants_[index].conference, m)].push_back(sentLog_.size());
+      sentLog_.push_back({Clock::now(), index, std::vector<bool>(participants_.capacity())});
+    }
+    transport_->send(index, m);
+  }
+
+  void received(size_t index, std::span<const uint8_t> m) {
+    const auto now = Clock::now();
+    Participant& p = participants_[index];
+    ++deliveries_;
+    if (!m.empty() && !acknowledgement(m)) match(p, m, now);
+    p.board->board->dispatch(m);
+    if (!o_.inProcess) {
+      const net::OutId last = transport_->figures(index).lastOut;
+      if (last < p.seenOut) ++outIdsBack_;
+      p.seenOut = std::max(p.seenOut, last);
+    }
+    if (p.late && !p.caughtUpMs) {
+      const Page* page = p.board->board->findPage(conferences_[p.conference].catchUpPage);
+      if (page && page->objects().size() >= o_.pageObjects)
+        p.caughtUpMs = msBetween(p.joinedAt, now);
+    }
+  }
+
+  // Finds the message among those others sent and the receiver has not had yet.
+  void match(Participant& p, std::span<const uint8_t> m, Clock::time_point now) {
+    const auto it = byHash_.find(hashOf(p.conference, m));
+    if (it == byHash_.end()) return;
+    bool again = false;
+    for (const size_t serial : it->second) {
+      Sent& s = sentLog_[serial];
+      if (s.sender == p.index) continue;
+      if (s.gotBy[p.index]) {
+        // A joiner may get an older object's very bytes while catching up.
+        again = again || s.at >= p.joinedAt;
+        continue;
+      }
+      s.gotBy[p.index] = true;
+      if (s.at >= p.joinedAt) latencies_.push_back(msBetween(s.at, now));
+      if (killedAt_ && s.at > *killedAt_ && !failoverMs_) failoverMs_ = msBetween(*killedAt_, now);
+      return;
+    }
+    if (again) ++duplicates_;
+  }
+
+  // Runs the loop until `done`, at most kWaitBound.
+  template <class Done>
+  bool waitFor(const char* what, Done done) {
+    const auto until = Clock::now() + kWaitBound;
+    while (!done()) {
+      if (Clock::now() > until) {
+        std::printf("timeout: %s\n", what);
+        return false;
+      }
+      io_.run_for(std::chrono::milliseconds(2));
+      housekeeping();
+    }
+    return true;
+  }
+
+  // The first board of each conference makes the pages everyone works on,
+  // and the page late joiners catch up, which everyone shows.
+  bool prepare() {
+    for (Conference& c : conferences_) {
+      Board& lead = *participants_[c.members[0]].board->board;
+      if (o_.late > 0) {
+        c.catchUpPage = lead.addUserPage("catch-up");
+        lead.goToPage(c.catchUpPage, true);
+      }
+      for (size_t k = 0; k < o_.sharedPages; ++k)
+        c.sharedPages.push_back(lead.addUserPage("shared " + std::to_string(k)));
+    }
+    std::mt19937 rng(o_.seed);
+    for (size_t n = 0; n < o_.pageObjects && o_.late > 0; ++n) {
+      for (Conference& c : conferences_) {
+        TestBoard& lead = *participants_[c.members[0]].board;
+        if (!waitFor("ids for the catch-up page", [&] { return hasIds(lead); })) return false;
+        lead->commitObject(testing::makeObject(n % 3 ? 11 : 10, rng, lead->myUserId()),
+                           c.catchUpPage);
+      }
+      if (n % 64 == 0) io_.poll();
+    }
+    return true;
+  }
+
+  void runOperations() {
+    if (redis_) {
+      std::printf("operations start at input length %lld\n",
+                  redis_->length(confKey(conferences_[0].name, "in")));
+    }
+    opsStart_ = Clock::now();
+    size_t issued = 0;
+    while (issued < o_.operations) {
+      const double seconds = std::chrono::duration<double>(Clock::now() - opsStart_).count();
+      const size_t due = std::min(o_.operations, static_cast<size_t>(seconds * o_.rate) + 1);
+      for (; issued < due; ++issued) {
+        if (issued == o_.lateAfter && o_.late > 0 && !lateJoined_) joinLate();
+        operate(participants_[issued % participants_.size()]);
+      }
+      io_.run_for(std::chrono::milliseconds(1));
+      housekeeping();
+    }
+    if (o_.late > 0 && !lateJoined_) joinLate();
+  }
+
+  void joinLate() {
+    lateJoined_ = true;
+    for (size_t k = 0; k < o_.late; ++k)
+      for (size_t c = 0; c < o_.conferences; ++c) join(c, true);
+  }
+
+  // One operation, a function of (seed, board, its index): a board adds to
+  // the shared pages and its own, and changes only what it made itself, since
+  // concurrent changes of one thing are not ordered by the protocol.
+  void operate(Participant& p) {
+    std::seed_seq seq{o_.seed, static_cast<uint32_t>(p.index), static_cast<uint32_t>(p.ops++)};
+    std::mt19937 rng(seq);
+    Board& board = *p.board->board;
+    std::erase_if(p.objects, [&](const auto& o) {
+      const Page* page = board.findPage(o.first);
+      return !page || !page->findObject(o.second);
+    });
+    std::vector<uint32_t> pages = p.pages;
+    for (uint32_t id : conferences_[p.conference].sharedPages)
+      if (board.findPage(id)) pages.push_back(id);
+    const int op = static_cast<int>(rng() % 100);
+    const auto pick = [&](const auto& from) { return from[rng() % from.size()]; };
+    bool done = false;
+    if (op < 25 && !p.objects.empty()) {
+      const auto [page, id] = pick(p.objects);
+      done = board.changeObject(page, id, testing::randomObjectChange(rng));
+    } else if (op < 33 && !p.objects.empty()) {
+      const auto [page, id] = pick(p.objects);
+      done = board.deleteObject(page, id);
+    } else if (op < 35) {
+      const uint32_t id = board.addUserPage("page " + std::to_string(rng() % 100));
+      if (id) p.pages.push_back(id);
+      done = id != 0;
+    } else if (op < 39 && !p.pages.empty()) {
+      done = board.renamePage(pick(p.pages), "renamed " + std::to_string(rng() % 1000));
+    } else if (op < 41 && !p.pages.empty()) {
+      const std::string path = "C:\\Pictures\\p" + std::to_string(p.ops) + ".bmp";
+      testing::Bytes bytes(1 + rng() % 20000);
+      for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i / 97 + rng() % 2);
+      p.board->files.files[path] = bytes;
+      done = board.setBackgroundFile(path, pick(p.pages));
+    } else if (!pages.empty()) {
+      const uint8_t kind =
+          testing::kCommittableKinds[rng() % std::size(testing::kCommittableKinds)];
+      const uint32_t page = pick(pages);
+      const uint32_t id = board.commitObject(testing::makeObject(kind, rng, p.user), page);
+      if (id) p.objects.push_back({page, id});
+      done = id != 0;
+    }
+    skipped_ += !done;
+  }
+
+  // Everything sent has been confirmed and delivered, twice in a row. Over
+  // links a calm log may also mean an owner that is gone, so `barrier` then
+  // has each conference's first board rename the first shared page and waits
+  // until every board shows the name: the owner reached the end of the log.
+  bool quiesce(const char* what, bool barrier = true) {
+    if (o_.inProcess) return waitFor(what, [&] { return transport_->settled(); });
+    int calm = 0;
+    auto lastPoll = Clock::now() - std::chrono::seconds(1);
+    const auto quiet = [&] {
+      if (Clock::now() - lastPoll < std::chrono::milliseconds(40)) return false;
+      lastPoll = Clock::now();
+      calm = caughtUp() ? calm + 1 : 0;
+      return calm >= 2;
+    };
+    if (!waitFor(what, quiet)) return false;
+    if (!barrier || o_.sharedPages == 0) return true;
+    const std::string name = "quiet " + std::to_string(++barriers_);
+    for (const Conference& c : conferences_)
+      participants_[c.members[0]].board->board->renamePage(c.sharedPages[0], name);
+    const bool renamed = waitFor(what, [&] {
+      return std::all_of(participants_.begin(), participants_.end(), [&](const Participant& p) {
+        const Page* page = p.board->board->findPage(conferences_[p.conference].sharedPages[0]);
+        return page && page->name() == name;
+      });
+    });
+    calm = 0;
+    return renamed && waitFor(what, quiet);
+  }
+
+  // Reads what the logs grew by; true when nothing moved since the last call
+  // and every board got all that is due to it.
+  bool caughtUp() {
+    bool still = transport_->settled();
+    for (Conference& c : conferences_) {
+      for (const StreamEntry& e : readNew(confKey(c.name, "in"), c.inCursor)) {
+        const auto t = e.fields.find("t");
+        const auto u = e.fields.find("u");
+        if (t != e.fields.end() && t->second == "j" && u != e.fields.end())
+          c.joinEntry[static_cast<uint32_t>(std::atol(u->second.c_str()))] = e.id;
+      }
+      for (const StreamEntry& e : readNew(confKey(c.name, "out"), c.outCursor)) noteDue(c, e);
+      const long long inLength = redis_->length(confKey(c.name, "in"));
+      still = still && inLength == c.inLength && c.lastOut == c.outCursor;
+      c.inLength = inLength;
+      c.lastOut = c.outCursor;
+      for (size_t index : c.members) {
+        const Participant& p = participants_[index];
+        const auto due = c.due.find(p.user);
+        const auto figures = transport_->figures(index);
+        if (!figures.up || (due != c.due.end() && figures.lastOut < due->second)) still = false;
+      }
+    }
+    return still;
+  }
+
+  std::vector<StreamEntry> readNew(const std::string& key, std::optional<net::OutId>& cursor) {
+    auto entries = redis_->range(key, cursor, 100000);
+    if (!entries.empty()) cursor = entries.back().id;
+    return entries;
+  }
+
+  // Who an output entry is for: a delivery to one user, or to everyone but
+  // its sender who joined before the entry's source.
+  void noteDue(Conference& c, const StreamEntry& e) {
+    const auto d = e.fields.find("d");
+    const auto s = e.fields.find("s");
+    std::vector<Delivery> deliveries;
+    const auto source = s == e.fields.end() ? std::nullopt : parseOutId(s->second);
+    if (d == e.fields.end() || !source ||
+        !decodeDeliveries({reinterpret_cast<const uint8_t*>(d->second.data()), d->second.size()},
+                          deliveries)) {
+      ++malformedOutput_;
+      return;
+    }
+    for (const Delivery& delivery : deliveries) {
+      if (delivery.to != 0) {
+        c.due[delivery.to] = e.id;
+        continue;
+      }
+      for (const auto& [user, joined] : c.joinEntry)
+        if (user != delivery.from && joined < *source) c.due[user] = e.id;
+    }
+  }
+
+  // Late joiners hold the objects of the pages they showed only: they show
+  // every page that has any, in turn, before boards are compared.
+  void visitPagesOnJoiners() {
+    if (o_.late == 0) return;
+    for (size_t step = 0;; ++step) {
+      bool any = false;
+      for (Participant& p : participants_) {
+        if (!p.late) continue;
+        const auto& pages = p.board->board->pages();
+        if (step >= pages.size()) continue;
+        any = true;
+        p.board->board->goToPage(pages[step]->id(), false);
+      }
+      if (!any) return;
+      if (!quiesce("a joiner showing a page", false)) return;
+    }
+  }
+
+  // Between steps: the fault to inject, and the bounds to watch.
+  void housekeeping() {
+    if (o_.inProcess) return;
+    const auto now = Clock::now();
+    if (now - lastSample_ < std::chrono::milliseconds(50)) return;
+    lastSample_ = now;
+    const long long killAt = o_.killOwnerAt ? o_.killOwnerAt : o_.killEdgeAt;
+    if (killAt && !killedAt_ && redis_->length(confKey(conferences_[0].name, "in")) >= killAt)
+      kill();
+    if (killedAt_ && !resumedMs_) {
+      const bool all = std::all_of(participants_.begin(), participants_.end(),
+                                   [&](const Participant& p) { return p.up; });
+      if (all && sawDown_) resumedMs_ = msBetween(*killedAt_, now);
+      sawDown_ = sawDown_ || !all;
+    }
+    if (now - lastCaps_ < std::chrono::seconds(1)) return;
+    lastCaps_ = now;
+    peakMemory_ = std::max(peakMemory_, std::atoll(redis_->info("used_memory").c_str()));
+    for (const Conference& c : conferences_) {
+      peakIn_ = std::max(peakIn_, redis_->length(confKey(c.name, "in")));
+      peakOut_ = std::max(peakOut_, redis_->length(confKey(c.name, "out")));
+    }
+    for (const auto& [name, pid] : o_.nodes) {
+      std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+      for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmRSS:", 0) == 0)
+          peakRss_ = std::max(peakRss_, std::atoll(line.c_str() + 6));
+      }
+    }
+  }
+
+  // SIGKILLs the node that owns the first conference, or one that owns none
+  // of it, by the pid it was given as.
+  void kill() {
+    const auto owner = redis_->get(confKey(conferences_[0].name, "owner"));
+    if (!owner) return;  // a takeover is under way: try again next time
+    const std::string ownerNode = owner->substr(0, owner->find(':'));
+    for (const auto& [name, pid] : o_.nodes) {
+      if ((name == ownerNode) != (o_.killOwnerAt != 0)) continue;
+      std::printf("killing %s (pid %d) at in length %lld\n", name.c_str(), static_cast<int>(pid),
+                  redis_->length(confKey(conferences_[0].name, "in")));
+      std::fflush(stdout);
+      ::kill(pid, SIGKILL);
+      killedAt_ = Clock::now();
+      return;
+    }
+    killedAt_ = Clock::now();
+    check("a node to kill", false, "owner " + *owner);
+  }
+
+  void check(const std::string& what, bool ok, const std::string& detail) {
+    std::printf("check\t%s\t%s%s%s\n", what.c_str(), ok ? "ok" : "FAILED",
+                detail.empty() ? "" : "\t", detail.c_str());
+    failed_ += !ok;
+  }
+
+  // Every board against the first of its conference, and that one against
+  // the conference's replica: in process the server's own, over links a cold
+  // rebuild from the log.
+  void checkBoards() {
+    size_t differing = 0, replicas = 0;
+    std::string first, firstReplica;
+    const auto note = [](size_t& count, std::string& text, std::string what) {
+      if (count++ == 0) text = std::move(what);
+    };
+    for (const Conference& c : conferences_) {
+      std::unique_ptr<RelayServer> rebuilt;
+      const RelayServer* server = transport_->server(c.name);
+      std::string error;
+      if (!server) {
+        rebuilt = rebuild(*redis_, c.name, {}, &error);
+        server = rebuilt.get();
+      }
+      const BoardSnapshot reference = BoardSnapshot::of(*participants_[c.members[0]].board);
+      testing::FakeFiles none;
+      const std::string replica =
+          server ? testing::firstDifference(testing::withoutFiles(reference),
+                                            BoardSnapshot::of(server->replica(), none))
+                 : error;
+      if (!replica.empty()) note(replicas, firstReplica, c.name + ": " + replica);
+      for (size_t k = 1; k < c.members.size(); ++k) {
+        const Participant& p = participants_[c.members[k]];
+        const std::string difference =
+            testing::firstDifference(reference, BoardSnapshot::of(*p.board));
+        if (!difference.empty())
+          note(differing, first, c.name + " user " + std::to_string(p.user) + ": " + difference);
+      }
+    }
+    check("replicas hold what the boards hold", replicas == 0, firstReplica);
+    check("all boards hold the same", differing == 0,
+          differing ? std::to_string(differing) + " differ; " + first : "");
+  }
+
+  void checkLogs() {
+    const ConferenceLogLimits caps;
+    for (const Conference& c : conferences_) {
+      const auto faults = checkInputLog(redis_->all(confKey(c.name, "in")), {});
+      check("input log of " + c.name + " (seqs, grants)", faults.empty(),
+            faults.empty() ? "" : std::to_string(faults.size()) + " faults, first: " + faults[0]);
+    }
+    check("output ids only grow on every board", outIdsBack_ == 0, std::to_string(outIdsBack_));
+    check("output entries well formed", malformedOutput_ == 0, std::to_string(malformedOutput_));
+    const long long maxMemory = std::atoll(redis_->config("maxmemory").c_str());
+    check("logs within their caps",
+          peakIn_ < static_cast<long long>(caps.maxInputEntries) &&
+              peakOut_ < static_cast<long long>(caps.maxOutputEntries * 11 / 10) &&
+              (maxMemory == 0 || peakMemory_ < maxMemory),
+          "in " + std::to_string(peakIn_) + ", out " + std::to_string(peakOut_) + ", memory " +
+              std::to_string(peakMemory_) + " of " + std::to_string(maxMemory));
+  }
+
+  int report(bool quiet) {
+    if (quiet) {
+      checkBoards();
+      if (!o_.inProcess) checkLogs();
+    }
+    check("nothing delivered twice", duplicates_ == 0, std::to_string(duplicates_));
+    check("no link ended", linksEnded_ == 0, firstEnd_);
+    if (o_.late > 0) {
+      std::vector<double> catchUp;
+      for (const Participant& p : participants_)
+        if (p.late && p.caughtUpMs) catchUp.push_back(*p.caughtUpMs);
+      check("every joiner caught up the page", catchUp.size() == o_.late * o_.conferences,
+            std::to_string(catchUp.size()));
+      std::sort(catchUp.begin(), catchUp.end());
+      if (!catchUp.empty()) {
+        figure("catch-up of a page, median", catchUp[catchUp.size() / 2], "ms");
+        figure("catch-up of a page, slowest", catchUp.back(), "ms");
+      }
+    }
+    if (o_.killOwnerAt || o_.killEdgeAt) {
+      check("the node was killed", killedAt_.has_value(), "");
+      if (failoverMs_) figure("failover gap", *failoverMs_, "ms");
+      if (resumedMs_) figure("sessions resumed", *resumedMs_, "ms");
+    }
+    std::sort(latencies_.begin(), latencies_.end());
+    const auto percentile = [&](double q) {
+      return latencies_[std::min(latencies_.size() - 1,
+                                 static_cast<size_t>(q * latencies_.size()))];
+    };
+    if (!latencies_.empty()) {
+      figure("latency p50", percentile(0.5), "ms");
+      figure("latency p90", percentile(0.9), "ms");
+      figure("latency p99", percentile(0.99), "ms");
+      figure("latency max", latencies_.back(), "ms");
+    }
+    const double seconds = std::chrono::duration<double>(opsEnd_ - opsStart_).count();
+    if (seconds > 0) {
+      figure("input messages/s", inputMessages_ / seconds, "1/s");
+      figure("deliveries/s", deliveries_ / seconds, "1/s");
+    }
+    uint64_t resent = 0;
+    for (const Participant& p : participants_) resent += transport_->figures(p.index).resent;
+    figure("resent UP frames", static_cast<double>(resent), "");
+    figure("operations skipped", static_cast<double>(skipped_), "");
+    if (!o_.inProcess) {
+      figure("peak Redis used_memory", peakMemory_ / 1048576.0, "MiB");
+      figure("peak input entries", static_cast<double>(peakIn_), "");
+      figure("peak node RSS", peakRss_ / 1024.0, "MiB");
+    }
+    std::printf("%s\n", failed_ ? "FAILED" : "passed");
+    return failed_ ? 1 : 0;
+  }
+
+  Options o_;
+  asio::io_context io_;
+  asio::executor_work_guard<asio::io_context::executor_type> work_ = asio::make_work_guard(io_);
+  std::unique_ptr<Transport> transport_;
+  std::unique_ptr<RedisReader> redis_;
+  std::vector<Conference> conferences_;
+  std::vector<Participant> participants_;
+  bool lateJoined_ = false;
+  int barriers_ = 0;
+
+  std::vector<Sent> sentLog_;
+  std::unordered_map<uint64_t, std::vector<size_t>> byHash_;
+  std::vector<double> latencies_;
+  size_t duplicates_ = 0;
+  size_t linksEnded_ = 0;
+  std::string firstEnd_;
+  size_t outIdsBack_ = 0;
+  size_t malformedOutput_ = 0;
+  size_t skipped_ = 0;
+  uint64_t inputMessages_ = 0;
+  uint64_t deliveries_ = 0;
+  Clock::time_point opsStart_, opsEnd_;
+
+  Clock::time_point lastSample_, lastCaps_;
+  std::optional<Clock::time_point> killedAt_;
+  std::optional<double> failoverMs_, resumedMs_;
+  bool sawDown_ = false;
+  long long peakMemory_ = 0, peakIn_ = 0, peakOut_ = 0, peakRss_ = 0;
+  int failed_ = 0;
+};
+
+}  // namespace
+}  // namespace scribly::sim
+
+int main(int argc, char** argv) {
+  scribly::sim::Options options;
+  if (!scribly::sim::parseOptions(argc, argv, options)) {
+    std::fputs(scribly::sim::kUsage, stderr);
+    return 2;
+  }
+  return scribly::sim::Simulator(std::move(options)).run();
+}
