@@ -6,9 +6,11 @@
 //
 // Port 0 listens on any free port. Once ready it prints one line,
 // "listening on IP:PORT"; logs go to stderr; SIGTERM ends it.
+#include <algorithm>
 #include <asio.hpp>
 #include <charconv>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -55,7 +57,8 @@ int usage() {
   std::fprintf(stderr,
                "usage: scribly-relayd --listen IP:PORT --redis IP:PORT --node NAME\n"
                "                      --public-key KID:FILE.pem [--public-key ...] "
-               "[--grace-ms 30000]\n");
+               "[--grace-ms 30000]\n"
+               "                      [--snapshot-bytes 4194304]\n");
   return 2;
 }
 
@@ -64,12 +67,13 @@ int usage() {
 int main(int argc, char** argv) {
   std::optional<Endpoint> listen, redis;
   scribly::EdgeOptions options;
+  scribly::OwnerOptions owning;
   scribly::TokenVerifier tokens;
   bool anyKey = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string_view flag = argv[i];
     const std::string_view value = argv[i + 1];
-    uint64_t graceMs = 0;
+    uint64_t graceMs = 0, snapshotBytes = 0;
     if (flag == "--listen") {
       listen = endpoint(value);
     } else if (flag == "--redis") {
@@ -78,6 +82,10 @@ int main(int argc, char** argv) {
       options.node = value;
     } else if (flag == "--grace-ms" && number(value, graceMs)) {
       options.grace = std::chrono::milliseconds(graceMs);
+      // The owner lets a dead node's users go after the same grace.
+      owning.graceMs = static_cast<uint32_t>(std::min<uint64_t>(graceMs, UINT32_MAX));
+    } else if (flag == "--snapshot-bytes" && number(value, snapshotBytes) && snapshotBytes > 0) {
+      owning.snapshotAfterBytes = snapshotBytes;
     } else if (flag == "--public-key") {
       const size_t colon = value.find(':');
       uint32_t kid = 0;
@@ -98,7 +106,7 @@ int main(int argc, char** argv) {
 
   std::signal(SIGPIPE, SIG_IGN);
   asio::io_context io;
-  scribly::OwnerRole owner(redis->host, redis->port, options.node);
+  scribly::OwnerRole owner(redis->host, redis->port, options.node, owning);
   scribly::Edge edge(io, options, tokens,
                      [&owner](const std::string& conference) { owner.ensure(conference); });
   std::string error;

@@ -571,6 +571,10 @@ class Simulator {
       if (!server) {
         rebuilt = rebuild(*redis_, c.name, {}, &error);
         server = rebuilt.get();
+        const auto snapshot = redis_->hash(confKey(c.name, "snap"));
+        if (const auto size = snapshot.find("size"); size != snapshot.end())
+          figure("snapshot the rebuild started from",
+                 std::strtod(size->second.c_str(), nullptr) / 1024.0, "KiB");
       }
       const BoardSnapshot reference = BoardSnapshot::of(*participants_[c.members[0]].board);
       testing::FakeFiles none;
@@ -632,7 +636,7 @@ class Simulator {
     if (o_.killOwnerAt || o_.killEdgeAt) {
       check("the node was killed", killedAt_.has_value(), "");
       if (failoverMs_) figure("failover gap", *failoverMs_, "ms");
-      if (resumedMs_) figure("sessions resumed", *resumedMs_, "ms");
+      if (resumedMs_) figure("every session resumed", *resumedMs_, "ms");
     }
     std::sort(latencies_.begin(), latencies_.end());
     const auto percentile = [&](double q) {
