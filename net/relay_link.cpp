@@ -58,6 +58,7 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
     uint64_t seq = 0;
     std::vector<uint8_t> message;
     bool written = false;
+    bool acknowledged = false;  // the plug-in had its acknowledgement early
   };
 
   LinkCore(asio::io_context& io, RelayLinkOptions options, RelayLink::Events events)
@@ -233,9 +234,27 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
       unconfirmed.pop_front();
       stats.resendBytes -= pending.message.size();
       const bool wasQueued = isQueued(pending.message[0]) || (queuedAck && pending.seq == seq);
-      if (wasQueued && !destroyed && events.deliver) events.deliver(acknowledgement);
+      if (wasQueued && !pending.acknowledged && !destroyed && events.deliver)
+        events.deliver(acknowledgement);
     }
+    acknowledgeEarly();
     return true;
+  }
+
+  // The board sends its next queued message only once the last one is
+  // acknowledged. Waiting for the relay would cost a round trip per message
+  // (a joiner's catch-up asks for every object so); while the unconfirmed
+  // bytes stay within the window, the resend buffer vouches for them instead.
+  void acknowledgeEarly() {
+    static const std::vector<uint8_t> acknowledgement = build(Acknowledgement{});
+    size_t bytes = 0;
+    for (Pending& pending : unconfirmed) {
+      bytes += pending.message.size();
+      if (bytes > options.ackWindowBytes || gone()) return;
+      if (!isQueued(pending.message[0]) || pending.acknowledged) continue;
+      pending.acknowledged = true;
+      if (events.deliver) events.deliver(acknowledgement);
+    }
   }
 
   bool send(std::span<const uint8_t> message) {
@@ -250,6 +269,12 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
     unconfirmed.push_back({nextSeq++, {message.begin(), message.end()}, false});
     stats.resendBytes += message.size();
     if (phase == Phase::kLive) writeUp(unconfirmed.back());
+    // Never from inside send(): the board would re-enter its own sending.
+    if (isQueued(message[0]) && options.ackWindowBytes > 0) {
+      asio::post(io, [self = shared_from_this()] {
+        if (!self->destroyed) self->acknowledgeEarly();
+      });
+    }
     return true;
   }
 

@@ -41,6 +41,10 @@ struct RelayLinkOptions {
   std::vector<uint8_t> token;
   // Messages sent and not yet confirmed; past it the link ends (kOverflow).
   size_t maxResendBytes = size_t{16} << 20;
+  // A queued message is acknowledged to the plug-in as soon as the
+  // unconfirmed messages up to it fit in this; beyond, when the relay
+  // confirms enough. 0: only the relay's confirmation acknowledges.
+  size_t ackWindowBytes = size_t{256} << 10;
   std::chrono::milliseconds firstBackoff{100};
   std::chrono::milliseconds lastBackoff{5000};
   std::chrono::milliseconds idleBeforePing{5000};

@@ -350,11 +350,20 @@ RenewResult ConferenceLog::renew(std::string_view token, uint32_t ttlMs) {
 
 EmitResult ConferenceLog::emit(std::string_view token, std::string_view sourceId, uint32_t part,
                                uint32_t parts, std::span<const uint8_t> deliveries) {
-  const auto f =
-      fcall("emit", {key("owner"), key("outpos"), key("out")},
-            {std::string(token), std::string(sourceId), std::to_string(part), std::to_string(parts),
-             std::string(bytes(deliveries)), std::to_string(limits_.maxOutputEntries),
-             std::to_string(limits_.outputRetentionMs)});
+  const OutputPart one{std::string(sourceId), part, parts, {deliveries.begin(), deliveries.end()}};
+  return emit(token, std::span(&one, 1));
+}
+
+EmitResult ConferenceLog::emit(std::string_view token, std::span<const OutputPart> parts) {
+  std::vector<std::string> args{std::string(token), std::to_string(limits_.maxOutputEntries),
+                                std::to_string(limits_.outputRetentionMs)};
+  for (const OutputPart& p : parts) {
+    args.push_back(p.source);
+    args.push_back(std::to_string(p.part));
+    args.push_back(std::to_string(p.parts));
+    args.emplace_back(bytes(p.deliveries));
+  }
+  const auto f = fcall("emit", {key("owner"), key("outpos"), key("out")}, std::move(args));
   return answer<EmitResult>(f, 2, [](const std::vector<std::string>& v) {
     return std::optional<Written>(Written{v[1]});
   });

@@ -149,6 +149,14 @@ struct ConferenceLogLimits {
   uint32_t lastGrantedId = 0x7FFFFFFF;
 };
 
+// One part of an input entry's output, as the owner writes it.
+struct OutputPart {
+  std::string source;
+  uint32_t part = 0;
+  uint32_t parts = 1;
+  std::vector<uint8_t> deliveries;
+};
+
 class ConferenceLog {
  public:
   // Conference names are 1..64 of [A-Za-z0-9_-], so that one can never
@@ -166,6 +174,9 @@ class ConferenceLog {
   RenewResult renew(std::string_view token, uint32_t ttlMs);
   EmitResult emit(std::string_view token, std::string_view sourceId, uint32_t part, uint32_t parts,
                   std::span<const uint8_t> deliveries);
+  // Parts in output order, in one step: those already written (a retry) are
+  // skipped; Dup when all were.
+  EmitResult emit(std::string_view token, std::span<const OutputPart> parts);
 
   // Up to count input entries after the id `after` ("0-0": from the start),
   // waiting up to blockMs (below the connection's 2 s timeout) when there

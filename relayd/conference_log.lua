@@ -146,29 +146,41 @@ redis.register_function('renew', function(keys, args)
   return { 'OK' }
 end)
 
--- One part of the output of input entry src. outpos holds the last part
--- written ("ms-seq:part"), so a retried call finds its part already there.
--- Output older than the retention (by Redis's clock, which also stamps the
--- ids) goes, and so does the oldest past maxlen.
--- KEYS owner, outpos, out; ARGV token, src, part, parts, deliveries, maxlen, retention ms
+-- Parts of the output of input entries, in order: each (src, part, parts,
+-- deliveries). outpos holds the last part written ("ms-seq:part"), so a
+-- retried call skips the parts already there; one call writes a whole batch
+-- or, refused before any write, none of it. Output older than the retention
+-- (by Redis's clock, which also stamps the ids) goes, and so does the oldest
+-- past maxlen.
+-- KEYS owner, outpos, out; ARGV token, maxlen, retention ms, then 4 per part
 redis.register_function('emit', function(keys, args)
-  local ms, seq = streamId(args[2], 'source')
-  local part, parts, maxlen = whole(args[3], 'part'), whole(args[4], 'parts'), whole(args[6], 'maxlen')
-  local retention = whole(args[7], 'retention')
-  if part >= parts then error('ERR bad part') end
+  local maxlen, retention = whole(args[2], 'maxlen'), whole(args[3], 'retention')
+  if #args < 7 or (#args - 3) % 4 ~= 0 then error('ERR bad batch') end
+  local batch = {}
+  for i = 4, #args, 4 do
+    local ms, seq = streamId(args[i], 'source')
+    local part, parts = whole(args[i + 1], 'part'), whole(args[i + 2], 'parts')
+    if part >= parts then error('ERR bad part') end
+    batch[#batch + 1] = { ms = ms, seq = seq, part = part, parts = parts, src = args[i], d = args[i + 3] }
+  end
   if redis.call('GET', keys[1]) ~= args[1] then return { 'FENCED' } end
+  local pms, pseq, ppart
   local pos = redis.call('GET', keys[2])
   if pos then
-    local pid, ppart = pos:match('^(.*):(%d+)$')
-    local pms, pseq = streamId(pid, 'outpos')
-    ppart = tonumber(ppart)
-    if ms < pms or (ms == pms and (seq < pseq or (seq == pseq and part <= ppart))) then
-      return { 'DUP' }
+    local pid, pp = pos:match('^(.*):(%d+)$')
+    pms, pseq = streamId(pid, 'outpos')
+    ppart = tonumber(pp)
+  end
+  local id
+  for _, b in ipairs(batch) do
+    if not pms or b.ms > pms or (b.ms == pms and (b.seq > pseq or (b.seq == pseq and b.part > ppart))) then
+      id = redis.call('XADD', keys[3], 'MAXLEN', '~', maxlen, '*', 's', b.src, 'p', b.part,
+        'n', b.parts, 'd', b.d)
+      pms, pseq, ppart = b.ms, b.seq, b.part
+      redis.call('SET', keys[2], b.src .. ':' .. b.part)
     end
   end
-  local id = redis.call('XADD', keys[3], 'MAXLEN', '~', maxlen, '*', 's', args[2], 'p', part,
-    'n', parts, 'd', args[5])
-  redis.call('SET', keys[2], args[2] .. ':' .. part)
+  if not id then return { 'DUP' } end
   local now = redis.call('TIME')
   local oldest = tonumber(now[1]) * 1000 + math.floor(tonumber(now[2]) / 1000) - retention
   if oldest > 0 then redis.call('XTRIM', keys[3], 'MINID', '~', oldest .. '-0') end

@@ -10,6 +10,8 @@ namespace scribly {
 namespace {
 
 constexpr uint32_t kReadCount = 256;
+// Output held back for one emit call at most; more goes out at once.
+constexpr size_t kFlushBytes = size_t{4} << 20;
 constexpr size_t kChunkBytes = size_t{1} << 20;
 // What an input entry adds to the input besides its message: ids and fields.
 constexpr size_t kEntryOverhead = 64;
@@ -62,6 +64,8 @@ bool OwnerCore::claim() {
 OwnerCore::Status OwnerCore::drop(Status why) {
   server_.reset();
   outputs_.clear();
+  pending_.clear();
+  pendingBytes_ = 0;
   if (why == Status::Fenced) token_.clear();
   return why;
 }
@@ -113,7 +117,7 @@ OwnerCore::Status OwnerCore::step(uint32_t blockMs) {
     if (const Status s = apply(entry); s != Status::Ok) return s;
     if (const Status s = keepLease(); s != Status::Ok) return s;
   }
-  return Status::Ok;
+  return flush();
 }
 
 OwnerCore::Status OwnerCore::apply(const InputEntry& entry) {
@@ -161,17 +165,32 @@ OwnerCore::Status OwnerCore::apply(const InputEntry& entry) {
   return snapshot();
 }
 
+// Parts wait in pending_ until the read's entries are all applied, and go
+// out in one call: one round trip per read instead of one per part.
 OwnerCore::Status OwnerCore::emit(const std::string& source,
-                                  const std::vector<std::vector<uint8_t>>& parts) {
+                                  std::vector<std::vector<uint8_t>>& parts) {
   const auto n = static_cast<uint32_t>(parts.size());
   for (uint32_t p = 0; p < n; ++p) {
     // A previous owner emitted it before it died.
     if (!after(source, p, emittedSource_, emittedPart_)) continue;
-    if (survive && !survive(CrashPoint::BeforeEmit, p)) return drop(Status::Failed);
-    const EmitResult r = log_.emit(token_, source, p, n, parts[p]);
-    if (std::holds_alternative<Fenced>(r)) return drop(Status::Fenced);
-    if (std::holds_alternative<Failed>(r)) return drop(Status::Failed);
+    if (survive && !survive(CrashPoint::BeforeEmit, p)) {
+      // What came before this part was written; the rest dies with the owner.
+      flush();
+      return drop(Status::Failed);
+    }
+    pendingBytes_ += parts[p].size();
+    pending_.push_back(OutputPart{source, p, n, std::move(parts[p])});
   }
+  return pendingBytes_ >= kFlushBytes ? flush() : Status::Ok;
+}
+
+OwnerCore::Status OwnerCore::flush() {
+  if (pending_.empty()) return Status::Ok;
+  const EmitResult r = log_.emit(token_, pending_);
+  pending_.clear();
+  pendingBytes_ = 0;
+  if (std::holds_alternative<Fenced>(r)) return drop(Status::Fenced);
+  if (std::holds_alternative<Failed>(r)) return drop(Status::Failed);
   return Status::Ok;
 }
 
@@ -182,6 +201,9 @@ OwnerCore::Status OwnerCore::snapshot() {
   if (bytesSinceSnapshot_ <= std::max<uint64_t>(options_.snapshotAfterBytes, snapshot_.size)) {
     return Status::Ok;
   }
+  // A takeover from the snapshot replays nothing before it: its output must
+  // be in the log first.
+  if (const Status s = flush(); s != Status::Ok) return s;
   const std::vector<uint8_t> state = server_->saveState();
   const SnapshotHeader next{snapshot_.n + 1, position_, state.size()};
   for (size_t at = 0; at == 0 || at < state.size(); at += kChunkBytes) {

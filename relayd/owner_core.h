@@ -86,7 +86,8 @@ class OwnerCore {
     std::vector<uint8_t> message;
   };
   Status apply(const InputEntry& entry);
-  Status emit(const std::string& source, const std::vector<std::vector<uint8_t>>& parts);
+  Status emit(const std::string& source, std::vector<std::vector<uint8_t>>& parts);
+  Status flush();
   Status snapshot();
   Status keepLease();
   Status leaveDeadSessions();
@@ -100,7 +101,9 @@ class OwnerCore {
   std::string token_;
 
   std::unique_ptr<RelayServer> server_;
-  std::vector<Output> outputs_;  // of the entry being applied
+  std::vector<Output> outputs_;      // of the entry being applied
+  std::vector<OutputPart> pending_;  // applied, not yet emitted
+  size_t pendingBytes_ = 0;
   std::string position_;
   // The last part emitted before this owner took over, as (source, part).
   std::string emittedSource_;

@@ -127,6 +127,12 @@ TEST_F(ConferenceLogTest, OnlyTheHolderRenewsAndEmits) {
                                       {"5-1", 0, 0}}) {
     EXPECT_EQ(c.emit(token, source, part, 2, kMessage).index(), answer) << source << " " << part;
   }
+  // A retried batch writes only what follows the last part written, in order.
+  const std::vector<OutputPart> batch{
+      {"5-1", 0, 2, kMessage}, {"5-1", 1, 2, kMessage}, {"7-0", 0, 1, kMessage}};
+  EXPECT_TRUE(std::holds_alternative<Written>(c.emit(token, batch)));
+  EXPECT_TRUE(std::holds_alternative<Dup>(c.emit(token, batch)));
+  EXPECT_EQ(redis->call({"XLEN", "conf:{c1}:out"}).values, std::vector<std::string>{"5"});
   ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);
   EXPECT_NE(claimToken(c), token);
   EXPECT_TRUE(std::holds_alternative<Fenced>(c.emit(token, "6-0", 0, 1, kMessage)));

@@ -28,6 +28,7 @@ struct Rig {
                            .conference = "conf-1",
                            .user = 7,
                            .token = {1, 2, 3},
+                           .ackWindowBytes = 0,
                            .firstBackoff = milliseconds{5},
                            .lastBackoff = milliseconds{20},
                            .idleBeforePing = milliseconds{2000},
@@ -94,11 +95,16 @@ TEST(RelayLink, JoinsWithHelloAndSendsEarlyMessagesAfterWelcomeInOrder) {
 
 TEST(RelayLink, EachQueuedMessageGetsOneAcknowledgement) {
   Rig rig;
+  // Room for two messages unconfirmed: the first queued one is acknowledged
+  // at once, the second only once the relay confirmed the first.
+  rig.options.ackWindowBytes = 2 * message(0).size();
   rig.join();
   rig.link->send(message(1, true));
   rig.link->send(message(2));
   rig.link->send(message(3, true));
   rig.frame(3);
+  rig.sync();
+  EXPECT_EQ(rig.delivered, (std::vector<Bytes>{kAck}));
   for (const UpAck& ack :
        {UpAck{1, true}, UpAck{1, true}, UpAck{2, false}, UpAck{3, true}, UpAck{3, true}}) {
     rig.relay.send(ack);
