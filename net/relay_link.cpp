@@ -247,12 +247,16 @@ struct LinkCore : std::enable_shared_from_this<LinkCore> {
   // bytes stay within the window, the resend buffer vouches for them instead.
   void acknowledgeEarly() {
     static const std::vector<uint8_t> acknowledgement = build(Acknowledgement{});
-    size_t bytes = 0;
+    size_t bytes = 0, due = 0;
     for (Pending& pending : unconfirmed) {
       bytes += pending.message.size();
-      if (bytes > options.ackWindowBytes || gone()) return;
+      if (bytes > options.ackWindowBytes) break;
       if (!isQueued(pending.message[0]) || pending.acknowledged) continue;
       pending.acknowledged = true;
+      ++due;
+    }
+    // Outside the walk: the plug-in may send again from within deliver.
+    for (; due > 0 && !gone(); --due) {
       if (events.deliver) events.deliver(acknowledgement);
     }
   }

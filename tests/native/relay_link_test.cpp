@@ -34,6 +34,7 @@ struct Rig {
                            .idleBeforePing = milliseconds{2000},
                            .silenceIsDead = milliseconds{4000}};
   std::vector<Bytes> delivered;
+  std::function<void(const Bytes&)> then;  // what the plug-in does with each delivery
   std::vector<LinkEnd> ends;
   std::unique_ptr<RelayLink> link;
   uint64_t nonce = 0;
@@ -41,9 +42,11 @@ struct Rig {
   void open() {
     link = std::make_unique<RelayLink>(
         io, options,
-        RelayLink::Events{
-            [this](std::span<const uint8_t> m) { delivered.emplace_back(m.begin(), m.end()); },
-            [this](LinkEnd end, std::string_view) { ends.push_back(end); }, nullptr});
+        RelayLink::Events{[this](std::span<const uint8_t> m) {
+                            delivered.emplace_back(m.begin(), m.end());
+                            if (then) then(delivered.back());
+                          },
+                          [this](LinkEnd end, std::string_view) { ends.push_back(end); }, nullptr});
     link->start();
   }
   // Frame i of the relay's latest connection, once it arrived.
@@ -112,6 +115,28 @@ TEST(RelayLink, EachQueuedMessageGetsOneAcknowledgement) {
   rig.sync();
   EXPECT_EQ(rig.delivered, (std::vector<Bytes>{kAck, kAck}));
   EXPECT_EQ(rig.link->stats().resendBytes, 0u);
+}
+
+// A board sends its next queued message from within the last one's
+// acknowledgement: the window's worth goes without waiting on the relay.
+TEST(RelayLink, ABoardSendingFromEachAcknowledgementFillsTheWindow) {
+  Rig rig;
+  rig.options.ackWindowBytes = 10 * message(0).size();
+  uint8_t next = 1;
+  rig.then = [&](const Bytes& m) {
+    if (m == kAck) rig.link->send(message(next++, true));
+  };
+  rig.join();
+  rig.link->send(message(next++, true));
+  const auto acknowledged = [&](size_t n) {
+    EXPECT_TRUE(runUntil(rig.io, [&] { return rig.delivered.size() >= n; }));
+    rig.sync();
+    EXPECT_EQ(rig.delivered.size(), n);
+  };
+  acknowledged(10);
+  rig.relay.send(UpAck{10, true});
+  acknowledged(20);
+  EXPECT_EQ(next, 22);
 }
 
 TEST(RelayLink, ResumesWhereItWasAndNeitherSendsNorAppliesAnythingTwice) {
