@@ -6,6 +6,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "collab/message_header.h"
 #include "net/frame.h"
 
 namespace scribly {
@@ -80,16 +81,10 @@ Result answer(const RedisConnection::Fields& f, size_t okFields, MakeOk makeOk) 
 }
 
 // The reply to one command, or null with *error set (an error reply too).
-ReplyPtr command(redisContext* context, const std::vector<std::string_view>& args,
-                 std::string* error) {
-  std::vector<const char*> argv;
-  std::vector<size_t> lengths;
-  for (std::string_view a : args) {
-    argv.push_back(a.data());
-    lengths.push_back(a.size());
-  }
-  ReplyPtr reply(static_cast<redisReply*>(
-      redisCommandArgv(context, static_cast<int>(argv.size()), argv.data(), lengths.data())));
+constexpr uint8_t kIdRangeCode = static_cast<uint8_t>(MessageCode::kIdRange);
+
+// A reply, or null with *error set: Redis's own error, or the link's.
+ReplyPtr checked(redisContext* context, ReplyPtr reply, std::string* error) {
   if (!reply) {
     *error = context->err ? context->errstr : "no reply";
   } else if (reply->type == REDIS_REPLY_ERROR) {
@@ -97,6 +92,28 @@ ReplyPtr command(redisContext* context, const std::vector<std::string_view>& arg
     reply.reset();
   }
   return reply;
+}
+
+struct Argv {
+  std::vector<const char*> argv;
+  std::vector<size_t> lengths;
+  template <class Strings>
+  explicit Argv(const Strings& args) {
+    for (const auto& a : args) {
+      argv.push_back(a.data());
+      lengths.push_back(a.size());
+    }
+  }
+  int count() const { return static_cast<int>(argv.size()); }
+};
+
+ReplyPtr command(redisContext* context, const std::vector<std::string_view>& args,
+                 std::string* error) {
+  Argv a(args);
+  return checked(context,
+                 ReplyPtr(static_cast<redisReply*>(
+                     redisCommandArgv(context, a.count(), a.argv.data(), a.lengths.data()))),
+                 error);
 }
 
 constexpr int kMaxDepth = 4;
@@ -241,9 +258,10 @@ RedisConnection::Tree RedisConnection::query(const std::vector<std::string_view>
   return t;
 }
 
-RedisConnection::Fields RedisConnection::call(const std::vector<std::string_view>& args) {
-  Fields f;
-  const ReplyPtr reply = command(context_, args, &f.error);
+namespace {
+
+// A reply flattened to its fields; f carries the error when there is none.
+RedisConnection::Fields fields(ReplyPtr reply, RedisConnection::Fields f) {
   if (!reply) return f;
   if (reply->type == REDIS_REPLY_ARRAY) {
     if (reply->elements > kMaxFields) {
@@ -268,6 +286,31 @@ RedisConnection::Fields RedisConnection::call(const std::vector<std::string_view
   }
   f.ok = true;
   return f;
+}
+
+}  // namespace
+
+RedisConnection::Fields RedisConnection::call(const std::vector<std::string_view>& args) {
+  Fields f;
+  return fields(command(context_, args, &f.error), std::move(f));
+}
+
+std::vector<RedisConnection::Fields> RedisConnection::callAll(
+    const std::vector<std::vector<std::string>>& commands) {
+  // All written first, then all answers read: one round trip for the lot,
+  // each command still run on its own and in order.
+  for (const auto& args : commands) {
+    Argv a(args);
+    redisAppendCommandArgv(context_, a.count(), a.argv.data(), a.lengths.data());
+  }
+  std::vector<Fields> all(commands.size());
+  for (Fields& f : all) {
+    void* reply = nullptr;
+    if (redisGetReply(context_, &reply) != REDIS_OK) reply = nullptr;
+    f = fields(checked(context_, ReplyPtr(static_cast<redisReply*>(reply)), &f.error),
+               std::move(f));
+  }
+  return all;
 }
 
 ConferenceLog::ConferenceLog(RedisConnection& redis, std::string_view conference,
@@ -308,11 +351,29 @@ LeaveResult ConferenceLog::leave(uint32_t user, uint64_t epoch) {
   });
 }
 
-AppendResult ConferenceLog::append(uint32_t user, uint64_t epoch, uint64_t seq,
-                                   std::span<const uint8_t> message) {
-  const auto f = fcall("append", {key("in"), key("sess"), key("owner")},
-                       {std::to_string(user), std::to_string(epoch), std::to_string(seq),
-                        std::string(bytes(message)), std::to_string(limits_.maxInputEntries)});
+std::vector<std::string> ConferenceLog::fcallArgs(std::string_view function,
+                                                  std::vector<std::string> keys,
+                                                  std::vector<std::string> args) const {
+  std::vector<std::string> argv{"FCALL", std::string(function), std::to_string(keys.size())};
+  for (std::string& k : keys) argv.push_back(std::move(k));
+  for (std::string& a : args) argv.push_back(std::move(a));
+  return argv;
+}
+
+std::vector<std::string> ConferenceLog::writeCommand(const LogWrite& w) const {
+  if (codeOf(w.message.empty() ? 0 : w.message[0]) == kIdRangeCode) {
+    return fcallArgs(
+        "grant", {key("nextid"), key("grants"), key("in"), key("sess")},
+        {std::to_string(w.user), std::to_string(w.epoch), std::to_string(w.seq),
+         std::to_string(limits_.grantSize), std::to_string(limits_.maxGrantsPerUser),
+         std::to_string(limits_.lastGrantedId), std::to_string(limits_.maxInputEntries)});
+  }
+  return fcallArgs("append", {key("in"), key("sess"), key("owner")},
+                   {std::to_string(w.user), std::to_string(w.epoch), std::to_string(w.seq),
+                    std::string(bytes(w.message)), std::to_string(limits_.maxInputEntries)});
+}
+
+AppendResult ConferenceLog::appendAnswer(const RedisConnection::Fields& f) {
   return answer<AppendResult>(f, 3,
                               [](const std::vector<std::string>& v) -> std::optional<Appended> {
                                 if (v[2] != "0" && v[2] != "1") return std::nullopt;
@@ -320,17 +381,44 @@ AppendResult ConferenceLog::append(uint32_t user, uint64_t epoch, uint64_t seq,
                               });
 }
 
-GrantResult ConferenceLog::grant(uint32_t user, uint64_t epoch, uint64_t seq) {
-  const auto f =
-      fcall("grant", {key("nextid"), key("grants"), key("in"), key("sess")},
-            {std::to_string(user), std::to_string(epoch), std::to_string(seq),
-             std::to_string(limits_.grantSize), std::to_string(limits_.maxGrantsPerUser),
-             std::to_string(limits_.lastGrantedId), std::to_string(limits_.maxInputEntries)});
+GrantResult ConferenceLog::grantAnswer(const RedisConnection::Fields& f) {
   return answer<GrantResult>(f, 4, [](const std::vector<std::string>& v) -> std::optional<Granted> {
     Granted g{v[1]};
     if (!number(v[2], g.start) || !number(v[3], g.end) || g.start >= g.end) return std::nullopt;
     return g;
   });
+}
+
+AppendResult ConferenceLog::append(uint32_t user, uint64_t epoch, uint64_t seq,
+                                   std::span<const uint8_t> message) {
+  if (!valid()) return Failed{"no such conference"};
+  const auto argv = writeCommand({user, epoch, seq, message});
+  return appendAnswer(redis_.call({argv.begin(), argv.end()}));
+}
+
+GrantResult ConferenceLog::grant(uint32_t user, uint64_t epoch, uint64_t seq) {
+  if (!valid()) return Failed{"no such conference"};
+  static constexpr uint8_t kRequest[] = {kIdRangeCode << 1};
+  const auto argv = writeCommand({user, epoch, seq, kRequest});
+  return grantAnswer(redis_.call({argv.begin(), argv.end()}));
+}
+
+std::vector<WriteResult> ConferenceLog::writeAll(std::span<const LogWrite> writes) {
+  std::vector<WriteResult> results;
+  if (!valid()) {
+    results.assign(writes.size(), AppendResult{Failed{"no such conference"}});
+    return results;
+  }
+  std::vector<std::vector<std::string>> commands;
+  for (const LogWrite& w : writes) commands.push_back(writeCommand(w));
+  const auto answers = redis_.callAll(commands);
+  for (size_t i = 0; i < writes.size(); ++i) {
+    if (commands[i][1] == "grant")
+      results.emplace_back(grantAnswer(answers[i]));
+    else
+      results.emplace_back(appendAnswer(answers[i]));
+  }
+  return results;
 }
 
 ClaimResult ConferenceLog::claim(std::string_view node, uint32_t ttlMs) {

@@ -37,6 +37,8 @@ class RedisConnection {
     std::vector<std::string> values;
   };
   Fields call(const std::vector<std::string_view>& args);
+  // Several commands in one round trip; one answer each, in order.
+  std::vector<Fields> callAll(const std::vector<std::vector<std::string>>& commands);
 
   // A reply of any shape: nested arrays of strings (integers as decimal),
   // nil marked. Failed as above, or when it nests deeper than four levels.
@@ -149,6 +151,16 @@ struct ConferenceLogLimits {
   uint32_t lastGrantedId = 0x7FFFFFFF;
 };
 
+// One message of a session for the input log: a range request (code 81)
+// goes to grant, anything else to append.
+struct LogWrite {
+  uint32_t user = 0;
+  uint64_t epoch = 0;
+  uint64_t seq = 0;
+  std::span<const uint8_t> message;
+};
+using WriteResult = std::variant<AppendResult, GrantResult>;
+
 // One part of an input entry's output, as the owner writes it.
 struct OutputPart {
   std::string source;
@@ -170,6 +182,9 @@ class ConferenceLog {
   AppendResult append(uint32_t user, uint64_t epoch, uint64_t seq,
                       std::span<const uint8_t> message);
   GrantResult grant(uint32_t user, uint64_t epoch, uint64_t seq);
+  // Several writes in one round trip, each answered as append or grant
+  // would; Redis still runs them one by one and in order.
+  std::vector<WriteResult> writeAll(std::span<const LogWrite> writes);
   ClaimResult claim(std::string_view node, uint32_t ttlMs);
   RenewResult renew(std::string_view token, uint32_t ttlMs);
   EmitResult emit(std::string_view token, std::string_view sourceId, uint32_t part, uint32_t parts,
@@ -203,6 +218,11 @@ class ConferenceLog {
   std::string key(std::string_view name) const { return prefix_ + std::string(name); }
   RedisConnection::Fields fcall(std::string_view function, std::vector<std::string> keys,
                                 std::vector<std::string> args);
+  std::vector<std::string> fcallArgs(std::string_view function, std::vector<std::string> keys,
+                                     std::vector<std::string> args) const;
+  std::vector<std::string> writeCommand(const LogWrite& w) const;
+  static AppendResult appendAnswer(const RedisConnection::Fields& f);
+  static GrantResult grantAnswer(const RedisConnection::Fields& f);
 
   RedisConnection& redis_;
   std::string prefix_;  // "conf:{C}:"

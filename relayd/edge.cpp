@@ -43,7 +43,6 @@ constexpr int kLeaveTries = 60;
 constexpr auto kReconnectAfter = std::chrono::milliseconds(500);
 constexpr uint8_t kResetTooOld = 1;
 constexpr uint8_t kResetTooLarge = 2;
-constexpr uint8_t kGrantRequest = 81;
 
 std::string outKey(const std::string& conference) { return "conf:{" + conference + "}:out"; }
 std::string joinsKey(const std::string& conference) { return "conf:{" + conference + "}:joins"; }
@@ -198,6 +197,28 @@ struct JoinOutcome {
 
 enum class AppendOutcome : uint8_t { kAck, kFenced, kGap, kFailed };
 
+struct AppendJob {
+  SessionPtr s;
+  std::string conference;
+  uint32_t user = 0;
+  uint64_t epoch = 0;
+  uint64_t seq = 0;
+  std::vector<uint8_t> message;
+};
+struct AppendQueue {
+  std::mutex mutex;
+  std::vector<AppendJob> jobs;
+  bool posted = false;  // a batch job is on its way to the worker
+};
+struct AppendDone {
+  SessionPtr s;
+  uint64_t seq = 0;
+  AppendOutcome outcome = AppendOutcome::kFailed;
+  bool ownerMissing = false;
+};
+// The most appends sent to Redis in one round trip.
+constexpr size_t kAppendBatch = 256;
+
 }  // namespace
 
 struct Edge::Impl : std::enable_shared_from_this<Impl> {
@@ -213,6 +234,7 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
     for (size_t i = 0; i < kFirstSessionWorker + threads; ++i) {
       workers.push_back(
           std::make_unique<RedisWorker>(this->options.redisHost, this->options.redisPort));
+      appendQueues.push_back(std::make_unique<AppendQueue>());
     }
   }
   ~Impl() {
@@ -449,9 +471,12 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
         });
   }
 
+  size_t workerIndex(const std::string& conference) const {
+    return kFirstSessionWorker +
+           std::hash<std::string>{}(conference) % (workers.size() - kFirstSessionWorker);
+  }
   RedisWorker& workerFor(const std::string& conference) {
-    return *workers[kFirstSessionWorker +
-                    std::hash<std::string>{}(conference) % (workers.size() - kFirstSessionWorker)];
+    return *workers[workerIndex(conference)];
   }
 
   // ---- joining ----
@@ -591,41 +616,78 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
 
   void onUp(const SessionPtr& s, net::Up up) {
     ++s->inFlight;
-    const uint8_t first = up.message[0];
-    auto self = shared_from_this();
-    workerFor(s->conference)
-        .post([self, s, conference = s->conference, user = s->user, epoch = s->epoch, seq = up.seq,
-               message = std::move(up.message), limits = options.log](Links* l) {
-          AppendOutcome outcome = AppendOutcome::kFailed;
-          bool ownerMissing = false;
-          if (l) {
-            ConferenceLog log(*l->redis, conference, limits);
-            auto judge = [&](const auto& r) {
-              if (std::holds_alternative<Fenced>(r)) outcome = AppendOutcome::kFenced;
-              if (std::holds_alternative<Gap>(r)) outcome = AppendOutcome::kGap;
-              if (std::holds_alternative<Dup>(r)) outcome = AppendOutcome::kAck;
-              if (const auto* f = std::get_if<Failed>(&r)) l->broken = brokenLink(*f);
-            };
-            if (codeOf(message[0]) == kGrantRequest) {
-              const GrantResult r = log.grant(user, epoch, seq);
-              judge(r);
-              if (std::holds_alternative<Granted>(r) || std::holds_alternative<NoRange>(r)) {
-                outcome = AppendOutcome::kAck;
-              }
-            } else {
-              const AppendResult r = log.append(user, epoch, seq, message);
-              judge(r);
-              if (const auto* a = std::get_if<Appended>(&r)) {
-                outcome = AppendOutcome::kAck;
-                ownerMissing = !a->ownerExists;
-              }
-            }
-          }
-          asio::post(self->io, [self, s, seq, outcome, ownerMissing] {
-            self->onAppended(s, seq, outcome, ownerMissing);
-          });
-        });
-    s->queuedFlags.push_back(isQueued(first));
+    s->queuedFlags.push_back(isQueued(up.message[0]));
+    const size_t w = workerIndex(s->conference);
+    AppendQueue& q = *appendQueues[w];
+    bool post = false;
+    {
+      std::lock_guard lock(q.mutex);
+      q.jobs.push_back({s, s->conference, s->user, s->epoch, up.seq, std::move(up.message)});
+      post = !q.posted;
+      q.posted = true;
+    }
+    if (post) {
+      workers[w]->post([self = shared_from_this(), w](Links* l) { self->writeAppends(w, l); });
+    }
+  }
+
+  // On the worker: every append that waits, in order, one round trip for
+  // each run of one conference's. Redis still takes them one by one.
+  void writeAppends(size_t w, Links* l) {
+    std::vector<AppendJob> jobs;
+    {
+      AppendQueue& q = *appendQueues[w];
+      std::lock_guard lock(q.mutex);
+      jobs.swap(q.jobs);
+      q.posted = false;
+    }
+    auto results = std::make_shared<std::vector<AppendDone>>();
+    for (size_t i = 0; i < jobs.size();) {
+      size_t j = i;
+      while (j < jobs.size() && j - i < kAppendBatch && jobs[j].conference == jobs[i].conference)
+        ++j;
+      std::vector<WriteResult> answers;
+      if (l) {
+        std::vector<LogWrite> writes;
+        for (size_t k = i; k < j; ++k)
+          writes.push_back({jobs[k].user, jobs[k].epoch, jobs[k].seq, jobs[k].message});
+        ConferenceLog log(*l->redis, jobs[i].conference, options.log);
+        answers = log.writeAll(writes);
+      }
+      for (size_t k = i; k < j; ++k) {
+        AppendDone done{jobs[k].s, jobs[k].seq, AppendOutcome::kFailed, false};
+        if (l) judge(answers[k - i], *l, done);
+        results->push_back(std::move(done));
+      }
+      i = j;
+    }
+    asio::post(io, [self = shared_from_this(), results] {
+      for (const AppendDone& d : *results) self->onAppended(d.s, d.seq, d.outcome, d.ownerMissing);
+    });
+  }
+
+  static void judge(const WriteResult& answer, Links& l, AppendDone& done) {
+    std::visit(
+        [&](const auto& r) {
+          std::visit(
+              [&](const auto& v) {
+                using V = std::decay_t<decltype(v)>;
+                if constexpr (std::is_same_v<V, Fenced>) done.outcome = AppendOutcome::kFenced;
+                if constexpr (std::is_same_v<V, Gap>) done.outcome = AppendOutcome::kGap;
+                // A range request past the allowance still took its seq.
+                if constexpr (std::is_same_v<V, Dup> || std::is_same_v<V, Granted> ||
+                              std::is_same_v<V, NoRange>) {
+                  done.outcome = AppendOutcome::kAck;
+                }
+                if constexpr (std::is_same_v<V, Appended>) {
+                  done.outcome = AppendOutcome::kAck;
+                  done.ownerMissing = !v.ownerExists;
+                }
+                if constexpr (std::is_same_v<V, Failed>) l.broken = l.broken || brokenLink(v);
+              },
+              r);
+        },
+        answer);
   }
 
   void onAppended(const SessionPtr& s, uint64_t seq, AppendOutcome outcome, bool ownerMissing) {
@@ -808,6 +870,8 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
   bool stopped = false;
   // [0] the heartbeat, [1] owner checks (which may take a while), then sessions.
   std::vector<std::unique_ptr<RedisWorker>> workers;
+  // Appends wait here, one queue per worker, for the worker's next batch.
+  std::vector<std::unique_ptr<AppendQueue>> appendQueues;
 
   std::map<uint64_t, SessionPtr> sessions;
   std::map<std::string, Conference> conferences;
