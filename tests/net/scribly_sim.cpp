@@ -612,6 +612,11 @@ class Simulator {
               (maxMemory == 0 || peakMemory_ < maxMemory),
           "in " + std::to_string(peakIn_) + ", out " + std::to_string(peakOut_) + ", memory " +
               std::to_string(peakMemory_) + " of " + std::to_string(maxMemory));
+    // Every queue of a node is capped per session; far below what those caps
+    // allow, a node that holds on to what it passed on shows here.
+    constexpr long long kNodeCapKiB = 256 << 10;
+    check("nodes within their memory cap", peakRss_ < kNodeCapKiB,
+          std::to_string(peakRss_) + " KiB of " + std::to_string(kNodeCapKiB));
   }
 
   int report(bool quiet) {
