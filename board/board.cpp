@@ -90,7 +90,10 @@ void Board::initialize(uint32_t myUserId, uint32_t hostId) {
   hostId_ = hostId;
   channel_.setPeer(hostId);
   ids_.initialise(myUserId, options_.peerToPeer ? hostId : 0);
-  if (!options_.peerToPeer) sendMessage(StateRequest{}, kLevelDirect);
+  if (!options_.peerToPeer) {
+    joinAnswerPending_ = true;
+    sendMessage(StateRequest{}, kLevelDirect);
+  }
 }
 
 void Board::reset() {
@@ -209,7 +212,10 @@ uint32_t Board::goToPage(uint32_t id, bool send, int direction) {
 
   pages_.setCurrent(target->id());
   if (privileges_.lead && send) sendMessage(CurrentPage{target->id()}, kLevelFirst);
-  if (!options_.peerToPeer) sendMessage(PageShown{target->id()}, kLevelFirst);
+  if (!options_.peerToPeer) {
+    joinAnswerPending_ = false;
+    sendMessage(PageShown{target->id()}, kLevelFirst);
+  }
   if (target->hasBackgroundFile()) loadBackgroundPicture(*target);
   env_.view.pageInfoChanged();
   // What the view kept of the page, if it did, is as good as the page's revision says.
@@ -333,7 +339,10 @@ bool Board::renamePage(uint32_t id, std::string_view name) {
   return true;
 }
 
-void Board::askPageContents() { sendMessage(PageShown{pages_.currentId()}, kLevelFirst); }
+void Board::askPageContents() {
+  joinAnswerPending_ = false;
+  sendMessage(PageShown{pages_.currentId()}, kLevelFirst);
+}
 
 void Board::releaseMouse() {
   if (const uint32_t id = mouse_.release()) goToPage(id, false);

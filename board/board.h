@@ -375,6 +375,10 @@ class Board {
   // Set while a peer's message is applied: what the board sends then goes
   // through the reply backlog once the queue holds its cap.
   bool dispatching_ = false;
+  // Set from the join's state request until this board first asks for a
+  // page's contents: a conference whose lead never named a page answers
+  // without one, and the page shown here must still be caught up.
+  bool joinAnswerPending_ = false;
 
   // Items (objects, background files) this board removed itself, oldest
   // first, bounded. A page-contents list the server made before the removal

@@ -225,6 +225,12 @@ bool Board::dispatchPageMessage(uint8_t code, std::span<const uint8_t> message) 
       sendMessage(StateReplyEnd{}, kLevelFirst);
       return true;
     }
+    case MessageCode::kStateReplyEnd:
+      // The answer to this board's join named no page to show: it catches up
+      // the one it shows.
+      if (options_.peerToPeer) return false;
+      if (joinAnswerPending_) askPageContents();
+      return true;
     case MessageCode::kPageContents:
       if (options_.peerToPeer) return false;
       handlePageContents(message);

@@ -3,8 +3,9 @@
 # loopback port, one relay node (native build), two join tokens, and
 # scribly-host.exe (Windows build, under Wine) joining two participants to
 # one conference over 127.0.0.1, playing the default session and comparing
-# their boards (--verify); then a join with another user's token, which must
-# fail. Prints "net-wine-smoke: passed" or
+# their boards (--verify); then a second host whose two participants join
+# after the drawing and must catch up the same board; then a join with
+# another user's token, which must fail. Prints "net-wine-smoke: passed" or
 # "net-wine-smoke: failed: WHY" and exits 0 or 1. Stops only what it started.
 #
 #   scripts/lib/net-wine-smoke.sh [--no-build]
@@ -82,7 +83,7 @@ done
 [ -n "$relay" ] || fail "scribly-relayd did not listen (build/test-logs/net-smoke-relayd.log)"
 
 tokens=()
-for user in 1 2; do
+for user in 1 2 3 4; do
   t=$("$token" issue --key "$work/key.pem" --kid 1 --conference smoke --user "$user" --ttl 600) ||
     fail "scribly-token issue"
   tokens+=(--token "$t")
@@ -91,12 +92,24 @@ done
 source scripts/lib/wine-env.sh
 wine_start >/dev/null || fail "wine"
 trap finish EXIT # wine_start set its own
-timeout 180 "$WINE" "$host" --server-address "$relay" --conference smoke "${tokens[@]}" \
+timeout 180 "$WINE" "$host" --server-address "$relay" --conference smoke "${tokens[@]:0:4}" \
   --script "$(win_path host/demo_session.txt)" --verify --exit >"$work/net-smoke-host.log" 2>&1
 code=$?
 [ $code -eq 0 ] || fail "scribly-host.exe exited $code (build/test-logs/net-smoke-host.log)"
 grep -q "all boards are identical" "$work/net-smoke-host.log" ||
   fail "the host compared no boards (build/test-logs/net-smoke-host.log)"
+drawn=$(sed -n 's/^scribly-host: \([0-9]*\) messages describe each board.*/\1/p' "$work/net-smoke-host.log")
+
+# Another host joins the conference the first has left: its participants
+# start on the page nobody named and must still see what was drawn there.
+timeout 180 "$WINE" "$host" --server-address "$relay" --conference smoke --first-user 3 \
+  "${tokens[@]:4:4}" --verify --exit >"$work/net-smoke-joiner.log" 2>&1
+code=$?
+[ $code -eq 0 ] || fail "the joining host exited $code (build/test-logs/net-smoke-joiner.log)"
+grep -q "^scribly-host: $drawn messages describe each board; all boards are identical" \
+  "$work/net-smoke-joiner.log" ||
+  fail "the joining host's boards are not the first host's $drawn messages" \
+    "(build/test-logs/net-smoke-joiner.log)"
 
 # A token for another user: the relay refuses the join, and the host says so.
 timeout 120 "$WINE" "$host" --server-address "$relay" --conference smoke --first-user 2 \

@@ -211,5 +211,23 @@ TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
   }
 }
 
+// Nobody ever changed page: the server has no page to lead a joiner to, and
+// the joiner must still catch up the page it shows without being moved.
+TEST(ServerModeConference, LateJoinerCatchesUpItsPageWhenNoLeadNamedOne) {
+  InMemoryRelay relay(InMemoryRelay::Mode::Server, 2, 5, withTemplates());
+  ASSERT_TRUE(relay.drain());
+  Board& ann = relay.board(0);
+  const uint32_t page = ann.currentPageId();
+  for (uint8_t kind : kCommittableKinds) {
+    ASSERT_NE(ann.commitObject(makeObject(kind, relay.rng(), ann.myUserId()), page), 0u);
+  }
+  ASSERT_TRUE(relay.drain());
+
+  TestBoard& late = relay.join();
+  ASSERT_TRUE(relay.drain());
+  EXPECT_EQ(late->currentPageId(), page);
+  EXPECT_TRUE(sameBoards(BoardSnapshot::of(relay.node(0)), BoardSnapshot::of(late)));
+}
+
 }  // namespace
 }  // namespace scribly::testing
