@@ -101,6 +101,7 @@ OwnerCore::Status OwnerCore::takeOver() {
   if (std::holds_alternative<Failed>(emitted)) return Status::Failed;
   std::tie(emittedSource_, emittedPart_) = std::get<std::pair<std::string, uint32_t>>(emitted);
   bytesSinceSnapshot_ = 0;
+  lastSnapshot_ = now();
   lastDeadCheck_ = now();
   orphans_.clear();
   server_ = std::move(server);
@@ -195,12 +196,13 @@ OwnerCore::Status OwnerCore::flush() {
 }
 
 // Between two input entries, once the input since the last snapshot
-// outweighs it: the chunks first, then the commit that makes them the
+// outweighs it or it is old: the chunks first, then the commit that makes them the
 // snapshot and trims the input it covers.
 OwnerCore::Status OwnerCore::snapshot() {
-  if (bytesSinceSnapshot_ <= std::max<uint64_t>(options_.snapshotAfterBytes, snapshot_.size)) {
-    return Status::Ok;
-  }
+  const bool large =
+      bytesSinceSnapshot_ > std::max<uint64_t>(options_.snapshotAfterBytes, snapshot_.size);
+  const bool old = bytesSinceSnapshot_ > 0 && now() - lastSnapshot_ >= options_.snapshotEveryMs;
+  if (!large && !old) return Status::Ok;
   // A takeover from the snapshot replays nothing before it: its output must
   // be in the log first.
   if (const Status s = flush(); s != Status::Ok) return s;
@@ -220,6 +222,7 @@ OwnerCore::Status OwnerCore::snapshot() {
   if (std::holds_alternative<Failed>(r)) return drop(Status::Failed);
   snapshot_ = next;
   bytesSinceSnapshot_ = 0;
+  lastSnapshot_ = now();
   return Status::Ok;
 }
 

@@ -26,6 +26,9 @@ struct OwnerOptions {
   // A snapshot is taken once the input since the last one exceeds
   // max(this, the last snapshot's size).
   size_t snapshotAfterBytes = size_t{4} << 20;
+  // Or once this long has passed since the last one with input since: a
+  // quiet conference's takeover then replays at most this much.
+  uint32_t snapshotEveryMs = 60000;
   uint32_t outputRetentionMs = 10 * 60 * 1000;
   // Sessions of a node whose heartbeat is gone are left once it has been
   // gone this long; checked this often.
@@ -110,6 +113,7 @@ class OwnerCore {
   uint32_t emittedPart_ = 0;
   SnapshotHeader snapshot_;  // n 0: none yet
   size_t bytesSinceSnapshot_ = 0;
+  uint64_t lastSnapshot_ = 0;  // when taken, or when this owner took over
   uint64_t lastRenew_ = 0;
   uint64_t lastDeadCheck_ = 0;
   // Sessions seen on dead nodes: user to (epoch, first seen).

@@ -226,6 +226,29 @@ TEST_F(OwnerTest, JoinsRefusalsAndTheSessionsOfDeadNodes) {
   EXPECT_TRUE(core->server()->connected(kAnn));
 }
 
+TEST_F(OwnerTest, AQuietConferenceIsSnapshottedOnceAMinuteOnlyWhileItHasInput) {
+  ConferenceLog c = log();
+  auto core = owner();
+  ASSERT_TRUE(core->claim());
+  ASSERT_EQ(core->takeOver(), OwnerCore::Status::Ok);
+  auto snapshots = [&] {
+    const auto h = std::get<std::optional<SnapshotHeader>>(log().snapshotHeader());
+    return h ? h->n : 0u;
+  };
+  // (time, whether an entry arrives, snapshots then)
+  for (const auto& [t, input, expected] : {std::tuple{1000u, true, 0u},
+                                           {59999u, true, 0u},
+                                           {60000u, true, 1u},
+                                           {130000u, false, 1u},
+                                           {130001u, true, 2u},
+                                           {150000u, true, 2u}}) {
+    now = t;
+    if (input) got<Joined>(c.join(11, "n1", "h", false));
+    ASSERT_EQ(core->step(0), OwnerCore::Status::Ok);
+    EXPECT_EQ(snapshots(), expected) << t;
+  }
+}
+
 // Waits up to 5 s for `done`.
 bool eventually(const std::function<bool()>& done) {
   for (int i = 0; i < 500 && !done(); ++i) {
