@@ -583,9 +583,11 @@ struct Edge::Impl : std::enable_shared_from_this<Impl> {
       case JoinOutcome::kFull:
         return fail(s, kErrorFull, "conference full", Exit::kQuiet);
       case JoinOutcome::kUnavailable:
-        // A join that went through, but not its last step, is undone.
+        // A join that went through, but not its last step, is undone. Redis
+        // being away refuses nobody: no ERROR, which would end the host's
+        // link for good; the dropped connection makes it try again.
         if (s->epoch != 0) s->state = Session::State::kLive;
-        return fail(s, kErrorUnavailable, "log unavailable", Exit::kNow);
+        return close(s, Exit::kNow);
       case JoinOutcome::kReset:
         // The host starts afresh; this session ends for good.
         s->state = Session::State::kLive;

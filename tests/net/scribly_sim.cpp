@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <asio.hpp>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -54,11 +56,14 @@ struct Options {
   uint32_t seed = 1;
   long long killOwnerAt = 0;
   long long killEdgeAt = 0;
+  long long restartRedisAt = 0;
+  std::string restartRedis;  // a command that kills Redis and starts it again
 };
 
 const char* kUsage =
     "usage: scribly-sim [--in-process | --relay HOST:PORT... --redis HOST:PORT --key PRIVATE.pem\n"
-    "         [--kid N] [--node NAME=PID...] [--kill-owner-at K | --kill-edge-at K]]\n"
+    "         [--kid N] [--node NAME=PID...] [--kill-owner-at K | --kill-edge-at K]\n"
+    "         [--restart-redis-at K --restart-redis COMMAND]]\n"
     "       [--conferences N] [--participants N] [--late N] [--late-after OPS]\n"
     "       [--operations N] [--rate OPS_PER_S] [--page-objects N] [--seed N]\n";
 
@@ -104,13 +109,18 @@ bool parseOptions(int argc, char** argv, Options& o) {
       o.killOwnerAt = static_cast<long long>(count());
     } else if (a == "--kill-edge-at") {
       o.killEdgeAt = static_cast<long long>(count());
+    } else if (a == "--restart-redis-at") {
+      o.restartRedisAt = static_cast<long long>(count());
+    } else if (a == "--restart-redis") {
+      o.restartRedis = v;
     } else {
       return false;
     }
   }
   const bool network = !o.links.relays.empty() && !o.redis.empty() && !o.links.keyFile.empty();
   return o.conferences > 0 && o.participants > 0 && o.rate > 0 && o.inProcess != network &&
-         !(o.killOwnerAt && o.killEdgeAt) &&
+         (o.killOwnerAt != 0) + (o.killEdgeAt != 0) + (o.restartRedisAt != 0) <= 1 &&
+         (o.restartRedisAt == 0) == o.restartRedis.empty() &&
          (o.nodes.empty() || o.nodes.size() == o.links.relays.size());
 }
 
@@ -164,6 +174,9 @@ void figure(const char* what, double value, const char* unit) {
 class Simulator {
  public:
   explicit Simulator(Options o) : o_(std::move(o)) {}
+  ~Simulator() {
+    if (restart_.joinable()) restart_.join();
+  }
 
   int run() {
     std::string error;
@@ -505,9 +518,18 @@ class Simulator {
     const auto now = Clock::now();
     if (now - lastSample_ < std::chrono::milliseconds(50)) return;
     lastSample_ = now;
-    const long long killAt = o_.killOwnerAt ? o_.killOwnerAt : o_.killEdgeAt;
-    if (killAt && !killedAt_ && redis_->length(confKey(conferences_[0].name, "in")) >= killAt)
-      kill();
+    const long long killAt = std::max({o_.killOwnerAt, o_.killEdgeAt, o_.restartRedisAt});
+    if (killAt && !killedAt_ && redis_->length(confKey(conferences_[0].name, "in")) >= killAt) {
+      if (o_.restartRedisAt) {
+        // On a thread of its own: the links go on meanwhile.
+        std::printf("restarting Redis at in length %lld\n", killAt);
+        std::fflush(stdout);
+        restart_ = std::thread([this] { restarted_ = std::system(o_.restartRedis.c_str()) == 0; });
+        killedAt_ = Clock::now();
+      } else {
+        kill();
+      }
+    }
     if (killedAt_ && !resumedMs_) {
       const bool all = std::all_of(participants_.begin(), participants_.end(),
                                    [&](const Participant& p) { return p.up; });
@@ -638,8 +660,10 @@ class Simulator {
         figure("catch-up of a page, slowest", catchUp.back(), "ms");
       }
     }
-    if (o_.killOwnerAt || o_.killEdgeAt) {
-      check("the node was killed", killedAt_.has_value(), "");
+    if (restart_.joinable()) restart_.join();
+    if (o_.restartRedisAt) check("Redis was restarted", killedAt_ && restarted_, "");
+    if (o_.killOwnerAt || o_.killEdgeAt) check("the node was killed", killedAt_.has_value(), "");
+    if (killedAt_) {
       if (failoverMs_) figure("failover gap", *failoverMs_, "ms");
       if (resumedMs_) figure("every session resumed", *resumedMs_, "ms");
     }
@@ -696,7 +720,9 @@ class Simulator {
   Clock::time_point opsStart_, opsEnd_;
 
   Clock::time_point lastSample_, lastCaps_;
-  std::optional<Clock::time_point> killedAt_;
+  std::optional<Clock::time_point> killedAt_;  // or Redis restarted
+  std::thread restart_;
+  std::atomic<bool> restarted_ = false;
   std::optional<double> failoverMs_, resumedMs_;
   bool sawDown_ = false;
   long long peakMemory_ = 0, peakIn_ = 0, peakOut_ = 0, peakRss_ = 0;

@@ -69,7 +69,9 @@ std::string confKey(const std::string& conference, const char* name) {
   return "conf:{" + conference + "}:" + name;
 }
 
-std::unique_ptr<RedisReader> RedisReader::open(const std::string& address, std::string* error) {
+namespace {
+
+redisContext* connect(const std::string& address, std::string* error) {
   const size_t colon = address.rfind(':');
   int port = 0;
   if (colon == std::string::npos || !number(address.substr(colon + 1), port)) {
@@ -84,15 +86,33 @@ std::unique_ptr<RedisReader> RedisReader::open(const std::string& address, std::
     return nullptr;
   }
   redisSetTimeout(c, timeout);
-  return std::unique_ptr<RedisReader>(new RedisReader(c));
+  return c;
+}
+
+}  // namespace
+
+std::unique_ptr<RedisReader> RedisReader::open(const std::string& address, std::string* error) {
+  redisContext* c = connect(address, error);
+  return c ? std::unique_ptr<RedisReader>(new RedisReader(c, address)) : nullptr;
 }
 
 RedisReader::~RedisReader() { redisFree(context_); }
 
+redisContext* RedisReader::context() {
+  if (context_->err) {
+    std::string error;
+    if (redisContext* c = connect(address_, &error)) {
+      redisFree(context_);
+      context_ = c;
+    }
+  }
+  return context_;
+}
+
 std::vector<StreamEntry> RedisReader::range(const std::string& key, std::optional<net::OutId> after,
                                             size_t count) {
-  const Reply r = command(context_, {"XRANGE", key, after ? "(" + formatOutId(*after) : "-", "+",
-                                     "COUNT", std::to_string(count)});
+  const Reply r = command(context(), {"XRANGE", key, after ? "(" + formatOutId(*after) : "-", "+",
+                                      "COUNT", std::to_string(count)});
   return entries(r.get());
 }
 
@@ -106,25 +126,25 @@ std::vector<StreamEntry> RedisReader::all(const std::string& key) {
 }
 
 std::optional<StreamEntry> RedisReader::last(const std::string& key) {
-  const Reply r = command(context_, {"XREVRANGE", key, "+", "-", "COUNT", "1"});
+  const Reply r = command(context(), {"XREVRANGE", key, "+", "-", "COUNT", "1"});
   auto e = entries(r.get());
   if (e.empty()) return std::nullopt;
   return std::move(e.front());
 }
 
 long long RedisReader::length(const std::string& key) {
-  const Reply r = command(context_, {"XLEN", key});
+  const Reply r = command(context(), {"XLEN", key});
   return r && r->type == REDIS_REPLY_INTEGER ? r->integer : -1;
 }
 
 std::optional<std::string> RedisReader::get(const std::string& key) {
-  const Reply r = command(context_, {"GET", key});
+  const Reply r = command(context(), {"GET", key});
   if (!r || r->type != REDIS_REPLY_STRING) return std::nullopt;
   return text(r.get());
 }
 
 std::map<std::string, std::string> RedisReader::hash(const std::string& key) {
-  const Reply r = command(context_, {"HGETALL", key});
+  const Reply r = command(context(), {"HGETALL", key});
   std::map<std::string, std::string> out;
   if (r && r->type == REDIS_REPLY_ARRAY) {
     for (size_t k = 0; k + 1 < r->elements; k += 2)
@@ -134,7 +154,7 @@ std::map<std::string, std::string> RedisReader::hash(const std::string& key) {
 }
 
 std::vector<std::string> RedisReader::list(const std::string& key) {
-  const Reply r = command(context_, {"LRANGE", key, "0", "-1"});
+  const Reply r = command(context(), {"LRANGE", key, "0", "-1"});
   std::vector<std::string> out;
   if (r && r->type == REDIS_REPLY_ARRAY) {
     for (size_t k = 0; k < r->elements; ++k) out.push_back(text(r->element[k]));
@@ -143,7 +163,7 @@ std::vector<std::string> RedisReader::list(const std::string& key) {
 }
 
 std::string RedisReader::info(const std::string& name) {
-  const Reply r = command(context_, {"INFO"});
+  const Reply r = command(context(), {"INFO"});
   const std::string all = r ? std::string(r->str ? r->str : "", r->len) : std::string();
   const size_t at = all.find("\r\n" + name + ":");
   if (at == std::string::npos) return {};
@@ -152,7 +172,7 @@ std::string RedisReader::info(const std::string& name) {
 }
 
 std::string RedisReader::config(const std::string& name) {
-  const Reply r = command(context_, {"CONFIG", "GET", name});
+  const Reply r = command(context(), {"CONFIG", "GET", name});
   return r && r->type == REDIS_REPLY_ARRAY && r->elements == 2 ? text(r->element[1]) : "";
 }
 

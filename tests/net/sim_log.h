@@ -41,8 +41,13 @@ class RedisReader {
   std::string config(const std::string& name);
 
  private:
-  explicit RedisReader(redisContext* context) : context_(context) {}
+  RedisReader(redisContext* context, std::string address)
+      : context_(context), address_(std::move(address)) {}
+  // The connection, opened again after a failure (Redis restarted): a call
+  // that fails meanwhile reads as empty.
+  redisContext* context();
   redisContext* context_;
+  std::string address_;
 };
 
 std::string confKey(const std::string& conference, const char* name);
