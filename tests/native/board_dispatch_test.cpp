@@ -8,39 +8,23 @@
 namespace scribly::testing {
 namespace {
 
-Bytes rectCreation(uint32_t page, uint32_t id) {
-  std::mt19937 rng(id);
-  auto rect = makeObject(12, rng, 0);
-  return build(CreateObject{12, page, id, saveRecord(*rect)});
-}
-
-TEST(BoardDispatch, CreationOnAMissingPageCreatesItTellsThePanelAndDropsDuplicates) {
+TEST(BoardDispatch, CreationOnAMissingPageCreatesItAndOnlyFlaggedOnesAreAcknowledged) {
   TestBoard b;
   ASSERT_TRUE(b.dispatch(rectCreation(12, 500)));
   ASSERT_NE(b->findPage(12), nullptr);
   EXPECT_EQ(b.view.contents.front(), (FakeView::Note{ContentsChange::PageAdded, 12}));
-  EXPECT_FALSE(b.dispatch(rectCreation(12, 500)));
+  EXPECT_FALSE(b.dispatch(queued(rectCreation(12, 500))));
   EXPECT_EQ(b->findPage(12)->objects().size(), 1u);
   // No page has id 0: a creation naming it makes none, which a report could not rebuild.
   const size_t pages = b->pages().size();
   EXPECT_FALSE(b.dispatch(rectCreation(0, 501)));
   EXPECT_EQ(b->pages().size(), pages);
   EXPECT_EQ(b->findPage(0), nullptr);
-}
-
-TEST(BoardDispatch, OnlyOddFirstBytesAreAcknowledgedAndOnlyPeerToPeer) {
-  TestBoard p2p;
-  Bytes m = rectCreation(1, 600);
-  p2p.dispatch(m);
-  EXPECT_TRUE(p2p.host.sent.empty());
-  m = rectCreation(1, 601);
-  m[0] |= kQueuedFlag;
-  p2p.dispatch(m);
-  ASSERT_EQ(p2p.host.sent.size(), 1u);
-  EXPECT_EQ(p2p.host.sent[0].bytes, Bytes{0xA0});
-
+  // Flagged ones are acknowledged, even a duplicate, and only peer to peer.
+  ASSERT_EQ(b.host.sent.size(), 1u);
+  EXPECT_EQ(b.host.sent[0].bytes, Bytes{0xA0});
   TestBoard server(false);
-  server.dispatch(m);
+  server.dispatch(queued(rectCreation(1, 601)));
   EXPECT_EQ(server.host.countSent(MessageCode::kAcknowledgement), 0u);
 }
 
@@ -60,30 +44,6 @@ TEST(BoardDispatch, AnAcknowledgementReleasesTwoQueuedMessages) {
   EXPECT_FALSE(b->sendQueue().ready());
   ASSERT_TRUE(b.receive(Acknowledgement{}, false));
   EXPECT_TRUE(b->sendQueue().ready());
-}
-
-TEST(BoardDispatch, ScaleCodesOutsideTheTableMeanFullSize) {
-  TestBoard b;
-  b->initialize(11, 12);
-  b.files.files["C:\\a.jpg"] = Bytes(100, 7);
-  ASSERT_TRUE(b->setBackgroundFile("C:\\a.jpg"));
-  b.receive(BackgroundScale{1, 3});
-  EXPECT_EQ(b->findPage(1)->scale(), 0.75f);
-  b.receive(BackgroundScale{1, 11});
-  EXPECT_EQ(b->findPage(1)->scale(), 1.0f);
-}
-
-TEST(BoardDispatch, ScrollBeyondTheRangeOrWithoutPageSizeChangesNothing) {
-  TestBoard b;
-  b.view.bars[1] = ScrollInfo{0, 600, 60, 0};
-  b.receive(Scroll{1, 601});
-  b.view.bars[0] = ScrollInfo{0, 600, 0, 0};
-  b.receive(Scroll{0, 10});
-  EXPECT_TRUE(b.view.scrolled.empty());
-  b.receive(Scroll{1, 200});
-  ASSERT_EQ(b.view.scrolled.size(), 1u);
-  EXPECT_EQ(b.view.scrolled[0], (std::pair<int32_t, int32_t>{0, -200}));
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -200);
 }
 
 TEST(BoardDispatch, APropertyForAnotherKindChangesOnlyWhatThatKindHas) {
@@ -151,17 +111,12 @@ TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
   bob->initialize(12, 11);
   const uint32_t id = ann->commitObject(gradientPicture(60, 30, {100, 100}), 1);
   ASSERT_NE(id, 0u);
-  auto change = [](MessageCode code, uint32_t value) {
-    ObjectChange c;
-    c.code = code;
-    c.value = value;
-    return c;
-  };
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 3)));  // turn left
   ASSERT_TRUE(
-      ann->changeObject(1, id, change(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 2)));  // mirror
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetBrightness, 20)));
+      ann->changeObject(1, id, objectChange(MessageCode::kSetOrientation, 3)));  // turn left
+  ASSERT_TRUE(ann->changeObject(
+      1, id, objectChange(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
+  ASSERT_TRUE(ann->changeObject(1, id, objectChange(MessageCode::kSetOrientation, 2)));  // mirror
+  ASSERT_TRUE(ann->changeObject(1, id, objectChange(MessageCode::kSetBrightness, 20)));
   ann.acknowledgeAll();
   const std::vector<uint8_t> codes = ann.host.sentCodes();
   const auto turn = std::find(codes.begin(), codes.end(), toByte(MessageCode::kSetOrientation));

