@@ -58,21 +58,11 @@ TEST(BoardDispatch, APropertyForAnotherKindChangesOnlyWhatThatKindHas) {
   EXPECT_NE(saveRecord(*b->findPage(1)->findObject(700)), before);
 }
 
-TEST(BoardDispatch, PageContentsListAsksForWhatIsMissing) {
-  TestBoard b(false);
-  b.dispatch(rectCreation(1, 800));
-  b.dispatch(build(BackgroundAnnounce{1, 900}));
-  b.host.sent.clear();
-  b.receive(PageContents{1, {800, 801, 900}});
-  b.receive(Acknowledgement{}, false);  // the second reply waits for the first's
-  EXPECT_EQ(b.host.askedIds(), (std::vector<uint32_t>{801, 900}));
-}
-
 // A list the server made before this board's own removal reached it still
 // names what the board removed. Asking for it again would bring it back on
 // this board alone: a clear drops a delete still waiting in the queue, so the
 // server may see the request before any removal.
-TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
+TEST(BoardDispatch, PageContentsListAsksForWhatIsMissingButNeverWhatThisBoardRemoved) {
   TestBoard b(false);
   b->initialize(11, 77);
   b.receive(IdRangeGrant{5000, 5100}, false);
@@ -87,14 +77,18 @@ TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
   ASSERT_TRUE(b->setBackgroundFile("C:\\b.bmp"));
   ASSERT_TRUE(b->deleteObject(1, deleted));
   ASSERT_TRUE(b->clearPage(2));
+  b.dispatch(build(BackgroundAnnounce{1, 900}));
   b.acknowledgeAll();
   b.host.sent.clear();
 
-  b.receive(PageContents{1, {deleted, 4999}});
+  // What is missing, a background as well, is asked for, each reply waiting
+  // for the last one's acknowledgement.
+  b.receive(PageContents{1, {deleted, 4999, 900}});
   b.receive(PageContents{2, {cleared}});
   b.receive(PageContents{3, {replaced}});
-  b.acknowledgeAll();
   EXPECT_EQ(b.host.askedIds(), std::vector<uint32_t>{4999});
+  b.acknowledgeAll();
+  EXPECT_EQ(b.host.askedIds(), (std::vector<uint32_t>{4999, 900}));
 }
 
 Size pictureSize(Board& b, uint32_t page, uint32_t id) {
@@ -163,11 +157,8 @@ TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {
   const Bytes record = saveRecord(*picture);
   const Bytes bulk = saveBulkRecord(*picture);
   for (uint32_t id : {700u, 701u, 702u}) b.dispatch(build(CreateObject{14, 1, id, record}));
-  const SetObjectValue turnLeft{toByte(MessageCode::kSetOrientation), 1, 0, 3};
   auto turn = [&](uint32_t id) {
-    SetObjectValue m = turnLeft;
-    m.objectId = id;
-    return b.receive(m);
+    return b.receive(SetObjectValue{toByte(MessageCode::kSetOrientation), 1, id, 3});
   };
   ASSERT_TRUE(turn(700));
   ASSERT_TRUE(turn(701));  // no room left: not kept

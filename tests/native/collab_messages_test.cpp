@@ -15,17 +15,11 @@
 namespace scribly {
 namespace {
 
-std::vector<uint8_t> hex(const std::string& text) {
+std::vector<uint8_t> hex(std::string text) {
+  std::erase(text, ' ');
   std::vector<uint8_t> out;
-  std::string digits;
-  for (char c : text) {
-    if (c == ' ') continue;
-    digits += c;
-    if (digits.size() == 2) {
-      out.push_back(static_cast<uint8_t>(std::stoul(digits, nullptr, 16)));
-      digits.clear();
-    }
-  }
+  for (size_t i = 0; i + 1 < text.size(); i += 2)
+    out.push_back(static_cast<uint8_t>(std::stoul(text.substr(i, 2), nullptr, 16)));
   return out;
 }
 
