@@ -21,10 +21,8 @@ struct PictureBoard : TestBoard {
     host.sent.clear();
   }
   std::vector<uint32_t> sentScaleCodes() {
-    acknowledgeAll();
     std::vector<uint32_t> codes;
-    for (const auto& s : host.sent)
-      if (auto m = parse<BackgroundScale>(s.bytes)) codes.push_back(m->scaleCode);
+    for (const BackgroundScale& m : sentOf<BackgroundScale>()) codes.push_back(m.scaleCode);
     return codes;
   }
   Size shown() const { return board->currentPage()->shownPicture()->size(); }
@@ -158,10 +156,9 @@ TEST(BoardBackgrounds, CoveringTheViewIsSentAsZeroWhichAPeerShowsAtFullSizeAsAny
   relay.board(0).applyScale(kCoverView);
   EXPECT_EQ(relay.board(0).currentPage()->shownPicture()->size(), (Size{800, 200}));
   ASSERT_TRUE(relay.drain());
-  std::vector<uint32_t> codes;
-  for (const auto& s : relay.node(0).host.sent)
-    if (auto m = parse<BackgroundScale>(s.bytes)) codes.push_back(m->scaleCode);
-  EXPECT_EQ(codes, std::vector<uint32_t>{0});
+  const auto sent = relay.node(0).sentOf<BackgroundScale>();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].scaleCode, 0u);
   const Page& there = *relay.board(1).currentPage();
   EXPECT_EQ(there.scale(), 1.0f);
   EXPECT_EQ(there.shownPicture()->size(), (Size{400, 100}));

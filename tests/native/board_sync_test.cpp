@@ -110,13 +110,9 @@ TEST(BoardReplies, AStateRequestIsAnsweredWholeAsTheQueueDrains) {
   ASSERT_TRUE(b.receive(request, false));
   b.acknowledgeAll(2000);
   std::vector<uint32_t> items;
-  size_t ends = 0;
-  for (const auto& s : b.host.sent) {
-    if (auto m = parse<StateReplyItem>(s.bytes)) items.push_back(m->value);
-    ends += codeOf(s.bytes[0]) == toByte(MessageCode::kStateReplyEnd);
-  }
+  for (const StateReplyItem& m : b.sentOf<StateReplyItem>()) items.push_back(m.value);
   EXPECT_EQ(items, request.values);
-  EXPECT_EQ(ends, 1u);
+  EXPECT_EQ(b.host.countSent(MessageCode::kStateReplyEnd), 1u);
   EXPECT_EQ(codeOf(b.host.sent.back().bytes[0]), toByte(MessageCode::kStateReplyEnd));
 }
 

@@ -275,6 +275,15 @@ struct TestBoard {
     for (int i = 0; i < limit && !board->sendQueue().ready(); ++i)
       receive(Acknowledgement{}, false);
   }
+  // The messages of one kind this board sent, once its queue let all go.
+  template <class M>
+  std::vector<M> sentOf() {
+    acknowledgeAll();
+    std::vector<M> out;
+    for (const auto& s : host.sent)
+      if (auto m = parse<M>(s.bytes)) out.push_back(*m);
+    return out;
+  }
 };
 
 // Options whose background menu offers two templates: "default" 16 x 8 and

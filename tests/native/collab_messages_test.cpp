@@ -382,7 +382,7 @@ TEST_F(SendQueueTest, ClearEmptiesBothListsAndMakesReady) {
   EXPECT_TRUE(channel.sent.empty());
 }
 
-TEST(ConferenceChannel, SendNowAddressesThePeerOnlyInPeerToPeer) {
+TEST(ConferenceChannel, AddressesThePeerOnlyInPeerToPeerAndMirrorsContentWhenAsked) {
   testing::RecordingHost host;
   ConferenceChannel direct(host, true);
   direct.setPeer(42);
@@ -397,11 +397,8 @@ TEST(ConferenceChannel, SendNowAddressesThePeerOnlyInPeerToPeer) {
   for (const auto& s : host.sent) calls.push_back({s.type, s.target, s.level, s.bytes.size()});
   EXPECT_EQ(calls, (std::vector<std::array<size_t, 4>>{
                        {13049, 42, 3, 6}, {13049, 42, 1, 6}, {13049, 0, 3, 1}}));
-}
 
-TEST(ConferenceChannel, MirrorsContentMessagesWhenMirroringOrForced) {
-  testing::RecordingHost host;
-  ConferenceChannel channel(host, false);
+  // Content messages are mirrored while mirroring, or when forced.
   const uint8_t record[] = {1};
   const std::vector<std::vector<uint8_t>> messages = {build(CreateObject{12, 7, 5, record}),
                                                       build(SetObjectWidth{7, 5, 2}),
@@ -411,15 +408,15 @@ TEST(ConferenceChannel, MirrorsContentMessagesWhenMirroringOrForced) {
                                                       build(RemoveDocumentPages{"d", {9}}),
                                                       build(Acknowledgement{}),
                                                       build(PageShown{7})};
-  for (const auto& m : messages) channel.mirror(m, false);
+  for (const auto& m : messages) relayed.mirror(m, false);
   EXPECT_TRUE(host.mirrored.empty());
-  channel.mirror(messages[0], true);
+  relayed.mirror(messages[0], true);
   EXPECT_EQ(host.mirrored.size(), 1u);
 
   host.mirrored.clear();
-  channel.setMirroring(true);
-  for (const auto& m : messages) channel.mirror(m, false);
-  channel.mirror({}, true);
+  relayed.setMirroring(true);
+  for (const auto& m : messages) relayed.mirror(m, false);
+  relayed.mirror({}, true);
   std::vector<uint8_t> codes;
   for (const auto& m : host.mirrored) codes.push_back(m.empty() ? 0 : codeOf(m[0]));
   EXPECT_EQ(codes, (std::vector<uint8_t>{12, 44, 74, 89}));

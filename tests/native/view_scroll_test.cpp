@@ -27,13 +27,6 @@ struct ScrollBoard : TestBoard {
   int32_t reach(ScrollBar b) {
     return std::max(0, bar(b).maximum - std::max(int32_t(bar(b).pageSize) - 1, 0));
   }
-  std::vector<Scroll> sentScrolls() {
-    acknowledgeAll();
-    std::vector<Scroll> out;
-    for (const auto& s : host.sent)
-      if (auto m = parse<Scroll>(s.bytes)) out.push_back(*m);
-    return out;
-  }
 };
 
 TEST(ViewScroll, RangesFollowThePageAndTheViewWithinATickAndCutThePositionBack) {
@@ -105,7 +98,7 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageForward);
   b.now += 10;
   b.scroll.tick();
-  auto sent = b.sentScrolls();
+  auto sent = b.sentOf<Scroll>();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].position, 60);
   b.host.sent.clear();
@@ -113,12 +106,12 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   b.scroll.scroll(ScrollBar::Horizontal, ScrollRequest::PageForward);
   b.now += 799;
   b.scroll.tick();
-  EXPECT_TRUE(b.sentScrolls().empty());
+  EXPECT_TRUE(b.sentOf<Scroll>().empty());
   b.now += 1;
   b.scroll.tick();
   b.now += 10;
   b.scroll.tick();
-  sent = b.sentScrolls();
+  sent = b.sentOf<Scroll>();
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[0].bar, 1);
   EXPECT_EQ(sent[0].position, 120);
@@ -130,14 +123,14 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   b.receive(Scroll{1, 300});
   b.now += 800;
   b.scroll.tick();
-  EXPECT_TRUE(b.sentScrolls().empty());
+  EXPECT_TRUE(b.sentOf<Scroll>().empty());
 
   // Without the lead nothing goes out.
   b->setPrivilegeWord(0);
   b.scroll.scroll(ScrollBar::Vertical, ScrollRequest::PageBack);
   b.now += 800;
   b.scroll.tick();
-  EXPECT_TRUE(b.sentScrolls().empty());
+  EXPECT_TRUE(b.sentOf<Scroll>().empty());
 }
 
 TEST(ViewScroll, APeerPositionPastThisBarsEndMovesTheViewAsFarAsTheBarGoes) {
