@@ -146,16 +146,6 @@ TEST(BoardReplies, ALateJoinerCatchesUpItsPageWithNoLeadAndTwentyThousandObjects
   EXPECT_TRUE(sameBoards(BoardSnapshot::of(relay.node(0)), BoardSnapshot::of(bob)));
 }
 
-// Shows every page of a board in turn and lets it catch up each one.
-void visitEveryPage(InMemoryRelay& relay, Board& board) {
-  std::vector<uint32_t> ids;
-  for (const auto& page : board.pages()) ids.push_back(page->id());
-  for (uint32_t id : ids) {
-    board.goToPage(id, false);
-    ASSERT_TRUE(relay.drain());
-  }
-}
-
 TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
   for (uint32_t seed : {16u, 21u, 22u}) {
     SCOPED_TRACE(seed);

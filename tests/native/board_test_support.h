@@ -774,6 +774,16 @@ class RandomOperations {
   std::vector<Owned> owned_;
 };
 
+// Shows every page of a board in turn and lets it catch up each one.
+inline void visitEveryPage(InMemoryRelay& relay, Board& board) {
+  std::vector<uint32_t> ids;
+  for (const auto& page : board.pages()) ids.push_back(page->id());
+  for (uint32_t id : ids) {
+    board.goToPage(id, false);
+    EXPECT_TRUE(relay.drain());
+  }
+}
+
 // --- Recorded server input -----------------------------------------------------
 
 // One step of the server's input: a message from a participant, or (with no
@@ -805,13 +815,7 @@ inline std::vector<Input> recordedConference(uint32_t seed, int operations) {
   }
   EXPECT_TRUE(relay.drain());
   // The joiner shows every page, asking for what it lacks.
-  Board& late = relay.board(relay.size() - 1);
-  std::vector<uint32_t> pages;
-  for (const auto& page : late.pages()) pages.push_back(page->id());
-  for (uint32_t id : pages) {
-    late.goToPage(id, false);
-    EXPECT_TRUE(relay.drain());
-  }
+  visitEveryPage(relay, relay.board(relay.size() - 1));
   return inputs;
 }
 

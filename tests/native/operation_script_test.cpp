@@ -14,7 +14,8 @@ struct OperationScript : ::testing::Test {
   ObjectFactory factory;
 };
 
-TEST_F(OperationScript, EveryKindIsCommittedAndSentAsItsCreation) {
+// References change, move and delete what the script made.
+TEST_F(OperationScript, EveryKindIsCommittedAndSentAsItsCreationAndReferencesReachThem) {
   ScriptResult r =
       run("# one of each\n"
           "rect 10 10 110 60 colour=0xFF fill=0x00FF00 width=2\r\n"
@@ -27,32 +28,23 @@ TEST_F(OperationScript, EveryKindIsCommittedAndSentAsItsCreation) {
           "pencil 5 5 6 7 8 9 20 20\n"
           "text 30 30 Hello there\n"
           "picture 200 200 32 16\n"
-          "\n");
+          "\n"
+          "colour @2 0x123456\n"
+          "move @2 300 300\n"
+          "delete @3\n");
   EXPECT_EQ(r.failed, 0) << (r.errors.empty() ? "" : r.errors[0]);
-  EXPECT_EQ(r.applied, 10);
+  EXPECT_EQ(r.applied, 13);
   const Page* page = t->currentPage();
-  ASSERT_EQ(page->objects().size(), 10u);
+  ASSERT_EQ(page->objects().size(), 9u);
   EXPECT_EQ(page->objects()[0].object->kind(), ObjectKind::Rect);
   uint32_t fill = 0;
   ASSERT_TRUE(page->objects()[0].object->getFill(fill));
   EXPECT_EQ(fill, 0x00FF00u);
-  EXPECT_EQ(page->objects()[9].object->kind(), ObjectKind::Image);
+  EXPECT_EQ(page->objects()[1].object->firstPoint().unpack(), (Point{300, 300}));
+  EXPECT_EQ(page->objects()[2].object->kind(), ObjectKind::ArrowLine);
+  EXPECT_EQ(page->objects()[8].object->kind(), ObjectKind::Image);
   t.acknowledgeAll();
   EXPECT_EQ(t.host.countSent(MessageCode::kTransferBegin), 1u);  // the picture's pixels
-}
-
-TEST_F(OperationScript, ReferencesChangeMoveAndDeleteWhatTheScriptMade) {
-  ScriptResult r =
-      run("rect 10 10 110 60\n"
-          "ellipse 20 20 80 90\n"
-          "colour @2 0x123456\n"
-          "move @2 300 300\n"
-          "delete @1\n");
-  EXPECT_EQ(r.failed, 0) << (r.errors.empty() ? "" : r.errors[0]);
-  const Page* page = t->currentPage();
-  ASSERT_EQ(page->objects().size(), 1u);
-  EXPECT_EQ(page->objects()[0].object->firstPoint().unpack(), (Point{300, 300}));
-  t.acknowledgeAll();
   EXPECT_EQ(t.host.countSent(MessageCode::kSetColor), 1u);
   EXPECT_EQ(t.host.countSent(MessageCode::kDeleteObject), 1u);
 }
