@@ -8,39 +8,23 @@
 namespace scribly::testing {
 namespace {
 
-Bytes rectCreation(uint32_t page, uint32_t id) {
-  std::mt19937 rng(id);
-  auto rect = makeObject(12, rng, 0);
-  return build(CreateObject{12, page, id, saveRecord(*rect)});
-}
-
-TEST(BoardDispatch, CreationOnAMissingPageCreatesItTellsThePanelAndDropsDuplicates) {
+TEST(BoardDispatch, CreationOnAMissingPageCreatesItAndOnlyFlaggedOnesAreAcknowledged) {
   TestBoard b;
   ASSERT_TRUE(b.dispatch(rectCreation(12, 500)));
   ASSERT_NE(b->findPage(12), nullptr);
   EXPECT_EQ(b.view.contents.front(), (FakeView::Note{ContentsChange::PageAdded, 12}));
-  EXPECT_FALSE(b.dispatch(rectCreation(12, 500)));
+  EXPECT_FALSE(b.dispatch(queued(rectCreation(12, 500))));
   EXPECT_EQ(b->findPage(12)->objects().size(), 1u);
   // No page has id 0: a creation naming it makes none, which a report could not rebuild.
   const size_t pages = b->pages().size();
   EXPECT_FALSE(b.dispatch(rectCreation(0, 501)));
   EXPECT_EQ(b->pages().size(), pages);
   EXPECT_EQ(b->findPage(0), nullptr);
-}
-
-TEST(BoardDispatch, OnlyOddFirstBytesAreAcknowledgedAndOnlyPeerToPeer) {
-  TestBoard p2p;
-  Bytes m = rectCreation(1, 600);
-  p2p.dispatch(m);
-  EXPECT_TRUE(p2p.host.sent.empty());
-  m = rectCreation(1, 601);
-  m[0] |= kQueuedFlag;
-  p2p.dispatch(m);
-  ASSERT_EQ(p2p.host.sent.size(), 1u);
-  EXPECT_EQ(p2p.host.sent[0].bytes, Bytes{0xA0});
-
+  // Flagged ones are acknowledged, even a duplicate, and only peer to peer.
+  ASSERT_EQ(b.host.sent.size(), 1u);
+  EXPECT_EQ(b.host.sent[0].bytes, Bytes{0xA0});
   TestBoard server(false);
-  server.dispatch(m);
+  server.dispatch(queued(rectCreation(1, 601)));
   EXPECT_EQ(server.host.countSent(MessageCode::kAcknowledgement), 0u);
 }
 
@@ -62,30 +46,6 @@ TEST(BoardDispatch, AnAcknowledgementReleasesTwoQueuedMessages) {
   EXPECT_TRUE(b->sendQueue().ready());
 }
 
-TEST(BoardDispatch, ScaleCodesOutsideTheTableMeanFullSize) {
-  TestBoard b;
-  b->initialize(11, 12);
-  b.files.files["C:\\a.jpg"] = Bytes(100, 7);
-  ASSERT_TRUE(b->setBackgroundFile("C:\\a.jpg"));
-  b.receive(BackgroundScale{1, 3});
-  EXPECT_EQ(b->findPage(1)->scale(), 0.75f);
-  b.receive(BackgroundScale{1, 11});
-  EXPECT_EQ(b->findPage(1)->scale(), 1.0f);
-}
-
-TEST(BoardDispatch, ScrollBeyondTheRangeOrWithoutPageSizeChangesNothing) {
-  TestBoard b;
-  b.view.bars[1] = ScrollInfo{0, 600, 60, 0};
-  b.receive(Scroll{1, 601});
-  b.view.bars[0] = ScrollInfo{0, 600, 0, 0};
-  b.receive(Scroll{0, 10});
-  EXPECT_TRUE(b.view.scrolled.empty());
-  b.receive(Scroll{1, 200});
-  ASSERT_EQ(b.view.scrolled.size(), 1u);
-  EXPECT_EQ(b.view.scrolled[0], (std::pair<int32_t, int32_t>{0, -200}));
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -200);
-}
-
 TEST(BoardDispatch, APropertyForAnotherKindChangesOnlyWhatThatKindHas) {
   TestBoard b;
   std::mt19937 rng(5);
@@ -98,21 +58,11 @@ TEST(BoardDispatch, APropertyForAnotherKindChangesOnlyWhatThatKindHas) {
   EXPECT_NE(saveRecord(*b->findPage(1)->findObject(700)), before);
 }
 
-TEST(BoardDispatch, PageContentsListAsksForWhatIsMissing) {
-  TestBoard b(false);
-  b.dispatch(rectCreation(1, 800));
-  b.dispatch(build(BackgroundAnnounce{1, 900}));
-  b.host.sent.clear();
-  b.receive(PageContents{1, {800, 801, 900}});
-  b.receive(Acknowledgement{}, false);  // the second reply waits for the first's
-  EXPECT_EQ(b.host.askedIds(), (std::vector<uint32_t>{801, 900}));
-}
-
 // A list the server made before this board's own removal reached it still
 // names what the board removed. Asking for it again would bring it back on
 // this board alone: a clear drops a delete still waiting in the queue, so the
 // server may see the request before any removal.
-TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
+TEST(BoardDispatch, PageContentsListAsksForWhatIsMissingButNeverWhatThisBoardRemoved) {
   TestBoard b(false);
   b->initialize(11, 77);
   b.receive(IdRangeGrant{5000, 5100}, false);
@@ -127,14 +77,18 @@ TEST(BoardDispatch, PageContentsListNeverAsksBackWhatThisBoardRemoved) {
   ASSERT_TRUE(b->setBackgroundFile("C:\\b.bmp"));
   ASSERT_TRUE(b->deleteObject(1, deleted));
   ASSERT_TRUE(b->clearPage(2));
+  b.dispatch(build(BackgroundAnnounce{1, 900}));
   b.acknowledgeAll();
   b.host.sent.clear();
 
-  b.receive(PageContents{1, {deleted, 4999}});
+  // What is missing, a background as well, is asked for, each reply waiting
+  // for the last one's acknowledgement.
+  b.receive(PageContents{1, {deleted, 4999, 900}});
   b.receive(PageContents{2, {cleared}});
   b.receive(PageContents{3, {replaced}});
-  b.acknowledgeAll();
   EXPECT_EQ(b.host.askedIds(), std::vector<uint32_t>{4999});
+  b.acknowledgeAll();
+  EXPECT_EQ(b.host.askedIds(), (std::vector<uint32_t>{4999, 900}));
 }
 
 Size pictureSize(Board& b, uint32_t page, uint32_t id) {
@@ -151,17 +105,12 @@ TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
   bob->initialize(12, 11);
   const uint32_t id = ann->commitObject(gradientPicture(60, 30, {100, 100}), 1);
   ASSERT_NE(id, 0u);
-  auto change = [](MessageCode code, uint32_t value) {
-    ObjectChange c;
-    c.code = code;
-    c.value = value;
-    return c;
-  };
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 3)));  // turn left
   ASSERT_TRUE(
-      ann->changeObject(1, id, change(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetOrientation, 2)));  // mirror
-  ASSERT_TRUE(ann->changeObject(1, id, change(MessageCode::kSetBrightness, 20)));
+      ann->changeObject(1, id, objectChange(MessageCode::kSetOrientation, 3)));  // turn left
+  ASSERT_TRUE(ann->changeObject(
+      1, id, objectChange(MessageCode::kMoveTo, PackedPoint::pack({300, 40}).value)));
+  ASSERT_TRUE(ann->changeObject(1, id, objectChange(MessageCode::kSetOrientation, 2)));  // mirror
+  ASSERT_TRUE(ann->changeObject(1, id, objectChange(MessageCode::kSetBrightness, 20)));
   ann.acknowledgeAll();
   const std::vector<uint8_t> codes = ann.host.sentCodes();
   const auto turn = std::find(codes.begin(), codes.end(), toByte(MessageCode::kSetOrientation));
@@ -208,11 +157,8 @@ TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {
   const Bytes record = saveRecord(*picture);
   const Bytes bulk = saveBulkRecord(*picture);
   for (uint32_t id : {700u, 701u, 702u}) b.dispatch(build(CreateObject{14, 1, id, record}));
-  const SetObjectValue turnLeft{toByte(MessageCode::kSetOrientation), 1, 0, 3};
   auto turn = [&](uint32_t id) {
-    SetObjectValue m = turnLeft;
-    m.objectId = id;
-    return b.receive(m);
+    return b.receive(SetObjectValue{toByte(MessageCode::kSetOrientation), 1, id, 3});
   };
   ASSERT_TRUE(turn(700));
   ASSERT_TRUE(turn(701));  // no room left: not kept

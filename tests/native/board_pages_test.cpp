@@ -47,18 +47,6 @@ TEST(BoardPages, TheIdTableFindsEveryIdLeftAfterInsertionsAndRemovals) {
   EXPECT_TRUE(table.insert(16, 1));
 }
 
-TEST(BoardPages, AFreshBoardHasSixSystemPagesWithPageOneCurrent) {
-  TestBoard b;
-  ASSERT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
-  for (uint32_t id = 1; id <= 6; ++id) {
-    EXPECT_EQ(b->findPage(id)->name(), "System Page-" + std::to_string(id));
-  }
-  EXPECT_EQ(b->currentPageId(), 1u);
-  EXPECT_EQ(b->nextPage(6)->id(), 1u);
-  EXPECT_EQ(b->previousPage(1)->id(), 6u);
-  EXPECT_EQ(b->nextPage(99), nullptr);
-}
-
 TEST(BoardPages, PageInfoShowsTheFolderOfADocumentPageElseTheKindsTitle) {
   auto info = [](uint32_t id, std::string_view name) {
     return pageInfoText(Page(id, name), "Page:", "System", "Mine");
@@ -139,18 +127,17 @@ TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeerAndRemovalAsks) {
   EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
   EXPECT_EQ(b->addUserPage(), 0u);
   EXPECT_EQ(b.view.boxes.back(), kWritePrivilegeTextKey);
-}
 
-TEST(BoardPages, RemovingPageSevenSendsNothingAndPageEightSendsTheRemoval) {
-  TestBoard b;
-  b.receive(AddPage{7, "seven"});
-  b.receive(AddPage{8, "eight"});
-  b->removePage(7, 0, true);
-  EXPECT_EQ(b.host.countSent(MessageCode::kRemovePage), 0u);
-  EXPECT_EQ(b->findPage(7), nullptr);
-  b->removePage(8, 0, true);
-  ASSERT_EQ(b.host.countSent(MessageCode::kRemovePage), 1u);
-  EXPECT_EQ(parse<RemovePage>(b.host.sent.back().bytes)->page, 8u);
+  // Removing page seven sends nothing, page eight sends the removal.
+  TestBoard c;
+  c.receive(AddPage{7, "seven"});
+  c.receive(AddPage{8, "eight"});
+  c->removePage(7, 0, true);
+  EXPECT_EQ(c.host.countSent(MessageCode::kRemovePage), 0u);
+  EXPECT_EQ(c->findPage(7), nullptr);
+  c->removePage(8, 0, true);
+  ASSERT_EQ(c.host.countSent(MessageCode::kRemovePage), 1u);
+  EXPECT_EQ(parse<RemovePage>(c.host.sent.back().bytes)->page, 8u);
 }
 
 TEST(BoardPages, ADocumentPageTheListCannotHoldIsAnnouncedToNoOne) {
@@ -296,7 +283,9 @@ TEST(BoardPrivileges, TheWordGivesTheFlagsByConferenceShape) {
   EXPECT_EQ(privilegesFromWord(0x01, true), (Privileges{false, true, false}));
 }
 
-TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
+// A fresh board, and a reset one, hold six empty system pages with page one
+// current, in a ring.
+TEST(BoardReset, ReturnsToSixEmptySystemPagesAsAFreshBoardHasAndKeepsDrawing) {
   TestBoard b;
   b->initialize(11, 12);
   std::mt19937 rng(1);
@@ -305,9 +294,17 @@ TEST(BoardReset, ReturnsToSixEmptySystemPagesAndKeepsDrawing) {
   ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
   b->setPrivilegeWord(0);
   b->reset();
+  EXPECT_EQ(pageIds(*b), pageIds(*TestBoard()));
   EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  for (uint32_t id = 1; id <= 6; ++id) {
+    EXPECT_EQ(b->findPage(id)->name(), "System Page-" + std::to_string(id));
+  }
+  EXPECT_EQ(b->nextPage(6)->id(), 1u);
+  EXPECT_EQ(b->previousPage(1)->id(), 6u);
+  EXPECT_EQ(b->nextPage(99), nullptr);
   EXPECT_TRUE(b->findPage(3)->objects().empty());
   EXPECT_EQ(b->currentPageId(), 1u);
+  EXPECT_EQ(TestBoard()->currentPageId(), 1u);
   EXPECT_EQ(b->privileges(), Privileges{});
   EXPECT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
 }

@@ -28,6 +28,7 @@
 #include "objects/object_factory.h"
 #include "objects/pencil_object.h"
 #include "objects/pixel_ops.h"
+#include "objects/rect_object.h"
 #include "objects/text_object.h"
 #include "relay/relay_server.h"
 
@@ -203,6 +204,42 @@ struct RecordingHost final : HostLink {
   }
 };
 
+// A message as its sender's queue sends it: flagged for acknowledgement.
+inline Bytes queued(Bytes m) {
+  m[0] |= kQueuedFlag;
+  return m;
+}
+
+// A blue rectangle from x to x + 40, as committed on `page` under `id`.
+inline Bytes rectCreation(uint32_t page, uint32_t id, int16_t x = 10) {
+  RectObject rect;
+  rect.setPoints(PackedPoint::pack({x, 10}), PackedPoint::pack({int16_t(x + 40), 50}));
+  rect.setColour(0x0000FF);
+  return build(CreateObject{12, page, id, saveRecord(rect)});
+}
+
+// A picture of w x h pixels that pack badly, as a sender makes it: its
+// creation and the bulk record it transfers.
+struct PictureMessages {
+  Bytes creation;
+  Bytes bulk;
+};
+inline PictureMessages pictureMessages(uint32_t page, uint32_t id, uint16_t w, uint16_t h) {
+  ImageObject image;
+  Bytes pixels(size_t{w} * h * 3);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
+  EXPECT_TRUE(image.attachPixels(std::move(pixels), w, h, {0, 0}, {int16_t(w), int16_t(h)}));
+  return {build(CreateObject{14, page, id, saveRecord(image)}), saveBulkRecord(image)};
+}
+
+inline ObjectChange objectChange(MessageCode code, uint32_t value, uint32_t second = 0) {
+  ObjectChange c;
+  c.code = code;
+  c.value = value;
+  c.second = second;
+  return c;
+}
+
 // A board with its own fakes.
 struct TestBoard {
   RecordingHost host;
@@ -237,6 +274,15 @@ struct TestBoard {
   void acknowledgeAll(int limit = 100000) {
     for (int i = 0; i < limit && !board->sendQueue().ready(); ++i)
       receive(Acknowledgement{}, false);
+  }
+  // The messages of one kind this board sent, once its queue let all go.
+  template <class M>
+  std::vector<M> sentOf() {
+    acknowledgeAll();
+    std::vector<M> out;
+    for (const auto& s : host.sent)
+      if (auto m = parse<M>(s.bytes)) out.push_back(*m);
+    return out;
   }
 };
 
@@ -728,6 +774,16 @@ class RandomOperations {
   std::vector<Owned> owned_;
 };
 
+// Shows every page of a board in turn and lets it catch up each one.
+inline void visitEveryPage(InMemoryRelay& relay, Board& board) {
+  std::vector<uint32_t> ids;
+  for (const auto& page : board.pages()) ids.push_back(page->id());
+  for (uint32_t id : ids) {
+    board.goToPage(id, false);
+    EXPECT_TRUE(relay.drain());
+  }
+}
+
 // --- Recorded server input -----------------------------------------------------
 
 // One step of the server's input: a message from a participant, or (with no
@@ -759,13 +815,7 @@ inline std::vector<Input> recordedConference(uint32_t seed, int operations) {
   }
   EXPECT_TRUE(relay.drain());
   // The joiner shows every page, asking for what it lacks.
-  Board& late = relay.board(relay.size() - 1);
-  std::vector<uint32_t> pages;
-  for (const auto& page : late.pages()) pages.push_back(page->id());
-  for (uint32_t id : pages) {
-    late.goToPage(id, false);
-    EXPECT_TRUE(relay.drain());
-  }
+  visitEveryPage(relay, relay.board(relay.size() - 1));
   return inputs;
 }
 

@@ -58,14 +58,6 @@ struct Session {
   std::vector<uint32_t> ids;  // rectangle, stroke, picture, text
 };
 
-ObjectChange change(MessageCode code, uint32_t value, uint32_t second = 0) {
-  ObjectChange c;
-  c.code = code;
-  c.value = value;
-  c.second = second;
-  return c;
-}
-
 struct StepCase {
   const char* name;
   std::function<void(Session&)> act;
@@ -75,40 +67,29 @@ struct StepCase {
   std::function<void(Session&)> byHand = nullptr;
 };
 
+// A property change of one of the session's objects.
+std::function<void(Session&)> changing(size_t object, ObjectChange change) {
+  return [=](Session& s) { s.ann().changeObject(0, s.ids[object], change); };
+}
+
+ObjectChange fontChange() {
+  ObjectChange c = objectChange(MessageCode::kSetFont, 0);
+  c.font.height = -30;
+  c.font.setFace("Courier New");
+  return c;
+}
+
 const StepCase kSteps[] = {
     {"create", [](Session& s) { s.ann().commitObject(makeObject(13, s.relay.rng(), 11)); }},
     {"delete", [](Session& s) { s.ann().deleteObject(0, s.ids[2]); }},
-    {"move",
-     [](Session& s) {
-       s.ann().changeObject(0, s.ids[0], change(MessageCode::kMoveTo, 0x00500040));
-     }},
-    {"resize",
-     [](Session& s) {
-       s.ann().changeObject(0, s.ids[2], change(MessageCode::kSetPoints, 0x00100010, 0x00900120));
-     }},
-    {"stroke point",
-     [](Session& s) {
-       s.ann().changeObject(0, s.ids[1], change(MessageCode::kSetPoints, 1, 0x00300030));
-     }},
-    {"colour",
-     [](Session& s) { s.ann().changeObject(0, s.ids[3], change(MessageCode::kSetColor, 0xFF)); }},
-    {"font",
-     [](Session& s) {
-       ObjectChange c = change(MessageCode::kSetFont, 0);
-       c.font.height = -30;
-       c.font.setFace("Courier New");
-       s.ann().changeObject(0, s.ids[3], c);
-     }},
-    {"turn",
-     [](Session& s) { s.ann().changeObject(0, s.ids[2], change(MessageCode::kSetOrientation, 4)); },
-     nullptr,
-     [](Session& s) {
-       s.ann().changeObject(0, s.ids[2], change(MessageCode::kSetOrientation, 3));
-     }},
-    {"brightness",
-     [](Session& s) {
-       s.ann().changeObject(0, s.ids[2], change(MessageCode::kSetBrightness, 30));
-     }},
+    {"move", changing(0, objectChange(MessageCode::kMoveTo, 0x00500040))},
+    {"resize", changing(2, objectChange(MessageCode::kSetPoints, 0x00100010, 0x00900120))},
+    {"stroke point", changing(1, objectChange(MessageCode::kSetPoints, 1, 0x00300030))},
+    {"colour", changing(3, objectChange(MessageCode::kSetColor, 0xFF))},
+    {"font", changing(3, fontChange())},
+    {"turn", changing(2, objectChange(MessageCode::kSetOrientation, 4)), nullptr,
+     changing(2, objectChange(MessageCode::kSetOrientation, 3))},
+    {"brightness", changing(2, objectChange(MessageCode::kSetBrightness, 30))},
     {"clear", [](Session& s) { s.ann().clearPage(); }},
     {"background file", [](Session& s) { s.ann().setBackgroundFile("C:\\p.jpg"); }},
     {"template", [](Session& s) { s.ann().setTemplateBackground("grid"); }},
@@ -162,10 +143,10 @@ TEST_P(BoardUndo, AStepAPeerHasSinceChangedOrRemovedIsSkipped) {
   const uint32_t rect = s.ids[0];
   // Ann recolours and moves her rectangle; Bob then moves it: her move is
   // his now, her colour still hers.
-  s.ann().changeObject(0, rect, change(MessageCode::kSetColor, 0xFF));
-  s.ann().changeObject(0, rect, change(MessageCode::kMoveTo, 0x00200020));
+  s.ann().changeObject(0, rect, objectChange(MessageCode::kSetColor, 0xFF));
+  s.ann().changeObject(0, rect, objectChange(MessageCode::kMoveTo, 0x00200020));
   ASSERT_TRUE(s.converged());
-  ASSERT_TRUE(s.bob().changeObject(s.page, rect, change(MessageCode::kMoveTo, 0x00700070)));
+  ASSERT_TRUE(s.bob().changeObject(s.page, rect, objectChange(MessageCode::kMoveTo, 0x00700070)));
   ASSERT_TRUE(s.converged());
   uint32_t colour = 0;
   ASSERT_TRUE(s.ann().undo());
@@ -179,7 +160,7 @@ TEST_P(BoardUndo, AStepAPeerHasSinceChangedOrRemovedIsSkipped) {
   ASSERT_TRUE(s.converged());
 
   // Bob deletes what Ann recoloured: nothing of hers comes back.
-  s.ann().changeObject(0, s.ids[3], change(MessageCode::kSetColor, 0xFF00));
+  s.ann().changeObject(0, s.ids[3], objectChange(MessageCode::kSetColor, 0xFF00));
   ASSERT_TRUE(s.converged());
   s.bob().deleteObject(s.page, s.ids[3]);
   ASSERT_TRUE(s.converged());
