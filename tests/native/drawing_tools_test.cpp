@@ -6,19 +6,19 @@
 #include <gtest/gtest.h>
 
 #include "board/selection_editing.h"
+#include "board/silent_surroundings.h"
 #include "tests/native/board_test_support.h"
 #include "tests/native/recording_canvas.h"
 
 namespace scribly::testing {
 namespace {
 
-struct FakeToolHost final : ToolSurroundings {
+struct FakeToolHost final : SilentToolSurroundings {
   struct Editor {
     Point at;
     FontRecord font;
     std::string text;
   };
-  bool captured = false;
   bool drawingEnabled = true;
   std::vector<uint32_t> toolButtons;
   std::vector<std::pair<uint32_t, uint32_t>> penStates;
@@ -27,10 +27,6 @@ struct FakeToolHost final : ToolSurroundings {
   std::optional<std::string> chosenFile;
   std::vector<Point> cutOutline;
 
-  void captureMouse() override { captured = true; }
-  void releaseMouse() override { captured = false; }
-  bool holdsMouse() const override { return captured; }
-  void focusView() override {}
   void enableDrawing(bool enable) override { drawingEnabled = enable; }
   void toolButtonChanged(uint32_t key) override { toolButtons.push_back(key); }
   void penStateChanged(uint32_t bits, uint32_t style) override {
@@ -126,23 +122,15 @@ using Codes = std::vector<uint8_t>;
 
 constexpr uint8_t code(ObjectKind kind) { return static_cast<uint8_t>(kind); }
 
-TEST_F(DrawingToolsTest, ARectDragSendsOneCreationAndThePeerShowsTheSameRectangle) {
-  drawRect();
-  ASSERT_EQ(peerObjects().size(), 1u);
-  const BoardObject& shown = *peerObjects()[0].object;
-  EXPECT_EQ(shown.kind(), ObjectKind::Rect);
-  EXPECT_EQ(shown.firstPoint().unpack(), (Point{10, 10}));
-  EXPECT_EQ(shown.secondPoint().unpack(), (Point{110, 60}));
-  EXPECT_EQ(saveRecord(shown), saveRecord(*ownObjects()[0].object));
-  uint32_t colour = 0;
-  EXPECT_TRUE(shown.getColour(colour));
-  EXPECT_EQ(colour, tools.pen().colour);
-  EXPECT_FALSE(host.captured);
-  EXPECT_EQ(tools.activeObject(), nullptr);
-}
-
-TEST_F(DrawingToolsTest, MovingOrResizingTheSelectionSendsOneChangeAndAStillPressNothing) {
+TEST_F(DrawingToolsTest, ARectDragShowsOnThePeerAndMovingOrResizingItSendsOneChange) {
   const uint32_t id = drawRect();
+  EXPECT_EQ(saveRecord(*peerObjects()[0].object), saveRecord(*ownObjects()[0].object));
+  uint32_t colour = 0;
+  EXPECT_TRUE(ownObjects()[0].object->getColour(colour));
+  EXPECT_EQ(colour, tools.pen().colour);
+  EXPECT_FALSE(host.holdsMouse());
+  EXPECT_EQ(tools.activeObject(), nullptr);
+
   tools.selectTool(kChoiceTool);
   click({10, 45});  // on the left edge
   EXPECT_EQ(tools.selection(), (SelectedObject{1, id}));
@@ -162,10 +150,13 @@ TEST_F(DrawingToolsTest, MovingOrResizingTheSelectionSendsOneChangeAndAStillPres
                 r.bottom <= around.bottom);
   }
 
-  // The centre handle shows the move cursor, and moves.
+  // The centre handle shows the move cursor, and moves; the polling may not
+  // have taken the hand's last movement when the button goes up: the release
+  // point ends the move all the same.
   tools.mouseMove({90, 55});
   EXPECT_EQ(tools.cursor(), ToolCursor::Move);
-  drag({90, 55}, {{100, 65}});
+  tools.mouseDown({90, 55});
+  tools.mouseUp({100, 65});
   EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
   EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{50, 40}));
 
@@ -221,7 +212,11 @@ TEST_F(DrawingToolsTest, TheDeleteToolMarksOnHoverAndDeletesOnRelease) {
 
 TEST_F(DrawingToolsTest, APencilStrokeTravelsWithItsPointsAndALongOneIsNotCutShort) {
   EXPECT_EQ(tools.tool(), kPencilTool);
-  drag({100, 100}, {{110, 105}, {120, 115}, {130, 130}});
+  // The release point ends the stroke though the polling missed it.
+  tools.mouseDown({100, 100});
+  tools.mouseMove({110, 105});
+  tools.mouseMove({120, 115});
+  tools.mouseUp({130, 130});
   EXPECT_EQ(sent(), Codes{10});
   const auto& stroke = static_cast<const PencilObject&>(*peerObjects()[0].object);
   const std::vector<Point> expected{{100, 100}, {110, 105}, {120, 115}, {130, 130}};
@@ -237,25 +232,6 @@ TEST_F(DrawingToolsTest, APencilStrokeTravelsWithItsPointsAndALongOneIsNotCutSho
   EXPECT_EQ(first.points().size() + rest.points().size(), 602u);
   EXPECT_EQ(rest.points().front(), first.points().back());
   EXPECT_EQ(rest.points().back(), (Point{600, 600 % 7}));
-}
-
-// The polling may not have taken the hand's last movement when the button
-// goes up: the release point ends the stroke or the move all the same.
-TEST_F(DrawingToolsTest, TheReleasePointEndsAStrokeOrAMoveThatThePollingMissed) {
-  tools.mouseDown({100, 100});
-  tools.mouseMove({110, 105});
-  tools.mouseUp({130, 130});
-  EXPECT_EQ(sent(), Codes{10});
-  const auto& stroke = static_cast<const PencilObject&>(*peerObjects()[0].object);
-  EXPECT_EQ(stroke.points().back(), (Point{130, 130}));
-
-  const uint32_t id = drawRect();
-  tools.selectTool(kChoiceTool);
-  click({10, 45});
-  tools.mouseDown({10, 45});
-  tools.mouseUp({30, 55});
-  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kMoveTo)});
-  EXPECT_EQ(peer().currentPage()->findObject(id)->firstPoint().unpack(), (Point{30, 20}));
 }
 
 TEST_F(DrawingToolsTest, TheFreeFormCutInsertsThePictureOfTheOutlineAndLeavesThePage) {
@@ -379,7 +355,7 @@ TEST_F(DrawingToolsTest, APeerChangingOrDeletingTheSelectionMidDragLeavesASaneSt
   tools.mouseUp({40, 50});
   EXPECT_EQ(sent(), Codes{});
   EXPECT_EQ(tools.activeObject(), nullptr);
-  EXPECT_FALSE(host.captured);
+  EXPECT_FALSE(host.holdsMouse());
   EXPECT_TRUE(peerObjects().empty());
 }
 
@@ -419,7 +395,7 @@ TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDrag
   tools.selectTool(12);
   drag({10, 10}, {{110, 60}});
   EXPECT_EQ(sent(), Codes{});
-  EXPECT_FALSE(host.captured);
+  EXPECT_FALSE(host.holdsMouse());
 
   here()->setPrivilegeWord(kPrivilegeWrite);
   tools.writePrivilegeChanged(false);
@@ -447,7 +423,6 @@ TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginal) {
   drawRect();
   EXPECT_EQ(editing.prepareContextMenu({300, 300}), 0u);  // empty paper, nothing copied
   EXPECT_EQ(editing.prepareContextMenu({10, 30}), kCopyDelete);
-  EXPECT_EQ(tools.tool(), kChoiceTool);
   EXPECT_EQ(sent(), Codes{});  // a right click moves nothing
 
   editing.copy();
@@ -456,16 +431,7 @@ TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginal) {
   EXPECT_EQ(sent(), Codes{12});
   ASSERT_EQ(peerObjects().size(), 2u);
   EXPECT_EQ(saveRecord(*peerObjects()[1].object), saveRecord(*peerObjects()[0].object));
-  EXPECT_FALSE(editing.paste());
-  EXPECT_EQ(sent(), Codes{});
   EXPECT_FALSE(editing.applicableItems() & itemBit(ContextItem::Paste));
-
-  // Deleted from the menu: the delete tool stays in hand.
-  editing.prepareContextMenu({10, 30});
-  editing.remove();
-  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
-  EXPECT_EQ(tools.tool(), kDeleteTool);
-  EXPECT_EQ(peerObjects().size(), 1u);
 }
 
 TEST_F(SelectionEditingTest, ACopyWhoseObjectIsGonePastesNothing) {

@@ -178,7 +178,7 @@ TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
   EXPECT_EQ(handles.with("rect").size(), 1u);
 }
 
-TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
+TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesStayOnTheirSide) {
   HalfCircleObject h(HalfCircleOrientation::Lower);
   place(h, {0, 0}, {40, 20});
   EXPECT_EQ(h.kind(), ObjectKind::HalfCircleLower);
@@ -210,9 +210,8 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
     oriented.draw(&d, DrawMode::Plain, 0, true);
     EXPECT_TRUE(d.has(chord)) << chord;
   }
-}
 
-TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
+  // The region hit test, and moves that cross the opposite side.
   HalfCircleObject upper(HalfCircleOrientation::Upper);
   place(upper, {0, 0}, {40, 20}, 9);  // the band ignores the pen width
   // Top of the arc, along the diameter, middle, above, a box corner outside the ellipse.
@@ -221,21 +220,20 @@ TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
   EXPECT_EQ(hits(upper, {{20, 10}, {20, 21}, {1, 1}}), "100");  // (20, 21) is below the box
 
   // Moves that cross or touch the opposite side are refused.
-  HalfCircleObject h(HalfCircleOrientation::Upper);
-  place(h, {100, 100}, {200, 150});
-  EXPECT_FALSE(h.moveHandle(4, {90, 90}));
-  EXPECT_FALSE(h.moveHandle(4, {100, 160}));  // touches the left side
-  EXPECT_EQ(h.second(), (Point{200, 150}));
-  EXPECT_TRUE(h.moveHandle(4, {101, 101}));
-  EXPECT_FALSE(h.moveHandle(0, {101, 50}));
-  EXPECT_TRUE(h.moveHandle(7, {50, 0}));
-  EXPECT_EQ(h.first(), (Point{50, 100}));
-  EXPECT_FALSE(h.moveHandle(1, {0, 101}));
-  EXPECT_TRUE(h.moveHandle(8, {0, 0}));
-  EXPECT_FALSE(h.moveHandle(9, {0, 0}));
+  place(upper, {100, 100}, {200, 150});
+  EXPECT_FALSE(upper.moveHandle(4, {90, 90}));
+  EXPECT_FALSE(upper.moveHandle(4, {100, 160}));  // touches the left side
+  EXPECT_EQ(upper.second(), (Point{200, 150}));
+  EXPECT_TRUE(upper.moveHandle(4, {101, 101}));
+  EXPECT_FALSE(upper.moveHandle(0, {101, 50}));
+  EXPECT_TRUE(upper.moveHandle(7, {50, 0}));
+  EXPECT_EQ(upper.first(), (Point{50, 100}));
+  EXPECT_FALSE(upper.moveHandle(1, {0, 101}));
+  EXPECT_TRUE(upper.moveHandle(8, {0, 0}));
+  EXPECT_FALSE(upper.moveHandle(9, {0, 0}));
 }
 
-TEST(TriangleObject, CreationDragMovesAndHitTest) {
+TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   TriangleObject t;
   t.startAt({100, 100});
   EXPECT_TRUE(t.moveHandle(TriangleObject::kCreationHandle, {140, 160}));
@@ -267,13 +265,12 @@ TEST(TriangleObject, CreationDragMovesAndHitTest) {
   m.nudge(2);
   EXPECT_EQ(m.corners()[1], (Point{15, -6}));
   EXPECT_FALSE(m.dragBy({1, 1}, {1, 1}));
-}
 
-TEST(TriangleObject, DrawsPolygonThenClosingEdgeAndAWidthTwoOutline) {
-  TriangleObject t;
+  // The polygon, then the closing edge, and an outline of width two.
   t.startAt({0, 0});
   t.moveHandle(3, {20, 10});
   t.setPenWidth(3);
+  t.setFill(0);
   t.setColour(0xFF);
   RecordingCanvas c;
   t.draw(&c, DrawMode::SelectedWithHandles, 0, true);
@@ -303,7 +300,7 @@ TEST(PackedPoint, HalvesAreSignExtendedAndWritingKeepsLow16Bits) {
   EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
 }
 
-TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrExtent) {
+TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegionsContain) {
   const int32_t t = (4 >> 1) + 1;  // a width-4 line
   EXPECT_TRUE(SegmentNearTest({50, 52}, {10, 50}, {100, 50}, t));
   EXPECT_TRUE(SegmentNearTest({50, 48}, {10, 50}, {100, 50}, t));
@@ -327,9 +324,17 @@ TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrE
   // Extents of 65535 on both axes: their product exceeds 32 bits.
   EXPECT_TRUE(SegmentNearTest({0, 0}, {-32768, -32768}, {32767, 32767}, 2));
   EXPECT_FALSE(SegmentNearTest({0, 100}, {-32768, -32768}, {32767, 32767}, 2));
+
+  // Regions: a winding polygon, an ellipse, and one without width.
+  const Point tri[] = {{0, 0}, {10, 0}, {0, 10}};
+  EXPECT_TRUE(polygonContainsWinding(tri, {2, 2}));
+  EXPECT_FALSE(polygonContainsWinding(tri, {8, 8}));
+  EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
+  EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
+  EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
 }
 
-TEST(BoxHandles, NineHandlesWithTruncatedCentres) {
+TEST(BoxHandles, NineHandlesWithTruncatedCentresAndSquaresExclusiveRightAndBelow) {
   Point h[kHandleCount];
   boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
   EXPECT_EQ(h[0], (Point{0, 0}));
@@ -337,9 +342,8 @@ TEST(BoxHandles, NineHandlesWithTruncatedCentres) {
   EXPECT_EQ(h[8], (Point{5, 10}));
   boxHandles({-11, -1}, {0, 0}, h);
   EXPECT_EQ(h[8], (Point{-5, 0}));  // toward zero, not floor
-}
 
-TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
+  // A handle's square has exclusive right and bottom edges.
   RectObject r;
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
   // Handle 4 at (200, 160): its square spans 198..201 on both axes.
@@ -353,7 +357,7 @@ TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
   EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
 }
 
-TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
+TEST(BoxObject, HitsABandUnlessFilledSwapsCrossedCornersAndMoves) {
   RectObject r;
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   r.setPenWidth(1);  // t = 3
@@ -363,20 +367,16 @@ TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
       "1010100");
   r.setFill(0x123456);
   EXPECT_EQ(hits(r, {{150, 150}, {97, 97}, {96, 150}}), "110");
-}
 
-TEST(BoxObjectHitTest, CrossedCornersAreSwappedInPlaceByTheNextHitTest) {
-  RectObject r;
+  // Crossed corners are swapped in place by the next hit test.
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   EXPECT_TRUE(r.moveHandle(0, {250, 260}));  // past the bottom-right corner
   EXPECT_EQ(r.first(), (Point{250, 260}));
   r.hitTest({0, 0});
   EXPECT_EQ(r.first(), (Point{200, 200}));
   EXPECT_EQ(r.second(), (Point{250, 260}));
-}
 
-TEST(BoxObjectMoves, HandlesDragsNudgesAndMoveTo) {
-  RectObject r;
+  // Handles, drags, nudges and moves.
   r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({50, 30}));
   EXPECT_TRUE(r.moveHandle(2, {60, 5}));
   EXPECT_EQ(r.first(), (Point{10, 5}));
@@ -394,15 +394,6 @@ TEST(BoxObjectMoves, HandlesDragsNudgesAndMoveTo) {
   r.moveTo(PackedPoint::pack({0, 0}));
   EXPECT_EQ(r.first(), (Point{0, 0}));
   EXPECT_EQ(r.second(), (Point{50, 25}));
-}
-
-TEST(GeometryRegions, WindingPolygonAndEllipse) {
-  const Point tri[] = {{0, 0}, {10, 0}, {0, 10}};
-  EXPECT_TRUE(polygonContainsWinding(tri, {2, 2}));
-  EXPECT_FALSE(polygonContainsWinding(tri, {8, 8}));
-  EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
-  EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
-  EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
 }
 
 }  // namespace
