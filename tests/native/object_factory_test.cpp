@@ -172,7 +172,7 @@ TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
 }
 
 TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes) {
-  CountingMeasurer m;
+  RecordingCanvas m;
   TextObject t(&m);
   t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
   EXPECT_TRUE(t.setText("abc\nde"));
@@ -184,18 +184,18 @@ TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes)
   EXPECT_TRUE(t.setText(std::string(4019, 'q') + "\xC3\xA9"));
   EXPECT_EQ(t.text().size(), 4019u);
   // A failed measure leaves the box as it was.
-  m.fails = true;
+  m.measureFails = true;
   const Point before = t.second();
   EXPECT_TRUE(t.setText("hello"));
   EXPECT_EQ(t.second(), before);
 
   // The same font twice answers false and measures nothing again.
-  m.fails = false;
-  const int measured = m.calls;
+  m.measureFails = false;
+  const int measured = m.measures;
   EXPECT_TRUE(t.setFont(arial()));
-  EXPECT_EQ(m.calls, measured + 1);
+  EXPECT_EQ(m.measures, measured + 1);
   EXPECT_FALSE(t.setFont(arial()));
-  EXPECT_EQ(m.calls, measured + 1);
+  EXPECT_EQ(m.measures, measured + 1);
   FontRecord bigger = arial(-20);
   EXPECT_TRUE(t.setFont(bigger));
   FontRecord out;
@@ -220,7 +220,7 @@ TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
   EXPECT_EQ((*payload)[76], '0');
   EXPECT_EQ(payload->back(), 0);
 
-  CountingMeasurer m;
+  RecordingCanvas m;
   TextObject copy(&m);
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.text(), "0123456789");

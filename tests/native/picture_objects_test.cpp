@@ -19,7 +19,7 @@ std::vector<uint8_t> grey(uint16_t w, uint16_t h, uint8_t v = 100) {
   return std::vector<uint8_t>(pictureBytes(w, h), v);
 }
 
-TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZeroAndAttachRefusesShortPixels) {
+TEST(ImageObject, RecordIs24BytesAnd8BytesLoadAttachRefusesShortPixelsAndClonesCopyThem) {
   ImageObject img;
   img.setPoints(PackedPoint::pack({-10, 20}), PackedPoint::pack({30, 40}));
   img.setAdjustmentA(7);
@@ -51,6 +51,20 @@ TEST(ImageObject, RecordIs24BytesAnd8BytesLoadWithAdjustmentsZeroAndAttachRefuse
   EXPECT_FALSE(copy.attachPixels(std::vector<uint8_t>(15), 2, 2, {0, 0}, {2, 2}));
   EXPECT_TRUE(copy.attachPixels(grey(2, 2), 2, 2, {0, 0}, {20, 10}));
   EXPECT_EQ(copy.referenceSize(), (Size{20, 10}));
+
+  ImageObject empty;
+  EXPECT_EQ(empty.clone(), nullptr);
+  // A clone has its own pixels and the adjustments.
+  copy.setContrast(3);
+  auto twin = copy.clone();
+  ASSERT_TRUE(twin);
+  EXPECT_EQ(saveRecord(*twin), saveRecord(copy));
+  EXPECT_NE(static_cast<ImageObject&>(*twin).pixels().data(), copy.pixels().data());
+
+  // A hit test normalises the box.
+  empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
+  EXPECT_EQ(hits(empty, {{0, 0}, {20, 10}}), "10");
+  EXPECT_EQ(empty.first(), (Point{0, 0}));
 }
 
 TEST(ImageObject, CornerDragsKeepTheReferenceAspect) {
@@ -110,7 +124,7 @@ TEST(ImageObject, OrientationTurnsPixelsAndTheBoxAboutItsCentre) {
   EXPECT_EQ(img.pixels()[2 * pictureRowBytes(2) + 3], 1);
 }
 
-TEST(ImageObject, BulkRecordRoundTripsAsJpegAndBadOnesAreRefused) {
+TEST(ImageObject, BulkRecordRoundTripsAsJpegOrRawAndBadOnesAreRefused) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(40, 30, 180), 40, 30, {0, 0}, {40, 30}));
   EXPECT_EQ(img.saveBulkData({}), pictureBytes(40, 30) + 21);
@@ -149,22 +163,21 @@ TEST(ImageObject, BulkRecordRoundTripsAsJpegAndBadOnesAreRefused) {
   EXPECT_FALSE(a.loadBulkData(zero));
   EXPECT_FALSE(a.hasPixels());
   EXPECT_FALSE(a.loadBulkData({}));
-}
 
-TEST(ImageObject, RawBulkFormIsReadAndWrittenForPicturesTooSmallForJpeg) {
+  // The raw form, for pictures too small for JPEG.
+  ImageObject raw;
   ByteWriter w;
   w.u16(3).u16(2);
   auto px = grey(3, 2, 42);
   w.bytes(px);
-  ImageObject img;
   auto short_ = w.data();
   short_.pop_back();
-  EXPECT_FALSE(img.loadBulkData(Compress(short_)));
-  ASSERT_TRUE(img.loadBulkData(Compress(w.data())));
-  EXPECT_EQ(img.pixels(), px);
+  EXPECT_FALSE(raw.loadBulkData(Compress(short_)));
+  ASSERT_TRUE(raw.loadBulkData(Compress(w.data())));
+  EXPECT_EQ(raw.pixels(), px);
   // The JPEG stream's headers alone would pass this picture's limit.
   ImageObject received;
-  ASSERT_TRUE(received.loadBulkData(saveBulkRecord(img)));
+  ASSERT_TRUE(received.loadBulkData(saveBulkRecord(raw)));
   EXPECT_EQ(received.pixels(), px);
   ByteWriter empty;
   empty.u16(0).u16(5);
@@ -237,23 +250,6 @@ TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
-TEST(ImageObject, CloneCopiesPixelsAndHitTestNormalisesTheBox) {
-  ImageObject empty;
-  EXPECT_EQ(empty.clone(), nullptr);
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(grey(2, 2), 2, 2, {0, 0}, {2, 2}));
-  img.setContrast(3);
-  auto copy = img.clone();
-  ASSERT_TRUE(copy);
-  EXPECT_EQ(saveRecord(*copy), saveRecord(img));
-  EXPECT_NE(static_cast<ImageObject&>(*copy).pixels().data(), img.pixels().data());
-
-  // A hit test normalises the box.
-  empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
-  EXPECT_EQ(hits(empty, {{0, 0}, {20, 10}}), "10");
-  EXPECT_EQ(empty.first(), (Point{0, 0}));
-}
-
 FontRecord tahoma() {
   FontRecord f;
   f.height = -11;
@@ -261,7 +257,7 @@ FontRecord tahoma() {
   return f;
 }
 
-TEST(HandSymbolObject, RecordIs80BytesAndCarriesNoLabel) {
+TEST(HandSymbolObject, RecordIs80BytesWithoutTheLabelWhichMeasuresTheBoxAndDraws) {
   HandSymbolObject hand(4242, {100, 50});
   hand.setLabel("Ann");
   hand.setColour(0xFF);
@@ -281,48 +277,46 @@ TEST(HandSymbolObject, RecordIs80BytesAndCarriesNoLabel) {
   EXPECT_EQ(copy.displayText(), "4242");
   EXPECT_EQ(saveRecord(copy), record);
   EXPECT_EQ(copy.clone(), nullptr);
-}
 
-TEST(HandSymbolObject, LabelAndFontChangesMeasureTheBox) {
-  CountingMeasurer m;
-  HandSymbolObject hand(7, {0, 0}, &m);
-  EXPECT_TRUE(hand.setLabel("Bo"));
-  EXPECT_EQ(hand.displayText(), "Bo(7)");
-  EXPECT_EQ(hand.second(), (Point{20 + 35, 20 + 13}));
-  EXPECT_FALSE(hand.setLabel("Bo"));
-  EXPECT_TRUE(hand.setFont(tahoma()));
-  EXPECT_FALSE(hand.setFont(tahoma()));
-  EXPECT_EQ(m.calls, 2);
-  EXPECT_FALSE(hand.setPenWidth(3));
-  EXPECT_EQ(hand.hitHandle({20, 20}), kNoHandle);
-  EXPECT_FALSE(hand.moveHandle(4, {1, 1}));
-}
+  // Label and font changes measure the box.
+  RecordingCanvas m;
+  HandSymbolObject labelled(7, {0, 0}, &m);
+  EXPECT_TRUE(labelled.setLabel("Bo"));
+  EXPECT_EQ(labelled.displayText(), "Bo(7)");
+  EXPECT_EQ(labelled.second(), (Point{20 + 35, 20 + 13}));
+  EXPECT_FALSE(labelled.setLabel("Bo"));
+  EXPECT_TRUE(labelled.setFont(tahoma()));
+  EXPECT_FALSE(labelled.setFont(tahoma()));
+  EXPECT_EQ(m.measures, 2);
+  EXPECT_FALSE(labelled.setPenWidth(3));
+  EXPECT_EQ(labelled.hitHandle({20, 20}), kNoHandle);
+  EXPECT_FALSE(labelled.moveHandle(4, {1, 1}));
 
-TEST(HandSymbolObject, EmptyLabelShowsOnlyTheIdColourZeroNoTextAndHits) {
-  HandSymbolObject hand(-5 & 0xFFFFFFFF, {0, 0});
-  hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
-  hand.setColour(0x0000FF);
+  // An empty label shows only the id, colour zero no text; the hits.
+  HandSymbolObject unlabelled(-5 & 0xFFFFFFFF, {0, 0});
+  unlabelled.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
+  unlabelled.setColour(0x0000FF);
   RecordingCanvas c;
-  hand.draw(&c, DrawMode::Selected, 0, true);
+  unlabelled.draw(&c, DrawMode::Selected, 0, true);
   EXPECT_EQ(c.ops,
             (std::vector<std::string>{"save", "bitmap 1,4 ffffff", "font ", "textbk transparent",
                                       "textcolour 0000ff", "text 20,20-60,33 -5",
                                       "pen geo 1 w1 00ff00 round round", "brush null",
                                       "rect 20,20-60,33", "restore"}));
-  hand.setColour(0);
+  unlabelled.setColour(0);
   RecordingCanvas d;
-  hand.draw(&d, DrawMode::Plain, 0, true);
+  unlabelled.draw(&d, DrawMode::Plain, 0, true);
   EXPECT_TRUE(d.with("text ").empty());
   RecordingCanvas noBitmap;
   noBitmap.bitmapAvailable = false;
-  hand.draw(&noBitmap, DrawMode::Selected, 0, true);
+  unlabelled.draw(&noBitmap, DrawMode::Selected, 0, true);
   EXPECT_EQ(noBitmap.ops, (std::vector<std::string>{"save", "restore"}));
 
   // Hit in the hand's square and the box.
-  hand.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
-  EXPECT_EQ(hits(hand, {{0, 0}, {19, 19}, {-1, 5}, {49, 29}, {50, 25}, {25, 10}}), "110100");
+  unlabelled.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({50, 30}));
+  EXPECT_EQ(hits(unlabelled, {{0, 0}, {19, 19}, {-1, 5}, {49, 29}, {50, 25}, {25, 10}}), "110100");
   RecordingInvalidator v;
-  hand.invalidate(v, 0, 0, true);
+  unlabelled.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-3, -3, 53, 33}));
 }
 
@@ -358,7 +352,7 @@ const uint8_t* at(const std::vector<uint8_t>& px, uint16_t w, uint16_t h, int x,
   return ::testing::AssertionSuccess();
 }
 
-TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
+TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpectedAndAnyAngleTurnsWithWhiteCorners) {
   const uint16_t w = 5, h = 3;
   const auto px = numbered(w, h);
   const auto right = reorientPixels(px, w, h, Orientation::TurnRight);
@@ -372,11 +366,8 @@ TEST(Orientation, TurnsAndMirrorsMovePixelsWhereExpected) {
   EXPECT_EQ(0, std::memcmp(at(left, h, w, 0, w - 1), at(px, w, h, 0, 0), 3));
   EXPECT_EQ(0, std::memcmp(at(mirrorX, w, h, w - 1, 1), at(px, w, h, 0, 1), 3));
   EXPECT_EQ(0, std::memcmp(at(mirrorY, w, h, 2, h - 1), at(px, w, h, 2, 0), 3));
-}
 
-TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
-  const uint16_t w = 5, h = 3;
-  const auto px = numbered(w, h);
+  // A right angle matches the quarter turn; other angles fill the corners white.
   const auto quarter = turnPixels(px, w, h, 90);
   ASSERT_TRUE(quarter);
   ASSERT_EQ(quarter->width, h);
@@ -399,9 +390,8 @@ TEST(Turn, ARightAngleMatchesTheQuarterTurnAndOthersFillTheCornersWhite) {
   EXPECT_FALSE(turnPixels(grey, 100, 50, std::nan("")));
   const std::vector<uint8_t> huge(pictureBytes(60000, 2));
   EXPECT_FALSE(turnPixels(huge, 60000, 2, 45));
-}
 
-TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalAndUnknownCodesNothing) {
+  // Four right turns or two mirrors give the original, at any shape.
   for (auto [w, h] : {std::pair<uint16_t, uint16_t>{5, 3}, {1, 7}, {4, 4}, {6, 1}}) {
     const auto px = numbered(w, h);
     std::vector<uint8_t> cur = px;
@@ -421,10 +411,10 @@ TEST(Orientation, FourRightTurnsOrTwoMirrorsGiveTheOriginalAndUnknownCodesNothin
   }
 
   // Unknown codes and short buffers give nothing.
-  const auto px = numbered(4, 4);
-  EXPECT_TRUE(reorientPixels(px, 4, 4, static_cast<Orientation>(5)).empty());
-  EXPECT_TRUE(reorientPixels(std::span(px).first(10), 4, 4, Orientation::TurnLeft).empty());
-  EXPECT_TRUE(reorientPixels(px, 0, 4, Orientation::TurnLeft).empty());
+  const auto square = numbered(4, 4);
+  EXPECT_TRUE(reorientPixels(square, 4, 4, static_cast<Orientation>(5)).empty());
+  EXPECT_TRUE(reorientPixels(std::span(square).first(10), 4, 4, Orientation::TurnLeft).empty());
+  EXPECT_TRUE(reorientPixels(square, 0, 4, Orientation::TurnLeft).empty());
 }
 
 TEST(PixelAdjustment, BrightnessClampsThenContrastExtremesStayDefinedAndPaddingStays) {
