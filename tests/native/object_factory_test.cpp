@@ -60,8 +60,7 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecordAndDrawsWithBalancedSaveAndResto
     object->setPenWidth(3);
     object->setText("round trip");
     for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
-      RecordingCanvas c;
-      object->draw(&c, mode, 0, true);
+      const RecordingCanvas c = drawing(*object, mode);
       EXPECT_EQ(c.depth, 0) << int(kind);
       EXPECT_LE(c.maxDepth, 1) << int(kind);
     }
@@ -271,13 +270,11 @@ TEST(TextObject, HasNoHandlesWidthOrStyleIsHitInsideItsBoxAndDrawsItsFill) {
   t.setText("hi");
   t.setFill(0x00FFFF);
   t.setFont(arial());
-  RecordingCanvas c;
-  t.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(t, DrawMode::Plain);
   EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
                                              "textbk 00ffff", "restore"}));
   t.setColour(0xFF);
-  RecordingCanvas d;
-  t.draw(&d, DrawMode::Selected, 0, true);
+  const RecordingCanvas d = drawing(t, DrawMode::Selected);
   EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
   EXPECT_TRUE(d.has("rect 0,0-10,10"));
   EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
@@ -371,8 +368,7 @@ TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
   ASSERT_TRUE(copy.load(saveRecord(dot)));
   copy.setPenWidth(2);
   EXPECT_FALSE(copy.hitTest({7, 7}));
-  RecordingCanvas c;
-  copy.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  const RecordingCanvas c = drawing(copy, DrawMode::SelectedWithHandles);
   EXPECT_TRUE(c.ops.empty());
 }
 
@@ -408,17 +404,11 @@ TEST(PencilObject, HitsWithinTheWidthEveryPointIsAHandleMovesAndDrawsOnePolyline
   // One polyline with round caps, then the handles and the outline.
   PencilObject drawn;
   stroke(drawn, {{0, 0}, {10, 0}}, 3);
-  RecordingCanvas c;
-  drawn.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 0 w3 0000ff round round",
-                                             "polyline 0,0 10,0",
-                                             "fill -2,-2-2,2 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "pen geo 1 w1 00ff00 round round",
-                                             "polyline 0,0 10,0",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
+  EXPECT_EQ(drawing(drawn, DrawMode::SelectedWithHandles).ops,
+            (std::vector<std::string>{"save", "pen geo 0 w3 0000ff round round",
+                                      "polyline 0,0 10,0", "fill -2,-2-2,2 00ff00",
+                                      "fill 8,-2-12,2 00ff00", "pen geo 1 w1 00ff00 round round",
+                                      "polyline 0,0 10,0", "restore"}));
 }
 
 }  // namespace

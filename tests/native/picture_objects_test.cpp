@@ -212,8 +212,7 @@ TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) 
 TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
-  RecordingCanvas c;
-  img.draw(&c, DrawMode::Plain, 0, true);
+  RecordingCanvas c = drawing(img, DrawMode::Plain);
   img.draw(&c, DrawMode::Plain, 0, false);
   EXPECT_EQ(c.with("blit"), (std::vector<std::string>{"blit 5,6-25,26 2x2", "blit 0,0-20,20 2x2"}));
   EXPECT_EQ(c.blitSources[0], img.pixels().data());  // the stored pixels themselves
@@ -226,8 +225,7 @@ TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   // Without pixels: a frame, and a red cross when large enough.
   ImageObject frame;
   frame.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
-  RecordingCanvas p;
-  frame.draw(&p, DrawMode::SelectedWithHandles, 0x123456, true);
+  const RecordingCanvas p = drawing(frame, DrawMode::SelectedWithHandles, 0x123456);
   EXPECT_TRUE(p.has("fill 2,2-38,28 123456"));
   EXPECT_TRUE(p.has("pen cos 0 w2 0000ff round round"));
   EXPECT_EQ(p.with("line").size(), 2u);
@@ -238,15 +236,13 @@ TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
   // Corners given the other way round draw the same.
   ImageObject reversed;
   reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
-  RecordingCanvas r;
-  reversed.draw(&r, DrawMode::SelectedWithHandles, 0x123456, true);
+  const RecordingCanvas r = drawing(reversed, DrawMode::SelectedWithHandles, 0x123456);
   EXPECT_EQ(r.with("fill"), p.with("fill"));
   EXPECT_EQ(r.with("line"), p.with("line"));
 
   ImageObject small;
   small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
-  RecordingCanvas d;
-  small.draw(&d, DrawMode::Plain, 0, true);
+  const RecordingCanvas d = drawing(small, DrawMode::Plain);
   EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
@@ -296,16 +292,14 @@ TEST(HandSymbolObject, RecordIs80BytesWithoutTheLabelWhichMeasuresTheBoxAndDraws
   HandSymbolObject unlabelled(-5 & 0xFFFFFFFF, {0, 0});
   unlabelled.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({60, 33}));
   unlabelled.setColour(0x0000FF);
-  RecordingCanvas c;
-  unlabelled.draw(&c, DrawMode::Selected, 0, true);
+  const RecordingCanvas c = drawing(unlabelled, DrawMode::Selected);
   EXPECT_EQ(c.ops,
             (std::vector<std::string>{"save", "bitmap 1,4 ffffff", "font ", "textbk transparent",
                                       "textcolour 0000ff", "text 20,20-60,33 -5",
                                       "pen geo 1 w1 00ff00 round round", "brush null",
                                       "rect 20,20-60,33", "restore"}));
   unlabelled.setColour(0);
-  RecordingCanvas d;
-  unlabelled.draw(&d, DrawMode::Plain, 0, true);
+  const RecordingCanvas d = drawing(unlabelled, DrawMode::Plain);
   EXPECT_TRUE(d.with("text ").empty());
   RecordingCanvas noBitmap;
   noBitmap.bitmapAvailable = false;

@@ -135,6 +135,14 @@ class RecordingCanvas : public Canvas {
   }
 };
 
+// What the object draws at its own position.
+template <class Object>
+RecordingCanvas drawing(Object& object, DrawMode mode, uint32_t background = 0) {
+  RecordingCanvas canvas;
+  object.draw(&canvas, mode, background, true);
+  return canvas;
+}
+
 // Which of the points hit the object, as a string of '1' and '0'.
 template <class Object>
 std::string hits(Object& object, std::initializer_list<Point> points) {

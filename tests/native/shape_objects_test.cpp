@@ -68,26 +68,18 @@ TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
   // Shape pen, then handles, then the selection outline.
   place(line, {0, 0}, {10, 0}, 2, 0xFF);
   line.setPenStyle(kPenDash);
-  RecordingCanvas c;
-  line.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 1 w2 0000ff flat miter",
-                                             "line 0,0 10,0",
-                                             "fill -2,-2-2,2 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "pen geo 1 w1 00ff00 round round",
-                                             "line 0,0 10,0",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
-  RecordingCanvas plain;
-  line.draw(&plain, DrawMode::Plain, 0, true);
+  EXPECT_EQ(
+      drawing(line, DrawMode::SelectedWithHandles).ops,
+      (std::vector<std::string>{"save", "pen geo 1 w2 0000ff flat miter", "line 0,0 10,0",
+                                "fill -2,-2-2,2 00ff00", "fill 8,-2-12,2 00ff00",
+                                "pen geo 1 w1 00ff00 round round", "line 0,0 10,0", "restore"}));
+  const RecordingCanvas plain = drawing(line, DrawMode::Plain);
   EXPECT_EQ(plain.ops.size(), 4u);
 
   // A width outside one to ten draws nothing; no context, no crash.
   for (uint8_t w : {0, 11, 255}) {
     place(line, {0, 0}, {10, 0}, w);
-    RecordingCanvas none;
-    line.draw(&none, DrawMode::SelectedWithHandles, 0, true);
+    const RecordingCanvas none = drawing(line, DrawMode::SelectedWithHandles);
     EXPECT_TRUE(none.ops.empty()) << int(w);
   }
   line.draw(nullptr, DrawMode::Plain, 0, true);
@@ -103,8 +95,7 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);
   EXPECT_EQ(copy.clone()->kind(), ObjectKind::DoubleArrowLine);
 
-  RecordingCanvas c;
-  arrow.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(arrow, DrawMode::Plain);
   // Pointing left, the corners truncate toward zero from the other side.
   EXPECT_EQ(c.with("polygon"),
             (std::vector<std::string>{"polygon 92,-6 92,6 100,0", "polygon 7,6 7,-6 0,0"}));
@@ -112,8 +103,7 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   EXPECT_TRUE(c.has("pen geo 0 w1 0000ff flat miter"));
   // The zero-length arrow has no heads.
   place(arrow, {5, 5}, {5, 5}, 1, 0xFF);
-  RecordingCanvas d;
-  arrow.draw(&d, DrawMode::Selected, 0, true);
+  const RecordingCanvas d = drawing(arrow, DrawMode::Selected);
   EXPECT_TRUE(d.with("polygon").empty());
   EXPECT_EQ(d.with("line").size(), 2u);  // the line, and again in green
 
@@ -134,14 +124,12 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
 TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
   RectObject r;
   place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
-  RecordingCanvas c;
-  r.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(r, DrawMode::Plain);
   EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
                                              "restore"}));
   LineObject line;  // a line of colour 0 strokes with the null pen too
   place(line, {0, 0}, {10, 0}, 1, 0);
-  RecordingCanvas d;
-  line.draw(&d, DrawMode::Plain, 0, true);
+  const RecordingCanvas d = drawing(line, DrawMode::Plain);
   EXPECT_TRUE(d.has("pen null"));
 
   // Handles only with handles, the outline in both selected modes.
@@ -193,8 +181,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesS
   EXPECT_FALSE(copy.hitTest({20, 0}));
   copy.setFill(1);
   EXPECT_FALSE(copy.hitTest({20, 10}));
-  RecordingCanvas c;
-  copy.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(copy, DrawMode::Plain);
   EXPECT_TRUE(c.with("chord").empty());
 
   const std::pair<HalfCircleOrientation, std::string> cases[] = {
@@ -206,8 +193,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesS
   for (const auto& [o, chord] : cases) {
     HalfCircleObject oriented(o);
     place(oriented, {0, 0}, {40, 20});
-    RecordingCanvas d;
-    oriented.draw(&d, DrawMode::Plain, 0, true);
+    const RecordingCanvas d = drawing(oriented, DrawMode::Plain);
     EXPECT_TRUE(d.has(chord)) << chord;
   }
 
@@ -272,21 +258,12 @@ TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   t.setPenWidth(3);
   t.setFill(0);
   t.setColour(0xFF);
-  RecordingCanvas c;
-  t.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 0 w3 0000ff round miter",
-                                             "brush null",
-                                             "polygon 0,10 10,0 20,10",
-                                             "line 20,10 0,10",
-                                             "fill -2,8-2,12 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "fill 18,8-22,12 00ff00",
-                                             "pen geo 1 w2 00ff00 round round",
-                                             "brush null",
-                                             "polygon 0,10 10,0 20,10",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
+  EXPECT_EQ(drawing(t, DrawMode::SelectedWithHandles).ops,
+            (std::vector<std::string>{"save", "pen geo 0 w3 0000ff round miter", "brush null",
+                                      "polygon 0,10 10,0 20,10", "line 20,10 0,10",
+                                      "fill -2,8-2,12 00ff00", "fill 8,-2-12,2 00ff00",
+                                      "fill 18,8-22,12 00ff00", "pen geo 1 w2 00ff00 round round",
+                                      "brush null", "polygon 0,10 10,0 20,10", "restore"}));
   RecordingInvalidator v;
   t.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-14, -14, 34, 24}));  // 2w + 8
