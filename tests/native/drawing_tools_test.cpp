@@ -1,12 +1,13 @@
-// The tools driven as a hand drives the mouse, on a board wired to a peer:
-// what leaves the board, what the peer then shows, and what the view and the
-// frame are told.
+// The tools driven as a hand drives the mouse, and the picture editor as its
+// panel drives it, on a board wired to a peer: what leaves the board, what the
+// peer then shows, and what the view and the frame are told.
 #include "board/drawing_tools.h"
 
 #include <gtest/gtest.h>
 
 #include "board/selection_editing.h"
 #include "board/silent_surroundings.h"
+#include "images/picture_editor.h"
 #include "tests/native/board_test_support.h"
 #include "tests/native/recording_canvas.h"
 
@@ -252,50 +253,6 @@ TEST_F(DrawingToolsTest, TheFreeFormCutInsertsThePictureOfTheOutlineAndLeavesThe
   EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
 }
 
-TEST_F(DrawingToolsTest, PicturesAndHandSymbolsAreInsertedAndSelected) {
-  tools.selectTool(kImageTool);
-  host.chosenFile = "missing.bmp";
-  click({30, 40});
-  EXPECT_TRUE(ownObjects().empty());
-  host.chosenFile = "a.bmp";
-  click({30, 40});
-  ASSERT_EQ(peerObjects().size(), 1u);
-  EXPECT_EQ(peerObjects()[0].object->firstPoint().unpack(), (Point{30, 40}));
-  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[0].id}));
-  EXPECT_EQ(tools.tool(), kImageTool);
-
-  tools.insertHandSymbolCommand();
-  const Codes codes = sent();
-  EXPECT_EQ(std::count(codes.begin(), codes.end(), code(ObjectKind::HandSymbol)), 1);
-  ASSERT_EQ(peerObjects().size(), 2u);
-  EXPECT_EQ(static_cast<const HandSymbolObject&>(*peerObjects()[1].object).userId(),
-            InMemoryRelay::userIdOf(0));
-  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
-  EXPECT_EQ(tools.tool(), kChoiceTool);
-}
-
-TEST_F(DrawingToolsTest, TheTextToolOpensTheEditorWhoseTextBecomesAnObject) {
-  tools.keyDown(66);
-  EXPECT_EQ(tools.tool(), kPencilTool);
-  tools.keyDown(116);
-  EXPECT_EQ(tools.tool(), kTextTool);
-  EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{116});
-
-  drag({50, 60}, {{70, 80}});
-  ASSERT_EQ(host.editors.size(), 1u);
-  EXPECT_EQ(host.editors[0].at, (Point{50, 60}));
-  EXPECT_EQ(host.editors[0].font, tools.pen().font);
-  EXPECT_EQ(sent(), Codes{});
-
-  EXPECT_FALSE(tools.insertText("", {50, 60}));
-  EXPECT_TRUE(tools.insertText("Hello", {50, 60}));
-  EXPECT_EQ(sent(), Codes{code(ObjectKind::Text)});
-  const auto& text = static_cast<const TextObject&>(*peerObjects()[0].object);
-  EXPECT_EQ(text.text(), "Hello");
-  EXPECT_EQ(text.firstPoint().unpack(), (Point{50, 60}));
-  EXPECT_EQ(tools.selection(), std::nullopt);
-}
-
 TEST_F(DrawingToolsTest, ThePenFollowsTheSelectionAndItsChangesReachThePeer) {
   ToolSettings painted{.width = 5, .style = kPenDot, .colour = 0x123456, .fill = 0x654321};
   ToolStart start = ObjectFactory().startFromTool(12, {10, 10}, painted);
@@ -456,9 +413,15 @@ TEST_F(SelectionEditingTest, ACopyWhoseObjectIsGonePastesNothing) {
   EXPECT_FALSE(editing.paste());
 }
 
-TEST_F(SelectionEditingTest, PicturesOfferTheirItemsAndHandSymbolsHaveNoCopy) {
+TEST_F(SelectionEditingTest, PicturesAndHandSymbolsAreInsertedSelectedAndOnlyPicturesCopy) {
   tools.insertHandSymbolCommand();
-  sent();
+  const Codes codes = sent();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), code(ObjectKind::HandSymbol)), 1);
+  ASSERT_EQ(peerObjects().size(), 1u);
+  EXPECT_EQ(static_cast<const HandSymbolObject&>(*peerObjects()[0].object).userId(),
+            InMemoryRelay::userIdOf(0));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[0].id}));
+  EXPECT_EQ(tools.tool(), kChoiceTool);
   const Point hand = ownObjects()[0].object->firstPoint().unpack();
   EXPECT_EQ(editing.prepareContextMenu({hand.x + 2, hand.y + 2}), 0u);
   editing.copy();
@@ -466,9 +429,16 @@ TEST_F(SelectionEditingTest, PicturesOfferTheirItemsAndHandSymbolsHaveNoCopy) {
   EXPECT_EQ(sent(), Codes{});
 
   tools.selectTool(kImageTool);
+  host.chosenFile = "missing.bmp";
+  click({300, 200});
+  EXPECT_EQ(ownObjects().size(), 1u);
   host.chosenFile = "a.bmp";
   click({300, 200});
   sent();
+  ASSERT_EQ(peerObjects().size(), 2u);
+  EXPECT_EQ(peerObjects()[1].object->firstPoint().unpack(), (Point{300, 200}));
+  EXPECT_EQ(tools.selection(), (SelectedObject{1, ownObjects()[1].id}));
+  EXPECT_EQ(tools.tool(), kImageTool);
   EXPECT_EQ(editing.prepareContextMenu({310, 210}), kCopyDelete | kPictureItems);
   editing.copy();
   ASSERT_TRUE(editing.paste());
@@ -480,6 +450,43 @@ TEST_F(SelectionEditingTest, PicturesOfferTheirItemsAndHandSymbolsHaveNoCopy) {
   editing.prepareContextMenu({310, 210});
   editing.turnRight();
   EXPECT_EQ(sent(), Codes{toByte(MessageCode::kSetOrientation)});
+}
+
+TEST_F(SelectionEditingTest,
+       TheTextToolsEditorGivesAnObjectWhichAClickReopensAndTheRightButtonSelects) {
+  tools.keyDown(66);
+  EXPECT_EQ(tools.tool(), kPencilTool);
+  tools.keyDown(116);
+  EXPECT_EQ(tools.tool(), kTextTool);
+  EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{116});
+
+  drag({50, 60}, {{70, 80}});
+  ASSERT_EQ(host.editors.size(), 1u);
+  EXPECT_EQ(host.editors[0].at, (Point{50, 60}));
+  EXPECT_EQ(host.editors[0].font, tools.pen().font);
+  EXPECT_EQ(sent(), Codes{});
+
+  EXPECT_FALSE(tools.insertText("", {50, 60}));
+  EXPECT_TRUE(tools.insertText("Hello", {50, 60}));
+  EXPECT_EQ(sent(), Codes{code(ObjectKind::Text)});
+  const auto& text = static_cast<const TextObject&>(*peerObjects()[0].object);
+  EXPECT_EQ(text.text(), "Hello");
+  EXPECT_EQ(text.firstPoint().unpack(), (Point{50, 60}));
+  EXPECT_EQ(tools.selection(), std::nullopt);
+  // Clicked again once selected, a text goes back to the editor; the right
+  // button only selects it.
+  addNote();
+  tools.selectTool(kChoiceTool);
+  click({230, 210});
+  EXPECT_EQ(editing.prepareContextMenu({230, 210}), kCopyDelete);
+  EXPECT_EQ(host.editors.size(), 1u);
+  EXPECT_EQ(sent(), Codes{});
+  click({230, 210});
+  ASSERT_EQ(host.editors.size(), 2u);
+  EXPECT_EQ(host.editors[1].at, (Point{200, 200}));
+  EXPECT_EQ(host.editors[1].text, "note");
+  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
+  EXPECT_EQ(peerObjects().size(), 1u);
 }
 
 // Commands that commit check the privilege when they commit: a dialog, the
@@ -507,19 +514,139 @@ TEST_F(SelectionEditingTest, WithoutWriteNoCommandChangesThePage) {
   EXPECT_TRUE(editing.hasCopy());
 }
 
-TEST_F(SelectionEditingTest, ClickingTheSelectedTextReopensItButTheRightButtonOnlySelectsIt) {
-  addNote();
-  tools.selectTool(kChoiceTool);
-  click({230, 210});
-  EXPECT_EQ(editing.prepareContextMenu({230, 210}), kCopyDelete);
-  EXPECT_TRUE(host.editors.empty());
-  EXPECT_EQ(sent(), Codes{});
-  click({230, 210});
-  ASSERT_EQ(host.editors.size(), 1u);
-  EXPECT_EQ(host.editors[0].at, (Point{200, 200}));
-  EXPECT_EQ(host.editors[0].text, "note");
-  EXPECT_EQ(sent(), Codes{toByte(MessageCode::kDeleteObject)});
-  EXPECT_TRUE(peerObjects().empty());
+// The picture editor driven as the panel drives it: what the sender shows,
+// and that the peer ends with the same picture.
+class PictureEditorTest : public DrawingToolsTest {
+ protected:
+  // Inserts a picture in a w x h box at (20, 30), selected, and follows it:
+  // noisy enough that its JPEG form differs. The JPEG form needs some
+  // pixels, so small boxes show more.
+  void insert(uint16_t w, uint16_t h, uint16_t pw = 48, uint16_t ph = 48) {
+    auto picture = gradientPicture(pw, ph, {20, 30}, &relay.rng());
+    picture->setPoints(PackedPoint::pack({20, 30}), PackedPoint::pack({20 + w, 30 + h}));
+    picture->setReferenceSize();
+    ASSERT_TRUE(tools.insertPicture(std::move(picture)));
+    ASSERT_TRUE(editor.follow());
+  }
+  static const ImageObject& picture(const std::vector<PageObject>& objects) {
+    EXPECT_EQ(objects.size(), 1u);
+    return static_cast<const ImageObject&>(*objects.back().object);
+  }
+  size_t sentCount(MessageCode code) {
+    EXPECT_TRUE(relay.drain());
+    return here().host.countSent(code);
+  }
+  // Both boards hold one picture with the same record, pixels and box.
+  void expectSamePictureOnBothSides() {
+    const ImageObject& mine = picture(ownObjects());
+    const ImageObject& theirs = picture(peerObjects());
+    EXPECT_EQ(saveRecord(theirs), saveRecord(mine));
+    EXPECT_EQ(theirs.pictureWidth(), mine.pictureWidth());
+    EXPECT_EQ(theirs.pictureHeight(), mine.pictureHeight());
+    EXPECT_TRUE(theirs.pixels() == mine.pixels());
+  }
+
+  PictureEditor editor{relay.board(0), tools};
+};
+
+TEST_F(PictureEditorTest, SizeIsAPercentageOfTheBaseBoxAndNeedsAPictureAndTheWritePrivilege) {
+  EXPECT_FALSE(editor.follow());
+  EXPECT_FALSE(editor.setSize(-50));
+  EXPECT_FALSE(editor.turn(30));
+  EXPECT_FALSE(editor.reorient(Orientation::TurnLeft));
+  insert(3, 3);
+  EXPECT_TRUE(editor.setSize(-50));
+  EXPECT_EQ(picture(peerObjects()).box(), (Rect{20, 30, 21, 31}));
+  EXPECT_FALSE(editor.setSize(-50));
+  EXPECT_TRUE(editor.setSize(0));
+  EXPECT_EQ(picture(peerObjects()).box(), (Rect{20, 30, 23, 33}));
+  EXPECT_TRUE(editor.setSize(100));
+  EXPECT_EQ(picture(ownObjects()).box(), (Rect{20, 30, 26, 36}));
+  EXPECT_EQ(sentCount(MessageCode::kSetPoints), 3u);
+  expectSamePictureOnBothSides();
+
+  relay.board(0).setPrivilegeWord(0);
+  EXPECT_FALSE(editor.setSize(-50));
+  EXPECT_FALSE(editor.turn(30));
+  relay.board(0).setPrivilegeWord(kPrivilegeWrite);
+  EXPECT_TRUE(editor.setSize(-50));
+  // A peer deletes the picture while it is being edited.
+  ASSERT_EQ(peerObjects().size(), 1u);
+  relay.node(1).board->deleteObject(0, ownObjects().back().id);
+  EXPECT_TRUE(relay.drain());
+  EXPECT_FALSE(editor.setBrightness(10));
+  EXPECT_FALSE(editor.turn(30));
+  EXPECT_TRUE(ownObjects().empty());
+}
+
+TEST_F(PictureEditorTest, AnAngleTurnsTheBaseOnceAndReplacesThePicture) {
+  insert(40, 20, 80, 60);
+  EXPECT_TRUE(editor.turn(90));
+  EXPECT_FALSE(editor.turn(90));
+  EXPECT_EQ(sentCount(MessageCode::kDeleteObject), 1u);
+  const ImageObject& turned = picture(ownObjects());
+  EXPECT_EQ(turned.pictureWidth(), 60);
+  EXPECT_EQ(turned.pictureHeight(), 80);
+  // Turned about the centre (40, 40).
+  EXPECT_EQ(turned.box(), (Rect{30, 20, 50, 60}));
+  EXPECT_EQ(tools.selection()->object, ownObjects().back().id);
+
+  // Typed digit by digit: 4 then 45 turns the base by 45, not by 49.
+  EXPECT_TRUE(editor.turn(4));
+  EXPECT_TRUE(editor.turn(45));
+  const Rect at45 = turnedBox({20, 30, 60, 50}, 45);
+  EXPECT_EQ(picture(ownObjects()).box(), at45);
+  EXPECT_TRUE(editor.turn(90));
+  EXPECT_EQ(picture(ownObjects()).box(), (Rect{30, 20, 50, 60}));
+
+  for (double refused : {0.0, 360.0, -360.0, 1e9}) EXPECT_FALSE(editor.turn(refused));
+  EXPECT_EQ(sentCount(MessageCode::kDeleteObject), 4u);
+  expectSamePictureOnBothSides();
+}
+
+TEST_F(PictureEditorTest, AnAngleStartsFromAQuarterTurnMadeOutsideTheEditor) {
+  insert(40, 20, 80, 60);
+  // The context menu's quarter turn, while the editor follows the picture.
+  tools.setPictureValue(MessageCode::kSetOrientation, 4);
+  EXPECT_TRUE(editor.follow());
+  EXPECT_TRUE(editor.turn(90));
+  const ImageObject& turned = picture(ownObjects());
+  EXPECT_EQ(turned.pictureWidth(), 80);
+  EXPECT_EQ(turned.pictureHeight(), 60);
+  EXPECT_EQ(turned.box(), (Rect{20, 30, 60, 50}));
+  expectSamePictureOnBothSides();
+}
+
+TEST_F(PictureEditorTest, ATurnedBrightenedResizedPictureIsTheSameOnThePeer) {
+  insert(64, 48, 64, 48);
+  EXPECT_TRUE(editor.turn(30));
+  EXPECT_TRUE(editor.setBrightness(40));
+  EXPECT_TRUE(editor.setContrast(-20));
+  EXPECT_TRUE(editor.setSize(-25));
+  EXPECT_TRUE(editor.reorient(Orientation::MirrorLeftRight));
+  EXPECT_TRUE(editor.reorient(Orientation::TurnRight));
+  expectSamePictureOnBothSides();
+  int32_t value = 0;
+  EXPECT_TRUE(picture(peerObjects()).getBrightness(value));
+  EXPECT_EQ(value, 40);
+}
+
+TEST_F(PictureEditorTest, ResetClearsTheAdjustmentsButKeepsTheMirror) {
+  insert(64, 32, 64, 32);
+  const std::vector<uint8_t> before = picture(ownObjects()).pixels();
+  EXPECT_TRUE(editor.reorient(Orientation::MirrorLeftRight));
+  EXPECT_TRUE(editor.setBrightness(30));
+  EXPECT_TRUE(editor.setSize(50));
+  editor.reset();
+  EXPECT_EQ(editor.brightness(), 0);
+  EXPECT_EQ(editor.size(), 0);
+  const ImageObject& shown = picture(peerObjects());
+  EXPECT_EQ(shown.box(), (Rect{20, 30, 84, 62}));
+  int32_t brightness = -1;
+  EXPECT_TRUE(shown.getBrightness(brightness));
+  EXPECT_EQ(brightness, 0);
+  EXPECT_FALSE(picture(ownObjects()).pixels() == before);
+  expectSamePictureOnBothSides();
 }
 
 }  // namespace
