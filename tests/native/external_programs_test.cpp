@@ -1,19 +1,22 @@
-// Pages exported as one PDF, read back by poppler as a person's viewer would:
-// the page count, each page's size and outline name, and the pixels of a page
-// the file holds. Poppler runs as programs, so Linux only.
+// What runs other programs, with the programs themselves, so Linux only:
+// pages exported as one PDF, read back by poppler as a person's viewer would
+// (the page count, each page's size and outline name, and the pixels of a
+// page the file holds), and the runner that starts the document converters.
 #ifndef _WIN32
-#include "images/page_export.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "docprint/converter_runner.h"
+#include "images/page_export.h"
 
 namespace scribly {
 namespace {
@@ -34,12 +37,23 @@ uint32_t pixelOf(uint32_t page, int x, int y) {
          (static_cast<uint32_t>(y) * 5u) % 256u << 8 | static_cast<uint32_t>(x ^ y) % 256u;
 }
 
-class PageExportTest : public testing::Test {
+// A fresh folder, removed with what it holds.
+class FolderTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/scribly-export-XXXXXX";
+    char pattern[] = "/tmp/scribly-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
+  }
+  void TearDown() override { run("rm -rf '" + folder_ + "'"); }
+
+  std::string folder_;
+};
+
+class PageExportTest : public FolderTest {
+ protected:
+  void SetUp() override {
+    FolderTest::SetUp();
     how_.nameOf = [](const Page& page) { return page.name(); };
     how_.progress = [this](size_t done, size_t total) { progress_.push_back(done * 100 + total); };
     how_.draw = [](const Page& page, const std::function<bool(const PagePixels&)>& use) {
@@ -55,9 +69,6 @@ class PageExportTest : public testing::Test {
       return use(PagePixels{size.width, size.height, stride, bgrx.data()});
     };
   }
-  void TearDown() override { run("rm -rf '" + folder_ + "'"); }
-
-  std::string folder_;
   PageExport how_;
   std::vector<size_t> progress_;
 };
@@ -124,6 +135,80 @@ TEST_F(PageExportTest, FailuresAreAnswersAndWriteNothing) {
   how_.draw = drawImpossible;
   EXPECT_EQ(exportPdf(pages, how_, path), ExportResult::BuildFailed);
   EXPECT_NE(access(path.c_str(), F_OK), 0);
+}
+
+std::string firstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string text;
+  std::getline(in, text);
+  return text;
+}
+
+// A process that has ended, even one no parent reaped yet, runs no more.
+bool running(const std::string& pid) {
+  const std::string stat = firstLine("/proc/" + pid + "/stat");
+  const size_t state = stat.rfind(')');
+  return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
+}
+
+class ConverterRunner : public FolderTest {
+ protected:
+  void SetUp() override {
+    FolderTest::SetUp();
+    request_.statusFile = folder_ + "/status";
+    request_.stopFile = folder_ + "/stop";
+    request_.seconds = 30;
+  }
+  RunnerRequest request_;
+};
+
+TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellAndReportsTheExitCode) {
+  const std::string out = folder_ + "/out";
+  request_.arguments = {"sh", "-c", "printf %s \"$1\" > \"$2\"; exit 3", "sh", "a b; $(false)",
+                        out};
+  EXPECT_EQ(runConverter(request_), 3);
+  EXPECT_EQ(firstLine(request_.statusFile), "3");
+  EXPECT_EQ(firstLine(out), "a b; $(false)");
+
+  request_.arguments = {"scribly-no-such-converter", "x"};
+  EXPECT_EQ(runConverter(request_), kRunnerCannotStart);
+  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerCannotStart));
+}
+
+// The program starts one of its own (as soffice does); the stop file and the
+// time limit end both.
+TEST_F(ConverterRunner, StopFileAndTimeLimitEndTheProgramAndWhatItStarted) {
+  const std::string pidFile = folder_ + "/out";
+  request_.arguments = {"sh", "-c", "sleep 30 & echo $! > \"$1\"; wait", "sh", pidFile};
+  std::thread stopper([&] {
+    for (int i = 0; i < 3000 && firstLine(pidFile).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ofstream(request_.stopFile) << "";
+  });
+  EXPECT_EQ(runConverter(request_), kRunnerStopped);
+  stopper.join();
+  ASSERT_FALSE(firstLine(pidFile).empty());
+  EXPECT_FALSE(running(firstLine(pidFile)));
+  unlink(request_.stopFile.c_str());
+  unlink(pidFile.c_str());
+
+  request_.seconds = 1;
+  EXPECT_EQ(runConverter(request_), kRunnerTimedOut);
+  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerTimedOut));
+  ASSERT_FALSE(firstLine(pidFile).empty());
+  EXPECT_FALSE(running(firstLine(pidFile)));
+}
+
+TEST(ConverterRunnerArguments, MalformedCommandLinesAreRefused) {
+  RunnerRequest request;
+  const char* good[] = {"scribly-convert", "/s", "/t", "60", "pdftoppm", "-r", "96"};
+  ASSERT_TRUE(parseRunnerArguments(7, good, request));
+  EXPECT_EQ(request.seconds, 60u);
+  EXPECT_EQ(request.arguments.size(), 3u);
+  const char* noProgram[] = {"scribly-convert", "/s", "/t", "60"};
+  EXPECT_FALSE(parseRunnerArguments(4, noProgram, request));
+  const char* badSeconds[] = {"scribly-convert", "/s", "/t", "6x", "p"};
+  EXPECT_FALSE(parseRunnerArguments(5, badSeconds, request));
 }
 
 }  // namespace
