@@ -29,24 +29,7 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords)
     EXPECT_FALSE(factory.createFromRecord(kind, record)) << int(kind);
 }
 
-TEST(ObjectFactory, EnvelopedRecordsInflateNoFurtherThanTheirKindsLongestRecord) {
-  RecordingCanvas measurer;
-  ObjectFactory factory(&measurer);
-  for (const auto& [kind, longest] :
-       {std::pair{10, PencilObject::kMaxRecordBytes}, {15, TextObject::kMaxRecordBytes}}) {
-    auto object = factory.create(static_cast<uint8_t>(kind));
-    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({1, 1});
-    object->setText("x");
-    // The record padded with zeros, which a reader skips, to its kind's longest.
-    std::vector<uint8_t> payload = *Decompress(saveRecord(*object));
-    payload.resize(longest);
-    EXPECT_TRUE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
-    payload.resize(size_t{8} << 20);
-    EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
-  }
-}
-
-TEST(ObjectFactory, EveryKindRoundTripsItsRecordAndDrawsWithBalancedSaveAndRestore) {
+TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestAndDrawsBalanced) {
   RecordingCanvas measurer;
   ObjectFactory factory(&measurer);
   for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
@@ -78,11 +61,25 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecordAndDrawsWithBalancedSaveAndResto
       EXPECT_EQ(saveRecord(*twin), record) << int(kind);
     }
   }
+
+  // Enveloped records inflate no further than their kind's longest record.
+  for (const auto& [kind, longest] :
+       {std::pair{10, PencilObject::kMaxRecordBytes}, {15, TextObject::kMaxRecordBytes}}) {
+    auto object = factory.create(static_cast<uint8_t>(kind));
+    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({1, 1});
+    object->setText("x");
+    // The record padded with zeros, which a reader skips, to its kind's longest.
+    std::vector<uint8_t> payload = *Decompress(saveRecord(*object));
+    payload.resize(longest);
+    EXPECT_TRUE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+    payload.resize(size_t{8} << 20);
+    EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+  }
 }
 
 // Shapes have fixed records; one byte short is refused and a short destination
 // gets nothing.
-TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizes) {
+TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizesAndPenStylesOutsideTheFiveLoadAsSolid) {
   ObjectFactory factory;
   const std::pair<uint8_t, size_t> sizes[] = {{11, 17}, {20, 18}, {21, 18}, {12, 21}, {13, 21},
                                               {22, 22}, {23, 22}, {24, 22}, {25, 22}, {16, 25}};
@@ -93,11 +90,8 @@ TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizes) {
     std::vector<uint8_t> small(size - 1);
     EXPECT_EQ(factory.create(kind)->save(small), 0u) << int(kind);
   }
-}
 
-// A record may carry any style value; the pen gets one of the five.
-TEST(ObjectFactory, RecordedPenStylesOutsideTheFiveLoadAsSolid) {
-  ObjectFactory factory;
+  // A record may carry any style value; the pen gets one of the five.
   for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
     for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
       auto object = factory.create(kind);

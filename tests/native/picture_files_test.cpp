@@ -50,7 +50,7 @@ Bytes gif(uint16_t left, uint16_t top, uint16_t w, uint16_t h, bool trailer = tr
   return out.take();
 }
 
-TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogether) {
+TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogetherGifsTheirGrownScreen) {
   const auto read = [](const BmpFields& f) { return readPictureFileHeader(bmp(f)); };
   const auto ok = read({});
   ASSERT_TRUE(ok);
@@ -76,14 +76,13 @@ TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogether) {
   const auto bomb = read({.width = 30000, .height = 30000, .bits = 8, .compression = 1});
   ASSERT_TRUE(bomb);
   EXPECT_FALSE(pictureFits(*bomb, kMaxPictureBytes));
-}
 
-TEST(PictureHeader, GifsStateTheirScreenGrownToTheirImages) {
-  const auto ok = readPictureFileHeader(gif(0, 0, 4, 3));
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->type, PictureFileType::Gif);
-  EXPECT_EQ(ok->width, 4u);
-  EXPECT_EQ(ok->height, 3u);
+  // GIFs state their screen, grown to their images.
+  const auto screen = readPictureFileHeader(gif(0, 0, 4, 3));
+  ASSERT_TRUE(screen);
+  EXPECT_EQ(screen->type, PictureFileType::Gif);
+  EXPECT_EQ(screen->width, 4u);
+  EXPECT_EQ(screen->height, 3u);
   const auto grown = readPictureFileHeader(gif(100, 2, 4000, 3, false));
   ASSERT_TRUE(grown);
   EXPECT_EQ(grown->width, 4100u);
@@ -238,15 +237,7 @@ Bytes unpadded(const ClipboardPicture& p) {
   return out;
 }
 
-TEST(ClipboardText, EndsAtItsTerminatorTheBlockOr4020Bytes) {
-  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("ab\0cd"), 5}), "ab");
-  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("abc"), 2}), "ab");
-  EXPECT_EQ(clipboardText({}), "");
-  const Bytes long_(5000, 'x');
-  EXPECT_EQ(clipboardText(long_).size(), 4020u);
-}
-
-TEST(ClipboardPicture, EveryDepthReadsAsBottomUpBlueGreenRed) {
+TEST(ClipboardPicture, EveryDepthAndHeaderReadsAsBottomUpBlueGreenRed) {
   // Two by two: the bottom row first unless the height is negative. Read as
   // blue, green at the bottom and red, white at the top.
   const Bytes expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
@@ -277,9 +268,8 @@ TEST(ClipboardPicture, EveryDepthReadsAsBottomUpBlueGreenRed) {
   const auto mono = pictureFromDib(dib(2, 2, 1, {blue, red}, {0x40, 0, 0, 0, 0x80, 0, 0, 0}));
   ASSERT_TRUE(mono);
   EXPECT_EQ(unpadded(*mono), (Bytes{255, 0, 0, 0, 0, 255, 0, 0, 255, 255, 0, 0}));
-}
 
-TEST(ClipboardPicture, OldCoreHeaderAndIndexesPastTheTable) {
+  // The old core header; indexes past the table are black.
   ByteWriter core;
   core.u32(12).u16(3).u16(1).u16(1).u16(8).bytes(Bytes{1, 2, 3, 4, 5, 6}).zeros(254 * 3);
   core.bytes(Bytes{1, 0, 0, 0});
@@ -293,7 +283,7 @@ TEST(ClipboardPicture, OldCoreHeaderAndIndexesPastTheTable) {
   EXPECT_EQ(unpadded(*short_), (Bytes{0, 0, 0}));
 }
 
-TEST(ClipboardPicture, RefusesWhatItCannotReadWhole) {
+TEST(ClipboardData, PicturesAreRefusedUnlessReadWholeAndTextEndsAtItsTerminatorOrLimit) {
   const Bytes row = {1, 2, 3, 0};
   EXPECT_TRUE(pictureFromDib(dib(1, 1, 24, {}, row)));
   EXPECT_FALSE(pictureFromDib(dib(1, 1, 24, {}, {1, 2, 3})));      // a byte short
@@ -309,6 +299,13 @@ TEST(ClipboardPicture, RefusesWhatItCannotReadWhole) {
   // Large enough to need more than a picture may hold, claimed by a few bytes.
   EXPECT_FALSE(pictureFromDib(dib(0xFFFF, 0xFFFF, 1, {0, 0}, row)));
   EXPECT_FALSE(pictureFromDib({}));
+
+  // Text ends at its terminator, the block or 4020 bytes.
+  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("ab\0cd"), 5}), "ab");
+  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("abc"), 2}), "ab");
+  EXPECT_EQ(clipboardText({}), "");
+  const Bytes long_(5000, 'x');
+  EXPECT_EQ(clipboardText(long_).size(), 4020u);
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST(ShapeRecords, ColourFillWidthAndStyleSitAtTheirOffsets) {
   EXPECT_EQ(triangleCopy.corners(), triangle.corners());
 }
 
-TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
+TEST(LineObject, EndPointHandlesSegmentHitTestDrawingAndArrowHeads) {
   LineObject line;
   place(line, {10, 10}, {110, 10}, 4);
   EXPECT_EQ(handlesAt(line, {{9, 11}, {111, 9}, {60, 10}}), "01-");
@@ -83,9 +83,8 @@ TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
     EXPECT_TRUE(none.ops.empty()) << int(w);
   }
   line.draw(nullptr, DrawMode::Plain, 0, true);
-}
 
-TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
+  // Arrows: the kind follows the record; the heads; the invalidation margin.
   ArrowLineObject arrow(true);
   place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
   const auto record = saveRecord(arrow);
@@ -115,13 +114,12 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   // margin ((4 + 4) >> 1) + 11 = 15, then the scroll offset
   EXPECT_EQ(v.rects[0], (Rect{10 - 15 - 5, 20 - 15 + 7, 100 + 15 - 5, 50 + 15 + 7}));
   EXPECT_TRUE(v.erases[0]);
-  LineObject line;
   place(line, {0, 0}, {10, 10}, 4);
   line.invalidate(v, 0, 0, false);
   EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
 }
 
-TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
+TEST(BoxShapes, ColourZeroFillsWithoutOutlineEllipsesHitByTheirFociAndSelectionDrawing) {
   RectObject r;
   place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
   const RecordingCanvas c = drawing(r, DrawMode::Plain);
@@ -134,17 +132,15 @@ TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
 
   // Handles only with handles, the outline in both selected modes.
   place(r, {0, 0}, {10, 10});
-  RecordingCanvas sel, handles;
-  r.draw(&sel, DrawMode::Selected, 0, true);
-  r.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
+  const RecordingCanvas sel = drawing(r, DrawMode::Selected),
+                        handles = drawing(r, DrawMode::SelectedWithHandles);
   EXPECT_TRUE(sel.with("fill").empty());
   EXPECT_EQ(handles.with("fill").size(), 9u);
   EXPECT_TRUE(sel.has("pen geo 1 w1 00ff00 round round"));
   EXPECT_LT(handles.indexOf("fill 3,8-7,12 00ff00"),
             handles.indexOf("pen geo 1 w1 00ff00 round round"));
-}
 
-TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
+  // Ellipses hit by their foci; selected they show the ellipse, with handles the box.
   EllipseObject e;
   place(e, {0, 0}, {100, 50}, 2);  // t = 4
   // Along the major axis the focal sum grows twice as fast as the distance.
@@ -158,12 +154,11 @@ TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
 
   // Selected shows the ellipse, with handles the box.
   place(e, {0, 0}, {10, 10});
-  RecordingCanvas sel, handles;
-  e.draw(&sel, DrawMode::Selected, 0, true);
-  e.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
-  EXPECT_EQ(sel.with("ellipse").size(), 2u);
-  EXPECT_EQ(handles.with("ellipse").size(), 1u);
-  EXPECT_EQ(handles.with("rect").size(), 1u);
+  const RecordingCanvas ellipseSelected = drawing(e, DrawMode::Selected),
+                        ellipseWithHandles = drawing(e, DrawMode::SelectedWithHandles);
+  EXPECT_EQ(ellipseSelected.with("ellipse").size(), 2u);
+  EXPECT_EQ(ellipseWithHandles.with("ellipse").size(), 1u);
+  EXPECT_EQ(ellipseWithHandles.with("rect").size(), 1u);
 }
 
 TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesStayOnTheirSide) {
@@ -269,14 +264,6 @@ TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   EXPECT_EQ(v.rects[0], (Rect{-14, -14, 34, 24}));  // 2w + 8
 }
 
-TEST(PackedPoint, HalvesAreSignExtendedAndWritingKeepsLow16Bits) {
-  EXPECT_EQ(PackedPoint{0xFFFE0003}.unpack(), (Point{3, -2}));
-  EXPECT_EQ(PackedPoint{0x80007FFF}.unpack(), (Point{32767, -32768}));
-  EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
-  // Coordinates outside 16 bits lose their high bits.
-  EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
-}
-
 TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegionsContain) {
   const int32_t t = (4 >> 1) + 1;  // a width-4 line
   EXPECT_TRUE(SegmentNearTest({50, 52}, {10, 50}, {100, 50}, t));
@@ -309,6 +296,13 @@ TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegi
   EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
   EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
   EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
+
+  // Packed points: halves are sign-extended, writing keeps the low 16 bits.
+  EXPECT_EQ(PackedPoint{0xFFFE0003}.unpack(), (Point{3, -2}));
+  EXPECT_EQ(PackedPoint{0x80007FFF}.unpack(), (Point{32767, -32768}));
+  EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
+  // Coordinates outside 16 bits lose their high bits.
+  EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
 }
 
 TEST(BoxHandles, NineHandlesWithTruncatedCentresAndSquaresExclusiveRightAndBelow) {
