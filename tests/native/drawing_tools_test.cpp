@@ -169,7 +169,7 @@ TEST_F(DrawingToolsTest, ARectDragShowsOnThePeerAndMovingOrResizingItSendsOneCha
   EXPECT_EQ(peerObjects()[0].object->secondPoint().unpack(), (Point{170, 100}));
 }
 
-TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndCreatesNothing) {
+TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndTheDeleteToolDeletesIt) {
   const uint32_t id = drawRect();
   tools.selectTool(13);
   click({600, 600});
@@ -183,10 +183,8 @@ TEST_F(DrawingToolsTest, AClickWithADrawingToolSelectsWhatIsThereAndCreatesNothi
   EXPECT_EQ(tools.tool(), kChoiceTool);
   EXPECT_EQ(host.toolButtons, std::vector<uint32_t>{0});
   EXPECT_EQ(ownObjects().size(), 1u);
-}
 
-TEST_F(DrawingToolsTest, TheDeleteToolMarksOnHoverAndDeletesOnRelease) {
-  const uint32_t id = drawRect();
+  // The delete tool marks on hover and deletes on release.
   tools.selectTool(kDeleteTool);
   auto markShown = [&] {
     RecordingCanvas canvas;
@@ -293,7 +291,7 @@ TEST_F(DrawingToolsTest, ThePenFollowsTheSelectionAndItsChangesReachThePeer) {
   EXPECT_EQ(sent(), Codes{});
 }
 
-TEST_F(DrawingToolsTest, APeerChangingOrDeletingTheSelectionMidDragLeavesASaneState) {
+TEST_F(DrawingToolsTest, APeersChangesMidDragLeaveASaneStateAndItsPageChangeWaitsForTheRelease) {
   const uint32_t id = drawRect();
   tools.selectTool(kChoiceTool);
   tools.mouseDown({10, 45});
@@ -314,9 +312,8 @@ TEST_F(DrawingToolsTest, APeerChangingOrDeletingTheSelectionMidDragLeavesASaneSt
   EXPECT_EQ(tools.activeObject(), nullptr);
   EXPECT_FALSE(host.holdsMouse());
   EXPECT_TRUE(peerObjects().empty());
-}
 
-TEST_F(DrawingToolsTest, APeersPageChangeDuringADragWaitsForTheRelease) {
+  // A peer's page change during a drag waits for the release.
   peer().setPrivilegeWord(kPrivilegeWrite | kPrivilegeLead);
   tools.selectTool(12);
   tools.mouseDown({10, 10});
@@ -345,29 +342,6 @@ TEST_F(DrawingToolsTest, ViewPointsBecomePagePointsThroughTheScrollPosition) {
   for (const Rect& r : here().view.invalidated) EXPECT_LT(r.left, 20);
 }
 
-TEST_F(DrawingToolsTest, WithoutWriteNothingIsDrawnAndAWithdrawalWaitsForTheDragToEnd) {
-  here()->setPrivilegeWord(0);
-  tools.writePrivilegeChanged(true);
-  EXPECT_FALSE(host.drawingEnabled);
-  tools.selectTool(12);
-  drag({10, 10}, {{110, 60}});
-  EXPECT_EQ(sent(), Codes{});
-  EXPECT_FALSE(host.holdsMouse());
-
-  here()->setPrivilegeWord(kPrivilegeWrite);
-  tools.writePrivilegeChanged(false);
-  EXPECT_TRUE(host.drawingEnabled);
-  tools.mouseDown({10, 10});
-  tools.mouseMove({60, 40});
-  here()->setPrivilegeWord(0);
-  tools.writePrivilegeChanged(true);
-  EXPECT_TRUE(host.drawingEnabled);
-  tools.mouseMove({110, 60});
-  tools.mouseUp({110, 60});
-  EXPECT_EQ(sent(), Codes{12});
-  EXPECT_FALSE(host.drawingEnabled);
-}
-
 class SelectionEditingTest : public DrawingToolsTest {
  protected:
   SelectionEditing editing{*here().board, tools};
@@ -376,7 +350,7 @@ class SelectionEditingTest : public DrawingToolsTest {
       itemBit(ContextItem::EditPicture) | itemBit(ContextItem::Turn) | itemBit(ContextItem::SaveTo);
 };
 
-TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginal) {
+TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginalAndNoneOnceItsObjectIsGone) {
   drawRect();
   EXPECT_EQ(editing.prepareContextMenu({300, 300}), 0u);  // empty paper, nothing copied
   EXPECT_EQ(editing.prepareContextMenu({10, 30}), kCopyDelete);
@@ -389,15 +363,13 @@ TEST_F(SelectionEditingTest, OneCopyGivesOnePasteOverTheOriginal) {
   ASSERT_EQ(peerObjects().size(), 2u);
   EXPECT_EQ(saveRecord(*peerObjects()[1].object), saveRecord(*peerObjects()[0].object));
   EXPECT_FALSE(editing.applicableItems() & itemBit(ContextItem::Paste));
-}
 
-TEST_F(SelectionEditingTest, ACopyWhoseObjectIsGonePastesNothing) {
-  const uint32_t id = drawRect();
+  // The peer deletes what was copied; then a paste finds nothing to clone.
   editing.prepareContextMenu({10, 30});
   editing.copy();
-  ASSERT_TRUE(relay.drain());
-  // The peer deletes it; then a paste finds nothing to clone.
-  ASSERT_TRUE(peer().deleteObject(1, id));
+  for (uint32_t id : {ownObjects()[0].id, ownObjects()[1].id}) {
+    ASSERT_TRUE(peer().deleteObject(1, id));
+  }
   ASSERT_TRUE(relay.drain());
   EXPECT_TRUE(ownObjects().empty());
   EXPECT_FALSE(editing.paste());
@@ -579,7 +551,7 @@ TEST_F(PictureEditorTest, SizeIsAPercentageOfTheBaseBoxAndNeedsAPictureAndTheWri
   EXPECT_TRUE(ownObjects().empty());
 }
 
-TEST_F(PictureEditorTest, AnAngleTurnsTheBaseOnceAndReplacesThePicture) {
+TEST_F(PictureEditorTest, AnAngleTurnsTheBaseOnceReplacingThePictureAndEveryChangeReachesThePeer) {
   insert(40, 20, 80, 60);
   EXPECT_TRUE(editor.turn(90));
   EXPECT_FALSE(editor.turn(90));
@@ -601,25 +573,8 @@ TEST_F(PictureEditorTest, AnAngleTurnsTheBaseOnceAndReplacesThePicture) {
 
   for (double refused : {0.0, 360.0, -360.0, 1e9}) EXPECT_FALSE(editor.turn(refused));
   EXPECT_EQ(sentCount(MessageCode::kDeleteObject), 4u);
-  expectSamePictureOnBothSides();
-}
 
-TEST_F(PictureEditorTest, AnAngleStartsFromAQuarterTurnMadeOutsideTheEditor) {
-  insert(40, 20, 80, 60);
-  // The context menu's quarter turn, while the editor follows the picture.
-  tools.setPictureValue(MessageCode::kSetOrientation, 4);
-  EXPECT_TRUE(editor.follow());
-  EXPECT_TRUE(editor.turn(90));
-  const ImageObject& turned = picture(ownObjects());
-  EXPECT_EQ(turned.pictureWidth(), 80);
-  EXPECT_EQ(turned.pictureHeight(), 60);
-  EXPECT_EQ(turned.box(), (Rect{20, 30, 60, 50}));
-  expectSamePictureOnBothSides();
-}
-
-TEST_F(PictureEditorTest, ATurnedBrightenedResizedPictureIsTheSameOnThePeer) {
-  insert(64, 48, 64, 48);
-  EXPECT_TRUE(editor.turn(30));
+  // The adjustments, size and mirror on a turned picture reach the peer too.
   EXPECT_TRUE(editor.setBrightness(40));
   EXPECT_TRUE(editor.setContrast(-20));
   EXPECT_TRUE(editor.setSize(-25));
