@@ -164,7 +164,7 @@ TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
   EXPECT_EQ(FontRecord::read(unterminated).face(), std::string(32, 'x'));
 }
 
-TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes) {
+TEST(TextObject, MeasuresFromTheTopLeftCutsTextAt4020BytesHasNoHandlesAndDrawsItsFill) {
   RecordingCanvas m;
   TextObject t(&m);
   t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
@@ -194,6 +194,39 @@ TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes)
   FontRecord out;
   EXPECT_TRUE(t.getFont(out));
   EXPECT_EQ(out, bigger);
+
+  // No handles, width or style; hit inside its box; draws its fill.
+  TextObject box;
+  box.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
+  EXPECT_EQ(box.hitHandle({10, 10}), kNoHandle);
+  EXPECT_FALSE(box.moveHandle(4, {30, 30}));
+  EXPECT_FALSE(box.setPenWidth(3));
+  EXPECT_FALSE(box.setPenStyle(1));
+  EXPECT_EQ(hits(box, {{10, 10}, {20, 15}}), "10");
+  RecordingInvalidator v;
+  box.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
+
+  // Colour zero with a fill shows only the filled box.
+  box.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
+  box.setText("hi");
+  box.setFill(0x00FFFF);
+  box.setFont(arial());
+  const RecordingCanvas c = drawing(box, DrawMode::Plain);
+  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
+                                             "textbk 00ffff", "restore"}));
+  box.setColour(0xFF);
+  const RecordingCanvas d = drawing(box, DrawMode::Selected);
+  EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
+  EXPECT_TRUE(d.has("rect 0,0-10,10"));
+  EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
+
+  // Text that does not convert stops the drawing.
+  RecordingCanvas none;
+  none.textConverts = false;
+  box.draw(&none, DrawMode::Selected, 0, true);
+  EXPECT_TRUE(none.with("rect").empty());
+  EXPECT_EQ(none.depth, 0);
 }
 
 TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
@@ -247,62 +280,13 @@ TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
   EXPECT_STREQ(exact, "hello");
 }
 
-TEST(TextObject, HasNoHandlesWidthOrStyleIsHitInsideItsBoxAndDrawsItsFill) {
-  TextObject t;
-  t.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
-  EXPECT_EQ(t.hitHandle({10, 10}), kNoHandle);
-  EXPECT_FALSE(t.moveHandle(4, {30, 30}));
-  EXPECT_FALSE(t.setPenWidth(3));
-  EXPECT_FALSE(t.setPenStyle(1));
-  EXPECT_EQ(hits(t, {{10, 10}, {20, 15}}), "10");
-  RecordingInvalidator v;
-  t.invalidate(v, 0, 0, true);
-  EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
-
-  // Colour zero with a fill shows only the filled box.
-  t.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
-  t.setText("hi");
-  t.setFill(0x00FFFF);
-  t.setFont(arial());
-  const RecordingCanvas c = drawing(t, DrawMode::Plain);
-  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
-                                             "textbk 00ffff", "restore"}));
-  t.setColour(0xFF);
-  const RecordingCanvas d = drawing(t, DrawMode::Selected);
-  EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
-  EXPECT_TRUE(d.has("rect 0,0-10,10"));
-  EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
-
-  // Text that does not convert stops the drawing.
-  RecordingCanvas none;
-  none.textConverts = false;
-  t.draw(&none, DrawMode::Selected, 0, true);
-  EXPECT_TRUE(none.with("rect").empty());
-  EXPECT_EQ(none.depth, 0);
-}
-
 void stroke(PencilObject& p, std::initializer_list<Point> points, uint8_t width = 2) {
   for (Point q : points) p.addPoint(q);
   p.setPenWidth(width);
   p.setColour(0xFF);
 }
 
-TEST(PencilObject, FullStrokesAndRepeatedPointsAddNothing) {
-  PencilObject p;
-  EXPECT_TRUE(p.addPoint({5, 5}));
-  EXPECT_FALSE(p.addPoint({5, 5}));
-  EXPECT_TRUE(p.addPoint({6, 5}));
-  EXPECT_TRUE(p.addPoint({5, 5}));  // only consecutive repeats are dropped
-  for (int i = 3; i < PencilObject::kMaxPoints; ++i) ASSERT_TRUE(p.addPoint({i * 2, i}));
-  ASSERT_EQ(p.points().size(), 500u);
-  const Rect bounds = p.bounds();
-  EXPECT_FALSE(p.addPoint({-1000, 5000}));
-  EXPECT_EQ(p.points().size(), 500u);
-  EXPECT_EQ(p.bounds(), bounds);
-  EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
-}
-
-TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
+TEST(PencilObject, RecordsRoundTripBadOnesAreRefusedAndFullStrokesOrRepeatsAddNothing) {
   PencilObject p;
   stroke(p, {{-3, 4}, {10, -20}, {30, 40}}, 5);
   p.setPenStyle(kPenDash);
@@ -364,6 +348,20 @@ TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
   EXPECT_FALSE(copy.hitTest({7, 7}));
   const RecordingCanvas c = drawing(copy, DrawMode::SelectedWithHandles);
   EXPECT_TRUE(c.ops.empty());
+
+  // Full strokes and repeated points add nothing.
+  PencilObject full;
+  EXPECT_TRUE(full.addPoint({5, 5}));
+  EXPECT_FALSE(full.addPoint({5, 5}));
+  EXPECT_TRUE(full.addPoint({6, 5}));
+  EXPECT_TRUE(full.addPoint({5, 5}));  // only consecutive repeats are dropped
+  for (int i = 3; i < PencilObject::kMaxPoints; ++i) ASSERT_TRUE(full.addPoint({i * 2, i}));
+  ASSERT_EQ(full.points().size(), 500u);
+  const Rect bounds = full.bounds();
+  EXPECT_FALSE(full.addPoint({-1000, 5000}));
+  EXPECT_EQ(full.points().size(), 500u);
+  EXPECT_EQ(full.bounds(), bounds);
+  EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
 }
 
 TEST(PencilObject, HitsWithinTheWidthEveryPointIsAHandleMovesAndDrawsOnePolyline) {

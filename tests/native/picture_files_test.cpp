@@ -171,7 +171,7 @@ Parsed parse(const Bytes& file) {
   return p;
 }
 
-TEST(BmpFile, FieldsMatchTheFileAndPixelsAndColourTableReadBackAtEveryDepth) {
+TEST(BmpFile, FieldsMatchTheFileAndPartsReadBackAtEveryDepthAndBadLayoutsAreRefused) {
   for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
     SCOPED_TRACE(bits);
     const auto layout = bmpLayout(13, 7, bits);
@@ -194,9 +194,8 @@ TEST(BmpFile, FieldsMatchTheFileAndPixelsAndColourTableReadBackAtEveryDepth) {
   }
   EXPECT_EQ(bmpLayout(13, 7, 8)->colourTableBytes(), 1024u);
   EXPECT_EQ(bmpLayout(13, 7, 16)->colourTableBytes(), 0u);
-}
 
-TEST(BmpFile, BadLayoutsAndMismatchedPartsAreRefused) {
+  // Bad layouts and mismatched parts are refused.
   EXPECT_FALSE(bmpLayout(0, 5, 24));
   EXPECT_FALSE(bmpLayout(5, -1, 24));
   EXPECT_FALSE(bmpLayout(5, 5, 12));
@@ -205,11 +204,11 @@ TEST(BmpFile, BadLayoutsAndMismatchedPartsAreRefused) {
   EXPECT_FALSE(bmpLayout(8192, 8193, 32));  // just past the cap
   EXPECT_TRUE(bmpLayout(8192, 8191, 32));
 
-  const auto layout = *bmpLayout(4, 4, 8);
+  const auto small = *bmpLayout(4, 4, 8);
   const std::vector<uint8_t> table(1024), pixels(16);
-  EXPECT_FALSE(bmpFileBytes(layout, table, pixels).empty());
-  EXPECT_TRUE(bmpFileBytes(layout, std::span(table).first(1020), pixels).empty());
-  EXPECT_TRUE(bmpFileBytes(layout, table, std::span(pixels).first(15)).empty());
+  EXPECT_FALSE(bmpFileBytes(small, table, pixels).empty());
+  EXPECT_TRUE(bmpFileBytes(small, std::span(table).first(1020), pixels).empty());
+  EXPECT_TRUE(bmpFileBytes(small, table, std::span(pixels).first(15)).empty());
   EXPECT_TRUE(bmpFileBytes(BmpLayout{4, 4, 12}, {}, pixels).empty());
 }
 
