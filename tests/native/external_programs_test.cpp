@@ -73,7 +73,8 @@ class PageExportTest : public FolderTest {
   std::vector<size_t> progress_;
 };
 
-TEST_F(PageExportTest, PopplerReadsEveryPageInOrderWithItsNameSizeAndPixels) {
+TEST_F(PageExportTest,
+       PopplerReadsEveryPageInOrderWithItsNameSizeAndPixelsAndFailuresWriteNothing) {
   std::vector<std::unique_ptr<Page>> pages;
   pages.push_back(std::make_unique<Page>(7, "Whiteboard", 120, 100));
   // Beyond Latin-1, beyond the basic plane, a parenthesis PDF strings escape,
@@ -114,12 +115,8 @@ TEST_F(PageExportTest, PopplerReadsEveryPageInOrderWithItsNameSizeAndPixels) {
       differing += (uint32_t(p[0]) << 16 | p[1] << 8 | p[2]) != pixelOf(9, x, y);
     }
   EXPECT_EQ(differing, 0);
-}
 
-// Every failure is an answer and leaves no file behind.
-TEST_F(PageExportTest, FailuresAreAnswersAndWriteNothing) {
-  std::vector<std::unique_ptr<Page>> pages;
-  pages.push_back(std::make_unique<Page>(7, "one", 100, 100));
+  // Every failure is an answer and leaves no file behind.
   const auto drawNothing = [](const Page&, const std::function<bool(const PagePixels&)>&) {
     return false;
   };
@@ -127,14 +124,14 @@ TEST_F(PageExportTest, FailuresAreAnswersAndWriteNothing) {
     const uint8_t pixel[4] = {};
     return use(PagePixels{kMaxExportSide + 1, 1, size_t(kMaxExportSide + 1) * 4, pixel});
   };
-  const std::string path = folder_ + "/out.pdf";
-  EXPECT_EQ(exportPdf({}, how_, path), ExportResult::NoPages);
+  const std::string failed = folder_ + "/out.pdf";
+  EXPECT_EQ(exportPdf({}, how_, failed), ExportResult::NoPages);
   EXPECT_EQ(exportPdf(pages, how_, folder_ + "/no such folder/out.pdf"), ExportResult::WriteFailed);
   how_.draw = drawNothing;
-  EXPECT_EQ(exportPdf(pages, how_, path), ExportResult::DrawFailed);
+  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::DrawFailed);
   how_.draw = drawImpossible;
-  EXPECT_EQ(exportPdf(pages, how_, path), ExportResult::BuildFailed);
-  EXPECT_NE(access(path.c_str(), F_OK), 0);
+  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::BuildFailed);
+  EXPECT_NE(access(failed.c_str(), F_OK), 0);
 }
 
 std::string firstLine(const std::string& path) {
@@ -162,7 +159,7 @@ class ConverterRunner : public FolderTest {
   RunnerRequest request_;
 };
 
-TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellAndReportsTheExitCode) {
+TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellReportsTheExitCodeAndRefusesBadCommandLines) {
   const std::string out = folder_ + "/out";
   request_.arguments = {"sh", "-c", "printf %s \"$1\" > \"$2\"; exit 3", "sh", "a b; $(false)",
                         out};
@@ -173,6 +170,17 @@ TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellAndReportsTheExitCode) {
   request_.arguments = {"scribly-no-such-converter", "x"};
   EXPECT_EQ(runConverter(request_), kRunnerCannotStart);
   EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerCannotStart));
+
+  // Malformed command lines of the runner itself are refused.
+  RunnerRequest request;
+  const char* good[] = {"scribly-convert", "/s", "/t", "60", "pdftoppm", "-r", "96"};
+  ASSERT_TRUE(parseRunnerArguments(7, good, request));
+  EXPECT_EQ(request.seconds, 60u);
+  EXPECT_EQ(request.arguments.size(), 3u);
+  const char* noProgram[] = {"scribly-convert", "/s", "/t", "60"};
+  EXPECT_FALSE(parseRunnerArguments(4, noProgram, request));
+  const char* badSeconds[] = {"scribly-convert", "/s", "/t", "6x", "p"};
+  EXPECT_FALSE(parseRunnerArguments(5, badSeconds, request));
 }
 
 // The program starts one of its own (as soffice does); the stop file and the
@@ -197,18 +205,6 @@ TEST_F(ConverterRunner, StopFileAndTimeLimitEndTheProgramAndWhatItStarted) {
   EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerTimedOut));
   ASSERT_FALSE(firstLine(pidFile).empty());
   EXPECT_FALSE(running(firstLine(pidFile)));
-}
-
-TEST(ConverterRunnerArguments, MalformedCommandLinesAreRefused) {
-  RunnerRequest request;
-  const char* good[] = {"scribly-convert", "/s", "/t", "60", "pdftoppm", "-r", "96"};
-  ASSERT_TRUE(parseRunnerArguments(7, good, request));
-  EXPECT_EQ(request.seconds, 60u);
-  EXPECT_EQ(request.arguments.size(), 3u);
-  const char* noProgram[] = {"scribly-convert", "/s", "/t", "60"};
-  EXPECT_FALSE(parseRunnerArguments(4, noProgram, request));
-  const char* badSeconds[] = {"scribly-convert", "/s", "/t", "6x", "p"};
-  EXPECT_FALSE(parseRunnerArguments(5, badSeconds, request));
 }
 
 }  // namespace

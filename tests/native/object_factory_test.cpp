@@ -12,7 +12,7 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords) {
+TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyWithFixedShapeRecordsAndFivePenStyles) {
   ObjectFactory factory;
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
@@ -27,6 +27,33 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords)
   const auto record = saveRecord(*factory.create(12));
   for (uint8_t kind : {18, 19, 26})
     EXPECT_FALSE(factory.createFromRecord(kind, record)) << int(kind);
+
+  // Shapes have fixed records; one byte short is refused and a short
+  // destination gets nothing.
+  const std::pair<uint8_t, size_t> sizes[] = {{11, 17}, {20, 18}, {21, 18}, {12, 21}, {13, 21},
+                                              {22, 22}, {23, 22}, {24, 22}, {25, 22}, {16, 25}};
+  for (auto [kind, size] : sizes) {
+    const auto record = saveRecord(*factory.create(kind));
+    ASSERT_EQ(record.size(), size) << int(kind);
+    EXPECT_FALSE(factory.createFromRecord(kind, std::span(record).first(size - 1))) << int(kind);
+    std::vector<uint8_t> small(size - 1);
+    EXPECT_EQ(factory.create(kind)->save(small), 0u) << int(kind);
+  }
+
+  // A record may carry any style value; the pen gets one of the five.
+  for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
+    for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
+      auto object = factory.create(kind);
+      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
+      if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({9, 9});
+      ASSERT_TRUE(object->setPenStyle(style));
+      auto copy = factory.createFromRecord(kind, saveRecord(*object));
+      ASSERT_TRUE(copy) << int(kind);
+      uint32_t loaded = 99;
+      ASSERT_TRUE(copy->getPenStyle(loaded));
+      EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
+    }
+  }
 }
 
 TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestAndDrawsBalanced) {
@@ -77,36 +104,6 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestA
   }
 }
 
-// Shapes have fixed records; one byte short is refused and a short destination
-// gets nothing.
-TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizesAndPenStylesOutsideTheFiveLoadAsSolid) {
-  ObjectFactory factory;
-  const std::pair<uint8_t, size_t> sizes[] = {{11, 17}, {20, 18}, {21, 18}, {12, 21}, {13, 21},
-                                              {22, 22}, {23, 22}, {24, 22}, {25, 22}, {16, 25}};
-  for (auto [kind, size] : sizes) {
-    const auto record = saveRecord(*factory.create(kind));
-    ASSERT_EQ(record.size(), size) << int(kind);
-    EXPECT_FALSE(factory.createFromRecord(kind, std::span(record).first(size - 1))) << int(kind);
-    std::vector<uint8_t> small(size - 1);
-    EXPECT_EQ(factory.create(kind)->save(small), 0u) << int(kind);
-  }
-
-  // A record may carry any style value; the pen gets one of the five.
-  for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
-    for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
-      auto object = factory.create(kind);
-      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
-      if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({9, 9});
-      ASSERT_TRUE(object->setPenStyle(style));
-      auto copy = factory.createFromRecord(kind, saveRecord(*object));
-      ASSERT_TRUE(copy) << int(kind);
-      uint32_t loaded = 99;
-      ASSERT_TRUE(copy->getPenStyle(loaded));
-      EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
-    }
-  }
-}
-
 TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke) {
   ObjectFactory factory;
   const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
@@ -145,23 +142,6 @@ FontRecord arial(int32_t height = -13) {
   f.weight = 400;
   f.setFace("Arial");
   return f;
-}
-
-TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
-  FontRecord f = arial();
-  f.italic = 1;
-  ByteWriter w;
-  f.write(w);
-  ASSERT_EQ(w.size(), FontRecord::kSize);
-  EXPECT_EQ(w.data()[20], 1);
-  EXPECT_EQ(w.data()[28], 'A');
-  ByteReader r(w.data());
-  EXPECT_EQ(FontRecord::read(r), f);
-
-  std::vector<uint8_t> bytes = w.data();
-  std::memset(bytes.data() + 28, 'x', 32);
-  ByteReader unterminated(bytes);
-  EXPECT_EQ(FontRecord::read(unterminated).face(), std::string(32, 'x'));
 }
 
 TEST(TextObject, MeasuresFromTheTopLeftCutsTextAt4020BytesHasNoHandlesAndDrawsItsFill) {
@@ -229,7 +209,7 @@ TEST(TextObject, MeasuresFromTheTopLeftCutsTextAt4020BytesHasNoHandlesAndDrawsIt
   EXPECT_EQ(none.depth, 0);
 }
 
-TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
+TEST(TextObject, RecordIsL77BytesWithASixtyByteFontRoundTripsAndRefusesShortOnes) {
   TextObject t;
   t.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
   t.setText("0123456789");
@@ -278,6 +258,22 @@ TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
   EXPECT_TRUE(t.getText(exact, length));
   EXPECT_EQ(length, 5);
   EXPECT_STREQ(exact, "hello");
+
+  // Fonts take sixty bytes; a face without a terminator is cut at 32.
+  FontRecord f = arial();
+  f.italic = 1;
+  ByteWriter w;
+  f.write(w);
+  ASSERT_EQ(w.size(), FontRecord::kSize);
+  EXPECT_EQ(w.data()[20], 1);
+  EXPECT_EQ(w.data()[28], 'A');
+  ByteReader r(w.data());
+  EXPECT_EQ(FontRecord::read(r), f);
+
+  std::vector<uint8_t> bytes = w.data();
+  std::memset(bytes.data() + 28, 'x', 32);
+  ByteReader unterminated(bytes);
+  EXPECT_EQ(FontRecord::read(unterminated).face(), std::string(32, 'x'));
 }
 
 void stroke(PencilObject& p, std::initializer_list<Point> points, uint8_t width = 2) {

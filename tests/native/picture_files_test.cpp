@@ -50,7 +50,7 @@ Bytes gif(uint16_t left, uint16_t top, uint16_t w, uint16_t h, bool trailer = tr
   return out.take();
 }
 
-TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogetherGifsTheirGrownScreen) {
+TEST(PictureHeader, BitmapsGifsAndJpegsStateTheirSizeWhenTheirFieldsHoldTogetherOthersAreRefused) {
   const auto read = [](const BmpFields& f) { return readPictureFileHeader(bmp(f)); };
   const auto ok = read({});
   ASSERT_TRUE(ok);
@@ -101,16 +101,15 @@ TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogetherGifsTheirGro
     frames.insert(frames.end(), big.begin(), big.end());
   }
   EXPECT_FALSE(readPictureFileHeader(frames));
-}
 
-TEST(PictureHeader, JpegsStateTheirFrameUnlessLibjpegDecodesNoneAndOtherFormatsAreRefused) {
+  // JPEGs state their frame unless libjpeg decodes none.
   const auto ours = encodeJpeg(Bytes(pictureBytes(33, 17), 50), 33, 17, 1 << 20);
   ASSERT_TRUE(ours);
-  const auto ok = readPictureFileHeader(*ours);
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->type, PictureFileType::Jpeg);
-  EXPECT_EQ(ok->width, 33u);
-  EXPECT_EQ(ok->height, 17u);
+  const auto jpeg = readPictureFileHeader(*ours);
+  ASSERT_TRUE(jpeg);
+  EXPECT_EQ(jpeg->type, PictureFileType::Jpeg);
+  EXPECT_EQ(jpeg->width, 33u);
+  EXPECT_EQ(jpeg->height, 17u);
   EXPECT_EQ(readPictureFileHeader(testing::arithmeticJpeg(40, 30))->width, 40u);
 
   // The start of frame (0xC0) of our stream: marker, length, precision,
@@ -236,7 +235,7 @@ Bytes unpadded(const ClipboardPicture& p) {
   return out;
 }
 
-TEST(ClipboardPicture, EveryDepthAndHeaderReadsAsBottomUpBlueGreenRed) {
+TEST(ClipboardData, PicturesOfEveryDepthAndHeaderReadBottomUpOrNotAtAllAndTextEndsAtItsLimit) {
   // Two by two: the bottom row first unless the height is negative. Read as
   // blue, green at the bottom and red, white at the top.
   const Bytes expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
@@ -280,9 +279,8 @@ TEST(ClipboardPicture, EveryDepthAndHeaderReadsAsBottomUpBlueGreenRed) {
   const auto short_ = pictureFromDib(dib(1, 1, 8, {0xFFFFFF, 0xFFFFFF}, {7, 0, 0, 0}, 0, 40, 2));
   ASSERT_TRUE(short_);
   EXPECT_EQ(unpadded(*short_), (Bytes{0, 0, 0}));
-}
 
-TEST(ClipboardData, PicturesAreRefusedUnlessReadWholeAndTextEndsAtItsTerminatorOrLimit) {
+  // What cannot be read whole is refused.
   const Bytes row = {1, 2, 3, 0};
   EXPECT_TRUE(pictureFromDib(dib(1, 1, 24, {}, row)));
   EXPECT_FALSE(pictureFromDib(dib(1, 1, 24, {}, {1, 2, 3})));      // a byte short

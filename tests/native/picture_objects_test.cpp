@@ -123,7 +123,7 @@ TEST(ImageObject, CornerDragsKeepTheReferenceAspectAndTheOrientationTurnsAboutTh
   EXPECT_EQ(turned.pixels()[2 * pictureRowBytes(2) + 3], 1);
 }
 
-TEST(ImageObject, BulkRecordRoundTripsAsJpegOrRawAndBadOnesAreRefused) {
+TEST(ImageObject, BulkRecordRoundTripsAsJpegOrRawAndDecodesOnlyWithinItsBoxRatioAndRoom) {
   ImageObject img;
   ASSERT_TRUE(img.attachPixels(grey(40, 30, 180), 40, 30, {0, 0}, {40, 30}));
   EXPECT_EQ(img.saveBulkData({}), pictureBytes(40, 30) + 21);
@@ -175,9 +175,8 @@ TEST(ImageObject, BulkRecordRoundTripsAsJpegOrRawAndBadOnesAreRefused) {
   ByteWriter empty;
   empty.u16(0).u16(5);
   EXPECT_FALSE(ImageObject().loadBulkData(Compress(empty.data())));
-}
 
-TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) {
+  // Bulk records decode only within their box, their ratio and the room given.
   using namespace testing;
   auto inBox = [](int32_t side) {
     auto img = std::make_unique<ImageObject>();
@@ -185,11 +184,11 @@ TEST(ImageObject, BulkRecordsDecodeOnlyWithinTheirBoxTheirRatioAndTheRoomGiven) 
     return img;
   };
   // Raw: twice the box's sides, and a small picture whatever the box.
-  const auto raw = rawBulk(400, 400);
-  EXPECT_FALSE(inBox(199)->loadBulkData(raw));
-  EXPECT_TRUE(inBox(200)->loadBulkData(raw));
+  const auto large = rawBulk(400, 400);
+  EXPECT_FALSE(inBox(199)->loadBulkData(large));
+  EXPECT_TRUE(inBox(200)->loadBulkData(large));
   EXPECT_TRUE(inBox(0)->loadBulkData(rawBulk(100, 100)));
-  EXPECT_FALSE(inBox(200)->loadBulkWithin(raw, pictureBytes(400, 400) - 1));
+  EXPECT_FALSE(inBox(200)->loadBulkWithin(large, pictureBytes(400, 400) - 1));
   // JPEG: a few hundred bytes for 12 MB of pixels is refused, our own plain
   // pictures are not.
   const auto bomb = jpegBulk(2000, 2000, arithmeticJpeg(2000, 2000));

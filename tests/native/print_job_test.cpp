@@ -7,7 +7,7 @@
 namespace scribly {
 namespace {
 
-TEST(PrintJob, DocumentsGoTheirWayByExtensionAndContainer) {
+TEST(PrintJob, DocumentsGoTheirWayPagesAreNamedAndFoundAndConvertersGetTheirArgumentsApart) {
   EXPECT_EQ(documentKind("C:\\d\\notes.TXT"), DocumentKind::Text);
   EXPECT_EQ(documentKind("C:\\d\\paper.Pdf"), DocumentKind::Pdf);
   for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf",
@@ -38,9 +38,8 @@ TEST(PrintJob, DocumentsGoTheirWayByExtensionAndContainer) {
   // Old binary formats, RTF and text are left to the converters.
   EXPECT_TRUE(hasDocumentContainer("old.doc", "random"));
   EXPECT_TRUE(hasDocumentContainer("notes.txt", ""));
-}
 
-TEST(PrintJob, PagesAreNamedAfterTheDocumentAndFoundByNumberAndConvertersGetTheirArgumentsApart) {
+  // Pages are named after the document up to its last dot, found by number.
   EXPECT_EQ(baseNameOf("C:\\x.y\\a.b.doc"), "a.b");
   EXPECT_EQ(baseNameOf("/tmp/notes"), "notes");
   EXPECT_EQ(pageFileName("a.b", 1, ".jpg"), "a.b.jpg");

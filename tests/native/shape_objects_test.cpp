@@ -305,7 +305,7 @@ TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegi
   EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
 }
 
-TEST(BoxHandles, NineHandlesWithTruncatedCentresAndSquaresExclusiveRightAndBelow) {
+TEST(BoxObject, NineHandlesWithExclusiveSquaresABandHitUnlessFilledAndMoves) {
   Point h[kHandleCount];
   boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
   EXPECT_EQ(h[0], (Point{0, 0}));
@@ -326,10 +326,8 @@ TEST(BoxHandles, NineHandlesWithTruncatedCentresAndSquaresExclusiveRightAndBelow
   EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
   EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
   EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
-}
 
-TEST(BoxObject, HitsABandUnlessFilledSwapsCrossedCornersAndMoves) {
-  RectObject r;
+  // Unfilled, a band around the outline is hit; filled, the whole box.
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   r.setPenWidth(1);  // t = 3
   // The shrunk box begins at 103; the right edge is exclusive.
