@@ -144,7 +144,7 @@ FontRecord arial(int32_t height = -13) {
   return f;
 }
 
-TEST(TextObject, MeasuresFromTheTopLeftCutsTextAt4020BytesHasNoHandlesAndDrawsItsFill) {
+TEST(TextObject, MeasuresFromTheTopLeftCutsAt4020BytesDrawsItsFillAndRecordsL77Bytes) {
   RecordingCanvas m;
   TextObject t(&m);
   t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
@@ -207,17 +207,16 @@ TEST(TextObject, MeasuresFromTheTopLeftCutsTextAt4020BytesHasNoHandlesAndDrawsIt
   box.draw(&none, DrawMode::Selected, 0, true);
   EXPECT_TRUE(none.with("rect").empty());
   EXPECT_EQ(none.depth, 0);
-}
 
-TEST(TextObject, RecordIsL77BytesWithASixtyByteFontRoundTripsAndRefusesShortOnes) {
-  TextObject t;
-  t.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
-  t.setText("0123456789");
-  t.setColour(0x0000FF);
-  t.setFill(0x00FFFF);
-  t.setFont(arial());
-  EXPECT_EQ(t.save({}), 96u);
-  const auto record = saveRecord(t);
+  // The record: 77 bytes and the text, enveloped; short ones are refused.
+  TextObject saved;
+  saved.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
+  saved.setText("0123456789");
+  saved.setColour(0x0000FF);
+  saved.setFill(0x00FFFF);
+  saved.setFont(arial());
+  EXPECT_EQ(saved.save({}), 96u);
+  const auto record = saveRecord(saved);
   const auto payload = Decompress(record);
   ASSERT_TRUE(payload);
   ASSERT_EQ(payload->size(), 10u + 77);
@@ -226,7 +225,6 @@ TEST(TextObject, RecordIsL77BytesWithASixtyByteFontRoundTripsAndRefusesShortOnes
   EXPECT_EQ((*payload)[76], '0');
   EXPECT_EQ(payload->back(), 0);
 
-  RecordingCanvas m;
   TextObject copy(&m);
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.text(), "0123456789");
@@ -236,8 +234,8 @@ TEST(TextObject, RecordIsL77BytesWithASixtyByteFontRoundTripsAndRefusesShortOnes
   EXPECT_EQ(saveRecord(copy), record);
 
   // Short records and text without a terminator are refused.
-  t.setText("abc");
-  auto shorter = *Decompress(saveRecord(t));
+  saved.setText("abc");
+  auto shorter = *Decompress(saveRecord(saved));
   shorter.pop_back();  // the terminator
   EXPECT_FALSE(copy.load(Compress(shorter)));
   shorter.resize(76);
@@ -248,14 +246,14 @@ TEST(TextObject, RecordIsL77BytesWithASixtyByteFontRoundTripsAndRefusesShortOnes
   EXPECT_FALSE(copy.load({}));
 
   // Copying the text out needs room for the terminator.
-  t.setText("hello");
+  saved.setText("hello");
   char small[5];
   uint16_t length = 0xBEEF;
-  EXPECT_FALSE(t.getText(small, length));
+  EXPECT_FALSE(saved.getText(small, length));
   EXPECT_EQ(length, 0xBEEF);
   char exact[6];
   std::memset(exact, 'x', sizeof exact);
-  EXPECT_TRUE(t.getText(exact, length));
+  EXPECT_TRUE(saved.getText(exact, length));
   EXPECT_EQ(length, 5);
   EXPECT_STREQ(exact, "hello");
 
@@ -282,7 +280,7 @@ void stroke(PencilObject& p, std::initializer_list<Point> points, uint8_t width 
   p.setColour(0xFF);
 }
 
-TEST(PencilObject, RecordsRoundTripBadOnesAreRefusedAndFullStrokesOrRepeatsAddNothing) {
+TEST(PencilObject, RecordsRoundTripStrokesFillHitMoveAndDrawAsOnePolyline) {
   PencilObject p;
   stroke(p, {{-3, 4}, {10, -20}, {30, 40}}, 5);
   p.setPenStyle(kPenDash);
@@ -358,22 +356,21 @@ TEST(PencilObject, RecordsRoundTripBadOnesAreRefusedAndFullStrokesOrRepeatsAddNo
   EXPECT_EQ(full.points().size(), 500u);
   EXPECT_EQ(full.bounds(), bounds);
   EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
-}
 
-TEST(PencilObject, HitsWithinTheWidthEveryPointIsAHandleMovesAndDrawsOnePolyline) {
-  PencilObject p;
-  stroke(p, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
-  EXPECT_EQ(hits(p, {{50, 3}, {50, 4}, {97, 50}, {50, 50}}), "1010");
+  // Hits within the width; every point is a handle.
+  PencilObject hit;
+  stroke(hit, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
+  EXPECT_EQ(hits(hit, {{50, 3}, {50, 4}, {97, 50}, {50, 50}}), "1010");
 
   // Every point is a handle.
-  EXPECT_EQ(handlesAt(p, {{101, 1}, {50, 0}}), "1-");
-  EXPECT_EQ(p.handleCursor(2), HandleCursor::SizeNwse);
-  EXPECT_EQ(p.handleCursor(3), HandleCursor::None);
-  EXPECT_EQ(p.handleCursor(-1), HandleCursor::None);
-  EXPECT_FALSE(p.moveHandle(3, {0, 0}));
-  EXPECT_FALSE(p.moveHandle(-1, {0, 0}));
-  p.setPoints(PackedPoint{2}, PackedPoint::pack({20, 30}));
-  EXPECT_EQ(p.points()[2], (Point{20, 30}));
+  EXPECT_EQ(handlesAt(hit, {{101, 1}, {50, 0}}), "1-");
+  EXPECT_EQ(hit.handleCursor(2), HandleCursor::SizeNwse);
+  EXPECT_EQ(hit.handleCursor(3), HandleCursor::None);
+  EXPECT_EQ(hit.handleCursor(-1), HandleCursor::None);
+  EXPECT_FALSE(hit.moveHandle(3, {0, 0}));
+  EXPECT_FALSE(hit.moveHandle(-1, {0, 0}));
+  hit.setPoints(PackedPoint{2}, PackedPoint::pack({20, 30}));
+  EXPECT_EQ(hit.points()[2], (Point{20, 30}));
 
   // Moves offset every point and the bounds.
   PencilObject moved;

@@ -19,7 +19,7 @@ std::vector<uint8_t> grey(uint16_t w, uint16_t h, uint8_t v = 100) {
   return std::vector<uint8_t>(pictureBytes(w, h), v);
 }
 
-TEST(ImageObject, RecordIs24BytesAnd8BytesLoadAttachRefusesShortPixelsAndClonesCopyThem) {
+TEST(ImageObject, RecordIs24BytesAttachRefusesShortPixelsClonesCopyThemAndDrawsThemOrAPlaceholder) {
   ImageObject img;
   img.setPoints(PackedPoint::pack({-10, 20}), PackedPoint::pack({30, 40}));
   img.setAdjustmentA(7);
@@ -65,6 +65,42 @@ TEST(ImageObject, RecordIs24BytesAnd8BytesLoadAttachRefusesShortPixelsAndClonesC
   empty.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({0, 0}));
   EXPECT_EQ(hits(empty, {{0, 0}, {20, 10}}), "10");
   EXPECT_EQ(empty.first(), (Point{0, 0}));
+
+  // Drawn from the stored pixels, copied only when adjusted; a placeholder without.
+  ImageObject shown;
+  ASSERT_TRUE(shown.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
+  RecordingCanvas c = drawing(shown, DrawMode::Plain);
+  shown.draw(&c, DrawMode::Plain, 0, false);
+  EXPECT_EQ(c.with("blit"), (std::vector<std::string>{"blit 5,6-25,26 2x2", "blit 0,0-20,20 2x2"}));
+  EXPECT_EQ(c.blitSources[0], shown.pixels().data());  // the stored pixels themselves
+  shown.setBrightness(255);
+  shown.draw(&c, DrawMode::Plain, 0, true);
+  EXPECT_NE(c.blitSources[2], shown.pixels().data());
+  EXPECT_EQ(c.blits[2][0], 255);
+  EXPECT_EQ(shown.pixels()[0], 10);
+
+  // Without pixels: a frame, and a red cross when large enough.
+  ImageObject frame;
+  frame.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
+  const RecordingCanvas p = drawing(frame, DrawMode::SelectedWithHandles, 0x123456);
+  EXPECT_TRUE(p.has("fill 2,2-38,28 123456"));
+  EXPECT_TRUE(p.has("pen cos 0 w2 0000ff round round"));
+  EXPECT_EQ(p.with("line").size(), 2u);
+  EXPECT_TRUE(p.has("fill 13,8-27,22 ffffff"));
+  EXPECT_EQ(p.with("fill").size(), 2u + 9);
+  EXPECT_EQ(p.depth, 0);
+
+  // Corners given the other way round draw the same.
+  ImageObject reversed;
+  reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
+  const RecordingCanvas r = drawing(reversed, DrawMode::SelectedWithHandles, 0x123456);
+  EXPECT_EQ(r.with("fill"), p.with("fill"));
+  EXPECT_EQ(r.with("line"), p.with("line"));
+
+  ImageObject small;
+  small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
+  const RecordingCanvas d = drawing(small, DrawMode::Plain);
+  EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
 TEST(ImageObject, CornerDragsKeepTheReferenceAspectAndTheOrientationTurnsAboutTheCentre) {
@@ -199,43 +235,6 @@ TEST(ImageObject, BulkRecordRoundTripsAsJpegOrRawAndDecodesOnlyWithinItsBoxRatio
   const auto ours = saveBulkRecord(plain);
   EXPECT_TRUE(inBox(1)->loadBulkData(ours));
   EXPECT_FALSE(inBox(1)->loadBulkWithin(ours, pictureBytes(2000, 2000) - 1));
-}
-
-TEST(ImageObject, DrawsPixelsOrAPlaceholderAndCopiesOnlyWhenAdjusted) {
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(grey(2, 2, 10), 2, 2, {5, 6}, {25, 26}));
-  RecordingCanvas c = drawing(img, DrawMode::Plain);
-  img.draw(&c, DrawMode::Plain, 0, false);
-  EXPECT_EQ(c.with("blit"), (std::vector<std::string>{"blit 5,6-25,26 2x2", "blit 0,0-20,20 2x2"}));
-  EXPECT_EQ(c.blitSources[0], img.pixels().data());  // the stored pixels themselves
-  img.setBrightness(255);
-  img.draw(&c, DrawMode::Plain, 0, true);
-  EXPECT_NE(c.blitSources[2], img.pixels().data());
-  EXPECT_EQ(c.blits[2][0], 255);
-  EXPECT_EQ(img.pixels()[0], 10);
-
-  // Without pixels: a frame, and a red cross when large enough.
-  ImageObject frame;
-  frame.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
-  const RecordingCanvas p = drawing(frame, DrawMode::SelectedWithHandles, 0x123456);
-  EXPECT_TRUE(p.has("fill 2,2-38,28 123456"));
-  EXPECT_TRUE(p.has("pen cos 0 w2 0000ff round round"));
-  EXPECT_EQ(p.with("line").size(), 2u);
-  EXPECT_TRUE(p.has("fill 13,8-27,22 ffffff"));
-  EXPECT_EQ(p.with("fill").size(), 2u + 9);
-  EXPECT_EQ(p.depth, 0);
-
-  // Corners given the other way round draw the same.
-  ImageObject reversed;
-  reversed.setPoints(PackedPoint::pack({40, 30}), PackedPoint::pack({0, 0}));
-  const RecordingCanvas r = drawing(reversed, DrawMode::SelectedWithHandles, 0x123456);
-  EXPECT_EQ(r.with("fill"), p.with("fill"));
-  EXPECT_EQ(r.with("line"), p.with("line"));
-
-  ImageObject small;
-  small.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
-  const RecordingCanvas d = drawing(small, DrawMode::Plain);
-  EXPECT_TRUE(d.with("line").empty());  // 8 x 8 after the frame: no cross
 }
 
 FontRecord tahoma() {
