@@ -12,7 +12,8 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyWithFixedShapeRecordsAndFivePenStyles) {
+TEST(ObjectFactory,
+     MakesObjectsForKinds10To17And20To25OnlyFixedShapeRecordsFivePenStylesAndToolStarts) {
   ObjectFactory factory;
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
@@ -54,6 +55,36 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyWithFixedShapeRecords
       EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
     }
   }
+
+  // Tools start their shapes at the press point, dragging the right handle.
+  const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
+  const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},
+                                           {22, 4}, {25, 4}, {16, 3}, {10, -1}};
+  for (auto [tool, handle] : tools) {
+    auto start = factory.startFromTool(tool, {30, 40}, settings);
+    ASSERT_TRUE(start.object) << int(tool);
+    EXPECT_EQ(start.dragHandle, handle) << int(tool);
+    EXPECT_EQ(start.object->firstPoint().unpack(), (Point{30, 40}));
+    uint8_t width = 0;
+    start.object->getPenWidth(width);
+    EXPECT_EQ(width, 3);
+  }
+  for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
+    EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
+  }
+
+  // The free-form cut is a thin red pencil stroke.
+  auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
+  ASSERT_TRUE(start.object);
+  EXPECT_EQ(start.object->kind(), ObjectKind::Pencil);
+  uint8_t width = 0;
+  uint32_t colour = 0, style = 0;
+  start.object->getPenWidth(width);
+  start.object->getColour(colour);
+  start.object->getPenStyle(style);
+  EXPECT_EQ(width, 2);
+  EXPECT_EQ(colour, 255u);
+  EXPECT_EQ(style, kPenDash);
 }
 
 TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestAndDrawsBalanced) {
@@ -102,38 +133,6 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestA
     payload.resize(size_t{8} << 20);
     EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
   }
-}
-
-TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke) {
-  ObjectFactory factory;
-  const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
-  const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},
-                                           {22, 4}, {25, 4}, {16, 3}, {10, -1}};
-  for (auto [tool, handle] : tools) {
-    auto start = factory.startFromTool(tool, {30, 40}, settings);
-    ASSERT_TRUE(start.object) << int(tool);
-    EXPECT_EQ(start.dragHandle, handle) << int(tool);
-    EXPECT_EQ(start.object->firstPoint().unpack(), (Point{30, 40}));
-    uint8_t width = 0;
-    start.object->getPenWidth(width);
-    EXPECT_EQ(width, 3);
-  }
-  for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
-    EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
-  }
-
-  // The free-form cut is a thin red pencil stroke.
-  auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
-  ASSERT_TRUE(start.object);
-  EXPECT_EQ(start.object->kind(), ObjectKind::Pencil);
-  uint8_t width = 0;
-  uint32_t colour = 0, style = 0;
-  start.object->getPenWidth(width);
-  start.object->getColour(colour);
-  start.object->getPenStyle(style);
-  EXPECT_EQ(width, 2);
-  EXPECT_EQ(colour, 255u);
-  EXPECT_EQ(style, kPenDash);
 }
 
 FontRecord arial(int32_t height = -13) {
