@@ -466,6 +466,9 @@ TEST_F(SelectionEditingTest, WithoutWriteNoCommandChangesThePage) {
   EXPECT_FALSE(tools.insertPicture(std::move(pasted)));
   EXPECT_FALSE(tools.insertText("Hello", {50, 60}));
   EXPECT_FALSE(tools.insertHandSymbol({50, 60}));
+  tools.selectTool(12);
+  drag({10, 10}, {{110, 60}});
+  EXPECT_FALSE(host.holdsMouse());
   EXPECT_EQ(sent(), Codes{});
   EXPECT_EQ(peerObjects().size(), 1u);
   // No menu opens: the right button selects nothing.
