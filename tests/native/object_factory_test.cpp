@@ -12,7 +12,8 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords) {
+TEST(ObjectFactory,
+     MakesObjectsForKinds10To17And20To25OnlyFixedShapeRecordsFivePenStylesAndToolStarts) {
   ObjectFactory factory;
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
@@ -23,69 +24,13 @@ TEST(ObjectFactory, MakesObjectsForKinds10To17And20To25OnlyAndLoadsTheirRecords)
     }
   }
 
-  // Creating from a record loads it or gives nothing.
-  auto rect = factory.create(12);
-  rect->setPoints(PackedPoint::pack({1, 2}), PackedPoint::pack({3, 4}));
-  const auto record = saveRecord(*rect);
-  auto loaded = factory.createFromRecord(12, record);
-  ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->secondPoint().unpack(), (Point{3, 4}));
-  EXPECT_FALSE(factory.createFromRecord(12, std::span(record).first(20)));
-  EXPECT_FALSE(factory.createFromRecord(18, record));
-  EXPECT_FALSE(factory.createFromRecord(19, record));
-  EXPECT_FALSE(factory.createFromRecord(26, record));
-}
+  // Kinds without an object load no record.
+  const auto record = saveRecord(*factory.create(12));
+  for (uint8_t kind : {18, 19, 26})
+    EXPECT_FALSE(factory.createFromRecord(kind, record)) << int(kind);
 
-TEST(ObjectFactory, EnvelopedRecordsInflateNoFurtherThanTheirKindsLongestRecord) {
-  RecordingCanvas measurer;
-  ObjectFactory factory(&measurer);
-  for (const auto& [kind, longest] :
-       {std::pair{10, PencilObject::kMaxRecordBytes}, {15, TextObject::kMaxRecordBytes}}) {
-    auto object = factory.create(static_cast<uint8_t>(kind));
-    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({1, 1});
-    object->setText("x");
-    // The record padded with zeros, which a reader skips, to its kind's longest.
-    std::vector<uint8_t> payload = *Decompress(saveRecord(*object));
-    payload.resize(longest);
-    EXPECT_TRUE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
-    payload.resize(size_t{8} << 20);
-    EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
-  }
-}
-
-TEST(ObjectFactory, EveryKindRoundTripsItsRecord) {
-  RecordingCanvas measurer;
-  ObjectFactory factory(&measurer);
-  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
-    auto object = factory.create(kind);
-    object->setPoints(PackedPoint::pack({-7, 8}), PackedPoint::pack({90, 100}));
-    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) {
-      pencil->addPoint({1, 1});
-      pencil->addPoint({2, 3});
-    }
-    object->setColour(0x102030);
-    object->setPenWidth(3);
-    object->setText("round trip");
-    const auto record = saveRecord(*object);
-    ASSERT_FALSE(record.empty()) << int(kind);
-    EXPECT_LE(record.size(), object->save({})) << int(kind);
-    auto copy = factory.createFromRecord(kind, record);
-    ASSERT_TRUE(copy) << int(kind);
-    EXPECT_EQ(copy->kind(), object->kind());
-    EXPECT_EQ(saveRecord(*copy), record) << int(kind);
-    // Hand symbols and pictures without pixels have no clone; a clone is its
-    // own copy, untouched when the original moves.
-    if (auto twin = copy->clone()) {
-      copy->moveTo(PackedPoint::pack({500, 500}));
-      EXPECT_EQ(saveRecord(*twin), record) << int(kind);
-    }
-  }
-}
-
-// Shapes have fixed records; one byte short is refused and a short destination
-// gets nothing.
-TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizes) {
-  ObjectFactory factory;
+  // Shapes have fixed records; one byte short is refused and a short
+  // destination gets nothing.
   const std::pair<uint8_t, size_t> sizes[] = {{11, 17}, {20, 18}, {21, 18}, {12, 21}, {13, 21},
                                               {22, 22}, {23, 22}, {24, 22}, {25, 22}, {16, 25}};
   for (auto [kind, size] : sizes) {
@@ -95,11 +40,8 @@ TEST(ObjectFactory, ShapeRecordsHaveTheirFixedSizes) {
     std::vector<uint8_t> small(size - 1);
     EXPECT_EQ(factory.create(kind)->save(small), 0u) << int(kind);
   }
-}
 
-// A record may carry any style value; the pen gets one of the five.
-TEST(ObjectFactory, RecordedPenStylesOutsideTheFiveLoadAsSolid) {
-  ObjectFactory factory;
+  // A record may carry any style value; the pen gets one of the five.
   for (uint8_t kind : {10, 11, 12, 13, 16, 20, 21, 22, 23, 24, 25}) {
     for (uint32_t style : {kPenDashDotDot, 5u, 7u, 0xFFFFFFFFu}) {
       auto object = factory.create(kind);
@@ -113,27 +55,8 @@ TEST(ObjectFactory, RecordedPenStylesOutsideTheFiveLoadAsSolid) {
       EXPECT_EQ(loaded, style == kPenDashDotDot ? style : kPenSolid) << int(kind) << " " << style;
     }
   }
-}
 
-TEST(ObjectFactory, EveryKindDrawsWithBalancedSaveAndRestoreInEveryMode) {
-  RecordingCanvas measurer;
-  ObjectFactory factory(&measurer);
-  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
-    for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
-      auto object = factory.create(kind);
-      object->setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
-      object->setPenWidth(2);
-      object->setColour(0xFF);
-      RecordingCanvas c;
-      object->draw(&c, mode, 0, true);
-      EXPECT_EQ(c.depth, 0) << int(kind);
-      EXPECT_LE(c.maxDepth, 1) << int(kind);
-    }
-  }
-}
-
-TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke) {
-  ObjectFactory factory;
+  // Tools start their shapes at the press point, dragging the right handle.
   const ToolSettings settings{3, kPenDot, 0x00FF00, 0x0000FF};
   const std::pair<uint8_t, int> tools[] = {{11, 1}, {20, 1}, {21, 1}, {12, 4}, {13, 4},
                                            {22, 4}, {25, 4}, {16, 3}, {10, -1}};
@@ -164,6 +87,54 @@ TEST(ObjectFactoryTools, ShapesStartAtThePressPointAndTheFreeCutIsAThinRedStroke
   EXPECT_EQ(style, kPenDash);
 }
 
+TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestAndDrawsBalanced) {
+  RecordingCanvas measurer;
+  ObjectFactory factory(&measurer);
+  for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
+    auto object = factory.create(kind);
+    object->setPoints(PackedPoint::pack({-7, 8}), PackedPoint::pack({90, 100}));
+    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) {
+      pencil->addPoint({1, 1});
+      pencil->addPoint({2, 3});
+    }
+    object->setColour(0x102030);
+    object->setPenWidth(3);
+    object->setText("round trip");
+    for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
+      const RecordingCanvas c = drawing(*object, mode);
+      EXPECT_EQ(c.depth, 0) << int(kind);
+      EXPECT_LE(c.maxDepth, 1) << int(kind);
+    }
+    const auto record = saveRecord(*object);
+    ASSERT_FALSE(record.empty()) << int(kind);
+    EXPECT_LE(record.size(), object->save({})) << int(kind);
+    auto copy = factory.createFromRecord(kind, record);
+    ASSERT_TRUE(copy) << int(kind);
+    EXPECT_EQ(copy->kind(), object->kind());
+    EXPECT_EQ(saveRecord(*copy), record) << int(kind);
+    // Hand symbols and pictures without pixels have no clone; a clone is its
+    // own copy, untouched when the original moves.
+    if (auto twin = copy->clone()) {
+      copy->moveTo(PackedPoint::pack({500, 500}));
+      EXPECT_EQ(saveRecord(*twin), record) << int(kind);
+    }
+  }
+
+  // Enveloped records inflate no further than their kind's longest record.
+  for (const auto& [kind, longest] :
+       {std::pair{10, PencilObject::kMaxRecordBytes}, {15, TextObject::kMaxRecordBytes}}) {
+    auto object = factory.create(static_cast<uint8_t>(kind));
+    if (auto* pencil = dynamic_cast<PencilObject*>(object.get())) pencil->addPoint({1, 1});
+    object->setText("x");
+    // The record padded with zeros, which a reader skips, to its kind's longest.
+    std::vector<uint8_t> payload = *Decompress(saveRecord(*object));
+    payload.resize(longest);
+    EXPECT_TRUE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+    payload.resize(size_t{8} << 20);
+    EXPECT_FALSE(factory.createFromRecord(static_cast<uint8_t>(kind), Compress(payload))) << kind;
+  }
+}
+
 FontRecord arial(int32_t height = -13) {
   FontRecord f;
   f.height = height;
@@ -172,7 +143,120 @@ FontRecord arial(int32_t height = -13) {
   return f;
 }
 
-TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
+TEST(TextObject, MeasuresFromTheTopLeftCutsAt4020BytesDrawsItsFillAndRecordsL77Bytes) {
+  RecordingCanvas m;
+  TextObject t(&m);
+  t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
+  EXPECT_TRUE(t.setText("abc\nde"));
+  EXPECT_EQ(t.first(), (Point{10, 20}));
+  EXPECT_EQ(t.second(), (Point{10 + 21, 20 + 26}));
+  EXPECT_TRUE(t.setText(std::string(5000, 'q')));
+  EXPECT_EQ(t.text().size(), 4020u);
+  // A cut never leaves half a character behind.
+  EXPECT_TRUE(t.setText(std::string(4019, 'q') + "\xC3\xA9"));
+  EXPECT_EQ(t.text().size(), 4019u);
+  // A failed measure leaves the box as it was.
+  m.measureFails = true;
+  const Point before = t.second();
+  EXPECT_TRUE(t.setText("hello"));
+  EXPECT_EQ(t.second(), before);
+
+  // The same font twice answers false and measures nothing again.
+  m.measureFails = false;
+  const int measured = m.measures;
+  EXPECT_TRUE(t.setFont(arial()));
+  EXPECT_EQ(m.measures, measured + 1);
+  EXPECT_FALSE(t.setFont(arial()));
+  EXPECT_EQ(m.measures, measured + 1);
+  FontRecord bigger = arial(-20);
+  EXPECT_TRUE(t.setFont(bigger));
+  FontRecord out;
+  EXPECT_TRUE(t.getFont(out));
+  EXPECT_EQ(out, bigger);
+
+  // No handles, width or style; hit inside its box; draws its fill.
+  TextObject box;
+  box.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
+  EXPECT_EQ(box.hitHandle({10, 10}), kNoHandle);
+  EXPECT_FALSE(box.moveHandle(4, {30, 30}));
+  EXPECT_FALSE(box.setPenWidth(3));
+  EXPECT_FALSE(box.setPenStyle(1));
+  EXPECT_EQ(hits(box, {{10, 10}, {20, 15}}), "10");
+  RecordingInvalidator v;
+  box.invalidate(v, 0, 0, true);
+  EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
+
+  // Colour zero with a fill shows only the filled box.
+  box.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
+  box.setText("hi");
+  box.setFill(0x00FFFF);
+  box.setFont(arial());
+  const RecordingCanvas c = drawing(box, DrawMode::Plain);
+  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
+                                             "textbk 00ffff", "restore"}));
+  box.setColour(0xFF);
+  const RecordingCanvas d = drawing(box, DrawMode::Selected);
+  EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
+  EXPECT_TRUE(d.has("rect 0,0-10,10"));
+  EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
+
+  // Text that does not convert stops the drawing.
+  RecordingCanvas none;
+  none.textConverts = false;
+  box.draw(&none, DrawMode::Selected, 0, true);
+  EXPECT_TRUE(none.with("rect").empty());
+  EXPECT_EQ(none.depth, 0);
+
+  // The record: 77 bytes and the text, enveloped; short ones are refused.
+  TextObject saved;
+  saved.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
+  saved.setText("0123456789");
+  saved.setColour(0x0000FF);
+  saved.setFill(0x00FFFF);
+  saved.setFont(arial());
+  EXPECT_EQ(saved.save({}), 96u);
+  const auto record = saveRecord(saved);
+  const auto payload = Decompress(record);
+  ASSERT_TRUE(payload);
+  ASSERT_EQ(payload->size(), 10u + 77);
+  EXPECT_EQ((*payload)[8], 0xFF);
+  EXPECT_EQ((*payload)[12], 0xFF);
+  EXPECT_EQ((*payload)[76], '0');
+  EXPECT_EQ(payload->back(), 0);
+
+  TextObject copy(&m);
+  ASSERT_TRUE(copy.load(record));
+  EXPECT_EQ(copy.text(), "0123456789");
+  EXPECT_EQ(copy.first(), (Point{-1, 2}));
+  EXPECT_EQ(copy.second(), (Point{30, 40}));  // the record's box, not a measured one
+  EXPECT_EQ(copy.font(), arial());
+  EXPECT_EQ(saveRecord(copy), record);
+
+  // Short records and text without a terminator are refused.
+  saved.setText("abc");
+  auto shorter = *Decompress(saveRecord(saved));
+  shorter.pop_back();  // the terminator
+  EXPECT_FALSE(copy.load(Compress(shorter)));
+  shorter.resize(76);
+  EXPECT_FALSE(copy.load(Compress(shorter)));
+  shorter.push_back(0);  // an empty text is fine
+  EXPECT_TRUE(copy.load(Compress(shorter)));
+  EXPECT_EQ(copy.text(), "");
+  EXPECT_FALSE(copy.load({}));
+
+  // Copying the text out needs room for the terminator.
+  saved.setText("hello");
+  char small[5];
+  uint16_t length = 0xBEEF;
+  EXPECT_FALSE(saved.getText(small, length));
+  EXPECT_EQ(length, 0xBEEF);
+  char exact[6];
+  std::memset(exact, 'x', sizeof exact);
+  EXPECT_TRUE(saved.getText(exact, length));
+  EXPECT_EQ(length, 5);
+  EXPECT_STREQ(exact, "hello");
+
+  // Fonts take sixty bytes; a face without a terminator is cut at 32.
   FontRecord f = arial();
   f.italic = 1;
   ByteWriter w;
@@ -189,147 +273,13 @@ TEST(FontRecord, SixtyBytesAndAFaceWithoutTerminatorIsCutAt32) {
   EXPECT_EQ(FontRecord::read(unterminated).face(), std::string(32, 'x'));
 }
 
-TEST(TextObject, TextAndFontChangesMeasureFromTheTopLeftAndTextIsCutAt4020Bytes) {
-  CountingMeasurer m;
-  TextObject t(&m);
-  t.setPoints(PackedPoint::pack({50, 40}), PackedPoint::pack({10, 20}));
-  EXPECT_TRUE(t.setText("abc\nde"));
-  EXPECT_EQ(t.first(), (Point{10, 20}));
-  EXPECT_EQ(t.second(), (Point{10 + 21, 20 + 26}));
-  EXPECT_TRUE(t.setText(std::string(5000, 'q')));
-  EXPECT_EQ(t.text().size(), 4020u);
-  // A cut never leaves half a character behind.
-  EXPECT_TRUE(t.setText(std::string(4019, 'q') + "\xC3\xA9"));
-  EXPECT_EQ(t.text().size(), 4019u);
-  // A failed measure leaves the box as it was.
-  m.fails = true;
-  const Point before = t.second();
-  EXPECT_TRUE(t.setText("hello"));
-  EXPECT_EQ(t.second(), before);
-
-  // The same font twice answers false and measures nothing again.
-  m.fails = false;
-  const int measured = m.calls;
-  EXPECT_TRUE(t.setFont(arial()));
-  EXPECT_EQ(m.calls, measured + 1);
-  EXPECT_FALSE(t.setFont(arial()));
-  EXPECT_EQ(m.calls, measured + 1);
-  FontRecord bigger = arial(-20);
-  EXPECT_TRUE(t.setFont(bigger));
-  FontRecord out;
-  EXPECT_TRUE(t.getFont(out));
-  EXPECT_EQ(out, bigger);
-}
-
-TEST(TextObject, RecordIsL77BytesEnvelopedRoundTripsAndRefusesShortOnes) {
-  TextObject t;
-  t.setPoints(PackedPoint::pack({-1, 2}), PackedPoint::pack({30, 40}));
-  t.setText("0123456789");
-  t.setColour(0x0000FF);
-  t.setFill(0x00FFFF);
-  t.setFont(arial());
-  EXPECT_EQ(t.save({}), 96u);
-  const auto record = saveRecord(t);
-  const auto payload = Decompress(record);
-  ASSERT_TRUE(payload);
-  ASSERT_EQ(payload->size(), 10u + 77);
-  EXPECT_EQ((*payload)[8], 0xFF);
-  EXPECT_EQ((*payload)[12], 0xFF);
-  EXPECT_EQ((*payload)[76], '0');
-  EXPECT_EQ(payload->back(), 0);
-
-  CountingMeasurer m;
-  TextObject copy(&m);
-  ASSERT_TRUE(copy.load(record));
-  EXPECT_EQ(copy.text(), "0123456789");
-  EXPECT_EQ(copy.first(), (Point{-1, 2}));
-  EXPECT_EQ(copy.second(), (Point{30, 40}));  // the record's box, not a measured one
-  EXPECT_EQ(copy.font(), arial());
-  EXPECT_EQ(saveRecord(copy), record);
-
-  // Short records and text without a terminator are refused.
-  t.setText("abc");
-  auto shorter = *Decompress(saveRecord(t));
-  shorter.pop_back();  // the terminator
-  EXPECT_FALSE(copy.load(Compress(shorter)));
-  shorter.resize(76);
-  EXPECT_FALSE(copy.load(Compress(shorter)));
-  shorter.push_back(0);  // an empty text is fine
-  EXPECT_TRUE(copy.load(Compress(shorter)));
-  EXPECT_EQ(copy.text(), "");
-  EXPECT_FALSE(copy.load({}));
-
-  // Copying the text out needs room for the terminator.
-  t.setText("hello");
-  char small[5];
-  uint16_t length = 0xBEEF;
-  EXPECT_FALSE(t.getText(small, length));
-  EXPECT_EQ(length, 0xBEEF);
-  char exact[6];
-  std::memset(exact, 'x', sizeof exact);
-  EXPECT_TRUE(t.getText(exact, length));
-  EXPECT_EQ(length, 5);
-  EXPECT_STREQ(exact, "hello");
-}
-
-TEST(TextObject, HasNoHandlesWidthOrStyleIsHitInsideItsBoxAndDrawsItsFill) {
-  TextObject t;
-  t.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({20, 20}));
-  EXPECT_EQ(t.hitHandle({10, 10}), kNoHandle);
-  EXPECT_FALSE(t.moveHandle(4, {30, 30}));
-  EXPECT_FALSE(t.setPenWidth(3));
-  EXPECT_FALSE(t.setPenStyle(1));
-  EXPECT_EQ(hits(t, {{10, 10}, {20, 15}}), "10");
-  RecordingInvalidator v;
-  t.invalidate(v, 0, 0, true);
-  EXPECT_EQ(v.rects[0], (Rect{6, 6, 24, 24}));  // the fixed width 2
-
-  // Colour zero with a fill shows only the filled box.
-  t.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({10, 10}));
-  t.setText("hi");
-  t.setFill(0x00FFFF);
-  t.setFont(arial());
-  RecordingCanvas c;
-  t.draw(&c, DrawMode::Plain, 0, true);
-  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "font Arial", "fill 0,0-10,10 00ffff",
-                                             "textbk 00ffff", "restore"}));
-  t.setColour(0xFF);
-  RecordingCanvas d;
-  t.draw(&d, DrawMode::Selected, 0, true);
-  EXPECT_TRUE(d.has("text 0,0-10,10 hi"));
-  EXPECT_TRUE(d.has("rect 0,0-10,10"));
-  EXPECT_TRUE(d.with("fill").size() == 1);  // no handle squares
-
-  // Text that does not convert stops the drawing.
-  RecordingCanvas none;
-  none.textConverts = false;
-  t.draw(&none, DrawMode::Selected, 0, true);
-  EXPECT_TRUE(none.with("rect").empty());
-  EXPECT_EQ(none.depth, 0);
-}
-
 void stroke(PencilObject& p, std::initializer_list<Point> points, uint8_t width = 2) {
   for (Point q : points) p.addPoint(q);
   p.setPenWidth(width);
   p.setColour(0xFF);
 }
 
-TEST(PencilObject, FullStrokesAndRepeatedPointsAddNothing) {
-  PencilObject p;
-  EXPECT_TRUE(p.addPoint({5, 5}));
-  EXPECT_FALSE(p.addPoint({5, 5}));
-  EXPECT_TRUE(p.addPoint({6, 5}));
-  EXPECT_TRUE(p.addPoint({5, 5}));  // only consecutive repeats are dropped
-  for (int i = 3; i < PencilObject::kMaxPoints; ++i) ASSERT_TRUE(p.addPoint({i * 2, i}));
-  ASSERT_EQ(p.points().size(), 500u);
-  const Rect bounds = p.bounds();
-  EXPECT_FALSE(p.addPoint({-1000, 5000}));
-  EXPECT_EQ(p.points().size(), 500u);
-  EXPECT_EQ(p.bounds(), bounds);
-  EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
-}
-
-TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
+TEST(PencilObject, RecordsRoundTripStrokesFillHitMoveAndDrawAsOnePolyline) {
   PencilObject p;
   stroke(p, {{-3, 4}, {10, -20}, {30, 40}}, 5);
   p.setPenStyle(kPenDash);
@@ -389,56 +339,60 @@ TEST(PencilObject, RecordsRoundTripThroughTheEnvelopeAndBadOnesAreRefused) {
   ASSERT_TRUE(copy.load(saveRecord(dot)));
   copy.setPenWidth(2);
   EXPECT_FALSE(copy.hitTest({7, 7}));
-  RecordingCanvas c;
-  copy.draw(&c, DrawMode::SelectedWithHandles, 0, true);
+  const RecordingCanvas c = drawing(copy, DrawMode::SelectedWithHandles);
   EXPECT_TRUE(c.ops.empty());
-}
 
-TEST(PencilObject, HitsSegmentsWithinTheWidthAndEveryPointIsAHandle) {
-  PencilObject p;
-  stroke(p, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
-  EXPECT_EQ(hits(p, {{50, 3}, {50, 4}, {97, 50}, {50, 50}}), "1010");
+  // Full strokes and repeated points add nothing.
+  PencilObject full;
+  EXPECT_TRUE(full.addPoint({5, 5}));
+  EXPECT_FALSE(full.addPoint({5, 5}));
+  EXPECT_TRUE(full.addPoint({6, 5}));
+  EXPECT_TRUE(full.addPoint({5, 5}));  // only consecutive repeats are dropped
+  for (int i = 3; i < PencilObject::kMaxPoints; ++i) ASSERT_TRUE(full.addPoint({i * 2, i}));
+  ASSERT_EQ(full.points().size(), 500u);
+  const Rect bounds = full.bounds();
+  EXPECT_FALSE(full.addPoint({-1000, 5000}));
+  EXPECT_EQ(full.points().size(), 500u);
+  EXPECT_EQ(full.bounds(), bounds);
+  EXPECT_EQ(bounds, (Rect{5, 3, 998, 499}));
+
+  // Hits within the width; every point is a handle.
+  PencilObject hit;
+  stroke(hit, {{0, 0}, {100, 0}, {100, 100}}, 2);  // t = 4
+  EXPECT_EQ(hits(hit, {{50, 3}, {50, 4}, {97, 50}, {50, 50}}), "1010");
 
   // Every point is a handle.
-  EXPECT_EQ(handlesAt(p, {{101, 1}, {50, 0}}), "1-");
-  EXPECT_EQ(p.handleCursor(2), HandleCursor::SizeNwse);
-  EXPECT_EQ(p.handleCursor(3), HandleCursor::None);
-  EXPECT_EQ(p.handleCursor(-1), HandleCursor::None);
-  EXPECT_FALSE(p.moveHandle(3, {0, 0}));
-  EXPECT_FALSE(p.moveHandle(-1, {0, 0}));
-  p.setPoints(PackedPoint{2}, PackedPoint::pack({20, 30}));
-  EXPECT_EQ(p.points()[2], (Point{20, 30}));
-}
+  EXPECT_EQ(handlesAt(hit, {{101, 1}, {50, 0}}), "1-");
+  EXPECT_EQ(hit.handleCursor(2), HandleCursor::SizeNwse);
+  EXPECT_EQ(hit.handleCursor(3), HandleCursor::None);
+  EXPECT_EQ(hit.handleCursor(-1), HandleCursor::None);
+  EXPECT_FALSE(hit.moveHandle(3, {0, 0}));
+  EXPECT_FALSE(hit.moveHandle(-1, {0, 0}));
+  hit.setPoints(PackedPoint{2}, PackedPoint::pack({20, 30}));
+  EXPECT_EQ(hit.points()[2], (Point{20, 30}));
 
-TEST(PencilObject, MovesOffsetPointsAndBounds) {
-  PencilObject p;
-  stroke(p, {{10, 10}, {20, 30}});
-  p.moveTo(PackedPoint::pack({0, 0}));
-  EXPECT_EQ(p.points()[1], (Point{10, 20}));
-  EXPECT_EQ(p.bounds(), (Rect{0, 0, 10, 20}));
-  EXPECT_TRUE(p.dragBy({0, 0}, {1, 2}));
-  p.nudge(1);
-  EXPECT_EQ(p.points()[0], (Point{2, 2}));
-  EXPECT_EQ(p.secondPoint().unpack(), (Point{12, 22}));
+  // Moves offset every point and the bounds.
+  PencilObject moved;
+  stroke(moved, {{10, 10}, {20, 30}});
+  moved.moveTo(PackedPoint::pack({0, 0}));
+  EXPECT_EQ(moved.points()[1], (Point{10, 20}));
+  EXPECT_EQ(moved.bounds(), (Rect{0, 0, 10, 20}));
+  EXPECT_TRUE(moved.dragBy({0, 0}, {1, 2}));
+  moved.nudge(1);
+  EXPECT_EQ(moved.points()[0], (Point{2, 2}));
+  EXPECT_EQ(moved.secondPoint().unpack(), (Point{12, 22}));
   RecordingInvalidator v;
-  p.invalidate(v, 0, 0, true);
+  moved.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-2, -2, 16, 26}));  // width + 2
-}
 
-TEST(PencilObject, DrawsOnePolylineWithRoundCapsThenHandlesAndOutline) {
-  PencilObject p;
-  stroke(p, {{0, 0}, {10, 0}}, 3);
-  RecordingCanvas c;
-  p.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 0 w3 0000ff round round",
-                                             "polyline 0,0 10,0",
-                                             "fill -2,-2-2,2 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "pen geo 1 w1 00ff00 round round",
-                                             "polyline 0,0 10,0",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
+  // One polyline with round caps, then the handles and the outline.
+  PencilObject drawn;
+  stroke(drawn, {{0, 0}, {10, 0}}, 3);
+  EXPECT_EQ(drawing(drawn, DrawMode::SelectedWithHandles).ops,
+            (std::vector<std::string>{"save", "pen geo 0 w3 0000ff round round",
+                                      "polyline 0,0 10,0", "fill -2,-2-2,2 00ff00",
+                                      "fill 8,-2-12,2 00ff00", "pen geo 1 w1 00ff00 round round",
+                                      "polyline 0,0 10,0", "restore"}));
 }
 
 }  // namespace

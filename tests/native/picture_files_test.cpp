@@ -50,7 +50,7 @@ Bytes gif(uint16_t left, uint16_t top, uint16_t w, uint16_t h, bool trailer = tr
   return out.take();
 }
 
-TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogether) {
+TEST(PictureHeader, BitmapsGifsAndJpegsStateTheirSizeWhenTheirFieldsHoldTogetherOthersAreRefused) {
   const auto read = [](const BmpFields& f) { return readPictureFileHeader(bmp(f)); };
   const auto ok = read({});
   ASSERT_TRUE(ok);
@@ -76,14 +76,13 @@ TEST(PictureHeader, BitmapsStateTheirSizeWhenTheirFieldsHoldTogether) {
   const auto bomb = read({.width = 30000, .height = 30000, .bits = 8, .compression = 1});
   ASSERT_TRUE(bomb);
   EXPECT_FALSE(pictureFits(*bomb, kMaxPictureBytes));
-}
 
-TEST(PictureHeader, GifsStateTheirScreenGrownToTheirImages) {
-  const auto ok = readPictureFileHeader(gif(0, 0, 4, 3));
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->type, PictureFileType::Gif);
-  EXPECT_EQ(ok->width, 4u);
-  EXPECT_EQ(ok->height, 3u);
+  // GIFs state their screen, grown to their images.
+  const auto screen = readPictureFileHeader(gif(0, 0, 4, 3));
+  ASSERT_TRUE(screen);
+  EXPECT_EQ(screen->type, PictureFileType::Gif);
+  EXPECT_EQ(screen->width, 4u);
+  EXPECT_EQ(screen->height, 3u);
   const auto grown = readPictureFileHeader(gif(100, 2, 4000, 3, false));
   ASSERT_TRUE(grown);
   EXPECT_EQ(grown->width, 4100u);
@@ -102,16 +101,15 @@ TEST(PictureHeader, GifsStateTheirScreenGrownToTheirImages) {
     frames.insert(frames.end(), big.begin(), big.end());
   }
   EXPECT_FALSE(readPictureFileHeader(frames));
-}
 
-TEST(PictureHeader, JpegsStateTheirFrameUnlessLibjpegDecodesNoneAndOtherFormatsAreRefused) {
+  // JPEGs state their frame unless libjpeg decodes none.
   const auto ours = encodeJpeg(Bytes(pictureBytes(33, 17), 50), 33, 17, 1 << 20);
   ASSERT_TRUE(ours);
-  const auto ok = readPictureFileHeader(*ours);
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(ok->type, PictureFileType::Jpeg);
-  EXPECT_EQ(ok->width, 33u);
-  EXPECT_EQ(ok->height, 17u);
+  const auto jpeg = readPictureFileHeader(*ours);
+  ASSERT_TRUE(jpeg);
+  EXPECT_EQ(jpeg->type, PictureFileType::Jpeg);
+  EXPECT_EQ(jpeg->width, 33u);
+  EXPECT_EQ(jpeg->height, 17u);
   EXPECT_EQ(readPictureFileHeader(testing::arithmeticJpeg(40, 30))->width, 40u);
 
   // The start of frame (0xC0) of our stream: marker, length, precision,
@@ -146,82 +144,57 @@ TEST(PictureHeader, JpegsStateTheirFrameUnlessLibjpegDecodesNoneAndOtherFormatsA
   EXPECT_FALSE(pictureFits({PictureFileType::Gif, 5, 3}, pictureBytes(5, 3) - 1));
 }
 
-// What a reader of the file finds in its headers.
+// What a reader of the file finds: the fields of both headers in their order
+// (file size, reserved, pixel offset, then the info header from its size on),
+// and the colour table and pixels the offset divides.
 struct Parsed {
-  uint32_t fileSize = 0, offset = 0, infoSize = 0, compression = 0;
-  int32_t width = 0, height = 0;
-  uint16_t planes = 0, bits = 0;
+  std::vector<int64_t> fields;
   std::span<const uint8_t> table, pixels;
 };
 
-Parsed parse(const std::vector<uint8_t>& file) {
+Parsed parse(const Bytes& file) {
   ByteReader in(file);
-  Parsed p;
   EXPECT_EQ(in.u8(), 'B');
   EXPECT_EQ(in.u8(), 'M');
-  p.fileSize = in.u32();
-  EXPECT_EQ(in.u32(), 0u);  // reserved
-  p.offset = in.u32();
-  p.infoSize = in.u32();
-  p.width = in.i32();
-  p.height = in.i32();
-  p.planes = in.u16();
-  p.bits = in.u16();
-  p.compression = in.u32();
-  for (int i = 0; i < 5; ++i) EXPECT_EQ(in.u32(), 0u);
+  Parsed p;
+  // Braces evaluate in order.
+  p.fields = {in.u32(), in.u32(), in.u32(), in.u32(), in.i32(), in.i32(), in.u16(),
+              in.u16(), in.u32(), in.u32(), in.u32(), in.u32(), in.u32(), in.u32()};
   EXPECT_TRUE(in.ok());
-  EXPECT_LE(p.offset, file.size());
-  if (p.offset >= kBmpHeaderBytes && p.offset <= file.size()) {
-    p.table = std::span(file).subspan(kBmpHeaderBytes, p.offset - kBmpHeaderBytes);
-    p.pixels = std::span(file).subspan(p.offset);
+  const auto offset = static_cast<size_t>(p.fields[2]);
+  EXPECT_TRUE(offset >= kBmpHeaderBytes && offset <= file.size()) << offset;
+  if (offset >= kBmpHeaderBytes && offset <= file.size()) {
+    p.table = std::span(file).subspan(kBmpHeaderBytes, offset - kBmpHeaderBytes);
+    p.pixels = std::span(file).subspan(offset);
   }
   return p;
 }
 
-TEST(BmpFile, SizeFieldsMatchTheFileAtEveryDepth) {
+TEST(BmpFile, FieldsMatchTheFileAndPartsReadBackAtEveryDepthAndBadLayoutsAreRefused) {
   for (uint16_t bits : {1, 4, 8, 16, 24, 32}) {
     SCOPED_TRACE(bits);
     const auto layout = bmpLayout(13, 7, bits);
     ASSERT_TRUE(layout);
-    const std::vector<uint8_t> table(layout->colourTableBytes(), 0x11);
-    const std::vector<uint8_t> pixels(layout->pixelBytes(), 0x22);
+    Bytes table(layout->colourTableBytes()), pixels(layout->pixelBytes());
+    for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>(i / 4);
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
     const auto file = bmpFileBytes(*layout, table, pixels);
     const Parsed p = parse(file);
-    EXPECT_EQ(p.fileSize, file.size());
-    EXPECT_EQ(p.offset, 54 + table.size());
-    // Size, width, height (positive: rows bottom-up), planes, depth, compression.
-    EXPECT_EQ(
-        std::vector<int64_t>({p.infoSize, p.width, p.height, p.planes, p.bits, p.compression}),
-        std::vector<int64_t>({40, 13, 7, 1, bits, 0}));
+    // Rows bottom-up (a positive height), uncompressed, the last five fields zero.
+    const auto size = static_cast<int64_t>(file.size()),
+               offset = static_cast<int64_t>(54 + table.size());
+    EXPECT_EQ(p.fields,
+              (std::vector<int64_t>{size, 0, offset, 40, 13, 7, 1, bits, 0, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(std::equal(p.table.begin(), p.table.end(), table.begin(), table.end()));
+    EXPECT_TRUE(std::equal(p.pixels.begin(), p.pixels.end(), pixels.begin(), pixels.end()));
     EXPECT_EQ(p.pixels.size() % 7, 0u);
     EXPECT_EQ(p.pixels.size() / 7 % 4, 0u);  // rows padded to four bytes
     EXPECT_GE(p.pixels.size() / 7 * 8, size_t{13} * bits);
   }
   EXPECT_EQ(bmpLayout(13, 7, 8)->colourTableBytes(), 1024u);
   EXPECT_EQ(bmpLayout(13, 7, 16)->colourTableBytes(), 0u);
-}
 
-TEST(BmpFile, PixelsAndColourTableReadBackUnchanged) {
-  const auto layout = bmpLayout(5, 3, 24);  // 15 bytes of pixels in a 16-byte row
-  ASSERT_TRUE(layout);
-  std::vector<uint8_t> pixels(layout->pixelBytes());
-  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
-  const auto file = bmpFileBytes(*layout, {}, pixels);
-  const Parsed p = parse(file);
-  EXPECT_TRUE(p.table.empty());
-  EXPECT_TRUE(std::equal(p.pixels.begin(), p.pixels.end(), pixels.begin(), pixels.end()));
-
-  const auto indexed = bmpLayout(3, 2, 8);
-  std::vector<uint8_t> table(1024);
-  for (size_t i = 0; i < table.size(); ++i) table[i] = static_cast<uint8_t>(i / 4);
-  const std::vector<uint8_t> indexes = {9, 200, 3, 0, 255, 1, 2, 0};
-  const auto indexedFile = bmpFileBytes(*indexed, table, indexes);
-  const Parsed q = parse(indexedFile);
-  EXPECT_TRUE(std::equal(q.table.begin(), q.table.end(), table.begin(), table.end()));
-  EXPECT_TRUE(std::equal(q.pixels.begin(), q.pixels.end(), indexes.begin(), indexes.end()));
-}
-
-TEST(BmpFile, BadLayoutsAndMismatchedPartsAreRefused) {
+  // Bad layouts and mismatched parts are refused.
   EXPECT_FALSE(bmpLayout(0, 5, 24));
   EXPECT_FALSE(bmpLayout(5, -1, 24));
   EXPECT_FALSE(bmpLayout(5, 5, 12));
@@ -230,15 +203,13 @@ TEST(BmpFile, BadLayoutsAndMismatchedPartsAreRefused) {
   EXPECT_FALSE(bmpLayout(8192, 8193, 32));  // just past the cap
   EXPECT_TRUE(bmpLayout(8192, 8191, 32));
 
-  const auto layout = *bmpLayout(4, 4, 8);
+  const auto small = *bmpLayout(4, 4, 8);
   const std::vector<uint8_t> table(1024), pixels(16);
-  EXPECT_FALSE(bmpFileBytes(layout, table, pixels).empty());
-  EXPECT_TRUE(bmpFileBytes(layout, std::span(table).first(1020), pixels).empty());
-  EXPECT_TRUE(bmpFileBytes(layout, table, std::span(pixels).first(15)).empty());
+  EXPECT_FALSE(bmpFileBytes(small, table, pixels).empty());
+  EXPECT_TRUE(bmpFileBytes(small, std::span(table).first(1020), pixels).empty());
+  EXPECT_TRUE(bmpFileBytes(small, table, std::span(pixels).first(15)).empty());
   EXPECT_TRUE(bmpFileBytes(BmpLayout{4, 4, 12}, {}, pixels).empty());
 }
-
-using Bytes = std::vector<uint8_t>;
 
 // A packed bitmap: an info header of `headerBytes` (masks inside from 52 on),
 // then `table` (masks or colours) and the pixel rows.
@@ -264,15 +235,7 @@ Bytes unpadded(const ClipboardPicture& p) {
   return out;
 }
 
-TEST(ClipboardText, EndsAtItsTerminatorTheBlockOr4020Bytes) {
-  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("ab\0cd"), 5}), "ab");
-  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("abc"), 2}), "ab");
-  EXPECT_EQ(clipboardText({}), "");
-  const Bytes long_(5000, 'x');
-  EXPECT_EQ(clipboardText(long_).size(), 4020u);
-}
-
-TEST(ClipboardPicture, EveryDepthReadsAsBottomUpBlueGreenRed) {
+TEST(ClipboardData, PicturesOfEveryDepthAndHeaderReadBottomUpOrNotAtAllAndTextEndsAtItsLimit) {
   // Two by two: the bottom row first unless the height is negative. Read as
   // blue, green at the bottom and red, white at the top.
   const Bytes expected = {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255};
@@ -303,9 +266,8 @@ TEST(ClipboardPicture, EveryDepthReadsAsBottomUpBlueGreenRed) {
   const auto mono = pictureFromDib(dib(2, 2, 1, {blue, red}, {0x40, 0, 0, 0, 0x80, 0, 0, 0}));
   ASSERT_TRUE(mono);
   EXPECT_EQ(unpadded(*mono), (Bytes{255, 0, 0, 0, 0, 255, 0, 0, 255, 255, 0, 0}));
-}
 
-TEST(ClipboardPicture, OldCoreHeaderAndIndexesPastTheTable) {
+  // The old core header; indexes past the table are black.
   ByteWriter core;
   core.u32(12).u16(3).u16(1).u16(1).u16(8).bytes(Bytes{1, 2, 3, 4, 5, 6}).zeros(254 * 3);
   core.bytes(Bytes{1, 0, 0, 0});
@@ -317,9 +279,8 @@ TEST(ClipboardPicture, OldCoreHeaderAndIndexesPastTheTable) {
   const auto short_ = pictureFromDib(dib(1, 1, 8, {0xFFFFFF, 0xFFFFFF}, {7, 0, 0, 0}, 0, 40, 2));
   ASSERT_TRUE(short_);
   EXPECT_EQ(unpadded(*short_), (Bytes{0, 0, 0}));
-}
 
-TEST(ClipboardPicture, RefusesWhatItCannotReadWhole) {
+  // What cannot be read whole is refused.
   const Bytes row = {1, 2, 3, 0};
   EXPECT_TRUE(pictureFromDib(dib(1, 1, 24, {}, row)));
   EXPECT_FALSE(pictureFromDib(dib(1, 1, 24, {}, {1, 2, 3})));      // a byte short
@@ -335,6 +296,13 @@ TEST(ClipboardPicture, RefusesWhatItCannotReadWhole) {
   // Large enough to need more than a picture may hold, claimed by a few bytes.
   EXPECT_FALSE(pictureFromDib(dib(0xFFFF, 0xFFFF, 1, {0, 0}, row)));
   EXPECT_FALSE(pictureFromDib({}));
+
+  // Text ends at its terminator, the block or 4020 bytes.
+  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("ab\0cd"), 5}), "ab");
+  EXPECT_EQ(clipboardText({reinterpret_cast<const uint8_t*>("abc"), 2}), "ab");
+  EXPECT_EQ(clipboardText({}), "");
+  const Bytes long_(5000, 'x');
+  EXPECT_EQ(clipboardText(long_).size(), 4020u);
 }
 
 }  // namespace

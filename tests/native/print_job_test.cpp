@@ -7,7 +7,7 @@
 namespace scribly {
 namespace {
 
-TEST(PrintJob, DocumentsGoTheirWayByExtensionAndContainer) {
+TEST(PrintJob, DocumentsGoTheirWayPagesAreNamedAndFoundAndConvertersGetTheirArgumentsApart) {
   EXPECT_EQ(documentKind("C:\\d\\notes.TXT"), DocumentKind::Text);
   EXPECT_EQ(documentKind("C:\\d\\paper.Pdf"), DocumentKind::Pdf);
   for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf",
@@ -38,9 +38,8 @@ TEST(PrintJob, DocumentsGoTheirWayByExtensionAndContainer) {
   // Old binary formats, RTF and text are left to the converters.
   EXPECT_TRUE(hasDocumentContainer("old.doc", "random"));
   EXPECT_TRUE(hasDocumentContainer("notes.txt", ""));
-}
 
-TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDotAndFoundByNumber) {
+  // Pages are named after the document up to its last dot, found by number.
   EXPECT_EQ(baseNameOf("C:\\x.y\\a.b.doc"), "a.b");
   EXPECT_EQ(baseNameOf("/tmp/notes"), "notes");
   EXPECT_EQ(pageFileName("a.b", 1, ".jpg"), "a.b.jpg");
@@ -54,9 +53,8 @@ TEST(PrintJob, PagesAreNamedAfterTheNameUpToItsLastDotAndFoundByNumber) {
                             "page1.jpg", "page-99999999999.jpg", "page-1.jpg.tmp"}) {
     EXPECT_FALSE(rasterPageNumber(other, "page")) << other;
   }
-}
 
-TEST(PrintJob, ConvertersGetEveryArgumentApartAPrivateProfileAndATimeLimit) {
+  // Converters get every argument apart, a private profile and a time limit.
   const auto office = officeToPdfArguments("soffice", fileUrl("/tmp/j 1/profile"), "/tmp/j 1",
                                            "/home/a; rm -rf ~/x.doc");
   EXPECT_EQ(office.front(), "soffice");
@@ -89,7 +87,7 @@ std::vector<std::string> allLines(const TextLayout& layout) {
   return lines;
 }
 
-TEST(TextLayout, TabsExpandLongLinesWrapAndPagesFill) {
+TEST(TextLayout, TabsExpandLongLinesWrapPagesFillAndHostileBytesGiveValidBoundedText) {
   const TextLayout layout = layoutText(bytes("a\tb\r\n0123456789ABC\rx\t\ty\n"), 10, 100);
   EXPECT_EQ(allLines(layout),
             (std::vector<std::string>{"a       b", "0123456789", "ABC", "x", "y"}));
@@ -108,9 +106,8 @@ TEST(TextLayout, TabsExpandLongLinesWrapAndPagesFill) {
   EXPECT_EQ(layoutText(bytes(""), 80, 10).pages.size(), 1u);
   EXPECT_EQ(layoutText(bytes("\xEF\xBB\xBFx"), 80, 10).pages[0].lines,
             std::vector<std::string>{"x"});
-}
 
-TEST(TextLayout, HostileBytesGiveValidTextAndBoundedPages) {
+  // Hostile bytes give valid text and bounded pages.
   const TextLayout garbage = layoutText(bytes("\xFF\xC0\xAFz\x01\xED\xA0\x80"), 80, 10);
   ASSERT_EQ(garbage.pages[0].lines.size(), 1u);
   const std::string& line = garbage.pages[0].lines[0];

@@ -1,6 +1,6 @@
 #pragma once
 // A canvas that records every call as a line of text, for tests of what board
-// objects draw; and fakes for measuring and invalidation.
+// objects draw and measure; and a fake for invalidation.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -23,6 +23,9 @@ class RecordingCanvas : public Canvas {
   int maxDepth = 0;
   bool bitmapAvailable = true;
   bool textConverts = true;
+  // Measures taken, and whether they fail.
+  int measures = 0;
+  bool measureFails = false;
   std::vector<std::vector<uint8_t>> blits;
 
   // Ops whose text starts with the prefix.
@@ -98,12 +101,10 @@ class RecordingCanvas : public Canvas {
     ops.push_back("bitmap" + pts({at}) + " " + hexColour(transparent));
     return true;
   }
-  std::optional<Size> measureText(const FontRecord&, std::string_view utf8, const Rect&) override {
-    return measured(utf8);
-  }
-
   // A fixed-pitch measure: 7 pixels a byte, 13 a line.
-  static std::optional<Size> measured(std::string_view utf8) {
+  std::optional<Size> measureText(const FontRecord&, std::string_view utf8, const Rect&) override {
+    ++measures;
+    if (measureFails) return std::nullopt;
     int32_t lines = 1, widest = 0, current = 0;
     for (char c : utf8) {
       if (c == '\n') {
@@ -134,6 +135,14 @@ class RecordingCanvas : public Canvas {
   }
 };
 
+// What the object draws at its own position.
+template <class Object>
+RecordingCanvas drawing(Object& object, DrawMode mode, uint32_t background = 0) {
+  RecordingCanvas canvas;
+  object.draw(&canvas, mode, background, true);
+  return canvas;
+}
+
 // Which of the points hit the object, as a string of '1' and '0'.
 template <class Object>
 std::string hits(Object& object, std::initializer_list<Point> points) {
@@ -152,17 +161,6 @@ std::string handlesAt(const Object& object, std::initializer_list<Point> points)
   }
   return out;
 }
-
-class CountingMeasurer : public TextMeasurer {
- public:
-  int calls = 0;
-  bool fails = false;
-  std::optional<Size> measureText(const FontRecord&, std::string_view utf8, const Rect&) override {
-    ++calls;
-    if (fails) return std::nullopt;
-    return RecordingCanvas::measured(utf8);
-  }
-};
 
 class RecordingInvalidator : public Invalidator {
  public:

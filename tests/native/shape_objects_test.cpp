@@ -53,7 +53,7 @@ TEST(ShapeRecords, ColourFillWidthAndStyleSitAtTheirOffsets) {
   EXPECT_EQ(triangleCopy.corners(), triangle.corners());
 }
 
-TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
+TEST(LineObject, EndPointHandlesSegmentHitTestDrawingAndArrowHeads) {
   LineObject line;
   place(line, {10, 10}, {110, 10}, 4);
   EXPECT_EQ(handlesAt(line, {{9, 11}, {111, 9}, {60, 10}}), "01-");
@@ -68,32 +68,23 @@ TEST(LineObject, EndPointHandlesSegmentHitTestAndDrawing) {
   // Shape pen, then handles, then the selection outline.
   place(line, {0, 0}, {10, 0}, 2, 0xFF);
   line.setPenStyle(kPenDash);
-  RecordingCanvas c;
-  line.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 1 w2 0000ff flat miter",
-                                             "line 0,0 10,0",
-                                             "fill -2,-2-2,2 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "pen geo 1 w1 00ff00 round round",
-                                             "line 0,0 10,0",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
-  RecordingCanvas plain;
-  line.draw(&plain, DrawMode::Plain, 0, true);
+  EXPECT_EQ(
+      drawing(line, DrawMode::SelectedWithHandles).ops,
+      (std::vector<std::string>{"save", "pen geo 1 w2 0000ff flat miter", "line 0,0 10,0",
+                                "fill -2,-2-2,2 00ff00", "fill 8,-2-12,2 00ff00",
+                                "pen geo 1 w1 00ff00 round round", "line 0,0 10,0", "restore"}));
+  const RecordingCanvas plain = drawing(line, DrawMode::Plain);
   EXPECT_EQ(plain.ops.size(), 4u);
 
   // A width outside one to ten draws nothing; no context, no crash.
   for (uint8_t w : {0, 11, 255}) {
     place(line, {0, 0}, {10, 0}, w);
-    RecordingCanvas none;
-    line.draw(&none, DrawMode::SelectedWithHandles, 0, true);
+    const RecordingCanvas none = drawing(line, DrawMode::SelectedWithHandles);
     EXPECT_TRUE(none.ops.empty()) << int(w);
   }
   line.draw(nullptr, DrawMode::Plain, 0, true);
-}
 
-TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
+  // Arrows: the kind follows the record; the heads; the invalidation margin.
   ArrowLineObject arrow(true);
   place(arrow, {0, 0}, {100, 0}, 1, 0xFF);
   const auto record = saveRecord(arrow);
@@ -103,8 +94,7 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   EXPECT_EQ(copy.kind(), ObjectKind::DoubleArrowLine);
   EXPECT_EQ(copy.clone()->kind(), ObjectKind::DoubleArrowLine);
 
-  RecordingCanvas c;
-  arrow.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(arrow, DrawMode::Plain);
   // Pointing left, the corners truncate toward zero from the other side.
   EXPECT_EQ(c.with("polygon"),
             (std::vector<std::string>{"polygon 92,-6 92,6 100,0", "polygon 7,6 7,-6 0,0"}));
@@ -112,8 +102,7 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   EXPECT_TRUE(c.has("pen geo 0 w1 0000ff flat miter"));
   // The zero-length arrow has no heads.
   place(arrow, {5, 5}, {5, 5}, 1, 0xFF);
-  RecordingCanvas d;
-  arrow.draw(&d, DrawMode::Selected, 0, true);
+  const RecordingCanvas d = drawing(arrow, DrawMode::Selected);
   EXPECT_TRUE(d.with("polygon").empty());
   EXPECT_EQ(d.with("line").size(), 2u);  // the line, and again in green
 
@@ -125,38 +114,33 @@ TEST(ArrowLineObject, KindFollowsTheRecordHeadsAndInvalidationMargin) {
   // margin ((4 + 4) >> 1) + 11 = 15, then the scroll offset
   EXPECT_EQ(v.rects[0], (Rect{10 - 15 - 5, 20 - 15 + 7, 100 + 15 - 5, 50 + 15 + 7}));
   EXPECT_TRUE(v.erases[0]);
-  LineObject line;
   place(line, {0, 0}, {10, 10}, 4);
   line.invalidate(v, 0, 0, false);
   EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
 }
 
-TEST(RectObject, ColourZeroFillsWithoutOutlineAndSelectionDrawing) {
+TEST(BoxShapes, ColourZeroFillsWithoutOutlineEllipsesHitByTheirFociAndSelectionDrawing) {
   RectObject r;
   place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
-  RecordingCanvas c;
-  r.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(r, DrawMode::Plain);
   EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
                                              "restore"}));
   LineObject line;  // a line of colour 0 strokes with the null pen too
   place(line, {0, 0}, {10, 0}, 1, 0);
-  RecordingCanvas d;
-  line.draw(&d, DrawMode::Plain, 0, true);
+  const RecordingCanvas d = drawing(line, DrawMode::Plain);
   EXPECT_TRUE(d.has("pen null"));
 
   // Handles only with handles, the outline in both selected modes.
   place(r, {0, 0}, {10, 10});
-  RecordingCanvas sel, handles;
-  r.draw(&sel, DrawMode::Selected, 0, true);
-  r.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
+  const RecordingCanvas sel = drawing(r, DrawMode::Selected),
+                        handles = drawing(r, DrawMode::SelectedWithHandles);
   EXPECT_TRUE(sel.with("fill").empty());
   EXPECT_EQ(handles.with("fill").size(), 9u);
   EXPECT_TRUE(sel.has("pen geo 1 w1 00ff00 round round"));
   EXPECT_LT(handles.indexOf("fill 3,8-7,12 00ff00"),
             handles.indexOf("pen geo 1 w1 00ff00 round round"));
-}
 
-TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
+  // Ellipses hit by their foci; selected they show the ellipse, with handles the box.
   EllipseObject e;
   place(e, {0, 0}, {100, 50}, 2);  // t = 4
   // Along the major axis the focal sum grows twice as fast as the distance.
@@ -170,15 +154,14 @@ TEST(EllipseObject, FocalHitTestAndSelectionDrawing) {
 
   // Selected shows the ellipse, with handles the box.
   place(e, {0, 0}, {10, 10});
-  RecordingCanvas sel, handles;
-  e.draw(&sel, DrawMode::Selected, 0, true);
-  e.draw(&handles, DrawMode::SelectedWithHandles, 0, true);
-  EXPECT_EQ(sel.with("ellipse").size(), 2u);
-  EXPECT_EQ(handles.with("ellipse").size(), 1u);
-  EXPECT_EQ(handles.with("rect").size(), 1u);
+  const RecordingCanvas ellipseSelected = drawing(e, DrawMode::Selected),
+                        ellipseWithHandles = drawing(e, DrawMode::SelectedWithHandles);
+  EXPECT_EQ(ellipseSelected.with("ellipse").size(), 2u);
+  EXPECT_EQ(ellipseWithHandles.with("ellipse").size(), 1u);
+  EXPECT_EQ(ellipseWithHandles.with("rect").size(), 1u);
 }
 
-TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
+TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesStayOnTheirSide) {
   HalfCircleObject h(HalfCircleOrientation::Lower);
   place(h, {0, 0}, {40, 20});
   EXPECT_EQ(h.kind(), ObjectKind::HalfCircleLower);
@@ -193,8 +176,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
   EXPECT_FALSE(copy.hitTest({20, 0}));
   copy.setFill(1);
   EXPECT_FALSE(copy.hitTest({20, 10}));
-  RecordingCanvas c;
-  copy.draw(&c, DrawMode::Plain, 0, true);
+  const RecordingCanvas c = drawing(copy, DrawMode::Plain);
   EXPECT_TRUE(c.with("chord").empty());
 
   const std::pair<HalfCircleOrientation, std::string> cases[] = {
@@ -206,13 +188,11 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationAndChordsFollowIt) {
   for (const auto& [o, chord] : cases) {
     HalfCircleObject oriented(o);
     place(oriented, {0, 0}, {40, 20});
-    RecordingCanvas d;
-    oriented.draw(&d, DrawMode::Plain, 0, true);
+    const RecordingCanvas d = drawing(oriented, DrawMode::Plain);
     EXPECT_TRUE(d.has(chord)) << chord;
   }
-}
 
-TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
+  // The region hit test, and moves that cross the opposite side.
   HalfCircleObject upper(HalfCircleOrientation::Upper);
   place(upper, {0, 0}, {40, 20}, 9);  // the band ignores the pen width
   // Top of the arc, along the diameter, middle, above, a box corner outside the ellipse.
@@ -221,21 +201,20 @@ TEST(HalfCircleObject, RegionHitTestAndMovesThatCrossTheOppositeSide) {
   EXPECT_EQ(hits(upper, {{20, 10}, {20, 21}, {1, 1}}), "100");  // (20, 21) is below the box
 
   // Moves that cross or touch the opposite side are refused.
-  HalfCircleObject h(HalfCircleOrientation::Upper);
-  place(h, {100, 100}, {200, 150});
-  EXPECT_FALSE(h.moveHandle(4, {90, 90}));
-  EXPECT_FALSE(h.moveHandle(4, {100, 160}));  // touches the left side
-  EXPECT_EQ(h.second(), (Point{200, 150}));
-  EXPECT_TRUE(h.moveHandle(4, {101, 101}));
-  EXPECT_FALSE(h.moveHandle(0, {101, 50}));
-  EXPECT_TRUE(h.moveHandle(7, {50, 0}));
-  EXPECT_EQ(h.first(), (Point{50, 100}));
-  EXPECT_FALSE(h.moveHandle(1, {0, 101}));
-  EXPECT_TRUE(h.moveHandle(8, {0, 0}));
-  EXPECT_FALSE(h.moveHandle(9, {0, 0}));
+  place(upper, {100, 100}, {200, 150});
+  EXPECT_FALSE(upper.moveHandle(4, {90, 90}));
+  EXPECT_FALSE(upper.moveHandle(4, {100, 160}));  // touches the left side
+  EXPECT_EQ(upper.second(), (Point{200, 150}));
+  EXPECT_TRUE(upper.moveHandle(4, {101, 101}));
+  EXPECT_FALSE(upper.moveHandle(0, {101, 50}));
+  EXPECT_TRUE(upper.moveHandle(7, {50, 0}));
+  EXPECT_EQ(upper.first(), (Point{50, 100}));
+  EXPECT_FALSE(upper.moveHandle(1, {0, 101}));
+  EXPECT_TRUE(upper.moveHandle(8, {0, 0}));
+  EXPECT_FALSE(upper.moveHandle(9, {0, 0}));
 }
 
-TEST(TriangleObject, CreationDragMovesAndHitTest) {
+TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   TriangleObject t;
   t.startAt({100, 100});
   EXPECT_TRUE(t.moveHandle(TriangleObject::kCreationHandle, {140, 160}));
@@ -267,43 +246,25 @@ TEST(TriangleObject, CreationDragMovesAndHitTest) {
   m.nudge(2);
   EXPECT_EQ(m.corners()[1], (Point{15, -6}));
   EXPECT_FALSE(m.dragBy({1, 1}, {1, 1}));
-}
 
-TEST(TriangleObject, DrawsPolygonThenClosingEdgeAndAWidthTwoOutline) {
-  TriangleObject t;
+  // The polygon, then the closing edge, and an outline of width two.
   t.startAt({0, 0});
   t.moveHandle(3, {20, 10});
   t.setPenWidth(3);
+  t.setFill(0);
   t.setColour(0xFF);
-  RecordingCanvas c;
-  t.draw(&c, DrawMode::SelectedWithHandles, 0, true);
-  const std::vector<std::string> expected = {"save",
-                                             "pen geo 0 w3 0000ff round miter",
-                                             "brush null",
-                                             "polygon 0,10 10,0 20,10",
-                                             "line 20,10 0,10",
-                                             "fill -2,8-2,12 00ff00",
-                                             "fill 8,-2-12,2 00ff00",
-                                             "fill 18,8-22,12 00ff00",
-                                             "pen geo 1 w2 00ff00 round round",
-                                             "brush null",
-                                             "polygon 0,10 10,0 20,10",
-                                             "restore"};
-  EXPECT_EQ(c.ops, expected);
+  EXPECT_EQ(drawing(t, DrawMode::SelectedWithHandles).ops,
+            (std::vector<std::string>{"save", "pen geo 0 w3 0000ff round miter", "brush null",
+                                      "polygon 0,10 10,0 20,10", "line 20,10 0,10",
+                                      "fill -2,8-2,12 00ff00", "fill 8,-2-12,2 00ff00",
+                                      "fill 18,8-22,12 00ff00", "pen geo 1 w2 00ff00 round round",
+                                      "brush null", "polygon 0,10 10,0 20,10", "restore"}));
   RecordingInvalidator v;
   t.invalidate(v, 0, 0, true);
   EXPECT_EQ(v.rects[0], (Rect{-14, -14, 34, 24}));  // 2w + 8
 }
 
-TEST(PackedPoint, HalvesAreSignExtendedAndWritingKeepsLow16Bits) {
-  EXPECT_EQ(PackedPoint{0xFFFE0003}.unpack(), (Point{3, -2}));
-  EXPECT_EQ(PackedPoint{0x80007FFF}.unpack(), (Point{32767, -32768}));
-  EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
-  // Coordinates outside 16 bits lose their high bits.
-  EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
-}
-
-TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrExtent) {
+TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegionsContain) {
   const int32_t t = (4 >> 1) + 1;  // a width-4 line
   EXPECT_TRUE(SegmentNearTest({50, 52}, {10, 50}, {100, 50}, t));
   EXPECT_TRUE(SegmentNearTest({50, 48}, {10, 50}, {100, 50}, t));
@@ -327,9 +288,24 @@ TEST(SegmentNearTest, DistanceToTheSegmentWithinToleranceWhateverTheDirectionOrE
   // Extents of 65535 on both axes: their product exceeds 32 bits.
   EXPECT_TRUE(SegmentNearTest({0, 0}, {-32768, -32768}, {32767, 32767}, 2));
   EXPECT_FALSE(SegmentNearTest({0, 100}, {-32768, -32768}, {32767, 32767}, 2));
+
+  // Regions: a winding polygon, an ellipse, and one without width.
+  const Point tri[] = {{0, 0}, {10, 0}, {0, 10}};
+  EXPECT_TRUE(polygonContainsWinding(tri, {2, 2}));
+  EXPECT_FALSE(polygonContainsWinding(tri, {8, 8}));
+  EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
+  EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
+  EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
+
+  // Packed points: halves are sign-extended, writing keeps the low 16 bits.
+  EXPECT_EQ(PackedPoint{0xFFFE0003}.unpack(), (Point{3, -2}));
+  EXPECT_EQ(PackedPoint{0x80007FFF}.unpack(), (Point{32767, -32768}));
+  EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
+  // Coordinates outside 16 bits lose their high bits.
+  EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
 }
 
-TEST(BoxHandles, NineHandlesWithTruncatedCentres) {
+TEST(BoxObject, NineHandlesWithExclusiveSquaresABandHitUnlessFilledAndMoves) {
   Point h[kHandleCount];
   boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
   EXPECT_EQ(h[0], (Point{0, 0}));
@@ -337,9 +313,8 @@ TEST(BoxHandles, NineHandlesWithTruncatedCentres) {
   EXPECT_EQ(h[8], (Point{5, 10}));
   boxHandles({-11, -1}, {0, 0}, h);
   EXPECT_EQ(h[8], (Point{-5, 0}));  // toward zero, not floor
-}
 
-TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
+  // A handle's square has exclusive right and bottom edges.
   RectObject r;
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
   // Handle 4 at (200, 160): its square spans 198..201 on both axes.
@@ -351,10 +326,8 @@ TEST(BoxObjectHandles, SquareRightAndBottomEdgesAreExclusive) {
   EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
   EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
   EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
-}
 
-TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
-  RectObject r;
+  // Unfilled, a band around the outline is hit; filled, the whole box.
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   r.setPenWidth(1);  // t = 3
   // The shrunk box begins at 103; the right edge is exclusive.
@@ -363,20 +336,16 @@ TEST(BoxObjectHitTest, UnfilledIsABandAroundTheOutlineFilledIsTheWholeBox) {
       "1010100");
   r.setFill(0x123456);
   EXPECT_EQ(hits(r, {{150, 150}, {97, 97}, {96, 150}}), "110");
-}
 
-TEST(BoxObjectHitTest, CrossedCornersAreSwappedInPlaceByTheNextHitTest) {
-  RectObject r;
+  // Crossed corners are swapped in place by the next hit test.
   r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
   EXPECT_TRUE(r.moveHandle(0, {250, 260}));  // past the bottom-right corner
   EXPECT_EQ(r.first(), (Point{250, 260}));
   r.hitTest({0, 0});
   EXPECT_EQ(r.first(), (Point{200, 200}));
   EXPECT_EQ(r.second(), (Point{250, 260}));
-}
 
-TEST(BoxObjectMoves, HandlesDragsNudgesAndMoveTo) {
-  RectObject r;
+  // Handles, drags, nudges and moves.
   r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({50, 30}));
   EXPECT_TRUE(r.moveHandle(2, {60, 5}));
   EXPECT_EQ(r.first(), (Point{10, 5}));
@@ -394,15 +363,6 @@ TEST(BoxObjectMoves, HandlesDragsNudgesAndMoveTo) {
   r.moveTo(PackedPoint::pack({0, 0}));
   EXPECT_EQ(r.first(), (Point{0, 0}));
   EXPECT_EQ(r.second(), (Point{50, 25}));
-}
-
-TEST(GeometryRegions, WindingPolygonAndEllipse) {
-  const Point tri[] = {{0, 0}, {10, 0}, {0, 10}};
-  EXPECT_TRUE(polygonContainsWinding(tri, {2, 2}));
-  EXPECT_FALSE(polygonContainsWinding(tri, {8, 8}));
-  EXPECT_TRUE(ellipseContains({0, 0, 20, 10}, {10, 5}));
-  EXPECT_FALSE(ellipseContains({0, 0, 20, 10}, {0, 0}));
-  EXPECT_FALSE(ellipseContains({0, 0, 0, 10}, {0, 5}));
 }
 
 }  // namespace

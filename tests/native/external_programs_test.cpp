@@ -1,19 +1,22 @@
-// Pages exported as one PDF, read back by poppler as a person's viewer would:
-// the page count, each page's size and outline name, and the pixels of a page
-// the file holds. Poppler runs as programs, so Linux only.
+// What runs other programs, with the programs themselves, so Linux only:
+// pages exported as one PDF, read back by poppler as a person's viewer would
+// (the page count, each page's size and outline name, and the pixels of a
+// page the file holds), and the runner that starts the document converters.
 #ifndef _WIN32
-#include "images/page_export.h"
-
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "docprint/converter_runner.h"
+#include "images/page_export.h"
 
 namespace scribly {
 namespace {
@@ -34,12 +37,23 @@ uint32_t pixelOf(uint32_t page, int x, int y) {
          (static_cast<uint32_t>(y) * 5u) % 256u << 8 | static_cast<uint32_t>(x ^ y) % 256u;
 }
 
-class PageExportTest : public testing::Test {
+// A fresh folder, removed with what it holds.
+class FolderTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/scribly-export-XXXXXX";
+    char pattern[] = "/tmp/scribly-test-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
+  }
+  void TearDown() override { run("rm -rf '" + folder_ + "'"); }
+
+  std::string folder_;
+};
+
+class PageExportTest : public FolderTest {
+ protected:
+  void SetUp() override {
+    FolderTest::SetUp();
     how_.nameOf = [](const Page& page) { return page.name(); };
     how_.progress = [this](size_t done, size_t total) { progress_.push_back(done * 100 + total); };
     how_.draw = [](const Page& page, const std::function<bool(const PagePixels&)>& use) {
@@ -55,14 +69,12 @@ class PageExportTest : public testing::Test {
       return use(PagePixels{size.width, size.height, stride, bgrx.data()});
     };
   }
-  void TearDown() override { run("rm -rf '" + folder_ + "'"); }
-
-  std::string folder_;
   PageExport how_;
   std::vector<size_t> progress_;
 };
 
-TEST_F(PageExportTest, PopplerReadsEveryPageInOrderWithItsNameSizeAndPixels) {
+TEST_F(PageExportTest,
+       PopplerReadsEveryPageInOrderWithItsNameSizeAndPixelsAndFailuresWriteNothing) {
   std::vector<std::unique_ptr<Page>> pages;
   pages.push_back(std::make_unique<Page>(7, "Whiteboard", 120, 100));
   // Beyond Latin-1, beyond the basic plane, a parenthesis PDF strings escape,
@@ -103,12 +115,8 @@ TEST_F(PageExportTest, PopplerReadsEveryPageInOrderWithItsNameSizeAndPixels) {
       differing += (uint32_t(p[0]) << 16 | p[1] << 8 | p[2]) != pixelOf(9, x, y);
     }
   EXPECT_EQ(differing, 0);
-}
 
-// Every failure is an answer and leaves no file behind.
-TEST_F(PageExportTest, FailuresAreAnswersAndWriteNothing) {
-  std::vector<std::unique_ptr<Page>> pages;
-  pages.push_back(std::make_unique<Page>(7, "one", 100, 100));
+  // Every failure is an answer and leaves no file behind.
   const auto drawNothing = [](const Page&, const std::function<bool(const PagePixels&)>&) {
     return false;
   };
@@ -116,14 +124,87 @@ TEST_F(PageExportTest, FailuresAreAnswersAndWriteNothing) {
     const uint8_t pixel[4] = {};
     return use(PagePixels{kMaxExportSide + 1, 1, size_t(kMaxExportSide + 1) * 4, pixel});
   };
-  const std::string path = folder_ + "/out.pdf";
-  EXPECT_EQ(exportPdf({}, how_, path), ExportResult::NoPages);
+  const std::string failed = folder_ + "/out.pdf";
+  EXPECT_EQ(exportPdf({}, how_, failed), ExportResult::NoPages);
   EXPECT_EQ(exportPdf(pages, how_, folder_ + "/no such folder/out.pdf"), ExportResult::WriteFailed);
   how_.draw = drawNothing;
-  EXPECT_EQ(exportPdf(pages, how_, path), ExportResult::DrawFailed);
+  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::DrawFailed);
   how_.draw = drawImpossible;
-  EXPECT_EQ(exportPdf(pages, how_, path), ExportResult::BuildFailed);
-  EXPECT_NE(access(path.c_str(), F_OK), 0);
+  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::BuildFailed);
+  EXPECT_NE(access(failed.c_str(), F_OK), 0);
+}
+
+std::string firstLine(const std::string& path) {
+  std::ifstream in(path);
+  std::string text;
+  std::getline(in, text);
+  return text;
+}
+
+// A process that has ended, even one no parent reaped yet, runs no more.
+bool running(const std::string& pid) {
+  const std::string stat = firstLine("/proc/" + pid + "/stat");
+  const size_t state = stat.rfind(')');
+  return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
+}
+
+class ConverterRunner : public FolderTest {
+ protected:
+  void SetUp() override {
+    FolderTest::SetUp();
+    request_.statusFile = folder_ + "/status";
+    request_.stopFile = folder_ + "/stop";
+    request_.seconds = 30;
+  }
+  RunnerRequest request_;
+};
+
+TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellReportsTheExitCodeAndRefusesBadCommandLines) {
+  const std::string out = folder_ + "/out";
+  request_.arguments = {"sh", "-c", "printf %s \"$1\" > \"$2\"; exit 3", "sh", "a b; $(false)",
+                        out};
+  EXPECT_EQ(runConverter(request_), 3);
+  EXPECT_EQ(firstLine(request_.statusFile), "3");
+  EXPECT_EQ(firstLine(out), "a b; $(false)");
+
+  request_.arguments = {"scribly-no-such-converter", "x"};
+  EXPECT_EQ(runConverter(request_), kRunnerCannotStart);
+  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerCannotStart));
+
+  // Malformed command lines of the runner itself are refused.
+  RunnerRequest request;
+  const char* good[] = {"scribly-convert", "/s", "/t", "60", "pdftoppm", "-r", "96"};
+  ASSERT_TRUE(parseRunnerArguments(7, good, request));
+  EXPECT_EQ(request.seconds, 60u);
+  EXPECT_EQ(request.arguments.size(), 3u);
+  const char* noProgram[] = {"scribly-convert", "/s", "/t", "60"};
+  EXPECT_FALSE(parseRunnerArguments(4, noProgram, request));
+  const char* badSeconds[] = {"scribly-convert", "/s", "/t", "6x", "p"};
+  EXPECT_FALSE(parseRunnerArguments(5, badSeconds, request));
+}
+
+// The program starts one of its own (as soffice does); the stop file and the
+// time limit end both.
+TEST_F(ConverterRunner, StopFileAndTimeLimitEndTheProgramAndWhatItStarted) {
+  const std::string pidFile = folder_ + "/out";
+  request_.arguments = {"sh", "-c", "sleep 30 & echo $! > \"$1\"; wait", "sh", pidFile};
+  std::thread stopper([&] {
+    for (int i = 0; i < 3000 && firstLine(pidFile).empty(); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ofstream(request_.stopFile) << "";
+  });
+  EXPECT_EQ(runConverter(request_), kRunnerStopped);
+  stopper.join();
+  ASSERT_FALSE(firstLine(pidFile).empty());
+  EXPECT_FALSE(running(firstLine(pidFile)));
+  unlink(request_.stopFile.c_str());
+  unlink(pidFile.c_str());
+
+  request_.seconds = 1;
+  EXPECT_EQ(runConverter(request_), kRunnerTimedOut);
+  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerTimedOut));
+  ASSERT_FALSE(firstLine(pidFile).empty());
+  EXPECT_FALSE(running(firstLine(pidFile)));
 }
 
 }  // namespace
