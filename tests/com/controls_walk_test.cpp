@@ -9,12 +9,12 @@
 // After windows.h, which scribly.h brings.
 #include <commctrl.h>
 
-#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/bmp_file.h"
@@ -70,11 +70,6 @@ struct Target {
   POINT again = kCentre;
 };
 
-HTREEITEM headingOf(HWND tree, HTREEITEM row) {
-  return reinterpret_cast<HTREEITEM>(
-      SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(row)));
-}
-
 std::vector<HTREEITEM> visibleItems(HWND tree) {
   std::vector<HTREEITEM> items;
   for (auto item =
@@ -111,25 +106,6 @@ std::set<std::string> skinButtons() {
 
 class ControlWalk : public Interface {
  protected:
-  void SetUp() override {
-    Interface::SetUp();
-    handsOnAnn();
-    buttons_ = skinButtons();
-    ASSERT_GT(buttons_.size(), 40u);
-    // Text on the clipboard, so that "paste" is enabled.
-    const char words[] = "pasted by the walk";
-    ASSERT_TRUE(putOnClipboard({{CF_TEXT, std::vector<uint8_t>(words, words + sizeof words)}}));
-    // A small photo for the background menus.
-    photo_ = narrow(tempPath(L"scribly-walk-photo.bmp"));
-    const auto layout = bmpLayout(200, 150, 24);
-    std::vector<uint8_t> pixels(layout->pixelBytes(), 0x80);
-    writeFileBytes(photo_, bmpFileBytes(*layout, {}, pixels));
-  }
-  void TearDown() override {
-    DeleteFileA(photo_.c_str());
-    Interface::TearDown();
-  }
-
   // What a person and the peer could notice.
   struct Look {
     std::map<HWND, std::wstring> windows;  // shown ones: text, enabled, checked, tree rows
@@ -257,7 +233,8 @@ class ControlWalk : public Interface {
       const std::vector<HTREEITEM> rows = visibleItems(w);
       for (auto row = rows.rbegin(); row != rows.rend(); ++row) {
         const std::wstring label = treeLabel(w, *row);
-        const HTREEITEM heading = headingOf(w, *row);
+        const auto heading = reinterpret_cast<HTREEITEM>(
+            SendMessageW(w, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(*row)));
         const std::string rowPath = path + "/" + narrow(label);
         add({rowPath, rowPath, name, label, false});
         add({rowPath, heading ? path + "/rows under " + narrow(treeLabel(w, heading)) : rowPath,
@@ -372,26 +349,18 @@ class ControlWalk : public Interface {
     for (int pass = 0; pass < 2; ++pass) {
       prepare(opener.element);
       std::vector<UINT> states = menuStates(top, opener, reopen);
-      std::vector<int> items;
+      // The second pass takes again the items that did nothing in the first.
+      std::vector<int> items = std::exchange(later, {});
       if (pass == 0)
         for (int i = 0; i < static_cast<int>(states.size()); ++i) items.push_back(i);
-      else
-        items = later;
-      later.clear();
       for (int i : items) {
         const std::string key = opener.menu + " > item " + std::to_string(i);
         if (pass == 0 && !walked_.insert(key).second) continue;
         if (i >= static_cast<int>(states.size()) || (special(key) && special(key)->inert)) continue;
         const bool enabled = !(states[static_cast<size_t>(i)] & (MF_GRAYED | MF_DISABLED));
-        if (enabled && pressed(top, opener, reopen, i, &states).alive) {
-          states = menuStates(top, opener, reopen);
-          continue;
-        }
-        if (pass == 0) {
-          later.push_back(i);
-        } else if (enabled) {
-          dead_.push_back(key);
-        }
+        const bool alive = enabled && pressed(top, opener, reopen, i, &states).alive;
+        if (!alive && pass == 0) later.push_back(i);
+        if (!alive && pass == 1 && enabled) dead_.push_back(key);
         states = menuStates(top, opener, reopen);
       }
     }
@@ -458,6 +427,18 @@ class ControlWalk : public Interface {
 };
 
 TEST_F(ControlWalk, EveryControlDoesSomethingAndNoneShowsALanguageKey) {
+  handsOnAnn();
+  buttons_ = skinButtons();
+  ASSERT_GT(buttons_.size(), 40u);
+  // Text on the clipboard, so that "paste" is enabled.
+  const char words[] = "pasted by the walk";
+  ASSERT_TRUE(putOnClipboard({{CF_TEXT, std::vector<uint8_t>(words, words + sizeof words)}}));
+  // A small photo for the background menus.
+  photo_ = narrow(tempPath(L"scribly-walk-photo.bmp"));
+  const auto layout = bmpLayout(200, 150, 24);
+  std::vector<uint8_t> pixels(layout->pixelBytes(), 0x80);
+  writeFileBytes(photo_, bmpFileBytes(*layout, {}, pixels));
+
   const auto nothing = [] {};
   walk(ann_->frame, nothing);
   // A shorter frame keeps the extension panel in its pop-up, behind its button.
@@ -465,16 +446,14 @@ TEST_F(ControlWalk, EveryControlDoesSomethingAndNoneShowsALanguageKey) {
   settle(100);
   walk(ann_->frame, nothing);
 
-  EXPECT_TRUE(dead_.empty()) << [&] {
-    std::string list;
-    for (const std::string& key : dead_) list += "\n  " + key;
-    return "pressed and nothing happened:" + list;
-  }();
-  EXPECT_TRUE(keysShown_.empty()) << [&] {
-    std::string list;
-    for (const std::string& key : keysShown_) list += "\n  " + key;
-    return "language keys shown:" + list;
-  }();
+  auto list = [](const auto& keys) {
+    std::string lines;
+    for (const std::string& key : keys) lines += "\n  " + key;
+    return lines;
+  };
+  EXPECT_TRUE(dead_.empty()) << "pressed and nothing happened:" << list(dead_);
+  EXPECT_TRUE(keysShown_.empty()) << "language keys shown:" << list(keysShown_);
+  DeleteFileA(photo_.c_str());
 }
 
 }  // namespace

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -331,8 +330,9 @@ class Interface : public HostSession {
 
   HWND element(const char* name) { return findSkinWindow(ann_->frame, name); }
 
-  void click(const char* name) {
-    HWND button = element(name);
+  // A button of Ann's, or of the participant given, pressed and released.
+  void click(const char* name, Participant* on = nullptr) {
+    HWND button = findSkinWindow((on ? on : ann_)->frame, name);
     ASSERT_TRUE(reachable(button)) << name;
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
@@ -377,17 +377,13 @@ class Interface : public HostSession {
   }
 
   // A pop-up menu's item chosen with the keys a hand would press, queued
-  // before the menu opens: the right button in the view at (x, y), or a click
-  // on the button `opener`.
+  // before the menu opens (by the right button in the view at (x, y) here, or
+  // by a click on a button).
   void chooseFromContextMenu(int item, int x, int y) {
     queueMenuKeys(item);
     SendMessageW(view_, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(x, y));
     SendMessageW(view_, WM_RBUTTONUP, 0, MAKELPARAM(x, y));
     pump();
-  }
-  void chooseFromMenu(const char* opener, int item) {
-    queueMenuKeys(item);
-    click(opener);
   }
   void queueMenuKeys(int item) {
     for (int i = 0; i <= item; ++i) PostMessageW(view_, WM_KEYDOWN, VK_DOWN, 0);
@@ -433,6 +429,16 @@ class Interface : public HostSession {
     shareStarted_ = std::chrono::steady_clock::now();
     SendMessageW(findSkinWindow(tip, "btn start share"), BM_CLICK, 0, 0);
     return tip;
+  }
+
+  // A participant's contents panel, opened with its "contents" button; the
+  // other's is closed first so that the one shown is this one.
+  HWND openContents(Participant& p) {
+    for (int i = 0; i < 2; ++i)
+      if (HWND open = visiblePanel("scribly contents panel")) SendMessageW(open, WM_CLOSE, 0, 0);
+    click("contents", &p);
+    HWND panel = visiblePanel("scribly contents panel");
+    return panel ? findSkinWindow(panel, "vdtree") : nullptr;
   }
 
   // A document shared through the dialog with the real printer: its path
@@ -487,11 +493,7 @@ class Interface : public HostSession {
     settle(50);
   }
 
-  std::wstring pageInfo() {
-    wchar_t text[256] = {};
-    GetWindowTextW(element("curpageinfo"), text, 256);
-    return text;
-  }
+  std::wstring pageInfo() { return windowText(element("curpageinfo")); }
 
   Participant* ann_ = nullptr;
   Participant* ben_ = nullptr;
