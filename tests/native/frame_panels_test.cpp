@@ -42,57 +42,46 @@ using Calls = std::vector<std::string>;
 
 TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactlyAndReachTheirOperations) {
   RecordingTarget t;
-  EXPECT_EQ(runCommand(t, "RECT", "SelectTool", ""), 0);
-  EXPECT_EQ(t.take(), (Calls{"tool 12", "focus"}));
+  // Runs each "element:command:item", all known; what the target was asked to do.
+  const auto run = [&t](std::initializer_list<std::string_view> commands) {
+    for (std::string_view line : commands) {
+      const size_t first = line.find(':'), second = line.find(':', first + 1);
+      const std::string_view item = second == line.npos ? "" : line.substr(second + 1);
+      EXPECT_EQ(
+          runCommand(t, line.substr(0, first), line.substr(first + 1, second - first - 1), item), 0)
+          << line;
+    }
+    return t.take();
+  };
+  EXPECT_EQ(run({"RECT:SelectTool"}), (Calls{"tool 12", "focus"}));
   // Not a tool: the view still gets the focus.
-  EXPECT_EQ(runCommand(t, "view wnd", "SelectTool", ""), 0);
-  EXPECT_EQ(t.take(), (Calls{"focus"}));
+  EXPECT_EQ(run({"view wnd:SelectTool"}), (Calls{"focus"}));
   EXPECT_NE(runCommand(t, "rect", "selecttool", ""), 0);
   EXPECT_NE(runCommand(t, "rect", "SelectTool ", ""), 0);
   EXPECT_EQ(t.take(), Calls{});
 
-  EXPECT_EQ(runCommand(t, "ps_dashdot", "SelectLineStyle", ""), 0);
-  EXPECT_EQ(runCommand(t, "PS_WIDE", "SelectLineStyle", ""), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "SCALE_65"), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_64"), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_BestFit"), 0);
-  EXPECT_EQ(t.take(), (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
-
+  EXPECT_EQ(
+      run({"ps_dashdot:SelectLineStyle", "PS_WIDE:SelectLineStyle", "x:set bkgndscale:SCALE_65",
+           "x:set bkgndscale:scale_64", "x:set bkgndscale:scale_BestFit"}),
+      (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
   // Pages, menus and captures reach their operations.
-  runCommand(t, "pageLeft", "SetPage", "");
-  runCommand(t, "PAGERIGHT", "SetPage", "");
-  runCommand(t, "contents", "SetPage", "");
-  runCommand(t, "add page", "PageOpt", "");
-  runCommand(t, "add share doc", "PageOpt", "");
-  runCommand(t, "clrscr", "PageOpt", "");
-  EXPECT_EQ(t.take(), (Calls{"page -1", "page 1", "option 2", "option 1", "option 0"}));
+  EXPECT_EQ(run({"pageLeft:SetPage", "PAGERIGHT:SetPage", "contents:SetPage", "add page:PageOpt",
+                 "add share doc:PageOpt", "clrscr:PageOpt"}),
+            (Calls{"page -1", "page 1", "option 2", "option 1", "option 0"}));
+  EXPECT_EQ(
+      run({"bkgnd:SetBkGnd", "frame:set bkgnd:grid", "bkgnd scale:SetBkGndScale",
+           "frame:right mouseclick:rotate90", "vdtree:dirroot menu:refresh", "contents:Contents"}),
+      (Calls{"menu set bkgnd at bkgnd", "background grid", "menu set bkgndscale at bkgnd scale",
+             "context rotate90", "library refresh", "contents contents"}));
+  EXPECT_EQ(run({"capture:CaptureScreen", "cut:Cut", "paste:Paste", "image:InsertImage",
+                 "hand:InsertHandSymbol"}),
+            (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
 
-  runCommand(t, "bkgnd", "SetBkGnd", "");
-  runCommand(t, "frame", "set bkgnd", "grid");
-  runCommand(t, "bkgnd scale", "SetBkGndScale", "");
-  runCommand(t, "frame", "right mouseclick", "rotate90");
-  runCommand(t, "vdtree", "dirroot menu", "refresh");
-  runCommand(t, "contents", "Contents", "");
-  EXPECT_EQ(t.take(), (Calls{"menu set bkgnd at bkgnd", "background grid",
-                             "menu set bkgndscale at bkgnd scale", "context rotate90",
-                             "library refresh", "contents contents"}));
-
-  runCommand(t, "capture", "CaptureScreen", "");
-  runCommand(t, "cut", "Cut", "");
-  runCommand(t, "paste", "Paste", "");
-  runCommand(t, "image", "InsertImage", "");
-  runCommand(t, "hand", "InsertHandSymbol", "");
-  EXPECT_EQ(t.take(), (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
-
-  // Shortcut keys name their tool buttons.
-  EXPECT_EQ(toolButtonForKey('R'), "rect");
-  EXPECT_EQ(toolButtonForKey('t'), "text");
-  EXPECT_EQ(toolButtonForKey('e'), "delete");
-  EXPECT_EQ(toolButtonForKey('Y'), "pencial");
-  EXPECT_EQ(toolButtonForKey('U'), "trigon");
-  EXPECT_EQ(toolButtonForKey('V'), "choice");
-  EXPECT_EQ(toolButtonForKey(0), "choice");
-  EXPECT_EQ(toolButtonForKey('B'), "choice");
+  // Shortcut keys name their tool buttons in any case; any other key the choice.
+  const std::pair<uint32_t, std::string_view> keys[] = {
+      {'R', "rect"},   {'t', "text"}, {'e', "delete"}, {'Y', "pencial"},       {'U', "trigon"},
+      {'V', "choice"}, {0, "choice"}, {'B', "choice"}, {'e' + 0x100, "choice"}};
+  for (const auto& [key, button] : keys) EXPECT_EQ(toolButtonForKey(key), button) << key;
 }
 
 template <typename T>
@@ -214,15 +203,11 @@ TEST(ColourSwatch, PartsResetSwapAndPainting) {
 
 TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
   const Size element{64, 62};
-  EXPECT_EQ(lineWidthAt(element, {30, 4}), 1);
-  EXPECT_EQ(lineWidthAt(element, {0, 8}), 1);
-  EXPECT_EQ(lineWidthAt(element, {30, 12}), 1);
-  EXPECT_EQ(lineWidthAt(element, {30, 13}), 2);
-  EXPECT_EQ(lineWidthAt(element, {63, 40}), 4);
-  EXPECT_EQ(lineWidthAt(element, {30, 58}), 5);
-  EXPECT_FALSE(lineWidthAt(element, {30, 3}));
-  EXPECT_FALSE(lineWidthAt(element, {30, 59}));
-  EXPECT_FALSE(lineWidthAt(element, {64, 8}));
+  const std::pair<Point, std::optional<uint8_t>> widths[] = {
+      {{30, 4}, 1},  {{0, 8}, 1},   {{30, 12}, 1},  {{30, 13}, 2}, {{63, 40}, 4},
+      {{30, 58}, 5}, {{30, 3}, {}}, {{30, 59}, {}}, {{64, 8}, {}}};
+  for (const auto& [point, width] : widths)
+    EXPECT_EQ(lineWidthAt(element, point), width) << point.x << "," << point.y;
 
   const auto fills = shapes<FillShape>(paintLineWidth(element, 3, 0xD77800));
   ASSERT_EQ(fills.size(), 7u);
@@ -252,13 +237,6 @@ TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
   EXPECT_FALSE(lineStyleFromName("PS_NULL"));
   EXPECT_EQ(lineStyleName(3), "PS_DASHDOT");
   EXPECT_EQ(lineStyleName(7), "PS_SOLID");
-
-  EXPECT_EQ(toolForPanelKey('e'), 2);
-  EXPECT_EQ(toolForPanelKey('R'), 12);
-  EXPECT_EQ(toolForPanelKey('t'), 15);
-  EXPECT_EQ(toolForPanelKey('Y'), 10);
-  EXPECT_EQ(toolForPanelKey('V'), 1);
-  EXPECT_EQ(toolForPanelKey('e' + 0x100), 1);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 // raises the command the frame expects.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "base/file_bytes.h"
+#include "base/picture_header.h"
 #include "board/tool_table.h"
 #include "skin/language_keys.h"
 #include "skin/language_texts.h"
@@ -141,30 +142,14 @@ const std::string kSkinFolder = std::string(SCRIBLY_SOURCE_DIR) + "/resources/sk
 // The included skin files live here, and name their pictures from here.
 const std::string kPartsFolder = kSkinFolder + "ScriblySkin/";
 
-struct Bitmap {
-  int32_t width = 0, height = 0;
-};
-
-uint32_t u32(const std::vector<uint8_t>& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
-
 // A 24-bit uncompressed bitmap whose headers agree with its length; none otherwise.
-std::optional<Bitmap> readBitmap(const std::string& path) {
+std::optional<PictureFileHeader> readBitmap(const std::string& path) {
   const FileReadResult file = readFileBytes(path, 1 << 20);
-  const std::vector<uint8_t>& b = file.bytes;
-  if (!file.ok() || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
-  const auto width = static_cast<int32_t>(u32(b, 18));
-  const auto height = static_cast<int32_t>(u32(b, 22));
-  const uint32_t bits = u32(b, 28) & 0xFFFF;
-  if (u32(b, 2) != b.size() || u32(b, 10) != 54 || u32(b, 14) != 40 || u32(b, 30) != 0 ||
-      bits != 24 || width <= 0 || height <= 0 || width > 4096 || height > 4096)
+  const std::optional<PictureFileHeader> header = readPictureFileHeader(file.bytes);
+  if (!file.ok() || !header || header->type != PictureFileType::Bmp || file.bytes[28] != 24)
     return std::nullopt;
-  const size_t rowBytes = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
-  if (54 + rowBytes * static_cast<size_t>(height) != b.size()) return std::nullopt;
-  return Bitmap{width, height};
+  const std::optional<BmpLayout> layout = bmpLayout(header->width, header->height, 24);
+  return layout && layout->fileBytes() == file.bytes.size() ? header : std::nullopt;
 }
 
 void forEachElement(XmlElementHandle e, const std::function<void(XmlElementHandle)>& visit) {
@@ -326,17 +311,17 @@ TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
         const std::string& value = e.attribute(attribute).value();
         if (value.empty()) continue;
         ++pictures;
-        const std::optional<Bitmap> small = readBitmap(kPartsFolder + value);
+        const std::optional<PictureFileHeader> small = readBitmap(kPartsFolder + value);
         ASSERT_TRUE(small) << value;
         if (e.attribute("iconsize").present()) {
-          EXPECT_EQ(small->width, std::stoi(e.attribute("iconsize").value())) << value;
+          EXPECT_EQ(small->width, std::stoul(e.attribute("iconsize").value())) << value;
         }
         // The same picture for 144 dots per inch, half as large again.
         std::string large = value;
         const size_t at = large.find("/24/");
         ASSERT_NE(at, std::string::npos) << value;
         large.replace(at, 4, "/36/");
-        const std::optional<Bitmap> big = readBitmap(kPartsFolder + large);
+        const std::optional<PictureFileHeader> big = readBitmap(kPartsFolder + large);
         ASSERT_TRUE(big) << large;
         EXPECT_EQ(big->width * 2, small->width * 3) << large;
         EXPECT_EQ(big->height * 2, small->height * 3) << large;
@@ -374,20 +359,15 @@ TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
   ASSERT_TRUE(scripts.loadScriptFile(scripts_.calls[0].substr(5)));
 
   // What the command table expects each clickable element to raise.
-  std::map<std::string, std::string> expected = {
-      {"PS_SOLID", "SelectLineStyle"},
-      {"PS_DASH", "SelectLineStyle"},
-      {"PS_DOT", "SelectLineStyle"},
-      {"PS_DASHDOT", "SelectLineStyle"},
-      {"PS_DASHDOTDOT", "SelectLineStyle"},
-      {"pageLeft", "SetPage"},
-      {"pageRight", "SetPage"},
-      {"contents", "Contents"},
-      {"add page", "PageOpt"},
-      {"add share doc", "PageOpt"},
-      {"paste", "Paste"},
-      {"scribly_quality_text", "SelectPrintQuality"},
-      {"scribly_quality_text_pic", "SelectPrintQuality"}};
+  std::map<std::string, std::string> expected = {{"contents", "Contents"},
+                                                 {"paste", "Paste"},
+                                                 {"pageLeft", "SetPage"},
+                                                 {"pageRight", "SetPage"}};
+  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"})
+    expected[name] = "SelectLineStyle";
+  for (const char* name : {"add page", "add share doc"}) expected[name] = "PageOpt";
+  for (const char* name : {"scribly_quality_text", "scribly_quality_text_pic"})
+    expected[name] = "SelectPrintQuality";
   for (const ToolName& tool : kToolTable) expected[std::string(tool.name)] = "SelectTool";
 
   int control = 100;
