@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,8 +55,8 @@ class InProcessEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = narrow(tempPath(L"engine_dpi_test"));
-    for (const char* sub : {"", "\\icons", "\\icons\\24", "\\icons\\36"})
-      CreateDirectoryA((folder_ + sub).c_str(), nullptr);
+    for (const char* size : {"24", "36"})
+      std::filesystem::create_directories(folder_ + "\\icons\\" + size);
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\pen.bmp", 24, kIconColour));
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\36\\pen.bmp", 36, kTwinColour));
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\lonely.bmp", 24, kIconColour));
@@ -65,11 +66,7 @@ class InProcessEngineTest : public testing::Test {
   }
   void TearDown() override {
     if (window_) DestroyWindow(window_->window());
-    for (const char* file :
-         {"\\icons\\24\\pen.bmp", "\\icons\\36\\pen.bmp", "\\icons\\24\\lonely.bmp"})
-      DeleteFileA((folder_ + file).c_str());
-    for (const char* sub : {"\\icons\\36", "\\icons\\24", "\\icons", ""})
-      RemoveDirectoryA((folder_ + sub).c_str());
+    std::filesystem::remove_all(folder_);
     engine_.setDpi(0);
   }
 
