@@ -114,7 +114,7 @@ TEST(XmlParse, DocumentsReadAsTheirTreesInDocumentOrder) {
   EXPECT_EQ(truths, "100010");
 }
 
-TEST(XmlParse, FormsOutsideTheDialectAndMismatchedClosingTagsAreRejected) {
+TEST(XmlParse, OtherFormsMismatchedTagsAndCutTextAreRejectedKeepingWhatClosedBefore) {
   const std::string_view cases[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
@@ -145,9 +145,7 @@ TEST(XmlParse, FormsOutsideTheDialectAndMismatchedClosingTagsAreRejected) {
   XmlDocument doc;
   EXPECT_EQ(parseExact(doc, "<a><b></a></b>"), XmlError::TagMismatch);
   EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
-}
 
-TEST(XmlParse, EveryTruncationFailsAndOnlyZerosMayFollowTheText) {
   const std::string full(kSkin);
   // Cutting anywhere before the last '>' leaves something open or unfinished.
   const size_t lastClose = full.rfind('>');
@@ -164,10 +162,8 @@ TEST(XmlParse, EveryTruncationFailsAndOnlyZerosMayFollowTheText) {
   EXPECT_EQ(parseError(""), XmlError::NoElement);
   EXPECT_EQ(parseError(" \r\n\t"), XmlError::NoElement);
   EXPECT_EQ(parseError("\0\0"s), XmlError::NoElement);
-}
 
-TEST(XmlParse, ElementsBeforeAnErrorStayAndAReparseReplacesThem) {
-  XmlDocument doc;
+  // Elements before an error stay and a reparse replaces them.
   EXPECT_EQ(parseExact(doc, "<a><b k=\"v\"/><c>text <e>x</e><d"), XmlError::Syntax);
   EXPECT_EQ(doc.root().child("b").attribute("k").value(), "v");
   EXPECT_EQ(doc.root().child("c").text(), "text ");
@@ -209,7 +205,7 @@ TEST(XmlParse, NestingElementsAttributesAndSizeAreCappedWithoutExhaustingTheStac
   EXPECT_EQ(parseError(big), XmlError::TooLarge);
 }
 
-TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
+TEST(XmlLookup, MissingElementsReadEmptyAndRefuseWritesSetAttributeReplacesOrAppends) {
   XmlDocument doc;
   ASSERT_TRUE(doc.parse("<library><other path=\"x\"/></library>"));
   XmlElementHandle dirroot = doc.root().child("dirroot");
@@ -235,10 +231,8 @@ TEST(XmlLookup, MissingElementsChainToEmptyStrings) {
   EXPECT_FALSE(other.attribute("path").present());
   EXPECT_EQ(other.text(), "");
   EXPECT_EQ(other.childCount(), 0u);
-}
 
-TEST(XmlLookup, SetAttributeReplacesOrAppendsAndBuiltTreesStopAtTheDepthCap) {
-  XmlDocument doc;
+  // Attributes are replaced in place or appended; bad names and zeros refused.
   ASSERT_TRUE(doc.parse("<a x=\"1\" y=\"2\"/>"));
   XmlElementHandle a = doc.root();
   EXPECT_TRUE(a.setAttribute("x", "10"));
@@ -435,7 +429,7 @@ TEST(LanguageTexts, CopiesAreCutOnCharacterBoundariesAndTerminated) {
   EXPECT_TRUE(texts.contains("long"));
 }
 
-TEST(Configuration, LibraryRootRoundTripKeepsTheByteOrderMark) {
+TEST(Configuration, LibraryRootRoundTripKeepsTheMarkAndCountsOnlyWhenEnabledPresentAndShort) {
   const std::string path = tempPath("roundtrip.xml");
   const std::string original =
       "\xEF\xBB\xBF<Scribly>  <dirroot  enable=\"true\" path=\"C:\\Lessons\"/></Scribly>";
@@ -450,10 +444,7 @@ TEST(Configuration, LibraryRootRoundTripKeepsTheByteOrderMark) {
   EXPECT_EQ(readFile(path).substr(0, 3), "\xEF\xBB\xBF");
   EXPECT_EQ(readLibraryRoot(path), "D:\\Shared & Co");
   EXPECT_EQ(readConfigItem(path, "dirroot"), "D:\\Shared & Co");
-}
 
-TEST(Configuration, RootCountsOnlyWhenEnabledPresentAndShort) {
-  const std::string path = tempPath("cases.xml");
   writeFile(path, "<Scribly><dirroot enable=\"TRUE\" path=\"C:\\x\"/></Scribly>");
   EXPECT_EQ(readLibraryRoot(path), "");
   EXPECT_FALSE(libraryEnabled(path));
