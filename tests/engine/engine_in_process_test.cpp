@@ -126,7 +126,8 @@ class InProcessEngineTest : public testing::Test {
   Control* window_ = nullptr;
 };
 
-TEST_F(InProcessEngineTest, IconsFocusAndPressAtBothDensities) {
+TEST_F(InProcessEngineTest,
+       IconsFocusAndPressAtBothDensitiesAndWindowsBuiltAndDestroyedLeaveNothing) {
   for (const int dpi : {96, 144}) {
     engine_.setDpi(dpi);
     Control* pen = button("icons/24/pen.bmp");
@@ -155,9 +156,7 @@ TEST_F(InProcessEngineTest, IconsFocusAndPressAtBothDensities) {
   Control* lonely = button("icons/24/lonely.bmp");
   ASSERT_NE(lonely, nullptr);
   EXPECT_EQ(widestRun(picture(lonely), kIconColour), 36);
-}
 
-TEST_F(InProcessEngineTest, SkinWindowsBuiltAndDestroyedLeaveNothingInTheEngine) {
   // Built into a host's window as the plug-in's frame is: the system makes
   // the host, not the skin window, the owner of its pop-up controls.
   SkinDocument document;

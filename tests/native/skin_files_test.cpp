@@ -64,8 +64,9 @@ class SkinDocumentTest : public testing::Test {
   RecordingScripts scripts_;
 };
 
-TEST_F(SkinDocumentTest,
-       IncludesAndScriptsLoadInFileOrderBesideTheirIncluderAndBrokenOnesAddNothing) {
+TEST_F(
+    SkinDocumentTest,
+    IncludesAndScriptsLoadInOrderBesideTheirIncluderInsideTheFolderWithinCapsBrokenOnesAddNothing) {
   write("parts/panels.xml",
         "<skin><include src=\"more.xml\"/><skins><window name=\"tip panel\"/></skins></skin>");
   write("parts/more.xml", "<skin><skins><menu name=\"contents menu\"/></skins></skin>");
@@ -102,39 +103,37 @@ TEST_F(SkinDocumentTest,
   ASSERT_TRUE(partial.loadFile(withBroken, &scripts_));
   EXPECT_EQ(names(partial), (std::vector<std::string>{"ok"}));
   EXPECT_FALSE(partial.loadFile(folder_ + "/nothing.xml", &scripts_));
-}
 
-TEST_F(SkinDocumentTest, IncludesAndScriptsStayInTheSkinFolder) {
+  // Includes and scripts stay in the skin folder.
   write("outside.xml", "<skin><skins><window name=\"planted\"/></skins></skin>");
   write("outside.lua", "x = 1");
   std::filesystem::create_directories(folder_ + "/skin");
-  const std::string top = write(
+  const std::string confinedTop = write(
       "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder_ +
                           "/outside.xml\"/><include src=\"outside.xml\"/>"
                           "<script src=\"../outside.lua\"/><script src=\"" +
                           folder_ + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
   const std::filesystem::path before = std::filesystem::current_path();
   std::filesystem::current_path(folder_);  // where a name not found beside its skin was looked for
-  SkinDocument doc;
-  const bool loaded = doc.loadFile(top, &scripts_);
+  scripts_.calls.clear();
+  SkinDocument confined;
+  const bool loaded = confined.loadFile(confinedTop, &scripts_);
   std::filesystem::current_path(before);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(names(doc), (std::vector<std::string>{"own"}));
+  EXPECT_EQ(names(confined), (std::vector<std::string>{"own"}));
   EXPECT_TRUE(scripts_.calls.empty());
-  EXPECT_EQ(doc.problems().size(), 5u);
-}
+  EXPECT_EQ(confined.problems().size(), 5u);
 
-// A skin that includes itself twice would load 2^depth files without caps.
-TEST_F(SkinDocumentTest, SelfIncludeStopsAtTheCaps) {
-  const std::string top = write("loop.xml",
-                                "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
-                                "<skins><window name=\"w\"/></skins></skin>");
-  SkinDocument doc(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
-  ASSERT_TRUE(doc.loadFile(top, &scripts_));
-  EXPECT_EQ(doc.descriptions().size(), 10u);
+  // A skin that includes itself twice would load 2^depth files without caps.
+  const std::string loop = write("loop.xml",
+                                 "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
+                                 "<skins><window name=\"w\"/></skins></skin>");
+  SkinDocument capped(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
+  ASSERT_TRUE(capped.loadFile(loop, &scripts_));
+  EXPECT_EQ(capped.descriptions().size(), 10u);
 
   SkinDocument shallow(SkinLoadLimits{.maxIncludeDepth = 2});
-  ASSERT_TRUE(shallow.loadFile(top, &scripts_));
+  ASSERT_TRUE(shallow.loadFile(loop, &scripts_));
   EXPECT_EQ(shallow.descriptions().size(), 7u);  // 1 + 2 + 4
 }
 
@@ -193,7 +192,7 @@ class SkinFiles : public testing::Test {
   LanguageTexts texts_;
 };
 
-TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThereWithKnownStyles) {
+TEST_F(SkinFiles, EveryWindowElementAndMenuItemTheProgramLooksUpIsThereWithKnownStyles) {
   EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
   ASSERT_EQ(scripts_.calls.size(), 1u);
   EXPECT_TRUE(readFileBytes(scripts_.calls[0].substr(5), 1 << 20).ok());
@@ -264,9 +263,8 @@ TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThereWithKnownStyles) 
       }
     });
   }
-}
 
-TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
+  // Menus offer the commands the program handles at their indexes.
   // Items are enabled by index, so the order is part of the contract.
   EXPECT_EQ(menuItems("right mouseclick"),
             (std::vector<std::string>{"copy", "paste", "delete", "editpic", "rotate90", "saveto"}));
@@ -291,7 +289,7 @@ TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
   }
 }
 
-TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
+TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryEveryPictureIsABitmapAndClicksRaiseTheirCommand) {
   // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
   for (const std::string& key : keys) {
@@ -335,11 +333,9 @@ TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
   // The page and library trees show their items' pictures by number.
   for (int number : {11, 12, 21, 22, 31, 32, 41, 42, 51, 52})
     EXPECT_TRUE(readBitmap(kSkinFolder + "VDTree/" + std::to_string(number) + ".bmp")) << number;
-}
 
-// Runs the skin's click scripts against a stand-in of the engine's API that
-// records what they ask for.
-TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
+  // Runs the skin's click scripts against a stand-in of the engine's API that
+  // records what they ask for.
   std::vector<std::string> log;
   ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
   ASSERT_TRUE(scripts.runSource(R"(
