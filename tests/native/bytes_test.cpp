@@ -9,7 +9,7 @@
 namespace scribly {
 namespace {
 
-TEST(ByteIo, LittleEndianBothWaysReadsFailStickyAndHugeLengthsNeverWrap) {
+TEST(ByteIo, LittleEndianBothWaysReadsFailStickyHugeLengthsNeverWrapStringsStopAtTheirEnd) {
   ByteWriter w;
   w.u8(0x01).u16(0x1234).u32(0x12345678).i16(-2).i32(0x7FFFFFFF).u8(0xFF);
   const std::vector<uint8_t> data = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12,
@@ -37,14 +37,13 @@ TEST(ByteIo, LittleEndianBothWaysReadsFailStickyAndHugeLengthsNeverWrap) {
   EXPECT_EQ(empty.remaining(), 0u);
   EXPECT_EQ(empty.u8(), 0);
   EXPECT_FALSE(empty.ok());
-}
 
-TEST(ByteIo, StringsStopAtTerminatorFieldEndOrDataEndAndAreWrittenWithTheirTerminator) {
+  // Strings stop at their terminator, their field's end or the data's end.
   const uint8_t named[] = {'a', 'b', 0, 'x', 'y', 9};
-  ByteReader r(named, sizeof named);
-  EXPECT_EQ(r.fixedString(5), "ab");
-  EXPECT_EQ(r.offset(), 5u);  // the whole field is consumed
-  EXPECT_EQ(r.u8(), 9);
+  ByteReader fields(named, sizeof named);
+  EXPECT_EQ(fields.fixedString(5), "ab");
+  EXPECT_EQ(fields.offset(), 5u);  // the whole field is consumed
+  EXPECT_EQ(fields.u8(), 9);
 
   const uint8_t full[] = {'a', 'b', 'c', 'd'};
   ByteReader unterminated(full, sizeof full);
@@ -64,9 +63,10 @@ TEST(ByteIo, StringsStopAtTerminatorFieldEndOrDataEndAndAreWrittenWithTheirTermi
   EXPECT_TRUE(t.ok());
 
   // A fixed string is padded with zeros, or cut to leave its terminator.
-  ByteWriter w;
-  w.fixedString("page", 6).terminatedString("t").fixedString("abcdef", 4);
-  EXPECT_EQ(w.data(), (std::vector<uint8_t>{'p', 'a', 'g', 'e', 0, 0, 't', 0, 'a', 'b', 'c', 0}));
+  ByteWriter strings;
+  strings.fixedString("page", 6).terminatedString("t").fixedString("abcdef", 4);
+  EXPECT_EQ(strings.data(),
+            (std::vector<uint8_t>{'p', 'a', 'g', 'e', 0, 0, 't', 0, 'a', 'b', 'c', 0}));
 }
 
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {

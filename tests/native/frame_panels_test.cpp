@@ -161,7 +161,7 @@ TEST(ColourPalette, CellsHoldGreysThenTheCubeSamplingHighlightsThemAndChoicesRea
   EXPECT_EQ(up[0].colour, down[2].colour);  // the frame's tones swap
 }
 
-TEST(ColourSwatch, PartsResetSwapAndPainting) {
+TEST(PanelChoices, SwatchPartsWidthBarsAndChoosersPickByPointAndPaintTheirChoice) {
   const Size element{64, 40};
   const SwatchLayout l = swatchLayout(element);
   EXPECT_EQ(l.front, (Rect{4, 4, 41, 25}));
@@ -192,22 +192,20 @@ TEST(ColourSwatch, PartsResetSwapAndPainting) {
   EXPECT_EQ(shapes<BitmapShape>(p), (std::vector<BitmapShape>{{PanelBitmap::NoColour, {4, 4}},
                                                               {PanelBitmap::Reset, {4, 28}},
                                                               {PanelBitmap::Swap, {44, 4}}}));
-}
 
-TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
-  const Size element{64, 62};
+  const Size bars{64, 62};
   const std::pair<Point, std::optional<uint8_t>> widths[] = {
       {{30, 4}, 1},  {{0, 8}, 1},   {{30, 12}, 1},  {{30, 13}, 2}, {{63, 40}, 4},
       {{30, 58}, 5}, {{30, 3}, {}}, {{30, 59}, {}}, {{64, 8}, {}}};
   for (const auto& [point, width] : widths)
-    EXPECT_EQ(lineWidthAt(element, point), width) << point.x << "," << point.y;
+    EXPECT_EQ(lineWidthAt(bars, point), width) << point.x << "," << point.y;
 
-  const auto fills = shapes<FillShape>(paintLineWidth(element, 3, 0xD77800));
+  const auto fills = shapes<FillShape>(paintLineWidth(bars, 3, 0xD77800));
   ASSERT_EQ(fills.size(), 7u);
   EXPECT_EQ(fills[3], (FillShape{{4, 25, 60, 32}, 0xD77800}));
   EXPECT_EQ(fills[4], (FillShape{{8, 27, 56, 30}, 0xFFFFFF}));
   EXPECT_EQ(fills[6], (FillShape{{8, 50, 56, 55}, 0}));
-  EXPECT_EQ(shapes<FillShape>(paintLineWidth(element, 9, 0xD77800)).size(), 6u);
+  EXPECT_EQ(shapes<FillShape>(paintLineWidth(bars, 9, 0xD77800)).size(), 6u);
 
   FontRecord font;
   font.setFace("Segoe UI");

@@ -12,8 +12,7 @@
 namespace scribly {
 namespace {
 
-TEST(DocumentShare,
-     NamesFoldersAndLabelsCutAtTheLastDotFreshBelowTheRootAndPicturesAfterTheDocument) {
+TEST(DocumentShare, NamesFoldersLabelsPicturesTheChooserAndTheContentsMenu) {
   const std::string_view file = fileNameOf("C:\\docs\\old.v2/a.b.doc");
   EXPECT_EQ(file, "a.b.doc");
   EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", file), "C:\\X\\PrintTemp\\a.b\\");
@@ -51,11 +50,9 @@ TEST(DocumentShare,
   EXPECT_EQ(importPictureList("a.b.doc", listing),
             (std::vector<std::string>{"a.b.bmp", "a.b(2).gif", "a.b(3).jpeg"}));
   EXPECT_TRUE(importPictureList("a.doc", {}).empty());
-}
 
-// The share dialog offers every file the library lists and the share
-// takes, each under one description, then all files.
-TEST(DocumentShare, TheChooserOffersEveryTypeOnceAndTheContentsMenuDependsOnTheItem) {
+  // The share dialog offers every file the library lists and the share
+  // takes, each under one description, then all files.
   const std::string filter = documentChooserFilter();
   ASSERT_GE(filter.size(), 2u);
   EXPECT_EQ(filter.substr(filter.size() - 2), std::string(2, '\0'));
@@ -167,9 +164,8 @@ TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHoldLongOnesCutOnACharacter) {
   const std::string amps =
       treeItemName(treeItemMarkup(TreeItemStyle::Blue, kFace, std::string(200, '&')));
   EXPECT_EQ(amps, std::string(amps.size(), '&'));
-}
 
-TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
+  // Item markup is read with its font, which a new name keeps.
   const ItemMarkup red = parseItemMarkup(
       "<text><font size=\"10\" color=\"255,0,0\" face=\"Sans\">System &amp; pages</font></text>");
   EXPECT_EQ(red.name, "System & pages");

@@ -20,7 +20,7 @@ namespace {
 
 constexpr uint32_t kBorder = 0x00800000, kMaximize = 0x01000000, kTabStop = 0x00010000;
 
-TEST(SkinStyles, TokensMatchNamePrefixesInAnyCase) {
+TEST(SkinValues, StylesMatchNamePrefixesColoursPackRedLowDecimalsSaturateIdsCoverTheirRange) {
   EXPECT_EQ(parseStyle("WS_CHILD|ws_border|WS_MAX"), kStyleChild | kBorder | kMaximize);
   // The first name in table order wins: WS_MINIMIZE before WS_MINIMIZEBOX,
   // CBS_DROPDOWN before CBS_DROPDOWNLIST, WS_TILED (0) before WS_TILEDWINDOW.
@@ -32,6 +32,32 @@ TEST(SkinStyles, TokensMatchNamePrefixesInAnyCase) {
   EXPECT_EQ(parseStyle("WS_NOPE||WS_TABSTOPX| WS_TABSTOP |"), kTabStop);
   EXPECT_EQ(parseStyle(""), 0u);
   EXPECT_EQ(parseExStyle("WS_EX_TOOL|ws_ex_clientedge|WS_CHILD"), 0x0280u);
+
+  EXPECT_EQ(parseColour("-1,-1,-1"), 0xFFFFFFFFu);
+  EXPECT_EQ(parseColour("-1,-1,-1,0"), 0xFFFFFFFFu);
+  EXPECT_EQ(parseColour("255,0,128"), 0x008000FFu);
+  EXPECT_EQ(parseColour("1, 2, 3, 4"), 0x04030201u);
+  EXPECT_EQ(parseColour("-1,0,0"), 0x000000FFu);
+  EXPECT_EQ(parseColour("7"), 7u);
+  EXPECT_EQ(parseColour(""), 0u);
+
+  // Decimals read like the C runtime's but saturate.
+  EXPECT_EQ(readDecimal(" 42px"), 42);
+  EXPECT_EQ(readDecimal("-7"), -7);
+  EXPECT_EQ(readDecimal("width"), 0);
+  EXPECT_EQ(readDecimal("99999999999"), INT32_MAX);
+  EXPECT_EQ(readDecimal("-99999999999"), INT32_MIN);
+
+  // Random ids cover exactly 10000 to 18191.
+  ControlIds ids(12345);
+  int32_t low = INT32_MAX, high = INT32_MIN;
+  for (int i = 0; i < 200000; ++i) {
+    const int32_t id = ids.next();
+    low = std::min(low, id);
+    high = std::max(high, id);
+  }
+  EXPECT_EQ(low, kFirstRandomControlId);
+  EXPECT_EQ(high, kLastRandomControlId);
 }
 
 #ifdef _WIN32
@@ -82,34 +108,6 @@ TEST(SkinStyles, ValuesAreTheSystemConstants) {
   }
 }
 #endif
-
-TEST(SkinValues, ColoursPackRedLowDecimalsSaturateAndRandomIdsCoverExactly10000To18191) {
-  EXPECT_EQ(parseColour("-1,-1,-1"), 0xFFFFFFFFu);
-  EXPECT_EQ(parseColour("-1,-1,-1,0"), 0xFFFFFFFFu);
-  EXPECT_EQ(parseColour("255,0,128"), 0x008000FFu);
-  EXPECT_EQ(parseColour("1, 2, 3, 4"), 0x04030201u);
-  EXPECT_EQ(parseColour("-1,0,0"), 0x000000FFu);
-  EXPECT_EQ(parseColour("7"), 7u);
-  EXPECT_EQ(parseColour(""), 0u);
-
-  // Decimals read like the C runtime's but saturate.
-  EXPECT_EQ(readDecimal(" 42px"), 42);
-  EXPECT_EQ(readDecimal("-7"), -7);
-  EXPECT_EQ(readDecimal("width"), 0);
-  EXPECT_EQ(readDecimal("99999999999"), INT32_MAX);
-  EXPECT_EQ(readDecimal("-99999999999"), INT32_MIN);
-
-  // Random ids cover exactly 10000 to 18191.
-  ControlIds ids(12345);
-  int32_t low = INT32_MAX, high = INT32_MIN;
-  for (int i = 0; i < 200000; ++i) {
-    const int32_t id = ids.next();
-    low = std::min(low, id);
-    high = std::max(high, id);
-  }
-  EXPECT_EQ(low, kFirstRandomControlId);
-  EXPECT_EQ(high, kLastRandomControlId);
-}
 
 TEST(SkinTypes, LookupIgnoresCaseAndKnowsEveryRow) {
   ASSERT_NE(findControlType("Button"), nullptr);

@@ -114,7 +114,14 @@ TEST(XmlParse, DocumentsReadAsTheirTreesInDocumentOrder) {
   EXPECT_EQ(truths, "100010");
 }
 
-TEST(XmlParse, OtherFormsMismatchedTagsAndCutTextAreRejectedKeepingWhatClosedBefore) {
+std::string nested(size_t depth) {
+  std::string s;
+  for (size_t i = 0; i < depth; ++i) s += "<a>";
+  for (size_t i = 0; i < depth; ++i) s += "</a>";
+  return s;
+}
+
+TEST(XmlParse, OtherFormsCutTextAndWhatPassesTheCapsAreRejectedKeepingWhatClosedBefore) {
   const std::string_view cases[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
@@ -174,16 +181,8 @@ TEST(XmlParse, OtherFormsMismatchedTagsAndCutTextAreRejectedKeepingWhatClosedBef
   EXPECT_FALSE(doc.root().complete());
   EXPECT_EQ(parseExact(doc, "<z/>"), XmlError::None);
   EXPECT_EQ(dump(doc), "(z {})");
-}
 
-std::string nested(size_t depth) {
-  std::string s;
-  for (size_t i = 0; i < depth; ++i) s += "<a>";
-  for (size_t i = 0; i < depth; ++i) s += "</a>";
-  return s;
-}
-
-TEST(XmlParse, NestingElementsAttributesAndSizeAreCappedWithoutExhaustingTheStack) {
+  // Nesting, elements, attributes and size are capped without exhausting the stack.
   EXPECT_EQ(parseError(nested(kMaxXmlDepth)), XmlError::None);
   EXPECT_EQ(parseError(nested(kMaxXmlDepth + 1)), XmlError::TooDeep);
   EXPECT_EQ(parseError(std::string(1000000, '<') + "a"), XmlError::Syntax);
@@ -255,7 +254,7 @@ TEST(XmlLookup, MissingElementsReadEmptyAndRefuseWritesSetAttributeReplacesOrApp
   EXPECT_TRUE(again.parse(built.serialise()));
 }
 
-TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
+TEST(XmlSave, SerialisedTextAndFilesReadBackAsTheSameTreeKeepingTheByteOrderMark) {
   XmlDocument doc;
   XmlElementHandle root = doc.appendRoot("config");
   root.setAttribute("title", "a & b <\"c\"> 'd'");
@@ -287,9 +286,7 @@ TEST(XmlSave, SerialisedTextReadsBackAsTheSameTree) {
   const std::string written = doc.serialise();
   EXPECT_NE(written.find("v=\"a &amp; b\""), std::string::npos) << written;
   EXPECT_NE(written.find("checked=\"true\""), std::string::npos) << written;
-}
 
-TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
   const std::string plain = tempPath("plain.xml");
   const std::string marked = tempPath("marked.xml");
   writeFile(plain, std::string(kSkin));
@@ -317,7 +314,6 @@ TEST(XmlSave, FileRoundTripKeepsTreeAndByteOrderMark) {
   // Saving leaves nothing of a longer old file.
   const std::string path = tempPath("shrink.xml");
   writeFile(path, "<old>" + std::string(10000, 'x') + "</old>");
-  XmlDocument doc;
   doc.appendRoot("new");
   doc.setPath(path);
   ASSERT_TRUE(doc.save());
