@@ -112,9 +112,12 @@ TEST(LibraryItems, ListsSharableFilesAndFoldersOnlyJoinedBelowTheRootTippedInMag
   for (const char* other : {"d.exe", "notes.txt.bak", "Readme"})
     EXPECT_EQ(libraryEntryKind(other, kArchive), std::nullopt) << other;
   EXPECT_EQ(libraryEntryKind("page.HTML", kEntrySystem), std::nullopt);
+  EXPECT_EQ(libraryEntryKind("e.doc", kArchive | kEntryHidden), std::nullopt);
   // Folders but the two steps, and only the system's own hidden folders are left out.
   EXPECT_EQ(libraryEntryKind("f", kEntryDirectory), Folder);
   EXPECT_EQ(libraryEntryKind("old.doc", kEntryDirectory | kEntryHidden), Folder);
+  for (const char* step : {".", ".."})
+    EXPECT_EQ(libraryEntryKind(step, kEntryDirectory), std::nullopt) << step;
   EXPECT_EQ(
       libraryEntryKind("System Volume Information", kEntryDirectory | kEntrySystem | kEntryHidden),
       std::nullopt);
