@@ -38,35 +38,24 @@ class RecordingScripts : public SkinScripts {
   std::vector<std::string> calls;
 };
 
-class SkinDocumentTest : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = testing::TempDir() + "scribly_skin_" +
-              testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_ + "/parts");
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+std::vector<std::string> names(const SkinDocument& doc) {
+  std::vector<std::string> out;
+  for (XmlElementHandle e : doc.descriptions()) out.push_back(e.attribute("name").value());
+  return out;
+}
 
-  std::string write(const std::string& name, const std::string& text) {
-    const std::string path = folder_ + "/" + name;
+TEST(
+    SkinDocument,
+    IncludesAndScriptsLoadInOrderBesideTheirIncluderInsideTheFolderWithinCapsBrokenOnesAddNothing) {
+  const std::string folder = testing::TempDir() + "scribly_skin_includes";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder + "/parts");
+  const auto write = [&folder](const std::string& name, const std::string& text) {
+    const std::string path = folder + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
-  }
-
-  std::vector<std::string> names(const SkinDocument& doc) {
-    std::vector<std::string> out;
-    for (XmlElementHandle e : doc.descriptions()) out.push_back(e.attribute("name").value());
-    return out;
-  }
-
-  std::string folder_;
-  RecordingScripts scripts_;
-};
-
-TEST_F(
-    SkinDocumentTest,
-    IncludesAndScriptsLoadInOrderBesideTheirIncluderInsideTheFolderWithinCapsBrokenOnesAddNothing) {
+  };
+  RecordingScripts scripts;
   write("parts/panels.xml",
         "<skin><include src=\"more.xml\"/><skins><window name=\"tip panel\"/></skins></skin>");
   write("parts/more.xml", "<skin><skins><menu name=\"contents menu\"/></skins></skin>");
@@ -78,16 +67,16 @@ TEST_F(
             "<skins><window name=\"scribly main frame\"/></skins><other><dummy/></other></skin>");
 
   SkinDocument doc;
-  ASSERT_TRUE(doc.loadFile(top, &scripts_));
+  ASSERT_TRUE(doc.loadFile(top, &scripts));
   EXPECT_EQ(names(doc),
             (std::vector<std::string>{"contents menu", "tip panel", "scribly main frame"}));
-  EXPECT_EQ(scripts_.calls,
-            (std::vector<std::string>{"file " + folder_ + "/tools.lua", "run y = 2"}));
+  EXPECT_EQ(scripts.calls,
+            (std::vector<std::string>{"file " + folder + "/tools.lua", "run y = 2"}));
   ASSERT_EQ(doc.problems().size(), 1u);
   EXPECT_NE(doc.problems()[0].find("missing.xml"), std::string::npos);
 
   // Each description knows its file, so its pictures are found beside it.
-  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder_ + "/parts/panels.xml");
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder + "/parts/panels.xml");
   EXPECT_EQ(doc.fileOf(doc.findWindow("window", "scribly main frame")), top);
   EXPECT_EQ(doc.fileOf(doc.descriptions()[0].firstChild()), "");
 
@@ -100,28 +89,28 @@ TEST_F(
   const std::string withBroken = write(
       "top.xml", "<skin><include src=\"broken.xml\"/><skins><window name=\"ok\"/></skins></skin>");
   SkinDocument partial;
-  ASSERT_TRUE(partial.loadFile(withBroken, &scripts_));
+  ASSERT_TRUE(partial.loadFile(withBroken, &scripts));
   EXPECT_EQ(names(partial), (std::vector<std::string>{"ok"}));
-  EXPECT_FALSE(partial.loadFile(folder_ + "/nothing.xml", &scripts_));
+  EXPECT_FALSE(partial.loadFile(folder + "/nothing.xml", &scripts));
 
   // Includes and scripts stay in the skin folder.
   write("outside.xml", "<skin><skins><window name=\"planted\"/></skins></skin>");
   write("outside.lua", "x = 1");
-  std::filesystem::create_directories(folder_ + "/skin");
+  std::filesystem::create_directories(folder + "/skin");
   const std::string confinedTop = write(
-      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder_ +
+      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder +
                           "/outside.xml\"/><include src=\"outside.xml\"/>"
                           "<script src=\"../outside.lua\"/><script src=\"" +
-                          folder_ + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
+                          folder + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
   const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(folder_);  // where a name not found beside its skin was looked for
-  scripts_.calls.clear();
+  std::filesystem::current_path(folder);  // where a name not found beside its skin was looked for
+  scripts.calls.clear();
   SkinDocument confined;
-  const bool loaded = confined.loadFile(confinedTop, &scripts_);
+  const bool loaded = confined.loadFile(confinedTop, &scripts);
   std::filesystem::current_path(before);
   ASSERT_TRUE(loaded);
   EXPECT_EQ(names(confined), (std::vector<std::string>{"own"}));
-  EXPECT_TRUE(scripts_.calls.empty());
+  EXPECT_TRUE(scripts.calls.empty());
   EXPECT_EQ(confined.problems().size(), 5u);
 
   // A skin that includes itself twice would load 2^depth files without caps.
@@ -129,12 +118,13 @@ TEST_F(
                                  "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
                                  "<skins><window name=\"w\"/></skins></skin>");
   SkinDocument capped(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
-  ASSERT_TRUE(capped.loadFile(loop, &scripts_));
+  ASSERT_TRUE(capped.loadFile(loop, &scripts));
   EXPECT_EQ(capped.descriptions().size(), 10u);
 
   SkinDocument shallow(SkinLoadLimits{.maxIncludeDepth = 2});
-  ASSERT_TRUE(shallow.loadFile(loop, &scripts_));
+  ASSERT_TRUE(shallow.loadFile(loop, &scripts));
   EXPECT_EQ(shallow.descriptions().size(), 7u);  // 1 + 2 + 4
+  std::filesystem::remove_all(folder);
 }
 
 const std::string kSkinFolder = std::string(SCRIBLY_SOURCE_DIR) + "/resources/skin/";
