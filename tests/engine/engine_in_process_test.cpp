@@ -61,7 +61,7 @@ class InProcessEngineTest : public testing::Test {
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\36\\pen.bmp", 36, kTwinColour));
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\lonely.bmp", 24, kIconColour));
     engine_.setSkinFolder(folder_);
-    window_ = make("window", WS_POPUP | WS_VISIBLE, nullptr);
+    window_ = make(*findControlType("window"), "", WS_POPUP | WS_VISIBLE, 0, kBox, nullptr);
     ASSERT_NE(window_, nullptr);
   }
   void TearDown() override {
@@ -79,10 +79,6 @@ class InProcessEngineTest : public testing::Test {
     std::memcpy(&i, &interfaceId, sizeof i);
     return engine_.create(c, i, caption, style, exStyle, rect, parent, &owner_);
   }
-  Control* make(const char* type, DWORD style, HWND parent) {
-    const ControlType* row = findControlType(type);
-    return row ? make(*row, "", style, 0, {0, 0, kSide, kSide}, parent) : nullptr;
-  }
 
   // A control and its children as the skin loader describes them.
   Control* build(const ControlDescription& d, HWND parent) {
@@ -98,7 +94,8 @@ class InProcessEngineTest : public testing::Test {
   }
 
   Control* button(const char* icon) {
-    Control* made = make("button", WS_CHILD | WS_VISIBLE, window_->window());
+    Control* made =
+        make(*findControlType("button"), "", WS_CHILD | WS_VISIBLE, 0, kBox, window_->window());
     if (made)
       made->sendMessage(kEnginePicture, uint64_t{0xFFFFFFFF} | uint64_t{24} << 32,
                         reinterpret_cast<LPARAM>(icon));
@@ -120,6 +117,7 @@ class InProcessEngineTest : public testing::Test {
   }
 
   static constexpr int kSide = 60;
+  static constexpr RECT kBox = {0, 0, kSide, kSide};
   Engine& engine_ = Engine::instance();
   ClickCounter owner_;
   std::string folder_;

@@ -203,9 +203,8 @@ constexpr char kPanelSkin[] = R"(<skin><skins>
 TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
   ASSERT_NE(build(kPanelSkin, "test panel"), nullptr);
   const HWND pen = byName(root(), "pen");
-  char buffer[16];
-  std::memset(buffer, 'x', sizeof buffer);
-  PostMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+  std::string buffer(16, 'x');
+  PostMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer.data()), buffer.size());
   PostMessageW(pen, WM_SKIN_CLICKED, 0, 0);
   pump();
   std::atomic<bool> done{false};
@@ -214,7 +213,7 @@ TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
   SkinControl* control = nullptr;
   std::thread other([&] {
     record = SendMessageW(pen, kEngineControlRecord, 0, 0);
-    SendMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer), sizeof buffer);
+    SendMessageW(pen, WM_SKIN_GET_NAME, reinterpret_cast<WPARAM>(buffer.data()), buffer.size());
     const RECT rect = {0, 0, 100, 100};
     created = g_manager->createControl(guidOf(engineClassId(*description_.type)),
                                        guidOf(engineInterfaceId(*description_.type)), "elsewhere",
@@ -225,7 +224,7 @@ TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
   });
   pumpUntil([&] { return done.load(); }, "the other thread's messages");
   other.join();
-  EXPECT_EQ(std::string(buffer, sizeof buffer), std::string(sizeof buffer, 'x'));
+  EXPECT_EQ(buffer, std::string(16, 'x'));
   EXPECT_EQ(record, 0);
   EXPECT_EQ(owner_.clicks, 0);
   EXPECT_EQ(skinName(pen), "pen");
@@ -239,27 +238,25 @@ TEST_F(EngineTest, AnotherThreadIsRefusedWhileTheEngineServesThisOne) {
 
 TEST_F(EngineTest, ControlsOfASkinWindowHaveTheirClassesStylesAndNames) {
   ASSERT_NE(build(kPanelSkin, "test panel"), nullptr);
-  const std::pair<const char*, const wchar_t*> kClasses[] = {{"pen", L"ScriblySkinControl"},
-                                                             {"label", L"Static"},
-                                                             {"title", L"Edit"},
-                                                             {"grid", L"Button"},
-                                                             {"solid", L"Button"},
-                                                             {"logo", L"ScriblySkinControl"},
-                                                             {"size", L"msctls_trackbar32"},
-                                                             {"fonts", L"ComboBox"},
-                                                             {"deep", L"ScriblySkinControl"},
-                                                             {"hidden", L"ScriblySkinControl"}};
-  for (const auto& [name, windowClass] : kClasses) {
-    HWND w = byName(root(), name);
-    ASSERT_NE(w, nullptr) << name;
-    EXPECT_EQ(_wcsicmp(className(w).c_str(), windowClass), 0) << name;
-    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
-    // The standard controls keep their own bits below the window-style word,
-    // and the combo box draws its own edge instead of WS_BORDER. The window
-    // styles include WS_VISIBLE, which "hidden" has removed.
-    const DWORD mask = std::string_view(name) == "fonts" ? 0xFF7F0000 : 0xFFFF0000;
-    EXPECT_EQ(style & mask, findControl(description_, name)->style & mask) << name;
-  }
+  const std::pair<const wchar_t*, std::vector<const char*>> kClasses[] = {
+      {L"ScriblySkinControl", {"pen", "logo", "deep", "hidden"}},
+      {L"Static", {"label"}},
+      {L"Edit", {"title"}},
+      {L"Button", {"grid", "solid"}},
+      {L"msctls_trackbar32", {"size"}},
+      {L"ComboBox", {"fonts"}}};
+  for (const auto& [windowClass, names] : kClasses)
+    for (const char* name : names) {
+      HWND w = byName(root(), name);
+      ASSERT_NE(w, nullptr) << name;
+      EXPECT_EQ(_wcsicmp(className(w).c_str(), windowClass), 0) << name;
+      const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(w, GWL_STYLE));
+      // The standard controls keep their own bits below the window-style word,
+      // and the combo box draws its own edge instead of WS_BORDER. The window
+      // styles include WS_VISIBLE, which "hidden" has removed.
+      const DWORD mask = std::string_view(name) == "fonts" ? 0xFF7F0000 : 0xFFFF0000;
+      EXPECT_EQ(style & mask, findControl(description_, name)->style & mask) << name;
+    }
 
   // The attributes took effect on the real controls.
   EXPECT_EQ(SendMessageW(byName(root(), "grid"), BM_GETCHECK, 0, 0), BST_CHECKED);
