@@ -33,7 +33,7 @@ std::vector<std::string> stepsOf(const HandSession& s) {
   return out;
 }
 
-TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaultsABadLineRefusesTheWhole) {
+TEST(HandSession, StepsReadWithTheirParticipantDefaultsAndFilesBesideTheSessionABadLineRefusesAll) {
   const HandSession s = parseHandSession(
       "\xEF\xBB\xBF# the hand of participant 1\n"
       "click rect\r\n"
@@ -95,10 +95,9 @@ TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaultsABadLineRefusesTheW
     EXPECT_EQ(refused.error, c.error) << c.text;
     EXPECT_TRUE(refused.steps.empty()) << c.text;
   }
-}
 
-TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefused) {
-  HandSession s = parseHandSession(
+  // Files are read whole, relative ones beside the session, and long ones refused.
+  HandSession files = parseHandSession(
       "menu 4\n"
       "clip-text Greetings, \"Ben\"\n"
       "clip-picture pictures/sun set.bmp\n"
@@ -106,9 +105,9 @@ TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefuse
       "open-file /tmp/hills.bmp\n"
       "save-file saved/page.bmp\n"
       "answer no\n");
-  ASSERT_TRUE(s.ok()) << s.error;
-  resolveHandFiles(s, "Z:\\work\\host\\", '\\');
-  EXPECT_EQ(stepsOf(s),
+  ASSERT_TRUE(files.ok()) << files.error;
+  resolveHandFiles(files, "Z:\\work\\host\\", '\\');
+  EXPECT_EQ(stepsOf(files),
             (std::vector<std::string>{
                 "1 p1 menu [] centre 0,0 s0 v4 []",
                 "2 p1 clip-text [] centre 0,0 s0 v0 [Greetings, \"Ben\"]",

@@ -182,7 +182,7 @@ class SkinFiles : public testing::Test {
   LanguageTexts texts_;
 };
 
-TEST_F(SkinFiles, EveryWindowElementAndMenuItemTheProgramLooksUpIsThereWithKnownStyles) {
+TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRaiseTheirCommands) {
   EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
   ASSERT_EQ(scripts_.calls.size(), 1u);
   EXPECT_TRUE(readFileBytes(scripts_.calls[0].substr(5), 1 << 20).ok());
@@ -277,9 +277,7 @@ TEST_F(SkinFiles, EveryWindowElementAndMenuItemTheProgramLooksUpIsThereWithKnown
     if (name == "custom" || name == "none") continue;
     EXPECT_TRUE(readBitmap(kSkinFolder + "Back/" + name + ".bmp")) << name;
   }
-}
 
-TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryEveryPictureIsABitmapAndClicksRaiseTheirCommand) {
   // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
   for (const std::string& key : keys) {
