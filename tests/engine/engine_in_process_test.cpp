@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -54,22 +55,18 @@ class InProcessEngineTest : public testing::Test {
  protected:
   void SetUp() override {
     folder_ = narrow(tempPath(L"engine_dpi_test"));
-    for (const char* sub : {"", "\\icons", "\\icons\\24", "\\icons\\36"})
-      CreateDirectoryA((folder_ + sub).c_str(), nullptr);
+    for (const char* size : {"24", "36"})
+      std::filesystem::create_directories(folder_ + "\\icons\\" + size);
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\pen.bmp", 24, kIconColour));
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\36\\pen.bmp", 36, kTwinColour));
     ASSERT_TRUE(writeSquare(folder_ + "\\icons\\24\\lonely.bmp", 24, kIconColour));
     engine_.setSkinFolder(folder_);
-    window_ = make("window", WS_POPUP | WS_VISIBLE, nullptr);
+    window_ = make(*findControlType("window"), "", WS_POPUP | WS_VISIBLE, 0, kBox, nullptr);
     ASSERT_NE(window_, nullptr);
   }
   void TearDown() override {
     if (window_) DestroyWindow(window_->window());
-    for (const char* file :
-         {"\\icons\\24\\pen.bmp", "\\icons\\36\\pen.bmp", "\\icons\\24\\lonely.bmp"})
-      DeleteFileA((folder_ + file).c_str());
-    for (const char* sub : {"\\icons\\36", "\\icons\\24", "\\icons", ""})
-      RemoveDirectoryA((folder_ + sub).c_str());
+    std::filesystem::remove_all(folder_);
     engine_.setDpi(0);
   }
 
@@ -81,10 +78,6 @@ class InProcessEngineTest : public testing::Test {
     std::memcpy(&c, &classId, sizeof c);
     std::memcpy(&i, &interfaceId, sizeof i);
     return engine_.create(c, i, caption, style, exStyle, rect, parent, &owner_);
-  }
-  Control* make(const char* type, DWORD style, HWND parent) {
-    const ControlType* row = findControlType(type);
-    return row ? make(*row, "", style, 0, {0, 0, kSide, kSide}, parent) : nullptr;
   }
 
   // A control and its children as the skin loader describes them.
@@ -101,7 +94,8 @@ class InProcessEngineTest : public testing::Test {
   }
 
   Control* button(const char* icon) {
-    Control* made = make("button", WS_CHILD | WS_VISIBLE, window_->window());
+    Control* made =
+        make(*findControlType("button"), "", WS_CHILD | WS_VISIBLE, 0, kBox, window_->window());
     if (made)
       made->sendMessage(kEnginePicture, uint64_t{0xFFFFFFFF} | uint64_t{24} << 32,
                         reinterpret_cast<LPARAM>(icon));
@@ -123,13 +117,15 @@ class InProcessEngineTest : public testing::Test {
   }
 
   static constexpr int kSide = 60;
+  static constexpr RECT kBox = {0, 0, kSide, kSide};
   Engine& engine_ = Engine::instance();
   ClickCounter owner_;
   std::string folder_;
   Control* window_ = nullptr;
 };
 
-TEST_F(InProcessEngineTest, IconsFocusAndPressAtBothDensities) {
+TEST_F(InProcessEngineTest,
+       IconsFocusAndPressAtBothDensitiesAndWindowsBuiltAndDestroyedLeaveNothing) {
   for (const int dpi : {96, 144}) {
     engine_.setDpi(dpi);
     Control* pen = button("icons/24/pen.bmp");
@@ -158,9 +154,7 @@ TEST_F(InProcessEngineTest, IconsFocusAndPressAtBothDensities) {
   Control* lonely = button("icons/24/lonely.bmp");
   ASSERT_NE(lonely, nullptr);
   EXPECT_EQ(widestRun(picture(lonely), kIconColour), 36);
-}
 
-TEST_F(InProcessEngineTest, SkinWindowsBuiltAndDestroyedLeaveNothingInTheEngine) {
   // Built into a host's window as the plug-in's frame is: the system makes
   // the host, not the skin window, the owner of its pop-up controls.
   SkinDocument document;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/ascii.h"
 #include "base/module_paths.h"
 #include "base/relative_path.h"
 #include "base/user_names.h"
@@ -9,7 +10,23 @@
 namespace scribly {
 namespace {
 
-TEST(ModulePaths, FoldersAreCutAtTheLastBackslashAndJoinedWithOneSeparator) {
+TEST(PathsAndCase, CaseAndExtensionsTouchOnlyAsciiOfTheLastComponentFoldersEndAtItsSeparator) {
+  EXPECT_TRUE(equalsIgnoringCase("WS_Child", "ws_CHILD"));
+  EXPECT_FALSE(equalsIgnoringCase("ws_child", "ws_chil"));
+  // "[" and "{" sit 0x20 apart like the letters; UTF-8 bytes stay as they are.
+  EXPECT_FALSE(equalsIgnoringCase("[", "{"));
+  EXPECT_EQ(lowerAscii("\xC3\x89T\xC3\xA9.JPG"), "\xC3\x89t\xC3\xA9.jpg");
+  EXPECT_FALSE(equalsIgnoringCase(L"\u00C9", L"\u00E9"));
+
+  EXPECT_EQ(extensionOf("C:\\a.b\\c.d.JPEG"), ".JPEG");
+  EXPECT_EQ(extensionOf("C:\\dir.pdf\\plain"), "");
+  EXPECT_EQ(extensionOf("/tmp/x.y/notes"), "");
+  EXPECT_TRUE(hasExtension("photo.Gif", ".gif"));
+  EXPECT_FALSE(hasExtension("photo.gif.bak", ".gif"));
+  EXPECT_TRUE(hasExtension(L"C:\\pages\\1.BMP", L".bmp"));
+  EXPECT_FALSE(hasExtension(L"C:\\x.bmp\\1", L".bmp"));
+
+  // Module folders are cut at the last backslash and joined with one separator.
   EXPECT_EQ(folderOf("C:\\Program Files\\Conf\\Plugins\\scribly.dll"),
             "C:\\Program Files\\Conf\\Plugins");
   EXPECT_EQ(folderOf("scribly.dll"), "");
@@ -24,16 +41,14 @@ TEST(ModulePaths, FoldersAreCutAtTheLastBackslashAndJoinedWithOneSeparator) {
   EXPECT_EQ(joinPath("", "x"), "x");
 }
 
-TEST(RelativePath, PlainNamesLeadDownFromTheFolder) {
+TEST(RelativePath, PlainNamesLeadDownFromTheFolderAndNothingOutsideItCanBeNamed) {
   EXPECT_EQ(fileInside("C:\\skin", "ScriblySkin/panels.xml"), "C:\\skin\\ScriblySkin/panels.xml");
   EXPECT_EQ(fileInside("/opt/skin/", "parts\\more.xml"), "/opt/skin/parts\\more.xml");
   // Names that only resemble the refused ones.
   for (const char* name :
        {" lead.xml", "a..b.lua", ".hidden", "console.xml", "com10.xml", "lpt.lua"})
     EXPECT_EQ(fileInside("C:\\skin", name), std::string("C:\\skin\\") + name);
-}
 
-TEST(RelativePath, NothingOutsideTheFolderCanBeNamed) {
   const char* const kRefused[] = {// Steps up or aside, and names Windows trims into them.
                                   "", "..", "../x.xml", "a/../../x.xml", "a\\..\\..\\x", ".\\x",
                                   "x/./y", "...", ". .", "a./b", "b ", "a//b", "a/",
@@ -49,7 +64,7 @@ TEST(RelativePath, NothingOutsideTheFolderCanBeNamed) {
 
 using namespace std::string_literals;
 
-TEST(XmlUserNames, NameInsideUserBasicWhereverItSits) {
+TEST(XmlUserNames, NameInsideUserBasicWhereverItSitsClosedBeforeTheTextGoesWrong) {
   EXPECT_EQ(userNameFromInfo("<userbasic><id>7</id><name>Ann</name></userbasic>"), "Ann");
   EXPECT_EQ(userNameFromInfo("<user id=\"7\">\r\n"
                              "  <usersetting><name>wrong</name></usersetting>\r\n"
@@ -67,11 +82,9 @@ TEST(XmlUserNames, NameInsideUserBasicWhereverItSits) {
   EXPECT_EQ(userNameFromInfo("<user><name>outside</name></user>"), "");
   EXPECT_EQ(userNameFromInfo("<userbasic><Name>case</Name></userbasic>"), "");
   EXPECT_EQ(userNameFromInfo("<userbasic><name/></userbasic>"), "");
-}
 
-// Hosts cut the text at their buffer's end or leave bytes after it: a name
-// closed before the text goes wrong is read, one cut or left open is not.
-TEST(XmlUserNames, ANameClosedBeforeTheTextGoesWrongCountsAndNoOther) {
+  // Hosts cut the text at their buffer's end or leave bytes after it: a name
+  // closed before the text goes wrong is read, one cut or left open is not.
   EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name>"), "Ann");
   EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name></userbasic>\0junk"s), "Ann");
   EXPECT_EQ(userNameFromInfo("<userbasic><name>Ann</name></userbasic><<"), "Ann");

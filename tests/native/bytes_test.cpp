@@ -9,12 +9,18 @@
 namespace scribly {
 namespace {
 
-TEST(ByteReader, ReadsLittleEndianFailsStickyAndHugeLengthsNeverWrap) {
-  const uint8_t data[] = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0xFF};
-  ByteReader r(data, sizeof data);
+TEST(ByteIo, LittleEndianBothWaysReadsFailStickyHugeLengthsNeverWrapStringsStopAtTheirEnd) {
+  ByteWriter w;
+  w.u8(0x01).u16(0x1234).u32(0x12345678).i16(-2).i32(0x7FFFFFFF).u8(0xFF);
+  const std::vector<uint8_t> data = {0x01, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12,
+                                     0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF};
+  EXPECT_EQ(w.data(), data);
+  ByteReader r(data.data(), data.size());
   EXPECT_EQ(r.u8(), 0x01);
   EXPECT_EQ(r.u16(), 0x1234);
   EXPECT_EQ(r.u32(), 0x12345678u);
+  EXPECT_EQ(r.i16(), -2);  // extended
+  EXPECT_EQ(r.i32(), static_cast<int32_t>(0x7FFFFFFF));
   EXPECT_TRUE(r.ok());
   EXPECT_EQ(r.u16(), 0);  // one byte left: fails
   EXPECT_FALSE(r.ok());
@@ -22,13 +28,8 @@ TEST(ByteReader, ReadsLittleEndianFailsStickyAndHugeLengthsNeverWrap) {
   EXPECT_FALSE(r.ok());
   EXPECT_EQ(r.remaining(), 0u);
 
-  const uint8_t signedData[] = {0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F};
-  ByteReader s(signedData, sizeof signedData);
-  EXPECT_EQ(s.i16(), -2);  // extended
-  EXPECT_EQ(s.i32(), static_cast<int32_t>(0x7FFFFFFF));
-
   // Huge lengths never wrap the bound check.
-  ByteReader huge(data, sizeof data);
+  ByteReader huge(data.data(), data.size());
   huge.u8();
   EXPECT_TRUE(huge.bytes(SIZE_MAX).empty());
   EXPECT_FALSE(huge.ok());
@@ -36,14 +37,13 @@ TEST(ByteReader, ReadsLittleEndianFailsStickyAndHugeLengthsNeverWrap) {
   EXPECT_EQ(empty.remaining(), 0u);
   EXPECT_EQ(empty.u8(), 0);
   EXPECT_FALSE(empty.ok());
-}
 
-TEST(ByteReader, StringsStopAtTerminatorFieldEndOrDataEnd) {
+  // Strings stop at their terminator, their field's end or the data's end.
   const uint8_t named[] = {'a', 'b', 0, 'x', 'y', 9};
-  ByteReader r(named, sizeof named);
-  EXPECT_EQ(r.fixedString(5), "ab");
-  EXPECT_EQ(r.offset(), 5u);  // the whole field is consumed
-  EXPECT_EQ(r.u8(), 9);
+  ByteReader fields(named, sizeof named);
+  EXPECT_EQ(fields.fixedString(5), "ab");
+  EXPECT_EQ(fields.offset(), 5u);  // the whole field is consumed
+  EXPECT_EQ(fields.u8(), 9);
 
   const uint8_t full[] = {'a', 'b', 'c', 'd'};
   ByteReader unterminated(full, sizeof full);
@@ -61,24 +61,12 @@ TEST(ByteReader, StringsStopAtTerminatorFieldEndOrDataEnd) {
   EXPECT_EQ(t.terminatedString(2), "lo");
   EXPECT_TRUE(t.atEnd());
   EXPECT_TRUE(t.ok());
-}
 
-TEST(ByteWriter, WritesWhatTheReaderReads) {
-  ByteWriter w;
-  w.u8(0x18).u16(0xBEEF).u32(0xDEADBEEF).i16(-3).fixedString("page", 8).terminatedString("t");
-  ASSERT_EQ(w.size(), 1u + 2 + 4 + 2 + 8 + 2);
-  ByteReader r(w.data());
-  EXPECT_EQ(r.u8(), 0x18);
-  EXPECT_EQ(r.u16(), 0xBEEF);
-  EXPECT_EQ(r.u32(), 0xDEADBEEFu);
-  EXPECT_EQ(r.i16(), -3);
-  EXPECT_EQ(r.fixedString(8), "page");
-  EXPECT_EQ(r.terminatedString(10), "t");
-  EXPECT_TRUE(r.atEnd());
-
-  ByteWriter cut;  // a fixed string is cut to leave its terminator
-  cut.fixedString("abcdef", 4);
-  EXPECT_EQ(cut.data(), (std::vector<uint8_t>{'a', 'b', 'c', 0}));
+  // A fixed string is padded with zeros, or cut to leave its terminator.
+  ByteWriter strings;
+  strings.fixedString("page", 6).terminatedString("t").fixedString("abcdef", 4);
+  EXPECT_EQ(strings.data(),
+            (std::vector<uint8_t>{'p', 'a', 'g', 'e', 0, 0, 't', 0, 'a', 'b', 'c', 0}));
 }
 
 std::vector<uint8_t> randomBytes(size_t n, uint32_t seed) {
@@ -103,7 +91,7 @@ void setU32At(std::vector<uint8_t>& v, size_t at, uint32_t value) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
-TEST(Envelope, IncompressiblePayloadsGoRawWithOneByteMore) {
+TEST(Envelope, IncompressiblePayloadsGoRawWithOneByteMoreOthersCarryBothLengths) {
   for (size_t n : {size_t{1}, size_t{2}, size_t{100}, size_t{5000}}) {
     auto payload = randomBytes(n, static_cast<uint32_t>(n));
     auto env = Compress(payload);
@@ -115,24 +103,22 @@ TEST(Envelope, IncompressiblePayloadsGoRawWithOneByteMore) {
   auto empty = Compress({});
   EXPECT_EQ(empty, std::vector<uint8_t>{kEnvelopeRaw});
   EXPECT_EQ(Decompress(empty), std::vector<uint8_t>{});
-}
 
-TEST(Envelope, CompressiblePayloadsCarryBothLengthsAndOtherFormBytesAreRaw) {
   // Large enough to need several output buffers while decoding.
-  auto payload = repetitiveText(1 << 20);
-  auto env = Compress(payload);
+  const auto text = repetitiveText(1 << 20);
+  const auto env = Compress(text);
   ASSERT_EQ(env[0], kEnvelopeCompressed);
-  EXPECT_EQ(u32At(env, 1), payload.size());
+  EXPECT_EQ(u32At(env, 1), text.size());
   EXPECT_EQ(u32At(env, 5) + kEnvelopeHeaderBytes, env.size());
-  EXPECT_LT(env.size(), payload.size() / 10);
-  EXPECT_EQ(Decompress(env), payload);
+  EXPECT_LT(env.size(), text.size() / 10);
+  EXPECT_EQ(Decompress(env), text);
 
   // Any form byte other than one is raw.
   EXPECT_EQ(Decompress(std::vector<uint8_t>{7, 'a', 'b'}), (std::vector<uint8_t>{'a', 'b'}));
   EXPECT_EQ(Decompress(std::span<const uint8_t>{}), std::nullopt);
 }
 
-TEST(Envelope, RefusesDataCutOrLyingAndAnOverstatedLengthYieldsTheBytes) {
+TEST(Envelope, RefusesDataCutOrLyingOrAboveTheCapAndAnOverstatedLengthYieldsTheBytes) {
   auto payload = repetitiveText(4000);
   const auto good = Compress(payload);
   ASSERT_EQ(good[0], kEnvelopeCompressed);
@@ -160,11 +146,9 @@ TEST(Envelope, RefusesDataCutOrLyingAndAnOverstatedLengthYieldsTheBytes) {
   auto overstated = good;
   setU32At(overstated, 1, 3000000);
   EXPECT_EQ(Decompress(overstated), payload);
-}
 
-TEST(Envelope, RefusesPayloadsAboveTheCap) {
-  auto env = Compress(repetitiveText(4000));
   // A caller's own cap holds for both forms.
+  auto env = good;
   EXPECT_EQ(Decompress(env, 4000)->size(), 4000u);
   EXPECT_EQ(Decompress(env, 3999), std::nullopt);
   EXPECT_EQ(Decompress(std::vector<uint8_t>{0, 1, 2, 3}, 2), std::nullopt);

@@ -42,57 +42,46 @@ using Calls = std::vector<std::string>;
 
 TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactlyAndReachTheirOperations) {
   RecordingTarget t;
-  EXPECT_EQ(runCommand(t, "RECT", "SelectTool", ""), 0);
-  EXPECT_EQ(t.take(), (Calls{"tool 12", "focus"}));
+  // Runs each "element:command:item", all known; what the target was asked to do.
+  const auto run = [&t](std::initializer_list<std::string_view> commands) {
+    for (std::string_view line : commands) {
+      const size_t first = line.find(':'), second = line.find(':', first + 1);
+      const std::string_view item = second == line.npos ? "" : line.substr(second + 1);
+      EXPECT_EQ(
+          runCommand(t, line.substr(0, first), line.substr(first + 1, second - first - 1), item), 0)
+          << line;
+    }
+    return t.take();
+  };
+  EXPECT_EQ(run({"RECT:SelectTool"}), (Calls{"tool 12", "focus"}));
   // Not a tool: the view still gets the focus.
-  EXPECT_EQ(runCommand(t, "view wnd", "SelectTool", ""), 0);
-  EXPECT_EQ(t.take(), (Calls{"focus"}));
+  EXPECT_EQ(run({"view wnd:SelectTool"}), (Calls{"focus"}));
   EXPECT_NE(runCommand(t, "rect", "selecttool", ""), 0);
   EXPECT_NE(runCommand(t, "rect", "SelectTool ", ""), 0);
   EXPECT_EQ(t.take(), Calls{});
 
-  EXPECT_EQ(runCommand(t, "ps_dashdot", "SelectLineStyle", ""), 0);
-  EXPECT_EQ(runCommand(t, "PS_WIDE", "SelectLineStyle", ""), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "SCALE_65"), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_64"), 0);
-  EXPECT_EQ(runCommand(t, "x", "set bkgndscale", "scale_BestFit"), 0);
-  EXPECT_EQ(t.take(), (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
-
+  EXPECT_EQ(
+      run({"ps_dashdot:SelectLineStyle", "PS_WIDE:SelectLineStyle", "x:set bkgndscale:SCALE_65",
+           "x:set bkgndscale:scale_64", "x:set bkgndscale:scale_BestFit"}),
+      (Calls{"style 3", "scale 0.650000", "scale 0.000000"}));
   // Pages, menus and captures reach their operations.
-  runCommand(t, "pageLeft", "SetPage", "");
-  runCommand(t, "PAGERIGHT", "SetPage", "");
-  runCommand(t, "contents", "SetPage", "");
-  runCommand(t, "add page", "PageOpt", "");
-  runCommand(t, "add share doc", "PageOpt", "");
-  runCommand(t, "clrscr", "PageOpt", "");
-  EXPECT_EQ(t.take(), (Calls{"page -1", "page 1", "option 2", "option 1", "option 0"}));
+  EXPECT_EQ(run({"pageLeft:SetPage", "PAGERIGHT:SetPage", "contents:SetPage", "add page:PageOpt",
+                 "add share doc:PageOpt", "clrscr:PageOpt"}),
+            (Calls{"page -1", "page 1", "option 2", "option 1", "option 0"}));
+  EXPECT_EQ(
+      run({"bkgnd:SetBkGnd", "frame:set bkgnd:grid", "bkgnd scale:SetBkGndScale",
+           "frame:right mouseclick:rotate90", "vdtree:dirroot menu:refresh", "contents:Contents"}),
+      (Calls{"menu set bkgnd at bkgnd", "background grid", "menu set bkgndscale at bkgnd scale",
+             "context rotate90", "library refresh", "contents contents"}));
+  EXPECT_EQ(run({"capture:CaptureScreen", "cut:Cut", "paste:Paste", "image:InsertImage",
+                 "hand:InsertHandSymbol"}),
+            (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
 
-  runCommand(t, "bkgnd", "SetBkGnd", "");
-  runCommand(t, "frame", "set bkgnd", "grid");
-  runCommand(t, "bkgnd scale", "SetBkGndScale", "");
-  runCommand(t, "frame", "right mouseclick", "rotate90");
-  runCommand(t, "vdtree", "dirroot menu", "refresh");
-  runCommand(t, "contents", "Contents", "");
-  EXPECT_EQ(t.take(), (Calls{"menu set bkgnd at bkgnd", "background grid",
-                             "menu set bkgndscale at bkgnd scale", "context rotate90",
-                             "library refresh", "contents contents"}));
-
-  runCommand(t, "capture", "CaptureScreen", "");
-  runCommand(t, "cut", "Cut", "");
-  runCommand(t, "paste", "Paste", "");
-  runCommand(t, "image", "InsertImage", "");
-  runCommand(t, "hand", "InsertHandSymbol", "");
-  EXPECT_EQ(t.take(), (Calls{"capture hidden", "capture", "paste", "image", "hand"}));
-
-  // Shortcut keys name their tool buttons.
-  EXPECT_EQ(toolButtonForKey('R'), "rect");
-  EXPECT_EQ(toolButtonForKey('t'), "text");
-  EXPECT_EQ(toolButtonForKey('e'), "delete");
-  EXPECT_EQ(toolButtonForKey('Y'), "pencial");
-  EXPECT_EQ(toolButtonForKey('U'), "trigon");
-  EXPECT_EQ(toolButtonForKey('V'), "choice");
-  EXPECT_EQ(toolButtonForKey(0), "choice");
-  EXPECT_EQ(toolButtonForKey('B'), "choice");
+  // Shortcut keys name their tool buttons in any case; any other key the choice.
+  const std::pair<uint32_t, std::string_view> keys[] = {
+      {'R', "rect"},   {'t', "text"}, {'e', "delete"}, {'Y', "pencial"},       {'U', "trigon"},
+      {'V', "choice"}, {0, "choice"}, {'B', "choice"}, {'e' + 0x100, "choice"}};
+  for (const auto& [key, button] : keys) EXPECT_EQ(toolButtonForKey(key), button) << key;
 }
 
 template <typename T>
@@ -104,14 +93,11 @@ std::vector<T> shapes(const PanelPainting& painting) {
   return out;
 }
 
-TEST(ColourPalette, CellsHoldGreysThenTheCubeAndSamplingHighlightsThem) {
+TEST(ColourPalette, CellsHoldGreysThenTheCubeSamplingHighlightsThemAndChoicesReachTheFrame) {
   EXPECT_EQ(paletteCellColour(0), 0xFFFFFFu);
-  EXPECT_EQ(paletteCellColour(19), 0xE8E8E8u);  // column 0, row 1: grey 232
-  EXPECT_EQ(paletteCellColour(11 * 19), 0u);
   EXPECT_EQ(paletteCellColour(1), colourOf(0, 0, 0));        // first of the 216
   EXPECT_EQ(paletteCellColour(19 + 1), colourOf(0, 0, 51));  // blue steps by row
   EXPECT_EQ(paletteCellColour(2), colourOf(0, 51, 0));       // green by column
-  EXPECT_EQ(paletteCellColour(7), colourOf(51, 0, 0));       // red when green wraps
   EXPECT_EQ(paletteCellColour(6 * 19 + 1), colourOf(153, 0, 0));
   EXPECT_EQ(paletteCellColour(kPaletteCellCount - 1), 0xFFFFFFu);  // last of the 216
   EXPECT_FALSE(paletteCellColour(-1));
@@ -131,6 +117,7 @@ TEST(ColourPalette, CellsHoldGreysThenTheCubeAndSamplingHighlightsThem) {
 
   // Sampling highlights the cell and shows the colour only when something changed.
   ColourPalette palette;
+  EXPECT_FALSE(palette.dialogStartColour());  // nothing sampled or chosen yet
   EXPECT_TRUE(palette.pointerMoved({300, 400}));
   EXPECT_FALSE(palette.pointerMoved({300, 400}));
 
@@ -154,17 +141,12 @@ TEST(ColourPalette, CellsHoldGreysThenTheCubeAndSamplingHighlightsThem) {
   EXPECT_EQ(palette.sampled(0xFF, {100, 140}),
             (std::vector<Rect>{kPaletteSample, kPaletteReadout}));
   EXPECT_EQ(palette.highlighted(), 1);
-}
 
-TEST(ColourPalette, ChoicesAndWhatTheFrameTakesFromThem) {
-  ColourPalette palette;
-  EXPECT_FALSE(palette.dialogStartColour());
-  EXPECT_EQ(ColourPalette::noColour(), (ColourChoice{0, 0}));
+  // Choices and what the frame takes from them.
   palette.setColour(0x00FF00);
   EXPECT_EQ(palette.choose(), (ColourChoice{0x00FF00, 1}));
   EXPECT_EQ(palette.dialogStartColour(), 0x00FF00u);
 
-  EXPECT_EQ(colourFromChoice(0, 1), kDarkestColour);  // chosen black stays visible
   EXPECT_EQ(colourFromChoice(0x123456, 1), 0x123456u);
   EXPECT_EQ(colourFromChoice(0x123456, 0), 0u);
   EXPECT_EQ(colourFromChoice(0x123456, 2), 0u);
@@ -179,7 +161,7 @@ TEST(ColourPalette, ChoicesAndWhatTheFrameTakesFromThem) {
   EXPECT_EQ(up[0].colour, down[2].colour);  // the frame's tones swap
 }
 
-TEST(ColourSwatch, PartsResetSwapAndPainting) {
+TEST(PanelChoices, SwatchPartsWidthBarsAndChoosersPickByPointAndPaintTheirChoice) {
   const Size element{64, 40};
   const SwatchLayout l = swatchLayout(element);
   EXPECT_EQ(l.front, (Rect{4, 4, 41, 25}));
@@ -210,26 +192,20 @@ TEST(ColourSwatch, PartsResetSwapAndPainting) {
   EXPECT_EQ(shapes<BitmapShape>(p), (std::vector<BitmapShape>{{PanelBitmap::NoColour, {4, 4}},
                                                               {PanelBitmap::Reset, {4, 28}},
                                                               {PanelBitmap::Swap, {44, 4}}}));
-}
 
-TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
-  const Size element{64, 62};
-  EXPECT_EQ(lineWidthAt(element, {30, 4}), 1);
-  EXPECT_EQ(lineWidthAt(element, {0, 8}), 1);
-  EXPECT_EQ(lineWidthAt(element, {30, 12}), 1);
-  EXPECT_EQ(lineWidthAt(element, {30, 13}), 2);
-  EXPECT_EQ(lineWidthAt(element, {63, 40}), 4);
-  EXPECT_EQ(lineWidthAt(element, {30, 58}), 5);
-  EXPECT_FALSE(lineWidthAt(element, {30, 3}));
-  EXPECT_FALSE(lineWidthAt(element, {30, 59}));
-  EXPECT_FALSE(lineWidthAt(element, {64, 8}));
+  const Size bars{64, 62};
+  const std::pair<Point, std::optional<uint8_t>> widths[] = {
+      {{30, 4}, 1},  {{0, 8}, 1},   {{30, 12}, 1},  {{30, 13}, 2}, {{63, 40}, 4},
+      {{30, 58}, 5}, {{30, 3}, {}}, {{30, 59}, {}}, {{64, 8}, {}}};
+  for (const auto& [point, width] : widths)
+    EXPECT_EQ(lineWidthAt(bars, point), width) << point.x << "," << point.y;
 
-  const auto fills = shapes<FillShape>(paintLineWidth(element, 3, 0xD77800));
+  const auto fills = shapes<FillShape>(paintLineWidth(bars, 3, 0xD77800));
   ASSERT_EQ(fills.size(), 7u);
   EXPECT_EQ(fills[3], (FillShape{{4, 25, 60, 32}, 0xD77800}));
   EXPECT_EQ(fills[4], (FillShape{{8, 27, 56, 30}, 0xFFFFFF}));
   EXPECT_EQ(fills[6], (FillShape{{8, 50, 56, 55}, 0}));
-  EXPECT_EQ(shapes<FillShape>(paintLineWidth(element, 9, 0xD77800)).size(), 6u);
+  EXPECT_EQ(shapes<FillShape>(paintLineWidth(bars, 9, 0xD77800)).size(), 6u);
 
   FontRecord font;
   font.setFace("Segoe UI");
@@ -247,18 +223,8 @@ TEST(PanelChoices, WidthBarsAndChoosersPickByPointAndStylesAndToolsByName) {
   EXPECT_FALSE(chooserItemAt(kLineStyleChooser, {10, 154}));
   EXPECT_EQ(chooserItemBox(kLineStyleChooser, 5), Rect{});
 
-  EXPECT_EQ(lineStyleFromName("PS_DOT"), 2u);
-  EXPECT_EQ(lineStyleFromName("ps_dot"), 2u);  // element names match in any case
-  EXPECT_FALSE(lineStyleFromName("PS_NULL"));
   EXPECT_EQ(lineStyleName(3), "PS_DASHDOT");
   EXPECT_EQ(lineStyleName(7), "PS_SOLID");
-
-  EXPECT_EQ(toolForPanelKey('e'), 2);
-  EXPECT_EQ(toolForPanelKey('R'), 12);
-  EXPECT_EQ(toolForPanelKey('t'), 15);
-  EXPECT_EQ(toolForPanelKey('Y'), 10);
-  EXPECT_EQ(toolForPanelKey('V'), 1);
-  EXPECT_EQ(toolForPanelKey('e' + 0x100), 1);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <png.h>
 
 #include <cstring>
+#include <iterator>
+#include <sstream>
 
 #include "base/png_writer.h"
 #include "base/user_names.h"
@@ -31,7 +33,7 @@ std::vector<std::string> stepsOf(const HandSession& s) {
   return out;
 }
 
-TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaults) {
+TEST(HandSession, StepsReadWithTheirParticipantDefaultsAndFilesBesideTheSessionABadLineRefusesAll) {
   const HandSession s = parseHandSession(
       "\xEF\xBB\xBF# the hand of participant 1\n"
       "click rect\r\n"
@@ -55,9 +57,8 @@ TEST(HandSession, EveryStepReadsWithItsParticipantAndDefaults) {
           "9 p2 key [view wnd] centre 0,0 s0 v84 []",
           "10 p2 type [] centre 0,0 s0 v0 [Hello \"there\"]",
           "11 p2 type [] centre 0,0 s0 v0 [ spaced ]", "12 p2 wait [] centre 0,0 s0 v250 []"}));
-}
 
-TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
+  // A bad line refuses the whole session with its number.
   const struct {
     const char* text;
     const char* error;
@@ -90,14 +91,13 @@ TEST(HandSession, ABadLineRefusesTheWholeSessionWithItsNumber) {
       {"as 2 3\n", "line 1: unexpected words at the end"},
   };
   for (const auto& c : cases) {
-    const HandSession s = parseHandSession(c.text);
-    EXPECT_EQ(s.error, c.error) << c.text;
-    EXPECT_TRUE(s.steps.empty()) << c.text;
+    const HandSession refused = parseHandSession(c.text);
+    EXPECT_EQ(refused.error, c.error) << c.text;
+    EXPECT_TRUE(refused.steps.empty()) << c.text;
   }
-}
 
-TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefused) {
-  HandSession s = parseHandSession(
+  // Files are read whole, relative ones beside the session, and long ones refused.
+  HandSession files = parseHandSession(
       "menu 4\n"
       "clip-text Greetings, \"Ben\"\n"
       "clip-picture pictures/sun set.bmp\n"
@@ -105,9 +105,9 @@ TEST(HandSession, FilesAreReadWholeRelativeOnesBesideTheSessionAndLongOnesRefuse
       "open-file /tmp/hills.bmp\n"
       "save-file saved/page.bmp\n"
       "answer no\n");
-  ASSERT_TRUE(s.ok()) << s.error;
-  resolveHandFiles(s, "Z:\\work\\host\\", '\\');
-  EXPECT_EQ(stepsOf(s),
+  ASSERT_TRUE(files.ok()) << files.error;
+  resolveHandFiles(files, "Z:\\work\\host\\", '\\');
+  EXPECT_EQ(stepsOf(files),
             (std::vector<std::string>{
                 "1 p1 menu [] centre 0,0 s0 v4 []",
                 "2 p1 clip-text [] centre 0,0 s0 v0 [Greetings, \"Ben\"]",
@@ -186,13 +186,8 @@ TEST(HostUserInfo, PluginsReadBackTheNameEvenWithMarkupInIt) {
 }
 
 std::vector<std::string> words(const std::string& line) {
-  std::vector<std::string> out;
-  for (size_t at = 0; at < line.size();) {
-    const size_t space = std::min(line.find(' ', at), line.size());
-    out.push_back(line.substr(at, space - at));
-    at = space + 1;
-  }
-  return out;
+  std::istringstream in(line);
+  return {std::istream_iterator<std::string>(in), std::istream_iterator<std::string>()};
 }
 
 TEST(HostArguments, RelayModeReadsEveryValueAndRefusesAnythingMalformed) {

@@ -12,11 +12,11 @@
 namespace scribly {
 namespace {
 
-TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
-  const std::string_view name = fileNameOf("C:\\docs\\old.v2/a.b.doc");
-  EXPECT_EQ(name, "a.b.doc");
-  EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", name), "C:\\X\\PrintTemp\\a.b\\");
-  EXPECT_EQ(documentPageLabel(name, 3), "a.b.doc/3");
+TEST(DocumentShare, NamesFoldersLabelsPicturesTheChooserAndTheContentsMenu) {
+  const std::string_view file = fileNameOf("C:\\docs\\old.v2/a.b.doc");
+  EXPECT_EQ(file, "a.b.doc");
+  EXPECT_EQ(shareOutputFolder("C:\\X\\PrintTemp\\", file), "C:\\X\\PrintTemp\\a.b\\");
+  EXPECT_EQ(documentPageLabel(file, 3), "a.b.doc/3");
   // Read back from a peer's page name.
   const auto label = parseDocumentPageLabel("old/a.b.doc/12");
   ASSERT_TRUE(label);
@@ -28,21 +28,16 @@ TEST(DocumentShare, NamesFoldersAndLabelsCutAtTheLastDot) {
 
   EXPECT_EQ(printQualityFor("notes.TXT", kQualityPicture), kQualityText);
   EXPECT_EQ(printQualityFor("deck.pptx", kQualityPicture), kQualityPicture);
-}
 
-TEST(DocumentShare, TheOutputFolderIsFreshBelowTheRootAndTheImportNamesPicturesAfterTheDocument) {
   const std::string root = "C:\\T\\PrintTemp\\";
-  struct Case {
-    std::string_view name;
-    std::string_view folder;
-  };
   // The root itself, its parent, a device, a folder deeper down or beside it.
-  for (const Case& c :
-       {Case{".doc", "document"}, Case{"...doc", "document"}, Case{"..", "document"},
-        Case{"con.txt", "_con"}, Case{"LPT1.a.doc", "_LPT1.a"}, Case{"com10.doc", "com10"},
-        Case{"a. .doc", "a"}, Case{"\x95\x5c.doc", "__"}, Case{"..\\..\\x.doc", ".._.._x"},
-        Case{"a:b*?.doc", "a_b__"}})
-    EXPECT_EQ(shareOutputFolder(root, c.name), root + std::string(c.folder) + "\\") << c.name;
+  const std::pair<std::string_view, std::string_view> folders[] = {
+      {".doc", "document"},  {"...doc", "document"},    {"..", "document"},
+      {"con.txt", "_con"},   {"LPT1.a.doc", "_LPT1.a"}, {"com10.doc", "com10"},
+      {"a. .doc", "a"},      {"\x95\x5c.doc", "__"},    {"..\\..\\x.doc", ".._.._x"},
+      {"a:b*?.doc", "a_b__"}};
+  for (const auto& [name, folder] : folders)
+    EXPECT_EQ(shareOutputFolder(root, name), root + std::string(folder) + "\\") << name;
   EXPECT_EQ(shareOutputFolder(root, std::string(300, 'x') + ".doc"),
             root + std::string(kMaxShareFolderName, 'x') + "\\");
   EXPECT_EQ(shareOutputFolder(root, "a.b.doc", 2), root + "a.b-2\\");
@@ -55,11 +50,9 @@ TEST(DocumentShare, TheOutputFolderIsFreshBelowTheRootAndTheImportNamesPicturesA
   EXPECT_EQ(importPictureList("a.b.doc", listing),
             (std::vector<std::string>{"a.b.bmp", "a.b(2).gif", "a.b(3).jpeg"}));
   EXPECT_TRUE(importPictureList("a.doc", {}).empty());
-}
 
-// The share dialog offers every file the library lists and the share
-// takes, each under one description, then all files.
-TEST(DocumentShare, TheChooserOffersEveryDocumentTypeOnce) {
+  // The share dialog offers every file the library lists and the share
+  // takes, each under one description, then all files.
   const std::string filter = documentChooserFilter();
   ASSERT_GE(filter.size(), 2u);
   EXPECT_EQ(filter.substr(filter.size() - 2), std::string(2, '\0'));
@@ -79,9 +72,8 @@ TEST(DocumentShare, TheChooserOffersEveryDocumentTypeOnce) {
                  std::string::npos;
     EXPECT_EQ(offered, 1) << type.extension;
   }
-}
 
-TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndDocumentItemsAreFoundByName) {
+  // The contents menu depends on the item.
   auto menu = [](ContentsItemKind kind, bool current) {
     const ContentsMenu m = contentsMenuFor(kind, current);
     return std::string(m.open ? "o" : "-") + (m.rename ? "r" : "-") + (m.remove ? "d" : "-") +
@@ -111,45 +103,31 @@ TEST(DocumentShare, TheContentsMenuDependsOnTheItemAndDocumentItemsAreFoundByNam
 constexpr uint32_t kNormal = 0x80;
 constexpr uint32_t kArchive = 0x20;
 
-TEST(LibraryItems, ListsSharableFilesAndFoldersOnly) {
+TEST(LibraryItems, ListsSharableFilesAndFoldersOnlyJoinedBelowTheRootTippedInMagenta) {
   using enum LibraryItemKind;
-  struct Entry {
-    const char* name;
-    uint32_t attributes;
-    std::optional<LibraryItemKind> kind;
-  };
-  const Entry entries[] = {
-      // What the printer converts, pictures, and nothing else.
-      {"a.ppt", kArchive, File},
-      {"b.pptx", kArchive, File},
-      {"lesson.odt", kArchive, File},
-      {"photo.JPG", kArchive, File},
-      {"c.PDF", kNormal, File},
-      {"d.exe", kArchive, std::nullopt},
-      {"e.doc", kArchive | kEntryHidden, std::nullopt},
-      {"f", kEntryDirectory, Folder},
-      {"a.b.doc", kArchive, File},
-      {"notes.txt.bak", kArchive, std::nullopt},
-      {"Readme", kArchive, std::nullopt},
-      {"page.HTML", kEntrySystem, std::nullopt},
-      {".", kEntryDirectory, std::nullopt},
-      {"..", kEntryDirectory, std::nullopt},
-      // Only the system's own hidden folders are left out.
-      {"System Volume Information", kEntryDirectory | kEntrySystem | kEntryHidden, std::nullopt},
-      {"old.doc", kEntryDirectory | kEntryHidden, Folder},
-  };
-  for (const Entry& e : entries)
-    EXPECT_EQ(libraryEntryKind(e.name, e.attributes), e.kind) << e.name;
-}
+  // What the printer converts, pictures, and nothing else; hidden or system files not.
+  for (const char* file : {"a.ppt", "b.pptx", "lesson.odt", "photo.JPG", "a.b.doc"})
+    EXPECT_EQ(libraryEntryKind(file, kArchive), File) << file;
+  EXPECT_EQ(libraryEntryKind("c.PDF", kNormal), File);
+  for (const char* other : {"d.exe", "notes.txt.bak", "Readme"})
+    EXPECT_EQ(libraryEntryKind(other, kArchive), std::nullopt) << other;
+  EXPECT_EQ(libraryEntryKind("page.HTML", kEntrySystem), std::nullopt);
+  EXPECT_EQ(libraryEntryKind("e.doc", kArchive | kEntryHidden), std::nullopt);
+  // Folders but the two steps, and only the system's own hidden folders are left out.
+  EXPECT_EQ(libraryEntryKind("f", kEntryDirectory), Folder);
+  EXPECT_EQ(libraryEntryKind("old.doc", kEntryDirectory | kEntryHidden), Folder);
+  for (const char* step : {".", ".."})
+    EXPECT_EQ(libraryEntryKind(step, kEntryDirectory), std::nullopt) << step;
+  EXPECT_EQ(
+      libraryEntryKind("System Volume Information", kEntryDirectory | kEntrySystem | kEntryHidden),
+      std::nullopt);
 
-TEST(LibraryItems, PathsJoinTheRootAndTheNamesBelowIt) {
   const std::vector<std::string> names = {"f", "g", "a.ppt"};
   EXPECT_EQ(libraryItemPath("D:\\Lessons", names), "D:\\Lessons\\f\\g\\a.ppt");
   EXPECT_EQ(libraryItemPath("D:\\", names), "D:\\f\\g\\a.ppt");
   EXPECT_EQ(libraryItemPath("D:\\Lessons", {}), "D:\\Lessons");
-}
 
-TEST(LibraryItems, TipShowsTheItemsNameInMagentaAtSizeNine) {
+  // The tip shows the item's name in magenta at size nine.
   const std::string face = "\xE5\xAE\x8B\xE4\xBD\x93";
   // Written as the configuration files are: one element a line.
   EXPECT_EQ(libraryTipMarkup(face, treeItemMarkup(TreeItemStyle::Blue, face, "report.doc")),
@@ -164,7 +142,7 @@ TEST(LibraryItems, TipShowsTheItemsNameInMagentaAtSizeNine) {
 
 constexpr char kFace[] = "\xE5\xAE\x8B\xE4\xBD\x93";  // the face in UTF-8
 
-TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHold) {
+TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHoldLongOnesCutOnACharacter) {
   EXPECT_EQ(treeItemMarkup(TreeItemStyle::Red, kFace, "report.doc"),
             std::string("<text><font size=\"10\" color=\"255,0,0\" face=\"") + kFace +
                 "\">report.doc</font></text>");
@@ -175,9 +153,8 @@ TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHold) {
   }
   EXPECT_EQ(treeItemName("plain text"), "");
   EXPECT_EQ(treeItemName("<text><font>unclosed"), "");
-}
 
-TEST(TreeItems, LongNamesAreCutOnACharacterBoundaryWithinTheTreesBuffer) {
+  // Long names are cut on a character boundary within the tree's buffer.
   std::string name;
   for (int i = 0; i < 400; ++i) name += "\xC3\xA9";  // 800 bytes
   const std::string markup = treeItemMarkup(TreeItemStyle::Blue, kFace, name);
@@ -190,9 +167,8 @@ TEST(TreeItems, LongNamesAreCutOnACharacterBoundaryWithinTheTreesBuffer) {
   const std::string amps =
       treeItemName(treeItemMarkup(TreeItemStyle::Blue, kFace, std::string(200, '&')));
   EXPECT_EQ(amps, std::string(amps.size(), '&'));
-}
 
-TEST(ItemMarkup, ReadsTheFontAndKeepsItWhenRenamed) {
+  // Item markup is read with its font, which a new name keeps.
   const ItemMarkup red = parseItemMarkup(
       "<text><font size=\"10\" color=\"255,0,0\" face=\"Sans\">System &amp; pages</font></text>");
   EXPECT_EQ(red.name, "System & pages");

@@ -6,7 +6,6 @@
 // raises the command the frame expects.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,7 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "base/file_bytes.h"
+#include "base/picture_header.h"
 #include "board/tool_table.h"
 #include "skin/language_keys.h"
 #include "skin/language_texts.h"
@@ -37,34 +38,24 @@ class RecordingScripts : public SkinScripts {
   std::vector<std::string> calls;
 };
 
-class SkinDocumentTest : public testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = testing::TempDir() + "scribly_skin_" +
-              testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_ + "/parts");
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
+std::vector<std::string> names(const SkinDocument& doc) {
+  std::vector<std::string> out;
+  for (XmlElementHandle e : doc.descriptions()) out.push_back(e.attribute("name").value());
+  return out;
+}
 
-  std::string write(const std::string& name, const std::string& text) {
-    const std::string path = folder_ + "/" + name;
+TEST(
+    SkinDocument,
+    IncludesAndScriptsLoadInOrderBesideTheirIncluderInsideTheFolderWithinCapsBrokenOnesAddNothing) {
+  const std::string folder = testing::TempDir() + "scribly_skin_includes";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder + "/parts");
+  const auto write = [&folder](const std::string& name, const std::string& text) {
+    const std::string path = folder + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
-  }
-
-  std::vector<std::string> names(const SkinDocument& doc) {
-    std::vector<std::string> out;
-    for (XmlElementHandle e : doc.descriptions()) out.push_back(e.attribute("name").value());
-    return out;
-  }
-
-  std::string folder_;
-  RecordingScripts scripts_;
-};
-
-TEST_F(SkinDocumentTest,
-       IncludesAndScriptsLoadInFileOrderBesideTheirIncluderAndBrokenOnesAddNothing) {
+  };
+  RecordingScripts scripts;
   write("parts/panels.xml",
         "<skin><include src=\"more.xml\"/><skins><window name=\"tip panel\"/></skins></skin>");
   write("parts/more.xml", "<skin><skins><menu name=\"contents menu\"/></skins></skin>");
@@ -76,16 +67,16 @@ TEST_F(SkinDocumentTest,
             "<skins><window name=\"scribly main frame\"/></skins><other><dummy/></other></skin>");
 
   SkinDocument doc;
-  ASSERT_TRUE(doc.loadFile(top, &scripts_));
+  ASSERT_TRUE(doc.loadFile(top, &scripts));
   EXPECT_EQ(names(doc),
             (std::vector<std::string>{"contents menu", "tip panel", "scribly main frame"}));
-  EXPECT_EQ(scripts_.calls,
-            (std::vector<std::string>{"file " + folder_ + "/tools.lua", "run y = 2"}));
+  EXPECT_EQ(scripts.calls,
+            (std::vector<std::string>{"file " + folder + "/tools.lua", "run y = 2"}));
   ASSERT_EQ(doc.problems().size(), 1u);
   EXPECT_NE(doc.problems()[0].find("missing.xml"), std::string::npos);
 
   // Each description knows its file, so its pictures are found beside it.
-  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder_ + "/parts/panels.xml");
+  EXPECT_EQ(doc.fileOf(doc.findWindow("window", "tip panel")), folder + "/parts/panels.xml");
   EXPECT_EQ(doc.fileOf(doc.findWindow("window", "scribly main frame")), top);
   EXPECT_EQ(doc.fileOf(doc.descriptions()[0].firstChild()), "");
 
@@ -98,73 +89,56 @@ TEST_F(SkinDocumentTest,
   const std::string withBroken = write(
       "top.xml", "<skin><include src=\"broken.xml\"/><skins><window name=\"ok\"/></skins></skin>");
   SkinDocument partial;
-  ASSERT_TRUE(partial.loadFile(withBroken, &scripts_));
+  ASSERT_TRUE(partial.loadFile(withBroken, &scripts));
   EXPECT_EQ(names(partial), (std::vector<std::string>{"ok"}));
-  EXPECT_FALSE(partial.loadFile(folder_ + "/nothing.xml", &scripts_));
-}
+  EXPECT_FALSE(partial.loadFile(folder + "/nothing.xml", &scripts));
 
-TEST_F(SkinDocumentTest, IncludesAndScriptsStayInTheSkinFolder) {
+  // Includes and scripts stay in the skin folder.
   write("outside.xml", "<skin><skins><window name=\"planted\"/></skins></skin>");
   write("outside.lua", "x = 1");
-  std::filesystem::create_directories(folder_ + "/skin");
-  const std::string top = write(
-      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder_ +
+  std::filesystem::create_directories(folder + "/skin");
+  const std::string confinedTop = write(
+      "skin/top.xml", "<skin><include src=\"../outside.xml\"/><include src=\"" + folder +
                           "/outside.xml\"/><include src=\"outside.xml\"/>"
                           "<script src=\"../outside.lua\"/><script src=\"" +
-                          folder_ + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
+                          folder + "/outside.lua\"/><skins><window name=\"own\"/></skins></skin>");
   const std::filesystem::path before = std::filesystem::current_path();
-  std::filesystem::current_path(folder_);  // where a name not found beside its skin was looked for
-  SkinDocument doc;
-  const bool loaded = doc.loadFile(top, &scripts_);
+  std::filesystem::current_path(folder);  // where a name not found beside its skin was looked for
+  scripts.calls.clear();
+  SkinDocument confined;
+  const bool loaded = confined.loadFile(confinedTop, &scripts);
   std::filesystem::current_path(before);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(names(doc), (std::vector<std::string>{"own"}));
-  EXPECT_TRUE(scripts_.calls.empty());
-  EXPECT_EQ(doc.problems().size(), 5u);
-}
+  EXPECT_EQ(names(confined), (std::vector<std::string>{"own"}));
+  EXPECT_TRUE(scripts.calls.empty());
+  EXPECT_EQ(confined.problems().size(), 5u);
 
-// A skin that includes itself twice would load 2^depth files without caps.
-TEST_F(SkinDocumentTest, SelfIncludeStopsAtTheCaps) {
-  const std::string top = write("loop.xml",
-                                "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
-                                "<skins><window name=\"w\"/></skins></skin>");
-  SkinDocument doc(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
-  ASSERT_TRUE(doc.loadFile(top, &scripts_));
-  EXPECT_EQ(doc.descriptions().size(), 10u);
+  // A skin that includes itself twice would load 2^depth files without caps.
+  const std::string loop = write("loop.xml",
+                                 "<skin><include src=\"loop.xml\"/><include src=\"loop.xml\"/>"
+                                 "<skins><window name=\"w\"/></skins></skin>");
+  SkinDocument capped(SkinLoadLimits{.maxIncludeDepth = 4, .maxFiles = 10});
+  ASSERT_TRUE(capped.loadFile(loop, &scripts));
+  EXPECT_EQ(capped.descriptions().size(), 10u);
 
   SkinDocument shallow(SkinLoadLimits{.maxIncludeDepth = 2});
-  ASSERT_TRUE(shallow.loadFile(top, &scripts_));
+  ASSERT_TRUE(shallow.loadFile(loop, &scripts));
   EXPECT_EQ(shallow.descriptions().size(), 7u);  // 1 + 2 + 4
+  std::filesystem::remove_all(folder);
 }
 
 const std::string kSkinFolder = std::string(SCRIBLY_SOURCE_DIR) + "/resources/skin/";
 // The included skin files live here, and name their pictures from here.
 const std::string kPartsFolder = kSkinFolder + "ScriblySkin/";
 
-struct Bitmap {
-  int32_t width = 0, height = 0;
-};
-
-uint32_t u32(const std::vector<uint8_t>& b, size_t at) {
-  uint32_t v;
-  std::memcpy(&v, b.data() + at, 4);
-  return v;
-}
-
 // A 24-bit uncompressed bitmap whose headers agree with its length; none otherwise.
-std::optional<Bitmap> readBitmap(const std::string& path) {
+std::optional<PictureFileHeader> readBitmap(const std::string& path) {
   const FileReadResult file = readFileBytes(path, 1 << 20);
-  const std::vector<uint8_t>& b = file.bytes;
-  if (!file.ok() || b.size() < 54 || b[0] != 'B' || b[1] != 'M') return std::nullopt;
-  const auto width = static_cast<int32_t>(u32(b, 18));
-  const auto height = static_cast<int32_t>(u32(b, 22));
-  const uint32_t bits = u32(b, 28) & 0xFFFF;
-  if (u32(b, 2) != b.size() || u32(b, 10) != 54 || u32(b, 14) != 40 || u32(b, 30) != 0 ||
-      bits != 24 || width <= 0 || height <= 0 || width > 4096 || height > 4096)
+  const std::optional<PictureFileHeader> header = readPictureFileHeader(file.bytes);
+  if (!file.ok() || !header || header->type != PictureFileType::Bmp || file.bytes[28] != 24)
     return std::nullopt;
-  const size_t rowBytes = (3 * static_cast<size_t>(width) + 3) / 4 * 4;
-  if (54 + rowBytes * static_cast<size_t>(height) != b.size()) return std::nullopt;
-  return Bitmap{width, height};
+  const std::optional<BmpLayout> layout = bmpLayout(header->width, header->height, 24);
+  return layout && layout->fileBytes() == file.bytes.size() ? header : std::nullopt;
 }
 
 void forEachElement(XmlElementHandle e, const std::function<void(XmlElementHandle)>& visit) {
@@ -208,7 +182,7 @@ class SkinFiles : public testing::Test {
   LanguageTexts texts_;
 };
 
-TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThereWithKnownStyles) {
+TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRaiseTheirCommands) {
   EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
   ASSERT_EQ(scripts_.calls.size(), 1u);
   EXPECT_TRUE(readFileBytes(scripts_.calls[0].substr(5), 1 << 20).ok());
@@ -279,9 +253,8 @@ TEST_F(SkinFiles, EveryWindowAndElementTheProgramLooksUpIsThereWithKnownStyles) 
       }
     });
   }
-}
 
-TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
+  // Menus offer the commands the program handles at their indexes.
   // Items are enabled by index, so the order is part of the contract.
   EXPECT_EQ(menuItems("right mouseclick"),
             (std::vector<std::string>{"copy", "paste", "delete", "editpic", "rotate90", "saveto"}));
@@ -304,9 +277,7 @@ TEST_F(SkinFiles, MenusOfferTheCommandsTheProgramHandlesAtTheirIndexes) {
     if (name == "custom" || name == "none") continue;
     EXPECT_TRUE(readBitmap(kSkinFolder + "Back/" + name + ".bmp")) << name;
   }
-}
 
-TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
   // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
   for (const std::string& key : keys) {
@@ -326,17 +297,17 @@ TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
         const std::string& value = e.attribute(attribute).value();
         if (value.empty()) continue;
         ++pictures;
-        const std::optional<Bitmap> small = readBitmap(kPartsFolder + value);
+        const std::optional<PictureFileHeader> small = readBitmap(kPartsFolder + value);
         ASSERT_TRUE(small) << value;
         if (e.attribute("iconsize").present()) {
-          EXPECT_EQ(small->width, std::stoi(e.attribute("iconsize").value())) << value;
+          EXPECT_EQ(small->width, std::stoul(e.attribute("iconsize").value())) << value;
         }
         // The same picture for 144 dots per inch, half as large again.
         std::string large = value;
         const size_t at = large.find("/24/");
         ASSERT_NE(at, std::string::npos) << value;
         large.replace(at, 4, "/36/");
-        const std::optional<Bitmap> big = readBitmap(kPartsFolder + large);
+        const std::optional<PictureFileHeader> big = readBitmap(kPartsFolder + large);
         ASSERT_TRUE(big) << large;
         EXPECT_EQ(big->width * 2, small->width * 3) << large;
         EXPECT_EQ(big->height * 2, small->height * 3) << large;
@@ -350,11 +321,9 @@ TEST_F(SkinFiles, EveryTextKeyHasALanguageEntryAndEveryPictureIsABitmap) {
   // The page and library trees show their items' pictures by number.
   for (int number : {11, 12, 21, 22, 31, 32, 41, 42, 51, 52})
     EXPECT_TRUE(readBitmap(kSkinFolder + "VDTree/" + std::to_string(number) + ".bmp")) << number;
-}
 
-// Runs the skin's click scripts against a stand-in of the engine's API that
-// records what they ask for.
-TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
+  // Runs the skin's click scripts against a stand-in of the engine's API that
+  // records what they ask for.
   std::vector<std::string> log;
   ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
   ASSERT_TRUE(scripts.runSource(R"(
@@ -374,20 +343,15 @@ TEST_F(SkinFiles, ClickScriptsRaiseTheCommandOfTheirElement) {
   ASSERT_TRUE(scripts.loadScriptFile(scripts_.calls[0].substr(5)));
 
   // What the command table expects each clickable element to raise.
-  std::map<std::string, std::string> expected = {
-      {"PS_SOLID", "SelectLineStyle"},
-      {"PS_DASH", "SelectLineStyle"},
-      {"PS_DOT", "SelectLineStyle"},
-      {"PS_DASHDOT", "SelectLineStyle"},
-      {"PS_DASHDOTDOT", "SelectLineStyle"},
-      {"pageLeft", "SetPage"},
-      {"pageRight", "SetPage"},
-      {"contents", "Contents"},
-      {"add page", "PageOpt"},
-      {"add share doc", "PageOpt"},
-      {"paste", "Paste"},
-      {"scribly_quality_text", "SelectPrintQuality"},
-      {"scribly_quality_text_pic", "SelectPrintQuality"}};
+  std::map<std::string, std::string> expected = {{"contents", "Contents"},
+                                                 {"paste", "Paste"},
+                                                 {"pageLeft", "SetPage"},
+                                                 {"pageRight", "SetPage"}};
+  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"})
+    expected[name] = "SelectLineStyle";
+  for (const char* name : {"add page", "add share doc"}) expected[name] = "PageOpt";
+  for (const char* name : {"scribly_quality_text", "scribly_quality_text_pic"})
+    expected[name] = "SelectPrintQuality";
   for (const ToolName& tool : kToolTable) expected[std::string(tool.name)] = "SelectTool";
 
   int control = 100;
