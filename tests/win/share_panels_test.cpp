@@ -41,13 +41,8 @@ class FakePrinter final : public DocPrinter {
     for (size_t slash = folder_.find('\\', 3); slash != std::string::npos;
          slash = folder_.find('\\', slash + 1))
       CreateDirectoryA(folder_.substr(0, slash).c_str(), nullptr);
-    for (int page = 1; page <= pages; ++page) {
-      const std::string file = folder_ + "p" + std::to_string(100 + page) + ".BMP";
-      HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      DWORD written = 0;
-      WriteFile(h, "BM", 2, &written, nullptr);
-      CloseHandle(h);
-    }
+    for (int page = 1; page <= pages; ++page)
+      writeFile(toWide(folder_ + "p" + std::to_string(100 + page) + ".BMP", kCodePageSystem), "BM");
     ++number_;
     if (!holdsReport) report();
     return 1;
@@ -145,42 +140,22 @@ class SharePanelsTest : public SkinHostTest {
     return names;
   }
 
-  HTREEITEM item(HTREEITEM from, UINT relation) {
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree(), TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+  // The first document's item, below the user pages'.
+  HTREEITEM documentItem() {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(
+        tree(), TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(contents_->userRoot())));
   }
   std::vector<HTREEITEM> children(HTREEITEM parent) { return treeChildren(tree(), parent); }
   std::string markup(HTREEITEM of) { return treeMarkup(tree(), of); }
-  TVITEMW details(HTREEITEM of) {
-    TVITEMW data{};
-    data.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | TVIF_HANDLE;
-    data.stateMask = TVIS_EXPANDED;
-    data.hItem = of;
-    SendMessageW(tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    return data;
-  }
+  TVITEMW details(HTREEITEM of) { return treeItem(tree(), of); }
   POINT pointAt(HTREEITEM of) { return treeItemCentre(tree(), of); }
   void click(HTREEITEM of, bool right = false) {
     ShowWindow(contents_->window(), SW_SHOW);
     clickTreeItem(tree(), of, right);
   }
-  // Right-clicks an item and chooses the menu's item `index` with the keys,
-  // typed once the menu is open (the tree's own mouse tracking would take
-  // them before).
   void menuCommand(HTREEITEM of, int index) {
-    PopupAnswer keys(index);
-    click(of, true);
-    keys.finish();
-    pump();
-  }
-  std::string tipAt(POINT p) {
-    ClientToScreen(tree(), &p);
-    SetCursorPos(p.x, p.y);
-    char buffer[kMaxTipMarkupBytes] = {};
-    if (SendMessageW(tree(), kTreeTipRequest, reinterpret_cast<WPARAM>(buffer), sizeof buffer) !=
-        kTipWritten)
-      return "none";
-    return buffer;
+    ShowWindow(contents_->window(), SW_SHOW);
+    chooseFromTreeMenu(tree(), of, index);
   }
 
   static constexpr size_t kMaxPages = 40;
@@ -225,8 +200,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
     PostMessageW(contents_->window(), WM_PLUGIN_PRINT_FINISHED, number, kPrintSucceeded);
   pump();
-  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT),
-            nullptr);  // an import lists its document at once
+  EXPECT_EQ(documentItem(), nullptr);  // an import lists its document at once
   printer_.report();
   waitUntilReady();
   EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});
@@ -238,7 +212,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_EQ(pageNames(peer()), expected);
 
   // A red document item, open, with twelve blue children holding the pages.
-  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+  const HTREEITEM document = documentItem();
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(treeItemName(markup(document)), "notes.txt");
   EXPECT_NE(markup(document).find("255,0,0"), std::string::npos);
@@ -264,7 +238,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_EQ(printer_.printed.size(), 1u);
 
   // The tip of page 3's item wraps its markup.
-  EXPECT_EQ(tipAt(pointAt(pages[2])),
+  EXPECT_EQ(treeTipAt(tree(), pointAt(pages[2])),
             "<tip><font size=\"10\" color=\"0,0,255\">" + markup(pages[2]) + "</font>/></tip>");
 
   // A click on a page goes there, hides the panel and scrolls to the start;
@@ -281,7 +255,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   RECT client{};
   GetClientRect(tree(), &client);
   ASSERT_GT(client.bottom - 4, pointAt(document).y + 20);
-  EXPECT_EQ(tipAt({client.right / 2, client.bottom - 4}), "none");
+  EXPECT_EQ(treeTipAt(tree(), {client.right / 2, client.bottom - 4}), "none");
 }
 
 TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
@@ -335,21 +309,13 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
 // best-fit conversion turns into "\..\" and so into another file. And the
 // share's end removes its folders without following a link planted there.
 TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
-  const std::wstring folder = tempPath(L"scribly share chosen");
-  CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring chosen = folder +
-                              L"\\a\uFF3C\uFF0E\uFF0E\uFF3C"
-                              L"b.txt";
-  for (const auto& [path, text] : {std::pair{chosen, "chosen"}, {folder + L"\\b.txt", "decoy"}}) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(file);
-  }
-  const std::string outside = fromWide(folder, kCodePageSystem) + "\\outside";
+  const TempFolder folder(L"scribly share chosen");
+  const std::wstring chosen = folder / L"a\uFF3C\uFF0E\uFF0E\uFF3Cb.txt";
+  writeFile(chosen, "chosen");
+  writeFile(folder / L"b.txt", "decoy");
+  const std::string outside = folder / std::string("outside");
   CreateDirectoryA(outside.c_str(), nullptr);
-  CloseHandle(CreateFileA((outside + "\\kept.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                          CREATE_ALWAYS, 0, nullptr));
+  writeFile(folder / L"outside\\kept.txt", "");
   CreateDirectoryA(root_.c_str(), nullptr);
   ASSERT_TRUE(plantDirectoryLink(root_ + "link", outside));
 
@@ -363,9 +329,8 @@ TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
   EXPECT_EQ(pageNames(peer()).size(), 12u);
   EXPECT_NE(GetFileAttributesA((outside + "\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  runLinuxProgram({"rm", linuxPathOf(root_ + "link")}, fromWide(folder, kCodePageSystem), 20);
+  runLinuxProgram({"rm", linuxPathOf(root_ + "link")}, folder.narrowPath(), 20);
   deleteFolderTree(toWide(root_, kCodePageSystem));
-  deleteFolderTree(folder);
 }
 
 TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
@@ -411,7 +376,7 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
   printer_.pages = 3;
   share("C:\\docs\\a.b.doc");
   ASSERT_EQ(pageNames(peer()).size(), 3u);
-  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+  const HTREEITEM document = documentItem();
 
   // A page a peer adds is the last child of the user pages.
   board().addUserPage("mine");
@@ -453,7 +418,7 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
   EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRemoveDocumentPages), 1u);
   EXPECT_EQ(pageNames(board()), (std::vector<std::string>{"ours", "theirs"}));
   EXPECT_EQ(pageNames(peer()), pageNames(board()));
-  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT), nullptr);
+  EXPECT_EQ(documentItem(), nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include "frame/text_edit_box_win.h"
 #include "tests/support/win_test_support.h"
 #include "win/messages.h"
+#include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -33,13 +35,9 @@ class TextEditBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
     commits.clear();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = parentProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ScriblyEditParent";
-    RegisterClassW(&wc);
+    registerWindowClass(moduleInstance(), L"ScriblyEditParent", parentProc);
     parent_ = CreateWindowExW(0, L"ScriblyEditParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                              400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+                              400, 300, nullptr, nullptr, moduleInstance(), nullptr);
     ASSERT_TRUE(parent_);
     font_.height = -13;
     font_.setFace("Tahoma");
@@ -59,30 +57,26 @@ class TextEditBoxTest : public ::testing::Test {
   FontRecord font_;
 };
 
-TEST_F(TextEditBoxTest, OpensAtThePointWithItsTextLimitAndFocus) {
-  TextEditBox box;
-  ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
-  HWND edit = box.window();
-  EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4020);
-  EXPECT_EQ(TextEditBox::textOf(edit), "h\xc3\xa9llo");
-  EXPECT_EQ(GetFocus(), edit);
-  RECT r;
-  GetWindowRect(edit, &r);
-  MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(r.left, 30);
-  EXPECT_EQ(r.top, 40);
-  EXPECT_GT(sizeOf(edit).cx, 10);
-}
-
-// Focus loss commits with the packed position, the text still there to read,
-// then closes; a new editor commits the old one, empty or not; a box
-// destroyed closes without committing.
-TEST_F(TextEditBoxTest, FocusLossOrANewEditorCommitsDestroyingDoesNot) {
+// It opens at the point with its text, limit and focus. Focus loss commits
+// with the packed position, the text still there to read, then closes; a new
+// editor commits the old one, empty or not; a box destroyed closes without
+// committing.
+TEST_F(TextEditBoxTest, OpensAtThePointAndFocusLossOrANewEditorCommitsDestroyingDoesNot) {
   HWND edit;
   {
     TextEditBox box;
-    ASSERT_TRUE(box.open({30, 40}, parent_, font_, nullptr));
+    ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
     edit = box.window();
+    EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4020);
+    EXPECT_EQ(GetFocus(), edit);
+    RECT r;
+    GetWindowRect(edit, &r);
+    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_GT(sizeOf(edit).cx, 10);
+    EXPECT_EQ(TextEditBox::textOf(edit), "h\xc3\xa9llo");
+    SetWindowTextW(edit, L"");
     type(edit, L"abc");
     SetFocus(parent_);
     ASSERT_EQ(commits.size(), 1u);
