@@ -94,12 +94,12 @@ HostWindow::~HostWindow() {
   pump();
 }
 
-Process::Process(std::wstring commandLine, DWORD creationFlags) {
+Process::Process(std::wstring commandLine) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
-                      nullptr, &startup, &info))
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info))
     return;
   CloseHandle(info.hThread);
   process_.reset(info.hProcess);
@@ -231,6 +231,14 @@ void PopupAnswer::answer() {
     answered_ = true;
     return;
   }
+}
+
+std::wstring answerBox(const std::function<void()>& action, WPARAM button, const wchar_t* title,
+                       DWORD timeoutMs) {
+  PopupAnswer answer(title, button);
+  action();
+  answer.finish(timeoutMs);
+  return answer.shown();
 }
 
 std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent) {

@@ -69,7 +69,7 @@ class HostWindow {
 // A child process; the handles are closed with it.
 class Process {
  public:
-  explicit Process(std::wstring commandLine, DWORD creationFlags = 0);
+  explicit Process(std::wstring commandLine);
   bool started() const { return static_cast<bool>(process_); }
   DWORD id() const { return GetProcessId(process_.get()); }
   // Waits for the end, handling this thread's messages meanwhile (the child
@@ -127,6 +127,11 @@ class PopupAnswer {
   std::wstring shown_;
   UINT_PTR timer_ = 0;
 };
+
+// Runs `action` and answers with `button` the box or dialog titled `title` it
+// shows; the texts that showed, and a test failure when nothing came up.
+std::wstring answerBox(const std::function<void()>& action, WPARAM button = IDOK,
+                       const wchar_t* title = L"Whiteboard", DWORD timeoutMs = 5000);
 
 // Tree items: children (the roots for null), the label, the data, where the
 // label is in client coordinates (false while scrolled or folded away).

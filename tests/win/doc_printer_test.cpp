@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -86,13 +87,9 @@ class DocPrinterTest : public testing::Test {
 
   std::vector<std::string> outputFiles() {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((output_ + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(output_, missing))
+      if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -326,7 +323,7 @@ TEST_F(DocPrinterTest, AnOfficeDocumentShowsNoPictureItOnlyLinksTo) {
   EXPECT_LT(pageOf("linked.jpg").ink, 5000);
 }
 
-TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {
+TEST_F(DocPrinterTest, WithoutItsConvertersAPrinterFailsCleanlyAndRefusesWhatItCannotPrint) {
   // The library alone, without the runner that starts the converters.
   const std::string lonely = root_ + "\\alone";
   CreateDirectoryA(lonely.c_str(), nullptr);
@@ -343,19 +340,9 @@ TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {
   printer->release();
   FreeLibrary(module);
   EXPECT_TRUE(outputFiles().empty());
-}
 
-TEST_F(DocPrinterTest, StopEndsALongJobWithAFailureAndNoPages) {
-  const std::string path = document("long.txt", std::string(900, '\f') + "end");
-  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
-  EXPECT_EQ(printer_->printDocument(path.c_str()), 0);
-  pumpUntil([&] { return !outputFiles().empty(); }, "the first pages");
-  printer_->stop();
-  ASSERT_EQ(waitForReport(10), 0);
-  EXPECT_TRUE(outputFiles().empty());
-}
-
-TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
+  // Pictures, unknown and missing documents are refused, and nothing reported.
+  lastReport.reset();
   for (const char* name : {"photo.JPG", "clip.gif", "tool.exe", "README"}) {
     EXPECT_EQ(printer_->printDocument(document(name, "x").c_str()), 0) << name;
   }
@@ -370,6 +357,16 @@ TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
   EXPECT_EQ(printer_->printDocument(document("notes.txt", "x").c_str()), 0);
   pump();
   EXPECT_FALSE(lastReport);
+}
+
+TEST_F(DocPrinterTest, StopEndsALongJobWithAFailureAndNoPages) {
+  const std::string path = document("long.txt", std::string(900, '\f') + "end");
+  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
+  EXPECT_EQ(printer_->printDocument(path.c_str()), 0);
+  pumpUntil([&] { return !outputFiles().empty(); }, "the first pages");
+  printer_->stop();
+  ASSERT_EQ(waitForReport(10), 0);
+  EXPECT_TRUE(outputFiles().empty());
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ class LibraryTreeTest : public SkinHostTest {
   HWND tree_ = nullptr;
 };
 
-TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
+TEST_F(LibraryTreeTest, ListsSharableFilesOpensFoldersOnlyWhenClickedAndNamesThemInTips) {
   build();
   const HTREEITEM root = library_->rootItem();
   ASSERT_NE(root, nullptr);
@@ -121,6 +121,13 @@ TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
   // A file's click opens nothing.
   click(childNamed(root, "a.ppt"));
   EXPECT_EQ(names(root).size(), 4u);
+
+  // Tips name the item under the pointer and nothing else.
+  const std::string tip = treeTipAt(tree_, treeItemCentre(tree_, childNamed(root, "c.PDF")));
+  EXPECT_NE(tip.find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
+  RECT client = {};
+  GetClientRect(tree_, &client);
+  EXPECT_EQ(treeTipAt(tree_, {client.right / 2, client.bottom - 4}), "none");
 }
 
 TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
@@ -165,10 +172,8 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
 
   // Without the page privilege the user is told why nothing happens.
   mayShare = false;
-  PopupAnswer refusal(L"Whiteboard", IDOK);
-  library_->command("print");
-  ASSERT_TRUE(refusal.finish());
-  EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
+  EXPECT_NE(answerBox([&] { library_->command("print"); }).find(L"cannot share"),
+            std::wstring::npos);
   EXPECT_EQ(shared.size(), 1u);
 }
 
@@ -186,17 +191,6 @@ TEST_F(LibraryTreeTest, AnotherFolderIsListedAndKeptUnlessTheChoiceIsCancelled) 
   EXPECT_EQ(library_->root(), *choice);
   EXPECT_EQ(names(library_->rootItem()), std::vector<std::string>{"g.txt"});
   EXPECT_EQ(readLibraryRoot(config_), *choice);
-}
-
-TEST_F(LibraryTreeTest, TipsNameTheItemUnderThePointerAndNothingElse) {
-  build();
-  click(library_->rootItem());
-  const std::string tip =
-      treeTipAt(tree_, treeItemCentre(tree_, childNamed(library_->rootItem(), "c.PDF")));
-  EXPECT_NE(tip.find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
-  RECT client = {};
-  GetClientRect(tree_, &client);
-  EXPECT_EQ(treeTipAt(tree_, {client.right / 2, client.bottom - 4}), "none");
 }
 
 // A chosen folder replaces the configuration in one step: another instance

@@ -196,11 +196,9 @@ TEST_F(FrameTest, ABoardFrameShowsTextsInItsBoxesAndKeepsItsBackgroundsToItself)
   auto frame = boardFrame(settings);
   ASSERT_TRUE(frame && frame->board());
   Board& board = frame->board()->board();
-  PopupAnswer reader(L"Whiteboard", IDOK);
-  board.removePage(kFirstSystemPage, 0, true);
-  ASSERT_TRUE(reader.finish()) << "no message box titled with the language text";
-  EXPECT_NE(reader.shown().find(L"pages"), std::wstring::npos);
-  EXPECT_EQ(reader.shown().find(L"Scribly_"), std::wstring::npos);
+  const std::wstring shown = answerBox([&] { board.removePage(kFirstSystemPage, 0, true); });
+  EXPECT_NE(shown.find(L"pages"), std::wstring::npos);
+  EXPECT_EQ(shown.find(L"Scribly_"), std::wstring::npos);
 
   frame->join(1, 2);
   const std::string picture = narrow(tempPath(L"scribly-frame-files.bmp"));

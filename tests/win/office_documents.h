@@ -13,7 +13,6 @@
 
 #include "base/file_bytes.h"
 #include "docprint/print_job.h"
-#include "tests/support/win_test_support.h"
 #include "win/folders.h"
 #include "win/module.h"
 #include "win/text.h"
@@ -43,9 +42,17 @@ inline bool runLinuxProgram(const std::vector<std::string>& arguments, const std
       fromWide(toWide(moduleFolder(), kCodePageSystem)) + "\\scribly-convert",
       unixFolder + "/linux-status", unixFolder + "/linux-stop", std::to_string(seconds)};
   line.insert(line.end(), arguments.begin(), arguments.end());
-  // The runner reports through its status file; its handles close at once.
-  if (unixFolder.empty() || !Process(toWide(windowsCommandLine(line)), CREATE_NO_WINDOW).started())
+  std::wstring command = toWide(windowsCommandLine(line));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (unixFolder.empty() ||
+      !CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                      nullptr, &startup, &process)) {
     return false;
+  }
+  if (process.hProcess) CloseHandle(process.hProcess);
+  if (process.hThread) CloseHandle(process.hThread);
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds + 20);
   while (GetFileAttributesA(status.c_str()) == INVALID_FILE_ATTRIBUTES) {
     if (std::chrono::steady_clock::now() > end) return false;

@@ -72,7 +72,7 @@ struct ReadBack {
   uint16_t bits = 0;
 };
 
-TEST(SavedPictures, PagesAtTheScreenDepthAndObjectsAtTheOriginReadBack) {
+TEST(SavedPictures, PagesAndObjectsReadBackAndChosenNamesGetTheExtensionOnlyWhenMissing) {
   const TempFolder folder(L"scribly-saved");
   Page page(7, "p", 120, 100);
   ASSERT_TRUE(page.addObject(1, picture(30, 20, {10, 40})));
@@ -104,11 +104,8 @@ TEST(SavedPictures, PagesAtTheScreenDepthAndObjectsAtTheOriginReadBack) {
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(back.pixel(x, y), colourAt(x, y)) << x << "," << y;
   EXPECT_EQ(image->first(), (Point{300, 200}));
-}
 
-TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
-  const TempFolder folder(L"scribly-saved");
-  Page page(42, "p", 100, 100);
+  // Chosen names get the bitmap extension only when it is missing.
   std::wstring proposed;
   auto choose = [&](const std::wstring& name) {
     return [&, name](HWND, const std::wstring& offered) -> std::optional<std::wstring> {
@@ -121,7 +118,7 @@ TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
   ASSERT_TRUE(savePagePicture(&page, nullptr, choose(png)));
   EXPECT_EQ(GetFileAttributesW(png.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(readAll(appended).empty());
-  EXPECT_EQ(proposed.rfind(L"Scribly-42-", 0), 0u);
+  EXPECT_EQ(proposed.rfind(L"Scribly-7-", 0), 0u);
 
   const auto upper = folder / L"saved.BMP";
   const auto doubled = folder / L"saved.BMP.bmp";

@@ -9,6 +9,7 @@
 // clang-format on
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,8 @@ class FakePrinter final : public DocPrinter {
   int32_t __stdcall printDocument(const char* path) override {
     printed.push_back(path);
     if (!starts) return 0;
-    for (size_t slash = folder_.find('\\', 3); slash != std::string::npos;
-         slash = folder_.find('\\', slash + 1))
-      CreateDirectoryA(folder_.substr(0, slash).c_str(), nullptr);
+    std::error_code ignored;
+    std::filesystem::create_directories(toWide(folder_, kCodePageSystem), ignored);
     for (int page = 1; page <= pages; ++page)
       writeFile(toWide(folder_ + "p" + std::to_string(100 + page) + ".BMP", kCodePageSystem), "BM");
     ++number_;
@@ -232,9 +232,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_TRUE(IsWindowVisible(contents_->window()));
 
   // The same document again is refused with a box; nothing is printed.
-  PopupAnswer again(L"Whiteboard", IDOK);
-  share("C:\\docs\\notes.txt");
-  EXPECT_TRUE(again.finish());
+  answerBox([&] { share("C:\\docs\\notes.txt"); });
   EXPECT_EQ(printer_.printed.size(), 1u);
 
   // The tip of page 3's item wraps its markup.
@@ -284,12 +282,8 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
 
   // A printer that cannot start shows the print error and makes nothing.
   printer_.starts = false;
-  {
-    PopupAnswer box(L"Whiteboard", IDOK);
-    share("C:\\docs\\broken.doc");
-    ASSERT_TRUE(box.finish());
-    EXPECT_NE(box.shown().find(L"could not be converted"), std::wstring::npos);
-  }
+  EXPECT_NE(answerBox([&] { share("C:\\docs\\broken.doc"); }).find(L"could not be converted"),
+            std::wstring::npos);
   // One that reports failure leaves the pictures it wrote unused.
   printer_.starts = true;
   printer_.succeeds = false;
@@ -335,12 +329,8 @@ TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
 
 TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   board().setPrivilegeWord(kPrivilegePages);
-  {
-    PopupAnswer refusal(L"Whiteboard", IDOK);
-    contents_->pageOption(kShareDocument);
-    ASSERT_TRUE(refusal.finish());
-    EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
-  }
+  EXPECT_NE(answerBox([&] { contents_->pageOption(kShareDocument); }).find(L"cannot share"),
+            std::wstring::npos);
   EXPECT_FALSE(IsWindowVisible(dialog_->window()));
 
   // Write withdrawn while the dialog is open: "start" is refused as well.
@@ -348,11 +338,7 @@ TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   contents_->pageOption(kShareDocument);
   type("C:\\docs\\deck.pptx");
   board().setPrivilegeWord(kPrivilegePages);
-  {
-    PopupAnswer refusal(L"Whiteboard", IDOK);
-    press("btn start share");
-    ASSERT_TRUE(refusal.finish());
-  }
+  answerBox([&] { press("btn start share"); });
   waitUntilReady();
   EXPECT_TRUE(printer_.printed.empty());
   EXPECT_TRUE(pageNames(peer()).empty());
@@ -363,10 +349,9 @@ TEST_F(SharePanelsTest, AnImportThatCanMakeNoPageEndsWithThePrintErrorAndSendsNo
   board().goToPage(1, false);
   relay_.drain();
   printer_.pages = 3;
-  PopupAnswer error(L"Whiteboard", IDOK);
-  share("C:\\docs\\deck.pptx");
-  ASSERT_TRUE(error.finish(15000));
-  EXPECT_NE(error.shown().find(L"could not be converted"), std::wstring::npos);
+  const std::wstring error =
+      answerBox([&] { share("C:\\docs\\deck.pptx"); }, IDOK, L"Whiteboard", 15000);
+  EXPECT_NE(error.find(L"could not be converted"), std::wstring::npos);
   EXPECT_TRUE(contents_->ready());
   relay_.drain();
   EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kCreateNamedPage), 0u);
@@ -411,9 +396,7 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
             (std::vector<std::string>{"a.b.doc/1", "a.b.doc/2", "a.b.doc/3", "ours", "theirs"}));
 
   // Deleting the document removes its three pages here and there with one message.
-  PopupAnswer confirm(L"Whiteboard", IDYES);
-  menuCommand(document, 1);
-  ASSERT_TRUE(confirm.finish());
+  answerBox([&] { menuCommand(document, 1); }, IDYES);
   relay_.drain();
   EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRemoveDocumentPages), 1u);
   EXPECT_EQ(pageNames(board()), (std::vector<std::string>{"ours", "theirs"}));

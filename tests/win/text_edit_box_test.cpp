@@ -61,7 +61,7 @@ class TextEditBoxTest : public ::testing::Test {
 // with the packed position, the text still there to read, then closes; a new
 // editor commits the old one, empty or not; a box destroyed closes without
 // committing.
-TEST_F(TextEditBoxTest, OpensAtThePointAndFocusLossOrANewEditorCommitsDestroyingDoesNot) {
+TEST_F(TextEditBoxTest, OpensAtThePointGrowsAndCommitsOnFocusLossOrANewEditorNotWhenDestroyed) {
   HWND edit;
   {
     TextEditBox box;
@@ -87,8 +87,21 @@ TEST_F(TextEditBoxTest, OpensAtThePointAndFocusLossOrANewEditorCommitsDestroying
     EXPECT_FALSE(IsWindow(edit));
     EXPECT_FALSE(box.isOpen());
 
+    // It grows line by line and never shrinks below the sample word.
     ASSERT_TRUE(box.open({5, 6}, parent_, font_, nullptr));
     const HWND first = box.window();
+    const SIZE empty = sizeOf(first);
+    type(first, L"a much longer line of text than the sample");
+    const SIZE wide = sizeOf(first);
+    EXPECT_GT(wide.cx, empty.cx);
+    type(first, L"\r");
+    type(first, L"x");
+    EXPECT_GT(sizeOf(first).cy, wide.cy);
+    SetWindowTextW(first, L"");
+    type(first, L"i");
+    type(first, L"\b");
+    EXPECT_EQ(sizeOf(first).cx, empty.cx);
+    EXPECT_EQ(sizeOf(first).cy, empty.cy);
     ASSERT_TRUE(box.open({70, 80}, parent_, font_, "second"));
     ASSERT_EQ(commits.size(), 2u);
     EXPECT_EQ(commits[1].editor, first);
@@ -99,24 +112,6 @@ TEST_F(TextEditBoxTest, OpensAtThePointAndFocusLossOrANewEditorCommitsDestroying
   }
   EXPECT_FALSE(IsWindow(edit));
   EXPECT_EQ(commits.size(), 2u);
-}
-
-TEST_F(TextEditBoxTest, GrowsLineByLineAndNeverShrinksBelowTheSampleWord) {
-  TextEditBox box;
-  ASSERT_TRUE(box.open({0, 0}, parent_, font_, nullptr));
-  HWND edit = box.window();
-  const SIZE empty = sizeOf(edit);
-  type(edit, L"a much longer line of text than the sample");
-  const SIZE wide = sizeOf(edit);
-  EXPECT_GT(wide.cx, empty.cx);
-  type(edit, L"\r");
-  type(edit, L"x");
-  EXPECT_GT(sizeOf(edit).cy, wide.cy);
-  SetWindowTextW(edit, L"");
-  type(edit, L"i");
-  type(edit, L"\b");
-  EXPECT_EQ(sizeOf(edit).cx, empty.cx);
-  EXPECT_EQ(sizeOf(edit).cy, empty.cy);
 }
 
 }  // namespace
