@@ -6,6 +6,7 @@
 
 #include "skin/ui_engine_win.h"
 #include "win/dib.h"
+#include "win/folders.h"
 #include "win/messages.h"
 #include "win/thread_windows.h"
 
@@ -64,6 +65,33 @@ std::string narrow(const std::wstring& wide) {
   WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, text.data(), n, nullptr, nullptr);
   text.resize(std::strlen(text.c_str()));
   return text;
+}
+
+bool writeFile(const std::wstring& path, std::string_view bytes) {
+  const FileHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  DWORD written = 0;
+  return file &&
+         WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
+}
+
+TempFolder::TempFolder(const std::wstring& name) {
+  static int made = 0;
+  path_ = tempPath(name + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                   std::to_wstring(++made));
+  CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempFolder::~TempFolder() { deleteFolderTree(path_); }
+
+HostWindow::HostWindow(int width, int height, DWORD style)
+    : window_(CreateWindowExW(0, L"STATIC", L"host", style, 0, 0, width, height, nullptr, nullptr,
+                              nullptr, nullptr)) {}
+
+HostWindow::~HostWindow() {
+  DestroyWindow(window_);
+  pump();
 }
 
 Process::Process(std::wstring commandLine) {
@@ -205,6 +233,14 @@ void PopupAnswer::answer() {
   }
 }
 
+std::wstring answerBox(const std::function<void()>& action, WPARAM button, const wchar_t* title,
+                       DWORD timeoutMs) {
+  PopupAnswer answer(title, button);
+  action();
+  answer.finish(timeoutMs);
+  return answer.shown();
+}
+
 std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent) {
   std::vector<HTREEITEM> items;
   auto next = [tree](HTREEITEM from, UINT relation) {
@@ -228,13 +264,7 @@ std::wstring treeLabel(HWND tree, HTREEITEM item) {
   return text;
 }
 
-LPARAM treeData(HWND tree, HTREEITEM item) {
-  TVITEMW read = {};
-  read.mask = TVIF_PARAM;
-  read.hItem = item;
-  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
-  return read.lParam;
-}
+LPARAM treeData(HWND tree, HTREEITEM item) { return treeItem(tree, item).lParam; }
 
 bool treeItemBox(HWND tree, HTREEITEM item, RECT& box) {
   std::memcpy(&box, &item, sizeof item);  // the message takes the item in the rectangle
@@ -269,6 +299,31 @@ std::string treeMarkup(HWND tree, HTREEITEM item) {
   SendMessageW(tree, kTreeGetItemMarkup, reinterpret_cast<WPARAM>(item),
                reinterpret_cast<LPARAM>(&text));
   return markup;
+}
+
+TVITEMW treeItem(HWND tree, HTREEITEM item) {
+  TVITEMW read = {};
+  read.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | TVIF_HANDLE;
+  read.stateMask = TVIS_EXPANDED;
+  read.hItem = item;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
+  return read;
+}
+
+std::string treeTipAt(HWND tree, POINT p) {
+  ClientToScreen(tree, &p);
+  SetCursorPos(p.x, p.y);
+  char tip[kMaxTipMarkupBytes] = {};
+  if (SendMessageW(tree, kTreeTipRequest, reinterpret_cast<WPARAM>(tip), sizeof tip) != kTipWritten)
+    return "none";
+  return tip;
+}
+
+void chooseFromTreeMenu(HWND tree, HTREEITEM item, int index) {
+  PopupAnswer keys(index);
+  clickTreeItem(tree, item, true);
+  keys.finish();
+  pump();
 }
 
 int Shot::darkerThan(int sum) const {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -31,6 +32,39 @@ std::wstring selfPath();                          // this executable
 std::wstring tempPath(const std::wstring& name);  // in the temporary folder
 std::wstring besideSelf(const std::wstring& f);   // a file beside it
 std::string narrow(const std::wstring& wide);     // in the system code page
+// Writes `bytes` to `path`, made anew; false when it could not.
+bool writeFile(const std::wstring& path, std::string_view bytes);
+
+// A folder of this test's own in the temporary folder, removed with all it
+// holds.
+class TempFolder {
+ public:
+  explicit TempFolder(const std::wstring& name);
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::wstring& path() const { return path_; }
+  std::wstring operator/(const std::wstring& entry) const { return path_ + L"\\" + entry; }
+  // The same in the system code page.
+  std::string narrowPath() const { return narrow(path_); }
+  std::string operator/(const std::string& entry) const { return narrowPath() + "\\" + entry; }
+
+ private:
+  std::wstring path_;
+};
+
+// A host's top-level window, destroyed (and what that posts handled) with it.
+class HostWindow {
+ public:
+  HostWindow(int width, int height, DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  ~HostWindow();
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
+  operator HWND() const { return window_; }
+
+ private:
+  HWND window_;
+};
 
 // A child process; the handles are closed with it.
 class Process {
@@ -94,6 +128,11 @@ class PopupAnswer {
   UINT_PTR timer_ = 0;
 };
 
+// Runs `action` and answers with `button` the box or dialog titled `title` it
+// shows; the texts that showed, and a test failure when nothing came up.
+std::wstring answerBox(const std::function<void()>& action, WPARAM button = IDOK,
+                       const wchar_t* title = L"Whiteboard", DWORD timeoutMs = 5000);
+
 // Tree items: children (the roots for null), the label, the data, where the
 // label is in client coordinates (false while scrolled or folded away).
 std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent);
@@ -108,6 +147,15 @@ POINT pointAtTreeItem(HWND tree, HTREEITEM item);
 void clickTreeItem(HWND tree, HTREEITEM item, bool right = false);
 // The skin tree's markup of an item.
 std::string treeMarkup(HWND tree, HTREEITEM item);
+// An item's data, image and expanded state.
+TVITEMW treeItem(HWND tree, HTREEITEM item);
+// The tip's markup with the pointer at `p` (client coordinates); "none" when
+// the tree shows no tip there.
+std::string treeTipAt(HWND tree, POINT p);
+// Right-clicks an item and chooses its menu's item `index` with the keys
+// (Escape when negative), typed once the menu is open: the tree's own
+// pointer tracking would take them before.
+void chooseFromTreeMenu(HWND tree, HTREEITEM item, int index);
 
 inline constexpr uint32_t kWhite = 0xFFFFFF;
 

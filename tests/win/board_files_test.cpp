@@ -4,12 +4,12 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "base/module_paths.h"
 #include "frame/board_files_win.h"
 #include "objects/pixel_ops.h"
+#include "tests/support/win_test_support.h"
 #include "win/module.h"
 
 namespace scribly {
@@ -41,21 +41,19 @@ TEST(BackgroundTemplates, EveryBitmapFileOfTheFolderLoadsUnderItsTitle) {
   EXPECT_EQ(cornerColour(*shipped.at("default")), 0xFFFFFFu);
   EXPECT_NE(cornerColour(*shipped.at("grid")), 0xFFFFFFu);
 
-  namespace fs = std::filesystem;
-  const fs::path root = fs::path(testing::TempDir()) / "scribly_templates";
-  std::error_code ignored;
-  fs::remove_all(root, ignored);
-  fs::create_directories(root / "folder.bmp");
-  const std::string installed = backgroundFolder(moduleFolder() + "\\Skins");
-  fs::copy_file(installed + "grid.bmp", root / "Squares.BMP");
-  std::ofstream(root / "notes.txt") << "not a picture";
-  std::ofstream(root / "broken.bmp") << "BM not really";
+  // Of a folder's entries only the bitmap files load, under their titles.
+  const TempFolder folder(L"scribly-templates");
+  const std::filesystem::path root = folder.path();
+  std::filesystem::create_directories(root / "folder.bmp");
+  std::filesystem::copy_file(backgroundFolder(moduleFolder() + "\\Skins") + "grid.bmp",
+                             root / "Squares.BMP");
+  writeFile(root / "notes.txt", "not a picture");
+  writeFile(root / "broken.bmp", "BM not really");
   const BackgroundTemplates loaded = loadBackgroundTemplates(root.string() + "\\");
   ASSERT_EQ(loaded.size(), 1u);
   EXPECT_EQ(loaded.begin()->first, "Squares");
   EXPECT_EQ(loaded.begin()->second->size(), (Size{24, 24}));
   EXPECT_TRUE(loadBackgroundTemplates(root.string() + "\\missing\\").empty());
-  fs::remove_all(root, ignored);
 }
 
 }  // namespace

@@ -31,27 +31,14 @@ struct SquarePainter : PagePainter {
   Point scrollPosition() const override { return scroll; }
 };
 
-class ViewTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
-                              nullptr, nullptr, nullptr);
-    view_ = std::make_unique<CanvasView>(parent_, painter_);
-  }
-  void TearDown() override {
-    view_.reset();
-    DestroyWindow(parent_);
-  }
-  HWND parent_ = nullptr;
-  SquarePainter painter_;
-  std::unique_ptr<CanvasView> view_;
-};
-
-TEST_F(ViewTest, ScrollingShiftsWhatThePainterDraws) {
-  painter_.scroll = Point{60, 90};
+TEST(ViewTest, ScrollingShiftsWhatThePainterDraws) {
+  const HostWindow parent(400, 300, WS_OVERLAPPEDWINDOW);
+  SquarePainter painter;
+  CanvasView view(parent, painter);
+  painter.scroll = Point{60, 90};
   Surface s(300, 400);
-  view_->paint(s.dc(), RECT{0, 0, 300, 400});
-  EXPECT_EQ(painter_.asked, (Rect{60, 90, 360, 490}));
+  view.paint(s.dc(), RECT{0, 0, 300, 400});
+  EXPECT_EQ(painter.asked, (Rect{60, 90, 360, 490}));
   EXPECT_EQ(s.at(45, 15), RGB(255, 0, 0));  // page (105, 105)
   EXPECT_EQ(s.at(105, 105), RGB(255, 255, 255));
 }
@@ -59,8 +46,7 @@ TEST_F(ViewTest, ScrollingShiftsWhatThePainterDraws) {
 // A board's view beside a second view of the same board that draws every
 // object at every paint: after each change both show the same pixels.
 TEST(KeptPageTest, ShowsWhatAFullRepaintShowsAfterEveryKindOfChange) {
-  HWND parent = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 700,
-                                500, nullptr, nullptr, nullptr, nullptr);
+  const HostWindow parent(700, 500);
   FrameSettings settings;
   settings.parent = parent;
   settings.peerToPeer = true;
@@ -135,8 +121,6 @@ TEST(KeptPageTest, ShowsWhatAFullRepaintShowsAfterEveryKindOfChange) {
     EXPECT_EQ(differing, 0) << "after " << what;
   }
   DeleteFileA(picture.c_str());
-  frame.reset();
-  DestroyWindow(parent);
 }
 
 }  // namespace

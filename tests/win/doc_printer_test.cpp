@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "win/handles.h"
 #include "win/module.h"
 #include "win/text.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -30,41 +32,45 @@ LRESULT CALLBACK reportWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM l
   return DefWindowProcW(window, msg, wParam, lParam);
 }
 
+// docprint.dll from `path`; null when it does not load.
+DocPrinter* loadPrinter(const std::string& path, HMODULE& module) {
+  module = LoadLibraryW(toWide(path, kCodePageSystem).c_str());
+  const auto create = reinterpret_cast<CreateDocPrintFunction>(
+      reinterpret_cast<void*>(module ? GetProcAddress(module, kCreateDocPrintName) : nullptr));
+  return create ? create() : nullptr;
+}
+
+// The first entry of the temporary folder matching `pattern`; empty when none.
+std::wstring tempEntry(const std::wstring& pattern) {
+  WIN32_FIND_DATAW found;
+  const FindHandle search(FindFirstFileW(tempPath(pattern).c_str(), &found));
+  return search ? tempPath(found.cFileName) : std::wstring();
+}
+
 class DocPrinterTest : public testing::Test {
  protected:
   void SetUp() override {
-    module_ = LoadLibraryW(toWide(moduleFolder() + "\\docprint.dll", kCodePageSystem).c_str());
-    ASSERT_NE(module_, nullptr);
-    auto create = reinterpret_cast<CreateDocPrintFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module_, kCreateDocPrintName)));
-    ASSERT_NE(create, nullptr);
-    printer_ = create();
+    printer_ = loadPrinter(moduleFolder() + "\\docprint.dll", module_);
     ASSERT_NE(printer_, nullptr);
-
-    WNDCLASSW windowClass{};
-    windowClass.lpfnWndProc = reportWindowProc;
-    windowClass.hInstance = moduleInstance();
-    windowClass.lpszClassName = L"ScriblyPrintReportTest";
-    RegisterClassW(&windowClass);
-    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+    registerWindowClass(moduleInstance(), L"ScriblyPrintReportTest", reportWindowProc);
+    window_ = CreateWindowExW(0, L"ScriblyPrintReportTest", L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                               nullptr, moduleInstance(), nullptr);
     printer_->setNotifyWindow(window_, kPrintFinishedMessage);
     lastReport.reset();
-
-    static int counter = 0;
-    root_ = narrow(tempPath(L"scribly-docprint-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(++counter)));
-    CreateDirectoryA(root_.c_str(), nullptr);
+    root_ = folder_.narrowPath();
     // Under a folder that does not exist yet: the printer makes it.
-    output_ = root_ + "\\PrintTemp\\out\\";
-    printer_->setOutputFolder(output_.c_str());
+    outputTo("out");
   }
 
   void TearDown() override {
     if (printer_) printer_->release();
     if (window_) DestroyWindow(window_);
-    deleteFolderTree(toWide(root_, kCodePageSystem));
     if (module_) FreeLibrary(module_);
+  }
+
+  void outputTo(const std::string& folder) {
+    output_ = root_ + "\\PrintTemp\\" + folder + "\\";
+    printer_->setOutputFolder(output_.c_str());
   }
 
   std::string document(const std::string& name, std::string_view text) {
@@ -81,13 +87,9 @@ class DocPrinterTest : public testing::Test {
 
   std::vector<std::string> outputFiles() {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((output_ + "*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(entry.cFileName);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    std::error_code missing;
+    for (const auto& entry : std::filesystem::directory_iterator(output_, missing))
+      if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -134,25 +136,29 @@ class DocPrinterTest : public testing::Test {
     return waitForReport(seconds);
   }
 
-  // Until the job in progress has its folder for the office's PDF.
-  void waitForTheOfficeConverter() {
-    const std::wstring work =
-        tempPath(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
+  // Stopped once the office converter has started on `file`: the job fails
+  // soon, with no pages.
+  void stopWhileConverting(const std::string& file) {
+    outputTo("stopped");
+    lastReport.reset();
+    ASSERT_NE(printer_->printDocument((root_ + "\\" + file).c_str()), 0);
     pumpUntil(
-        [&] {
-          WIN32_FIND_DATAW found;
-          HANDLE search = FindFirstFileW(work.c_str(), &found);
-          if (search == INVALID_HANDLE_VALUE) return false;
-          FindClose(search);
-          const std::wstring folder = tempPath(found.cFileName) + L"\\converted";
-          return GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES;
+        [] {
+          const std::wstring job =
+              tempEntry(L"scribly-print-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
+          return !job.empty() &&
+                 GetFileAttributesW((job + L"\\converted").c_str()) != INVALID_FILE_ATTRIBUTES;
         },
         "the converter to start");
+    printer_->stop();
+    EXPECT_EQ(waitForReport(20), 0);
+    EXPECT_TRUE(outputFiles().empty());
   }
 
   HMODULE module_ = nullptr;
   DocPrinter* printer_ = nullptr;
   HWND window_ = nullptr;
+  TempFolder folder_{L"scribly-docprint"};
   std::string root_;
   std::string output_;
 };
@@ -198,33 +204,19 @@ TEST_F(DocPrinterTest, OfficeDocumentsAndPdfBecomePagesWithContent) {
   };
   for (const Case& c : {Case{"a.b.docx", "a.b", 2}, Case{"deck.pptx", "deck", 3},
                         Case{"memo.pdf", "memo", 2}, Case{"memo.odt", "memo", 2}}) {
-    output_ = root_ + "\\PrintTemp\\" + c.base + "\\";
-    printer_->setOutputFolder(output_.c_str());
+    outputTo(c.base);
     ASSERT_EQ(print(root_ + "\\" + c.file, 180), kPrintSucceeded) << c.file;
     EXPECT_EQ(pageCount(c.base), c.pages) << c.file;
     EXPECT_GT(pageOf(std::string(c.base) + ".jpg").ink, 500) << c.file;
   }
 
-  // Stopped while the converter runs: it is killed and the job fails soon.
-  output_ = root_ + "\\PrintTemp\\stopped\\";
-  printer_->setOutputFolder(output_.c_str());
-  lastReport.reset();
-  ASSERT_NE(printer_->printDocument((root_ + "\\deck.pptx").c_str()), 0);
-  waitForTheOfficeConverter();
-  printer_->stop();
-  EXPECT_EQ(waitForReport(20), 0);
-  EXPECT_TRUE(outputFiles().empty());
+  // Stopped while the converter runs: it is killed.
+  stopWhileConverting("deck.pptx");
 }
 
 // The folder of the office kept running for this process; empty when none runs.
 std::wstring warmOfficeFolder() {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(
-      tempPath(L"scribly-office-" + std::to_wstring(GetCurrentProcessId()) + L"-*").c_str(),
-      &found);
-  if (search == INVALID_HANDLE_VALUE) return {};
-  FindClose(search);
-  return tempPath(found.cFileName);
+  return tempEntry(L"scribly-office-" + std::to_wstring(GetCurrentProcessId()) + L"-*");
 }
 
 bool warmOfficeReady() {
@@ -240,8 +232,7 @@ TEST_F(DocPrinterTest, TheOfficeKeptRunningIsReplacedWhenItDiesAndEndsWithAStopO
   const std::string memoText = document("memo.txt", "A memo\fof two pages\n");
   ASSERT_TRUE(convertWithOffice(memoText, root_, "docx"));
   const auto printMemo = [&](const char* folder) {
-    output_ = root_ + "\\PrintTemp\\" + folder + "\\";
-    printer_->setOutputFolder(output_.c_str());
+    outputTo(folder);
     return print(root_ + "\\memo.docx", 180);
   };
   ASSERT_EQ(printMemo("first"), kPrintSucceeded);
@@ -263,14 +254,7 @@ TEST_F(DocPrinterTest, TheOfficeKeptRunningIsReplacedWhenItDiesAndEndsWithAStopO
   EXPECT_NE(warmOfficeFolder(), first);
 
   // Stopped while the office converts: no pages, and the office goes too.
-  output_ = root_ + "\\PrintTemp\\stopped\\";
-  printer_->setOutputFolder(output_.c_str());
-  lastReport.reset();
-  ASSERT_NE(printer_->printDocument((root_ + "\\memo.docx").c_str()), 0);
-  waitForTheOfficeConverter();
-  printer_->stop();
-  EXPECT_EQ(waitForReport(20), 0);
-  EXPECT_TRUE(outputFiles().empty());
+  stopWhileConverting("memo.docx");
   EXPECT_TRUE(warmOfficeFolder().empty());
 
   ASSERT_EQ(printMemo("last"), kPrintSucceeded);
@@ -339,17 +323,15 @@ TEST_F(DocPrinterTest, AnOfficeDocumentShowsNoPictureItOnlyLinksTo) {
   EXPECT_LT(pageOf("linked.jpg").ink, 5000);
 }
 
-TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {
+TEST_F(DocPrinterTest, WithoutItsConvertersAPrinterFailsCleanlyAndRefusesWhatItCannotPrint) {
   // The library alone, without the runner that starts the converters.
   const std::string lonely = root_ + "\\alone";
   CreateDirectoryA(lonely.c_str(), nullptr);
   ASSERT_TRUE(CopyFileA((moduleFolder() + "\\docprint.dll").c_str(),
                         (lonely + "\\docprint.dll").c_str(), FALSE));
-  HMODULE module = LoadLibraryA((lonely + "\\docprint.dll").c_str());
-  ASSERT_NE(module, nullptr);
-  auto create = reinterpret_cast<CreateDocPrintFunction>(
-      reinterpret_cast<void*>(GetProcAddress(module, kCreateDocPrintName)));
-  DocPrinter* printer = create();
+  HMODULE module = nullptr;
+  DocPrinter* printer = loadPrinter(lonely + "\\docprint.dll", module);
+  ASSERT_NE(printer, nullptr);
   printer->setNotifyWindow(window_, kPrintFinishedMessage);
   printer->setOutputFolder(output_.c_str());
   lastReport.reset();
@@ -358,19 +340,9 @@ TEST_F(DocPrinterTest, APrinterWithoutItsConvertersFailsCleanly) {
   printer->release();
   FreeLibrary(module);
   EXPECT_TRUE(outputFiles().empty());
-}
 
-TEST_F(DocPrinterTest, StopEndsALongJobWithAFailureAndNoPages) {
-  const std::string path = document("long.txt", std::string(900, '\f') + "end");
-  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
-  EXPECT_EQ(printer_->printDocument(path.c_str()), 0);
-  pumpUntil([&] { return !outputFiles().empty(); }, "the first pages");
-  printer_->stop();
-  ASSERT_EQ(waitForReport(10), 0);
-  EXPECT_TRUE(outputFiles().empty());
-}
-
-TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
+  // Pictures, unknown and missing documents are refused, and nothing reported.
+  lastReport.reset();
   for (const char* name : {"photo.JPG", "clip.gif", "tool.exe", "README"}) {
     EXPECT_EQ(printer_->printDocument(document(name, "x").c_str()), 0) << name;
   }
@@ -385,6 +357,16 @@ TEST_F(DocPrinterTest, PicturesUnknownAndMissingDocumentsAreRefused) {
   EXPECT_EQ(printer_->printDocument(document("notes.txt", "x").c_str()), 0);
   pump();
   EXPECT_FALSE(lastReport);
+}
+
+TEST_F(DocPrinterTest, StopEndsALongJobWithAFailureAndNoPages) {
+  const std::string path = document("long.txt", std::string(900, '\f') + "end");
+  ASSERT_NE(printer_->printDocument(path.c_str()), 0);
+  EXPECT_EQ(printer_->printDocument(path.c_str()), 0);
+  pumpUntil([&] { return !outputFiles().empty(); }, "the first pages");
+  printer_->stop();
+  ASSERT_EQ(waitForReport(10), 0);
+  EXPECT_TRUE(outputFiles().empty());
 }
 
 }  // namespace

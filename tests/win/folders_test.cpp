@@ -17,41 +17,29 @@
 namespace scribly {
 namespace {
 
-std::wstring tempFolder(const std::wstring& name) {
-  return tempPath(name + L"-" + std::to_wstring(GetCurrentProcessId()));
-}
-
 bool exists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-void touch(const std::wstring& path) {
-  const FileHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-}
-
 TEST(FolderTree, GoesWithDeepAndReadOnlyEntriesButNeverThroughALink) {
-  const std::wstring root = tempFolder(L"scribly-tree");
-  const std::wstring outside = tempFolder(L"scribly-outside");
-  CreateDirectoryW(root.c_str(), nullptr);
-  CreateDirectoryW(outside.c_str(), nullptr);
-  touch(outside + L"\\kept.txt");
+  const TempFolder tree(L"scribly-tree"), outside(L"scribly-outside");
+  const std::wstring& root = tree.path();
+  writeFile(outside / L"kept.txt", "");
   // Deeper than the classic path limit: only the long-path form reaches it.
   std::wstring deep = L"\\\\?\\" + root;
   while (deep.size() < 320) {
     deep += L"\\level_of_a_deep_document_tree";
     CreateDirectoryW(deep.c_str(), nullptr);
   }
-  touch(deep + L"\\3.jpg");
+  writeFile(deep + L"\\3.jpg", "");
   ASSERT_TRUE(exists(deep + L"\\3.jpg"));
-  touch(root + L"\\readonly.jpg");
+  writeFile(root + L"\\readonly.jpg", "");
   SetFileAttributesW((root + L"\\readonly.jpg").c_str(), FILE_ATTRIBUTE_READONLY);
-  ASSERT_TRUE(plantDirectoryLink(fromWide(root + L"\\link", kCodePageSystem),
-                                 fromWide(outside, kCodePageSystem)));
+  ASSERT_TRUE(plantDirectoryLink(tree / std::string("link"), outside.narrowPath()));
   ASSERT_TRUE(exists(root + L"\\link\\kept.txt"));
 
   deleteFolderTree(root + L"\\");
-  EXPECT_TRUE(exists(outside + L"\\kept.txt"));
+  EXPECT_TRUE(exists(outside / L"kept.txt"));
   EXPECT_FALSE(exists(deep));
   EXPECT_FALSE(exists(root + L"\\readonly.jpg"));
   // Windows removes the link itself and so the whole folder; Wine cannot
@@ -59,7 +47,6 @@ TEST(FolderTree, GoesWithDeepAndReadOnlyEntriesButNeverThroughALink) {
   if (!exists(root + L"\\link")) {
     EXPECT_FALSE(exists(root));
   }
-  deleteFolderTree(outside);
 }
 
 // Whether only the current user and the system may open the folder.
@@ -106,12 +93,13 @@ std::wstring folderOfProcess(const std::wstring& parent, DWORD id) {
 }
 
 TEST(InstanceFolder, IsTheUsersAloneAndOnlyAnEndedProcessLosesItsFolder) {
-  const std::wstring parent = tempFolder(L"scribly-instances");
+  const TempFolder instances(L"scribly-instances");
+  const std::wstring& parent = instances.path();
   auto own = InstanceFolder::create(parent);
   ASSERT_TRUE(own);
   EXPECT_TRUE(onlyUserAndSystem(own->path()));
   const std::wstring file = own->subfolder(L"BKDoc") + L"\\17.jpg";
-  touch(file);
+  writeFile(file, "");
   // Another instance of this process: a folder of its own, and going it
   // takes nothing of the first one's.
   const std::wstring otherPath = InstanceFolder::create(parent)->path();
@@ -134,8 +122,6 @@ TEST(InstanceFolder, IsTheUsersAloneAndOnlyAnEndedProcessLosesItsFolder) {
   InstanceFolder::create(parent);
   EXPECT_FALSE(exists(held));
   EXPECT_TRUE(exists(file));
-  own.reset();
-  deleteFolderTree(parent);
 }
 
 }  // namespace

@@ -28,12 +28,18 @@ void paint(Surface& s, BoardObject& o, DrawMode mode = DrawMode::Plain, uint32_t
   o.draw(&canvas, mode, page, placed);
 }
 
-TEST(GdiCanvas, ArrowHeadCornersSitTenPixelsBackAndSixAside) {
+// Puts `o` from `from` to `to` with a pen of `width` in `colour`.
+void place(BoardObject& o, Point from, Point to, int width, COLORREF colour) {
+  o.setPoints(PackedPoint::pack(from), PackedPoint::pack(to));
+  o.setPenWidth(width);
+  o.setColour(colour);
+}
+
+TEST(GdiCanvas, ArrowHeadsOutlinesAndSelectionsDrawAsTheirRecordsSay) {
+  // The head's corners sit ten pixels back and six aside.
   Surface s(200, 100);
   ArrowLineObject arrow(false);
-  arrow.setPoints(PackedPoint::pack({0, 50}), PackedPoint::pack({100, 50}));
-  arrow.setPenWidth(1);
-  arrow.setColour(kBlue);
+  place(arrow, {0, 50}, {100, 50}, 1, kBlue);
   paint(s, arrow);
   EXPECT_EQ(s.at(92, 56), kBlue);
   EXPECT_EQ(s.at(92, 44), kBlue);
@@ -41,26 +47,40 @@ TEST(GdiCanvas, ArrowHeadCornersSitTenPixelsBackAndSixAside) {
   EXPECT_EQ(s.at(92, 58), kWhite);
   EXPECT_EQ(s.at(92, 42), kWhite);
   EXPECT_EQ(s.at(90, 53), kWhite);  // behind the head, beside the line
-}
 
-TEST(GdiCanvas, ColourZeroDrawsNoOutlineButTheFillShows) {
-  Surface s(100, 100);
+  // Colour 0 is no pen, not a black one: the fill shows to the edge.
+  Surface filled(100, 100);
   RectObject r;
-  r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({60, 60}));
-  r.setPenWidth(5);
+  place(r, {10, 10}, {60, 60}, 5, 0);
   r.setFill(kRed);
-  paint(s, r);
-  EXPECT_EQ(s.at(35, 35), kRed);
-  EXPECT_EQ(s.at(11, 11), kRed);
-  EXPECT_EQ(s.count(RGB(0, 0, 0)), 0);  // colour 0 is no pen, not a black one
+  paint(filled, r);
+  EXPECT_EQ(filled.at(35, 35), kRed);
+  EXPECT_EQ(filled.at(11, 11), kRed);
+  EXPECT_EQ(filled.count(RGB(0, 0, 0)), 0);
   r.setColour(kBlue);
   Surface outlined(100, 100);
   paint(outlined, r);
   EXPECT_EQ(outlined.at(11, 11), kBlue);
   EXPECT_EQ(outlined.at(35, 35), kRed);
+
+  // Handles only with handles, and a dashed green outline when selected.
+  RectObject framed;
+  place(framed, {20, 20}, {120, 80}, 1, kBlue);
+  Surface plain(150, 100), selected(150, 100), handles(150, 100);
+  paint(plain, framed);
+  paint(selected, framed, DrawMode::Selected);
+  paint(handles, framed, DrawMode::SelectedWithHandles);
+  EXPECT_EQ(plain.count(kGreen), 0);
+  // Dashed: green and blue alternate along the top edge.
+  const int greenTop = selected.count(kGreen, {30, 20, 110, 21});
+  EXPECT_GT(greenTop, 20);
+  EXPECT_LT(greenTop, 80);
+  EXPECT_EQ(selected.count(kGreen, {68, 48, 72, 52}), 0);  // no centre handle
+  EXPECT_EQ(handles.count(kGreen, {68, 48, 72, 52}), 16);  // the centre handle square
+  EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
 }
 
-TEST(GdiCanvas, PlaceholderShowsItsRedCrossOnTheBackground) {
+TEST(GdiCanvas, APictureStretchesToItsBoxAndWithoutPixelsShowsTheRedCross) {
   Surface s(60, 50);
   ImageObject img;
   img.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 30}));
@@ -71,49 +91,29 @@ TEST(GdiCanvas, PlaceholderShowsItsRedCrossOnTheBackground) {
   EXPECT_EQ(s.at(14, 9), kWhite);  // the square's white corner
   EXPECT_GT(s.count(kRed), 10);
   EXPECT_EQ(s.at(50, 40), kWhite);  // outside the box
-}
 
-TEST(GdiCanvas, PicturesStretchAndBrightness255DrawsWhite) {
+  // A picture stretches to its box; brightness 255 draws it white.
   std::vector<uint8_t> px(pictureBytes(2, 2), 0);
   // Bottom-up: the first row is the bottom one. Bottom-left red.
   px[2] = 255;
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(px, 2, 2, {10, 10}, {30, 30}));
-  Surface s(50, 50);
-  paint(s, img);
-  EXPECT_EQ(s.at(12, 28), kRed);
-  EXPECT_EQ(s.at(28, 12), RGB(0, 0, 0));
-  EXPECT_EQ(s.at(5, 5), kWhite);
+  ImageObject picture;
+  ASSERT_TRUE(picture.attachPixels(px, 2, 2, {10, 10}, {30, 30}));
+  Surface stretched(50, 50);
+  paint(stretched, picture);
+  EXPECT_EQ(stretched.at(12, 28), kRed);
+  EXPECT_EQ(stretched.at(28, 12), RGB(0, 0, 0));
+  EXPECT_EQ(stretched.at(5, 5), kWhite);
 
-  img.setBrightness(255);
+  picture.setBrightness(255);
   Surface bright(50, 50, kBlue);
-  paint(bright, img);
+  paint(bright, picture);
   EXPECT_EQ(bright.count(kWhite, {10, 10, 30, 30}), 400);
   EXPECT_EQ(bright.at(5, 5), kBlue);
 
   // Placement 0 draws at the origin.
   Surface origin(50, 50);
-  paint(origin, img, DrawMode::Plain, 0, false);
+  paint(origin, picture, DrawMode::Plain, 0, false);
   EXPECT_EQ(origin.count(kWhite, {0, 0, 20, 20}), 400);
-}
-
-TEST(GdiCanvas, HandlesOnlyWithHandlesAndADashedGreenOutlineWhenSelected) {
-  RectObject r;
-  r.setPoints(PackedPoint::pack({20, 20}), PackedPoint::pack({120, 80}));
-  r.setPenWidth(1);
-  r.setColour(kBlue);
-  Surface plain(150, 100), selected(150, 100), handles(150, 100);
-  paint(plain, r);
-  paint(selected, r, DrawMode::Selected);
-  paint(handles, r, DrawMode::SelectedWithHandles);
-  EXPECT_EQ(plain.count(kGreen), 0);
-  // Dashed: green and blue alternate along the top edge.
-  const int greenTop = selected.count(kGreen, {30, 20, 110, 21});
-  EXPECT_GT(greenTop, 20);
-  EXPECT_LT(greenTop, 80);
-  EXPECT_EQ(selected.count(kGreen, {68, 48, 72, 52}), 0);  // no centre handle
-  EXPECT_EQ(handles.count(kGreen, {68, 48, 72, 52}), 16);  // the centre handle square
-  EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
 }
 
 TEST(GdiCanvas, FontFacesConvertFromWholeCharactersOrFallBack) {
@@ -198,17 +198,15 @@ TEST(GdiCanvas, HandSymbolBitmapIsTransparentWhereWhiteAndAnEmptyLabelShowsTheId
   EXPECT_EQ(none.count(kBlue), 120 * 60);
 }
 
-TEST(GdiCanvas, StateAndSelectionsAreRestoredAfterDrawing) {
-  Surface s(50, 50);
+TEST(GdiCanvas, DrawingRestoresTheContextAndLeaksNoGdiObjectInAThousandRounds) {
+  Surface s(200, 200);
   HGDIOBJ pen = GetCurrentObject(s.dc(), OBJ_PEN);
   HGDIOBJ brush = GetCurrentObject(s.dc(), OBJ_BRUSH);
   const int fillMode = GetPolyFillMode(s.dc());
   {
     GdiCanvas canvas(s.dc());
     ArrowLineObject arrow(true);
-    arrow.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({40, 40}));
-    arrow.setPenWidth(3);
-    arrow.setColour(kRed);
+    place(arrow, {0, 0}, {40, 40}, 3, kRed);
     arrow.draw(&canvas, DrawMode::SelectedWithHandles, 0, true);
     EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_PEN), pen);
     canvas.setPen({kPenSolid, 2, kRed, PenCap::Flat, PenJoin::Miter, true});
@@ -216,10 +214,8 @@ TEST(GdiCanvas, StateAndSelectionsAreRestoredAfterDrawing) {
   EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_PEN), pen);
   EXPECT_EQ(GetCurrentObject(s.dc(), OBJ_BRUSH), brush);
   EXPECT_EQ(GetPolyFillMode(s.dc()), fillMode);
-}
 
-TEST(GdiCanvas, NoGdiObjectLeaksAfterDrawingEveryKindInEveryModeAThousandTimes) {
-  Surface s(200, 200);
+  // Every kind in every mode, a thousand times.
   Bitmap hand = makeHand(s.dc());
   GdiCanvas measurer(s.dc());
   ObjectFactory factory(&measurer);
@@ -229,15 +225,13 @@ TEST(GdiCanvas, NoGdiObjectLeaksAfterDrawingEveryKindInEveryModeAThousandTimes) 
   std::vector<std::unique_ptr<BoardObject>> objects;
   for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
     auto o = factory.create(kind);
-    o->setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({150, 120}));
+    place(*o, {10, 10}, {150, 120}, 3, kRed);
     if (auto* p = dynamic_cast<PencilObject*>(o.get())) {
       p->addPoint({10, 10});
       p->addPoint({100, 50});
       p->addPoint({30, 140});
     }
-    o->setPenWidth(3);
     o->setPenStyle(kPenDash);
-    o->setColour(kRed);
     o->setFill(kBlue);
     o->setFont(font);
     o->setText("leak\ncheck");

@@ -45,10 +45,18 @@ class NamedWindow {
     for (const Event& e : events) n += e.msg == msg;
     return n;
   }
-  const Event* first(UINT msg) const {
+  // Where the `nth` message `msg` came; (-1, -1) when it did not come.
+  std::pair<int, int> at(UINT msg, size_t nth = 0) const {
     for (const Event& e : events)
-      if (e.msg == msg) return &e;
-    return nullptr;
+      if (e.msg == msg && nth-- == 0) return {e.x, e.y};
+    return {-1, -1};
+  }
+  // The word of every message `msg`, as characters.
+  std::wstring words(UINT msg) const {
+    std::wstring out;
+    for (const Event& e : events)
+      if (e.msg == msg) out += static_cast<wchar_t>(e.wParam);
+    return out;
   }
 
   LRESULT handle(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -112,46 +120,30 @@ TEST_F(HandPlayerTest, ClicksDragsKeysAndTextLandWhereTheSessionSays) {
                  "type h\xC3\xA9\n"
                  "click \"popup cell\" 3 4\n"),
             "");
-  const NamedWindow::Event* down = pad.first(WM_LBUTTONDOWN);
-  ASSERT_NE(down, nullptr);
-  EXPECT_EQ(down->x, 10);
-  EXPECT_EQ(down->y, 20);
-  const NamedWindow::Event* right = pad.first(WM_RBUTTONDOWN);
-  ASSERT_NE(right, nullptr);
-  EXPECT_EQ(right->x, 100);  // the centre of 200 x 150
-  EXPECT_EQ(right->y, 75);
+  using At = std::pair<int, int>;
+  EXPECT_EQ(pad.at(WM_LBUTTONDOWN), (At{10, 20}));
+  EXPECT_EQ(pad.at(WM_RBUTTONDOWN), (At{100, 75}));  // the centre of 200 x 150
   EXPECT_EQ(pad.count(WM_RBUTTONUP), 1u);
 
   // The drag: pressed at its start, moved with the button held, released at its end.
   ASSERT_EQ(pad.count(WM_LBUTTONDOWN), 2u);
   ASSERT_EQ(pad.count(WM_LBUTTONUP), 2u);
-  auto drag = std::find_if(pad.events.begin(), pad.events.end(),
-                           [&](const auto& e) { return e.msg == WM_LBUTTONDOWN && &e != down; });
-  ASSERT_NE(drag, pad.events.end());
-  EXPECT_EQ(drag->x, 5);
-  EXPECT_EQ(drag->y, 5);
-  size_t heldMoves = 0;
-  for (; drag != pad.events.end() && drag->msg != WM_LBUTTONUP; ++drag)
-    heldMoves += drag->msg == WM_MOUSEMOVE && (drag->wParam & MK_LBUTTON);
-  ASSERT_NE(drag, pad.events.end());
-  EXPECT_EQ(drag->x, 105);
-  EXPECT_EQ(drag->y, 55);
+  EXPECT_EQ(pad.at(WM_LBUTTONDOWN, 1), (At{5, 5}));
+  EXPECT_EQ(pad.at(WM_LBUTTONUP, 1), (At{105, 55}));
+  size_t downs = 0, heldMoves = 0;
+  for (const auto& e : pad.events) {
+    if (e.msg == WM_LBUTTONUP && downs == 2) break;
+    downs += e.msg == WM_LBUTTONDOWN;
+    heldMoves += downs == 2 && e.msg == WM_MOUSEMOVE && (e.wParam & MK_LBUTTON);
+  }
   EXPECT_GE(heldMoves, 3u);
 
-  const NamedWindow::Event* key = pad.first(WM_KEYDOWN);
-  ASSERT_NE(key, nullptr);
-  EXPECT_EQ(key->wParam, 0x54u);
-  std::wstring typed;
-  for (const auto& e : pad.events)
-    if (e.msg == WM_CHAR) typed += static_cast<wchar_t>(e.wParam);
-  EXPECT_EQ(typed, L"th\u00E9");  // the pressed key makes its character too
+  EXPECT_EQ(pad.words(WM_KEYDOWN).substr(0, 1), L"\x54");
+  EXPECT_EQ(pad.words(WM_CHAR), L"th\u00E9");  // the pressed key makes its character too
 
   // The pop-up is found among the thread's top-level windows, and the real
   // cursor is where the last click was.
-  const NamedWindow::Event* cellDown = cell.first(WM_LBUTTONDOWN);
-  ASSERT_NE(cellDown, nullptr);
-  EXPECT_EQ(cellDown->x, 3);
-  EXPECT_EQ(cellDown->y, 4);
+  EXPECT_EQ(cell.at(WM_LBUTTONDOWN), (At{3, 4}));
   POINT cursor, expected = {3, 4};
   GetCursorPos(&cursor);
   ClientToScreen(cell.window(), &expected);

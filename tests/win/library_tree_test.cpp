@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -23,32 +22,9 @@
 namespace scribly {
 namespace {
 
-// The frame's part: the tree's messages and the menu's commands go to the
-// library as the main frame routes them.
-struct FrameProgram final : SkinProgram {
-  LibraryTree* library = nullptr;
-  LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
-                        bool& handled) override {
-    LRESULT result = 0;
-    if (library && library->handle(source, message, wParam, lParam, result)) handled = true;
-    return result;
-  }
-  LRESULT onNamedCommand(SkinElement&, std::string_view name, std::string_view item) override {
-    if (library && name == kLibraryMenuName) library->command(item);
-    return 0;
-  }
-};
-
-void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
-
 class LibraryTreeTest : public SkinHostTest {
  protected:
   void SetUp() override {
-    // A name beyond ASCII: the listing is wide, the tree's texts UTF-8.
-    folder_ = std::filesystem::temp_directory_path() /
-              (L"library \u00e9t\u00e9 " + std::to_wstring(GetTickCount()));
     std::filesystem::create_directories(folder_ / L"f");
     for (const wchar_t* name : {L"a.ppt", L"b.pptx", L"c.PDF", L"d.exe", L"e.doc", L"f\\g.txt"})
       writeFile(folder_ / name, "x");
@@ -57,20 +33,26 @@ class LibraryTreeTest : public SkinHostTest {
     writeFile(folder_ / L"ScriblyCfg.xml",
               "<Scribly><dirroot enable=\"true\" path=\"" + utf8(folder_) + "\"/></Scribly>");
     ASSERT_NO_FATAL_FAILURE(SkinHostTest::SetUp());
+    // The frame's part: the tree's messages and the menu's commands go to
+    // the library as the main frame routes them.
+    program_.route = [this](SkinElement& source, UINT message, WPARAM w, LPARAM l, LRESULT& r) {
+      return library_ && library_->handle(source, message, w, l, r);
+    };
+    program_.onCommand = [this](std::string_view name, std::string_view item) {
+      if (library_ && name == kLibraryMenuName) library_->command(item);
+    };
     ASSERT_NO_FATAL_FAILURE(openFrame(program_));
   }
   void TearDown() override {
-    program_.library = nullptr;
+    program_.route = nullptr;
+    program_.onCommand = nullptr;
     library_.reset();
     SkinHostTest::TearDown();
-    std::error_code ignored;
-    std::filesystem::remove_all(folder_, ignored);
   }
   static std::string utf8(const std::filesystem::path& path) { return fromWide(path.wstring()); }
 
   void build(LibraryTree::Hooks hooks = {}) {
     library_ = std::make_unique<LibraryTree>(*skin_, *frame_, config_, std::move(hooks));
-    program_.library = library_.get();
     tree_ = library_->treeWindow();
     ASSERT_NE(tree_, nullptr);
   }
@@ -87,19 +69,11 @@ class LibraryTreeTest : public SkinHostTest {
       if (name(item) == wanted) return item;
     return nullptr;
   }
-  int image(HTREEITEM item) {
-    TVITEMW read = {};
-    read.mask = TVIF_IMAGE;
-    read.hItem = item;
-    SendMessageW(tree_, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&read));
-    return read.iImage;
-  }
+  int image(HTREEITEM item) { return treeItem(tree_, item).iImage; }
   // A click as a hand makes it; a menu the right button opens is closed again.
   void click(HTREEITEM item, bool right = false) {
     if (!right) return clickTreeItem(tree_, item);
-    PopupAnswer close(-1);
-    clickTreeItem(tree_, item, true);
-    close.finish();
+    chooseFromTreeMenu(tree_, item, -1);
   }
   bool menuItemEnabled(int index) {
     return !(GetMenuState(library_->menu()->handle(), index, MF_BYPOSITION) & MF_GRAYED);
@@ -114,14 +88,16 @@ class LibraryTreeTest : public SkinHostTest {
     return out;
   }
 
-  std::filesystem::path folder_;
+  // A name beyond ASCII: the listing is wide, the tree's texts UTF-8.
+  TempFolder temp_{L"library \u00e9t\u00e9"};
+  std::filesystem::path folder_ = temp_.path();
   std::string config_;
-  FrameProgram program_;
+  RoutingProgram program_;
   std::unique_ptr<LibraryTree> library_;
   HWND tree_ = nullptr;
 };
 
-TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
+TEST_F(LibraryTreeTest, ListsSharableFilesOpensFoldersOnlyWhenClickedAndNamesThemInTips) {
   build();
   const HTREEITEM root = library_->rootItem();
   ASSERT_NE(root, nullptr);
@@ -145,6 +121,13 @@ TEST_F(LibraryTreeTest, ListsSharableFilesAndOpensFoldersOnlyWhenClicked) {
   // A file's click opens nothing.
   click(childNamed(root, "a.ppt"));
   EXPECT_EQ(names(root).size(), 4u);
+
+  // Tips name the item under the pointer and nothing else.
+  const std::string tip = treeTipAt(tree_, treeItemCentre(tree_, childNamed(root, "c.PDF")));
+  EXPECT_NE(tip.find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
+  RECT client = {};
+  GetClientRect(tree_, &client);
+  EXPECT_EQ(treeTipAt(tree_, {client.right / 2, client.bottom - 4}), "none");
 }
 
 TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
@@ -189,10 +172,8 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
 
   // Without the page privilege the user is told why nothing happens.
   mayShare = false;
-  PopupAnswer refusal(L"Whiteboard", IDOK);
-  library_->command("print");
-  ASSERT_TRUE(refusal.finish());
-  EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
+  EXPECT_NE(answerBox([&] { library_->command("print"); }).find(L"cannot share"),
+            std::wstring::npos);
   EXPECT_EQ(shared.size(), 1u);
 }
 
@@ -212,33 +193,12 @@ TEST_F(LibraryTreeTest, AnotherFolderIsListedAndKeptUnlessTheChoiceIsCancelled) 
   EXPECT_EQ(readLibraryRoot(config_), *choice);
 }
 
-TEST_F(LibraryTreeTest, TipsNameTheItemUnderThePointerAndNothingElse) {
-  build();
-  click(library_->rootItem());
-  char tip[kMaxTipMarkupBytes] = {};
-  auto ask = [&] {
-    return SendMessageW(tree_, kTreeTipRequest, reinterpret_cast<WPARAM>(tip), sizeof tip);
-  };
-  pointAtTreeItem(tree_, childNamed(library_->rootItem(), "c.PDF"));
-  ASSERT_EQ(ask(), kTipWritten);
-  EXPECT_NE(std::string(tip).find("color=\"255,0,255\">c.PDF</font>"), std::string::npos) << tip;
-
-  RECT client = {};
-  GetClientRect(tree_, &client);
-  POINT below = {client.right / 2, client.bottom - 4};
-  ClientToScreen(tree_, &below);
-  SetCursorPos(below.x, below.y);
-  EXPECT_EQ(ask(), 0);
-}
-
 // A chosen folder replaces the configuration in one step: another instance
 // reading it meanwhile finds the old file or the new one, never none and
 // never half of one, and no file of the writing is left beside it.
 TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
-  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                       ("scribly config " + std::to_string(GetCurrentProcessId()));
-  std::filesystem::create_directories(folder);
-  const std::filesystem::path config = folder / "ScriblyCfg.xml";
+  const TempFolder folder(L"scribly config");
+  const std::filesystem::path config = folder / L"ScriblyCfg.xml";
   writeFile(config, "<Scribly><dirroot enable=\"true\" path=\"D:\\a\"/></Scribly>");
   const HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   int reads = 0, missing = 0;
@@ -264,8 +224,7 @@ TEST(Configuration, AChosenFolderReplacesTheFileInOneStep) {
   EXPECT_EQ(failed, 0);
   EXPECT_EQ(missing, 0);
   EXPECT_GT(reads, 0);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
-  std::filesystem::remove_all(folder);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
 }
 
 }  // namespace

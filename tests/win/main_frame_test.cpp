@@ -43,40 +43,32 @@ struct Recorder : FrameHandler {
 class FrameTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"parent", WS_OVERLAPPEDWINDOW, 0, 0, 640, 480, nullptr,
-                              nullptr, nullptr, nullptr);
-    ASSERT_NE(parent_, nullptr);
     FrameSettings s;
     s.parent = parent_;
     s.skinFolder = "C:\\Skins\\Blue";
     frame_ = MainFrame::create(s, &recorder_);
     ASSERT_NE(frame_, nullptr);
   }
-  void TearDown() override {
-    frame_.reset();
-    DestroyWindow(parent_);
-    pump();
-  }
   // A frame of its own board in the host's window, as the plug-in makes it.
   std::unique_ptr<MainFrame> boardFrame(FrameSettings s) {
     s.parent = parent_;
     return MainFrame::create(s, nullptr);
   }
-  HWND parent_ = nullptr;
+  HostWindow parent_{640, 480, WS_OVERLAPPEDWINDOW};
   Recorder recorder_;
   std::unique_ptr<MainFrame> frame_;
 };
 
-TEST_F(FrameTest, FillsTheHostsWindowAndFindsBackgroundsInTheSkinFolder) {
+// The frame fills the host's window and finds backgrounds in the skin folder;
+// data posted to it arrive in order with their bytes, and are freed.
+TEST_F(FrameTest, FillsTheHostsWindowAndAThousandDataInCallsArriveInOrderAndAreFreed) {
   RECT parent, frame;
   GetClientRect(parent_, &parent);
   GetClientRect(frame_->window(), &frame);
   EXPECT_EQ(frame.right, parent.right);
   EXPECT_EQ(frame.bottom, parent.bottom);
   EXPECT_EQ(frame_->backgroundFolder(), "C:\\Skins\\Blue\\Scribly\\Back\\");
-}
 
-TEST_F(FrameTest, AThousandDataInCallsArriveInOrderWithTheirBytesAndAreFreed) {
   std::vector<std::vector<uint8_t>> sent;
   for (int i = 0; i < 1000; ++i) {
     // A privilege keeps its place among the data.
@@ -123,7 +115,7 @@ TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedAndQueuedCopiesGoWithTheFrame) {
   EXPECT_EQ(recorder_.data.size(), 2u);
 }
 
-TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
+TEST_F(FrameTest, OthersPostsCarryNeitherDataNorCommandsOursArriveSentAtOncePostedLater) {
   // What another process could post: pointers of its own choosing, and the
   // privilege, mirroring and editing messages with words of its own.
   static uint8_t notACopy[] = {0x18, 1, 0, 0, 0};
@@ -143,9 +135,8 @@ TEST_F(FrameTest, MessagesPostedByOthersCarryNeitherDataNorCommands) {
   EXPECT_EQ(recorder_.privileges, std::vector<uint32_t>{7});
   EXPECT_TRUE(recorder_.mirror.empty());
   EXPECT_TRUE(recorder_.editing.empty());
-}
 
-TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
+  // Our own commands: sent ones are handled on return, posted ones later.
   ASSERT_TRUE(frame_->command(WM_PLUGIN_CMD_MIRROR, 1, 77, false));
   ASSERT_EQ(recorder_.mirror.size(), 1u);
   EXPECT_EQ(recorder_.mirror[0], (std::pair<uintptr_t, intptr_t>(1, 77)));
@@ -160,7 +151,7 @@ TEST_F(FrameTest, SentCommandsAreHandledOnReturnPostedOnesLater) {
   EXPECT_EQ(recorder_.editing[0].second, 5);
 }
 
-TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
+TEST(HostChannel, SendsAddressedOnlyInPeerToPeerMirrorsWithTheLengthAndReadsUserInfo) {
   RecordingSink sink;
   const uint8_t msg[] = {0x19, 2, 0, 0, 0};
   {
@@ -177,17 +168,14 @@ TEST(HostChannel, SendsWithThePluginTypeAndAddressesThePeerOnlyInPeerToPeer) {
   const std::vector<uint8_t> bytes(msg, msg + sizeof msg);
   EXPECT_EQ(sink.sent, (Messages{bytes, bytes}));
   EXPECT_EQ(sink.addressed, (std::vector<std::array<ULONG, 3>>{{13049, 42, 3}, {13049, 0, 1}}));
-}
 
-// Mirrored messages reach GetMessage with their length and bytes; the user
-// information stays terminated when the host fills the whole buffer.
-TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
-  RecordingSink sink;
+  // Mirrored messages reach GetMessage with their length and bytes; the user
+  // information stays terminated when the host fills the whole buffer.
   HostChannel host(&sink);
-  const uint8_t msg[] = {0x18, 7, 0, 0, 0, 9, 0, 0, 0};
-  host.hostMessage(121, msg);
+  const uint8_t mirrored[] = {0x18, 7, 0, 0, 0, 9, 0, 0, 0};
+  host.hostMessage(121, mirrored);
   EXPECT_EQ(sink.notes, std::vector<UINT_PTR>{121});
-  EXPECT_EQ(sink.mirrored, Messages{std::vector<uint8_t>(msg, msg + sizeof msg)});
+  EXPECT_EQ(sink.mirrored, Messages{std::vector<uint8_t>(mirrored, mirrored + sizeof mirrored)});
 
   sink.info = "<userinfo><userbasic><name>Ann</name></userbasic></userinfo>";
   EXPECT_EQ(host.userInfo(1), sink.info);
@@ -195,33 +183,24 @@ TEST(HostChannel, MirrorsWithTheLengthAndReadsUserInfoTerminated) {
   EXPECT_EQ(host.userInfo(1).size(), HostChannel::kUserInfoBytes);
 }
 
-// Message boxes show the language file's texts, not their keys: the refusal
-// that removing a system page meets, read off the box as a user sees it.
-TEST_F(FrameTest, AMessageBoxShowsTheTextOfItsKeyAndTheTitle) {
+// A frame of its own board. Its message boxes show the language file's
+// texts, not their keys: the refusal that removing a system page meets, read
+// off the box as a user sees it. And it keeps its files to itself: the frame
+// of another process that comes and goes takes none of this one's
+// backgrounds with it, so the page still finds its picture when shown again.
+TEST_F(FrameTest, ABoardFrameShowsTextsInItsBoxesAndKeepsItsBackgroundsToItself) {
   RecordingSink sink;
-  FrameSettings s;
-  s.sink = &sink;
-  auto frame = boardFrame(s);
-  ASSERT_NE(frame, nullptr);
-  ASSERT_NE(frame->board(), nullptr);
-
-  PopupAnswer reader(L"Whiteboard", IDOK);
-  frame->board()->board().removePage(kFirstSystemPage, 0, true);
-  ASSERT_TRUE(reader.finish()) << "no message box titled with the language text";
-  EXPECT_NE(reader.shown().find(L"pages"), std::wstring::npos);
-  EXPECT_EQ(reader.shown().find(L"Scribly_"), std::wstring::npos);
-}
-
-// Each frame keeps its files to itself: the frame of another process that
-// comes and goes takes none of this one's backgrounds with it, so the page
-// still finds its picture when it is shown again.
-TEST_F(FrameTest, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
   FrameSettings settings;
+  settings.sink = &sink;
   settings.peerToPeer = true;
   auto frame = boardFrame(settings);
-  ASSERT_NE(frame, nullptr);
-  frame->join(1, 2);
+  ASSERT_TRUE(frame && frame->board());
   Board& board = frame->board()->board();
+  const std::wstring shown = answerBox([&] { board.removePage(kFirstSystemPage, 0, true); });
+  EXPECT_NE(shown.find(L"pages"), std::wstring::npos);
+  EXPECT_EQ(shown.find(L"Scribly_"), std::wstring::npos);
+
+  frame->join(1, 2);
   const std::string picture = narrow(tempPath(L"scribly-frame-files.bmp"));
   const BmpLayout layout = *bmpLayout(8, 8, 24);
   const std::vector<uint8_t> pixels(layout.pixelBytes(), 0x40);
@@ -229,9 +208,7 @@ TEST_F(FrameTest, AnotherProcessesFrameLeavesThisFramesBackgroundsAlone) {
   ASSERT_TRUE(board.setBackgroundFile(picture));
   DeleteFileA(picture.c_str());
   board.goToPage(2, false);
-
   ASSERT_EQ(runProcess(thisProgram(L"--frame-comes-and-goes")), 0u);
-
   board.goToPage(1, false);
   EXPECT_NE(board.currentPage()->backgroundPicture(), nullptr);
 }

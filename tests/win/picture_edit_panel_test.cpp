@@ -76,7 +76,17 @@ class PictureEditPanelTest : public SkinHostTest {
   std::unique_ptr<PictureEditPanel> panel_;
 };
 
-TEST_F(PictureEditPanelTest, TheControlsEditTheSelectedPictureAndShowTheirValues) {
+TEST_F(PictureEditPanelTest, TheControlsEditOnlyASelectedPictureAndShowTheirValues) {
+  // Without a picture nothing changes, and closing only hides.
+  ASSERT_TRUE(panel_->show());
+  step("painter trackbar size", -49, VK_LEFT);
+  type(L"45");
+  EXPECT_TRUE(board_.currentPage()->objects().empty());
+  SendMessageW(panel_->window(), WM_CLOSE, 0, 0);
+  pump();
+  EXPECT_NE(panel_->window(), nullptr);
+  EXPECT_FALSE(IsWindowVisible(panel_->window()));
+
   insertPicture();
   ASSERT_TRUE(panel_->show());
 
@@ -112,17 +122,6 @@ TEST_F(PictureEditPanelTest, TheControlsEditTheSelectedPictureAndShowTheirValues
   EXPECT_EQ(value, 0);
   EXPECT_TRUE(shown()->getOrientation(value));
   EXPECT_EQ(value, 1);
-}
-
-TEST_F(PictureEditPanelTest, WithoutAPictureNothingChangesAndClosingOnlyHides) {
-  ASSERT_TRUE(panel_->show());
-  step("painter trackbar size", -49, VK_LEFT);
-  type(L"45");
-  EXPECT_TRUE(board_.currentPage()->objects().empty());
-  SendMessageW(panel_->window(), WM_CLOSE, 0, 0);
-  pump();
-  EXPECT_NE(panel_->window(), nullptr);
-  EXPECT_FALSE(IsWindowVisible(panel_->window()));
 }
 
 }  // namespace

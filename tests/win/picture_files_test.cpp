@@ -24,14 +24,16 @@ std::vector<uint8_t> bmpFile(uint16_t w, uint16_t h) {
   return bmpFileBytes(*bmpLayout(w, h, 24), {}, pixels);
 }
 
-std::wstring tempFile(const wchar_t* name, const std::vector<uint8_t>& bytes) {
-  const std::wstring path = tempPath(name);
-  FileHandle f(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-  DWORD written = 0;
-  if (!bytes.empty())
-    WriteFile(f.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  return path;
-}
+class PictureFiles : public testing::Test {
+ protected:
+  // A file of `bytes` in this test's folder.
+  std::wstring file(const wchar_t* name, const std::vector<uint8_t>& bytes) {
+    writeFile(folder_ / name,
+              std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return folder_ / name;
+  }
+  TempFolder folder_{L"scribly-pictures"};
+};
 
 // Pixel (x, y) from the top as blue, green, red.
 std::array<uint8_t, 3> pixelAt(const ImageObject& img, int x, int y) {
@@ -40,8 +42,8 @@ std::array<uint8_t, 3> pixelAt(const ImageObject& img, int x, int y) {
   return {p[0], p[1], p[2]};
 }
 
-TEST(PictureFiles, BitmapFileLoadsAtThePointInItsOwnSize) {
-  const auto path = tempFile(L"scribly_picture_test.bmp", bmpFile(5, 3));
+TEST_F(PictureFiles, ABitmapFileLoadsAtThePointInItsOwnSizeAndRendersBackTheSame) {
+  const auto path = file(L"picture.bmp", bmpFile(5, 3));
   ImageObject img;
   ASSERT_TRUE(loadPictureFile(img, path, {10, 20}));
   EXPECT_EQ(img.pictureWidth(), 5);
@@ -52,32 +54,37 @@ TEST(PictureFiles, BitmapFileLoadsAtThePointInItsOwnSize) {
   EXPECT_EQ(pixelAt(img, 0, 0), (std::array<uint8_t, 3>{200, 0, 0}));
   EXPECT_EQ(pixelAt(img, 4, 2), (std::array<uint8_t, 3>{200, 120, 160}));
   EXPECT_FALSE(loadPictureFile(img, path, {0, 0}));  // already has pixels
-  DeleteFileW(path.c_str());
+
+  // Rendered to a system bitmap, it reads back as the same pixels.
+  Bitmap bitmap = renderToBitmap(img, GetDesktopWindow());
+  ASSERT_TRUE(bitmap);
+  ImageObject back;
+  ASSERT_TRUE(attachFromBitmap(back, bitmap.get(), {0, 0}));
+  ASSERT_EQ(back.pictureWidth(), 5);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(pixelAt(back, x, y), pixelAt(img, x, y)) << x << "," << y;
+  }
+  EXPECT_FALSE(attachFromBitmap(back, bitmap.get(), {0, 0}));
+  ImageObject none;
+  EXPECT_FALSE(attachFromBitmap(none, nullptr, {0, 0}));
 }
 
-TEST(PictureFiles, MissingEmptyAndUndecodableFilesAreRefused) {
+TEST_F(PictureFiles, MissingEmptyUndecodableAndOversizedFilesAreRefused) {
   ImageObject img;
   EXPECT_FALSE(loadPictureFile(img, L"Z:\\no\\such\\picture.bmp", {0, 0}));
-  const auto empty = tempFile(L"scribly_empty.bmp", {});
-  EXPECT_FALSE(loadPictureFile(img, empty, {0, 0}));
-  const auto junk = tempFile(L"scribly_junk.bmp", std::vector<uint8_t>(300, 0x5A));
-  EXPECT_FALSE(loadPictureFile(img, junk, {0, 0}));
+  EXPECT_FALSE(loadPictureFile(img, file(L"empty.bmp", {}), {0, 0}));
+  EXPECT_FALSE(loadPictureFile(img, file(L"junk.bmp", std::vector<uint8_t>(300, 0x5A)), {0, 0}));
   auto cut = bmpFile(40, 40);
   cut.resize(60);
-  const auto truncated = tempFile(L"scribly_cut.bmp", cut);
   ImageObject other;
-  if (loadPictureFile(other, truncated, {0, 0})) {
+  if (loadPictureFile(other, file(L"cut.bmp", cut), {0, 0})) {
     // A loader that pads a cut file must still give a picture of the stated size.
     EXPECT_EQ(other.pictureWidth(), 40);
   }
   EXPECT_FALSE(img.hasPixels());
-  DeleteFileW(empty.c_str());
-  DeleteFileW(junk.c_str());
-  DeleteFileW(truncated.c_str());
-}
 
-TEST(PictureFiles, OnlyPicturesWhoseHeadersFitTheRoomReachTheSystemLoader) {
-  const auto path = tempFile(L"scribly_fit.bmp", bmpFile(5, 3));
+  // Only pictures whose headers fit the room reach the system's loader.
+  const auto path = file(L"fit.bmp", bmpFile(5, 3));
   ImageObject small;
   EXPECT_FALSE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3) - 1));
   EXPECT_TRUE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3)));
@@ -90,46 +97,10 @@ TEST(PictureFiles, OnlyPicturesWhoseHeadersFitTheRoomReachTheSystemLoader) {
   icon.u16(0).u16(1).u16(1).u8(1).u8(1).zeros(6).u32(40 + 8 + 8).u32(22);
   icon.u32(40).u32(1).u32(2).u16(1).u16(1).zeros(24).zeros(8).zeros(8);
   for (const auto& [name, bytes] :
-       {std::pair{L"scribly_bomb.bmp", bomb.take()}, std::pair{L"scribly_icon.bmp", icon.take()}}) {
-    const auto file = tempFile(name, bytes);
+       {std::pair{L"bomb.bmp", bomb.take()}, std::pair{L"icon.bmp", icon.take()}}) {
     ImageObject img;
-    EXPECT_FALSE(loadPictureFile(img, file, {0, 0}));
-    DeleteFileW(file.c_str());
+    EXPECT_FALSE(loadPictureFile(img, file(name, bytes), {0, 0}));
   }
-  DeleteFileW(path.c_str());
-}
-
-TEST(PictureFiles, RenderedBitmapReadsBackAsTheSamePixels) {
-  std::vector<uint8_t> px(pictureBytes(3, 2));
-  for (size_t i = 0; i < px.size(); ++i) px[i] = static_cast<uint8_t>(i * 17);
-  ImageObject img;
-  ASSERT_TRUE(img.attachPixels(px, 3, 2, {100, 100}, {103, 102}));
-  Bitmap bitmap = renderToBitmap(img, GetDesktopWindow());
-  ASSERT_TRUE(bitmap);
-  ImageObject back;
-  ASSERT_TRUE(attachFromBitmap(back, bitmap.get(), {0, 0}));
-  ASSERT_EQ(back.pictureWidth(), 3);
-  for (int y = 0; y < 2; ++y) {
-    for (int x = 0; x < 3; ++x) EXPECT_EQ(pixelAt(back, x, y), pixelAt(img, x, y)) << x << "," << y;
-  }
-  EXPECT_FALSE(attachFromBitmap(back, bitmap.get(), {0, 0}));
-  ImageObject none;
-  EXPECT_FALSE(attachFromBitmap(none, nullptr, {0, 0}));
-}
-
-TEST(ObjectResources, TheModuleCarriesTheHandBitmapAndTheMoveCursor) {
-  const ModuleHandle module(
-      LoadLibraryExW(besideSelf(L"scribly.dll").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-  if (!module) GTEST_SKIP() << "scribly.dll is not beside the tests";
-  Bitmap hand = loadHandBitmap(module.get());
-  ASSERT_TRUE(hand);
-  BITMAP bm{};
-  GetObjectW(hand.get(), sizeof bm, &bm);
-  EXPECT_EQ(bm.bmWidth, 19);
-  EXPECT_EQ(bm.bmHeight, 17);
-  EXPECT_TRUE(cursorForHandle(HandleCursor::Move, module.get()));
-  EXPECT_TRUE(cursorForHandle(HandleCursor::SizeNwse, module.get()));
-  EXPECT_FALSE(cursorForHandle(HandleCursor::None, module.get()));
 }
 
 }  // namespace

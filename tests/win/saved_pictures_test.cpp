@@ -34,12 +34,6 @@ std::unique_ptr<ImageObject> picture(uint16_t w, uint16_t h, Point at) {
   return image;
 }
 
-std::wstring freshPath(const wchar_t* name) {
-  const std::wstring path = scribly::tempPath(name);
-  DeleteFileW(path.c_str());
-  return path;
-}
-
 std::vector<uint8_t> readAll(const std::wstring& path) {
   std::ifstream in(path.c_str(), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -78,10 +72,11 @@ struct ReadBack {
   uint16_t bits = 0;
 };
 
-TEST(SavedPictures, PageIsWrittenAtTheScreenDepthAndReadsBack) {
+TEST(SavedPictures, PagesAndObjectsReadBackAndChosenNamesGetTheExtensionOnlyWhenMissing) {
+  const TempFolder folder(L"scribly-saved");
   Page page(7, "p", 120, 100);
   ASSERT_TRUE(page.addObject(1, picture(30, 20, {10, 40})));
-  const auto path = freshPath(L"scribly_saved_page.bmp");
+  const auto path = folder / L"page.bmp";
   const std::pair<int, uint16_t> depths[] = {{8, 8}, {16, 24}, {32, 32}};
   for (auto [screen, bits] : depths) {
     SCOPED_TRACE(screen);
@@ -98,25 +93,19 @@ TEST(SavedPictures, PageIsWrittenAtTheScreenDepthAndReadsBack) {
       for (int x = 0; x < 30; ++x) ASSERT_EQ(back.pixel(10 + x, 40 + y), colourAt(x, y)) << x;
     EXPECT_EQ(back.pixel(40, 40), (std::array<uint8_t, 3>{255, 255, 255}));
   }
-  DeleteFileW(path.c_str());
-}
 
-TEST(SavedPictures, ObjectIsWrittenAtTheOriginInItsOwnSize) {
+  // An object at the origin in its own size.
   auto image = picture(100, 50, {300, 200});
-  const auto path = freshPath(L"scribly_saved_object.bmp");
-  ASSERT_TRUE(writeObjectPicture(*image, kPaperWhite, path, 32));
-  const ReadBack back(path);
+  ASSERT_TRUE(writeObjectPicture(*image, kPaperWhite, folder / L"object.bmp", 32));
+  const ReadBack back(folder / L"object.bmp");
   EXPECT_EQ(back.sizeField, back.file.size());
   EXPECT_EQ(back.width, 100);
   EXPECT_EQ(back.height, 50);
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(back.pixel(x, y), colourAt(x, y)) << x << "," << y;
   EXPECT_EQ(image->first(), (Point{300, 200}));
-  DeleteFileW(path.c_str());
-}
 
-TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
-  Page page(42, "p", 100, 100);
+  // Chosen names get the bitmap extension only when it is missing.
   std::wstring proposed;
   auto choose = [&](const std::wstring& name) {
     return [&, name](HWND, const std::wstring& offered) -> std::optional<std::wstring> {
@@ -124,15 +113,15 @@ TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
       return name;
     };
   };
-  const auto png = freshPath(L"scribly_saved.png");
-  const auto appended = freshPath(L"scribly_saved.png.bmp");
+  const auto png = folder / L"saved.png";
+  const auto appended = folder / L"saved.png.bmp";
   ASSERT_TRUE(savePagePicture(&page, nullptr, choose(png)));
   EXPECT_EQ(GetFileAttributesW(png.c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_FALSE(readAll(appended).empty());
-  EXPECT_EQ(proposed.rfind(L"Scribly-42-", 0), 0u);
+  EXPECT_EQ(proposed.rfind(L"Scribly-7-", 0), 0u);
 
-  const auto upper = freshPath(L"scribly_saved.BMP");
-  const auto doubled = freshPath(L"scribly_saved.BMP.bmp");
+  const auto upper = folder / L"saved.BMP";
+  const auto doubled = folder / L"saved.BMP.bmp";
   auto object = picture(3, 3, {50, 50});
   ASSERT_TRUE(saveObjectPicture(&page, *object, nullptr, choose(upper)));
   EXPECT_EQ(ReadBack(upper).width, 3);
@@ -149,9 +138,6 @@ TEST(SavedPictures, ChosenNamesGetTheBitmapExtensionOnlyWhenMissing) {
   }));
   EXPECT_FALSE(asked);
   EXPECT_FALSE(writePagePicture(page, L"Z:\\no\\such\\folder\\page.bmp", 32));
-  DeleteFileW(appended.c_str());
-  DeleteFileW(upper.c_str());
-  DeleteFileW(doubled.c_str());
 }
 
 }  // namespace

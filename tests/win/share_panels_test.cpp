@@ -9,6 +9,7 @@
 // clang-format on
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -38,16 +39,10 @@ class FakePrinter final : public DocPrinter {
   int32_t __stdcall printDocument(const char* path) override {
     printed.push_back(path);
     if (!starts) return 0;
-    for (size_t slash = folder_.find('\\', 3); slash != std::string::npos;
-         slash = folder_.find('\\', slash + 1))
-      CreateDirectoryA(folder_.substr(0, slash).c_str(), nullptr);
-    for (int page = 1; page <= pages; ++page) {
-      const std::string file = folder_ + "p" + std::to_string(100 + page) + ".BMP";
-      HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-      DWORD written = 0;
-      WriteFile(h, "BM", 2, &written, nullptr);
-      CloseHandle(h);
-    }
+    std::error_code ignored;
+    std::filesystem::create_directories(toWide(folder_, kCodePageSystem), ignored);
+    for (int page = 1; page <= pages; ++page)
+      writeFile(toWide(folder_ + "p" + std::to_string(100 + page) + ".BMP", kCodePageSystem), "BM");
     ++number_;
     if (!holdsReport) report();
     return 1;
@@ -145,42 +140,22 @@ class SharePanelsTest : public SkinHostTest {
     return names;
   }
 
-  HTREEITEM item(HTREEITEM from, UINT relation) {
-    return reinterpret_cast<HTREEITEM>(
-        SendMessageW(tree(), TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(from)));
+  // The first document's item, below the user pages'.
+  HTREEITEM documentItem() {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(
+        tree(), TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(contents_->userRoot())));
   }
   std::vector<HTREEITEM> children(HTREEITEM parent) { return treeChildren(tree(), parent); }
   std::string markup(HTREEITEM of) { return treeMarkup(tree(), of); }
-  TVITEMW details(HTREEITEM of) {
-    TVITEMW data{};
-    data.mask = TVIF_PARAM | TVIF_IMAGE | TVIF_STATE | TVIF_HANDLE;
-    data.stateMask = TVIS_EXPANDED;
-    data.hItem = of;
-    SendMessageW(tree(), TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&data));
-    return data;
-  }
+  TVITEMW details(HTREEITEM of) { return treeItem(tree(), of); }
   POINT pointAt(HTREEITEM of) { return treeItemCentre(tree(), of); }
   void click(HTREEITEM of, bool right = false) {
     ShowWindow(contents_->window(), SW_SHOW);
     clickTreeItem(tree(), of, right);
   }
-  // Right-clicks an item and chooses the menu's item `index` with the keys,
-  // typed once the menu is open (the tree's own mouse tracking would take
-  // them before).
   void menuCommand(HTREEITEM of, int index) {
-    PopupAnswer keys(index);
-    click(of, true);
-    keys.finish();
-    pump();
-  }
-  std::string tipAt(POINT p) {
-    ClientToScreen(tree(), &p);
-    SetCursorPos(p.x, p.y);
-    char buffer[kMaxTipMarkupBytes] = {};
-    if (SendMessageW(tree(), kTreeTipRequest, reinterpret_cast<WPARAM>(buffer), sizeof buffer) !=
-        kTipWritten)
-      return "none";
-    return buffer;
+    ShowWindow(contents_->window(), SW_SHOW);
+    chooseFromTreeMenu(tree(), of, index);
   }
 
   static constexpr size_t kMaxPages = 40;
@@ -225,8 +200,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   for (WPARAM number : {WPARAM{0}, printer_.jobNumber() + 1})
     PostMessageW(contents_->window(), WM_PLUGIN_PRINT_FINISHED, number, kPrintSucceeded);
   pump();
-  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT),
-            nullptr);  // an import lists its document at once
+  EXPECT_EQ(documentItem(), nullptr);  // an import lists its document at once
   printer_.report();
   waitUntilReady();
   EXPECT_EQ(printer_.printed, std::vector<std::string>{"C:\\docs\\notes.txt"});
@@ -238,7 +212,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_EQ(pageNames(peer()), expected);
 
   // A red document item, open, with twelve blue children holding the pages.
-  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+  const HTREEITEM document = documentItem();
   ASSERT_NE(document, nullptr);
   EXPECT_EQ(treeItemName(markup(document)), "notes.txt");
   EXPECT_NE(markup(document).find("255,0,0"), std::string::npos);
@@ -258,13 +232,11 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   EXPECT_TRUE(IsWindowVisible(contents_->window()));
 
   // The same document again is refused with a box; nothing is printed.
-  PopupAnswer again(L"Whiteboard", IDOK);
-  share("C:\\docs\\notes.txt");
-  EXPECT_TRUE(again.finish());
+  answerBox([&] { share("C:\\docs\\notes.txt"); });
   EXPECT_EQ(printer_.printed.size(), 1u);
 
   // The tip of page 3's item wraps its markup.
-  EXPECT_EQ(tipAt(pointAt(pages[2])),
+  EXPECT_EQ(treeTipAt(tree(), pointAt(pages[2])),
             "<tip><font size=\"10\" color=\"0,0,255\">" + markup(pages[2]) + "</font>/></tip>");
 
   // A click on a page goes there, hides the panel and scrolls to the start;
@@ -281,7 +253,7 @@ TEST_F(SharePanelsTest, ASharedDocumentBecomesPagesOnEveryBoardAndADocumentItem)
   RECT client{};
   GetClientRect(tree(), &client);
   ASSERT_GT(client.bottom - 4, pointAt(document).y + 20);
-  EXPECT_EQ(tipAt({client.right / 2, client.bottom - 4}), "none");
+  EXPECT_EQ(treeTipAt(tree(), {client.right / 2, client.bottom - 4}), "none");
 }
 
 TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
@@ -310,12 +282,8 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
 
   // A printer that cannot start shows the print error and makes nothing.
   printer_.starts = false;
-  {
-    PopupAnswer box(L"Whiteboard", IDOK);
-    share("C:\\docs\\broken.doc");
-    ASSERT_TRUE(box.finish());
-    EXPECT_NE(box.shown().find(L"could not be converted"), std::wstring::npos);
-  }
+  EXPECT_NE(answerBox([&] { share("C:\\docs\\broken.doc"); }).find(L"could not be converted"),
+            std::wstring::npos);
   // One that reports failure leaves the pictures it wrote unused.
   printer_.starts = true;
   printer_.succeeds = false;
@@ -335,21 +303,13 @@ TEST_F(SharePanelsTest, StopFailureAndPicturesEndTheShareWithWhatWasMade) {
 // best-fit conversion turns into "\..\" and so into another file. And the
 // share's end removes its folders without following a link planted there.
 TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
-  const std::wstring folder = tempPath(L"scribly share chosen");
-  CreateDirectoryW(folder.c_str(), nullptr);
-  const std::wstring chosen = folder +
-                              L"\\a\uFF3C\uFF0E\uFF0E\uFF3C"
-                              L"b.txt";
-  for (const auto& [path, text] : {std::pair{chosen, "chosen"}, {folder + L"\\b.txt", "decoy"}}) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(file);
-  }
-  const std::string outside = fromWide(folder, kCodePageSystem) + "\\outside";
+  const TempFolder folder(L"scribly share chosen");
+  const std::wstring chosen = folder / L"a\uFF3C\uFF0E\uFF0E\uFF3Cb.txt";
+  writeFile(chosen, "chosen");
+  writeFile(folder / L"b.txt", "decoy");
+  const std::string outside = folder / std::string("outside");
   CreateDirectoryA(outside.c_str(), nullptr);
-  CloseHandle(CreateFileA((outside + "\\kept.txt").c_str(), GENERIC_WRITE, 0, nullptr,
-                          CREATE_ALWAYS, 0, nullptr));
+  writeFile(folder / L"outside\\kept.txt", "");
   CreateDirectoryA(root_.c_str(), nullptr);
   ASSERT_TRUE(plantDirectoryLink(root_ + "link", outside));
 
@@ -363,19 +323,14 @@ TEST_F(SharePanelsTest, ThePrinterGetsTheChosenFileAndTheEndFollowsNoLink) {
   EXPECT_EQ(pageNames(peer()).size(), 12u);
   EXPECT_NE(GetFileAttributesA((outside + "\\kept.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
-  runLinuxProgram({"rm", linuxPathOf(root_ + "link")}, fromWide(folder, kCodePageSystem), 20);
+  runLinuxProgram({"rm", linuxPathOf(root_ + "link")}, folder.narrowPath(), 20);
   deleteFolderTree(toWide(root_, kCodePageSystem));
-  deleteFolderTree(folder);
 }
 
 TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   board().setPrivilegeWord(kPrivilegePages);
-  {
-    PopupAnswer refusal(L"Whiteboard", IDOK);
-    contents_->pageOption(kShareDocument);
-    ASSERT_TRUE(refusal.finish());
-    EXPECT_NE(refusal.shown().find(L"cannot share"), std::wstring::npos);
-  }
+  EXPECT_NE(answerBox([&] { contents_->pageOption(kShareDocument); }).find(L"cannot share"),
+            std::wstring::npos);
   EXPECT_FALSE(IsWindowVisible(dialog_->window()));
 
   // Write withdrawn while the dialog is open: "start" is refused as well.
@@ -383,11 +338,7 @@ TEST_F(SharePanelsTest, WithoutWriteNothingIsSharedAndTheUserIsToldWhy) {
   contents_->pageOption(kShareDocument);
   type("C:\\docs\\deck.pptx");
   board().setPrivilegeWord(kPrivilegePages);
-  {
-    PopupAnswer refusal(L"Whiteboard", IDOK);
-    press("btn start share");
-    ASSERT_TRUE(refusal.finish());
-  }
+  answerBox([&] { press("btn start share"); });
   waitUntilReady();
   EXPECT_TRUE(printer_.printed.empty());
   EXPECT_TRUE(pageNames(peer()).empty());
@@ -398,10 +349,9 @@ TEST_F(SharePanelsTest, AnImportThatCanMakeNoPageEndsWithThePrintErrorAndSendsNo
   board().goToPage(1, false);
   relay_.drain();
   printer_.pages = 3;
-  PopupAnswer error(L"Whiteboard", IDOK);
-  share("C:\\docs\\deck.pptx");
-  ASSERT_TRUE(error.finish(15000));
-  EXPECT_NE(error.shown().find(L"could not be converted"), std::wstring::npos);
+  const std::wstring error =
+      answerBox([&] { share("C:\\docs\\deck.pptx"); }, IDOK, L"Whiteboard", 15000);
+  EXPECT_NE(error.find(L"could not be converted"), std::wstring::npos);
   EXPECT_TRUE(contents_->ready());
   relay_.drain();
   EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kCreateNamedPage), 0u);
@@ -411,7 +361,7 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
   printer_.pages = 3;
   share("C:\\docs\\a.b.doc");
   ASSERT_EQ(pageNames(peer()).size(), 3u);
-  const HTREEITEM document = item(contents_->userRoot(), TVGN_NEXT);
+  const HTREEITEM document = documentItem();
 
   // A page a peer adds is the last child of the user pages.
   board().addUserPage("mine");
@@ -446,14 +396,12 @@ TEST_F(SharePanelsTest, TheTreesMenuRenamesAndDeletesAndPeersPagesJoinTheUserPag
             (std::vector<std::string>{"a.b.doc/1", "a.b.doc/2", "a.b.doc/3", "ours", "theirs"}));
 
   // Deleting the document removes its three pages here and there with one message.
-  PopupAnswer confirm(L"Whiteboard", IDYES);
-  menuCommand(document, 1);
-  ASSERT_TRUE(confirm.finish());
+  answerBox([&] { menuCommand(document, 1); }, IDYES);
   relay_.drain();
   EXPECT_EQ(relay_.node(0).host.countSent(MessageCode::kRemoveDocumentPages), 1u);
   EXPECT_EQ(pageNames(board()), (std::vector<std::string>{"ours", "theirs"}));
   EXPECT_EQ(pageNames(peer()), pageNames(board()));
-  EXPECT_EQ(item(contents_->userRoot(), TVGN_NEXT), nullptr);
+  EXPECT_EQ(documentItem(), nullptr);
 }
 
 }  // namespace

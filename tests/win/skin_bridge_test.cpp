@@ -71,7 +71,7 @@ class SkinBridge : public testing::Test {
   std::unique_ptr<SkinWindow> window_;
 };
 
-TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
+TEST_F(SkinBridge, ClicksCloseAndMenusRunTheirScriptsWithTheControlAndItsWindowCurrent) {
   // "oninit" ran once the window was whole, with the window current.
   ASSERT_EQ(program_.commands.size(), 1u) << system_->log();
   EXPECT_EQ(program_.commands[0].name, "init");
@@ -92,9 +92,8 @@ TEST_F(SkinBridge, ClicksRunTheirScriptOnceWithTheControlAndItsWindowCurrent) {
   // A button without "onclick" does nothing.
   click(window_->find("quiet")->window());
   EXPECT_EQ(program_.commands.size(), 1u);
-}
 
-TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
+  // A close goes to the program first, else to the script.
   program_.commands.clear();
   takeClose_ = true;
   SendMessageW(window_->window(), WM_CLOSE, 0, 0);
@@ -115,16 +114,14 @@ TEST_F(SkinBridge, CloseGoesToTheProgramFirstAndElseToTheScript) {
   EXPECT_EQ(program_.commands[1].argument, "3/9");
 }
 
-TEST_F(SkinBridge, KeysBecomeTextsCutOnACharacterAndUnknownNamesNothing) {
+TEST_F(SkinBridge, KeysBecomeTextsCutToTheBufferAndADestroyedWindowTellsNobody) {
   EXPECT_EQ(system_->text("Scribly_MessageBox_Title"), "Whiteboard");
   EXPECT_EQ(system_->text("No_Such_Key"), "No_Such_Key");
-  // A 512-byte text cut to a 128-byte buffer ends on a whole character.
-  const std::string shortened = system_->text("Scribly_MessageBox_Remove_ShareDoc", 16);
-  EXPECT_LE(shortened.size(), 15u);
+  // A 512-byte text cut to a small buffer ends on a whole character, inside it.
+  EXPECT_LE(system_->text("Scribly_MessageBox_Remove_ShareDoc", 16).size(), 15u);
   EXPECT_EQ(window_->menu("no such menu"), nullptr);
-}
 
-TEST_F(SkinBridge, AWindowDestroyedFromOutsideTellsNobodyAfterwards) {
+  // Destroyed from outside: nothing left to tell or destroy.
   HWND pen = window_->find("pen")->window();
   DestroyWindow(window_->window());
   EXPECT_FALSE(IsWindow(pen));

@@ -60,13 +60,14 @@ class Surface {
 
 // The program side of a skin window: each element message is offered to
 // `route` first (true when it took it, with its answer); the named commands
-// the skin's scripts raise are kept.
+// the skin's scripts raise are kept and handed to `onCommand`.
 struct RoutingProgram final : SkinProgram {
   struct Command {
     SkinElement* source;
     std::string name, argument;
   };
   std::function<bool(SkinElement&, UINT, WPARAM, LPARAM, LRESULT&)> route;
+  std::function<void(std::string_view name, std::string_view argument)> onCommand;
   std::vector<Command> commands;
 
   LRESULT onSkinMessage(SkinElement& source, UINT message, WPARAM wParam, LPARAM lParam,
@@ -78,6 +79,7 @@ struct RoutingProgram final : SkinProgram {
   LRESULT onNamedCommand(SkinElement& source, std::string_view name,
                          std::string_view argument) override {
     commands.push_back({&source, std::string(name), std::string(argument)});
+    if (onCommand) onCommand(name, argument);
     return 0;
   }
 };
@@ -87,16 +89,10 @@ struct RoutingProgram final : SkinProgram {
 class SkinHostTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    parent_ = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1000,
-                              700, nullptr, nullptr, nullptr, nullptr);
     skin_ = SkinSystem::acquire(moduleFolder(), "");
     ASSERT_NE(skin_, nullptr);
   }
-  void TearDown() override {
-    frame_.reset();
-    DestroyWindow(parent_);
-    pump();
-  }
+  void TearDown() override { frame_.reset(); }
   // The main frame, shown; its elements' messages go to `program`.
   void openFrame(SkinProgram& program) {
     frame_ = skin_->createWindow("scribly main frame", parent_, &program);
@@ -109,9 +105,9 @@ class SkinHostTest : public ::testing::Test {
     return found ? found->window() : nullptr;
   }
 
-  HWND parent_ = nullptr;
   std::shared_ptr<SkinSystem> skin_;
   std::unique_ptr<SkinWindow> frame_;
+  HostWindow parent_{1000, 700};  // destroyed before the skin goes
 };
 
 }  // namespace scribly

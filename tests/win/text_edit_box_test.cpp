@@ -8,6 +8,8 @@
 #include "frame/text_edit_box_win.h"
 #include "tests/support/win_test_support.h"
 #include "win/messages.h"
+#include "win/module.h"
+#include "win/window_proc.h"
 
 namespace scribly {
 namespace {
@@ -33,13 +35,9 @@ class TextEditBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
     commits.clear();
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = parentProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ScriblyEditParent";
-    RegisterClassW(&wc);
+    registerWindowClass(moduleInstance(), L"ScriblyEditParent", parentProc);
     parent_ = CreateWindowExW(0, L"ScriblyEditParent", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                              400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+                              400, 300, nullptr, nullptr, moduleInstance(), nullptr);
     ASSERT_TRUE(parent_);
     font_.height = -13;
     font_.setFace("Tahoma");
@@ -59,30 +57,26 @@ class TextEditBoxTest : public ::testing::Test {
   FontRecord font_;
 };
 
-TEST_F(TextEditBoxTest, OpensAtThePointWithItsTextLimitAndFocus) {
-  TextEditBox box;
-  ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
-  HWND edit = box.window();
-  EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4020);
-  EXPECT_EQ(TextEditBox::textOf(edit), "h\xc3\xa9llo");
-  EXPECT_EQ(GetFocus(), edit);
-  RECT r;
-  GetWindowRect(edit, &r);
-  MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
-  EXPECT_EQ(r.left, 30);
-  EXPECT_EQ(r.top, 40);
-  EXPECT_GT(sizeOf(edit).cx, 10);
-}
-
-// Focus loss commits with the packed position, the text still there to read,
-// then closes; a new editor commits the old one, empty or not; a box
-// destroyed closes without committing.
-TEST_F(TextEditBoxTest, FocusLossOrANewEditorCommitsDestroyingDoesNot) {
+// It opens at the point with its text, limit and focus. Focus loss commits
+// with the packed position, the text still there to read, then closes; a new
+// editor commits the old one, empty or not; a box destroyed closes without
+// committing.
+TEST_F(TextEditBoxTest, OpensAtThePointGrowsAndCommitsOnFocusLossOrANewEditorNotWhenDestroyed) {
   HWND edit;
   {
     TextEditBox box;
-    ASSERT_TRUE(box.open({30, 40}, parent_, font_, nullptr));
+    ASSERT_TRUE(box.open({30, 40}, parent_, font_, "h\xc3\xa9llo"));
     edit = box.window();
+    EXPECT_EQ(SendMessageW(edit, EM_GETLIMITTEXT, 0, 0), 4020);
+    EXPECT_EQ(GetFocus(), edit);
+    RECT r;
+    GetWindowRect(edit, &r);
+    MapWindowPoints(nullptr, parent_, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(r.left, 30);
+    EXPECT_EQ(r.top, 40);
+    EXPECT_GT(sizeOf(edit).cx, 10);
+    EXPECT_EQ(TextEditBox::textOf(edit), "h\xc3\xa9llo");
+    SetWindowTextW(edit, L"");
     type(edit, L"abc");
     SetFocus(parent_);
     ASSERT_EQ(commits.size(), 1u);
@@ -93,8 +87,21 @@ TEST_F(TextEditBoxTest, FocusLossOrANewEditorCommitsDestroyingDoesNot) {
     EXPECT_FALSE(IsWindow(edit));
     EXPECT_FALSE(box.isOpen());
 
+    // It grows line by line and never shrinks below the sample word.
     ASSERT_TRUE(box.open({5, 6}, parent_, font_, nullptr));
     const HWND first = box.window();
+    const SIZE empty = sizeOf(first);
+    type(first, L"a much longer line of text than the sample");
+    const SIZE wide = sizeOf(first);
+    EXPECT_GT(wide.cx, empty.cx);
+    type(first, L"\r");
+    type(first, L"x");
+    EXPECT_GT(sizeOf(first).cy, wide.cy);
+    SetWindowTextW(first, L"");
+    type(first, L"i");
+    type(first, L"\b");
+    EXPECT_EQ(sizeOf(first).cx, empty.cx);
+    EXPECT_EQ(sizeOf(first).cy, empty.cy);
     ASSERT_TRUE(box.open({70, 80}, parent_, font_, "second"));
     ASSERT_EQ(commits.size(), 2u);
     EXPECT_EQ(commits[1].editor, first);
@@ -105,24 +112,6 @@ TEST_F(TextEditBoxTest, FocusLossOrANewEditorCommitsDestroyingDoesNot) {
   }
   EXPECT_FALSE(IsWindow(edit));
   EXPECT_EQ(commits.size(), 2u);
-}
-
-TEST_F(TextEditBoxTest, GrowsLineByLineAndNeverShrinksBelowTheSampleWord) {
-  TextEditBox box;
-  ASSERT_TRUE(box.open({0, 0}, parent_, font_, nullptr));
-  HWND edit = box.window();
-  const SIZE empty = sizeOf(edit);
-  type(edit, L"a much longer line of text than the sample");
-  const SIZE wide = sizeOf(edit);
-  EXPECT_GT(wide.cx, empty.cx);
-  type(edit, L"\r");
-  type(edit, L"x");
-  EXPECT_GT(sizeOf(edit).cy, wide.cy);
-  SetWindowTextW(edit, L"");
-  type(edit, L"i");
-  type(edit, L"\b");
-  EXPECT_EQ(sizeOf(edit).cx, empty.cx);
-  EXPECT_EQ(sizeOf(edit).cy, empty.cy);
 }
 
 }  // namespace

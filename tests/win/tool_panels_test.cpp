@@ -139,21 +139,13 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   // confirms is chosen, a cancel chooses nothing.
   openPalette(false);
   hover(cell(8));  // red 51, green 51
-  {
-    PopupAnswer dialog(L"Color", IDOK);
-    press("more colours");
-    EXPECT_TRUE(dialog.finish());
-  }
+  answerBox([&] { press("more colours"); }, IDOK, L"Color");
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
   ASSERT_EQ(coloursChosen_.size(), 2u);
   EXPECT_EQ(coloursChosen_[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
   openPalette(false);
-  {
-    PopupAnswer dialog(L"Color", IDCANCEL);
-    press("more colours");
-    EXPECT_TRUE(dialog.finish());
-  }
+  answerBox([&] { press("more colours"); }, IDCANCEL, L"Color");
   pump();
   EXPECT_EQ(coloursChosen_.size(), 2u);
   EXPECT_EQ(tools_.pen().fill, RGB(51, 51, 0));
@@ -168,7 +160,7 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   EXPECT_EQ(tools_.pen().colour, 0x123456u);
 }
 
-TEST_F(ToolPanelsTest, TheSwatchSwapsAndTheWidthBarsSetTheWidth) {
+TEST_F(ToolPanelsTest, TheSwatchSwapsTheWidthBarsSetTheWidthAndAStyleChecksItsButton) {
   HWND swatch = element("color picker");
   click(swatch, 55, 8);  // swap
   EXPECT_EQ(tools_.pen().colour, 0xFFFFFFu);
@@ -190,6 +182,14 @@ TEST_F(ToolPanelsTest, TheSwatchSwapsAndTheWidthBarsSetTheWidth) {
   print(element("font set"));
   EXPECT_EQ(gdiObjectStats().live, before.live);
   EXPECT_EQ(gdiObjectStats().deferredDeletes, before.deferredDeletes);
+
+  // A pen style change checks its button only.
+  panels_->penStateChanged(kPenStyleBit, 2);
+  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"}) {
+    EXPECT_EQ(SendMessageW(element(name), BM_GETCHECK, 0, 0),
+              std::string(name) == "PS_DOT" ? BST_CHECKED : BST_UNCHECKED)
+        << name;
+  }
 }
 
 TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
@@ -226,15 +226,6 @@ TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
   HWND rounds = panels_->popupWindow(kRoundChooserName);
   ASSERT_NE(rounds, nullptr);
   EXPECT_TRUE(IsWindowVisible(rounds));
-}
-
-TEST_F(ToolPanelsTest, APenStyleChangeChecksItsButtonOnly) {
-  panels_->penStateChanged(kPenStyleBit, 2);
-  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"}) {
-    EXPECT_EQ(SendMessageW(element(name), BM_GETCHECK, 0, 0),
-              std::string(name) == "PS_DOT" ? BST_CHECKED : BST_UNCHECKED)
-        << name;
-  }
 }
 
 }  // namespace
