@@ -38,7 +38,7 @@ bool scalar(const redisReply* r, std::string& out) {
 }
 
 template <class T>
-bool number(const std::string& s, T& out) {
+bool number(std::string_view s, T& out) {
   const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
   return ec == std::errc{} && end == s.data() + s.size();
 }
@@ -152,6 +152,17 @@ bool streamEntry(const RedisConnection::Node& e, std::string& id, EntryFields& f
   return true;
 }
 
+// A hash's field-value pairs as HGETALL answers them; none when the answer
+// is not an array of pairs.
+std::optional<EntryFields> hashFields(const RedisConnection::Tree& t) {
+  if (!t.root.array || t.root.items.size() % 2 != 0) return std::nullopt;
+  EntryFields fields;
+  for (size_t i = 0; i < t.root.items.size(); i += 2) {
+    fields.emplace_back(t.root.items[i].value, t.root.items[i + 1].value);
+  }
+  return fields;
+}
+
 std::optional<std::string_view> field(const EntryFields& fields, std::string_view name) {
   for (const auto& [k, v] : fields) {
     if (k == name) return v;
@@ -162,7 +173,7 @@ std::optional<std::string_view> field(const EntryFields& fields, std::string_vie
 template <class T>
 bool fieldNumber(const EntryFields& fields, std::string_view name, T& out) {
   const auto v = field(fields, name);
-  return v && number(std::string(*v), out);
+  return v && number(*v, out);
 }
 
 InputEntry inputEntry(std::string id, const EntryFields& f) {
@@ -460,8 +471,8 @@ EmitResult ConferenceLog::emit(std::string_view token, std::span<const OutputPar
 std::optional<std::pair<uint64_t, uint64_t>> parseStreamId(std::string_view id) {
   const size_t dash = id.find('-');
   std::pair<uint64_t, uint64_t> n;
-  if (dash == std::string_view::npos || !number(std::string(id.substr(0, dash)), n.first) ||
-      !number(std::string(id.substr(dash + 1)), n.second)) {
+  if (dash == std::string_view::npos || !number(id.substr(0, dash), n.first) ||
+      !number(id.substr(dash + 1), n.second)) {
     return std::nullopt;
   }
   return n;
@@ -533,19 +544,15 @@ std::variant<std::pair<std::string, uint32_t>, Failed> ConferenceLog::outputPosi
 
 std::variant<std::optional<SnapshotHeader>, Failed> ConferenceLog::snapshotHeader() {
   if (!valid()) return Failed{"no such conference"};
-  const std::string snap = key("snap");
-  const RedisConnection::Tree t = redis_.query({"HGETALL", snap});
+  const RedisConnection::Tree t = redis_.query({"HGETALL", key("snap")});
   if (!t.ok) return Failed{t.error};
-  if (!t.root.array || t.root.items.size() % 2 != 0) return Failed{"malformed snapshot header"};
-  if (t.root.items.empty()) return std::optional<SnapshotHeader>{};
-  EntryFields fields;
-  for (size_t i = 0; i < t.root.items.size(); i += 2) {
-    fields.emplace_back(t.root.items[i].value, t.root.items[i + 1].value);
-  }
+  const auto fields = hashFields(t);
+  if (!fields) return Failed{"malformed snapshot header"};
+  if (fields->empty()) return std::optional<SnapshotHeader>{};
   SnapshotHeader h;
-  const auto inId = field(fields, "in_id");
-  if (!fieldNumber(fields, "n", h.n) || !fieldNumber(fields, "size", h.size) || !inId ||
-      !parseStreamId(*inId) || field(fields, "format") != "1" || h.size > kMaxSnapshotBytes) {
+  const auto inId = field(*fields, "in_id");
+  if (!fieldNumber(*fields, "n", h.n) || !fieldNumber(*fields, "size", h.size) || !inId ||
+      !parseStreamId(*inId) || field(*fields, "format") != "1" || h.size > kMaxSnapshotBytes) {
     return Failed{"malformed snapshot header"};
   }
   h.inId = *inId;
@@ -593,20 +600,18 @@ FencedStep ConferenceLog::commitSnapshot(std::string_view token, const SnapshotH
 
 std::variant<std::vector<SessionInfo>, Failed> ConferenceLog::sessions() {
   if (!valid()) return Failed{"no such conference"};
-  const std::string sess = key("sess");
-  const RedisConnection::Tree t = redis_.query({"HGETALL", sess});
+  const RedisConnection::Tree t = redis_.query({"HGETALL", key("sess")});
   if (!t.ok) return Failed{t.error};
-  if (!t.root.array || t.root.items.size() % 2 != 0) return Failed{"malformed sessions"};
+  const auto fields = hashFields(t);
+  if (!fields) return Failed{"malformed sessions"};
   std::vector<SessionInfo> out;
-  for (size_t i = 0; i < t.root.items.size(); i += 2) {
+  for (const auto& [user, v] : *fields) {
     // "epoch:lastSeq:node:secretHash"; a value of another shape is no session.
-    const std::string& v = t.root.items[i + 1].value;
     const size_t a = v.find(':');
     const size_t b = a == std::string::npos ? a : v.find(':', a + 1);
     const size_t c = b == std::string::npos ? b : v.find(':', b + 1);
     SessionInfo s;
-    if (c == std::string::npos || !number(t.root.items[i].value, s.user) ||
-        !number(v.substr(0, a), s.epoch)) {
+    if (c == std::string::npos || !number(user, s.user) || !number(v.substr(0, a), s.epoch)) {
       continue;
     }
     s.node = v.substr(b + 1, c - b - 1);
