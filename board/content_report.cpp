@@ -71,8 +71,20 @@ std::vector<uint32_t> ContentReport::ids(uint32_t pageId) const {
 
 std::vector<std::vector<uint8_t>> ContentReport::wholeBoard() const {
   std::vector<std::vector<uint8_t>> out;
+  // A fresh board holds the system pages first and in order, and a rename
+  // makes a missing page at the end: a system page found anywhere else (a
+  // peer removed it and content brought it back) is removed first, so that
+  // its rename makes it again where it stands here.
+  std::vector<uint32_t> inPlace;
+  for (const auto& page : pages_.pages()) {
+    const uint32_t id = page->id();
+    if (!isSystemPage(id) || (!inPlace.empty() && id < inPlace.back())) break;
+    inPlace.push_back(id);
+  }
   for (uint32_t id = kFirstSystemPage; id <= kLastSystemPage; ++id) {
-    if (!pages_.find(id)) out.push_back(build(RemovePage{id, 0}));
+    if (std::find(inPlace.begin(), inPlace.end(), id) == inPlace.end()) {
+      out.push_back(build(RemovePage{id, 0}));
+    }
   }
   for (const auto& page : pages_.pages()) {
     out.push_back(build(RenamePage{page->id(), page->name()}));
