@@ -244,18 +244,17 @@ TEST_F(Contract, TheSkinEngineComesOnlyFromBesideThePlugInAndServesOneThreadAtAT
     std::pair<HRESULT, HWND> result{E_FAIL, nullptr};  // Create's answer, its tool bar
     std::thread([&] {
       CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-      HWND parent = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW, 0, 0, 500, 400,
-                                    nullptr, nullptr, nullptr, nullptr);
-      IPlugInClient* plugin = nullptr;
-      if (factory_->CreateInstance(nullptr, IID_IPlugInClient, reinterpret_cast<void**>(&plugin)) ==
-          S_OK) {
-        HWND frame = nullptr;
-        result.first = plugin->Create(parent, nullptr, nullptr, 1, &frame);
-        result.second = frame ? findSkinWindow(frame, "tool bar") : nullptr;
-        plugin->Release();
+      {
+        const HostWindow parent(500, 400, WS_OVERLAPPEDWINDOW);
+        IPlugInClient* plugin = nullptr;
+        if (factory_->CreateInstance(nullptr, IID_IPlugInClient,
+                                     reinterpret_cast<void**>(&plugin)) == S_OK) {
+          HWND frame = nullptr;
+          result.first = plugin->Create(parent, nullptr, nullptr, 1, &frame);
+          result.second = frame ? findSkinWindow(frame, "tool bar") : nullptr;
+          plugin->Release();
+        }
       }
-      DestroyWindow(parent);
-      pump();
       CoUninitialize();
     }).join();
     return result;

@@ -133,11 +133,7 @@ class ControlWalk : public Interface {
           for (HTREEITEM item : visibleItems(w)) {
             const std::wstring label = treeLabel(w, item);
             seen(label, "a tree row");
-            TVITEMW info = {};
-            info.mask = TVIF_IMAGE | TVIF_STATE;
-            info.hItem = item;
-            info.stateMask = TVIS_EXPANDED;
-            SendMessageW(w, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&info));
+            const TVITEMW info = treeItem(w, item);
             state += L"|" + label + L":" + std::to_wstring(info.iImage) + L":" +
                      std::to_wstring(info.state & TVIS_EXPANDED);
           }
@@ -262,9 +258,7 @@ class ControlWalk : public Interface {
     bool added = false;
     for (const auto& [w, state] : now.windows) added |= !before.windows.contains(w);
     if (!added) return;
-    send(keyInput(VK_ESCAPE, false));
-    send(keyInput(VK_ESCAPE, true));
-    settle(60);
+    pressKeys({VK_ESCAPE});
     for (HWND w : look().pops)
       if (!before.pops.contains(w)) ShowWindow(w, SW_HIDE);
     if (GetCapture()) ReleaseCapture();
@@ -337,9 +331,7 @@ class ControlWalk : public Interface {
     HWND bar = panel ? findSkinWindow(panel, "painter trackbar brightness") : nullptr;
     if (element == "painter editpic btnReset" && bar) {
       SetFocus(bar);
-      send(keyInput(VK_NEXT, false));
-      send(keyInput(VK_NEXT, true));
-      settle(60);
+      pressKeys({VK_NEXT});
     }
     relay();
   }

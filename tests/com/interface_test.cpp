@@ -277,9 +277,7 @@ TEST_F(Interface, UndoAndRedoByKeysAndButtonsReachThePeer) {
   };
   auto press = [&](const std::vector<WORD>& keys) {
     SetFocus(view_);
-    for (WORD k : keys) send(keyInput(k, false));
-    for (auto k = keys.rbegin(); k != keys.rend(); ++k) send(keyInput(*k, true));
-    settle(50);
+    pressKeys(keys);
     return relay();
   };
   auto clicked = [&](const char* button) {
@@ -396,13 +394,8 @@ TEST_F(Interface, BothParticipantsShowAndListASharedDocumentUntilItIsDeleted) {
   ASSERT_EQ(shared[0].pages.size(), 12u);
   EXPECT_EQ(shared[0].pages[2].first, L"3");
   // Each page's item is marked: its background is set.
-  for (HTREEITEM page : treeChildren(annTree, shared[0].item)) {
-    TVITEMW item{};
-    item.mask = TVIF_IMAGE;
-    item.hItem = page;
-    SendMessageW(annTree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    EXPECT_EQ(item.iImage, kMarkedPageImage);
-  }
+  for (HTREEITEM page : treeChildren(annTree, shared[0].item))
+    EXPECT_EQ(treeItem(annTree, page).iImage, kMarkedPageImage);
   HWND benTree = openContents(*ben_);
   ASSERT_TRUE(benTree);
   EXPECT_EQ(listedDocuments(benTree), shared);
@@ -412,13 +405,14 @@ TEST_F(Interface, BothParticipantsShowAndListASharedDocumentUntilItIsDeleted) {
   // Deleted by Ann through the tree's menu: gone from both trees and boards.
   annTree = openContents(*ann_);
   {
-    PopupAnswer confirm(L"Whiteboard", IDYES);
-    PopupAnswer keys(1);  // the right button on the document, its second item
+    Hand hand;
+    hand.menuItem = 1;  // the right button on the document, its second item
+    hand.button = IDYES;
     clickTreeItem(annTree, listedDocuments(annTree).at(0).item, true);
-    ASSERT_TRUE(keys.finish());
-    ASSERT_TRUE(confirm.finish());
+    ASSERT_TRUE(hand.finish());
+    EXPECT_EQ(hand.menus + hand.dialogs, 2);
     // The box says what deleting does; the file stays.
-    EXPECT_NE(confirm.shown().find(L"for everyone"), std::wstring::npos);
+    EXPECT_NE(hand.shown().find(L"for everyone"), std::wstring::npos);
   }
   relay();
   EXPECT_TRUE(listedDocuments(annTree).empty());

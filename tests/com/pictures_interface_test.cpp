@@ -61,14 +61,6 @@ std::vector<uint8_t> landscapeBmp(int w, int h) {
   return bmpFileBytes(layout, {}, pixels);
 }
 
-bool writeLandscapeBmp(const std::wstring& path, int w, int h) {
-  const std::vector<uint8_t> file = landscapeBmp(w, h);
-  FILE* f = _wfopen(path.c_str(), L"wb");
-  if (!f) return false;
-  const bool whole = fwrite(file.data(), 1, file.size(), f) == file.size();
-  return fclose(f) == 0 && whole;
-}
-
 // The landscape on the clipboard as a paint program leaves it: the picture
 // file without its file header.
 bool copyLandscape(int w, int h) {
@@ -252,7 +244,9 @@ TEST_F(PicturesInterface, APhotoBackgroundNeedsPagesAndAllPagesSavedAsPdfAreWhat
   // With it, "custom" and the open dialog take a photo whose name is beyond
   // ASCII and beyond the system's code page; "scale_65" scales it.
   const std::wstring photo = tempPath(L"scribly-landscape \u00e9t\u00e9 \u0416.bmp");
-  ASSERT_TRUE(writeLandscapeBmp(photo, 900, 600));
+  const std::vector<uint8_t> landscapeFile = landscapeBmp(900, 600);
+  ASSERT_TRUE(writeFile(
+      photo, {reinterpret_cast<const char*>(landscapeFile.data()), landscapeFile.size()}));
   {
     Hand hand;
     hand.menuItem = 0;
@@ -263,8 +257,11 @@ TEST_F(PicturesInterface, APhotoBackgroundNeedsPagesAndAllPagesSavedAsPdfAreWhat
   const Messages set = relay();
   ASSERT_FALSE(set.empty());
   EXPECT_EQ(codeOf(set[0]), 19);
-  queueMenuKeys(4);  // scale_65
-  click("bkgnd scale");
+  {
+    Hand hand;
+    hand.menuItem = 4;  // scale_65
+    hand.click(element("bkgnd scale"));
+  }
   const Messages scaled = relay();
   ASSERT_EQ(scaled.size(), 1u);
   EXPECT_EQ(codeOf(scaled[0]), 91);

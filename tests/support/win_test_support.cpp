@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "skin/ui_engine_win.h"
 #include "win/dib.h"
 #include "win/folders.h"
 #include "win/messages.h"
+#include "win/text.h"
 #include "win/thread_windows.h"
 
 namespace scribly {
@@ -42,11 +44,15 @@ void settle(DWORD ms) {
   pump();
 }
 
+namespace {
+
 std::wstring selfPath() {
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   return path;
 }
+
+}  // namespace
 
 std::wstring besideSelf(const std::wstring& file) {
   const std::wstring self = selfPath();
@@ -182,63 +188,141 @@ HWND visiblePanel(const char* name) {
 }
 
 namespace {
-// The answers waiting, by their timers: a thread timer carries no context.
-std::vector<PopupAnswer*>& waiting() {
-  static std::vector<PopupAnswer*> answers;
-  return answers;
+
+HandStep handStep(HandAction action, uint32_t value = 0, const std::wstring& file = {}) {
+  HandStep step;
+  step.action = action;
+  step.value = value;
+  step.text = fromWide(file);
+  return step;
 }
+
 }  // namespace
 
-PopupAnswer::PopupAnswer(const wchar_t* title, WPARAM button) : title_(title), button_(button) {
-  waiting().push_back(this);
-  timer_ = SetTimer(nullptr, 0, 20, &PopupAnswer::tick);
+Hand::Hand() : previous_(std::exchange(current(), this)) {
+  timer_ = SetTimer(nullptr, 0, 30, &Hand::tick);
 }
 
-PopupAnswer::PopupAnswer(int menuItem) : menuItem_(menuItem) {
-  waiting().push_back(this);
-  timer_ = SetTimer(nullptr, 0, 20, &PopupAnswer::tick);
-}
-
-PopupAnswer::~PopupAnswer() {
+Hand::~Hand() {
   KillTimer(nullptr, timer_);
-  std::erase(waiting(), this);
+  current() = previous_;
 }
 
-bool PopupAnswer::finish(DWORD timeoutMs) {
-  return pumpUntil([this] { return answered_; }, "a message box, dialog or menu", timeoutMs);
+Hand*& Hand::current() {
+  static Hand* hand = nullptr;
+  return hand;
 }
 
-void CALLBACK PopupAnswer::tick(HWND, UINT, UINT_PTR timer, DWORD) {
-  for (PopupAnswer* answer : waiting())
-    if (answer->timer_ == timer && !answer->answered_) return answer->answer();
+void CALLBACK Hand::tick(HWND, UINT, UINT_PTR, DWORD) {
+  if (current()) current()->step();
 }
 
-void PopupAnswer::answer() {
-  if (title_.empty()) {
-    HWND menu = visibleThreadWindow(L"#32768");
+bool Hand::busy() const {
+  return player_.playing() || visibleThreadWindow(L"#32768") || visibleThreadWindow(L"#32770");
+}
+
+void Hand::play(HandStep step, HWND frame) {
+  HandSession session;
+  session.steps.push_back(std::move(step));
+  player_.start(session, nullptr, {frame}, [](const std::string& error) { EXPECT_EQ(error, ""); });
+}
+
+void Hand::click(HWND window, std::optional<POINT> client, bool right) {
+  RECT box;
+  GetClientRect(window, &box);
+  POINT at = client.value_or(POINT{box.right / 2, box.bottom / 2});
+  // A second press on the same spot soon after the first is a double click:
+  // the hand presses a little lower, or waits when there is no room.
+  static DWORD lastTime = 0;
+  static POINT lastAt = {};
+  POINT screen = at;
+  ClientToScreen(window, &screen);
+  auto twice = [&] {
+    return std::abs(screen.x - lastAt.x) <= GetSystemMetrics(SM_CXDOUBLECLK) &&
+           std::abs(screen.y - lastAt.y) <= GetSystemMetrics(SM_CYDOUBLECLK) &&
+           GetTickCount() - lastTime <= GetDoubleClickTime();
+  };
+  const int step = GetSystemMetrics(SM_CYDOUBLECLK) + 1;
+  if (twice() && at.y + step < box.bottom) {
+    at.y += step;
+    screen.y += step;
+  }
+  pumpUntil([&] { return !twice(); }, "the double-click time to pass");
+  HandStep press = handStep(right ? HandAction::RightClick : HandAction::Click);
+  press.element = skinName(window);
+  press.atCentre = false;
+  press.x1 = at.x;
+  press.y1 = at.y;
+  HWND parent = GetParent(window);
+  play(press, parent ? parent : window);
+  pumpUntil([this] { return !busy(); }, "the hand's input and what it opened");
+  lastTime = GetTickCount();
+  lastAt = screen;
+  SetCursorPos(kPointerAway.x, kPointerAway.y);
+  settle(60);
+}
+
+std::wstring Hand::shown() const {
+  std::wstring all;
+  for (const std::wstring& text : texts) all += text;
+  return all;
+}
+
+bool Hand::finish(DWORD timeoutMs) {
+  return pumpUntil([this] { return menus + dialogs > 0 && !busy(); }, "a menu or a dialog",
+                   timeoutMs);
+}
+
+void Hand::step() {
+  if (player_.playing() || (answered_ && IsWindowVisible(answered_))) return;
+  answered_ = nullptr;
+  if (HWND window = menuItem ? visibleThreadWindow(L"#32768") : nullptr) {
+    constexpr UINT kGetMenu = 0x01E1;  // MN_GETHMENU
+    const auto menu = reinterpret_cast<HMENU>(SendMessageW(window, kGetMenu, 0, 0));
     if (!menu) return;
-    // The menu's modal loop takes the keys from the queue, whoever they are for.
-    for (int i = 0; i <= menuItem_; ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageW(menu, WM_KEYDOWN, menuItem_ < 0 ? VK_ESCAPE : VK_RETURN, 0);
-    answered_ = true;
+    answered_ = window;
+    ++menus;
+    menuStates.clear();
+    for (UINT i = 0; i < static_cast<UINT>(GetMenuItemCount(menu)); ++i) {
+      wchar_t text[256] = {};
+      GetMenuStringW(menu, i, text, 256, MF_BYPOSITION);
+      texts.push_back(text);
+      menuStates.push_back(GetMenuState(menu, i, MF_BYPOSITION));
+    }
+    const auto chosen = static_cast<size_t>(*menuItem);  // a negative one is beyond them all
+    if (chosen < menuStates.size() && !(menuStates[chosen] & (MF_GRAYED | MF_DISABLED)))
+      play(handStep(HandAction::Menu, static_cast<uint32_t>(chosen)));
+    else
+      EndMenu();
     return;
   }
-  for (HWND box : threadWindows()) {
-    if (!IsWindowVisible(box) || className(box) != L"#32770" || title_ != windowText(box)) continue;
-    for (HWND child : descendants(box))
-      if (child != box) shown_ += windowText(child);
-    PostMessageW(box, WM_COMMAND, button_, 0);
-    answered_ = true;
+  if (menuOnly) {
+    if (previous_) previous_->step();
     return;
+  }
+  for (HWND dialog : threadWindows()) {
+    if (!IsWindowVisible(dialog) || className(dialog) != L"#32770" ||
+        (!title.empty() && windowText(dialog) != title))
+      continue;
+    answered_ = dialog;
+    ++dialogs;
+    for (HWND w : descendants(dialog)) texts.push_back(windowText(w));
+    if (!path.empty()) return play(handStep(HandAction::SaveFile, 0, path));
+    int id = button && GetDlgItem(dialog, button) ? button : 0;
+    for (int other : {IDCANCEL, IDNO, IDOK})
+      if (!id && GetDlgItem(dialog, other)) id = other;
+    return play(handStep(HandAction::Answer, static_cast<uint32_t>(id)));
   }
 }
 
 std::wstring answerBox(const std::function<void()>& action, WPARAM button, const wchar_t* title,
                        DWORD timeoutMs) {
-  PopupAnswer answer(title, button);
+  Hand hand;
+  hand.title = title;
+  hand.button = static_cast<int>(button);
   action();
-  answer.finish(timeoutMs);
-  return answer.shown();
+  hand.finish(timeoutMs);
+  return hand.shown();
 }
 
 std::vector<HTREEITEM> treeChildren(HWND tree, HTREEITEM parent) {
@@ -277,16 +361,12 @@ POINT treeItemCentre(HWND tree, HTREEITEM item) {
   return {(box.left + box.right) / 2, (box.top + box.bottom) / 2};
 }
 
-POINT pointAtTreeItem(HWND tree, HTREEITEM item) {
+void clickTreeItem(HWND tree, HTREEITEM item, bool right) {
+  // The pointer on the label, where the tree's hit test finds it.
   const POINT p = treeItemCentre(tree, item);
   POINT screen = p;
   ClientToScreen(tree, &screen);
   SetCursorPos(screen.x, screen.y);
-  return p;
-}
-
-void clickTreeItem(HWND tree, HTREEITEM item, bool right) {
-  const POINT p = pointAtTreeItem(tree, item);
   const UINT down = right ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
   PostMessageW(tree, down + 1, 0, MAKELPARAM(p.x, p.y));
   SendMessageW(tree, down, right ? MK_RBUTTON : MK_LBUTTON, MAKELPARAM(p.x, p.y));
@@ -320,9 +400,11 @@ std::string treeTipAt(HWND tree, POINT p) {
 }
 
 void chooseFromTreeMenu(HWND tree, HTREEITEM item, int index) {
-  PopupAnswer keys(index);
+  Hand hand;
+  hand.menuItem = index;
+  hand.menuOnly = true;  // what the item opens is the caller's
   clickTreeItem(tree, item, true);
-  keys.finish();
+  hand.finish();
   pump();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // What the three Windows test programs share: this thread's message pump and
 // the one way to wait for something, child processes, the skin's windows
-// found by name, the pop-ups a modal loop shows answered, tree items, and the
-// pixels a window shows.
+// found by name, a hand that answers the pop-ups a modal loop shows, tree
+// items, and the pixels a window shows.
 // clang-format off
 #include <windows.h>
 #include <commctrl.h>
@@ -10,11 +10,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "host/hand_player_win.h"
 #include "win/handles.h"
 
 namespace scribly {
@@ -28,7 +30,6 @@ bool pumpUntil(const std::function<bool()>& done, const char* what, DWORD timeou
 // which tells nobody when it is done.
 void settle(DWORD ms);
 
-std::wstring selfPath();                          // this executable
 std::wstring tempPath(const std::wstring& name);  // in the temporary folder
 std::wstring besideSelf(const std::wstring& f);   // a file beside it
 std::string narrow(const std::wstring& wide);     // in the system code page
@@ -101,35 +102,62 @@ HWND findSkinWindow(HWND root, const char* name);
 // The visible top-level window of this thread with that skin name.
 HWND visiblePanel(const char* name);
 
-// Answers the next message box or dialog titled `title` with `button`, or
-// the next pop-up menu with the keys that choose its item `menuItem` (Escape
-// when negative), from a
-// timer that runs inside the modal loop that shows it.
-class PopupAnswer {
+// Where the pointer rests between clicks: over no window of ours, so no tip
+// shows and nothing is hovered.
+inline constexpr POINT kPointerAway = {1590, 990};
+
+// A hand that answers what modal loops show, from a timer that keeps running
+// inside them, with the host's hand player's real input. A menu gets its item
+// `menuItem` clicked (it is closed when the item is negative, missing or
+// disabled; menus are left alone when unset). A dialog (only one titled
+// `title` when given) gets `path` typed over its focused field and Enter when
+// a path is given, else `button` clicked (0: Cancel, No or OK, the first it
+// has). The last hand made answers; one that is `menuOnly` leaves dialogs to
+// the hand made before it.
+class Hand {
  public:
-  PopupAnswer(const wchar_t* title, WPARAM button);
-  explicit PopupAnswer(int menuItem);
-  ~PopupAnswer();
-  PopupAnswer(const PopupAnswer&) = delete;
-  PopupAnswer& operator=(const PopupAnswer&) = delete;
-  // Pumps until it was answered; a test failure when nothing came up.
+  Hand();
+  ~Hand();
+  Hand(const Hand&) = delete;
+  Hand& operator=(const Hand&) = delete;
+
+  // Presses and releases at a client point of `window` (its centre when
+  // none), moves the pointer away, and returns once that and everything it
+  // opened were answered.
+  void click(HWND window, std::optional<POINT> client = std::nullopt, bool right = false);
+  // Plays one step with the hand player, `frame` holding its element.
+  void play(HandStep step, HWND frame = nullptr);
+  // Pumps until something came up and everything was answered; a test
+  // failure when nothing came up.
   bool finish(DWORD timeoutMs = 5000);
-  // The texts the box or dialog showed.
-  const std::wstring& shown() const { return shown_; }
+
+  std::optional<int> menuItem;
+  bool menuOnly = false;
+  std::wstring path;
+  int button = 0;
+  std::wstring title;
+
+  // What came up: menus, dialogs, the last menu's item states (MF_GRAYED,
+  // MF_CHECKED) and every text a menu or dialog showed.
+  int menus = 0;
+  int dialogs = 0;
+  std::vector<UINT> menuStates;
+  std::vector<std::wstring> texts;
+  std::wstring shown() const;  // the texts joined
 
  private:
+  static Hand*& current();
   static void CALLBACK tick(HWND, UINT, UINT_PTR, DWORD);
-  void answer();
-  std::wstring title_;
-  WPARAM button_ = 0;
-  int menuItem_ = -1;
-  bool answered_ = false;
-  std::wstring shown_;
+  void step();
+  bool busy() const;
+  HandPlayer player_;
+  HWND answered_ = nullptr;
+  Hand* previous_ = nullptr;
   UINT_PTR timer_ = 0;
 };
 
 // Runs `action` and answers with `button` the box or dialog titled `title` it
-// shows; the texts that showed, and a test failure when nothing came up.
+// shows; the texts it showed, and a test failure when nothing came up.
 std::wstring answerBox(const std::function<void()>& action, WPARAM button = IDOK,
                        const wchar_t* title = L"Whiteboard", DWORD timeoutMs = 5000);
 
@@ -140,8 +168,6 @@ std::wstring treeLabel(HWND tree, HTREEITEM item);
 LPARAM treeData(HWND tree, HTREEITEM item);
 bool treeItemBox(HWND tree, HTREEITEM item, RECT& box);
 POINT treeItemCentre(HWND tree, HTREEITEM item);
-// The pointer on an item's label, where the tree's hit test finds it; that point.
-POINT pointAtTreeItem(HWND tree, HTREEITEM item);
 // A click there as a hand makes it: the release already queued when the press
 // comes, as the tree tracks the pointer until it sees one.
 void clickTreeItem(HWND tree, HTREEITEM item, bool right = false);
@@ -152,9 +178,8 @@ TVITEMW treeItem(HWND tree, HTREEITEM item);
 // The tip's markup with the pointer at `p` (client coordinates); "none" when
 // the tree shows no tip there.
 std::string treeTipAt(HWND tree, POINT p);
-// Right-clicks an item and chooses its menu's item `index` with the keys
-// (Escape when negative), typed once the menu is open: the tree's own
-// pointer tracking would take them before.
+// Right-clicks an item and has the hand choose its menu's item `index` (the
+// menu closed when negative).
 void chooseFromTreeMenu(HWND tree, HTREEITEM item, int index);
 
 inline constexpr uint32_t kWhite = 0xFFFFFF;
