@@ -54,7 +54,7 @@ bool run(const char* label, int objects, int picturesEvery) {
       bytes += m.size();
     }
   };
-  const Stopwatch clock;
+  const ProcessorStopwatch clock;
   TestBoard& late = relay.join();
   relay.drain();
   const double ms = 1000 * clock.processor();

@@ -19,7 +19,7 @@ namespace {
 double run(size_t boards, int operations) {
   InMemoryRelay relay(InMemoryRelay::Mode::Server, boards, 5, withTemplates());
   if (!relay.drain()) return 0;
-  const Stopwatch clock;
+  const ProcessorStopwatch clock;
   RandomOperations ops(relay);
   ops.addOwnPages(1);
   for (int i = 0; i < operations; ++i) {
