@@ -3,7 +3,6 @@
 // at every paint.
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -11,18 +10,10 @@
 #include "board/background_picture.h"
 #include "objects/gdi_canvas_win.h"
 #include "objects/pixel_ops.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "win/handles.h"
 
 using namespace scribly;
-
-namespace {
-
-double msSince(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
 
 int main() {
   constexpr uint16_t kW = 1920, kH = 1080;
@@ -32,10 +23,7 @@ int main() {
 
   for (float factor : {0.65f, 1.25f, 2.0f}) {
     const Size size{static_cast<int32_t>(kW * factor), static_cast<int32_t>(kH * factor)};
-    auto t0 = std::chrono::steady_clock::now();
-    const int rounds = 10;
-    for (int i = 0; i < rounds; ++i) picture->resized(size);
-    const double ms = msSince(t0) / rounds;
+    const double ms = msPerCall(10, [&](int) { picture->resized(size); });
     printf("scale to %.2f (%d x %d): %.1f ms\n", factor, size.width, size.height, ms);
     const std::string what =
         "scale a 1920 x 1080 background to " + std::to_string(factor).substr(0, 4);
@@ -50,20 +38,16 @@ int main() {
   ScopedSelect selected(memory.get(), bitmap.get());
   const Rect view{300, 200, 1500, 1000};
   const int paints = 50;
-  auto t1 = std::chrono::steady_clock::now();
-  for (int i = 0; i < paints; ++i) {
+  const double copy = msPerCall(paints, [&](int) {
     SetViewportOrgEx(memory.get(), -view.left, -view.top, nullptr);
     GdiCanvas canvas(memory.get());
     scaled->draw(canvas, Point{0, 0}, view);
-  }
-  const double copy = msSince(t1) / paints;
-  auto t2 = std::chrono::steady_clock::now();
-  for (int i = 0; i < paints; ++i) {
+  });
+  const double stretch = msPerCall(paints, [&](int) {
     SetViewportOrgEx(memory.get(), -view.left, -view.top, nullptr);
     GdiCanvas canvas(memory.get());
     canvas.blitPixels(Rect{0, 0, 2400, 1350}, picture->pixels(), kW, kH);
-  }
-  const double stretch = msSince(t2) / paints;
+  });
   printf("paint a 1200 x 800 view at 1.25: kept copy %.2f ms, stretched at paint %.2f ms\n", copy,
          stretch);
   printFigure("paint a 1200 x 800 view at 1.25 from the kept copy", copy, "ms",

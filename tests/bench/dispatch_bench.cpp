@@ -5,12 +5,11 @@
 // deletes its own live objects, its queue released by one acknowledgement per
 // flagged message as the host delivers them. Prints figures only, in
 // processor time (see processorSeconds).
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly;
@@ -122,12 +121,10 @@ double measure(const char* label, Stream s) {
   board->initialize(11, 12);
   // The recording host's own growth is no cost of the board's.
   board.host.sent.reserve(s.flagged + 16);
-  const auto start = std::chrono::steady_clock::now();
-  const double processorStart = processorSeconds();
+  const ProcessorStopwatch clock;
   for (const Bytes& m : s.messages) board->dispatch(m);
-  const double seconds = processorSeconds() - processorStart;
-  const double wall =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds = clock.processor();
+  const double wall = clock.seconds();
   size_t objects = 0;
   for (const auto& p : board->pages()) objects += p->objects().size();
   std::printf(

@@ -3,28 +3,18 @@
 // pictures stay in the temporary folder it prints.
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <tuple>
 
-#include "docprint/doc_printer_win.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/win/office_documents.h"
 
 using namespace scribly;
 
 namespace {
-
-bool finished = false;
-LPARAM result = 0;
-
-LRESULT CALLBACK reportProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == kPrintFinishedMessage) finished = true, result = lParam;
-  return DefWindowProcW(window, msg, wParam, lParam);
-}
 
 size_t countPages(const std::string& folder, const std::string& base, uint64_t& bytes) {
   size_t n = 0;
@@ -41,25 +31,12 @@ size_t countPages(const std::string& folder, const std::string& base, uint64_t& 
 
 int main(int argc, char** argv) {
   const bool keep = argc > 1 && std::strcmp(argv[1], "--keep") == 0;
-  HMODULE module = LoadLibraryA((moduleFolder() + "\\docprint.dll").c_str());
-  auto create = module ? reinterpret_cast<CreateDocPrintFunction>(
-                             reinterpret_cast<void*>(GetProcAddress(module, kCreateDocPrintName)))
-                       : nullptr;
-  if (!create) {
+  BenchPrinter printer;
+  if (!printer) {
     std::printf("docprint.dll not found beside the benchmark\n");
     return 1;
   }
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = reportProc;
-  windowClass.lpszClassName = L"ScriblyPrintBench";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, nullptr, nullptr);
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string root =
-      std::string(temp) + "scribly-print-bench-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(root.c_str(), nullptr);
+  const std::string root = benchFolder("scribly-print-bench");
 
   writeText(root + "\\notes.txt", benchNotes());
   writeText(root + "\\deck.fodp", flatPresentation(20));
@@ -72,33 +49,16 @@ int main(int argc, char** argv) {
   MoveFileA((root + "\\notes.docx").c_str(), (root + "\\memo.docx").c_str());
   MoveFileA((root + "\\notes.pdf").c_str(), (root + "\\paper.pdf").c_str());
 
-  DocPrinter* printer = create();
-  printer->setNotifyWindow(window, kPrintFinishedMessage);
   int failures = 0;
   // The seconds a print took from the call to the report; 0 when it failed.
   const auto print = [&](const char* file, const char* base, int quality, const char* label) {
     const std::string folder =
         root + "\\out-" + base + "-" + std::to_string(quality) + label + "\\";
-    printer->setOutputFolder(folder.c_str());
-    printer->setQuality(quality);
-    finished = false;
-    const auto t0 = std::chrono::steady_clock::now();
-    if (!printer->printDocument((root + "\\" + file).c_str())) {
-      std::printf("%s: not started\n", file);
-      ++failures;
-      return 0.0;
-    }
-    while (!finished) {
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-      Sleep(5);
-    }
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    const double seconds = printer.print(root + "\\" + file, folder, quality);
     uint64_t bytes = 0;
     const size_t pages = countPages(folder, base, bytes);
-    if (result != kPrintSucceeded || pages == 0) {
-      std::printf("%s: failed\n", file);
+    if (seconds < 0 || pages == 0) {
+      std::printf("%s: %s\n", file, seconds == -1 ? "not started" : "failed");
       ++failures;
       return 0.0;
     }
@@ -116,14 +76,14 @@ int main(int argc, char** argv) {
   const auto byHand = [&](const char* file, const char* base) {
     const std::string folder = root + "\\by-hand-" + base;
     CreateDirectoryA(folder.c_str(), nullptr);
-    const auto t0 = std::chrono::steady_clock::now();
+    const Stopwatch clock;
     if (!convertWithOffice(root + "\\" + file, folder, "pdf") ||
         !runLinuxProgram(
             {"pdftoppm", "-r", "96", "-jpeg", linuxPathOf(folder + "\\" + base + ".pdf"),
              linuxPathOf(folder) + "/page"},
             folder, 60))
       return 0.0;
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    return clock.seconds();
   };
   double pdfSeconds = 0;
   for (const auto& [file, base, quality] :
@@ -146,7 +106,6 @@ int main(int argc, char** argv) {
   printFigure("memo.docx, a later office document", later, "s",
               "the same pages from a PDF %.2f s (%+.2f s); the first %.2f s", pdfSeconds,
               later - pdfSeconds, first);
-  printer->release();
   if (keep) {
     std::printf("pages kept in %s\n", root.c_str());
   } else {

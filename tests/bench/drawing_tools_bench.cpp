@@ -2,33 +2,18 @@
 // an object is dragged, and while the delete tool hovers (which searches the
 // page at every movement); and how much of the view a drag invalidates.
 // Prints figures only.
-#include <chrono>
 #include <cstdio>
 
 #include "bench_objects.h"
 #include "board/drawing_tools.h"
 #include "board/silent_surroundings.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly::testing;
 
-namespace {
-
-constexpr int kMoves = 20000;
-
-template <class Move>
-double microsecondsPerMove(Move move) {
-  const auto start = std::chrono::steady_clock::now();
-  for (int i = 0; i < kMoves; ++i) move(i);
-  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-             .count() /
-         kMoves;
-}
-
-}  // namespace
-
 int main() {
+  constexpr int kMoves = 20000;
   TestBoard board;
   board->initialize(11, 12);
   for (auto& object : makePage(nullptr)) board->commitObject(std::move(object));
@@ -46,17 +31,17 @@ int main() {
   tools.mouseDown(grip);
   if (tools.dragMode() != DragMode::MoveObject) return 1;
   board.view.invalidated.clear();
-  const double drag = microsecondsPerMove([&](int i) {
-    tools.mouseMove({grip.x + 1 + i % 300, grip.y + 1 + i % 200});
-  });
+  const double drag = 1000 * msPerCall(kMoves, [&](int i) {
+                        tools.mouseMove({grip.x + 1 + i % 300, grip.y + 1 + i % 200});
+                      });
   tools.mouseUp({grip.x + 50, grip.y + 50});
   double area = 0;
   for (const Rect& r : board.view.invalidated) area += double(r.width()) * r.height();
 
   tools.selectTool(kDeleteTool);
-  const double hover = microsecondsPerMove([&](int i) {
-    tools.mouseMove({(i * 37) % 1200, (i * 53) % 1200});
-  });
+  const double hover = 1000 * msPerCall(kMoves, [&](int i) {
+                         tools.mouseMove({(i * 37) % 1200, (i * 53) % 1200});
+                       });
 
   std::printf("dragging one of 1000 objects (%d x %d): %.2f us per pointer movement\n", box.width(),
               box.height(), drag);

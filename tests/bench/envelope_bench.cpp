@@ -3,27 +3,25 @@
 // one to watch: the envelope should cost next to nothing on top of bzip2.
 // Run: build/native/tests/envelope_bench [seconds per figure, default 2]
 #include <bzlib.h>
-#include <jpeglib.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
-#include <tuple>
 #include <utility>
 #include <vector>
 
+#include "base/bmp_file.h"
 #include "base/byte_io.h"
+#include "base/jpeg_codec.h"
 #include "collab/envelope.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 
 namespace {
 
 using scribly::ByteWriter;
-using Clock = std::chrono::steady_clock;
 
 // A pencil record at the stroke limit: 500 points of a smooth hand-drawn curve.
 std::vector<uint8_t> pencilRecord() {
@@ -61,86 +59,57 @@ std::vector<uint8_t> textRecord() {
   return w.take();
 }
 
-// A synthetic scene: sky gradient, a few flat shapes, mild sensor noise.
+// A synthetic scene in a picture's layout (see pictureBytes): sky gradient, a
+// few flat shapes, mild sensor noise.
 std::vector<uint8_t> scenePixels(int width, int height) {
   std::mt19937 gen(11);
   std::uniform_int_distribution<int> noise(-3, 3);
-  std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
+  std::vector<uint8_t> bgr(scribly::pictureBytes(width, height));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       int r = 90 + y / 4, g = 140 + y / 6, b = 230 - y / 5;
       if ((x - 420) * (x - 420) + (y - 150) * (y - 150) < 60 * 60) r = 250, g = 220, b = 80;
       if (y > height * 2 / 3) r = 60 + (x % 37), g = 120 + (y % 23), b = 50;
       if (x > 80 && x < 260 && y > 220 && y < 380) r = 170, g = 60, b = 40;
-      uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-      p[0] = static_cast<uint8_t>(std::clamp(r + noise(gen), 0, 255));
+      uint8_t* p = &bgr[(height - 1 - y) * scribly::pictureRowBytes(width) + x * 3];
+      p[2] = static_cast<uint8_t>(std::clamp(r + noise(gen), 0, 255));
       p[1] = static_cast<uint8_t>(std::clamp(g + noise(gen), 0, 255));
-      p[2] = static_cast<uint8_t>(std::clamp(b + noise(gen), 0, 255));
+      p[0] = static_cast<uint8_t>(std::clamp(b + noise(gen), 0, 255));
     }
   }
-  return rgb;
+  return bgr;
 }
 
 // A 24-bit BMP file of about 1 MB, preceded by its 4-byte format code (1, ".bmp").
 std::vector<uint8_t> bmpFile(int width, int height) {
-  const std::vector<uint8_t> rgb = scenePixels(width, height);
-  const uint32_t row = ((24 * width + 31) / 32) * 4;
+  const uint32_t size = static_cast<uint32_t>(scribly::pictureBytes(width, height));
   ByteWriter w;
   w.u32(1);
-  w.u8('B').u8('M').u32(54 + row * height).u32(0).u32(54);
-  w.u32(40).i32(width).i32(height).u16(1).u16(24).u32(0).u32(row * height).zeros(16);
-  for (int y = height - 1; y >= 0; --y) {
-    for (int x = 0; x < width; ++x) {
-      const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-      w.u8(p[2]).u8(p[1]).u8(p[0]);
-    }
-    w.zeros(row - 3 * width);
-  }
+  w.u8('B').u8('M').u32(54 + size).u32(0).u32(54);
+  w.u32(40).i32(width).i32(height).u16(1).u16(24).u32(0).u32(size).zeros(16);
+  w.bytes(scenePixels(width, height));
   return w.take();
 }
 
 // A JPEG file of about 1 MB, preceded by its format code (3, ".jpg"): bzip2
 // cannot shrink it, so the envelope goes raw after bzip2 has tried.
 std::vector<uint8_t> jpegFile(int width, int height) {
-  const std::vector<uint8_t> rgb = scenePixels(width, height);
-  jpeg_compress_struct c{};
-  jpeg_error_mgr err{};
-  c.err = jpeg_std_error(&err);
-  jpeg_create_compress(&c);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  jpeg_mem_dest(&c, &out, &outSize);
-  c.image_width = width;
-  c.image_height = height;
-  c.input_components = 3;
-  c.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&c);
-  jpeg_set_quality(&c, 97, TRUE);
-  jpeg_start_compress(&c, TRUE);
-  while (c.next_scanline < c.image_height) {
-    JSAMPROW rowPointer =
-        const_cast<JSAMPROW>(&rgb[static_cast<size_t>(c.next_scanline) * width * 3]);
-    jpeg_write_scanlines(&c, &rowPointer, 1);
-  }
-  jpeg_finish_compress(&c);
   ByteWriter w;
-  w.u32(3).bytes(out, outSize);
-  jpeg_destroy_compress(&c);
-  std::free(out);
+  w.u32(3).bytes(*scribly::encodeJpeg(scenePixels(width, height), width, height, SIZE_MAX, 97));
   return w.take();
 }
 
 // Runs `work` repeatedly for about `seconds`; returns seconds per call.
 double timePerCall(const std::function<void()>& work, double seconds) {
   size_t calls = 0;
-  const auto start = Clock::now();
-  std::chrono::duration<double> elapsed{};
+  const Stopwatch clock;
+  double elapsed = 0;
   do {
     work();
     ++calls;
-    elapsed = Clock::now() - start;
-  } while (elapsed.count() < seconds);
-  return elapsed.count() / static_cast<double>(calls);
+    elapsed = clock.seconds();
+  } while (elapsed < seconds);
+  return elapsed / static_cast<double>(calls);
 }
 
 constexpr int kRounds = 5;
@@ -166,54 +135,43 @@ void measure(const char* name, const std::vector<uint8_t>& payload, double secon
   const std::vector<uint8_t> envelope = scribly::Compress(payload);
   std::vector<char> scratch(n + 1);
   std::vector<char> restored(n + 1);
-  const char* compressedData = reinterpret_cast<const char*>(envelope.data()) + 9;
-  const unsigned compressedLength = static_cast<unsigned>(envelope.size() - 9);
   const bool compressed = envelope[0] == scribly::kEnvelopeCompressed;
+  const double mb = static_cast<double>(n) / 1e6;
+  std::printf("%-14s %9zu B -> %9zu B (%s, %5.1f%%)\n", name, n, envelope.size(),
+              compressed ? "bzip2" : "raw", 100.0 * envelope.size() / n);
+  // Times the envelope and libbz2 side by side, and prints both.
+  const auto compare = [&](const char* step, const std::function<void()>& envelopeWork,
+                           const std::function<void()>& directWork) {
+    const auto [envelopeTime, directTime] = timeSideBySide(envelopeWork, directWork, seconds);
+    std::printf("  %-10s  envelope %8.2f MB/s   libbz2 %8.2f MB/s   ratio %.3f\n", step,
+                mb / envelopeTime, mb / directTime, directTime / envelopeTime);
+    printFigure((std::string(name) + ": " + step).c_str(), mb / envelopeTime, "MB/s",
+                "libbz2 %.2f MB/s, ratio %.3f", mb / directTime, directTime / envelopeTime);
+  };
 
-  const auto [envCompress, directCompress] = timeSideBySide(
-      [&] { sink = scribly::Compress(payload).size(); },
+  compare(
+      "compress", [&] { sink = scribly::Compress(payload).size(); },
       [&] {
         unsigned destLength = static_cast<unsigned>(n);
         BZ2_bzBuffToBuffCompress(scratch.data(), &destLength,
                                  const_cast<char*>(reinterpret_cast<const char*>(payload.data())),
                                  static_cast<unsigned>(n), 2, 0, 50);
         sink = destLength;
-      },
-      seconds);
+      });
   const auto envDecompressOnce = [&] { sink = scribly::Decompress(envelope)->size(); };
-  double envDecompress = 0, directDecompress = 0;
   if (!compressed) {
-    envDecompress = timePerCall(envDecompressOnce, seconds);
-  } else {
-    std::tie(envDecompress, directDecompress) = timeSideBySide(
-        envDecompressOnce,
-        [&] {
-          unsigned destLength = static_cast<unsigned>(n);
-          BZ2_bzBuffToBuffDecompress(restored.data(), &destLength,
-                                     const_cast<char*>(compressedData), compressedLength, 0, 0);
-          sink = destLength;
-        },
-        seconds);
-  }
-
-  const double mb = static_cast<double>(n) / 1e6;
-  std::printf("%-14s %9zu B -> %9zu B (%s, %5.1f%%)\n", name, n, envelope.size(),
-              compressed ? "bzip2" : "raw", 100.0 * envelope.size() / n);
-  std::printf("  compress    envelope %8.2f MB/s   libbz2 %8.2f MB/s   ratio %.3f\n",
-              mb / envCompress, mb / directCompress, directCompress / envCompress);
-  const std::string what = std::string(name) + ": compress";
-  printFigure(what.c_str(), mb / envCompress, "MB/s", "libbz2 %.2f MB/s, ratio %.3f",
-              mb / directCompress, directCompress / envCompress);
-  if (compressed) {
-    std::printf("  decompress  envelope %8.2f MB/s   libbz2 %8.2f MB/s   ratio %.3f\n",
-                mb / envDecompress, mb / directDecompress, directDecompress / envDecompress);
-    printFigure((std::string(name) + ": decompress").c_str(), mb / envDecompress, "MB/s",
-                "libbz2 %.2f MB/s, ratio %.3f", mb / directDecompress,
-                directDecompress / envDecompress);
-  } else {
     std::printf("  decompress  envelope %8.2f MB/s   (raw form: a copy, libbz2 not involved)\n",
-                mb / envDecompress);
+                mb / timePerCall(envDecompressOnce, seconds));
+    return;
   }
+  compare("decompress", envDecompressOnce, [&] {
+    unsigned destLength = static_cast<unsigned>(n);
+    BZ2_bzBuffToBuffDecompress(
+        restored.data(), &destLength,
+        const_cast<char*>(reinterpret_cast<const char*>(envelope.data()) + 9),
+        static_cast<unsigned>(envelope.size() - 9), 0, 0);
+    sink = destLength;
+  });
 }
 
 }  // namespace

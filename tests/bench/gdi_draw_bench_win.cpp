@@ -1,21 +1,19 @@
 #include <windows.h>
 
-#include <chrono>
 #include <cstdio>
-#include <variant>
 
 #include "bench_objects.h"
 #include "objects/gdi_canvas_win.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 
 // Captures what objects draw so the same primitives can be issued directly.
 struct Op {
   int kind = 0;
-  PenSpec pen;
-  BrushSpec brush;
+  PenSpec pen{};
+  BrushSpec brush{};
   FillMode fill = FillMode::Alternate;
-  std::vector<Point> pts;
-  Rect r;
+  std::vector<Point> pts{};
+  Rect r{};
   uint32_t colour = 0;
 };
 struct Capture : Canvas {
@@ -24,71 +22,21 @@ struct Capture : Canvas {
   void add(Op o) { objects.back().push_back(std::move(o)); }
   void save() override {}
   void restore() override {}
-  void setPen(const PenSpec& p) override {
-    Op o;
-    o.kind = 0;
-    o.pen = p;
-    add(o);
-  }
-  void setBrush(const BrushSpec& b) override {
-    Op o;
-    o.kind = 1;
-    o.brush = b;
-    add(o);
-  }
-  void setFillMode(FillMode m) override {
-    Op o;
-    o.kind = 2;
-    o.fill = m;
-    add(o);
-  }
+  void setPen(const PenSpec& p) override { add({.kind = 0, .pen = p}); }
+  void setBrush(const BrushSpec& b) override { add({.kind = 1, .brush = b}); }
+  void setFillMode(FillMode m) override { add({.kind = 2, .fill = m}); }
   void setFont(const FontRecord&) override {}
   void setTextColour(uint32_t) override {}
   void setTextBackground(std::optional<uint32_t>) override {}
-  void line(Point a, Point b) override {
-    Op o;
-    o.kind = 3;
-    o.pts = {a, b};
-    add(o);
-  }
+  void line(Point a, Point b) override { add({.kind = 3, .pts = {a, b}}); }
   void polyline(std::span<const Point> p) override {
-    Op o;
-    o.kind = 4;
-    o.pts.assign(p.begin(), p.end());
-    add(o);
+    add({.kind = 4, .pts = {p.begin(), p.end()}});
   }
-  void polygon(std::span<const Point> p) override {
-    Op o;
-    o.kind = 5;
-    o.pts.assign(p.begin(), p.end());
-    add(o);
-  }
-  void rectangle(const Rect& r) override {
-    Op o;
-    o.kind = 6;
-    o.r = r;
-    add(o);
-  }
-  void ellipse(const Rect& r) override {
-    Op o;
-    o.kind = 7;
-    o.r = r;
-    add(o);
-  }
-  void chord(const Rect& r, Point a, Point b) override {
-    Op o;
-    o.kind = 8;
-    o.r = r;
-    o.pts = {a, b};
-    add(o);
-  }
-  void fillRect(const Rect& r, uint32_t c) override {
-    Op o;
-    o.kind = 9;
-    o.r = r;
-    o.colour = c;
-    add(o);
-  }
+  void polygon(std::span<const Point> p) override { add({.kind = 5, .pts = {p.begin(), p.end()}}); }
+  void rectangle(const Rect& r) override { add({.kind = 6, .r = r}); }
+  void ellipse(const Rect& r) override { add({.kind = 7, .r = r}); }
+  void chord(const Rect& r, Point a, Point b) override { add({.kind = 8, .pts = {a, b}, .r = r}); }
+  void fillRect(const Rect& r, uint32_t c) override { add({.kind = 9, .r = r, .colour = c}); }
   bool drawText(const Rect&, std::string_view) override { return true; }
   void blitPixels(const Rect&, std::span<const uint8_t>, uint16_t, uint16_t) override {}
   bool drawBitmap(CanvasBitmap, Point, uint32_t) override { return true; }
@@ -178,19 +126,19 @@ int main() {
   const int rounds = 20;
   double viaCanvas = 0, viaDirect = 0;
   for (int r = 0; r < rounds; ++r) {
-    auto t0 = std::chrono::steady_clock::now();
+    const Stopwatch canvasClock;
     {
       GdiCanvas c(mem);
       for (auto* o : shapes) o->draw(&c, DrawMode::Plain, 0, true);
     }
     GdiFlush();
-    auto t1 = std::chrono::steady_clock::now();
+    const double canvas = canvasClock.ms();
+    const Stopwatch directClock;
     for (auto& ops : cap.objects) direct(mem, ops);
     GdiFlush();
-    auto t2 = std::chrono::steady_clock::now();
     if (r == 0) continue;  // warm-up
-    viaCanvas += std::chrono::duration<double, std::milli>(t1 - t0).count();
-    viaDirect += std::chrono::duration<double, std::milli>(t2 - t1).count();
+    viaCanvas += canvas;
+    viaDirect += directClock.ms();
   }
   printf("%zu objects: canvas %.2f ms, direct %.2f ms, ratio %.3f\n", shapes.size(),
          viaCanvas / (rounds - 1), viaDirect / (rounds - 1), viaCanvas / viaDirect);

@@ -2,11 +2,10 @@
 // from its first message until nothing moves, in processor time (see
 // processorSeconds). Prints figures, and exits non-zero when the joiner ends
 // with less than the whole page.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/native/board_test_support.h"
 
 namespace scribly::testing {
@@ -55,13 +54,11 @@ bool run(const char* label, int objects, int picturesEvery) {
       bytes += m.size();
     }
   };
-  const auto start = std::chrono::steady_clock::now();
-  const double processorStart = processorSeconds();
+  const ProcessorStopwatch clock;
   TestBoard& late = relay.join();
   relay.drain();
-  const double ms = 1000 * (processorSeconds() - processorStart);
-  const double wall =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+  const double ms = 1000 * clock.processor();
+  const double wall = clock.ms();
   const Page* caught = late->findPage(page);
   const size_t got = caught ? caught->objects().size() : 0;
   const bool whole = got == static_cast<size_t>(committed);

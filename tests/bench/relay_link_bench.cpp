@@ -3,17 +3,15 @@
 // sends its queued messages, one at a time), and the rate of plain messages
 // sent back to back. Prints figures.
 // Run: build/native/tests/relay_link_bench [round trips, default 5000]
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "collab/message_header.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/native/fake_relay.h"
 
 using namespace scribly;
 using namespace scribly::net;
-using Clock = std::chrono::steady_clock;
 
 int main(int argc, char** argv) {
   const int roundTrips = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5000;
@@ -38,28 +36,26 @@ int main(int argc, char** argv) {
   std::vector<double> micros;
   for (int i = 0; i < roundTrips; ++i) {
     const uint64_t before = acks;
-    const auto start = Clock::now();
+    const Stopwatch clock;
     link.send(queued);
     if (!runUntil(io, [&] { return acks > before; })) return 1;
-    micros.push_back(std::chrono::duration<double, std::micro>(Clock::now() - start).count());
+    micros.push_back(clock.us());
   }
-  std::sort(micros.begin(), micros.end());
-  printFigure("relay link UP->UPACK p50", micros[micros.size() / 2], "us", "%d round trips",
+  printFigure("relay link UP->UPACK p50", percentile(micros, 50), "us", "%d round trips",
               roundTrips);
-  printFigure("relay link UP->UPACK p99", micros[micros.size() * 99 / 100], "us", "%d round trips",
+  printFigure("relay link UP->UPACK p99", percentile(micros, 99), "us", "%d round trips",
               roundTrips);
 
   const int burst = 50000;
   std::vector<uint8_t> plain(200, 7);
   plain[0] = firstByteOf(MessageCode::kSetPoints);
   const uint64_t last = link.stats().sent + burst;
-  const auto start = Clock::now();
+  const Stopwatch clock;
   for (int i = 0; i < burst; ++i) link.send(plain);
   if (!runUntil(
           io, [&] { return link.stats().confirmed == last; }, std::chrono::seconds{60}))
     return 1;
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  printFigure("relay link messages confirmed", burst / seconds, "msg/s", "%d messages of 200 bytes",
-              burst);
+  printFigure("relay link messages confirmed", burst / clock.seconds(), "msg/s",
+              "%d messages of 200 bytes", burst);
   return 0;
 }

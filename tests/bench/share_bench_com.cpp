@@ -12,10 +12,9 @@
 #include <string>
 #include <utility>
 
-#include "docprint/doc_printer_win.h"
 #include "host_session.h"
 #include "share/document_share.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/win/office_documents.h"
 
 namespace scribly::test {
@@ -24,43 +23,6 @@ namespace {
 double secondsBetween(std::chrono::steady_clock::time_point from,
                       std::chrono::steady_clock::time_point to) {
   return std::chrono::duration<double>(to - from).count();
-}
-
-// The seconds docprint.dll takes to print `path` into `folder`, from the
-// call until its report; a negative value when it fails.
-double printingSeconds(const std::string& path, const std::string& folder, int32_t quality) {
-  static WPARAM reported = 0;
-  static LPARAM result = 0;
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kPrintFinishedMessage) reported = wParam, result = lParam;
-    return DefWindowProcW(window, message, wParam, lParam);
-  };
-  windowClass.lpszClassName = L"ScriblyShareBenchPrint";
-  RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                nullptr, nullptr, nullptr);
-  HMODULE module = LoadLibraryW(besideSelf(kDocPrintModule).c_str());
-  const auto create = module ? reinterpret_cast<CreateDocPrintFunction>(reinterpret_cast<void*>(
-                                   GetProcAddress(module, kCreateDocPrintName)))
-                             : nullptr;
-  DocPrinter* printer = create ? create() : nullptr;
-  double seconds = -1;
-  if (printer) {
-    printer->setNotifyWindow(window, kPrintFinishedMessage);
-    printer->setOutputFolder(folder.c_str());
-    printer->setQuality(quality);
-    reported = 0;
-    const auto start = std::chrono::steady_clock::now();
-    if (printer->printDocument(path.c_str()) &&
-        pumpUntil([&] { return reported == printer->jobNumber(); }, "the print", 120000) &&
-        result == kPrintSucceeded)
-      seconds = secondsBetween(start, std::chrono::steady_clock::now());
-    printer->release();
-  }
-  DestroyWindow(window);
-  deleteFolderTree(toWide(folder, kCodePageSystem));
-  return seconds;
 }
 
 class ShareBench : public Interface {
@@ -100,11 +62,7 @@ class ShareBench : public Interface {
 };
 
 TEST_F(ShareBench, StartToTheLastPageOnEveryParticipant) {
-  char temp[MAX_PATH] = {};
-  GetTempPathA(MAX_PATH, temp);
-  const std::string folder =
-      std::string(temp) + "scribly-share-bench-" + std::to_string(GetCurrentProcessId());
-  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string folder = benchFolder("scribly-share-bench");
   writeText(folder + "\\notes.txt", benchNotes());
   ASSERT_TRUE(convertWithOffice(folder + "\\notes.txt", folder, "pdf"));
   // Slides of little ink: small pages, which import faster than the timer ticks.
@@ -115,7 +73,10 @@ TEST_F(ShareBench, StartToTheLastPageOnEveryParticipant) {
   for (const auto& [name, quality] :
        {std::pair{"notes.txt", kQualityText}, std::pair{"notes.pdf", kQualityPicture},
         std::pair{"deck.pdf", kQualityPicture}}) {
-    const double printing = printingSeconds(folder + "\\" + name, folder + "\\printed\\", quality);
+    // Printed alone, from the call until the report, by a printer of its own.
+    const double printing =
+        BenchPrinter().print(folder + "\\" + name, folder + "\\printed\\", quality);
+    deleteFolderTree(folder + "\\printed\\");
     ASSERT_GT(printing, 0) << name;
     const int pages = shareHandingOn(toWide(folder + "\\" + name, kCodePageSystem));
     const auto finished = std::chrono::steady_clock::now();

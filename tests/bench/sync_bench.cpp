@@ -5,11 +5,10 @@
 // operation for both sizes and their ratio, which stays near 1 while the cost
 // is linear. Times are processor time (see processorSeconds). "sync_bench N" runs N operations (20
 // 000 by default); "sync_bench N B" runs only the conference of B boards (for a profiler).
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "tests/native/board_test_support.h"
 
 using namespace scribly::testing;
@@ -20,8 +19,7 @@ namespace {
 double run(size_t boards, int operations) {
   InMemoryRelay relay(InMemoryRelay::Mode::Server, boards, 5, withTemplates());
   if (!relay.drain()) return 0;
-  const auto start = std::chrono::steady_clock::now();
-  const double processorStart = processorSeconds();
+  const ProcessorStopwatch clock;
   RandomOperations ops(relay);
   ops.addOwnPages(1);
   for (int i = 0; i < operations; ++i) {
@@ -31,9 +29,8 @@ double run(size_t boards, int operations) {
     }
   }
   if (!relay.drain()) return 0;
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const double processor = processorSeconds() - processorStart;
+  const double seconds = clock.seconds();
+  const double processor = clock.processor();
   std::printf("%3zu boards, %d operations: %.2f s (%.2f s of processor time)\n", boards, operations,
               seconds, processor);
   return processor * 1e6 / (static_cast<double>(boards) * operations);

@@ -6,32 +6,21 @@
 #include <scribly.h>
 #include <windows.h>
 
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
 #include <cstring>
 #include <memory>
-#include <vector>
 
 #include "bench_objects.h"
 #include "frame/frame_board_win.h"
 #include "frame/main_frame_win.h"
 #include "objects/gdi_canvas_win.h"
-#include "tests/bench/bench_figure.h"
+#include "tests/bench/bench_support.h"
 #include "win/module.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 // Hands what one frame sends to the other, as the host's relay does.
 struct RelaySink : IClientSink {
   scribly::MainFrame* peer = nullptr;
-  int relayed = 0;
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** o) override {
     *o = nullptr;
     return E_NOINTERFACE;
@@ -39,7 +28,7 @@ struct RelaySink : IClientSink {
   ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
   ULONG STDMETHODCALLTYPE Release() override { return 1; }
   HRESULT STDMETHODCALLTYPE SendTo(ULONG, ULONG, BYTE* d, ULONG n, ULONG) override {
-    if (peer && peer->postDataIn(d, n)) ++relayed;
+    if (peer) peer->postDataIn(d, n);
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetUserInfo(ULONG, BYTE* buffer) override {
@@ -52,14 +41,6 @@ struct RelaySink : IClientSink {
   }
   HRESULT STDMETHODCALLTYPE GetMessageA(UINT_PTR, LONG_PTR, UINT_PTR*) override { return S_OK; }
 };
-
-void pump() {
-  MSG m;
-  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&m);
-    DispatchMessageW(&m);
-  }
-}
 
 HWND viewOf(scribly::MainFrame& frame) {
   return frame.skin() ? frame.skin()->find("view wnd")->window() : nullptr;
@@ -83,22 +64,20 @@ void pollAt(scribly::MainFrame& frame, HWND view, int x, int y) {
 
 int main() {
   using namespace scribly;
-  HWND host = CreateWindowExW(0, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 1600,
-                              1000, nullptr, nullptr, nullptr, nullptr);
-  HWND left = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 800, 900, host,
-                              nullptr, nullptr, nullptr);
-  HWND right = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 800, 0, 800, 900, host,
-                               nullptr, nullptr, nullptr);
+  const HostWindow host(1600, 1000);
   RelaySink toRight, toLeft;
-  FrameSettings a, b;
-  a.parent = left;
-  b.parent = right;
-  a.sink = &toRight;
-  b.sink = &toLeft;
-  a.peerToPeer = b.peerToPeer = true;
-  a.moduleFolder = b.moduleFolder = moduleFolder();
-  auto ann = MainFrame::create(a, nullptr);
-  auto ben = MainFrame::create(b, nullptr);
+  // A frame in its own half of the host window.
+  const auto frame = [&](int left, RelaySink& sink) {
+    FrameSettings settings;
+    settings.parent = CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, left, 0, 800, 900,
+                                      host, nullptr, nullptr, nullptr);
+    settings.sink = &sink;
+    settings.peerToPeer = true;
+    settings.moduleFolder = moduleFolder();
+    return MainFrame::create(settings, nullptr);
+  };
+  auto ann = frame(0, toRight);
+  auto ben = frame(800, toLeft);
   if (!ann || !ben || !ann->skin() || !ben->skin()) {
     std::printf("view_bench: the skin-built frames cannot be made here\n");
     return 1;
@@ -112,17 +91,11 @@ int main() {
   pump();
 
   ScreenTextMeasurer measurer;
-  std::vector<std::unique_ptr<BoardObject>> page = makePage(&measurer);
-  uint32_t firstId = 0;
-  for (auto& object : page) {
-    const uint32_t id = ann->board()->board().commitObject(std::move(object));
-    if (!firstId) firstId = id;
+  for (auto& object : makePage(&measurer)) {
+    ann->board()->board().commitObject(std::move(object));
     pump();
   }
-  for (int i = 0; i < 200; ++i) {
-    pump();
-    Sleep(5);
-  }
+  settle(1000);
 
   HWND view = viewOf(*ann);
   CanvasView& shown = ann->board()->view();
@@ -145,12 +118,10 @@ int main() {
       shown.keepPicture(keep);
       change(kRounds);
       UpdateWindow(view);
-      const auto start = Clock::now();
-      for (int i = 0; i < kRounds; ++i) {
+      (keep ? pair.kept : pair.plain) = msPerCall(kRounds, [&](int i) {
         change(i);
         UpdateWindow(view);
-      }
-      (keep ? pair.kept : pair.plain) = msSince(start) / kRounds;
+      });
     }
     shown.keepPicture(true);
     return pair;
@@ -182,13 +153,13 @@ int main() {
   for (int i = 1; i <= kMoves; ++i) {
     UpdateWindow(view);
     pointAt(view, 400 - i * 3, 520 - i * 2);
-    const auto start = Clock::now();
+    const Stopwatch clock;
     SendMessageW(ann->window(), WM_TIMER, MainFrame::kPollTimer, 0);
     RECT dirty;
     if (GetUpdateRect(view, &dirty, FALSE))
       invalidated += (dirty.right - dirty.left) * (dirty.bottom - dirty.top);
     UpdateWindow(view);
-    moving += msSince(start);
+    moving += clock.ms();
   }
   SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(400 - kMoves * 3, 520 - kMoves * 2));
   pump();
@@ -210,11 +181,11 @@ int main() {
     pump();
     UpdateWindow(peerView);
     edge = {edge.x + 20, edge.y + 4};
-    const auto start = Clock::now();
+    const Stopwatch clock;
     pointAt(view, edge.x, edge.y);
     SendMessageW(view, WM_LBUTTONUP, 0, MAKELPARAM(edge.x, edge.y));
     bool repainted = false;
-    while (!repainted && msSince(start) < 2000) {
+    while (!repainted && clock.ms() < 2000) {
       MSG m;
       if (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
       RECT dirty;
@@ -223,14 +194,13 @@ int main() {
         repainted = true;
       }
     }
-    toPeer.push_back(msSince(start));
+    toPeer.push_back(clock.ms());
     const BoardObject* mine = board.currentPage()->findObject(rectId);
     const BoardObject* theirs = ben->board()->board().currentPage()->findObject(rectId);
     if (!repainted || !mine || !theirs || mine->firstPoint() != theirs->firstPoint()) ++wrong;
     pump();
   }
-  std::sort(toPeer.begin(), toPeer.end());
-  const double median = toPeer[toPeer.size() / 2];
+  const double median = percentile(toPeer, 50);
 
   const double area = double(client.right) * client.bottom;
   auto figure = [](const char* what, const Pair& pair) {
@@ -247,6 +217,5 @@ int main() {
               toPeer.front(), toPeer.back(), wrong);
   ann.reset();
   ben.reset();
-  DestroyWindow(host);
   return wrong == 0 ? 0 : 1;
 }
