@@ -88,23 +88,19 @@ TEST_F(ConferenceLogTest, GrantedRangesAreDisjointAndOutliveTheLease) {
 }
 
 TEST_F(ConferenceLogTest, GrantsStopAtTheAllowanceAndTheLastId) {
-  struct Case {
-    uint32_t maxGrants;
-    uint32_t lastId;
-    std::string reason;
-  };
   // Two grants of 4096 fit exactly below 0x12000: the third is refused either way.
-  for (const Case& k :
-       {Case{2, 0x7FFFFFFF, "allowance used up"}, Case{100, 0x11FFF, "ids used up"}}) {
+  for (const auto& [maxGrants, lastId, reason] :
+       {std::tuple<uint32_t, uint32_t, std::string>{2, 0x7FFFFFFF, "allowance used up"},
+        {100, 0x11FFF, "ids used up"}}) {
     ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
-    ConferenceLog c = log({.maxGrantsPerUser = k.maxGrants, .lastGrantedId = k.lastId});
+    ConferenceLog c = log({.maxGrantsPerUser = maxGrants, .lastGrantedId = lastId});
     const uint64_t ann = joinFresh(c, kAnn);
-    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 1))) << k.reason;
-    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 2))) << k.reason;
-    EXPECT_EQ(got<NoRange>(c.grant(kAnn, ann, 3)).reason, k.reason);
+    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 1))) << reason;
+    EXPECT_TRUE(std::holds_alternative<Granted>(c.grant(kAnn, ann, 2))) << reason;
+    EXPECT_EQ(got<NoRange>(c.grant(kAnn, ann, 3)).reason, reason);
     // The refused request used up its seq all the same.
-    EXPECT_TRUE(std::holds_alternative<Dup>(c.grant(kAnn, ann, 3))) << k.reason;
-    EXPECT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, ann, 4, kMessage))) << k.reason;
+    EXPECT_TRUE(std::holds_alternative<Dup>(c.grant(kAnn, ann, 3))) << reason;
+    EXPECT_TRUE(std::holds_alternative<Appended>(c.append(kAnn, ann, 4, kMessage))) << reason;
   }
   EXPECT_TRUE(std::holds_alternative<Failed>(
       ConferenceLog(*redis, "c1", {.lastGrantedId = 0x80000000}).grant(kAnn, 1, 1)));
@@ -132,7 +128,7 @@ TEST_F(ConferenceLogTest, OnlyTheHolderRenewsAndEmits) {
       {"5-1", 0, 2, kMessage}, {"5-1", 1, 2, kMessage}, {"7-0", 0, 1, kMessage}};
   EXPECT_TRUE(std::holds_alternative<Written>(c.emit(token, batch)));
   EXPECT_TRUE(std::holds_alternative<Dup>(c.emit(token, batch)));
-  EXPECT_EQ(redis->call({"XLEN", "conf:{c1}:out"}).values, std::vector<std::string>{"5"});
+  EXPECT_EQ(value({"XLEN", "conf:{c1}:out"}), "5");
   ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);
   EXPECT_NE(claimToken(c), token);
   EXPECT_TRUE(std::holds_alternative<Fenced>(c.emit(token, "6-0", 0, 1, kMessage)));
@@ -151,25 +147,22 @@ TEST_F(ConferenceLogTest, FullLogRefusesEveryWriteButAnswersRetries) {
 }
 
 TEST_F(ConferenceLogTest, OutputKeepsRoughlyItsCapAndItsRetention) {
-  struct Case {
-    uint64_t cap;
-    uint32_t retentionMs;
-    int atLeast, atMost;
-  };
   // "~" trims whole stream nodes only (of about 100 entries); a retention
   // of 0 keeps the newest node and whatever shares the current millisecond.
-  for (const Case& k :
-       {Case{10, 3600000, 10, 250}, Case{1000, 3600000, 500, 500}, Case{1000, 0, 1, 250}}) {
+  for (const auto& [cap, retentionMs, atLeast, atMost] :
+       {std::tuple<uint64_t, uint32_t, int, int>{10, 3600000, 10, 250},
+        {1000, 3600000, 500, 500},
+        {1000, 0, 1, 250}}) {
     ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
-    ConferenceLog c = log({.maxOutputEntries = k.cap, .outputRetentionMs = k.retentionMs});
+    ConferenceLog c = log({.maxOutputEntries = cap, .outputRetentionMs = retentionMs});
     const std::string token = claimToken(c);
     for (int i = 1; i <= 500; ++i) {
       ASSERT_TRUE(
           std::holds_alternative<Written>(c.emit(token, std::to_string(i) + "-0", 0, 1, kMessage)));
     }
-    const int length = std::stoi(redis->call({"XLEN", "conf:{c1}:out"}).values.at(0));
-    EXPECT_GE(length, k.atLeast) << k.cap << " " << k.retentionMs;
-    EXPECT_LE(length, k.atMost) << k.cap << " " << k.retentionMs;
+    const int length = std::atoi(value({"XLEN", "conf:{c1}:out"}).c_str());
+    EXPECT_GE(length, atLeast) << cap << " " << retentionMs;
+    EXPECT_LE(length, atMost) << cap << " " << retentionMs;
   }
 }
 
@@ -214,7 +207,7 @@ TEST_F(ConferenceLogTest, SnapshotsCommitUnderTheLeaseAndTrimTheInput) {
   ASSERT_EQ(chunk(2, true, "xy"), 0u);
   ASSERT_TRUE(std::holds_alternative<std::monostate>(c.commitSnapshot(token, {2, ids[3], 2}, 1)));
   EXPECT_EQ(contents(*header()), "xy");
-  EXPECT_EQ(redis->call({"EXISTS", "conf:{c1}:snap:1"}).values.at(0), "0");
+  EXPECT_EQ(value({"EXISTS", "conf:{c1}:snap:1"}), "0");
 
   // A holder whose lease passed can neither write nor commit.
   ASSERT_TRUE(redis->call({"DEL", "conf:{c1}:owner"}).ok);

@@ -86,11 +86,7 @@ TEST(NetFrame, MalformedStreamsAreRefused) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
   };
-  const struct {
-    const char* what;
-    Bytes stream;
-    FrameError error;
-  } cases[] = {
+  const std::tuple<const char*, Bytes, FrameError> cases[] = {
       {"empty frame", {0, 0, 0, 0}, FrameError::kBadLength},
       {"over 1 MiB, refused from the header", {1, 0, 0x10, 0}, FrameError::kBadLength},
       {"type 0", frame(0x00, {}), FrameError::kUnknownType},
@@ -114,10 +110,10 @@ TEST(NetFrame, MalformedStreamsAreRefused) {
        FrameError::kBadBody},
       {"error text over 1024", frame(0x09, Bytes(1027, 'x')), FrameError::kBadBody},
   };
-  for (const auto& c : cases) {
+  for (const auto& [what, stream, expected] : cases) {
     FrameError error = FrameError::kNone;
-    decodeAll(c.stream, {}, &error);
-    EXPECT_EQ(error, c.error) << c.what;
+    decodeAll(stream, {}, &error);
+    EXPECT_EQ(error, expected) << what;
   }
   // A resume is there whole or not at all.
   Bytes half = hello("c");

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -29,6 +30,14 @@ inline int freePort() {
   const bool ok = bind(s, any, len) == 0 && getsockname(s, any, &len) == 0;
   close(s);
   return ok ? ntohs(a.sin_port) : 0;
+}
+
+// Waits up to 5 s for `done`.
+inline bool eventually(const std::function<bool()>& done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return done();
 }
 
 // The answer when it is a T, else a failure and an empty T.
@@ -76,6 +85,12 @@ class RedisTest : public ::testing::Test {
     ASSERT_TRUE(redis) << error;
     ASSERT_TRUE(redis->call({"FLUSHALL"}).ok);
   }
+  // A command's one answer, as text; "?" when it failed or answered more.
+  std::string value(const std::vector<std::string_view>& command) {
+    const auto v = redis->call(command);
+    return v.ok && v.values.size() == 1 ? v.values[0] : "?";
+  }
+
   static inline pid_t pid_ = -1;
   static inline int port_ = 0;
   static inline bool absent_ = false;

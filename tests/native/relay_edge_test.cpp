@@ -4,7 +4,7 @@
 #include <poll.h>
 
 #include <asio.hpp>
-#include <mutex>
+#include <atomic>
 #include <string>
 
 #include "net/frame.h"
@@ -44,13 +44,7 @@ TEST(JoinToken, OnlyAnUnchangedTokenForThisConferenceAndUserIsValid) {
   longer.push_back(0);
   auto renamed = good;
   renamed[6] = '*';  // the name's first byte, signature intact
-  const struct {
-    std::vector<uint8_t> token;
-    std::string conference;
-    uint32_t user;
-    uint64_t now;
-    TokenVerdict verdict;
-  } cases[] = {
+  const std::tuple<std::vector<uint8_t>, std::string, uint32_t, uint64_t, TokenVerdict> cases[] = {
       {good, "room", 5, 1030, TokenVerdict::kValid},
       {good, "room", 5, 1031, TokenVerdict::kExpired},
       {good, "Room", 5, 10, TokenVerdict::kOtherConference},
@@ -62,9 +56,8 @@ TEST(JoinToken, OnlyAnUnchangedTokenForThisConferenceAndUserIsValid) {
       {renamed, "*oom", 5, 10, TokenVerdict::kMalformed},
       {{1}, "room", 5, 10, TokenVerdict::kMalformed},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(verifier.check(c.token, c.conference, c.user, c.now), c.verdict)
-        << describe(c.verdict);
+  for (const auto& [token, conference, user, now, verdict] : cases) {
+    EXPECT_EQ(verifier.check(token, conference, user, now), verdict) << describe(verdict);
   }
 }
 
@@ -133,8 +126,7 @@ class RelayEdgeTest : public RedisTest {
     options.redisPort = port_;
     options.grace = std::chrono::milliseconds(1000);
     edge = std::make_unique<Edge>(io, options, verifier, [this](const std::string& c) {
-      std::lock_guard lock(mutex);
-      ensured.push_back(c);
+      if (c == "room") ensured = true;
     });
     port = edge->listen("127.0.0.1", 0, &error);
     ASSERT_NE(port, 0) << error;
@@ -166,10 +158,10 @@ class RelayEdgeTest : public RedisTest {
   }
   // The user's join entry in the input log.
   net::OutId joinOf(uint32_t user) {
-    const auto v = redis->call({"HGET", "conf:{room}:joins", std::to_string(user)});
-    EXPECT_TRUE(v.ok && v.values.size() == 1);
-    const std::string& text = v.ok && v.values.size() == 1 ? v.values[0] : "";
-    return parseOutId(text.substr(text.find(' ') + 1)).value_or(net::OutId{});
+    const std::string text = value({"HGET", "conf:{room}:joins", std::to_string(user)});
+    const auto id = parseOutId(text.substr(text.find(' ') + 1));
+    EXPECT_TRUE(id) << text;
+    return id.value_or(net::OutId{});
   }
   // Writes an output entry as the owner would.
   net::OutId emit(net::OutId source, const std::vector<Delivery>& deliveries) {
@@ -178,17 +170,9 @@ class RelayEdgeTest : public RedisTest {
     const auto id = got<Written>(log->emit(owner, formatOutId(source), 0, 1, d)).id;
     return parseOutId(id).value_or(net::OutId{});
   }
-  std::string field(const std::string& key, uint32_t user) {
-    const auto v = redis->call({"HEXISTS", key, std::to_string(user)});
-    return v.ok && v.values.size() == 1 ? v.values[0] : "?";
-  }
-  std::vector<std::string> ensuredNow() {
-    std::lock_guard lock(mutex);
-    return ensured;
-  }
-  uint64_t inLength() {
-    const auto v = redis->call({"XLEN", "conf:{room}:in"});
-    return v.ok && v.values.size() == 1 ? std::stoull(v.values[0]) : 0;
+  // "1" while the user has a session, "0" once it left.
+  std::string session(uint32_t user) {
+    return value({"HEXISTS", "conf:{room}:sess", std::to_string(user)});
   }
 
   static inline std::string keys_;
@@ -200,8 +184,7 @@ class RelayEdgeTest : public RedisTest {
   int port = 0;
   std::unique_ptr<ConferenceLog> log;
   std::string owner;
-  std::mutex mutex;
-  std::vector<std::string> ensured;
+  std::atomic<bool> ensured = false;  // an owner was asked for the conference
 };
 
 TEST_F(RelayEdgeTest, RefusesWhatMayNotJoin) {
@@ -212,24 +195,18 @@ TEST_F(RelayEdgeTest, RefusesWhatMayNotJoin) {
   net::Hello oldVersion = hello(1);
   oldVersion.version = 0;
   net::Hello unknownSession = hello(1, net::Resume{{1, 2, 3}, {}, 1});
-  const struct {
-    net::Hello hello;
-    uint16_t code;
-  } cases[] = {
-      {wrongUser, kErrorToken},
-      {expired, kErrorToken},
-      {oldVersion, kErrorVersion},
-      {unknownSession, kErrorNoSession},
-  };
-  for (const auto& c : cases) {
+  for (const auto& [bad, code] : {std::pair{wrongUser, kErrorToken},
+                                  {expired, kErrorToken},
+                                  {oldVersion, kErrorVersion},
+                                  {unknownSession, kErrorNoSession}}) {
     Host host(port);
-    host.send(c.hello);
-    host.refused(c.code);
+    host.send(bad);
+    host.refused(code);
   }
   Host garbage(port);
   garbage.raw({2, 0, 0, 0, 0x77, 0});
   garbage.refused(kErrorProtocol);
-  EXPECT_EQ(inLength(), 0u);
+  EXPECT_EQ(value({"XLEN", "conf:{room}:in"}), "0");
 
   Host first(port);
   const net::Welcome welcome = join(first, 1);
@@ -250,11 +227,7 @@ TEST_F(RelayEdgeTest, AppendsOnceInOrderAndAcknowledgesResends) {
   host->send(net::Up{2, {0x30, 2}});
   EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{1, true}));
   EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{2, false}));
-  for (int i = 0; i < 100 && ensuredNow().empty(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ASSERT_FALSE(ensuredNow().empty());  // no owner held the lease
-  EXPECT_EQ(ensuredNow()[0], "room");
+  EXPECT_TRUE(eventually([&] { return ensured.load(); }));  // no owner held the lease
 
   host = std::make_unique<Host>(port);  // the link dropped: resume, resend 2
   const net::Welcome again = join(*host, 7, net::Resume{welcome.session, {}, 3});
@@ -265,7 +238,7 @@ TEST_F(RelayEdgeTest, AppendsOnceInOrderAndAcknowledgesResends) {
   host->send(net::Up{3, {0x31, 3}});
   EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{2, false}));
   EXPECT_EQ(host->expect<net::UpAck>(), (net::UpAck{3, true}));
-  EXPECT_EQ(inLength(), 4u);  // the join and three messages
+  EXPECT_EQ(value({"XLEN", "conf:{room}:in"}), "4");  // the join and three messages
 }
 
 // More than the appends in flight and the queue a session may hold: the edge
@@ -280,7 +253,7 @@ TEST_F(RelayEdgeTest, BackPressureLosesNothing) {
   }
   host.raw(ups);
   for (uint64_t seq = 1; seq <= 300; ++seq) ASSERT_EQ(host.expect<net::UpAck>().seq, seq);
-  EXPECT_EQ(inLength(), 301u);
+  EXPECT_EQ(value({"XLEN", "conf:{room}:in"}), "301");
 
   const std::vector<Delivery> big(8, {0, 2, std::vector<uint8_t>(32000, 7)});  // 256 KB
   net::OutId source = joinOf(1);
@@ -351,19 +324,11 @@ TEST_F(RelayEdgeTest, ByeLeavesAtOnceALostLinkAfterTheGrace) {
   lost.reset();
   back = std::make_unique<Host>(port);
   join(*back, 3, net::Resume{welcome.session, {}, 1});
-  const auto left = [&](uint32_t user) {
-    for (int i = 0; i < 300 && field("conf:{room}:sess", user) == "1"; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return field("conf:{room}:sess", user) == "0";
-  };
-  EXPECT_TRUE(left(1));
-  EXPECT_EQ(field("conf:{room}:sess", 2), "1");  // well within the grace
-  EXPECT_TRUE(left(2));
-  EXPECT_EQ(field("conf:{room}:sess", 3), "1");  // it came back in time
-  const auto alive = redis->call({"PTTL", "node:n1"});
-  ASSERT_TRUE(alive.ok && alive.values.size() == 1);
-  EXPECT_GT(std::stoi(alive.values[0]), 5000);
+  EXPECT_TRUE(eventually([&] { return session(1) == "0"; }));
+  EXPECT_EQ(session(2), "1");  // well within the grace
+  EXPECT_TRUE(eventually([&] { return session(2) == "0"; }));
+  EXPECT_EQ(session(3), "1");  // it came back in time
+  EXPECT_GT(std::stoi(value({"PTTL", "node:n1"})), 5000);
 }
 
 class RelayEdgeTimeoutTest : public RelayEdgeTest {

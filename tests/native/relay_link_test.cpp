@@ -176,42 +176,29 @@ TEST(RelayLink, ResumesWhereItWasAndNeitherSendsNorAppliesAnythingTwice) {
 }
 
 TEST(RelayLink, EndsOnceAndForGood) {
-  struct Case {
-    const char* name;
-    std::function<void(Rig&)> act;
-    LinkEnd end;
-  };
-  const Case cases[] = {
-      {"reset", [](Rig& r) { r.relay.send(Reset{1}); }, LinkEnd::kReset},
-      {"error",
-       [](Rig& r) {
-         r.relay.send(Error{401, "token expired"});
-       },
-       LinkEnd::kRefused},
-      {"overflow",
-       [](Rig& r) {
-         r.link->send(Bytes(600, 1));
-         EXPECT_FALSE(r.link->send(Bytes(500, 1)));
-       },
-       LinkEnd::kOverflow},
-      {"leave", [](Rig& r) { r.link->leave(); }, LinkEnd::kLeft},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const LinkEnd end :
+       {LinkEnd::kReset, LinkEnd::kRefused, LinkEnd::kOverflow, LinkEnd::kLeft}) {
+    SCOPED_TRACE(static_cast<int>(end));
     Rig rig;
     rig.options.maxResendBytes = 1000;
     rig.join();
     rig.sync();
-    c.act(rig);
+    if (end == LinkEnd::kReset) rig.relay.send(Reset{1});
+    if (end == LinkEnd::kRefused) rig.relay.send(Error{401, "token expired"});
+    if (end == LinkEnd::kOverflow) {
+      rig.link->send(Bytes(600, 1));
+      EXPECT_FALSE(rig.link->send(Bytes(500, 1)));
+    }
+    if (end == LinkEnd::kLeft) rig.link->leave();
     EXPECT_TRUE(runUntil(rig.io, [&] { return !rig.ends.empty(); }));
     rig.link->leave();
     runUntil(
         rig.io, [] { return false; }, milliseconds{60});
-    EXPECT_EQ(rig.ends, std::vector<LinkEnd>{c.end});
+    EXPECT_EQ(rig.ends, std::vector<LinkEnd>{end});
     EXPECT_FALSE(rig.link->send(message(1)));
     EXPECT_TRUE(rig.relay.last().closedByPeer);
     EXPECT_EQ(rig.relay.connections() + rig.second.connections(), 1u);
-    EXPECT_EQ(rig.relay.last().frames.back() == Frame{Bye{}}, c.end == LinkEnd::kLeft);
+    EXPECT_EQ(rig.relay.last().frames.back() == Frame{Bye{}}, end == LinkEnd::kLeft);
   }
 }
 
@@ -239,16 +226,10 @@ TEST(RelayLink, NothingIsCalledOnceTheLinkIsGone) {
   rig.frame(1);
   rig.relay.send(Down{{1, 0}, {message(0xD1), message(0xD2)}});
   rig.relay.send(UpAck{1, true});
-  rig.link = std::make_unique<RelayLink>(
-      rig.io, rig.options,
-      RelayLink::Events{[&](std::span<const uint8_t> m) {
-                          rig.delivered.emplace_back(m.begin(), m.end());
-                          rig.link.reset();
-                        },
-                        [&](LinkEnd end, std::string_view) { rig.ends.push_back(end); }, nullptr});
-  // The first link went with its replacement's construction; this one dies in
-  // its first delivery.
-  rig.link->start();
+  // The first link goes with its replacement; this one dies in its first
+  // delivery.
+  rig.then = [&](const Bytes&) { rig.link.reset(); };
+  rig.open();
   ASSERT_TRUE(runUntil(rig.io, [&] { return rig.relay.connections() == 2; }));
   rig.frame(0);
   rig.relay.send(Welcome{kSecret, 1, 0, WelcomeMode::kFresh});

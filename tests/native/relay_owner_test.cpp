@@ -26,9 +26,6 @@ class OwnerTest : public RedisTest {
     options.log.grantSize = 64;
     return std::make_unique<OwnerCore>(*redis, "c1", "n1", options, [this] { return now; });
   }
-  size_t length(const char* stream) {
-    return std::stoul(redis->call({"XLEN", std::string("conf:{c1}:") + stream}).values.at(0));
-  }
   // Steps until the owner has applied the entry `last` or stops.
   static OwnerCore::Status catchUp(OwnerCore& core, const std::string& last) {
     for (int i = 0; i < 1000 && core.position() != last; ++i) {
@@ -163,7 +160,7 @@ TEST_F(OwnerTest, OutputIsTheInProcessServersWhateverBecomesOfOwners) {
         const auto header = std::get<std::optional<SnapshotHeader>>(log().snapshotHeader());
         ASSERT_TRUE(header);
         const std::string chunks = "conf:{c1}:snap:" + std::to_string(header->n + 1);
-        ASSERT_GT(std::stoi(redis->call({"LLEN", chunks}).values.at(0)), 0);
+        ASSERT_GT(std::stoi(value({"LLEN", chunks})), 0);
       }
       expire();
       auto second = owner(options);
@@ -172,7 +169,8 @@ TEST_F(OwnerTest, OutputIsTheInProcessServersWhateverBecomesOfOwners) {
       ASSERT_EQ(catchUp(*first, ids.back()), OwnerCore::Status::Ok);
     }
     EXPECT_TRUE(emitted(inputs, ids) == expected);
-    EXPECT_LT(length("in"), inputs.size() / 2) << "snapshots trim the input";
+    EXPECT_LT(std::stoul(value({"XLEN", "conf:{c1}:in"})), inputs.size() / 2)
+        << "snapshots trim the input";
 
     // A cold rebuild from the snapshot and what is left of the input ends
     // where the server that saw everything did.
@@ -247,14 +245,6 @@ TEST_F(OwnerTest, AQuietConferenceIsSnapshottedOnceAMinuteOnlyWhileItHasInput) {
     ASSERT_EQ(core->step(0), OwnerCore::Status::Ok);
     EXPECT_EQ(snapshots(), expected) << t;
   }
-}
-
-// Waits up to 5 s for `done`.
-bool eventually(const std::function<bool()>& done) {
-  for (int i = 0; i < 500 && !done(); ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return done();
 }
 
 TEST_F(OwnerTest, TheRoleOwnsWhatNobodyHoldsAndKeepsItUntilDestroyed) {

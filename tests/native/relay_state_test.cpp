@@ -103,10 +103,7 @@ TEST(RelayServerState, AdoptedGrantsActAsOwnOnesAndOnlyThem) {
   own.server.receive(11, request);
   EXPECT_FALSE(own.server.adoptGrant(11, 0x20000, 0x20040));
 
-  const struct {
-    uint32_t user, start, end;
-    bool adopted;
-  } grants[] = {
+  const std::tuple<uint32_t, uint32_t, uint32_t, bool> grants[] = {
       {11, 0x10000, 0x10040, true},        {12, 0x10040, 0x10080, true},
       {11, 0x10000, 0x10040, false},  // granted before
       {12, 0x10070, 0x100A0, false},  // overlaps the last
@@ -114,12 +111,12 @@ TEST(RelayServerState, AdoptedGrantsActAsOwnOnesAndOnlyThem) {
       {12, 0x10120, 0x10130, false},  // below a spent one
       {12, 0x7FFFFFC0, 0x80000001, false}, {12, 0x7FFFFFC0, 0x80000000, true},
   };
-  for (const auto& g : grants) {
+  for (const auto& [user, start, end, adopted] : grants) {
     const size_t sent = outside.out.size();
-    EXPECT_EQ(outside.server.adoptGrant(g.user, g.start, g.end), g.adopted) << g.start;
-    if (g.adopted) {
+    EXPECT_EQ(outside.server.adoptGrant(user, start, end), adopted) << start;
+    if (adopted) {
       ASSERT_EQ(outside.out.size(), sent + 1);
-      EXPECT_TRUE(outside.out.back() == (Output{g.user, build(IdRangeGrant{g.start, g.end})}));
+      EXPECT_TRUE(outside.out.back() == (Output{user, build(IdRangeGrant{start, end})}));
     }
   }
   // The adopted range is the participant's own, as a granted one is.

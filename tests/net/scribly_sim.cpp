@@ -13,28 +13,35 @@
 #include <algorithm>
 #include <asio.hpp>
 #include <atomic>
+#include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
+#include <optional>
 #include <random>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "net/relay_link.h"
+#include "relay/relay_server.h"
 #include "relayd/conference_log.h"
 #include "relayd/edge_streams.h"
+#include "relayd/join_token.h"
 #include "relayd/output_entry.h"
 #include "tests/native/board_test_support.h"
-#include "tests/net/sim_log.h"
-#include "tests/net/sim_transport.h"
 
 namespace scribly::sim {
 namespace {
 
+using Clock = std::chrono::steady_clock;
 using testing::BoardSnapshot;
 using testing::TestBoard;
 
@@ -42,7 +49,9 @@ constexpr auto kWaitBound = std::chrono::seconds(30);
 
 struct Options {
   bool inProcess = false;
-  LinkSettings links;
+  std::vector<std::string> relays;  // HOST:PORT
+  std::string keyFile;
+  uint32_t keyId = 1;
   std::string redis;
   std::vector<std::pair<std::string, pid_t>> nodes;  // in the order of the relays
   size_t conferences = 1;
@@ -54,9 +63,9 @@ struct Options {
   size_t pageObjects = 2000;
   size_t sharedPages = 4;
   uint32_t seed = 1;
-  long long killOwnerAt = 0;
-  long long killEdgeAt = 0;
-  long long restartRedisAt = 0;
+  size_t killOwnerAt = 0;  // input log lengths
+  size_t killEdgeAt = 0;
+  size_t restartRedisAt = 0;
   std::string restartRedis;  // a command that kills Redis and starts it again
 };
 
@@ -68,6 +77,17 @@ const char* kUsage =
     "       [--operations N] [--rate OPS_PER_S] [--page-objects N] [--seed N]\n";
 
 bool parseOptions(int argc, char** argv, Options& o) {
+  const std::map<std::string_view, size_t*> counts{{"--conferences", &o.conferences},
+                                                   {"--participants", &o.participants},
+                                                   {"--late", &o.late},
+                                                   {"--late-after", &o.lateAfter},
+                                                   {"--operations", &o.operations},
+                                                   {"--page-objects", &o.pageObjects},
+                                                   {"--kill-owner-at", &o.killOwnerAt},
+                                                   {"--kill-edge-at", &o.killEdgeAt},
+                                                   {"--restart-redis-at", &o.restartRedisAt}};
+  const std::map<std::string_view, std::string*> texts{
+      {"--redis", &o.redis}, {"--key", &o.keyFile}, {"--restart-redis", &o.restartRedis}};
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
     if (a == "--in-process") {
@@ -76,53 +96,403 @@ bool parseOptions(int argc, char** argv, Options& o) {
     }
     if (i + 1 >= argc) return false;
     const std::string v = argv[++i];
-    const auto count = [&] { return static_cast<size_t>(std::strtoull(v.c_str(), nullptr, 10)); };
-    if (a == "--relay") {
-      o.links.relays.push_back(v);
-    } else if (a == "--redis") {
-      o.redis = v;
-    } else if (a == "--key") {
-      o.links.keyFile = v;
-    } else if (a == "--kid") {
-      o.links.keyId = static_cast<uint32_t>(count());
-    } else if (a == "--node") {
-      const size_t eq = v.find('=');
-      if (eq == std::string::npos) return false;
-      o.nodes.push_back({v.substr(0, eq), static_cast<pid_t>(std::atol(v.c_str() + eq + 1))});
-    } else if (a == "--conferences") {
-      o.conferences = count();
-    } else if (a == "--participants") {
-      o.participants = count();
-    } else if (a == "--late") {
-      o.late = count();
-    } else if (a == "--late-after") {
-      o.lateAfter = count();
-    } else if (a == "--operations") {
-      o.operations = count();
+    const auto count = static_cast<size_t>(std::strtoull(v.c_str(), nullptr, 10));
+    const size_t eq = v.find('=');
+    if (counts.contains(a)) {
+      *counts.at(a) = count;
+    } else if (texts.contains(a)) {
+      *texts.at(a) = v;
+    } else if (a == "--relay") {
+      o.relays.push_back(v);
+    } else if (a == "--kid" || a == "--seed") {
+      (a == "--kid" ? o.keyId : o.seed) = static_cast<uint32_t>(count);
     } else if (a == "--rate") {
       o.rate = std::atof(v.c_str());
-    } else if (a == "--page-objects") {
-      o.pageObjects = count();
-    } else if (a == "--seed") {
-      o.seed = static_cast<uint32_t>(count());
-    } else if (a == "--kill-owner-at") {
-      o.killOwnerAt = static_cast<long long>(count());
-    } else if (a == "--kill-edge-at") {
-      o.killEdgeAt = static_cast<long long>(count());
-    } else if (a == "--restart-redis-at") {
-      o.restartRedisAt = static_cast<long long>(count());
-    } else if (a == "--restart-redis") {
-      o.restartRedis = v;
+    } else if (a == "--node" && eq != std::string::npos) {
+      o.nodes.push_back({v.substr(0, eq), static_cast<pid_t>(std::atol(v.c_str() + eq + 1))});
     } else {
       return false;
     }
   }
-  const bool network = !o.links.relays.empty() && !o.redis.empty() && !o.links.keyFile.empty();
+  const bool network = !o.relays.empty() && !o.redis.empty() && !o.keyFile.empty();
   return o.conferences > 0 && o.participants > 0 && o.rate > 0 && o.inProcess != network &&
          (o.killOwnerAt != 0) + (o.killEdgeAt != 0) + (o.restartRedisAt != 0) <= 1 &&
          (o.restartRedisAt == 0) == o.restartRedis.empty() &&
-         (o.nodes.empty() || o.nodes.size() == o.links.relays.size());
+         (o.nodes.empty() || o.nodes.size() == o.relays.size());
 }
+
+// --- What the simulator reads back from Redis ---------------------------------
+
+// The conferences' input and output logs entry by entry, and a few figures of
+// the server, read between the simulator's own steps, on loopback.
+struct StreamEntry {
+  net::OutId id;
+  std::map<std::string, std::string> fields;
+  // A field's text; empty when absent.
+  std::string text(const char* name) const {
+    const auto it = fields.find(name);
+    return it == fields.end() ? "" : it->second;
+  }
+};
+
+template <class T>
+bool number(const std::string& s, T& out) {
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+  return ec == std::errc{} && end == s.data() + s.size() && !s.empty();
+}
+
+std::optional<uint32_t> field(const StreamEntry& e, const char* name) {
+  const auto it = e.fields.find(name);
+  uint32_t value = 0;
+  if (it == e.fields.end() || !number(it->second, value)) return std::nullopt;
+  return value;
+}
+
+std::string confKey(const std::string& conference, const char* name) {
+  return "conf:{" + conference + "}:" + name;
+}
+
+class RedisReader {
+ public:
+  static std::unique_ptr<RedisReader> open(const std::string& address, std::string* error) {
+    auto reader = std::make_unique<RedisReader>();
+    const size_t colon = address.rfind(':');
+    if (colon == std::string::npos || !number(address.substr(colon + 1), reader->port_)) {
+      *error = "not HOST:PORT: " + address;
+      return nullptr;
+    }
+    reader->host_ = address.substr(0, colon);
+    reader->connection_ = RedisConnection::open(reader->host_, reader->port_, error);
+    return reader->connection_ ? std::move(reader) : nullptr;
+  }
+
+  // Entries after `after` (all from the start when null), at most `count`.
+  std::vector<StreamEntry> range(const std::string& key, std::optional<net::OutId> after,
+                                 size_t count = 4096) {
+    const std::string from = after ? "(" + formatOutId(*after) : "-", n = std::to_string(count);
+    std::vector<StreamEntry> out;
+    for (const RedisConnection::Node& e : items({"XRANGE", key, from, "+", "COUNT", n})) {
+      const auto id = e.items.size() == 2 ? parseOutId(e.items[0].value) : std::nullopt;
+      if (!id) continue;
+      StreamEntry& entry = out.emplace_back(StreamEntry{*id, {}});
+      const auto& f = e.items[1].items;
+      for (size_t k = 0; k + 1 < f.size(); k += 2) entry.fields[f[k].value] = f[k + 1].value;
+    }
+    return out;
+  }
+  std::vector<StreamEntry> all(const std::string& key) {
+    std::vector<StreamEntry> out;
+    for (;;) {
+      auto more = range(key, out.empty() ? std::nullopt : std::optional(out.back().id));
+      if (more.empty()) return out;
+      std::move(more.begin(), more.end(), std::back_inserter(out));
+    }
+  }
+  long long length(const std::string& key) {
+    long long n = -1;
+    return number(query({"XLEN", key}).root.value, n) ? n : -1;
+  }
+  std::optional<std::string> get(const std::string& key) {
+    const RedisConnection::Tree t = query({"GET", key});
+    return t.ok && !t.root.nil ? std::optional(t.root.value) : std::nullopt;
+  }
+  std::map<std::string, std::string> hash(const std::string& key) {
+    const auto pairs = items({"HGETALL", key});
+    std::map<std::string, std::string> out;
+    for (size_t k = 0; k + 1 < pairs.size(); k += 2) out[pairs[k].value] = pairs[k + 1].value;
+    return out;
+  }
+  // A list's items, joined.
+  std::string joined(const std::string& key) {
+    std::string out;
+    for (const RedisConnection::Node& n : items({"LRANGE", key, "0", "-1"})) out += n.value;
+    return out;
+  }
+  // One field of INFO or CONFIG GET, as text; empty when absent.
+  std::string info(const std::string& name) {
+    const std::string all = query({"INFO"}).root.value;
+    const size_t at = all.find("\r\n" + name + ":");
+    if (at == std::string::npos) return {};
+    const size_t from = at + name.size() + 3;
+    return all.substr(from, all.find('\r', from) - from);
+  }
+  std::string config(const std::string& name) {
+    const auto v = items({"CONFIG", "GET", name});
+    return v.size() == 2 ? v[1].value : "";
+  }
+
+ private:
+  // A failure drops the connection, opened again by the next query (Redis
+  // restarted); what fails meanwhile reads as empty.
+  RedisConnection::Tree query(const std::vector<std::string_view>& args) {
+    std::string error;
+    if (!connection_) connection_ = RedisConnection::open(host_, port_, &error);
+    if (!connection_) return {};
+    RedisConnection::Tree t = connection_->query(args);
+    if (!t.ok) connection_.reset();
+    return t;
+  }
+  std::vector<RedisConnection::Node> items(const std::vector<std::string_view>& args) {
+    RedisConnection::Tree t = query(args);
+    return t.root.array ? std::move(t.root.items) : std::vector<RedisConnection::Node>{};
+  }
+
+  std::string host_;
+  int port_ = 0;
+  std::unique_ptr<RedisConnection> connection_;
+};
+
+// The faults found in a conference's input log: a user's seqs not 1, 2, 3...
+// (from where the log still holds them), grant ranges that overlap or leave
+// the bounds.
+std::vector<std::string> checkInputLog(const std::vector<StreamEntry>& in) {
+  const RelayServerLimits limits;
+  std::vector<std::string> faults;
+  // The seq each user's session sends next; unknown for a session whose join
+  // was trimmed away with the log's head.
+  std::map<uint32_t, std::optional<uint64_t>> next;
+  std::vector<std::pair<uint32_t, uint32_t>> ranges;
+  for (const StreamEntry& e : in) {
+    const auto user = field(e, "u");
+    if (!user) {
+      faults.push_back("entry " + formatOutId(e.id) + " names no user");
+      continue;
+    }
+    const std::string type = e.text("t");
+    auto& expected = next[*user];
+    if (type == "j") {
+      expected = 1;
+    } else if (type == "g") {
+      // A range request takes a seq of its own; its entry does not carry it.
+      if (expected) ++*expected;
+      const auto a = field(e, "a"), b = field(e, "b");
+      if (a && b) ranges.push_back({*a, *b});
+      if (!a || !b || *a >= *b || *a < limits.firstGrantedId ||
+          uint64_t{*b} > uint64_t{limits.lastGrantedId} + 1) {
+        faults.push_back("grant " + formatOutId(e.id) + " out of bounds");
+      }
+    } else if (type.empty()) {
+      uint64_t q = 0;
+      if (!number(e.text("q"), q)) {
+        faults.push_back("message " + formatOutId(e.id) + " without a seq");
+      } else if (expected && q != *expected) {
+        faults.push_back("user " + std::to_string(*user) + " seq " + std::to_string(q) + " where " +
+                         std::to_string(*expected) + " was next (" + formatOutId(e.id) + ")");
+      }
+      expected = q + 1;
+    }
+  }
+  std::sort(ranges.begin(), ranges.end());
+  for (size_t i = 1; i < ranges.size(); ++i) {
+    if (ranges[i].first < ranges[i - 1].second) {
+      faults.push_back("grants " + std::to_string(ranges[i - 1].first) + " and " +
+                       std::to_string(ranges[i].first) + " overlap");
+    }
+  }
+  return faults;
+}
+
+// The conference rebuilt cold: a fresh relay server restored from the
+// snapshot, if there is one, and fed every input entry after it, as a new
+// owner would. Null with *error when the snapshot or an entry is unreadable.
+std::unique_ptr<RelayServer> rebuild(RedisReader& redis, const std::string& conference,
+                                     std::string* error) {
+  auto server = std::make_unique<RelayServer>([](uint32_t, std::span<const uint8_t>) {},
+                                              RelayServerLimits{.grantsFromOutside = true});
+  std::optional<net::OutId> after;
+  const auto header = redis.hash(confKey(conference, "snap"));
+  if (!header.empty()) {
+    const auto n = header.find("n");
+    const auto at = header.find("in_id");
+    const std::string state =
+        n == header.end() ? "" : redis.joined(confKey(conference, "snap:") + n->second);
+    after = at == header.end() ? std::nullopt : parseOutId(at->second);
+    if (!after ||
+        !server->restoreState({reinterpret_cast<const uint8_t*>(state.data()), state.size()})) {
+      *error = "the snapshot does not restore";
+      return nullptr;
+    }
+  }
+  for (const StreamEntry& e : redis.all(confKey(conference, "in"))) {
+    if (after && e.id <= *after) continue;
+    const auto user = field(e, "u");
+    const std::string t = e.text("t"), m = e.text("m");
+    if (!user) continue;
+    if (t.empty()) {
+      if (!m.empty())
+        server->receive(*user, {reinterpret_cast<const uint8_t*>(m.data()), m.size()});
+    } else if (t == "j") {
+      // A newer session of a user replaces the one still in.
+      if (server->connected(*user)) server->disconnect(*user);
+      server->connect(*user);
+    } else if (t == "l") {
+      server->disconnect(*user);
+    } else if (t == "g") {
+      const auto a = field(e, "a"), b = field(e, "b");
+      if (a && b) server->adoptGrant(*user, *a, *b);
+    }
+  }
+  return server;
+}
+
+// --- How the boards reach their conference ------------------------------------
+
+// What a transport needs to know of a participant, and tells back.
+struct Endpoint {
+  size_t index = 0;  // among all participants of the run
+  std::string conference;
+  uint32_t user = 0;
+  size_t relay = 0;  // the relay it tries first
+  std::function<void(std::span<const uint8_t>)> deliver;
+  std::function<void(bool up)> state;
+  // The link stopped for good (refused, reset, overflow).
+  std::function<void(std::string_view why)> ended;
+};
+
+class Transport {
+ public:
+  virtual ~Transport() = default;
+  // Brings the participant into its conference; its board starts sending after.
+  virtual void join(const Endpoint& endpoint) = 0;
+  virtual void send(size_t index, std::span<const uint8_t> message) = 0;
+  // In process: nothing is on its way. Over links: every message confirmed.
+  virtual bool settled() const = 0;
+  struct LinkFigures {
+    bool up = true;
+    uint64_t resent = 0;
+    net::OutId lastOut;
+  };
+  virtual LinkFigures figures(size_t index) const = 0;
+  // The in-process relay server of a conference; null over links.
+  virtual const RelayServer* server(const std::string&) const { return nullptr; }
+};
+
+// One relay server per conference, its deliveries posted to the same loop
+// the links would use, so both modes pay for the same scheduling.
+class InProcess final : public Transport {
+ public:
+  explicit InProcess(asio::io_context& io) : io_(io) {}
+
+  void join(const Endpoint& e) override {
+    auto& conference = conferences_[e.conference];
+    if (!conference) {
+      conference = std::make_unique<Conference>();
+      Conference* c = conference.get();
+      c->server = std::make_unique<RelayServer>([this, c](uint32_t to, std::span<const uint8_t> m) {
+        const auto it = c->users.find(to);
+        if (it != c->users.end()) post(it->second, {m.begin(), m.end()});
+      });
+    }
+    conference->users[e.user] = e.index;
+    if (endpoints_.size() <= e.index) endpoints_.resize(e.index + 1);
+    endpoints_[e.index] = {e, conference.get()};
+    conference->server->connect(e.user);
+    if (e.state) e.state(true);
+  }
+
+  void send(size_t index, std::span<const uint8_t> message) override {
+    ++pending_;
+    asio::post(io_, [this, index, m = std::vector<uint8_t>(message.begin(), message.end())] {
+      --pending_;
+      auto& [endpoint, conference] = endpoints_[index];
+      conference->server->receive(endpoint.user, m);
+    });
+  }
+
+  bool settled() const override { return pending_ == 0; }
+  LinkFigures figures(size_t) const override { return {}; }
+  const RelayServer* server(const std::string& conference) const override {
+    const auto it = conferences_.find(conference);
+    return it == conferences_.end() ? nullptr : it->second->server.get();
+  }
+
+ private:
+  struct Conference {
+    std::unique_ptr<RelayServer> server;
+    std::map<uint32_t, size_t> users;
+  };
+  void post(size_t index, std::vector<uint8_t> m) {
+    ++pending_;
+    asio::post(io_, [this, index, m = std::move(m)] {
+      --pending_;
+      endpoints_[index].first.deliver(m);
+    });
+  }
+
+  asio::io_context& io_;
+  std::map<std::string, std::unique_ptr<Conference>> conferences_;
+  std::vector<std::pair<Endpoint, Conference*>> endpoints_;
+  size_t pending_ = 0;
+};
+
+// Each participant behind a link of its own.
+class Links final : public Transport {
+ public:
+  Links(asio::io_context& io, std::vector<net::RelayAddress> relays,
+        std::unique_ptr<TokenSigner> signer)
+      : io_(io), relays_(std::move(relays)), signer_(std::move(signer)) {}
+
+  void join(const Endpoint& e) override {
+    net::RelayLinkOptions options;
+    // Its own relay first, then the others in turn.
+    for (size_t k = 0; k < relays_.size(); ++k)
+      options.relays.push_back(relays_[(e.relay + k) % relays_.size()]);
+    options.conference = e.conference;
+    options.user = e.user;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
+    options.token = signer_->issue(
+        e.conference, e.user, std::chrono::duration_cast<std::chrono::seconds>(now).count() + 3600,
+        e.index);
+    if (links_.size() <= e.index) links_.resize(e.index + 1);
+    links_[e.index] = std::make_unique<net::RelayLink>(
+        io_, std::move(options),
+        net::RelayLink::Events{
+            e.deliver, [ended = e.ended](net::LinkEnd, std::string_view why) { ended(why); },
+            e.state});
+    links_[e.index]->start();
+  }
+
+  void send(size_t index, std::span<const uint8_t> message) override {
+    links_[index]->send(message);
+  }
+
+  bool settled() const override {
+    for (const auto& link : links_) {
+      if (link && link->stats().resendBytes != 0) return false;
+    }
+    return true;
+  }
+
+  LinkFigures figures(size_t index) const override {
+    const auto s = links_[index]->stats();
+    return {s.up, s.resent, s.lastOut};
+  }
+
+ private:
+  asio::io_context& io_;
+  std::vector<net::RelayAddress> relays_;
+  std::unique_ptr<TokenSigner> signer_;
+  std::vector<std::unique_ptr<net::RelayLink>> links_;
+};
+
+// Null with *error when the key or an address cannot be used.
+std::unique_ptr<Transport> linkTransport(asio::io_context& io, const Options& o,
+                                         std::string* error) {
+  std::vector<net::RelayAddress> relays;
+  for (const std::string& text : o.relays) {
+    const auto address = net::parseRelayAddress(text);
+    if (!address) {
+      *error = "not a relay address: " + text;
+      return nullptr;
+    }
+    relays.push_back(*address);
+  }
+  auto signer = TokenSigner::fromPrivateKeyFile(o.keyFile, o.keyId, error);
+  if (!signer) return nullptr;
+  return std::make_unique<Links>(io, std::move(relays), std::move(signer));
+}
+
+// --- The simulator -----------------------------------------------------------
 
 struct Participant {
   size_t index = 0;
@@ -180,7 +550,7 @@ class Simulator {
 
   int run() {
     std::string error;
-    transport_ = o_.inProcess ? inProcessTransport(io_) : linkTransport(io_, o_.links, &error);
+    transport_ = o_.inProcess ? std::make_unique<InProcess>(io_) : linkTransport(io_, o_, &error);
     if (!transport_) return usageError(error);
     if (!o_.inProcess && !(redis_ = RedisReader::open(o_.redis, &error))) return usageError(error);
 
@@ -229,7 +599,7 @@ class Simulator {
     Endpoint e{index,
                conference.name,
                p.user,
-               index % std::max<size_t>(1, o_.links.relays.size()),
+               index % std::max<size_t>(1, o_.relays.size()),
                [this, index](std::span<const uint8_t> m) { received(index, m); },
                [this, index](bool up) { participants_[index].up = up; },
                [this, index](std::string_view why) {
@@ -445,10 +815,7 @@ class Simulator {
     bool still = transport_->settled();
     for (Conference& c : conferences_) {
       for (const StreamEntry& e : readNew(confKey(c.name, "in"), c.inCursor)) {
-        const auto t = e.fields.find("t");
-        const auto u = e.fields.find("u");
-        if (t != e.fields.end() && t->second == "j" && u != e.fields.end())
-          c.joinEntry[static_cast<uint32_t>(std::atol(u->second.c_str()))] = e.id;
+        if (const auto user = field(e, "u"); user && e.text("t") == "j") c.joinEntry[*user] = e.id;
       }
       for (const StreamEntry& e : readNew(confKey(c.name, "out"), c.outCursor)) noteDue(c, e);
       const long long inLength = redis_->length(confKey(c.name, "in"));
@@ -474,13 +841,11 @@ class Simulator {
   // Who an output entry is for: a delivery to one user, or to everyone but
   // its sender who joined before the entry's source.
   void noteDue(Conference& c, const StreamEntry& e) {
-    const auto d = e.fields.find("d");
-    const auto s = e.fields.find("s");
+    const std::string d = e.text("d");
+    const auto source = parseOutId(e.text("s"));
     std::vector<Delivery> deliveries;
-    const auto source = s == e.fields.end() ? std::nullopt : parseOutId(s->second);
-    if (d == e.fields.end() || !source ||
-        !decodeDeliveries({reinterpret_cast<const uint8_t*>(d->second.data()), d->second.size()},
-                          deliveries)) {
+    if (!e.fields.contains("d") || !source ||
+        !decodeDeliveries({reinterpret_cast<const uint8_t*>(d.data()), d.size()}, deliveries)) {
       ++malformedOutput_;
       return;
     }
@@ -518,7 +883,8 @@ class Simulator {
     const auto now = Clock::now();
     if (now - lastSample_ < std::chrono::milliseconds(50)) return;
     lastSample_ = now;
-    const long long killAt = std::max({o_.killOwnerAt, o_.killEdgeAt, o_.restartRedisAt});
+    const auto killAt =
+        static_cast<long long>(std::max({o_.killOwnerAt, o_.killEdgeAt, o_.restartRedisAt}));
     if (killAt && !killedAt_ && redis_->length(confKey(conferences_[0].name, "in")) >= killAt) {
       if (o_.restartRedisAt) {
         // On a thread of its own: the links go on meanwhile.
@@ -591,7 +957,7 @@ class Simulator {
       const RelayServer* server = transport_->server(c.name);
       std::string error;
       if (!server) {
-        rebuilt = rebuild(*redis_, c.name, {}, &error);
+        rebuilt = rebuild(*redis_, c.name, &error);
         server = rebuilt.get();
         const auto snapshot = redis_->hash(confKey(c.name, "snap"));
         if (const auto size = snapshot.find("size"); size != snapshot.end())
@@ -621,7 +987,7 @@ class Simulator {
   void checkLogs() {
     const ConferenceLogLimits caps;
     for (const Conference& c : conferences_) {
-      const auto faults = checkInputLog(redis_->all(confKey(c.name, "in")), {});
+      const auto faults = checkInputLog(redis_->all(confKey(c.name, "in")));
       check("input log of " + c.name + " (seqs, grants)", faults.empty(),
             faults.empty() ? "" : std::to_string(faults.size()) + " faults, first: " + faults[0]);
     }
@@ -668,15 +1034,12 @@ class Simulator {
       if (resumedMs_) figure("every session resumed", *resumedMs_, "ms");
     }
     std::sort(latencies_.begin(), latencies_.end());
-    const auto percentile = [&](double q) {
-      return latencies_[std::min(latencies_.size() - 1,
-                                 static_cast<size_t>(q * latencies_.size()))];
-    };
-    if (!latencies_.empty()) {
-      figure("latency p50", percentile(0.5), "ms");
-      figure("latency p90", percentile(0.9), "ms");
-      figure("latency p99", percentile(0.99), "ms");
-      figure("latency max", latencies_.back(), "ms");
+    for (const auto& [what, q] : {std::pair{"latency p50", 0.5},
+                                  {"latency p90", 0.9},
+                                  {"latency p99", 0.99},
+                                  {"latency max", 1.0}}) {
+      const size_t n = latencies_.size();
+      if (n) figure(what, latencies_[std::min(n - 1, static_cast<size_t>(q * n))], "ms");
     }
     const double seconds = std::chrono::duration<double>(opsEnd_ - opsStart_).count();
     if (seconds > 0) {
