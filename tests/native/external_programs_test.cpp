@@ -50,31 +50,24 @@ class FolderTest : public testing::Test {
   std::string folder_;
 };
 
-class PageExportTest : public FolderTest {
- protected:
-  void SetUp() override {
-    FolderTest::SetUp();
-    how_.nameOf = [](const Page& page) { return page.name(); };
-    how_.progress = [this](size_t done, size_t total) { progress_.push_back(done * 100 + total); };
-    how_.draw = [](const Page& page, const std::function<bool(const PagePixels&)>& use) {
-      const Size size = page.size();
-      const size_t stride = size_t(size.width) * 4 + 8;  // padded rows
-      std::vector<uint8_t> bgrx(stride * size_t(size.height));
-      for (int y = 0; y < size.height; ++y)
-        for (int x = 0; x < size.width; ++x) {
-          const uint32_t c = pixelOf(page.id(), x, y);
-          uint8_t* p = &bgrx[size_t(y) * stride + size_t(x) * 4];
-          p[0] = c & 0xFF, p[1] = c >> 8 & 0xFF, p[2] = c >> 16 & 0xFF;
-        }
-      return use(PagePixels{size.width, size.height, stride, bgrx.data()});
-    };
-  }
-  PageExport how_;
-  std::vector<size_t> progress_;
-};
-
-TEST_F(PageExportTest,
-       PopplerReadsEveryPageInOrderWithItsNameSizeAndPixelsAndFailuresWriteNothing) {
+TEST_F(FolderTest,
+       PopplerReadsEveryExportedPageInOrderWithItsNameSizeAndPixelsFailuresWriteNothing) {
+  PageExport how;
+  std::vector<size_t> progress;
+  how.nameOf = [](const Page& page) { return page.name(); };
+  how.progress = [&](size_t done, size_t total) { progress.push_back(done * 100 + total); };
+  how.draw = [](const Page& page, const std::function<bool(const PagePixels&)>& use) {
+    const Size size = page.size();
+    const size_t stride = size_t(size.width) * 4 + 8;  // padded rows
+    std::vector<uint8_t> bgrx(stride * size_t(size.height));
+    for (int y = 0; y < size.height; ++y)
+      for (int x = 0; x < size.width; ++x) {
+        const uint32_t c = pixelOf(page.id(), x, y);
+        uint8_t* p = &bgrx[size_t(y) * stride + size_t(x) * 4];
+        p[0] = c & 0xFF, p[1] = c >> 8 & 0xFF, p[2] = c >> 16 & 0xFF;
+      }
+    return use(PagePixels{size.width, size.height, stride, bgrx.data()});
+  };
   std::vector<std::unique_ptr<Page>> pages;
   pages.push_back(std::make_unique<Page>(7, "Whiteboard", 120, 100));
   // Beyond Latin-1, beyond the basic plane, a parenthesis PDF strings escape,
@@ -83,8 +76,8 @@ TEST_F(PageExportTest,
       std::make_unique<Page>(9, "\xC3\xA9t\xC3\xA9 \xD0\x96 (1) \xF0\x9F\x98\x80 \xFF", 100, 200));
   pages.push_back(std::make_unique<Page>(12, "last", 300, 110));
   const std::string path = folder_ + "/board.pdf";
-  ASSERT_EQ(exportPdf(pages, how_, path), ExportResult::Written);
-  EXPECT_EQ(progress_, (std::vector<size_t>{3, 103, 203, 303}));
+  ASSERT_EQ(exportPdf(pages, how, path), ExportResult::Written);
+  EXPECT_EQ(progress, (std::vector<size_t>{3, 103, 203, 303}));
 
   const std::string info = run("pdfinfo -f 1 -l 3 '" + path + "' 2>&1 | tr -s ' '");
   EXPECT_NE(info.find("Pages: 3\n"), std::string::npos) << info;
@@ -117,20 +110,16 @@ TEST_F(PageExportTest,
   EXPECT_EQ(differing, 0);
 
   // Every failure is an answer and leaves no file behind.
-  const auto drawNothing = [](const Page&, const std::function<bool(const PagePixels&)>&) {
-    return false;
-  };
-  const auto drawImpossible = [](const Page&, const std::function<bool(const PagePixels&)>& use) {
+  const std::string failed = folder_ + "/out.pdf";
+  EXPECT_EQ(exportPdf({}, how, failed), ExportResult::NoPages);
+  EXPECT_EQ(exportPdf(pages, how, folder_ + "/no such folder/out.pdf"), ExportResult::WriteFailed);
+  how.draw = [](const Page&, const std::function<bool(const PagePixels&)>&) { return false; };
+  EXPECT_EQ(exportPdf(pages, how, failed), ExportResult::DrawFailed);
+  how.draw = [](const Page&, const std::function<bool(const PagePixels&)>& use) {
     const uint8_t pixel[4] = {};
     return use(PagePixels{kMaxExportSide + 1, 1, size_t(kMaxExportSide + 1) * 4, pixel});
   };
-  const std::string failed = folder_ + "/out.pdf";
-  EXPECT_EQ(exportPdf({}, how_, failed), ExportResult::NoPages);
-  EXPECT_EQ(exportPdf(pages, how_, folder_ + "/no such folder/out.pdf"), ExportResult::WriteFailed);
-  how_.draw = drawNothing;
-  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::DrawFailed);
-  how_.draw = drawImpossible;
-  EXPECT_EQ(exportPdf(pages, how_, failed), ExportResult::BuildFailed);
+  EXPECT_EQ(exportPdf(pages, how, failed), ExportResult::BuildFailed);
   EXPECT_NE(access(failed.c_str(), F_OK), 0);
 }
 
@@ -148,28 +137,22 @@ bool running(const std::string& pid) {
   return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
 }
 
-class ConverterRunner : public FolderTest {
- protected:
-  void SetUp() override {
-    FolderTest::SetUp();
-    request_.statusFile = folder_ + "/status";
-    request_.stopFile = folder_ + "/stop";
-    request_.seconds = 30;
-  }
-  RunnerRequest request_;
-};
-
-TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellReportsTheExitCodeAndRefusesBadCommandLines) {
+// The program may start one of its own (as soffice does); the stop file and
+// the time limit end both.
+TEST_F(FolderTest, ConverterRunnerPassesArgumentsUnreadByAShellReportsItsEndAndStopsTheProgram) {
+  RunnerRequest job;
+  job.statusFile = folder_ + "/status";
+  job.stopFile = folder_ + "/stop";
+  job.seconds = 30;
   const std::string out = folder_ + "/out";
-  request_.arguments = {"sh", "-c", "printf %s \"$1\" > \"$2\"; exit 3", "sh", "a b; $(false)",
-                        out};
-  EXPECT_EQ(runConverter(request_), 3);
-  EXPECT_EQ(firstLine(request_.statusFile), "3");
+  job.arguments = {"sh", "-c", "printf %s \"$1\" > \"$2\"; exit 3", "sh", "a b; $(false)", out};
+  EXPECT_EQ(runConverter(job), 3);
+  EXPECT_EQ(firstLine(job.statusFile), "3");
   EXPECT_EQ(firstLine(out), "a b; $(false)");
 
-  request_.arguments = {"scribly-no-such-converter", "x"};
-  EXPECT_EQ(runConverter(request_), kRunnerCannotStart);
-  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerCannotStart));
+  job.arguments = {"scribly-no-such-converter", "x"};
+  EXPECT_EQ(runConverter(job), kRunnerCannotStart);
+  EXPECT_EQ(firstLine(job.statusFile), std::to_string(kRunnerCannotStart));
 
   // Malformed command lines of the runner itself are refused.
   RunnerRequest request;
@@ -181,28 +164,24 @@ TEST_F(ConverterRunner, PassesArgumentsUnreadByAShellReportsTheExitCodeAndRefuse
   EXPECT_FALSE(parseRunnerArguments(4, noProgram, request));
   const char* badSeconds[] = {"scribly-convert", "/s", "/t", "6x", "p"};
   EXPECT_FALSE(parseRunnerArguments(5, badSeconds, request));
-}
 
-// The program starts one of its own (as soffice does); the stop file and the
-// time limit end both.
-TEST_F(ConverterRunner, StopFileAndTimeLimitEndTheProgramAndWhatItStarted) {
-  const std::string pidFile = folder_ + "/out";
-  request_.arguments = {"sh", "-c", "sleep 30 & echo $! > \"$1\"; wait", "sh", pidFile};
+  const std::string pidFile = folder_ + "/pid";
+  job.arguments = {"sh", "-c", "sleep 30 & echo $! > \"$1\"; wait", "sh", pidFile};
   std::thread stopper([&] {
     for (int i = 0; i < 3000 && firstLine(pidFile).empty(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::ofstream(request_.stopFile) << "";
+    std::ofstream(job.stopFile) << "";
   });
-  EXPECT_EQ(runConverter(request_), kRunnerStopped);
+  EXPECT_EQ(runConverter(job), kRunnerStopped);
   stopper.join();
   ASSERT_FALSE(firstLine(pidFile).empty());
   EXPECT_FALSE(running(firstLine(pidFile)));
-  unlink(request_.stopFile.c_str());
+  unlink(job.stopFile.c_str());
   unlink(pidFile.c_str());
 
-  request_.seconds = 1;
-  EXPECT_EQ(runConverter(request_), kRunnerTimedOut);
-  EXPECT_EQ(firstLine(request_.statusFile), std::to_string(kRunnerTimedOut));
+  job.seconds = 1;
+  EXPECT_EQ(runConverter(job), kRunnerTimedOut);
+  EXPECT_EQ(firstLine(job.statusFile), std::to_string(kRunnerTimedOut));
   ASSERT_FALSE(firstLine(pidFile).empty());
   EXPECT_FALSE(running(firstLine(pidFile)));
 }

@@ -87,9 +87,8 @@ TEST(CommandTable, ElementsAndItemsMatchInAnyCaseCommandsOnlyExactlyAndReachThei
 template <typename T>
 std::vector<T> shapes(const PanelPainting& painting) {
   std::vector<T> out;
-  for (const PanelShape& s : painting) {
+  for (const PanelShape& s : painting)
     if (const T* t = std::get_if<T>(&s)) out.push_back(*t);
-  }
   return out;
 }
 
@@ -104,9 +103,8 @@ TEST(ColourPalette, CellsHoldGreysThenTheCubeSamplingHighlightsThemAndChoicesRea
   EXPECT_FALSE(paletteCellColour(kPaletteCellCount));
 
   std::set<uint32_t> cube;
-  for (int32_t i = 0; i < kPaletteCellCount; ++i) {
+  for (int32_t i = 0; i < kPaletteCellCount; ++i)
     if (i % kPaletteColumns != 0) cube.insert(*paletteCellColour(i));
-  }
   EXPECT_EQ(cube.size(), 216u);
 
   EXPECT_EQ(paletteCellAt({5, 15}), 19);
@@ -123,8 +121,7 @@ TEST(ColourPalette, CellsHoldGreysThenTheCubeSamplingHighlightsThemAndChoicesRea
 
   // Column 0, row 11: black, each channel left-aligned in four characters.
   palette.setColour(0x123456);
-  const Point black{3, 113};
-  EXPECT_EQ(palette.sampled(0, black),
+  EXPECT_EQ(palette.sampled(0, {3, 113}),
             (std::vector<Rect>{kPaletteSample, kPaletteReadout, paletteCellBox(209)}));
   EXPECT_EQ(palette.highlighted(), 209);
   const auto texts = shapes<TextShape>(palette.paint(0x808080));

@@ -59,10 +59,7 @@ TEST(HandSession, StepsReadWithTheirParticipantDefaultsAndFilesBesideTheSessionA
           "11 p2 type [] centre 0,0 s0 v0 [ spaced ]", "12 p2 wait [] centre 0,0 s0 v250 []"}));
 
   // A bad line refuses the whole session with its number.
-  const struct {
-    const char* text;
-    const char* error;
-  } cases[] = {
+  const std::pair<const char*, std::string_view> cases[] = {
       {"click rect\npoke rect\n", "line 2: unknown step"},
       {"click\n", "line 1: an element name is expected"},
       {"click \"view wnd 1 2\n", "line 1: an element name is expected"},
@@ -90,10 +87,10 @@ TEST(HandSession, StepsReadWithTheirParticipantDefaultsAndFilesBesideTheSessionA
       {"as 0\n", "line 1: as: a participant from 1 to 16 is expected"},
       {"as 2 3\n", "line 1: unexpected words at the end"},
   };
-  for (const auto& c : cases) {
-    const HandSession refused = parseHandSession(c.text);
-    EXPECT_EQ(refused.error, c.error) << c.text;
-    EXPECT_TRUE(refused.steps.empty()) << c.text;
+  for (const auto& [text, error] : cases) {
+    const HandSession refused = parseHandSession(text);
+    EXPECT_EQ(refused.error, error) << text;
+    EXPECT_TRUE(refused.steps.empty()) << text;
   }
 
   // Files are read whole, relative ones beside the session, and long ones refused.

@@ -12,9 +12,9 @@
 namespace scribly {
 namespace {
 
-TEST(ObjectFactory,
-     MakesObjectsForKinds10To17And20To25OnlyFixedShapeRecordsFivePenStylesAndToolStarts) {
-  ObjectFactory factory;
+TEST(ObjectFactory, MakesKinds10To17And20To25RoundTripsEveryRecordPenStylesAndToolStarts) {
+  RecordingCanvas measurer;
+  ObjectFactory factory(&measurer);
   for (int kind = 0; kind < 256; ++kind) {
     auto object = factory.create(static_cast<uint8_t>(kind));
     const bool expected = (kind >= 10 && kind <= 17) || (kind >= 20 && kind <= 25);
@@ -69,9 +69,8 @@ TEST(ObjectFactory,
     start.object->getPenWidth(width);
     EXPECT_EQ(width, 3);
   }
-  for (uint8_t tool : {1, 2, 14, 15, 17, 19}) {
+  for (uint8_t tool : {1, 2, 14, 15, 17, 19})
     EXPECT_FALSE(factory.startFromTool(tool, {0, 0}, settings).object) << int(tool);
-  }
 
   // The free-form cut is a thin red pencil stroke.
   auto start = factory.startFromTool(18, {1, 2}, {7, kPenDash, 0x00FF00, 0});
@@ -85,11 +84,9 @@ TEST(ObjectFactory,
   EXPECT_EQ(width, 2);
   EXPECT_EQ(colour, 255u);
   EXPECT_EQ(style, kPenDash);
-}
 
-TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestAndDrawsBalanced) {
-  RecordingCanvas measurer;
-  ObjectFactory factory(&measurer);
+  // Every kind round-trips its record, inflates no further than its longest
+  // and draws balanced.
   for (uint8_t kind : {10, 11, 12, 13, 14, 15, 16, 17, 20, 21, 22, 23, 24, 25}) {
     auto object = factory.create(kind);
     object->setPoints(PackedPoint::pack({-7, 8}), PackedPoint::pack({90, 100}));
@@ -102,8 +99,7 @@ TEST(ObjectFactory, EveryKindRoundTripsItsRecordInflatesNoFurtherThanItsLongestA
     object->setText("round trip");
     for (auto mode : {DrawMode::Plain, DrawMode::Selected, DrawMode::SelectedWithHandles}) {
       const RecordingCanvas c = drawing(*object, mode);
-      EXPECT_EQ(c.depth, 0) << int(kind);
-      EXPECT_LE(c.maxDepth, 1) << int(kind);
+      EXPECT_TRUE(c.depth == 0 && c.maxDepth <= 1) << int(kind);
     }
     const auto record = saveRecord(*object);
     ASSERT_FALSE(record.empty()) << int(kind);
@@ -227,10 +223,7 @@ TEST(TextObject, MeasuresFromTheTopLeftCutsAt4020BytesDrawsItsFillAndRecordsL77B
   TextObject copy(&m);
   ASSERT_TRUE(copy.load(record));
   EXPECT_EQ(copy.text(), "0123456789");
-  EXPECT_EQ(copy.first(), (Point{-1, 2}));
-  EXPECT_EQ(copy.second(), (Point{30, 40}));  // the record's box, not a measured one
-  EXPECT_EQ(copy.font(), arial());
-  EXPECT_EQ(saveRecord(copy), record);
+  EXPECT_EQ(saveRecord(copy), record);  // with the record's box, not a measured one
 
   // Short records and text without a terminator are refused.
   saved.setText("abc");
@@ -293,12 +286,7 @@ TEST(PencilObject, RecordsRoundTripStrokesFillHitMoveAndDrawAsOnePolyline) {
 
   PencilObject copy;
   ASSERT_TRUE(copy.load(record));
-  ASSERT_EQ(copy.points().size(), 3u);
-  EXPECT_EQ(copy.points()[1], (Point{10, -20}));
   EXPECT_EQ(copy.bounds(), (Rect{-3, -20, 30, 40}));
-  uint8_t width = 0;
-  copy.getPenWidth(width);
-  EXPECT_EQ(width, 5);
   EXPECT_EQ(saveRecord(copy), record);
 
   // Empty, oversized and short records are refused; the last good one stands.
@@ -339,8 +327,7 @@ TEST(PencilObject, RecordsRoundTripStrokesFillHitMoveAndDrawAsOnePolyline) {
   ASSERT_TRUE(copy.load(saveRecord(dot)));
   copy.setPenWidth(2);
   EXPECT_FALSE(copy.hitTest({7, 7}));
-  const RecordingCanvas c = drawing(copy, DrawMode::SelectedWithHandles);
-  EXPECT_TRUE(c.ops.empty());
+  EXPECT_TRUE(drawing(copy, DrawMode::SelectedWithHandles).ops.empty());
 
   // Full strokes and repeated points add nothing.
   PencilObject full;

@@ -53,8 +53,7 @@ inline std::vector<uint8_t> jpegBulk(uint16_t width, uint16_t height,
 // A picture's bulk record in the raw form: a plain picture, compressed.
 inline std::vector<uint8_t> rawBulk(uint16_t width, uint16_t height) {
   ByteWriter payload;
-  payload.u16(width).u16(height);
-  payload.bytes(std::vector<uint8_t>(pictureBytes(width, height), 0));
+  payload.u16(width).u16(height).zeros(pictureBytes(width, height));
   return Compress(payload.data());
 }
 

@@ -11,22 +11,19 @@ TEST(PrintJob, DocumentsGoTheirWayPagesAreNamedAndFoundAndConvertersGetTheirArgu
   EXPECT_EQ(documentKind("C:\\d\\notes.TXT"), DocumentKind::Text);
   EXPECT_EQ(documentKind("C:\\d\\paper.Pdf"), DocumentKind::Pdf);
   for (const char* office : {"a.doc", "a.DOCX", "a.ppt", "a.pptx", "a.xls", "a.xlsx", "a.rtf",
-                             "a.odt", "a.ODP", "a.ods"}) {
+                             "a.odt", "a.ODP", "a.ods"})
     EXPECT_EQ(documentKind(office), DocumentKind::Office) << office;
-  }
   // Pictures are never printed: they become backgrounds.
   for (const char* picture : {"photo.JPG", "a.bmp", "a.gif", "a.jpeg"}) {
     EXPECT_EQ(documentKind(picture), DocumentKind::Picture) << picture;
     EXPECT_FALSE(printsAsPages(documentKind(picture))) << picture;
   }
-  for (const char* refused : {"a.exe", "README", "C:\\dir.pdf\\plain", "a.txt.bak", "a."}) {
+  for (const char* refused : {"a.exe", "README", "C:\\dir.pdf\\plain", "a.txt.bak", "a."})
     EXPECT_EQ(documentKind(refused), DocumentKind::Refused) << refused;
-  }
 
   // Packaged documents and PDFs must be what their names say.
   const std::string zip("PK\x03\x04rest", 8);
-  std::string late(900, ' ');
-  late += "%PDF-1.7";
+  const std::string late = std::string(900, ' ') + "%PDF-1.7";
   for (const char* packaged : {"a.docx", "a.PPTX", "a.xlsx", "a.odt", "a.odp", "a.ods"}) {
     EXPECT_TRUE(hasDocumentContainer(packaged, zip)) << packaged;
     EXPECT_FALSE(hasDocumentContainer(packaged, "\x8a\x1f random bytes")) << packaged;
@@ -50,9 +47,8 @@ TEST(PrintJob, DocumentsGoTheirWayPagesAreNamedAndFoundAndConvertersGetTheirArgu
   EXPECT_EQ(rasterPageNumber("page-1.jpg", "page"), 1u);
   EXPECT_EQ(rasterPageNumber("page-012.jpg", "page"), 12u);
   for (const char* other : {"page-.jpg", "page-0.jpg", "page-1a.jpg", "page-1.png", "pag-1.jpg",
-                            "page1.jpg", "page-99999999999.jpg", "page-1.jpg.tmp"}) {
+                            "page1.jpg", "page-99999999999.jpg", "page-1.jpg.tmp"})
     EXPECT_FALSE(rasterPageNumber(other, "page")) << other;
-  }
 
   // Converters get every argument apart, a private profile and a time limit.
   const auto office = officeToPdfArguments("soffice", fileUrl("/tmp/j 1/profile"), "/tmp/j 1",
@@ -81,9 +77,8 @@ std::span<const uint8_t> bytes(std::string_view s) {
 
 std::vector<std::string> allLines(const TextLayout& layout) {
   std::vector<std::string> lines;
-  for (const TextPage& page : layout.pages) {
+  for (const TextPage& page : layout.pages)
     lines.insert(lines.end(), page.lines.begin(), page.lines.end());
-  }
   return lines;
 }
 

@@ -73,14 +73,12 @@ TEST(LineObject, EndPointHandlesSegmentHitTestDrawingAndArrowHeads) {
       (std::vector<std::string>{"save", "pen geo 1 w2 0000ff flat miter", "line 0,0 10,0",
                                 "fill -2,-2-2,2 00ff00", "fill 8,-2-12,2 00ff00",
                                 "pen geo 1 w1 00ff00 round round", "line 0,0 10,0", "restore"}));
-  const RecordingCanvas plain = drawing(line, DrawMode::Plain);
-  EXPECT_EQ(plain.ops.size(), 4u);
+  EXPECT_EQ(drawing(line, DrawMode::Plain).ops.size(), 4u);
 
   // A width outside one to ten draws nothing; no context, no crash.
   for (uint8_t w : {0, 11, 255}) {
     place(line, {0, 0}, {10, 0}, w);
-    const RecordingCanvas none = drawing(line, DrawMode::SelectedWithHandles);
-    EXPECT_TRUE(none.ops.empty()) << int(w);
+    EXPECT_TRUE(drawing(line, DrawMode::SelectedWithHandles).ops.empty()) << int(w);
   }
   line.draw(nullptr, DrawMode::Plain, 0, true);
 
@@ -119,16 +117,15 @@ TEST(LineObject, EndPointHandlesSegmentHitTestDrawingAndArrowHeads) {
   EXPECT_EQ(v.rects[1], (Rect{-5, -5, 15, 15}));
 }
 
-TEST(BoxShapes, ColourZeroFillsWithoutOutlineEllipsesHitByTheirFociAndSelectionDrawing) {
+TEST(BoxShapes, HandlesBandHitsMovesColourZeroFillsEllipsesHitByTheirFociAndSelectionDrawing) {
   RectObject r;
   place(r, {0, 0}, {10, 10}, 1, 0, 0x00FF00);
-  const RecordingCanvas c = drawing(r, DrawMode::Plain);
-  EXPECT_EQ(c.ops, (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10",
-                                             "restore"}));
+  EXPECT_EQ(
+      drawing(r, DrawMode::Plain).ops,
+      (std::vector<std::string>{"save", "pen null", "brush 00ff00", "rect 0,0-10,10", "restore"}));
   LineObject line;  // a line of colour 0 strokes with the null pen too
   place(line, {0, 0}, {10, 0}, 1, 0);
-  const RecordingCanvas d = drawing(line, DrawMode::Plain);
-  EXPECT_TRUE(d.has("pen null"));
+  EXPECT_TRUE(drawing(line, DrawMode::Plain).has("pen null"));
 
   // Handles only with handles, the outline in both selected modes.
   place(r, {0, 0}, {10, 10});
@@ -154,11 +151,68 @@ TEST(BoxShapes, ColourZeroFillsWithoutOutlineEllipsesHitByTheirFociAndSelectionD
 
   // Selected shows the ellipse, with handles the box.
   place(e, {0, 0}, {10, 10});
-  const RecordingCanvas ellipseSelected = drawing(e, DrawMode::Selected),
-                        ellipseWithHandles = drawing(e, DrawMode::SelectedWithHandles);
-  EXPECT_EQ(ellipseSelected.with("ellipse").size(), 2u);
-  EXPECT_EQ(ellipseWithHandles.with("ellipse").size(), 1u);
-  EXPECT_EQ(ellipseWithHandles.with("rect").size(), 1u);
+  EXPECT_EQ(drawing(e, DrawMode::Selected).with("ellipse").size(), 2u);
+  const RecordingCanvas withHandles = drawing(e, DrawMode::SelectedWithHandles);
+  EXPECT_EQ(withHandles.with("ellipse").size(), 1u);
+  EXPECT_EQ(withHandles.with("rect").size(), 1u);
+
+  // Nine handles with exclusive squares, a band hit unless filled, and moves.
+  Point h[kHandleCount];
+  boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
+  EXPECT_EQ(h[0], (Point{0, 0}));
+  EXPECT_EQ(h[3], (Point{11, 10}));
+  EXPECT_EQ(h[8], (Point{5, 10}));
+  boxHandles({-11, -1}, {0, 0}, h);
+  EXPECT_EQ(h[8], (Point{-5, 0}));  // toward zero, not floor
+
+  // A handle's square has exclusive right and bottom edges.
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
+  // Handle 4 at (200, 160): its square spans 198..201 on both axes.
+  EXPECT_EQ(
+      handlesAt(
+          r, {{198, 158}, {201, 161}, {202, 160}, {200, 162}, {197, 160}, {150, 130}, {150, 100}}),
+      "44---81");
+  EXPECT_EQ(r.handleCursor(8), HandleCursor::Move);
+  EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
+  EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
+  EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
+
+  // Unfilled, a band around the outline is hit; filled, the whole box.
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
+  r.setPenWidth(1);  // t = 3
+  // The shrunk box begins at 103; the right edge is exclusive.
+  EXPECT_EQ(
+      hits(r, {{97, 150}, {96, 150}, {102, 150}, {103, 150}, {202, 150}, {203, 150}, {150, 150}}),
+      "1010100");
+  r.setFill(0x123456);
+  EXPECT_EQ(hits(r, {{150, 150}, {97, 97}, {96, 150}}), "110");
+
+  // Crossed corners are swapped in place by the next hit test.
+  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
+  EXPECT_TRUE(r.moveHandle(0, {250, 260}));  // past the bottom-right corner
+  EXPECT_EQ(r.first(), (Point{250, 260}));
+  r.hitTest({0, 0});
+  EXPECT_EQ(r.first(), (Point{200, 200}));
+  EXPECT_EQ(r.second(), (Point{250, 260}));
+
+  // Handles, drags, nudges and moves.
+  r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({50, 30}));
+  EXPECT_TRUE(r.moveHandle(2, {60, 5}));
+  EXPECT_EQ(r.first(), (Point{10, 5}));
+  EXPECT_EQ(r.second(), (Point{60, 30}));
+  EXPECT_TRUE(r.moveHandle(8, {0, 0}));
+  EXPECT_EQ(r.first(), (Point{10, 5}));
+  EXPECT_FALSE(r.moveHandle(9, {0, 0}));
+  EXPECT_FALSE(r.dragBy({3, 3}, {3, 3}));
+  EXPECT_TRUE(r.dragBy({3, 3}, {5, 0}));
+  EXPECT_EQ(r.first(), (Point{12, 2}));
+  r.nudge(0);
+  r.nudge(3);
+  r.nudge(7);  // ignored
+  EXPECT_EQ(r.first(), (Point{11, 3}));
+  r.moveTo(PackedPoint::pack({0, 0}));
+  EXPECT_EQ(r.first(), (Point{0, 0}));
+  EXPECT_EQ(r.second(), (Point{50, 25}));
 }
 
 TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesStayOnTheirSide) {
@@ -176,8 +230,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesS
   EXPECT_FALSE(copy.hitTest({20, 0}));
   copy.setFill(1);
   EXPECT_FALSE(copy.hitTest({20, 10}));
-  const RecordingCanvas c = drawing(copy, DrawMode::Plain);
-  EXPECT_TRUE(c.with("chord").empty());
+  EXPECT_TRUE(drawing(copy, DrawMode::Plain).with("chord").empty());
 
   const std::pair<HalfCircleOrientation, std::string> cases[] = {
       {HalfCircleOrientation::Upper, "chord 0,0-40,40 40,20 0,20"},
@@ -188,8 +241,7 @@ TEST(HalfCircleObject, RecordCarriesTheOrientationChordsAndHitsFollowItAndMovesS
   for (const auto& [o, chord] : cases) {
     HalfCircleObject oriented(o);
     place(oriented, {0, 0}, {40, 20});
-    const RecordingCanvas d = drawing(oriented, DrawMode::Plain);
-    EXPECT_TRUE(d.has(chord)) << chord;
+    EXPECT_TRUE(drawing(oriented, DrawMode::Plain).has(chord)) << chord;
   }
 
   // The region hit test, and moves that cross the opposite side.
@@ -218,9 +270,7 @@ TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   TriangleObject t;
   t.startAt({100, 100});
   EXPECT_TRUE(t.moveHandle(TriangleObject::kCreationHandle, {140, 160}));
-  EXPECT_EQ(t.corners()[0], (Point{100, 160}));
-  EXPECT_EQ(t.corners()[1], (Point{120, 100}));
-  EXPECT_EQ(t.corners()[2], (Point{140, 160}));
+  EXPECT_EQ(t.corners(), (std::array<Point, 3>{{{100, 160}, {120, 100}, {140, 160}}}));
   EXPECT_EQ(t.firstPoint().unpack(), (Point{100, 160}));
   EXPECT_EQ(t.secondPoint().unpack(), (Point{140, 160}));
   EXPECT_FALSE(t.moveHandle(0, {100, 160}));
@@ -241,10 +291,9 @@ TEST(TriangleObject, CreationDragMovesHitTestAndDrawing) {
   m.startAt({0, 0});
   m.moveHandle(3, {20, 10});
   m.moveTo(PackedPoint::pack({5, 5}));
-  EXPECT_EQ(m.corners()[0], (Point{5, 5}));
-  EXPECT_EQ(m.corners()[2], (Point{25, 5}));
+  EXPECT_EQ(m.corners(), (std::array<Point, 3>{{{5, 5}, {15, -5}, {25, 5}}}));
   m.nudge(2);
-  EXPECT_EQ(m.corners()[1], (Point{15, -6}));
+  EXPECT_EQ(m.corners(), (std::array<Point, 3>{{{5, 4}, {15, -6}, {25, 4}}}));
   EXPECT_FALSE(m.dragBy({1, 1}, {1, 1}));
 
   // The polygon, then the closing edge, and an outline of width two.
@@ -303,66 +352,6 @@ TEST(Geometry, SegmentsAreNearWithinToleranceWhateverTheDirectionOrExtentAndRegi
   EXPECT_EQ(PackedPoint::pack({-1, 1}).value, 0x0001FFFFu);
   // Coordinates outside 16 bits lose their high bits.
   EXPECT_EQ(PackedPoint::pack({0x12345, 0}).unpack(), (Point{0x2345, 0}));
-}
-
-TEST(BoxObject, NineHandlesWithExclusiveSquaresABandHitUnlessFilledAndMoves) {
-  Point h[kHandleCount];
-  boxHandles({11, 20}, {0, 0}, h);  // corners in any order, clockwise from top-left
-  EXPECT_EQ(h[0], (Point{0, 0}));
-  EXPECT_EQ(h[3], (Point{11, 10}));
-  EXPECT_EQ(h[8], (Point{5, 10}));
-  boxHandles({-11, -1}, {0, 0}, h);
-  EXPECT_EQ(h[8], (Point{-5, 0}));  // toward zero, not floor
-
-  // A handle's square has exclusive right and bottom edges.
-  RectObject r;
-  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 160}));
-  // Handle 4 at (200, 160): its square spans 198..201 on both axes.
-  EXPECT_EQ(
-      handlesAt(
-          r, {{198, 158}, {201, 161}, {202, 160}, {200, 162}, {197, 160}, {150, 130}, {150, 100}}),
-      "44---81");
-  EXPECT_EQ(r.handleCursor(8), HandleCursor::Move);
-  EXPECT_EQ(r.handleCursor(2), HandleCursor::SizeNesw);
-  EXPECT_EQ(r.handleCursor(9), HandleCursor::None);
-  EXPECT_EQ(r.handleCursor(-1), HandleCursor::None);
-
-  // Unfilled, a band around the outline is hit; filled, the whole box.
-  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
-  r.setPenWidth(1);  // t = 3
-  // The shrunk box begins at 103; the right edge is exclusive.
-  EXPECT_EQ(
-      hits(r, {{97, 150}, {96, 150}, {102, 150}, {103, 150}, {202, 150}, {203, 150}, {150, 150}}),
-      "1010100");
-  r.setFill(0x123456);
-  EXPECT_EQ(hits(r, {{150, 150}, {97, 97}, {96, 150}}), "110");
-
-  // Crossed corners are swapped in place by the next hit test.
-  r.setPoints(PackedPoint::pack({100, 100}), PackedPoint::pack({200, 200}));
-  EXPECT_TRUE(r.moveHandle(0, {250, 260}));  // past the bottom-right corner
-  EXPECT_EQ(r.first(), (Point{250, 260}));
-  r.hitTest({0, 0});
-  EXPECT_EQ(r.first(), (Point{200, 200}));
-  EXPECT_EQ(r.second(), (Point{250, 260}));
-
-  // Handles, drags, nudges and moves.
-  r.setPoints(PackedPoint::pack({10, 10}), PackedPoint::pack({50, 30}));
-  EXPECT_TRUE(r.moveHandle(2, {60, 5}));
-  EXPECT_EQ(r.first(), (Point{10, 5}));
-  EXPECT_EQ(r.second(), (Point{60, 30}));
-  EXPECT_TRUE(r.moveHandle(8, {0, 0}));
-  EXPECT_EQ(r.first(), (Point{10, 5}));
-  EXPECT_FALSE(r.moveHandle(9, {0, 0}));
-  EXPECT_FALSE(r.dragBy({3, 3}, {3, 3}));
-  EXPECT_TRUE(r.dragBy({3, 3}, {5, 0}));
-  EXPECT_EQ(r.first(), (Point{12, 2}));
-  r.nudge(0);
-  r.nudge(3);
-  r.nudge(7);  // ignored
-  EXPECT_EQ(r.first(), (Point{11, 3}));
-  r.moveTo(PackedPoint::pack({0, 0}));
-  EXPECT_EQ(r.first(), (Point{0, 0}));
-  EXPECT_EQ(r.second(), (Point{50, 25}));
 }
 
 }  // namespace

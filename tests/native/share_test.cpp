@@ -102,6 +102,7 @@ TEST(DocumentShare, NamesFoldersLabelsPicturesTheChooserAndTheContentsMenu) {
 
 constexpr uint32_t kNormal = 0x80;
 constexpr uint32_t kArchive = 0x20;
+constexpr char kFace[] = "\xE5\xAE\x8B\xE4\xBD\x93";  // the face in UTF-8
 
 TEST(LibraryItems, ListsSharableFilesAndFoldersOnlyJoinedBelowTheRootTippedInMagenta) {
   using enum LibraryItemKind;
@@ -128,7 +129,7 @@ TEST(LibraryItems, ListsSharableFilesAndFoldersOnlyJoinedBelowTheRootTippedInMag
   EXPECT_EQ(libraryItemPath("D:\\Lessons", {}), "D:\\Lessons");
 
   // The tip shows the item's name in magenta at size nine.
-  const std::string face = "\xE5\xAE\x8B\xE4\xBD\x93";
+  const std::string face = kFace;
   // Written as the configuration files are: one element a line.
   EXPECT_EQ(libraryTipMarkup(face, treeItemMarkup(TreeItemStyle::Blue, face, "report.doc")),
             "<tip width=\"200\" height=\"100\">\r\n  <font face=\"" + face +
@@ -140,17 +141,14 @@ TEST(LibraryItems, ListsSharableFilesAndFoldersOnlyJoinedBelowTheRootTippedInMag
   EXPECT_EQ(libraryTipMarkup(face, "<text><font>cut"), std::nullopt);
 }
 
-constexpr char kFace[] = "\xE5\xAE\x8B\xE4\xBD\x93";  // the face in UTF-8
-
 TEST(TreeItems, NamesSurviveTheMarkupWhateverTheyHoldLongOnesCutOnACharacter) {
   EXPECT_EQ(treeItemMarkup(TreeItemStyle::Red, kFace, "report.doc"),
             std::string("<text><font size=\"10\" color=\"255,0,0\" face=\"") + kFace +
                 "\">report.doc</font></text>");
   EXPECT_EQ(treeItemMarkup(TreeItemStyle::Folder, kFace, "f").substr(0, 37),
             "<text><font size=\"9\" color=\"0,0,255\" ");
-  for (const std::string name : {"a<b>&\"c\".txt", "notes.txt/12", "\xC3\xA9t\xC3\xA9", ""}) {
+  for (const std::string name : {"a<b>&\"c\".txt", "notes.txt/12", "\xC3\xA9t\xC3\xA9", ""})
     EXPECT_EQ(treeItemName(treeItemMarkup(TreeItemStyle::Blue, kFace, name)), name);
-  }
   EXPECT_EQ(treeItemName("plain text"), "");
   EXPECT_EQ(treeItemName("<text><font>unclosed"), "");
 

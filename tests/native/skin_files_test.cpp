@@ -153,48 +153,55 @@ void forEachControl(const ControlDescription& c,
   for (const ControlDescription& child : c.children) forEachControl(child, visit);
 }
 
-class SkinFiles : public testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(skin_.loadFile(kSkinFolder + "Scribly.xml", &scripts_));
-    ASSERT_TRUE(texts_.load(std::string(SCRIBLY_SOURCE_DIR) + "/resources/Scribly_LANG.xml"));
-  }
-
-  ControlDescription window(std::string_view name) {
-    const XmlElementHandle element = skin_.findWindow("window", name);
-    EXPECT_TRUE(element) << name;
+TEST(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRaiseTheirCommands) {
+  SkinDocument skin;
+  RecordingScripts loaded;
+  LanguageTexts texts;
+  ASSERT_TRUE(skin.loadFile(kSkinFolder + "Scribly.xml", &loaded));
+  ASSERT_TRUE(texts.load(std::string(SCRIBLY_SOURCE_DIR) + "/resources/Scribly_LANG.xml"));
+  EXPECT_EQ(skin.problems(), std::vector<std::string>{});
+  ASSERT_EQ(loaded.calls.size(), 1u);  // the click scripts, run below
+  const auto window = [&skin](std::string_view name) {
     ControlIds ids(1);
-    std::optional<ControlDescription> built = describeWindow(element, ids);
-    return built ? std::move(*built) : ControlDescription{};
-  }
-
-  std::vector<std::string> menuItems(std::string_view menu) {
+    std::optional<ControlDescription> built = describeWindow(skin.findWindow("window", name), ids);
+    EXPECT_TRUE(built) << name;
+    return built.value_or(ControlDescription{});
+  };
+  const auto menuItems = [&skin](std::string_view menu) {
     std::vector<std::string> names;
-    const XmlElementHandle element = skin_.findWindow("menu", menu);
-    EXPECT_TRUE(element) << menu;
-    for (XmlElementHandle item = element.firstChild(); item; item = item.nextSibling())
+    for (XmlElementHandle item = skin.findWindow("menu", menu).firstChild(); item;
+         item = item.nextSibling())
       names.push_back(item.attribute("name").value());
     return names;
-  }
+  };
 
-  SkinDocument skin_;
-  RecordingScripts scripts_;
-  LanguageTexts texts_;
-};
-
-TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRaiseTheirCommands) {
-  EXPECT_EQ(skin_.problems(), std::vector<std::string>{});
-  ASSERT_EQ(scripts_.calls.size(), 1u);
-  EXPECT_TRUE(readFileBytes(scripts_.calls[0].substr(5), 1 << 20).ok());
-
-  const ControlDescription frame = window("scribly main frame");
-  for (std::string_view name :
+  // Every element the program finds by name, in the window it looks in.
+  const std::pair<std::string_view, std::vector<std::string_view>> named[] = {
+      {"scribly main frame",
        {"view wnd",      "color picker", "line width", "font set",      "privtip",
         "curpageinfo",   "paste",        "clrscr",     "save",          "PS_SOLID",
         "PS_DASH",       "PS_DOT",       "PS_DASHDOT", "PS_DASHDOTDOT", "pageLeft",
         "pageRight",     "contents",     "add page",   "add share doc", "screen cap",
-        "ext panel btn", "ext panel",    "tool bar",   "tool panel",    "vdtree"})
-    EXPECT_TRUE(findControl(frame, name)) << name;
+        "ext panel btn", "ext panel",    "tool bar",   "tool panel",    "vdtree"}},
+      {"scribly tip panel",
+       {"Info Title", "Info Contents", "btn start share", "btn stop share", "scribly tip edit",
+        "scribly_quality_text_pic", "scribly_quality_text", "btn chose sharedoc"}},
+      {"scribly EditPicture panel",
+       {"painter editpic btnReset", "painter editpic btnHReversal", "painter editpic btnVReversal",
+        "painter editpic btnLRotate", "painter editpic btnRRotate",
+        "scribly editpic editRotateAngle", "painter trackbar brightness",
+        "painter trackbar contrast", "painter trackbar size"}},
+      {"scribly contents panel", {"vdtree"}},
+      {"scribly chose line panel", {"line", "lineSA", "lineDA"}},
+      {"scribly chose circle panel",
+       {"ellipse", "halfcircle1", "halfcircle2", "halfcircle3", "halfcircle4"}},
+  };
+  for (const auto& [in, names] : named) {
+    const ControlDescription w = window(in);
+    for (std::string_view name : names) EXPECT_TRUE(findControl(w, name)) << in << ": " << name;
+  }
+  EXPECT_TRUE(skin.findWindow("window", "ext tool box"));
+  const ControlDescription frame = window("scribly main frame");
   // Hidden until the frame's layout or privileges say otherwise.
   EXPECT_FALSE(findControl(frame, "privtip")->style & kStyleVisible);
   EXPECT_FALSE(findControl(frame, "ext panel btn")->style & kStyleVisible);
@@ -208,51 +215,15 @@ TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRais
     EXPECT_FALSE(button->element.attribute("tip").value().empty()) << tool.name;
   }
 
-  const ControlDescription tip = window("scribly tip panel");
-  for (std::string_view name :
-       {"Info Title", "Info Contents", "btn start share", "btn stop share", "scribly tip edit",
-        "scribly_quality_text_pic", "scribly_quality_text", "btn chose sharedoc"})
-    EXPECT_TRUE(findControl(tip, name)) << name;
-
-  const ControlDescription picture = window("scribly EditPicture panel");
-  for (std::string_view name :
-       {"painter editpic btnReset", "painter editpic btnHReversal", "painter editpic btnVReversal",
-        "painter editpic btnLRotate", "painter editpic btnRRotate",
-        "scribly editpic editRotateAngle", "painter trackbar brightness",
-        "painter trackbar contrast", "painter trackbar size"})
-    EXPECT_TRUE(findControl(picture, name)) << name;
-
   const ControlDescription palette = window("scribly color pick panel");
   std::set<int32_t> ids;
   forEachControl(palette, [&](const ControlDescription& c) { ids.insert(c.id); });
   EXPECT_TRUE(ids.count(100) && ids.count(101));  // more colours, no colour
 
-  EXPECT_TRUE(findControl(window("scribly contents panel"), "vdtree"));
-  for (std::string_view name : {"line", "lineSA", "lineDA"})
-    EXPECT_TRUE(findControl(window("scribly chose line panel"), name)) << name;
-  for (std::string_view name :
-       {"ellipse", "halfcircle1", "halfcircle2", "halfcircle3", "halfcircle4"})
-    EXPECT_TRUE(findControl(window("scribly chose circle panel"), name)) << name;
-  EXPECT_TRUE(skin_.findWindow("window", "ext tool box"));
-
   // The frame lives inside the host's window; the panels float above it.
   EXPECT_EQ(frame.style & (kStyleChild | kStylePopup | parseStyle("WS_CAPTION")), kStyleChild);
-  EXPECT_TRUE(tip.style & kStylePopup);
+  EXPECT_TRUE(window("scribly tip panel").style & kStylePopup);
   EXPECT_TRUE(palette.style & kStylePopup);
-
-  // A misspelt style name would quietly count as 0.
-  for (XmlElementHandle description : skin_.descriptions()) {
-    forEachElement(description, [&](XmlElementHandle e) {
-      for (std::string_view attribute : {"style_add", "style_remove"}) {
-        std::string_view styles = e.attribute(attribute).value();
-        while (!styles.empty()) {
-          const std::string_view token = styles.substr(0, styles.find('|'));
-          styles.remove_prefix(std::min(styles.size(), token.size() + 1));
-          EXPECT_TRUE(parseStyle(token) || parseExStyle(token)) << token;
-        }
-      }
-    });
-  }
 
   // Menus offer the commands the program handles at their indexes.
   // Items are enabled by index, so the order is part of the contract.
@@ -277,21 +248,68 @@ TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRais
     if (name == "custom" || name == "none") continue;
     EXPECT_TRUE(readBitmap(kSkinFolder + "Back/" + name + ".bmp")) << name;
   }
+  // The page and library trees show their items' pictures by number.
+  for (int number : {11, 12, 21, 22, 31, 32, 41, 42, 51, 52})
+    EXPECT_TRUE(readBitmap(kSkinFolder + "VDTree/" + std::to_string(number) + ".bmp")) << number;
 
   // Every key of the program has a text that fits every buffer.
   std::set<std::string> keys(kLanguageKeys.begin(), kLanguageKeys.end());
   for (const std::string& key : keys) {
-    EXPECT_FALSE(texts_.text(key).empty()) << key;
-    EXPECT_LT(texts_.text(key).size(), kShortTextBytes) << key;
+    EXPECT_FALSE(texts.text(key).empty()) << key;
+    EXPECT_LT(texts.text(key).size(), kShortTextBytes) << key;
   }
+
+  // Runs the skin's click scripts against a stand-in of the engine's API that
+  // records what they ask for.
+  std::vector<std::string> log;
+  ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
+  ASSERT_TRUE(scripts.runSource(R"(
+    names, current = {}, 0
+    ui = {}
+    function ui.control() return current end
+    function ui.window() return 1 end
+    function ui.find(window, name)
+      for control, n in pairs(names) do if n == name then return control end end
+      return 0
+    end
+    function ui.check(control, on) if on then print("checked", names[control]) end end
+    function ui.command(command, argument) print("command", names[current], command) end
+    function Click(control, name, handler) names[control] = name; current = control; _G[handler]() end
+  )"));
+  ASSERT_TRUE(scripts.loadScriptFile(loaded.calls[0].substr(5)));
+
+  // What the command table expects each clickable element to raise.
+  std::map<std::string, std::string> expected = {{"contents", "Contents"},
+                                                 {"paste", "Paste"},
+                                                 {"pageLeft", "SetPage"},
+                                                 {"pageRight", "SetPage"}};
+  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"})
+    expected[name] = "SelectLineStyle";
+  for (const char* name : {"add page", "add share doc"}) expected[name] = "PageOpt";
+  for (const char* name : {"scribly_quality_text", "scribly_quality_text_pic"})
+    expected[name] = "SelectPrintQuality";
+  for (const ToolName& tool : kToolTable) expected[std::string(tool.name)] = "SelectTool";
+
+  // Every element of every description: its style names, texts, pictures and click.
   size_t pictures = 0;
-  for (XmlElementHandle description : skin_.descriptions()) {
+  int control = 100;
+  std::set<std::string> clicked;
+  for (XmlElementHandle description : skin.descriptions()) {
     forEachElement(description, [&](XmlElementHandle e) {
+      // A misspelt style name would quietly count as 0.
+      for (std::string_view attribute : {"style_add", "style_remove"}) {
+        std::string_view styles = e.attribute(attribute).value();
+        while (!styles.empty()) {
+          const std::string_view token = styles.substr(0, styles.find('|'));
+          styles.remove_prefix(std::min(styles.size(), token.size() + 1));
+          EXPECT_TRUE(parseStyle(token) || parseExStyle(token)) << token;
+        }
+      }
       for (std::string_view attribute : {"tip", "caption"}) {
         const std::string& value = e.attribute(attribute).value();
         if (value.rfind("Scribly_", 0) != 0) continue;
         keys.insert(value);
-        EXPECT_TRUE(texts_.contains(value)) << value;
+        EXPECT_TRUE(texts.contains(value)) << value;
       }
       for (std::string_view attribute : {"icon", "src"}) {
         const std::string& value = e.attribute(attribute).value();
@@ -312,52 +330,6 @@ TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRais
         EXPECT_EQ(big->width * 2, small->width * 3) << large;
         EXPECT_EQ(big->height * 2, small->height * 3) << large;
       }
-    });
-  }
-  EXPECT_GT(pictures, 40u);
-  // No text is left behind that neither the program nor the skin shows.
-  EXPECT_EQ(texts_.size(), keys.size());
-
-  // The page and library trees show their items' pictures by number.
-  for (int number : {11, 12, 21, 22, 31, 32, 41, 42, 51, 52})
-    EXPECT_TRUE(readBitmap(kSkinFolder + "VDTree/" + std::to_string(number) + ".bmp")) << number;
-
-  // Runs the skin's click scripts against a stand-in of the engine's API that
-  // records what they ask for.
-  std::vector<std::string> log;
-  ScriptInterpreter scripts([&](std::string_view line) { log.emplace_back(line); });
-  ASSERT_TRUE(scripts.runSource(R"(
-    names, current = {}, 0
-    ui = {}
-    function ui.control() return current end
-    function ui.window() return 1 end
-    function ui.find(window, name)
-      for control, n in pairs(names) do if n == name then return control end end
-      return 0
-    end
-    function ui.check(control, on) if on then print("checked", names[control]) end end
-    function ui.command(command, argument) print("command", names[current], command) end
-    function Click(control, name, handler) names[control] = name; current = control; _G[handler]() end
-  )"));
-  ASSERT_EQ(scripts_.calls.size(), 1u);
-  ASSERT_TRUE(scripts.loadScriptFile(scripts_.calls[0].substr(5)));
-
-  // What the command table expects each clickable element to raise.
-  std::map<std::string, std::string> expected = {{"contents", "Contents"},
-                                                 {"paste", "Paste"},
-                                                 {"pageLeft", "SetPage"},
-                                                 {"pageRight", "SetPage"}};
-  for (const char* name : {"PS_SOLID", "PS_DASH", "PS_DOT", "PS_DASHDOT", "PS_DASHDOTDOT"})
-    expected[name] = "SelectLineStyle";
-  for (const char* name : {"add page", "add share doc"}) expected[name] = "PageOpt";
-  for (const char* name : {"scribly_quality_text", "scribly_quality_text_pic"})
-    expected[name] = "SelectPrintQuality";
-  for (const ToolName& tool : kToolTable) expected[std::string(tool.name)] = "SelectTool";
-
-  int control = 100;
-  std::set<std::string> clicked;
-  for (XmlElementHandle description : skin_.descriptions()) {
-    forEachElement(description, [&](XmlElementHandle e) {
       const std::string& handler = e.attribute("onclick").value();
       if (handler.empty()) return;
       const std::string& name = e.attribute("name").value();
@@ -373,6 +345,9 @@ TEST_F(SkinFiles, HoldEveryElementItemTextAndPictureTheProgramNamesAndClicksRais
       }
     });
   }
+  EXPECT_GT(pictures, 40u);
+  // No text is left behind that neither the program nor the skin shows.
+  EXPECT_EQ(texts.size(), keys.size());
   for (const auto& [name, command] : expected) EXPECT_TRUE(clicked.count(name)) << name;
 
   // A tool click leaves exactly the clicked tool checked.

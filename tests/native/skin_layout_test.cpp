@@ -127,20 +127,15 @@ TEST(SkinTypes, LookupIgnoresCaseAndKnowsEveryRow) {
   EXPECT_NE(engineClassId(*findControlType("treeview")), engineClassId(*findControlType("vdtree")));
 }
 
-class SkinLayoutTest : public testing::Test {
- protected:
-  ControlDescription describe(std::string_view xml) {
-    EXPECT_TRUE(doc_.parse(xml)) << xml;
-    auto window = describeWindow(doc_.root(), ids_);
+TEST(SkinLayout, WindowsGetStylesATooltipControlsFoundInPreOrderMessagesPicturesAndTexts) {
+  XmlDocument doc;
+  ControlIds ids{7};
+  const auto describe = [&](std::string_view xml) {
+    EXPECT_TRUE(doc.parse(xml)) << xml;
+    auto window = describeWindow(doc.root(), ids);
     EXPECT_TRUE(window.has_value());
     return window.value_or(ControlDescription{});
-  }
-
-  XmlDocument doc_;
-  ControlIds ids_{7};
-};
-
-TEST_F(SkinLayoutTest, WindowGetsStylesTooltipThenControlsInOrderFoundInPreOrder) {
+  };
   const ControlDescription w = describe(
       "<window name=\"panel\" caption=\"Tools\" x=\"5\" y=\"6\" width=\"300\" height=\"200\""
       " style_add=\"WS_BORDER\" style_remove=\"WS_CAPTION\" clientwidth=\"280\" "
@@ -186,11 +181,9 @@ TEST_F(SkinLayoutTest, WindowGetsStylesTooltipThenControlsInOrderFoundInPreOrder
   EXPECT_EQ(findControl(nested, "w"), &nested);
   EXPECT_EQ(findControl(nested, "_vdtooltip"), &nested.children[0]);
   EXPECT_EQ(findControl(nested, "DUP"), nullptr);
-}
 
-TEST_F(SkinLayoutTest,
-       AttributesBecomeMessagesAndStylesPicturesAreFoundBesideTheSkinKeysShowTexts) {
-  const ControlDescription w = describe(
+  // Attributes become messages and styles.
+  const ControlDescription m = describe(
       "<window name=\"w\" font=\"Segoe UI,9\" minwidth=\"200\">"
       "<edit name=\"e\" number password=\"true\" max_len=\"8\" readonly/>"
       "<check name=\"c\" checked icon=\"pen.bmp\" transparent_key=\"255,0,255\" iconsize=\"24\""
@@ -198,29 +191,29 @@ TEST_F(SkinLayoutTest,
       "<trackbar name=\"t\" range_min=\"1\" range_max=\"20\" pos=\"3\"/>"
       "<static name=\"s\" back_color=\"-1,-1,-1\"/>"
       "<button name=\"plain\" noskin><skin/><data/></button></window>");
-  EXPECT_EQ(w.messages[0], (SkinMessage{kEngineFont, 9, 0, "Segoe UI"}));
-  EXPECT_EQ(w.messages[1], (SkinMessage{kEngineMinSize, 200, 0, std::nullopt}));
+  EXPECT_EQ(m.messages[0], (SkinMessage{kEngineFont, 9, 0, "Segoe UI"}));
+  EXPECT_EQ(m.messages[1], (SkinMessage{kEngineMinSize, 200, 0, std::nullopt}));
 
-  const ControlDescription* e = findControl(w, "e");
+  const ControlDescription* e = findControl(m, "e");
   EXPECT_EQ(e->style & (kStyleEditNumber | kStyleEditPassword),
             kStyleEditNumber | kStyleEditPassword);
   EXPECT_EQ(e->messages,
             (std::vector<SkinMessage>{{0xC5, 8, 0, std::nullopt}, {0xCF, 1, 0, std::nullopt}}));
 
-  const ControlDescription* c = findControl(w, "c");
+  const ControlDescription* c = findControl(m, "c");
   EXPECT_EQ(c->messages,
             (std::vector<SkinMessage>{{kEnginePicture, 0xFF00FF | 24ull << 32, 0, "pen.bmp"},
                                       {0xF1, 1, 0, std::nullopt},
                                       {kEngineTip, 0, 0, "Pen"}}));
 
-  const ControlDescription* t = findControl(w, "t");
+  const ControlDescription* t = findControl(m, "t");
   ASSERT_EQ(t->messages.size(), 3u);
   EXPECT_EQ(t->messages[1], (SkinMessage{0x408, 1, 20, std::nullopt}));
 
-  EXPECT_EQ(findControl(w, "s")->messages[0],
+  EXPECT_EQ(findControl(m, "s")->messages[0],
             (SkinMessage{kEngineColour, kColourBack, 0xFFFFFFFF, std::nullopt}));
 
-  const ControlDescription* plain = findControl(w, "plain");
+  const ControlDescription* plain = findControl(m, "plain");
   EXPECT_FALSE(plain->skinPart.exists());
   EXPECT_TRUE(plain->dataPart.exists());
 

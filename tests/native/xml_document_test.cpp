@@ -54,14 +54,20 @@ std::string dump(const XmlDocument& doc) {
 
 std::string tempPath(const std::string& name) { return testing::TempDir() + "scribly_xml_" + name; }
 
-void writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+void writeFile(const std::string& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::string readFile(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+std::string repeat(std::string_view s, size_t times) {
+  std::string out;
+  for (size_t i = 0; i < times; ++i) out += s;
+  return out;
 }
 
 constexpr std::string_view kSkin =
@@ -75,7 +81,7 @@ constexpr std::string_view kSkin =
 // keeps its whitespace; whitespace between tokens and indentation around
 // children is layout; a bare attribute is "true"; entities decode once and
 // unknown ampersands stay.
-TEST(XmlParse, DocumentsReadAsTheirTreesInDocumentOrder) {
+TEST(XmlParse, DocumentsReadAsTheirTreesOtherFormsAndWhatPassesTheCapsAreRejected) {
   const std::pair<std::string_view, std::string_view> cases[] = {
       {kSkin,
        "(window name=[main] width=[640] {}(button name=[ok] default=[true] {})"
@@ -112,17 +118,9 @@ TEST(XmlParse, DocumentsReadAsTheirTreesInDocumentOrder) {
   for (const char* name : {"checked", "a", "b", "c", "d", "missing"})
     truths += doc.root().boolAttribute(name) ? '1' : '0';
   EXPECT_EQ(truths, "100010");
-}
 
-std::string nested(size_t depth) {
-  std::string s;
-  for (size_t i = 0; i < depth; ++i) s += "<a>";
-  for (size_t i = 0; i < depth; ++i) s += "</a>";
-  return s;
-}
-
-TEST(XmlParse, OtherFormsCutTextAndWhatPassesTheCapsAreRejectedKeepingWhatClosedBefore) {
-  const std::string_view cases[] = {
+  // Other forms, cut text and what passes the caps are rejected, keeping what closed before.
+  const std::string_view refused[] = {
       "<?xml version=\"1.0\"?><a/>",  // declaration
       "<!-- note --><a/>",            // comment
       "<!DOCTYPE a><a/>",             // document type
@@ -144,21 +142,17 @@ TEST(XmlParse, OtherFormsCutTextAndWhatPassesTheCapsAreRejectedKeepingWhatClosed
       "< /a>",                        // '<' then '/' is not a close-open
       "<a b=\"1\"c=\"2\"",            // cut inside the tag
   };
-  for (std::string_view text : cases) {
-    EXPECT_NE(parseError(text), XmlError::None) << text;
-  }
+  for (std::string_view text : refused) EXPECT_NE(parseError(text), XmlError::None) << text;
 
   // The closing tag must name the open element.
-  XmlDocument doc;
   EXPECT_EQ(parseExact(doc, "<a><b></a></b>"), XmlError::TagMismatch);
   EXPECT_EQ(doc.errorOffset(), 8u);  // at the name in "</a>"
 
   const std::string full(kSkin);
   // Cutting anywhere before the last '>' leaves something open or unfinished.
   const size_t lastClose = full.rfind('>');
-  for (size_t n = 0; n <= lastClose; ++n) {
+  for (size_t n = 0; n <= lastClose; ++n)
     EXPECT_NE(parseError(std::string_view(full).substr(0, n)), XmlError::None) << n;
-  }
   EXPECT_EQ(parseError(std::string_view(full).substr(0, lastClose + 1)), XmlError::None);
 
   // A zero byte ends the text and only zeros may follow.
@@ -183,22 +177,13 @@ TEST(XmlParse, OtherFormsCutTextAndWhatPassesTheCapsAreRejectedKeepingWhatClosed
   EXPECT_EQ(dump(doc), "(z {})");
 
   // Nesting, elements, attributes and size are capped without exhausting the stack.
+  const auto nested = [](size_t depth) { return repeat("<a>", depth) + repeat("</a>", depth); };
   EXPECT_EQ(parseError(nested(kMaxXmlDepth)), XmlError::None);
   EXPECT_EQ(parseError(nested(kMaxXmlDepth + 1)), XmlError::TooDeep);
   EXPECT_EQ(parseError(std::string(1000000, '<') + "a"), XmlError::Syntax);
-  std::string deepOpen;
-  for (int i = 0; i < 200000; ++i) deepOpen += "<a>";
-  EXPECT_EQ(parseError(deepOpen), XmlError::TooDeep);
-
-  std::string many = "<r>";
-  for (size_t i = 0; i < kMaxXmlNodes; ++i) many += "<e/>";
-  many += "</r>";
-  EXPECT_EQ(parseError(many), XmlError::TooManyNodes);
-
-  std::string attrs = "<r";
-  for (size_t i = 0; i < kMaxXmlNodes; ++i) attrs += " a";
-  attrs += "/>";
-  EXPECT_EQ(parseError(attrs), XmlError::TooManyNodes);
+  EXPECT_EQ(parseError(repeat("<a>", 200000)), XmlError::TooDeep);
+  EXPECT_EQ(parseError("<r>" + repeat("<e/>", kMaxXmlNodes) + "</r>"), XmlError::TooManyNodes);
+  EXPECT_EQ(parseError("<r" + repeat(" a", kMaxXmlNodes) + "/>"), XmlError::TooManyNodes);
 
   std::string big = "<r>" + std::string(kMaxXmlBytes, 'x') + "</r>";
   EXPECT_EQ(parseError(big), XmlError::TooLarge);
@@ -254,7 +239,7 @@ TEST(XmlLookup, MissingElementsReadEmptyAndRefuseWritesSetAttributeReplacesOrApp
   EXPECT_TRUE(again.parse(built.serialise()));
 }
 
-TEST(XmlSave, SerialisedTextAndFilesReadBackAsTheSameTreeKeepingTheByteOrderMark) {
+TEST(XmlSave, TextAndFilesReadBackAsTheSameTreeKeepingTheMarkAndFailuresChangeNothing) {
   XmlDocument doc;
   XmlElementHandle root = doc.appendRoot("config");
   root.setAttribute("title", "a & b <\"c\"> 'd'");
@@ -319,6 +304,39 @@ TEST(XmlSave, SerialisedTextAndFilesReadBackAsTheSameTreeKeepingTheByteOrderMark
   ASSERT_TRUE(doc.save());
   EXPECT_EQ(readFile(path), doc.serialise());
   std::remove(path.c_str());
+
+  // File failures are reported and change nothing.
+  ASSERT_TRUE(doc.parse("<keep/>"));
+  doc.setPath("kept.xml");
+  EXPECT_FALSE(doc.load(tempPath("does_not_exist.xml")));
+  EXPECT_EQ(doc.lastError(), XmlError::CannotOpen);
+  EXPECT_EQ(dump(doc), "(keep {})");
+  EXPECT_EQ(doc.path(), "kept.xml");
+
+  const std::string big = tempPath("big.xml");
+  writeFile(big, "<r>" + std::string(kMaxXmlBytes, ' ') + "</r>");
+  EXPECT_FALSE(doc.load(big));
+  EXPECT_EQ(doc.lastError(), XmlError::TooLarge);
+  EXPECT_EQ(dump(doc), "(keep {})");
+  std::remove(big.c_str());
+
+  doc.setPath(tempPath("no_such_folder/x.xml"));
+  EXPECT_FALSE(doc.save());
+  EXPECT_EQ(doc.lastError(), XmlError::CannotWrite);
+  doc.setPath("");
+  EXPECT_FALSE(doc.save());
+  EXPECT_EQ(doc.lastError(), XmlError::NoPath);
+
+  // Bad content fails the load but keeps the path and the mark.
+  const std::string comment = tempPath("comment.xml");
+  writeFile(comment, "\xEF\xBB\xBF<!-- c --><a/>");
+  XmlDocument bad;
+  EXPECT_FALSE(bad.load(comment));
+  EXPECT_EQ(bad.lastError(), XmlError::Syntax);
+  EXPECT_EQ(bad.errorOffset(), 1u);  // counted after the mark
+  EXPECT_EQ(bad.path(), comment);
+  EXPECT_TRUE(bad.hasByteOrderMark());
+  std::remove(comment.c_str());
 }
 
 #ifndef _WIN32
@@ -346,52 +364,15 @@ TEST(XmlSave, AWriteThatFailsHalfWayLeavesTheOldFileWhole) {
   EXPECT_EQ(doc.lastError(), XmlError::CannotWrite);
   EXPECT_EQ(readFile(path), old);
   size_t besides = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(testing::TempDir())) {
+  for (const auto& entry : std::filesystem::directory_iterator(testing::TempDir()))
     besides += entry.path().filename().string().starts_with("scribly_xml_full_disk");
-  }
   EXPECT_EQ(besides, 1u);
   std::remove(path.c_str());
 }
 #endif
 
-TEST(XmlSave, FileFailuresAreReportedAndChangeNothing) {
-  XmlDocument doc;
-  ASSERT_TRUE(doc.parse("<keep/>"));
-  doc.setPath("kept.xml");
-  EXPECT_FALSE(doc.load(tempPath("does_not_exist.xml")));
-  EXPECT_EQ(doc.lastError(), XmlError::CannotOpen);
-  EXPECT_EQ(dump(doc), "(keep {})");
-  EXPECT_EQ(doc.path(), "kept.xml");
-
-  const std::string big = tempPath("big.xml");
-  writeFile(big, "<r>" + std::string(kMaxXmlBytes, ' ') + "</r>");
-  EXPECT_FALSE(doc.load(big));
-  EXPECT_EQ(doc.lastError(), XmlError::TooLarge);
-  EXPECT_EQ(dump(doc), "(keep {})");
-  std::remove(big.c_str());
-
-  doc.setPath(tempPath("no_such_folder/x.xml"));
-  EXPECT_FALSE(doc.save());
-  EXPECT_EQ(doc.lastError(), XmlError::CannotWrite);
-  doc.setPath("");
-  EXPECT_FALSE(doc.save());
-  EXPECT_EQ(doc.lastError(), XmlError::NoPath);
-
-  // Bad content fails the load but keeps the path and the mark.
-  const std::string path = tempPath("comment.xml");
-  writeFile(path, "\xEF\xBB\xBF<!-- c --><a/>");
-  XmlDocument bad;
-  EXPECT_FALSE(bad.load(path));
-  EXPECT_EQ(bad.lastError(), XmlError::Syntax);
-  EXPECT_EQ(bad.errorOffset(), 1u);  // counted after the mark
-  EXPECT_EQ(bad.path(), path);
-  EXPECT_TRUE(bad.hasByteOrderMark());
-  std::remove(path.c_str());
-}
-
 TEST(LanguageTexts, CopiesAreCutOnCharacterBoundariesAndTerminated) {
-  std::string chinese;
-  for (int i = 0; i < 100; ++i) chinese += "\xE6\xB1\x89";  // three bytes each
+  const std::string chinese = repeat("\xE6\xB1\x89", 100);  // three bytes each
   LanguageTexts texts;
   ASSERT_TRUE(texts.loadText("<language><text key=\"long\">" + chinese +
                              "</text><text key=\"bad\">a\xFF"
