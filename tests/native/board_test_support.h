@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "board/board.h"
@@ -198,9 +199,7 @@ struct RecordingHost final : HostLink {
     return ids;
   }
   size_t countSent(MessageCode code) const {
-    return static_cast<size_t>(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) {
-      return codeOf(s.bytes[0]) == toByte(code);
-    }));
+    return static_cast<size_t>(std::ranges::count(sentCodes(), toByte(code)));
   }
 };
 
@@ -233,11 +232,15 @@ inline PictureMessages pictureMessages(uint32_t page, uint32_t id, uint16_t w, u
 }
 
 inline ObjectChange objectChange(MessageCode code, uint32_t value, uint32_t second = 0) {
-  ObjectChange c;
-  c.code = code;
-  c.value = value;
-  c.second = second;
-  return c;
+  return {code, value, second, {}};
+}
+
+// Options with one field changed from the defaults.
+template <class T>
+BoardOptions withOption(T BoardOptions::*field, std::type_identity_t<T> value) {
+  BoardOptions options;
+  options.*field = std::move(value);
+  return options;
 }
 
 // A board with its own fakes.
@@ -283,6 +286,13 @@ struct TestBoard {
     for (const auto& s : host.sent)
       if (auto m = parse<M>(s.bytes)) out.push_back(*m);
     return out;
+  }
+};
+
+// A board in a peer-to-peer conference: user 11, with 12 as its partner.
+struct JoinedBoard : TestBoard {
+  explicit JoinedBoard(BoardOptions options = {}) : TestBoard(true, std::move(options)) {
+    board->initialize(11, 12);
   }
 };
 
@@ -573,8 +583,7 @@ inline ObjectChange randomObjectChange(std::mt19937& rng) {
       MessageCode::kMoveTo,        MessageCode::kSetPoints,      MessageCode::kSetFont,
       MessageCode::kSetStyle,      MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
       MessageCode::kSetBrightness, MessageCode::kSetContrast};
-  ObjectChange change;
-  change.code = kCodes[rng() % std::size(kCodes)];
+  ObjectChange change{kCodes[rng() % std::size(kCodes)], 0, 0, {}};
   auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
   switch (change.code) {
     case MessageCode::kSetWidth:

@@ -313,7 +313,7 @@ TEST_F(SendQueueTest, MirrorHookSeesEveryMessageFirstEvenDroppedOnes) {
   EXPECT_EQ(channel.sent[1].bytes.size(), kMaxMessageBytes);
 }
 
-TEST_F(SendQueueTest, LevelOneDrainsBeforeLevelTwoAndHigherLevelsCountAsTwo) {
+TEST_F(SendQueueTest, LevelOneDrainsBeforeLevelTwoHigherLevelsCountAsTwoAndClearEmptiesBoth) {
   makeBusy();
   queue.send(build(MissingItem{1}), 7);
   queue.send(build(MissingItem{2}), kLevelFirst);
@@ -324,6 +324,16 @@ TEST_F(SendQueueTest, LevelOneDrainsBeforeLevelTwoAndHigherLevelsCountAsTwo) {
   EXPECT_EQ(sentSummary(), (std::vector<std::string>{"84:2", "84:4", "84:1", "84:3"}));
   const std::vector<uint32_t> levels = {1, 1, 3, 3};
   for (size_t i = 0; i < levels.size(); ++i) EXPECT_EQ(channel.sent[i].level, levels[i]) << i;
+
+  // Clearing empties both lists and makes the queue ready.
+  makeBusy();
+  queue.send(build(MissingItem{1}), kLevelFirst);
+  sendTransfer(500, 9);
+  queue.clear();
+  EXPECT_TRUE(queue.ready());
+  EXPECT_EQ(queue.waiting(kLevelFirst) + queue.waiting(kLevelSecond), 0u);
+  queue.pump();
+  EXPECT_TRUE(channel.sent.empty());
 }
 
 // A delete or a clear drops what waits for its object or page and nothing
@@ -369,17 +379,6 @@ TEST_F(SendQueueTest, DeletesAndClearsDropWhatWaitsForTheirObjectOrPageOnly) {
               queue.send(build(ClearPageWithBackground{9, 777}), kLevelFirst);
             }),
             (Summary{"19:9:777", "90:9:777", "32:777:3", "33:777", "33:777", "34:777:9"}));
-}
-
-TEST_F(SendQueueTest, ClearEmptiesBothListsAndMakesReady) {
-  makeBusy();
-  queue.send(build(MissingItem{1}), kLevelFirst);
-  sendTransfer(500, 9);
-  queue.clear();
-  EXPECT_TRUE(queue.ready());
-  EXPECT_EQ(queue.waiting(kLevelFirst) + queue.waiting(kLevelSecond), 0u);
-  queue.pump();
-  EXPECT_TRUE(channel.sent.empty());
 }
 
 TEST(ConferenceChannel, AddressesThePeerOnlyInPeerToPeerAndMirrorsContentWhenAsked) {

@@ -286,7 +286,7 @@ TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
   for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(ids[i], g->start + i);
 }
 
-TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
+TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecordAndPixelsAsTheyTravelled) {
   auto g = requestRange(kAnn);
   receive(kAnn, rectCreation(3, g->start, 10));
   receive(kAnn, build(SetObjectValue{42, 3, g->start, 0x00FF00}));
@@ -314,10 +314,9 @@ TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
   receive(kBob, build(MissingItem{g->start + 1}));
   receive(kBob, build(MissingItem{0}));
   EXPECT_EQ(codesTo(kBob), std::vector<uint8_t>{12});
-}
 
-TEST_F(RelayServerTest, MissingPictureComesWithItsPixelsAsTheyTravelled) {
-  const auto g = requestRange(kAnn);
+  // A picture comes with its pixels as they travelled.
+  g = requestRange(kAnn);
   const auto pic = testing::pictureMessages(2, g->start, 300, 200);
   ASSERT_GT(pic.bulk.size(), kMaxChunkBytes);  // several chunks
   receive(kAnn, queued(pic.creation));
