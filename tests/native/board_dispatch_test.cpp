@@ -201,12 +201,6 @@ TEST(BoardTransfers, ClearingAPageKeepsItsBackgroundComing) {
   EXPECT_TRUE(relay.board(1).findPage(1)->hasBackgroundFile());
 }
 
-Bytes pictureRecord(int32_t side) {
-  ImageObject picture;
-  picture.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({side, side}));
-  return saveRecord(picture);
-}
-
 // A background file's envelope: the format code and the file's bytes.
 Bytes backgroundEnvelope(uint32_t format, const Bytes& file) {
   ByteWriter payload;

@@ -231,6 +231,13 @@ inline PictureMessages pictureMessages(uint32_t page, uint32_t id, uint16_t w, u
   return {build(CreateObject{14, page, id, saveRecord(image)}), saveBulkRecord(image)};
 }
 
+// The record of a picture, pixels yet to come, in a box `side` pixels square.
+inline Bytes pictureRecord(int32_t side) {
+  ImageObject picture;
+  picture.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({side, side}));
+  return saveRecord(picture);
+}
+
 inline ObjectChange objectChange(MessageCode code, uint32_t value, uint32_t second = 0) {
   return {code, value, second, {}};
 }
