@@ -12,9 +12,8 @@ namespace scribly::testing {
 namespace {
 
 // A board whose current page has a picture `width` wide and 100 high.
-struct PictureBoard : TestBoard {
+struct PictureBoard : JoinedBoard {
   explicit PictureBoard(size_t width = 500) {
-    board->initialize(11, 12);
     files.files["C:\\a.jpg"] = Bytes(width, 7);
     EXPECT_TRUE(board->setBackgroundFile("C:\\a.jpg"));
     acknowledgeAll();
@@ -100,8 +99,7 @@ TEST(BoardBackgrounds, FitModesStretchOneSideAndAnnounceOnlyBeyondTwoPixels) {
 }
 
 TEST(BoardBackgrounds, ThePageGrowsWithTheShownPictureAndShrinksWithoutIt) {
-  TestBoard b;
-  b->initialize(11, 12);
+  JoinedBoard b;
   b.decoder.height = 900;
   b.files.files["C:\\wide.bmp"] = Bytes(2000, 1);
   ASSERT_TRUE(b->setBackgroundFile("C:\\wide.bmp"));
@@ -170,8 +168,7 @@ TEST(BoardBackgrounds, CoveringTheViewIsSentAsZeroWhichAPeerShowsAtFullSizeAsAny
 }
 
 TEST(BoardBackgrounds, NewPagesTileTheDefaultTemplateAndTheMenuSwitchesTemplates) {
-  TestBoard b(true, withTemplates());
-  b->initialize(11, 12);
+  JoinedBoard b(withTemplates());
   EXPECT_EQ(b->currentPage()->templateName(), "default");
   auto paint = [&](const Rect& area, std::optional<Rect> dirty = std::nullopt) {
     RecordingCanvas canvas;

@@ -8,7 +8,7 @@
 namespace scribly::testing {
 namespace {
 
-TEST(BoardDispatch, CreationOnAMissingPageCreatesItAndOnlyFlaggedOnesAreAcknowledged) {
+TEST(BoardDispatch, CreationMakesAMissingPageFlaggedOnesAreAcknowledgedAndKindsKeepTheirs) {
   TestBoard b;
   ASSERT_TRUE(b.dispatch(rectCreation(12, 500)));
   ASSERT_NE(b->findPage(12), nullptr);
@@ -26,12 +26,21 @@ TEST(BoardDispatch, CreationOnAMissingPageCreatesItAndOnlyFlaggedOnesAreAcknowle
   TestBoard server(false);
   server.dispatch(queued(rectCreation(1, 601)));
   EXPECT_EQ(server.host.countSent(MessageCode::kAcknowledgement), 0u);
+
+  // A property for another kind changes only what that kind has.
+  std::mt19937 rng(5);
+  b.dispatch(build(CreateObject{14, 1, 700, saveRecord(*randomPicture(rng, {5, 5}))}));
+  const Bytes before = saveRecord(*b->findPage(1)->findObject(700));
+  EXPECT_FALSE(b.receive(SetObjectValue{42, 1, 700, 0xFF}));
+  EXPECT_FALSE(b.receive(SetObjectWidth{1, 700, 9}));
+  EXPECT_EQ(saveRecord(*b->findPage(1)->findObject(700)), before);
+  EXPECT_TRUE(b.receive(SetObjectValue{52, 1, 700, 40}));
+  EXPECT_NE(saveRecord(*b->findPage(1)->findObject(700)), before);
 }
 
 // The peer's acknowledgement of one flagged message lets two waiting ones go.
 TEST(BoardDispatch, AnAcknowledgementReleasesTwoQueuedMessages) {
-  TestBoard b;
-  b->initialize(11, 12);
+  JoinedBoard b;
   b.host.sent.clear();
   for (int i = 0; i < 5; ++i) ASSERT_NE(b->addUserPage(), 0u);
   ASSERT_EQ(b.host.sent.size(), 1u);
@@ -44,18 +53,6 @@ TEST(BoardDispatch, AnAcknowledgementReleasesTwoQueuedMessages) {
   EXPECT_FALSE(b->sendQueue().ready());
   ASSERT_TRUE(b.receive(Acknowledgement{}, false));
   EXPECT_TRUE(b->sendQueue().ready());
-}
-
-TEST(BoardDispatch, APropertyForAnotherKindChangesOnlyWhatThatKindHas) {
-  TestBoard b;
-  std::mt19937 rng(5);
-  b.dispatch(build(CreateObject{14, 1, 700, saveRecord(*randomPicture(rng, {5, 5}))}));
-  const Bytes before = saveRecord(*b->findPage(1)->findObject(700));
-  EXPECT_FALSE(b.receive(SetObjectValue{42, 1, 700, 0xFF}));
-  EXPECT_FALSE(b.receive(SetObjectWidth{1, 700, 9}));
-  EXPECT_EQ(saveRecord(*b->findPage(1)->findObject(700)), before);
-  EXPECT_TRUE(b.receive(SetObjectValue{52, 1, 700, 40}));
-  EXPECT_NE(saveRecord(*b->findPage(1)->findObject(700)), before);
 }
 
 // A list the server made before this board's own removal reached it still
@@ -100,8 +97,8 @@ Size pictureSize(Board& b, uint32_t page, uint32_t id) {
 // (level 1 leaves before level 2). Every board must end as the sender did,
 // and a copy made later from any board must show the pixels turned.
 TEST(BoardTransfers, ATurnThatOvertakesAPicturesPixelsIsReplayedOnThem) {
-  TestBoard ann, bob, cid;
-  ann->initialize(11, 12);
+  JoinedBoard ann;
+  TestBoard bob, cid;
   bob->initialize(12, 11);
   const uint32_t id = ann->commitObject(gradientPicture(60, 30, {100, 100}), 1);
   ASSERT_NE(id, 0u);
@@ -150,9 +147,8 @@ TEST(BoardTransfers, TurnsWorkIntoTheKeptRecordOnlyWhenItIsAskedFor) {
 // What waits for pixels is bounded over all pictures; a picture past the
 // bound shows its pixels as they come, and a deleted one frees its share.
 TEST(BoardTransfers, ChangesWaitingForPixelsAreBounded) {
-  BoardOptions options;
-  options.maxPendingTurnBytes = 60;  // one record and one turn, not two
-  TestBoard b(true, options);
+  // Room for one record and one turn, not two.
+  TestBoard b(true, withOption(&BoardOptions::maxPendingTurnBytes, 60));
   const auto picture = gradientPicture(60, 30, {100, 100});
   const Bytes record = saveRecord(*picture);
   const Bytes bulk = saveBulkRecord(*picture);
@@ -205,12 +201,6 @@ TEST(BoardTransfers, ClearingAPageKeepsItsBackgroundComing) {
   EXPECT_TRUE(relay.board(1).findPage(1)->hasBackgroundFile());
 }
 
-Bytes pictureRecord(int32_t side) {
-  ImageObject picture;
-  picture.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({side, side}));
-  return saveRecord(picture);
-}
-
 // A background file's envelope: the format code and the file's bytes.
 Bytes backgroundEnvelope(uint32_t format, const Bytes& file) {
   ByteWriter payload;
@@ -219,10 +209,8 @@ Bytes backgroundEnvelope(uint32_t format, const Bytes& file) {
 }
 
 TEST(HostilePeers, TwoHundredPictureBombsLeaveTheBoardWithinItsBudget) {
-  BoardOptions options;
-  options.maxPictureBytes = size_t{16} << 20;
-  TestBoard b(true, options);
-  b->initialize(11, 12);
+  constexpr size_t kBudget = size_t{16} << 20;
+  JoinedBoard b(withOption(&BoardOptions::maxPictureBytes, kBudget));
   // Each a few kilobytes on the wire: 48 MB of pixels in a box that shows
   // them at half size, the same as an arithmetic-coded JPEG, 12 MB as a JPEG
   // of ours (one fits), and a background file that decodes to 18 MB.
@@ -241,7 +229,7 @@ TEST(HostilePeers, TwoHundredPictureBombsLeaveTheBoardWithinItsBudget) {
       b.receive(CreateObject{14, 1, id, pictureRecord(2000)});
       b.receive(BulkData{1, id, i % 4 == 0 ? raw : i % 4 == 1 ? arithmetic : ours});
     }
-    ASSERT_LE(b->heldPictureBytes(), options.maxPictureBytes) << "message " << i;
+    ASSERT_LE(b->heldPictureBytes(), kBudget) << "message " << i;
   }
   // What fits still arrives.
   b.receive(CreateObject{14, 1, 5000, pictureRecord(100)});
@@ -249,35 +237,9 @@ TEST(HostilePeers, TwoHundredPictureBombsLeaveTheBoardWithinItsBudget) {
   EXPECT_TRUE(static_cast<ImageObject*>(b->findPage(1)->findObject(5000))->hasPixels());
 }
 
-TEST(HostilePeers, BackgroundFilesOfPeersNeverOverwriteOthersAndGoWhenReplaced) {
-  TestBoard b;
-  b->initialize(11, 12);
-  b.files.files["C:\\mine.jpg"] = Bytes(300, 7);
-  ASSERT_TRUE(b->setBackgroundFile("C:\\mine.jpg"));
-  const std::string mine = b->findPage(1)->backgroundPath();
-  const uint32_t number = b->findPage(1)->backgroundNumber();
-  auto receive = [&](uint32_t page, uint32_t fileNumber, uint8_t fill) {
-    b.receive(BackgroundAnnounce{page, fileNumber});
-    b.receive(BulkData{page, fileNumber, backgroundEnvelope(3, Bytes(200, fill))});
-    return b->findPage(page)->backgroundPath();
-  };
-  // A peer names this board's own number for a page of its own.
-  const std::string first = receive(2, number, 1);
-  EXPECT_EQ(b.files.files.at(mine), Bytes(300, 7));
-  EXPECT_EQ(b.files.files.at(first), Bytes(200, 1));
-  // Replaced, withdrawn or removed, a background takes its file along.
-  const std::string second = receive(2, number + 1, 2);
-  EXPECT_FALSE(b.files.files.count(first));
-  ASSERT_TRUE(b->setBackgroundFile("C:\\mine.jpg"));
-  EXPECT_FALSE(b.files.files.count(mine));
-  b->removePage(2, 0, false);
-  EXPECT_FALSE(b.files.files.count(second));
-}
-
 TEST(HostilePeers, ReceivedBackgroundsStayWithinTheirRoomOnDisk) {
-  BoardOptions options;
-  options.maxReceivedBackgroundBytes = 100000;
-  TestBoard b(true, options);
+  constexpr size_t kRoom = 100000;
+  TestBoard b(true, withOption(&BoardOptions::maxReceivedBackgroundBytes, kRoom));
   auto onDisk = [&] {
     size_t bytes = 0;
     for (const auto& [path, file] : b.files.files) bytes += file.size();
@@ -288,7 +250,7 @@ TEST(HostilePeers, ReceivedBackgroundsStayWithinTheirRoomOnDisk) {
   for (uint32_t page = 10; page < 20; ++page) {
     b.receive(BackgroundAnnounce{page, 500 + page});
     b.receive(BulkData{page, 500 + page, envelope});
-    ASSERT_LE(onDisk(), options.maxReceivedBackgroundBytes) << page;
+    ASSERT_LE(onDisk(), kRoom) << page;
   }
   EXPECT_FALSE(b->findPage(19)->hasBackgroundFile());
   // A removed page makes room.
@@ -332,9 +294,8 @@ TEST(HostilePeers, FontsOfPeersStayWithinWhatTheFontChooserOffers) {
   EXPECT_EQ(fontOf(701), expected);
 }
 
-TEST(HostilePeers, IdsAPeerTookFirstAreSkippedAndItsKeysLeaveOthersTransfers) {
-  TestBoard b;
-  b->initialize(11, 12);
+TEST(HostilePeers, IdsKeysAndFileNumbersAPeerTookFirstLeaveThisBoardsOwnAlone) {
+  JoinedBoard b;
   // This side counts down from -101: the peer takes the next two ids first.
   const uint32_t next = static_cast<uint32_t>(-101);
   const Bytes record = saveRecord(*gradientPicture(60, 30, {0, 0}));
@@ -358,6 +319,28 @@ TEST(HostilePeers, IdsAPeerTookFirstAreSkippedAndItsKeysLeaveOthersTransfers) {
   EXPECT_EQ(b->transfers().heldBytes(), 10u);
   ASSERT_TRUE(b.receive(TransferBegin{900, 21, 1, 4}));
   EXPECT_EQ(b->transfers().heldBytes(), 0u);
+
+  // Nor do its background files overwrite this board's own.
+  b.files.files["C:\\mine.jpg"] = Bytes(300, 7);
+  ASSERT_TRUE(b->setBackgroundFile("C:\\mine.jpg"));
+  const std::string mine = b->findPage(1)->backgroundPath();
+  const uint32_t number = b->findPage(1)->backgroundNumber();
+  auto receive = [&](uint32_t on, uint32_t fileNumber, uint8_t fill) {
+    b.receive(BackgroundAnnounce{on, fileNumber});
+    b.receive(BulkData{on, fileNumber, backgroundEnvelope(3, Bytes(200, fill))});
+    return b->findPage(on)->backgroundPath();
+  };
+  // A peer names this board's own number for a page of its own.
+  const std::string first = receive(2, number, 1);
+  EXPECT_EQ(b.files.files.at(mine), Bytes(300, 7));
+  EXPECT_EQ(b.files.files.at(first), Bytes(200, 1));
+  // Replaced, withdrawn or removed, a background takes its file along.
+  const std::string second = receive(2, number + 1, 2);
+  EXPECT_FALSE(b.files.files.count(first));
+  ASSERT_TRUE(b->setBackgroundFile("C:\\mine.jpg"));
+  EXPECT_FALSE(b.files.files.count(mine));
+  b->removePage(2, 0, false);
+  EXPECT_FALSE(b.files.files.count(second));
 }
 
 }  // namespace

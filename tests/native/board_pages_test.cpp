@@ -58,9 +58,8 @@ TEST(BoardPages, PageInfoShowsTheFolderOfADocumentPageElseTheKindsTitle) {
   EXPECT_EQ(info(9, "/3"), "Page: Mine / 3");
 }
 
-TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrThePreviousAndOneAlwaysExists) {
-  TestBoard b;
-  b->initialize(11, 12);
+TEST(BoardPages, RemovalGoesToTheNextOrPreviousPageAndSixSystemPagesComeBackOnReset) {
+  JoinedBoard b;
   b.receive(AddPage{20, "a"});
   b.receive(AddPage{21, "b"});
   b->goToPage(20, false);
@@ -84,6 +83,28 @@ TEST(BoardPages, RemovingTheCurrentPageGoesToTheNextOrThePreviousAndOneAlwaysExi
   list.create(9);
   list.create(10);
   EXPECT_EQ(list.currentId(), 9u);
+
+  // A reset board, as a fresh one, holds six empty system pages with page one
+  // current, in a ring, and keeps drawing.
+  std::mt19937 rng(1);
+  b->addUserPage();
+  b->goToPage(3, true);
+  ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
+  b->setPrivilegeWord(0);
+  b->reset();
+  EXPECT_EQ(pageIds(*b), pageIds(*TestBoard()));
+  EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
+  for (uint32_t id = 1; id <= 6; ++id) {
+    EXPECT_EQ(b->findPage(id)->name(), "System Page-" + std::to_string(id));
+  }
+  EXPECT_EQ(b->nextPage(6)->id(), 1u);
+  EXPECT_EQ(b->previousPage(1)->id(), 6u);
+  EXPECT_EQ(b->nextPage(99), nullptr);
+  EXPECT_TRUE(b->findPage(3)->objects().empty());
+  EXPECT_EQ(b->currentPageId(), 1u);
+  EXPECT_EQ(TestBoard()->currentPageId(), 1u);
+  EXPECT_EQ(b->privileges(), Privileges{});
+  EXPECT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
 }
 
 // A peer's document removal first shows page 1; a list that names page 1
@@ -141,10 +162,7 @@ TEST(BoardPages, ASystemPageIsRefusedLocallyButRemovedForAPeerAndRemovalAsks) {
 }
 
 TEST(BoardPages, ADocumentPageTheListCannotHoldIsAnnouncedToNoOne) {
-  BoardOptions options;
-  options.maxPages = 7;
-  TestBoard b(true, options);
-  b->initialize(11, 12);
+  JoinedBoard b(withOption(&BoardOptions::maxPages, 7));
   const uint32_t first = b->addDocumentPage("deck.pptx/1");
   ASSERT_NE(first, 0u);
   EXPECT_EQ(b->findPage(first)->name(), "deck.pptx/1");
@@ -157,15 +175,8 @@ TEST(BoardPages, ADocumentPageTheListCannotHoldIsAnnouncedToNoOne) {
 // Page names travel in the system code page; this one has é as one byte.
 struct LatinCodec final : TextCodec {
   std::string toSystemCodePage(std::string_view utf8) override {
-    std::string out;
-    for (size_t i = 0; i < utf8.size(); ++i) {
-      if (utf8.substr(i, 2) == "\xC3\xA9") {
-        out += '\xE9';
-        ++i;
-      } else {
-        out += utf8[i];
-      }
-    }
+    std::string out(utf8);
+    for (size_t at; (at = out.find("\xC3\xA9")) != std::string::npos;) out.replace(at, 2, "\xE9");
     return out;
   }
 };
@@ -196,9 +207,7 @@ TEST(BoardPages, PeerToPeerPagesAreNamedAfterTheUserInTheSystemCodePage) {
 }
 
 TEST(BoardUserNames, AskedOncePerNamedUserAgainWhileNamelessAndBounded) {
-  BoardOptions options;
-  options.maxCachedUsers = 3;
-  TestBoard b(true, options);
+  TestBoard b(true, withOption(&BoardOptions::maxCachedUsers, 3));
   b.info.infos[11] = userInfoXml("Ann &amp; Bo");
   b.info.infos[20] = "<user><userbasic><id>20</id></userbasic></user>";  // no name
   b.info.infos[21] = "<userbasic><name>Cid";                             // cut in the name
@@ -281,32 +290,6 @@ TEST(BoardPrivileges, TheWordGivesTheFlagsByConferenceShape) {
   EXPECT_EQ(privilegesFromWord(0x02, true), (Privileges{true, false, false}));
   EXPECT_EQ(privilegesFromWord(0x04, true), (Privileges{false, false, true}));
   EXPECT_EQ(privilegesFromWord(0x01, true), (Privileges{false, true, false}));
-}
-
-// A fresh board, and a reset one, hold six empty system pages with page one
-// current, in a ring.
-TEST(BoardReset, ReturnsToSixEmptySystemPagesAsAFreshBoardHasAndKeepsDrawing) {
-  TestBoard b;
-  b->initialize(11, 12);
-  std::mt19937 rng(1);
-  b->addUserPage();
-  b->goToPage(3, true);
-  ASSERT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
-  b->setPrivilegeWord(0);
-  b->reset();
-  EXPECT_EQ(pageIds(*b), pageIds(*TestBoard()));
-  EXPECT_EQ(pageIds(*b), (std::vector<uint32_t>{1, 2, 3, 4, 5, 6}));
-  for (uint32_t id = 1; id <= 6; ++id) {
-    EXPECT_EQ(b->findPage(id)->name(), "System Page-" + std::to_string(id));
-  }
-  EXPECT_EQ(b->nextPage(6)->id(), 1u);
-  EXPECT_EQ(b->previousPage(1)->id(), 6u);
-  EXPECT_EQ(b->nextPage(99), nullptr);
-  EXPECT_TRUE(b->findPage(3)->objects().empty());
-  EXPECT_EQ(b->currentPageId(), 1u);
-  EXPECT_EQ(TestBoard()->currentPageId(), 1u);
-  EXPECT_EQ(b->privileges(), Privileges{});
-  EXPECT_NE(b->commitObject(makeObject(12, rng, 11)), 0u);
 }
 
 // Peers keep what they received before the reset; new ids must not clash.

@@ -12,6 +12,8 @@
 namespace scribly::testing {
 namespace {
 
+using enum InMemoryRelay::Mode;
+
 struct SyncCase {
   InMemoryRelay::Mode mode;
   size_t boards;
@@ -42,7 +44,7 @@ void runAndCompare(InMemoryRelay& relay, int operations, bool undo = false) {
   }
   // Nothing is left half-received once every message has arrived.
   for (size_t i = 0; i < relay.size(); ++i) EXPECT_EQ(relay.board(i).transfers().size(), 0u);
-  if (relay.mode() == InMemoryRelay::Mode::Server) {
+  if (relay.mode() == Server) {
     FakeFiles none;
     EXPECT_TRUE(sameBoards(withoutFiles(first), BoardSnapshot::of(relay.server().replica(), none)))
         << "replica";
@@ -84,27 +86,19 @@ TEST_P(BoardSync, EveryBoardHoldsTheSameContentAndItsReportRebuildsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Relay, BoardSync,
-                         ::testing::Values(SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 1},
-                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 2},
-                                           SyncCase{InMemoryRelay::Mode::Server, 2, 3},
-                                           SyncCase{InMemoryRelay::Mode::Server, 3, 4},
-                                           SyncCase{InMemoryRelay::Mode::Server, 3, 11},
-                                           SyncCase{InMemoryRelay::Mode::Server, 3, 21},
-                                           SyncCase{InMemoryRelay::Mode::Server, 3, 22},
-                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 23},
-                                           SyncCase{InMemoryRelay::Mode::PeerToPeer, 2, 24}),
+                         ::testing::Values(SyncCase{PeerToPeer, 2, 1}, SyncCase{PeerToPeer, 2, 2},
+                                           SyncCase{Server, 2, 3}, SyncCase{Server, 3, 4},
+                                           SyncCase{Server, 3, 11}, SyncCase{Server, 3, 21},
+                                           SyncCase{Server, 3, 22}, SyncCase{PeerToPeer, 2, 23},
+                                           SyncCase{PeerToPeer, 2, 24}),
                          [](const auto& info) {
-                           return std::string(info.param.mode == InMemoryRelay::Mode::PeerToPeer
-                                                  ? "PeerToPeer"
-                                                  : "Server") +
-                                  std::to_string(info.param.boards) + "Seed" +
-                                  std::to_string(info.param.seed);
+                           const SyncCase& c = info.param;
+                           return (c.mode == Server ? "Server" : "PeerToPeer") +
+                                  std::to_string(c.boards) + "Seed" + std::to_string(c.seed);
                          });
 
 TEST(BoardReplies, AStateRequestIsAnsweredWholeAsTheQueueDrains) {
-  BoardOptions options;
-  options.maxQueuedReplies = 16;
-  TestBoard b(false, options);
+  TestBoard b(false, withOption(&BoardOptions::maxQueuedReplies, 16));
   StateRequest request;
   for (uint32_t v = 1; v <= 1000; ++v) request.values.push_back(v);
   ASSERT_TRUE(b.receive(request, false));
@@ -120,7 +114,7 @@ TEST(BoardReplies, AStateRequestIsAnsweredWholeAsTheQueueDrains) {
 // the joiner must still catch up the page it shows without being moved, then
 // every one it visits, however large.
 TEST(BoardReplies, ALateJoinerCatchesUpItsPageWithNoLeadAndTwentyThousandObjectsWhole) {
-  InMemoryRelay relay(InMemoryRelay::Mode::Server, 1, 5, withTemplates(), RelayServerLimits{});
+  InMemoryRelay relay(Server, 1, 5, withTemplates(), RelayServerLimits{});
   ASSERT_TRUE(relay.drain());
   Board& ann = relay.board(0);
   for (uint8_t kind : kCommittableKinds) {
@@ -149,7 +143,7 @@ TEST(BoardReplies, ALateJoinerCatchesUpItsPageWithNoLeadAndTwentyThousandObjects
 TEST(ServerModeConference, LateJoinerSeesEveryPageItVisitsComplete) {
   for (uint32_t seed : {16u, 21u, 22u}) {
     SCOPED_TRACE(seed);
-    InMemoryRelay relay(InMemoryRelay::Mode::Server, 2, seed, withTemplates());
+    InMemoryRelay relay(Server, 2, seed, withTemplates());
     ASSERT_TRUE(relay.drain());
     RandomOperations ops(relay);
     for (int i = 0; i < 1500; ++i) {

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <type_traits>
 #include <vector>
 
 #include "board/board.h"
@@ -198,9 +199,7 @@ struct RecordingHost final : HostLink {
     return ids;
   }
   size_t countSent(MessageCode code) const {
-    return static_cast<size_t>(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) {
-      return codeOf(s.bytes[0]) == toByte(code);
-    }));
+    return static_cast<size_t>(std::ranges::count(sentCodes(), toByte(code)));
   }
 };
 
@@ -232,12 +231,23 @@ inline PictureMessages pictureMessages(uint32_t page, uint32_t id, uint16_t w, u
   return {build(CreateObject{14, page, id, saveRecord(image)}), saveBulkRecord(image)};
 }
 
+// The record of a picture, pixels yet to come, in a box `side` pixels square.
+inline Bytes pictureRecord(int32_t side) {
+  ImageObject picture;
+  picture.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({side, side}));
+  return saveRecord(picture);
+}
+
 inline ObjectChange objectChange(MessageCode code, uint32_t value, uint32_t second = 0) {
-  ObjectChange c;
-  c.code = code;
-  c.value = value;
-  c.second = second;
-  return c;
+  return {code, value, second, {}};
+}
+
+// Options with one field changed from the defaults.
+template <class T>
+BoardOptions withOption(T BoardOptions::*field, std::type_identity_t<T> value) {
+  BoardOptions options;
+  options.*field = std::move(value);
+  return options;
 }
 
 // A board with its own fakes.
@@ -283,6 +293,13 @@ struct TestBoard {
     for (const auto& s : host.sent)
       if (auto m = parse<M>(s.bytes)) out.push_back(*m);
     return out;
+  }
+};
+
+// A board in a peer-to-peer conference: user 11, with 12 as its partner.
+struct JoinedBoard : TestBoard {
+  explicit JoinedBoard(BoardOptions options = {}) : TestBoard(true, std::move(options)) {
+    board->initialize(11, 12);
   }
 };
 
@@ -573,8 +590,7 @@ inline ObjectChange randomObjectChange(std::mt19937& rng) {
       MessageCode::kMoveTo,        MessageCode::kSetPoints,      MessageCode::kSetFont,
       MessageCode::kSetStyle,      MessageCode::kSetOrientation, MessageCode::kSetAdjustmentA,
       MessageCode::kSetBrightness, MessageCode::kSetContrast};
-  ObjectChange change;
-  change.code = kCodes[rng() % std::size(kCodes)];
+  ObjectChange change{kCodes[rng() % std::size(kCodes)], 0, 0, {}};
   auto coord = [&] { return std::uniform_int_distribution<int32_t>(0, 1199)(rng); };
   switch (change.code) {
     case MessageCode::kSetWidth:

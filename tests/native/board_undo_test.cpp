@@ -186,13 +186,12 @@ TEST_P(BoardUndo, AStepAPeerHasSinceChangedOrRemovedIsSkipped) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Relay, BoardUndo, ::testing::Values(Mode::PeerToPeer, Mode::Server),
-                         [](const auto& info) {
-                           return info.param == Mode::PeerToPeer ? "PeerToPeer" : "Server";
+                         [](const auto& i) {
+                           return i.param == Mode::Server ? "Server" : "PeerToPeer";
                          });
 
 TEST(BoardUndoHistory, KeepsTwoHundredStepsAPageAndForgetsThemWithWriteOrReset) {
-  TestBoard b;
-  b->initialize(11, 12);
+  JoinedBoard b;
   std::mt19937 rng(3);
   for (int i = 0; i < 205; ++i) ASSERT_NE(b->commitObject(makeObject(11, rng, 11)), 0u);
   b->goToPage(2, false);
@@ -217,10 +216,7 @@ TEST(BoardUndoHistory, KeepsTwoHundredStepsAPageAndForgetsThemWithWriteOrReset) 
   EXPECT_FALSE(b->canUndo());
 
   // Deleted pictures are held with their pixels, within the history's bound.
-  BoardOptions options;
-  options.maxUndoBytes = 100000;
-  TestBoard small(true, options);
-  small->initialize(11, 12);
+  JoinedBoard small(withOption(&BoardOptions::maxUndoBytes, 100000));
   for (int i = 0; i < 4; ++i) {
     const uint32_t id = small->commitObject(gradientPicture(120, 120, {0, 0}));
     ASSERT_TRUE(small->deleteObject(0, id));

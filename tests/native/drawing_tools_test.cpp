@@ -287,9 +287,7 @@ TEST_F(DrawingToolsTest, APeersChangesMidDragLeaveASaneStateAndItsPageChangeWait
   tools.mouseDown({10, 45});
   tools.mouseMove({20, 40});
 
-  ObjectChange change;
-  change.value = 0x0000AA;
-  ASSERT_TRUE(peer().changeObject(1, id, change));
+  ASSERT_TRUE(peer().changeObject(1, id, objectChange(MessageCode::kSetColor, 0x0000AA)));
   ASSERT_TRUE(relay.drain());
   EXPECT_EQ(tools.pen().colour, 0x0000AAu);
   EXPECT_EQ(host.penStates, (std::vector<std::pair<uint32_t, uint32_t>>{{kPenColourBit, 0}}));

@@ -15,7 +15,7 @@ struct OperationScript : ::testing::Test {
 };
 
 // References change, move and delete what the script made.
-TEST_F(OperationScript, EveryKindIsCommittedAndSentAsItsCreationAndReferencesReachThem) {
+TEST_F(OperationScript, EveryKindIsCommittedAndSentReferencesReachThemAndBadLinesFailAlone) {
   ScriptResult r =
       run("# one of each\n"
           "rect 10 10 110 60 colour=0xFF fill=0x00FF00 width=2\r\n"
@@ -47,10 +47,9 @@ TEST_F(OperationScript, EveryKindIsCommittedAndSentAsItsCreationAndReferencesRea
   EXPECT_EQ(t.host.countSent(MessageCode::kTransferBegin), 1u);  // the picture's pixels
   EXPECT_EQ(t.host.countSent(MessageCode::kSetColor), 1u);
   EXPECT_EQ(t.host.countSent(MessageCode::kDeleteObject), 1u);
-}
 
-TEST_F(OperationScript, BadLinesFailAloneWithTheirLineNumbers) {
-  ScriptResult r =
+  // Bad lines fail alone, with their line numbers.
+  r =
       run("rect 10 10\n"               // too few numbers
           "rect 1 2 3 4 colour=red\n"  // not a number
           "rect 1 2 3 99999\n"         // off any page
@@ -61,7 +60,7 @@ TEST_F(OperationScript, BadLinesFailAloneWithTheirLineNumbers) {
   EXPECT_EQ(r.failed, 5);
   ASSERT_FALSE(r.errors.empty());
   EXPECT_EQ(r.errors[0].rfind("line 1:", 0), 0u);
-  EXPECT_EQ(t->currentPage()->objects().size(), 1u);
+  EXPECT_EQ(t->currentPage()->objects().size(), 10u);
   std::string huge(kMaxScriptBytes + 1, '\n');
   EXPECT_EQ(run(huge).failed, 1);
 }

@@ -2,6 +2,7 @@
 // A canvas that records every call as a line of text, for tests of what board
 // objects draw and measure; and a fake for invalidation.
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,9 +32,8 @@ class RecordingCanvas : public Canvas {
   // Ops whose text starts with the prefix.
   std::vector<std::string> with(const std::string& prefix) const {
     std::vector<std::string> out;
-    for (const auto& op : ops) {
-      if (op.rfind(prefix, 0) == 0) out.push_back(op);
-    }
+    std::ranges::copy_if(ops, std::back_inserter(out),
+                         [&](auto& op) { return op.starts_with(prefix); });
     return out;
   }
   bool has(const std::string& op) const {
@@ -73,13 +73,13 @@ class RecordingCanvas : public Canvas {
   void setTextBackground(std::optional<uint32_t> c) override {
     ops.push_back(c ? "textbk " + hexColour(*c) : "textbk transparent");
   }
-  void line(Point a, Point b) override { ops.push_back("line" + pts({a, b})); }
+  void line(Point a, Point b) override { ops.push_back("line" + pts(std::array{a, b})); }
   void polyline(std::span<const Point> p) override { ops.push_back("polyline" + pts(p)); }
   void polygon(std::span<const Point> p) override { ops.push_back("polygon" + pts(p)); }
   void rectangle(const Rect& r) override { ops.push_back("rect" + rect(r)); }
   void ellipse(const Rect& r) override { ops.push_back("ellipse" + rect(r)); }
   void chord(const Rect& r, Point a, Point b) override {
-    ops.push_back("chord" + rect(r) + pts({a, b}));
+    ops.push_back("chord" + rect(r) + pts(std::array{a, b}));
   }
   void fillRect(const Rect& r, uint32_t c) override {
     ops.push_back("fill" + rect(r) + " " + hexColour(c));
@@ -98,7 +98,7 @@ class RecordingCanvas : public Canvas {
   }
   bool drawBitmap(CanvasBitmap, Point at, uint32_t transparent) override {
     if (!bitmapAvailable) return false;
-    ops.push_back("bitmap" + pts({at}) + " " + hexColour(transparent));
+    ops.push_back("bitmap" + pts(std::span(&at, 1)) + " " + hexColour(transparent));
     return true;
   }
   // A fixed-pitch measure: 7 pixels a byte, 13 a line.
@@ -121,9 +121,6 @@ class RecordingCanvas : public Canvas {
   uint8_t lastPixelByte = 0;
 
  private:
-  static std::string pts(std::initializer_list<Point> p) {
-    return pts(std::span<const Point>(p.begin(), p.size()));
-  }
   static std::string pts(std::span<const Point> p) {
     std::string s;
     for (Point q : p) s += " " + std::to_string(q.x) + "," + std::to_string(q.y);

@@ -27,7 +27,7 @@ Bytes written(const std::vector<Bytes>& messages) {
   return bytes;
 }
 
-TEST(Recording, EveryCutYieldsTheWholeMessagesBeforeIt) {
+TEST(Recording, EveryCutYieldsTheWholeMessagesBeforeItAndOtherFilesAreRefused) {
   const std::vector<Bytes> messages = {{0x2A}, Bytes(300, 0x51), {0x94, 1, 2, 3}};
   const Bytes file = written(messages);
   ASSERT_EQ(file.size(), kRecordingHeaderBytes + 4 * 4 + 1 + 300 + 4);
@@ -43,10 +43,8 @@ TEST(Recording, EveryCutYieldsTheWholeMessagesBeforeIt) {
     EXPECT_EQ(read->cut, n != file.size()) << n;
     EXPECT_FALSE(read->damaged) << n;
   }
-}
 
-TEST(Recording, RefusesOtherFilesAndLengthsNoMessageHas) {
-  const Bytes file = written({{0x2A}});
+  // Other files are refused, and lengths no message has end the reading.
   for (size_t at : {size_t{0}, size_t{7}, size_t{8}}) {
     Bytes other = file;
     other[at] ^= 1;  // the magic, or the version
@@ -60,7 +58,7 @@ TEST(Recording, RefusesOtherFilesAndLengthsNoMessageHas) {
     bad.resize(bad.size() + 64, 0x2A);
     const auto read = readRecording(bad);
     ASSERT_TRUE(read);
-    EXPECT_EQ(read->messages, std::vector<Bytes>{{0x2A}});
+    EXPECT_EQ(read->messages, messages);
     EXPECT_EQ(read->cut, length != 0);
     EXPECT_TRUE(read->damaged);
   }

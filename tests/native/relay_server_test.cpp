@@ -191,9 +191,7 @@ TEST_F(RelayServerTest, TransfersAndPicturesAreBoundedAndTransfersFreedByTheirEn
   // Picture bombs leave the replica within its budget.
   start({.maxPictureBytes = size_t{16} << 20});
   g = requestRange(kAnn);
-  ImageObject box;
-  box.setPoints(PackedPoint::pack({0, 0}), PackedPoint::pack({2000, 2000}));
-  const std::vector<uint8_t> record = saveRecord(box);
+  const std::vector<uint8_t> record = testing::pictureRecord(2000);
   // 48 MB of pixels in a few kilobytes, in a box that shows them at half size.
   const std::vector<uint8_t> bomb = testing::rawBulk(4000, 4000);
   for (uint32_t i = 0; i < 8; ++i) {
@@ -286,7 +284,7 @@ TEST_F(RelayServerTest, PageShownIsAnsweredWithItsIdsInDrawingOrder) {
   for (uint32_t i = 0; i < count; ++i) ASSERT_EQ(ids[i], g->start + i);
 }
 
-TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
+TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecordAndPixelsAsTheyTravelled) {
   auto g = requestRange(kAnn);
   receive(kAnn, rectCreation(3, g->start, 10));
   receive(kAnn, build(SetObjectValue{42, 3, g->start, 0x00FF00}));
@@ -299,10 +297,10 @@ TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
   ASSERT_TRUE(created);
   EXPECT_EQ(created->page, 3u);
   EXPECT_EQ(created->objectId, g->start);
-  RectObject got;
-  ASSERT_TRUE(got.load(created->record));
+  RectObject rect;
+  ASSERT_TRUE(rect.load(created->record));
   uint32_t colour = 0;
-  ASSERT_TRUE(got.getColour(colour));
+  ASSERT_TRUE(rect.getColour(colour));
   EXPECT_EQ(colour, 0x00FF00u);
 
   // Found on any page; unknown ids get nothing.
@@ -314,10 +312,9 @@ TEST_F(RelayServerTest, MissingObjectIsAnsweredWithItsCurrentRecord) {
   receive(kBob, build(MissingItem{g->start + 1}));
   receive(kBob, build(MissingItem{0}));
   EXPECT_EQ(codesTo(kBob), std::vector<uint8_t>{12});
-}
 
-TEST_F(RelayServerTest, MissingPictureComesWithItsPixelsAsTheyTravelled) {
-  const auto g = requestRange(kAnn);
+  // A picture comes with its pixels as they travelled.
+  g = requestRange(kAnn);
   const auto pic = testing::pictureMessages(2, g->start, 300, 200);
   ASSERT_GT(pic.bulk.size(), kMaxChunkBytes);  // several chunks
   receive(kAnn, queued(pic.creation));

@@ -13,10 +13,9 @@
 namespace scribly::testing {
 namespace {
 
-struct ScrollBoard : TestBoard {
+struct ScrollBoard : JoinedBoard {
   ViewScroll& scroll = board->scroll();
   ScrollBoard() {
-    board->initialize(11, 12);
     view.bars[0] = ScrollInfo{};
     view.bars[1] = ScrollInfo{};
     view.client = Size{800, 600};
@@ -65,7 +64,7 @@ TEST(ViewScroll, RangesFollowThePageAndTheViewWithinATickAndCutThePositionBack) 
   EXPECT_EQ(b.reach(ScrollBar::Vertical), 600);
 }
 
-TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
+TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndAPeersPositionAsFarAsTheBarGoes) {
   ScrollBoard b;
   const ScrollBar v = ScrollBar::Vertical;
   b.scroll.scroll(v, ScrollRequest::PageForward);
@@ -87,6 +86,18 @@ TEST(ViewScroll, RequestsMoveByLinePageOrThumbAndTheViewFollows) {
   b.scroll.toStart();
   EXPECT_EQ(b->scrollOffset(v), 0);
   EXPECT_EQ(b->scrollOffset(ScrollBar::Horizontal), 0);
+
+  // A peer's position past this bar's end moves the view as far as the bar goes.
+  b.view.scrolled.clear();
+  // Past the range, or on a bar without a page size, it moves nothing.
+  b.receive(Scroll{1, uint16_t(b.bar(ScrollBar::Vertical).maximum + 1)});
+  b.view.bars[0]->pageSize = 0;
+  b.receive(Scroll{0, 10});
+  EXPECT_TRUE(b.view.scrolled.empty());
+  ASSERT_TRUE(b.receive(Scroll{1, 650}));
+  EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 600);
+  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -600);
+  EXPECT_EQ(b.view.scrolled.back(), (std::pair<int32_t, int32_t>{0, -600}));
 }
 
 TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
@@ -131,19 +142,6 @@ TEST(ViewScroll, TheLeadSendsEachBarItMovedAtMostOncePer800Milliseconds) {
   b.now += 800;
   b.scroll.tick();
   EXPECT_TRUE(b.sentOf<Scroll>().empty());
-}
-
-TEST(ViewScroll, APeerPositionPastThisBarsEndMovesTheViewAsFarAsTheBarGoes) {
-  ScrollBoard b;
-  // Past the range, or on a bar without a page size, it moves nothing.
-  b.receive(Scroll{1, uint16_t(b.bar(ScrollBar::Vertical).maximum + 1)});
-  b.view.bars[0]->pageSize = 0;
-  b.receive(Scroll{0, 10});
-  EXPECT_TRUE(b.view.scrolled.empty());
-  ASSERT_TRUE(b.receive(Scroll{1, 650}));
-  EXPECT_EQ(b.bar(ScrollBar::Vertical).position, 600);
-  EXPECT_EQ(b->scrollOffset(ScrollBar::Vertical), -600);
-  EXPECT_EQ(b.view.scrolled.back(), (std::pair<int32_t, int32_t>{0, -600}));
 }
 
 }  // namespace
