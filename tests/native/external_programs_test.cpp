@@ -130,11 +130,19 @@ std::string firstLine(const std::string& path) {
   return text;
 }
 
-// A process that has ended, even one no parent reaped yet, runs no more.
+// A process that has ended, even one no parent reaped yet, runs no more. A
+// killed process dies only once it is next scheduled, so a loaded machine gets
+// a few seconds before it counts as still running.
 bool running(const std::string& pid) {
-  const std::string stat = firstLine("/proc/" + pid + "/stat");
-  const size_t state = stat.rfind(')');
-  return state != std::string::npos && state + 2 < stat.size() && stat[state + 2] != 'Z';
+  for (int i = 0; i < 500; ++i) {
+    const std::string stat = firstLine("/proc/" + pid + "/stat");
+    const size_t state = stat.rfind(')');
+    if (state == std::string::npos || state + 2 >= stat.size() || stat[state + 2] == 'Z') {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
 }
 
 // The program may start one of its own (as soffice does); the stop file and
