@@ -35,8 +35,8 @@ void place(BoardObject& o, Point from, Point to, int width, COLORREF colour) {
 }
 
 TEST(GdiCanvas, ArrowHeadsOutlinesAndSelectionsDrawAsTheirRecordsSay) {
-  // The head's corners sit ten pixels back and six aside (both corners, and
-  // the other records' shapes, are LineObject's and BoxShapes' to check).
+  // The head's corners sit ten pixels back and six aside (the other corner
+  // is LineObject's to check).
   Surface s(200, 100);
   ArrowLineObject arrow(false);
   place(arrow, {0, 50}, {100, 50}, 1, kBlue);
@@ -61,7 +61,7 @@ TEST(GdiCanvas, ArrowHeadsOutlinesAndSelectionsDrawAsTheirRecordsSay) {
   EXPECT_EQ(outlined.at(11, 11), kBlue);
   EXPECT_EQ(outlined.at(35, 35), kRed);
 
-  // A dashed green outline when selected, and square handles.
+  // Handles only with handles, and a dashed green outline when selected.
   RectObject framed;
   place(framed, {20, 20}, {120, 80}, 1, kBlue);
   Surface plain(150, 100), selected(150, 100), handles(150, 100);
@@ -73,7 +73,9 @@ TEST(GdiCanvas, ArrowHeadsOutlinesAndSelectionsDrawAsTheirRecordsSay) {
   const int greenTop = selected.count(kGreen, {30, 20, 110, 21});
   EXPECT_GT(greenTop, 20);
   EXPECT_LT(greenTop, 80);
+  EXPECT_EQ(selected.count(kGreen, {68, 48, 72, 52}), 0);  // no centre handle
   EXPECT_EQ(handles.count(kGreen, {68, 48, 72, 52}), 16);  // the centre handle square
+  EXPECT_EQ(handles.count(kGreen, {118, 78, 122, 82}), 16);
 }
 
 TEST(GdiCanvas, APictureStretchesToItsBoxAndWithoutPixelsShowsTheRedCross) {

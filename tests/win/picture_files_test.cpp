@@ -82,7 +82,6 @@ TEST_F(PictureFiles, ABitmapFileLoadsInItsOwnSizeAndRendersBackTheSameOthersAreR
   EXPECT_FALSE(none.hasPixels());
 
   // Only pictures whose headers fit the room reach the system's loader.
-  const auto path = file(L"fit.bmp", bmpFile(5, 3));
   ImageObject small;
   EXPECT_FALSE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3) - 1));
   EXPECT_TRUE(loadPictureFile(small, path, {0, 0}, pictureBytes(5, 3)));

@@ -121,9 +121,9 @@ TEST_F(SkinBridge,
   EXPECT_EQ(window_->menu("no such menu"), nullptr);
 
   // Destroyed from outside: nothing left to tell or destroy.
-  HWND pen = window_->find("pen")->window();
+  const HWND penWindow = pen->window();
   DestroyWindow(window_->window());
-  EXPECT_FALSE(IsWindow(pen));
+  EXPECT_FALSE(IsWindow(penWindow));
   EXPECT_EQ(window_->find("pen")->window(), nullptr);
   EXPECT_EQ(window_->window(), nullptr);
   window_.reset();  // nothing left to destroy
