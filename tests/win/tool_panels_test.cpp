@@ -131,9 +131,9 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenAndChoosesOnReleaseForThePenOrT
   EXPECT_EQ(tools_.pen().colour, 0x123456u);
   // The swatch shows it on the panel's grey (which square shows which colour
   // is PanelChoices' to check).
-  auto swatch = print(element("color picker"));
-  EXPECT_EQ(swatch->at(50, 30), RGB(51, 0, 0));     // the back square
-  EXPECT_EQ(swatch->at(1, 1), RGB(230, 230, 230));  // the panel
+  auto squares = print(element("color picker"));
+  EXPECT_EQ(squares->at(50, 30), RGB(51, 0, 0));     // the back square
+  EXPECT_EQ(squares->at(1, 1), RGB(230, 230, 230));  // the panel
 
   // Button 100 opens the colour dialog at the sampled colour; what it
   // confirms is chosen, a cancel chooses nothing.
