@@ -128,7 +128,7 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenAndChoosesOnReleaseForThePenOrT
   click(palette(), 74, 4);
   pump();
   EXPECT_EQ(tools_.pen().fill, RGB(51, 0, 0));
-  EXPECT_EQ(tools_.pen().colour, 0x123456u);
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
   // The swatch shows it on the panel's grey (which square shows which colour
   // is PanelChoices' to check).
   auto squares = print(element("color picker"));
@@ -142,22 +142,22 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenAndChoosesOnReleaseForThePenOrT
   answerBox([&] { press("more colours"); }, IDOK, L"Color");
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
-  ASSERT_EQ(coloursChosen_.size(), 2u);
-  EXPECT_EQ(coloursChosen_[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
+  ASSERT_EQ(coloursChosen_.size(), 3u);
+  EXPECT_EQ(coloursChosen_[2], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
   openPalette(false);
   answerBox([&] { press("more colours"); }, IDCANCEL, L"Color");
   pump();
-  EXPECT_EQ(coloursChosen_.size(), 2u);
+  EXPECT_EQ(coloursChosen_.size(), 3u);
   EXPECT_EQ(tools_.pen().fill, RGB(51, 51, 0));
 
   openPalette(false);
   press("no colour");
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
-  ASSERT_EQ(coloursChosen_.size(), 3u);
-  EXPECT_EQ(coloursChosen_[2], (std::pair<WPARAM, LPARAM>(0, 0)));
+  ASSERT_EQ(coloursChosen_.size(), 4u);
+  EXPECT_EQ(coloursChosen_[3], (std::pair<WPARAM, LPARAM>(0, 0)));
   EXPECT_EQ(tools_.pen().fill, 0u);
-  EXPECT_EQ(tools_.pen().colour, 0x123456u);
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
 }
 
 TEST_F(ToolPanelsTest, SwatchWidthBarsStylesAndChoosersSetWhatThePenHolds) {
