@@ -78,13 +78,10 @@ class LibraryTreeTest : public SkinHostTest {
   bool menuItemEnabled(int index) {
     return !(GetMenuState(library_->menu()->handle(), index, MF_BYPOSITION) & MF_GRAYED);
   }
-  // The names of the folder's entries that the library lists, in the order
-  // the system enumerates them.
-  std::vector<std::string> enumerated(std::initializer_list<std::string> listed) {
-    std::vector<std::string> out;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_))
-      if (std::find(listed.begin(), listed.end(), utf8(entry.path().filename())) != listed.end())
-        out.push_back(utf8(entry.path().filename()));
+  // The names below `parent` in order of their bytes.
+  std::vector<std::string> sortedNames(HTREEITEM parent) {
+    std::vector<std::string> out = names(parent);
+    std::sort(out.begin(), out.end());
     return out;
   }
 
@@ -105,7 +102,7 @@ TEST_F(LibraryTreeTest, ListsSharableFilesOpensFoldersOnlyWhenClickedAndNamesThe
   EXPECT_TRUE(children(root).empty());
 
   click(root);
-  EXPECT_EQ(names(root), enumerated({"a.ppt", "b.pptx", "c.PDF", "f"}));
+  EXPECT_EQ(sortedNames(root), (std::vector<std::string>{"a.ppt", "b.pptx", "c.PDF", "f"}));
   EXPECT_EQ(image(root), kImageFolderOpen);
   const HTREEITEM f = childNamed(root, "f");
   ASSERT_NE(f, nullptr);
@@ -150,10 +147,12 @@ TEST_F(LibraryTreeTest, WithoutAFolderTheRootOffersToChooseOne) {
   EXPECT_EQ(readLibraryRoot(config_), chosen);
 }
 
-TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
+TEST_F(LibraryTreeTest, MenuSharesFilesAndOnTheRootListsAndKeepsAnotherFolderUnlessCancelled) {
   std::vector<std::string> shared;
   bool mayShare = true;
-  build({[&] { return mayShare; }, [&](const std::string& path) { shared.push_back(path); }, {}});
+  std::optional<std::string> choice;
+  build({[&] { return mayShare; }, [&](const std::string& path) { shared.push_back(path); },
+         [&] { return choice; }});
   const HTREEITEM root = library_->rootItem();
   click(root);
 
@@ -175,13 +174,9 @@ TEST_F(LibraryTreeTest, MenuOffersSharingOnFilesAndAnotherFolderOnTheRoot) {
   EXPECT_NE(answerBox([&] { library_->command("print"); }).find(L"cannot share"),
             std::wstring::npos);
   EXPECT_EQ(shared.size(), 1u);
-}
 
-TEST_F(LibraryTreeTest, AnotherFolderIsListedAndKeptUnlessTheChoiceIsCancelled) {
-  std::optional<std::string> choice;
-  build({{}, {}, [&] { return choice; }});
+  // Another folder is listed and kept unless the choice is cancelled.
   const std::string before = readLibraryRoot(config_);
-
   library_->command("ChangeLibPath");
   EXPECT_EQ(library_->root(), before);
   EXPECT_EQ(readLibraryRoot(config_), before);

@@ -49,11 +49,6 @@ class FrameTest : public ::testing::Test {
     frame_ = MainFrame::create(s, &recorder_);
     ASSERT_NE(frame_, nullptr);
   }
-  // A frame of its own board in the host's window, as the plug-in makes it.
-  std::unique_ptr<MainFrame> boardFrame(FrameSettings s) {
-    s.parent = parent_;
-    return MainFrame::create(s, nullptr);
-  }
   HostWindow parent_{640, 480, WS_OVERLAPPEDWINDOW};
   Recorder recorder_;
   std::unique_ptr<MainFrame> frame_;
@@ -89,33 +84,7 @@ TEST_F(FrameTest, FillsTheHostsWindowAndAThousandDataInCallsArriveInOrderAndAreF
   EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
 }
 
-// Nothing outside the limits is copied, and copies still queued go with the frame.
-TEST_F(FrameTest, EmptyOrOverlongDataIsRefusedAndQueuedCopiesGoWithTheFrame) {
-  uint8_t byte = 0xA0;
-  std::vector<uint8_t> big(kMaxHostDataBytes + 1);
-  EXPECT_FALSE(frame_->postDataIn(&byte, 0));
-  EXPECT_FALSE(frame_->postDataIn(nullptr, 5));
-  EXPECT_FALSE(frame_->postDataIn(big.data(), static_cast<uint32_t>(big.size())));
-  EXPECT_TRUE(frame_->postDataIn(big.data(), kMaxHostDataBytes));
-  pump();
-  ASSERT_EQ(recorder_.data.size(), 1u);
-  EXPECT_EQ(recorder_.data[0].size(), kMaxHostDataBytes);
-  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
-  // Bulk data (code 92) is longer by nature, up to the envelope's cap.
-  std::vector<uint8_t> bulk(BulkData::kMaxBytes + 1);
-  bulk[0] = 2 * 92;
-  EXPECT_TRUE(frame_->postDataIn(bulk.data(), 40000));
-  EXPECT_FALSE(frame_->postDataIn(bulk.data(), static_cast<uint32_t>(bulk.size())));
-  pump();
-  ASSERT_EQ(recorder_.data.size(), 2u);
-
-  for (int i = 0; i < 10; ++i) frame_->postDataIn(&byte, 1);
-  frame_.reset();
-  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
-  EXPECT_EQ(recorder_.data.size(), 2u);
-}
-
-TEST_F(FrameTest, OthersPostsCarryNeitherDataNorCommandsOursArriveSentAtOncePostedLater) {
+TEST_F(FrameTest, OthersPostsCarryNothingOursArriveInTheirLimitsAndQueuedCopiesGoWithTheFrame) {
   // What another process could post: pointers of its own choosing, and the
   // privilege, mirroring and editing messages with words of its own.
   static uint8_t notACopy[] = {0x18, 1, 0, 0, 0};
@@ -149,6 +118,30 @@ TEST_F(FrameTest, OthersPostsCarryNeitherDataNorCommandsOursArriveSentAtOncePost
   EXPECT_EQ(recorder_.mirror.size(), 2u);
   ASSERT_EQ(recorder_.editing.size(), 1u);
   EXPECT_EQ(recorder_.editing[0].second, 5);
+
+  // Nothing outside the limits is copied, and copies still queued go with the frame.
+  uint8_t byte = 0xA0;
+  std::vector<uint8_t> big(kMaxHostDataBytes + 1);
+  EXPECT_FALSE(frame_->postDataIn(&byte, 0));
+  EXPECT_FALSE(frame_->postDataIn(nullptr, 5));
+  EXPECT_FALSE(frame_->postDataIn(big.data(), static_cast<uint32_t>(big.size())));
+  EXPECT_TRUE(frame_->postDataIn(big.data(), kMaxHostDataBytes));
+  pump();
+  ASSERT_EQ(recorder_.data.size(), 2u);
+  EXPECT_EQ(recorder_.data[1].size(), kMaxHostDataBytes);
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  // Bulk data (code 92) is longer by nature, up to the envelope's cap.
+  std::vector<uint8_t> bulk(BulkData::kMaxBytes + 1);
+  bulk[0] = 2 * 92;
+  EXPECT_TRUE(frame_->postDataIn(bulk.data(), 40000));
+  EXPECT_FALSE(frame_->postDataIn(bulk.data(), static_cast<uint32_t>(bulk.size())));
+  pump();
+  ASSERT_EQ(recorder_.data.size(), 3u);
+
+  for (int i = 0; i < 10; ++i) frame_->postDataIn(&byte, 1);
+  frame_.reset();
+  EXPECT_EQ(MainFrame::pendingDataCopies(), 0);
+  EXPECT_EQ(recorder_.data.size(), 3u);
 }
 
 TEST(HostChannel, SendsAddressedOnlyInPeerToPeerMirrorsWithTheLengthAndReadsUserInfo) {
@@ -191,9 +184,10 @@ TEST(HostChannel, SendsAddressedOnlyInPeerToPeerMirrorsWithTheLengthAndReadsUser
 TEST_F(FrameTest, ABoardFrameShowsTextsInItsBoxesAndKeepsItsBackgroundsToItself) {
   RecordingSink sink;
   FrameSettings settings;
+  settings.parent = parent_;
   settings.sink = &sink;
   settings.peerToPeer = true;
-  auto frame = boardFrame(settings);
+  auto frame = MainFrame::create(settings, nullptr);
   ASSERT_TRUE(frame && frame->board());
   Board& board = frame->board()->board();
   const std::wstring shown = answerBox([&] { board.removePage(kFirstSystemPage, 0, true); });

@@ -100,18 +100,14 @@ inline std::string benchNotes() {
   return text;
 }
 
-// A PDF of `pages` empty pages, letter-sized but for the first, which is
-// `width` x `height` points.
-inline std::string blankPdf(int pages, int width = 612, int height = 792) {
+// A PDF of `pages` empty letter-sized pages.
+inline std::string blankPdf(int pages) {
   std::vector<std::string> objects = {"<< /Type /Catalog /Pages 2 0 R >>"};
   std::string kids;
   for (int i = 0; i < pages; ++i) kids += std::to_string(3 + i) + " 0 R ";
   objects.push_back("<< /Type /Pages /Kids [" + kids + "] /Count " + std::to_string(pages) + " >>");
-  for (int i = 0; i < pages; ++i) {
-    const std::string box =
-        i == 0 ? std::to_string(width) + " " + std::to_string(height) : "612 792";
-    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 " + box + "] >>");
-  }
+  for (int i = 0; i < pages; ++i)
+    objects.push_back("<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] >>");
   std::string pdf = "%PDF-1.4\n";
   std::vector<size_t> offsets;
   for (size_t i = 0; i < objects.size(); ++i) {

@@ -81,32 +81,27 @@ inline long liveUserObjects() {
 }
 
 // Bytes of memory committed to this process alone (no images, no mapped
-// files), summed region by region over the address space.
-inline size_t committedPrivateBytes() {
-  size_t total = 0;
+// files), summed region by region over the address space, less what the
+// heaps keep free: they keep freed blocks committed for reuse, so a leak
+// first fills them without committing more.
+inline size_t heldPrivateBytes() {
+  size_t held = 0;
   MEMORY_BASIC_INFORMATION region;
   for (auto* at = static_cast<const uint8_t*>(nullptr);
        VirtualQuery(at, &region, sizeof region) == sizeof region;
        at = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) held += region.RegionSize;
   }
-  return total;
-}
-
-// The part of it that holds something: the heaps keep freed blocks
-// committed for reuse, so a leak first fills them without committing more.
-inline size_t heldPrivateBytes() {
   HANDLE heaps[256];
   const DWORD count = GetProcessHeaps(256, heaps);
-  size_t free = 0;
   for (DWORD i = 0; i < count && i < 256; ++i) {
     if (!HeapLock(heaps[i])) continue;
     PROCESS_HEAP_ENTRY entry = {};
     while (HeapWalk(heaps[i], &entry))
-      if (entry.wFlags == 0) free += entry.cbData;
+      if (entry.wFlags == 0) held -= entry.cbData;
     HeapUnlock(heaps[i]);
   }
-  return committedPrivateBytes() - free;
+  return held;
 }
 
 }  // namespace scribly

@@ -71,7 +71,8 @@ class SkinBridge : public testing::Test {
   std::unique_ptr<SkinWindow> window_;
 };
 
-TEST_F(SkinBridge, ClicksCloseAndMenusRunTheirScriptsWithTheControlAndItsWindowCurrent) {
+TEST_F(SkinBridge,
+       ClicksCloseAndMenusRunTheirScriptsKeysBecomeTextsAndADestroyedWindowTellsNobody) {
   // "oninit" ran once the window was whole, with the window current.
   ASSERT_EQ(program_.commands.size(), 1u) << system_->log();
   EXPECT_EQ(program_.commands[0].name, "init");
@@ -112,9 +113,7 @@ TEST_F(SkinBridge, ClicksCloseAndMenusRunTheirScriptsWithTheControlAndItsWindowC
   SendMessageW(window_->window(), kEngineMenuCommand, MAKEWPARAM(3, 9), 0);
   ASSERT_EQ(program_.commands.size(), 2u);
   EXPECT_EQ(program_.commands[1].argument, "3/9");
-}
 
-TEST_F(SkinBridge, KeysBecomeTextsCutToTheBufferAndADestroyedWindowTellsNobody) {
   EXPECT_EQ(system_->text("Scribly_MessageBox_Title"), "Whiteboard");
   EXPECT_EQ(system_->text("No_Such_Key"), "No_Such_Key");
   // A 512-byte text cut to a small buffer ends on a whole character, inside it.
@@ -122,9 +121,9 @@ TEST_F(SkinBridge, KeysBecomeTextsCutToTheBufferAndADestroyedWindowTellsNobody) 
   EXPECT_EQ(window_->menu("no such menu"), nullptr);
 
   // Destroyed from outside: nothing left to tell or destroy.
-  HWND pen = window_->find("pen")->window();
+  const HWND penWindow = pen->window();
   DestroyWindow(window_->window());
-  EXPECT_FALSE(IsWindow(pen));
+  EXPECT_FALSE(IsWindow(penWindow));
   EXPECT_EQ(window_->find("pen")->window(), nullptr);
   EXPECT_EQ(window_->window(), nullptr);
   window_.reset();  // nothing left to destroy

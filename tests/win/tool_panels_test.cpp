@@ -86,7 +86,7 @@ class ToolPanelsTest : public SkinHostTest {
   std::unique_ptr<ToolPanels> panels_;
 };
 
-TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenUnderThePointerAndChoosesOnRelease) {
+TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenAndChoosesOnReleaseForThePenOrTheFill) {
   openPalette(true);
   // It opens at the swatch's bottom-left corner and takes the pointer.
   RECT swatch, shown;
@@ -100,12 +100,12 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenUnderThePointerAndChoosesOnRele
   pump();
   EXPECT_TRUE(IsWindowVisible(palette()));
 
+  // What the screen shows under the pointer is sampled (which cell a point
+  // highlights is ColourPalette's to check).
   hover(cell(19));
   EXPECT_EQ(panels_->palette().colour(), RGB(232, 232, 232));
-  EXPECT_EQ(panels_->palette().highlighted(), 19);
   hover(cell(11 * 19));
   EXPECT_EQ(panels_->palette().colour(), 0u);
-  EXPECT_EQ(panels_->palette().highlighted(), 11 * 19);
   // The sample beside the read-out shows the colour too.
   auto shownPalette = print(palette());
   EXPECT_EQ(shownPalette->at(20, 135), RGB(0, 0, 0));
@@ -120,20 +120,20 @@ TEST_F(ToolPanelsTest, ThePaletteSamplesTheScreenUnderThePointerAndChoosesOnRele
   // A chosen black stays visible.
   EXPECT_EQ(tools_.pen().colour, kDarkestColour);
   EXPECT_EQ(tools_.pen().fill, 0xFFFFFFu);
-}
 
-TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
+  // The back square sends every choice to the fill.
   openPalette(false);
   EXPECT_FALSE(panels_->paletteEditsPen());
   hover(cell(7));  // red 51, green and blue 0
   click(palette(), 74, 4);
   pump();
   EXPECT_EQ(tools_.pen().fill, RGB(51, 0, 0));
-  EXPECT_EQ(tools_.pen().colour, 0x123456u);
-  auto swatch = print(element("color picker"));
-  EXPECT_EQ(swatch->at(50, 30), RGB(51, 0, 0));     // the back square
-  EXPECT_EQ(swatch->at(10, 10), 0x123456u);         // the front square
-  EXPECT_EQ(swatch->at(1, 1), RGB(230, 230, 230));  // the panel
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
+  // The swatch shows it on the panel's grey (which square shows which colour
+  // is PanelChoices' to check).
+  auto squares = print(element("color picker"));
+  EXPECT_EQ(squares->at(50, 30), RGB(51, 0, 0));     // the back square
+  EXPECT_EQ(squares->at(1, 1), RGB(230, 230, 230));  // the panel
 
   // Button 100 opens the colour dialog at the sampled colour; what it
   // confirms is chosen, a cancel chooses nothing.
@@ -142,25 +142,25 @@ TEST_F(ToolPanelsTest, TheBackSquareSendsEveryChoiceToTheFill) {
   answerBox([&] { press("more colours"); }, IDOK, L"Color");
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
-  ASSERT_EQ(coloursChosen_.size(), 2u);
-  EXPECT_EQ(coloursChosen_[1], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
+  ASSERT_EQ(coloursChosen_.size(), 3u);
+  EXPECT_EQ(coloursChosen_[2], (std::pair<WPARAM, LPARAM>(RGB(51, 51, 0), 1)));
   openPalette(false);
   answerBox([&] { press("more colours"); }, IDCANCEL, L"Color");
   pump();
-  EXPECT_EQ(coloursChosen_.size(), 2u);
+  EXPECT_EQ(coloursChosen_.size(), 3u);
   EXPECT_EQ(tools_.pen().fill, RGB(51, 51, 0));
 
   openPalette(false);
   press("no colour");
   pump();
   EXPECT_FALSE(IsWindowVisible(palette()));
-  ASSERT_EQ(coloursChosen_.size(), 3u);
-  EXPECT_EQ(coloursChosen_[2], (std::pair<WPARAM, LPARAM>(0, 0)));
+  ASSERT_EQ(coloursChosen_.size(), 4u);
+  EXPECT_EQ(coloursChosen_[3], (std::pair<WPARAM, LPARAM>(0, 0)));
   EXPECT_EQ(tools_.pen().fill, 0u);
-  EXPECT_EQ(tools_.pen().colour, 0x123456u);
+  EXPECT_EQ(tools_.pen().colour, kDarkestColour);
 }
 
-TEST_F(ToolPanelsTest, TheSwatchSwapsTheWidthBarsSetTheWidthAndAStyleChecksItsButton) {
+TEST_F(ToolPanelsTest, SwatchWidthBarsStylesAndChoosersSetWhatThePenHolds) {
   HWND swatch = element("color picker");
   click(swatch, 55, 8);  // swap
   EXPECT_EQ(tools_.pen().colour, 0xFFFFFFu);
@@ -172,10 +172,9 @@ TEST_F(ToolPanelsTest, TheSwatchSwapsTheWidthBarsSetTheWidthAndAStyleChecksItsBu
   EXPECT_EQ(tools_.pen().width, 5);
   click(widths, 30, 9);
   EXPECT_EQ(tools_.pen().width, 1);
-  auto shown = print(widths);
-  EXPECT_EQ(shown->at(30, 8), RGB(255, 255, 255));  // the chosen bar
-  EXPECT_EQ(shown->at(5, 8), GetSysColor(COLOR_HIGHLIGHT));
-  EXPECT_EQ(shown->at(30, 17), RGB(0, 0, 0));  // bar 2
+  // The chosen bar in the system's highlight (the bars' painting is
+  // PanelChoices' to check).
+  EXPECT_EQ(print(widths)->at(5, 8), GetSysColor(COLOR_HIGHLIGHT));
   // Painting keeps nothing and never deletes what is still selected.
   const GdiObjectStats before = gdiObjectStats();
   print(element("color picker"));
@@ -190,9 +189,8 @@ TEST_F(ToolPanelsTest, TheSwatchSwapsTheWidthBarsSetTheWidthAndAStyleChecksItsBu
               std::string(name) == "PS_DOT" ? BST_CHECKED : BST_UNCHECKED)
         << name;
   }
-}
 
-TEST_F(ToolPanelsTest, ARightClickOpensTheChooserWhoseItemSelectsTheTool) {
+  // A right click opens the chooser, whose item selects the tool.
   HWND line = element("line");
   click(line, 5, 5, WM_RBUTTONDOWN);
   HWND chooser = panels_->popupWindow(kLineChooserName);
