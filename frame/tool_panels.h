@@ -125,6 +125,7 @@ inline constexpr int32_t kPaletteRows = 12;
 inline constexpr int32_t kPaletteCellCount = kPaletteColumns * kPaletteRows;
 inline constexpr int32_t kPaletteCellPitch = 10;
 inline constexpr Size kPaletteClientSize{191, 150};
+inline constexpr Rect kPaletteClient{0, 0, kPaletteClientSize.width, kPaletteClientSize.height};
 inline constexpr Rect kPaletteGrid = {0, 0, (kPaletteColumns * kPaletteCellPitch),
                                       (kPaletteRows * kPaletteCellPitch)};
 inline constexpr Rect kPaletteStrip{0, 120, 191, 150};

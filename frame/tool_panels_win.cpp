@@ -426,8 +426,7 @@ LRESULT ToolPanels::paletteMessage(Popup& popup, SkinElement& source, UINT messa
       return 1;
     case WM_PAINT:
     case WM_PRINTCLIENT: {
-      PanelPainting shapes{
-          FillShape{{0, 0, kPaletteClientSize.width, kPaletteClientSize.height}, gridColour_}};
+      PanelPainting shapes{FillShape{kPaletteClient, gridColour_}};
       PanelPainting palette = palette_.paint(gridColour_);
       shapes.insert(shapes.end(), palette.begin(), palette.end());
       if (message == WM_PAINT) {
@@ -441,8 +440,7 @@ LRESULT ToolPanels::paletteMessage(Popup& popup, SkinElement& source, UINT messa
     case WM_MOUSEMOVE: {
       const Point p = pointOf(lParam);
       samplePalette(window, p);
-      const RECT client = {0, 0, kPaletteClientSize.width, kPaletteClientSize.height};
-      SetCursor(PtInRect(&client, {p.x, p.y}) ? LoadCursorW(nullptr, IDC_ARROW) : samplingCursor_);
+      SetCursor(kPaletteClient.contains(p) ? LoadCursorW(nullptr, IDC_ARROW) : samplingCursor_);
       // The palette samples the whole screen: it takes the pointer back
       // from a button that was pressed and left.
       if (!(wParam & MK_LBUTTON) && IsWindowVisible(window) && GetCapture() != window)
@@ -517,7 +515,9 @@ void ToolPanels::samplePalette(HWND palette, Point client) {
   ClientToScreen(palette, &screen);
   if (!palette_.pointerMoved({screen.x, screen.y})) return;
   std::optional<uint32_t> colour;
-  if (HWND under = WindowFromPoint(screen)) {
+  // Over the palette itself the palette is read, whatever stacking the
+  // window system keeps: it is the top window there by design.
+  if (HWND under = kPaletteClient.contains(client) ? palette : WindowFromPoint(screen)) {
     POINT local = screen;
     ScreenToClient(under, &local);
     WindowDc dc(under);

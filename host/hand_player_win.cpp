@@ -74,6 +74,20 @@ void sendKey(WORD vk, WORD scan, DWORD flags) {
   SendInput(1, &input, sizeof input);
 }
 
+// Windows keeps an owned window above its owner. Wine without a window
+// manager may leave it below once a dialog of the owner has closed, and a
+// press there would land on the owner instead.
+void keepAboveOwner(HWND element) {
+  HWND root = GetAncestor(element, GA_ROOT);
+  HWND owner = root ? GetWindow(root, GW_OWNER) : nullptr;
+  if (!owner) return;
+  for (HWND w = GetWindow(owner, GW_HWNDNEXT); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w != root) continue;
+    SetWindowPos(root, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return;
+  }
+}
+
 }  // namespace
 
 HWND findSkinElement(HWND root, std::string_view name) {
@@ -243,7 +257,10 @@ std::string HandPlayer::perform(const Motion& m) {
     case Motion::Find: {
       if (host_ && GetForegroundWindow() != host_) SetForegroundWindow(host_);
       element_ = find(step);
-      if (element_) return {};
+      if (element_) {
+        keepAboveOwner(element_);
+        return {};
+      }
       const size_t index = static_cast<size_t>(step.participant - 1);
       if (index >= frames_.size() || !frames_[index])
         return "participant " + std::to_string(step.participant) + " has no plug-in window";
