@@ -255,7 +255,10 @@ std::string HandPlayer::perform(const Motion& m) {
   const HandStep& step = session_.steps[m.step];
   switch (m.kind) {
     case Motion::Find: {
-      if (host_ && GetForegroundWindow() != host_) SetForegroundWindow(host_);
+      // A pop-up of the host in front stays in front: activating the host
+      // under it would, in Wine without a window manager, lower the pop-up.
+      if (host_ && GetAncestor(GetForegroundWindow(), GA_ROOTOWNER) != host_)
+        SetForegroundWindow(host_);
       element_ = find(step);
       if (element_) {
         keepAboveOwner(element_);
