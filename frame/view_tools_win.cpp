@@ -1,7 +1,5 @@
 #include "frame/view_tools_win.h"
 
-#include <windowsx.h>
-
 #include <vector>
 
 #include "images/picture_files_win.h"
@@ -34,8 +32,6 @@ HCURSOR cursorFor(ToolCursor cursor) {
   }
   return LoadCursorW(nullptr, IDC_ARROW);
 }
-
-Point pointOf(LPARAM lParam) { return {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}; }
 
 }  // namespace
 

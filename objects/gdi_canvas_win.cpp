@@ -46,8 +46,6 @@ DWORD penFlags(const PenSpec& pen) {
   return flags;
 }
 
-RECT toRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
-
 std::optional<Size> measureOn(HDC dc, const FontRecord& font, std::string_view utf8,
                               const Rect& start) {
   const auto text = wideFromUtf8(utf8);

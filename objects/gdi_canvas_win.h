@@ -14,6 +14,17 @@
 
 namespace scribly {
 
+// The window system's rectangles, mouse points and client areas as ours.
+inline RECT toRect(const Rect& r) { return {r.left, r.top, r.right, r.bottom}; }
+inline Point pointOf(LPARAM lParam) {
+  return {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+}
+inline Size clientSize(HWND window) {
+  RECT r{};
+  GetClientRect(window, &r);
+  return {r.right, r.bottom};
+}
+
 // Module resources objects draw with or show.
 inline constexpr int kHandBitmapResource = 208;
 inline constexpr int kMoveCursorResource = 209;
